@@ -1,0 +1,226 @@
+#include "adapters/posix/posix_system.hpp"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "core/error.hpp"
+
+extern char** environ;
+
+namespace tbln::posix {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+[[noreturn]] void RaiseFileError(int number, const std::string& path, const std::string& what) {
+    Raise(number,
+          StandardDescription(number) + ": " + path + (what.empty() ? "" : " (" + what + ")"));
+}
+
+// A started process, reaped when it has ended.
+class PosixProcess : public sys::Process {
+  public:
+    explicit PosixProcess(pid_t pid) : pid_(pid) {}
+    ~PosixProcess() override {
+        // The reader is left to finish on its own; reap it if it already has.
+        if (!ended_) waitpid(pid_, &status_, WNOHANG);
+    }
+    bool Running() override {
+        if (ended_) return false;
+        const pid_t r = waitpid(pid_, &status_, WNOHANG);
+        if (r == pid_ || (r < 0 && errno == ECHILD)) ended_ = true;
+        return !ended_;
+    }
+    int ExitCode() override {
+        if (Running()) return -1;
+        return WIFEXITED(status_) ? WEXITSTATUS(status_) : -1;
+    }
+
+  private:
+    pid_t pid_;
+    int status_ = 0;
+    bool ended_ = false;
+};
+
+// Splits a batch-file line into words at blanks; double quotes group a word.
+std::vector<std::string> SplitWords(const std::string& line) {
+    std::vector<std::string> words;
+    std::string word;
+    bool quoted = false, any = false;
+    for (char c : line) {
+        if (c == '"') {
+            quoted = !quoted;
+            any = true;
+        } else if (!quoted && (c == ' ' || c == '\t' || c == '\r' || c == '\n')) {
+            if (any) words.push_back(word);
+            word.clear();
+            any = false;
+        } else {
+            word += c;
+            any = true;
+        }
+    }
+    if (any) words.push_back(word);
+    return words;
+}
+
+}  // namespace
+
+std::string ResolveInstallRoot(const std::string& explicitRoot) {
+    if (!explicitRoot.empty()) return explicitRoot;
+    if (const char* env = std::getenv("QUORVEX_ROOT"); env && *env) return env;
+    const char* home = std::getenv("HOME");
+    return std::string(home && *home ? home : ".") + "/.local/share/quorvex";
+}
+
+void WriteFileAtomically(const std::string& path, const std::string& bytes) {
+    const fs::path target(path);
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    std::string tmpl = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+    std::vector<char> name(tmpl.begin(), tmpl.end());
+    name.push_back('\0');
+    const int fd = mkstemp(name.data());
+    if (fd < 0) RaiseFileError(err::kPermissionDenied, path, std::strerror(errno));
+    const std::string tmp(name.data());
+    std::size_t written = 0;
+    bool ok = true;
+    while (written < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ok = false;
+            break;
+        }
+        written += static_cast<std::size_t>(n);
+    }
+    const int savedErrno = errno;
+    if (ok && ::fsync(fd) != 0) ok = false;
+    if (::close(fd) != 0) ok = false;
+    // Keep the permissions of the file being replaced.
+    struct stat st {};
+    if (ok && ::stat(path.c_str(), &st) == 0) ::chmod(tmp.c_str(), st.st_mode & 07777);
+    if (!ok || std::rename(tmp.c_str(), path.c_str()) != 0) {
+        const int e = ok ? errno : savedErrno;
+        ::unlink(tmp.c_str());
+        RaiseFileError(err::kFileAccess, path, std::strerror(e));
+    }
+}
+
+bool PosixSystem::FileExists(const std::string& path) {
+    std::error_code ec;
+    return fs::is_regular_file(path, ec);
+}
+
+bool PosixSystem::DirExists(const std::string& path) {
+    std::error_code ec;
+    return fs::is_directory(path, ec);
+}
+
+void PosixSystem::DeleteFile(const std::string& path) {
+    if (!FileExists(path)) RaiseFileError(err::kFileNotFound, path, "");
+    if (::unlink(path.c_str()) != 0)
+        RaiseFileError(err::kPermissionDenied, path, std::strerror(errno));
+}
+
+void PosixSystem::MakeDirs(const std::string& path) {
+    std::error_code ec;
+    fs::create_directories(path, ec);
+    if (ec) RaiseFileError(err::kPathNotFound, path, ec.message());
+}
+
+std::vector<std::string> PosixSystem::ListDir(const std::string& path) {
+    std::error_code ec;
+    std::vector<std::string> names;
+    for (fs::directory_iterator it(path, ec), end; !ec && it != end; it.increment(ec)) {
+        names.push_back(it->path().filename().string());
+    }
+    if (ec) RaiseFileError(err::kPathNotFound, path, ec.message());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string PosixSystem::ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in || !FileExists(path)) RaiseFileError(err::kFileNotFound, path, "");
+    std::ostringstream out;
+    out << in.rdbuf();
+    if (in.bad()) RaiseFileError(err::kFileAccess, path, "read failed");
+    return out.str();
+}
+
+void PosixSystem::WriteFile(const std::string& path, const std::string& bytes) {
+    WriteFileAtomically(path, bytes);
+}
+
+void PosixSystem::CopyFile(const std::string& from, const std::string& to) {
+    WriteFileAtomically(to, ReadFile(from));
+}
+
+void PosixSystem::SetExecutable(const std::string& path) {
+    std::error_code ec;
+    fs::permissions(path, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
+                    fs::perm_options::add, ec);
+    if (ec) RaiseFileError(err::kFileAccess, path, ec.message());
+}
+
+std::string PosixSystem::CurrentDir() {
+    std::error_code ec;
+    auto p = fs::current_path(ec);
+    return ec ? std::string{} : p.string();
+}
+
+void PosixSystem::ChangeDir(const std::string& path) {
+    if (::chdir(path.c_str()) != 0) RaiseFileError(err::kPathNotFound, path, std::strerror(errno));
+}
+
+void PosixSystem::Sleep(Long milliseconds) {
+    if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+std::unique_ptr<sys::Process> PosixSystem::StartHidden(const std::string& batchFile,
+                                                       const std::string& workingDir) {
+    // The batch file's first line names the program and its arguments. No shell runs
+    // it: the words are passed as they are, so nothing in a file name is interpreted.
+    const std::string text = ReadFile(batchFile);
+    const auto words = SplitWords(text.substr(0, text.find('\n')));
+    if (words.empty()) Raise(err::kFileAccess, "The batch file " + batchFile + " is empty");
+    std::string program = words.front();
+    if (program.find('/') == std::string::npos) {
+        program = fs::absolute(fs::path(workingDir) / program).string();
+    }
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addchdir_np(&actions, workingDir.c_str());
+    std::vector<char*> argv;
+    argv.push_back(program.data());
+    std::vector<std::string> args(words.begin() + 1, words.end());
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    const int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) {
+        Raise(err::kFileNotFound, "Cannot start " + program + ": " + std::strerror(rc));
+    }
+    return std::make_unique<PosixProcess>(pid);
+}
+
+}  // namespace tbln::posix

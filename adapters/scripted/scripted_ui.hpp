@@ -1,0 +1,157 @@
+// The scripted user interface: the ui:: adapter for tests and non-interactive runs.
+//
+// It takes a list of actions (set a control's text, pick a list line, click, advance
+// the virtual clock) and delivers them to the form on top, one at a time, while the
+// form is shown modally. An action marked with atDoEvents is delivered from inside
+// the dialog's own work instead: at that call of DoEvents ("let pending events run"),
+// which is how a Cancel click arrives in the middle of a long loop. Timers run on a
+// virtual clock that only Wait actions advance. When the script runs out while a form
+// is still open, the timers run for a bounded virtual time (so a dialog that closes
+// itself can finish), then the form's Cancel button is pressed, or the form unloaded
+// when it has none, so a run always ends.
+//
+// Every message box is recorded and answered from the queue of answers, else with
+// its default button. Window calls are recorded in a journal, and the scripted
+// desktop has a window for every title it is asked about unless strictWindows is set.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/ui.hpp"
+
+namespace tbln::scripted {
+
+struct Action {
+    enum class Kind { SetText, Pick, Click, DblClick, Check, Wait, MouseMove };
+    Kind kind = Kind::Click;
+    std::string control;  // the control's name (not used by Wait and MouseMove)
+    std::string text;     // SetText
+    int index = 0;        // Pick: the 0-based line; Check: the value
+    Long ms = 0;          // Wait: virtual milliseconds
+    // -1: delivered when the form waits for the user. n >= 0: delivered from inside
+    // the n-th following DoEvents call (0 = the next one), or when the form next waits.
+    int atDoEvents = -1;
+
+    static Action SetText(std::string control, std::string text, int atDoEvents = -1);
+    static Action Pick(std::string control, int index, int atDoEvents = -1);
+    static Action Click(std::string control, int atDoEvents = -1);
+    static Action DblClick(std::string control, int atDoEvents = -1);
+    static Action Check(std::string control, int value, int atDoEvents = -1);
+    static Action Wait(Long ms, int atDoEvents = -1);
+    static Action MouseMove(int atDoEvents = -1);
+};
+
+struct Message {
+    std::string title;
+    std::string prompt;
+    int style = 0;
+    int answer = 0;
+};
+
+struct WindowCall {
+    std::string function;
+    std::vector<Long> args;
+    std::string text;  // the title or class name of the calls that take one
+};
+
+class ScriptedUi : public ui::Ui {
+  public:
+    ScriptedUi();
+
+    // Script.
+    void Push(Action action) { actions_.push_back(std::move(action)); }
+    void PushAnswer(int answer) { answers_.push_back(answer); }
+    // The next file chooser returns this path (nullopt: the user cancels).
+    void PushFileChoice(std::optional<std::string> path) {
+        fileChoices_.push_back(std::move(path));
+    }
+    void PushFolderChoice(std::optional<std::string> path) {
+        folderChoices_.push_back(std::move(path));
+    }
+    bool ScriptDone() const { return actions_.empty(); }
+    // Virtual time a form is given to close itself once the script has run out.
+    Long idleLimitMs = 60000;
+
+    // Observations.
+    const std::vector<Message>& Messages() const { return messages_; }
+    std::function<void(const Message&)> onMessage;
+    const std::vector<WindowCall>& Journal() const { return journal_; }
+    void ClearJournal() { journal_.clear(); }
+    Long Now() const { return now_; }
+    int DoEventsCalls() const { return doEventsCalls_; }
+    // The forms shown so far, by name, in order.
+    const std::vector<std::string>& Shown() const { return shown_; }
+
+    // The scripted desktop's windows.
+    bool strictWindows = false;
+    ui::Hwnd AddWindow(const std::string& title);
+    bool IsTopMost(ui::Hwnd hwnd) const;
+    std::optional<ui::WindowPlacement> PlacementOf(ui::Hwnd hwnd) const;
+    std::string ActiveTitle() const { return activeTitle_; }
+
+    // ui::Ui
+    int MsgBox(const std::string& prompt, int style, const std::string& title) override;
+    void ShowModal(ui::Form& form) override;
+    void DoEvents() override;
+    Long SetWindowPos(ui::Hwnd hwnd, ui::Hwnd insertAfter, Long x, Long y, Long cx, Long cy,
+                      Long flags) override;
+    ui::Hwnd FindWindow(const std::string& className, const std::string& title) override;
+    bool GetWindowPlacement(ui::Hwnd hwnd, ui::WindowPlacement& placement) override;
+    bool SetWindowPlacement(ui::Hwnd hwnd, const ui::WindowPlacement& placement) override;
+    Long GetSystemMenu(ui::Hwnd hwnd, bool revert) override;
+    bool RemoveMenu(Long menu, Long position, Long flags) override;
+    Long SendMessage(ui::Hwnd hwnd, Long message, Long wParam,
+                     const std::vector<Long>& lParam) override;
+    bool ReleaseCapture() override;
+    void AppActivate(const std::string& title) override;
+    Long ScreenWidth() override { return 1024 * 15; }
+    Long ScreenHeight() override { return 768 * 15; }
+    bool GetOpenFileName(ui::FileDialogRequest& request) override;
+    bool GetSaveFileName(ui::FileDialogRequest& request) override;
+    std::string BrowseForFolder(ui::Hwnd owner, const std::string& title) override;
+
+  private:
+    struct Window {
+        std::string title;
+        bool topMost = false;
+        ui::WindowPlacement placement;
+    };
+    struct TimerSlot {
+        std::uint64_t epoch = 0;
+        Long due = 0;
+        bool running = false;
+    };
+
+    void Deliver(const Action& action);
+    ui::Form& Top();
+    // Advances the virtual clock to `until`, firing due timers of the shown forms.
+    // Stops early when `stop` returns true.
+    void AdvanceClock(Long until, const std::function<bool()>& stop);
+    ui::Hwnd NewHandle();
+    Window* FindByHandle(ui::Hwnd hwnd);
+    void Record(std::string function, std::vector<Long> args, std::string text = {});
+    bool Choose(std::deque<std::optional<std::string>>& queue, std::string& out);
+
+    std::deque<Action> actions_;
+    std::deque<int> answers_;
+    std::deque<std::optional<std::string>> fileChoices_;
+    std::deque<std::optional<std::string>> folderChoices_;
+    std::vector<Message> messages_;
+    std::vector<WindowCall> journal_;
+    std::vector<std::string> shown_;
+    std::vector<ui::Form*> stack_;
+    std::map<ui::Timer*, TimerSlot> timers_;
+    std::map<ui::Hwnd, Window> windows_;
+    std::string activeTitle_;
+    ui::Hwnd nextHandle_ = 0x1000;
+    Long now_ = 0;
+    int doEventsCalls_ = 0;
+    int headDoEvents_ = 0;  // DoEvents calls since the head action reached the front
+};
+
+}  // namespace tbln::scripted

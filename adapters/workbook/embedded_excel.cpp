@@ -1,0 +1,444 @@
+#include "adapters/workbook/embedded_excel.hpp"
+
+#include <filesystem>
+#include <string_view>
+#include <vector>
+
+#include "adapters/workbook/display_text.hpp"
+#include "adapters/workbook/workbook_model.hpp"
+#include "adapters/workbook/xml_parts.hpp"
+#include "core/collection.hpp"
+#include "core/error.hpp"
+
+namespace tbln::workbook {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+[[noreturn]] void NotSupported(const char* member) {
+    Raise(err::kNoSuchMember,
+          std::string("The embedded spreadsheet engine does not support ") + member + " yet");
+}
+
+[[noreturn]] void BadAddress(std::string_view address) {
+    Raise(err::kApplicationDefined, "Method 'Range' of object '_Worksheet' failed: the address \"" +
+                                        std::string(address) + "\" is not valid");
+}
+
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    return s;
+}
+
+bool ParseNumber(std::string_view s, Long limit, Long& out) {
+    if (!s.empty() && s.front() == '$') s.remove_prefix(1);
+    if (s.empty() || s.size() > 8) return false;
+    long long v = 0;
+    for (char c : s) {
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + (c - '0');
+    }
+    if (v < 1 || v > limit) return false;
+    out = static_cast<Long>(v);
+    return true;
+}
+
+bool ParseColumnLetters(std::string_view s, Long& out) {
+    if (!s.empty() && s.front() == '$') s.remove_prefix(1);
+    if (s.empty() || s.size() > 3) return false;
+    long long v = 0;
+    for (char c : s) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        if (c < 'A' || c > 'Z') return false;
+        v = v * 26 + (c - 'A' + 1);
+    }
+    if (v > kMaxCols) return false;
+    out = static_cast<Long>(v);
+    return true;
+}
+
+// One area of an A1 address: "B2", "B2:D4", "13:65536", "C:D".
+bool ParseArea(std::string_view text, Area& area) {
+    const auto colon = text.find(':');
+    if (colon == std::string_view::npos) {
+        if (!ParseCellRef(text, area.top, area.left)) return false;
+        area.bottom = area.top;
+        area.right = area.left;
+        return true;
+    }
+    const auto first = Trim(text.substr(0, colon));
+    const auto second = Trim(text.substr(colon + 1));
+    Long r1, c1, r2, c2;
+    if (ParseCellRef(first, r1, c1) && ParseCellRef(second, r2, c2)) {
+    } else if (ParseNumber(first, kMaxRows, r1) && ParseNumber(second, kMaxRows, r2)) {
+        c1 = 1;
+        c2 = kMaxCols;
+    } else if (ParseColumnLetters(first, c1) && ParseColumnLetters(second, c2)) {
+        r1 = 1;
+        r2 = kMaxRows;
+    } else {
+        return false;
+    }
+    area = Area{std::min(r1, r2), std::min(c1, c2), std::max(r1, r2), std::max(c1, c2)};
+    return true;
+}
+
+std::vector<Area> ParseAddress(std::string_view address) {
+    std::vector<Area> areas;
+    std::size_t start = 0;
+    while (true) {
+        const auto comma = address.find(',', start);
+        const auto part = Trim(address.substr(
+            start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
+        Area a;
+        if (!ParseArea(part, a)) BadAddress(address);
+        areas.push_back(a);
+        if (comma == std::string_view::npos) break;
+        start = comma + 1;
+    }
+    return areas;
+}
+
+class AppImpl;
+class BookImpl;
+class SheetImpl;
+
+class RangeImpl : public excel::Range, public std::enable_shared_from_this<RangeImpl> {
+  public:
+    enum class Kind { Cells, Rows, Columns };
+    RangeImpl(std::shared_ptr<SheetImpl> sheet, std::vector<Area> areas, Kind kind = Kind::Cells)
+        : sheet_(std::move(sheet)), areas_(std::move(areas)), kind_(kind) {}
+
+    Long Row() override { return areas_.front().top; }
+    Long Column() override { return areas_.front().left; }
+    Long Count() override;
+    std::shared_ptr<excel::Range> Rows() override {
+        return std::make_shared<RangeImpl>(sheet_, areas_, Kind::Rows);
+    }
+    std::shared_ptr<excel::Range> Columns() override {
+        return std::make_shared<RangeImpl>(sheet_, areas_, Kind::Columns);
+    }
+    std::string Text() override;
+    void SetValue(const std::string&) override { NotSupported("Range.Value"); }
+    double Height() override { NotSupported("Range.Height"); }
+    double Width() override { NotSupported("Range.Width"); }
+    double ColumnWidth() override { NotSupported("Range.ColumnWidth"); }
+    void SetColumnWidth(double) override { NotSupported("Range.ColumnWidth"); }
+    bool MergeCells() override;
+    std::shared_ptr<excel::Range> MergeArea() override;
+    void Select() override;
+    void Activate() override { Select(); }
+    void Delete() override { NotSupported("Range.Delete"); }
+    std::shared_ptr<excel::Worksheet> Worksheet() override;
+
+  private:
+    std::shared_ptr<SheetImpl> sheet_;
+    std::vector<Area> areas_;
+    Kind kind_;
+};
+
+class SheetImpl : public excel::Worksheet, public std::enable_shared_from_this<SheetImpl> {
+  public:
+    SheetImpl(std::weak_ptr<BookImpl> book, std::size_t index)
+        : book_(std::move(book)), index_(index) {}
+
+    SheetModel& Model();
+    const WorkbookModel& BookModel();
+    std::shared_ptr<BookImpl> Book();
+    bool IsActive();
+
+    std::string Name() override { return Model().name; }
+    void Activate() override;
+    void Select() override { Activate(); }
+    std::shared_ptr<excel::Range> Cells(Long row, Long column) override {
+        if (row < 1 || row > kMaxRows || column < 1 || column > kMaxCols) {
+            Raise(err::kApplicationDefined, "Application-defined or object-defined error");
+        }
+        return std::make_shared<RangeImpl>(shared_from_this(),
+                                           std::vector<Area>{Area{row, column, row, column}});
+    }
+    std::shared_ptr<excel::Range> Range(const std::string& address) override {
+        return std::make_shared<RangeImpl>(shared_from_this(), ParseAddress(address));
+    }
+    std::shared_ptr<excel::Range> Range(const std::shared_ptr<excel::Range>& cell1,
+                                        const std::shared_ptr<excel::Range>& cell2) override {
+        if (!cell1 || !cell2) Raise(err::kObjectNotSet);
+        const Long r1 = cell1->Row(), c1 = cell1->Column(), r2 = cell2->Row(), c2 = cell2->Column();
+        return std::make_shared<RangeImpl>(
+            shared_from_this(), std::vector<Area>{Area{std::min(r1, r2), std::min(c1, c2),
+                                                       std::max(r1, r2), std::max(c1, c2)}});
+    }
+    std::shared_ptr<excel::Range> Columns(Long column) override {
+        if (column < 1 || column > kMaxCols) Raise(err::kApplicationDefined);
+        return std::make_shared<RangeImpl>(shared_from_this(),
+                                           std::vector<Area>{Area{1, column, kMaxRows, column}});
+    }
+    std::shared_ptr<excel::Shapes> Shapes() override { NotSupported("Worksheet.Shapes"); }
+    std::shared_ptr<excel::Picture> Pictures(Long) override { NotSupported("Worksheet.Pictures"); }
+    std::shared_ptr<excel::Application> Application() override;
+
+  private:
+    std::weak_ptr<BookImpl> book_;
+    std::size_t index_;
+};
+
+class SheetsImpl;
+
+class BookImpl : public excel::Workbook, public std::enable_shared_from_this<BookImpl> {
+  public:
+    BookImpl(std::weak_ptr<AppImpl> app, std::unique_ptr<WorkbookModel> model, std::string fullName)
+        : app_(std::move(app)), model_(std::move(model)), fullName_(std::move(fullName)) {}
+
+    void CreateSheets() {
+        for (std::size_t i = 0; i < model_->sheets.size(); ++i) {
+            sheets_.push_back(std::make_shared<SheetImpl>(weak_from_this(), i));
+        }
+    }
+    WorkbookModel& Model() { return *model_; }
+    std::shared_ptr<AppImpl> App();
+    const std::vector<std::shared_ptr<SheetImpl>>& SheetList() const { return sheets_; }
+
+    std::string Name() override { return fs::path(fullName_).filename().string(); }
+    std::string FullName() override { return fullName_; }
+    void Activate() override;
+    std::shared_ptr<excel::Worksheet> ActiveSheet() override {
+        return sheets_.at(model_->activeTab);
+    }
+    std::shared_ptr<excel::Sheets> Sheets() override;
+    void Save() override { NotSupported("Workbook.Save"); }
+
+  private:
+    std::weak_ptr<AppImpl> app_;
+    std::unique_ptr<WorkbookModel> model_;
+    std::string fullName_;
+    std::vector<std::shared_ptr<SheetImpl>> sheets_;
+};
+
+class SheetsImpl : public excel::Sheets {
+  public:
+    explicit SheetsImpl(std::shared_ptr<BookImpl> book) : book_(std::move(book)) {}
+    Long Count() override { return static_cast<Long>(book_->SheetList().size()); }
+    std::shared_ptr<excel::Worksheet> Item(Long index) override {
+        if (index < 1 || index > Count()) Raise(err::kSubscript);
+        return book_->SheetList()[static_cast<std::size_t>(index - 1)];
+    }
+    std::shared_ptr<excel::Worksheet> Item(const std::string& name) override {
+        for (const auto& s : book_->SheetList()) {
+            if (KeysEqual(s->Name(), name)) return s;
+        }
+        Raise(err::kSubscript, "Subscript out of range: the workbook " + book_->Name() +
+                                   " has no sheet named \"" + name + "\"");
+    }
+
+  private:
+    std::shared_ptr<BookImpl> book_;
+};
+
+class WorkbooksImpl;
+
+class AppImpl : public excel::Application, public std::enable_shared_from_this<AppImpl> {
+  public:
+    explicit AppImpl(ui::Ui& ui) : ui_(ui) {}
+
+    std::vector<std::shared_ptr<BookImpl>>& Books() { return books_; }
+    void SetActive(const std::shared_ptr<BookImpl>& book) { active_ = book; }
+    std::shared_ptr<BookImpl> Active() { return active_.lock(); }
+
+    std::string Caption() override {
+        auto book = Active();
+        return book ? "Excel - " + book->Name() : "Excel";
+    }
+    bool Visible() override { return visible_; }
+    void SetVisible(bool v) override { visible_ = v; }
+    bool ScreenUpdating() override { return screenUpdating_; }
+    void SetScreenUpdating(bool u) override { screenUpdating_ = u; }
+    std::shared_ptr<excel::Workbooks> Workbooks() override;
+    std::shared_ptr<excel::Workbook> ActiveWorkbook() override { return Active(); }
+    std::shared_ptr<excel::Worksheet> ActiveSheet() override {
+        auto book = Active();
+        return book ? book->ActiveSheet() : nullptr;
+    }
+    std::shared_ptr<excel::Range> ActiveCell() override {
+        auto sheet = RequireSheet();
+        const auto& m = static_cast<SheetImpl&>(*sheet).Model();
+        return sheet->Cells(m.activeRow, m.activeCol);
+    }
+    std::shared_ptr<excel::Range> Cells(Long row, Long column) override {
+        return RequireSheet()->Cells(row, column);
+    }
+    std::shared_ptr<excel::Range> Range(const std::string& address) override {
+        return RequireSheet()->Range(address);
+    }
+    std::shared_ptr<excel::Range> Range(const std::shared_ptr<excel::Range>& cell1,
+                                        const std::shared_ptr<excel::Range>& cell2) override {
+        return RequireSheet()->Range(cell1, cell2);
+    }
+    std::shared_ptr<excel::Range> Columns(Long column) override {
+        return RequireSheet()->Columns(column);
+    }
+    std::string GetOpenFilename(const std::string& fileFilter) override {
+        ui::FileDialogRequest request;
+        request.filter = fileFilter;
+        request.title = "Open";
+        return ui_.GetOpenFileName(request) ? request.fileName : std::string("False");
+    }
+
+  private:
+    std::shared_ptr<excel::Worksheet> RequireSheet() {
+        auto sheet = ActiveSheet();
+        if (!sheet) Raise(err::kObjectNotSet);
+        return sheet;
+    }
+
+    ui::Ui& ui_;
+    bool visible_ = false;
+    bool screenUpdating_ = true;
+    std::vector<std::shared_ptr<BookImpl>> books_;
+    std::weak_ptr<BookImpl> active_;
+};
+
+class WorkbooksImpl : public excel::Workbooks {
+  public:
+    explicit WorkbooksImpl(std::shared_ptr<AppImpl> app) : app_(std::move(app)) {}
+    Long Count() override { return static_cast<Long>(app_->Books().size()); }
+    std::shared_ptr<excel::Workbook> Item(Long index) override {
+        if (index < 1 || index > Count()) Raise(err::kSubscript);
+        return app_->Books()[static_cast<std::size_t>(index - 1)];
+    }
+    std::shared_ptr<excel::Workbook> Open(const std::string& path) override {
+        if (path.empty())
+            Raise(err::kApplicationDefined, "Cannot open the workbook: no file name was given");
+        std::error_code ec;
+        const std::string fullName = fs::absolute(path, ec).lexically_normal().string();
+        // A workbook that is already open is activated, not opened a second time.
+        for (const auto& book : app_->Books()) {
+            if (book->FullName() == fullName) {
+                book->Activate();
+                return book;
+            }
+        }
+        auto book = std::make_shared<BookImpl>(app_, LoadWorkbook(fullName), fullName);
+        book->CreateSheets();
+        app_->Books().push_back(book);
+        app_->SetActive(book);
+        return book;
+    }
+
+  private:
+    std::shared_ptr<AppImpl> app_;
+};
+
+std::shared_ptr<excel::Workbooks> AppImpl::Workbooks() {
+    return std::make_shared<WorkbooksImpl>(shared_from_this());
+}
+
+std::shared_ptr<AppImpl> BookImpl::App() {
+    auto app = app_.lock();
+    if (!app) Raise(err::kObjectNotSet);
+    return app;
+}
+
+void BookImpl::Activate() {
+    App()->SetActive(shared_from_this());
+}
+
+std::shared_ptr<excel::Sheets> BookImpl::Sheets() {
+    return std::make_shared<SheetsImpl>(shared_from_this());
+}
+
+std::shared_ptr<BookImpl> SheetImpl::Book() {
+    auto book = book_.lock();
+    if (!book) Raise(err::kObjectNotSet);
+    return book;
+}
+
+SheetModel& SheetImpl::Model() {
+    return Book()->Model().sheets.at(index_);
+}
+const WorkbookModel& SheetImpl::BookModel() {
+    return Book()->Model();
+}
+
+bool SheetImpl::IsActive() {
+    auto book = Book();
+    return book->App()->Active() == book && book->Model().activeTab == index_;
+}
+
+void SheetImpl::Activate() {
+    auto book = Book();
+    book->Activate();
+    book->Model().activeTab = index_;
+}
+
+std::shared_ptr<excel::Application> SheetImpl::Application() {
+    return Book()->App();
+}
+
+Long RangeImpl::Count() {
+    long long n = 0;
+    for (const auto& a : areas_) {
+        const long long rows = a.bottom - a.top + 1, cols = a.right - a.left + 1;
+        n += kind_ == Kind::Rows ? rows : kind_ == Kind::Columns ? cols : rows * cols;
+        if (kind_ != Kind::Cells) break;  // Rows and Columns count the first area
+    }
+    return static_cast<Long>(n);
+}
+
+std::string RangeImpl::Text() {
+    const auto& a = areas_.front();
+    const Cell* cell = sheet_->Model().Find(a.top, a.left);
+    return cell ? DisplayText(sheet_->BookModel(), *cell) : std::string{};
+}
+
+bool RangeImpl::MergeCells() {
+    const auto& a = areas_.front();
+    for (const auto& m : sheet_->Model().merges) {
+        if (m.Contains(a.top, a.left)) return true;
+    }
+    return false;
+}
+
+std::shared_ptr<excel::Range> RangeImpl::MergeArea() {
+    const auto& a = areas_.front();
+    for (const auto& m : sheet_->Model().merges) {
+        if (m.Contains(a.top, a.left))
+            return std::make_shared<RangeImpl>(sheet_, std::vector<Area>{m});
+    }
+    return std::make_shared<RangeImpl>(sheet_,
+                                       std::vector<Area>{Area{a.top, a.left, a.top, a.left}});
+}
+
+void RangeImpl::Select() {
+    if (!sheet_->IsActive()) {
+        Raise(err::kApplicationDefined, "Select method of Range class failed");
+    }
+    auto& m = sheet_->Model();
+    m.selection = areas_;
+    m.activeRow = areas_.front().top;
+    m.activeCol = areas_.front().left;
+}
+
+std::shared_ptr<excel::Worksheet> RangeImpl::Worksheet() {
+    return sheet_;
+}
+
+}  // namespace
+
+std::shared_ptr<excel::Application> CreateEmbeddedExcel(ui::Ui& ui) {
+    return std::make_shared<AppImpl>(ui);
+}
+
+void RegisterEmbeddedExcel(ObjectServer& server, ui::Ui& ui) {
+    auto running = std::make_shared<std::shared_ptr<excel::Application>>();
+    server.Register(
+        "Excel.Application",
+        ObjectServer::Provider{[running]() -> std::shared_ptr<Object> { return *running; },
+                               [running, &ui]() -> std::shared_ptr<Object> {
+                                   *running = CreateEmbeddedExcel(ui);
+                                   return *running;
+                               }});
+}
+
+}  // namespace tbln::workbook

@@ -1,0 +1,22 @@
+// The embedded spreadsheet engine: Excel's automation object model over real .xlsx
+// and .xlsm files. One application object per ObjectServer (in the host program,
+// one per process) stays alive between entry-point calls, like the user's running
+// Excel: it keeps its workbooks open and has an active workbook, sheet and cell.
+#pragma once
+
+#include <memory>
+
+#include "platform/excel.hpp"
+#include "platform/objects.hpp"
+#include "platform/ui.hpp"
+
+namespace tbln::workbook {
+
+// Creates a new embedded Excel application. `ui` serves Excel's own file chooser.
+std::shared_ptr<excel::Application> CreateEmbeddedExcel(ui::Ui& ui);
+
+// Registers "Excel.Application" with the server: GetObject finds the running
+// instance once one has been created; CreateObject starts one.
+void RegisterEmbeddedExcel(ObjectServer& server, ui::Ui& ui);
+
+}  // namespace tbln::workbook

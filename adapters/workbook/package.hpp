@@ -1,0 +1,48 @@
+// A workbook package: the zip container of an .xlsx or .xlsm file, with explicit
+// limits on what an untrusted file may make us unpack.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+struct zip;
+
+namespace tbln::workbook {
+
+// Limits on untrusted packages.
+inline constexpr std::size_t kMaxEntries = 10000;
+inline constexpr std::size_t kMaxEntryBytes = 512u * 1024u * 1024u;   // one part, unpacked
+inline constexpr std::size_t kMaxTotalBytes = 2048u * 1024u * 1024u;  // all parts, unpacked
+
+class Package {
+  public:
+    // Opens the package; raises RuntimeError (1004) naming the file and the problem.
+    explicit Package(const std::string& path);
+    ~Package();
+    Package(const Package&) = delete;
+    Package& operator=(const Package&) = delete;
+
+    const std::string& Path() const noexcept { return path_; }
+    bool Has(const std::string& name) const;
+    // The unpacked bytes of a part; raises RuntimeError when missing, too large or damaged.
+    std::string Read(const std::string& name) const;
+    // The names of every part, in the package's order.
+    std::vector<std::string> Names() const;
+
+  private:
+    std::string path_;
+    zip* zip_ = nullptr;
+};
+
+// Raises the error the engine reports for a workbook file that cannot be used.
+[[noreturn]] void RaiseBadWorkbook(const std::string& path, const std::string& problem);
+
+// Resolves a relationship target against the folder of the part that refers to it
+// ("worksheets/sheet1.xml" from "xl/workbook.xml" gives "xl/worksheets/sheet1.xml").
+std::string ResolvePartName(const std::string& sourcePart, const std::string& target);
+// The relationships part of a part ("xl/workbook.xml" -> "xl/_rels/workbook.xml.rels").
+std::string RelationshipsPartOf(const std::string& part);
+
+}  // namespace tbln::workbook

@@ -1,0 +1,168 @@
+#include "adapters/workbook/xml_parts.hpp"
+
+#include <expat.h>
+
+#include <exception>
+#include <new>
+
+#include "adapters/workbook/package.hpp"
+#include "adapters/workbook/workbook_model.hpp"
+
+namespace tbln::workbook {
+
+std::string_view LocalName(std::string_view qualified) {
+    const auto colon = qualified.rfind(':');
+    return colon == std::string_view::npos ? qualified : qualified.substr(colon + 1);
+}
+
+namespace {
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+void AppendUtf8(std::string& out, unsigned cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+}  // namespace
+
+std::string DecodeEscapes(std::string_view text) {
+    if (text.find("_x") == std::string_view::npos) return std::string(text);
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '_' && i + 6 < text.size() && text[i + 1] == 'x' && text[i + 6] == '_') {
+            int v = 0;
+            bool hex = true;
+            for (std::size_t k = 2; k < 6; ++k) {
+                const int d = HexDigit(text[i + k]);
+                if (d < 0) hex = false;
+                v = v * 16 + (d < 0 ? 0 : d);
+            }
+            if (hex) {
+                AppendUtf8(out, static_cast<unsigned>(v));
+                i += 6;
+                continue;
+            }
+        }
+        out += text[i];
+    }
+    return out;
+}
+
+bool ParseCellRef(std::string_view ref, Long& row, Long& col) {
+    std::size_t i = 0;
+    if (i < ref.size() && ref[i] == '$') ++i;
+    long long c = 0;
+    std::size_t letters = 0;
+    for (; i < ref.size(); ++i, ++letters) {
+        char ch = ref[i];
+        if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
+        if (ch < 'A' || ch > 'Z') break;
+        c = c * 26 + (ch - 'A' + 1);
+        if (c > kMaxCols) return false;
+    }
+    if (letters == 0) return false;
+    if (i < ref.size() && ref[i] == '$') ++i;
+    long long r = 0;
+    std::size_t digits = 0;
+    for (; i < ref.size(); ++i, ++digits) {
+        if (ref[i] < '0' || ref[i] > '9') return false;
+        r = r * 10 + (ref[i] - '0');
+        if (r > kMaxRows) return false;
+    }
+    if (digits == 0 || r < 1) return false;
+    row = static_cast<Long>(r);
+    col = static_cast<Long>(c);
+    return true;
+}
+
+const char* Attribute(const char** attributes, std::string_view localName) {
+    for (const char** a = attributes; a && *a; a += 2) {
+        if (LocalName(a[0]) == localName) return a[1];
+    }
+    return nullptr;
+}
+
+namespace {
+struct StreamState {
+    const XmlHandlers* handlers;
+    int depth = 0;
+    bool tooDeep = false;
+    XML_Parser parser = nullptr;
+    std::exception_ptr failure;  // an exception from a handler, rethrown after expat returns
+};
+
+// Runs a handler; an exception stops the parser instead of unwinding through expat.
+template <class F>
+void Guarded(StreamState* s, F&& f) {
+    if (s->failure) return;
+    try {
+        f();
+    } catch (...) {
+        s->failure = std::current_exception();
+        XML_StopParser(s->parser, XML_FALSE);
+    }
+}
+
+void XMLCALL OnStart(void* data, const XML_Char* name, const XML_Char** attributes) {
+    auto* s = static_cast<StreamState*>(data);
+    if (++s->depth > kMaxXmlDepth) {
+        s->tooDeep = true;
+        XML_StopParser(s->parser, XML_FALSE);
+        return;
+    }
+    if (s->handlers->start) Guarded(s, [&] { s->handlers->start(LocalName(name), attributes); });
+}
+
+void XMLCALL OnEnd(void* data, const XML_Char* name) {
+    auto* s = static_cast<StreamState*>(data);
+    --s->depth;
+    if (s->handlers->end) Guarded(s, [&] { s->handlers->end(LocalName(name)); });
+}
+
+void XMLCALL OnText(void* data, const XML_Char* text, int len) {
+    auto* s = static_cast<StreamState*>(data);
+    if (s->handlers->text) {
+        Guarded(s,
+                [&] { s->handlers->text(std::string_view(text, static_cast<std::size_t>(len))); });
+    }
+}
+}  // namespace
+
+void StreamXml(const std::string& workbookPath, const std::string& partName,
+               const std::string& bytes, const XmlHandlers& handlers) {
+    XML_Parser parser = XML_ParserCreate(nullptr);
+    if (!parser) throw std::bad_alloc();
+    StreamState state{&handlers, 0, false, parser, nullptr};
+    XML_SetUserData(parser, &state);
+    XML_SetElementHandler(parser, OnStart, OnEnd);
+    XML_SetCharacterDataHandler(parser, OnText);
+    const auto status = XML_Parse(parser, bytes.data(), static_cast<int>(bytes.size()), XML_TRUE);
+    if (state.failure) {
+        XML_ParserFree(parser);
+        std::rethrow_exception(state.failure);
+    }
+    if (status != XML_STATUS_OK || state.tooDeep) {
+        const auto line = XML_GetCurrentLineNumber(parser);
+        const std::string why = state.tooDeep ? "elements are nested too deeply"
+                                              : XML_ErrorString(XML_GetErrorCode(parser));
+        XML_ParserFree(parser);
+        RaiseBadWorkbook(workbookPath, "the part " + partName + " is not well-formed XML (line " +
+                                           std::to_string(line) + ": " + why + ")");
+    }
+    XML_ParserFree(parser);
+}
+
+}  // namespace tbln::workbook

@@ -1,0 +1,37 @@
+// XML helpers of the spreadsheet engine: element names without their namespace
+// prefix (transitional and strict packages, "x:" prefixes), the text escapes of the
+// file format, and A1 cell references.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "core/numeric.hpp"
+
+namespace tbln::workbook {
+
+std::string_view LocalName(std::string_view qualified);
+
+// Decodes the _xHHHH_ escapes of the file format.
+std::string DecodeEscapes(std::string_view text);
+
+// "B12" -> row 12, column 2. Dollar signs are allowed. Returns false when not a cell reference.
+bool ParseCellRef(std::string_view ref, Long& row, Long& col);
+
+// Streams an XML part through expat: start(name, attributes), end(name), text(chars).
+// Attribute lists are null-terminated name/value pairs as expat gives them. Raises
+// RuntimeError naming the workbook, the part and the line when the XML is not
+// well-formed or deeper than the limit.
+struct XmlHandlers {
+    std::function<void(std::string_view name, const char** attributes)> start;
+    std::function<void(std::string_view name)> end;
+    std::function<void(std::string_view text)> text;
+};
+void StreamXml(const std::string& workbookPath, const std::string& partName,
+               const std::string& bytes, const XmlHandlers& handlers);
+
+// The value of an attribute by local name in an expat attribute list, or nullptr.
+const char* Attribute(const char** attributes, std::string_view localName);
+
+}  // namespace tbln::workbook

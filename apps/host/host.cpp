@@ -1,0 +1,125 @@
+#include "apps/host/host.hpp"
+
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+#include "adapters/workbook/embedded_excel.hpp"
+#include "apps/host/json_records.hpp"
+
+namespace tbln::host {
+
+Options::Options(const std::vector<std::string>& args, std::size_t first) {
+    for (std::size_t i = first; i < args.size(); ++i) {
+        const auto& a = args[i];
+        if (a.rfind("--", 0) != 0) throw UsageError("unexpected argument \"" + a + "\"");
+        if (i + 1 >= args.size()) throw UsageError("the option " + a + " needs a value");
+        values_.emplace(a.substr(2), args[++i]);
+    }
+}
+
+const std::string& Options::Get(const std::string& name) const {
+    const auto it = values_.find(name);
+    if (it == values_.end()) throw UsageError("the option --" + name + " is required");
+    return it->second;
+}
+
+std::string Options::Get(const std::string& name, const std::string& fallback) const {
+    const auto it = values_.find(name);
+    return it == values_.end() ? fallback : it->second;
+}
+
+Integer Options::GetInteger(const std::string& name) const {
+    const std::string& text = Get(name);
+    try {
+        std::size_t used = 0;
+        const long long v = std::stoll(text, &used);
+        if (used != text.size()) throw std::invalid_argument(text);
+        return CheckedInteger(v);
+    } catch (const std::exception&) {
+        throw UsageError("--" + name + " " + text + " is not a whole number from -32768 to 32767");
+    }
+}
+
+void Options::Expect(const std::vector<std::string>& allowed) const {
+    for (const auto& [name, value] : values_) {
+        if (std::find(allowed.begin(), allowed.end(), name) == allowed.end()) {
+            throw UsageError("unknown option --" + name);
+        }
+    }
+}
+
+Host::Host(const std::string& root) : sys(root), module(Ports{ui, sys, objects}), app(module) {
+    workbook::RegisterEmbeddedExcel(objects, ui);
+    ui.onMessage = [](const scripted::Message& m) {
+        std::cerr << m.title << ": " << m.prompt << "\n";
+    };
+}
+
+nlohmann::ordered_json Host::Messages() const {
+    auto out = nlohmann::ordered_json::array();
+    for (const auto& m : ui.Messages()) out.push_back({{"title", m.title}, {"text", m.prompt}});
+    return out;
+}
+
+nlohmann::ordered_json ReadJsonFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw UsageError(path + ": cannot be read");
+    std::stringstream buffer;
+    buffer << in.rdbuf();
+    try {
+        return nlohmann::ordered_json::parse(buffer.str());
+    } catch (const nlohmann::ordered_json::parse_error& e) {
+        throw UsageError(path + ": not valid JSON (" + e.what() + ")");
+    }
+}
+
+namespace {
+
+// A tags file: a JSON array of TagPos objects (bounds 1 to n), or {"lower": L, "items": [...]}.
+TagPosArray ReadTags(const std::string& path) {
+    const auto j = ReadJsonFile(path);
+    const nlohmann::ordered_json* items = &j;
+    Long lower = 1;
+    if (j.is_object()) {
+        if (!j.contains("items")) throw UsageError(path + ": a tags object needs \"items\"");
+        items = &j["items"];
+        if (j.contains("lower")) {
+            if (!j["lower"].is_number_integer())
+                throw UsageError(path + ": \"lower\" must be a whole number");
+            lower = j["lower"].get<Long>();
+        }
+    }
+    if (!items->is_array())
+        throw UsageError(path + ": the tags must be a JSON array of tag objects");
+    TagPosArray tags(lower, lower + static_cast<Long>(items->size()) - 1);
+    Long i = lower;
+    for (const auto& item : *items) {
+        try {
+            tags(i++) = RecordFromJson<TagPos>(item);
+        } catch (const std::invalid_argument& e) {
+            throw UsageError(path + ": tag " + std::to_string(i - lower) + ": " + e.what());
+        }
+    }
+    return tags;
+}
+
+}  // namespace
+
+nlohmann::ordered_json InsertBlockPopCommand(Host& host, const Options& options) {
+    options.Expect({"file", "sheet", "row", "col", "tags"});
+    std::string fileName0 = options.Get("file");
+    std::string sheetName0 = options.Get("sheet");
+    Integer row = options.GetInteger("row");
+    Integer col = options.GetInteger("col");
+    TagPosArray tags0 = ReadTags(options.Get("tags"));
+    TagPosArray tags1;
+    const Boolean result = host.app.InsertBlockPop(tags0, tags1, fileName0, sheetName0, row, col);
+    return {{"result", result != False},
+            {"tags1", ArrayJson(tags1)},
+            {"fileName0", fileName0},
+            {"sheetName0", sheetName0},
+            {"messages", host.Messages()}};
+}
+
+}  // namespace tbln::host

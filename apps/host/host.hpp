@@ -1,0 +1,60 @@
+// The reference host: plays the role of the CAD host's macros. It builds the
+// library's platform (scripted dialogs, POSIX files, the embedded engines), calls an
+// entry point and prints what came back as one JSON object.
+#pragma once
+
+#include <map>
+#include <nlohmann/json.hpp>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "adapters/posix/posix_system.hpp"
+#include "adapters/scripted/scripted_ui.hpp"
+#include "automation/application.hpp"
+#include "automation/module.hpp"
+#include "platform/objects.hpp"
+
+namespace tbln::host {
+
+// A bad command line or unreadable input: exit status 2 with a one-line error.
+class UsageError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// The options of a command: "--name value" pairs, a name may repeat.
+class Options {
+  public:
+    Options(const std::vector<std::string>& args, std::size_t first);
+    bool Has(const std::string& name) const { return values_.count(name) > 0; }
+    const std::string& Get(const std::string& name) const;  // required
+    std::string Get(const std::string& name, const std::string& fallback) const;
+    // A required option holding a 16-bit whole number.
+    Integer GetInteger(const std::string& name) const;
+    void Expect(const std::vector<std::string>& allowed) const;
+
+  private:
+    std::multimap<std::string, std::string> values_;
+};
+
+struct Host {
+    explicit Host(const std::string& root);
+
+    scripted::ScriptedUi ui;
+    posix::PosixSystem sys;
+    ObjectServer objects;
+    Module module;
+    Application app;
+
+    // The message boxes shown so far, as JSON.
+    nlohmann::ordered_json Messages() const;
+};
+
+// Reads a JSON file; raises UsageError naming the file when it is missing or not JSON.
+nlohmann::ordered_json ReadJsonFile(const std::string& path);
+
+// Commands: each returns the JSON object to print.
+nlohmann::ordered_json InsertBlockPopCommand(Host& host, const Options& options);
+
+}  // namespace tbln::host

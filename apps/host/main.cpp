@@ -1,0 +1,63 @@
+// tbln: the reference host program.
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "adapters/posix/posix_system.hpp"
+#include "apps/host/host.hpp"
+#include "core/error.hpp"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: tbln [--root DIR] COMMAND [OPTIONS]\n"
+    "commands:\n"
+    "  insert-block-pop --file BOOK --sheet NAME --row R --col C --tags TAGS.json\n"
+    "      fill every tag of TAGS.json from the cell at its offset from (R, C)\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace tbln;
+    std::vector<std::string> args(argv + 1, argv + argc);
+    std::string root;
+    std::size_t i = 0;
+    while (i < args.size() && args[i].rfind("--", 0) == 0) {
+        if (args[i] == "--help" || args[i] == "-h") {
+            std::cout << kUsage;
+            return 0;
+        }
+        if (args[i] == "--root" && i + 1 < args.size()) {
+            root = args[i + 1];
+            i += 2;
+            continue;
+        }
+        std::cerr << "tbln: unknown option " << args[i] << "\n" << kUsage;
+        return 2;
+    }
+    if (i >= args.size()) {
+        std::cerr << kUsage;
+        return 2;
+    }
+    const std::string command = args[i];
+    try {
+        host::Host h(posix::ResolveInstallRoot(root));
+        const host::Options options(args, i + 1);
+        nlohmann::ordered_json out;
+        if (command == "insert-block-pop") {
+            out = host::InsertBlockPopCommand(h, options);
+        } else {
+            std::cerr << "tbln: unknown command " << command << "\n" << kUsage;
+            return 2;
+        }
+        std::cout << out.dump(2) << "\n";
+        return 0;
+    } catch (const host::UsageError& e) {
+        std::cerr << "tbln: " << e.what() << "\n";
+        return 2;
+    } catch (const RuntimeError& e) {
+        std::cerr << "tbln: run-time error " << e.Number() << ": " << e.Description() << "\n";
+        return 1;
+    }
+}

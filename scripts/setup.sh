@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Installs every Debian package the build and the tests need.
+set -euo pipefail
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends \
+    build-essential cmake ninja-build pkg-config \
+    libgtest-dev libgmock-dev libbenchmark-dev \
+    libzip-dev libexpat1-dev libpugixml-dev nlohmann-json3-dev \
+    python3 python3-openpyxl python3-xlsxwriter >/dev/null

@@ -1,0 +1,105 @@
+#include "common/utilities.hpp"
+
+#include "core/error.hpp"
+
+namespace tbln {
+
+bool OpenExcelFile(ui::Ui& ui, ObjectServer& objects, const std::string& fileName, bool visible,
+                   std::shared_ptr<excel::Application>& xlApp,
+                   std::shared_ptr<excel::Workbook>& xlBook) {
+    xlApp.reset();
+    try {
+        xlApp = As<excel::Application>(objects.GetObject("Excel.Application"));
+    } catch (const RuntimeError&) {
+        try {
+            xlApp = As<excel::Application>(objects.CreateObject("Excel.Application"));
+        } catch (const RuntimeError&) {
+            ui.MsgBox("There is no Excel installed on your PC     ", ui::vbInformation, "Error");
+            return false;
+        }
+    }
+    try {
+        xlApp->SetVisible(visible);
+        auto books = xlApp->Workbooks();
+        const Long count = books->Count();
+        for (Long i = 1; i <= count; ++i) {
+            auto book = books->Item(i);
+            if (book->FullName() == fileName) {
+                xlBook = book;
+                xlBook->Activate();
+                return true;
+            }
+        }
+        xlBook = books->Open(fileName);
+        return true;
+    } catch (const RuntimeError& e) {
+        ui.MsgBox(e.Description(), ui::vbInformation, "Error On Opening Excel File");
+        return false;
+    }
+}
+
+bool OpenExcelFile(const Ports& ports, const std::string& fileName, bool visible,
+                   std::shared_ptr<excel::Application>& xlApp,
+                   std::shared_ptr<excel::Workbook>& xlBook) {
+    return OpenExcelFile(ports.ui, ports.objects, fileName, visible, xlApp, xlBook);
+}
+
+std::string ColumnLetters(Integer col) {
+    if (col < 1) Raise(err::kInvalidCall);
+    std::string letters;
+    for (int n = col; n > 0; n = (n - 1) / 26) {
+        letters.insert(letters.begin(), static_cast<char>('A' + (n - 1) % 26));
+    }
+    return letters;
+}
+
+Integer ColumnNumber(ui::Ui& ui, std::string& letters) {
+    for (auto& ch : letters) {
+        if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
+    }
+    const auto code = [&](std::size_t i) {
+        return static_cast<Integer>(static_cast<unsigned char>(letters[i]));
+    };
+    switch (letters.size()) {
+        case 0:
+            return 0;
+        case 1:
+            return SubInteger(code(0), 64);
+        case 2:
+            return AddInteger(MulInteger(SubInteger(code(0), 64), 26), SubInteger(code(1), 64));
+        default:
+            ui.MsgBox("The column number should be less than 3 characters     ", ui::vbInformation,
+                      "Error");
+            return -1;
+    }
+}
+
+void SetWindowTopMost(ui::Ui& ui, ui::Hwnd hwnd, Boolean topmost) {
+    ui.SetWindowPos(hwnd, topmost == True ? ui::HWND_TOPMOST : ui::HWND_NOTOPMOST, 0, 0, 0, 0,
+                    ui::SWP_NOMOVE | ui::SWP_NOSIZE);
+}
+
+void CenterForm(ui::Ui& ui, ui::Form& form) {
+    // Each difference is rounded to a whole number before the integer halving, which
+    // truncates towards zero.
+    const auto half = [](double difference) { return ToLong(difference) / 2; };
+    form.Left = half(static_cast<double>(ui.ScreenWidth()) - form.Width);
+    form.Top = half(static_cast<double>(ui.ScreenHeight()) - form.Height);
+}
+
+void MaximizeWindow(ui::Ui& ui, const std::string& title) {
+    const ui::Hwnd hwnd = ui.FindWindow("", title);
+    ui::WindowPlacement placement;
+    placement.length = 44;
+    ui.GetWindowPlacement(hwnd, placement);
+    placement.showCmd = ui::SW_SHOWMAXIMIZED;
+    ui.SetWindowPlacement(hwnd, placement);
+}
+
+void DisableCloseButton(ui::Ui& ui, ui::Hwnd hwnd) {
+    const Long menu = ui.GetSystemMenu(hwnd, false);
+    ui.RemoveMenu(menu, 6, ui::MF_BYPOSITION);
+    ui.RemoveMenu(menu, 5, ui::MF_BYPOSITION);
+}
+
+}  // namespace tbln

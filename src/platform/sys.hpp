@@ -1,0 +1,57 @@
+// The system port: files and folders, the current directory, sleeping, and starting
+// the external reader's batch file hidden. Failures raise RuntimeError with the
+// runtime's file error numbers (53 file not found, 76 path not found, 75 access).
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/numeric.hpp"
+
+namespace tbln::sys {
+
+// A process started by StartHidden.
+class Process {
+  public:
+    virtual ~Process() = default;
+    // True while the process has not ended.
+    virtual bool Running() = 0;
+    // The exit status once it has ended (-1 while it runs or when it was killed).
+    virtual int ExitCode() = 0;
+};
+
+class System {
+  public:
+    virtual ~System() = default;
+
+    // The install root that stands for the fixed install folder.
+    virtual std::string InstallRoot() = 0;
+
+    virtual bool FileExists(const std::string& path) = 0;
+    virtual bool DirExists(const std::string& path) = 0;
+    // Deletes a file; raises 53 when it does not exist.
+    virtual void DeleteFile(const std::string& path) = 0;
+    // Creates a folder and any missing parents.
+    virtual void MakeDirs(const std::string& path) = 0;
+    // The names (not paths) of the entries of a folder, sorted.
+    virtual std::vector<std::string> ListDir(const std::string& path) = 0;
+    // Reads a whole file as bytes; raises 53 when it does not exist.
+    virtual std::string ReadFile(const std::string& path) = 0;
+    // Writes a whole file through a temporary file in the same folder and a rename.
+    virtual void WriteFile(const std::string& path, const std::string& bytes) = 0;
+    virtual void CopyFile(const std::string& from, const std::string& to) = 0;
+    virtual void SetExecutable(const std::string& path) = 0;
+
+    virtual std::string CurrentDir() = 0;
+    virtual void ChangeDir(const std::string& path) = 0;
+
+    virtual void Sleep(Long milliseconds) = 0;
+
+    // Starts the batch file hidden, the way the shell would run it, with workingDir
+    // as its working directory.
+    virtual std::unique_ptr<Process> StartHidden(const std::string& batchFile,
+                                                 const std::string& workingDir) = 0;
+};
+
+}  // namespace tbln::sys

@@ -1,0 +1,166 @@
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <string>
+
+#include "core/array.hpp"
+#include "core/collection.hpp"
+#include "core/error.hpp"
+#include "core/numeric.hpp"
+#include "core/text.hpp"
+
+namespace tbln {
+namespace {
+
+template <class F>
+std::int32_t ErrorOf(F&& f) {
+    try {
+        f();
+    } catch (const RuntimeError& e) {
+        return e.Number();
+    }
+    return 0;
+}
+
+TEST(Integer16, ArithmeticOverflowRaisesErrorSix) {
+    struct Case {
+        Integer a, b;
+        char op;
+        std::int32_t error;
+        Integer result;
+    } cases[] = {
+        {32766, 1, '+', 0, 32767},   {32767, 1, '+', 6, 0},   {-32768, 1, '-', 6, 0},
+        {-32767, 1, '-', 0, -32768}, {200, 200, '*', 6, 0},   {181, 181, '*', 0, 32761},
+        {-1, 32767, '*', 0, -32767}, {-32768, -1, '*', 6, 0},
+    };
+    for (const auto& c : cases) {
+        Integer r = 0;
+        const auto e = ErrorOf([&] {
+            r = c.op == '+'   ? AddInteger(c.a, c.b)
+                : c.op == '-' ? SubInteger(c.a, c.b)
+                              : MulInteger(c.a, c.b);
+        });
+        EXPECT_EQ(e, c.error) << c.a << c.op << c.b;
+        if (c.error == 0) {
+            EXPECT_EQ(r, c.result) << c.a << c.op << c.b;
+        }
+    }
+    EXPECT_EQ(ErrorOf([] { AddLong(std::numeric_limits<Long>::max(), 1); }), err::kOverflow);
+    EXPECT_EQ(AddLong(32767, 1), 32768);
+}
+
+TEST(Integer16, ConversionsRoundHalfToEven) {
+    struct Case {
+        double in;
+        Integer out;
+    } cases[] = {{0.5, 0},    {1.5, 2},         {2.5, 2},          {3.5, 4},
+                 {-0.5, 0},   {-1.5, -2},       {-2.5, -2},        {2.4999, 2},
+                 {2.5001, 3}, {32767.4, 32767}, {-32768.5, -32768}};
+    for (const auto& c : cases) EXPECT_EQ(ToInteger(c.in), c.out) << c.in;
+    for (double bad : {32767.5, -32768.6, 1e10, std::numeric_limits<double>::quiet_NaN()}) {
+        EXPECT_EQ(ErrorOf([&] { ToInteger(bad); }), err::kOverflow) << bad;
+    }
+}
+
+TEST(NumericValue, AcceptsNumbersAndRejectsTextWithTypeMismatch) {
+    struct Case {
+        const char* text;
+        double value;
+    } good[] = {{"12", 12},  {"  12 ", 12}, {"-3.25", -3.25}, {"+7", 7},
+                {".5", 0.5}, {"1e3", 1000}, {"1.", 1}};
+    for (const auto& c : good) EXPECT_DOUBLE_EQ(NumericValue(c.text), c.value) << c.text;
+    for (const char* bad :
+         {"", " ", "abc", "12abc", "1,5", "inf", "nan", "0x10", "-", "+.", "1 2"}) {
+        EXPECT_EQ(ErrorOf([&] { NumericValue(bad); }), err::kTypeMismatch) << "'" << bad << "'";
+    }
+    EXPECT_EQ(ToInteger(std::string_view("2.5")), 2);
+    EXPECT_EQ(ErrorOf([] { ToInteger(std::string_view("40000")); }), err::kOverflow);
+}
+
+TEST(NumberToText, DoubleKeepsFifteenDigitsAndSingleSeven) {
+    struct Case {
+        double in;
+        const char* out;
+    } doubles[] = {{7.0 / 6.0, "1.16666666666667"},
+                   {0, "0"},
+                   {100, "100"},
+                   {-2.5, "-2.5"},
+                   {0.1, "0.1"},
+                   {123456789012345.0, "123456789012345"},
+                   {1e15, "1E+15"},
+                   {1.5e-7, "1.5E-07"},
+                   {0.000001, "0.000001"},
+                   {0.1 + 0.2, "0.3"},
+                   {-1234.5678, "-1234.5678"}};
+    for (const auto& c : doubles) EXPECT_EQ(NumberToText(c.in), c.out) << c.in;
+    EXPECT_EQ(NumberToText(1.1f), "1.1");
+    EXPECT_EQ(NumberToText(12.75f), "12.75");
+    EXPECT_EQ(NumberToText(1e7f), "1E+07");
+    EXPECT_EQ(NumberToText(1.0f / 3.0f), "0.3333333");
+}
+
+TEST(FormatPercent, WholePercentHalfAwayFromZero) {
+    struct Case {
+        double in;
+        const char* out;
+    } cases[] = {{0, "0%"},      {1, "100%"},     {0.5, "50%"}, {0.125, "13%"},
+                 {0.994, "99%"}, {0.995, "100%"}, {2, "200%"}};
+    for (const auto& c : cases) EXPECT_EQ(FormatPercent(c.in), c.out) << c.in;
+}
+
+TEST(Arrays, BoundsAreExplicitAndCheckedAndRecordsAreShared) {
+    Array<std::shared_ptr<int>> a(0, 2);
+    EXPECT_EQ(a.Lower(), 0);
+    EXPECT_EQ(a.Upper(), 2);
+    EXPECT_EQ(a(1), nullptr);
+    a(1) = std::make_shared<int>(5);
+    auto copy = a;
+    *copy(1) = 6;
+    EXPECT_EQ(*a(1), 6) << "a copied array refers to the same records";
+    EXPECT_EQ(ErrorOf([&] { a(3); }), err::kSubscript);
+    EXPECT_EQ(ErrorOf([&] { a(-1); }), err::kSubscript);
+    Array<int> never;
+    EXPECT_EQ(ErrorOf([&] { never.Lower(); }), err::kSubscript);
+
+    Array2D<std::shared_ptr<int>> grid(1, 2, 3, 5);
+    EXPECT_EQ(grid(2, 5), nullptr);
+    grid(2, 5) = std::make_shared<int>(1);
+    EXPECT_EQ(ErrorOf([&] { grid(2, 2); }), err::kSubscript);
+    EXPECT_EQ(ErrorOf([&] { grid(3, 3); }), err::kSubscript);
+}
+
+TEST(CollectionOfStrings, KeysIgnoreCaseAndDuplicatesRaise457) {
+    Collection c;
+    c.Add("XLS  Arial", std::string("Arial"));
+    c.Add("XLS  Tahoma", std::string("Tahoma"));
+    c.Add("no key");
+    EXPECT_EQ(ErrorOf([&] { c.Add("XLS  ARIAL", std::string("ARIAL")); }), err::kDuplicateKey);
+    EXPECT_EQ(c.Count(), 3);
+    EXPECT_EQ(c.Item(1), "XLS  Arial");
+    EXPECT_EQ(c.Item("tahoma"), "XLS  Tahoma");
+    EXPECT_EQ(ErrorOf([&] { c.Item(4); }), err::kSubscript);
+    EXPECT_EQ(ErrorOf([&] { c.Item("Courier"); }), err::kInvalidCall);
+    std::string all;
+    for (const auto& s : c) all += s + ";";
+    EXPECT_EQ(all, "XLS  Arial;XLS  Tahoma;no key;");
+}
+
+TEST(ErrorTrap, KeepsTheLastErrorAndLetsOtherExceptionsThrough) {
+    ErrorTrap trap;
+    int steps = 0;
+    trap.Run([&] { ++steps; });
+    EXPECT_EQ(trap.Number(), 0);
+    trap.Run([&] { Raise(err::kTypeMismatch); });
+    trap.Run([&] { ++steps; });
+    EXPECT_EQ(trap.Number(), err::kTypeMismatch) << "a later good step does not clear the error";
+    trap.Run([&] { Raise(err::kOverflow, "custom"); });
+    EXPECT_EQ(trap.Number(), err::kOverflow);
+    EXPECT_EQ(trap.Description(), "custom");
+    EXPECT_EQ(steps, 2);
+    EXPECT_THROW(trap.Run([] { throw std::bad_alloc(); }), std::bad_alloc);
+    EXPECT_THROW(trap.Run([] { throw std::logic_error("bug"); }), std::logic_error);
+    EXPECT_EQ(RuntimeError(err::kOverflow).Description(), "Overflow");
+}
+
+}  // namespace
+}  // namespace tbln

@@ -1,0 +1,114 @@
+// The reference host run as a program, the way a user or a script runs it.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <array>
+#include <cstdio>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "support/test_platform.hpp"
+
+namespace tbln {
+namespace {
+
+using testing::Fixture;
+using testing::TempDir;
+
+struct Run {
+    int status = -1;
+    std::string out, err;
+};
+
+std::string Quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+Run Host(const TempDir& dir, const std::string& args) {
+    const std::string errFile = dir / "stderr.txt";
+    const std::string cmd = std::string(TBLN_HOST_BINARY) + " --root " + Quote(dir / "root") + " " +
+                            args + " 2>" + Quote(errFile);
+    Run run;
+    FILE* pipe = popen(cmd.c_str(), "r");
+    std::array<char, 4096> buf{};
+    while (std::size_t n = fread(buf.data(), 1, buf.size(), pipe)) run.out.append(buf.data(), n);
+    const int raw = pclose(pipe);
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    std::ifstream e(errFile);
+    std::getline(e, run.err, '\0');
+    return run;
+}
+
+std::string WriteTags(const TempDir& dir, const std::string& json) {
+    const std::string path = dir / "tags.json";
+    std::ofstream(path) << json;
+    return path;
+}
+
+TEST(HostInsertBlockPop, PrintsTheTagsFilledFromTheSheet) {
+    TempDir dir;
+    const auto tags = WriteTags(dir, R"([{"tagName": "NO"}, {"tagName": "TITLE", "offsetCol": 1},
+                                        {"tagName": "QTY", "offsetRow": 1}, {"tagName": "NONE", "offsetRow": 9}])");
+    const auto run = Host(dir, "insert-block-pop --file " + Quote(Fixture("blocks.xlsx")) +
+                                   " --sheet 'Title Block' --row 2 --col 2 --tags " + Quote(tags));
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto out = nlohmann::json::parse(run.out);
+    EXPECT_EQ(out["result"], true);
+    EXPECT_EQ(out["tags1"]["lower"], 1);
+    EXPECT_EQ(out["tags1"]["upper"], 4);
+    const auto& items = out["tags1"]["items"];
+    EXPECT_EQ(items[0]["Value"], "DWG-001");
+    EXPECT_EQ(items[1]["Value"], "Pump housing");
+    EXPECT_EQ(items[1]["col"], "C");
+    EXPECT_EQ(items[2]["Value"], "42");
+    EXPECT_EQ(items[2]["row"], "3");
+    EXPECT_EQ(items[3]["Value"], "");
+    EXPECT_EQ(out["sheetName0"], "Title Block");
+    EXPECT_TRUE(out["messages"].empty());
+    // Fields keep the record's order.
+    EXPECT_EQ(run.out.find("\"tagName\""), run.out.find("\"tagName\": \"NO\""));
+    EXPECT_LT(run.out.find("\"tagName\""), run.out.find("\"offsetCol\""));
+}
+
+TEST(HostInsertBlockPop, ExitStatusTellsWhatWentWrong) {
+    TempDir dir;
+    const auto tags = WriteTags(dir, R"([{"tagName": "FAR", "offsetRow": 2}])");
+    const std::string book = Quote(Fixture("blocks.xlsx"));
+    struct Case {
+        std::string args;
+        int status;
+        std::string err;
+    } cases[] = {
+        {"--file " + book + " --sheet Parts --row 32767 --col 1 --tags " + Quote(tags), 1,
+         "run-time error 6: Overflow"},
+        {"--file " + book + " --sheet Ghost --row 1 --col 1 --tags " + Quote(tags), 1, "Ghost"},
+        {"--file " + Quote(dir / "none.xlsx") + " --sheet S --row 1 --col 1 --tags " + Quote(tags),
+         0, "Error On Opening Excel File: Cannot open the workbook"},
+        {"--file " + book + " --sheet S --row 40000 --col 1 --tags " + Quote(tags), 2,
+         "--row 40000"},
+        {"--file " + book + " --sheet S --row 1 --col 1 --tags " + Quote(Fixture("blocks.xlsx")), 2,
+         "not valid JSON"},
+        {"--file " + book + " --sheet S --row 1 --col 1 --tags " + Quote(dir / "none.json"), 2,
+         "cannot be read"},
+        {"--file " + book + " --sheet S --row 1 --col 1", 2, "--tags is required"},
+        {"--file " + book + " --sheet S --row 1 --col 1 --tags " + Quote(tags) + " --bogus 1", 2,
+         "unknown option --bogus"},
+    };
+    for (const auto& c : cases) {
+        const auto run = Host(dir, "insert-block-pop " + c.args);
+        EXPECT_EQ(run.status, c.status) << c.args << "\n" << run.err;
+        EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
+    }
+    const auto bad = WriteTags(dir, R"([{"tagName": 5}])");
+    const auto run = Host(
+        dir, "insert-block-pop --file " + book + " --sheet S --row 1 --col 1 --tags " + Quote(bad));
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("tagName"), std::string::npos) << run.err;
+    EXPECT_EQ(Host(dir, "no-such-command").status, 2);
+}
+
+}  // namespace
+}  // namespace tbln
