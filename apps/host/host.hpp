@@ -17,6 +17,8 @@
 
 namespace tbln::host {
 
+using json = nlohmann::ordered_json;
+
 // A bad command line or unreadable input: exit status 2 with a one-line error.
 class UsageError : public std::runtime_error {
   public:

@@ -1,6 +1,7 @@
 // tbln: the reference host program.
 #include <cstring>
 #include <iostream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,13 @@
 #include "core/error.hpp"
 
 namespace {
+
+using Command = tbln::host::json (*)(tbln::host::Host&, const tbln::host::Options&);
+
+// The host's commands; each drives one entry point and returns the JSON to print.
+const std::map<std::string, Command> kCommands = {
+    {"insert-block-pop", tbln::host::InsertBlockPopCommand},
+};
 
 constexpr const char* kUsage =
     "usage: tbln [--root DIR] COMMAND [OPTIONS]\n"
@@ -44,14 +52,12 @@ int main(int argc, char** argv) {
     try {
         host::Host h(posix::ResolveInstallRoot(root));
         const host::Options options(args, i + 1);
-        nlohmann::ordered_json out;
-        if (command == "insert-block-pop") {
-            out = host::InsertBlockPopCommand(h, options);
-        } else {
+        const auto found = kCommands.find(command);
+        if (found == kCommands.end()) {
             std::cerr << "tbln: unknown command " << command << "\n" << kUsage;
             return 2;
         }
-        std::cout << out.dump(2) << "\n";
+        std::cout << found->second(h, options).dump(2) << "\n";
         return 0;
     } catch (const host::UsageError& e) {
         std::cerr << "tbln: " << e.what() << "\n";
