@@ -6,6 +6,7 @@
 
 #include "adapters/workbook/embedded_excel.hpp"
 #include "apps/host/json_records.hpp"
+#include "library/library.hpp"
 
 namespace tbln::host {
 
@@ -49,7 +50,8 @@ void Options::Expect(const std::vector<std::string>& allowed) const {
     }
 }
 
-Host::Host(const std::string& root) : sys(root), module(Ports{ui, sys, objects}), app(module) {
+Host::Host(const std::string& root)
+    : sys(root), modulePtr(CreateModule(Ports{ui, sys, objects})), module(*modulePtr), app(module) {
     workbook::RegisterEmbeddedExcel(objects, ui);
     ui.onMessage = [](const scripted::Message& m) {
         std::cerr << m.title << ": " << m.prompt << "\n";

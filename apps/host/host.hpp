@@ -46,7 +46,8 @@ struct Host {
     scripted::ScriptedUi ui;
     posix::PosixSystem sys;
     ObjectServer objects;
-    Module module;
+    std::unique_ptr<Module> modulePtr;
+    Module& module;
     Application app;
 
     // The message boxes shown so far, as JSON.

@@ -1,0 +1,16 @@
+#include "library/library.hpp"
+
+namespace tbln {
+
+void RegisterDialogs(Module& module) {
+    // Each dialog room adds its dialogs here.
+    (void)module;
+}
+
+std::unique_ptr<Module> CreateModule(Ports ports) {
+    auto module = std::make_unique<Module>(ports);
+    RegisterDialogs(*module);
+    return module;
+}
+
+}  // namespace tbln
