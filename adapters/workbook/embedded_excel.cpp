@@ -5,7 +5,9 @@
 #include <vector>
 
 #include "adapters/workbook/display_text.hpp"
+#include "adapters/workbook/sheet_edits.hpp"
 #include "adapters/workbook/workbook_model.hpp"
+#include "adapters/workbook/workbook_writer.hpp"
 #include "adapters/workbook/xml_parts.hpp"
 #include "core/collection.hpp"
 #include "core/error.hpp"
@@ -121,16 +123,16 @@ class RangeImpl : public excel::Range, public std::enable_shared_from_this<Range
         return std::make_shared<RangeImpl>(sheet_, areas_, Kind::Columns);
     }
     std::string Text() override;
-    void SetValue(const std::string&) override { NotSupported("Range.Value"); }
+    void SetValue(const std::string& value) override;
     double Height() override { NotSupported("Range.Height"); }
     double Width() override { NotSupported("Range.Width"); }
     double ColumnWidth() override { NotSupported("Range.ColumnWidth"); }
-    void SetColumnWidth(double) override { NotSupported("Range.ColumnWidth"); }
+    void SetColumnWidth(double characters) override;
     bool MergeCells() override;
     std::shared_ptr<excel::Range> MergeArea() override;
     void Select() override;
     void Activate() override { Select(); }
-    void Delete() override { NotSupported("Range.Delete"); }
+    void Delete() override;
     std::shared_ptr<excel::Worksheet> Worksheet() override;
 
   private:
@@ -207,7 +209,7 @@ class BookImpl : public excel::Workbook, public std::enable_shared_from_this<Boo
         return sheets_.at(model_->activeTab);
     }
     std::shared_ptr<excel::Sheets> Sheets() override;
-    void Save() override { NotSupported("Workbook.Save"); }
+    void Save() override { SaveWorkbook(*model_); }
 
   private:
     std::weak_ptr<AppImpl> app_;
@@ -422,6 +424,23 @@ void RangeImpl::Select() {
 
 std::shared_ptr<excel::Worksheet> RangeImpl::Worksheet() {
     return sheet_;
+}
+
+void RangeImpl::SetValue(const std::string& value) {
+    SetCellsText(sheet_->Model(), areas_, value);
+}
+
+void RangeImpl::SetColumnWidth(double characters) {
+    for (const auto& a : areas_) SetColumnsWidth(sheet_->Model(), a.left, a.right, characters);
+}
+
+void RangeImpl::Delete() {
+    if (areas_.size() != 1) {
+        Raise(err::kApplicationDefined,
+              "Delete method of Range class failed: that command cannot be used on multiple "
+              "selections");
+    }
+    DeleteCells(sheet_->Model(), areas_.front());
 }
 
 }  // namespace

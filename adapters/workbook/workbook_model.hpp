@@ -37,6 +37,18 @@ struct Area {
     }
 };
 
+// A change made to a sheet since it was read or last saved. The model shows it at once;
+// saving applies the list, in order, to the sheet's XML.
+struct SheetEdit {
+    enum class Kind { SetText, SetColumnWidth, Delete };
+    Kind kind = Kind::SetText;
+    Area area;         // the cells, the columns (SetColumnWidth) or the deleted block
+    std::string text;  // SetText
+    double width = 0;  // SetColumnWidth: the width attribute of the file (see ColumnWidthAttribute)
+    bool shiftUp =
+        false;  // Delete: whole rows move up; otherwise the cells right of the block move left
+};
+
 inline std::uint64_t CellKey(Long row, Long col) {
     return (static_cast<std::uint64_t>(row) << 32) | static_cast<std::uint32_t>(col);
 }
@@ -49,6 +61,7 @@ struct SheetModel {
     std::vector<Area> merges;
     Long activeRow = 1, activeCol = 1;
     std::vector<Area> selection{Area{}};
+    std::vector<SheetEdit> edits;  // unsaved changes, oldest first
 
     const Cell* Find(Long row, Long col) const {
         const auto it = cells.find(CellKey(row, col));
@@ -58,6 +71,7 @@ struct SheetModel {
 
 struct WorkbookModel {
     std::string path;
+    std::string workbookPart = "xl/workbook.xml";  // the package part of the workbook itself
     std::vector<SheetModel> sheets;
     std::size_t activeTab = 0;
     bool date1904 = false;

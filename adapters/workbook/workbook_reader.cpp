@@ -265,6 +265,7 @@ std::unique_ptr<WorkbookModel> LoadWorkbook(const std::string& path) {
         if (rel.type == "officeDocument") workbookPart = rel.target;
     }
     if (!pkg.Has(workbookPart)) RaiseBadWorkbook(path, "the package has no workbook part");
+    model->workbookPart = workbookPart;
     const auto rels = ReadRelationships(pkg, workbookPart);
     for (const auto& [id, rel] : rels) {
         if (rel.type == "sharedStrings" && pkg.Has(rel.target))
