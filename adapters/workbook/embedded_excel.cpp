@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "adapters/workbook/display_text.hpp"
+#include "adapters/workbook/embedded_shapes.hpp"
 #include "adapters/workbook/sheet_edits.hpp"
 #include "adapters/workbook/workbook_model.hpp"
 #include "adapters/workbook/workbook_writer.hpp"
@@ -177,11 +178,13 @@ class SheetImpl : public excel::Worksheet, public std::enable_shared_from_this<S
         return std::make_shared<RangeImpl>(shared_from_this(),
                                            std::vector<Area>{Area{1, column, kMaxRows, column}});
     }
-    std::shared_ptr<excel::Shapes> Shapes() override { NotSupported("Worksheet.Shapes"); }
-    std::shared_ptr<excel::Picture> Pictures(Long) override { NotSupported("Worksheet.Pictures"); }
+    std::shared_ptr<excel::Shapes> Shapes() override;
+    std::shared_ptr<excel::Picture> Pictures(Long index) override;
     std::shared_ptr<excel::Application> Application() override;
 
   private:
+    SheetAccess Drawing();
+
     std::weak_ptr<BookImpl> book_;
     std::size_t index_;
 };
@@ -247,6 +250,7 @@ class AppImpl : public excel::Application, public std::enable_shared_from_this<A
     std::vector<std::shared_ptr<BookImpl>>& Books() { return books_; }
     void SetActive(const std::shared_ptr<BookImpl>& book) { active_ = book; }
     std::shared_ptr<BookImpl> Active() { return active_.lock(); }
+    ui::Ui& Ui() { return ui_; }
 
     std::string Caption() override {
         auto book = Active();
@@ -376,6 +380,29 @@ void SheetImpl::Activate() {
 
 std::shared_ptr<excel::Application> SheetImpl::Application() {
     return Book()->App();
+}
+
+// The sheet's drawing for the shape objects; a drawing that could not be read is
+// reported once, and the sheet then shows no shapes or pictures.
+SheetAccess SheetImpl::Drawing() {
+    auto self = shared_from_this();
+    auto& drawing = Model().drawing;
+    if (!drawing.error.empty() && !drawing.warned) {
+        drawing.warned = true;
+        Book()->App()->Ui().MsgBox(
+            drawing.error + ". The sheet's shapes and pictures are left out.", ui::vbInformation,
+            "Error");
+    }
+    return SheetAccess{self, [self]() -> const WorkbookModel& { return self->BookModel(); },
+                       [self]() -> const SheetModel& { return self->Model(); }};
+}
+
+std::shared_ptr<excel::Shapes> SheetImpl::Shapes() {
+    return CreateShapes(Drawing());
+}
+
+std::shared_ptr<excel::Picture> SheetImpl::Pictures(Long index) {
+    return CreatePicture(Drawing(), index);
 }
 
 Long RangeImpl::Count() {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "adapters/workbook/drawing_model.hpp"
 #include "core/numeric.hpp"
 
 namespace tbln::workbook {
@@ -62,6 +63,7 @@ struct SheetModel {
     Long activeRow = 1, activeCol = 1;
     std::vector<Area> selection{Area{}};
     std::vector<SheetEdit> edits;  // unsaved changes, oldest first
+    DrawingModel drawing;          // shapes and pictures
 
     const Cell* Find(Long row, Long col) const {
         const auto it = cells.find(CellKey(row, col));
@@ -78,6 +80,7 @@ struct WorkbookModel {
     std::vector<std::string> sharedStrings;
     std::vector<std::uint32_t> cellNumberFormat;         // cellXfs index -> numFmtId
     std::map<std::uint32_t, std::string> numberFormats;  // custom numFmtId -> format code
+    ThemeModel theme;
 };
 
 // Reads a workbook file; raises RuntimeError (1004) naming the file and what is wrong.

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <map>
 
+#include "adapters/workbook/drawing_reader.hpp"
 #include "adapters/workbook/package.hpp"
 #include "adapters/workbook/workbook_model.hpp"
 #include "adapters/workbook/xml_parts.hpp"
@@ -304,6 +305,8 @@ std::unique_ptr<WorkbookModel> LoadWorkbook(const std::string& path) {
             RaiseBadWorkbook(path, "the part of the sheet " + sheet.name + " is missing");
         ReadWorksheet(pkg, *model, sheet);
     }
+    ReadTheme(pkg, *model);
+    for (auto& sheet : model->sheets) ReadSheetDrawing(pkg, *model, sheet);
     return model;
 }
 
