@@ -251,7 +251,9 @@ class WorksheetReader {
                               : 0;
         }
         const char* t = Attribute(attrs, "t");
-        type_ = !t ? 'n' : std::string_view(t) == "inlineStr" ? 'i' : t[0];
+        // n number, s shared string, i inline string, f formula text ("str"), b, e, d.
+        const std::string_view kind = t ? t : "n";
+        type_ = kind == "inlineStr" ? 'i' : kind == "str" ? 'f' : kind.empty() ? 'n' : kind[0];
         value_.clear();
         sawInline_ = false;
         inCell_ = true;
