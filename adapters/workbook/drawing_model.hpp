@@ -1,6 +1,5 @@
 // The engine's model of a sheet's drawing: the shapes and pictures of its DrawingML
-// part in drawing order, each with its anchor and the properties Excel reports, and
-// the workbook theme's fonts and colours that those properties may refer to.
+// part in drawing order, each with its anchor and the properties Excel reports,.
 #pragma once
 
 #include <cstdint>
@@ -57,13 +56,6 @@ struct DrawingModel {
     std::string error;  // why the drawing could not be read; the cells are still read
     std::vector<DrawingObject> objects;
     bool warned = false;  // the error has been shown to the user
-};
-
-// The theme's colours (dk1, lt1, dk2, lt2, accent1..6, hlink, folHlink) and fonts.
-struct ThemeModel {
-    std::vector<std::pair<std::string, std::uint32_t>> colors;
-    std::string majorFont = "Calibri Light";
-    std::string minorFont = "Calibri";
 };
 
 }  // namespace tbln::workbook

@@ -159,7 +159,7 @@ Rgb ModulateLuminance(const Rgb& c, double mod, double off) {
 
 class ColorResolver {
   public:
-    explicit ColorResolver(const ThemeModel& theme) : theme_(theme) {}
+    explicit ColorResolver(const Theme& theme) : theme_(theme) {}
 
     // The colour of a colour element (srgbClr, schemeClr, sysClr, prstClr, scrgbClr)
     // or of the first one inside `n`; false when there is none. `placeholder` stands
@@ -214,9 +214,12 @@ class ColorResolver {
             {"bg1", "lt1"}, {"tx1", "dk1"}, {"bg2", "lt2"}, {"tx2", "dk2"}};
         const auto alias = kAlias.find(name);
         const std::string key = alias == kAlias.end() ? name : alias->second;
-        for (const auto& [n, v] : theme_.colors) {
-            if (n == key) {
-                out = v;
+        static const char* const kOrder[] = {"dk1",     "lt1",     "dk2",     "lt2",
+                                             "accent1", "accent2", "accent3", "accent4",
+                                             "accent5", "accent6", "hlink",   "folHlink"};
+        for (std::size_t i = 0; i < std::size(kOrder) && i < theme_.colors.size(); ++i) {
+            if (key == kOrder[i]) {
+                out = theme_.colors[i];
                 return true;
             }
         }
@@ -251,7 +254,7 @@ class ColorResolver {
         return ToHex(rgb);
     }
 
-    const ThemeModel& theme_;
+    const Theme& theme_;
 };
 
 // --- shape properties -------------------------------------------------------------
@@ -353,13 +356,13 @@ void ReadArrowhead(const Node& end, Integer& style, Integer& width) {
     width = it == kWidth.end() ? 2 : it->second;
 }
 
-std::string ResolveFont(const std::string& typeface, const ThemeModel& theme) {
+std::string ResolveFont(const std::string& typeface, const Theme& theme) {
     if (typeface.rfind("+mj", 0) == 0) return theme.majorFont;
     if (typeface.rfind("+mn", 0) == 0) return theme.minorFont;
     return typeface;
 }
 
-void ReadText(const Node& txBody, const Node& style, const ThemeModel& theme, DrawingObject& o) {
+void ReadText(const Node& txBody, const Node& style, const Theme& theme, DrawingObject& o) {
     o.hasTextFrame = true;
     std::string text;
     Node firstRun, endPara;
@@ -613,7 +616,7 @@ class DrawingReader {
     }
 
     const Package& pkg_;
-    const ThemeModel& theme_;
+    const Theme& theme_;
     ColorResolver colors_;
     DrawingModel& drawing_;
     std::map<std::string, Relationship> rels_;
@@ -758,32 +761,6 @@ Integer AutoShapeTypeOf(const std::string& preset) {
         {"cloud", 179}};
     const auto it = kCodes.find(preset);
     return it == kCodes.end() ? 138 : it->second;  // msoShapeNotPrimitive
-}
-
-void ReadTheme(const Package& pkg, WorkbookModel& model) {
-    try {
-        for (const auto& [id, rel] : Relationships(pkg, model.workbookPart)) {
-            if (rel.type != "theme" || rel.external || !pkg.Has(rel.target)) continue;
-            pugi::xml_document doc;
-            LoadPart(pkg, rel.target, doc);
-            const Node elements = Child(doc.document_element(), "themeElements");
-            const ThemeModel defaults;
-            const ColorResolver plain(defaults);
-            for (auto c : Child(elements, "clrScheme").children()) {
-                std::uint32_t rgb = 0;
-                if (c.type() == pugi::node_element && plain.Resolve(c, rgb))
-                    model.theme.colors.emplace_back(std::string(LocalName(c.name())), rgb);
-            }
-            const Node fonts = Child(elements, "fontScheme");
-            if (const char* f = Attr(Path(fonts, {"majorFont", "latin"}), "typeface"))
-                model.theme.majorFont = f;
-            if (const char* f = Attr(Path(fonts, {"minorFont", "latin"}), "typeface"))
-                model.theme.minorFont = f;
-            return;
-        }
-    } catch (const RuntimeError&) {
-        // A theme that cannot be read leaves Office's default theme; cells never need it.
-    }
 }
 
 void ReadSheetDrawing(const Package& pkg, const WorkbookModel& model, SheetModel& sheet) {

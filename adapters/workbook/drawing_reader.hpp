@@ -1,4 +1,4 @@
-// Reading a sheet's drawing part (DrawingML) and the workbook's theme into the model.
+// Reading a sheet's drawing part (DrawingML) into the model.
 #pragma once
 
 #include <string>
@@ -8,9 +8,6 @@
 namespace tbln::workbook {
 
 class Package;
-
-// Reads the theme's colours and fonts; a workbook without a theme keeps the defaults.
-void ReadTheme(const Package& pkg, WorkbookModel& model);
 
 // Reads the drawing of a sheet into sheet.drawing. A drawing that cannot be read does
 // not stop the workbook from opening: its objects are left out and drawing.error says

@@ -7,6 +7,7 @@
 #include "adapters/workbook/display_text.hpp"
 #include "adapters/workbook/embedded_shapes.hpp"
 #include "adapters/workbook/sheet_edits.hpp"
+#include "adapters/workbook/sheet_geometry.hpp"
 #include "adapters/workbook/workbook_model.hpp"
 #include "adapters/workbook/workbook_writer.hpp"
 #include "adapters/workbook/xml_parts.hpp"
@@ -18,11 +19,6 @@ namespace tbln::workbook {
 namespace {
 
 namespace fs = std::filesystem;
-
-[[noreturn]] void NotSupported(const char* member) {
-    Raise(err::kNoSuchMember,
-          std::string("The embedded spreadsheet engine does not support ") + member + " yet");
-}
 
 [[noreturn]] void BadAddress(std::string_view address) {
     Raise(err::kApplicationDefined, "Method 'Range' of object '_Worksheet' failed: the address \"" +
@@ -125,9 +121,9 @@ class RangeImpl : public excel::Range, public std::enable_shared_from_this<Range
     }
     std::string Text() override;
     void SetValue(const std::string& value) override;
-    double Height() override { NotSupported("Range.Height"); }
-    double Width() override { NotSupported("Range.Width"); }
-    double ColumnWidth() override { NotSupported("Range.ColumnWidth"); }
+    double Height() override;
+    double Width() override;
+    double ColumnWidth() override;
     void SetColumnWidth(double characters) override;
     bool MergeCells() override;
     std::shared_ptr<excel::Range> MergeArea() override;
@@ -421,20 +417,36 @@ std::string RangeImpl::Text() {
     return cell ? DisplayText(sheet_->BookModel(), *cell) : std::string{};
 }
 
+double RangeImpl::Height() {
+    // The rows of the first area: the sum of their heights, hidden rows counting 0.
+    const auto& a = areas_.front();
+    const auto& book = sheet_->BookModel();
+    const auto& sheet = sheet_->Model();
+    return RowTopPoints(book, sheet, a.bottom) - RowTopPoints(book, sheet, a.top) +
+           RowHeightPoints(book, sheet, a.bottom);
+}
+
+double RangeImpl::Width() {
+    const auto& a = areas_.front();
+    const auto& book = sheet_->BookModel();
+    const auto& sheet = sheet_->Model();
+    return ColumnLeftPoints(book, sheet, a.right) - ColumnLeftPoints(book, sheet, a.left) +
+           ColumnWidthPoints(book, sheet, a.right);
+}
+
+double RangeImpl::ColumnWidth() {
+    return ColumnWidthCharacters(sheet_->BookModel(), sheet_->Model(), areas_.front().left);
+}
+
 bool RangeImpl::MergeCells() {
     const auto& a = areas_.front();
-    for (const auto& m : sheet_->Model().merges) {
-        if (m.Contains(a.top, a.left)) return true;
-    }
-    return false;
+    return sheet_->Model().FindMerge(a.top, a.left) != nullptr;
 }
 
 std::shared_ptr<excel::Range> RangeImpl::MergeArea() {
     const auto& a = areas_.front();
-    for (const auto& m : sheet_->Model().merges) {
-        if (m.Contains(a.top, a.left))
-            return std::make_shared<RangeImpl>(sheet_, std::vector<Area>{m});
-    }
+    if (const Area* m = sheet_->Model().FindMerge(a.top, a.left))
+        return std::make_shared<RangeImpl>(sheet_, std::vector<Area>{*m});
     return std::make_shared<RangeImpl>(sheet_,
                                        std::vector<Area>{Area{a.top, a.left, a.top, a.left}});
 }
@@ -454,11 +466,12 @@ std::shared_ptr<excel::Worksheet> RangeImpl::Worksheet() {
 }
 
 void RangeImpl::SetValue(const std::string& value) {
-    SetCellsText(sheet_->Model(), areas_, value);
+    SetCellsText(sheet_->Book()->Model(), sheet_->Model(), areas_, value);
 }
 
 void RangeImpl::SetColumnWidth(double characters) {
-    for (const auto& a : areas_) SetColumnsWidth(sheet_->Model(), a.left, a.right, characters);
+    for (const auto& a : areas_)
+        SetColumnsWidth(sheet_->BookModel(), sheet_->Model(), a.left, a.right, characters);
 }
 
 void RangeImpl::Delete() {

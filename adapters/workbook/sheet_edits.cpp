@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "adapters/workbook/package.hpp"
+#include "adapters/workbook/sheet_geometry.hpp"
 #include "adapters/workbook/xml_parts.hpp"
 #include "core/error.hpp"
 
@@ -477,8 +478,9 @@ class SheetXml {
 
 }  // namespace
 
-double ColumnWidthAttribute(double characters, double maxDigitWidth) {
+double ColumnWidthAttribute(double characters, int digit) {
     if (characters <= 0) return 0;
+    const double maxDigitWidth = digit;
     const double pixels = characters < 1 ? std::trunc(characters * (maxDigitWidth + 5) + 0.5)
                                          : std::trunc(characters * maxDigitWidth + 0.5) + 5;
     return std::trunc(pixels / maxDigitWidth * 256) / 256;
@@ -492,26 +494,38 @@ std::string CellReference(Long row, Long col) {
     return letters + std::to_string(row);
 }
 
-void SetCellsText(SheetModel& sheet, const std::vector<Area>& areas, const std::string& text) {
+void SetCellsText(WorkbookModel& book, SheetModel& sheet, const std::vector<Area>& areas,
+                  const std::string& text) {
     std::size_t total = 0;
     for (const auto& a : areas) {
-        total += static_cast<std::size_t>(Span(a.top, a.bottom)) *
-                 static_cast<std::size_t>(Span(a.left, a.right));
+        total += static_cast<std::size_t>(a.Rows()) * static_cast<std::size_t>(a.Columns());
     }
     if (total > kMaxCellsPerWrite) {
         Raise(err::kApplicationDefined, "Cannot set the value of " + std::to_string(total) +
                                             " cells at once; the limit is " +
                                             std::to_string(kMaxCellsPerWrite));
     }
+    const std::uint32_t index = text.empty() ? 0 : book.AddString(text);
     for (const auto& a : areas) {
         for (Long r = a.top; r <= a.bottom; ++r) {
             for (Long c = a.left; c <= a.right; ++c) {
-                auto& cell = sheet.cells[CellKey(r, c)];
-                cell.type = text.empty() ? CellType::Empty : CellType::Text;
+                if (text.empty()) {
+                    const auto key = CellKey(r, c);
+                    const auto it = std::lower_bound(
+                        sheet.cells.begin(), sheet.cells.end(), key,
+                        [](const SheetModel::Entry& e, std::uint64_t k) { return e.key < k; });
+                    if (it == sheet.cells.end() || it->key != key) continue;
+                    if (it->cell.style == 0) {
+                        sheet.cells.erase(it);
+                    } else {
+                        it->cell = Cell{0, 0, it->cell.style, CellType::Empty};
+                    }
+                    continue;
+                }
+                Cell& cell = sheet.At(r, c);
+                cell.type = CellType::Text;
                 cell.number = 0;
-                cell.text = text;
-                if (cell.type == CellType::Empty && cell.style == 0)
-                    sheet.cells.erase(CellKey(r, c));
+                cell.text = index;
             }
         }
         SheetEdit e;
@@ -521,7 +535,8 @@ void SetCellsText(SheetModel& sheet, const std::vector<Area>& areas, const std::
     }
 }
 
-void SetColumnsWidth(SheetModel& sheet, Long first, Long last, double characters) {
+void SetColumnsWidth(const WorkbookModel& book, SheetModel& sheet, Long first, Long last,
+                     double characters) {
     if (!(characters >= 0 && characters <= 255)) {
         Raise(err::kApplicationDefined,
               "Unable to set the ColumnWidth property of the Range class: the width must be "
@@ -530,7 +545,46 @@ void SetColumnsWidth(SheetModel& sheet, Long first, Long last, double characters
     SheetEdit e;
     e.kind = SheetEdit::Kind::SetColumnWidth;
     e.area = Area{1, first, kMaxRows, last};
-    e.width = ColumnWidthAttribute(characters);
+    e.width = ColumnWidthAttribute(characters, MaxDigitWidth(book.DefaultFont()));
+    // The same runs the file will have: the columns' own runs split at the edges.
+    std::vector<ColumnInfo> runs;
+    Long next = first;
+    const auto set = [&](ColumnInfo run) {
+        if (e.width > 0) {
+            run.width = e.width;
+            run.hidden = false;
+        } else {
+            run.hidden = true;
+        }
+        runs.push_back(run);
+    };
+    for (const auto& run : sheet.columns) {
+        if (run.last < first || run.first > last) {
+            runs.push_back(run);
+            continue;
+        }
+        if (run.first < first) {
+            auto before = run;
+            before.last = first - 1;
+            runs.push_back(before);
+        }
+        const Long lo = std::max(run.first, first), hi = std::min(run.last, last);
+        if (next < lo) set(ColumnInfo{next, lo - 1});
+        auto inside = run;
+        inside.first = lo;
+        inside.last = hi;
+        set(inside);
+        next = hi + 1;
+        if (run.last > last) {
+            auto after = run;
+            after.first = last + 1;
+            runs.push_back(after);
+        }
+    }
+    if (next <= last) set(ColumnInfo{next, last});
+    std::sort(runs.begin(), runs.end(),
+              [](const ColumnInfo& a, const ColumnInfo& b) { return a.first < b.first; });
+    sheet.columns = std::move(runs);
     sheet.edits.push_back(e);
 }
 
@@ -542,17 +596,34 @@ void DeleteCells(SheetModel& sheet, const Area& block) {
     for (const auto& m : sheet.merges) {
         if (CutsThrough(d, m)) RaiseMergedCut();
     }
-    std::map<std::uint64_t, Cell> cells;
-    for (auto& [key, cell] : sheet.cells) {
-        Long r = static_cast<Long>(key >> 32), c = static_cast<Long>(key & 0xFFFFFFFFu);
-        if (MoveCell(d, r, c)) cells.emplace(CellKey(r, c), std::move(cell));
+    std::vector<SheetModel::Entry> cells;
+    cells.reserve(sheet.cells.size());
+    for (const auto& e : sheet.cells) {
+        Long r = static_cast<Long>(e.key >> 32), c = static_cast<Long>(e.key & 0xFFFFFFFFu);
+        if (MoveCell(d, r, c)) cells.push_back(SheetModel::Entry{CellKey(r, c), e.cell});
     }
+    std::sort(cells.begin(), cells.end(),
+              [](const SheetModel::Entry& a, const SheetModel::Entry& b) { return a.key < b.key; });
     sheet.cells = std::move(cells);
+    if (d.shiftUp) {
+        std::vector<RowInfo> rows;
+        for (auto info : sheet.rows) {
+            if (MovePosition(block.top, block.bottom, info.row)) rows.push_back(info);
+        }
+        sheet.rows = std::move(rows);
+    } else if (WholeColumns(block)) {
+        std::vector<ColumnInfo> columns;
+        for (auto run : sheet.columns) {
+            if (MoveInterval(block.left, block.right, run.first, run.last)) columns.push_back(run);
+        }
+        sheet.columns = std::move(columns);
+    }
     std::vector<Area> merges;
     for (auto m : sheet.merges) {
         if (MoveArea(d, m) && !(m.top == m.bottom && m.left == m.right)) merges.push_back(m);
     }
     sheet.merges = std::move(merges);
+    sheet.MergesChanged();
     sheet.edits.push_back(d);
 }
 

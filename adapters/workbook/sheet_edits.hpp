@@ -11,24 +11,24 @@
 
 namespace tbln::workbook {
 
-// Width in pixels of the widest digit of the default font (Calibri 11 and Arial 10 at
-// 96 dpi both give 7); the file format stores column widths in terms of it.
-inline constexpr double kDefaultMaxDigitWidth = 7;
 // The most cells one SetValue may write (a whole column is more than anyone means).
 inline constexpr std::size_t kMaxCellsPerWrite = 1'000'000;
 
 // The file's `width` attribute for a column `characters` wide, as Excel writes it: the
-// characters and the 5-pixel padding, snapped to whole pixels and to 1/256 of a character.
-double ColumnWidthAttribute(double characters, double maxDigitWidth = kDefaultMaxDigitWidth);
+// characters and the 5-pixel padding, snapped to whole pixels and to 1/256 of a
+// character. `maxDigitWidth` is the default font's widest digit in pixels.
+double ColumnWidthAttribute(double characters, int maxDigitWidth);
 
 // "C12", "AB3", "XFD1048576".
 std::string CellReference(Long row, Long col);
 
 // Sets every cell of the areas to the text (an empty text empties the cell). Raises
 // 1004 when the areas hold more cells than the limit.
-void SetCellsText(SheetModel& sheet, const std::vector<Area>& areas, const std::string& text);
+void SetCellsText(WorkbookModel& book, SheetModel& sheet, const std::vector<Area>& areas,
+                  const std::string& text);
 // Sets the width of columns first..last in characters of the default font; 0 hides them.
-void SetColumnsWidth(SheetModel& sheet, Long first, Long last, double characters);
+void SetColumnsWidth(const WorkbookModel& book, SheetModel& sheet, Long first, Long last,
+                     double characters);
 // Deletes a block of cells: whole rows move the rows below up; any other block moves
 // the cells right of it, in its rows, to the left. Raises 1004, changing nothing, when
 // the block would cut through a merged area.

@@ -121,6 +121,15 @@ TEST_F(Saving, TextAndWidthsReadBackInOpenpyxlAndTheEngine) {
     auto again = fresh->Workbooks()->Open(path)->Sheets("Names");
     for (const auto& w : writes) EXPECT_EQ(again->Cells(w.row, w.col)->Text(), w.text);
     EXPECT_EQ(again->Cells(2, 1)->Text(), "");
+    // Widths read back in characters, before and after the save.
+    for (const auto& s : {sheet, again}) {
+        EXPECT_EQ(s->Columns(3)->ColumnWidth(), 15);
+        EXPECT_EQ(s->Columns(9)->ColumnWidth(), 30);
+        EXPECT_EQ(s->Columns(10)->ColumnWidth(), 20);
+        EXPECT_EQ(s->Columns(11)->ColumnWidth(), 8.43);
+    }
+    sheet->Columns(3)->SetColumnWidth(0);
+    EXPECT_EQ(sheet->Columns(3)->ColumnWidth(), 0) << "a width of 0 hides the column";
 }
 
 TEST_F(Saving, OnlyTheChangedSheetIsRewritten) {
