@@ -147,7 +147,8 @@ void RegisterRelease(const InstallContext& context, const std::string& release) 
 void AddPartialMenu(const InstallContext& context, const std::string& path) {
     std::string text;
     try {
-        text = context.sys.ReadFile(path);
+        const auto pending = context.dryRunFiles.find(path);
+        text = pending != context.dryRunFiles.end() ? pending->second : context.sys.ReadFile(path);
     } catch (const RuntimeError& e) {
         context.Report("left unchanged " + path + ": cannot be read (" + e.Description() + ")");
         return;
@@ -186,7 +187,9 @@ void AddPartialMenu(const InstallContext& context, const std::string& path) {
         context.Report("left unchanged " + path + ": no line contains \"/CommonItems\"");
         return;
     }
-    if (!context.dryRun) {
+    if (context.dryRun) {
+        context.dryRunFiles[path] = out;
+    } else {
         try {
             context.sys.WriteFile(path, out);
         } catch (const RuntimeError& e) {

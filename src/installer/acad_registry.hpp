@@ -8,6 +8,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,9 @@ struct InstallContext {
     ui::Ui& ui;
     bool dryRun = false;
     std::function<void(const std::string&)> report;
+    // A dry run's rewritten files, by path, so that a file named by several profiles
+    // is seen as the real run would see it.
+    mutable std::map<std::string, std::string> dryRunFiles{};
 
     void Report(const std::string& line) const {
         if (report) report(line);
