@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -170,6 +171,8 @@ HiveFileError::HiveFileError(std::string file, std::size_t line, std::string des
 FileHive::FileHive(std::string path, bool saveChanges)
     : path_(std::move(path)), saveChanges_(saveChanges), root_(std::make_unique<Key>()) {
     root_->name = kRootName;
+    std::error_code ec;
+    if (std::filesystem::is_directory(path_, ec)) throw HiveFileError(path_, 0, "is a folder");
     std::ifstream in(path_, std::ios::binary);
     if (!in) {
         if (errno == ENOENT) return;  // no file yet: an empty hive

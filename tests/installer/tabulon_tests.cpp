@@ -184,6 +184,11 @@ TEST(Tabulon, FailuresExitWithAClearLineAndChangeNothing) {
          "",
          1,
          {"current_user.reg (the file is read-only)"}},
+        {"hive is a folder",
+         [](Machine& m) { fs::create_directory(m.dir / "folder.reg"); },
+         "--hive {dir}/folder.reg",
+         1,
+         {"folder.reg:0: is a folder"}},
         {"unknown option", [](Machine&) {}, "--force", 2, {"unknown argument --force", "usage:"}},
         {"option without value", [](Machine&) {}, "--hive", 2, {"--hive needs a value"}},
     };
@@ -191,7 +196,11 @@ TEST(Tabulon, FailuresExitWithAClearLineAndChangeNothing) {
         Machine m;
         c.prepare(m);
         const std::string hive = m.HiveText(), cui = m.CuiText();
-        const auto run = Tabulon(m.dir, m.Args(c.args));
+        std::string args = c.args;
+        if (const auto at = args.find("{dir}"); at != std::string::npos) {
+            args.replace(at, 5, Quote(m.dir.Path()));
+        }
+        const auto run = Tabulon(m.dir, m.Args(args));
         EXPECT_EQ(run.status, c.status) << c.what << ": " << run.err;
         EXPECT_EQ(run.out, "") << c.what;
         for (const auto& s : c.says) EXPECT_NE(run.err.find(s), std::string::npos) << run.err;
