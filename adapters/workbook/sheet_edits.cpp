@@ -111,6 +111,15 @@ std::string NumberText(double v) {
     return out.str();
 }
 
+// "C12", "AB3", "XFD1048576".
+std::string A1(Long row, Long col) {
+    std::string letters;
+    for (Long c = col; c > 0; c = (c - 1) / 26) {
+        letters.insert(letters.begin(), static_cast<char>('A' + (c - 1) % 26));
+    }
+    return letters + std::to_string(row);
+}
+
 bool ParseRefArea(std::string_view ref, Area& a) {
     const auto colon = ref.find(':');
     if (!ParseCellRef(ref.substr(0, colon), a.top, a.left)) return false;
@@ -121,9 +130,9 @@ bool ParseRefArea(std::string_view ref, Area& a) {
 }
 
 std::string AreaReference(const Area& a) {
-    const std::string first = CellReference(a.top, a.left);
+    const std::string first = A1(a.top, a.left);
     if (a.top == a.bottom && a.left == a.right) return first;
-    return first + ":" + CellReference(a.bottom, a.right);
+    return first + ":" + A1(a.bottom, a.right);
 }
 
 // The file format's escape for text that XML cannot carry (control characters) and
@@ -221,7 +230,7 @@ class SheetXml {
                                                     ref.value());
                     }
                 } else {
-                    c.append_attribute("r") = CellReference(row, cc).c_str();
+                    c.append_attribute("r") = A1(row, cc).c_str();
                 }
                 col = cc;
             }
@@ -247,12 +256,12 @@ class SheetXml {
             if (cc == c) return n;
             if (cc > c) {
                 auto cell = row.insert_child_before(Name("c").c_str(), n);
-                cell.append_attribute("r") = CellReference(r, c).c_str();
+                cell.append_attribute("r") = A1(r, c).c_str();
                 return cell;
             }
         }
         auto cell = row.append_child(Name("c").c_str());
-        cell.append_attribute("r") = CellReference(r, c).c_str();
+        cell.append_attribute("r") = A1(r, c).c_str();
         return cell;
     }
 
@@ -398,7 +407,7 @@ class SheetXml {
                         if (hasFormula) formulasMoved = true;
                         row.remove_child(c);
                     } else {
-                        const auto ref = CellReference(newRow, cc);
+                        const auto ref = A1(newRow, cc);
                         if (ref != c.attribute("r").value()) {
                             if (hasFormula) formulasMoved = true;
                             c.attribute("r") = ref.c_str();
@@ -484,14 +493,6 @@ double ColumnWidthAttribute(double characters, int digit) {
     const double pixels = characters < 1 ? std::trunc(characters * (maxDigitWidth + 5) + 0.5)
                                          : std::trunc(characters * maxDigitWidth + 0.5) + 5;
     return std::trunc(pixels / maxDigitWidth * 256) / 256;
-}
-
-std::string CellReference(Long row, Long col) {
-    std::string letters;
-    for (Long c = col; c > 0; c = (c - 1) / 26) {
-        letters.insert(letters.begin(), static_cast<char>('A' + (c - 1) % 26));
-    }
-    return letters + std::to_string(row);
 }
 
 void SetCellsText(WorkbookModel& book, SheetModel& sheet, const std::vector<Area>& areas,

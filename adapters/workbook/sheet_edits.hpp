@@ -19,9 +19,6 @@ inline constexpr std::size_t kMaxCellsPerWrite = 1'000'000;
 // character. `maxDigitWidth` is the default font's widest digit in pixels.
 double ColumnWidthAttribute(double characters, int maxDigitWidth);
 
-// "C12", "AB3", "XFD1048576".
-std::string CellReference(Long row, Long col);
-
 // Sets every cell of the areas to the text (an empty text empties the cell). Raises
 // 1004 when the areas hold more cells than the limit.
 void SetCellsText(WorkbookModel& book, SheetModel& sheet, const std::vector<Area>& areas,
