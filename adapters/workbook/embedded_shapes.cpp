@@ -14,9 +14,8 @@ namespace {
 // The cell (1-based) along one axis that holds a position, given the sizes of the
 // cells; hidden cells (size 0) never hold one.
 template <class Size>
-Long CellAt(double position, Long count, Size size) {
-    double start = 0;
-    for (Long i = 1; i < count; ++i) {
+Long CellAt(double position, Long count, Size size, Long first = 1, double start = 0) {
+    for (Long i = first; i < count; ++i) {
         const double s = size(i);
         if (position + 1e-7 < start + s) return i;
         start += s;
@@ -280,9 +279,19 @@ ShapeFrame FrameOf(const WorkbookModel& book, const SheetModel& sheet, const Dra
         std::swap(f.width, f.height);
         f.left = cx - f.width / 2;
         f.top = cy - f.height / 2;
+        f.row = CellAt(f.top, kMaxRows, height);
+        f.col = CellAt(f.left, kMaxCols, width);
+    } else if (a.kind == DrawingAnchor::Kind::Absolute) {
+        f.row = CellAt(f.top, kMaxRows, height);
+        f.col = CellAt(f.left, kMaxCols, width);
+    } else {
+        // The corner lies in the anchor's cell, or past it when the offset fills the
+        // cell (a hidden cell is never the corner's).
+        f.row = CellAt(f.top, kMaxRows, height, a.fromRow + 1,
+                       RowTopPoints(book, sheet, a.fromRow + 1));
+        f.col = CellAt(f.left, kMaxCols, width, a.fromCol + 1,
+                       ColumnLeftPoints(book, sheet, a.fromCol + 1));
     }
-    f.row = CellAt(f.top, kMaxRows, height);
-    f.col = CellAt(f.left, kMaxCols, width);
     return f;
 }
 
