@@ -110,6 +110,18 @@ bool ParseCellRef(std::string_view ref, Long& row, Long& col) {
     return true;
 }
 
+std::string CellReference(Long row, Long col) {
+    std::string letters;
+    for (long c = col; c > 0; c = (c - 1) / 26)
+        letters.insert(letters.begin(), static_cast<char>('A' + (c - 1) % 26));
+    return letters + std::to_string(row);
+}
+
+std::string AreaReference(Long top, Long left, Long bottom, Long right) {
+    const std::string first = CellReference(top, left);
+    return top == bottom && left == right ? first : first + ":" + CellReference(bottom, right);
+}
+
 const char* Attribute(const char** attributes, std::string_view localName) {
     for (const char** a = attributes; a && *a; a += 2) {
         if (LocalName(a[0]) == localName) return a[1];

@@ -23,6 +23,11 @@ bool HasDoctype(std::string_view bytes);
 // "B12" -> row 12, column 2. Dollar signs are allowed. Returns false when not a cell reference.
 bool ParseCellRef(std::string_view ref, Long& row, Long& col);
 
+// Row 12, column 2 -> "B12".
+std::string CellReference(Long row, Long col);
+// "B2:D4", or "B2" for a single cell.
+std::string AreaReference(Long top, Long left, Long bottom, Long right);
+
 // Streams an XML part through expat: start(name, attributes), end(name), text(chars).
 // Attribute lists are null-terminated name/value pairs as expat gives them. Raises
 // RuntimeError naming the workbook, the part and the line when the XML is not
