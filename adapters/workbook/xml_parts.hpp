@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -39,6 +40,23 @@ struct XmlHandlers {
 };
 void StreamXml(const std::string& workbookPath, const std::string& partName,
                const std::string& bytes, const XmlHandlers& handlers);
+
+// The same, fed a chunk at a time (the last call with `last` set).
+class XmlStream {
+  public:
+    XmlStream(const std::string& workbookPath, const std::string& partName,
+              const XmlHandlers& handlers);
+    ~XmlStream();
+    XmlStream(const XmlStream&) = delete;
+    XmlStream& operator=(const XmlStream&) = delete;
+    void Feed(std::string_view chunk, bool last);
+
+  private:
+    struct State;
+    const std::string& workbookPath_;
+    const std::string& partName_;
+    std::unique_ptr<State> state_;
+};
 
 // The value of an attribute by local name in an expat attribute list, or nullptr.
 const char* Attribute(const char** attributes, std::string_view localName);
