@@ -424,7 +424,7 @@ void SplitDigits(double value, int decimals, std::string& integer, std::string& 
     char buf[400];
     const auto r = std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::fixed,
                                  std::min(decimals, 30));
-    std::string s(buf, r.ptr);
+    std::string s = r.ec == std::errc() ? std::string(buf, r.ptr) : std::string("0");
     const auto point = s.find('.');
     integer = s.substr(0, point);
     fraction = point == std::string::npos ? "" : s.substr(point + 1);
