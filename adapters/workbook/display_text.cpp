@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 namespace tbln::workbook {
@@ -72,6 +75,26 @@ int SignificantDigits(const std::string& s) {
 
 std::string FormatGeneral(double value) {
     if (value == 0) return "0";
+    const double magnitudeFast = std::fabs(value);
+    // Common cases with one conversion: whole numbers and numbers from 0.001 up, where
+    // the plain form always keeps more digits than the exponent form.
+    if (magnitudeFast < 99999999999.5 && magnitudeFast >= 0.001) {
+        char buf[64];
+        if (value == std::floor(value) && magnitudeFast < 1e11) {
+            const auto r = std::to_chars(buf, buf + sizeof buf, static_cast<long long>(value));
+            return std::string(buf, r.ptr);
+        }
+        const int negative = value < 0 ? 1 : 0;
+        const int intDigits =
+            magnitudeFast < 1 ? 1 : static_cast<int>(std::floor(std::log10(magnitudeFast))) + 1;
+        const int decimals = kGeneralWidth - negative - intDigits - 1;
+        if (decimals >= 0) {
+            const auto r =
+                std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
+            std::string s = StripZeros(std::string(buf, r.ptr));
+            if (static_cast<int>(s.size()) <= kGeneralWidth && s != "0" && s != "-0") return s;
+        }
+    }
     const double magnitude = std::fabs(value);
     // The plain form when it fits the width and keeps at least as many significant
     // digits as the exponent form; otherwise the exponent form.
@@ -364,6 +387,22 @@ std::vector<Section> ParseFormat(std::string_view code) {
     return sections;
 }
 
+// The parsed sections of a format code. A workbook uses a handful of codes for up to
+// millions of cells, so each is parsed once per thread.
+struct CodeHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+};
+
+const std::vector<Section>& CachedFormat(std::string_view code) {
+    thread_local std::unordered_map<std::string, std::vector<Section>, CodeHash, std::equal_to<>>
+        cache;
+    const auto it = cache.find(code);
+    if (it != cache.end()) return it->second;
+    if (cache.size() > 4096) cache.clear();
+    return cache.emplace(std::string(code), ParseFormat(code)).first->second;
+}
+
 // ---- Numbers --------------------------------------------------------------------
 
 std::string Repeat(std::size_t n, char c) {
@@ -383,8 +422,9 @@ std::string WithThousands(const std::string& digits) {
 // Rounds |value| to `decimals` and splits it into integer and fraction digits.
 void SplitDigits(double value, int decimals, std::string& integer, std::string& fraction) {
     char buf[400];
-    std::snprintf(buf, sizeof buf, "%.*f", std::min(decimals, 30), std::fabs(value));
-    std::string s(buf);
+    const auto r = std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::fixed,
+                                 std::min(decimals, 30));
+    std::string s = r.ec == std::errc() ? std::string(buf, r.ptr) : std::string("0");
     const auto point = s.find('.');
     integer = s.substr(0, point);
     fraction = point == std::string::npos ? "" : s.substr(point + 1);
@@ -987,17 +1027,26 @@ std::string_view BuiltInFormat(std::uint32_t id) {
     }
 }
 
-std::string FormatCodeOf(const WorkbookModel& book, std::uint32_t style) {
+namespace {
+// The code of a cell's format without copying it.
+std::string_view FormatCodeView(const WorkbookModel& book, std::uint32_t style) {
     const auto id = book.Format(style).numberFormat;
-    const auto custom = book.numberFormats.find(id);
-    if (custom != book.numberFormats.end()) return custom->second;
+    if (!book.numberFormats.empty()) {
+        const auto custom = book.numberFormats.find(id);
+        if (custom != book.numberFormats.end()) return custom->second;
+    }
     const auto builtIn = BuiltInFormat(id);
-    return builtIn.empty() ? "General" : std::string(builtIn);
+    return builtIn.empty() ? std::string_view("General") : builtIn;
+}
+}  // namespace
+
+std::string FormatCodeOf(const WorkbookModel& book, std::uint32_t style) {
+    return std::string(FormatCodeView(book, style));
 }
 
 std::string FormatNumber(double value, std::string_view code, bool date1904) {
     if (code.empty() || IEquals(code, "General")) return FormatGeneral(value);
-    const auto sections = ParseFormat(code);
+    const auto& sections = CachedFormat(code);
     // Sections that show numbers (a fourth is for text only).
     const std::size_t n = std::min<std::size_t>(sections.size(), 3);
     const bool conditional =
@@ -1047,7 +1096,7 @@ std::string FormatNumber(double value, std::string_view code, bool date1904) {
 
 std::string FormatText(const std::string& text, std::string_view code) {
     if (code.empty() || IEquals(code, "General")) return text;
-    const auto sections = ParseFormat(code);
+    const auto& sections = CachedFormat(code);
     const Section* s = nullptr;
     if (sections.size() >= 4) {
         s = &sections[3];
@@ -1070,7 +1119,7 @@ std::string DisplayText(const WorkbookModel& book, const Cell& cell) {
         case CellType::Empty:
             return {};
         case CellType::Text:
-            return FormatText(book.Text(cell), FormatCodeOf(book, cell.style));
+            return FormatText(book.Text(cell), FormatCodeView(book, cell.style));
         case CellType::Error:
             return book.Text(cell);
         case CellType::Boolean:
@@ -1079,7 +1128,7 @@ std::string DisplayText(const WorkbookModel& book, const Cell& cell) {
             if (book.Format(cell.style).numberFormat == 0 &&
                 book.numberFormats.find(0) == book.numberFormats.end())
                 return FormatGeneral(cell.number);
-            return FormatNumber(cell.number, FormatCodeOf(book, cell.style), book.date1904);
+            return FormatNumber(cell.number, FormatCodeView(book, cell.style), book.date1904);
     }
     return {};
 }

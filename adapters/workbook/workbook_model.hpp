@@ -216,6 +216,9 @@ struct WorkbookModel {
     std::map<std::uint32_t, std::string> numberFormats;  // custom numFmtId -> format code
     Theme theme;
     std::uint32_t normalFont = 0;  // the font of the Normal cell style
+    // What readers derive once per cell format (see cell_format.cpp); reset it after
+    // changing the styles.
+    mutable std::shared_ptr<void> formatViews;
 
     const std::string& Text(const Cell& cell) const {
         static const std::string empty;

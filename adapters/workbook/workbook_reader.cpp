@@ -133,12 +133,15 @@ class WorksheetReader {
     WorksheetReader(WorkbookModel& model, SheetModel& sheet) : model_(model), sheet_(sheet) {}
 
     void Read(const Package& pkg) {
-        StreamXml(model_.path, sheet_.part, pkg.Read(sheet_.part),
-                  XmlHandlers{[this](std::string_view n, const char** a) { Start(n, a); },
-                              [this](std::string_view n) { End(n); },
-                              [this](std::string_view t) {
-                                  if (inValue_ || inInlineText_) value_.append(t);
-                              }});
+        const XmlHandlers handlers{[this](std::string_view n, const char** a) { Start(n, a); },
+                                   [this](std::string_view n) { End(n); },
+                                   [this](std::string_view t) {
+                                       if (inValue_ || inInlineText_) value_.append(t);
+                                   }};
+        // The sheet is parsed as it is unpacked, never held whole in memory.
+        XmlStream xml(model_.path, sheet_.part, handlers);
+        pkg.ReadChunks(sheet_.part, [&](std::string_view chunk) { xml.Feed(chunk, false); });
+        xml.Feed({}, true);
         Finish();
     }
 

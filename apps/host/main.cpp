@@ -16,13 +16,16 @@ using Command = tbln::host::json (*)(tbln::host::Host&, const tbln::host::Option
 // The host's commands; each drives one entry point and returns the JSON to print.
 const std::map<std::string, Command> kCommands = {
     {"insert-block-pop", tbln::host::InsertBlockPopCommand},
+    {"cells", tbln::host::CellsCommand},
 };
 
 constexpr const char* kUsage =
     "usage: tbln [--root DIR] COMMAND [OPTIONS]\n"
     "commands:\n"
     "  insert-block-pop --file BOOK --sheet NAME --row R --col C --tags TAGS.json\n"
-    "      fill every tag of TAGS.json from the cell at its offset from (R, C)\n";
+    "      fill every tag of TAGS.json from the cell at its offset from (R, C)\n"
+    "  cells FILE [--sheet NAME] [--range A1:D9]\n"
+    "      print what the spreadsheet engine sees in the workbook: sheets, sizes, cells\n";
 
 }  // namespace
 
