@@ -6,6 +6,7 @@
 #include <map>
 
 #include "adapters/workbook/dom_parts.hpp"
+#include "adapters/workbook/drawing_reader.hpp"
 #include "adapters/workbook/package.hpp"
 #include "adapters/workbook/styles.hpp"
 #include "adapters/workbook/workbook_model.hpp"
@@ -393,6 +394,7 @@ std::unique_ptr<WorkbookModel> LoadWorkbook(const std::string& path) {
     if (workbookPart.empty() && pkg.Has("xl/workbook.xml")) workbookPart = "xl/workbook.xml";
     if (workbookPart.empty() || !pkg.Has(workbookPart))
         RaiseBadWorkbook(path, "the package has no workbook part");
+    model->workbookPart = workbookPart;
     const auto rels = ReadRelationships(pkg, workbookPart);
     // The theme before the styles (styles refer to theme colours), the shared strings
     // before the sheets.
@@ -434,6 +436,7 @@ std::unique_ptr<WorkbookModel> LoadWorkbook(const std::string& path) {
             RaiseBadWorkbook(path, "the part of the sheet " + sheet.name + " is missing");
         WorksheetReader(*model, sheet).Read(pkg);
     }
+    for (auto& sheet : model->sheets) ReadSheetDrawing(pkg, *model, sheet);
     return model;
 }
 
