@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "adapters/workbook/display_text.hpp"
+#include "core/collection.hpp"
 
 namespace tbln::workbook {
 
@@ -142,6 +143,13 @@ CellView DescribeCell(const WorkbookModel& book, const SheetModel& sheet, Long r
         v.mergeArea = Area{row, column, row, column};
     }
     return v;
+}
+
+const SheetModel* FindSheet(const WorkbookModel& book, const std::string& name) {
+    for (const auto& sheet : book.sheets) {
+        if (KeysEqual(sheet.name, name)) return &sheet;
+    }
+    return nullptr;
 }
 
 Area UsedArea(const SheetModel& sheet) {

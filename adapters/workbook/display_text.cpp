@@ -153,7 +153,46 @@ struct Section {
     bool isDate = false;
     bool hasText = false;
     bool hasNumber = false;  // digit placeholders or General
+    // The layout of a plain number, worked out once (see Analyse).
+    std::string intPh, fracPh;  // the placeholders before and after the point
+    bool thousands = false;     // a comma between integer placeholders
+    int percents = 0;           // each % multiplies by 100
+    int scaling = 0;            // each comma after the last placeholder divides by 1000
+    bool contiguous = true;     // no literal between the integer placeholders
 };
+
+void Analyse(Section& s) {
+    bool afterPoint = false;
+    std::size_t firstInt = s.tokens.size(), lastInt = 0;
+    for (std::size_t k = 0; k < s.tokens.size(); ++k) {
+        const auto& t = s.tokens[k];
+        if (t.kind == Tok::Point) afterPoint = true;
+        if (t.kind == Tok::Percent) ++s.percents;
+        if (t.kind == Tok::Digit) {
+            (afterPoint ? s.fracPh : s.intPh).push_back(t.text[0]);
+            if (!afterPoint) {
+                firstInt = std::min(firstInt, k);
+                lastInt = k;
+            }
+        }
+        if (t.kind == Tok::Comma) {
+            // Between integer placeholders: thousands. After the last placeholder: scaling.
+            bool digitBefore = false, digitAfter = false, integerAfter = false;
+            for (std::size_t j = 0; j < k; ++j) digitBefore |= s.tokens[j].kind == Tok::Digit;
+            for (std::size_t j = k + 1; j < s.tokens.size(); ++j)
+                digitAfter |= s.tokens[j].kind == Tok::Digit;
+            for (std::size_t j = k + 1; j < s.tokens.size() && s.tokens[j].kind != Tok::Point; ++j)
+                integerAfter |= s.tokens[j].kind == Tok::Digit;
+            if (digitBefore && !afterPoint && integerAfter)
+                s.thousands = true;
+            else if (digitBefore && !digitAfter)
+                ++s.scaling;
+        }
+    }
+    for (std::size_t k = firstInt; k < lastInt; ++k) {
+        if (s.tokens[k].kind != Tok::Digit && s.tokens[k].kind != Tok::Comma) s.contiguous = false;
+    }
+}
 
 bool IEquals(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -358,6 +397,7 @@ Section ParseSection(std::string_view code) {
         s.tokens = std::move(tokens);
         s.hasNumber = false;
     }
+    Analyse(s);
     return s;
 }
 
@@ -689,39 +729,13 @@ std::string FormatScientific(double value, const Section& s, std::size_t expInde
 }
 
 std::string FormatDecimal(double value, const Section& s, bool showSign) {
-    // Scale: every % multiplies by 100; commas right after the last integer placeholder
-    // divide by 1000; a comma between integer placeholders groups thousands.
-    std::vector<char> intPh, fracPh;
-    bool afterPoint = false, thousands = false;
-    int percents = 0, scaling = 0;
+    const std::string& intPh = s.intPh;
+    const std::string& fracPh = s.fracPh;
+    const bool thousands = s.thousands;
+    const int percents = s.percents, scaling = s.scaling;
+    bool afterPoint = false;
     std::size_t lastDigit = 0;
     bool anyDigit = false;
-    for (std::size_t k = 0; k < s.tokens.size(); ++k) {
-        const auto& t = s.tokens[k];
-        if (t.kind == Tok::Digit) {
-            lastDigit = k;
-            anyDigit = true;
-        }
-    }
-    for (std::size_t k = 0; k < s.tokens.size(); ++k) {
-        const auto& t = s.tokens[k];
-        if (t.kind == Tok::Point) afterPoint = true;
-        if (t.kind == Tok::Percent) ++percents;
-        if (t.kind == Tok::Digit) (afterPoint ? fracPh : intPh).push_back(t.text[0]);
-        if (t.kind == Tok::Comma) {
-            // Between integer placeholders: thousands. After the last placeholder: scaling.
-            bool digitBefore = false, digitAfter = false, integerAfter = false;
-            for (std::size_t j = 0; j < k; ++j) digitBefore |= s.tokens[j].kind == Tok::Digit;
-            for (std::size_t j = k + 1; j < s.tokens.size(); ++j)
-                digitAfter |= s.tokens[j].kind == Tok::Digit;
-            for (std::size_t j = k + 1; j < s.tokens.size() && s.tokens[j].kind != Tok::Point; ++j)
-                integerAfter |= s.tokens[j].kind == Tok::Digit;
-            if (digitBefore && !afterPoint && integerAfter)
-                thousands = true;
-            else if (digitBefore && !digitAfter)
-                ++scaling;
-        }
-    }
     double v = std::fabs(value);
     for (int k = 0; k < percents; ++k) v *= 100;
     for (int k = 0; k < scaling; ++k) v /= 1000;
@@ -738,9 +752,16 @@ std::string FormatDecimal(double value, const Section& s, bool showSign) {
             break;
     }
     // Without integer placeholders the integer digits still show, before the point.
-    std::vector<char> ph = intPh;
+    std::vector<char> ph(intPh.begin(), intPh.end());
     if (ph.empty() && !integer.empty()) ph.push_back('#');
-    const auto pieces = FillInteger(ph, integer, thousands);
+    auto pieces = FillInteger(ph, integer, thousands);
+    if (s.contiguous && pieces.size() > 1) {
+        // One run of placeholders: the whole integer part goes where the run starts.
+        for (std::size_t k = 1; k < pieces.size(); ++k) {
+            pieces[0] += pieces[k];
+            pieces[k].clear();
+        }
+    }
 
     std::string out = showSign && value < 0 ? "-" : "";
     std::size_t ip = 0, fp = 0;

@@ -240,7 +240,18 @@ class WorksheetReader {
     }
 
     void StartCell(const char** attrs) {
-        const char* r = Attribute(attrs, "r");
+        // One pass over the attributes: a sheet has a million of these.
+        const char *r = nullptr, *s = nullptr, *t = nullptr;
+        for (const char** a = attrs; *a; a += 2) {
+            const std::string_view name = LocalName(a[0]);
+            if (name.size() != 1) continue;
+            if (name[0] == 'r')
+                r = a[1];
+            else if (name[0] == 's')
+                s = a[1];
+            else if (name[0] == 't')
+                t = a[1];
+        }
         Long rr = row_ == 0 ? 1 : row_, cc = col_ + 1;
         if (r && !ParseCellRef(r, rr, cc))
             Bad("has a cell with the bad reference " + std::string(r));
@@ -248,13 +259,12 @@ class WorksheetReader {
         row_ = rr;
         col_ = cc;
         cell_ = Cell{};
-        if (const char* s = Attribute(attrs, "s")) {
+        if (s) {
             const long long style = ParseInteger(s, 0);
             cell_.style = style >= 0 && static_cast<std::size_t>(style) < model_.cellFormats.size()
                               ? static_cast<std::uint32_t>(style)
                               : 0;
         }
-        const char* t = Attribute(attrs, "t");
         // n number, s shared string, i inline string, f formula text ("str"), b, e, d.
         const std::string_view kind = t ? t : "n";
         type_ = kind == "inlineStr" ? 'i' : kind == "str" ? 'f' : kind.empty() ? 'n' : kind[0];

@@ -35,10 +35,28 @@ TEST(NumberFormat, ShowsValuesAsExcelDoes) {
 
 TEST(NumberFormat, OddCodesNeverFail) {
     // Codes a hand-edited or damaged file may hold: each gives some text, never a crash.
-    const char* codes[] = {"[", "\"", "\\", "0/0", "E+", ";;;;;;", "#,##0.00.00", "[h]", "0E+",
-                           "?/", "# /", "[>]0", "[$", "0%%%%%%%%%%%%%%%%%%%%%%%%", "*", "_",
-                           "[Red][<0]0;[Blue]0", "mmmmmmmmmm", "0.000000000000000000000000000000000000",
-                           "0,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,", "##0.0E+0", "[s].000"};
+    const char* codes[] = {"[",
+                           "\"",
+                           "\\",
+                           "0/0",
+                           "E+",
+                           ";;;;;;",
+                           "#,##0.00.00",
+                           "[h]",
+                           "0E+",
+                           "?/",
+                           "# /",
+                           "[>]0",
+                           "[$",
+                           "0%%%%%%%%%%%%%%%%%%%%%%%%",
+                           "*",
+                           "_",
+                           "[Red][<0]0;[Blue]0",
+                           "mmmmmmmmmm",
+                           "0.000000000000000000000000000000000000",
+                           "0,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,",
+                           "##0.0E+0",
+                           "[s].000"};
     const double values[] = {0, -1, 1e308, -1e-308, 45000.5, 1234567.891, 0.5};
     for (const char* code : codes) {
         for (double v : values) {
@@ -176,6 +194,8 @@ TEST_F(Formats, FontsAlignmentBordersFillsFromXlsxWriter) {
 
 TEST_F(Formats, ThemeAndIndexedColoursFromOpenpyxl) {
     const auto book = Load("openpyxl_styles.xlsx");
+    ASSERT_EQ(FindSheet(*book, "styled"), &book->sheets.at(0));
+    EXPECT_EQ(FindSheet(*book, "nope"), nullptr);
     const auto& sheet = book->sheets.at(0);
     auto a1 = DescribeCell(*book, sheet, 1, 1);
     EXPECT_EQ(a1.fillPattern, "solid");
@@ -339,7 +359,8 @@ TEST_F(EngineFormats, ApplicationBehaviour) {
     auto first = excel->Workbooks()->Open(Fixture("styles.xlsx"));
     auto numbers = excel->Workbooks()->Open(Fixture("numbers.xlsx"));
     EXPECT_EQ(excel->ActiveWorkbook(), numbers);
-    auto again = excel->Workbooks()->Open(std::string(TBLN_FIXTURES) + "/../fixtures/./styles.xlsx");
+    auto again =
+        excel->Workbooks()->Open(std::string(TBLN_FIXTURES) + "/../fixtures/./styles.xlsx");
     EXPECT_EQ(again, first);
     EXPECT_EQ(excel->Workbooks()->Count(), 2);
     EXPECT_EQ(excel->Workbooks()->Item(2), numbers);
