@@ -2,10 +2,11 @@
 // a workbook, as one JSON object. A user's inspection tool and our window into the
 // engine: sheets, the used area, row heights and column widths with their hidden
 // flags, and every cell's displayed text, value type, font, alignment, borders,
-// fill and merged area.
+// fill and merged area; the sheet's shapes and pictures with their frames in points.
 #include <string>
 
 #include "adapters/workbook/cell_format.hpp"
+#include "adapters/workbook/embedded_shapes.hpp"
 #include "adapters/workbook/sheet_geometry.hpp"
 #include "adapters/workbook/workbook_model.hpp"
 #include "adapters/workbook/xml_parts.hpp"
@@ -165,6 +166,36 @@ json CellsCommand(Host&, const Options& options) {
         cells.push_back(CellJson(DescribeCell(*book, sheet, row, col)));
     }
     out["cells"] = cells;
+
+    // The drawing: every shape and picture of the sheet, in drawing order.
+    json shapes = json::array();
+    json pictures = json::array();
+    for (const auto& o : sheet.drawing.objects) {
+        const ShapeFrame f = FrameOf(*book, sheet, o);
+        json j = {{"name", o.name},
+                  {"type", o.type},
+                  {"top", f.top},
+                  {"left", f.left},
+                  {"height", f.height},
+                  {"width", f.width},
+                  {"topLeftCell", CellReference(f.row, f.col)}};
+        if (o.type == excel::msoPicture) {
+            j["media"] = o.mediaPart;
+            pictures.push_back(j);
+            continue;
+        }
+        j["autoShapeType"] = o.autoShapeType;
+        j["preset"] = o.preset;
+        j["rotation"] = o.rotation;
+        if (o.hasTextFrame) {
+            j["text"] = o.text;
+            j["font"] = {{"name", o.fontName}, {"size", o.fontSize}};
+        }
+        shapes.push_back(j);
+    }
+    out["shapes"] = shapes;
+    out["pictures"] = pictures;
+    if (!sheet.drawing.error.empty()) out["drawingError"] = sheet.drawing.error;
     return out;
 }
 

@@ -73,6 +73,23 @@ TEST(CellsCommand, OtherSheetsAndNumberTexts) {
     EXPECT_EQ(j["cells"][1]["numberFormat"], "#,##0.00");
 }
 
+TEST(CellsCommand, ShapesAndPictures) {
+    // The objects of the sheet's drawing with their frames in points.
+    const auto r = Cells(Fixture("drawing_xlsxwriter.xlsx") + " --range A1:A1");
+    ASSERT_EQ(r.status, 0) << r.out;
+    const auto j = nlohmann::json::parse(r.out);
+    ASSERT_GE(j["shapes"].size(), 1u);
+    EXPECT_EQ(j["shapes"][0]["text"], "Pump housing");
+    EXPECT_EQ(j["shapes"][0]["topLeftCell"], "B2");
+    EXPECT_EQ(j["shapes"][0]["left"], 48);
+    ASSERT_GE(j["pictures"].size(), 1u);
+    EXPECT_EQ(j["pictures"][0]["topLeftCell"], "B3");
+    EXPECT_EQ(j["pictures"][0]["width"], 60);
+    const auto plain = nlohmann::json::parse(Cells(Fixture("styles.xlsx")).out);
+    EXPECT_TRUE(plain["shapes"].empty());
+    EXPECT_TRUE(plain["pictures"].empty());
+}
+
 TEST(CellsCommand, ErrorsNameTheProblem) {
     struct Case {
         std::string args;
