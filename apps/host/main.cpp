@@ -16,13 +16,19 @@ using Command = tbln::host::json (*)(tbln::host::Host&, const tbln::host::Option
 // The host's commands; each drives one entry point and returns the JSON to print.
 const std::map<std::string, Command> kCommands = {
     {"insert-block-pop", tbln::host::InsertBlockPopCommand},
+    {"parse-word", tbln::host::ParseWordCommand},
+    {"update-word", tbln::host::UpdateWordCommand},
 };
 
 constexpr const char* kUsage =
     "usage: tbln [--root DIR] COMMAND [OPTIONS]\n"
     "commands:\n"
     "  insert-block-pop --file BOOK --sheet NAME --row R --col C --tags TAGS.json\n"
-    "      fill every tag of TAGS.json from the cell at its offset from (R, C)\n";
+    "      fill every tag of TAGS.json from the cell at its offset from (R, C)\n"
+    "  parse-word --file DOC\n"
+    "      import DOC line by line as formatted text (Word's file dialog answered with DOC)\n"
+    "  update-word --file DOC\n"
+    "      import DOC again without a file dialog\n";
 
 }  // namespace
 
