@@ -61,6 +61,7 @@ nlohmann::ordered_json ReadJsonFile(const std::string& path);
 nlohmann::ordered_json InsertBlockPopCommand(Host& host, const Options& options);
 nlohmann::ordered_json ParseWordCommand(Host& host, const Options& options);
 nlohmann::ordered_json UpdateWordCommand(Host& host, const Options& options);
+nlohmann::ordered_json WordLinesCommand(Host& host, const Options& options);
 // The JSON of ParseWord's and UpdateWord's by-reference arguments.
 nlohmann::ordered_json WordResultJson(Host& host, Boolean result, const WordLineArray& wordLines0,
                                       Integer pageNum0, Single pageWid0, Single pageHei0,

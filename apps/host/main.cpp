@@ -18,6 +18,7 @@ const std::map<std::string, Command> kCommands = {
     {"insert-block-pop", tbln::host::InsertBlockPopCommand},
     {"parse-word", tbln::host::ParseWordCommand},
     {"update-word", tbln::host::UpdateWordCommand},
+    {"word-lines", tbln::host::WordLinesCommand},
 };
 
 constexpr const char* kUsage =
@@ -28,7 +29,9 @@ constexpr const char* kUsage =
     "  parse-word --file DOC\n"
     "      import DOC line by line as formatted text (Word's file dialog answered with DOC)\n"
     "  update-word --file DOC\n"
-    "      import DOC again without a file dialog\n";
+    "      import DOC again without a file dialog\n"
+    "  word-lines --file DOC\n"
+    "      the document engine's lines of DOC: plain text, page, position (layout checks)\n";
 
 }  // namespace
 

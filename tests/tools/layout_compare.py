@@ -1,0 +1,135 @@
+#!/usr/bin/python3
+"""Compares the document engine's lines with an independent word processor's.
+
+Each .docx is converted to PDF by LibreOffice (headless); pdftotext -bbox-layout gives
+the PDF's lines with their words' boxes. Our lines come from `tbln word-lines`. Lines are
+matched in order by their text; a line counts as identical when its text and page agree,
+and its position is reported against the PDF's first word (x) and line top (y).
+
+usage: layout_compare.py TBLN_BINARY DOCX... [--verbose]
+Needs: libreoffice (soffice), poppler-utils (pdftotext).
+"""
+import difflib
+import html
+import json
+import os
+import re
+import subprocess
+import sys
+import tempfile
+import xml.etree.ElementTree as ET
+
+# Symbol-font bullets as a PDF's text layer shows them.
+SYMBOL_TEXT = {0xF0B7: "\u2022", 0xF0A7: "\u25aa", 0xF076: "\u2756", 0xF0D8: "\u27a2",
+               0xF0FC: "\u2714", 0xF06F: "o"}
+
+
+def normalise(text):
+    text = "".join(SYMBOL_TEXT.get(ord(c), c) for c in text)
+    text = re.sub(r"[\r\n\x0b\x0c\x0e\x07]", " ", text)
+    text = text.replace("\t", " ").replace("\u00a0", " ").replace("\u2011", "-")
+    return re.sub(r"\s+", " ", text).strip()
+
+
+def pdf_lines(docx, workdir):
+    subprocess.run(["soffice", "--headless", "--convert-to", "pdf", "--outdir", workdir, docx],
+                   check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                   timeout=300)
+    pdf = os.path.join(workdir, os.path.splitext(os.path.basename(docx))[0] + ".pdf")
+    out = os.path.join(workdir, "bbox.html")
+    subprocess.run(["pdftotext", "-bbox-layout", pdf, out], check=True, timeout=120)
+    raw = open(out, encoding="utf-8").read()
+    # The output is XHTML; drop the DOCTYPE and the namespace for ElementTree.
+    raw = re.sub(r"<!DOCTYPE[^>]*>", "", raw).replace(' xmlns="http://www.w3.org/1999/xhtml"', "")
+    root = ET.fromstring(raw)
+    lines = []
+    for number, page in enumerate(root.iter("page"), start=1):
+        for line in page.iter("line"):
+            words = list(line.iter("word"))
+            if not words:
+                continue
+            text = " ".join(html.unescape(w.text or "") for w in words)
+            lines.append({"page": number, "text": normalise(text),
+                          "words": [(float(w.get("xMin")), normalise(w.text or "")) for w in words],
+                          "y": float(line.get("yMin"))})
+    return lines
+
+
+def our_lines(binary, docx):
+    out = subprocess.run([binary, "word-lines", "--file", docx], check=True,
+                         capture_output=True, text=True, timeout=300).stdout
+    lines = []
+    for l in json.loads(out)["lines"]:
+        text = normalise(l["text"])
+        if not text:
+            continue
+        lines.append({"page": int(l["page"]), "text": text, "label": normalise(l["listString"]),
+                      "x": l["x"], "y": l["y"]})
+    return lines
+
+
+def compare(binary, docx, verbose):
+    with tempfile.TemporaryDirectory() as workdir:
+        theirs = pdf_lines(docx, workdir)
+    ours = our_lines(binary, docx)
+    # The PDF line of a list item starts with its number or bullet; ours does not.
+    def their_text(t):
+        return t["text"]
+
+    def our_text(o):
+        return (o["label"] + " " + o["text"]).strip() if o["label"] else o["text"]
+
+    a = [our_text(o) for o in ours]
+    b = [their_text(t) for t in theirs]
+    matcher = difflib.SequenceMatcher(None, a, b, autojunk=False)
+    same = 0
+    near = 0
+    for block in matcher.get_matching_blocks():
+        for k in range(block.size):
+            o, t = ours[block.a + k], theirs[block.b + k]
+            if o["page"] != t["page"]:
+                continue
+            same += 1
+            # x of the first word of the text (after a list label).
+            words = t["words"]
+            if o["label"] and len(words) > 1 and o["label"] in words[0][1]:
+                words = words[1:]
+            if abs(words[0][0] - o["x"]) <= 1 and abs(t["y"] - o["y"]) <= 1:
+                near += 1
+    if verbose:
+        for tag, i1, i2, j1, j2 in matcher.get_opcodes():
+            if tag != "equal":
+                for i in range(i1, i2):
+                    print("  ours   p%d: %s" % (ours[i]["page"], a[i]))
+                for j in range(j1, j2):
+                    print("  theirs p%d: %s" % (theirs[j]["page"], b[j]))
+    return same, near, len(ours), len(theirs)
+
+
+def main(argv):
+    verbose = "--verbose" in argv
+    args = [a for a in argv if a != "--verbose"]
+    if len(args) < 2:
+        print(__doc__)
+        return 2
+    binary, files = args[0], args[1:]
+    total_same = total_near = total_ours = total_theirs = 0
+    for f in files:
+        same, near, n_ours, n_theirs = compare(binary, f, verbose)
+        total = max(n_ours, n_theirs)
+        print("%-40s %4d/%4d lines identical in text and page (%5.1f %%), %4d within 1 pt" %
+              (os.path.basename(f), same, total, 100.0 * same / total if total else 100.0, near))
+        total_same += same
+        total_near += near
+        total_ours += n_ours
+        total_theirs += n_theirs
+    total = max(total_ours, total_theirs)
+    print("ALL %d documents: %d/%d lines identical in text and page (%.1f %%); %d of them "
+          "(%.1f %%) within 1 pt in x and y" %
+          (len(files), total_same, total, 100.0 * total_same / total if total else 100.0,
+           total_near, 100.0 * total_near / total_same if total_same else 0.0))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
