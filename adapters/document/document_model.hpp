@@ -102,6 +102,7 @@ struct DocumentModel {
     std::vector<Paragraph> paragraphs;
     std::vector<Section> sections;
     double defaultTab = 36;
+    int compatibilityMode = 12;  // the word-processor version whose layout rules apply
 };
 
 // Reads a .docx file; raises RuntimeError naming the file and the problem.

@@ -107,11 +107,10 @@ struct RunProps {
     std::optional<std::string> vertAlign;
 
     void Merge(const RunProps& o) {
-        if (o.ascii) {
+        if (o.ascii || o.asciiTheme) {
             ascii = o.ascii;
-            asciiTheme.reset();
+            asciiTheme = o.asciiTheme;
         }
-        if (o.asciiTheme) asciiTheme = o.asciiTheme;
         if (o.size) size = o.size;
         if (o.bold) bold = o.bold;
         if (o.italic) italic = o.italic;
@@ -128,12 +127,17 @@ RunProps ReadRunProps(pugi::xml_node rPr) {
         if (c.type() != pugi::node_element) continue;
         const auto n = Local(c.name());
         if (n == "rFonts") {
+            // A theme font takes precedence over a font named beside it.
             const char* a = Attr(c, "ascii");
             if (!a) a = Attr(c, "hAnsi");
-            if (a) p.ascii = a;
             const char* t = Attr(c, "asciiTheme");
             if (!t) t = Attr(c, "hAnsiTheme");
-            if (t && !a) p.asciiTheme = t;
+            if (t) {
+                p.asciiTheme = t;
+                if (a) p.ascii = a;  // used when the theme does not name the font
+            } else if (a) {
+                p.ascii = a;
+            }
         } else if (n == "sz") {
             if (auto v = Number(c, "val")) p.size = *v / 2.0;
         } else if (n == "b") {
@@ -498,8 +502,16 @@ class Reader {
         const std::string part = folder_ + "settings.xml";
         if (!package_.Has(part)) return;
         auto settings = package_.ReadXml(part);
-        if (auto t = Child(settings->document_element(), "defaultTabStop")) {
+        auto root = settings->document_element();
+        if (auto t = Child(root, "defaultTabStop")) {
             if (auto v = Number(t, "val"); v && *v > 0) model_.defaultTab = Twips(*v);
+        }
+        for (auto c = Child(root, "compat").first_child(); c; c = c.next_sibling()) {
+            const char* name = Attr(c, "name");
+            if (c.type() == pugi::node_element && Local(c.name()) == "compatSetting" && name &&
+                std::string_view(name) == "compatibilityMode") {
+                if (auto v = Number(c, "val")) model_.compatibilityMode = static_cast<int>(*v);
+            }
         }
     }
 
@@ -775,12 +787,16 @@ class Reader {
 
     RunFormat Resolve(const RunProps& p) const {
         RunFormat f;
-        if (p.ascii) {
-            f.font = *p.ascii;
-        } else if (p.asciiTheme) {
+        if (p.asciiTheme) {
             const bool major = p.asciiTheme->rfind("major", 0) == 0;
             const std::string& t = major ? majorFont_ : minorFont_;
-            if (!t.empty()) f.font = t;
+            if (!t.empty()) {
+                f.font = t;
+            } else if (p.ascii) {
+                f.font = *p.ascii;
+            }
+        } else if (p.ascii) {
+            f.font = *p.ascii;
         }
         f.size = p.size.value_or(10);
         if (f.size <= 0 || f.size > 1638) f.size = 10;

@@ -14,6 +14,7 @@ struct FontMetrics::Face {
     double unitsPerEm = 1000;
     double ascent = 0.9;   // in ems
     double descent = 0.2;  // in ems
+    double lineGap = 0;    // in ems
     double fallbackAdvance = 0.5;
     std::unordered_map<char32_t, double> advances;  // in ems
 };
@@ -80,6 +81,8 @@ FontMetrics::Face& FontMetrics::Get(const std::string& family, bool bold, bool i
             f.ascent = f.face->ascender / f.unitsPerEm;
             f.descent = std::abs(f.face->descender) / f.unitsPerEm;
         }
+        const auto* hhea = static_cast<const TT_HoriHeader*>(FT_Get_Sfnt_Table(f.face, FT_SFNT_HHEA));
+        if (hhea && hhea->Line_Gap > 0) f.lineGap = hhea->Line_Gap / f.unitsPerEm;
         // Characters the font lacks are measured as its "n".
         const FT_UInt n = FT_Get_Char_Index(f.face, 'n');
         if (n && FT_Load_Glyph(f.face, n, FT_LOAD_NO_SCALE) == 0) {
@@ -91,11 +94,18 @@ FontMetrics::Face& FontMetrics::Get(const std::string& family, bool bold, bool i
     return f;
 }
 
+namespace {
+// Word processors lay text out in whole twips (1/20 pt): each advance is rounded to one.
+double Twip(double points) {
+    return std::round(points * 20.0) / 20.0;
+}
+}  // namespace
+
 double FontMetrics::Advance(const std::string& family, bool bold, bool italic, double size,
                             char32_t c) {
     Face& f = Get(family, bold, italic);
     const auto it = f.advances.find(c);
-    if (it != f.advances.end()) return it->second * size;
+    if (it != f.advances.end()) return Twip(it->second * size);
     double em = f.fallbackAdvance;
     if (f.face) {
         FT_UInt glyph = FT_Get_Char_Index(f.face, c);
@@ -106,15 +116,19 @@ double FontMetrics::Advance(const std::string& family, bool bold, bool italic, d
         }
     }
     f.advances.emplace(c, em);
-    return em * size;
+    return Twip(em * size);
 }
 
 double FontMetrics::Ascent(const std::string& family, bool bold, bool italic, double size) {
-    return Get(family, bold, italic).ascent * size;
+    return Twip(Get(family, bold, italic).ascent * size);
+}
+
+double FontMetrics::LineGap(const std::string& family, bool bold, bool italic, double size) {
+    return Twip(Get(family, bold, italic).lineGap * size);
 }
 
 double FontMetrics::Descent(const std::string& family, bool bold, bool italic, double size) {
-    return Get(family, bold, italic).descent * size;
+    return Twip(Get(family, bold, italic).descent * size);
 }
 
 }  // namespace tbln::document

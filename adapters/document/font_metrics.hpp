@@ -25,6 +25,8 @@ class FontMetrics {
     // Ascent and descent in points at the size (both positive).
     double Ascent(const std::string& family, bool bold, bool italic, double size);
     double Descent(const std::string& family, bool bold, bool italic, double size);
+    // The font's line gap (external leading) in points at the size.
+    double LineGap(const std::string& family, bool bold, bool italic, double size);
 
   private:
     struct Face;

@@ -89,6 +89,13 @@ class Breaker {
                     xs.push_back(pos);
                     line.end = j + 1;
                     line.pageBreakAfter = c == kPageBreak;
+                    // Documents of older word-processor versions keep a paragraph mark that
+                    // directly follows a page break on the break's line.
+                    if (c == kPageBreak && model_.compatibilityMode < 15 && j + 1 == p.end) {
+                        xs.push_back(pos);
+                        line.end = p.end + 1;
+                        done = true;
+                    }
                     break;
                 }
                 if (c == kTab) {
@@ -115,7 +122,7 @@ class Breaker {
             }
             // Alignment shifts the line by the room left after its last visible character.
             double contentEnd = startOffset;
-            double ascent = 0, descent = 0;
+            double ascent = 0, descent = 0, gap = 0;
             bool any = false;
             for (std::size_t k = line.start; k < line.end; ++k) {
                 const char32_t c = model_.text[k];
@@ -130,6 +137,7 @@ class Breaker {
                         std::max(ascent, metrics_.Ascent(rf.font, rf.bold, rf.italic, rf.size));
                     descent =
                         std::max(descent, metrics_.Descent(rf.font, rf.bold, rf.italic, rf.size));
+                    gap = std::max(gap, metrics_.LineGap(rf.font, rf.bold, rf.italic, rf.size));
                     any = true;
                 }
             }
@@ -143,11 +151,11 @@ class Breaker {
             if (f.alignment == 1) shift = room / 2;
             if (f.alignment == 2) shift = room;
             if (shift < 0) shift = 0;
-            // A list number moves with its line.
-            const double natural = ascent + descent;
+            // A multiple of single spacing scales the font's height; its line gap is added.
+            const double natural = ascent + descent + gap;
             switch (f.lineRule) {
                 case LineRule::Auto:
-                    line.height = natural * f.line;
+                    line.height = (ascent + descent) * f.line + gap;
                     break;
                 case LineRule::Exact:
                     line.height = f.line;
@@ -252,7 +260,8 @@ class Paginator {
             after = 0;
         }
         if (atTop_) return softTop_ ? 0 : before;
-        return after + before;
+        // The larger of the two spaces separates the paragraphs.
+        return std::max(after, before);
     }
 
     void Emit(std::size_t paragraph, const LineBox& box) {

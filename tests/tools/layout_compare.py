@@ -44,14 +44,42 @@ def pdf_lines(docx, workdir):
     root = ET.fromstring(raw)
     lines = []
     for number, page in enumerate(root.iter("page"), start=1):
+        found = []
         for line in page.iter("line"):
-            words = list(line.iter("word"))
+            words = [w for w in line.iter("word")]
             if not words:
                 continue
-            text = " ".join(html.unescape(w.text or "") for w in words)
-            lines.append({"page": number, "text": normalise(text),
-                          "words": [(float(w.get("xMin")), normalise(w.text or "")) for w in words],
-                          "y": float(line.get("yMin"))})
+            found.append({"page": number,
+                          "words": [(float(w.get("xMin")), normalise(html.unescape(w.text or "")))
+                                    for w in words],
+                          "x0": float(line.get("xMin")), "x1": float(line.get("xMax")),
+                          "y": float(line.get("yMin")), "y1": float(line.get("yMax"))})
+        # Pieces of one printed line (a raised or larger run, a list number set apart)
+        # come out as separate lines: join those that overlap vertically and follow each
+        # other closely from left to right.
+        found.sort(key=lambda l: (l["y"], l["x0"]))
+        merged = []
+        for l in found:
+            for m in merged:
+                overlap = min(m["y1"], l["y1"]) - max(m["y"], l["y"])
+                if overlap <= 0.5 * min(m["y1"] - m["y"], l["y1"] - l["y"]):
+                    continue
+                gap = max(l["x0"] - m["x1"], m["x0"] - l["x1"])
+                # A lone number or bullet may sit a tab away from its text.
+                limit = 40 if min(len(m["words"]), len(l["words"])) == 1 else 8
+                if -0.5 <= gap < limit:
+                    m["words"] = sorted(m["words"] + l["words"])
+                    m["x0"] = min(m["x0"], l["x0"])
+                    m["x1"] = max(m["x1"], l["x1"])
+                    m["y"] = min(m["y"], l["y"])
+                    m["y1"] = max(m["y1"], l["y1"])
+                    break
+            else:
+                merged.append(l)
+        merged.sort(key=lambda l: (l["y"], l["x0"]))
+        for m in merged:
+            m["text"] = " ".join(w for _, w in m["words"])
+        lines += merged
     return lines
 
 
@@ -59,11 +87,15 @@ def our_lines(binary, docx):
     out = subprocess.run([binary, "word-lines", "--file", docx], check=True,
                          capture_output=True, text=True, timeout=300).stdout
     lines = []
+    first = True  # the line starts its paragraph
     for l in json.loads(out)["lines"]:
         text = normalise(l["text"])
+        starts = first
+        first = l["text"].endswith("\r")
         if not text:
             continue
-        lines.append({"page": int(l["page"]), "text": text, "label": normalise(l["listString"]),
+        lines.append({"page": int(l["page"]), "text": text,
+                      "label": normalise(l["listString"]) if starts else "",
                       "x": l["x"], "y": l["y"]})
     return lines
 
@@ -79,8 +111,9 @@ def compare(binary, docx, verbose):
     def our_text(o):
         return (o["label"] + " " + o["text"]).strip() if o["label"] else o["text"]
 
-    a = [our_text(o) for o in ours]
-    b = [their_text(t) for t in theirs]
+    # Spaces are not compared: a PDF's text layer inserts them around raised runs.
+    a = [re.sub(r"\s", "", our_text(o)) for o in ours]
+    b = [re.sub(r"\s", "", their_text(t)) for t in theirs]
     matcher = difflib.SequenceMatcher(None, a, b, autojunk=False)
     same = 0
     near = 0
