@@ -611,7 +611,10 @@ class Reader {
                     CellPlace place;
                     place.table = outer.table >= 0 ? outer.table : table;
                     place.row = outer.table >= 0 ? outer.row : row;
-                    place.left = (outer.table >= 0 ? outer.left : 0) + indent + left + kCellMargin;
+                    // Older documents shift a table left by its cell margin, so that cell
+                    // text lines up with the text around the table.
+                    const double shift = model_.compatibilityMode < 15 ? 0 : kCellMargin;
+                    place.left = (outer.table >= 0 ? outer.left : 0) + indent + left + shift;
                     place.width = std::max(1.0, width - 2 * kCellMargin);
                     if (outer.table >= 0) place.width = std::min(place.width, outer.width);
                     BodyChildren(tc, place);

@@ -81,7 +81,8 @@ FontMetrics::Face& FontMetrics::Get(const std::string& family, bool bold, bool i
             f.ascent = f.face->ascender / f.unitsPerEm;
             f.descent = std::abs(f.face->descender) / f.unitsPerEm;
         }
-        const auto* hhea = static_cast<const TT_HoriHeader*>(FT_Get_Sfnt_Table(f.face, FT_SFNT_HHEA));
+        const auto* hhea =
+            static_cast<const TT_HoriHeader*>(FT_Get_Sfnt_Table(f.face, FT_SFNT_HHEA));
         if (hhea && hhea->Line_Gap > 0) f.lineGap = hhea->Line_Gap / f.unitsPerEm;
         // Characters the font lacks are measured as its "n".
         const FT_UInt n = FT_Get_Char_Index(f.face, 'n');

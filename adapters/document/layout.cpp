@@ -141,11 +141,6 @@ class Breaker {
                     any = true;
                 }
             }
-            if (first && !p.listString.empty()) {
-                const RunFormat& lf = p.listFormat;
-                ascent = std::max(ascent, metrics_.Ascent(lf.font, lf.bold, lf.italic, lf.size));
-                descent = std::max(descent, metrics_.Descent(lf.font, lf.bold, lf.italic, lf.size));
-            }
             double shift = 0;
             const double room = right - contentEnd;
             if (f.alignment == 1) shift = room / 2;
@@ -282,6 +277,7 @@ class Paginator {
                    const std::vector<LineBox>* next) {
         const auto& p = model_.paragraphs[index];
         const auto& lines = boxes[index];
+        TakePendingBreak();
         if (p.format.pageBreakBefore && !atTop_) NewPage(false);
         double gap = GapBefore(p);
         if (p.format.keepNext && !atTop_) {
@@ -342,9 +338,20 @@ class Paginator {
         }
         previousAfter_ = p.format.spaceAfter;
         previous_ = &p;
+        // A page break that ends the paragraph starts the next one on a new page.
+        pendingBreak_ = !lines.empty() && lines.back().pageBreakAfter;
+    }
+
+    void TakePendingBreak() {
+        if (pendingBreak_) NewPage(false);
+        pendingBreak_ = false;
     }
 
     void Row(std::size_t from, std::size_t to, const std::vector<std::vector<LineBox>>& boxes) {
+        TakePendingBreak();
+        // The space after the paragraph before the table.
+        if (!atTop_) y_ += previousAfter_;
+        previousAfter_ = 0;
         // Move a row that does not fit to the next page, unless it starts the page.
         double height = 0;
         {
@@ -410,6 +417,7 @@ class Paginator {
     bool atTop_ = true;
     bool softTop_ = false;
     double previousAfter_ = 0;
+    bool pendingBreak_ = false;
     const document::Paragraph* previous_ = nullptr;
 
   public:
