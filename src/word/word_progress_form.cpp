@@ -13,12 +13,10 @@ namespace {
 constexpr Long kTimerInterval = 500;
 constexpr Long kParagraphMark = 13;
 
-// A new array one element longer, whose elements refer to the same records.
+// One more element at the end; the others keep their records.
 template <class T>
 void GrowByOne(Array<T>& array) {
-    Array<T> grown(array.Lower(), array.Upper() + 1);
-    for (Long i = array.Lower(); i <= array.Upper(); ++i) grown(i) = array(i);
-    array = std::move(grown);
+    array.ReDimPreserve(array.Upper() + 1);
 }
 
 // The first UTF-16 unit of the text as a signed 16-bit number widened to 32 bits.
