@@ -255,6 +255,7 @@ struct Style {
     std::string basedOn;
     ParaProps para;
     RunProps run;
+    pugi::xml_node tablePr;  // table styles: their table properties
 };
 
 struct Level {
@@ -390,8 +391,8 @@ class Reader {
     void ReadStyles() {
         const std::string part = folder_ + "styles.xml";
         if (!package_.Has(part)) return;
-        auto styles = package_.ReadXml(part);
-        auto root = styles->document_element();
+        stylesXml_ = package_.ReadXml(part);
+        auto root = stylesXml_->document_element();
         if (auto defaults = Child(root, "docDefaults")) {
             defaultRun_ = ReadRunProps(Child(Child(defaults, "rPrDefault"), "rPr"));
             defaultPara_ = ReadParaProps(Child(Child(defaults, "pPrDefault"), "pPr"));
@@ -405,11 +406,15 @@ class Reader {
             if (auto b = Child(s, "basedOn")) style.basedOn = Attr(b, "val") ? Attr(b, "val") : "";
             style.para = ReadParaProps(Child(s, "pPr"));
             style.run = ReadRunProps(Child(s, "rPr"));
+            style.tablePr = Child(s, "tblPr");
             const char* def = Attr(s, "default");
             if (def && style.type == "paragraph" &&
                 (std::string_view(def) == "1" || std::string_view(def) == "true" ||
                  std::string_view(def) == "on")) {
                 defaultParaStyle_ = id;
+            }
+            if (def && style.type == "table" && std::string_view(def) == "1") {
+                defaultTableStyle_ = id;
             }
             styles_[id] = std::move(style);
         }
@@ -565,10 +570,30 @@ class Reader {
             }
         }
         double indent = 0;
+        // Cell margins: the table's own, else its style's, else Word's 0.075 inch.
+        double marginLeft = 5.4, marginRight = 5.4;
+        const auto readMargins = [&](pugi::xml_node tblPr) {
+            auto mar = Child(tblPr, "tblCellMar");
+            if (!mar) return;
+            for (const char* name : {"left", "start"}) {
+                if (auto m = Child(mar, name)) marginLeft = Twips(Number(m, "w").value_or(108));
+            }
+            for (const char* name : {"right", "end"}) {
+                if (auto m = Child(mar, name)) marginRight = Twips(Number(m, "w").value_or(108));
+            }
+        };
         if (auto pr = Child(tbl, "tblPr")) {
+            if (auto style = Child(pr, "tblStyle")) {
+                if (const char* id = Attr(style, "val")) {
+                    for (const Style* st : Chain(id)) readMargins(st->tablePr);
+                }
+            } else if (const auto def = styles_.find(defaultTableStyle_); def != styles_.end()) {
+                readMargins(def->second.tablePr);
+            }
+            readMargins(pr);
             if (auto ind = Child(pr, "tblInd")) indent = Twips(Number(ind, "w").value_or(0));
         }
-        constexpr double kCellMargin = 5.4;
+        const double kCellMargin = marginLeft;
         int row = 0;
         const auto rows = [&](pugi::xml_node parent, auto&& self) -> void {
             for (auto tr = parent.first_child(); tr; tr = tr.next_sibling()) {
@@ -615,7 +640,7 @@ class Reader {
                     // text lines up with the text around the table.
                     const double shift = model_.compatibilityMode < 15 ? 0 : kCellMargin;
                     place.left = (outer.table >= 0 ? outer.left : 0) + indent + left + shift;
-                    place.width = std::max(1.0, width - 2 * kCellMargin);
+                    place.width = std::max(1.0, width - marginLeft - marginRight);
                     if (outer.table >= 0) place.width = std::min(place.width, outer.width);
                     BodyChildren(tc, place);
                     col += span;
@@ -936,6 +961,8 @@ class Reader {
     ParaProps defaultPara_;
     std::map<std::string, Style> styles_;
     std::string defaultParaStyle_;
+    std::string defaultTableStyle_;
+    std::unique_ptr<pugi::xml_document> stylesXml_;  // kept for the table styles' nodes
     std::map<int, AbstractNum> abstracts_;
     std::map<int, Num> nums_;
     std::map<int, std::map<int, std::optional<int>>> counters_;

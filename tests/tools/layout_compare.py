@@ -65,7 +65,8 @@ def pdf_lines(docx, workdir):
                 if overlap <= 0.5 * min(m["y1"] - m["y"], l["y1"] - l["y"]):
                     continue
                 gap = max(l["x0"] - m["x1"], m["x0"] - l["x1"])
-                # A lone number or bullet may sit a tab away from its text.
+                # A lone number or bullet may sit a tab away from its text; the cells of
+                # a table row sit side by side.
                 limit = 40 if min(len(m["words"]), len(l["words"])) == 1 else 8
                 if -0.5 <= gap < limit:
                     m["words"] = sorted(m["words"] + l["words"])
@@ -94,16 +95,32 @@ def our_lines(binary, docx):
         first = l["text"].endswith("\r")
         if not text:
             continue
-        lines.append({"page": int(l["page"]), "text": text,
-                      "label": normalise(l["listString"]) if starts else "",
-                      "x": l["x"], "y": l["y"]})
+        line = {"page": int(l["page"]), "text": text,
+                "label": normalise(l["listString"]) if starts else "", "x": l["x"], "y": l["y"]}
+        # Lines of the cells of one table row side by side: a group to join when the PDF
+        # shows them as one line.
+        if lines and lines[-1][-1]["page"] == line["page"] and \
+                abs(lines[-1][-1]["y"] - line["y"]) < 0.5:
+            lines[-1].append(line)
+        else:
+            lines.append([line])
     return lines
 
 
 def compare(binary, docx, verbose):
     with tempfile.TemporaryDirectory() as workdir:
         theirs = pdf_lines(docx, workdir)
-    ours = our_lines(binary, docx)
+    groups = our_lines(binary, docx)
+    printed = {re.sub(r"\s", "", t["text"]) for t in theirs}
+    ours = []
+    for group in groups:
+        joined = "".join(re.sub(r"\s", "", (g["label"] + g["text"])) for g in group)
+        if len(group) > 1 and joined in printed:
+            first = dict(group[0])
+            first["text"] = " ".join(g["text"] for g in group)
+            ours.append(first)
+        else:
+            ours += group
     # The PDF line of a list item starts with its number or bullet; ours does not.
     def their_text(t):
         return t["text"]
