@@ -9,6 +9,7 @@
 
 #include "adapters/document/embedded_word.hpp"
 #include "automation/application.hpp"
+#include "core/error.hpp"
 #include "library/library.hpp"
 #include "support/test_platform.hpp"
 #include "word/word_progress_form.hpp"
@@ -196,6 +197,85 @@ TEST_F(WordScan, ParseWordAndItsMessages) {
     platform.objects.Unregister("Word.Application");
     EXPECT_EQ(app.UpdateWord(none, pageNum0, pageWid0, pageHei0, fileName0), False);
     EXPECT_EQ(platform.ui.Messages().back().prompt, "There is no Word installed on your PC");
+}
+
+// A Word that wraps the engine and changes its selection: one whose selection never
+// moves, or one that fails as soon as the scan starts.
+class OddSelection : public word::Selection {
+  public:
+    OddSelection(std::shared_ptr<word::Selection> inner, bool stuck)
+        : inner_(std::move(inner)), stuck_(stuck) {}
+    void HomeKey(Long unit, Long extend) override {
+        if (!stuck_) Raise(err::kAutomation, "The selection is not available.");
+        inner_->HomeKey(unit, extend);
+    }
+    Long MoveRight(Long, Long, Long) override { return 0; }
+    std::string Text() override { return inner_->Text(); }
+    Long Start() override { return inner_->Start(); }
+    Long End() override { return inner_->End(); }
+    double Information(Long type) override { return inner_->Information(type); }
+    std::shared_ptr<word::Range> Range() override { return inner_->Range(); }
+    std::shared_ptr<word::Characters> Characters() override { return inner_->Characters(); }
+    std::shared_ptr<word::Font> Font() override { return inner_->Font(); }
+    std::shared_ptr<word::ParagraphFormat> ParagraphFormat() override {
+        return inner_->ParagraphFormat();
+    }
+
+  private:
+    std::shared_ptr<word::Selection> inner_;
+    bool stuck_;
+};
+
+class OddWord : public word::Application {
+  public:
+    OddWord(std::shared_ptr<word::Application> inner, bool stuck)
+        : inner_(std::move(inner)), stuck_(stuck) {}
+    std::string Caption() override { return inner_->Caption(); }
+    bool Visible() override { return inner_->Visible(); }
+    void SetVisible(bool v) override { inner_->SetVisible(v); }
+    bool ScreenUpdating() override { return inner_->ScreenUpdating(); }
+    void SetScreenUpdating(bool u) override { inner_->SetScreenUpdating(u); }
+    std::shared_ptr<word::Dialog> Dialogs(Long id) override { return inner_->Dialogs(id); }
+    std::shared_ptr<word::WordBasic> WordBasic() override { return inner_->WordBasic(); }
+    std::shared_ptr<word::Documents> Documents() override { return inner_->Documents(); }
+    std::shared_ptr<word::Document> ActiveDocument() override { return inner_->ActiveDocument(); }
+    std::shared_ptr<word::Selection> Selection() override {
+        return std::make_shared<OddSelection>(inner_->Selection(), stuck_);
+    }
+
+  private:
+    std::shared_ptr<word::Application> inner_;
+    bool stuck_;
+};
+
+TEST_F(WordScan, ScanAlwaysEnds) {
+    const auto useWord = [&](bool stuck) {
+        auto word = std::make_shared<OddWord>(document::CreateEmbeddedWord(platform.ui), stuck);
+        platform.objects.Register(
+            "Word.Application",
+            ObjectServer::Provider{[word]() -> std::shared_ptr<Object> { return word; },
+                                   [word]() -> std::shared_ptr<Object> { return word; }});
+    };
+    // The selection never moves: the scan stops when the next line starts where the last
+    // one did, with that line read once.
+    useWord(true);
+    auto lines = Scan("three_lines.docx");
+    EXPECT_EQ(result, True);
+    ASSERT_EQ(lines.Upper(), 1);
+    EXPECT_EQ(lines(0)->actual.substr(0, 11), "Lorem ipsum");
+    EXPECT_TRUE(module->captureDone);
+    EXPECT_TRUE(platform.ui.Messages().empty());
+
+    // An error before the first line is read is shown, and the dialog closes.
+    useWord(false);
+    lines = Scan("three_lines.docx");
+    EXPECT_EQ(result, True);
+    EXPECT_EQ(lines.Upper(), 0);
+    EXPECT_EQ(lines(0), nullptr);
+    EXPECT_FALSE(module->captureDone);
+    ASSERT_EQ(platform.ui.Messages().size(), 1u);
+    EXPECT_EQ(platform.ui.Messages()[0].prompt, "The selection is not available.");
+    EXPECT_EQ(platform.ui.Messages()[0].title, "Error");
 }
 
 // Real documents from the shared corpus scan without error to their last line.
