@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,7 @@ inline constexpr int kMaxXmlDepth = 256;
 inline constexpr std::size_t kMaxStoryChars = 50u * 1000u * 1000u;
 
 // Characters of the story with a meaning of their own (Word's codes).
+inline constexpr char32_t kInlineObject = 1;
 inline constexpr char32_t kTab = 9;
 inline constexpr char32_t kLineBreak = 11;
 inline constexpr char32_t kPageBreak = 12;
@@ -99,6 +101,8 @@ struct DocumentModel {
     std::u32string text;                    // the main story
     std::vector<std::uint32_t> charFormat;  // index into formats, per character
     std::vector<RunFormat> formats;
+    // Inline pictures and shapes: one character (code 1) each, with their size in points.
+    std::map<std::size_t, std::pair<double, double>> objects;
     std::vector<Paragraph> paragraphs;
     std::vector<Section> sections;
     double defaultTab = 36;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <optional>
 #include <set>
@@ -54,6 +55,10 @@ std::optional<double> Number(pugi::xml_node node, std::string_view name) {
 
 double Twips(double t) {
     return t / 20.0;
+}
+
+bool OnOffValue(std::string_view s) {
+    return !(s == "0" || s == "false" || s == "off" || s == "none");
 }
 
 // A toggle property: present without w:val, or with a true value.
@@ -206,6 +211,9 @@ ParaProps ReadParaProps(pugi::xml_node pPr) {
         } else if (n == "spacing") {
             if (auto v = Number(c, "before")) p.before = Twips(*v);
             if (auto v = Number(c, "after")) p.after = Twips(*v);
+            // Automatic spacing (pages that came from the web): 14 pt.
+            if (const char* a = Attr(c, "beforeAutospacing"); a && OnOffValue(a)) p.before = 14;
+            if (const char* a = Attr(c, "afterAutospacing"); a && OnOffValue(a)) p.after = 14;
             if (auto v = Number(c, "line")) {
                 const char* rule = Attr(c, "lineRule");
                 const std::string_view r = rule ? rule : "auto";
@@ -867,6 +875,40 @@ class Reader {
         for (const char32_t c : text) AddChar(c, format);
     }
 
+    void AddObject(double width, double height, std::uint32_t format) {
+        if (!(width >= 0 && height >= 0 && width < 1e5 && height < 1e5)) return;
+        model_.objects[model_.text.size()] = {width, height};
+        AddChar(kInlineObject, format);
+    }
+
+    // A VML shape that is not positioned absolutely stands in the line.
+    void InlineVml(pugi::xml_node pict, std::uint32_t format) {
+        for (auto shape = pict.first_child(); shape; shape = shape.next_sibling()) {
+            if (shape.type() != pugi::node_element) continue;
+            const auto n = Local(shape.name());
+            if (n != "shape" && n != "rect" && n != "group" && n != "oval") continue;
+            const char* style = Attr(shape, "style");
+            if (!style) continue;
+            const std::string st(style);
+            if (st.find("position:absolute") != std::string::npos) continue;
+            const auto measure = [&](const char* key) {
+                const auto at = st.find(key);
+                if (at == std::string::npos) return 0.0;
+                const char* begin = st.c_str() + at + std::strlen(key);
+                char* end = nullptr;
+                const double v = std::strtod(begin, &end);
+                const std::string_view unit(end, std::min<std::size_t>(2, std::strlen(end)));
+                if (unit == "in") return v * 72;
+                if (unit == "cm") return v * 72 / 2.54;
+                if (unit == "mm") return v * 72 / 25.4;
+                if (unit == "px") return v * 0.75;
+                return v;  // points
+            };
+            AddObject(measure("width:"), measure("height:"), format);
+            return;
+        }
+    }
+
     // Paragraph content: runs, and the containers whose runs are shown.
     void Inline(pugi::xml_node parent) {
         for (auto c = parent.first_child(); c; c = c.next_sibling()) {
@@ -936,6 +978,15 @@ class Reader {
                 AddChar(kLineBreak, format);
             } else if (n == "noBreakHyphen") {
                 AddChar(U'\x2011', format);
+            } else if (n == "drawing") {
+                // Inline pictures stand in the line; anchored ones float beside the text.
+                if (auto inl = Child(c, "inline")) {
+                    auto extent = Child(inl, "extent");
+                    AddObject(Number(extent, "cx").value_or(0) / 12700.0,
+                              Number(extent, "cy").value_or(0) / 12700.0, format);
+                }
+            } else if (n == "pict" || n == "object") {
+                InlineVml(c, format);
             } else if (n == "sym") {
                 const char* font = Attr(c, "font");
                 const char* code = Attr(c, "char");

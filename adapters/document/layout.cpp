@@ -29,6 +29,10 @@ class Breaker {
         : model_(model), metrics_(metrics), charX_(charX) {}
 
     double Width(std::size_t i) {
+        if (model_.text[i] == kInlineObject) {
+            const auto it = model_.objects.find(i);
+            return it == model_.objects.end() ? 0 : it->second.first;
+        }
         const RunFormat& f = model_.formats[model_.charFormat[i]];
         const double size = (f.superscript || f.subscript) ? f.size * kScriptScale : f.size;
         return metrics_.Advance(f.font, f.bold, f.italic, size, model_.text[i]);
@@ -352,26 +356,7 @@ class Paginator {
         // The space after the paragraph before the table.
         if (!atTop_) y_ += previousAfter_;
         previousAfter_ = 0;
-        // Move a row that does not fit to the next page, unless it starts the page.
-        double height = 0;
-        {
-            double cellHeight = 0;
-            double cellLeft = model_.paragraphs[from].cell.left;
-            for (std::size_t k = from; k < to; ++k) {
-                const auto& p = model_.paragraphs[k];
-                if (p.cell.left != cellLeft) {
-                    height = std::max(height, cellHeight);
-                    cellHeight = 0;
-                    cellLeft = p.cell.left;
-                }
-                cellHeight += p.format.spaceBefore + p.format.spaceAfter;
-                for (const auto& l : boxes[k]) cellHeight += l.height;
-            }
-            height = std::max(height, cellHeight);
-        }
-        if (!atTop_ && y_ + height > Bottom() + kEpsilon && height <= Bottom() - Top()) {
-            NewPage(true);
-        }
+        // A row may break across pages: its lines flow on as they come.
         const int rowPage = page_;
         const double rowY = y_;
         const bool rowAtTop = atTop_;

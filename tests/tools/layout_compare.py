@@ -26,7 +26,7 @@ SYMBOL_TEXT = {0xF0B7: "\u2022", 0xF0A7: "\u25aa", 0xF076: "\u2756", 0xF0D8: "\u
 
 def normalise(text):
     text = "".join(SYMBOL_TEXT.get(ord(c), c) for c in text)
-    text = re.sub(r"[\r\n\x0b\x0c\x0e\x07]", " ", text)
+    text = re.sub(r"[\r\n\x0b\x0c\x0e\x07]", " ", text).replace("\x01", "")
     text = text.replace("\t", " ").replace("\u00a0", " ").replace("\u2011", "-")
     return re.sub(r"\s+", " ", text).strip()
 
@@ -111,6 +111,15 @@ def compare(binary, docx, verbose):
     with tempfile.TemporaryDirectory() as workdir:
         theirs = pdf_lines(docx, workdir)
     groups = our_lines(binary, docx)
+    # Headers and footers are not part of the main story: drop the PDF's lines above the
+    # first and well below the last of our lines on each page.
+    span = {}
+    for group in groups:
+        for g in group:
+            low, high = span.get(g["page"], (g["y"], g["y"]))
+            span[g["page"]] = (min(low, g["y"]), max(high, g["y"]))
+    theirs = [t for t in theirs if t["page"] not in span or
+              span[t["page"]][0] - 3 <= t["y"] <= span[t["page"]][1] + 40]
     printed = {re.sub(r"\s", "", t["text"]) for t in theirs}
     ours = []
     for group in groups:
