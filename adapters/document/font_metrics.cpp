@@ -20,12 +20,13 @@ struct FontMetrics::Face {
 };
 
 struct FontMetrics::Impl {
+    FcConfig* config = nullptr;  // our own configuration, released with us
     FT_Library library = nullptr;
     std::map<std::tuple<std::string, bool, bool>, std::unique_ptr<Face>> faces;
 };
 
 FontMetrics::FontMetrics() : impl_(std::make_unique<Impl>()) {
-    FcInit();
+    impl_->config = FcInitLoadConfigAndFonts();
     if (FT_Init_FreeType(&impl_->library) != 0) impl_->library = nullptr;
 }
 
@@ -34,20 +35,23 @@ FontMetrics::~FontMetrics() {
         if (face->face) FT_Done_Face(face->face);
     }
     if (impl_->library) FT_Done_FreeType(impl_->library);
+    if (impl_->config) FcConfigDestroy(impl_->config);
 }
 
 namespace {
 
 // The file fontconfig picks for the family, weight and slant; "" when none.
-std::string MatchFile(const std::string& family, bool bold, bool italic, int& index) {
+std::string MatchFile(FcConfig* config, const std::string& family, bool bold, bool italic,
+                      int& index) {
+    if (!config) return "";
     FcPattern* pattern = FcPatternCreate();
     FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
     FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
     FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
-    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcConfigSubstitute(config, pattern, FcMatchPattern);
     FcDefaultSubstitute(pattern);
     FcResult result = FcResultNoMatch;
-    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+    FcPattern* match = FcFontMatch(config, pattern, &result);
     std::string file;
     if (match) {
         FcChar8* path = nullptr;
@@ -69,7 +73,7 @@ FontMetrics::Face& FontMetrics::Get(const std::string& family, bool bold, bool i
     slot = std::make_unique<Face>();
     Face& f = *slot;
     int index = 0;
-    const std::string file = MatchFile(family, bold, italic, index);
+    const std::string file = MatchFile(impl_->config, family, bold, italic, index);
     if (impl_->library && !file.empty() &&
         FT_New_Face(impl_->library, file.c_str(), index, &f.face) == 0) {
         f.unitsPerEm = f.face->units_per_EM > 0 ? f.face->units_per_EM : 1000;
