@@ -174,7 +174,11 @@ def main(argv):
     binary, files = args[0], args[1:]
     total_same = total_near = total_ours = total_theirs = 0
     for f in files:
-        same, near, n_ours, n_theirs = compare(binary, f, verbose)
+        try:
+            same, near, n_ours, n_theirs = compare(binary, f, verbose)
+        except (subprocess.CalledProcessError, subprocess.TimeoutExpired) as e:
+            print("%-40s skipped: %s failed" % (os.path.basename(f), e.cmd[0]))
+            continue
         total = max(n_ours, n_theirs)
         print("%-40s %4d/%4d lines identical in text and page (%5.1f %%), %4d within 1 pt" %
               (os.path.basename(f), same, total, 100.0 * same / total if total else 100.0, near))
