@@ -964,7 +964,14 @@ class Reader {
             if (std::find(fieldDepth_.begin(), fieldDepth_.end(), true) != fieldDepth_.end())
                 continue;
             if (n == "t") {
-                AddText(Utf8ToU32(c.text().get()), format);
+                std::u32string text = Utf8ToU32(c.text().get());
+                // Characters set in the Symbol font read as U+F000 plus their code.
+                if (f.font == "Symbol") {
+                    for (auto& ch : text) {
+                        if (ch >= 0x20 && ch <= 0xFF) ch += 0xF000;
+                    }
+                }
+                AddText(text, format);
             } else if (n == "tab" || n == "ptab") {
                 AddChar(kTab, format);
             } else if (n == "br") {

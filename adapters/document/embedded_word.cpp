@@ -14,7 +14,7 @@ namespace tbln::document {
 namespace {
 
 // Word's answer for a member of a collection that does not exist.
-constexpr std::int32_t kNoSuchMember = 5941;
+constexpr std::int32_t kNoSuchCollectionMember = 5941;
 
 void AppendUtf8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
@@ -182,7 +182,8 @@ class CharactersImpl : public word::Characters {
         : doc_(std::move(doc)), start_(start), end_(end) {}
     Long Count() override { return static_cast<Long>(end_ - start_); }
     std::shared_ptr<word::Range> Item(Long index) override {
-        if (index < 1 || static_cast<std::size_t>(index) > end_ - start_) Raise(kNoSuchMember);
+        if (index < 1 || static_cast<std::size_t>(index) > end_ - start_)
+            Raise(kNoSuchCollectionMember);
         const std::size_t i = start_ + static_cast<std::size_t>(index) - 1;
         return std::make_shared<RangeImpl>(doc_, i, i + 1);
     }
@@ -244,7 +245,8 @@ class DocumentImpl : public word::Document {
         std::string lower = name;
         std::transform(lower.begin(), lower.end(), lower.begin(), ::tolower);
         if (lower != "\\line")
-            Raise(kNoSuchMember, "The requested member of the collection does not exist.");
+            Raise(kNoSuchCollectionMember,
+                  "The requested member of the collection does not exist.");
         return std::make_shared<BookmarkLine>(doc_, selection_);
     }
     std::shared_ptr<word::Range> Content() override {
@@ -382,7 +384,7 @@ class AppImpl : public word::Application, public std::enable_shared_from_this<Ap
     bool ScreenUpdating() override { return screenUpdating_; }
     void SetScreenUpdating(bool u) override { screenUpdating_ = u; }
     std::shared_ptr<word::Dialog> Dialogs(Long id) override {
-        if (id != word::wdDialogFileOpen) Raise(kNoSuchMember);
+        if (id != word::wdDialogFileOpen) Raise(kNoSuchCollectionMember);
         return std::make_shared<DialogImpl>(ui_, dialogName_);
     }
     std::shared_ptr<word::WordBasic> WordBasic() override {

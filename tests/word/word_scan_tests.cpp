@@ -142,6 +142,8 @@ TEST_F(WordScan, FormattedLines) {
          "\\fArial|b0|i0|c0|p34;\\U+03B1\\fArial|b0|i0|c0|p34; plus \\fArial|b0|i0|c0|p34;"
          "\\U+00B1\\fArial|b0|i0|c0|p34;5}",
          false},
+        // Text typed in the Symbol font reads through the same table.
+        {"symbols.docx", 1, "{\\fArial|b0|i0|c0|p34;Pi is \\fArial|b0|i0|c0|p34;\\U+03C0}", false},
         // List items: the prefix stands in for the number; a bullet leaves two spaces.
         {"lists.docx", 0, "{\\fArial|b0|i0|c0|p34;  First bulleted item}", true},
         {"lists.docx", 2, "{\\fArial|b0|i0|c0|p34;  goes on and on for a while}", true},
