@@ -32,7 +32,10 @@ def normalise(text):
 
 
 def pdf_lines(docx, workdir):
-    subprocess.run(["soffice", "--headless", "--convert-to", "pdf", "--outdir", workdir, docx],
+    # A profile of our own, so that another running office suite does not get in the way.
+    profile = "-env:UserInstallation=file://" + os.path.join(workdir, "profile")
+    subprocess.run(["soffice", profile, "--headless", "--convert-to", "pdf", "--outdir", workdir,
+                    docx],
                    check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                    timeout=300)
     pdf = os.path.join(workdir, os.path.splitext(os.path.basename(docx))[0] + ".pdf")
