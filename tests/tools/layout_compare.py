@@ -19,13 +19,22 @@ import sys
 import tempfile
 import xml.etree.ElementTree as ET
 
-# Symbol-font bullets as a PDF's text layer shows them.
-SYMBOL_TEXT = {0xF0B7: "\u2022", 0xF0A7: "\u25aa", 0xF076: "\u2756", 0xF0D8: "\u27a2",
-               0xF0FC: "\u2714", 0xF06F: "o"}
+# Symbol-font characters as a PDF's text layer shows them: the encoder's Symbol table,
+# then the common Wingdings list bullets.
+SYMBOL_TEXT = {0xF000 + p: chr(p) for p in range(0x20, 0x100)}
+with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "src", "word",
+                       "symbol_table.inc")) as table:
+    for position, unicode in re.findall(r"\{0x([0-9A-F]+), 0x([0-9A-F]+)\}", table.read()):
+        SYMBOL_TEXT[0xF000 + int(position, 16)] = chr(int(unicode, 16))
+SYMBOL_TEXT.update({0xF0A7: "\u25aa", 0xF076: "\u2756", 0xF0D8: "\u27a2", 0xF0FC: "\u2714"})
 
 
-def normalise(text):
-    text = "".join(SYMBOL_TEXT.get(ord(c), c) for c in text)
+def normalise(text, symbols=True):
+    if symbols:
+        text = "".join(SYMBOL_TEXT.get(ord(c), c) for c in text)
+    else:
+        # Text typed in the Symbol font may reach a PDF's text layer as its plain codes.
+        text = "".join(chr(ord(c) - 0xF000) if 0xF020 <= ord(c) <= 0xF0FF else c for c in text)
     text = re.sub(r"[\r\n\x0b\x0c\x0e\x07]", " ", text).replace("\x01", "")
     text = text.replace("\t", " ").replace("\u00a0", " ").replace("\u2011", "-")
     return re.sub(r"\s+", " ", text).strip()
@@ -98,7 +107,7 @@ def our_lines(binary, docx):
         first = l["text"].endswith("\r")
         if not text:
             continue
-        line = {"page": int(l["page"]), "text": text,
+        line = {"page": int(l["page"]), "text": text, "raw": normalise(l["text"], False),
                 "label": normalise(l["listString"]) if starts else "", "x": l["x"], "y": l["y"]}
         # Lines of the cells of one table row side by side: a group to join when the PDF
         # shows them as one line.
@@ -126,6 +135,10 @@ def compare(binary, docx, verbose):
     printed = {re.sub(r"\s", "", t["text"]) for t in theirs}
     ours = []
     for group in groups:
+        for g in group:
+            if re.sub(r"\s", "", g["text"]) not in printed and \
+                    re.sub(r"\s", "", g["raw"]) in printed:
+                g["text"] = g["raw"]
         joined = "".join(re.sub(r"\s", "", (g["label"] + g["text"])) for g in group)
         if len(group) > 1 and joined in printed:
             first = dict(group[0])
