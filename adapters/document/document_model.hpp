@@ -72,6 +72,8 @@ struct CellPlace {
     int row = 0;
     double left = 0;   // the text area's left edge, from the page margin
     double width = 0;  // the text area's width
+    double top = 0;    // the cell's margins above and below its text
+    double bottom = 0;
 };
 
 struct Paragraph {

@@ -578,30 +578,42 @@ class Reader {
             }
         }
         double indent = 0;
-        // Cell margins: the table's own, else its style's, else Word's 0.075 inch.
-        double marginLeft = 5.4, marginRight = 5.4;
-        const auto readMargins = [&](pugi::xml_node tblPr) {
-            auto mar = Child(tblPr, "tblCellMar");
-            if (!mar) return;
-            for (const char* name : {"left", "start"}) {
-                if (auto m = Child(mar, name)) marginLeft = Twips(Number(m, "w").value_or(108));
-            }
-            for (const char* name : {"right", "end"}) {
-                if (auto m = Child(mar, name)) marginRight = Twips(Number(m, "w").value_or(108));
-            }
+        // Cell margins: the table's own, else its style's, else Word's 0.075 inch at the
+        // sides and none above and below; a cell may set its own.
+        struct Margins {
+            double left = 5.4, right = 5.4, top = 0, bottom = 0;
         };
+        const auto readMargins = [&](pugi::xml_node mar, Margins& m) {
+            if (!mar) return;
+            const auto read = [&](std::initializer_list<const char*> names, double& slot) {
+                for (const char* name : names) {
+                    if (auto e = Child(mar, name)) {
+                        const char* type = Attr(e, "type");
+                        if (!type || std::string_view(type) == "dxa") {
+                            slot = std::max(0.0, Twips(Number(e, "w").value_or(0)));
+                        }
+                    }
+                }
+            };
+            read({"left", "start"}, m.left);
+            read({"right", "end"}, m.right);
+            read({"top"}, m.top);
+            read({"bottom"}, m.bottom);
+        };
+        Margins tableMargins;
         if (auto pr = Child(tbl, "tblPr")) {
             if (auto style = Child(pr, "tblStyle")) {
                 if (const char* id = Attr(style, "val")) {
-                    for (const Style* st : Chain(id)) readMargins(st->tablePr);
+                    for (const Style* st : Chain(id)) {
+                        readMargins(Child(st->tablePr, "tblCellMar"), tableMargins);
+                    }
                 }
             } else if (const auto def = styles_.find(defaultTableStyle_); def != styles_.end()) {
-                readMargins(def->second.tablePr);
+                readMargins(Child(def->second.tablePr, "tblCellMar"), tableMargins);
             }
-            readMargins(pr);
+            readMargins(Child(pr, "tblCellMar"), tableMargins);
             if (auto ind = Child(pr, "tblInd")) indent = Twips(Number(ind, "w").value_or(0));
         }
-        const double kCellMargin = marginLeft;
         int row = 0;
         const auto rows = [&](pugi::xml_node parent, auto&& self) -> void {
             for (auto tr = parent.first_child(); tr; tr = tr.next_sibling()) {
@@ -623,7 +635,9 @@ class Reader {
                     if (tc.type() != pugi::node_element || Local(tc.name()) != "tc") continue;
                     std::size_t span = 1;
                     double width = 0;
+                    Margins margins = tableMargins;
                     if (auto tcPr = Child(tc, "tcPr")) {
+                        readMargins(Child(tcPr, "tcMar"), margins);
                         if (auto gs = Child(tcPr, "gridSpan")) {
                             span = static_cast<std::size_t>(
                                 std::clamp(Number(gs, "val").value_or(1), 1.0, 64.0));
@@ -646,9 +660,12 @@ class Reader {
                     place.row = outer.table >= 0 ? outer.row : row;
                     // Older documents shift a table left by its cell margin, so that cell
                     // text lines up with the text around the table.
-                    const double shift = model_.compatibilityMode < 15 ? 0 : kCellMargin;
-                    place.left = (outer.table >= 0 ? outer.left : 0) + indent + left + shift;
-                    place.width = std::max(1.0, width - marginLeft - marginRight);
+                    const double shift = model_.compatibilityMode < 15 ? tableMargins.left : 0;
+                    place.left =
+                        (outer.table >= 0 ? outer.left : 0) + indent + left - shift + margins.left;
+                    place.width = std::max(1.0, width - margins.left - margins.right);
+                    place.top = margins.top;
+                    place.bottom = margins.bottom;
                     if (outer.table >= 0) place.width = std::min(place.width, outer.width);
                     BodyChildren(tc, place);
                     col += span;

@@ -373,7 +373,7 @@ class Paginator {
                 atTop_ = rowAtTop;
                 previous_ = nullptr;
                 previousAfter_ = 0;
-                y_ += p.format.spaceBefore;
+                y_ += p.cell.top + p.format.spaceBefore;
             } else {
                 y_ += previousAfter_ + p.format.spaceBefore;
             }
@@ -382,9 +382,10 @@ class Paginator {
                 Emit(k, l);
             }
             previousAfter_ = p.format.spaceAfter;
-            if (page_ > endPage || (page_ == endPage && y_ + previousAfter_ > endY)) {
+            const double cellEnd = y_ + previousAfter_ + p.cell.bottom;
+            if (page_ > endPage || (page_ == endPage && cellEnd > endY)) {
                 endPage = page_;
-                endY = y_ + previousAfter_;
+                endY = cellEnd;
             }
         }
         page_ = endPage;
