@@ -1,10 +1,12 @@
 #include "library/library.hpp"
 
+#include "word/word_progress_form.hpp"
+
 namespace tbln {
 
 void RegisterDialogs(Module& module) {
     // Each dialog room adds its dialogs here.
-    (void)module;
+    RegisterWordDialogs(module);
 }
 
 std::unique_ptr<Module> CreateModule(Ports ports) {
