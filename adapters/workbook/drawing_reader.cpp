@@ -568,8 +568,10 @@ class DrawingReader {
                 o.mediaPart = rel->second.target;
                 o.mediaMissing = !pkg_.Has(o.mediaPart);
                 if (o.mediaMissing) o.mediaPart.clear();
+            } else if (Attr(blip, "link")) {
+                o.type = 11;  // msoLinkedPicture: the image lives outside the workbook
             } else {
-                o.mediaMissing = !Attr(blip, "link");
+                o.mediaMissing = true;
             }
             return true;
         }
@@ -578,7 +580,9 @@ class DrawingReader {
                                      : Is(n, "graphicFrame") ? "nvGraphicFramePr"
                                                              : "nvContentPartPr");
             o.name = Attr(Child(nv, "cNvPr"), "name") ? Attr(Child(nv, "cNvPr"), "name") : "";
-            o.type = Is(n, "grpSp") ? 6 : Is(n, "graphicFrame") ? GraphicFrameType(n) : 23;
+            o.type = Is(n, "grpSp")          ? 6
+                     : Is(n, "graphicFrame") ? GraphicFrameType(n)
+                                             : 22;  // msoInk
             ReadTransform(Child(Child(n, "grpSpPr"), "xfrm"), o);
             ReadTransform(Child(n, "xfrm"), o);
             return true;

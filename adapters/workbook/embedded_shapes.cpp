@@ -323,7 +323,8 @@ std::shared_ptr<excel::Picture> CreatePicture(SheetAccess access, Long index) {
     const auto& objects = access.model().drawing.objects;
     Long seen = 0;
     for (std::size_t i = 0; i < objects.size(); ++i) {
-        if (objects[i].type == excel::msoPicture && ++seen == index)
+        // Linked pictures (type 11) are pictures too.
+        if ((objects[i].type == excel::msoPicture || objects[i].type == 11) && ++seen == index)
             return std::make_shared<PictureImpl>(ObjectRef(std::move(access), i));
     }
     Raise(err::kApplicationDefined,

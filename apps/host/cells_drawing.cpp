@@ -57,7 +57,7 @@ json PicturesJson(const WorkbookModel& book, const SheetModel& sheet) {
     json pictures = json::array();
     Long index = 0;
     for (const auto& o : sheet.drawing.objects) {
-        if (o.type != excel::msoPicture) continue;
+        if (o.type != excel::msoPicture && o.type != 11) continue;  // 11: a linked picture
         json p = {{"index", ++index}, {"name", o.name}};
         p.update(FrameJson(FrameOf(book, sheet, o)));
         p["media"] = o.mediaPart.empty() ? json(nullptr) : json(o.mediaPart);
