@@ -4,6 +4,7 @@
 #include <iostream>
 #include <sstream>
 
+#include "adapters/shell/shell_application.hpp"
 #include "adapters/workbook/embedded_excel.hpp"
 #include "apps/host/json_records.hpp"
 #include "library/library.hpp"
@@ -13,7 +14,10 @@ namespace tbln::host {
 Options::Options(const std::vector<std::string>& args, std::size_t first) {
     for (std::size_t i = first; i < args.size(); ++i) {
         const auto& a = args[i];
-        if (a.rfind("--", 0) != 0) throw UsageError("unexpected argument \"" + a + "\"");
+        if (a.rfind("--", 0) != 0) {
+            positionals_.push_back(a);
+            continue;
+        }
         if (i + 1 >= args.size()) throw UsageError("the option " + a + " needs a value");
         values_.emplace(a.substr(2), args[++i]);
     }
@@ -42,7 +46,17 @@ Integer Options::GetInteger(const std::string& name) const {
     }
 }
 
-void Options::Expect(const std::vector<std::string>& allowed) const {
+std::vector<std::string> Options::GetAll(const std::string& name) const {
+    std::vector<std::string> all;
+    const auto [first, last] = values_.equal_range(name);
+    for (auto it = first; it != last; ++it) all.push_back(it->second);
+    return all;
+}
+
+void Options::Expect(const std::vector<std::string>& allowed, bool positionals) const {
+    if (!positionals && !positionals_.empty()) {
+        throw UsageError("unexpected argument \"" + positionals_.front() + "\"");
+    }
     for (const auto& [name, value] : values_) {
         if (std::find(allowed.begin(), allowed.end(), name) == allowed.end()) {
             throw UsageError("unknown option --" + name);
@@ -53,6 +67,7 @@ void Options::Expect(const std::vector<std::string>& allowed) const {
 Host::Host(const std::string& root)
     : sys(root), modulePtr(CreateModule(Ports{ui, sys, objects})), module(*modulePtr), app(module) {
     workbook::RegisterEmbeddedExcel(objects, ui);
+    shell::RegisterShellApplication(objects, ui);
     ui.onMessage = [](const scripted::Message& m) {
         std::cerr << m.title << ": " << m.prompt << "\n";
     };
@@ -76,9 +91,6 @@ nlohmann::ordered_json ReadJsonFile(const std::string& path) {
     }
 }
 
-namespace {
-
-// A tags file: a JSON array of TagPos objects (bounds 1 to n), or {"lower": L, "items": [...]}.
 TagPosArray ReadTags(const std::string& path) {
     const auto j = ReadJsonFile(path);
     const nlohmann::ordered_json* items = &j;
@@ -105,8 +117,6 @@ TagPosArray ReadTags(const std::string& path) {
     }
     return tags;
 }
-
-}  // namespace
 
 nlohmann::ordered_json InsertBlockPopCommand(Host& host, const Options& options) {
     options.Expect({"file", "sheet", "row", "col", "tags"});

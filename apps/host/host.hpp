@@ -32,12 +32,17 @@ class Options {
     bool Has(const std::string& name) const { return values_.count(name) > 0; }
     const std::string& Get(const std::string& name) const;  // required
     std::string Get(const std::string& name, const std::string& fallback) const;
+    // Every value of an option that may repeat, in order.
+    std::vector<std::string> GetAll(const std::string& name) const;
+    // The arguments that are not options, in order (only for commands that take them).
+    const std::vector<std::string>& Positionals() const { return positionals_; }
     // A required option holding a 16-bit whole number.
     Integer GetInteger(const std::string& name) const;
-    void Expect(const std::vector<std::string>& allowed) const;
+    void Expect(const std::vector<std::string>& allowed, bool positionals = false) const;
 
   private:
     std::multimap<std::string, std::string> values_;
+    std::vector<std::string> positionals_;
 };
 
 struct Host {
@@ -57,7 +62,16 @@ struct Host {
 // Reads a JSON file; raises UsageError naming the file when it is missing or not JSON.
 nlohmann::ordered_json ReadJsonFile(const std::string& path);
 
+// A tags file: a JSON array of TagPos objects (bounds 1 to n), or {"lower": L, "items": [...]}.
+TagPosArray ReadTags(const std::string& path);
+
 // Commands: each returns the JSON object to print.
 nlohmann::ordered_json InsertBlockPopCommand(Host& host, const Options& options);
+nlohmann::ordered_json MakeBlockCommand(Host& host, const Options& options);
+nlohmann::ordered_json InsertBlockCommand(Host& host, const Options& options);
+nlohmann::ordered_json PopulateCommand(Host& host, const Options& options);
+nlohmann::ordered_json ExportDgnNameCommand(Host& host, const Options& options);
+nlohmann::ordered_json SetLucCommand(Host& host, const Options& options);
+nlohmann::ordered_json SetTopMostWindowCommand(Host& host, const Options& options);
 
 }  // namespace tbln::host

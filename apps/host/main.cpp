@@ -16,13 +16,19 @@ using Command = tbln::host::json (*)(tbln::host::Host&, const tbln::host::Option
 // The host's commands; each drives one entry point and returns the JSON to print.
 const std::map<std::string, Command> kCommands = {
     {"insert-block-pop", tbln::host::InsertBlockPopCommand},
+    {"make-block", tbln::host::MakeBlockCommand},
+    {"insert-block", tbln::host::InsertBlockCommand},
 };
 
 constexpr const char* kUsage =
     "usage: tbln [--root DIR] COMMAND [OPTIONS]\n"
     "commands:\n"
     "  insert-block-pop --file BOOK --sheet NAME --row R --col C --tags TAGS.json\n"
-    "      fill every tag of TAGS.json from the cell at its offset from (R, C)\n";
+    "      fill every tag of TAGS.json from the cell at its offset from (R, C)\n"
+    "  make-block --file BOOK [--sheet NAME] --tags TAGS.json --block-id CELL --bind TAG=CELL ...\n"
+    "      link the tags to cells through the Link Block dialog\n"
+    "  insert-block --file BOOK [--sheet NAME] --tags TAGS.json --block-id CELL\n"
+    "      fill linked tags from a Block ID cell through the Insert Block dialog\n";
 
 }  // namespace
 
