@@ -35,6 +35,14 @@ void ScriptSelectCell(Host& host, const std::string& cell) {
     }));
 }
 
+std::string DrawingFormat(const Options& options) {
+    const std::string format = options.Get("format", "dwg");
+    if (format != "dgn" && format != "dwg") {
+        throw UsageError("--format " + format + " is not dgn or dwg");
+    }
+    return format;
+}
+
 void ScriptClick(Host& host, const std::string& control) {
     host.ui.Push(scripted::Action::Click(control));
 }

@@ -21,6 +21,9 @@ void ScriptOpenWorkbook(Host& host, const std::string& file, const std::string& 
 // Queues a click on `cell` of Excel's active sheet (the user picking a cell beside the dialog).
 void ScriptSelectCell(Host& host, const std::string& cell);
 
+// The drawing type of --format: "dgn" or "dwg" (the default).
+std::string DrawingFormat(const Options& options);
+
 // Queues a click on a button of the dialog.
 void ScriptClick(Host& host, const std::string& control);
 

@@ -18,6 +18,11 @@ Options::Options(const std::vector<std::string>& args, std::size_t first) {
             positionals_.push_back(a);
             continue;
         }
+        // Options that are switches take no value.
+        if (a == "--yes") {
+            values_.emplace(a.substr(2), "");
+            continue;
+        }
         if (i + 1 >= args.size()) throw UsageError("the option " + a + " needs a value");
         values_.emplace(a.substr(2), args[++i]);
     }

@@ -79,12 +79,13 @@ ui::FileDialogRequest CommonDialog::Request(Long flags) const {
     return request;
 }
 
-std::string CommonDialog::Result(bool chosen, const std::string& fileName) {
+std::string CommonDialog::Result(bool chosen, const std::string& fileName, Long flags) {
     if (!chosen) return {};
-    // What the chooser leaves in the buffer: the path and its NUL, or for several
-    // files the folder and the names each followed by a NUL, and one more NUL.
+    // What the chooser leaves in the buffer: the path and its NUL; when several files
+    // may be chosen, the path or the folder and the names each followed by a NUL, and
+    // one more NUL.
     std::string buffer = fileName + '\0';
-    if (fileName.find('\0') != std::string::npos) buffer += '\0';
+    if (flags & OFN_ALLOWMULTISELECT) buffer += '\0';
     if (buffer.size() > kFileBufferSize) return {};
     // Spaces around are removed, then the last character (the terminating NUL).
     const auto first = buffer.find_first_not_of(' ');
@@ -99,7 +100,7 @@ std::string CommonDialog::ShowOpen() {
     bool chosen = false;
     ErrorTrap trap;
     trap.Run([&] { chosen = ui_.GetOpenFileName(request); });
-    return Result(chosen, request.fileName);
+    return Result(chosen, request.fileName, request.flags);
 }
 
 std::string CommonDialog::ShowSave() {
@@ -107,7 +108,7 @@ std::string CommonDialog::ShowSave() {
     bool chosen = false;
     ErrorTrap trap;
     trap.Run([&] { chosen = ui_.GetSaveFileName(request); });
-    return Result(chosen, request.fileName);
+    return Result(chosen, request.fileName, request.flags);
 }
 
 }  // namespace tbln

@@ -39,15 +39,15 @@ class CommonDialog {
     Long OpenFlags() const;
     Long SaveFlags() const;
 
-    // The chosen path; for several files the folder, a NUL, and each name followed by
-    // a NUL. "" when the user cancels or the choice does not fit the 5000-character
-    // buffer. Never raises.
+    // The chosen path; with MultiSelect the path followed by a NUL, or for several
+    // files the folder, a NUL, and each name followed by a NUL. "" when the user
+    // cancels or the choice does not fit the 5000-character buffer. Never raises.
     std::string ShowOpen();
     std::string ShowSave();
 
   private:
     ui::FileDialogRequest Request(Long flags) const;
-    static std::string Result(bool chosen, const std::string& fileName);
+    static std::string Result(bool chosen, const std::string& fileName, Long flags);
 
     ui::Ui& ui_;
     ui::Hwnd ownerHwnd_ = 0;

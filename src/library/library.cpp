@@ -1,7 +1,10 @@
 #include "library/library.hpp"
 
+#include "batch/distribute_form.hpp"
+#include "batch/multi_dgns_form.hpp"
 #include "blocks/insert_block_form.hpp"
 #include "blocks/make_block_form.hpp"
+#include "update/make_luc_form.hpp"
 
 namespace tbln {
 
@@ -11,6 +14,12 @@ void RegisterDialogs(Module& module) {
                           [](Module& m) { return std::make_unique<MakeBlockForm>(m); });
     module.RegisterDialog(DialogId::InsertBlockForm,
                           [](Module& m) { return std::make_unique<InsertBlockForm>(m); });
+    module.RegisterDialog(DialogId::DistributeForm,
+                          [](Module& m) { return std::make_unique<DistributeForm>(m); });
+    module.RegisterDialog(DialogId::MultiDGNsForm,
+                          [](Module& m) { return std::make_unique<MultiDGNsForm>(m); });
+    module.RegisterDialog(DialogId::MakeLUCForm,
+                          [](Module& m) { return std::make_unique<MakeLUCForm>(m); });
 }
 
 std::unique_ptr<Module> CreateModule(Ports ports) {
