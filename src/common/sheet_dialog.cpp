@@ -5,29 +5,35 @@
 
 namespace tbln {
 
-namespace {
-constexpr Long WM_NCLBUTTONDOWN = 161;
-constexpr Long HTCAPTION = 2;
-constexpr int vbLeftButton = 1;
-}  // namespace
-
 const char* const kSheetSwitchMessage =
     "Please do NOT switch Excel sheet using Excel tab     \r\n\r\n"
     "Use Sheet drop down box in dialog box instead     ";
 
 void BringExcelForward(ui::Ui& ui, const std::shared_ptr<excel::Application>& xlApp) {
     if (!xlApp) return;
-    ErrorTrap trap;
-    trap.Run([&] { ui.AppActivate(xlApp->Caption()); });
+    ui.AppActivate(xlApp->Caption());
 }
 
-void DragAndHandBack(ui::Ui& ui, ui::Form& form, int button,
-                     const std::shared_ptr<excel::Application>& xlApp, bool focusOnHover) {
-    if (button == vbLeftButton) {
+void DialogMouseMove(ui::Ui& ui, ui::Form& form, int button,
+                     const std::shared_ptr<excel::Application>& xlApp, bool excelFocusOnHover) {
+    if (button == 1) {
         ui.ReleaseCapture();
         ui.SendMessage(form.hWnd, WM_NCLBUTTONDOWN, HTCAPTION, {0});
     }
-    if (xlApp && focusOnHover) BringExcelForward(ui, xlApp);
+    if (xlApp && excelFocusOnHover) BringExcelForward(ui, xlApp);
+}
+
+bool GuardSheetSwitch(ui::Ui& ui, const std::shared_ptr<excel::Application>& xlApp,
+                      const std::shared_ptr<excel::Worksheet>& xlSheet,
+                      const std::string& sheetBoxText) {
+    if (!xlApp || !xlSheet) return false;
+    auto book = xlApp->ActiveWorkbook();
+    if (!book) return false;
+    if (sheetBoxText == book->ActiveSheet()->Name()) return false;
+    ui.MsgBox(kSheetSwitchMessage, ui::vbInformation, "Error");
+    xlSheet->Activate();
+    BringExcelForward(ui, xlApp);
+    return true;
 }
 
 void RunHandler(ui::Ui& ui, const std::function<void()>& handler) {
@@ -60,18 +66,11 @@ void SheetBoxDialog::cbSheetName_Change() {
 void SheetBoxDialog::Timer1_Timer() {
     if (!x_.xlSheet) return;
     if (cbSheetName.Text() != x_.sheetName) cbSheetName_Change();
-    if (!x_.xlSheet || !x_.xlApp) return;
-    auto book = x_.xlApp->ActiveWorkbook();
-    const std::string active = book ? book->ActiveSheet()->Name() : std::string{};
-    if (cbSheetName.Text() != active) {
-        ui_.MsgBox(kSheetSwitchMessage, ui::vbInformation, "Error");
-        x_.xlSheet->Activate();
-        BringExcelForward();
-    }
+    GuardSheetSwitch(ui_, x_.xlApp, x_.xlSheet, cbSheetName.Text());
 }
 
 void SheetBoxDialog::Form_MouseMove(int button, int /*shift*/, Single /*x*/, Single /*y*/) {
-    DragAndHandBack(ui_, *this, button, x_.xlApp, excelFocusOnHover);
+    DialogMouseMove(ui_, *this, button, x_.xlApp, excelFocusOnHover);
 }
 
 void SheetBoxDialog::FillSheetBox() {

@@ -1,6 +1,6 @@
-// Routines shared by the spreadsheet dialogs that float beside Excel: bringing Excel
-// to the front, dragging a dialog by its body with the focus handed back to Excel,
-// the sheet box with its sheet-switch guard timer, and the tabbed tag list.
+// Routines every spreadsheet dialog shares while it floats beside Excel: bringing
+// Excel's window forward, dragging the dialog by its body with the focus handed back
+// to Excel, and the guard that undoes a sheet switch made with Excel's own sheet tabs.
 #pragma once
 
 #include <functional>
@@ -15,18 +15,33 @@
 
 namespace tbln {
 
-// Activates the top-level window whose title is the Caption of Excel's Application,
-// when xlApp is set. A window that cannot be activated is left as it is.
+// The window message and hit-test code that make the window manager drag a window as
+// if its caption had been pressed.
+inline constexpr Long WM_NCLBUTTONDOWN = 0xA1;
+inline constexpr Long HTCAPTION = 2;
+
+// The text shown when the user switched sheets with Excel's tabs while a dialog is open.
+extern const char* const kSheetSwitchMessage;
+
+// Activates the top-level window whose title is Excel's Caption. Does nothing when no
+// Excel is attached, so a dialog may call it after any action.
 void BringExcelForward(ui::Ui& ui, const std::shared_ptr<excel::Application>& xlApp);
 
-// Mouse movement over a dialog's body: with the left button down the dialog is dragged
-// (the capture released and a caption press sent to the dialog); then Excel is
-// brought to the front when xlApp is set and focusOnHover is true.
-void DragAndHandBack(ui::Ui& ui, ui::Form& form, int button,
-                     const std::shared_ptr<excel::Application>& xlApp, bool focusOnHover);
+// Mouse movement over a dialog's body: with the left button down (button 1) the mouse
+// capture is released and the dialog is dragged by its body; then, when Excel is
+// attached and the dialog hands the focus back on hover, Excel is brought forward.
+void DialogMouseMove(ui::Ui& ui, ui::Form& form, int button,
+                     const std::shared_ptr<excel::Application>& xlApp, bool excelFocusOnHover);
 
-// The message shown when the user switched Excel's sheet with its own sheet tabs.
-extern const char* const kSheetSwitchMessage;
+// The sheet-switch guard of the dialogs' timer: when the sheet box's text differs from
+// the name of the active workbook's active sheet, tells the user, activates the sheet
+// chosen in the dialog again and brings Excel forward. Returns true when it did so.
+bool GuardSheetSwitch(ui::Ui& ui, const std::shared_ptr<excel::Application>& xlApp,
+                      const std::shared_ptr<excel::Worksheet>& xlSheet,
+                      const std::string& sheetBoxText);
+
+// Routines the block and batch dialogs share beyond these: the sheet box with its
+// guard timer, the error report of a handler, and the tabbed tag list.
 
 // Runs a dialog handler; a run-time error that escapes it (a sheet or workbook closed
 // behind the dialog's back, Excel gone) is reported with its description and the

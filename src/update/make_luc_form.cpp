@@ -153,7 +153,7 @@ void MakeLUCForm::btnCancel_Click() {
 }
 
 void MakeLUCForm::Form_MouseMove(int button, int /*shift*/, Single /*x*/, Single /*y*/) {
-    DragAndHandBack(m_.ports.ui, *this, button, m_.xlApp, excelFocusOnHover);
+    DialogMouseMove(m_.ports.ui, *this, button, m_.xlApp, excelFocusOnHover);
 }
 
 }  // namespace tbln
