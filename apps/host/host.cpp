@@ -15,7 +15,7 @@ Options::Options(const std::vector<std::string>& args, std::size_t first) {
     for (std::size_t i = first; i < args.size(); ++i) {
         const auto& a = args[i];
         if (a.rfind("--", 0) != 0) {
-            positionals_.push_back(a);
+            positional_.push_back(a);
             continue;
         }
         // Options that are switches take no value.
@@ -58,10 +58,9 @@ std::vector<std::string> Options::GetAll(const std::string& name) const {
     return all;
 }
 
-void Options::Expect(const std::vector<std::string>& allowed, bool positionals) const {
-    if (!positionals && !positionals_.empty()) {
-        throw UsageError("unexpected argument \"" + positionals_.front() + "\"");
-    }
+void Options::Expect(const std::vector<std::string>& allowed, std::size_t positionals) const {
+    if (positional_.size() > positionals)
+        throw UsageError("unexpected argument \"" + positional_[positionals] + "\"");
     for (const auto& [name, value] : values_) {
         if (std::find(allowed.begin(), allowed.end(), name) == allowed.end()) {
             throw UsageError("unknown option --" + name);

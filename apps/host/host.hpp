@@ -34,15 +34,17 @@ class Options {
     std::string Get(const std::string& name, const std::string& fallback) const;
     // Every value of an option that may repeat, in order.
     std::vector<std::string> GetAll(const std::string& name) const;
-    // The arguments that are not options, in order (only for commands that take them).
-    const std::vector<std::string>& Positionals() const { return positionals_; }
     // A required option holding a 16-bit whole number.
     Integer GetInteger(const std::string& name) const;
-    void Expect(const std::vector<std::string>& allowed, bool positionals = false) const;
+    // Raises UsageError for an option not in `allowed`, or more than `positionals`
+    // arguments without a name.
+    void Expect(const std::vector<std::string>& allowed, std::size_t positionals = 0) const;
+    // The arguments given without an option name, in order.
+    const std::vector<std::string>& Positional() const { return positional_; }
 
   private:
     std::multimap<std::string, std::string> values_;
-    std::vector<std::string> positionals_;
+    std::vector<std::string> positional_;
 };
 
 struct Host {
@@ -67,6 +69,7 @@ TagPosArray ReadTags(const std::string& path);
 
 // Commands: each returns the JSON object to print.
 nlohmann::ordered_json InsertBlockPopCommand(Host& host, const Options& options);
+nlohmann::ordered_json CellsCommand(Host& host, const Options& options);
 nlohmann::ordered_json MakeBlockCommand(Host& host, const Options& options);
 nlohmann::ordered_json InsertBlockCommand(Host& host, const Options& options);
 nlohmann::ordered_json PopulateCommand(Host& host, const Options& options);

@@ -16,6 +16,7 @@ using Command = tbln::host::json (*)(tbln::host::Host&, const tbln::host::Option
 // The host's commands; each drives one entry point and returns the JSON to print.
 const std::map<std::string, Command> kCommands = {
     {"insert-block-pop", tbln::host::InsertBlockPopCommand},
+    {"cells", tbln::host::CellsCommand},
     {"make-block", tbln::host::MakeBlockCommand},
     {"insert-block", tbln::host::InsertBlockCommand},
     {"populate", tbln::host::PopulateCommand},
@@ -29,6 +30,8 @@ constexpr const char* kUsage =
     "commands:\n"
     "  insert-block-pop --file BOOK --sheet NAME --row R --col C --tags TAGS.json\n"
     "      fill every tag of TAGS.json from the cell at its offset from (R, C)\n"
+    "  cells FILE [--sheet NAME] [--range A1:D9]\n"
+    "      print what the spreadsheet engine sees in the workbook: sheets, sizes, cells\n"
     "  make-block --file BOOK [--sheet NAME] --tags TAGS.json --block-id CELL --bind TAG=CELL ...\n"
     "      link the tags to cells through the Link Block dialog\n"
     "  insert-block --file BOOK [--sheet NAME] --tags TAGS.json --block-id CELL\n"
