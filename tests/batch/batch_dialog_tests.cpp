@@ -299,3 +299,68 @@ TEST_F(ExportNames, AStartCellThatDoesNotConvertKeepsTheDialogAndTheList) {
 
 }  // namespace
 }  // namespace tbln
+
+namespace tbln {
+namespace {
+
+// Reads a saved workbook back with a fresh engine, as another Excel would.
+std::shared_ptr<excel::Workbook> ReadBack(const std::string& path, ui::Ui& ui) {
+    static std::vector<std::shared_ptr<excel::Application>> engines;  // each stays alive
+    engines.push_back(workbook::CreateEmbeddedExcel(ui));
+    return engines.back()->Workbooks()->Open(path);
+}
+
+TEST_F(ExportNames, NamesGoDownFromTheStartCellAndTheColumnIsWidened) {
+    const std::string book = Copy("drawings.xlsx");
+    Add("/w\0plan-0001.dgn\0plan-0002.dgn\0plan-000003.dgn"s);  // 12, 12 and 14 characters
+    Browse(book, "Names");
+    SelectCell("C5");
+    Click("btnUpdate1");
+    Click("btnExport");
+    app.ExportDGNName(fileFormat0);
+    EXPECT_TRUE(Texts().empty()) << ::testing::PrintToString(Texts());
+    auto saved = ReadBack(book, ui());
+    auto names = saved->Sheets("Names");
+    EXPECT_EQ(names->Cells(5, 3)->Text(), "plan-0001.dgn");
+    EXPECT_EQ(names->Cells(6, 3)->Text(), "plan-0002.dgn");
+    EXPECT_EQ(names->Cells(7, 3)->Text(), "plan-000003.dgn");
+    EXPECT_EQ(names->Cells(8, 3)->Text(), "");
+    // Column C was 20 characters wide: wider than 15 + 3, so it keeps its width.
+    EXPECT_NEAR(names->Columns(3)->ColumnWidth(), 20, 0.01);
+    EXPECT_EQ(names->Cells(3, 3)->Text(), "b2");  // everything else as it was
+    EXPECT_EQ(saved->Sheets("Notes")->Cells(1, 1)->Text(), "notes");
+}
+
+TEST_F(ExportNames, ANarrowColumnIsWidenedToTheLongestNamePlusThree) {
+    const std::string book = Copy("drawings.xlsx");
+    Add("/w\0twelve-chars\0short\0"s);
+    Browse(book, "Notes");
+    SelectCell("B2");
+    Click("btnUpdate1");
+    Click("btnExport");
+    app.ExportDGNName(fileFormat0);
+    auto saved = ReadBack(book, ui());
+    auto notes = saved->Sheets("Notes");
+    EXPECT_EQ(notes->Cells(2, 2)->Text(), "twelve-chars");
+    EXPECT_EQ(notes->Cells(3, 2)->Text(), "short");
+    EXPECT_NEAR(notes->Columns(2)->ColumnWidth(), 15, 0.01);
+}
+
+TEST_F(ExportNames, CancelSavesWithoutWritingAndAFailedSaveIsReported) {
+    const std::string book = Copy("drawings.xlsx");
+    Add("/w/one.dgn");
+    Browse(book, "Names");
+    During([&] { std::filesystem::remove_all(work.Path()); });  // the folder goes away
+    SelectCell("C5");
+    Click("btnUpdate1");
+    Click("btnExport");
+    Click("btnCancel");
+    app.ExportDGNName(fileFormat0);
+    const auto texts = Texts();
+    ASSERT_EQ(texts.size(), 2u);
+    EXPECT_EQ(texts[0].rfind("The Excel file could not be saved: ", 0), 0u) << texts[0];
+    EXPECT_EQ(texts[1].rfind("The Excel file could not be saved: ", 0), 0u) << texts[1];
+}
+
+}  // namespace
+}  // namespace tbln

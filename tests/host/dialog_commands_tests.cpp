@@ -156,5 +156,49 @@ TEST(HostDialogCommands, BadArgumentsAreRefusedBeforeAnyDialog) {
     }
 }
 
+// Runs Debian's python3 with openpyxl on `script` (argv[1] is `path`) and returns its output.
+std::string Openpyxl(const std::string& script, const std::string& path) {
+    const std::string cmd = "/usr/bin/python3 -c " + Quote(script) + " " + Quote(path);
+    std::string out;
+    FILE* pipe = popen(cmd.c_str(), "r");
+    std::array<char, 4096> buf{};
+    while (std::size_t n = fread(buf.data(), 1, buf.size(), pipe)) out.append(buf.data(), n);
+    pclose(pipe);
+    return out;
+}
+
+TEST(HostDialogCommands, SavedWorkbooksReadBackWithOpenpyxl) {
+    TempDir dir;
+    const std::string drawings = dir / "drawings.xlsx", luc = dir / "luc.xlsx";
+    std::filesystem::copy_file(Fixture("drawings.xlsx"), drawings);
+    std::filesystem::copy_file(Fixture("luc.xlsx"), luc);
+
+    auto run = Host(dir, "export-dgn-name --file " + Quote(drawings) +
+                             " --sheet Notes --start B2 --format dgn /d/one.dgn /d/two-2.dgn");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(run.out["messages"].empty()) << run.out.dump();
+    EXPECT_EQ(Openpyxl("import openpyxl,sys\n"
+                       "wb=openpyxl.load_workbook(sys.argv[1])\n"
+                       "n=wb['Notes']\n"
+                       "print([c.value for c in n['B'] if c.value], n['A1'].value,"
+                       " n.max_row, [c.value for c in wb['Names']['A']][:4])",
+                       drawings),
+              "['/d/one.dgn', '/d/two-2.dgn'] notes 3 ['Drawing', 'plan1', 'plan2', 'PLAN7']\n");
+
+    run = Host(dir, "set-luc --file " + Quote(luc) + " --sheet Data --cell D12 --yes");
+    ASSERT_EQ(run.status, 0) << run.err;
+    ASSERT_EQ(run.out["messages"].size(), 2u);
+    EXPECT_EQ(run.out["messages"][1]["text"],
+              "The last used cell has been reset to Row 12, Col D     ");
+    EXPECT_EQ(Openpyxl("import openpyxl,sys\n"
+                       "wb=openpyxl.load_workbook(sys.argv[1])\n"
+                       "d=wb['Data']\n"
+                       "cells=[c.value for row in d.iter_rows() for c in row if c.value]\n"
+                       "print(len(cells), cells[0], cells[-1], d['E1'].value,"
+                       " wb['Other']['K20'].value)",
+                       luc),
+              "48 r1c1 r12c4 None keep too\n");
+}
+
 }  // namespace
 }  // namespace tbln

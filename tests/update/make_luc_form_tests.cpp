@@ -93,3 +93,75 @@ TEST(SheetLimits, FollowTheWorkbooksFileFormat) {
 
 }  // namespace
 }  // namespace tbln
+
+namespace tbln {
+namespace {
+
+TEST_F(ResetLastUsedCell, RowsBelowAndColumnsRightOfTheCellAreDeletedAndSaved) {
+    struct Case {
+        const char* cell;
+        Long lastRow, lastCol;
+        const char* message;
+    } cases[] = {
+        {"D12", 12, 4, "The last used cell has been reset to Row 12, Col D     "},
+        {"Z50", 50, 26, "The last used cell has been reset to Row 50, Col Z     "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.cell);
+        const std::string book = Copy("luc.xlsx");
+        ui().PushFileChoice(book);
+        Click("btnBrowse");
+        SetText("cbSheetName", "Data");
+        SelectCell(c.cell);
+        During([&] { ui().PushAnswer(ui::vbOK); });
+        Click("btnOK");
+        app.SetLUC();
+        ASSERT_FALSE(Texts().empty());
+        EXPECT_EQ(ui().Messages().back().title, "Reset Excel Sheet Last Used Cell");
+        EXPECT_EQ(Texts().back(), c.message);
+        EXPECT_FALSE(m->xlApp || m->xlBook || m->xlSheet);
+
+        auto engine = workbook::CreateEmbeddedExcel(ui());
+        auto saved = engine->Workbooks()->Open(book);
+        auto data = saved->Sheets("Data");
+        for (Long r = 1; r <= 15; ++r) {
+            for (Long col = 1; col <= 6; ++col) {
+                const bool kept = r <= c.lastRow && col <= c.lastCol;
+                EXPECT_EQ(data->Cells(r, col)->Text(),
+                          kept ? "r" + std::to_string(r) + "c" + std::to_string(col) : "")
+                    << r << "," << col;
+            }
+        }
+        EXPECT_EQ(data->Cells(40, 26)->Text(), c.lastRow >= 40 ? "stray" : "");
+        EXPECT_EQ(data->Cells(3, 28)->Text(), "");
+        EXPECT_EQ(data->Cells(300, 2)->Text(), "");
+        EXPECT_EQ(saved->Sheets("Other")->Cells(20, 11)->Text(), "keep too");
+        m->ReleaseExcel();
+    }
+}
+
+TEST_F(ResetLastUsedCell, AFailedSaveLeavesTheFileOnDiskAndTheDialogOpen) {
+    const std::string folder = work / "sub";
+    std::filesystem::create_directory(folder);
+    const std::string book = folder + "/luc.xlsx";
+    std::filesystem::copy_file(testing::Fixture("luc.xlsx"), book);
+    const std::string before = Bytes(book);
+    Browse(book, "Data", "btnBrowse");
+    SelectCell("D12");
+    // The folder cannot take the temporary file any more: a file stands in its place.
+    During([&] {
+        std::filesystem::rename(folder, work / "moved");
+        std::ofstream(folder) << "not a folder";
+        ui().PushAnswer(ui::vbOK);
+    });
+    Click("btnOK");
+    During([&] { EXPECT_TRUE(Form().IsLoaded()); });
+    Click("btnCancel");
+    app.SetLUC();
+    ASSERT_EQ(Texts().size(), 2u);
+    EXPECT_EQ(Texts()[1].rfind("The Excel file could not be saved: ", 0), 0u) << Texts()[1];
+    EXPECT_EQ(Bytes(work / "moved/luc.xlsx"), before);
+}
+
+}  // namespace
+}  // namespace tbln
