@@ -136,17 +136,9 @@ class NodeImpl : public excel::ShapeNode {
     double x_, y_;
 };
 
-// A straight line has two nodes, its start and its end; the flips decide which end of
-// the frame each lies at. Other shapes expose no nodes.
 class NodesImpl : public excel::ShapeNodes {
   public:
-    NodesImpl(const DrawingObject& o, const ShapeFrame& f) {
-        if (o.type != excel::msoLine) return;
-        double x1 = f.left, y1 = f.top, x2 = f.left + f.width, y2 = f.top + f.height;
-        if (o.flipH) std::swap(x1, x2);
-        if (o.flipV) std::swap(y1, y2);
-        points_ = {{x1, y1}, {x2, y2}};
-    }
+    NodesImpl(const DrawingObject& o, const ShapeFrame& f) : points_(NodePoints(o, f)) {}
     Long Count() override { return static_cast<Long>(points_.size()); }
     std::shared_ptr<excel::ShapeNode> Item(Long index) override {
         if (index < 1 || index > Count()) NoSuchItem("Nodes");
@@ -293,6 +285,14 @@ ShapeFrame FrameOf(const WorkbookModel& book, const SheetModel& sheet, const Dra
                        ColumnLeftPoints(book, sheet, a.fromCol + 1));
     }
     return f;
+}
+
+std::vector<std::pair<double, double>> NodePoints(const DrawingObject& o, const ShapeFrame& f) {
+    if (o.type != excel::msoLine) return {};
+    double x1 = f.left, y1 = f.top, x2 = f.left + f.width, y2 = f.top + f.height;
+    if (o.flipH) std::swap(x1, x2);
+    if (o.flipV) std::swap(y1, y2);
+    return {{x1, y1}, {x2, y2}};
 }
 
 Integer SchemeColorOf(std::uint32_t rgb) {
