@@ -45,6 +45,16 @@ Action Action::Wait(Long ms, int atDoEvents) {
 Action Action::MouseMove(int atDoEvents) {
     return Make(Kind::MouseMove, {}, atDoEvents);
 }
+Action Action::MouseDrag(int atDoEvents) {
+    auto a = Make(Kind::MouseMove, {}, atDoEvents);
+    a.index = 1;
+    return a;
+}
+Action Action::Call(std::function<void()> call, int atDoEvents) {
+    auto a = Make(Kind::Call, {}, atDoEvents);
+    a.call = std::move(call);
+    return a;
+}
 
 ScriptedUi::ScriptedUi() = default;
 
@@ -53,6 +63,8 @@ int ScriptedUi::MsgBox(const std::string& prompt, int style, const std::string& 
     if (!answers_.empty()) {
         answer = answers_.front();
         answers_.pop_front();
+    } else if (decide) {
+        answer = decide(prompt, style, title);
     }
     messages_.push_back(Message{title, prompt, style, answer});
     if (onMessage) onMessage(messages_.back());
@@ -126,7 +138,11 @@ void ScriptedUi::Deliver(const Action& action) {
         return;
     }
     if (action.kind == Action::Kind::MouseMove) {
-        form.Form_MouseMove(0, 0, 0, 0);
+        form.Form_MouseMove(action.index, 0, 0, 0);
+        return;
+    }
+    if (action.kind == Action::Kind::Call) {
+        if (action.call) action.call();
         return;
     }
     ui::Control* control = form.FindControl(action.control);
@@ -171,6 +187,7 @@ void ScriptedUi::Deliver(const Action& action) {
             break;
         case Action::Kind::Wait:
         case Action::Kind::MouseMove:
+        case Action::Kind::Call:
             break;
     }
 }

@@ -27,7 +27,7 @@
 namespace tbln::scripted {
 
 struct Action {
-    enum class Kind { SetText, Pick, Click, DblClick, Check, Wait, MouseMove };
+    enum class Kind { SetText, Pick, Click, DblClick, Check, Wait, MouseMove, Call };
     Kind kind = Kind::Click;
     std::string control;  // the control's name (not used by Wait and MouseMove)
     std::string text;     // SetText
@@ -36,6 +36,9 @@ struct Action {
     // -1: delivered when the form waits for the user. n >= 0: delivered from inside
     // the n-th following DoEvents call (0 = the next one), or when the form next waits.
     int atDoEvents = -1;
+    // Call: what the user does outside the dialog at this point (clicks a cell in the
+    // spreadsheet beside it, switches a sheet tab), run as a function.
+    std::function<void()> call;
 
     static Action SetText(std::string control, std::string text, int atDoEvents = -1);
     static Action Pick(std::string control, int index, int atDoEvents = -1);
@@ -44,6 +47,9 @@ struct Action {
     static Action Check(std::string control, int value, int atDoEvents = -1);
     static Action Wait(Long ms, int atDoEvents = -1);
     static Action MouseMove(int atDoEvents = -1);
+    // The mouse moves over the dialog's body with the left button down.
+    static Action MouseDrag(int atDoEvents = -1);
+    static Action Call(std::function<void()> call, int atDoEvents = -1);
 };
 
 struct Message {
@@ -66,6 +72,9 @@ class ScriptedUi : public ui::Ui {
     // Script.
     void Push(Action action) { actions_.push_back(std::move(action)); }
     void PushAnswer(int answer) { answers_.push_back(answer); }
+    // Answers a message box when the queue of answers is empty (instead of its default
+    // button): given the prompt, style and title, returns the answer.
+    std::function<int(const std::string&, int, const std::string&)> decide;
     // The next file chooser returns this path (nullopt: the user cancels).
     void PushFileChoice(std::optional<std::string> path) {
         fileChoices_.push_back(std::move(path));

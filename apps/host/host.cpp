@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "adapters/document/embedded_word.hpp"
+#include "adapters/shell/shell_application.hpp"
 #include "adapters/workbook/embedded_excel.hpp"
 #include "apps/host/json_records.hpp"
 #include "library/library.hpp"
@@ -16,6 +17,11 @@ Options::Options(const std::vector<std::string>& args, std::size_t first) {
         const auto& a = args[i];
         if (a.rfind("--", 0) != 0) {
             positional_.push_back(a);
+            continue;
+        }
+        // Options that are switches take no value.
+        if (a == "--yes") {
+            values_.emplace(a.substr(2), "");
             continue;
         }
         if (i + 1 >= args.size()) throw UsageError("the option " + a + " needs a value");
@@ -46,6 +52,13 @@ Integer Options::GetInteger(const std::string& name) const {
     }
 }
 
+std::vector<std::string> Options::GetAll(const std::string& name) const {
+    std::vector<std::string> all;
+    const auto [first, last] = values_.equal_range(name);
+    for (auto it = first; it != last; ++it) all.push_back(it->second);
+    return all;
+}
+
 void Options::Expect(const std::vector<std::string>& allowed, std::size_t positionals) const {
     if (positional_.size() > positionals)
         throw UsageError("unexpected argument \"" + positional_[positionals] + "\"");
@@ -60,6 +73,7 @@ Host::Host(const std::string& root)
     : sys(root), modulePtr(CreateModule(Ports{ui, sys, objects})), module(*modulePtr), app(module) {
     workbook::RegisterEmbeddedExcel(objects, ui);
     document::RegisterEmbeddedWord(objects, ui);
+    shell::RegisterShellApplication(objects, ui);
     ui.onMessage = [](const scripted::Message& m) {
         std::cerr << m.title << ": " << m.prompt << "\n";
     };
@@ -83,9 +97,6 @@ nlohmann::ordered_json ReadJsonFile(const std::string& path) {
     }
 }
 
-namespace {
-
-// A tags file: a JSON array of TagPos objects (bounds 1 to n), or {"lower": L, "items": [...]}.
 TagPosArray ReadTags(const std::string& path) {
     const auto j = ReadJsonFile(path);
     const nlohmann::ordered_json* items = &j;
@@ -112,8 +123,6 @@ TagPosArray ReadTags(const std::string& path) {
     }
     return tags;
 }
-
-}  // namespace
 
 nlohmann::ordered_json InsertBlockPopCommand(Host& host, const Options& options) {
     options.Expect({"file", "sheet", "row", "col", "tags"});

@@ -32,6 +32,8 @@ class Options {
     bool Has(const std::string& name) const { return values_.count(name) > 0; }
     const std::string& Get(const std::string& name) const;  // required
     std::string Get(const std::string& name, const std::string& fallback) const;
+    // Every value of an option that may repeat, in order.
+    std::vector<std::string> GetAll(const std::string& name) const;
     // A required option holding a 16-bit whole number.
     Integer GetInteger(const std::string& name) const;
     // Raises UsageError for an option not in `allowed`, or more than `positionals`
@@ -62,6 +64,9 @@ struct Host {
 // Reads a JSON file; raises UsageError naming the file when it is missing or not JSON.
 nlohmann::ordered_json ReadJsonFile(const std::string& path);
 
+// A tags file: a JSON array of TagPos objects (bounds 1 to n), or {"lower": L, "items": [...]}.
+TagPosArray ReadTags(const std::string& path);
+
 // Commands: each returns the JSON object to print.
 nlohmann::ordered_json InsertBlockPopCommand(Host& host, const Options& options);
 nlohmann::ordered_json CellsCommand(Host& host, const Options& options);
@@ -72,5 +77,11 @@ nlohmann::ordered_json WordLinesCommand(Host& host, const Options& options);
 nlohmann::ordered_json WordResultJson(Host& host, Boolean result, const WordLineArray& wordLines0,
                                       Integer pageNum0, Single pageWid0, Single pageHei0,
                                       const std::string& fileName0);
+nlohmann::ordered_json MakeBlockCommand(Host& host, const Options& options);
+nlohmann::ordered_json InsertBlockCommand(Host& host, const Options& options);
+nlohmann::ordered_json PopulateCommand(Host& host, const Options& options);
+nlohmann::ordered_json ExportDgnNameCommand(Host& host, const Options& options);
+nlohmann::ordered_json SetLucCommand(Host& host, const Options& options);
+nlohmann::ordered_json SetTopMostWindowCommand(Host& host, const Options& options);
 
 }  // namespace tbln::host

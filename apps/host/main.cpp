@@ -20,6 +20,12 @@ const std::map<std::string, Command> kCommands = {
     {"parse-word", tbln::host::ParseWordCommand},
     {"update-word", tbln::host::UpdateWordCommand},
     {"word-lines", tbln::host::WordLinesCommand},
+    {"make-block", tbln::host::MakeBlockCommand},
+    {"insert-block", tbln::host::InsertBlockCommand},
+    {"populate", tbln::host::PopulateCommand},
+    {"export-dgn-name", tbln::host::ExportDgnNameCommand},
+    {"set-luc", tbln::host::SetLucCommand},
+    {"set-top-most-window", tbln::host::SetTopMostWindowCommand},
 };
 
 constexpr const char* kUsage =
@@ -34,7 +40,20 @@ constexpr const char* kUsage =
     "  update-word --file DOC\n"
     "      import DOC again without a file dialog\n"
     "  word-lines --file DOC\n"
-    "      the document engine's lines of DOC: plain text, page, position (layout checks)\n";
+    "      the document engine's lines of DOC: plain text, page, position (layout checks)\n"
+    "  make-block --file BOOK [--sheet NAME] --tags TAGS.json --block-id CELL --bind TAG=CELL ...\n"
+    "      link the tags to cells through the Link Block dialog\n"
+    "  insert-block --file BOOK [--sheet NAME] --tags TAGS.json --block-id CELL\n"
+    "      fill linked tags from a Block ID cell through the Insert Block dialog\n"
+    "  populate --file BOOK [--sheet NAME] --first CELL --second CELL --last CELL\n"
+    "           --template PATH --output DIR [--format dgn|dwg]\n"
+    "      choose the drawing-name cells, template and output folder (Populate dialog)\n"
+    "  export-dgn-name --file BOOK [--sheet NAME] --start CELL [--format dgn|dwg] DRAWING...\n"
+    "      write the drawing names down from CELL and save the workbook\n"
+    "  set-luc --file BOOK [--sheet NAME] --cell CELL [--yes]\n"
+    "      make CELL the sheet's last used cell and save (only with --yes)\n"
+    "  set-top-most-window --hwnd H --topmost true|false\n"
+    "      put a window into the top-most band or take it out\n";
 
 }  // namespace
 

@@ -102,4 +102,10 @@ void DisableCloseButton(ui::Ui& ui, ui::Hwnd hwnd) {
     ui.RemoveMenu(menu, 5, ui::MF_BYPOSITION);
 }
 
+std::optional<std::string> LastPathPiece(const std::string& path) {
+    if (path.empty()) return std::nullopt;
+    const auto cut = path.find_last_of("\\/");
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
 }  // namespace tbln

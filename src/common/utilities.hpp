@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "core/numeric.hpp"
@@ -43,5 +44,10 @@ void MaximizeWindow(ui::Ui& ui, const std::string& title);
 
 // Removes the Close command and the separator above it from the window's system menu.
 void DisableCloseButton(ui::Ui& ui, ui::Hwnd hwnd);
+
+// The last piece of a path split at its separators (a backslash, and on POSIX also a
+// slash): the file name, or "" when the path ends in a separator. An empty path has
+// no pieces: nullopt.
+std::optional<std::string> LastPathPiece(const std::string& path);
 
 }  // namespace tbln

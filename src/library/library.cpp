@@ -1,5 +1,10 @@
 #include "library/library.hpp"
 
+#include "batch/distribute_form.hpp"
+#include "batch/multi_dgns_form.hpp"
+#include "blocks/insert_block_form.hpp"
+#include "blocks/make_block_form.hpp"
+#include "update/make_luc_form.hpp"
 #include "word/word_progress_form.hpp"
 
 namespace tbln {
@@ -7,6 +12,16 @@ namespace tbln {
 void RegisterDialogs(Module& module) {
     // Each dialog room adds its dialogs here.
     RegisterWordDialogs(module);
+    module.RegisterDialog(DialogId::MakeBlockForm,
+                          [](Module& m) { return std::make_unique<MakeBlockForm>(m); });
+    module.RegisterDialog(DialogId::InsertBlockForm,
+                          [](Module& m) { return std::make_unique<InsertBlockForm>(m); });
+    module.RegisterDialog(DialogId::DistributeForm,
+                          [](Module& m) { return std::make_unique<DistributeForm>(m); });
+    module.RegisterDialog(DialogId::MultiDGNsForm,
+                          [](Module& m) { return std::make_unique<MultiDGNsForm>(m); });
+    module.RegisterDialog(DialogId::MakeLUCForm,
+                          [](Module& m) { return std::make_unique<MakeLUCForm>(m); });
 }
 
 std::unique_ptr<Module> CreateModule(Ports ports) {

@@ -47,6 +47,16 @@ void ListControl::AddItem(std::string item) {
     state.items.push_back(std::move(item));
 }
 
+void ListControl::RemoveItem(int index) {
+    if (index < 0 || index >= ListCount()) Raise(err::kInvalidCall);
+    state.items.erase(state.items.begin() + index);
+    if (state.listIndex == index) {
+        state.listIndex = -1;
+    } else if (state.listIndex > index) {
+        --state.listIndex;
+    }
+}
+
 void ListControl::Clear() {
     state.items.clear();
     state.listIndex = -1;

@@ -158,6 +158,8 @@ class ListControl : public StatefulControl<ListState> {
   public:
     using StatefulControl::StatefulControl;
     void AddItem(std::string item);
+    // Removes a line; the selection is cleared when it was that line, else follows it.
+    void RemoveItem(int index);
     void Clear();
     int ListCount() const { return static_cast<int>(state.items.size()); }
     const std::string& List(int index) const;
@@ -327,9 +329,12 @@ class Ui {
     // Screen size in twips.
     virtual Long ScreenWidth() = 0;
     virtual Long ScreenHeight() = 0;
+    // Twips per screen pixel, horizontally.
+    virtual Long TwipsPerPixelX() { return 15; }
 
     // The common file dialogs: return false when the user cancels; on success
-    // request.fileName holds the chosen path.
+    // request.fileName holds the chosen path, or, when several files are chosen at once
+    // (flags 0x200), the folder and the file names separated by NUL characters.
     virtual bool GetOpenFileName(FileDialogRequest& request) = 0;
     virtual bool GetSaveFileName(FileDialogRequest& request) = 0;
     // The shell's folder chooser: returns the chosen folder, or "" when cancelled.

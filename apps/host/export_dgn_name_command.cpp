@@ -1,0 +1,28 @@
+// tbln export-dgn-name: the drawing-name export dialog driven from the command line.
+#include <cstdint>
+
+#include "apps/host/dialog_script.hpp"
+
+namespace tbln::host {
+
+nlohmann::ordered_json ExportDgnNameCommand(Host& host, const Options& options) {
+    options.Expect({"file", "sheet", "start", "format"}, SIZE_MAX);
+    const std::string file = options.Get("file");
+    std::string fileFormat0 = DrawingFormat(options);
+    const std::string start = options.Get("start");
+    CheckCell("start", start);
+    if (options.Positional().empty()) throw UsageError("name at least one DRAWING to export");
+    // One Add per drawing: a single chosen file is listed with its path as given.
+    for (const auto& drawing : options.Positional()) {
+        host.ui.PushFileChoice(drawing);
+        ScriptClick(host, "btnAdd");
+    }
+    ScriptOpenWorkbook(host, file, options.Get("sheet", ""), "btnBrowseExcel");
+    ScriptSelectCell(host, start);
+    ScriptClick(host, "btnUpdate1");
+    ScriptClick(host, "btnExport");
+    host.app.ExportDGNName(fileFormat0);
+    return {{"fileFormat0", fileFormat0}, {"messages", host.Messages()}};
+}
+
+}  // namespace tbln::host

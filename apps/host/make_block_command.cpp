@@ -1,0 +1,44 @@
+// tbln make-block: the Link Block dialog driven from the command line.
+#include "apps/host/dialog_script.hpp"
+#include "apps/host/json_records.hpp"
+
+namespace tbln::host {
+
+nlohmann::ordered_json MakeBlockCommand(Host& host, const Options& options) {
+    options.Expect({"file", "sheet", "tags", "block-id", "bind"});
+    const std::string file = options.Get("file");
+    TagPosArray tags0 = ReadTags(options.Get("tags"));
+    const std::string blockId = options.Get("block-id");
+    CheckCell("block-id", blockId);
+    ScriptOpenWorkbook(host, file, options.Get("sheet", ""), "btnBrowseExcel");
+    ScriptSelectCell(host, blockId);
+    ScriptClick(host, "btnUpdate1");
+    for (const auto& bind : options.GetAll("bind")) {
+        const auto eq = bind.find('=');
+        if (eq == std::string::npos) throw UsageError("--bind " + bind + " is not TAG=CELL");
+        const std::string tag = bind.substr(0, eq), cell = bind.substr(eq + 1);
+        CheckCell("bind " + tag + "=", cell);
+        int line = -1;
+        if (tags0.IsAllocated()) {
+            for (Long i = tags0.Lower(); i <= tags0.Upper(); ++i) {
+                if (tags0(i) && tags0(i)->tagName == tag) {
+                    line = static_cast<int>(i - tags0.Lower());
+                    break;
+                }
+            }
+        }
+        if (line < 0) throw UsageError("--bind " + bind + ": the tags file has no tag " + tag);
+        host.ui.Push(scripted::Action::Pick("lbTags", line));
+        ScriptSelectCell(host, cell);
+        ScriptClick(host, "btnUpdate");
+    }
+    ScriptClick(host, "btnMake");
+    TagPosArray tags1;
+    std::string fileName0, sheetName0, QVPath = host.sys.InstallRoot();
+    const Boolean result = host.app.MakeBlock(tags0, tags1, fileName0, sheetName0, QVPath);
+    return {{"result", result != False},  {"tags0", ArrayJson(tags0)}, {"tags1", ArrayJson(tags1)},
+            {"fileName0", fileName0},     {"sheetName0", sheetName0},  {"QVPath", QVPath},
+            {"messages", host.Messages()}};
+}
+
+}  // namespace tbln::host
