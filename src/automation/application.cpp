@@ -217,11 +217,11 @@ void Application::TakeTags(const TagPosArray& tags0) {
     m_.tagList = tags0;
 }
 
-Boolean Application::MakeBlock(TagPosArray& tags0, TagPosArray& tags1, std::string& fileName0,
-                               std::string& sheetName0, std::string& /*QVPath*/) {
-    TakeTags(tags0);
+Boolean Application::RunBlockDialog(DialogId dialog, TagPosArray& tags1, std::string& fileName0,
+                                    std::string& sheetName0) {
     m_.dialogCancelled = false;
-    m_.ShowDialog(DialogId::MakeBlockForm);
+    m_.ShowDialog(dialog);
+    // After a cancel nothing is copied back and the references stay, as the host expects.
     if (m_.dialogCancelled) return False;
     tags1 = m_.tagList;
     fileName0 = m_.fileName;
@@ -230,19 +230,19 @@ Boolean Application::MakeBlock(TagPosArray& tags0, TagPosArray& tags1, std::stri
     return True;
 }
 
+Boolean Application::MakeBlock(TagPosArray& tags0, TagPosArray& tags1, std::string& fileName0,
+                               std::string& sheetName0, std::string& /*QVPath*/) {
+    TakeTags(tags0);
+    return RunBlockDialog(DialogId::MakeBlockForm, tags1, fileName0, sheetName0);
+}
+
 Boolean Application::InsertBlock(TagPosArray& tags0, TagPosArray& tags1, std::string& fileName0,
                                  std::string& sheetName0) {
     TakeTags(tags0);
+    // The dialog reopens the workbook and sheet the block records.
     m_.fileName = fileName0;
     m_.sheetName = sheetName0;
-    m_.dialogCancelled = false;
-    m_.ShowDialog(DialogId::InsertBlockForm);
-    if (m_.dialogCancelled) return False;
-    tags1 = m_.tagList;
-    fileName0 = m_.fileName;
-    sheetName0 = m_.sheetName;
-    m_.ReleaseExcel();
-    return True;
+    return RunBlockDialog(DialogId::InsertBlockForm, tags1, fileName0, sheetName0);
 }
 
 Boolean Application::InsertBlockPop(TagPosArray& tags0, TagPosArray& tags1, std::string& fileName0,

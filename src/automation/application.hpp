@@ -71,6 +71,9 @@ class Application {
     void FinishCapture(ErrorTrap& trap);
     // Copies tags0 into tagList (new array, same records).
     void TakeTags(const TagPosArray& tags0);
+    // Shows a block dialog and, unless it was cancelled, copies the tags, file and sheet back.
+    Boolean RunBlockDialog(DialogId dialog, TagPosArray& tags1, std::string& fileName0,
+                           std::string& sheetName0);
 
     Module& m_;
 };
