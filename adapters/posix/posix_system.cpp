@@ -88,6 +88,13 @@ std::string ResolveInstallRoot(const std::string& explicitRoot) {
 }
 
 void WriteFileAtomically(const std::string& path, const std::string& bytes) {
+    // A read-only file is left as it is: the rename would otherwise replace it.
+    struct stat existing {};
+    if (::stat(path.c_str(), &existing) == 0 &&
+        ((existing.st_mode & 0222) == 0 ||
+         (::access(path.c_str(), W_OK) != 0 && errno == EACCES))) {
+        RaiseFileError(err::kPermissionDenied, path, "the file is read-only");
+    }
     const fs::path target(path);
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
     std::string tmpl = (folder / ("." + target.filename().string() + ".XXXXXX")).string();

@@ -13,7 +13,8 @@ namespace tbln::posix {
 std::string ResolveInstallRoot(const std::string& explicitRoot);
 
 // Writes bytes to path through a temporary file in the same folder and a rename, so
-// that a failure never leaves a half-written file. Raises RuntimeError naming the file.
+// that a failure never leaves a half-written file. A read-only file is not replaced.
+// Raises RuntimeError naming the file.
 void WriteFileAtomically(const std::string& path, const std::string& bytes);
 
 class PosixSystem : public sys::System {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "adapters/workbook/display_text.hpp"
+#include "adapters/workbook/sheet_geometry.hpp"
 #include "adapters/workbook/workbook_model.hpp"
 #include "adapters/workbook/xml_parts.hpp"
 #include "core/collection.hpp"
@@ -122,9 +123,9 @@ class RangeImpl : public excel::Range, public std::enable_shared_from_this<Range
     }
     std::string Text() override;
     void SetValue(const std::string&) override { NotSupported("Range.Value"); }
-    double Height() override { NotSupported("Range.Height"); }
-    double Width() override { NotSupported("Range.Width"); }
-    double ColumnWidth() override { NotSupported("Range.ColumnWidth"); }
+    double Height() override;
+    double Width() override;
+    double ColumnWidth() override;
     void SetColumnWidth(double) override { NotSupported("Range.ColumnWidth"); }
     bool MergeCells() override;
     std::shared_ptr<excel::Range> MergeArea() override;
@@ -392,20 +393,36 @@ std::string RangeImpl::Text() {
     return cell ? DisplayText(sheet_->BookModel(), *cell) : std::string{};
 }
 
+double RangeImpl::Height() {
+    // The rows of the first area: the sum of their heights, hidden rows counting 0.
+    const auto& a = areas_.front();
+    const auto& book = sheet_->BookModel();
+    const auto& sheet = sheet_->Model();
+    return RowTopPoints(book, sheet, a.bottom) - RowTopPoints(book, sheet, a.top) +
+           RowHeightPoints(book, sheet, a.bottom);
+}
+
+double RangeImpl::Width() {
+    const auto& a = areas_.front();
+    const auto& book = sheet_->BookModel();
+    const auto& sheet = sheet_->Model();
+    return ColumnLeftPoints(book, sheet, a.right) - ColumnLeftPoints(book, sheet, a.left) +
+           ColumnWidthPoints(book, sheet, a.right);
+}
+
+double RangeImpl::ColumnWidth() {
+    return ColumnWidthCharacters(sheet_->BookModel(), sheet_->Model(), areas_.front().left);
+}
+
 bool RangeImpl::MergeCells() {
     const auto& a = areas_.front();
-    for (const auto& m : sheet_->Model().merges) {
-        if (m.Contains(a.top, a.left)) return true;
-    }
-    return false;
+    return sheet_->Model().FindMerge(a.top, a.left) != nullptr;
 }
 
 std::shared_ptr<excel::Range> RangeImpl::MergeArea() {
     const auto& a = areas_.front();
-    for (const auto& m : sheet_->Model().merges) {
-        if (m.Contains(a.top, a.left))
-            return std::make_shared<RangeImpl>(sheet_, std::vector<Area>{m});
-    }
+    if (const Area* m = sheet_->Model().FindMerge(a.top, a.left))
+        return std::make_shared<RangeImpl>(sheet_, std::vector<Area>{*m});
     return std::make_shared<RangeImpl>(sheet_,
                                        std::vector<Area>{Area{a.top, a.left, a.top, a.left}});
 }

@@ -2,6 +2,10 @@
 
 #include <zip.h>
 
+#include <algorithm>
+#include <fstream>
+#include <set>
+#include <string_view>
 #include <vector>
 
 #include "core/error.hpp"
@@ -12,33 +16,75 @@ void RaiseBadWorkbook(const std::string& path, const std::string& problem) {
     Raise(err::kApplicationDefined, "Cannot open the workbook " + path + ": " + problem);
 }
 
-Package::Package(const std::string& path) : path_(path) {
+namespace {
+
+// What a file that libzip cannot open is, judged by its first bytes and content.
+std::string DiagnoseNonZip(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return "the file cannot be read";
+    std::string head(8, '\0');
+    in.read(head.data(), 8);
+    head.resize(static_cast<std::size_t>(in.gcount()));
+    if (head.empty()) return "the file is empty";
+    if (head.rfind("\xD0\xCF\x11\xE0", 0) == 0) {
+        // A compound document: a password-protected workbook keeps its package
+        // encrypted inside one, under the stream names below (UTF-16).
+        in.seekg(0, std::ios::end);
+        const auto size = static_cast<std::size_t>(std::max<std::streamoff>(0, in.tellg()));
+        in.seekg(0);
+        std::string bytes(std::min<std::size_t>(size, 64u * 1024u * 1024u), '\0');
+        in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        bytes.resize(static_cast<std::size_t>(in.gcount()));
+        const auto utf16 = [](std::string_view ascii) {
+            std::string w;
+            for (char c : ascii) {
+                w += c;
+                w += '\0';
+            }
+            return w;
+        };
+        if (bytes.find(utf16("EncryptionInfo")) != std::string::npos ||
+            bytes.find(utf16("EncryptedPackage")) != std::string::npos) {
+            return "the workbook is protected with a password; open it in the spreadsheet "
+                   "program, remove the password and save it again";
+        }
+        return "it is a legacy binary workbook (.xls); only .xlsx and .xlsm workbooks are read "
+               "for now: save it as .xlsx and try again";
+    }
+    if (head.rfind("PK\x03\x04", 0) == 0 || head.rfind("PK\x05\x06", 0) == 0) {
+        return "the zip package is damaged or cut short (its central directory is missing or "
+               "broken)";
+    }
+    return "the file is not a workbook (it is not a valid zip package)";
+}
+
+}  // namespace
+
+Package::Package(const std::string& path, PackageLimits limits) : path_(path), limits_(limits) {
     int error = 0;
     zip_ = zip_open(path.c_str(), ZIP_RDONLY, &error);
     if (!zip_) {
         if (error == ZIP_ER_NOENT) RaiseBadWorkbook(path, "the file does not exist");
         if (error == ZIP_ER_OPEN || error == ZIP_ER_READ)
             RaiseBadWorkbook(path, "the file cannot be read");
-        RaiseBadWorkbook(path, "the file is not a workbook (it is not a valid zip package)");
+        RaiseBadWorkbook(path, DiagnoseNonZip(path));
     }
+    const auto fail = [&](const std::string& problem) {
+        zip_discard(zip_);
+        zip_ = nullptr;
+        RaiseBadWorkbook(path, problem);
+    };
     const zip_int64_t n = zip_get_num_entries(zip_, 0);
-    if (n < 0 || static_cast<std::size_t>(n) > kMaxEntries) {
-        zip_close(zip_);
-        zip_ = nullptr;
-        RaiseBadWorkbook(path, "the package has too many parts");
-    }
-    std::size_t total = 0;
+    if (n == 0) fail("the zip package is empty");
+    if (n < 0 || static_cast<std::size_t>(n) > limits_.entries)
+        fail("the package has more parts than the limit of " + std::to_string(limits_.entries));
+    // Two parts of the same name make the package ambiguous: which one is the sheet?
+    std::set<std::string> names;
     for (zip_int64_t i = 0; i < n; ++i) {
-        zip_stat_t st;
-        if (zip_stat_index(zip_, static_cast<zip_uint64_t>(i), 0, &st) == 0 &&
-            (st.valid & ZIP_STAT_SIZE)) {
-            total += static_cast<std::size_t>(st.size);
-        }
-    }
-    if (total > kMaxTotalBytes) {
-        zip_close(zip_);
-        zip_ = nullptr;
-        RaiseBadWorkbook(path, "the package unpacks to more than the size limit");
+        const char* name = zip_get_name(zip_, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_RAW);
+        if (!name) fail("the zip package is damaged (a part has no name)");
+        if (!names.insert(name).second)
+            fail(std::string("the package holds two parts named ") + name);
     }
 }
 
@@ -61,26 +107,51 @@ std::vector<std::string> Package::Names() const {
 }
 
 std::string Package::Read(const std::string& name) const {
-    zip_stat_t st;
-    if (zip_stat(zip_, name.c_str(), 0, &st) != 0)
-        RaiseBadWorkbook(path_, "the part " + name + " is missing");
-    if (!(st.valid & ZIP_STAT_SIZE) || st.size > kMaxEntryBytes) {
-        RaiseBadWorkbook(path_, "the part " + name + " is larger than the size limit");
-    }
     zip_file_t* file = zip_fopen(zip_, name.c_str(), 0);
-    if (!file) RaiseBadWorkbook(path_, "the part " + name + " cannot be unpacked");
-    std::string bytes(static_cast<std::size_t>(st.size), '\0');
-    std::size_t got = 0;
-    while (got < bytes.size()) {
-        const zip_int64_t r = zip_fread(file, bytes.data() + got, bytes.size() - got);
-        if (r <= 0) break;
-        got += static_cast<std::size_t>(r);
+    if (!file) {
+        if (!Has(name)) RaiseBadWorkbook(path_, "the part " + name + " is missing");
+        RaiseBadWorkbook(path_,
+                         "the part " + name + " cannot be unpacked (" + zip_strerror(zip_) + ")");
     }
-    // A part must unpack to exactly its recorded size; anything else is damage.
-    char extra = 0;
-    const bool longer = got == bytes.size() && zip_fread(file, &extra, 1) > 0;
-    zip_fclose(file);
-    if (got != bytes.size() || longer) RaiseBadWorkbook(path_, "the part " + name + " is damaged");
+    zip_stat_t st;
+    const bool sized = zip_stat(zip_, name.c_str(), 0, &st) == 0 && (st.valid & ZIP_STAT_SIZE);
+    // Inflate in chunks and count what actually comes out: a part may claim a small
+    // size and inflate to gigabytes.
+    std::string bytes;
+    char chunk[64 * 1024];
+    bool failed = false;
+    while (true) {
+        const zip_int64_t r = zip_fread(file, chunk, sizeof chunk);
+        if (r < 0) {
+            failed = true;  // a checksum or inflate error, reported on the last read
+            break;
+        }
+        if (r == 0) break;
+        const auto got = static_cast<std::size_t>(r);
+        if (bytes.size() + got > limits_.entryBytes || inflated_ + got > limits_.totalBytes) {
+            zip_fclose(file);
+            const bool part = bytes.size() + got > limits_.entryBytes;
+            RaiseBadWorkbook(
+                path_, "the part " + name + " unpacks to more than the limit of " +
+                           std::to_string((part ? limits_.entryBytes : limits_.totalBytes) >> 20) +
+                           (part ? " MiB for one part" : " MiB for the whole package") +
+                           " (it may be a zip bomb)");
+        }
+        bytes.append(chunk, got);
+        inflated_ += got;
+    }
+    // libzip checks the checksum when the part is closed, too.
+    if (zip_fclose(file) != 0) failed = true;
+    if (failed) {
+        RaiseBadWorkbook(path_,
+                         "the part " + name +
+                             " is damaged (it does not unpack, or its checksum does not match)");
+    }
+    if (sized && bytes.size() != st.size) {
+        RaiseBadWorkbook(path_, "the part " + name + " is damaged (it unpacks to " +
+                                    std::to_string(bytes.size()) + " bytes instead of " +
+                                    std::to_string(st.size) + ")");
+    }
     return bytes;
 }
 

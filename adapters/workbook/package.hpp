@@ -11,15 +11,24 @@ struct zip;
 
 namespace tbln::workbook {
 
-// Limits on untrusted packages.
+// Limits on untrusted packages. The bytes are counted as they are actually inflated;
+// the sizes the zip headers claim are never trusted.
 inline constexpr std::size_t kMaxEntries = 10000;
-inline constexpr std::size_t kMaxEntryBytes = 512u * 1024u * 1024u;   // one part, unpacked
-inline constexpr std::size_t kMaxTotalBytes = 2048u * 1024u * 1024u;  // all parts, unpacked
+inline constexpr std::size_t kMaxEntryBytes = 256u * 1024u * 1024u;   // one part, unpacked
+inline constexpr std::size_t kMaxTotalBytes = 1024u * 1024u * 1024u;  // all parts read, unpacked
+
+struct PackageLimits {
+    std::size_t entries = kMaxEntries;
+    std::size_t entryBytes = kMaxEntryBytes;
+    std::size_t totalBytes = kMaxTotalBytes;
+};
 
 class Package {
   public:
-    // Opens the package; raises RuntimeError (1004) naming the file and the problem.
-    explicit Package(const std::string& path);
+    // Opens the package; raises RuntimeError (1004) naming the file and the problem:
+    // not a zip, cut short, empty, duplicate part names, a password-protected
+    // workbook, a legacy binary workbook.
+    explicit Package(const std::string& path, PackageLimits limits = {});
     ~Package();
     Package(const Package&) = delete;
     Package& operator=(const Package&) = delete;
@@ -34,6 +43,8 @@ class Package {
   private:
     std::string path_;
     zip* zip_ = nullptr;
+    PackageLimits limits_;
+    mutable std::size_t inflated_ = 0;  // bytes unpacked so far, over every part
 };
 
 // Raises the error the engine reports for a workbook file that cannot be used.

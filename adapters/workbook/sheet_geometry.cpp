@@ -1,30 +1,133 @@
 #include "adapters/workbook/sheet_geometry.hpp"
 
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <string>
+
 namespace tbln::workbook {
 
 namespace {
-// The sizes of a sheet whose rows and columns keep Excel's defaults (Calibri 11).
-constexpr double kDefaultRowHeight = 15.0;
-constexpr double kDefaultColumnWidth = 48.0;
-}  // namespace
 
-double RowHeightPoints(const WorkbookModel&, const SheetModel&, Long) {
-    return kDefaultRowHeight;
+constexpr double kPointsPerPixel = 0.75;
+constexpr int kCellPadding = 5;  // pixels: two of margin on each side and one of grid line
+
+std::string Lower(std::string s) {
+    for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
 }
 
-double ColumnWidthPoints(const WorkbookModel&, const SheetModel&, Long) {
-    return kDefaultColumnWidth;
+// Pixels of a stored column width (characters with padding).
+int WidthPixels(double characters, int mdw) {
+    // Excel rounds the stored width to 1/256 of a character, then to whole pixels.
+    const double w = std::trunc((256 * characters + std::trunc(128.0 / mdw)) / 256 * mdw);
+    return static_cast<int>(std::max(0.0, w));
+}
+
+int DefaultWidthPixels(const WorkbookModel& book, const SheetModel& sheet) {
+    const int mdw = MaxDigitWidth(book.DefaultFont());
+    if (sheet.defaultColumnWidth >= 0) return WidthPixels(sheet.defaultColumnWidth, mdw);
+    // The base width in characters plus padding, rounded up to a multiple of 8 pixels.
+    const int pixels = static_cast<int>(sheet.baseColumnWidth) * mdw + kCellPadding;
+    return (pixels + 7) / 8 * 8;
+}
+
+int ColumnPixels(const WorkbookModel& book, const SheetModel& sheet, Long col) {
+    const ColumnInfo* info = sheet.FindColumn(col);
+    if (info && info->hidden) return 0;
+    if (info && info->width >= 0)
+        return WidthPixels(info->width, MaxDigitWidth(book.DefaultFont()));
+    return DefaultWidthPixels(book, sheet);
+}
+
+// The default row height of the workbook's default font, when the sheet does not say.
+double FontRowHeight(const Font& font) {
+    const std::string name = Lower(font.name);
+    if ((name == "calibri" || name == "carlito" || name == "aptos narrow" || name == "aptos") &&
+        font.size == 11)
+        return 15;
+    if ((name == "arial" || name == "liberation sans") && font.size == 10) return 12.75;
+    // About 1.3 times the font size, in whole pixels.
+    return std::ceil(font.size * 1.3 / kPointsPerPixel) * kPointsPerPixel;
+}
+
+double DefaultRowHeight(const WorkbookModel& book, const SheetModel& sheet) {
+    return sheet.defaultRowHeight >= 0 ? sheet.defaultRowHeight : FontRowHeight(book.DefaultFont());
+}
+
+}  // namespace
+
+int MaxDigitWidth(const Font& font) {
+    const std::string name = Lower(font.name);
+    // Digit widths as a share of the em for common fonts; the digits of these fonts
+    // are all equally wide.
+    double share = 0.52;
+    if (name == "calibri" || name == "carlito" || name == "calibri light" ||
+        name.rfind("aptos", 0) == 0 || name == "cambria" || name == "caladea" ||
+        name == "times new roman" || name == "liberation serif")
+        share = 0.507;
+    else if (name == "arial" || name == "liberation sans" || name == "helvetica" ||
+             name == "tahoma" || name == "verdana")
+        share = 0.556;
+    else if (name == "courier new" || name == "liberation mono" || name == "consolas")
+        share = 0.6;
+    const double pixels = font.size / kPointsPerPixel * share;
+    return std::max(1, static_cast<int>(std::lround(pixels)));
+}
+
+bool RowHidden(const SheetModel& sheet, Long row) {
+    const RowInfo* info = sheet.FindRow(row);
+    return info ? info->hidden : sheet.rowsHiddenByDefault;
+}
+
+bool ColumnHidden(const SheetModel& sheet, Long col) {
+    const ColumnInfo* info = sheet.FindColumn(col);
+    return info && info->hidden;
+}
+
+double RowHeightPoints(const WorkbookModel& book, const SheetModel& sheet, Long row) {
+    const RowInfo* info = sheet.FindRow(row);
+    if (!info) return sheet.rowsHiddenByDefault ? 0 : DefaultRowHeight(book, sheet);
+    if (info->hidden) return 0;
+    return info->height >= 0 ? info->height : DefaultRowHeight(book, sheet);
+}
+
+double ColumnWidthPoints(const WorkbookModel& book, const SheetModel& sheet, Long col) {
+    return ColumnPixels(book, sheet, col) * kPointsPerPixel;
+}
+
+double ColumnWidthCharacters(const WorkbookModel& book, const SheetModel& sheet, Long col) {
+    const int pixels = ColumnPixels(book, sheet, col);
+    if (pixels == 0) return 0;
+    const int mdw = MaxDigitWidth(book.DefaultFont());
+    // Narrower than one character plus padding: the padding shrinks with the width.
+    const double characters = pixels <= mdw + kCellPadding
+                                  ? static_cast<double>(pixels) / (mdw + kCellPadding)
+                                  : static_cast<double>(pixels - kCellPadding) / mdw;
+    return std::round(characters * 100) / 100;
 }
 
 double RowTopPoints(const WorkbookModel& book, const SheetModel& sheet, Long row) {
-    double top = 0;
-    for (Long r = 1; r < row; ++r) top += RowHeightPoints(book, sheet, r);
+    // The default height for every row above, corrected by the rows that differ.
+    if (row <= 1) return 0;
+    const double standard = sheet.rowsHiddenByDefault ? 0 : DefaultRowHeight(book, sheet);
+    double top = standard * (row - 1);
+    for (const auto& info : sheet.rows) {
+        if (info.row >= row) break;
+        top += RowHeightPoints(book, sheet, info.row) - standard;
+    }
     return top;
 }
 
 double ColumnLeftPoints(const WorkbookModel& book, const SheetModel& sheet, Long col) {
-    double left = 0;
-    for (Long c = 1; c < col; ++c) left += ColumnWidthPoints(book, sheet, c);
+    if (col <= 1) return 0;
+    const double standard = DefaultWidthPixels(book, sheet) * kPointsPerPixel;
+    double left = standard * (col - 1);
+    for (const auto& info : sheet.columns) {
+        if (info.first >= col) break;
+        const Long last = std::min(info.last, col - 1);
+        left += (ColumnWidthPoints(book, sheet, info.first) - standard) * (last - info.first + 1);
+    }
     return left;
 }
 

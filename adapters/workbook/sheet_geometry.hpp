@@ -1,5 +1,9 @@
 // Row heights and column widths in points, as Excel reports them, and the offsets of
 // rows and columns from the sheet's top-left corner (where shapes are anchored).
+//
+// Column widths are stored in characters of the workbook's default font (the
+// maximum digit width, in pixels at 96 dpi) including 5 pixels of cell padding;
+// Excel turns them into whole pixels and reports 3/4 of a point per pixel.
 #pragma once
 
 #include "adapters/workbook/workbook_model.hpp"
@@ -14,5 +18,13 @@ double ColumnWidthPoints(const WorkbookModel& book, const SheetModel& sheet, Lon
 double RowTopPoints(const WorkbookModel& book, const SheetModel& sheet, Long row);
 // Distance in points from the left of the sheet to the left of `col`.
 double ColumnLeftPoints(const WorkbookModel& book, const SheetModel& sheet, Long col);
+
+// The width of the widest digit of the font, in pixels at 96 dpi.
+int MaxDigitWidth(const Font& font);
+// Width of a column in characters, as Excel's ColumnWidth reports it (hidden: 0).
+double ColumnWidthCharacters(const WorkbookModel& book, const SheetModel& sheet, Long col);
+// Whether a row or a column is hidden.
+bool RowHidden(const SheetModel& sheet, Long row);
+bool ColumnHidden(const SheetModel& sheet, Long col);
 
 }  // namespace tbln::workbook

@@ -1,12 +1,18 @@
 // The embedded spreadsheet engine's model of one workbook file, as read from its
-// package: sheets in workbook order, their cells, merged areas and sheet views, the
-// shared strings and the number formats of the cell formats.
+// package: sheets in workbook order, their cells, row and column sizes, merged areas
+// and sheet views; the workbook's strings, styles and theme.
+//
+// Cells are kept compact (a sorted vector of 24-byte entries, texts as indexes into
+// the workbook's string table) so that a sheet of a million styled cells stays well
+// inside a drafter's memory.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "core/numeric.hpp"
@@ -18,15 +24,18 @@ inline constexpr Long kMaxRows = 1048576;
 inline constexpr Long kMaxCols = 16384;
 // Limits on untrusted worksheets.
 inline constexpr std::size_t kMaxCells = 20'000'000;
+inline constexpr std::size_t kMaxStrings = 20'000'000;
+inline constexpr std::size_t kMaxMerges = 1'000'000;
+inline constexpr std::size_t kMaxStyles = 200'000;  // each of fonts, fills, borders, formats
 inline constexpr int kMaxXmlDepth = 256;
 
-enum class CellType { Empty, Number, Text, Boolean, Error };
+enum class CellType : std::uint8_t { Empty, Number, Text, Boolean, Error };
 
 struct Cell {
+    double number = 0;        // Number; Boolean as 0 or 1
+    std::uint32_t text = 0;   // Text and Error: index into WorkbookModel::strings
+    std::uint32_t style = 0;  // index into WorkbookModel::cellFormats
     CellType type = CellType::Empty;
-    double number = 0;  // Number; Boolean as 0 or 1
-    std::string text;   // Text, and the error value's text ("#DIV/0!")
-    std::uint32_t style = 0;
 };
 
 // A rectangle of cells, 1-based and inclusive.
@@ -35,25 +44,143 @@ struct Area {
     bool Contains(Long r, Long c) const {
         return r >= top && r <= bottom && c >= left && c <= right;
     }
+    Long Rows() const { return bottom - top + 1; }
+    Long Columns() const { return right - left + 1; }
 };
 
 inline std::uint64_t CellKey(Long row, Long col) {
     return (static_cast<std::uint64_t>(row) << 32) | static_cast<std::uint32_t>(col);
 }
 
+// A row with its own height or hidden flag (a `<row>` with ht or hidden).
+struct RowInfo {
+    Long row = 0;
+    double height = -1;  // points; -1 when the row keeps the sheet's default
+    bool hidden = false;
+    std::uint32_t style = 0;  // the row's format, when customFormat is set
+    bool customFormat = false;
+};
+
+// A run of columns with their own width or hidden flag (one `<col>` element).
+struct ColumnInfo {
+    Long first = 0, last = 0;
+    double width = -1;  // characters, as stored in the file (padding included); -1: default
+    bool hidden = false;
+    std::uint32_t style = 0;
+};
+
 struct SheetModel {
+    struct Entry {
+        std::uint64_t key;
+        Cell cell;
+    };
+
     std::string name;
-    std::string state = "visible";        // visible, hidden, veryHidden
-    std::string part;                     // package part of the worksheet
-    std::map<std::uint64_t, Cell> cells;  // ordered row by row
+    std::string state = "visible";     // visible, hidden, veryHidden
+    std::string part;                  // package part of the worksheet
+    std::vector<Entry> cells;          // sorted by CellKey: row by row
+    std::vector<RowInfo> rows;         // sorted by row
+    std::vector<ColumnInfo> columns;   // sorted, not overlapping
+    double defaultRowHeight = -1;      // points; -1 when the file does not say
+    double defaultColumnWidth = -1;    // characters with padding; -1 when the file does not say
+    Long baseColumnWidth = 8;          // characters, without padding
+    bool rowsHiddenByDefault = false;  // `zeroHeight`: rows not listed are hidden
     std::vector<Area> merges;
     Long activeRow = 1, activeCol = 1;
     std::vector<Area> selection{Area{}};
+    std::string dimension;  // the `<dimension ref>` the writer recorded, for information
 
     const Cell* Find(Long row, Long col) const {
-        const auto it = cells.find(CellKey(row, col));
-        return it == cells.end() ? nullptr : &it->second;
+        const auto key = CellKey(row, col);
+        const auto it = std::lower_bound(cells.begin(), cells.end(), key,
+                                         [](const Entry& e, std::uint64_t k) { return e.key < k; });
+        return it != cells.end() && it->key == key ? &it->cell : nullptr;
     }
+    // The cell at (row, col), created empty when missing.
+    Cell& At(Long row, Long col) {
+        const auto key = CellKey(row, col);
+        auto it = std::lower_bound(cells.begin(), cells.end(), key,
+                                   [](const Entry& e, std::uint64_t k) { return e.key < k; });
+        if (it == cells.end() || it->key != key) it = cells.insert(it, Entry{key, Cell{}});
+        return it->cell;
+    }
+    const RowInfo* FindRow(Long row) const {
+        const auto it = std::lower_bound(rows.begin(), rows.end(), row,
+                                         [](const RowInfo& r, Long k) { return r.row < k; });
+        return it != rows.end() && it->row == row ? &*it : nullptr;
+    }
+    const ColumnInfo* FindColumn(Long col) const {
+        const auto it = std::lower_bound(columns.begin(), columns.end(), col,
+                                         [](const ColumnInfo& c, Long k) { return c.last < k; });
+        return it != columns.end() && it->first <= col ? &*it : nullptr;
+    }
+
+    // The merged area holding (row, col), or nullptr. Built on first use; a sheet may
+    // have tens of thousands of merged areas.
+    const Area* FindMerge(Long row, Long col) const;
+    // To be called after `merges` changes.
+    void MergesChanged() {
+        mergeIndexBuilt_ = false;
+        mergesByRow_.clear();
+        tallMerges_.clear();
+    }
+
+  private:
+    mutable bool mergeIndexBuilt_ = false;
+    mutable std::unordered_map<Long, std::vector<std::uint32_t>> mergesByRow_;
+    mutable std::vector<std::uint32_t> tallMerges_;
+};
+
+// A colour as RGB (0xRRGGBB), or automatic (the application's default: black text,
+// no fill, black borders).
+struct Color {
+    bool automatic = true;
+    std::uint32_t rgb = 0;
+};
+
+struct Font {
+    std::string name = "Calibri";
+    double size = 11;
+    bool bold = false, italic = false, strike = false;
+    std::string underline = "none";  // none, single, double, singleAccounting, doubleAccounting
+    std::string vertAlign;           // "", superscript, subscript
+    Color color;
+};
+
+struct Fill {
+    std::string pattern = "none";  // none, solid, gray125, darkVertical, ...
+    Color foreground;              // the pattern's colour (the cell colour of a solid fill)
+    Color background;
+};
+
+struct BorderEdge {
+    std::string style = "none";  // none, thin, medium, dashed, dotted, thick, double, hair, ...
+    Color color;
+};
+
+struct Border {
+    BorderEdge left, right, top, bottom, diagonal;
+    bool diagonalUp = false, diagonalDown = false;
+};
+
+// One cell format (an `<xf>` of `<cellXfs>`).
+struct CellFormat {
+    std::uint32_t numberFormat = 0;
+    std::uint32_t font = 0, fill = 0, border = 0;
+    std::string horizontal = "general";  // general, left, center, right, fill, justify,
+                                         // centerContinuous, distributed
+    std::string vertical = "bottom";     // top, center, bottom, justify, distributed
+    bool wrapText = false;
+    bool shrinkToFit = false;
+    int textRotation = 0;  // as stored: 0-90 up, 91-180 down (90 + degrees), 255 stacked
+    int indent = 0;
+};
+
+struct Theme {
+    // dk1, lt1, dk2, lt2, accent1-6, hlink, folHlink, as RGB.
+    std::vector<std::uint32_t> colors;
+    std::string majorFont = "Calibri Light";
+    std::string minorFont = "Calibri";
 };
 
 struct WorkbookModel {
@@ -61,9 +188,38 @@ struct WorkbookModel {
     std::vector<SheetModel> sheets;
     std::size_t activeTab = 0;
     bool date1904 = false;
-    std::vector<std::string> sharedStrings;
-    std::vector<std::uint32_t> cellNumberFormat;         // cellXfs index -> numFmtId
+    // Every text of the workbook's cells: the shared strings first, then the inline
+    // strings, formula results and error values of the sheets.
+    std::vector<std::string> strings;
+    std::size_t sharedStringCount = 0;
+
+    std::vector<Font> fonts{Font{}};
+    std::vector<Fill> fills{Fill{}};
+    std::vector<Border> borders{Border{}};
+    std::vector<CellFormat> cellFormats{CellFormat{}};
     std::map<std::uint32_t, std::string> numberFormats;  // custom numFmtId -> format code
+    Theme theme;
+    std::uint32_t normalFont = 0;  // the font of the Normal cell style
+
+    const std::string& Text(const Cell& cell) const {
+        static const std::string empty;
+        return cell.text < strings.size() ? strings[cell.text] : empty;
+    }
+    std::uint32_t AddString(std::string text) {
+        strings.push_back(std::move(text));
+        return static_cast<std::uint32_t>(strings.size() - 1);
+    }
+    const CellFormat& Format(std::uint32_t style) const {
+        return style < cellFormats.size() ? cellFormats[style] : cellFormats.front();
+    }
+    const Font& FontOf(std::uint32_t style) const {
+        const auto f = Format(style).font;
+        return f < fonts.size() ? fonts[f] : fonts.front();
+    }
+    // The workbook's default font: the font of the Normal style.
+    const Font& DefaultFont() const {
+        return normalFont < fonts.size() ? fonts[normalFont] : fonts.front();
+    }
 };
 
 // Reads a workbook file; raises RuntimeError (1004) naming the file and what is wrong.

@@ -1,10 +1,13 @@
 // Reading a workbook package into the engine's model.
-#include <pugixml.hpp>
-
+#include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <cstdlib>
 #include <map>
 
+#include "adapters/workbook/dom_parts.hpp"
 #include "adapters/workbook/package.hpp"
+#include "adapters/workbook/styles.hpp"
 #include "adapters/workbook/workbook_model.hpp"
 #include "adapters/workbook/xml_parts.hpp"
 #include "core/error.hpp"
@@ -17,40 +20,6 @@ struct Relationship {
     std::string type;    // the last segment of the type URI ("worksheet", "sharedStrings", ...)
     std::string target;  // the resolved part name
 };
-
-pugi::xml_document ParseSmallPart(const Package& pkg, const std::string& part) {
-    pugi::xml_document doc;
-    const std::string bytes = pkg.Read(part);
-    const auto result = doc.load_buffer(bytes.data(), bytes.size(), pugi::parse_default);
-    if (!result) {
-        RaiseBadWorkbook(pkg.Path(), "the part " + part + " is not well-formed XML (at byte " +
-                                         std::to_string(result.offset) + ": " +
-                                         result.description() + ")");
-    }
-    return doc;
-}
-
-bool Is(const pugi::xml_node& n, std::string_view local) {
-    return LocalName(n.name()) == local;
-}
-
-pugi::xml_node Child(const pugi::xml_node& parent, std::string_view local) {
-    for (auto n : parent.children()) {
-        if (Is(n, local)) return n;
-    }
-    return {};
-}
-
-const char* Attr(const pugi::xml_node& n, std::string_view local) {
-    for (auto a : n.attributes()) {
-        if (LocalName(a.name()) == local) return a.value();
-    }
-    return nullptr;
-}
-
-bool TrueAttribute(const char* v) {
-    return v && (std::string_view(v) == "1" || std::string_view(v) == "true");
-}
 
 std::map<std::string, Relationship> ReadRelationships(const Package& pkg, const std::string& part) {
     std::map<std::string, Relationship> rels;
@@ -70,6 +39,30 @@ std::map<std::string, Relationship> ReadRelationships(const Package& pkg, const 
     return rels;
 }
 
+bool ParseDouble(std::string_view text, double& out) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '+')) text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    if (text.empty()) return false;
+    const auto r = std::from_chars(text.data(), text.data() + text.size(), out);
+    return r.ec == std::errc() && r.ptr == text.data() + text.size() && std::isfinite(out);
+}
+
+long long ParseInteger(const char* text, long long fallback) {
+    if (!text) return fallback;
+    const std::string_view s(text);
+    long long v = 0;
+    const auto r = std::from_chars(s.data(), s.data() + s.size(), v);
+    if (r.ec != std::errc()) {
+        double d = 0;
+        return ParseDouble(s, d) && std::fabs(d) < 9e18 ? static_cast<long long>(d) : fallback;
+    }
+    return v;
+}
+
+bool FlagValue(const char* v) {
+    return v && (std::string_view(v) == "1" || std::string_view(v) == "true");
+}
+
 void ReadSharedStrings(const Package& pkg, const std::string& part, WorkbookModel& model) {
     std::string current;
     bool inItem = false, inText = false;
@@ -87,7 +80,15 @@ void ReadSharedStrings(const Package& pkg, const std::string& part, WorkbookMode
                           },
                           [&](std::string_view name) {
                               if (name == "si") {
-                                  model.sharedStrings.push_back(DecodeEscapes(current));
+                                  // The count the file claims is never trusted: the
+                                  // table grows with the strings actually present.
+                                  if (model.strings.size() >= kMaxStrings) {
+                                      RaiseBadWorkbook(model.path,
+                                                       "the shared strings part holds more "
+                                                       "strings than the limit of " +
+                                                           std::to_string(kMaxStrings));
+                                  }
+                                  model.strings.push_back(DecodeEscapes(current));
                                   inItem = false;
                               } else if (name == "rPh") {
                                   --phonetic;
@@ -98,23 +99,7 @@ void ReadSharedStrings(const Package& pkg, const std::string& part, WorkbookMode
                           [&](std::string_view text) {
                               if (inText) current.append(text);
                           }});
-}
-
-void ReadStyles(const Package& pkg, const std::string& part, WorkbookModel& model) {
-    const auto doc = ParseSmallPart(pkg, part);
-    const auto root = doc.document_element();
-    for (auto f : Child(root, "numFmts").children()) {
-        const char* id = Attr(f, "numFmtId");
-        const char* code = Attr(f, "formatCode");
-        if (id && code)
-            model.numberFormats[static_cast<std::uint32_t>(std::strtoul(id, nullptr, 10))] = code;
-    }
-    for (auto xf : Child(root, "cellXfs").children()) {
-        if (!Is(xf, "xf")) continue;
-        const char* id = Attr(xf, "numFmtId");
-        model.cellNumberFormat.push_back(
-            id ? static_cast<std::uint32_t>(std::strtoul(id, nullptr, 10)) : 0);
-    }
+    model.sharedStringCount = model.strings.size();
 }
 
 // Reads the area list of a "sqref" or "ref" attribute ("A1:B2 C3").
@@ -132,6 +117,8 @@ std::vector<Area> ParseAreas(std::string_view refs) {
             a.right = a.left;
             if (colon == std::string_view::npos ||
                 ParseCellRef(ref.substr(colon + 1), a.bottom, a.right)) {
+                if (a.bottom < a.top) std::swap(a.top, a.bottom);
+                if (a.right < a.left) std::swap(a.left, a.right);
                 areas.push_back(a);
             }
         }
@@ -140,118 +127,244 @@ std::vector<Area> ParseAreas(std::string_view refs) {
     return areas;
 }
 
-void ReadWorksheet(const Package& pkg, WorkbookModel& model, SheetModel& sheet) {
-    Long row = 0, col = 0;
-    Cell cell;
-    std::string type;
-    std::string value;
-    bool inCell = false, inValue = false, inInline = false, inInlineText = false, sawInline = false;
-    bool selectionSeen = false;
-    int phonetic = 0;
-    const auto finishCell = [&] {
-        if (type == "s") {
-            const auto index = std::strtoul(value.c_str(), nullptr, 10);
-            if (value.empty() || index >= model.sharedStrings.size()) {
-                RaiseBadWorkbook(model.path, "the sheet " + sheet.name +
-                                                 " refers to a shared string that does not exist");
+class WorksheetReader {
+  public:
+    WorksheetReader(WorkbookModel& model, SheetModel& sheet) : model_(model), sheet_(sheet) {}
+
+    void Read(const Package& pkg) {
+        StreamXml(model_.path, sheet_.part, pkg.Read(sheet_.part),
+                  XmlHandlers{[this](std::string_view n, const char** a) { Start(n, a); },
+                              [this](std::string_view n) { End(n); },
+                              [this](std::string_view t) {
+                                  if (inValue_ || inInlineText_) value_.append(t);
+                              }});
+        Finish();
+    }
+
+  private:
+    [[noreturn]] void Bad(const std::string& problem) {
+        RaiseBadWorkbook(model_.path, "the sheet " + sheet_.name + " " + problem);
+    }
+
+    void Start(std::string_view name, const char** attrs) {
+        if (name == "c") {
+            StartCell(attrs);
+        } else if (name == "v" && inCell_) {
+            inValue_ = true;
+        } else if (name == "row") {
+            StartRow(attrs);
+        } else if (name == "is" && inCell_) {
+            inInline_ = sawInline_ = true;
+        } else if (name == "rPh") {
+            ++phonetic_;
+        } else if (name == "t" && inInline_ && phonetic_ == 0) {
+            inInlineText_ = true;
+        } else if (name == "mergeCell") {
+            if (const char* ref = Attribute(attrs, "ref")) {
+                for (const auto& a : ParseAreas(ref)) {
+                    if (sheet_.merges.size() >= kMaxMerges)
+                        Bad("has more merged areas than the limit");
+                    if (a.top != a.bottom || a.left != a.right) sheet_.merges.push_back(a);
+                }
             }
-            cell.type = CellType::Text;
-            cell.text = model.sharedStrings[index];
-        } else if (type == "inlineStr" || type == "str" || sawInline) {
-            cell.type = CellType::Text;
-            cell.text = DecodeEscapes(value);
-        } else if (type == "b") {
-            cell.type = value.empty() ? CellType::Empty : CellType::Boolean;
-            cell.number = value == "1" || value == "true" ? 1 : 0;
-        } else if (type == "e") {
-            cell.type = CellType::Error;
-            cell.text = value;
-        } else if (!value.empty()) {
-            char* end = nullptr;
-            cell.number = std::strtod(value.c_str(), &end);
-            cell.type = end && *end == '\0' ? CellType::Number : CellType::Text;
-            if (cell.type == CellType::Text) cell.text = value;
+        } else if (name == "col") {
+            ColumnInfo c;
+            c.first = static_cast<Long>(
+                std::clamp<long long>(ParseInteger(Attribute(attrs, "min"), 0), 0, kMaxCols));
+            c.last = static_cast<Long>(
+                std::clamp<long long>(ParseInteger(Attribute(attrs, "max"), 0), 0, kMaxCols));
+            if (c.first < 1 || c.last < c.first) return;
+            double w = 0;
+            if (const char* width = Attribute(attrs, "width"); width && ParseDouble(width, w))
+                c.width = std::clamp(w, 0.0, 255.0);
+            c.hidden = FlagValue(Attribute(attrs, "hidden"));
+            c.style = static_cast<std::uint32_t>(ParseInteger(Attribute(attrs, "style"), 0));
+            if (sheet_.columns.size() < static_cast<std::size_t>(kMaxCols))
+                sheet_.columns.push_back(c);
+        } else if (name == "sheetFormatPr") {
+            double v = 0;
+            if (const char* h = Attribute(attrs, "defaultRowHeight"); h && ParseDouble(h, v))
+                sheet_.defaultRowHeight = std::clamp(v, 0.0, 409.5);
+            if (const char* w = Attribute(attrs, "defaultColWidth"); w && ParseDouble(w, v))
+                sheet_.defaultColumnWidth = std::clamp(v, 0.0, 255.0);
+            sheet_.baseColumnWidth = static_cast<Long>(
+                std::clamp<long long>(ParseInteger(Attribute(attrs, "baseColWidth"), 8), 0, 255));
+            sheet_.rowsHiddenByDefault = FlagValue(Attribute(attrs, "zeroHeight"));
+        } else if (name == "pane") {
+            if (const char* p = Attribute(attrs, "activePane")) activePane_ = p;
+        } else if (name == "selection" && !selectionSeen_) {
+            const char* pane = Attribute(attrs, "pane");
+            const std::string_view paneName = pane ? pane : "topLeft";
+            if (!activePane_.empty() && paneName != activePane_) return;
+            selectionSeen_ = true;
+            if (const char* ac = Attribute(attrs, "activeCell")) {
+                ParseCellRef(ac, sheet_.activeRow, sheet_.activeCol);
+            }
+            if (const char* sq = Attribute(attrs, "sqref")) {
+                auto areas = ParseAreas(sq);
+                if (!areas.empty()) sheet_.selection = std::move(areas);
+            }
+        } else if (name == "sheetView") {
+            if (views_++ > 0) selectionSeen_ = true;  // only the first view counts
+        } else if (name == "dimension") {
+            if (const char* ref = Attribute(attrs, "ref")) sheet_.dimension = ref;
         }
-        if (sheet.cells.size() >= kMaxCells) {
-            RaiseBadWorkbook(model.path,
-                             "the sheet " + sheet.name + " has more cells than the limit");
+    }
+
+    void StartRow(const char** attrs) {
+        const char* r = Attribute(attrs, "r");
+        const long long rr = r ? ParseInteger(r, -1) : row_ + 1;
+        if (rr < 1 || rr > kMaxRows)
+            Bad("has a row outside the sheet (" + std::string(r ? r : "") + ")");
+        row_ = static_cast<Long>(rr);
+        col_ = 0;
+        RowInfo info;
+        info.row = row_;
+        double h = 0;
+        if (const char* ht = Attribute(attrs, "ht"); ht && ParseDouble(ht, h))
+            info.height = std::clamp(h, 0.0, 409.5);
+        info.hidden = FlagValue(Attribute(attrs, "hidden"));
+        info.customFormat = FlagValue(Attribute(attrs, "customFormat"));
+        if (info.customFormat)
+            info.style = static_cast<std::uint32_t>(ParseInteger(Attribute(attrs, "s"), 0));
+        // Under zeroHeight every row not listed is hidden; a listed row shows
+        // unless it says otherwise.
+        if (info.height >= 0 || info.hidden || info.customFormat || sheet_.rowsHiddenByDefault) {
+            if (!sheet_.rows.empty() && sheet_.rows.back().row >= row_) rowsSorted_ = false;
+            sheet_.rows.push_back(info);
         }
-        if (cell.type != CellType::Empty || cell.style != 0) sheet.cells[CellKey(row, col)] = cell;
-    };
-    StreamXml(
-        model.path, sheet.part, pkg.Read(sheet.part),
-        XmlHandlers{
-            [&](std::string_view name, const char** attrs) {
-                if (name == "row") {
-                    const char* r = Attribute(attrs, "r");
-                    row = r ? static_cast<Long>(std::strtol(r, nullptr, 10)) : row + 1;
-                    if (row < 1 || row > kMaxRows) {
-                        RaiseBadWorkbook(
-                            model.path, "the sheet " + sheet.name + " has a row outside the sheet");
-                    }
-                    col = 0;
-                } else if (name == "c") {
-                    const char* r = Attribute(attrs, "r");
-                    Long rr = row, cc = col + 1;
-                    if (r && !ParseCellRef(r, rr, cc)) {
-                        RaiseBadWorkbook(model.path, "the sheet " + sheet.name +
-                                                         " has a cell with the bad reference " + r);
-                    }
-                    if (cc > kMaxCols || rr < 1) {
-                        RaiseBadWorkbook(model.path, "the sheet " + sheet.name +
-                                                         " has a cell outside the sheet");
-                    }
-                    row = rr;
-                    col = cc;
-                    cell = Cell{};
-                    const char* s = Attribute(attrs, "s");
-                    cell.style = s ? static_cast<std::uint32_t>(std::strtoul(s, nullptr, 10)) : 0;
-                    const char* t = Attribute(attrs, "t");
-                    type = t ? t : "n";
-                    value.clear();
-                    sawInline = false;
-                    inCell = true;
-                } else if (name == "v" && inCell) {
-                    inValue = true;
-                } else if (name == "is" && inCell) {
-                    inInline = sawInline = true;
-                } else if (name == "rPh") {
-                    ++phonetic;
-                } else if (name == "t" && inInline && phonetic == 0) {
-                    inInlineText = true;
-                } else if (name == "mergeCell") {
-                    if (const char* ref = Attribute(attrs, "ref")) {
-                        for (const auto& a : ParseAreas(ref)) sheet.merges.push_back(a);
-                    }
-                } else if (name == "selection" && !selectionSeen) {
-                    selectionSeen = true;
-                    if (const char* ac = Attribute(attrs, "activeCell")) {
-                        ParseCellRef(ac, sheet.activeRow, sheet.activeCol);
-                    }
-                    if (const char* sq = Attribute(attrs, "sqref")) {
-                        auto areas = ParseAreas(sq);
-                        if (!areas.empty()) sheet.selection = std::move(areas);
-                    }
-                }
-            },
-            [&](std::string_view name) {
-                if (name == "c" && inCell) {
-                    finishCell();
-                    inCell = false;
-                } else if (name == "v") {
-                    inValue = false;
-                } else if (name == "is") {
-                    inInline = false;
-                } else if (name == "t") {
-                    inInlineText = false;
-                } else if (name == "rPh") {
-                    --phonetic;
-                }
-            },
-            [&](std::string_view text) {
-                if (inValue || inInlineText) value.append(text);
-            }});
-}
+    }
+
+    void StartCell(const char** attrs) {
+        const char* r = Attribute(attrs, "r");
+        Long rr = row_ == 0 ? 1 : row_, cc = col_ + 1;
+        if (r && !ParseCellRef(r, rr, cc))
+            Bad("has a cell with the bad reference " + std::string(r));
+        if (cc > kMaxCols || rr < 1 || rr > kMaxRows) Bad("has a cell outside the sheet");
+        row_ = rr;
+        col_ = cc;
+        cell_ = Cell{};
+        if (const char* s = Attribute(attrs, "s")) {
+            const long long style = ParseInteger(s, 0);
+            cell_.style = style >= 0 && static_cast<std::size_t>(style) < model_.cellFormats.size()
+                              ? static_cast<std::uint32_t>(style)
+                              : 0;
+        }
+        const char* t = Attribute(attrs, "t");
+        // n number, s shared string, i inline string, f formula text ("str"), b, e, d.
+        const std::string_view kind = t ? t : "n";
+        type_ = kind == "inlineStr" ? 'i' : kind == "str" ? 'f' : kind.empty() ? 'n' : kind[0];
+        value_.clear();
+        sawInline_ = false;
+        inCell_ = true;
+    }
+
+    void End(std::string_view name) {
+        if (name == "c" && inCell_) {
+            FinishCell();
+            inCell_ = false;
+        } else if (name == "v") {
+            inValue_ = false;
+        } else if (name == "is") {
+            inInline_ = false;
+        } else if (name == "t") {
+            inInlineText_ = false;
+        } else if (name == "rPh") {
+            --phonetic_;
+        }
+    }
+
+    void FinishCell() {
+        if (type_ == 's' && !sawInline_) {
+            std::size_t index = 0;
+            const auto r = std::from_chars(value_.data(), value_.data() + value_.size(), index);
+            if (value_.empty() || r.ec != std::errc() || index >= model_.sharedStringCount)
+                Bad("refers to a shared string that does not exist");
+            cell_.type = CellType::Text;
+            cell_.text = static_cast<std::uint32_t>(index);
+        } else if (type_ == 'i' || type_ == 's' || sawInline_ ||
+                   (type_ == 'd' && !value_.empty())) {
+            // Inline strings; ISO dates are kept as the text the writer stored.
+            if (model_.strings.size() >= kMaxStrings) Bad("has more texts than the limit");
+            cell_.type = CellType::Text;
+            cell_.text = model_.AddString(DecodeEscapes(value_));
+        } else if (type_ == 'b') {
+            if (!value_.empty()) {
+                cell_.type = CellType::Boolean;
+                cell_.number = value_ == "1" || value_ == "true" ? 1 : 0;
+            }
+        } else if (type_ == 'e') {
+            if (model_.strings.size() >= kMaxStrings) Bad("has more texts than the limit");
+            cell_.type = CellType::Error;
+            cell_.text = model_.AddString(value_);
+        } else if (type_ == 'n' && !value_.empty()) {
+            if (ParseDouble(value_, cell_.number)) {
+                cell_.type = CellType::Number;
+            } else {
+                cell_.type = CellType::Text;
+                cell_.text = model_.AddString(value_);
+            }
+        } else if (!value_.empty()) {  // "str": the cached text of a formula
+            if (model_.strings.size() >= kMaxStrings) Bad("has more texts than the limit");
+            cell_.type = CellType::Text;
+            cell_.text = model_.AddString(DecodeEscapes(value_));
+        }
+        if (cell_.type == CellType::Empty && cell_.style == 0) return;
+        if (sheet_.cells.size() >= kMaxCells) Bad("has more cells than the limit");
+        const auto key = CellKey(row_, col_);
+        if (!sheet_.cells.empty() && sheet_.cells.back().key >= key) cellsSorted_ = false;
+        sheet_.cells.push_back(SheetModel::Entry{key, cell_});
+    }
+
+    void Finish() {
+        if (!cellsSorted_) {
+            // Writers that list cells out of order, or a cell twice: the last one wins.
+            std::stable_sort(sheet_.cells.begin(), sheet_.cells.end(),
+                             [](const auto& a, const auto& b) { return a.key < b.key; });
+            std::vector<SheetModel::Entry> unique;
+            unique.reserve(sheet_.cells.size());
+            for (const auto& e : sheet_.cells) {
+                if (!unique.empty() && unique.back().key == e.key)
+                    unique.back() = e;
+                else
+                    unique.push_back(e);
+            }
+            sheet_.cells = std::move(unique);
+        }
+        if (!rowsSorted_) {
+            std::stable_sort(sheet_.rows.begin(), sheet_.rows.end(),
+                             [](const RowInfo& a, const RowInfo& b) { return a.row < b.row; });
+            sheet_.rows.erase(
+                std::unique(sheet_.rows.begin(), sheet_.rows.end(),
+                            [](const RowInfo& a, const RowInfo& b) { return a.row == b.row; }),
+                sheet_.rows.end());
+        }
+        // Column runs sorted; a run overlapping an earlier one is cut to what is left.
+        std::stable_sort(
+            sheet_.columns.begin(), sheet_.columns.end(),
+            [](const ColumnInfo& a, const ColumnInfo& b) { return a.first < b.first; });
+        std::vector<ColumnInfo> columns;
+        for (auto c : sheet_.columns) {
+            if (!columns.empty() && c.first <= columns.back().last)
+                c.first = columns.back().last + 1;
+            if (c.first <= c.last) columns.push_back(c);
+        }
+        sheet_.columns = std::move(columns);
+        sheet_.cells.shrink_to_fit();
+    }
+
+    WorkbookModel& model_;
+    SheetModel& sheet_;
+    Long row_ = 0, col_ = 0;
+    Cell cell_;
+    char type_ = 'n';
+    std::string value_;
+    std::string activePane_;
+    bool inCell_ = false, inValue_ = false, inInline_ = false, inInlineText_ = false,
+         sawInline_ = false, selectionSeen_ = false, cellsSorted_ = true, rowsSorted_ = true;
+    int phonetic_ = 0;
+    int views_ = 0;
+};
 
 }  // namespace
 
@@ -260,12 +373,19 @@ std::unique_ptr<WorkbookModel> LoadWorkbook(const std::string& path) {
     auto model = std::make_unique<WorkbookModel>();
     model->path = path;
 
-    std::string workbookPart = "xl/workbook.xml";
+    std::string workbookPart;
     for (const auto& [id, rel] : ReadRelationships(pkg, "")) {
         if (rel.type == "officeDocument") workbookPart = rel.target;
     }
-    if (!pkg.Has(workbookPart)) RaiseBadWorkbook(path, "the package has no workbook part");
+    if (workbookPart.empty() && pkg.Has("xl/workbook.xml")) workbookPart = "xl/workbook.xml";
+    if (workbookPart.empty() || !pkg.Has(workbookPart))
+        RaiseBadWorkbook(path, "the package has no workbook part");
     const auto rels = ReadRelationships(pkg, workbookPart);
+    // The theme before the styles (styles refer to theme colours), the shared strings
+    // before the sheets.
+    for (const auto& [id, rel] : rels) {
+        if (rel.type == "theme" && pkg.Has(rel.target)) ReadTheme(pkg, rel.target, *model);
+    }
     for (const auto& [id, rel] : rels) {
         if (rel.type == "sharedStrings" && pkg.Has(rel.target))
             ReadSharedStrings(pkg, rel.target, *model);
@@ -274,12 +394,10 @@ std::unique_ptr<WorkbookModel> LoadWorkbook(const std::string& path) {
 
     const auto doc = ParseSmallPart(pkg, workbookPart);
     const auto root = doc.document_element();
-    model->date1904 = TrueAttribute(Attr(Child(root, "workbookPr"), "date1904"));
-    if (const char* tab = Attr(Child(Child(root, "bookViews"), "workbookView"), "activeTab")) {
-        model->activeTab = std::strtoul(tab, nullptr, 10);
-    }
-    std::size_t tab = 0, activeTab = model->activeTab;
-    model->activeTab = 0;
+    model->date1904 = FlagAttr(Child(root, "workbookPr"), "date1904", false);
+    const auto activeTab = static_cast<std::size_t>(
+        std::max(0.0, NumberAttr(Child(Child(root, "bookViews"), "workbookView"), "activeTab", 0)));
+    std::size_t tab = 0;
     for (auto s : Child(root, "sheets").children()) {
         if (!Is(s, "sheet")) continue;
         const bool isActive = tab++ == activeTab;
@@ -301,7 +419,7 @@ std::unique_ptr<WorkbookModel> LoadWorkbook(const std::string& path) {
     for (auto& sheet : model->sheets) {
         if (!pkg.Has(sheet.part))
             RaiseBadWorkbook(path, "the part of the sheet " + sheet.name + " is missing");
-        ReadWorksheet(pkg, *model, sheet);
+        WorksheetReader(*model, sheet).Read(pkg);
     }
     return model;
 }

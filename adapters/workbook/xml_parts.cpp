@@ -61,6 +61,28 @@ std::string DecodeEscapes(std::string_view text) {
     return out;
 }
 
+bool HasDoctype(std::string_view bytes) {
+    std::size_t i = 0;
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") i = 3;
+    while (i < bytes.size()) {
+        const char c = bytes[i];
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+            ++i;
+        } else if (bytes.substr(i, 2) == "<?") {
+            const auto end = bytes.find("?>", i);
+            if (end == std::string_view::npos) return false;
+            i = end + 2;
+        } else if (bytes.substr(i, 4) == "<!--") {
+            const auto end = bytes.find("-->", i);
+            if (end == std::string_view::npos) return false;
+            i = end + 3;
+        } else {
+            return bytes.substr(i, 9) == "<!DOCTYPE";
+        }
+    }
+    return false;
+}
+
 bool ParseCellRef(std::string_view ref, Long& row, Long& col) {
     std::size_t i = 0;
     if (i < ref.size() && ref[i] == '$') ++i;
@@ -100,6 +122,7 @@ struct StreamState {
     const XmlHandlers* handlers;
     int depth = 0;
     bool tooDeep = false;
+    bool doctype = false;
     XML_Parser parser = nullptr;
     std::exception_ptr failure;  // an exception from a handler, rethrown after expat returns
 };
@@ -126,6 +149,12 @@ void XMLCALL OnStart(void* data, const XML_Char* name, const XML_Char** attribut
     if (s->handlers->start) Guarded(s, [&] { s->handlers->start(LocalName(name), attributes); });
 }
 
+void XMLCALL OnDoctype(void* data, const XML_Char*, const XML_Char*, const XML_Char*, int) {
+    auto* s = static_cast<StreamState*>(data);
+    s->doctype = true;
+    XML_StopParser(s->parser, XML_FALSE);
+}
+
 void XMLCALL OnEnd(void* data, const XML_Char* name) {
     auto* s = static_cast<StreamState*>(data);
     --s->depth;
@@ -145,14 +174,21 @@ void StreamXml(const std::string& workbookPath, const std::string& partName,
                const std::string& bytes, const XmlHandlers& handlers) {
     XML_Parser parser = XML_ParserCreate(nullptr);
     if (!parser) throw std::bad_alloc();
-    StreamState state{&handlers, 0, false, parser, nullptr};
+    StreamState state{&handlers, 0, false, false, parser, nullptr};
     XML_SetUserData(parser, &state);
     XML_SetElementHandler(parser, OnStart, OnEnd);
     XML_SetCharacterDataHandler(parser, OnText);
+    XML_SetStartDoctypeDeclHandler(parser, OnDoctype);
     const auto status = XML_Parse(parser, bytes.data(), static_cast<int>(bytes.size()), XML_TRUE);
     if (state.failure) {
         XML_ParserFree(parser);
         std::rethrow_exception(state.failure);
+    }
+    if (state.doctype) {
+        XML_ParserFree(parser);
+        RaiseBadWorkbook(workbookPath, "the part " + partName +
+                                           " declares a document type, which workbooks never do "
+                                           "(it may hide an entity expansion attack)");
     }
     if (status != XML_STATUS_OK || state.tooDeep) {
         const auto line = XML_GetCurrentLineNumber(parser);

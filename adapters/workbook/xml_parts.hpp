@@ -16,6 +16,10 @@ std::string_view LocalName(std::string_view qualified);
 // Decodes the _xHHHH_ escapes of the file format.
 std::string DecodeEscapes(std::string_view text);
 
+// Whether the XML declares a document type before its root element. Workbook parts
+// never do; one that does is refused so that no entity is ever expanded.
+bool HasDoctype(std::string_view bytes);
+
 // "B12" -> row 12, column 2. Dollar signs are allowed. Returns false when not a cell reference.
 bool ParseCellRef(std::string_view ref, Long& row, Long& col);
 

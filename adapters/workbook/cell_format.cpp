@@ -1,0 +1,145 @@
+#include "adapters/workbook/cell_format.hpp"
+
+#include <cstdio>
+
+#include "adapters/workbook/display_text.hpp"
+
+namespace tbln::workbook {
+
+int HorizontalAlignmentCode(const CellFormat& f) {
+    const std::string& h = f.horizontal;
+    if (h == "left") return xlLeft;
+    if (h == "center") return xlCenter;
+    if (h == "right") return xlRight;
+    if (h == "fill") return xlFill;
+    if (h == "justify") return xlJustify;
+    if (h == "centerContinuous") return xlCenterAcrossSelection;
+    if (h == "distributed") return xlDistributed;
+    return xlGeneral;
+}
+
+int VerticalAlignmentCode(const CellFormat& f) {
+    const std::string& v = f.vertical;
+    if (v == "top") return xlTop;
+    if (v == "center") return xlCenter;
+    if (v == "justify") return xlJustify;
+    if (v == "distributed") return xlDistributed;
+    return xlBottom;
+}
+
+int OrientationCode(const CellFormat& f) {
+    const int r = f.textRotation;
+    if (r == 255) return xlVertical;
+    if (r == 0) return xlHorizontal;
+    if (r == 90) return xlUpward;
+    if (r == 180) return xlDownward;
+    return r <= 90 ? r : 90 - r;  // 91-180 turn downwards: 135 is -45 degrees
+}
+
+std::string ColorText(const Color& color) {
+    if (color.automatic) return {};
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "%06X", color.rgb & 0xFFFFFFu);
+    return buf;
+}
+
+CellView DescribeCell(const WorkbookModel& book, const SheetModel& sheet, Long row, Long column) {
+    CellView v;
+    v.row = row;
+    v.column = column;
+    std::uint32_t style = 0;
+    if (const Cell* cell = sheet.Find(row, column)) {
+        style = cell->style;
+        v.text = DisplayText(book, *cell);
+        v.number = cell->number;
+        switch (cell->type) {
+            case CellType::Empty:
+                v.type = ValueType::Empty;
+                break;
+            case CellType::Number:
+                v.type = ValueType::Number;
+                break;
+            case CellType::Text:
+                v.type = ValueType::Text;
+                break;
+            case CellType::Boolean:
+                v.type = ValueType::Boolean;
+                break;
+            case CellType::Error:
+                v.type = ValueType::Error;
+                break;
+        }
+    } else if (const RowInfo* r = sheet.FindRow(row); r && r->customFormat) {
+        style = r->style;
+    } else if (const ColumnInfo* c = sheet.FindColumn(column)) {
+        style = c->style;
+    }
+    const CellFormat& f = book.Format(style);
+    const Font& font = book.FontOf(style);
+    v.fontName = font.name;
+    v.fontSize = font.size;
+    v.bold = font.bold;
+    v.italic = font.italic;
+    v.strikethrough = font.strike;
+    v.underlineStyle = font.underline;
+    v.underline = font.underline != "none";
+    v.fontColor = ColorText(font.color);
+
+    v.horizontalAlignment = HorizontalAlignmentCode(f);
+    v.verticalAlignment = VerticalAlignmentCode(f);
+    v.wrapText = f.wrapText;
+    v.shrinkToFit = f.shrinkToFit;
+    v.orientation = OrientationCode(f);
+    v.indent = f.indent;
+
+    const Border& b =
+        f.border < book.borders.size() ? book.borders[f.border] : book.borders.front();
+    v.top = {b.top.style, b.top.style == "none" ? "" : ColorText(b.top.color)};
+    v.bottom = {b.bottom.style, b.bottom.style == "none" ? "" : ColorText(b.bottom.color)};
+    v.left = {b.left.style, b.left.style == "none" ? "" : ColorText(b.left.color)};
+    v.right = {b.right.style, b.right.style == "none" ? "" : ColorText(b.right.color)};
+
+    const Fill& fill = f.fill < book.fills.size() ? book.fills[f.fill] : book.fills.front();
+    v.fillPattern = fill.pattern;
+    if (fill.pattern != "none") {
+        v.fillColor = ColorText(fill.foreground);
+        v.patternBackground = ColorText(fill.background);
+        // A solid fill without a colour of its own shows its background colour.
+        if (fill.pattern == "solid" && v.fillColor.empty()) v.fillColor = v.patternBackground;
+    }
+    v.numberFormat = FormatCodeOf(book, style);
+
+    if (const Area* m = sheet.FindMerge(row, column)) {
+        v.merged = true;
+        v.mergeArea = *m;
+    } else {
+        v.mergeArea = Area{row, column, row, column};
+    }
+    return v;
+}
+
+Area UsedArea(const SheetModel& sheet) {
+    bool any = false;
+    Area a;
+    const auto include = [&](Long r, Long c) {
+        if (!any) {
+            a = Area{r, c, r, c};
+            any = true;
+            return;
+        }
+        a.top = std::min(a.top, r);
+        a.left = std::min(a.left, c);
+        a.bottom = std::max(a.bottom, r);
+        a.right = std::max(a.right, c);
+    };
+    for (const auto& e : sheet.cells) {
+        include(static_cast<Long>(e.key >> 32), static_cast<Long>(e.key & 0xFFFFFFFFu));
+    }
+    for (const auto& m : sheet.merges) {
+        include(m.top, m.left);
+        include(m.bottom, m.right);
+    }
+    return any ? a : Area{};
+}
+
+}  // namespace tbln::workbook

@@ -1,0 +1,35 @@
+#include "adapters/workbook/workbook_model.hpp"
+
+namespace tbln::workbook {
+
+namespace {
+// Merged areas taller than this are searched one by one instead of being indexed
+// under every row they cover.
+constexpr Long kIndexedMergeRows = 1024;
+}  // namespace
+
+const Area* SheetModel::FindMerge(Long row, Long col) const {
+    if (merges.empty()) return nullptr;
+    if (!mergeIndexBuilt_) {
+        for (std::uint32_t i = 0; i < merges.size(); ++i) {
+            const Area& a = merges[i];
+            if (a.Rows() > kIndexedMergeRows) {
+                tallMerges_.push_back(i);
+            } else {
+                for (Long r = a.top; r <= a.bottom; ++r) mergesByRow_[r].push_back(i);
+            }
+        }
+        mergeIndexBuilt_ = true;
+    }
+    for (auto i : tallMerges_) {
+        if (merges[i].Contains(row, col)) return &merges[i];
+    }
+    const auto it = mergesByRow_.find(row);
+    if (it == mergesByRow_.end()) return nullptr;
+    for (auto i : it->second) {
+        if (merges[i].Contains(row, col)) return &merges[i];
+    }
+    return nullptr;
+}
+
+}  // namespace tbln::workbook

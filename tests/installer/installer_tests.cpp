@@ -1,0 +1,386 @@
+// Host registration against hive files and customization files written in the test.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "adapters/posix/file_hive.hpp"
+#include "installer/installer.hpp"
+#include "installer/mod_registry.hpp"
+#include "support/test_platform.hpp"
+
+namespace tbln {
+namespace {
+
+using namespace installer;
+using testing::TempDir;
+
+std::string Read(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::string Write(const std::string& path, const std::string& text) {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::ofstream(path, std::ios::binary) << text;
+    return path;
+}
+
+// An install root with a marker file, a hive file and the installer wired to them.
+struct Installation {
+    explicit Installation(const std::string& hiveText, const std::string& marker = "2004") {
+        Write(dir / "root/acad/version.txt", marker);
+        Write(dir / "hive.reg", "Windows Registry Editor Version 5.00\r\n" + hiveText);
+    }
+    // Runs the installer on a freshly loaded hive; returns the report.
+    std::vector<std::string> Run(bool dryRun = false) {
+        posix::FileHive hive(dir / "hive.reg", !dryRun);
+        lines.clear();
+        InstallContext context{hive, sys, ui, dryRun,
+                               [this](const std::string& l) { lines.push_back(l); }};
+        started = InstallerStart(context);
+        return lines;
+    }
+    std::optional<std::string> Value(const std::string& key, const std::string& name) {
+        posix::FileHive hive(dir / "hive.reg");
+        const auto v = hive.QueryValue(key, name);
+        return v ? std::optional(v->data) : std::nullopt;
+    }
+    std::vector<std::string> Names(const std::string& key) {
+        posix::FileHive hive(dir / "hive.reg");
+        return ListValueNames(hive, key);
+    }
+
+    TempDir dir;
+    posix::PosixSystem sys{dir / "root"};
+    scripted::ScriptedUi ui;
+    std::vector<std::string> lines;
+    bool started = false;
+};
+
+const std::string kR15 = R"(SOFTWARE\Autodesk\AutoCAD\R15.0\ACAD-1:409\Profiles\)";
+const std::string kR16 = R"(SOFTWARE\Autodesk\AutoCAD\R16.2\ACAD-301:409\Profiles\)";
+
+TEST(ModRegistry, ReadsOnlyStringsCutAtTheirFirstNul) {
+    TempDir dir;
+    posix::FileHive hive(Write(dir / "hive.reg", R"(REGEDIT4
+[HKEY_CURRENT_USER\K]
+"Plain"="text"
+"Nul"=hex(1):41,00,00,00,42,00
+"Expand"=hex(2):41,00,00,00
+"Number"=dword:00000001
+)"));
+    struct Case {
+        const char* name;
+        std::string expected;
+    };
+    for (const Case& c : {Case{"Plain", "text"}, Case{"nul", "A"}, Case{"Expand", kNoValue},
+                          Case{"Number", kNoValue}, Case{"Missing", kNoValue}}) {
+        EXPECT_EQ(ReadStringValue(hive, "K", c.name, kNoValue), c.expected) << c.name;
+    }
+    EXPECT_EQ(ReadStringValue(hive, "Nowhere", "Plain", "fallback"), "fallback");
+}
+
+TEST(ModRegistry, EnumerationsStopAtANameTheBufferCannotHold) {
+    TempDir dir;
+    posix::FileHive hive(dir / "hive.reg", false);
+    struct Case {
+        std::size_t length;
+        bool listed;
+    };
+    for (const Case& c : {Case{kSubKeyNameBuffer - 1, true}, Case{kSubKeyNameBuffer, false}}) {
+        const std::string key = "Keys" + std::to_string(c.length);
+        hive.SetString(key + "\\first", "v", "d");
+        hive.SetString(key + "\\" + std::string(c.length, 'k'), "v", "d");
+        hive.SetString(key + "\\last", "v", "d");
+        EXPECT_EQ(ListSubKeys(hive, key).size(), c.listed ? 3u : 1u) << c.length;
+    }
+    for (const Case& c : {Case{kValueNameBuffer - 1, true}, Case{kValueNameBuffer, false}}) {
+        const std::string key = "Values" + std::to_string(c.length);
+        hive.SetString(key, "first", "d");
+        hive.SetString(key, std::string(c.length, 'v'), "d");
+        hive.SetString(key, "last", "d");
+        EXPECT_EQ(ListValueNames(hive, key).size(), c.listed ? 3u : 1u) << c.length;
+    }
+    EXPECT_TRUE(ListSubKeys(hive, "Nowhere").empty());
+    EXPECT_TRUE(ListValueNames(hive, "Nowhere").empty());
+}
+
+TEST(MenuList, NextNumbersFollowTheLargestNumberInUse) {
+    struct Case {
+        std::vector<std::string> names;
+        long group, pop;
+    };
+    const Case cases[] = {
+        {{}, 1, 1},
+        {{"Group1", "Group4", "Pop2", "Pop30"}, 5, 3},
+        {{"GROUP7", "pop3"}, 8, 4},  // names compare without regard to case
+        {{"Group", "GroupX", "Group2a", "Gro12", "Pop", "PopX"}, 1, 1},  // no number
+        {{"Group99999999999", "Pop99999999999"}, 1, 1},                  // too long to count
+        {{"Group0", "Pop20", "Pop21"}, 1, 21},
+        {{"Grouping9", "Popup9", "Acad"}, 1, 1},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(NextGroupNumber(c.names), c.group) << ::testing::PrintToString(c.names);
+        EXPECT_EQ(NextPopNumber(c.names), c.pop) << ::testing::PrintToString(c.names);
+    }
+}
+
+TEST(MenuList, GroupAndPopAreMissingUnlessAValuePointsToTheSystem) {
+    TempDir dir;
+    posix::FileHive hive(dir / "hive.reg", false);
+    struct Case {
+        std::string name, data;
+        bool groupMissing, popMissing;
+    };
+    const Case cases[] = {
+        {"Group1", R"(Quorvex C:\Quorvex\acad\Quorvex)", false, true},
+        {"group2", R"(x c:\quorvex\acad\other)", false, true},
+        {"Group3", R"(Quorvex D:\Quorvex\acad\Quorvex)", true, true},
+        {"Pop1", "QUORVEX pop1", true, false},
+        {"POP2", "quorvex pop1", true, false},
+        {"Toolbar1", R"(Quorvex C:\Quorvex\)", true, true},
+    };
+    for (const auto& c : cases) {
+        const std::string key = "Menus" + c.name;
+        hive.SetString(key, "Acad", "ACAD pop0");
+        hive.SetString(key, c.name, c.data);
+        const auto names = ListValueNames(hive, key);
+        EXPECT_EQ(GroupMissing(hive, names, key), c.groupMissing) << c.name;
+        EXPECT_EQ(PopMissing(hive, names, key), c.popMissing) << c.name;
+    }
+}
+
+TEST(InstallerStart, TheMarkersFirstItemChoosesTheReleases) {
+    struct Case {
+        std::string text, item;
+        std::vector<std::string> releases;
+    };
+    const std::vector<std::string> family = {"R16.0", "R16.1", "R16.2"};
+    const Case cases[] = {
+        {"2004", "2004", family},
+        {"2004,R16\r\nmore", "2004", family},
+        {"\"2004\",x", "2004", family},
+        {"  2004  \r\n", "2004", family},
+        {"\xEF\xBB\xBF"
+         "2004\n",
+         "2004", family},
+        {"2002", "2002", {"R15.0"}},
+        {",2004", "", {"R15.0"}},
+        {"", "", {"R15.0"}},
+        {"\r\n2004", "", {"R15.0"}},
+        {"20041", "20041", {"R15.0"}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(FirstItem(c.text), c.item) << c.text;
+        EXPECT_EQ(ReleasesFor(FirstItem(c.text)), c.releases) << c.text;
+    }
+}
+
+TEST(InstallerStart, MarkerFor2004RegistersTheThreeReleasesAndNothingElse) {
+    std::string hive;
+    for (const char* r : {"R15.0", "R16.0", "R16.1", "R16.2", "R17.0"}) {
+        hive += std::string("[HKEY_CURRENT_USER\\SOFTWARE\\Autodesk\\AutoCAD\\") + r +
+                "\\ACAD-1:409\\Profiles\\P\\General]\r\n\"ACAD\"=\"C:\\\\Support\"\r\n";
+    }
+    for (const char* marker : {"2004", "2002"}) {
+        Installation inst(hive, marker);
+        inst.Run();
+        EXPECT_TRUE(inst.started);
+        for (const char* r : {"R15.0", "R16.0", "R16.1", "R16.2", "R17.0"}) {
+            const std::string key = std::string(R"(SOFTWARE\Autodesk\AutoCAD\)") + r +
+                                    R"(\ACAD-1:409\Profiles\P\General)";
+            const bool registered = std::string(marker) == "2004"
+                                        ? std::string(r).rfind("R16.", 0) == 0
+                                        : std::string(r) == "R15.0";
+            EXPECT_EQ(inst.Value(key, "ACAD"),
+                      registered ? R"(C:\Quorvex\acad;C:\Support)" : R"(C:\Support)")
+                << marker << " " << r;
+        }
+    }
+}
+
+TEST(InstallerStart, AMissingMarkerShowsTwoMessagesAndChangesNothing) {
+    Installation inst("[HKEY_CURRENT_USER\\" + kR15 + "P\\General]\r\n\"ACAD\"=\"x\"\r\n");
+    std::filesystem::remove(inst.dir / "root/acad/version.txt");
+    const std::string before = Read(inst.dir / "hive.reg");
+    EXPECT_TRUE(inst.Run().empty());
+    EXPECT_FALSE(inst.started);
+    EXPECT_EQ(Read(inst.dir / "hive.reg"), before);
+    const auto& m = inst.ui.Messages();
+    ASSERT_EQ(m.size(), 2u);
+    const std::string support = "\r\n\r\n" + std::string(kSupportLine);
+    EXPECT_EQ(m[0].title, "Error");
+    EXPECT_EQ(m[0].prompt, "No version.txt file found in C:\\Quorvex\\acad\\     " + support);
+    EXPECT_EQ(m[0].style, ui::vbInformation);
+    EXPECT_EQ(m[1].title, "Tabulon Installation");
+    EXPECT_EQ(m[1].prompt, "Tabulon  installation  will  be  terminated     " + support);
+    EXPECT_EQ(m[1].style, ui::vbInformation);
+}
+
+TEST(RegisterRelease, EveryProfileOfEveryProductGetsFolderGroupAndPop) {
+    const std::string r15 = "[HKEY_CURRENT_USER\\SOFTWARE\\Autodesk\\AutoCAD\\R15.0\\";
+    Installation inst(
+        r15 +
+            "ACAD-1:409\\Profiles\\Plain\\General]\r\n"
+            "\"ACAD\"=\"C:\\\\Program Files\\\\ACAD\\\\support\"\r\n" +
+            r15 +
+            "ACAD-1:409\\Profiles\\Plain\\Menus]\r\n"
+            "\"Group1\"=\"ACAD C:\\\\ACAD\\\\acad\"\r\n\"Group4\"=\"EXPRESS C:\\\\ex\"\r\n"
+            "\"Pop2\"=\"ACAD POP2\"\r\n\"Pop30\"=\"EXPRESS POP30\"\r\n" +
+            // Already registered, the folder in another letter case.
+            r15 +
+            "ACAD-1:409\\Profiles\\Done\\General]\r\n"
+            "\"ACAD\"=\"c:\\\\quorvex\\\\ACAD;C:\\\\x\"\r\n" +
+            r15 +
+            "ACAD-1:409\\Profiles\\Done\\Menus]\r\n"
+            "\"Group2\"=\"QUORVEX c:\\\\quorvex\\\\acad\\\\quorvex\"\r\n"
+            "\"Pop1\"=\"quorvex POP1\"\r\n" +
+            // A second product; a profile with no support path and no Menus key.
+            r15 + "ACAD-2:409\\Profiles\\Bare]\r\n" +
+            // Pops 1 to 20 and 21 in use: the new pop must not overwrite Pop21.
+            r15 + "ACAD-2:409\\Profiles\\Full\\Menus]\r\n" +
+            [] {
+                std::string s;
+                for (int i = 1; i <= 21; ++i) {
+                    s += "\"Pop" + std::to_string(i) + "\"=\"G POP" + std::to_string(i) + "\"\r\n";
+                }
+                return s;
+            }() +
+            // A release key with no products.
+            "[HKEY_CURRENT_USER\\SOFTWARE\\Autodesk\\AutoCAD\\R16.0]\r\n",
+        "R15");
+    const std::string plain = kR15 + "Plain\\";
+    const std::string bare = R"(SOFTWARE\Autodesk\AutoCAD\R15.0\ACAD-2:409\Profiles\Bare\)";
+    const std::string full = R"(SOFTWARE\Autodesk\AutoCAD\R15.0\ACAD-2:409\Profiles\Full\)";
+    const auto lines = inst.Run();
+    EXPECT_EQ(inst.Value(plain + "General", "ACAD"),
+              R"(C:\Quorvex\acad;C:\Program Files\ACAD\support)");
+    EXPECT_EQ(inst.Value(plain + "Menus", "Group5"), R"(Quorvex C:\Quorvex\acad\Quorvex)");
+    EXPECT_EQ(inst.Value(plain + "Menus", "Pop3"), "Quorvex pop1");
+    EXPECT_EQ(inst.Names(kR15 + "Done\\Menus"), (std::vector<std::string>{"Group2", "Pop1"}));
+    EXPECT_EQ(inst.Value(kR15 + "Done\\General", "ACAD"), R"(c:\quorvex\ACAD;C:\x)");
+    EXPECT_EQ(inst.Value(bare + "General", "ACAD"), R"(C:\Quorvex\acad;)");
+    EXPECT_EQ(inst.Value(bare + "Menus", "Group1"), R"(Quorvex C:\Quorvex\acad\Quorvex)");
+    EXPECT_EQ(inst.Value(bare + "Menus", "Pop1"), "Quorvex pop1");
+    EXPECT_EQ(inst.Value(full + "Menus", "Pop21"), "G POP21");
+    EXPECT_EQ(inst.Value(full + "Menus", "Pop22"), "Quorvex pop1");
+    EXPECT_EQ(lines.size(), 9u) << ::testing::PrintToString(lines);
+    EXPECT_EQ(lines.front(), "set HKEY_CURRENT_USER\\" + plain +
+                                 "General \"ACAD\" = \"C:\\Quorvex\\acad;C:\\Program "
+                                 "Files\\ACAD\\support\"");
+
+    // A second run changes nothing, byte for byte.
+    const std::string after = Read(inst.dir / "hive.reg");
+    EXPECT_TRUE(inst.Run().empty());
+    EXPECT_EQ(Read(inst.dir / "hive.reg"), after);
+}
+
+// The R16.2 profile whose main customization file is at `cui` (without ".cui").
+std::string R162Profile(const std::string& cui) {
+    std::string escaped;
+    for (char c : cui) escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    return "[HKEY_CURRENT_USER\\" + kR16 + "P\\General Configuration]\r\n\"MenuFile\"=\"" +
+           escaped + "\"\r\n[HKEY_CURRENT_USER\\" + kR16 +
+           "P\\Menus]\r\n\"Pop1\"=\"ACAD POP1\"\r\n";
+}
+
+TEST(PartialMenu, GoesBeforeEveryCommonItemsLineKeepingEveryOtherByte) {
+    TempDir cuiDir;
+    const std::string cui = cuiDir / "acad";
+    Installation inst(R162Profile(cui));
+    // A byte order mark, non-ASCII text, LF-only and CR LF lines, no final line end.
+    Write(cui + ".cui",
+          "\xEF\xBB\xBF<?xml version=\"1.0\"?>\r\n<CustSection>\n  <Name>Gr\xC3\xBC\xC3\x9F"
+          "e</Name>\r\n  <commonitems/>\r\n  </CommonItems>\r\n  <X>/COMMONITEMS</X>\r\n"
+          "</CustSection>");
+    const auto lines = inst.Run();
+    const std::string partial =
+        "        <PartialMenuFile>c:\\quorvex\\acad\\quorvex.cui</PartialMenuFile>\r\n";
+    EXPECT_EQ(Read(cui + ".cui"),
+              "\xEF\xBB\xBF<?xml version=\"1.0\"?>\r\n<CustSection>\r\n  <Name>Gr\xC3\xBC\xC3\x9F"
+              "e</Name>\r\n  <commonitems/>\r\n" +
+                  partial + "  </CommonItems>\r\n" + partial +
+                  "  <X>/COMMONITEMS</X>\r\n</CustSection>\r\n");
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{
+                  "set HKEY_CURRENT_USER\\" + kR16 + "P\\General \"ACAD\" = \"C:\\Quorvex\\acad;\"",
+                  "rewrote " + cui +
+                      ".cui: partial menu added before 2 lines containing \"/CommonItems\"",
+                  "set HKEY_CURRENT_USER\\" + kR16 + "P\\Menus \"Pop2\" = \"QUORVEX pop1\"",
+              }));
+    // R16.2 registers no menu group.
+    EXPECT_EQ(inst.Names(kR16 + "P\\Menus"), (std::vector<std::string>{"Pop1", "Pop2"}));
+
+    const std::string cuiAfter = Read(cui + ".cui");
+    const std::string hiveAfter = Read(inst.dir / "hive.reg");
+    EXPECT_TRUE(inst.Run().empty());
+    EXPECT_EQ(Read(cui + ".cui"), cuiAfter);
+    EXPECT_EQ(Read(inst.dir / "hive.reg"), hiveAfter);
+}
+
+TEST(PartialMenu, FilesThatCannotTakeItAreLeftUnchangedAndReported) {
+    struct Case {
+        const char* what;
+        std::string content;  // empty: no file
+        bool readOnly;
+        const char* says;  // the report line's reason; empty: nothing reported
+    };
+    const Case cases[] = {
+        {"already named", "<a>\r\n<X>C:\\Quorvex\\Acad\\QUORVEX.CUI</X>\n</CommonItems>\n", false,
+         ""},
+        {"missing", "", false, ": cannot be read (File not found: "},
+        {"read-only", "<a>\n</CommonItems>\n", true, ": cannot be written (Permission denied: "},
+        {"no CommonItems", "<a>\n</b>\n", false, ": no line contains \"/CommonItems\""},
+    };
+    for (const auto& c : cases) {
+        TempDir cuiDir;
+        const std::string cui = cuiDir / "acad";
+        Installation inst(R162Profile(cui));
+        if (!c.content.empty()) Write(cui + ".cui", c.content);
+        if (c.readOnly) chmod((cui + ".cui").c_str(), 0444);
+        const auto lines = inst.Run();
+        ASSERT_EQ(lines.size(), std::string(c.says).empty() ? 2u : 3u) << c.what;
+        if (*c.says) {
+            EXPECT_EQ(lines[1].rfind("left unchanged " + cui + ".cui" + c.says, 0), 0u) << lines[1];
+        }
+        if (c.content.empty()) {
+            EXPECT_FALSE(std::filesystem::exists(cui + ".cui"));
+        } else {
+            EXPECT_EQ(Read(cui + ".cui"), c.content) << c.what;
+        }
+    }
+}
+
+TEST(PartialMenu, AProfileWithoutAMenuFileNamesNoFile) {
+    Installation inst("[HKEY_CURRENT_USER\\" + kR16 + "P\\Menus]\r\n");
+    // A file named after the missing-value text must never be touched.
+    Write(inst.dir / "No Value.cui", "</CommonItems>\n");
+    const auto cwd = std::filesystem::current_path();
+    std::filesystem::current_path(inst.dir.Path());
+    const auto lines = inst.Run();
+    std::filesystem::current_path(cwd);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_NE(lines[1].find("has no \"MenuFile\" value"), std::string::npos) << lines[1];
+    EXPECT_EQ(Read(inst.dir / "No Value.cui"), "</CommonItems>\n");
+}
+
+TEST(DryRun, ReportsTheSameChangesAndWritesNothing) {
+    TempDir cuiDir;
+    const std::string cui = cuiDir / "acad";
+    Installation inst(R162Profile(cui));
+    Write(cui + ".cui", "<a>\n</CommonItems>\n");
+    const std::string hiveBefore = Read(inst.dir / "hive.reg");
+    const auto dry = inst.Run(true);
+    EXPECT_EQ(Read(inst.dir / "hive.reg"), hiveBefore);
+    EXPECT_EQ(Read(cui + ".cui"), "<a>\n</CommonItems>\n");
+    EXPECT_EQ(inst.Run(false), dry);
+    EXPECT_EQ(dry.size(), 3u);
+}
+
+}  // namespace
+}  // namespace tbln

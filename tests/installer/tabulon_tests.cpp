@@ -1,0 +1,223 @@
+// Tabulon run as a program on an install root laid out as shipped, the way a user runs it.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "support/test_platform.hpp"
+
+namespace tbln {
+namespace {
+
+using testing::TempDir;
+namespace fs = std::filesystem;
+
+struct Run {
+    int status = -1;
+    std::string out, err;
+};
+
+std::string Quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+std::string Read(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void Write(const std::string& path, const std::string& text) {
+    fs::create_directories(fs::path(path).parent_path());
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+Run Tabulon(const TempDir& dir, const std::string& args) {
+    const std::string errFile = dir / "stderr.txt";
+    const std::string cmd = std::string(TABULON_BINARY) + " " + args + " 2>" + Quote(errFile);
+    Run run;
+    FILE* pipe = popen(cmd.c_str(), "r");
+    std::array<char, 4096> buf{};
+    while (std::size_t n = fread(buf.data(), 1, buf.size(), pipe)) run.out.append(buf.data(), n);
+    const int raw = pclose(pipe);
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.err = Read(errFile);
+    return run;
+}
+
+// An install root with the shipped acad folder, and a hive with several releases,
+// products and profiles: two R16.2 profiles share one customization file.
+struct Machine {
+    Machine() {
+        fs::create_directories(dir / "root");
+        fs::copy(std::string(TBLN_SOURCE_DIR) + "/install/acad", dir / "root/acad");
+        const std::string cui = dir / "Support/acad";
+        const std::string k = "[HKEY_CURRENT_USER\\SOFTWARE\\Autodesk\\AutoCAD\\";
+        Write(dir / "root/registry/current_user.reg",
+              "Windows Registry Editor Version 5.00\r\n\r\n" + k +
+                  "R15.0\\ACAD-1:409\\Profiles\\Old\\General]\r\n\"ACAD\"=\"C:\\\\A\"\r\n" + k +
+                  "R16.0\\ACAD-201:409\\Profiles\\<<Unnamed Profile>>\\General]\r\n"
+                  "\"ACAD\"=\"C:\\\\B;C:\\\\C\"\r\n" +
+                  k +
+                  "R16.0\\ACAD-201:409\\Profiles\\<<Unnamed Profile>>\\Menus]\r\n"
+                  "\"Group1\"=\"ACAD acad\"\r\n\"Pop1\"=\"ACAD POP1\"\r\n" +
+                  k +
+                  "R16.0\\ACAD-201:409\\Profiles\\Drafting\\General]\r\n"
+                  "\"ACAD\"=\"C:\\\\QUORVEX\\\\ACAD;C:\\\\B\"\r\n" +
+                  k +
+                  "R16.1\\ACAD-202:409\\Profiles\\Only\\Menus]\r\n"
+                  "\"Group3\"=\"ACAD acad\"\r\n\"Pop12\"=\"ACAD POP12\"\r\n" +
+                  k + "R16.1\\ACAD-203:409\\Profiles]\r\n" + k +
+                  "R16.2\\ACAD-301:409\\Profiles\\A\\General Configuration]\r\n"
+                  "\"MenuFile\"=\"" +
+                  cui + "\"\r\n" + k +
+                  "R16.2\\ACAD-301:409\\Profiles\\B\\General Configuration]\r\n"
+                  "\"MenuFile\"=\"" +
+                  cui + "\"\r\n");
+        Write(cui + ".cui",
+              "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<CustSection>\r\n"
+              "  <MenuGroup Name=\"ACAD\"/>\r\n  </CommonItems>\r\n</CustSection>\r\n");
+    }
+    std::string Args(const std::string& extra = "") const {
+        return "--root " + Quote(dir / "root") + " " + extra;
+    }
+    std::string HiveText() const { return Read(dir / "root/registry/current_user.reg"); }
+    std::string CuiText() const { return Read(dir / "Support/acad.cui"); }
+
+    TempDir dir;
+};
+
+TEST(Tabulon, RegistersEveryProfileOnceAndASecondRunChangesNothing) {
+    Machine m;
+    const std::string cui = m.dir / "Support/acad.cui";
+    const std::string k = "set HKEY_CURRENT_USER\\SOFTWARE\\Autodesk\\AutoCAD\\";
+    const std::string expected =
+        k +
+        "R16.0\\ACAD-201:409\\Profiles\\<<Unnamed Profile>>\\General \"ACAD\" = "
+        "\"C:\\Quorvex\\acad;C:\\B;C:\\C\"\n" +
+        k +
+        "R16.0\\ACAD-201:409\\Profiles\\<<Unnamed Profile>>\\Menus \"Group2\" = "
+        "\"Quorvex C:\\Quorvex\\acad\\Quorvex\"\n" +
+        k +
+        "R16.0\\ACAD-201:409\\Profiles\\<<Unnamed Profile>>\\Menus \"Pop2\" = "
+        "\"Quorvex pop1\"\n" +
+        k +
+        "R16.0\\ACAD-201:409\\Profiles\\Drafting\\Menus \"Group1\" = "
+        "\"Quorvex C:\\Quorvex\\acad\\Quorvex\"\n" +
+        k + "R16.0\\ACAD-201:409\\Profiles\\Drafting\\Menus \"Pop1\" = \"Quorvex pop1\"\n" + k +
+        "R16.1\\ACAD-202:409\\Profiles\\Only\\General \"ACAD\" = \"C:\\Quorvex\\acad;\"\n" + k +
+        "R16.1\\ACAD-202:409\\Profiles\\Only\\Menus \"Group4\" = "
+        "\"Quorvex C:\\Quorvex\\acad\\Quorvex\"\n" +
+        k + "R16.1\\ACAD-202:409\\Profiles\\Only\\Menus \"Pop13\" = \"Quorvex pop1\"\n" + k +
+        "R16.2\\ACAD-301:409\\Profiles\\A\\General \"ACAD\" = \"C:\\Quorvex\\acad;\"\n" +
+        "rewrote " + cui + ": partial menu added before 1 line containing \"/CommonItems\"\n" + k +
+        "R16.2\\ACAD-301:409\\Profiles\\A\\Menus \"Pop1\" = \"QUORVEX pop1\"\n" + k +
+        "R16.2\\ACAD-301:409\\Profiles\\B\\General \"ACAD\" = \"C:\\Quorvex\\acad;\"\n" + k +
+        "R16.2\\ACAD-301:409\\Profiles\\B\\Menus \"Pop1\" = \"QUORVEX pop1\"\n";
+
+    // A dry run prints the same lines and writes nothing.
+    const std::string hiveBefore = m.HiveText(), cuiBefore = m.CuiText();
+    const auto dry = Tabulon(m.dir, m.Args("--dry-run"));
+    EXPECT_EQ(dry.status, 0) << dry.err;
+    EXPECT_EQ(dry.out, expected);
+    EXPECT_EQ(m.HiveText(), hiveBefore);
+    EXPECT_EQ(m.CuiText(), cuiBefore);
+
+    const auto first = Tabulon(m.dir, m.Args());
+    ASSERT_EQ(first.status, 0) << first.err;
+    EXPECT_EQ(first.out, expected);
+    EXPECT_EQ(first.err, "");
+    EXPECT_EQ(m.CuiText(),
+              "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<CustSection>\r\n"
+              "  <MenuGroup Name=\"ACAD\"/>\r\n"
+              "        <PartialMenuFile>c:\\quorvex\\acad\\quorvex.cui</PartialMenuFile>\r\n"
+              "  </CommonItems>\r\n</CustSection>\r\n");
+    // The R15.0 profile is not touched when the marker names the 2004 releases.
+    EXPECT_NE(m.HiveText().find("[HKEY_CURRENT_USER\\SOFTWARE\\Autodesk\\AutoCAD\\R15.0\\ACAD-"
+                                "1:409\\Profiles\\Old\\General]\r\n\"ACAD\"=\"C:\\\\A\"\r\n"),
+              std::string::npos);
+
+    const std::string hiveAfter = m.HiveText(), cuiAfter = m.CuiText();
+    const auto second = Tabulon(m.dir, m.Args());
+    EXPECT_EQ(second.status, 0) << second.err;
+    EXPECT_EQ(second.out, "");
+    EXPECT_NE(second.err.find("nothing to change"), std::string::npos) << second.err;
+    EXPECT_EQ(m.HiveText(), hiveAfter);
+    EXPECT_EQ(m.CuiText(), cuiAfter);
+}
+
+TEST(Tabulon, FailuresExitWithAClearLineAndChangeNothing) {
+    struct Case {
+        const char* what;
+        std::function<void(Machine&)> prepare;
+        std::string args;
+        int status;
+        std::vector<std::string> says;
+    };
+    const Case cases[] = {
+        {"missing marker",
+         [](Machine& m) { fs::remove(m.dir / "root/acad/version.txt"); },
+         "",
+         1,
+         {"Error: No version.txt file found in C:\\Quorvex\\acad\\     \r\n\r\nPlease contact",
+          "Tabulon Installation: Tabulon  installation  will  be  terminated     \r\n\r\n",
+          "acad/version.txt cannot be read; nothing was changed"}},
+        {"malformed hive",
+         [](Machine& m) {
+             Write(m.dir / "root/registry/current_user.reg",
+                   "REGEDIT4\r\n[HKEY_CURRENT_USER\\A]\r\n\"V\"=\"C:\\Quorvex\"\r\n");
+         },
+         "",
+         1,
+         {"registry/current_user.reg:3: unknown escape"}},
+        {"unwritable hive",
+         [](Machine& m) {
+             fs::permissions(m.dir / "root/registry/current_user.reg", fs::perms::owner_read);
+         },
+         "",
+         1,
+         {"current_user.reg (the file is read-only)"}},
+        {"hive is a folder",
+         [](Machine& m) { fs::create_directory(m.dir / "folder.reg"); },
+         "--hive {dir}/folder.reg",
+         1,
+         {"folder.reg:0: is a folder"}},
+        {"unknown option", [](Machine&) {}, "--force", 2, {"unknown argument --force", "usage:"}},
+        {"option without value", [](Machine&) {}, "--hive", 2, {"--hive needs a value"}},
+    };
+    for (const auto& c : cases) {
+        Machine m;
+        c.prepare(m);
+        const std::string hive = m.HiveText(), cui = m.CuiText();
+        std::string args = c.args;
+        if (const auto at = args.find("{dir}"); at != std::string::npos) {
+            args.replace(at, 5, Quote(m.dir.Path()));
+        }
+        const auto run = Tabulon(m.dir, m.Args(args));
+        EXPECT_EQ(run.status, c.status) << c.what << ": " << run.err;
+        EXPECT_EQ(run.out, "") << c.what;
+        for (const auto& s : c.says) EXPECT_NE(run.err.find(s), std::string::npos) << run.err;
+        EXPECT_EQ(m.HiveText(), hive) << c.what;
+        EXPECT_EQ(m.CuiText(), cui) << c.what;
+    }
+}
+
+TEST(Tabulon, HiveOptionNamesAnotherFile) {
+    Machine m;
+    fs::rename(m.dir / "root/registry/current_user.reg", m.dir / "elsewhere.reg");
+    const auto run = Tabulon(m.dir, m.Args("--hive " + Quote(m.dir / "elsewhere.reg")));
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("\"Pop1\" = \"QUORVEX pop1\""), std::string::npos);
+    EXPECT_NE(Read(m.dir / "elsewhere.reg").find("QUORVEX pop1"), std::string::npos);
+    EXPECT_FALSE(fs::exists(m.dir / "root/registry/current_user.reg"));
+}
+
+}  // namespace
+}  // namespace tbln
