@@ -1,10 +1,16 @@
 #include "library/library.hpp"
 
+#include "capture/cell_range_form.hpp"
+#include "update/deep_update_form.hpp"
+
 namespace tbln {
 
 void RegisterDialogs(Module& module) {
     // Each dialog room adds its dialogs here.
-    (void)module;
+    module.RegisterDialog(DialogId::CellRangeForm,
+                          [](Module& m) { return std::make_unique<CellRangeForm>(m); });
+    module.RegisterDialog(DialogId::DeepUpdateForm,
+                          [](Module& m) { return std::make_unique<DeepUpdateForm>(m); });
 }
 
 std::unique_ptr<Module> CreateModule(Ports ports) {
