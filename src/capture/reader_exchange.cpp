@@ -4,27 +4,13 @@
 #include <vector>
 
 #include "common/paths.hpp"
+#include "common/reader_arguments.hpp"
 #include "core/error.hpp"
 #include "core/text.hpp"
 
 namespace tbln {
 
 namespace {
-
-std::string ReplaceAll(std::string text, std::string_view from, std::string_view to) {
-    std::string out;
-    out.reserve(text.size());
-    std::size_t pos = 0;
-    for (;;) {
-        const std::size_t hit = text.find(from, pos);
-        if (hit == std::string::npos) break;
-        out.append(text, pos, hit - pos);
-        out.append(to);
-        pos = hit + from.size();
-    }
-    out.append(text, pos, std::string::npos);
-    return out;
-}
 
 // One line of output.txt split at the separator, with its place for error messages.
 class Fields {
@@ -112,14 +98,6 @@ class Lines {
 };
 
 }  // namespace
-
-std::string EncodeReaderArgument(const std::string& text) {
-    return ReplaceAll(ReplaceAll(text, " ", "*mervik*"), "&", "*kivrem*");
-}
-
-std::string DecodeReaderArgument(const std::string& text) {
-    return ReplaceAll(ReplaceAll(text, "*kivrem*", "&"), "*mervik*", " ");
-}
 
 std::unique_ptr<sys::Process> RunReader(Module& m) {
     auto& sys = m.ports.sys;

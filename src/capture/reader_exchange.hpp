@@ -13,6 +13,7 @@
 
 #include "automation/module.hpp"
 #include "common/progress_bar.hpp"
+#include "common/reader_arguments.hpp"
 #include "platform/sys.hpp"
 #include "platform/ui.hpp"
 
@@ -23,12 +24,6 @@ inline constexpr std::string_view kReaderSeparator = "|=!";
 inline constexpr const char* kCellIsEmpty = "mervik_this_cell_is_empty";
 inline constexpr const char* kCellNeedsVb = "mervik_this_cell_needs_vb";
 inline constexpr int kCellFields = 25;
-
-// A path or sheet name as run.bat carries it: every space becomes "*mervik*", then
-// every "&" becomes "*kivrem*".
-std::string EncodeReaderArgument(const std::string& text);
-// The reader's inverse.
-std::string DecodeReaderArgument(const std::string& text);
 
 // Clears the previous exchange (run.bat, the pictures folder's files, image.txt and
 // the reader's error.txt), writes run.bat for fileName and sheetName, and starts it
