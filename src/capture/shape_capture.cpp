@@ -50,6 +50,9 @@ Integer LineSlope(excel::Shape& shape) {
 }
 
 void CaptureShapes(Module& m) {
+    // The last capture's shapes never survive into this one, even when Excel cannot
+    // list the sheet's shapes: the placeholder stands until the first record replaces it.
+    Placeholder(m.xlsShape);
     auto shapes = m.xlSheet->Shapes();
     const Long n = shapes->Count();
     if (n < 1) {
@@ -75,6 +78,7 @@ void CaptureShapes(Module& m) {
         // Extending the array keeps the records stored so far.
         MyShapeArray grown(1, count);
         for (Long k = 1; k < count; ++k) grown(k) = m.xlsShape(k);
+        // (At count 1 the placeholder is dropped.)
         m.xlsShape = std::move(grown);
         auto record = std::make_shared<MyShape>();
         m.xlsShape(count) = record;
