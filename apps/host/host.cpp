@@ -14,6 +14,11 @@ Options::Options(const std::vector<std::string>& args, std::size_t first) {
     for (std::size_t i = first; i < args.size(); ++i) {
         const auto& a = args[i];
         if (a.rfind("--", 0) != 0) throw UsageError("unexpected argument \"" + a + "\"");
+        // Switches stand alone: their presence is their value.
+        if (a == "--whole") {
+            values_.emplace(a.substr(2), "");
+            continue;
+        }
         if (i + 1 >= args.size()) throw UsageError("the option " + a + " needs a value");
         values_.emplace(a.substr(2), args[++i]);
     }

@@ -59,5 +59,7 @@ nlohmann::ordered_json ReadJsonFile(const std::string& path);
 
 // Commands: each returns the JSON object to print.
 nlohmann::ordered_json InsertBlockPopCommand(Host& host, const Options& options);
+nlohmann::ordered_json BuildCellCommand(Host& host, const Options& options);
+nlohmann::ordered_json DeepUpdateCommand(Host& host, const Options& options);
 
 }  // namespace tbln::host

@@ -16,13 +16,19 @@ using Command = tbln::host::json (*)(tbln::host::Host&, const tbln::host::Option
 // The host's commands; each drives one entry point and returns the JSON to print.
 const std::map<std::string, Command> kCommands = {
     {"insert-block-pop", tbln::host::InsertBlockPopCommand},
+    {"build-cell", tbln::host::BuildCellCommand},
+    {"deep-update", tbln::host::DeepUpdateCommand},
 };
 
 constexpr const char* kUsage =
     "usage: tbln [--root DIR] COMMAND [OPTIONS]\n"
     "commands:\n"
     "  insert-block-pop --file BOOK --sheet NAME --row R --col C --tags TAGS.json\n"
-    "      fill every tag of TAGS.json from the cell at its offset from (R, C)\n";
+    "      fill every tag of TAGS.json from the cell at its offset from (R, C)\n"
+    "  build-cell --file BOOK [--sheet NAME] [--range A1:H20]\n"
+    "      import a range (the whole sheet without --range) as cell, shape and picture records\n"
+    "  deep-update --file BOOK --sheet NAME (--range A1:H20 | --whole)\n"
+    "      capture an imported range again from its workbook\n";
 
 }  // namespace
 
