@@ -185,6 +185,28 @@ TEST(CellRangeForm, NameChecksAndMissingWorkbookStopStart) {
     }
 }
 
+TEST(CellRangeForm, UpdateButtonsTakeTheActiveCellAndTheFarCornerOfItsMergedArea) {
+    Import t;
+    t.p.ui.PushFileChoice(kBook);
+    t.p.ui.Push(Action::Click("btnBrowse"));
+    t.p.ui.Push(Action::Click("btnUpdateTL"));
+    t.p.ui.Push(Action::Click("btnUpdateBR"));
+    t.p.ui.Push(Action::Click("btnView"));
+    t.p.ui.Push(Action::SetText("botRightRow", "x"));
+    t.p.ui.Push(Action::Click("btnView"));
+    auto& form = dynamic_cast<CellRangeForm&>(t.module->Dialog(DialogId::CellRangeForm));
+    std::vector<std::string> corners;
+    t.p.ui.onMessage = [&](const scripted::Message&) {
+        corners = {form.topLeftCol.Text(), form.topLeftRow.Text(), form.botRightCol.Text(),
+                   form.botRightRow.Text()};
+    };
+    EXPECT_EQ(t.Build(), False);
+    EXPECT_EQ(corners, (std::vector<std::string>{"D", "2", "E", "x"}));
+    EXPECT_EQ(t.Prompts(),
+              (std::vector<std::string>{"The cell range entries are invalid or incomplete\r\n"
+                                        "The selection cannot be viewd"}));
+}
+
 TEST(CellRangeForm, APathWithSpacesAndAmpersandsReachesTheReader) {
     Import t;
     const std::string folder = t.p.root / "My Files";
