@@ -59,6 +59,7 @@ nlohmann::ordered_json BuildCellCommand(Host& host, const Options& options) {
     const Boolean result = host.app.BuildCell(
         fileName0, sheetName0, excelFonts0, dgnCell0, xlsShape0, xlsImage0, totalHeight0,
         totalWidth0, startRow0, endRow0, startCol0, endCol0, dwgdgn, qvPath, fastUpdate0);
+    EndProgressLine();
     return {{"result", result != False},
             {"fileName0", fileName0},
             {"sheetName0", sheetName0},

@@ -51,6 +51,7 @@ nlohmann::ordered_json DeepUpdateCommand(Host& host, const Options& options) {
     const Boolean result = host.app.DeepUpdate(fileName0, sheetName0, excelFonts0, dgnCell0,
                                                xlsShape0, xlsImage0, totalHeight0, totalWidth0,
                                                startRow0, endRow0, startCol0, endCol0, dwgdgn);
+    EndProgressLine();
     return {{"result", result != False},
             {"fileName0", fileName0},
             {"sheetName0", sheetName0},

@@ -8,6 +8,7 @@
 
 #include "capture/capture_range.hpp"
 #include "common/paths.hpp"
+#include "core/text.hpp"
 
 namespace tbln::host {
 
@@ -57,13 +58,21 @@ void ShowProgressOnTerminal(Host& host, DialogId dialog) {
     if (!progress) return;
     const ProgressDisplay display = progress->Progress();
     auto* bar = &display.bar;
-    auto* label = &display.percent;
-    bar->PropertyChanged = [bar, label](const std::string& name) {
-        if (name != "Position") return;
-        (void)bar;
-        std::fprintf(stderr, "\rProgress : %-5s", label->Caption().c_str());
+    bar->PropertyChanged = [bar](const std::string& name) {
+        if (name != "Position" || bar->Max() == 0) return;
+        const std::string percent =
+            FormatPercent(static_cast<double>(bar->Position()) / bar->Max());
+        std::fprintf(stderr, "\rProgress : %-5s", percent.c_str());
         std::fflush(stderr);
     };
+}
+
+}  // namespace tbln::host
+
+namespace tbln::host {
+
+void EndProgressLine() {
+    if (::isatty(STDERR_FILENO)) std::fputs("\n", stderr);
 }
 
 }  // namespace tbln::host

@@ -13,5 +13,7 @@ void InstallReader(Host& host);
 
 // While stderr is a terminal, shows the progress bar of the dialog as a line there.
 void ShowProgressOnTerminal(Host& host, DialogId dialog);
+// Ends the progress line, when there is one.
+void EndProgressLine();
 
 }  // namespace tbln::host

@@ -248,7 +248,15 @@ bool RunReaderAndWait(Module& m, const ProgressDisplay& progress) {
     progress.title.Visible = true;
     ui.DoEvents();
 
-    const auto process = RunReader(m);
+    std::unique_ptr<sys::Process> process;
+    try {
+        process = RunReader(m);
+    } catch (const RuntimeError& e) {
+        // The reader folder is missing or run.bat cannot be written.
+        ui.MsgBox("The workbook reader cannot be started: " + e.Description() + "     ",
+                  ui::vbInformation, "Error");
+        return false;
+    }
     // The reader's death is noticed only once a further look has found no flag.txt,
     // so a reader that writes flag.txt and ends at once is never taken for a dead one.
     bool ended = false;
