@@ -292,7 +292,11 @@ void CaptureRange(Module& m) {
             step([&] { cell->FontName = j.FontName; });
             trapping = true;
             trap.Run([&] {
-                if (j.FontName != "null") m.excelFonts->Add("XLS  " + j.FontName, j.FontName);
+                // A font already listed would raise the duplicate-key error that is
+                // ignored here; looking first spares a raised error per cell.
+                if (j.FontName != "null" && !m.excelFonts->Contains(j.FontName)) {
+                    m.excelFonts->Add("XLS  " + j.FontName, j.FontName);
+                }
             });
             trap.Run([&] {
                 cell->fontsize = static_cast<Single>(j.fontsize);

@@ -17,6 +17,7 @@ class Fields {
   public:
     Fields(std::string_view line, long lineNumber, const std::string& file)
         : line_(line), number_(lineNumber), file_(file) {
+        fields_.reserve(kCellFields + 1);
         std::size_t pos = 0;
         for (;;) {
             const std::size_t hit = line.find(kReaderSeparator, pos);
