@@ -5,6 +5,9 @@
 #include "apps/host/host.hpp"
 #include "apps/host/json_records.hpp"
 #include "apps/host/reader_install.hpp"
+#include "apps/host/streamed_json.hpp"
+
+#include <iostream>
 #include "common/utilities.hpp"
 
 namespace tbln::host {
@@ -52,20 +55,22 @@ nlohmann::ordered_json DeepUpdateCommand(Host& host, const Options& options) {
                                                xlsShape0, xlsImage0, totalHeight0, totalWidth0,
                                                startRow0, endRow0, startCol0, endCol0, dwgdgn);
     EndProgressLine();
-    return {{"result", result != False},
-            {"fileName0", fileName0},
-            {"sheetName0", sheetName0},
-            {"excelFonts0", CollectionJson(excelFonts0)},
-            {"dgnCell0", ArrayJson(dgnCell0)},
-            {"xlsShape0", ArrayJson(xlsShape0)},
-            {"xlsImage0", ArrayJson(xlsImage0)},
-            {"totalHeight0", SingleJson(totalHeight0)},
-            {"totalWidth0", SingleJson(totalWidth0)},
-            {"startRow0", startRow0},
-            {"endRow0", endRow0},
-            {"startCol0", startCol0},
-            {"endCol0", endCol0},
-            {"messages", host.Messages()}};
+    const json out = {{"result", result != False},
+                      {"fileName0", fileName0},
+                      {"sheetName0", sheetName0},
+                      {"excelFonts0", CollectionJson(excelFonts0)},
+                      {"dgnCell0", nullptr},
+                      {"xlsShape0", ArrayJson(xlsShape0)},
+                      {"xlsImage0", ArrayJson(xlsImage0)},
+                      {"totalHeight0", SingleJson(totalHeight0)},
+                      {"totalWidth0", SingleJson(totalWidth0)},
+                      {"startRow0", startRow0},
+                      {"endRow0", endRow0},
+                      {"startCol0", startCol0},
+                      {"endCol0", endCol0},
+                      {"messages", host.Messages()}};
+    PrintWithCells(std::cout, out, "dgnCell0", dgnCell0);
+    return AlreadyPrinted();
 }
 
 }  // namespace tbln::host

@@ -63,7 +63,9 @@ int main(int argc, char** argv) {
             std::cerr << "tbln: unknown command " << command << "\n" << kUsage;
             return 2;
         }
-        std::cout << found->second(h, options).dump(2) << "\n";
+        const auto result = found->second(h, options);
+        // A command with a large record array prints it itself, record by record.
+        if (!result.is_discarded()) std::cout << result.dump(2) << "\n";
         return 0;
     } catch (const host::UsageError& e) {
         std::cerr << "tbln: " << e.what() << "\n";
