@@ -224,5 +224,18 @@ TEST(RunReaderAndWait, TheWaitEndsOnFlagOnDeathOnErrorAndOnCancel) {
     }
 }
 
+TEST(RunReaderAndWait, AMissingReaderFolderIsReportedNotWaitedFor) {
+    CaptureModule t;
+    t.m.fileName = "/w/a.xlsx";
+    auto& form = t.Form();
+    bool ready = true;
+    form.onTick = [&] { ready = RunReaderAndWait(t.m, form.Progress()); };
+    t.p.ui.ShowModal(form);
+    EXPECT_FALSE(ready);
+    ASSERT_EQ(t.p.ui.Messages().size(), 1u);
+    EXPECT_EQ(t.p.ui.Messages()[0].prompt.rfind("The workbook reader cannot be started: ", 0), 0u)
+        << t.p.ui.Messages()[0].prompt;
+}
+
 }  // namespace
 }  // namespace tbln
