@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DTBLN_TESTS=OFF >/dev/null
-cmake --build build --target tbln >/dev/null
-build/apps/host/tbln --root "${QUORVEX_ROOT:-$PWD/build/quorvex}" build-cell \
+cmake -S . -B build-example -G Ninja -DCMAKE_BUILD_TYPE=Release -DTBLN_TESTS=OFF >/dev/null
+cmake --build build-example --target tbln >/dev/null
+build-example/apps/host/tbln --root "${QUORVEX_ROOT:-$PWD/build-example/quorvex}" build-cell \
     --file examples/door_schedule.xlsx --sheet Doors

@@ -9,4 +9,5 @@ $SUDO apt-get install -y -qq --no-install-recommends \
     build-essential cmake ninja-build pkg-config \
     libgtest-dev libgmock-dev libbenchmark-dev \
     libzip-dev libexpat1-dev libpugixml-dev nlohmann-json3-dev \
-    python3 python3-openpyxl python3-xlsxwriter time >/dev/null
+    python3 python3-openpyxl python3-xlsxwriter \
+    libreoffice-calc-nogui time >/dev/null

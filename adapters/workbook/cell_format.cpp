@@ -1,8 +1,11 @@
 #include "adapters/workbook/cell_format.hpp"
 
 #include <cstdio>
+#include <memory>
+#include <vector>
 
 #include "adapters/workbook/display_text.hpp"
+#include "core/collection.hpp"
 
 namespace tbln::workbook {
 
@@ -38,42 +41,18 @@ int OrientationCode(const CellFormat& f) {
 
 std::string ColorText(const Color& color) {
     if (color.automatic) return {};
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "%06X", color.rgb & 0xFFFFFFu);
-    return buf;
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out(6, '0');
+    for (int i = 0; i < 6; ++i)
+        out[static_cast<std::size_t>(5 - i)] = kHex[(color.rgb >> (4 * i)) & 0xF];
+    return out;
 }
 
-CellView DescribeCell(const WorkbookModel& book, const SheetModel& sheet, Long row, Long column) {
+namespace {
+
+// The format part of a cell's view, the same for every cell of a cell format.
+CellView DescribeFormat(const WorkbookModel& book, std::uint32_t style) {
     CellView v;
-    v.row = row;
-    v.column = column;
-    std::uint32_t style = 0;
-    if (const Cell* cell = sheet.Find(row, column)) {
-        style = cell->style;
-        v.text = DisplayText(book, *cell);
-        v.number = cell->number;
-        switch (cell->type) {
-            case CellType::Empty:
-                v.type = ValueType::Empty;
-                break;
-            case CellType::Number:
-                v.type = ValueType::Number;
-                break;
-            case CellType::Text:
-                v.type = ValueType::Text;
-                break;
-            case CellType::Boolean:
-                v.type = ValueType::Boolean;
-                break;
-            case CellType::Error:
-                v.type = ValueType::Error;
-                break;
-        }
-    } else if (const RowInfo* r = sheet.FindRow(row); r && r->customFormat) {
-        style = r->style;
-    } else if (const ColumnInfo* c = sheet.FindColumn(column)) {
-        style = c->style;
-    }
     const CellFormat& f = book.Format(style);
     const Font& font = book.FontOf(style);
     v.fontName = font.name;
@@ -108,7 +87,55 @@ CellView DescribeCell(const WorkbookModel& book, const SheetModel& sheet, Long r
         if (fill.pattern == "solid" && v.fillColor.empty()) v.fillColor = v.patternBackground;
     }
     v.numberFormat = FormatCodeOf(book, style);
+    return v;
+}
 
+const CellView& CachedFormat(const WorkbookModel& book, std::uint32_t style) {
+    using Cache = std::vector<std::unique_ptr<CellView>>;
+    if (!book.formatViews) book.formatViews = std::make_shared<Cache>(book.cellFormats.size() + 1);
+    auto& cache = *static_cast<Cache*>(book.formatViews.get());
+    const std::size_t slot = style < book.cellFormats.size() ? style : book.cellFormats.size();
+    if (slot >= cache.size()) cache.resize(slot + 1);
+    if (!cache[slot]) cache[slot] = std::make_unique<CellView>(DescribeFormat(book, style));
+    return *cache[slot];
+}
+
+}  // namespace
+
+CellView DescribeCell(const WorkbookModel& book, const SheetModel& sheet, Long row, Long column) {
+    std::uint32_t style = 0;
+    const Cell* cell = sheet.Find(row, column);
+    if (cell) {
+        style = cell->style;
+    } else if (const RowInfo* r = sheet.FindRow(row); r && r->customFormat) {
+        style = r->style;
+    } else if (const ColumnInfo* c = sheet.FindColumn(column)) {
+        style = c->style;
+    }
+    CellView v = CachedFormat(book, style);
+    v.row = row;
+    v.column = column;
+    if (cell) {
+        v.text = DisplayText(book, *cell);
+        v.number = cell->number;
+        switch (cell->type) {
+            case CellType::Empty:
+                v.type = ValueType::Empty;
+                break;
+            case CellType::Number:
+                v.type = ValueType::Number;
+                break;
+            case CellType::Text:
+                v.type = ValueType::Text;
+                break;
+            case CellType::Boolean:
+                v.type = ValueType::Boolean;
+                break;
+            case CellType::Error:
+                v.type = ValueType::Error;
+                break;
+        }
+    }
     if (const Area* m = sheet.FindMerge(row, column)) {
         v.merged = true;
         v.mergeArea = *m;
@@ -116,6 +143,13 @@ CellView DescribeCell(const WorkbookModel& book, const SheetModel& sheet, Long r
         v.mergeArea = Area{row, column, row, column};
     }
     return v;
+}
+
+const SheetModel* FindSheet(const WorkbookModel& book, const std::string& name) {
+    for (const auto& sheet : book.sheets) {
+        if (KeysEqual(sheet.name, name)) return &sheet;
+    }
+    return nullptr;
 }
 
 Area UsedArea(const SheetModel& sheet) {

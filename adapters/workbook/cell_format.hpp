@@ -4,7 +4,14 @@
 // area; and of the sheet: its used area and its hidden rows and columns.
 //
 // This is the engine's one reader-facing view of a loaded workbook (see
-// LoadWorkbook in workbook_model.hpp). It reads the model only.
+// LoadWorkbook in workbook_model.hpp). It reads the model only. Row heights and
+// column widths in points are in sheet_geometry.hpp, the displayed text alone in
+// display_text.hpp.
+//
+//   auto book = LoadWorkbook(path);                 // raises RuntimeError naming the file
+//   const SheetModel* sheet = FindSheet(*book, "Parts");
+//   Area used = UsedArea(*sheet);
+//   CellView cell = DescribeCell(*book, *sheet, 2, 3);   // C2
 #pragma once
 
 #include <cstdint>
@@ -71,6 +78,9 @@ struct CellView {
     bool merged = false;
     Area mergeArea;  // the merged area holding the cell, or the cell itself
 };
+
+// The worksheet of that name (compared without regard to case, as Excel does), or nullptr.
+const SheetModel* FindSheet(const WorkbookModel& book, const std::string& name);
 
 // Everything about the cell at (row, column) of the sheet; an absent cell is an
 // empty cell with the row's or column's format, else the workbook's default format.

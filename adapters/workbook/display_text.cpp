@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 namespace tbln::workbook {
@@ -72,6 +75,26 @@ int SignificantDigits(const std::string& s) {
 
 std::string FormatGeneral(double value) {
     if (value == 0) return "0";
+    const double magnitudeFast = std::fabs(value);
+    // Common cases with one conversion: whole numbers and numbers from 0.001 up, where
+    // the plain form always keeps more digits than the exponent form.
+    if (magnitudeFast < 99999999999.5 && magnitudeFast >= 0.001) {
+        char buf[64];
+        if (value == std::floor(value) && magnitudeFast < 1e11) {
+            const auto r = std::to_chars(buf, buf + sizeof buf, static_cast<long long>(value));
+            return std::string(buf, r.ptr);
+        }
+        const int negative = value < 0 ? 1 : 0;
+        const int intDigits =
+            magnitudeFast < 1 ? 1 : static_cast<int>(std::floor(std::log10(magnitudeFast))) + 1;
+        const int decimals = kGeneralWidth - negative - intDigits - 1;
+        if (decimals >= 0) {
+            const auto r =
+                std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
+            std::string s = StripZeros(std::string(buf, r.ptr));
+            if (static_cast<int>(s.size()) <= kGeneralWidth && s != "0" && s != "-0") return s;
+        }
+    }
     const double magnitude = std::fabs(value);
     // The plain form when it fits the width and keeps at least as many significant
     // digits as the exponent form; otherwise the exponent form.
@@ -130,7 +153,46 @@ struct Section {
     bool isDate = false;
     bool hasText = false;
     bool hasNumber = false;  // digit placeholders or General
+    // The layout of a plain number, worked out once (see Analyse).
+    std::string intPh, fracPh;  // the placeholders before and after the point
+    bool thousands = false;     // a comma between integer placeholders
+    int percents = 0;           // each % multiplies by 100
+    int scaling = 0;            // each comma after the last placeholder divides by 1000
+    bool contiguous = true;     // no literal between the integer placeholders
 };
+
+void Analyse(Section& s) {
+    bool afterPoint = false;
+    std::size_t firstInt = s.tokens.size(), lastInt = 0;
+    for (std::size_t k = 0; k < s.tokens.size(); ++k) {
+        const auto& t = s.tokens[k];
+        if (t.kind == Tok::Point) afterPoint = true;
+        if (t.kind == Tok::Percent) ++s.percents;
+        if (t.kind == Tok::Digit) {
+            (afterPoint ? s.fracPh : s.intPh).push_back(t.text[0]);
+            if (!afterPoint) {
+                firstInt = std::min(firstInt, k);
+                lastInt = k;
+            }
+        }
+        if (t.kind == Tok::Comma) {
+            // Between integer placeholders: thousands. After the last placeholder: scaling.
+            bool digitBefore = false, digitAfter = false, integerAfter = false;
+            for (std::size_t j = 0; j < k; ++j) digitBefore |= s.tokens[j].kind == Tok::Digit;
+            for (std::size_t j = k + 1; j < s.tokens.size(); ++j)
+                digitAfter |= s.tokens[j].kind == Tok::Digit;
+            for (std::size_t j = k + 1; j < s.tokens.size() && s.tokens[j].kind != Tok::Point; ++j)
+                integerAfter |= s.tokens[j].kind == Tok::Digit;
+            if (digitBefore && !afterPoint && integerAfter)
+                s.thousands = true;
+            else if (digitBefore && !digitAfter)
+                ++s.scaling;
+        }
+    }
+    for (std::size_t k = firstInt; k < lastInt; ++k) {
+        if (s.tokens[k].kind != Tok::Digit && s.tokens[k].kind != Tok::Comma) s.contiguous = false;
+    }
+}
 
 bool IEquals(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -335,6 +397,7 @@ Section ParseSection(std::string_view code) {
         s.tokens = std::move(tokens);
         s.hasNumber = false;
     }
+    Analyse(s);
     return s;
 }
 
@@ -364,6 +427,22 @@ std::vector<Section> ParseFormat(std::string_view code) {
     return sections;
 }
 
+// The parsed sections of a format code. A workbook uses a handful of codes for up to
+// millions of cells, so each is parsed once per thread.
+struct CodeHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+};
+
+const std::vector<Section>& CachedFormat(std::string_view code) {
+    thread_local std::unordered_map<std::string, std::vector<Section>, CodeHash, std::equal_to<>>
+        cache;
+    const auto it = cache.find(code);
+    if (it != cache.end()) return it->second;
+    if (cache.size() > 4096) cache.clear();
+    return cache.emplace(std::string(code), ParseFormat(code)).first->second;
+}
+
 // ---- Numbers --------------------------------------------------------------------
 
 std::string Repeat(std::size_t n, char c) {
@@ -383,8 +462,9 @@ std::string WithThousands(const std::string& digits) {
 // Rounds |value| to `decimals` and splits it into integer and fraction digits.
 void SplitDigits(double value, int decimals, std::string& integer, std::string& fraction) {
     char buf[400];
-    std::snprintf(buf, sizeof buf, "%.*f", std::min(decimals, 30), std::fabs(value));
-    std::string s(buf);
+    const auto r = std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::fixed,
+                                 std::min(decimals, 30));
+    std::string s = r.ec == std::errc() ? std::string(buf, r.ptr) : std::string("0");
     const auto point = s.find('.');
     integer = s.substr(0, point);
     fraction = point == std::string::npos ? "" : s.substr(point + 1);
@@ -649,39 +729,13 @@ std::string FormatScientific(double value, const Section& s, std::size_t expInde
 }
 
 std::string FormatDecimal(double value, const Section& s, bool showSign) {
-    // Scale: every % multiplies by 100; commas right after the last integer placeholder
-    // divide by 1000; a comma between integer placeholders groups thousands.
-    std::vector<char> intPh, fracPh;
-    bool afterPoint = false, thousands = false;
-    int percents = 0, scaling = 0;
+    const std::string& intPh = s.intPh;
+    const std::string& fracPh = s.fracPh;
+    const bool thousands = s.thousands;
+    const int percents = s.percents, scaling = s.scaling;
+    bool afterPoint = false;
     std::size_t lastDigit = 0;
     bool anyDigit = false;
-    for (std::size_t k = 0; k < s.tokens.size(); ++k) {
-        const auto& t = s.tokens[k];
-        if (t.kind == Tok::Digit) {
-            lastDigit = k;
-            anyDigit = true;
-        }
-    }
-    for (std::size_t k = 0; k < s.tokens.size(); ++k) {
-        const auto& t = s.tokens[k];
-        if (t.kind == Tok::Point) afterPoint = true;
-        if (t.kind == Tok::Percent) ++percents;
-        if (t.kind == Tok::Digit) (afterPoint ? fracPh : intPh).push_back(t.text[0]);
-        if (t.kind == Tok::Comma) {
-            // Between integer placeholders: thousands. After the last placeholder: scaling.
-            bool digitBefore = false, digitAfter = false, integerAfter = false;
-            for (std::size_t j = 0; j < k; ++j) digitBefore |= s.tokens[j].kind == Tok::Digit;
-            for (std::size_t j = k + 1; j < s.tokens.size(); ++j)
-                digitAfter |= s.tokens[j].kind == Tok::Digit;
-            for (std::size_t j = k + 1; j < s.tokens.size() && s.tokens[j].kind != Tok::Point; ++j)
-                integerAfter |= s.tokens[j].kind == Tok::Digit;
-            if (digitBefore && !afterPoint && integerAfter)
-                thousands = true;
-            else if (digitBefore && !digitAfter)
-                ++scaling;
-        }
-    }
     double v = std::fabs(value);
     for (int k = 0; k < percents; ++k) v *= 100;
     for (int k = 0; k < scaling; ++k) v /= 1000;
@@ -698,9 +752,16 @@ std::string FormatDecimal(double value, const Section& s, bool showSign) {
             break;
     }
     // Without integer placeholders the integer digits still show, before the point.
-    std::vector<char> ph = intPh;
+    std::vector<char> ph(intPh.begin(), intPh.end());
     if (ph.empty() && !integer.empty()) ph.push_back('#');
-    const auto pieces = FillInteger(ph, integer, thousands);
+    auto pieces = FillInteger(ph, integer, thousands);
+    if (s.contiguous && pieces.size() > 1) {
+        // One run of placeholders: the whole integer part goes where the run starts.
+        for (std::size_t k = 1; k < pieces.size(); ++k) {
+            pieces[0] += pieces[k];
+            pieces[k].clear();
+        }
+    }
 
     std::string out = showSign && value < 0 ? "-" : "";
     std::size_t ip = 0, fp = 0;
@@ -987,17 +1048,26 @@ std::string_view BuiltInFormat(std::uint32_t id) {
     }
 }
 
-std::string FormatCodeOf(const WorkbookModel& book, std::uint32_t style) {
+namespace {
+// The code of a cell's format without copying it.
+std::string_view FormatCodeView(const WorkbookModel& book, std::uint32_t style) {
     const auto id = book.Format(style).numberFormat;
-    const auto custom = book.numberFormats.find(id);
-    if (custom != book.numberFormats.end()) return custom->second;
+    if (!book.numberFormats.empty()) {
+        const auto custom = book.numberFormats.find(id);
+        if (custom != book.numberFormats.end()) return custom->second;
+    }
     const auto builtIn = BuiltInFormat(id);
-    return builtIn.empty() ? "General" : std::string(builtIn);
+    return builtIn.empty() ? std::string_view("General") : builtIn;
+}
+}  // namespace
+
+std::string FormatCodeOf(const WorkbookModel& book, std::uint32_t style) {
+    return std::string(FormatCodeView(book, style));
 }
 
 std::string FormatNumber(double value, std::string_view code, bool date1904) {
     if (code.empty() || IEquals(code, "General")) return FormatGeneral(value);
-    const auto sections = ParseFormat(code);
+    const auto& sections = CachedFormat(code);
     // Sections that show numbers (a fourth is for text only).
     const std::size_t n = std::min<std::size_t>(sections.size(), 3);
     const bool conditional =
@@ -1047,7 +1117,7 @@ std::string FormatNumber(double value, std::string_view code, bool date1904) {
 
 std::string FormatText(const std::string& text, std::string_view code) {
     if (code.empty() || IEquals(code, "General")) return text;
-    const auto sections = ParseFormat(code);
+    const auto& sections = CachedFormat(code);
     const Section* s = nullptr;
     if (sections.size() >= 4) {
         s = &sections[3];
@@ -1070,7 +1140,7 @@ std::string DisplayText(const WorkbookModel& book, const Cell& cell) {
         case CellType::Empty:
             return {};
         case CellType::Text:
-            return FormatText(book.Text(cell), FormatCodeOf(book, cell.style));
+            return FormatText(book.Text(cell), FormatCodeView(book, cell.style));
         case CellType::Error:
             return book.Text(cell);
         case CellType::Boolean:
@@ -1079,7 +1149,7 @@ std::string DisplayText(const WorkbookModel& book, const Cell& cell) {
             if (book.Format(cell.style).numberFormat == 0 &&
                 book.numberFormats.find(0) == book.numberFormats.end())
                 return FormatGeneral(cell.number);
-            return FormatNumber(cell.number, FormatCodeOf(book, cell.style), book.date1904);
+            return FormatNumber(cell.number, FormatCodeView(book, cell.style), book.date1904);
     }
     return {};
 }

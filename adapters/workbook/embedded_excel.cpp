@@ -5,8 +5,11 @@
 #include <vector>
 
 #include "adapters/workbook/display_text.hpp"
+#include "adapters/workbook/embedded_shapes.hpp"
+#include "adapters/workbook/sheet_edits.hpp"
 #include "adapters/workbook/sheet_geometry.hpp"
 #include "adapters/workbook/workbook_model.hpp"
+#include "adapters/workbook/workbook_writer.hpp"
 #include "adapters/workbook/xml_parts.hpp"
 #include "core/collection.hpp"
 #include "core/error.hpp"
@@ -16,11 +19,6 @@ namespace tbln::workbook {
 namespace {
 
 namespace fs = std::filesystem;
-
-[[noreturn]] void NotSupported(const char* member) {
-    Raise(err::kNoSuchMember,
-          std::string("The embedded spreadsheet engine does not support ") + member + " yet");
-}
 
 [[noreturn]] void BadAddress(std::string_view address) {
     Raise(err::kApplicationDefined, "Method 'Range' of object '_Worksheet' failed: the address \"" +
@@ -122,16 +120,16 @@ class RangeImpl : public excel::Range, public std::enable_shared_from_this<Range
         return std::make_shared<RangeImpl>(sheet_, areas_, Kind::Columns);
     }
     std::string Text() override;
-    void SetValue(const std::string&) override { NotSupported("Range.Value"); }
+    void SetValue(const std::string& value) override;
     double Height() override;
     double Width() override;
     double ColumnWidth() override;
-    void SetColumnWidth(double) override { NotSupported("Range.ColumnWidth"); }
+    void SetColumnWidth(double characters) override;
     bool MergeCells() override;
     std::shared_ptr<excel::Range> MergeArea() override;
     void Select() override;
     void Activate() override { Select(); }
-    void Delete() override { NotSupported("Range.Delete"); }
+    void Delete() override;
     std::shared_ptr<excel::Worksheet> Worksheet() override;
 
   private:
@@ -176,11 +174,13 @@ class SheetImpl : public excel::Worksheet, public std::enable_shared_from_this<S
         return std::make_shared<RangeImpl>(shared_from_this(),
                                            std::vector<Area>{Area{1, column, kMaxRows, column}});
     }
-    std::shared_ptr<excel::Shapes> Shapes() override { NotSupported("Worksheet.Shapes"); }
-    std::shared_ptr<excel::Picture> Pictures(Long) override { NotSupported("Worksheet.Pictures"); }
+    std::shared_ptr<excel::Shapes> Shapes() override;
+    std::shared_ptr<excel::Picture> Pictures(Long index) override;
     std::shared_ptr<excel::Application> Application() override;
 
   private:
+    SheetAccess Drawing();
+
     std::weak_ptr<BookImpl> book_;
     std::size_t index_;
 };
@@ -208,7 +208,7 @@ class BookImpl : public excel::Workbook, public std::enable_shared_from_this<Boo
         return sheets_.at(model_->activeTab);
     }
     std::shared_ptr<excel::Sheets> Sheets() override;
-    void Save() override { NotSupported("Workbook.Save"); }
+    void Save() override { SaveWorkbook(*model_); }
 
   private:
     std::weak_ptr<AppImpl> app_;
@@ -246,6 +246,7 @@ class AppImpl : public excel::Application, public std::enable_shared_from_this<A
     std::vector<std::shared_ptr<BookImpl>>& Books() { return books_; }
     void SetActive(const std::shared_ptr<BookImpl>& book) { active_ = book; }
     std::shared_ptr<BookImpl> Active() { return active_.lock(); }
+    ui::Ui& Ui() { return ui_; }
 
     std::string Caption() override {
         auto book = Active();
@@ -377,6 +378,29 @@ std::shared_ptr<excel::Application> SheetImpl::Application() {
     return Book()->App();
 }
 
+// The sheet's drawing for the shape objects; a drawing that could not be read is
+// reported once, and the sheet then shows no shapes or pictures.
+SheetAccess SheetImpl::Drawing() {
+    auto self = shared_from_this();
+    auto& drawing = Model().drawing;
+    if (!drawing.error.empty() && !drawing.warned) {
+        drawing.warned = true;
+        Book()->App()->Ui().MsgBox(
+            drawing.error + ". The sheet's shapes and pictures are left out.", ui::vbInformation,
+            "Error");
+    }
+    return SheetAccess{self, [self]() -> const WorkbookModel& { return self->BookModel(); },
+                       [self]() -> const SheetModel& { return self->Model(); }};
+}
+
+std::shared_ptr<excel::Shapes> SheetImpl::Shapes() {
+    return CreateShapes(Drawing());
+}
+
+std::shared_ptr<excel::Picture> SheetImpl::Pictures(Long index) {
+    return CreatePicture(Drawing(), index);
+}
+
 Long RangeImpl::Count() {
     long long n = 0;
     for (const auto& a : areas_) {
@@ -439,6 +463,24 @@ void RangeImpl::Select() {
 
 std::shared_ptr<excel::Worksheet> RangeImpl::Worksheet() {
     return sheet_;
+}
+
+void RangeImpl::SetValue(const std::string& value) {
+    SetCellsText(sheet_->Book()->Model(), sheet_->Model(), areas_, value);
+}
+
+void RangeImpl::SetColumnWidth(double characters) {
+    for (const auto& a : areas_)
+        SetColumnsWidth(sheet_->BookModel(), sheet_->Model(), a.left, a.right, characters);
+}
+
+void RangeImpl::Delete() {
+    if (areas_.size() != 1) {
+        Raise(err::kApplicationDefined,
+              "Delete method of Range class failed: that command cannot be used on multiple "
+              "selections");
+    }
+    DeleteCells(sheet_->Model(), areas_.front());
 }
 
 }  // namespace

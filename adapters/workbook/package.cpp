@@ -106,52 +106,65 @@ std::vector<std::string> Package::Names() const {
     return names;
 }
 
-std::string Package::Read(const std::string& name) const {
-    zip_file_t* file = zip_fopen(zip_, name.c_str(), 0);
-    if (!file) {
+void Package::ReadChunks(const std::string& name,
+                         const std::function<void(std::string_view)>& sink) const {
+    zip_file_t* raw = zip_fopen(zip_, name.c_str(), 0);
+    if (!raw) {
         if (!Has(name)) RaiseBadWorkbook(path_, "the part " + name + " is missing");
         RaiseBadWorkbook(path_,
                          "the part " + name + " cannot be unpacked (" + zip_strerror(zip_) + ")");
     }
+    struct Closer {
+        zip_file_t* file;
+        ~Closer() {
+            if (file) zip_fclose(file);
+        }
+    } closer{raw};
     zip_stat_t st;
     const bool sized = zip_stat(zip_, name.c_str(), 0, &st) == 0 && (st.valid & ZIP_STAT_SIZE);
     // Inflate in chunks and count what actually comes out: a part may claim a small
     // size and inflate to gigabytes.
-    std::string bytes;
-    char chunk[64 * 1024];
+    std::size_t partBytes = 0;
     bool failed = false;
+    std::vector<char> chunk(256 * 1024);
     while (true) {
-        const zip_int64_t r = zip_fread(file, chunk, sizeof chunk);
+        const zip_int64_t r = zip_fread(raw, chunk.data(), chunk.size());
         if (r < 0) {
             failed = true;  // a checksum or inflate error, reported on the last read
             break;
         }
         if (r == 0) break;
         const auto got = static_cast<std::size_t>(r);
-        if (bytes.size() + got > limits_.entryBytes || inflated_ + got > limits_.totalBytes) {
-            zip_fclose(file);
-            const bool part = bytes.size() + got > limits_.entryBytes;
+        if (partBytes + got > limits_.entryBytes || inflated_ + got > limits_.totalBytes) {
+            const bool part = partBytes + got > limits_.entryBytes;
             RaiseBadWorkbook(
                 path_, "the part " + name + " unpacks to more than the limit of " +
                            std::to_string((part ? limits_.entryBytes : limits_.totalBytes) >> 20) +
                            (part ? " MiB for one part" : " MiB for the whole package") +
                            " (it may be a zip bomb)");
         }
-        bytes.append(chunk, got);
+        partBytes += got;
         inflated_ += got;
+        sink(std::string_view(chunk.data(), got));
     }
     // libzip checks the checksum when the part is closed, too.
-    if (zip_fclose(file) != 0) failed = true;
+    closer.file = nullptr;
+    if (zip_fclose(raw) != 0) failed = true;
     if (failed) {
         RaiseBadWorkbook(path_,
                          "the part " + name +
                              " is damaged (it does not unpack, or its checksum does not match)");
     }
-    if (sized && bytes.size() != st.size) {
+    if (sized && partBytes != st.size) {
         RaiseBadWorkbook(path_, "the part " + name + " is damaged (it unpacks to " +
-                                    std::to_string(bytes.size()) + " bytes instead of " +
+                                    std::to_string(partBytes) + " bytes instead of " +
                                     std::to_string(st.size) + ")");
     }
+}
+
+std::string Package::Read(const std::string& name) const {
+    std::string bytes;
+    ReadChunks(name, [&](std::string_view chunk) { bytes.append(chunk); });
     return bytes;
 }
 

@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct zip;
@@ -37,6 +39,11 @@ class Package {
     bool Has(const std::string& name) const;
     // The unpacked bytes of a part; raises RuntimeError when missing, too large or damaged.
     std::string Read(const std::string& name) const;
+    // The same bytes handed to `sink` a chunk at a time, as they are unpacked. The
+    // part's checksum and size are checked after the last chunk, so a consumer must
+    // not act on the data before this returns.
+    void ReadChunks(const std::string& name,
+                    const std::function<void(std::string_view)>& sink) const;
     // The names of every part, in the package's order.
     std::vector<std::string> Names() const;
 

@@ -15,6 +15,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "adapters/workbook/drawing_model.hpp"
 #include "core/numeric.hpp"
 
 namespace tbln::workbook {
@@ -46,6 +47,18 @@ struct Area {
     }
     Long Rows() const { return bottom - top + 1; }
     Long Columns() const { return right - left + 1; }
+};
+
+// A change made to a sheet since it was read or last saved. The model shows it at once;
+// saving applies the list, in order, to the sheet's XML.
+struct SheetEdit {
+    enum class Kind { SetText, SetColumnWidth, Delete };
+    Kind kind = Kind::SetText;
+    Area area;         // the cells, the columns (SetColumnWidth) or the deleted block
+    std::string text;  // SetText
+    double width = 0;  // SetColumnWidth: the width attribute of the file (see ColumnWidthAttribute)
+    bool shiftUp =
+        false;  // Delete: whole rows move up; otherwise the cells right of the block move left
 };
 
 inline std::uint64_t CellKey(Long row, Long col) {
@@ -89,6 +102,8 @@ struct SheetModel {
     Long activeRow = 1, activeCol = 1;
     std::vector<Area> selection{Area{}};
     std::string dimension;  // the `<dimension ref>` the writer recorded, for information
+    std::vector<SheetEdit> edits;  // unsaved changes, oldest first
+    DrawingModel drawing;          // shapes and pictures
 
     const Cell* Find(Long row, Long col) const {
         const auto key = CellKey(row, col);
@@ -185,6 +200,7 @@ struct Theme {
 
 struct WorkbookModel {
     std::string path;
+    std::string workbookPart = "xl/workbook.xml";  // the package part of the workbook itself
     std::vector<SheetModel> sheets;
     std::size_t activeTab = 0;
     bool date1904 = false;
@@ -200,6 +216,9 @@ struct WorkbookModel {
     std::map<std::uint32_t, std::string> numberFormats;  // custom numFmtId -> format code
     Theme theme;
     std::uint32_t normalFont = 0;  // the font of the Normal cell style
+    // What readers derive once per cell format (see cell_format.cpp); reset it after
+    // changing the styles.
+    mutable std::shared_ptr<void> formatViews;
 
     const std::string& Text(const Cell& cell) const {
         static const std::string empty;

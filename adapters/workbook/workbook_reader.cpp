@@ -6,6 +6,7 @@
 #include <map>
 
 #include "adapters/workbook/dom_parts.hpp"
+#include "adapters/workbook/drawing_reader.hpp"
 #include "adapters/workbook/package.hpp"
 #include "adapters/workbook/styles.hpp"
 #include "adapters/workbook/workbook_model.hpp"
@@ -132,12 +133,15 @@ class WorksheetReader {
     WorksheetReader(WorkbookModel& model, SheetModel& sheet) : model_(model), sheet_(sheet) {}
 
     void Read(const Package& pkg) {
-        StreamXml(model_.path, sheet_.part, pkg.Read(sheet_.part),
-                  XmlHandlers{[this](std::string_view n, const char** a) { Start(n, a); },
-                              [this](std::string_view n) { End(n); },
-                              [this](std::string_view t) {
-                                  if (inValue_ || inInlineText_) value_.append(t);
-                              }});
+        const XmlHandlers handlers{[this](std::string_view n, const char** a) { Start(n, a); },
+                                   [this](std::string_view n) { End(n); },
+                                   [this](std::string_view t) {
+                                       if (inValue_ || inInlineText_) value_.append(t);
+                                   }};
+        // The sheet is parsed as it is unpacked, never held whole in memory.
+        XmlStream xml(model_.path, sheet_.part, handlers);
+        pkg.ReadChunks(sheet_.part, [&](std::string_view chunk) { xml.Feed(chunk, false); });
+        xml.Feed({}, true);
         Finish();
     }
 
@@ -236,7 +240,18 @@ class WorksheetReader {
     }
 
     void StartCell(const char** attrs) {
-        const char* r = Attribute(attrs, "r");
+        // One pass over the attributes: a sheet has a million of these.
+        const char *r = nullptr, *s = nullptr, *t = nullptr;
+        for (const char** a = attrs; *a; a += 2) {
+            const std::string_view name = LocalName(a[0]);
+            if (name.size() != 1) continue;
+            if (name[0] == 'r')
+                r = a[1];
+            else if (name[0] == 's')
+                s = a[1];
+            else if (name[0] == 't')
+                t = a[1];
+        }
         Long rr = row_ == 0 ? 1 : row_, cc = col_ + 1;
         if (r && !ParseCellRef(r, rr, cc))
             Bad("has a cell with the bad reference " + std::string(r));
@@ -244,13 +259,12 @@ class WorksheetReader {
         row_ = rr;
         col_ = cc;
         cell_ = Cell{};
-        if (const char* s = Attribute(attrs, "s")) {
+        if (s) {
             const long long style = ParseInteger(s, 0);
             cell_.style = style >= 0 && static_cast<std::size_t>(style) < model_.cellFormats.size()
                               ? static_cast<std::uint32_t>(style)
                               : 0;
         }
-        const char* t = Attribute(attrs, "t");
         // n number, s shared string, i inline string, f formula text ("str"), b, e, d.
         const std::string_view kind = t ? t : "n";
         type_ = kind == "inlineStr" ? 'i' : kind == "str" ? 'f' : kind.empty() ? 'n' : kind[0];
@@ -380,6 +394,7 @@ std::unique_ptr<WorkbookModel> LoadWorkbook(const std::string& path) {
     if (workbookPart.empty() && pkg.Has("xl/workbook.xml")) workbookPart = "xl/workbook.xml";
     if (workbookPart.empty() || !pkg.Has(workbookPart))
         RaiseBadWorkbook(path, "the package has no workbook part");
+    model->workbookPart = workbookPart;
     const auto rels = ReadRelationships(pkg, workbookPart);
     // The theme before the styles (styles refer to theme colours), the shared strings
     // before the sheets.
@@ -421,6 +436,7 @@ std::unique_ptr<WorkbookModel> LoadWorkbook(const std::string& path) {
             RaiseBadWorkbook(path, "the part of the sheet " + sheet.name + " is missing");
         WorksheetReader(*model, sheet).Read(pkg);
     }
+    for (auto& sheet : model->sheets) ReadSheetDrawing(pkg, *model, sheet);
     return model;
 }
 

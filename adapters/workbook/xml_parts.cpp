@@ -110,6 +110,18 @@ bool ParseCellRef(std::string_view ref, Long& row, Long& col) {
     return true;
 }
 
+std::string CellReference(Long row, Long col) {
+    std::string letters;
+    for (long c = col; c > 0; c = (c - 1) / 26)
+        letters.insert(letters.begin(), static_cast<char>('A' + (c - 1) % 26));
+    return letters + std::to_string(row);
+}
+
+std::string AreaReference(Long top, Long left, Long bottom, Long right) {
+    const std::string first = CellReference(top, left);
+    return top == bottom && left == right ? first : first + ":" + CellReference(bottom, right);
+}
+
 const char* Attribute(const char** attributes, std::string_view localName) {
     for (const char** a = attributes; a && *a; a += 2) {
         if (LocalName(a[0]) == localName) return a[1];
@@ -170,35 +182,49 @@ void XMLCALL OnText(void* data, const XML_Char* text, int len) {
 }
 }  // namespace
 
-void StreamXml(const std::string& workbookPath, const std::string& partName,
-               const std::string& bytes, const XmlHandlers& handlers) {
+struct XmlStream::State {
+    StreamState stream;
+};
+
+XmlStream::XmlStream(const std::string& workbookPath, const std::string& partName,
+                     const XmlHandlers& handlers)
+    : workbookPath_(workbookPath), partName_(partName), state_(std::make_unique<State>()) {
     XML_Parser parser = XML_ParserCreate(nullptr);
     if (!parser) throw std::bad_alloc();
-    StreamState state{&handlers, 0, false, false, parser, nullptr};
-    XML_SetUserData(parser, &state);
+    state_->stream = StreamState{&handlers, 0, false, false, parser, nullptr};
+    XML_SetUserData(parser, &state_->stream);
     XML_SetElementHandler(parser, OnStart, OnEnd);
     XML_SetCharacterDataHandler(parser, OnText);
     XML_SetStartDoctypeDeclHandler(parser, OnDoctype);
-    const auto status = XML_Parse(parser, bytes.data(), static_cast<int>(bytes.size()), XML_TRUE);
-    if (state.failure) {
-        XML_ParserFree(parser);
-        std::rethrow_exception(state.failure);
-    }
+}
+
+XmlStream::~XmlStream() {
+    XML_ParserFree(state_->stream.parser);
+}
+
+void XmlStream::Feed(std::string_view chunk, bool last) {
+    auto& state = state_->stream;
+    const auto status = XML_Parse(state.parser, chunk.data(), static_cast<int>(chunk.size()),
+                                  last ? XML_TRUE : XML_FALSE);
+    if (state.failure) std::rethrow_exception(state.failure);
     if (state.doctype) {
-        XML_ParserFree(parser);
-        RaiseBadWorkbook(workbookPath, "the part " + partName +
-                                           " declares a document type, which workbooks never do "
-                                           "(it may hide an entity expansion attack)");
+        RaiseBadWorkbook(workbookPath_, "the part " + partName_ +
+                                            " declares a document type, which workbooks never do "
+                                            "(it may hide an entity expansion attack)");
     }
     if (status != XML_STATUS_OK || state.tooDeep) {
-        const auto line = XML_GetCurrentLineNumber(parser);
+        const auto line = XML_GetCurrentLineNumber(state.parser);
         const std::string why = state.tooDeep ? "elements are nested too deeply"
-                                              : XML_ErrorString(XML_GetErrorCode(parser));
-        XML_ParserFree(parser);
-        RaiseBadWorkbook(workbookPath, "the part " + partName + " is not well-formed XML (line " +
-                                           std::to_string(line) + ": " + why + ")");
+                                              : XML_ErrorString(XML_GetErrorCode(state.parser));
+        RaiseBadWorkbook(workbookPath_, "the part " + partName_ + " is not well-formed XML (line " +
+                                            std::to_string(line) + ": " + why + ")");
     }
-    XML_ParserFree(parser);
+}
+
+void StreamXml(const std::string& workbookPath, const std::string& partName,
+               const std::string& bytes, const XmlHandlers& handlers) {
+    XmlStream stream(workbookPath, partName, handlers);
+    stream.Feed(bytes, true);
 }
 
 }  // namespace tbln::workbook

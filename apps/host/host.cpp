@@ -13,7 +13,10 @@ namespace tbln::host {
 Options::Options(const std::vector<std::string>& args, std::size_t first) {
     for (std::size_t i = first; i < args.size(); ++i) {
         const auto& a = args[i];
-        if (a.rfind("--", 0) != 0) throw UsageError("unexpected argument \"" + a + "\"");
+        if (a.rfind("--", 0) != 0) {
+            positional_.push_back(a);
+            continue;
+        }
         // Switches stand alone: their presence is their value.
         if (a == "--whole") {
             values_.emplace(a.substr(2), "");
@@ -47,7 +50,9 @@ Integer Options::GetInteger(const std::string& name) const {
     }
 }
 
-void Options::Expect(const std::vector<std::string>& allowed) const {
+void Options::Expect(const std::vector<std::string>& allowed, std::size_t positionals) const {
+    if (positional_.size() > positionals)
+        throw UsageError("unexpected argument \"" + positional_[positionals] + "\"");
     for (const auto& [name, value] : values_) {
         if (std::find(allowed.begin(), allowed.end(), name) == allowed.end()) {
             throw UsageError("unknown option --" + name);

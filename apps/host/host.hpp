@@ -34,10 +34,15 @@ class Options {
     std::string Get(const std::string& name, const std::string& fallback) const;
     // A required option holding a 16-bit whole number.
     Integer GetInteger(const std::string& name) const;
-    void Expect(const std::vector<std::string>& allowed) const;
+    // Raises UsageError for an option not in `allowed`, or more than `positionals`
+    // arguments without a name.
+    void Expect(const std::vector<std::string>& allowed, std::size_t positionals = 0) const;
+    // The arguments given without an option name, in order.
+    const std::vector<std::string>& Positional() const { return positional_; }
 
   private:
     std::multimap<std::string, std::string> values_;
+    std::vector<std::string> positional_;
 };
 
 struct Host {
@@ -59,6 +64,7 @@ nlohmann::ordered_json ReadJsonFile(const std::string& path);
 
 // Commands: each returns the JSON object to print.
 nlohmann::ordered_json InsertBlockPopCommand(Host& host, const Options& options);
+nlohmann::ordered_json CellsCommand(Host& host, const Options& options);
 nlohmann::ordered_json BuildCellCommand(Host& host, const Options& options);
 nlohmann::ordered_json DeepUpdateCommand(Host& host, const Options& options);
 

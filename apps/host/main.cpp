@@ -16,6 +16,7 @@ using Command = tbln::host::json (*)(tbln::host::Host&, const tbln::host::Option
 // The host's commands; each drives one entry point and returns the JSON to print.
 const std::map<std::string, Command> kCommands = {
     {"insert-block-pop", tbln::host::InsertBlockPopCommand},
+    {"cells", tbln::host::CellsCommand},
     {"build-cell", tbln::host::BuildCellCommand},
     {"deep-update", tbln::host::DeepUpdateCommand},
 };
@@ -25,6 +26,8 @@ constexpr const char* kUsage =
     "commands:\n"
     "  insert-block-pop --file BOOK --sheet NAME --row R --col C --tags TAGS.json\n"
     "      fill every tag of TAGS.json from the cell at its offset from (R, C)\n"
+    "  cells FILE [--sheet NAME] [--range A1:D9]\n"
+    "      print what the spreadsheet engine sees in the workbook: sheets, sizes, cells\n"
     "  build-cell --file BOOK [--sheet NAME] [--range A1:H20]\n"
     "      import a range (the whole sheet without --range) as cell, shape and picture records\n"
     "  deep-update --file BOOK --sheet NAME (--range A1:H20 | --whole)\n"

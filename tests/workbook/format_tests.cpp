@@ -33,6 +33,39 @@ TEST(NumberFormat, ShowsValuesAsExcelDoes) {
     }
 }
 
+TEST(NumberFormat, OddCodesNeverFail) {
+    // Codes a hand-edited or damaged file may hold: each gives some text, never a crash.
+    const char* codes[] = {"[",
+                           "\"",
+                           "\\",
+                           "0/0",
+                           "E+",
+                           ";;;;;;",
+                           "#,##0.00.00",
+                           "[h]",
+                           "0E+",
+                           "?/",
+                           "# /",
+                           "[>]0",
+                           "[$",
+                           "0%%%%%%%%%%%%%%%%%%%%%%%%",
+                           "*",
+                           "_",
+                           "[Red][<0]0;[Blue]0",
+                           "mmmmmmmmmm",
+                           "0.000000000000000000000000000000000000",
+                           "0,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,",
+                           "##0.0E+0",
+                           "[s].000"};
+    const double values[] = {0, -1, 1e308, -1e-308, 45000.5, 1234567.891, 0.5};
+    for (const char* code : codes) {
+        for (double v : values) {
+            EXPECT_LT(FormatNumber(v, code).size(), 1000u) << code << " " << v;
+        }
+        EXPECT_LT(FormatText("text", code).size(), 1000u) << code;
+    }
+}
+
 TEST(NumberFormat, DatesInThe1904System) {
     // Day 0 is 1 January 1904, a Friday; the leap-day quirk of 1900 does not apply.
     EXPECT_EQ(FormatNumber(0, "yyyy-mm-dd dddd", true), "1904-01-01 Friday");
@@ -161,6 +194,8 @@ TEST_F(Formats, FontsAlignmentBordersFillsFromXlsxWriter) {
 
 TEST_F(Formats, ThemeAndIndexedColoursFromOpenpyxl) {
     const auto book = Load("openpyxl_styles.xlsx");
+    ASSERT_EQ(FindSheet(*book, "styled"), &book->sheets.at(0));
+    EXPECT_EQ(FindSheet(*book, "nope"), nullptr);
     const auto& sheet = book->sheets.at(0);
     auto a1 = DescribeCell(*book, sheet, 1, 1);
     EXPECT_EQ(a1.fillPattern, "solid");
@@ -301,6 +336,46 @@ TEST_F(EngineFormats, DisplayedTextsInBothDateSystems) {
     }
     auto sheet = excel->Workbooks()->Open(Fixture("numbers.xlsx"))->Sheets("Numbers");
     EXPECT_EQ(sheet->Range("F3")->Text(), "1/1/1900");
+}
+
+}  // namespace
+}  // namespace tbln
+
+namespace tbln {
+namespace {
+
+TEST_F(EngineFormats, ApplicationBehaviour) {
+    EXPECT_FALSE(excel->Visible());
+    excel->SetVisible(true);
+    EXPECT_TRUE(excel->Visible());
+    EXPECT_EQ(excel->ActiveWorkbook(), nullptr);
+    EXPECT_THROW(excel->ActiveCell(), RuntimeError) << "no workbook, no active cell";
+    // Excel's own file chooser: the chosen path, or "False" when cancelled.
+    ui.PushFileChoice(Fixture("styles.xlsx"));
+    EXPECT_EQ(excel->GetOpenFilename("Excel Files (*.xls*)|*.xls*"), Fixture("styles.xlsx"));
+    ui.PushFileChoice(std::nullopt);
+    EXPECT_EQ(excel->GetOpenFilename("Excel Files (*.xls*)|*.xls*"), "False");
+    // Opening a workbook that is open already finds it by its full name.
+    auto first = excel->Workbooks()->Open(Fixture("styles.xlsx"));
+    auto numbers = excel->Workbooks()->Open(Fixture("numbers.xlsx"));
+    EXPECT_EQ(excel->ActiveWorkbook(), numbers);
+    auto again =
+        excel->Workbooks()->Open(std::string(TBLN_FIXTURES) + "/../fixtures/./styles.xlsx");
+    EXPECT_EQ(again, first);
+    EXPECT_EQ(excel->Workbooks()->Count(), 2);
+    EXPECT_EQ(excel->Workbooks()->Item(2), numbers);
+    EXPECT_EQ(excel->ActiveWorkbook(), first) << "opening it again activates it";
+    EXPECT_EQ(excel->Caption(), "Excel - styles.xlsx");
+    EXPECT_EQ(excel->ActiveSheet()->Name(), "Styles");
+    // The active sheet follows Activate; the range shortcuts follow the active sheet.
+    first->Sheets("Other")->Activate();
+    EXPECT_EQ(excel->ActiveSheet()->Name(), "Other");
+    EXPECT_EQ(excel->Range("A1")->Text(), "other");
+    EXPECT_EQ(excel->Cells(1, 1)->Text(), "other");
+    excel->Range("B2:C3")->Select();
+    EXPECT_EQ(excel->ActiveCell()->Row(), 2);
+    EXPECT_THROW(excel->Range("B2:"), RuntimeError);
+    EXPECT_THROW(excel->Cells(0, 1), RuntimeError);
 }
 
 }  // namespace

@@ -1,0 +1,200 @@
+#include "adapters/workbook/workbook_writer.hpp"
+
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zip.h>
+#include <pugixml.hpp>
+
+#include <deque>
+#include <filesystem>
+#include <sstream>
+
+#include "adapters/workbook/package.hpp"
+#include "adapters/workbook/sheet_edits.hpp"
+#include "adapters/workbook/xml_parts.hpp"
+#include "core/error.hpp"
+
+namespace tbln::workbook {
+
+namespace {
+
+SaveInterrupt& Interrupt() {
+    static SaveInterrupt interrupt;
+    return interrupt;
+}
+
+[[noreturn]] void RaiseSaveError(const std::string& path, const std::string& why) {
+    Raise(err::kApplicationDefined, "Cannot save the workbook " + path + ": " + why);
+}
+
+bool NoWriteBits(const struct stat& st) {
+    return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+}
+
+// A file or folder without any write permission is read-only even for a user whom the
+// system would let write (as a read-only attribute is on the original platform).
+void CheckWritable(const std::string& path) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) RaiseSaveError(path, "the file no longer exists");
+    if (!S_ISREG(st.st_mode)) RaiseSaveError(path, "it is not a regular file");
+    if (NoWriteBits(st) || access(path.c_str(), W_OK) != 0)
+        RaiseSaveError(path, "the file is read-only");
+    std::string folder = std::filesystem::path(path).parent_path().string();
+    if (folder.empty()) folder = ".";
+    struct stat dir {};
+    if (stat(folder.c_str(), &dir) != 0 || NoWriteBits(dir) ||
+        access(folder.c_str(), W_OK | X_OK) != 0) {
+        RaiseSaveError(path, "the folder " + folder + " is read-only");
+    }
+}
+
+// An open package being rewritten; discarded (the file untouched) unless committed.
+class Rewrite {
+  public:
+    explicit Rewrite(const std::string& path) : path_(path) {
+        int error = 0;
+        zip_ = zip_open(path.c_str(), 0, &error);
+        if (!zip_) {
+            zip_error_t ze;
+            zip_error_init_with_code(&ze, error);
+            const std::string why = zip_error_strerror(&ze);
+            zip_error_fini(&ze);
+            RaiseSaveError(path, "the file cannot be opened for writing (" + why + ")");
+        }
+    }
+    ~Rewrite() {
+        if (zip_) zip_discard(zip_);
+    }
+    Rewrite(const Rewrite&) = delete;
+    Rewrite& operator=(const Rewrite&) = delete;
+
+    void Replace(const std::string& part, std::string bytes) {
+        const zip_int64_t index = zip_name_locate(zip_, part.c_str(), 0);
+        if (index < 0) RaiseSaveError(path_, "the part " + part + " is missing");
+        buffers_.push_back(std::move(bytes));
+        const auto& data = buffers_.back();
+        zip_source_t* src = zip_source_buffer(zip_, data.data(), data.size(), 0);
+        if (!src || zip_file_replace(zip_, static_cast<zip_uint64_t>(index), src, 0) != 0) {
+            if (src) zip_source_free(src);
+            RaiseSaveError(path_, std::string("the part ") + part + " cannot be replaced (" +
+                                      zip_strerror(zip_) + ")");
+        }
+    }
+
+    void Remove(const std::string& part) {
+        const zip_int64_t index = zip_name_locate(zip_, part.c_str(), 0);
+        if (index >= 0) zip_delete(zip_, static_cast<zip_uint64_t>(index));
+    }
+
+    // Writes the new package beside the file and renames it over the file.
+    void Commit() {
+        if (Interrupt()) {
+            zip_register_progress_callback_with_state(
+                zip_, 0.001,
+                [](zip_t*, double progress, void* ud) {
+                    static_cast<Rewrite*>(ud)->progress_ = progress;
+                },
+                nullptr, this);
+            zip_register_cancel_callback_with_state(
+                zip_,
+                [](zip_t*, void* ud) {
+                    const auto* self = static_cast<Rewrite*>(ud);
+                    return Interrupt() && Interrupt()(self->progress_) ? 1 : 0;
+                },
+                nullptr, this);
+        }
+        if (zip_close(zip_) != 0) {
+            const std::string why = zip_strerror(zip_);
+            RaiseSaveError(path_, "writing the new file failed (" + why +
+                                      "); the workbook file was left as it was");
+        }
+        zip_ = nullptr;
+    }
+
+  private:
+    std::string path_;
+    zip_t* zip_ = nullptr;
+    std::deque<std::string> buffers_;  // the new parts' bytes, alive until the package is written
+    double progress_ = 0;
+};
+
+std::string SaveXml(const pugi::xml_document& doc) {
+    std::ostringstream out;
+    doc.save(out, "", pugi::format_raw | pugi::format_no_declaration, pugi::encoding_utf8);
+    return out.str();
+}
+
+bool LoadXml(pugi::xml_document& doc, const std::string& bytes) {
+    return static_cast<bool>(doc.load_buffer(bytes.data(), bytes.size(),
+                                             pugi::parse_default | pugi::parse_declaration |
+                                                 pugi::parse_ws_pcdata | pugi::parse_comments |
+                                                 pugi::parse_pi));
+}
+
+// The calculation chain lists the formula cells in the order Excel last calculated
+// them; once formulas moved or went away it is stale, and Excel repairs a workbook
+// whose chain names a cell without a formula. Excel rebuilds a missing chain, so the
+// chain, its relationship and its content type are removed.
+void RemoveCalculationChain(const Package& pkg, Rewrite& rewrite, const WorkbookModel& model) {
+    const std::string relsPart = RelationshipsPartOf(model.workbookPart);
+    if (!pkg.Has(relsPart)) return;
+    pugi::xml_document rels;
+    if (!LoadXml(rels, pkg.Read(relsPart))) return;
+    std::string chain;
+    for (auto r = rels.document_element().first_child(); r;) {
+        auto next = r.next_sibling();
+        const std::string_view type = r.attribute("Type").value();
+        if (type.size() >= 10 && type.substr(type.size() - 10) == "/calcChain") {
+            chain = ResolvePartName(model.workbookPart, r.attribute("Target").value());
+            rels.document_element().remove_child(r);
+        }
+        r = next;
+    }
+    if (chain.empty()) return;
+    rewrite.Replace(relsPart, SaveXml(rels));
+    rewrite.Remove(chain);
+    const std::string typesPart = "[Content_Types].xml";
+    pugi::xml_document types;
+    if (!pkg.Has(typesPart) || !LoadXml(types, pkg.Read(typesPart))) return;
+    for (auto o = types.document_element().first_child(); o;) {
+        auto next = o.next_sibling();
+        if (std::string_view(o.attribute("PartName").value()) == "/" + chain)
+            types.document_element().remove_child(o);
+        o = next;
+    }
+    rewrite.Replace(typesPart, SaveXml(types));
+}
+
+}  // namespace
+
+void SetSaveInterruptForTesting(SaveInterrupt interrupt) {
+    Interrupt() = std::move(interrupt);
+}
+
+void SaveWorkbook(WorkbookModel& model) {
+    CheckWritable(model.path);
+    bool changed = false;
+    for (const auto& sheet : model.sheets) changed = changed || !sheet.edits.empty();
+    if (!changed) return;  // nothing to write: the file already holds the workbook
+
+    // The parts are patched from the file as it is now; the reading package is closed
+    // before the new file replaces it.
+    Rewrite rewrite(model.path);
+    {
+        Package pkg(model.path);
+        bool formulasMoved = false;
+        for (const auto& sheet : model.sheets) {
+            if (sheet.edits.empty()) continue;
+            bool moved = false;
+            rewrite.Replace(sheet.part,
+                            PatchWorksheetXml(model.path, sheet.part, pkg.Read(sheet.part),
+                                              sheet.edits, moved));
+            formulasMoved = formulasMoved || moved;
+        }
+        if (formulasMoved) RemoveCalculationChain(pkg, rewrite, model);
+    }
+    rewrite.Commit();
+    for (auto& sheet : model.sheets) sheet.edits.clear();
+}
+
+}  // namespace tbln::workbook

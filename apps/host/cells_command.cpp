@@ -1,0 +1,171 @@
+// tbln cells FILE [--sheet NAME] [--range A1:D9]: what the spreadsheet engine sees in
+// a workbook, as one JSON object. A user's inspection tool and our window into the
+// engine: sheets, the used area, row heights and column widths with their hidden
+// flags, and every cell's displayed text, value type, font, alignment, borders,
+// fill and merged area.
+#include <string>
+
+#include "adapters/workbook/cell_format.hpp"
+#include "adapters/workbook/sheet_geometry.hpp"
+#include "adapters/workbook/workbook_model.hpp"
+#include "adapters/workbook/xml_parts.hpp"
+#include "apps/host/host.hpp"
+#include "core/collection.hpp"
+
+namespace tbln::host {
+
+namespace {
+
+using namespace workbook;
+
+const char* TypeName(ValueType t) {
+    switch (t) {
+        case ValueType::Empty:
+            return "empty";
+        case ValueType::Number:
+            return "number";
+        case ValueType::Text:
+            return "text";
+        case ValueType::Boolean:
+            return "boolean";
+        case ValueType::Error:
+            return "error";
+    }
+    return "empty";
+}
+
+json Edge(const CellBorderEdge& e) {
+    json j = {{"style", e.style}};
+    if (!e.color.empty()) j["color"] = e.color;
+    return j;
+}
+
+json CellJson(const CellView& v) {
+    json font = {{"name", v.fontName},       {"size", v.fontSize},
+                 {"bold", v.bold},           {"italic", v.italic},
+                 {"underline", v.underline}, {"strikethrough", v.strikethrough}};
+    if (!v.fontColor.empty()) font["color"] = v.fontColor;
+    json fill = {{"pattern", v.fillPattern}};
+    if (!v.fillColor.empty()) fill["color"] = v.fillColor;
+    if (!v.patternBackground.empty()) fill["background"] = v.patternBackground;
+    json cell = {
+        {"address", CellReference(v.row, v.column)},
+        {"row", v.row},
+        {"column", v.column},
+        {"text", v.text},
+        {"type", TypeName(v.type)},
+    };
+    if (v.type == ValueType::Number) cell["value"] = v.number;
+    cell["numberFormat"] = v.numberFormat;
+    cell["font"] = font;
+    cell["alignment"] = {{"horizontal", v.horizontalAlignment},
+                         {"vertical", v.verticalAlignment},
+                         {"wrapText", v.wrapText},
+                         {"orientation", v.orientation},
+                         {"indent", v.indent},
+                         {"shrinkToFit", v.shrinkToFit}};
+    cell["borders"] = {{"top", Edge(v.top)},
+                       {"bottom", Edge(v.bottom)},
+                       {"left", Edge(v.left)},
+                       {"right", Edge(v.right)}};
+    cell["fill"] = fill;
+    cell["mergeArea"] = v.merged ? json(AreaReference(v.mergeArea.top, v.mergeArea.left,
+                                                      v.mergeArea.bottom, v.mergeArea.right))
+                                 : json(nullptr);
+    return cell;
+}
+
+Area ParseRangeOption(const std::string& text) {
+    const auto colon = text.find(':');
+    Area a;
+    const bool ok =
+        ParseCellRef(text.substr(0, colon), a.top, a.left) &&
+        (colon == std::string::npos ? (a.bottom = a.top, a.right = a.left, true)
+                                    : ParseCellRef(text.substr(colon + 1), a.bottom, a.right));
+    if (!ok) throw UsageError("--range " + text + " is not a range such as A1:D9");
+    if (a.bottom < a.top) std::swap(a.top, a.bottom);
+    if (a.right < a.left) std::swap(a.left, a.right);
+    return a;
+}
+
+}  // namespace
+
+json CellsCommand(Host&, const Options& options) {
+    options.Expect({"file", "sheet", "range"}, 1);
+    const std::string file =
+        options.Positional().empty() ? options.Get("file") : options.Positional().front();
+    const auto book = LoadWorkbook(file);
+
+    std::size_t index = book->activeTab;
+    if (options.Has("sheet")) {
+        const std::string& name = options.Get("sheet");
+        index = book->sheets.size();
+        for (std::size_t i = 0; i < book->sheets.size(); ++i) {
+            if (KeysEqual(book->sheets[i].name, name)) index = i;
+        }
+        if (index == book->sheets.size())
+            throw UsageError(file + " has no sheet named \"" + name + "\"");
+    }
+    const SheetModel& sheet = book->sheets.at(index);
+    const Area used = UsedArea(sheet);
+    const Area range = options.Has("range") ? ParseRangeOption(options.Get("range")) : used;
+
+    json out;
+    out["file"] = book->path;
+    json sheets = json::array();
+    for (const auto& s : book->sheets) sheets.push_back({{"name", s.name}, {"state", s.state}});
+    out["sheets"] = sheets;
+    out["activeSheet"] = book->sheets.at(book->activeTab).name;
+    out["date1904"] = book->date1904;
+    out["sheet"] = sheet.name;
+    out["usedRange"] = AreaReference(used.top, used.left, used.bottom, used.right);
+    out["range"] = AreaReference(range.top, range.left, range.bottom, range.right);
+    out["activeCell"] = CellReference(sheet.activeRow, sheet.activeCol);
+    std::string selection;
+    for (const auto& a : sheet.selection)
+        selection +=
+            (selection.empty() ? "" : ",") + AreaReference(a.top, a.left, a.bottom, a.right);
+    out["selection"] = selection;
+
+    json rows = json::array();
+    for (Long r = range.top; r <= range.bottom; ++r) {
+        rows.push_back({{"row", r},
+                        {"height", RowHeightPoints(*book, sheet, r)},
+                        {"hidden", RowHidden(sheet, r)}});
+    }
+    out["rows"] = rows;
+    json columns = json::array();
+    for (Long c = range.left; c <= range.right; ++c) {
+        columns.push_back(
+            {{"column", c},
+             {"letters", CellReference(1, c).substr(0, CellReference(1, c).size() - 1)},
+             {"width", ColumnWidthPoints(*book, sheet, c)},
+             {"columnWidth", ColumnWidthCharacters(*book, sheet, c)},
+             {"hidden", ColumnHidden(sheet, c)}});
+    }
+    out["columns"] = columns;
+    json merges = json::array();
+    for (const auto& m : sheet.merges) {
+        if (m.bottom < range.top || m.top > range.bottom || m.right < range.left ||
+            m.left > range.right)
+            continue;
+        merges.push_back(AreaReference(m.top, m.left, m.bottom, m.right));
+    }
+    out["merges"] = merges;
+    // The cells the sheet holds inside the range (a value or a format of their own).
+    json cells = json::array();
+    const auto first =
+        std::lower_bound(sheet.cells.begin(), sheet.cells.end(), CellKey(range.top, 0),
+                         [](const SheetModel::Entry& e, std::uint64_t k) { return e.key < k; });
+    for (auto it = first; it != sheet.cells.end(); ++it) {
+        const auto row = static_cast<Long>(it->key >> 32);
+        const auto col = static_cast<Long>(it->key & 0xFFFFFFFFu);
+        if (row > range.bottom) break;
+        if (col < range.left || col > range.right) continue;
+        cells.push_back(CellJson(DescribeCell(*book, sheet, row, col)));
+    }
+    out["cells"] = cells;
+    return out;
+}
+
+}  // namespace tbln::host

@@ -1,0 +1,324 @@
+// Writing cells, column widths and deletions, and saving in place: what the engine
+// saves reads back in openpyxl and LibreOffice, untouched parts stay byte for byte,
+// and a save that cannot finish leaves the workbook file as it was.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <nlohmann/json.hpp>
+
+#include "adapters/scripted/scripted_ui.hpp"
+#include "adapters/workbook/embedded_excel.hpp"
+#include "adapters/workbook/package.hpp"
+#include "adapters/workbook/sheet_edits.hpp"
+#include "adapters/workbook/workbook_writer.hpp"
+#include "core/error.hpp"
+#include "support/test_platform.hpp"
+
+namespace tbln {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+using testing::Fixture;
+using testing::TempDir;
+
+std::string ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+std::string RunCommand(const std::string& command) {
+    std::string out;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return out;
+    char buf[4096];
+    std::size_t n;
+    while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
+    pclose(pipe);
+    return out;
+}
+
+// What openpyxl reads from a workbook file.
+json ReadWithOpenpyxl(const std::string& path) {
+    const std::string out = RunCommand("/usr/bin/python3 '" + Fixture("read_back_openpyxl.py") +
+                                       "' '" + path + "' 2>/dev/null");
+    return json::parse(out, nullptr, false);
+}
+
+std::string Reference(Long row, Long col) {
+    std::string letters;
+    for (Long c = col; c > 0; c = (c - 1) / 26)
+        letters.insert(letters.begin(), static_cast<char>('A' + (c - 1) % 26));
+    return letters + std::to_string(row);
+}
+
+class Saving : public ::testing::Test {
+  protected:
+    Saving() : excel(workbook::CreateEmbeddedExcel(ui)) {
+        fs::copy_file(Fixture("save_source.xlsx"), path);
+        original = ReadBytes(path);
+    }
+    ~Saving() override {
+        workbook::SetSaveInterruptForTesting(nullptr);
+        chmod(dir.Path().c_str(), 0755);
+    }
+    std::shared_ptr<excel::Workbook> Open() { return excel->Workbooks()->Open(path); }
+
+    TempDir dir;
+    std::string path = dir / "names.xlsx";
+    std::string original;
+    scripted::ScriptedUi ui;
+    std::shared_ptr<excel::Application> excel;
+};
+
+TEST_F(Saving, TextAndWidthsReadBackInOpenpyxlAndTheEngine) {
+    auto book = Open();
+    auto sheet = book->Sheets("Names");
+    struct Write {
+        Long row, col;
+        const char* text;
+    } writes[] = {
+        {2, 3, "DWG-100.dgn"},         // a new cell in an existing row
+        {7, 1, " padded "},            // a new row, spaces kept
+        {2, 2, "over a number"},       // a number becomes text
+        {3, 2, "over a formula"},      // a formula becomes text
+        {4, 4, "12"},                  // text that looks like a number stays text
+        {26, 3, "a<b & \"c\""},        // XML's special characters
+        {27, 1, "_x0041_ literally"},  // the file format's own escape, as plain text
+        {1, 703, "column AAA"},        // three column letters
+    };
+    for (const auto& w : writes) sheet->Cells(w.row, w.col)->SetValue(w.text);
+    sheet->Range("A2")->SetValue("");  // emptied
+    sheet->Columns(3)->SetColumnWidth(15);
+    sheet->Range("K:L")->SetColumnWidth(8.43);
+    sheet->Columns(9)->SetColumnWidth(30);  // splits the H:J run
+    for (const auto& w : writes) EXPECT_EQ(sheet->Cells(w.row, w.col)->Text(), w.text);
+    book->Save();
+
+    const json back = ReadWithOpenpyxl(path);
+    ASSERT_TRUE(back.is_object()) << "openpyxl could not read the saved file";
+    const auto& names = back["Names"];
+    for (const auto& w : writes) {
+        const std::string ref = Reference(w.row, w.col);
+        // openpyxl does not decode the file format's escapes in inline text; Excel does.
+        if (ref != "A27") {
+            EXPECT_EQ(names["cells"][ref], w.text) << ref;
+        }
+    }
+    EXPECT_FALSE(names["cells"].contains("A2"));
+    EXPECT_EQ(names["cells"]["A3"], "second.dgn");
+    EXPECT_EQ(names["cells"]["D2"], "merged");
+    // The width XlsxWriter wrote for 15 characters into column F is the one written here.
+    EXPECT_EQ(names["widths"]["C"], names["widths"]["F"]);
+    EXPECT_EQ(names["widths"]["C"], 15.7109375);
+    EXPECT_EQ(names["widths"]["K"], 9.140625);  // Excel's default column
+    EXPECT_EQ(names["widths"]["H"], 20.7109375);
+    EXPECT_EQ(names["widths"]["I"], 30.7109375);
+    EXPECT_EQ(names["widths"]["J"], 20.7109375);
+    EXPECT_EQ(back["Other"]["cells"]["A1"], "keep");
+
+    // A fresh engine reads the saved file the same way.
+    auto fresh = workbook::CreateEmbeddedExcel(ui);
+    auto again = fresh->Workbooks()->Open(path)->Sheets("Names");
+    for (const auto& w : writes) EXPECT_EQ(again->Cells(w.row, w.col)->Text(), w.text);
+    EXPECT_EQ(again->Cells(2, 1)->Text(), "");
+    // Widths read back in characters, before and after the save.
+    for (const auto& s : {sheet, again}) {
+        EXPECT_EQ(s->Columns(3)->ColumnWidth(), 15);
+        EXPECT_EQ(s->Columns(9)->ColumnWidth(), 30);
+        EXPECT_EQ(s->Columns(10)->ColumnWidth(), 20);
+        EXPECT_EQ(s->Columns(11)->ColumnWidth(), 8.43);
+    }
+    sheet->Columns(3)->SetColumnWidth(0);
+    EXPECT_EQ(sheet->Columns(3)->ColumnWidth(), 0) << "a width of 0 hides the column";
+}
+
+TEST_F(Saving, OnlyTheChangedSheetIsRewritten) {
+    auto book = Open();
+    book->Sheets("Names")->Cells(5, 1)->SetValue("third.dgn");
+    book->Save();
+    workbook::Package before(Fixture("save_source.xlsx")), after(path);
+    EXPECT_EQ(before.Names(), after.Names()) << "the parts and their order";
+    for (const auto& name : before.Names()) {
+        if (name == "xl/worksheets/sheet1.xml") {
+            EXPECT_NE(before.Read(name), after.Read(name));
+        } else {
+            EXPECT_EQ(before.Read(name), after.Read(name)) << name;
+        }
+    }
+    // A save with nothing changed leaves the file alone.
+    const auto saved = ReadBytes(path);
+    book->Save();
+    EXPECT_EQ(ReadBytes(path), saved);
+}
+
+TEST_F(Saving, ResettingTheLastUsedCellDeletesRowsAndTheBlockRightOfIt) {
+    // The reset for a click on D12: rows 13 on go, then columns E to IV of rows 1 to 65536.
+    auto book = Open();
+    auto sheet = book->Sheets("Names");
+    sheet->Range("13:65536")->Delete();
+    sheet->Range(sheet->Cells(1, 5), sheet->Cells(65536, 256))->Delete();
+    EXPECT_EQ(sheet->Cells(25, 1)->Text(), "");
+    EXPECT_EQ(sheet->Cells(5, 10)->Text(), "");
+    EXPECT_EQ(sheet->Cells(2, 4)->Text(), "merged");
+    EXPECT_EQ(sheet->Cells(2, 4)->MergeArea()->Count(), 2) << "D2:E3 keeps D2:D3";
+    book->Save();
+
+    const json back = ReadWithOpenpyxl(path);
+    ASSERT_TRUE(back.is_object());
+    const auto& names = back["Names"];
+    EXPECT_LE(names["max_row"].get<int>(), 12);
+    EXPECT_LE(names["max_column"].get<int>(), 4);
+    EXPECT_EQ(names["merges"], json::array({"D2:D3"}));
+    EXPECT_EQ(names["cells"]["A2"], "first.dgn");
+    EXPECT_EQ(names["cells"]["B3"], "=B2*2");
+    EXPECT_FALSE(names["cells"].contains("A25"));
+    EXPECT_FALSE(names["cells"].contains("J5"));
+}
+
+TEST_F(Saving, DeletionsMoveWhatIsLeft) {
+    auto book = Open();
+    auto sheet = book->Sheets("Names");
+    sheet->Range("2:2")->Delete();  // A3 moves to A2; the merge D2:E3 keeps D2:E2
+    EXPECT_EQ(sheet->Cells(2, 1)->Text(), "second.dgn");
+    EXPECT_EQ(sheet->Cells(2, 5)->MergeArea()->Count(), 2);
+    sheet->Range("E1:E2")->Delete();  // leaves D2 alone: a merge of one cell is undone
+    EXPECT_FALSE(sheet->Cells(2, 4)->MergeCells());
+    sheet->Range("B:C")->Delete();  // whole columns: widths move with them
+    EXPECT_EQ(sheet->Cells(29, 6)->Text(), "far") << "H30 moved up one row and left two columns";
+    EXPECT_EQ(sheet->Cells(4, 8)->Text(), "right of the last cell") << "J5: up one, left two";
+    book->Save();
+    const json back = ReadWithOpenpyxl(path);
+    ASSERT_TRUE(back.is_object());
+    const auto& names = back["Names"];
+    EXPECT_EQ(names["cells"]["F29"], "far");
+    EXPECT_EQ(names["cells"]["H4"], "right of the last cell");
+    EXPECT_EQ(names["merges"], json::array());
+    EXPECT_EQ(names["cells"]["A2"], "second.dgn");
+    EXPECT_EQ(names["widths"]["D"], 15.7109375) << "column F's width moved to D";
+    EXPECT_EQ(names["widths"]["F"], 20.7109375);
+    EXPECT_FALSE(names["widths"].contains("C"));
+}
+
+TEST_F(Saving, ABlockThatCutsAMergedAreaIsRefusedAndNothingChanges) {
+    auto sheet = Open()->Sheets("Names");
+    try {
+        sheet->Range("E3:F9")->Delete();  // cuts through D2:E3 at its top row
+        ADD_FAILURE() << "deleted part of a merged area";
+    } catch (const RuntimeError& e) {
+        EXPECT_EQ(e.Number(), err::kApplicationDefined);
+    }
+    EXPECT_EQ(sheet->Cells(5, 10)->Text(), "right of the last cell");
+    EXPECT_THROW(sheet->Range("A1,B2")->Delete(), RuntimeError);
+    EXPECT_THROW(sheet->Range("A:A")->SetValue("x"), RuntimeError) << "a million cells at once";
+    EXPECT_THROW(sheet->Columns(2)->SetColumnWidth(256), RuntimeError);
+    EXPECT_THROW(sheet->Columns(2)->SetColumnWidth(-1), RuntimeError);
+}
+
+TEST_F(Saving, AFailedSaveLeavesTheFileAsItWas) {
+    struct Case {
+        const char* what;
+        std::function<void()> arrange;
+        const char* reason;
+    } cases[] = {
+        {"read-only file", [this] { chmod(path.c_str(), 0444); }, "read-only"},
+        {"read-only folder", [this] { chmod(dir.Path().c_str(), 0555); }, "read-only"},
+        {"write fails half way",
+         [] { workbook::SetSaveInterruptForTesting([](double done) { return done >= 0.5; }); },
+         "failed"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto fresh = workbook::CreateEmbeddedExcel(ui);
+        auto book = fresh->Workbooks()->Open(path);
+        book->Sheets("Names")->Cells(2, 3)->SetValue("lost");
+        c.arrange();
+        try {
+            book->Save();
+            ADD_FAILURE() << "saved";
+        } catch (const RuntimeError& e) {
+            EXPECT_EQ(e.Number(), err::kApplicationDefined);
+            EXPECT_NE(e.Description().find(path), std::string::npos) << e.Description();
+            EXPECT_NE(e.Description().find(c.reason), std::string::npos) << e.Description();
+        }
+        EXPECT_EQ(ReadBytes(path), original);
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator{}), 1)
+            << "no temporary file is left behind";
+        // Once the cause is gone, the same edits save.
+        chmod(dir.Path().c_str(), 0755);
+        chmod(path.c_str(), 0644);
+        workbook::SetSaveInterruptForTesting(nullptr);
+        book->Save();
+        EXPECT_EQ(fresh->Workbooks()->Open(path)->Sheets("Names")->Cells(2, 3)->Text(), "lost");
+        fs::remove(path);
+        fs::copy_file(Fixture("save_source.xlsx"), path);
+    }
+}
+
+TEST_F(Saving, TheFileKeepsItsPermissions) {
+    chmod(path.c_str(), 0640);
+    auto book = Open();
+    book->Sheets("Names")->Cells(2, 3)->SetValue("x");
+    book->Save();
+    struct stat st {};
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+TEST_F(Saving, LibreOfficeOpensTheSavedFile) {
+    if (RunCommand("command -v soffice").empty()) GTEST_SKIP() << "LibreOffice is not installed";
+    auto book = Open();
+    auto sheet = book->Sheets("Names");
+    sheet->Cells(2, 3)->SetValue("DWG-100.dgn");
+    sheet->Range("13:65536")->Delete();
+    book->Save();
+    const std::string out = dir / "out";
+    RunCommand("HOME='" + dir.Path() + "' soffice --headless --convert-to csv --outdir '" + out +
+               "' '" + path + "' >/dev/null 2>&1");
+    const std::string csv = ReadBytes(out + "/names.csv");
+    EXPECT_NE(csv.find("first.dgn,42,DWG-100.dgn,merged"), std::string::npos) << csv;
+    EXPECT_EQ(csv.find("far"), std::string::npos) << csv;
+}
+
+// Real files from other writers: an edit saves and reads back; a workbook whose
+// formulas moved loses its stale calculation chain.
+TEST_F(Saving, CorpusWorkbooksSaveAndReadBack) {
+    const char* env = std::getenv("TBLN_CORPUS");
+    const fs::path corpus(env ? env : TBLN_CORPUS);
+    if (!fs::exists(corpus / "xlsx")) GTEST_SKIP() << "no corpus at " << corpus;
+    for (const char* name : {"59746_NoRowNums.xlsx", "SampleSS.strict.xlsx", "escapes01.xlsx",
+                             "AverageTaxRates.xlsx", "60512.xlsm"}) {
+        SCOPED_TRACE(name);
+        const std::string copy = dir / name;
+        fs::copy_file(corpus / "xlsx" / name, copy);
+        fs::permissions(copy, fs::perms::owner_write, fs::perm_options::add);
+        auto app = workbook::CreateEmbeddedExcel(ui);
+        auto book = app->Workbooks()->Open(copy);
+        auto sheet = book->Sheets()->Item(1);
+        const std::string kept = sheet->Cells(1, 2)->Text();
+        sheet->Cells(1, 1)->SetValue("saved by the engine");
+        sheet->Columns(1)->SetColumnWidth(20);
+        book->Save();
+        auto fresh = workbook::CreateEmbeddedExcel(ui);
+        auto again = fresh->Workbooks()->Open(copy)->Sheets()->Item(1);
+        EXPECT_EQ(again->Cells(1, 1)->Text(), "saved by the engine");
+        EXPECT_EQ(again->Cells(1, 2)->Text(), kept);
+        EXPECT_TRUE(ReadWithOpenpyxl(copy).is_object());
+        if (std::string(name) == "escapes01.xlsx") {
+            workbook::Package saved(copy);
+            EXPECT_FALSE(saved.Has("xl/calcChain.xml"));
+            EXPECT_EQ(saved.Read("xl/_rels/workbook.xml.rels").find("calcChain"),
+                      std::string::npos);
+            EXPECT_EQ(saved.Read("[Content_Types].xml").find("calcChain"), std::string::npos);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tbln
