@@ -6,9 +6,11 @@
 #include <string_view>
 
 #include "adapters/workbook/cell_format.hpp"
+#include "adapters/workbook/package.hpp"
 #include "adapters/workbook/sheet_geometry.hpp"
 #include "adapters/workbook/workbook_model.hpp"
 #include "core/error.hpp"
+#include "platform/excel.hpp"
 
 namespace tbln::reader {
 
@@ -87,10 +89,40 @@ std::string_view Or(std::string_view value, std::string_view fallback) {
     return value.empty() ? fallback : value;
 }
 
+// The sheet's pictures: each picture's file into the pictures folder, named after its
+// place in the sheet's picture order, and image.txt listing them. A sheet without
+// pictures gets no image.txt. A linked or missing image is listed without a file.
+void WritePictures(const workbook::WorkbookModel& book, const workbook::SheetModel& sheet,
+                   const std::string& picturesFolder, const std::string& folder) {
+    std::vector<const workbook::DrawingObject*> pictures;
+    for (const auto& object : sheet.drawing.objects) {
+        if (object.type == excel::msoPicture) pictures.push_back(&object);
+    }
+    if (pictures.empty()) return;
+    std::unique_ptr<workbook::Package> package;
+    std::string list = std::to_string(pictures.size()) + "\n";
+    for (std::size_t k = 0; k < pictures.size(); ++k) {
+        const auto& media = pictures[k]->mediaPart;
+        const auto dot = media.rfind('.');
+        const std::string name = "image" + std::to_string(k + 1) +
+                                 (dot == std::string::npos ? std::string() : media.substr(dot));
+        if (!media.empty() && !pictures[k]->mediaMissing) {
+            if (!package) package = std::make_unique<workbook::Package>(book.path);
+            OutFile file(picturesFolder + "/" + name);
+            file.Put(package->Read(media));
+            file.Close();
+        }
+        list += std::to_string(k + 1) + "*" + name + "\n";
+    }
+    OutFile image(folder + "/image.txt");
+    image.Put(list);
+    image.Close();
+}
+
 }  // namespace
 
 void WriteReaderOutput(const std::string& path, const std::string& sheetName,
-                       const std::string& folder) {
+                       const std::string& folder, const std::string& picturesFolder) {
     using namespace workbook;
     std::unique_ptr<WorkbookModel> book;
     try {
@@ -202,13 +234,15 @@ void WriteReaderOutput(const std::string& path, const std::string& sheetName,
         }
     }
     out.Close();
+    WritePictures(*book, *sheet, picturesFolder, folder);
 }
 
 int RunReaderProgram(const std::string& path, const std::string& sheetName,
                      const std::string& folder) {
     int status = 0;
     try {
-        WriteReaderOutput(path, sheetName, folder);
+        // The reader folder is the root's JRE/bin; the pictures folder is the root's pics.
+        WriteReaderOutput(path, sheetName, folder, folder + "/../../pics");
     } catch (const std::exception& e) {
         const RuntimeError* re = dynamic_cast<const RuntimeError*>(&e);
         std::string line = re ? re->Description() : std::string(e.what());

@@ -27,10 +27,12 @@ namespace tbln::reader {
 // The largest grid the exchange can describe: 16-bit cell numbers.
 inline constexpr long kMaxGrid = 32767;
 
-// Reads `sheetName` of the workbook at `path` and writes output.txt into `folder`.
-// Raises RuntimeError with a one-line description when it cannot.
+// Reads `sheetName` of the workbook at `path` and writes output.txt into `folder`;
+// when the sheet has pictures, their files into `picturesFolder` ("image<k>.<ext>",
+// k the picture's place in the sheet's picture order) and then image.txt into
+// `folder`. Raises RuntimeError with a one-line description when it cannot.
 void WriteReaderOutput(const std::string& path, const std::string& sheetName,
-                       const std::string& folder);
+                       const std::string& folder, const std::string& picturesFolder);
 
 // The whole run as the program does it: output.txt, or error.txt, then flag.txt.
 // Returns the exit status (0 on success).

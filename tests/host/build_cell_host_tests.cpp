@@ -76,5 +76,25 @@ TEST(HostBuildCell, ARangeAndTheWholeSheetAgreeWithTheWorkbook) {
     }
 }
 
+TEST(HostBuildCell, TheBundledExampleGivesItsTableTextBoxAndPicture) {
+    TempDir dir;
+    const auto run = Tbln(dir, "build-cell --file '" + std::string(TBLN_SOURCE_DIR) +
+                                   "/examples/door_schedule.xlsx' --sheet Doors");
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto& j = run.json;
+    EXPECT_EQ(j["dgnCell0"]["items"][0][0]["Value"], "DOOR SCHEDULE");
+    EXPECT_EQ(j["dgnCell0"]["items"][0][0]["colTo"], 8);
+    EXPECT_EQ(j["dgnCell0"]["items"][2][5]["fontOrient"], 90.0) << "the rotated header";
+    EXPECT_TRUE(j["dgnCell0"]["items"][0][2]["isMerged"]) << "hidden column C inside the title";
+    const auto& box = j["xlsShape0"]["items"][0];
+    EXPECT_EQ(box["shapeType"], 17);
+    EXPECT_EQ(box["text"], "Revision B: D02 fire rating");
+    const auto& picture = j["xlsImage0"]["items"][0];
+    EXPECT_EQ(picture["name"], "image1.png");
+    EXPECT_EQ(picture["TLRow"], 5);
+    EXPECT_EQ(picture["TLCol"], 10);
+    EXPECT_TRUE(std::filesystem::exists(dir / "root/pics/image1.png"));
+}
+
 }  // namespace
 }  // namespace tbln
