@@ -8,6 +8,7 @@
 #include <map>
 #include <string_view>
 
+#include "adapters/workbook/dom_parts.hpp"
 #include "adapters/workbook/package.hpp"
 #include "adapters/workbook/xml_parts.hpp"
 #include "core/error.hpp"
@@ -18,17 +19,6 @@ namespace {
 
 using Node = pugi::xml_node;
 
-bool Is(const Node& n, std::string_view local) {
-    return n.type() == pugi::node_element && LocalName(n.name()) == local;
-}
-
-Node Child(const Node& parent, std::string_view local) {
-    for (auto n : parent.children()) {
-        if (Is(n, local)) return n;
-    }
-    return {};
-}
-
 // A descendant along a path of local names.
 Node Path(Node n, std::initializer_list<std::string_view> locals) {
     for (auto local : locals) {
@@ -36,13 +26,6 @@ Node Path(Node n, std::initializer_list<std::string_view> locals) {
         n = Child(n, local);
     }
     return n;
-}
-
-const char* Attr(const Node& n, std::string_view local) {
-    for (auto a : n.attributes()) {
-        if (LocalName(a.name()) == local) return a.value();
-    }
-    return nullptr;
 }
 
 std::int64_t Int(const char* text, std::int64_t fallback = 0) {
@@ -66,16 +49,6 @@ bool TrueAttr(const Node& n, std::string_view local) {
     RaiseBadWorkbook(path, "the drawing part " + part + " " + why);
 }
 
-void LoadPart(const Package& pkg, const std::string& part, pugi::xml_document& doc) {
-    const std::string bytes = pkg.Read(part);
-    const auto result = doc.load_buffer(bytes.data(), bytes.size(), pugi::parse_default);
-    if (!result) {
-        BadDrawing(pkg.Path(), part,
-                   "is not well-formed XML (at byte " + std::to_string(result.offset) + ": " +
-                       result.description() + ")");
-    }
-}
-
 struct Relationship {
     std::string type;  // the last segment of the type URI
     std::string target;
@@ -86,8 +59,7 @@ std::map<std::string, Relationship> Relationships(const Package& pkg, const std:
     std::map<std::string, Relationship> rels;
     const std::string relsPart = RelationshipsPartOf(part);
     if (!pkg.Has(relsPart)) return rels;
-    pugi::xml_document doc;
-    LoadPart(pkg, relsPart, doc);
+    const auto doc = ParseSmallPart(pkg, relsPart);
     for (auto r : doc.document_element().children()) {
         const char* id = Attr(r, "Id");
         const char* type = Attr(r, "Type");
@@ -487,8 +459,7 @@ class DrawingReader {
         : pkg_(pkg), theme_(model.theme), colors_(model.theme), drawing_(drawing) {}
 
     void Read() {
-        pugi::xml_document doc;
-        LoadPart(pkg_, drawing_.part, doc);
+        const auto doc = ParseSmallPart(pkg_, drawing_.part);
         rels_ = Relationships(pkg_, drawing_.part);
         const Node root = doc.document_element();
         if (!Is(root, "wsDr")) BadDrawing(pkg_.Path(), drawing_.part, "is not a sheet drawing");
@@ -597,8 +568,10 @@ class DrawingReader {
                 o.mediaPart = rel->second.target;
                 o.mediaMissing = !pkg_.Has(o.mediaPart);
                 if (o.mediaMissing) o.mediaPart.clear();
+            } else if (Attr(blip, "link")) {
+                o.type = 11;  // msoLinkedPicture: the image lives outside the workbook
             } else {
-                o.mediaMissing = !Attr(blip, "link");
+                o.mediaMissing = true;
             }
             return true;
         }
@@ -607,7 +580,9 @@ class DrawingReader {
                                      : Is(n, "graphicFrame") ? "nvGraphicFramePr"
                                                              : "nvContentPartPr");
             o.name = Attr(Child(nv, "cNvPr"), "name") ? Attr(Child(nv, "cNvPr"), "name") : "";
-            o.type = Is(n, "grpSp") ? 6 : Is(n, "graphicFrame") ? GraphicFrameType(n) : 23;
+            o.type = Is(n, "grpSp")          ? 6
+                     : Is(n, "graphicFrame") ? GraphicFrameType(n)
+                                             : 22;  // msoInk
             ReadTransform(Child(Child(n, "grpSpPr"), "xfrm"), o);
             ReadTransform(Child(n, "xfrm"), o);
             return true;
@@ -774,8 +749,13 @@ void ReadSheetDrawing(const Package& pkg, const WorkbookModel& model, SheetModel
             break;
         }
     } catch (const RuntimeError& e) {
+        // The workbook itself opens; the message says what of it cannot be shown.
+        std::string why = e.Description();
+        const std::string prefix = "Cannot open the workbook " + pkg.Path() + ": ";
+        if (why.rfind(prefix, 0) == 0) why.erase(0, prefix.size());
         drawing.objects.clear();
-        drawing.error = e.Description();
+        drawing.error = "The drawing of the sheet " + sheet.name + " in " + pkg.Path() +
+                        " cannot be read: " + why;
     }
 }
 

@@ -136,17 +136,9 @@ class NodeImpl : public excel::ShapeNode {
     double x_, y_;
 };
 
-// A straight line has two nodes, its start and its end; the flips decide which end of
-// the frame each lies at. Other shapes expose no nodes.
 class NodesImpl : public excel::ShapeNodes {
   public:
-    NodesImpl(const DrawingObject& o, const ShapeFrame& f) {
-        if (o.type != excel::msoLine) return;
-        double x1 = f.left, y1 = f.top, x2 = f.left + f.width, y2 = f.top + f.height;
-        if (o.flipH) std::swap(x1, x2);
-        if (o.flipV) std::swap(y1, y2);
-        points_ = {{x1, y1}, {x2, y2}};
-    }
+    NodesImpl(const DrawingObject& o, const ShapeFrame& f) : points_(NodePoints(o, f)) {}
     Long Count() override { return static_cast<Long>(points_.size()); }
     std::shared_ptr<excel::ShapeNode> Item(Long index) override {
         if (index < 1 || index > Count()) NoSuchItem("Nodes");
@@ -295,6 +287,14 @@ ShapeFrame FrameOf(const WorkbookModel& book, const SheetModel& sheet, const Dra
     return f;
 }
 
+std::vector<std::pair<double, double>> NodePoints(const DrawingObject& o, const ShapeFrame& f) {
+    if (o.type != excel::msoLine) return {};
+    double x1 = f.left, y1 = f.top, x2 = f.left + f.width, y2 = f.top + f.height;
+    if (o.flipH) std::swap(x1, x2);
+    if (o.flipV) std::swap(y1, y2);
+    return {{x1, y1}, {x2, y2}};
+}
+
 Integer SchemeColorOf(std::uint32_t rgb) {
     const auto channel = [](std::uint32_t v, int shift) {
         return static_cast<int>((v >> shift) & 0xFF);
@@ -323,7 +323,8 @@ std::shared_ptr<excel::Picture> CreatePicture(SheetAccess access, Long index) {
     const auto& objects = access.model().drawing.objects;
     Long seen = 0;
     for (std::size_t i = 0; i < objects.size(); ++i) {
-        if (objects[i].type == excel::msoPicture && ++seen == index)
+        // Linked pictures (type 11) are pictures too.
+        if ((objects[i].type == excel::msoPicture || objects[i].type == 11) && ++seen == index)
             return std::make_shared<PictureImpl>(ObjectRef(std::move(access), i));
     }
     Raise(err::kApplicationDefined,

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "adapters/workbook/workbook_model.hpp"
 #include "platform/excel.hpp"
@@ -19,6 +21,10 @@ struct ShapeFrame {
     Long row = 1, col = 1;
 };
 ShapeFrame FrameOf(const WorkbookModel& book, const SheetModel& sheet, const DrawingObject& o);
+
+// The nodes of a straight line (its start and its end, in points; the flips decide
+// which end of the frame each lies at); other objects have none.
+std::vector<std::pair<double, double>> NodePoints(const DrawingObject& o, const ShapeFrame& f);
 
 // The nearest colour of Excel's default 56-colour palette, as its index plus 7 (black 8).
 Integer SchemeColorOf(std::uint32_t rgb);

@@ -8,6 +8,7 @@
 #include <map>
 #include <sstream>
 
+#include "adapters/workbook/dom_parts.hpp"
 #include "adapters/workbook/package.hpp"
 #include "adapters/workbook/sheet_geometry.hpp"
 #include "adapters/workbook/xml_parts.hpp"
@@ -87,17 +88,6 @@ std::string Prefixed(const pugi::xml_node& root, const char* local) {
            local;
 }
 
-bool Is(const pugi::xml_node& n, std::string_view local) {
-    return n.type() == pugi::node_element && LocalName(n.name()) == local;
-}
-
-pugi::xml_node Child(const pugi::xml_node& parent, std::string_view local) {
-    for (auto n : parent.children()) {
-        if (Is(n, local)) return n;
-    }
-    return {};
-}
-
 Long LongAttribute(const pugi::xml_node& n, const char* name, Long fallback) {
     const auto a = n.attribute(name);
     if (!a) return fallback;
@@ -111,15 +101,6 @@ std::string NumberText(double v) {
     return out.str();
 }
 
-// "C12", "AB3", "XFD1048576".
-std::string A1(Long row, Long col) {
-    std::string letters;
-    for (Long c = col; c > 0; c = (c - 1) / 26) {
-        letters.insert(letters.begin(), static_cast<char>('A' + (c - 1) % 26));
-    }
-    return letters + std::to_string(row);
-}
-
 bool ParseRefArea(std::string_view ref, Area& a) {
     const auto colon = ref.find(':');
     if (!ParseCellRef(ref.substr(0, colon), a.top, a.left)) return false;
@@ -130,9 +111,7 @@ bool ParseRefArea(std::string_view ref, Area& a) {
 }
 
 std::string AreaReference(const Area& a) {
-    const std::string first = A1(a.top, a.left);
-    if (a.top == a.bottom && a.left == a.right) return first;
-    return first + ":" + A1(a.bottom, a.right);
+    return workbook::AreaReference(a.top, a.left, a.bottom, a.right);
 }
 
 // The file format's escape for text that XML cannot carry (control characters) and
@@ -230,7 +209,7 @@ class SheetXml {
                                                     ref.value());
                     }
                 } else {
-                    c.append_attribute("r") = A1(row, cc).c_str();
+                    c.append_attribute("r") = CellReference(row, cc).c_str();
                 }
                 col = cc;
             }
@@ -256,12 +235,12 @@ class SheetXml {
             if (cc == c) return n;
             if (cc > c) {
                 auto cell = row.insert_child_before(Name("c").c_str(), n);
-                cell.append_attribute("r") = A1(r, c).c_str();
+                cell.append_attribute("r") = CellReference(r, c).c_str();
                 return cell;
             }
         }
         auto cell = row.append_child(Name("c").c_str());
-        cell.append_attribute("r") = A1(r, c).c_str();
+        cell.append_attribute("r") = CellReference(r, c).c_str();
         return cell;
     }
 
@@ -407,7 +386,7 @@ class SheetXml {
                         if (hasFormula) formulasMoved = true;
                         row.remove_child(c);
                     } else {
-                        const auto ref = A1(newRow, cc);
+                        const auto ref = CellReference(newRow, cc);
                         if (ref != c.attribute("r").value()) {
                             if (hasFormula) formulasMoved = true;
                             c.attribute("r") = ref.c_str();

@@ -2,13 +2,15 @@
 // a workbook, as one JSON object. A user's inspection tool and our window into the
 // engine: sheets, the used area, row heights and column widths with their hidden
 // flags, and every cell's displayed text, value type, font, alignment, borders,
-// fill and merged area.
+// fill and merged area; the sheet's shapes and pictures.
+#include <iostream>
 #include <string>
 
 #include "adapters/workbook/cell_format.hpp"
 #include "adapters/workbook/sheet_geometry.hpp"
 #include "adapters/workbook/workbook_model.hpp"
 #include "adapters/workbook/xml_parts.hpp"
+#include "apps/host/cells_drawing.hpp"
 #include "apps/host/host.hpp"
 #include "core/collection.hpp"
 
@@ -165,6 +167,12 @@ json CellsCommand(Host&, const Options& options) {
         cells.push_back(CellJson(DescribeCell(*book, sheet, row, col)));
     }
     out["cells"] = cells;
+    // A drawing that cannot be read leaves the cells listed; the user is told why.
+    if (!sheet.drawing.error.empty())
+        std::cerr << "Warning: " << sheet.drawing.error
+                  << ". The sheet's shapes and pictures are left out.\n";
+    out["shapes"] = ShapesJson(*book, sheet);
+    out["pictures"] = PicturesJson(*book, sheet);
     return out;
 }
 

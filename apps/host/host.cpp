@@ -4,6 +4,7 @@
 #include <iostream>
 #include <sstream>
 
+#include "adapters/document/embedded_word.hpp"
 #include "adapters/workbook/embedded_excel.hpp"
 #include "apps/host/json_records.hpp"
 #include "library/library.hpp"
@@ -63,6 +64,7 @@ void Options::Expect(const std::vector<std::string>& allowed, std::size_t positi
 Host::Host(const std::string& root)
     : sys(root), modulePtr(CreateModule(Ports{ui, sys, objects})), module(*modulePtr), app(module) {
     workbook::RegisterEmbeddedExcel(objects, ui);
+    document::RegisterEmbeddedWord(objects, ui);
     ui.onMessage = [](const scripted::Message& m) {
         std::cerr << m.title << ": " << m.prompt << "\n";
     };

@@ -65,6 +65,13 @@ nlohmann::ordered_json ReadJsonFile(const std::string& path);
 // Commands: each returns the JSON object to print.
 nlohmann::ordered_json InsertBlockPopCommand(Host& host, const Options& options);
 nlohmann::ordered_json CellsCommand(Host& host, const Options& options);
+nlohmann::ordered_json ParseWordCommand(Host& host, const Options& options);
+nlohmann::ordered_json UpdateWordCommand(Host& host, const Options& options);
+nlohmann::ordered_json WordLinesCommand(Host& host, const Options& options);
+// The JSON of ParseWord's and UpdateWord's by-reference arguments.
+nlohmann::ordered_json WordResultJson(Host& host, Boolean result, const WordLineArray& wordLines0,
+                                      Integer pageNum0, Single pageWid0, Single pageHei0,
+                                      const std::string& fileName0);
 nlohmann::ordered_json BuildCellCommand(Host& host, const Options& options);
 nlohmann::ordered_json DeepUpdateCommand(Host& host, const Options& options);
 

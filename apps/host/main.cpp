@@ -17,6 +17,9 @@ using Command = tbln::host::json (*)(tbln::host::Host&, const tbln::host::Option
 const std::map<std::string, Command> kCommands = {
     {"insert-block-pop", tbln::host::InsertBlockPopCommand},
     {"cells", tbln::host::CellsCommand},
+    {"parse-word", tbln::host::ParseWordCommand},
+    {"update-word", tbln::host::UpdateWordCommand},
+    {"word-lines", tbln::host::WordLinesCommand},
     {"build-cell", tbln::host::BuildCellCommand},
     {"deep-update", tbln::host::DeepUpdateCommand},
 };
@@ -28,6 +31,12 @@ constexpr const char* kUsage =
     "      fill every tag of TAGS.json from the cell at its offset from (R, C)\n"
     "  cells FILE [--sheet NAME] [--range A1:D9]\n"
     "      print what the spreadsheet engine sees in the workbook: sheets, sizes, cells\n"
+    "  parse-word --file DOC\n"
+    "      import DOC line by line as formatted text (Word's file dialog answered with DOC)\n"
+    "  update-word --file DOC\n"
+    "      import DOC again without a file dialog\n"
+    "  word-lines --file DOC\n"
+    "      the document engine's lines of DOC: plain text, page, position (layout checks)\n"
     "  build-cell --file BOOK [--sheet NAME] [--range A1:H20]\n"
     "      import a range (the whole sheet without --range) as cell, shape and picture records\n"
     "  deep-update --file BOOK --sheet NAME (--range A1:H20 | --whole)\n"

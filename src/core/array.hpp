@@ -46,6 +46,12 @@ class Array {
         lower_ = 0;
         upper_ = -1;
     }
+    // ReDim Preserve: a new upper bound, keeping the elements that remain in range.
+    void ReDimPreserve(Long upper) {
+        if (!allocated_) Raise(err::kSubscript);
+        upper_ = upper;
+        items_.resize(upper >= lower_ ? static_cast<std::size_t>(upper - lower_ + 1) : 0, T{});
+    }
 
     T& operator()(Long i) { return items_[Offset(i)]; }
     const T& operator()(Long i) const { return items_[Offset(i)]; }

@@ -1,5 +1,6 @@
 #include "library/library.hpp"
 
+#include "word/word_progress_form.hpp"
 #include "capture/cell_range_form.hpp"
 #include "update/deep_update_form.hpp"
 
@@ -7,6 +8,7 @@ namespace tbln {
 
 void RegisterDialogs(Module& module) {
     // Each dialog room adds its dialogs here.
+    RegisterWordDialogs(module);
     module.RegisterDialog(DialogId::CellRangeForm,
                           [](Module& m) { return std::make_unique<CellRangeForm>(m); });
     module.RegisterDialog(DialogId::DeepUpdateForm,

@@ -1,0 +1,117 @@
+// The embedded document engine's model of one .docx file: the main story as one
+// sequence of characters (a paragraph mark, code 13, closes each paragraph), the
+// resolved formatting of every character, the paragraphs with their resolved
+// paragraph and list properties, and the sections' page geometry. Lengths are in points.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace tbln::document {
+
+// Limits on untrusted documents.
+inline constexpr std::size_t kMaxEntries = 10000;
+inline constexpr std::size_t kMaxPartBytes = 256u * 1024u * 1024u;    // one part, unpacked
+inline constexpr std::size_t kMaxTotalBytes = 1024u * 1024u * 1024u;  // all parts read, unpacked
+inline constexpr int kMaxXmlDepth = 256;
+inline constexpr std::size_t kMaxStoryChars = 50u * 1000u * 1000u;
+
+// Characters of the story with a meaning of their own (Word's codes).
+inline constexpr char32_t kInlineObject = 1;
+inline constexpr char32_t kTab = 9;
+inline constexpr char32_t kLineBreak = 11;
+inline constexpr char32_t kPageBreak = 12;
+inline constexpr char32_t kParagraphMark = 13;
+inline constexpr char32_t kColumnBreak = 14;
+
+struct RunFormat {
+    std::string font = "Times New Roman";
+    double size = 10;  // points
+    bool bold = false;
+    bool italic = false;
+    long underline = 0;  // Word's underline kind, 0 none
+    bool superscript = false;
+    bool subscript = false;
+    bool hidden = false;
+    std::string styleFont;  // the font of the character's style (character, else paragraph)
+
+    bool operator==(const RunFormat&) const = default;
+};
+
+struct TabStop {
+    double position = 0;  // from the text area's left edge
+    bool clear = false;
+};
+
+enum class LineRule { Auto, Exact, AtLeast };
+
+struct ParagraphFormat {
+    long alignment = 0;  // 0 left, 1 centre, 2 right, 3 justified
+    double indentLeft = 0;
+    double indentRight = 0;
+    double firstLine = 0;  // negative for a hanging indent
+    double spaceBefore = 0;
+    double spaceAfter = 0;
+    LineRule lineRule = LineRule::Auto;
+    double line = 1.0;  // a multiple for Auto, points otherwise
+    bool pageBreakBefore = false;
+    bool keepNext = false;
+    bool keepLines = false;
+    bool widowControl = false;
+    bool contextualSpacing = false;
+    std::vector<TabStop> tabs;
+    std::string styleId;
+};
+
+// Where a paragraph sits when it belongs to a table cell.
+struct CellPlace {
+    int table = -1;  // -1: not in a table
+    int row = 0;
+    double left = 0;   // the text area's left edge, from the page margin
+    double width = 0;  // the text area's width
+    double top = 0;    // the cell's margins above and below its text
+    double bottom = 0;
+};
+
+struct Paragraph {
+    std::size_t start = 0;  // first character
+    std::size_t end = 0;    // the paragraph mark's position
+    ParagraphFormat format;
+    std::string listString;  // UTF-8, "" outside lists
+    long listType = 0;       // Word's list type
+    RunFormat listFormat;    // the font of the number or bullet
+    char listSuffix = '\t';  // '\t', ' ' or 0
+    std::size_t section = 0;
+    CellPlace cell;
+};
+
+struct Section {
+    double pageWidth = 612;
+    double pageHeight = 792;
+    double top = 72;
+    double bottom = 72;
+    double left = 90;
+    double right = 90;
+    bool continuous = false;  // starts on the same page as the section before
+};
+
+struct DocumentModel {
+    std::string path;
+    std::u32string text;                    // the main story
+    std::vector<std::uint32_t> charFormat;  // index into formats, per character
+    std::vector<RunFormat> formats;
+    // Inline pictures and shapes: one character (code 1) each, with their size in points.
+    std::map<std::size_t, std::pair<double, double>> objects;
+    std::vector<Paragraph> paragraphs;
+    std::vector<Section> sections;
+    double defaultTab = 36;
+    int compatibilityMode = 12;  // the word-processor version whose layout rules apply
+};
+
+// Reads a .docx file; raises RuntimeError naming the file and the problem.
+DocumentModel ReadDocx(const std::string& path);
+
+}  // namespace tbln::document

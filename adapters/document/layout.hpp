@@ -1,0 +1,36 @@
+// Line and page layout of the main story as a word processor shows it: line breaks at
+// break opportunities (after spaces, tabs and hyphens; inside a word only when it
+// does not fit at all), trailing spaces hanging past the margin, tabs to custom and
+// default stops, forced line, column and page breaks, list numbers before the first
+// line, line heights from the fonts and the spacing rules, pages from the section's
+// body height with space before suppressed at the top of a page after a natural
+// break, widow and orphan control, keep-with-next and keep-lines-together.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "adapters/document/document_model.hpp"
+#include "adapters/document/font_metrics.hpp"
+
+namespace tbln::document {
+
+struct Line {
+    std::size_t start = 0;  // first character
+    std::size_t end = 0;    // one past the last character (a paragraph mark included)
+    std::size_t paragraph = 0;
+    int page = 1;
+    double x = 0;  // from the page's left edge, points
+    double y = 0;  // the top of the line from the page's top edge, points
+    double height = 0;
+};
+
+struct Layout {
+    std::vector<Line> lines;
+    std::vector<double> charX;  // x of every character of the story, from the page's left edge
+    int pages = 1;
+};
+
+Layout LayOut(const DocumentModel& model, FontMetrics& metrics);
+
+}  // namespace tbln::document

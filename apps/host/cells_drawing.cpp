@@ -1,0 +1,69 @@
+#include "apps/host/cells_drawing.hpp"
+
+#include "adapters/workbook/embedded_shapes.hpp"
+#include "adapters/workbook/xml_parts.hpp"
+#include "platform/excel.hpp"
+
+namespace tbln::host {
+
+namespace {
+
+using json = nlohmann::ordered_json;
+using namespace workbook;
+
+json FrameJson(const ShapeFrame& f) {
+    return {{"top", f.top},
+            {"left", f.left},
+            {"height", f.height},
+            {"width", f.width},
+            {"topLeftCell", CellReference(f.row, f.col)}};
+}
+
+}  // namespace
+
+json ShapesJson(const WorkbookModel& book, const SheetModel& sheet) {
+    json shapes = json::array();
+    Long index = 0;
+    for (const auto& o : sheet.drawing.objects) {
+        const ShapeFrame f = FrameOf(book, sheet, o);
+        json s = {{"index", ++index},
+                  {"name", o.name},
+                  {"type", o.type},
+                  {"autoShapeType", o.autoShapeType}};
+        s.update(FrameJson(f));
+        s["rotation"] = o.rotation;
+        s["horizontalFlip"] = o.flipH ? excel::msoTrue : excel::msoFalse;
+        s["verticalFlip"] = o.flipV ? excel::msoTrue : excel::msoFalse;
+        json nodes = json::array();
+        for (const auto& [x, y] : NodePoints(o, f)) nodes.push_back({x, y});
+        s["nodes"] = nodes;
+        s["adjustments"] = o.adjustments;
+        // A shape without a text frame has no text at all (Excel raises an error).
+        s["text"] = o.hasTextFrame ? json(o.text) : json(nullptr);
+        if (o.hasTextFrame) s["font"] = {{"size", o.fontSize}, {"name", o.fontName}};
+        s["fillSchemeColor"] = SchemeColorOf(o.filled ? o.fillRgb : 0xFFFFFF);
+        s["line"] = {{"dashStyle", o.dashStyle},
+                     {"weight", o.lineWeight},
+                     {"beginArrowheadStyle", o.beginArrowStyle},
+                     {"beginArrowheadWidth", o.beginArrowWidth},
+                     {"endArrowheadStyle", o.endArrowStyle},
+                     {"endArrowheadWidth", o.endArrowWidth}};
+        shapes.push_back(std::move(s));
+    }
+    return shapes;
+}
+
+json PicturesJson(const WorkbookModel& book, const SheetModel& sheet) {
+    json pictures = json::array();
+    Long index = 0;
+    for (const auto& o : sheet.drawing.objects) {
+        if (o.type != excel::msoPicture && o.type != 11) continue;  // 11: a linked picture
+        json p = {{"index", ++index}, {"name", o.name}};
+        p.update(FrameJson(FrameOf(book, sheet, o)));
+        p["media"] = o.mediaPart.empty() ? json(nullptr) : json(o.mediaPart);
+        pictures.push_back(std::move(p));
+    }
+    return pictures;
+}
+
+}  // namespace tbln::host

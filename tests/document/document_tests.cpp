@@ -1,0 +1,273 @@
+// The embedded document engine: Word's members over real .docx files made by
+// python-docx (tests/fixtures/word/make_fixtures.py), its layout, and bad input.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "adapters/document/embedded_word.hpp"
+#include "adapters/scripted/scripted_ui.hpp"
+#include "core/error.hpp"
+#include "support/test_platform.hpp"
+
+namespace tbln {
+namespace {
+
+using testing::Fixture;
+using testing::TempDir;
+
+std::string WordFixture(const std::string& name) {
+    return Fixture("word/" + name);
+}
+
+struct EngineLine {
+    std::string text;
+    double page = 0;  // the page of the line's end, as Word reports it for a selected line
+    double x = 0, y = 0;
+    Long start = 0, end = 0;
+};
+
+class Engine : public ::testing::Test {
+  protected:
+    Engine() : app(document::CreateEmbeddedWord(ui)) {}
+
+    std::shared_ptr<word::Document> Open(const std::string& name) {
+        return app->Documents()->Open(WordFixture(name));
+    }
+
+    // Walks the document line by line as the scan does.
+    std::vector<EngineLine> Lines(const std::string& name) {
+        auto doc = Open(name);
+        auto sel = app->Selection();
+        sel->HomeKey(word::wdStory, word::wdMove);
+        std::vector<EngineLine> lines;
+        const Long contentEnd = doc->Content()->End();
+        for (int guard = 0; guard < 100000; ++guard) {
+            doc->Bookmarks("\\LINE")->Select();
+            lines.push_back({sel->Text(), sel->Information(word::wdActiveEndPageNumber),
+                             sel->Information(word::wdHorizontalPositionRelativeToPage),
+                             sel->Information(word::wdVerticalPositionRelativeToPage), sel->Start(),
+                             sel->End()});
+            if (sel->End() == contentEnd - 1) break;
+            sel->MoveRight(word::wdCharacter, 1, word::wdMove);
+        }
+        return lines;
+    }
+
+    scripted::ScriptedUi ui;
+    std::shared_ptr<word::Application> app;
+};
+
+TEST_F(Engine, StoryTextAndLines) {
+    struct Case {
+        const char* file;
+        std::vector<std::string> lines;
+    };
+    const Case cases[] = {
+        {"one_line.docx", {"Just one line."}},
+        {"empty_paragraph.docx",
+         {"Before the empty paragraph.\r", "\r", "After the empty paragraph."}},
+        {"three_lines.docx",
+         {"Lorem ipsum dolor sit amet, consectetur adipiscing elit, sed do eiusmod tempor ",
+          "incididunt ut labore et dolore magna aliqua. Ut enim ad minim veniam, quis nostrud ",
+          "exercitation ullamco laboris nisi ut a\r", "End."}},
+        // Hyperlinks and fields by their shown text; a deletion and hidden text are not
+        // shown; tabs and no-break hyphens are characters of their own.
+        {"features.docx",
+         {"Link: example page 1 date today\r",
+          "Kept inserted a\tb\xE2\x80\x91"
+          "c"}},
+        {"table.docx",
+         {"Above the table.\r", "Cell one\r", "Cell two\r", "Cell three\r", "Cell four\r",
+          "Below the table."}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> texts;
+        for (const auto& l : Lines(c.file)) texts.push_back(l.text);
+        EXPECT_EQ(texts, c.lines) << c.file;
+    }
+}
+
+TEST_F(Engine, PagesAndPositions) {
+    // 60 one-line paragraphs: the page fills, the rest moves to page 2 (and 3).
+    const auto lines = Lines("page_change.docx");
+    ASSERT_EQ(lines.size(), 60u);
+    std::size_t firstOnPage2 = 0;
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        if (lines[i].y < lines[i - 1].y) {
+            firstOnPage2 = i;
+            break;
+        }
+    }
+    ASSERT_GT(firstOnPage2, 10u);
+    // The last line of page 1 ends where page 2 begins, so Word reports page 2 for it.
+    EXPECT_EQ(lines[firstOnPage2 - 2].page, 1);
+    EXPECT_EQ(lines[firstOnPage2 - 1].page, 2);
+    EXPECT_EQ(lines[firstOnPage2].page, 2);
+    EXPECT_DOUBLE_EQ(lines[0].y, 72);  // the top margin
+    EXPECT_DOUBLE_EQ(lines[firstOnPage2].y, 72);
+    EXPECT_DOUBLE_EQ(lines[0].x, 90);  // the left margin
+
+    // Alignment moves the line; a page break starts a new page.
+    const auto breaks = Lines("headings_breaks.docx");
+    const auto find = [&](const std::string& prefix) {
+        for (const auto& l : breaks) {
+            if (l.text.rfind(prefix, 0) == 0) return l;
+        }
+        ADD_FAILURE() << prefix;
+        return EngineLine{};
+    };
+    const auto centred = find("A centred line.");
+    const auto right = find("A right-aligned line.");
+    EXPECT_GT(centred.x, 200);
+    EXPECT_GT(right.x, centred.x);
+    EXPECT_DOUBLE_EQ(find("First line of the second page.").y, 72);
+
+    auto doc = Open("page_change.docx");
+    EXPECT_DOUBLE_EQ(doc->PageSetup()->PageWidth(), 612);
+    EXPECT_DOUBLE_EQ(doc->PageSetup()->PageHeight(), 792);
+    EXPECT_EQ(doc->ComputeStatistics(word::wdStatisticLines), 60);
+}
+
+TEST_F(Engine, SelectionMembers) {
+    auto doc = Open("one_line.docx");
+    auto sel = app->Selection();
+    sel->HomeKey(word::wdStory, word::wdMove);
+    doc->Bookmarks("\\LINE")->Select();
+    // The last line stops before the final paragraph mark.
+    EXPECT_EQ(sel->Text(), "Just one line.");
+    EXPECT_EQ(sel->End(), doc->Content()->End() - 1);
+    EXPECT_EQ(sel->Characters()->Count(), 14);
+    EXPECT_EQ(sel->Characters()->Item(1)->Text(), "J");
+    EXPECT_THROW(sel->Characters()->Item(15), RuntimeError);
+    // The selection cannot move past the final paragraph mark.
+    EXPECT_EQ(sel->MoveRight(word::wdCharacter, 5, word::wdMove), 1);
+    EXPECT_EQ(sel->Start(), doc->Content()->End() - 1);
+    EXPECT_THROW(doc->Bookmarks("nothing"), RuntimeError);
+
+    // The aggregate font: 9999999 where values mix, "" where fonts mix.
+    doc = Open("mixed_fonts.docx");
+    sel = app->Selection();
+    sel->HomeKey(word::wdStory, word::wdMove);
+    doc->Bookmarks("\\LINE")->Select();
+    auto font = sel->Font();
+    EXPECT_EQ(font->Name(), "");
+    EXPECT_EQ(font->Size(), word::wdUndefined);
+    EXPECT_EQ(font->Underline(), word::wdUndefined);
+    EXPECT_EQ(font->Bold(), 0);
+    auto first = sel->Characters()->Item(1)->Font();
+    EXPECT_EQ(first->Name(), "Arial");
+    EXPECT_EQ(first->Size(), 11);
+
+    // Symbol characters reach the scan as U+F000 plus their code, in the Symbol font;
+    // their style's font is the paragraph's.
+    doc = Open("symbols.docx");
+    sel = app->Selection();
+    sel->HomeKey(word::wdStory, word::wdMove);
+    doc->Bookmarks("\\LINE")->Select();
+    auto chars = sel->Characters();
+    auto degree = chars->Item(9);
+    EXPECT_EQ(degree->Text(), "\xEF\x82\xB0");  // U+F0B0
+    EXPECT_EQ(degree->Font()->Name(), "Symbol");
+    EXPECT_EQ(degree->Style()->Font()->Name(), "Arial");
+}
+
+TEST_F(Engine, ListsAndParagraphs) {
+    auto doc = Open("lists.docx");
+    auto sel = app->Selection();
+    sel->HomeKey(word::wdStory, word::wdMove);
+    struct Expect {
+        std::string listString;
+        Long listType;
+    };
+    const Expect expected[] = {{"\xEF\x82\xB7", 2}, {"\xEF\x82\xB7", 2}, {"\xEF\x82\xB7", 2},
+                               {"1.", 3},           {"2.", 3},           {"3.", 3}};
+    for (const auto& e : expected) {
+        doc->Bookmarks("\\LINE")->Select();
+        auto list = sel->Range()->ListFormat();
+        EXPECT_EQ(list->ListString(), e.listString) << sel->Text();
+        EXPECT_EQ(list->ListType(), e.listType) << sel->Text();
+        sel->MoveRight(word::wdCharacter, 1, word::wdMove);
+    }
+    doc = Open("justified.docx");
+    sel = app->Selection();
+    sel->HomeKey(word::wdStory, word::wdMove);
+    EXPECT_EQ(sel->ParagraphFormat()->Alignment(), word::wdAlignParagraphJustify);
+}
+
+TEST_F(Engine, BadInputIsNamedAndRefused) {
+    TempDir dir;
+    // A legacy binary or encrypted document: an OLE2 container.
+    const std::string ole = dir / "legacy.doc";
+    {
+        std::ofstream f(ole, std::ios::binary);
+        const unsigned char magic[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+        f.write(reinterpret_cast<const char*>(magic), 8);
+        f << std::string(504, '\0');
+    }
+    const std::string text = dir / "notes.docx";
+    std::ofstream(text) << "not a package";
+    const std::string empty = dir / "empty.docx";
+    std::ofstream(empty).flush();
+
+    struct Case {
+        std::string path;
+        std::string problem;
+    };
+    const Case cases[] = {
+        {dir / "missing.docx", "the file does not exist"},
+        {text, "not a valid zip archive"},
+        {empty, "the file is empty"},
+        {ole, "an encrypted document or a legacy binary Word file"},
+        {WordFixture("bad_truncated.docx"), "not a valid zip archive"},
+        {WordFixture("bad_no_document.docx"), "no document part"},
+        {WordFixture("bad_malformed.docx"), "word/document.xml is not well-formed XML (line 2"},
+        {WordFixture("bad_doctype.docx"), "declares a DOCTYPE, which is refused"},
+        {WordFixture("bad_bomb.docx"), "unpacks to more than the size limit"},
+    };
+    for (const auto& c : cases) {
+        try {
+            app->Documents()->Open(c.path);
+            ADD_FAILURE() << c.path << " opened";
+        } catch (const RuntimeError& e) {
+            EXPECT_NE(e.Description().find(c.path), std::string::npos) << e.Description();
+            EXPECT_NE(e.Description().find(c.problem), std::string::npos) << e.Description();
+        }
+    }
+    // A failed open leaves no document behind.
+    EXPECT_EQ(app->Documents()->Count(), 0);
+}
+
+TEST_F(Engine, FileDialogAndFileNames) {
+    ui.PushFileChoice(WordFixture("one_line.docx"));
+    ui.PushFileChoice(std::nullopt);
+    auto dialog = app->Dialogs(word::wdDialogFileOpen);
+    EXPECT_NE(dialog->Display(), 0);
+    EXPECT_EQ(dialog->Name(), WordFixture("one_line.docx"));
+    EXPECT_EQ(app->Dialogs(word::wdDialogFileOpen)->Display(), 0);
+    const auto full = app->WordBasic()->FilenameInfo("relative/notes.docx", 1);
+    EXPECT_EQ(full, (std::filesystem::current_path() / "relative/notes.docx").string());
+}
+
+// Real documents from the shared corpus open and lay out; tracked deletions are not text.
+TEST_F(Engine, CorpusDocuments) {
+    const char* env = std::getenv("TBLN_CORPUS");
+    const std::filesystem::path corpus = std::string(env ? env : TBLN_CORPUS) + "/docx";
+    if (!std::filesystem::exists(corpus)) GTEST_SKIP() << "no corpus at " << corpus;
+    for (const auto& entry : std::filesystem::directory_iterator(corpus)) {
+        if (entry.path().extension() != ".docx") continue;
+        if (entry.path().filename() == "bug65649.docx") continue;  // a stress file, run by bench
+        auto doc = app->Documents()->Open(entry.path().string());
+        EXPECT_GT(doc->ComputeStatistics(word::wdStatisticLines), 0) << entry.path();
+    }
+    auto doc = app->Documents()->Open((corpus / "delins.docx").string());
+    const std::string text = doc->Content()->Text();
+    EXPECT_EQ(text.find("A pendant worn in place of the red spot"), std::string::npos);
+    EXPECT_EQ(text.find("Also known as Maang Tika."), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tbln

@@ -1,0 +1,103 @@
+// tbln parse-word and update-word run as a program on the bundled notes document.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <array>
+#include <cstdio>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "support/test_platform.hpp"
+
+namespace tbln {
+namespace {
+
+using testing::TempDir;
+
+std::string Quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+struct Run {
+    int status = -1;
+    std::string out, err;
+};
+
+Run Host(const TempDir& dir, const std::string& args) {
+    const std::string errFile = dir / "stderr.txt";
+    const std::string cmd = std::string(TBLN_HOST_BINARY) + " --root " + Quote(dir / "root") + " " +
+                            args + " 2>" + Quote(errFile);
+    Run run;
+    FILE* pipe = popen(cmd.c_str(), "r");
+    std::array<char, 4096> buf{};
+    while (std::size_t n = fread(buf.data(), 1, buf.size(), pipe)) run.out.append(buf.data(), n);
+    const int raw = pclose(pipe);
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    std::ifstream e(errFile);
+    std::getline(e, run.err, '\0');
+    return run;
+}
+
+const std::string kNotes = std::string(TBLN_EXAMPLES) + "/notes.docx";
+
+TEST(HostWordCommands, ParseWordPrintsTheNotesAsFormattedText) {
+    TempDir dir;
+    const auto run = Host(dir, "parse-word --file " + Quote(kNotes));
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto out = nlohmann::json::parse(run.out);
+    EXPECT_EQ(out["result"], true);
+    EXPECT_EQ(out["fileName0"], kNotes);
+    EXPECT_EQ(out["pageNum0"], 2);
+    EXPECT_EQ(out["pageWid0"], 612);
+    EXPECT_EQ(out["pageHei0"], 792);
+    const auto& items = out["wordLines0"]["items"];
+    EXPECT_EQ(out["wordLines0"]["lower"], 0);
+    ASSERT_GE(items.size(), 12u);
+    EXPECT_TRUE(items.back().is_null());
+    const std::string expected[] = {
+        "{\\fArial|b1|i0|c0|p34;GENERAL NOTES}",
+        "{\\fArial|b0|i0|c0|p34;1.  All dimensions are in millimetres unless noted otherwise.}",
+        "{\\fArial|b0|i0|c0|p34;2.  Do not scale from this drawing.}",
+    };
+    for (std::size_t i = 0; i < 3; ++i) EXPECT_EQ(items[i]["text"], expected[i]);
+    bool bullet = false, stacked = false, mixedFont = false, legend = false;
+    for (const auto& item : items) {
+        if (item.is_null()) continue;
+        const std::string text = item["text"];
+        if (item["listType"] == 2) {
+            bullet = true;
+            EXPECT_EQ(item["bulletType"], -3913);
+        }
+        stacked |= text.find("\\H0.7x;\\S2^;\\H1.429x;") != std::string::npos &&
+                   text.find(" \\H0.7x;\\S^2;\\H1.429x;") != std::string::npos;
+        mixedFont |= text.find("\\fCourier New|b0|i0|c0|p49;DET-04") != std::string::npos;
+        if (text.find("LEGEND") != std::string::npos) {
+            legend = true;
+            EXPECT_EQ(item["pageNum"], 2);
+        }
+    }
+    EXPECT_TRUE(bullet);
+    EXPECT_TRUE(stacked);
+    EXPECT_TRUE(mixedFont);
+    EXPECT_TRUE(legend);
+}
+
+TEST(HostWordCommands, UpdateWordNamesABadFile) {
+    TempDir dir;
+    const std::string bad = dir / "notes.docx";
+    std::ofstream(bad) << "not a document";
+    const auto run = Host(dir, "update-word --file " + Quote(bad));
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto out = nlohmann::json::parse(run.out);
+    EXPECT_EQ(out["result"], false);
+    EXPECT_EQ(out["fileName0"], bad);
+    ASSERT_EQ(out["messages"].size(), 1u);
+    EXPECT_EQ(out["messages"][0]["text"], "File " + bad + " is not a valid Word file");
+    EXPECT_NE(run.err.find("is not a valid Word file"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tbln

@@ -1,0 +1,214 @@
+#!/usr/bin/python3
+"""Compares the document engine's lines with an independent word processor's.
+
+Each .docx is converted to PDF by LibreOffice (headless); pdftotext -bbox-layout gives
+the PDF's lines with their words' boxes. Our lines come from `tbln word-lines`. Lines are
+matched in order by their text; a line counts as identical when its text and page agree,
+and its position is reported against the PDF's first word (x) and line top (y).
+
+usage: layout_compare.py TBLN_BINARY DOCX... [--verbose]
+Needs: libreoffice (soffice), poppler-utils (pdftotext).
+"""
+import difflib
+import html
+import json
+import os
+import re
+import subprocess
+import sys
+import tempfile
+import xml.etree.ElementTree as ET
+
+# Symbol-font characters as a PDF's text layer shows them: the encoder's Symbol table,
+# then the common Wingdings list bullets.
+SYMBOL_TEXT = {0xF000 + p: chr(p) for p in range(0x20, 0x100)}
+with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "src", "word",
+                       "symbol_table.inc")) as table:
+    for position, unicode in re.findall(r"\{0x([0-9A-F]+), 0x([0-9A-F]+)\}", table.read()):
+        SYMBOL_TEXT[0xF000 + int(position, 16)] = chr(int(unicode, 16))
+SYMBOL_TEXT.update({0xF0A7: "\u25aa", 0xF076: "\u2756", 0xF0D8: "\u27a2", 0xF0FC: "\u2714"})
+
+
+def normalise(text, symbols=True):
+    if symbols:
+        text = "".join(SYMBOL_TEXT.get(ord(c), c) for c in text)
+    else:
+        # Text typed in the Symbol font may reach a PDF's text layer as its plain codes.
+        text = "".join(chr(ord(c) - 0xF000) if 0xF020 <= ord(c) <= 0xF0FF else c for c in text)
+    text = re.sub(r"[\r\n\x0b\x0c\x0e\x07]", " ", text).replace("\x01", "")
+    text = text.replace("\t", " ").replace("\u00a0", " ").replace("\u2011", "-")
+    return re.sub(r"\s+", " ", text).strip()
+
+
+def pdf_lines(docx, workdir):
+    # A profile of our own, so that another running office suite does not get in the way.
+    profile = "-env:UserInstallation=file://" + os.path.join(workdir, "profile")
+    subprocess.run(["soffice", profile, "--headless", "--convert-to", "pdf", "--outdir", workdir,
+                    docx],
+                   check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                   timeout=300)
+    pdf = os.path.join(workdir, os.path.splitext(os.path.basename(docx))[0] + ".pdf")
+    out = os.path.join(workdir, "bbox.html")
+    subprocess.run(["pdftotext", "-bbox-layout", pdf, out], check=True, timeout=120)
+    raw = open(out, encoding="utf-8").read()
+    # The output is XHTML; drop the DOCTYPE and the namespace for ElementTree.
+    raw = re.sub(r"<!DOCTYPE[^>]*>", "", raw).replace(' xmlns="http://www.w3.org/1999/xhtml"', "")
+    root = ET.fromstring(raw)
+    lines = []
+    for number, page in enumerate(root.iter("page"), start=1):
+        found = []
+        for line in page.iter("line"):
+            words = [w for w in line.iter("word")]
+            if not words:
+                continue
+            found.append({"page": number,
+                          "words": [(float(w.get("xMin")), normalise(html.unescape(w.text or "")))
+                                    for w in words],
+                          "x0": float(line.get("xMin")), "x1": float(line.get("xMax")),
+                          "y": float(line.get("yMin")), "y1": float(line.get("yMax"))})
+        # Pieces of one printed line (a raised or larger run, a list number set apart)
+        # come out as separate lines: join those that overlap vertically and follow each
+        # other closely from left to right.
+        found.sort(key=lambda l: (l["y"], l["x0"]))
+        merged = []
+        for l in found:
+            for m in merged:
+                overlap = min(m["y1"], l["y1"]) - max(m["y"], l["y"])
+                if overlap <= 0.5 * min(m["y1"] - m["y"], l["y1"] - l["y"]):
+                    continue
+                gap = max(l["x0"] - m["x1"], m["x0"] - l["x1"])
+                # A lone number or bullet may sit a tab away from its text; the cells of
+                # a table row sit side by side.
+                limit = 40 if min(len(m["words"]), len(l["words"])) == 1 else 8
+                if -0.5 <= gap < limit:
+                    m["words"] = sorted(m["words"] + l["words"])
+                    m["x0"] = min(m["x0"], l["x0"])
+                    m["x1"] = max(m["x1"], l["x1"])
+                    m["y"] = min(m["y"], l["y"])
+                    m["y1"] = max(m["y1"], l["y1"])
+                    break
+            else:
+                merged.append(l)
+        merged.sort(key=lambda l: (l["y"], l["x0"]))
+        for m in merged:
+            m["text"] = " ".join(w for _, w in m["words"])
+        lines += merged
+    return lines
+
+
+def our_lines(binary, docx):
+    out = subprocess.run([binary, "word-lines", "--file", docx], check=True,
+                         capture_output=True, text=True, timeout=300).stdout
+    lines = []
+    first = True  # the line starts its paragraph
+    for l in json.loads(out)["lines"]:
+        text = normalise(l["text"])
+        starts = first
+        first = l["text"].endswith("\r")
+        if not text:
+            continue
+        line = {"page": int(l["page"]), "text": text, "raw": normalise(l["text"], False),
+                "label": normalise(l["listString"]) if starts else "", "x": l["x"], "y": l["y"]}
+        # Lines of the cells of one table row side by side: a group to join when the PDF
+        # shows them as one line.
+        if lines and lines[-1][-1]["page"] == line["page"] and \
+                abs(lines[-1][-1]["y"] - line["y"]) < 0.5:
+            lines[-1].append(line)
+        else:
+            lines.append([line])
+    return lines
+
+
+def compare(binary, docx, verbose):
+    with tempfile.TemporaryDirectory() as workdir:
+        theirs = pdf_lines(docx, workdir)
+    groups = our_lines(binary, docx)
+    # Headers and footers are not part of the main story: drop the PDF's lines above the
+    # first and well below the last of our lines on each page.
+    span = {}
+    for group in groups:
+        for g in group:
+            low, high = span.get(g["page"], (g["y"], g["y"]))
+            span[g["page"]] = (min(low, g["y"]), max(high, g["y"]))
+    theirs = [t for t in theirs if t["page"] not in span or
+              span[t["page"]][0] - 3 <= t["y"] <= span[t["page"]][1] + 40]
+    printed = {re.sub(r"\s", "", t["text"]) for t in theirs}
+    ours = []
+    for group in groups:
+        for g in group:
+            if re.sub(r"\s", "", g["text"]) not in printed and \
+                    re.sub(r"\s", "", g["raw"]) in printed:
+                g["text"] = g["raw"]
+        joined = "".join(re.sub(r"\s", "", (g["label"] + g["text"])) for g in group)
+        if len(group) > 1 and joined in printed:
+            first = dict(group[0])
+            first["text"] = " ".join(g["text"] for g in group)
+            ours.append(first)
+        else:
+            ours += group
+    # The PDF line of a list item starts with its number or bullet; ours does not.
+    def their_text(t):
+        return t["text"]
+
+    def our_text(o):
+        return (o["label"] + " " + o["text"]).strip() if o["label"] else o["text"]
+
+    # Spaces are not compared: a PDF's text layer inserts them around raised runs.
+    a = [re.sub(r"\s", "", our_text(o)) for o in ours]
+    b = [re.sub(r"\s", "", their_text(t)) for t in theirs]
+    matcher = difflib.SequenceMatcher(None, a, b, autojunk=False)
+    same = 0
+    near = 0
+    for block in matcher.get_matching_blocks():
+        for k in range(block.size):
+            o, t = ours[block.a + k], theirs[block.b + k]
+            if o["page"] != t["page"]:
+                continue
+            same += 1
+            # x of the first word of the text (after a list label).
+            words = t["words"]
+            if o["label"] and len(words) > 1 and o["label"] in words[0][1]:
+                words = words[1:]
+            if abs(words[0][0] - o["x"]) <= 1 and abs(t["y"] - o["y"]) <= 1:
+                near += 1
+    if verbose:
+        for tag, i1, i2, j1, j2 in matcher.get_opcodes():
+            if tag != "equal":
+                for i in range(i1, i2):
+                    print("  ours   p%d: %s" % (ours[i]["page"], a[i]))
+                for j in range(j1, j2):
+                    print("  theirs p%d: %s" % (theirs[j]["page"], b[j]))
+    return same, near, len(ours), len(theirs)
+
+
+def main(argv):
+    verbose = "--verbose" in argv
+    args = [a for a in argv if a != "--verbose"]
+    if len(args) < 2:
+        print(__doc__)
+        return 2
+    binary, files = args[0], args[1:]
+    total_same = total_near = total_ours = total_theirs = 0
+    for f in files:
+        try:
+            same, near, n_ours, n_theirs = compare(binary, f, verbose)
+        except (subprocess.CalledProcessError, subprocess.TimeoutExpired) as e:
+            print("%-40s skipped: %s failed" % (os.path.basename(f), e.cmd[0]))
+            continue
+        total = max(n_ours, n_theirs)
+        print("%-40s %4d/%4d lines identical in text and page (%5.1f %%), %4d within 1 pt" %
+              (os.path.basename(f), same, total, 100.0 * same / total if total else 100.0, near))
+        total_same += same
+        total_near += near
+        total_ours += n_ours
+        total_theirs += n_theirs
+    total = max(total_ours, total_theirs)
+    print("ALL %d documents: %d/%d lines identical in text and page (%.1f %%); %d of them "
+          "(%.1f %%) within 1 pt in x and y" %
+          (len(files), total_same, total, 100.0 * total_same / total if total else 100.0,
+           total_near, 100.0 * total_near / total_same if total_same else 0.0))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
