@@ -367,4 +367,49 @@ std::string ScriptedUi::BrowseForFolder(ui::Hwnd owner, const std::string& title
     return Choose(folderChoices_, folder) ? folder : std::string{};
 }
 
+// Child windows are only recorded: they have a handle and window words, nothing else.
+ui::Hwnd ScriptedUi::CreateWindowEx(Long exStyle, const std::string& className,
+                                    const std::string& title, Long style, Long x, Long y,
+                                    Long width, Long height, ui::Hwnd parent) {
+    const ui::Hwnd hwnd = NewHandle();
+    Record("CreateWindowEx", {exStyle, style, x, y, width, height, parent, hwnd},
+           className + "|" + title);
+    windowWords_[{hwnd, -20}] = exStyle;
+    return hwnd;
+}
+
+bool ScriptedUi::DestroyWindow(ui::Hwnd hwnd) {
+    Record("DestroyWindow", {hwnd});
+    return true;
+}
+
+ui::Hwnd ScriptedUi::SetParent(ui::Hwnd child, ui::Hwnd parent) {
+    Record("SetParent", {child, parent});
+    return 0;
+}
+
+bool ScriptedUi::ShowWindow(ui::Hwnd hwnd, Long command) {
+    Record("ShowWindow", {hwnd, command});
+    return true;
+}
+
+bool ScriptedUi::MoveWindow(ui::Hwnd hwnd, Long x, Long y, Long width, Long height, bool repaint) {
+    Record("MoveWindow", {hwnd, x, y, width, height, repaint ? 1 : 0});
+    return true;
+}
+
+Long ScriptedUi::GetWindowLong(ui::Hwnd hwnd, Long index) {
+    Record("GetWindowLong", {hwnd, index});
+    const auto it = windowWords_.find({hwnd, index});
+    return it == windowWords_.end() ? 0 : it->second;
+}
+
+Long ScriptedUi::SetWindowLong(ui::Hwnd hwnd, Long index, Long value) {
+    Record("SetWindowLong", {hwnd, index, value});
+    Long& word = windowWords_[{hwnd, index}];
+    const Long old = word;
+    word = value;
+    return old;
+}
+
 }  // namespace tbln::scripted

@@ -123,6 +123,15 @@ class ScriptedUi : public ui::Ui {
     bool GetOpenFileName(ui::FileDialogRequest& request) override;
     bool GetSaveFileName(ui::FileDialogRequest& request) override;
     std::string BrowseForFolder(ui::Hwnd owner, const std::string& title) override;
+    ui::Hwnd CreateWindowEx(Long exStyle, const std::string& className, const std::string& title,
+                            Long style, Long x, Long y, Long width, Long height,
+                            ui::Hwnd parent) override;
+    bool DestroyWindow(ui::Hwnd hwnd) override;
+    ui::Hwnd SetParent(ui::Hwnd child, ui::Hwnd parent) override;
+    bool ShowWindow(ui::Hwnd hwnd, Long command) override;
+    bool MoveWindow(ui::Hwnd hwnd, Long x, Long y, Long width, Long height, bool repaint) override;
+    Long GetWindowLong(ui::Hwnd hwnd, Long index) override;
+    Long SetWindowLong(ui::Hwnd hwnd, Long index, Long value) override;
 
   private:
     struct Window {
@@ -156,6 +165,7 @@ class ScriptedUi : public ui::Ui {
     std::vector<ui::Form*> stack_;
     std::map<ui::Timer*, TimerSlot> timers_;
     std::map<ui::Hwnd, Window> windows_;
+    std::map<std::pair<ui::Hwnd, Long>, Long> windowWords_;  // child windows' words
     std::string activeTitle_;
     ui::Hwnd nextHandle_ = 0x1000;
     Long now_ = 0;

@@ -19,8 +19,8 @@ Options::Options(const std::vector<std::string>& args, std::size_t first) {
             positional_.push_back(a);
             continue;
         }
-        // Options that are switches take no value.
-        if (a == "--yes") {
+        // Switches stand alone: their presence is their value.
+        if (a == "--yes" || a == "--whole") {
             values_.emplace(a.substr(2), "");
             continue;
         }

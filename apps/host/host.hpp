@@ -83,5 +83,7 @@ nlohmann::ordered_json PopulateCommand(Host& host, const Options& options);
 nlohmann::ordered_json ExportDgnNameCommand(Host& host, const Options& options);
 nlohmann::ordered_json SetLucCommand(Host& host, const Options& options);
 nlohmann::ordered_json SetTopMostWindowCommand(Host& host, const Options& options);
+nlohmann::ordered_json BuildCellCommand(Host& host, const Options& options);
+nlohmann::ordered_json DeepUpdateCommand(Host& host, const Options& options);
 
 }  // namespace tbln::host

@@ -26,6 +26,8 @@ const std::map<std::string, Command> kCommands = {
     {"export-dgn-name", tbln::host::ExportDgnNameCommand},
     {"set-luc", tbln::host::SetLucCommand},
     {"set-top-most-window", tbln::host::SetTopMostWindowCommand},
+    {"build-cell", tbln::host::BuildCellCommand},
+    {"deep-update", tbln::host::DeepUpdateCommand},
 };
 
 constexpr const char* kUsage =
@@ -53,7 +55,11 @@ constexpr const char* kUsage =
     "  set-luc --file BOOK [--sheet NAME] --cell CELL [--yes]\n"
     "      make CELL the sheet's last used cell and save (only with --yes)\n"
     "  set-top-most-window --hwnd H --topmost true|false\n"
-    "      put a window into the top-most band or take it out\n";
+    "      put a window into the top-most band or take it out\n"
+    "  build-cell --file BOOK [--sheet NAME] [--range A1:H20]\n"
+    "      import a range (the whole sheet without --range) as cell, shape and picture records\n"
+    "  deep-update --file BOOK --sheet NAME (--range A1:H20 | --whole)\n"
+    "      capture an imported range again from its workbook\n";
 
 }  // namespace
 
@@ -88,7 +94,9 @@ int main(int argc, char** argv) {
             std::cerr << "tbln: unknown command " << command << "\n" << kUsage;
             return 2;
         }
-        std::cout << found->second(h, options).dump(2) << "\n";
+        const auto result = found->second(h, options);
+        // A command with a large record array prints it itself, record by record.
+        if (!result.is_discarded()) std::cout << result.dump(2) << "\n";
         return 0;
     } catch (const host::UsageError& e) {
         std::cerr << "tbln: " << e.what() << "\n";

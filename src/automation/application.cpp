@@ -101,9 +101,11 @@ Boolean Application::DeepUpdate(std::string& fileName0, std::string& sheetName0,
     m_.startCol = startCol0;
     m_.endRow = endRow0;
     m_.endCol = endCol0;
+    m_.dialogCancelled = false;
     ErrorTrap trap;
     trap.Run([&] { m_.ShowDialog(DialogId::DeepUpdateForm); });
-    const Boolean result = trap.Number() == 0 ? True : False;
+    // The dialog closes itself as cancelled when the reader or the capture failed.
+    const Boolean result = trap.Number() == 0 && !m_.dialogCancelled ? True : False;
     CopyCaptureBack(fileName0, sheetName0, excelFonts0, dgnCell0, xlsShape0, xlsImage0,
                     totalHeight0, totalWidth0, startRow0, endRow0, startCol0, endCol0);
     FinishCapture(trap);

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstddef>
+#include <deque>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -68,7 +70,8 @@ class Array {
     bool allocated_ = false;
     Long lower_ = 0;
     Long upper_ = -1;
-    std::vector<T> items_;
+    // Array<bool> hands out real bool references, which std::vector<bool> cannot.
+    std::conditional_t<std::is_same_v<T, bool>, std::deque<bool>, std::vector<T>> items_;
 };
 
 template <class T>

@@ -4,6 +4,8 @@
 #include "batch/multi_dgns_form.hpp"
 #include "blocks/insert_block_form.hpp"
 #include "blocks/make_block_form.hpp"
+#include "capture/cell_range_form.hpp"
+#include "update/deep_update_form.hpp"
 #include "update/make_luc_form.hpp"
 #include "word/word_progress_form.hpp"
 
@@ -22,6 +24,10 @@ void RegisterDialogs(Module& module) {
                           [](Module& m) { return std::make_unique<MultiDGNsForm>(m); });
     module.RegisterDialog(DialogId::MakeLUCForm,
                           [](Module& m) { return std::make_unique<MakeLUCForm>(m); });
+    module.RegisterDialog(DialogId::CellRangeForm,
+                          [](Module& m) { return std::make_unique<CellRangeForm>(m); });
+    module.RegisterDialog(DialogId::DeepUpdateForm,
+                          [](Module& m) { return std::make_unique<DeepUpdateForm>(m); });
 }
 
 std::unique_ptr<Module> CreateModule(Ports ports) {

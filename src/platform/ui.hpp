@@ -329,8 +329,6 @@ class Ui {
     // Screen size in twips.
     virtual Long ScreenWidth() = 0;
     virtual Long ScreenHeight() = 0;
-    // Twips per screen pixel, horizontally.
-    virtual Long TwipsPerPixelX() { return 15; }
 
     // The common file dialogs: return false when the user cancels; on success
     // request.fileName holds the chosen path, or, when several files are chosen at once
@@ -339,6 +337,27 @@ class Ui {
     virtual bool GetSaveFileName(FileDialogRequest& request) = 0;
     // The shell's folder chooser: returns the chosen folder, or "" when cancelled.
     virtual std::string BrowseForFolder(Hwnd owner, const std::string& title) = 0;
+
+    // Child windows of a control (the progress bar's bar window). An adapter that
+    // cannot create one returns 0; the control then keeps its values without a window.
+    virtual Hwnd CreateWindowEx(Long /*exStyle*/, const std::string& /*className*/,
+                                const std::string& /*title*/, Long /*style*/, Long /*x*/,
+                                Long /*y*/, Long /*width*/, Long /*height*/, Hwnd /*parent*/) {
+        return 0;
+    }
+    virtual bool DestroyWindow(Hwnd /*hwnd*/) { return false; }
+    virtual Hwnd SetParent(Hwnd /*child*/, Hwnd /*parent*/) { return 0; }
+    virtual bool ShowWindow(Hwnd /*hwnd*/, Long /*command*/) { return false; }
+    virtual bool MoveWindow(Hwnd /*hwnd*/, Long /*x*/, Long /*y*/, Long /*width*/, Long /*height*/,
+                            bool /*repaint*/) {
+        return false;
+    }
+    // Window words (GWL_EXSTYLE -20 holds the extended styles).
+    virtual Long GetWindowLong(Hwnd /*hwnd*/, Long /*index*/) { return 0; }
+    virtual Long SetWindowLong(Hwnd /*hwnd*/, Long /*index*/, Long /*value*/) { return 0; }
+    // Twips per screen pixel.
+    virtual Long TwipsPerPixelX() { return 15; }
+    virtual Long TwipsPerPixelY() { return 15; }
 };
 
 }  // namespace tbln::ui

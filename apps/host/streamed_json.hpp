@@ -1,0 +1,22 @@
+// Printing a command's JSON object when it holds a large 2-D record array: the array
+// is written record by record instead of being built as one JSON tree, so printing a
+// million captured cells needs no more memory than one record.
+#pragma once
+
+#include <ostream>
+#include <string>
+
+#include "apps/host/json_records.hpp"
+#include "automation/module.hpp"
+
+namespace tbln::host {
+
+// Prints `object` (indented as the other commands print) with the member `name`, which
+// must hold null, replaced by the 2-D cell array written record by record.
+void PrintWithCells(std::ostream& out, const json& object, const std::string& name,
+                    const MyCellArray& cells);
+
+// A result a command has printed itself; main prints nothing more for it.
+json AlreadyPrinted();
+
+}  // namespace tbln::host

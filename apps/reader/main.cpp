@@ -1,0 +1,22 @@
+// tbln-reader: the external reader the library starts through run.bat as
+//   javaw -jar lumo.zip <path> <sheet> mervik
+// with spaces written "*mervik*" and ampersands "*kivrem*" in the path and the sheet
+// name. It writes the exchange files into its working directory (the reader folder).
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "apps/reader/reader_output.hpp"
+#include "common/reader_arguments.hpp"
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    // "-jar lumo.zip" as run.bat passes it is skipped.
+    if (args.size() >= 2 && args[0] == "-jar") args.erase(args.begin(), args.begin() + 2);
+    if (args.size() < 2) {
+        std::fprintf(stderr, "usage: tbln-reader [-jar ARCHIVE] PATH SHEET [mervik]\n");
+        return 64;
+    }
+    return tbln::reader::RunReaderProgram(tbln::DecodeReaderArgument(args[0]),
+                                          tbln::DecodeReaderArgument(args[1]), ".");
+}

@@ -1,0 +1,268 @@
+#include "apps/reader/reader_output.hpp"
+
+#include <charconv>
+#include <cstdio>
+#include <memory>
+#include <string_view>
+
+#include "adapters/workbook/cell_format.hpp"
+#include "adapters/workbook/package.hpp"
+#include "adapters/workbook/sheet_geometry.hpp"
+#include "adapters/workbook/workbook_model.hpp"
+#include "core/error.hpp"
+#include "platform/excel.hpp"
+
+namespace tbln::reader {
+
+namespace {
+
+constexpr std::string_view kSep = "|=!";
+
+// A buffered file written through a temporary name and renamed into place, so the
+// library never sees half a file.
+class OutFile {
+  public:
+    explicit OutFile(std::string path) : path_(std::move(path)), temp_(path_ + ".part") {
+        file_ = std::fopen(temp_.c_str(), "wb");
+        if (!file_) Raise(err::kPermissionDenied, "Cannot write " + path_);
+        buffer_.reserve(1 << 20);
+    }
+    ~OutFile() {
+        if (file_) {
+            std::fclose(file_);
+            std::remove(temp_.c_str());
+        }
+    }
+    void Put(std::string_view s) {
+        buffer_.append(s);
+        if (buffer_.size() >= (1 << 20)) Flush();
+    }
+    void Put(long n) {
+        char tmp[24];
+        const auto r = std::to_chars(tmp, tmp + sizeof tmp, n);
+        buffer_.append(tmp, r.ptr);
+    }
+    void PutNumber(double v) {
+        char tmp[32];
+        const auto r = std::to_chars(tmp, tmp + sizeof tmp, v);
+        buffer_.append(tmp, r.ptr);
+    }
+    void Close() {
+        Flush();
+        const bool failed = std::fclose(file_) != 0;
+        file_ = nullptr;
+        if (failed || std::rename(temp_.c_str(), path_.c_str()) != 0) {
+            std::remove(temp_.c_str());
+            Raise(err::kPermissionDenied, "Cannot write " + path_);
+        }
+    }
+
+  private:
+    void Flush() {
+        if (!buffer_.empty() &&
+            std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size()) {
+            Raise(err::kPermissionDenied, "Cannot write " + path_);
+        }
+        buffer_.clear();
+    }
+    std::string path_, temp_;
+    std::FILE* file_ = nullptr;
+    std::string buffer_;
+};
+
+// The text rotation the host turns text by: degrees, 0 for horizontal text; stacked
+// letters keep Excel's code.
+int OrientationDegrees(int code) {
+    switch (code) {
+        case workbook::xlHorizontal:
+            return 0;
+        case workbook::xlUpward:
+            return 90;
+        case workbook::xlDownward:
+            return -90;
+        default:
+            return code;
+    }
+}
+
+std::string_view Or(std::string_view value, std::string_view fallback) {
+    return value.empty() ? fallback : value;
+}
+
+// The sheet's pictures: each picture's file into the pictures folder, named after its
+// place in the sheet's picture order, and image.txt listing them. A sheet without
+// pictures gets no image.txt. A linked or missing image is listed without a file.
+void WritePictures(const workbook::WorkbookModel& book, const workbook::SheetModel& sheet,
+                   const std::string& picturesFolder, const std::string& folder) {
+    std::vector<const workbook::DrawingObject*> pictures;
+    for (const auto& object : sheet.drawing.objects) {
+        if (object.type == excel::msoPicture) pictures.push_back(&object);
+    }
+    if (pictures.empty()) return;
+    std::unique_ptr<workbook::Package> package;
+    std::string list = std::to_string(pictures.size()) + "\n";
+    for (std::size_t k = 0; k < pictures.size(); ++k) {
+        const auto& media = pictures[k]->mediaPart;
+        const auto dot = media.rfind('.');
+        const std::string name = "image" + std::to_string(k + 1) +
+                                 (dot == std::string::npos ? std::string() : media.substr(dot));
+        if (!media.empty() && !pictures[k]->mediaMissing) {
+            if (!package) package = std::make_unique<workbook::Package>(book.path);
+            OutFile file(picturesFolder + "/" + name);
+            file.Put(package->Read(media));
+            file.Close();
+        }
+        list += std::to_string(k + 1) + "*" + name + "\n";
+    }
+    OutFile image(folder + "/image.txt");
+    image.Put(list);
+    image.Close();
+}
+
+}  // namespace
+
+void WriteReaderOutput(const std::string& path, const std::string& sheetName,
+                       const std::string& folder, const std::string& picturesFolder) {
+    using namespace workbook;
+    std::unique_ptr<WorkbookModel> book;
+    try {
+        book = LoadWorkbook(path);
+    } catch (const RuntimeError& e) {
+        Raise(e.Number(), "Cannot read the workbook " + path + ": " + e.Description());
+    }
+    const SheetModel* sheet = nullptr;
+    for (const auto& s : book->sheets) {
+        if (s.name.size() == sheetName.size() &&
+            std::equal(s.name.begin(), s.name.end(), sheetName.begin(), [](char a, char b) {
+                return std::tolower(static_cast<unsigned char>(a)) ==
+                       std::tolower(static_cast<unsigned char>(b));
+            })) {
+            sheet = &s;
+            break;
+        }
+    }
+    if (!sheet) Raise(err::kSubscript, "The workbook " + path + " has no sheet named " + sheetName);
+    const Area used = UsedArea(*sheet);
+    if (used.bottom > kMaxGrid || used.right > kMaxGrid) {
+        Raise(err::kOverflow, "The sheet " + sheetName + " of " + path + " uses " +
+                                  std::to_string(used.bottom) + " rows and " +
+                                  std::to_string(used.right) +
+                                  " columns; the import takes at most 32767 of each");
+    }
+    const Long rows = used.bottom, cols = used.right;
+
+    OutFile out(folder + "/output.txt");
+    out.Put(rows);
+    out.Put(kSep);
+    out.Put(cols);
+    for (Long r = 1; r <= rows; ++r) {
+        if (RowHidden(*sheet, r)) {
+            out.Put(kSep);
+            out.Put("R");
+            out.Put(r);
+        }
+    }
+    for (Long c = 1; c <= cols; ++c) {
+        if (ColumnHidden(*sheet, c)) {
+            out.Put(kSep);
+            out.Put("C");
+            out.Put(c);
+        }
+    }
+    out.Put("\n");
+    for (Long r = 1; r <= rows; ++r) {
+        if (r > 1) out.Put(kSep);
+        out.PutNumber(RowHeightPoints(*book, *sheet, r));
+    }
+    out.Put("\n");
+    for (Long c = 1; c <= cols; ++c) {
+        if (c > 1) out.Put(kSep);
+        out.PutNumber(ColumnWidthPoints(*book, *sheet, c));
+    }
+    out.Put("\n");
+    const auto flag = [&](bool b) {
+        out.Put(b ? "1" : "0");
+        out.Put(kSep);
+    };
+    for (Long r = 1; r <= rows; ++r) {
+        for (Long c = 1; c <= cols; ++c) {
+            const CellView v = DescribeCell(*book, *sheet, r, c);
+            out.Put(r);
+            out.Put(kSep);
+            out.Put(c);
+            out.Put(kSep);
+            flag(v.merged);
+            for (Long n :
+                 {v.mergeArea.top, v.mergeArea.left, v.mergeArea.bottom, v.mergeArea.right}) {
+                out.Put(n);
+                out.Put(kSep);
+            }
+            out.Put(static_cast<long>(v.horizontalAlignment));
+            out.Put(kSep);
+            out.Put(static_cast<long>(v.verticalAlignment));
+            out.Put(kSep);
+            out.Put(Or(v.fontName, "null"));
+            out.Put(kSep);
+            out.PutNumber(v.fontSize);
+            out.Put(kSep);
+            flag(v.underline);
+            flag(v.italic);
+            flag(v.bold);
+            flag(v.wrapText);
+            out.Put(static_cast<long>(OrientationDegrees(v.orientation)));
+            out.Put(kSep);
+            for (const auto* edge : {&v.top, &v.bottom, &v.left, &v.right}) {
+                out.Put(Or(edge->style, "none"));
+                out.Put(kSep);
+            }
+            flag(v.type == ValueType::Empty);
+            flag(v.type == ValueType::Number);
+            const bool noFill = v.fillPattern.empty() || v.fillPattern == "none";
+            out.Put(noFill ? "none" : Or(v.fillColor, "auto"));
+            out.Put(kSep);
+            out.Put(Or(v.fillPattern, "none"));
+            out.Put(kSep);
+            if (v.text.empty()) {
+                out.Put("mervik_this_cell_is_empty");
+            } else if (v.text.find_first_of("\r\n") != std::string::npos ||
+                       v.text.find(kSep) != std::string::npos) {
+                out.Put("mervik_this_cell_needs_vb");
+            } else {
+                out.Put(v.text);
+            }
+            out.Put("\n");
+        }
+    }
+    out.Close();
+    WritePictures(*book, *sheet, picturesFolder, folder);
+}
+
+int RunReaderProgram(const std::string& path, const std::string& sheetName,
+                     const std::string& folder) {
+    int status = 0;
+    try {
+        // The reader folder is the root's JRE/bin; the pictures folder is the root's pics.
+        WriteReaderOutput(path, sheetName, folder, folder + "/../../pics");
+    } catch (const std::exception& e) {
+        const RuntimeError* re = dynamic_cast<const RuntimeError*>(&e);
+        std::string line = re ? re->Description() : std::string(e.what());
+        for (auto& ch : line) {
+            if (ch == '\n' || ch == '\r') ch = ' ';
+        }
+        if (std::FILE* f = std::fopen((folder + "/error.txt").c_str(), "wb")) {
+            std::fputs((line + "\n").c_str(), f);
+            std::fclose(f);
+        }
+        status = 1;
+    }
+    // The flag comes last, after the output or the error.
+    if (std::FILE* f = std::fopen((folder + "/flag.txt").c_str(), "wb")) {
+        std::fputs("Done\r\n", f);
+        std::fclose(f);
+    } else {
+        status = status ? status : 2;
+    }
+    return status;
+}
+
+}  // namespace tbln::reader

@@ -1,0 +1,54 @@
+// ReadReaderOutput's parse and CaptureRange alone, over an output.txt that tbln-reader
+// wrote for a workbook, with the engine answering the row heights and column widths.
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+
+#include "adapters/posix/posix_system.hpp"
+#include "adapters/scripted/scripted_ui.hpp"
+#include "adapters/workbook/embedded_excel.hpp"
+#include "capture/capture_range.hpp"
+#include "common/utilities.hpp"
+#include "core/error.hpp"
+#include "library/library.hpp"
+
+int main(int argc, char** argv) {
+    using namespace tbln;
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: capture_bench BOOK.xlsx SHEET OUTPUT.txt\n");
+        return 2;
+    }
+    const std::string root = std::filesystem::temp_directory_path() / "tbln-capture-bench";
+    std::filesystem::create_directories(root + "/JRE/bin");
+    scripted::ScriptedUi ui;
+    posix::PosixSystem sys(root);
+    ObjectServer objects;
+    workbook::RegisterEmbeddedExcel(objects, ui);
+    auto module = CreateModule(Ports{ui, sys, objects});
+    Module& m = *module;
+    try {
+        if (!OpenExcelFile(m.ports, std::filesystem::absolute(argv[1]), false, m.xlApp, m.xlBook)) {
+            return 1;
+        }
+        m.xlSheet = m.xlBook->Sheets(argv[2]);
+        const std::string text = sys.ReadFile(argv[3]);
+        const auto t0 = std::chrono::steady_clock::now();
+        ParseReaderOutput(m, text, argv[3]);
+        const auto t1 = std::chrono::steady_clock::now();
+        m.startRow = m.startCol = 1;
+        m.endRow = CheckedInteger(m.rowHeights.Upper());
+        m.endCol = CheckedInteger(m.colWidths.Upper());
+        m.fastUpdate = false;
+        CaptureRange(m);
+        const auto t2 = std::chrono::steady_clock::now();
+        const auto s = [](auto a, auto b) { return std::chrono::duration<double>(b - a).count(); };
+        const double cells = static_cast<double>(m.endRow) * m.endCol;
+        std::printf("parse %.3f s, capture %.3f s, together %.3f s per million cells\n", s(t0, t1),
+                    s(t1, t2), s(t0, t2) / cells * 1e6);
+    } catch (const RuntimeError& e) {
+        std::fprintf(stderr, "capture_bench: %s\n", e.Description().c_str());
+        return 1;
+    }
+    std::filesystem::remove_all(root);
+    return 0;
+}

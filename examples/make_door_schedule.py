@@ -1,0 +1,100 @@
+#!/usr/bin/python3
+"""Makes door_schedule.xlsx, the bundled example of the range import: a drafting
+table with merged headers, borders of several weights, fills, wrapped and rotated
+text, a hidden column, a centred note, a text box and a picture.
+
+Run with Debian's python3 (python3-xlsxwriter):
+    /usr/bin/python3 examples/make_door_schedule.py
+"""
+import os
+import struct
+import zlib
+
+import xlsxwriter
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def png(width, height, rgb):
+    """A plain one-colour PNG, written without any imaging library."""
+    def chunk(kind, data):
+        body = kind + data
+        return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body))
+    rows = b"".join(b"\x00" + bytes(rgb) * width for _ in range(height))
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
+            + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
+
+
+def main():
+    logo = os.path.join(HERE, "logo.png")
+    with open(logo, "wb") as f:
+        f.write(png(48, 24, (30, 80, 160)))
+    wb = xlsxwriter.Workbook(os.path.join(HERE, "door_schedule.xlsx"))
+    ws = wb.add_worksheet("Doors")
+    base = {"font_name": "Arial", "font_size": 9, "valign": "vcenter"}
+    title = wb.add_format({**base, "bold": True, "font_size": 14, "align": "center",
+                           "border": 5, "bg_color": "#D9E1F2"})
+    group = wb.add_format({**base, "bold": True, "align": "center", "border": 2,
+                           "bg_color": "#FCE4D6"})
+    head = wb.add_format({**base, "bold": True, "align": "center", "text_wrap": True,
+                          "border": 1, "bottom": 2})
+    vertical = wb.add_format({**base, "bold": True, "rotation": 90, "align": "center",
+                              "border": 1, "bottom": 2})
+    cell = wb.add_format({**base, "border": 1})
+    number = wb.add_format({**base, "border": 1, "num_format": "0.00"})
+    wrap = wb.add_format({**base, "border": 1, "text_wrap": True, "valign": "top"})
+    note = wb.add_format({**base, "italic": True, "center_across": True})
+    hatched = wb.add_format({**base, "border": 1, "pattern": 6, "fg_color": "#C0C0C0"})
+
+    ws.set_column("A:A", 7)
+    ws.set_column("B:B", 24)
+    ws.set_column("C:C", 10, None, {"hidden": True})  # internal cost code
+    ws.set_column("D:E", 9)
+    ws.set_column("F:F", 5)
+    ws.set_column("G:H", 12)
+    ws.set_row(0, 28)
+    ws.set_row(2, 40)
+
+    ws.merge_range("A1:H1", "DOOR SCHEDULE", title)
+    ws.merge_range("A2:C2", "Door", group)
+    ws.merge_range("D2:F2", "Size (m)", group)
+    ws.merge_range("G2:H2", "Hardware", group)
+    for col, text in enumerate(["Mark", "Description", "Cost code", "Width", "Height"]):
+        ws.write(2, col, text, head)
+    ws.write(2, 5, "Leaves", vertical)
+    ws.write(2, 6, "Lock", head)
+    ws.write(2, 7, "Closer", head)
+    doors = [
+        ("D01", "Single leaf timber door", "C-110", 0.9, 2.1, 1, "Mortice", "Overhead"),
+        ("D02", "Double leaf steel door\nfire rated 60 min", "C-220", 1.8, 2.1, 2, "Panic bar",
+         "Overhead"),
+        ("D03", "Sliding glass door", "C-310", 2.4, 2.2, 2, "Hook", None),
+        ("D04", "Access panel", "C-400", 0.6, 0.6, 1, None, None),
+    ]
+    for i, (mark, desc, code, w, h, leaves, lock, closer) in enumerate(doors):
+        r = 3 + i
+        ws.write(r, 0, mark, cell)
+        ws.write(r, 1, desc, wrap if "\n" in desc else cell)
+        ws.write(r, 2, code, cell)
+        ws.write(r, 3, w, number)
+        ws.write(r, 4, h, number)
+        ws.write(r, 5, leaves, cell)
+        ws.write(r, 6, lock or "", cell if lock else hatched)
+        ws.write(r, 7, closer or "", cell if closer else hatched)
+    ws.merge_range("G7:H7", "none (service door)", hatched)
+    ws.write("A8", "Total", wb.add_format({**base, "bold": True, "top": 5}))
+    for col in range(1, 8):
+        ws.write_blank(7, col, None, wb.add_format({**base, "top": 5}))
+    ws.write_formula("F8", "=SUM(F4:F7)", wb.add_format({**base, "bold": True, "top": 5}), 6)
+    ws.write("B10", "All sizes are structural openings", note)
+    ws.write_blank("C10", None, note)
+    ws.write_blank("D10", None, note)
+    ws.insert_textbox("J2", "Revision B: D02 fire rating",
+                      {"width": 160, "height": 40, "font": {"name": "Arial", "size": 9}})
+    ws.insert_image("J5", logo)
+    wb.close()
+    os.remove(logo)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,358 @@
+#include "capture/capture_range.hpp"
+
+#include "capture/shape_capture.hpp"
+#include "common/paths.hpp"
+#include "core/error.hpp"
+#include "core/text.hpp"
+
+namespace tbln {
+
+namespace {
+
+constexpr Integer kCentreAcrossSelection = 7;
+constexpr Integer kFill = 5;
+constexpr Integer kGeneral = 1;
+constexpr Integer kLeft = -4131;
+constexpr Integer kJustify = -4130;
+constexpr Integer kCentre = -4108;
+constexpr Integer kTop = -4160;
+
+// The number of characters of a text (UTF-8 code points).
+std::size_t CharCount(const std::string& text) {
+    std::size_t n = 0;
+    for (unsigned char ch : text) {
+        if ((ch & 0xC0) != 0x80) ++n;
+    }
+    return n;
+}
+
+struct Side {
+    Integer MyCell::*flag;
+    std::string MyCell::*weight;
+    std::string MyCell::*lineType;
+};
+constexpr Side kUp{&MyCell::bdUp, &MyCell::bdUpWeight, &MyCell::bdUpLT};
+constexpr Side kBottom{&MyCell::bdBottom, &MyCell::bdBottomWeight, &MyCell::bdBottomLT};
+constexpr Side kLeftSide{&MyCell::bdLeft, &MyCell::bdLeftWeight, &MyCell::bdLeftLT};
+constexpr Side kRight{&MyCell::bdRight, &MyCell::bdRightWeight, &MyCell::bdRightLT};
+
+// One side from the reader's style word: "none" no border, "thick" and "medium" a
+// bold one, any other word a thin one; the word itself goes to the line type.
+void ConvertSide(MyCell& cell, const Side& side, const std::string& word) {
+    cell.*side.lineType = word;
+    if (word == "none") {
+        cell.*side.flag = 0;
+        return;
+    }
+    cell.*side.flag = 1;
+    cell.*side.weight = (word == "thick" || word == "medium") ? "bold" : "thin";
+}
+
+JCell& Grid(Module& m, Long r, Long c) {
+    auto& j = m.jCells(r, c);
+    if (!j) Raise(err::kObjectNotSet);
+    return *j;
+}
+
+std::string HorAlign(const JCell& j) {
+    const Integer h = j.HorizontalAlignment;
+    if (h == kGeneral && j.IsNumeric) {
+        return !j.text.empty() && j.text[0] == ' ' ? "LEFT" : "RIGHT";
+    }
+    if (h == kGeneral) return "LEFT";
+    if (h == kLeft || h == kJustify) return "LEFT";
+    if (h != kFill && h != kCentreAcrossSelection && h != kCentre) return "RIGHT";
+    return "MID";
+}
+
+std::string VerAlign(const JCell& j) {
+    const Integer v = j.VerticalAlignment;
+    if (v == kJustify || v == kTop) return "TOP";
+    if (v == kCentre) return "MID";
+    return "BOTTOM";
+}
+
+}  // namespace
+
+ProgressDisplay RunningProgress(Module& m) {
+    auto& form = m.Dialog(m.isDeepUpdate ? DialogId::DeepUpdateForm : DialogId::CellRangeForm);
+    auto* dialog = dynamic_cast<ProgressDialog*>(&form);
+    if (!dialog) Raise(err::kNoSuchMember, form.Name() + " shows no progress");
+    return dialog->Progress();
+}
+
+void BuildSimpleCell(Module& m, Single& rowOffset, Integer row, Integer column) {
+    const JCell& j = Grid(m, row, column);
+    auto cell = std::make_shared<MyCell>();
+    m.dgnCell(row, column) = cell;
+    cell->row = j.row;
+    cell->col = j.column;
+    ConvertSide(*cell, kUp, j.bdUp);
+    ConvertSide(*cell, kBottom, j.bdBottom);
+    ConvertSide(*cell, kLeftSide, j.bdLeft);
+    cell->bdRightLT = j.bdRight;
+    if (j.bdRight == "none") {
+        cell->bdRight = 0;
+    } else if (j.text != kCellNeedsVb &&
+               static_cast<double>(j.width) < static_cast<double>(CharCount(j.text)) - 1) {
+        // Text running over the right edge: the border is drawn only where the row
+        // holds at least two lines of the font.
+        if (j.fontsize == 0) Raise(11, "Division by zero");
+        cell->bdRight = static_cast<double>(j.height) / j.fontsize >= 2.0 ? 1 : 0;
+    } else {
+        ConvertSide(*cell, kRight, j.bdRight);
+    }
+    cell->rowHeight = j.height;
+    cell->colWidth = j.width;
+    cell->charNum = j.width;
+    cell->deltaX = rowOffset;
+    cell->deltaY = m.totalHeight;
+    rowOffset += cell->colWidth;
+}
+
+void BuildMergedCell(Module& m, Single& rowOffset, Integer row, Integer column) {
+    const JCell& j = Grid(m, row, column);
+    auto first = std::make_shared<MyCell>();
+    m.dgnCell(row, column) = first;
+    first->row = j.row;
+    first->col = j.column;
+    if (j.HorizontalAlignment != kCentreAcrossSelection) {
+        first->rowTo = j.endRow;
+        first->colTo = j.endCol;
+    } else {
+        first->rowTo = j.row;
+        Integer k = 1;
+        for (Long next = column + 1; next <= m.endCol; ++next) {
+            const JCell& n = Grid(m, row, next);
+            if (!n.IsEmpty || n.HorizontalAlignment != kCentreAcrossSelection) break;
+            ++k;
+        }
+        first->colTo = AddInteger(j.column, SubInteger(k, 1));
+    }
+    ConvertSide(*first, kUp, j.bdUp);
+    const JCell& last = Grid(m, first->rowTo, first->colTo);
+    ConvertSide(*first, kBottom, last.bdBottom);
+    ConvertSide(*first, kRight, last.bdRight);
+    ConvertSide(*first, kLeftSide, j.bdLeft);
+    if (first->rowTo > m.endRow) first->rowTo = m.endRow;
+    if (first->colTo > m.endCol) first->colTo = m.endCol;
+
+    Single height = 0, width = 0, chars = 0;
+    std::vector<MyCell*> area;
+    for (Integer i = row; i <= first->rowTo; ++i) {
+        for (Integer k = column; k <= first->colTo; ++k) {
+            if (i != row || k != column) m.dgnCell(i, k) = std::make_shared<MyCell>();
+            MyCell& cell = *m.dgnCell(i, k);
+            const JCell& g = Grid(m, i, k);
+            cell.isMerged = true;
+            cell.storeDone = true;
+            cell.rowFrom = row;
+            cell.colFrom = column;
+            cell.row = g.row;
+            cell.col = g.column;
+            cell.rowHeight = g.height;
+            cell.colWidth = g.width;
+            if (i == row && !m.colHidden(k)) {
+                width += g.width;
+                chars += g.width;
+            }
+            area.push_back(&cell);
+        }
+        if (!m.rowHidden(i)) height += m.dgnCell(i, column)->rowHeight;
+    }
+    for (MyCell* cell : area) {
+        cell->mergedRowHeight = height;
+        cell->mergedColWidth = width;
+        cell->mergedCharNum = chars;
+        cell->deltaX = rowOffset;
+        cell->deltaY = m.totalHeight;
+    }
+    first->deltaX = rowOffset;
+    first->deltaY = m.totalHeight;
+    rowOffset += width;
+}
+
+void CaptureRange(Module& m) {
+    auto app = m.xlSheet->Application();
+    app->SetScreenUpdating(false);
+    m.totalHeight = 0;
+    if (!m.excelFonts) m.excelFonts = std::make_shared<Collection>();
+
+    const Long gridRows = m.rowHeights.Upper();
+    const Long gridCols = m.colWidths.Upper();
+    const Integer nRows = m.endRow >= gridRows ? m.endRow : AddInteger(m.endRow, 1);
+    const Integer nCols = m.endCol >= gridCols ? m.endCol : AddInteger(m.endCol, 1);
+    m.dgnCell.ReDim(1, nRows, 1, nCols);
+
+    for (Integer r = 1; r <= nRows; ++r) {
+        m.rowHeights(r) = static_cast<Single>(app->Cells(r, 1)->Height());
+    }
+    for (Integer c = 1; c <= nCols; ++c) {
+        m.colWidths(c) = static_cast<Single>(app->Cells(1, c)->Width());
+    }
+    for (Integer r = m.startRow; r <= nRows; ++r) {
+        for (Integer c = m.startCol; c <= nCols; ++c) {
+            JCell& j = Grid(m, r, c);
+            j.height = m.rowHeights(r);
+            j.width = m.colWidths(c);
+        }
+    }
+
+    if (m.startRow > 1) {
+        for (Integer r = 2; r <= m.endRow; ++r) {
+            auto cell = std::make_shared<MyCell>();
+            cell->rowHeight = m.rowHeights(r);
+            cell->hidden = m.rowHidden(r);
+            m.dgnCell(r, 1) = cell;
+        }
+    }
+    if (m.startCol > 1) {
+        for (Integer c = 2; c <= m.endCol; ++c) {
+            auto cell = std::make_shared<MyCell>();
+            cell->colWidth = m.colWidths(c);
+            cell->hidden = m.colHidden(c);
+            m.dgnCell(1, c) = cell;
+        }
+    }
+    if (m.startRow > 1 || m.startCol > 1) {
+        auto cell = std::make_shared<MyCell>();
+        cell->colWidth = m.colWidths(1);
+        cell->rowHeight = m.rowHeights(1);
+        cell->hidden = m.colHidden(1);
+        m.dgnCell(1, 1) = cell;
+    }
+
+    if (!m.fastUpdate) {
+        // The whole area starts at its first visible column and row (the last one
+        // when every one is hidden, so the range never leaves the grid).
+        for (Integer c = 1; m.colHidden(c) && c < gridCols;) {
+            ++c;
+            m.startCol = c;
+        }
+        for (Integer r = 1; m.rowHidden(r) && r < gridRows;) {
+            ++r;
+            m.startRow = r;
+        }
+    }
+    const Integer firstRow = m.fastUpdate && m.startRow > 1 ? m.startRow - 1 : m.startRow;
+    const Integer firstCol = m.fastUpdate && m.startCol >= 2 ? m.startCol - 1 : m.startCol;
+
+    // From the first filled cell on, every run-time error is ignored and the next
+    // step runs; before it, an error leaves the capture.
+    bool trapping = false;
+    ErrorTrap trap;
+    const auto step = [&](auto&& fn) {
+        if (trapping) {
+            trap.Run(fn);
+        } else {
+            fn();
+        }
+    };
+
+    for (Integer r = firstRow; r <= nRows; ++r) {
+        if (m.dialogCancelled) return;
+        if (m.rowHidden(r)) {
+            step([&] {
+                if (!m.dgnCell(r, m.startCol)) {
+                    auto cell = std::make_shared<MyCell>();
+                    cell->hidden = true;
+                    m.dgnCell(r, m.startCol) = cell;
+                }
+            });
+            continue;
+        }
+        Single rowOffset = 0;
+        for (Integer c = firstCol; c <= nCols; ++c) {
+            if (m.colHidden(c)) {
+                step([&] {
+                    if (!m.dgnCell(r, c)) {
+                        auto cell = std::make_shared<MyCell>();
+                        cell->hidden = true;
+                        m.dgnCell(r, c) = cell;
+                    }
+                });
+                continue;
+            }
+            std::shared_ptr<JCell> jp;
+            step([&] { jp = m.jCells(r, c); });
+            if (!jp) continue;
+            const JCell& j = *jp;
+            const auto& existing = m.dgnCell(r, c);
+            if (j.HorizontalAlignment != kCentreAcrossSelection && !j.MergeCells) {
+                step([&] { BuildSimpleCell(m, rowOffset, r, c); });
+            } else if (!existing || !existing->storeDone) {
+                step([&] { BuildMergedCell(m, rowOffset, r, c); });
+            } else {
+                if (c == existing->colFrom) rowOffset += existing->mergedColWidth;
+                continue;
+            }
+            const auto cell = m.dgnCell(r, c);
+            if (!cell) continue;
+            step([&] { cell->Value = j.text == kCellNeedsVb ? app->Cells(r, c)->Text() : j.text; });
+            step([&] { cell->FontName = j.FontName; });
+            trapping = true;
+            trap.Run([&] {
+                // A font already listed would raise the duplicate-key error that is
+                // ignored here; looking first spares a raised error per cell.
+                if (j.FontName != "null" && !m.excelFonts->Contains(j.FontName)) {
+                    m.excelFonts->Add("XLS  " + j.FontName, j.FontName);
+                }
+            });
+            trap.Run([&] {
+                cell->fontsize = static_cast<Single>(j.fontsize);
+                cell->fontUnderline = j.fontUnderline;
+                cell->fontItalic = j.fontItalic;
+                cell->fontBold = j.fontBold;
+                cell->isWrapCell = j.WrapText;
+                cell->bgColor = j.bgColor;
+                cell->pattern = j.pattern;
+                cell->horAlign = HorAlign(j);
+                cell->verAlign = VerAlign(j);
+                cell->fontOrient = static_cast<double>(j.Orientation);
+            });
+        }
+        step([&] {
+            const auto& head = m.dgnCell(r, m.startCol);
+            if (!head) Raise(err::kObjectNotSet);
+            // A hidden first column leaves only a placeholder there; the row's own
+            // height then keeps the offsets of the rows below right.
+            m.totalHeight += head->hidden ? m.rowHeights(r) : head->rowHeight;
+        });
+        step([&] {
+            const ProgressDisplay progress = RunningProgress(m);
+            progress.bar.SetPosition(
+                AddLong(progress.bar.Position(), static_cast<Long>(m.endCol) - m.startCol + 1));
+            progress.Refresh();
+        });
+        m.ports.ui.DoEvents();
+    }
+
+    step([&] {
+        m.totalWidth = 0;
+        for (Integer c = m.startCol; c <= m.endCol; ++c) {
+            if (const auto& cell = m.dgnCell(m.startRow, c)) m.totalWidth += cell->colWidth;
+        }
+    });
+
+    auto& sys = m.ports.sys;
+    step([&] {
+        // ReadReaderOutput wrote flag.txt; a short bounded wait covers a slow file system.
+        const std::string flag = paths::ReaderFile(sys, "flag.txt");
+        for (int look = 0; look < 100 && !sys.FileExists(flag); ++look) sys.Sleep(10);
+    });
+    step([&] { sys.DeleteFile(paths::ReaderFile(sys, "run.bat")); });
+    step([&] { sys.DeleteFile(paths::ReaderFile(sys, "output.txt")); });
+    step([&] { CaptureShapes(m); });
+    step([&] {
+        if (sys.FileExists(paths::ReaderFile(sys, "image.txt"))) {
+            CapturePictures(m);
+        } else {
+            m.xlsImage.ReDim(1, 1);
+            m.xlsImage(1) = std::make_shared<MyImage>();
+            m.xlsImage(1)->top = -1000;
+        }
+    });
+    m.captureDone = true;
+}
+
+}  // namespace tbln

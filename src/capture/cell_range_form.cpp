@@ -1,0 +1,415 @@
+#include "capture/cell_range_form.hpp"
+
+#include "common/sheet_dialog.hpp"
+#include "common/utilities.hpp"
+#include "core/error.hpp"
+#include "core/text.hpp"
+
+namespace tbln {
+
+namespace {
+
+constexpr Integer kCentreAcrossSelection = 7;
+const char* const kNameCheckTitle = "Excel File and Sheet Name Checking";
+
+// The characters of a text: UTF-8 sequences (the system's code page), with the
+// code of each (a code point).
+struct Character {
+    std::string bytes;
+    unsigned long code;
+};
+std::vector<Character> Characters(const std::string& text) {
+    std::vector<Character> out;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        std::size_t n = lead < 0x80    ? 1
+                        : lead >= 0xF0 ? 4
+                        : lead >= 0xE0 ? 3
+                        : lead >= 0xC0 ? 2
+                                       : 1;
+        n = std::min(n, text.size() - i);
+        unsigned long code = n == 1 ? lead : (lead & (0x7Fu >> n));
+        for (std::size_t k = 1; k < n; ++k) {
+            code = (code << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3Fu);
+        }
+        out.push_back({text.substr(i, n), code});
+        i += n;
+    }
+    return out;
+}
+
+}  // namespace
+
+bool ShowSpecialCharMessage(ui::Ui& ui, const std::string& text, bool isFile) {
+    const std::string what = isFile ? "Excel file path/name" : "Excel sheet name";
+    const std::string rename = isFile ? "Excel file path/name" : "Excel sheet name";
+    const std::string sep = "\r\r";
+    for (const auto& ch : Characters(text)) {
+        if (ch.code > 127) {
+            ui.MsgBox(
+                "The " + what + " contains a special character  " + ch.bytes + sep +
+                    "There is NO limitation on Excel sheet content for import, however,     " +
+                    sep + what + " can only use characters on US keyboard.     " + sep +
+                    "Please cancel this dialog box, rename your " + rename + "     " + sep +
+                    "and try the import again.     ",
+                ui::vbCritical, kNameCheckTitle);
+            return true;
+        }
+        if (ch.code == 34 || ch.code == 39) {
+            ui.MsgBox(
+                "The " + what + " contains single/double quote character  " + ch.bytes + sep +
+                    "There is NO limitation on Excel sheet content for import, however,     " +
+                    sep + what + " can NOT contain any single/double quote character.    " + sep +
+                    "Please cancel this dialog box, rename your " + rename + " and try     " + sep +
+                    "the import again.     ",
+                ui::vbCritical, kNameCheckTitle);
+            return true;
+        }
+    }
+    return false;
+}
+
+CellRangeForm::CellRangeForm(Module& m)
+    : ui::Form("CellRangeForm"), ProgressBar1(*this, "ProgressBar1", m.ports.ui), m_(m) {
+    Caption = "Import Excel Data";
+    Width = 6975;
+    Height = 5220;
+    lbTitle.SetCaption("  Import Excel Data");
+    Label3.SetCaption("File : ");
+    btnBrowse.SetCaption("Browse");
+    Label6.SetCaption("Sheet:");
+    Label7.SetCaption("Column");
+    Label10.SetCaption("Row");
+    Label11.SetCaption("Top Left Cell:");
+    btnUpdateTL.SetCaption("Update");
+    Label12.SetCaption("Bot. Right Cell:");
+    btnUpdateBR.SetCaption("Update");
+    btnView.SetCaption("View Selection");
+    lbProgressTitle.SetCaption("Progress :");
+    btnOK.SetCaption("Start");
+    btnOK.SetDefault(true);
+    btnCancel.SetCaption("Cancel");
+    btnCancel.SetCancel(true);
+    Timer1.SetInterval(500);
+    PropertyBag design;
+    ProgressBar1.ReadProperties(design);
+
+    btnBrowse.Click = [this] { btnBrowse_Click(); };
+    cbSheetName.Change = [this] { cbSheetName_Change(); };
+    cbSheetName.Click = [this] { cbSheetName_Change(); };
+    btnUpdateTL.Click = [this] { btnUpdateTL_Click(); };
+    btnUpdateBR.Click = [this] { btnUpdateBR_Click(); };
+    btnView.Click = [this] { btnView_Click(); };
+    btnOK.Click = [this] { btnOK_Click(); };
+    btnCancel.Click = [this] { btnCancel_Click(); };
+    Timer1.Tick = [this] { Timer1_Timer(); };
+}
+
+void CellRangeForm::Form_Load() {
+    auto& ui = m_.ports.ui;
+    m_.captureDone = false;
+    m_.ReleaseExcel();
+    Timer1.SetEnabled(true);
+    Timer1.SetInterval(500);
+    lbProgress.SetCaption("");
+    lbProgress.Visible = false;
+    ProgressBar1.Visible = false;
+    lbProgressTitle.Visible = false;
+    tbPath.Enabled = false;
+    CenterForm(ui, *this);
+    excelFocusOnHover = true;
+    busy_ = false;
+}
+
+void CellRangeForm::Form_MouseMove(int button, int /*shift*/, Single /*x*/, Single /*y*/) {
+    DialogMouseMove(m_.ports.ui, *this, button, m_.xlApp, excelFocusOnHover);
+}
+
+void CellRangeForm::btnBrowse_Click() {
+    if (busy_) return;
+    auto& ui = m_.ports.ui;
+    excelFocusOnHover = false;
+    SetWindowTopMost(ui, hWnd, False);
+    std::shared_ptr<excel::Application> app;
+    try {
+        app = As<excel::Application>(m_.ports.objects.GetObject("Excel.Application"));
+    } catch (const RuntimeError&) {
+        try {
+            app = As<excel::Application>(m_.ports.objects.CreateObject("Excel.Application"));
+        } catch (const RuntimeError&) {
+            ui.MsgBox("There is no Excel installed on your PC     ", ui::vbInformation, "Error");
+            return;
+        }
+    }
+    m_.xlApp = app;
+    app->SetVisible(true);
+    BringExcelForward(ui, app);
+    MaximizeWindow(ui, app->Caption());
+    // Our engine reads the newer workbook format too, so the chooser offers both.
+    const std::string path = app->GetOpenFilename("Excel Files (*.xls;*.xlsx), *.xls;*.xlsx");
+    if (path != "False") {
+        auto book = m_.xlBook;
+        if (OpenExcelFile(m_.ports, path, true, m_.xlApp, book)) {
+            m_.xlBook = book;
+            m_.fileName = path;
+            auto active = m_.xlApp->ActiveWorkbook();
+            m_.sheetName = active->ActiveSheet()->Name();
+            cbSheetName.Clear();
+            auto sheets = active->Sheets();
+            for (Long i = 1, n = sheets->Count(); i <= n; ++i) {
+                cbSheetName.AddItem(sheets->Item(i)->Name());
+            }
+            cbSheetName.SetText(m_.sheetName);
+            tbPath.SetText(m_.fileName);
+            ui.DoEvents();
+            BringExcelForward(ui, m_.xlApp);
+            MaximizeWindow(ui, m_.xlApp->Caption());
+        } else if (!m_.xlApp) {
+            m_.xlApp = app;
+        }
+    }
+    SetWindowTopMost(ui, hWnd, True);
+    excelFocusOnHover = true;
+}
+
+void CellRangeForm::cbSheetName_Change() {
+    if (!m_.xlBook) return;
+    // A typed name that names no sheet leaves the chosen sheet as it is.
+    std::shared_ptr<excel::Worksheet> sheet;
+    try {
+        sheet = m_.xlBook->Sheets(cbSheetName.Text());
+    } catch (const RuntimeError&) {
+        return;
+    }
+    m_.xlSheet = sheet;
+    m_.xlSheet->Activate();
+    m_.sheetName = cbSheetName.Text();
+    BringExcelForward(m_.ports.ui, m_.xlApp);
+}
+
+void CellRangeForm::btnUpdateTL_Click() {
+    auto& ui = m_.ports.ui;
+    if (!m_.xlSheet) {
+        ui.MsgBox("Please select an Excel file for update", ui::vbInformation, "Error");
+        return;
+    }
+    auto cell = m_.xlSheet->Application()->ActiveCell();
+    topLeftCol.SetText(ColumnLetters(CheckedInteger(cell->Column())));
+    topLeftRow.SetText(std::to_string(cell->Row()));
+    BringExcelForward(ui, m_.xlApp);
+}
+
+void CellRangeForm::btnUpdateBR_Click() {
+    auto& ui = m_.ports.ui;
+    if (!m_.xlSheet) {
+        ui.MsgBox("Please select an Excel file for update", ui::vbInformation, "Error");
+        return;
+    }
+    auto cell = m_.xlSheet->Application()->ActiveCell();
+    Long lastRow = cell->Row();
+    Long lastCol = cell->Column();
+    if (cell->MergeCells()) {
+        auto area = cell->MergeArea();
+        lastRow = cell->Row() + area->Rows()->Count() - 1;
+        lastCol = cell->Column() + area->Columns()->Count() - 1;
+    }
+    botRightCol.SetText(ColumnLetters(CheckedInteger(lastCol)));
+    botRightRow.SetText(std::to_string(lastRow));
+    BringExcelForward(ui, m_.xlApp);
+}
+
+std::string CellRangeForm::CornerAddress() const {
+    return topLeftCol.Text() + topLeftRow.Text() + ":" + botRightCol.Text() + botRightRow.Text();
+}
+
+void CellRangeForm::btnView_Click() {
+    auto& ui = m_.ports.ui;
+    if (!m_.xlSheet) {
+        ui.MsgBox("Please select an Excel file for viewing", ui::vbInformation, "Error");
+        return;
+    }
+    try {
+        m_.xlSheet->Range(CornerAddress())->Select();
+        BringExcelForward(ui, m_.xlApp);
+    } catch (const RuntimeError&) {
+        ui.MsgBox(
+            "The cell range entries are invalid or incomplete\r\nThe selection cannot be viewd",
+            ui::vbInformation, "Error");
+    }
+}
+
+bool CellRangeForm::hasSpecialCharFile(const std::string& text) {
+    return ShowSpecialCharMessage(m_.ports.ui, text, true);
+}
+
+bool CellRangeForm::hasSpecialCharSheet(const std::string& text) {
+    return ShowSpecialCharMessage(m_.ports.ui, text, false);
+}
+
+void CellRangeForm::Advance() {
+    ProgressBar1.SetPosition(AddLong(ProgressBar1.Position(), 1));
+    Progress().Refresh();
+    m_.ports.ui.DoEvents();
+}
+
+void CellRangeForm::ResetProgressMax(bool resetPosition) {
+    const double rows = static_cast<double>(m_.endRow) - m_.startRow + 1;
+    const double cols = static_cast<double>(m_.endCol) - m_.startCol + 1;
+    ProgressBar1.SetMax(ToLong(rows * cols + 2 * (rows + cols)));
+    if (resetPosition) {
+        ProgressBar1.SetMin(0);
+        ProgressBar1.SetPosition(0);
+        lbProgress.SetCaption("0%");
+    } else {
+        Progress().Refresh();
+    }
+    m_.ports.ui.DoEvents();
+}
+
+void CellRangeForm::WidenOverMergedAreas() {
+    auto& m = m_;
+    const auto cell = [&](Long r, Long c) -> JCell& {
+        auto& j = m.jCells(r, c);
+        if (!j) Raise(err::kObjectNotSet);
+        return *j;
+    };
+    // Each edge is scanned again from its first cell after every widening, until a
+    // full scan forces nothing.
+    const auto scan = [&](auto&& cells, auto&& forces, auto&& widen) {
+        for (bool again = true; again && !m.dialogCancelled;) {
+            again = false;
+            for (auto [r, c] : cells()) {
+                const JCell& j = cell(r, c);
+                if (j.MergeCells && forces(j)) {
+                    widen();
+                    again = true;
+                    break;
+                }
+                Advance();
+            }
+        }
+    };
+    using Cells = std::vector<std::pair<Long, Long>>;
+    const auto rowCells = [&](Long r) {
+        Cells out;
+        for (Long c = m.startCol; c <= m.endCol; ++c) out.push_back({r, c});
+        return out;
+    };
+    const auto colCells = [&](Long c) {
+        Cells out;
+        for (Long r = m.startRow; r <= m.endRow; ++r) out.push_back({r, c});
+        return out;
+    };
+    scan([&] { return rowCells(m.startRow); },
+         [&](const JCell& j) { return j.startRow < m.startRow; },
+         [&] { m.startRow = SubInteger(m.startRow, 1); });
+    scan([&] { return colCells(m.startCol); },
+         [&](const JCell& j) { return j.startCol < m.startCol; },
+         [&] { m.startCol = SubInteger(m.startCol, 1); });
+    scan([&] { return rowCells(m.endRow); }, [&](const JCell& j) { return j.endRow > m.endRow; },
+         [&] { m.endRow = AddInteger(m.endRow, 1); });
+    scan([&] { return colCells(m.endCol); }, [&](const JCell& j) { return j.endCol > m.endCol; },
+         [&] { m.endCol = AddInteger(m.endCol, 1); });
+}
+
+void CellRangeForm::WidenOverCentredText() {
+    auto& m = m_;
+    const Long lastCol = m.colWidths.Upper();
+    for (Integer r = m.startRow; r <= m.endRow && !m.dialogCancelled; ++r) {
+        const auto& j = m.jCells(r, m.endCol);
+        if (!j || j->HorizontalAlignment != kCentreAcrossSelection) continue;
+        Integer count = 0;
+        for (Long c = m.endCol + 1; c <= lastCol; ++c) {
+            const auto& next = m.jCells(r, c);
+            if (!next || next->HorizontalAlignment != kCentreAcrossSelection || !next->IsEmpty)
+                break;
+            ++count;
+            Advance();
+        }
+        const Integer reach = AddInteger(j->column, count);
+        if (reach > m.endCol) m.endCol = reach;
+    }
+}
+
+void CellRangeForm::btnOK_Click() {
+    if (busy_) return;
+    auto& ui = m_.ports.ui;
+    if (!m_.xlApp || tbPath.Text().size() < 6) {
+        ui.MsgBox("Please select an Excel file for importing", ui::vbInformation, "Error");
+        return;
+    }
+    if (hasSpecialCharFile(tbPath.Text())) return;
+    if (hasSpecialCharSheet(cbSheetName.Text())) return;
+    busy_ = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{busy_};
+
+    if (!RunReaderAndWait(m_, Progress())) return;
+
+    ErrorTrap trap;
+    trap.Run([&] {
+        bool selected = false;
+        try {
+            m_.xlSheet->Range(CornerAddress())->Select();
+            selected = true;
+        } catch (const RuntimeError&) {
+        }
+        if (!selected) {
+            lbNote.SetCaption("No range specified and the whole sheet is imported");
+            m_.startRow = 1;
+            m_.startCol = 1;
+            m_.endRow = CheckedInteger(m_.rowHeights.Upper());
+            m_.endCol = CheckedInteger(m_.colWidths.Upper());
+            m_.fastUpdate = false;
+            return;
+        }
+        std::string tlCol = topLeftCol.Text(), brCol = botRightCol.Text();
+        m_.startRow = ToInteger(topLeftRow.Text());
+        m_.startCol = ColumnNumber(ui, tlCol);
+        m_.endRow = ToInteger(botRightRow.Text());
+        m_.endCol = ColumnNumber(ui, brCol);
+        if (m_.endRow > m_.rowHeights.Upper()) m_.endRow = CheckedInteger(m_.rowHeights.Upper());
+        if (m_.endCol > m_.colWidths.Upper()) m_.endCol = CheckedInteger(m_.colWidths.Upper());
+        m_.fastUpdate = true;
+    });
+    trap.Run([&] {
+        if (m_.startRow > m_.endRow) std::swap(m_.startRow, m_.endRow);
+        if (m_.startCol > m_.endCol) std::swap(m_.startCol, m_.endCol);
+    });
+    trap.Run([&] { ResetProgressMax(true); });
+    if (m_.dialogCancelled) return;
+    trap.Run([&] { WidenOverMergedAreas(); });
+    if (m_.dialogCancelled) return;
+    trap.Run([&] { WidenOverCentredText(); });
+    if (m_.dialogCancelled) return;
+    trap.Run([&] { ResetProgressMax(false); });
+    m_.captureDone = false;
+    trap.Run([&] { CaptureRange(m_); });
+}
+
+void CellRangeForm::btnCancel_Click() {
+    m_.dialogCancelled = true;
+    Unload();
+}
+
+void CellRangeForm::Timer1_Timer() {
+    auto& ui = m_.ports.ui;
+    if (m_.xlSheet) {
+        if (cbSheetName.Text() != m_.sheetName) cbSheetName_Change();
+        // The guard runs only for a sheet the box names, so a half-typed name does not
+        // bring up the message on every tick.
+        if (cbSheetName.Text() == m_.sheetName) {
+            GuardSheetSwitch(ui, m_.xlApp, m_.xlSheet, cbSheetName.Text());
+        }
+    }
+    if (m_.captureDone) {
+        ProgressBar1.SetPosition(ProgressBar1.Max());
+        lbProgress.SetCaption("100%");
+        ui.DoEvents();
+        if (IsLoaded()) Unload();
+    }
+}
+
+}  // namespace tbln

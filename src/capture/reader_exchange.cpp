@@ -1,0 +1,296 @@
+#include "capture/reader_exchange.hpp"
+
+#include <charconv>
+#include <vector>
+
+#include "common/paths.hpp"
+#include "common/reader_arguments.hpp"
+#include "core/error.hpp"
+#include "core/text.hpp"
+
+namespace tbln {
+
+namespace {
+
+// One line of output.txt split at the separator, with its place for error messages.
+class Fields {
+  public:
+    Fields(std::string_view line, long lineNumber, const std::string& file)
+        : line_(line), number_(lineNumber), file_(file) {
+        fields_.reserve(kCellFields + 1);
+        std::size_t pos = 0;
+        for (;;) {
+            const std::size_t hit = line.find(kReaderSeparator, pos);
+            if (hit == std::string_view::npos) {
+                fields_.push_back(line.substr(pos));
+                break;
+            }
+            fields_.push_back(line.substr(pos, hit - pos));
+            pos = hit + kReaderSeparator.size();
+        }
+    }
+    std::size_t Count() const { return fields_.size(); }
+    std::string_view Text(std::size_t i) const {
+        if (i > fields_.size()) {
+            Raise(err::kSubscript, Where(i) + " is missing (the line has " +
+                                       std::to_string(fields_.size()) + " fields)");
+        }
+        return fields_[i - 1];
+    }
+    double Number(std::size_t i) const {
+        const std::string_view t = Text(i);
+        // The common case, a plain decimal, without the general conversion.
+        double value = 0;
+        const char* end = t.data() + t.size();
+        const auto r = std::from_chars(t.data(), end, value);
+        if (r.ec == std::errc() && r.ptr == end && !t.empty() && t.front() != '+') return value;
+        try {
+            return NumericValue(t);
+        } catch (const RuntimeError&) {
+            Raise(err::kTypeMismatch,
+                  Where(i) + " \"" + std::string(t.substr(0, 40)) + "\" is not a number");
+        }
+    }
+    Integer Int(std::size_t i) const {
+        const double v = Number(i);
+        try {
+            return ToInteger(v);
+        } catch (const RuntimeError&) {
+            Raise(err::kOverflow,
+                  Where(i) + " " + std::string(Text(i)) + " does not fit a 16-bit cell number");
+        }
+    }
+    bool Flag(std::size_t i) const { return Number(i) == 1; }
+
+  private:
+    std::string Where(std::size_t i) const {
+        return file_ + " line " + std::to_string(number_) + ": field " + std::to_string(i);
+    }
+    std::string_view line_;
+    long number_;
+    const std::string& file_;
+    std::vector<std::string_view> fields_;
+};
+
+// Splits the text at line feeds, lazily.
+class Lines {
+  public:
+    Lines(std::string_view text, const std::string& file) : text_(text), file_(file) {}
+    std::string_view Next() {
+        ++number_;
+        if (pos_ > text_.size()) {
+            Raise(err::kSubscript, file_ + " line " + std::to_string(number_) +
+                                       " is missing (the file ends after line " +
+                                       std::to_string(number_ - 1) + ")");
+        }
+        const std::size_t lf = text_.find('\n', pos_);
+        const std::size_t end = lf == std::string_view::npos ? text_.size() : lf;
+        std::string_view line = text_.substr(pos_, end - pos_);
+        pos_ = end + 1;
+        return line;
+    }
+    long Number() const { return number_; }
+
+  private:
+    std::string_view text_;
+    const std::string& file_;
+    std::size_t pos_ = 0;
+    long number_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<sys::Process> RunReader(Module& m) {
+    auto& sys = m.ports.sys;
+    const std::string folder = paths::ReaderFolder(sys);
+    const std::string pictures = paths::PicturesFolder(sys);
+    ErrorTrap trap;
+    std::string remembered;
+    remembered = sys.CurrentDir();
+    trap.Run([&] { sys.DeleteFile(paths::ReaderFile(sys, "run.bat")); });
+    trap.Run([&] {
+        if (!sys.DirExists(pictures)) sys.MakeDirs(pictures);
+    });
+    trap.Run([&] {
+        for (const auto& name : sys.ListDir(pictures)) {
+            const std::string path = paths::Join(pictures, name);
+            if (sys.FileExists(path)) sys.DeleteFile(path);
+        }
+    });
+    trap.Run([&] { sys.DeleteFile(paths::ReaderFile(sys, "image.txt")); });
+    // A message the reader left from an earlier run must not be taken for this one's.
+    trap.Run([&] { sys.DeleteFile(paths::ReaderFile(sys, "error.txt")); });
+    sys.Sleep(200);
+    sys.ChangeDir(folder);
+    const std::string line = std::string(paths::kReaderProgram) + " -jar lumo.zip " +
+                             EncodeReaderArgument(m.fileName) + " " +
+                             EncodeReaderArgument(m.sheetName) + " mervik\r\n";
+    sys.WriteFile(paths::ReaderFile(sys, "run.bat"), line);
+    sys.Sleep(200);
+    std::unique_ptr<sys::Process> process;
+    trap.Run([&] { process = sys.StartHidden(paths::ReaderFile(sys, "run.bat"), folder); });
+    trap.Run([&] { sys.ChangeDir(remembered); });
+    return process;
+}
+
+void ParseReaderOutput(Module& m, std::string_view text, const std::string& fileName) {
+    Lines lines(text, fileName);
+    const Fields first(lines.Next(), 1, fileName);
+    const Integer rows = first.Int(1);
+    const Integer cols = first.Int(2);
+    if (rows < 1 || cols < 1) {
+        Raise(err::kSubscript, fileName + " line 1: the grid of " + std::to_string(rows) +
+                                   " rows and " + std::to_string(cols) + " columns is empty");
+    }
+    Array<bool> rowHidden(1, rows), colHidden(1, cols);
+    for (std::size_t i = 3; i <= first.Count(); ++i) {
+        const std::string_view f = first.Text(i);
+        if (f.empty() || (f[0] != 'R' && f[0] != 'C')) continue;
+        Integer n = 0;
+        try {
+            n = ToInteger(f.substr(1));
+        } catch (const RuntimeError&) {
+            Raise(err::kTypeMismatch, fileName + " line 1: field " + std::to_string(i) + " \"" +
+                                          std::string(f) + "\" names no row or column");
+        }
+        try {
+            (f[0] == 'R' ? rowHidden(n) : colHidden(n)) = true;
+        } catch (const RuntimeError&) {
+            Raise(err::kSubscript, fileName + " line 1: field " + std::to_string(i) + " \"" +
+                                       std::string(f) + "\" lies outside the grid");
+        }
+    }
+    Array<Single> rowHeights(1, rows), colWidths(1, cols);
+    {
+        const Fields heights(lines.Next(), 2, fileName);
+        for (Integer r = 1; r <= rows; ++r) {
+            rowHeights(r) = static_cast<Single>(heights.Number(static_cast<std::size_t>(r)));
+        }
+        const Fields widths(lines.Next(), 3, fileName);
+        for (Integer c = 1; c <= cols; ++c) {
+            colWidths(c) = static_cast<Single>(widths.Number(static_cast<std::size_t>(c)));
+        }
+    }
+    JCellArray jCells(1, rows, 1, cols);
+    for (Integer r = 1; r <= rows; ++r) {
+        for (Integer c = 1; c <= cols; ++c) {
+            const std::string_view line = lines.Next();
+            const Fields f(line, lines.Number(), fileName);
+            auto j = std::make_shared<JCell>();
+            j->row = f.Int(1);
+            j->column = f.Int(2);
+            j->MergeCells = f.Flag(3);
+            j->startRow = f.Int(4);
+            j->startCol = f.Int(5);
+            j->endRow = f.Int(6);
+            j->endCol = f.Int(7);
+            j->HorizontalAlignment = f.Int(8);
+            j->VerticalAlignment = f.Int(9);
+            j->FontName = std::string(f.Text(10));
+            j->fontsize = f.Int(11);
+            j->fontUnderline = f.Flag(12);
+            j->fontItalic = f.Flag(13);
+            j->fontBold = f.Flag(14);
+            j->WrapText = f.Flag(15);
+            j->Orientation = f.Int(16);
+            j->bdUp = std::string(f.Text(17));
+            j->bdBottom = std::string(f.Text(18));
+            j->bdLeft = std::string(f.Text(19));
+            j->bdRight = std::string(f.Text(20));
+            j->IsEmpty = f.Flag(21);
+            j->IsNumeric = f.Flag(22);
+            j->bgColor = std::string(f.Text(23));
+            j->pattern = std::string(f.Text(24));
+            const std::string_view t = f.Text(25);
+            j->text = t == kCellIsEmpty ? std::string() : std::string(t);
+            j->height = rowHeights(r);
+            j->width = colWidths(c);
+            jCells(r, c) = std::move(j);
+        }
+    }
+    // Only a complete parse replaces the tables.
+    m.rowHidden = std::move(rowHidden);
+    m.colHidden = std::move(colHidden);
+    m.rowHeights = std::move(rowHeights);
+    m.colWidths = std::move(colWidths);
+    m.jCells = std::move(jCells);
+}
+
+void ReadReaderOutput(Module& m) {
+    auto& sys = m.ports.sys;
+    const std::string flag = paths::ReaderFile(sys, "flag.txt");
+    if (sys.FileExists(flag)) sys.DeleteFile(flag);
+    const std::string output = paths::ReaderFile(sys, "output.txt");
+    std::string text;
+    try {
+        text = sys.ReadFile(output);
+    } catch (const RuntimeError& e) {
+        Raise(e.Number(), output + ": " + e.Description());
+    }
+    ParseReaderOutput(m, text, output);
+    sys.WriteFile(flag, "Done\r\n");
+}
+
+void ProgressDisplay::Refresh() const {
+    percent.SetCaption(FormatPercent(static_cast<double>(bar.Position()) / bar.Max()));
+}
+
+bool RunReaderAndWait(Module& m, const ProgressDisplay& progress) {
+    auto& sys = m.ports.sys;
+    auto& ui = m.ports.ui;
+    const std::string flag = paths::ReaderFile(sys, "flag.txt");
+    if (sys.FileExists(flag)) sys.DeleteFile(flag);
+    progress.bar.SetMax(500);
+    progress.bar.SetMin(0);
+    progress.bar.SetPosition(0);
+    progress.percent.SetCaption("0%");
+    progress.percent.Visible = true;
+    progress.bar.Visible = true;
+    progress.title.Visible = true;
+    ui.DoEvents();
+
+    std::unique_ptr<sys::Process> process;
+    try {
+        process = RunReader(m);
+    } catch (const RuntimeError& e) {
+        // The reader folder is missing or run.bat cannot be written.
+        ui.MsgBox("The workbook reader cannot be started: " + e.Description() + "     ",
+                  ui::vbInformation, "Error");
+        return false;
+    }
+    // The reader's death is noticed only once a further look has found no flag.txt,
+    // so a reader that writes flag.txt and ends at once is never taken for a dead one.
+    bool ended = false;
+    while (!sys.FileExists(flag)) {
+        if (m.dialogCancelled) return false;
+        if (ended) {
+            ui.MsgBox("The workbook reader ended without reading " + m.fileName + "     ",
+                      ui::vbInformation, "Error");
+            return false;
+        }
+        ended = !process || !process->Running();
+        Long pos = progress.bar.Position() + 1;
+        if (pos > 500) pos = 0;
+        progress.bar.SetPosition(pos);
+        progress.Refresh();
+        ui.DoEvents();
+        sys.Sleep(2);
+    }
+    const std::string errorFile = paths::ReaderFile(sys, "error.txt");
+    if (sys.FileExists(errorFile)) {
+        std::string text = sys.ReadFile(errorFile);
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+        ui.MsgBox(text, ui::vbInformation, "Error");
+        return false;
+    }
+    sys.Sleep(100);
+    try {
+        ReadReaderOutput(m);
+    } catch (const RuntimeError& e) {
+        ui.MsgBox(e.Description(), ui::vbInformation, "Error");
+        return false;
+    }
+    return true;
+}
+
+}  // namespace tbln

@@ -1,0 +1,286 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "automation/application.hpp"
+#include "capture/cell_range_form.hpp"
+#include "common/paths.hpp"
+#include "library/library.hpp"
+#include "support/test_platform.hpp"
+#include "update/deep_update_form.hpp"
+
+namespace tbln {
+namespace {
+
+using scripted::Action;
+using testing::Fixture;
+using testing::TestPlatform;
+
+// The library on the test platform, with tbln-reader installed where run.bat finds it.
+struct Import {
+    Import() : module(CreateModule(p.ports())), app(*module) {
+        auto& sys = p.sys;
+        sys.MakeDirs(paths::ReaderFolder(sys));
+        sys.CopyFile(TBLN_READER_BINARY, paths::ReaderFile(sys, paths::kReaderProgram));
+        sys.SetExecutable(paths::ReaderFile(sys, paths::kReaderProgram));
+    }
+    // Browse answers with the book; the corners are typed; Start.
+    void Script(const std::string& book, const std::string& sheet,
+                std::vector<std::string> corners) {
+        p.ui.PushFileChoice(book);
+        p.ui.Push(Action::Click("btnBrowse"));
+        if (!sheet.empty()) p.ui.Push(Action::SetText("cbSheetName", sheet));
+        const char* boxes[] = {"topLeftCol", "topLeftRow", "botRightCol", "botRightRow"};
+        for (std::size_t i = 0; i < corners.size(); ++i) {
+            p.ui.Push(Action::SetText(boxes[i], corners[i]));
+        }
+        p.ui.Push(Action::Click("btnOK"));
+    }
+    Boolean Build() {
+        return app.BuildCell(fileName, sheetName, fonts, cells, shapes, images, height, width,
+                             startRow, endRow, startCol, endCol, dwgdgn, qv, fast);
+    }
+    MyCell& Cell(Long r, Long c) {
+        if (!cells(r, c)) throw std::runtime_error("no record");
+        return *cells(r, c);
+    }
+    std::vector<std::string> Prompts() const {
+        std::vector<std::string> out;
+        for (const auto& msg : p.ui.Messages()) out.push_back(msg.prompt);
+        return out;
+    }
+
+    TestPlatform p;
+    std::unique_ptr<Module> module;
+    Application app;
+    std::string fileName, sheetName, dwgdgn, qv;
+    std::shared_ptr<Collection> fonts;
+    MyCellArray cells;
+    MyShapeArray shapes;
+    MyImageArray images;
+    Single height = 0, width = 0;
+    Integer startRow = 0, endRow = 0, startCol = 0, endCol = 0;
+    Boolean fast = 0;
+};
+
+const std::string kBook = std::filesystem::absolute(Fixture("capture.xlsx")).string();
+
+TEST(CellRangeForm, ImportsTheTypedRangeWithMergesBordersAndTexts) {
+    Import t;
+    t.Script(kBook, "Schedule", {"a", "1", "f", "6"});
+    ASSERT_EQ(t.Build(), True) << ::testing::PrintToString(t.Prompts());
+    EXPECT_EQ(t.fileName, kBook);
+    EXPECT_EQ(t.sheetName, "Schedule");
+    EXPECT_EQ(t.fast, True);
+    EXPECT_EQ((std::vector<Integer>{t.startRow, t.endRow, t.startCol, t.endCol}),
+              (std::vector<Integer>{1, 6, 1, 6}));
+    // The title across A1:F1, thick all round, yellow.
+    const MyCell& title = t.Cell(1, 1);
+    EXPECT_EQ(title.Value, "Door Schedule");
+    EXPECT_EQ(title.colTo, 6);
+    EXPECT_EQ(title.bdUpWeight, "bold");
+    EXPECT_EQ(title.bdRightWeight, "bold");
+    EXPECT_EQ(title.bgColor, "FFFF00");
+    EXPECT_EQ(title.horAlign, "MID");
+    EXPECT_EQ(title.rowHeight, 30);
+    // Column C is hidden: the merged title's width leaves it out.
+    EXPECT_EQ(title.mergedColWidth, 56.25f + 108.75f + 3 * 66.75f);
+    EXPECT_EQ(t.width, title.mergedColWidth);
+    EXPECT_EQ(t.height, 30 + 5 * 15) << "rows 1 to 7 walked; row 7, the extra row, is hidden";
+    EXPECT_TRUE(t.Cell(1, 3).hidden || t.Cell(1, 3).isMerged);
+    // Header with a medium bottom border.
+    EXPECT_EQ(t.Cell(2, 1).bdBottomWeight, "bold");
+    EXPECT_EQ(t.Cell(2, 1).bdBottomLT, "medium");
+    EXPECT_EQ(t.Cell(2, 1).bdUpWeight, "thin");
+    // A text with a line feed comes from Excel, a separator too.
+    EXPECT_EQ(t.Cell(4, 2).Value, "Double leaf\nfire rated");
+    EXPECT_TRUE(t.Cell(4, 2).isWrapCell);
+    EXPECT_EQ(t.Cell(4, 2).mergedRowHeight, 30);
+    EXPECT_EQ(t.Cell(4, 2).verAlign, "TOP");
+    EXPECT_EQ(t.Cell(5, 4).Value, "a|=!b");
+    EXPECT_EQ(t.Cell(3, 4).Value, "0.90");
+    EXPECT_EQ(t.Cell(3, 4).horAlign, "RIGHT");
+    EXPECT_EQ(t.Cell(5, 5).fontOrient, 90);
+    EXPECT_EQ(t.Cell(6, 6).Value, "7");
+    ASSERT_TRUE(t.fonts);
+    EXPECT_EQ(t.fonts->Item(1), "XLS  Arial");
+    EXPECT_TRUE(t.fonts->Contains("Tahoma"));
+    EXPECT_EQ(t.images(1)->top, -1000) << "no pictures";
+    // The exchange is finished.
+    auto& sys = t.p.sys;
+    EXPECT_EQ(sys.ReadFile(paths::ReaderFile(sys, "flag.txt")), "Done\r\n");
+    EXPECT_FALSE(sys.FileExists(paths::ReaderFile(sys, "output.txt")));
+    EXPECT_FALSE(sys.FileExists(paths::ReaderFile(sys, "run.bat")));
+    auto& form = dynamic_cast<CellRangeForm&>(t.module->Dialog(DialogId::CellRangeForm));
+    EXPECT_FALSE(form.IsLoaded());
+    EXPECT_EQ(form.tbPath.Text(), "") << "unloading restores the design state";
+}
+
+TEST(CellRangeForm, CornersAreWidenedSwappedOrDroppedForTheWholeSheet) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> corners;
+        std::vector<Integer> range;  // startRow, endRow, startCol, endCol
+        Boolean fast;
+        const char* note;
+    } cases[] = {
+        {"empty boxes: the whole grid",
+         {},
+         {1, 8, 1, 8},
+         False,
+         "No range specified and the whole sheet is imported"},
+        {"reversed corners", {"F", "6", "A", "3"}, {3, 6, 1, 6}, True, ""},
+        {"inside the size header widens left", {"E", "2", "E", "3"}, {2, 3, 4, 5}, True, ""},
+        {"inside a vertical merge widens up", {"A", "5", "B", "5"}, {4, 5, 1, 2}, True, ""},
+        {"the merged title widens right", {"A", "1", "B", "1"}, {1, 1, 1, 6}, True, ""},
+        {"centred text widens over the run", {"E", "8", "F", "8"}, {8, 8, 5, 8}, True, ""},
+        {"beyond the used area is clamped", {"A", "6", "Z", "99"}, {6, 8, 1, 8}, True, ""},
+    };
+    for (const auto& c : cases) {
+        Import t;
+        t.Script(kBook, "", c.corners);
+        ASSERT_EQ(t.Build(), True) << c.name;
+        EXPECT_EQ((std::vector<Integer>{t.startRow, t.endRow, t.startCol, t.endCol}), c.range)
+            << c.name;
+        EXPECT_EQ(t.fast, c.fast) << c.name;
+        EXPECT_EQ(t.module->fastUpdate, c.fast == True);
+    }
+}
+
+TEST(CellRangeForm, NameChecksAndMissingWorkbookStopStart) {
+    {
+        Import t;
+        t.p.ui.Push(Action::Click("btnOK"));
+        t.p.ui.Push(Action::Click("btnUpdateTL"));
+        t.p.ui.Push(Action::Click("btnView"));
+        EXPECT_EQ(t.Build(), False) << "the script ends with Cancel";
+        EXPECT_EQ(t.Prompts(),
+                  (std::vector<std::string>{"Please select an Excel file for importing",
+                                            "Please select an Excel file for update",
+                                            "Please select an Excel file for viewing"}));
+    }
+    {
+        Import t;
+        t.Script(kBook, "It's", {});
+        EXPECT_EQ(t.Build(), False);
+        ASSERT_EQ(t.p.ui.Messages().size(), 1u);
+        const auto& msg = t.p.ui.Messages()[0];
+        EXPECT_EQ(msg.title, "Excel File and Sheet Name Checking");
+        EXPECT_EQ(msg.style, ui::vbCritical);
+        EXPECT_EQ(msg.prompt,
+                  "The Excel sheet name contains single/double quote character  '\r\r"
+                  "There is NO limitation on Excel sheet content for import, however,     \r\r"
+                  "Excel sheet name can NOT contain any single/double quote character.    \r\r"
+                  "Please cancel this dialog box, rename your Excel sheet name and try     \r\r"
+                  "the import again.     ");
+        EXPECT_FALSE(t.p.sys.FileExists(paths::ReaderFile(t.p.sys, "run.bat")))
+            << "refused before the reader runs";
+    }
+    {
+        testing::TestPlatform p;
+        EXPECT_TRUE(ShowSpecialCharMessage(p.ui, "/data/Bücher.xlsx", true));
+        EXPECT_EQ(p.ui.Messages()[0].prompt.substr(0, 59),
+                  "The Excel file path/name contains a special character  \xC3\xBC\r\r");
+        EXPECT_FALSE(ShowSpecialCharMessage(p.ui, "/data/plain & simple.xlsx", true));
+    }
+}
+
+TEST(CellRangeForm, UpdateButtonsTakeTheActiveCellAndTheFarCornerOfItsMergedArea) {
+    Import t;
+    t.p.ui.PushFileChoice(kBook);
+    t.p.ui.Push(Action::Click("btnBrowse"));
+    t.p.ui.Push(Action::Click("btnUpdateTL"));
+    t.p.ui.Push(Action::Click("btnUpdateBR"));
+    t.p.ui.Push(Action::Click("btnView"));
+    t.p.ui.Push(Action::SetText("botRightRow", "x"));
+    t.p.ui.Push(Action::Click("btnView"));
+    auto& form = dynamic_cast<CellRangeForm&>(t.module->Dialog(DialogId::CellRangeForm));
+    std::vector<std::string> corners;
+    t.p.ui.onMessage = [&](const scripted::Message&) {
+        corners = {form.topLeftCol.Text(), form.topLeftRow.Text(), form.botRightCol.Text(),
+                   form.botRightRow.Text()};
+    };
+    EXPECT_EQ(t.Build(), False);
+    EXPECT_EQ(corners, (std::vector<std::string>{"D", "2", "E", "x"}));
+    EXPECT_EQ(t.Prompts(),
+              (std::vector<std::string>{"The cell range entries are invalid or incomplete\r\n"
+                                        "The selection cannot be viewd"}));
+}
+
+TEST(CellRangeForm, APathWithSpacesAndAmpersandsReachesTheReader) {
+    Import t;
+    const std::string folder = t.p.root / "My Files";
+    std::filesystem::create_directories(folder);
+    const std::string book = folder + "/A&B.xlsx";
+    std::filesystem::copy_file(kBook, book);
+    t.Script(book, "Schedule", {"A", "2", "B", "3"});
+    ASSERT_EQ(t.Build(), True) << ::testing::PrintToString(t.Prompts());
+    EXPECT_EQ(t.Cell(2, 2).Value, "Description");
+}
+
+TEST(CellRangeForm, CancelDuringTheReaderWaitStopsTheImport) {
+    Import t;
+    t.p.ui.PushFileChoice(kBook);
+    t.p.ui.Push(Action::Click("btnBrowse"));
+    t.p.ui.Push(Action::Click("btnOK"));
+    t.p.ui.Push(Action::Click("btnCancel", 2));
+    EXPECT_EQ(t.Build(), False);
+    EXPECT_TRUE(t.module->dialogCancelled);
+    EXPECT_FALSE(t.module->captureDone);
+    EXPECT_TRUE(t.p.ui.Messages().empty());
+}
+
+TEST(DeepUpdateForm, UpdatesTheRecordedRangeOrTheWholeSheet) {
+    struct Case {
+        std::vector<Integer> in, out;
+        Boolean fast;
+    } cases[] = {{{2, 3, 1, 2}, {2, 3, 1, 2}, True},
+                 {{2, 99, 1, 40}, {2, 8, 1, 8}, True},
+                 {{-1, 0, 0, 0}, {1, 8, 1, 8}, False}};
+    for (const auto& c : cases) {
+        Import t;
+        // A leftover flag from an earlier run must not end the wait early.
+        t.p.sys.WriteFile(paths::ReaderFile(t.p.sys, "flag.txt"), "Done");
+        t.fileName = kBook;
+        t.sheetName = "Schedule";
+        t.startRow = c.in[0];
+        t.endRow = c.in[1];
+        t.startCol = c.in[2];
+        t.endCol = c.in[3];
+        ASSERT_EQ(t.app.DeepUpdate(t.fileName, t.sheetName, t.fonts, t.cells, t.shapes, t.images,
+                                   t.height, t.width, t.startRow, t.endRow, t.startCol, t.endCol,
+                                   t.dwgdgn),
+                  True);
+        EXPECT_EQ((std::vector<Integer>{t.startRow, t.endRow, t.startCol, t.endCol}), c.out);
+        EXPECT_EQ(t.module->fastUpdate, c.fast == True);
+        EXPECT_EQ(t.Cell(2, 2).Value, "Description");
+    }
+    // A missing sheet or workbook closes the dialog at once and the update is False.
+    for (auto [book, sheet] : {std::pair{kBook, std::string("Nope")},
+                               std::pair{std::string("/no/such.xlsx"), std::string("Schedule")}}) {
+        Import t;
+        t.fileName = book;
+        t.sheetName = sheet;
+        t.startRow = 1;
+        EXPECT_EQ(t.app.DeepUpdate(t.fileName, t.sheetName, t.fonts, t.cells, t.shapes, t.images,
+                                   t.height, t.width, t.startRow, t.endRow, t.startCol, t.endCol,
+                                   t.dwgdgn),
+                  False)
+            << book << " " << sheet;
+    }
+    // A reader that cannot read the sheet: its message, and False.
+    Import t;
+    t.fileName = kBook;
+    t.sheetName = "Schedule";
+    t.p.sys.WriteFile(paths::ReaderFile(t.p.sys, paths::kReaderProgram),
+                      "#!/bin/sh\necho 'Cannot read it' > error.txt; echo x > flag.txt\n");
+    t.startRow = 1;
+    EXPECT_EQ(
+        t.app.DeepUpdate(t.fileName, t.sheetName, t.fonts, t.cells, t.shapes, t.images, t.height,
+                         t.width, t.startRow, t.endRow, t.startCol, t.endCol, t.dwgdgn),
+        False);
+    EXPECT_EQ(t.Prompts(), (std::vector<std::string>{"Cannot read it"}));
+}
+
+}  // namespace
+}  // namespace tbln

@@ -1,0 +1,241 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "capture/reader_exchange.hpp"
+#include "capture_support.hpp"
+#include "common/paths.hpp"
+#include "core/error.hpp"
+
+namespace tbln {
+namespace {
+
+using testing::CaptureModule;
+
+TEST(ReaderOutput, TablesHiddenMarksMarkersAndTheCutAtTheSeparator) {
+    CaptureModule t;
+    // 3 rows, 2 columns, row 2 and column 1 hidden; a further field of another letter
+    // is ignored.
+    const std::string text =
+        "3|=!2|=!R2|=!C1|=!X9\n"
+        "15|=!0|=!30.5\n"
+        "0|=!48\n"
+        "1|=!1|=!0|=!1|=!1|=!1|=!1|=!1|=!-4107|=!Arial|=!10|=!0|=!0|=!0|=!0|=!0|=!none|=!none|=!"
+        "none|=!none|=!1|=!0|=!none|=!none|=!mervik_this_cell_is_empty\n"
+        "1|=!2|=!1|=!1|=!2|=!2|=!2|=!-4108|=!-4160|=!Times New "
+        "Roman|=!12.5|=!1|=!1|=!1|=!1|=!90|=!thin|=!medium|=!thick|=!dashed|=!0|=!1|=!FF0000|=!"
+        "solid|=!12.50\n"
+        "2|=!1|=!0|=!2|=!1|=!2|=!1|=!1|=!-4107|=!null|=!10|=!0|=!0|=!0|=!0|=!0|=!none|=!none|=!"
+        "none|=!none|=!0|=!0|=!none|=!none|=!a|=!b\n"
+        "2|=!2|=!0|=!2|=!2|=!2|=!2|=!1|=!-4107|=!Arial|=!10|=!2|=!0|=!0|=!0|=!0|=!none|=!none|=!"
+        "none|=!none|=!0|=!0|=!none|=!none|=!mervik_this_cell_needs_vb\n"
+        "3|=!1|=!0|=!3|=!1|=!3|=!1|=!1|=!-4107|=!Arial|=!10|=!0|=!0|=!0|=!0|=!0|=!none|=!none|=!"
+        "none|=!none|=!0|=!0|=!none|=!none|=!crlf\r\n"
+        "3|=!2|=!0|=!3|=!2|=!3|=!2|=!1|=!-4107|=!Arial|=!10|=!0|=!0|=!0|=!0|=!0|=!none|=!none|=!"
+        "none|=!none|=!0|=!0|=!none|=!none|=!";
+    ParseReaderOutput(t.m, text, "output.txt");
+    auto& m = t.m;
+    EXPECT_EQ(m.rowHidden.Upper(), 3);
+    EXPECT_EQ(m.colHidden.Upper(), 2);
+    EXPECT_FALSE(m.rowHidden(1));
+    EXPECT_TRUE(m.rowHidden(2));
+    EXPECT_TRUE(m.colHidden(1));
+    EXPECT_FALSE(m.colHidden(2));
+    EXPECT_EQ(m.rowHeights(3), 30.5f);
+    EXPECT_EQ(m.colWidths(2), 48.0f);
+
+    EXPECT_EQ(m.jCells(1, 1)->text, "");
+    const JCell& b1 = *m.jCells(1, 2);
+    EXPECT_TRUE(b1.MergeCells);
+    EXPECT_EQ(b1.endRow, 2);
+    EXPECT_EQ(b1.HorizontalAlignment, -4108);
+    EXPECT_EQ(b1.VerticalAlignment, -4160);
+    EXPECT_EQ(b1.FontName, "Times New Roman");
+    EXPECT_EQ(b1.fontsize, 12) << "12.5 rounds to the even 12";
+    EXPECT_TRUE(b1.fontUnderline && b1.fontItalic && b1.fontBold && b1.WrapText);
+    EXPECT_EQ(b1.Orientation, 90);
+    EXPECT_EQ(b1.bdUp, "thin");
+    EXPECT_EQ(b1.bdBottom, "medium");
+    EXPECT_EQ(b1.bdLeft, "thick");
+    EXPECT_EQ(b1.bdRight, "dashed");
+    EXPECT_FALSE(b1.IsEmpty);
+    EXPECT_TRUE(b1.IsNumeric);
+    EXPECT_EQ(b1.bgColor, "FF0000");
+    EXPECT_EQ(b1.pattern, "solid");
+    EXPECT_EQ(b1.text, "12.50");
+    EXPECT_EQ(b1.height, 15.0f);
+    EXPECT_EQ(b1.width, 48.0f);
+    EXPECT_EQ(m.jCells(2, 1)->text, "a") << "cut at the first separator";
+    EXPECT_EQ(m.jCells(2, 1)->height, 0.0f);
+    EXPECT_FALSE(m.jCells(2, 2)->fontUnderline) << "only 1 is True";
+    EXPECT_EQ(m.jCells(2, 2)->text, kCellNeedsVb);
+    EXPECT_EQ(m.jCells(3, 1)->text, "crlf\r") << "a carriage return stays in the last field";
+    EXPECT_EQ(m.jCells(3, 2)->text, "");
+}
+
+TEST(ReaderOutput, EveryCutAndBadFieldIsReportedWithItsLine) {
+    testing::GridText grid(2, 2);
+    const std::string good = grid.Str();
+    {
+        CaptureModule t;
+        ParseReaderOutput(t.m, good, "output.txt");
+        EXPECT_EQ(t.m.jCells.RowUpper(), 2);
+    }
+    // Cut the text at every line end: the line after the cut is reported missing.
+    std::vector<std::size_t> ends;
+    for (std::size_t i = 0; i + 1 < good.size(); ++i) {
+        if (good[i] == '\n') ends.push_back(i);
+    }
+    for (std::size_t k = 0; k < ends.size(); ++k) {
+        CaptureModule t;
+        try {
+            ParseReaderOutput(t.m, good.substr(0, ends[k]), "output.txt");
+            ADD_FAILURE() << "cut after line " << k + 1;
+        } catch (const RuntimeError& e) {
+            EXPECT_EQ(e.Number(), err::kSubscript);
+            EXPECT_NE(e.Description().find("output.txt line " + std::to_string(k + 2)),
+                      std::string::npos)
+                << e.Description();
+        }
+        EXPECT_FALSE(t.m.jCells.IsAllocated()) << "nothing replaced by a failed parse";
+    }
+    struct Case {
+        std::string text;
+        int number;
+        std::string where;
+    } cases[] = {
+        {"x|=!2\n", err::kTypeMismatch, "line 1: field 1 \"x\""},
+        {"2\n", err::kSubscript, "line 1: field 2 is missing"},
+        {"0|=!2\n\n\n", err::kSubscript, "line 1"},
+        {"40000|=!2\n", err::kOverflow, "line 1: field 1"},
+        {"1|=!1|=!R5\n15\n48\n", err::kSubscript, "line 1: field 3 \"R5\""},
+        {"1|=!1\n15\nwide\n", err::kTypeMismatch, "line 3: field 1 \"wide\""},
+        {"1|=!1\n15\n48\n1|=!1|=!0\n", err::kSubscript, "line 4: field 4 is missing"},
+        {testing::GridText(1, 1).Set(1, 1, 11, "ten").Str(), err::kTypeMismatch,
+         "line 4: field 11 \"ten\""},
+    };
+    for (const auto& c : cases) {
+        CaptureModule t;
+        try {
+            ParseReaderOutput(t.m, c.text, "output.txt");
+            ADD_FAILURE() << c.text;
+        } catch (const RuntimeError& e) {
+            EXPECT_EQ(e.Number(), c.number) << c.text;
+            EXPECT_NE(e.Description().find(c.where), std::string::npos) << e.Description();
+        }
+    }
+}
+
+TEST(ReaderOutput, ReadAcknowledgesWithFlagAndAMissingFileIsNamed) {
+    CaptureModule t;
+    auto& sys = t.p.sys;
+    sys.MakeDirs(paths::ReaderFolder(sys));
+    EXPECT_THROW(
+        {
+            try {
+                ReadReaderOutput(t.m);
+            } catch (const RuntimeError& e) {
+                EXPECT_EQ(e.Number(), err::kFileNotFound);
+                EXPECT_NE(e.Description().find("output.txt"), std::string::npos);
+                throw;
+            }
+        },
+        RuntimeError);
+    sys.WriteFile(paths::ReaderFile(sys, "flag.txt"), "old");
+    sys.WriteFile(paths::ReaderFile(sys, "output.txt"), testing::GridText(1, 1).Str());
+    ReadReaderOutput(t.m);
+    EXPECT_EQ(sys.ReadFile(paths::ReaderFile(sys, "flag.txt")), "Done\r\n");
+    EXPECT_TRUE(sys.FileExists(paths::ReaderFile(sys, "output.txt"))) << "capture deletes it";
+}
+
+TEST(RunReader, WritesRunBatAndClearsTheLastExchange) {
+    CaptureModule t;
+    auto& sys = t.p.sys;
+    sys.MakeDirs(paths::ReaderFolder(sys));
+    sys.MakeDirs(paths::PicturesFolder(sys));
+    sys.WriteFile(paths::Join(paths::PicturesFolder(sys), "old.png"), "x");
+    sys.WriteFile(paths::ReaderFile(sys, "image.txt"), "1\n1*old\n");
+    sys.WriteFile(paths::ReaderFile(sys, "error.txt"), "old");
+    t.m.fileName = "/home/me/My Files/A&B.xls";
+    t.m.sheetName = "Sheet & Co";
+    const std::string before = sys.CurrentDir();
+    RunReader(t.m);  // no reader installed: the start fails and is ignored
+    EXPECT_EQ(sys.ReadFile(paths::ReaderFile(sys, "run.bat")),
+              "javaw -jar lumo.zip /home/me/My*mervik*Files/A*kivrem*B.xls "
+              "Sheet*mervik**kivrem**mervik*Co mervik\r\n");
+    EXPECT_TRUE(sys.ListDir(paths::PicturesFolder(sys)).empty());
+    EXPECT_FALSE(sys.FileExists(paths::ReaderFile(sys, "image.txt")));
+    EXPECT_FALSE(sys.FileExists(paths::ReaderFile(sys, "error.txt")));
+    EXPECT_EQ(sys.CurrentDir(), before);
+    EXPECT_EQ(DecodeReaderArgument(EncodeReaderArgument(t.m.fileName)), t.m.fileName);
+    EXPECT_EQ(EncodeReaderArgument("C:\\My Files\\A&B.xls"), "C:\\My*mervik*Files\\A*kivrem*B.xls");
+}
+
+// A stand-in reader placed where run.bat finds it: a shell script acting as the reader.
+void InstallScriptReader(sys::System& sys, const std::string& body) {
+    sys.MakeDirs(paths::ReaderFolder(sys));
+    const std::string path = paths::ReaderFile(sys, paths::kReaderProgram);
+    sys.WriteFile(path, "#!/bin/sh\n" + body + "\n");
+    sys.SetExecutable(path);
+}
+
+struct WaitCase {
+    const char* name;
+    std::string script;
+    bool ready;
+    std::string message;  // a part of the message shown, or "" for none
+};
+
+TEST(RunReaderAndWait, TheWaitEndsOnFlagOnDeathOnErrorAndOnCancel) {
+    const std::string grid = testing::GridText(1, 1).Str();
+    const WaitCase cases[] = {
+        {"answers", "printf '" + grid + "' > output.txt; echo x > flag.txt", true, ""},
+        {"dies", "exit 3", false, "The workbook reader ended without reading /w/a b.xlsx"},
+        {"refuses",
+         "echo 'Cannot read /w/a b.xlsx: no sheet Sheet1' > error.txt; echo x > flag.txt", false,
+         "Cannot read /w/a b.xlsx: no sheet Sheet1"},
+        {"malformed", "echo '1|=!1' > output.txt; echo x > flag.txt", false, "output.txt line 2"},
+        {"hangs", "sleep 2", false, ""},
+    };
+    for (const auto& c : cases) {
+        CaptureModule t;
+        InstallScriptReader(t.p.sys, c.script);
+        t.m.fileName = "/w/a b.xlsx";
+        t.m.sheetName = "Sheet1";
+        auto& form = t.Form();
+        if (std::string(c.name) == "hangs") {
+            t.p.ui.Push(scripted::Action::Wait(600));
+            t.p.ui.Push(scripted::Action::Click("btnCancel", 20));
+        }
+        form.onCancel = [&] { t.m.dialogCancelled = true; };
+        bool ready = false;
+        form.onTick = [&] { ready = RunReaderAndWait(t.m, form.Progress()); };
+        t.p.ui.ShowModal(form);
+        EXPECT_EQ(ready, c.ready) << c.name;
+        if (c.message.empty()) {
+            EXPECT_TRUE(t.p.ui.Messages().empty()) << c.name;
+        } else {
+            ASSERT_EQ(t.p.ui.Messages().size(), 1u) << c.name;
+            EXPECT_NE(t.p.ui.Messages()[0].prompt.find(c.message), std::string::npos)
+                << t.p.ui.Messages()[0].prompt;
+            EXPECT_EQ(t.p.ui.Messages()[0].title, "Error");
+        }
+    }
+}
+
+TEST(RunReaderAndWait, AMissingReaderFolderIsReportedNotWaitedFor) {
+    CaptureModule t;
+    t.m.fileName = "/w/a.xlsx";
+    auto& form = t.Form();
+    bool ready = true;
+    form.onTick = [&] { ready = RunReaderAndWait(t.m, form.Progress()); };
+    t.p.ui.ShowModal(form);
+    EXPECT_FALSE(ready);
+    ASSERT_EQ(t.p.ui.Messages().size(), 1u);
+    EXPECT_EQ(t.p.ui.Messages()[0].prompt.rfind("The workbook reader cannot be started: ", 0), 0u)
+        << t.p.ui.Messages()[0].prompt;
+}
+
+}  // namespace
+}  // namespace tbln
