@@ -8,6 +8,7 @@
 #include "adapters/document/font_metrics.hpp"
 #include "adapters/document/layout.hpp"
 #include "core/error.hpp"
+#include "core/text.hpp"
 
 namespace tbln::document {
 
@@ -15,24 +16,6 @@ namespace {
 
 // Word's answer for a member of a collection that does not exist.
 constexpr std::int32_t kNoSuchCollectionMember = 5941;
-
-void AppendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
 
 Long ToBool(bool b) {
     return b ? -1 : 0;

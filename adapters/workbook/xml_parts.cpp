@@ -7,6 +7,7 @@
 
 #include "adapters/workbook/package.hpp"
 #include "adapters/workbook/workbook_model.hpp"
+#include "core/text.hpp"
 
 namespace tbln::workbook {
 
@@ -23,18 +24,6 @@ int HexDigit(char c) {
     return -1;
 }
 
-void AppendUtf8(std::string& out, unsigned cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
 }  // namespace
 
 std::string DecodeEscapes(std::string_view text) {
@@ -51,7 +40,7 @@ std::string DecodeEscapes(std::string_view text) {
                 v = v * 16 + (d < 0 ? 0 : d);
             }
             if (hex) {
-                AppendUtf8(out, static_cast<unsigned>(v));
+                AppendUtf8(out, static_cast<char32_t>(v));
                 i += 6;
                 continue;
             }

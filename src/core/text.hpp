@@ -13,6 +13,9 @@ std::string NumberToText(double value);
 // The same for a Single, which keeps 7 significant digits (1.1f gives "1.1").
 std::string NumberToText(float value);
 
+// Appends the UTF-8 form of one Unicode code point.
+void AppendUtf8(std::string& out, char32_t codePoint);
+
 // Format(value, "0%"): the value as a whole percentage, halves rounded away from zero.
 std::string FormatPercent(double value);
 
