@@ -63,21 +63,11 @@ nlohmann::ordered_json BuildCellCommand(Host& host, const Options& options) {
         fileName0, sheetName0, excelFonts0, dgnCell0, xlsShape0, xlsImage0, totalHeight0,
         totalWidth0, startRow0, endRow0, startCol0, endCol0, dwgdgn, qvPath, fastUpdate0);
     EndProgressLine();
-    const json out = {{"result", result != False},
-                      {"fileName0", fileName0},
-                      {"sheetName0", sheetName0},
-                      {"excelFonts0", CollectionJson(excelFonts0)},
-                      {"dgnCell0", nullptr},
-                      {"xlsShape0", ArrayJson(xlsShape0)},
-                      {"xlsImage0", ArrayJson(xlsImage0)},
-                      {"totalHeight0", SingleJson(totalHeight0)},
-                      {"totalWidth0", SingleJson(totalWidth0)},
-                      {"startRow0", startRow0},
-                      {"endRow0", endRow0},
-                      {"startCol0", startCol0},
-                      {"endCol0", endCol0},
-                      {"fastUpdate0", fastUpdate0 != False},
-                      {"messages", host.Messages()}};
+    json out =
+        CaptureArgumentsJson(result, fileName0, sheetName0, excelFonts0, xlsShape0, xlsImage0,
+                             totalHeight0, totalWidth0, startRow0, endRow0, startCol0, endCol0);
+    out["fastUpdate0"] = fastUpdate0 != False;
+    out["messages"] = host.Messages();
     PrintWithCells(std::cout, out, "dgnCell0", dgnCell0);
     return AlreadyPrinted();
 }

@@ -55,20 +55,10 @@ nlohmann::ordered_json DeepUpdateCommand(Host& host, const Options& options) {
                                                xlsShape0, xlsImage0, totalHeight0, totalWidth0,
                                                startRow0, endRow0, startCol0, endCol0, dwgdgn);
     EndProgressLine();
-    const json out = {{"result", result != False},
-                      {"fileName0", fileName0},
-                      {"sheetName0", sheetName0},
-                      {"excelFonts0", CollectionJson(excelFonts0)},
-                      {"dgnCell0", nullptr},
-                      {"xlsShape0", ArrayJson(xlsShape0)},
-                      {"xlsImage0", ArrayJson(xlsImage0)},
-                      {"totalHeight0", SingleJson(totalHeight0)},
-                      {"totalWidth0", SingleJson(totalWidth0)},
-                      {"startRow0", startRow0},
-                      {"endRow0", endRow0},
-                      {"startCol0", startCol0},
-                      {"endCol0", endCol0},
-                      {"messages", host.Messages()}};
+    json out =
+        CaptureArgumentsJson(result, fileName0, sheetName0, excelFonts0, xlsShape0, xlsImage0,
+                             totalHeight0, totalWidth0, startRow0, endRow0, startCol0, endCol0);
+    out["messages"] = host.Messages();
     PrintWithCells(std::cout, out, "dgnCell0", dgnCell0);
     return AlreadyPrinted();
 }
