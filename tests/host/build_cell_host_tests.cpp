@@ -8,7 +8,7 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
-#include "support/test_platform.hpp"
+#include "support/host_run.hpp"
 
 namespace tbln {
 namespace {
@@ -16,32 +16,11 @@ namespace {
 using testing::Fixture;
 using testing::TempDir;
 
-struct Output {
-    int status = -1;
-    nlohmann::json json;
-    std::string err;
-};
-
-Output Tbln(const TempDir& dir, const std::string& args) {
-    const std::string cmd = std::string(TBLN_HOST_BINARY) + " --root '" + dir.Path() + "/root' " +
-                            args + " 2>'" + dir.Path() + "/err.txt'";
-    Output out;
-    std::string text;
-    FILE* pipe = popen(cmd.c_str(), "r");
-    std::array<char, 4096> buf{};
-    while (std::size_t n = fread(buf.data(), 1, buf.size(), pipe)) text.append(buf.data(), n);
-    const int raw = pclose(pipe);
-    out.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    std::ifstream e(dir / "err.txt");
-    std::getline(e, out.err, '\0');
-    if (out.status == 0) out.json = nlohmann::json::parse(text);
-    return out;
-}
-
 TEST(HostBuildCell, ARangeAndTheWholeSheetAgreeWithTheWorkbook) {
     TempDir dir;
     const std::string book = Fixture("capture.xlsx");
-    auto run = Tbln(dir, "build-cell --file '" + book + "' --sheet Schedule --range D2:D3");
+    auto run =
+        testing::RunHost(dir, "build-cell --file '" + book + "' --sheet Schedule --range D2:D3");
     ASSERT_EQ(run.status, 0) << run.err;
     const auto& j = run.json;
     EXPECT_EQ(j["result"], true);
@@ -58,13 +37,14 @@ TEST(HostBuildCell, ARangeAndTheWholeSheetAgreeWithTheWorkbook) {
     EXPECT_EQ(j["xlsImage0"]["items"][0]["top"], -1000);
     EXPECT_TRUE(std::filesystem::exists(dir / "root/JRE/bin/javaw")) << "placed on first use";
 
-    run = Tbln(dir, "build-cell --file '" + book + "'");
+    run = testing::RunHost(dir, "build-cell --file '" + book + "'");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.json["fastUpdate0"], false);
     EXPECT_EQ(run.json["endRow0"], 8);
     EXPECT_EQ(run.json["endCol0"], 8);
 
-    run = Tbln(dir, "deep-update --file '" + book + "' --sheet Schedule --range B2:C40");
+    run =
+        testing::RunHost(dir, "deep-update --file '" + book + "' --sheet Schedule --range B2:C40");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.json["result"], true);
     EXPECT_EQ(run.json["endRow0"], 8) << "cut back to the sheet's grid";
@@ -72,14 +52,14 @@ TEST(HostBuildCell, ARangeAndTheWholeSheetAgreeWithTheWorkbook) {
     for (const char* bad : {"deep-update --file x.xlsx --sheet S",
                             "deep-update --file x.xlsx --sheet S --whole --range A1:B2",
                             "build-cell --file nope.xlsx", "build-cell --file x --range 12"}) {
-        EXPECT_EQ(Tbln(dir, bad).status, 2) << bad;
+        EXPECT_EQ(testing::RunHost(dir, bad).status, 2) << bad;
     }
 }
 
 TEST(HostBuildCell, TheBundledExampleGivesItsTableTextBoxAndPicture) {
     TempDir dir;
-    const auto run = Tbln(dir, "build-cell --file '" + std::string(TBLN_SOURCE_DIR) +
-                                   "/examples/door_schedule.xlsx' --sheet Doors");
+    const auto run = testing::RunHost(dir, "build-cell --file '" + std::string(TBLN_SOURCE_DIR) +
+                                               "/examples/door_schedule.xlsx' --sheet Doors");
     ASSERT_EQ(run.status, 0) << run.err;
     const auto& j = run.json;
     EXPECT_EQ(j["dgnCell0"]["items"][0][0]["Value"], "DOOR SCHEDULE");

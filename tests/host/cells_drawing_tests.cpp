@@ -9,7 +9,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "support/test_platform.hpp"
+#include "support/host_run.hpp"
 
 namespace tbln {
 namespace {
@@ -17,24 +17,9 @@ namespace {
 using testing::Fixture;
 using testing::TempDir;
 
-struct Run {
-    int status = -1;
-    std::string out, err;
-};
-
-Run CellsCommand(const std::string& args) {
+testing::HostRun CellsCommand(const std::string& args) {
     TempDir dir;
-    const std::string cmd =
-        std::string(TBLN_HOST_BINARY) + " cells " + args + " 2>'" + (dir / "err") + "'";
-    Run r;
-    FILE* pipe = popen(cmd.c_str(), "r");
-    std::array<char, 4096> buf{};
-    while (std::size_t n = fread(buf.data(), 1, buf.size(), pipe)) r.out.append(buf.data(), n);
-    const int raw = pclose(pipe);
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    std::ifstream err(dir / "err");
-    r.err.assign(std::istreambuf_iterator<char>(err), std::istreambuf_iterator<char>());
-    return r;
+    return testing::RunHost(dir, "cells " + args);
 }
 
 TEST(CellsDrawing, ListsShapesAndPictures) {

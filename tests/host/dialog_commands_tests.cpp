@@ -10,42 +10,14 @@
 #include <sstream>
 #include <string>
 
-#include "support/test_platform.hpp"
+#include "support/host_run.hpp"
 
 namespace tbln {
 namespace {
 
 using testing::Fixture;
+using testing::Quote;
 using testing::TempDir;
-
-struct Run {
-    int status = -1;
-    nlohmann::json out;
-    std::string err;
-};
-
-std::string Quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-Run Host(const TempDir& dir, const std::string& args) {
-    const std::string errFile = dir / "stderr.txt";
-    const std::string cmd = std::string(TBLN_HOST_BINARY) + " --root " + Quote(dir / "root") + " " +
-                            args + " 2>" + Quote(errFile);
-    std::string out;
-    FILE* pipe = popen(cmd.c_str(), "r");
-    std::array<char, 4096> buf{};
-    while (std::size_t n = fread(buf.data(), 1, buf.size(), pipe)) out.append(buf.data(), n);
-    const int raw = pclose(pipe);
-    Run run;
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    if (run.status == 0) run.out = nlohmann::json::parse(out);
-    std::ifstream e(errFile);
-    std::getline(e, run.err, '\0');
-    return run;
-}
 
 std::string Example(const std::string& name) {
     return std::string(TBLN_SOURCE_DIR) + "/examples/" + name;
@@ -63,54 +35,56 @@ TEST(HostDialogCommands, MakeBlockThenInsertBlockOnTheExample) {
     const std::string tags = dir / "tags.json";
     std::ofstream(tags) << R"([{"tagName": "DWGNO"}, {"tagName": "TITLE"}, {"tagName": "QTY"}])";
     const std::string book = Quote(Example("title_block.xlsx"));
-    auto run =
-        Host(dir, "make-block --file " + book + " --sheet 'Title Block' --tags " + Quote(tags) +
-                      " --block-id B2 --bind DWGNO=B2 --bind TITLE=C2" + " --bind QTY=B3");
+    auto run = testing::RunHost(
+        dir, "make-block --file " + book + " --sheet 'Title Block' --tags " + Quote(tags) +
+                 " --block-id B2 --bind DWGNO=B2 --bind TITLE=C2" + " --bind QTY=B3");
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out["result"], true);
-    EXPECT_EQ(run.out["sheetName0"], "Title Block");
-    const auto& linked = run.out["tags1"]["items"];
+    EXPECT_EQ(run.json["result"], true);
+    EXPECT_EQ(run.json["sheetName0"], "Title Block");
+    const auto& linked = run.json["tags1"]["items"];
     EXPECT_EQ(linked[1]["offsetCol"], 1);
     EXPECT_EQ(linked[2]["offsetRow"], 1);
     EXPECT_EQ(linked[2]["Value"], "42");
 
     // The linked records fill another block instance from its own Block ID cell.
     std::ofstream(tags) << linked.dump();
-    run = Host(dir, "insert-block --file " + book + " --sheet 'Title Block' --tags " + Quote(tags) +
-                        " --block-id C2");
+    run = testing::RunHost(dir, "insert-block --file " + book + " --sheet 'Title Block' --tags " +
+                                    Quote(tags) + " --block-id C2");
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out["result"], true);
-    EXPECT_EQ(run.out["tags1"]["items"][0]["Value"], "Pump housing");
-    EXPECT_EQ(run.out["tags1"]["items"][1]["col"], "D");
-    EXPECT_EQ(run.out["tags1"]["items"][2]["Value"], "2.5");
+    EXPECT_EQ(run.json["result"], true);
+    EXPECT_EQ(run.json["tags1"]["items"][0]["Value"], "Pump housing");
+    EXPECT_EQ(run.json["tags1"]["items"][1]["col"], "D");
+    EXPECT_EQ(run.json["tags1"]["items"][2]["Value"], "2.5");
 
     // A tag left unbound: the dialog says so, the run ends with Cancel.
     std::ofstream(tags) << R"([{"tagName": "DWGNO"}, {"tagName": "TITLE"}])";
-    run = Host(dir, "make-block --file " + book + " --tags " + Quote(tags) +
-                        " --block-id B2 --bind DWGNO=B2");
+    run = testing::RunHost(dir, "make-block --file " + book + " --tags " + Quote(tags) +
+                                    " --block-id B2 --bind DWGNO=B2");
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out["result"], false);
-    EXPECT_EQ(run.out["messages"][0]["text"], "Tag update is not completed    ");
+    EXPECT_EQ(run.json["result"], false);
+    EXPECT_EQ(run.json["messages"][0]["text"], "Tag update is not completed    ");
 }
 
 TEST(HostDialogCommands, PopulateAndSetTopMostWindow) {
     TempDir dir;
-    auto run = Host(dir, "populate --file " + Quote(Fixture("drawings.xlsx")) +
-                             " --sheet Names --first A2 --second A3 --last A10 --template " +
-                             "/work/plan7.dgn --output /out --format dgn");
+    auto run =
+        testing::RunHost(dir, "populate --file " + Quote(Fixture("drawings.xlsx")) +
+                                  " --sheet Names --first A2 --second A3 --last A10 --template " +
+                                  "/work/plan7.dgn --output /out --format dgn");
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out["result"], true);
-    EXPECT_EQ(run.out["rown0"], 10);
-    EXPECT_EQ(run.out["outputPath0"], "/out");
-    run = Host(dir, "populate --file " + Quote(Fixture("drawings.xlsx")) +
-                        " --first A2 --second A3 --last A10 --template /work/ --output /out");
+    EXPECT_EQ(run.json["result"], true);
+    EXPECT_EQ(run.json["rown0"], 10);
+    EXPECT_EQ(run.json["outputPath0"], "/out");
+    run = testing::RunHost(
+        dir, "populate --file " + Quote(Fixture("drawings.xlsx")) +
+                 " --first A2 --second A3 --last A10 --template /work/ --output /out");
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out["result"], false);
-    EXPECT_EQ(run.out["messages"][0]["text"], "The template drawing file path is invalid");
+    EXPECT_EQ(run.json["result"], false);
+    EXPECT_EQ(run.json["messages"][0]["text"], "The template drawing file path is invalid");
 
-    run = Host(dir, "set-top-most-window --hwnd 4660 --topmost false");
+    run = testing::RunHost(dir, "set-top-most-window --hwnd 4660 --topmost false");
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out["windowCalls"][0]["args"],
+    EXPECT_EQ(run.json["windowCalls"][0]["args"],
               nlohmann::json::parse("[4660, -2, 0, 0, 0, 0, 3]"));
 }
 
@@ -119,10 +93,11 @@ TEST(HostDialogCommands, SetLucWithoutYesLeavesTheWorkbookAlone) {
     const std::string book = dir / "luc.xlsx";
     std::filesystem::copy_file(Fixture("luc.xlsx"), book);
     const std::string before = Bytes(book);
-    const auto run = Host(dir, "set-luc --file " + Quote(book) + " --sheet Data --cell D12");
+    const auto run =
+        testing::RunHost(dir, "set-luc --file " + Quote(book) + " --sheet Data --cell D12");
     ASSERT_EQ(run.status, 0) << run.err;
-    ASSERT_EQ(run.out["messages"].size(), 1u);
-    EXPECT_EQ(run.out["messages"][0]["title"], "Warning");
+    ASSERT_EQ(run.json["messages"].size(), 1u);
+    EXPECT_EQ(run.json["messages"][0]["title"], "Warning");
     EXPECT_EQ(Bytes(book), before);
 }
 
@@ -150,7 +125,7 @@ TEST(HostDialogCommands, BadArgumentsAreRefusedBeforeAnyDialog) {
         {"set-top-most-window --hwnd 1 --topmost yes", "--topmost yes"},
     };
     for (const auto& c : cases) {
-        const auto run = Host(dir, c.args);
+        const auto run = testing::RunHost(dir, c.args);
         EXPECT_EQ(run.status, 2) << c.args;
         EXPECT_NE(run.err.find(c.err), std::string::npos) << c.args << "\n" << run.err;
     }
@@ -173,10 +148,11 @@ TEST(HostDialogCommands, SavedWorkbooksReadBackWithOpenpyxl) {
     std::filesystem::copy_file(Fixture("drawings.xlsx"), drawings);
     std::filesystem::copy_file(Fixture("luc.xlsx"), luc);
 
-    auto run = Host(dir, "export-dgn-name --file " + Quote(drawings) +
-                             " --sheet Notes --start B2 --format dgn /d/one.dgn /d/two-2.dgn");
+    auto run =
+        testing::RunHost(dir, "export-dgn-name --file " + Quote(drawings) +
+                                  " --sheet Notes --start B2 --format dgn /d/one.dgn /d/two-2.dgn");
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_TRUE(run.out["messages"].empty()) << run.out.dump();
+    EXPECT_TRUE(run.json["messages"].empty()) << run.json.dump();
     EXPECT_EQ(Openpyxl("import openpyxl,sys\n"
                        "wb=openpyxl.load_workbook(sys.argv[1])\n"
                        "n=wb['Notes']\n"
@@ -185,10 +161,10 @@ TEST(HostDialogCommands, SavedWorkbooksReadBackWithOpenpyxl) {
                        drawings),
               "['/d/one.dgn', '/d/two-2.dgn'] notes 3 ['Drawing', 'plan1', 'plan2', 'PLAN7']\n");
 
-    run = Host(dir, "set-luc --file " + Quote(luc) + " --sheet Data --cell D12 --yes");
+    run = testing::RunHost(dir, "set-luc --file " + Quote(luc) + " --sheet Data --cell D12 --yes");
     ASSERT_EQ(run.status, 0) << run.err;
-    ASSERT_EQ(run.out["messages"].size(), 2u);
-    EXPECT_EQ(run.out["messages"][1]["text"],
+    ASSERT_EQ(run.json["messages"].size(), 2u);
+    EXPECT_EQ(run.json["messages"][1]["text"],
               "The last used cell has been reset to Row 12, Col D     ");
     EXPECT_EQ(Openpyxl("import openpyxl,sys\n"
                        "wb=openpyxl.load_workbook(sys.argv[1])\n"

@@ -8,39 +8,14 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "support/test_platform.hpp"
+#include "support/host_run.hpp"
 
 namespace tbln {
 namespace {
 
 using testing::Fixture;
+using testing::Quote;
 using testing::TempDir;
-
-struct Run {
-    int status = -1;
-    std::string out, err;
-};
-
-std::string Quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-Run Host(const TempDir& dir, const std::string& args) {
-    const std::string errFile = dir / "stderr.txt";
-    const std::string cmd = std::string(TBLN_HOST_BINARY) + " --root " + Quote(dir / "root") + " " +
-                            args + " 2>" + Quote(errFile);
-    Run run;
-    FILE* pipe = popen(cmd.c_str(), "r");
-    std::array<char, 4096> buf{};
-    while (std::size_t n = fread(buf.data(), 1, buf.size(), pipe)) run.out.append(buf.data(), n);
-    const int raw = pclose(pipe);
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    std::ifstream e(errFile);
-    std::getline(e, run.err, '\0');
-    return run;
-}
 
 std::string WriteTags(const TempDir& dir, const std::string& json) {
     const std::string path = dir / "tags.json";
@@ -52,8 +27,9 @@ TEST(HostInsertBlockPop, PrintsTheTagsFilledFromTheSheet) {
     TempDir dir;
     const auto tags = WriteTags(dir, R"([{"tagName": "NO"}, {"tagName": "TITLE", "offsetCol": 1},
                                         {"tagName": "QTY", "offsetRow": 1}, {"tagName": "NONE", "offsetRow": 9}])");
-    const auto run = Host(dir, "insert-block-pop --file " + Quote(Fixture("blocks.xlsx")) +
-                                   " --sheet 'Title Block' --row 2 --col 2 --tags " + Quote(tags));
+    const auto run =
+        testing::RunHost(dir, "insert-block-pop --file " + Quote(Fixture("blocks.xlsx")) +
+                                  " --sheet 'Title Block' --row 2 --col 2 --tags " + Quote(tags));
     ASSERT_EQ(run.status, 0) << run.err;
     const auto out = nlohmann::json::parse(run.out);
     EXPECT_EQ(out["result"], true);
@@ -98,16 +74,16 @@ TEST(HostInsertBlockPop, ExitStatusTellsWhatWentWrong) {
          "unknown option --bogus"},
     };
     for (const auto& c : cases) {
-        const auto run = Host(dir, "insert-block-pop " + c.args);
+        const auto run = testing::RunHost(dir, "insert-block-pop " + c.args);
         EXPECT_EQ(run.status, c.status) << c.args << "\n" << run.err;
         EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
     }
     const auto bad = WriteTags(dir, R"([{"tagName": 5}])");
-    const auto run = Host(
+    const auto run = testing::RunHost(
         dir, "insert-block-pop --file " + book + " --sheet S --row 1 --col 1 --tags " + Quote(bad));
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.err.find("tagName"), std::string::npos) << run.err;
-    EXPECT_EQ(Host(dir, "no-such-command").status, 2);
+    EXPECT_EQ(testing::RunHost(dir, "no-such-command").status, 2);
 }
 
 }  // namespace

@@ -8,44 +8,19 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "support/test_platform.hpp"
+#include "support/host_run.hpp"
 
 namespace tbln {
 namespace {
 
+using testing::Quote;
 using testing::TempDir;
-
-std::string Quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-struct Run {
-    int status = -1;
-    std::string out, err;
-};
-
-Run Host(const TempDir& dir, const std::string& args) {
-    const std::string errFile = dir / "stderr.txt";
-    const std::string cmd = std::string(TBLN_HOST_BINARY) + " --root " + Quote(dir / "root") + " " +
-                            args + " 2>" + Quote(errFile);
-    Run run;
-    FILE* pipe = popen(cmd.c_str(), "r");
-    std::array<char, 4096> buf{};
-    while (std::size_t n = fread(buf.data(), 1, buf.size(), pipe)) run.out.append(buf.data(), n);
-    const int raw = pclose(pipe);
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    std::ifstream e(errFile);
-    std::getline(e, run.err, '\0');
-    return run;
-}
 
 const std::string kNotes = std::string(TBLN_EXAMPLES) + "/notes.docx";
 
 TEST(HostWordCommands, ParseWordPrintsTheNotesAsFormattedText) {
     TempDir dir;
-    const auto run = Host(dir, "parse-word --file " + Quote(kNotes));
+    const auto run = testing::RunHost(dir, "parse-word --file " + Quote(kNotes));
     ASSERT_EQ(run.status, 0) << run.err;
     const auto out = nlohmann::json::parse(run.out);
     EXPECT_EQ(out["result"], true);
@@ -89,7 +64,7 @@ TEST(HostWordCommands, UpdateWordNamesABadFile) {
     TempDir dir;
     const std::string bad = dir / "notes.docx";
     std::ofstream(bad) << "not a document";
-    const auto run = Host(dir, "update-word --file " + Quote(bad));
+    const auto run = testing::RunHost(dir, "update-word --file " + Quote(bad));
     ASSERT_EQ(run.status, 0) << run.err;
     const auto out = nlohmann::json::parse(run.out);
     EXPECT_EQ(out["result"], false);
