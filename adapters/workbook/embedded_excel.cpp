@@ -422,16 +422,14 @@ double RangeImpl::Height() {
     const auto& a = areas_.front();
     const auto& book = sheet_->BookModel();
     const auto& sheet = sheet_->Model();
-    return RowTopPoints(book, sheet, a.bottom) - RowTopPoints(book, sheet, a.top) +
-           RowHeightPoints(book, sheet, a.bottom);
+    return RowSpanPoints(book, sheet, a.top, a.bottom);
 }
 
 double RangeImpl::Width() {
     const auto& a = areas_.front();
     const auto& book = sheet_->BookModel();
     const auto& sheet = sheet_->Model();
-    return ColumnLeftPoints(book, sheet, a.right) - ColumnLeftPoints(book, sheet, a.left) +
-           ColumnWidthPoints(book, sheet, a.right);
+    return ColumnSpanPoints(book, sheet, a.left, a.right);
 }
 
 double RangeImpl::ColumnWidth() {

@@ -85,11 +85,19 @@ bool ColumnHidden(const SheetModel& sheet, Long col) {
     return info && info->hidden;
 }
 
+namespace {
+
+double ListedRowHeight(const WorkbookModel& book, const SheetModel& sheet, const RowInfo& info) {
+    if (info.hidden) return 0;
+    return info.height >= 0 ? info.height : DefaultRowHeight(book, sheet);
+}
+
+}  // namespace
+
 double RowHeightPoints(const WorkbookModel& book, const SheetModel& sheet, Long row) {
     const RowInfo* info = sheet.FindRow(row);
     if (!info) return sheet.rowsHiddenByDefault ? 0 : DefaultRowHeight(book, sheet);
-    if (info->hidden) return 0;
-    return info->height >= 0 ? info->height : DefaultRowHeight(book, sheet);
+    return ListedRowHeight(book, sheet, *info);
 }
 
 double ColumnWidthPoints(const WorkbookModel& book, const SheetModel& sheet, Long col) {
@@ -107,28 +115,41 @@ double ColumnWidthCharacters(const WorkbookModel& book, const SheetModel& sheet,
     return std::round(characters * 100) / 100;
 }
 
-double RowTopPoints(const WorkbookModel& book, const SheetModel& sheet, Long row) {
-    // The default height for every row above, corrected by the rows that differ.
-    if (row <= 1) return 0;
+double RowSpanPoints(const WorkbookModel& book, const SheetModel& sheet, Long first, Long last) {
+    if (last < first) return 0;
+    // The default height for every row of the span, corrected by the listed rows in it;
+    // only those are visited, so a one-row span costs a search, not a walk.
     const double standard = sheet.rowsHiddenByDefault ? 0 : DefaultRowHeight(book, sheet);
-    double top = standard * (row - 1);
-    for (const auto& info : sheet.rows) {
-        if (info.row >= row) break;
-        top += RowHeightPoints(book, sheet, info.row) - standard;
+    double height = standard * static_cast<double>(last - first + 1);
+    auto it = std::lower_bound(sheet.rows.begin(), sheet.rows.end(), first,
+                               [](const RowInfo& r, Long k) { return r.row < k; });
+    for (; it != sheet.rows.end() && it->row <= last; ++it) {
+        height += ListedRowHeight(book, sheet, *it) - standard;
     }
-    return top;
+    return height;
+}
+
+double ColumnSpanPoints(const WorkbookModel& book, const SheetModel& sheet, Long first, Long last) {
+    if (last < first) return 0;
+    const double standard = DefaultWidthPixels(book, sheet) * kPointsPerPixel;
+    double width = standard * static_cast<double>(last - first + 1);
+    auto it = std::lower_bound(sheet.columns.begin(), sheet.columns.end(), first,
+                               [](const ColumnInfo& c, Long k) { return c.last < k; });
+    for (; it != sheet.columns.end() && it->first <= last; ++it) {
+        const Long from = std::max(it->first, first);
+        const Long to = std::min(it->last, last);
+        width +=
+            (ColumnWidthPoints(book, sheet, from) - standard) * static_cast<double>(to - from + 1);
+    }
+    return width;
+}
+
+double RowTopPoints(const WorkbookModel& book, const SheetModel& sheet, Long row) {
+    return RowSpanPoints(book, sheet, 1, row - 1);
 }
 
 double ColumnLeftPoints(const WorkbookModel& book, const SheetModel& sheet, Long col) {
-    if (col <= 1) return 0;
-    const double standard = DefaultWidthPixels(book, sheet) * kPointsPerPixel;
-    double left = standard * (col - 1);
-    for (const auto& info : sheet.columns) {
-        if (info.first >= col) break;
-        const Long last = std::min(info.last, col - 1);
-        left += (ColumnWidthPoints(book, sheet, info.first) - standard) * (last - info.first + 1);
-    }
-    return left;
+    return ColumnSpanPoints(book, sheet, 1, col - 1);
 }
 
 }  // namespace tbln::workbook

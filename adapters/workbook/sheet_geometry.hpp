@@ -14,6 +14,10 @@ namespace tbln::workbook {
 double RowHeightPoints(const WorkbookModel& book, const SheetModel& sheet, Long row);
 // Width of a column in points; 0 for a hidden column.
 double ColumnWidthPoints(const WorkbookModel& book, const SheetModel& sheet, Long col);
+// Height of the rows first..last (width of the columns first..last) in points, hidden
+// ones counting 0; 0 when last < first.
+double RowSpanPoints(const WorkbookModel& book, const SheetModel& sheet, Long first, Long last);
+double ColumnSpanPoints(const WorkbookModel& book, const SheetModel& sheet, Long first, Long last);
 // Distance in points from the top of the sheet to the top of `row` (the rows above it).
 double RowTopPoints(const WorkbookModel& book, const SheetModel& sheet, Long row);
 // Distance in points from the left of the sheet to the left of `col`.
