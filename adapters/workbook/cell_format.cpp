@@ -90,7 +90,9 @@ CellView DescribeFormat(const WorkbookModel& book, std::uint32_t style) {
     return v;
 }
 
-const CellView& CachedFormat(const WorkbookModel& book, std::uint32_t style) {
+}  // namespace
+
+const CellView& FormatView(const WorkbookModel& book, std::uint32_t style) {
     using Cache = std::vector<std::unique_ptr<CellView>>;
     if (!book.formatViews) book.formatViews = std::make_shared<Cache>(book.cellFormats.size() + 1);
     auto& cache = *static_cast<Cache*>(book.formatViews.get());
@@ -100,21 +102,17 @@ const CellView& CachedFormat(const WorkbookModel& book, std::uint32_t style) {
     return *cache[slot];
 }
 
-}  // namespace
-
-CellView DescribeCell(const WorkbookModel& book, const SheetModel& sheet, Long row, Long column) {
-    std::uint32_t style = 0;
+CellContent DescribeContent(const WorkbookModel& book, const SheetModel& sheet, Long row,
+                            Long column) {
+    CellContent v;
     const Cell* cell = sheet.Find(row, column);
     if (cell) {
-        style = cell->style;
+        v.style = cell->style;
     } else if (const RowInfo* r = sheet.FindRow(row); r && r->customFormat) {
-        style = r->style;
+        v.style = r->style;
     } else if (const ColumnInfo* c = sheet.FindColumn(column)) {
-        style = c->style;
+        v.style = c->style;
     }
-    CellView v = CachedFormat(book, style);
-    v.row = row;
-    v.column = column;
     if (cell) {
         v.text = DisplayText(book, *cell);
         v.number = cell->number;
@@ -142,6 +140,19 @@ CellView DescribeCell(const WorkbookModel& book, const SheetModel& sheet, Long r
     } else {
         v.mergeArea = Area{row, column, row, column};
     }
+    return v;
+}
+
+CellView DescribeCell(const WorkbookModel& book, const SheetModel& sheet, Long row, Long column) {
+    CellContent content = DescribeContent(book, sheet, row, column);
+    CellView v = FormatView(book, content.style);
+    v.row = row;
+    v.column = column;
+    v.text = std::move(content.text);
+    v.type = content.type;
+    v.number = content.number;
+    v.merged = content.merged;
+    v.mergeArea = content.mergeArea;
     return v;
 }
 

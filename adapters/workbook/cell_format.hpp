@@ -82,6 +82,21 @@ struct CellView {
 // The worksheet of that name (compared without regard to case, as Excel does), or nullptr.
 const SheetModel* FindSheet(const WorkbookModel& book, const std::string& name);
 
+// The value and merge of a cell, with its format as an index for FormatView: a caller
+// that goes through many cells of few formats describes each format once.
+struct CellContent {
+    std::uint32_t style = 0;  // the cell's format, else its row's, else its column's
+    std::string text;         // the displayed text
+    ValueType type = ValueType::Empty;
+    double number = 0;
+    bool merged = false;
+    Area mergeArea;
+};
+CellContent DescribeContent(const WorkbookModel& book, const SheetModel& sheet, Long row,
+                            Long column);
+// The format fields of CellView for a format index (kept per workbook once made).
+const CellView& FormatView(const WorkbookModel& book, std::uint32_t style);
+
 // Everything about the cell at (row, column) of the sheet; an absent cell is an
 // empty cell with the row's or column's format, else the workbook's default format.
 CellView DescribeCell(const WorkbookModel& book, const SheetModel& sheet, Long row, Long column);

@@ -3,7 +3,9 @@
 #include <charconv>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string_view>
+#include <vector>
 
 #include "adapters/workbook/cell_format.hpp"
 #include "adapters/workbook/package.hpp"
@@ -18,6 +20,27 @@ namespace {
 
 constexpr std::string_view kSep = "|=!";
 
+// Text put together field by field.
+struct Text {
+    Text& Put(std::string_view s) {
+        text.append(s);
+        return *this;
+    }
+    Text& Put(long n) {
+        char tmp[24];
+        const auto r = std::to_chars(tmp, tmp + sizeof tmp, n);
+        text.append(tmp, r.ptr);
+        return *this;
+    }
+    Text& PutNumber(double v) {
+        char tmp[32];
+        const auto r = std::to_chars(tmp, tmp + sizeof tmp, v);
+        text.append(tmp, r.ptr);
+        return *this;
+    }
+    std::string text;
+};
+
 // A buffered file written through a temporary name and renamed into place, so the
 // library never sees half a file.
 class OutFile {
@@ -25,7 +48,7 @@ class OutFile {
     explicit OutFile(std::string path) : path_(std::move(path)), temp_(path_ + ".part") {
         file_ = std::fopen(temp_.c_str(), "wb");
         if (!file_) Raise(err::kPermissionDenied, "Cannot write " + path_);
-        buffer_.reserve(1 << 20);
+        buffer_.text.reserve(kFlushAt + 4096);
     }
     ~OutFile() {
         if (file_) {
@@ -34,19 +57,11 @@ class OutFile {
         }
     }
     void Put(std::string_view s) {
-        buffer_.append(s);
-        if (buffer_.size() >= (1 << 20)) Flush();
+        buffer_.Put(s);
+        if (buffer_.text.size() >= kFlushAt) Flush();
     }
-    void Put(long n) {
-        char tmp[24];
-        const auto r = std::to_chars(tmp, tmp + sizeof tmp, n);
-        buffer_.append(tmp, r.ptr);
-    }
-    void PutNumber(double v) {
-        char tmp[32];
-        const auto r = std::to_chars(tmp, tmp + sizeof tmp, v);
-        buffer_.append(tmp, r.ptr);
-    }
+    void Put(long n) { buffer_.Put(n); }
+    void PutNumber(double v) { buffer_.PutNumber(v); }
     void Close() {
         Flush();
         const bool failed = std::fclose(file_) != 0;
@@ -58,16 +73,17 @@ class OutFile {
     }
 
   private:
+    static constexpr std::size_t kFlushAt = 1 << 20;
     void Flush() {
-        if (!buffer_.empty() &&
-            std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size()) {
+        auto& b = buffer_.text;
+        if (!b.empty() && std::fwrite(b.data(), 1, b.size(), file_) != b.size()) {
             Raise(err::kPermissionDenied, "Cannot write " + path_);
         }
-        buffer_.clear();
+        b.clear();
     }
     std::string path_, temp_;
     std::FILE* file_ = nullptr;
-    std::string buffer_;
+    Text buffer_;
 };
 
 // The text rotation the host turns text by: degrees, 0 for horizontal text; stacked
@@ -180,48 +196,55 @@ void WriteReaderOutput(const std::string& path, const std::string& sheetName,
         out.PutNumber(ColumnWidthPoints(*book, *sheet, c));
     }
     out.Put("\n");
-    const auto flag = [&](bool b) {
-        out.Put(b ? "1" : "0");
-        out.Put(kSep);
+    // Fields 8 to 20 and 23 to 24 depend on the cell's format alone: each format's
+    // text is made once and copied into every line of a cell of that format.
+    struct FormatText {
+        std::string alignmentToBorders, fill;
+    };
+    std::vector<std::optional<FormatText>> formats;
+    const auto formatText = [&](std::uint32_t style) -> const FormatText& {
+        if (style >= formats.size()) formats.resize(style + 1);
+        auto& slot = formats[style];
+        if (slot) return *slot;
+        const CellView& v = FormatView(*book, style);
+        Text t;
+        t.Put(static_cast<long>(v.horizontalAlignment)).Put(kSep);
+        t.Put(static_cast<long>(v.verticalAlignment)).Put(kSep);
+        t.Put(Or(v.fontName, "null")).Put(kSep);
+        t.PutNumber(v.fontSize).Put(kSep);
+        for (bool b : {v.underline, v.italic, v.bold, v.wrapText}) t.Put(b ? "1" : "0").Put(kSep);
+        t.Put(static_cast<long>(OrientationDegrees(v.orientation))).Put(kSep);
+        for (const auto* edge : {&v.top, &v.bottom, &v.left, &v.right}) {
+            t.Put(Or(edge->style, "none")).Put(kSep);
+        }
+        Text f;
+        const bool noFill = v.fillPattern.empty() || v.fillPattern == "none";
+        f.Put(noFill ? "none" : Or(v.fillColor, "auto")).Put(kSep);
+        f.Put(Or(v.fillPattern, "none")).Put(kSep);
+        slot = FormatText{std::move(t.text), std::move(f.text)};
+        return *slot;
     };
     for (Long r = 1; r <= rows; ++r) {
         for (Long c = 1; c <= cols; ++c) {
-            const CellView v = DescribeCell(*book, *sheet, r, c);
+            const CellContent v = DescribeContent(*book, *sheet, r, c);
+            const FormatText& format = formatText(v.style);
             out.Put(r);
             out.Put(kSep);
             out.Put(c);
             out.Put(kSep);
-            flag(v.merged);
+            out.Put(v.merged ? "1" : "0");
+            out.Put(kSep);
             for (Long n :
                  {v.mergeArea.top, v.mergeArea.left, v.mergeArea.bottom, v.mergeArea.right}) {
                 out.Put(n);
                 out.Put(kSep);
             }
-            out.Put(static_cast<long>(v.horizontalAlignment));
+            out.Put(format.alignmentToBorders);
+            out.Put(v.type == ValueType::Empty ? "1" : "0");
             out.Put(kSep);
-            out.Put(static_cast<long>(v.verticalAlignment));
+            out.Put(v.type == ValueType::Number ? "1" : "0");
             out.Put(kSep);
-            out.Put(Or(v.fontName, "null"));
-            out.Put(kSep);
-            out.PutNumber(v.fontSize);
-            out.Put(kSep);
-            flag(v.underline);
-            flag(v.italic);
-            flag(v.bold);
-            flag(v.wrapText);
-            out.Put(static_cast<long>(OrientationDegrees(v.orientation)));
-            out.Put(kSep);
-            for (const auto* edge : {&v.top, &v.bottom, &v.left, &v.right}) {
-                out.Put(Or(edge->style, "none"));
-                out.Put(kSep);
-            }
-            flag(v.type == ValueType::Empty);
-            flag(v.type == ValueType::Number);
-            const bool noFill = v.fillPattern.empty() || v.fillPattern == "none";
-            out.Put(noFill ? "none" : Or(v.fillColor, "auto"));
-            out.Put(kSep);
-            out.Put(Or(v.fillPattern, "none"));
-            out.Put(kSep);
+            out.Put(format.fill);
             if (v.text.empty()) {
                 out.Put("mervik_this_cell_is_empty");
             } else if (v.text.find_first_of("\r\n") != std::string::npos ||
