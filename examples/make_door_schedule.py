@@ -1,13 +1,20 @@
 #!/usr/bin/python3
 """Makes door_schedule.xlsx, the bundled example of the range import: a drafting
 table with merged headers, borders of several weights, fills, wrapped and rotated
-text, a hidden column, a centred note, a text box and a picture.
+text, a hidden column, a centred note, a text box, a picture, and a door tag (a rounded
+rectangle) with a leader line pointing at its row.
+
+XlsxWriter writes text boxes and pictures but no other shapes, so the tag and the
+leader are added to the drawing part XlsxWriter wrote, as DrawingML anchors.
 
 Run with Debian's python3 (python3-xlsxwriter):
     /usr/bin/python3 examples/make_door_schedule.py
 """
 import os
+import shutil
 import struct
+import tempfile
+import zipfile
 import zlib
 
 import xlsxwriter
@@ -25,11 +32,57 @@ def png(width, height, rgb):
             + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
 
 
+# Units are EMU (12700 per point, 9525 per pixel); rows and columns count from 0.
+def anchor(c1, x1, r1, y1, c2, x2, r2, y2, body):
+    def corner(tag, c, x, r, y):
+        return ("<xdr:%s><xdr:col>%d</xdr:col><xdr:colOff>%d</xdr:colOff><xdr:row>%d</xdr:row>"
+                "<xdr:rowOff>%d</xdr:rowOff></xdr:%s>" % (tag, c, x, r, y, tag))
+    return ("<xdr:twoCellAnchor>" + corner("from", c1, x1, r1, y1) + corner("to", c2, x2, r2, y2)
+            + body + "<xdr:clientData/></xdr:twoCellAnchor>")
+
+
+BLACK_LINE = '<a:ln w="%d"><a:solidFill><a:srgbClr val="000000"/></a:solidFill>%s</a:ln>'
+
+# The door tag: a rounded rectangle over J7:J8 holding the mark of the door it points at.
+DOOR_TAG = anchor(9, 0, 6, 0, 10, 0, 8, 0, (
+    '<xdr:sp macro="" textlink=""><xdr:nvSpPr><xdr:cNvPr id="10" name="Door tag"/>'
+    '<xdr:cNvSpPr/></xdr:nvSpPr><xdr:spPr><a:xfrm><a:off x="0" y="0"/><a:ext cx="0" cy="0"/>'
+    '</a:xfrm><a:prstGeom prst="roundRect"><a:avLst><a:gd name="adj" fmla="val 25000"/>'
+    '</a:avLst></a:prstGeom><a:noFill/>' + BLACK_LINE % (12700, "") + '</xdr:spPr>'
+    '<xdr:txBody><a:bodyPr anchor="ctr"/><a:lstStyle/><a:p><a:pPr algn="ctr"/><a:r>'
+    '<a:rPr lang="en-US" sz="900" b="1"><a:latin typeface="Arial"/></a:rPr><a:t>D02</a:t>'
+    '</a:r></a:p></xdr:txBody></xdr:sp>'))
+
+# The leader: from the tag's left edge up to the D02 row, with an arrowhead at the table.
+# Both flips make the line start at the lower right corner of its box.
+LEADER = anchor(8, 95250, 4, 95250, 9, 0, 7, 0, (
+    '<xdr:cxnSp macro=""><xdr:nvCxnSpPr><xdr:cNvPr id="11" name="Leader"/><xdr:cNvCxnSpPr/>'
+    '</xdr:nvCxnSpPr><xdr:spPr><a:xfrm flipH="1" flipV="1"><a:off x="0" y="0"/>'
+    '<a:ext cx="0" cy="0"/></a:xfrm><a:prstGeom prst="line"><a:avLst/></a:prstGeom>'
+    + BLACK_LINE % (9525, '<a:tailEnd type="triangle" w="med" len="med"/>') +
+    '</xdr:spPr></xdr:cxnSp>'))
+
+
+def add_shapes(path, drawing, anchors):
+    """Appends anchors to a drawing part of the workbook at path; every other part is
+    copied as it is."""
+    fd, temp = tempfile.mkstemp(suffix=".xlsx", dir=os.path.dirname(path))
+    os.close(fd)
+    with zipfile.ZipFile(path) as src, zipfile.ZipFile(temp, "w", zipfile.ZIP_DEFLATED) as dst:
+        for info in src.infolist():
+            data = src.read(info.filename)
+            if info.filename == drawing:
+                data = data.replace(b"</xdr:wsDr>", "".join(anchors).encode() + b"</xdr:wsDr>")
+            dst.writestr(info, data)
+    shutil.move(temp, path)
+
+
 def main():
     logo = os.path.join(HERE, "logo.png")
     with open(logo, "wb") as f:
         f.write(png(48, 24, (30, 80, 160)))
-    wb = xlsxwriter.Workbook(os.path.join(HERE, "door_schedule.xlsx"))
+    book = os.path.join(HERE, "door_schedule.xlsx")
+    wb = xlsxwriter.Workbook(book)
     ws = wb.add_worksheet("Doors")
     base = {"font_name": "Arial", "font_size": 9, "valign": "vcenter"}
     title = wb.add_format({**base, "bold": True, "font_size": 14, "align": "center",
@@ -94,6 +147,7 @@ def main():
     ws.insert_image("J5", logo)
     wb.close()
     os.remove(logo)
+    add_shapes(book, "xl/drawings/drawing1.xml", [DOOR_TAG, LEADER])
 
 
 if __name__ == "__main__":

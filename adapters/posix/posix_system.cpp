@@ -163,10 +163,59 @@ std::vector<std::string> PosixSystem::ListDir(const std::string& path) {
 std::string PosixSystem::ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in || !FileExists(path)) RaiseFileError(err::kFileNotFound, path, "");
-    std::ostringstream out;
-    out << in.rdbuf();
+    // One allocation of the file's size: the reader's exchange files run to hundreds of
+    // megabytes, and growing a buffer while copying would touch that memory several times.
+    std::error_code ec;
+    const auto size = fs::file_size(path, ec);
+    std::string bytes;
+    if (!ec) bytes.resize(static_cast<std::size_t>(size));
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
     if (in.bad()) RaiseFileError(err::kFileAccess, path, "read failed");
-    return out.str();
+    // A file that grew since its size was taken is read to its end.
+    char chunk[65536];
+    while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
+        bytes.append(chunk, static_cast<std::size_t>(in.gcount()));
+    }
+    if (in.bad()) RaiseFileError(err::kFileAccess, path, "read failed");
+    return bytes;
+}
+
+namespace {
+
+class PosixInputFile : public sys::InputFile {
+  public:
+    PosixInputFile(std::string path, int fd) : path_(std::move(path)), fd_(fd) {}
+    ~PosixInputFile() override { close(fd_); }
+    PosixInputFile(const PosixInputFile&) = delete;
+    PosixInputFile& operator=(const PosixInputFile&) = delete;
+    std::size_t Read(char* buffer, std::size_t size) override {
+        for (;;) {
+            const ssize_t n = read(fd_, buffer, size);
+            if (n >= 0) return static_cast<std::size_t>(n);
+            if (errno != EINTR) RaiseFileError(err::kFileAccess, path_, std::strerror(errno));
+        }
+    }
+
+  private:
+    std::string path_;
+    int fd_;
+};
+
+}  // namespace
+
+std::unique_ptr<sys::InputFile> PosixSystem::OpenFile(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        RaiseFileError(errno == ENOENT ? err::kFileNotFound : err::kFileAccess, path,
+                       errno == ENOENT ? "" : std::strerror(errno));
+    }
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        close(fd);
+        RaiseFileError(err::kFileNotFound, path, "");
+    }
+    return std::make_unique<PosixInputFile>(path, fd);
 }
 
 void PosixSystem::WriteFile(const std::string& path, const std::string& bytes) {

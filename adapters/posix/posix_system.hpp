@@ -28,6 +28,7 @@ class PosixSystem : public sys::System {
     void MakeDirs(const std::string& path) override;
     std::vector<std::string> ListDir(const std::string& path) override;
     std::string ReadFile(const std::string& path) override;
+    std::unique_ptr<sys::InputFile> OpenFile(const std::string& path) override;
     void WriteFile(const std::string& path, const std::string& bytes) override;
     void CopyFile(const std::string& from, const std::string& to) override;
     void SetExecutable(const std::string& path) override;

@@ -26,6 +26,8 @@ template <class T>
 json FieldJson(const T& v) {
     if constexpr (std::is_same_v<T, float>) {
         return SingleJson(v);
+    } else if constexpr (std::is_same_v<T, SharedText>) {
+        return json(v.str());
     } else {
         return json(v);
     }
@@ -50,7 +52,7 @@ std::shared_ptr<R> RecordFromJson(const json& j) {
         if (it == j.end()) return;
         using T = std::remove_reference_t<decltype((*record).*member)>;
         try {
-            if constexpr (std::is_same_v<T, std::string>) {
+            if constexpr (std::is_same_v<T, std::string> || std::is_same_v<T, SharedText>) {
                 (*record).*member = it->template get<std::string>();
             } else if constexpr (std::is_same_v<T, bool>) {
                 (*record).*member = it->template get<bool>();

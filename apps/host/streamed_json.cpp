@@ -1,5 +1,8 @@
 #include "apps/host/streamed_json.hpp"
 
+#include <charconv>
+#include <cmath>
+#include <string_view>
 #include <type_traits>
 
 #include "core/text.hpp"
@@ -8,34 +11,90 @@ namespace tbln::host {
 
 namespace {
 
+// A JSON string literal, escaped as nlohmann's dump escapes it; other bytes pass through.
+void AppendJsonString(std::string& out, std::string_view text) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    out += '"';
+    for (const char ch : text) {
+        const auto u = static_cast<unsigned char>(ch);
+        switch (ch) {
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\b':
+                out += "\\b";
+                break;
+            case '\f':
+                out += "\\f";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            default:
+                if (u < 0x20) {
+                    out += "\\u00";
+                    out += kHex[u >> 4];
+                    out += kHex[u & 0xF];
+                } else {
+                    out += ch;
+                }
+        }
+    }
+    out += '"';
+}
+
+void AppendInteger(std::string& out, long long value) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value);
+    out.append(digits, end.ptr);
+}
+
 // One record on one line, fields in the record's order, numbers as RecordJson writes them.
 template <class R>
-void WriteRecord(std::ostream& out, const std::shared_ptr<R>& record) {
+void AppendRecord(std::string& out, const std::shared_ptr<R>& record) {
     if (!record) {
-        out << "null";
+        out += "null";
         return;
     }
-    out << '{';
+    out += '{';
     bool first = true;
     R::Visit([&](const char* name, auto member) {
-        if (!first) out << ", ";
+        if (!first) out += ", ";
         first = false;
-        out << '"' << name << "\": ";
+        out += '"';
+        out += name;
+        out += "\": ";
         const auto& v = (*record).*member;
         using T = std::remove_cv_t<std::remove_reference_t<decltype(v)>>;
-        if constexpr (std::is_same_v<T, std::string>) {
-            out << json(v).dump();
+        if constexpr (std::is_same_v<T, std::string> || std::is_same_v<T, SharedText>) {
+            AppendJsonString(out, static_cast<const std::string&>(v));
         } else if constexpr (std::is_same_v<T, bool>) {
-            out << (v ? "true" : "false");
+            out += v ? "true" : "false";
         } else if constexpr (std::is_same_v<T, float>) {
-            out << NumberToText(v);
+            out += NumberToText(v);
         } else if constexpr (std::is_floating_point_v<T>) {
-            out << json(v).dump();
+            // A whole number (an orientation in degrees) the way the JSON library writes
+            // it, "90.0", without building a JSON value.
+            if (v == std::trunc(v) && std::abs(v) < 1e9 && !(v == 0 && std::signbit(v))) {
+                AppendInteger(out, static_cast<long long>(v));
+                out += ".0";
+            } else {
+                out += json(v).dump();
+            }
         } else {
-            out << static_cast<long long>(v);
+            AppendInteger(out, static_cast<long long>(v));
         }
     });
-    out << '}';
+    out += '}';
 }
 
 }  // namespace
@@ -58,13 +117,17 @@ void PrintWithCells(std::ostream& out, const json& object, const std::string& na
     } else {
         out << "{\"rows\": [" << cells.RowLower() << ", " << cells.RowUpper() << "], \"cols\": ["
             << cells.ColLower() << ", " << cells.ColUpper() << "], \"items\": [\n";
+        // A row at a time through one buffer: a million records become a few thousand writes.
+        std::string row;
         for (Long r = cells.RowLower(); r <= cells.RowUpper(); ++r) {
-            out << "    [";
+            row.clear();
+            row += "    [";
             for (Long c = cells.ColLower(); c <= cells.ColUpper(); ++c) {
-                if (c > cells.ColLower()) out << ",\n     ";
-                WriteRecord(out, cells(r, c));
+                if (c > cells.ColLower()) row += ",\n     ";
+                AppendRecord(row, cells(r, c));
             }
-            out << (r < cells.RowUpper() ? "],\n" : "]\n");
+            row += r < cells.RowUpper() ? "],\n" : "]\n";
+            out.write(row.data(), static_cast<std::streamsize>(row.size()));
         }
         out << "  ]}";
     }

@@ -71,6 +71,7 @@ class Module {
 
     // Captured records.
     MyCellArray dgnCell;
+    RecordPool<MyCell> newCells;  // where the capture takes the records of dgnCell from
     MyShapeArray xlsShape;
     MyImageArray xlsImage;
     std::shared_ptr<Collection> excelFonts;

@@ -3,15 +3,20 @@
 // (0, False or empty unless stated). Records are reference objects: arrays hold
 // std::shared_ptr to them.
 //
+// The style words, font names and colours that every cell repeats are SharedText:
+// a million cells then hold one copy of each.
+//
 // Each record lists its fields once in Visit(), in interface order, so that every
 // consumer (the host's JSON, the tests, a later automation adapter) sees the same
 // names and order.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 
 #include "core/numeric.hpp"
+#include "core/text.hpp"
 
 namespace tbln {
 
@@ -28,31 +33,31 @@ struct MyCell {
     Single deltaX = 0;
     Single deltaY = 0;
     std::string Value;
-    std::string FontName;
+    SharedText FontName;
     Single fontsize = 0;
     double fontOrient = 0;
     bool fontBold = false;
     bool fontItalic = false;
     bool fontUnderline = false;
     Integer fontLineWeight = 0;
-    std::string fontColorIndex;
-    std::string horAlign;
-    std::string verAlign;
-    std::string bgColor;
-    std::string pattern;
+    SharedText fontColorIndex;
+    SharedText horAlign;
+    SharedText verAlign;
+    SharedText bgColor;
+    SharedText pattern;
     bool isWrapCell = false;
     Integer bdUp = 0;
-    std::string bdUpWeight;
-    std::string bdUpLT;
+    SharedText bdUpWeight;
+    SharedText bdUpLT;
     Integer bdBottom = 0;
-    std::string bdBottomWeight;
-    std::string bdBottomLT;
+    SharedText bdBottomWeight;
+    SharedText bdBottomLT;
     Integer bdLeft = 0;
-    std::string bdLeftWeight;
-    std::string bdLeftLT;
+    SharedText bdLeftWeight;
+    SharedText bdLeftLT;
     Integer bdRight = 0;
-    std::string bdRightWeight;
-    std::string bdRightLT;
+    SharedText bdRightWeight;
+    SharedText bdRightLT;
     // The creation of a MyCell sets these four explicitly.
     bool isMerged = false;
     Integer rowTo = 0;
@@ -126,7 +131,7 @@ struct JCell {
     Integer HorizontalAlignment = 0;
     Integer VerticalAlignment = 0;
     std::string text;
-    std::string FontName;
+    SharedText FontName;
     Integer fontsize = 0;
     bool fontUnderline = false;
     bool fontItalic = false;
@@ -135,12 +140,12 @@ struct JCell {
     bool IsNumeric = false;
     bool IsEmpty = false;
     Integer Orientation = 0;
-    std::string bdUp;
-    std::string bdBottom;
-    std::string bdLeft;
-    std::string bdRight;
-    std::string bgColor;
-    std::string pattern;
+    SharedText bdUp;
+    SharedText bdBottom;
+    SharedText bdLeft;
+    SharedText bdRight;
+    SharedText bgColor;
+    SharedText pattern;
 
     template <class V>
     static void Visit(V&& v) {
@@ -378,5 +383,25 @@ inline constexpr ClassIdentity kClassIdentities[] = {
 };
 
 inline constexpr const char* kProgIdPrefix = "tbln";
+
+// Hands out new records in blocks: a grid of a million cells then costs a thousand
+// allocations rather than a million, and no record carries a count of its own. Each
+// record shares its block's lifetime, so a block is freed with the last of its records.
+template <class R>
+class RecordPool {
+  public:
+    std::shared_ptr<R> New() {
+        if (!block_ || used_ == kBlock) {
+            block_ = std::make_shared<R[]>(kBlock);
+            used_ = 0;
+        }
+        return std::shared_ptr<R>(block_, &block_[used_++]);
+    }
+
+  private:
+    static constexpr std::size_t kBlock = 1024;
+    std::shared_ptr<R[]> block_;
+    std::size_t used_ = 0;
+};
 
 }  // namespace tbln

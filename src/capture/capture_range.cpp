@@ -28,8 +28,8 @@ std::size_t CharCount(const std::string& text) {
 
 struct Side {
     Integer MyCell::*flag;
-    std::string MyCell::*weight;
-    std::string MyCell::*lineType;
+    SharedText MyCell::*weight;
+    SharedText MyCell::*lineType;
 };
 constexpr Side kUp{&MyCell::bdUp, &MyCell::bdUpWeight, &MyCell::bdUpLT};
 constexpr Side kBottom{&MyCell::bdBottom, &MyCell::bdBottomWeight, &MyCell::bdBottomLT};
@@ -38,14 +38,16 @@ constexpr Side kRight{&MyCell::bdRight, &MyCell::bdRightWeight, &MyCell::bdRight
 
 // One side from the reader's style word: "none" no border, "thick" and "medium" a
 // bold one, any other word a thin one; the word itself goes to the line type.
-void ConvertSide(MyCell& cell, const Side& side, const std::string& word) {
+const SharedText kNone("none"), kThick("thick"), kMedium("medium"), kBold("bold"), kThin("thin");
+
+void ConvertSide(MyCell& cell, const Side& side, const SharedText& word) {
     cell.*side.lineType = word;
-    if (word == "none") {
+    if (word == kNone) {
         cell.*side.flag = 0;
         return;
     }
     cell.*side.flag = 1;
-    cell.*side.weight = (word == "thick" || word == "medium") ? "bold" : "thin";
+    cell.*side.weight = (word == kThick || word == kMedium) ? kBold : kThin;
 }
 
 JCell& Grid(Module& m, Long r, Long c) {
@@ -54,22 +56,25 @@ JCell& Grid(Module& m, Long r, Long c) {
     return *j;
 }
 
-std::string HorAlign(const JCell& j) {
+const SharedText kLeftWord("LEFT"), kRightWord("RIGHT"), kMidWord("MID");
+const SharedText kTopWord("TOP"), kBottomWord("BOTTOM");
+
+const SharedText& HorAlign(const JCell& j) {
     const Integer h = j.HorizontalAlignment;
     if (h == kGeneral && j.IsNumeric) {
-        return !j.text.empty() && j.text[0] == ' ' ? "LEFT" : "RIGHT";
+        return !j.text.empty() && j.text[0] == ' ' ? kLeftWord : kRightWord;
     }
-    if (h == kGeneral) return "LEFT";
-    if (h == kLeft || h == kJustify) return "LEFT";
-    if (h != kFill && h != kCentreAcrossSelection && h != kCentre) return "RIGHT";
-    return "MID";
+    if (h == kGeneral) return kLeftWord;
+    if (h == kLeft || h == kJustify) return kLeftWord;
+    if (h != kFill && h != kCentreAcrossSelection && h != kCentre) return kRightWord;
+    return kMidWord;
 }
 
-std::string VerAlign(const JCell& j) {
+const SharedText& VerAlign(const JCell& j) {
     const Integer v = j.VerticalAlignment;
-    if (v == kJustify || v == kTop) return "TOP";
-    if (v == kCentre) return "MID";
-    return "BOTTOM";
+    if (v == kJustify || v == kTop) return kTopWord;
+    if (v == kCentre) return kMidWord;
+    return kBottomWord;
 }
 
 }  // namespace
@@ -83,7 +88,7 @@ ProgressDisplay RunningProgress(Module& m) {
 
 void BuildSimpleCell(Module& m, Single& rowOffset, Integer row, Integer column) {
     const JCell& j = Grid(m, row, column);
-    auto cell = std::make_shared<MyCell>();
+    auto cell = m.newCells.New();
     m.dgnCell(row, column) = cell;
     cell->row = j.row;
     cell->col = j.column;
@@ -91,7 +96,7 @@ void BuildSimpleCell(Module& m, Single& rowOffset, Integer row, Integer column) 
     ConvertSide(*cell, kBottom, j.bdBottom);
     ConvertSide(*cell, kLeftSide, j.bdLeft);
     cell->bdRightLT = j.bdRight;
-    if (j.bdRight == "none") {
+    if (j.bdRight == kNone) {
         cell->bdRight = 0;
     } else if (j.text != kCellNeedsVb &&
                static_cast<double>(j.width) < static_cast<double>(CharCount(j.text)) - 1) {
@@ -112,7 +117,7 @@ void BuildSimpleCell(Module& m, Single& rowOffset, Integer row, Integer column) 
 
 void BuildMergedCell(Module& m, Single& rowOffset, Integer row, Integer column) {
     const JCell& j = Grid(m, row, column);
-    auto first = std::make_shared<MyCell>();
+    auto first = m.newCells.New();
     m.dgnCell(row, column) = first;
     first->row = j.row;
     first->col = j.column;
@@ -141,7 +146,7 @@ void BuildMergedCell(Module& m, Single& rowOffset, Integer row, Integer column) 
     std::vector<MyCell*> area;
     for (Integer i = row; i <= first->rowTo; ++i) {
         for (Integer k = column; k <= first->colTo; ++k) {
-            if (i != row || k != column) m.dgnCell(i, k) = std::make_shared<MyCell>();
+            if (i != row || k != column) m.dgnCell(i, k) = m.newCells.New();
             MyCell& cell = *m.dgnCell(i, k);
             const JCell& g = Grid(m, i, k);
             cell.isMerged = true;
@@ -200,7 +205,7 @@ void CaptureRange(Module& m) {
 
     if (m.startRow > 1) {
         for (Integer r = 2; r <= m.endRow; ++r) {
-            auto cell = std::make_shared<MyCell>();
+            auto cell = m.newCells.New();
             cell->rowHeight = m.rowHeights(r);
             cell->hidden = m.rowHidden(r);
             m.dgnCell(r, 1) = cell;
@@ -208,14 +213,14 @@ void CaptureRange(Module& m) {
     }
     if (m.startCol > 1) {
         for (Integer c = 2; c <= m.endCol; ++c) {
-            auto cell = std::make_shared<MyCell>();
+            auto cell = m.newCells.New();
             cell->colWidth = m.colWidths(c);
             cell->hidden = m.colHidden(c);
             m.dgnCell(1, c) = cell;
         }
     }
     if (m.startRow > 1 || m.startCol > 1) {
-        auto cell = std::make_shared<MyCell>();
+        auto cell = m.newCells.New();
         cell->colWidth = m.colWidths(1);
         cell->rowHeight = m.rowHeights(1);
         cell->hidden = m.colHidden(1);
@@ -254,7 +259,7 @@ void CaptureRange(Module& m) {
         if (m.rowHidden(r)) {
             step([&] {
                 if (!m.dgnCell(r, m.startCol)) {
-                    auto cell = std::make_shared<MyCell>();
+                    auto cell = m.newCells.New();
                     cell->hidden = true;
                     m.dgnCell(r, m.startCol) = cell;
                 }
@@ -266,7 +271,7 @@ void CaptureRange(Module& m) {
             if (m.colHidden(c)) {
                 step([&] {
                     if (!m.dgnCell(r, c)) {
-                        auto cell = std::make_shared<MyCell>();
+                        auto cell = m.newCells.New();
                         cell->hidden = true;
                         m.dgnCell(r, c) = cell;
                     }
@@ -294,8 +299,9 @@ void CaptureRange(Module& m) {
             trap.Run([&] {
                 // A font already listed would raise the duplicate-key error that is
                 // ignored here; looking first spares a raised error per cell.
-                if (j.FontName != "null" && !m.excelFonts->Contains(j.FontName)) {
-                    m.excelFonts->Add("XLS  " + j.FontName, j.FontName);
+                const std::string& font = j.FontName;
+                if (font != "null" && !m.excelFonts->Contains(font)) {
+                    m.excelFonts->Add("XLS  " + font, font);
                 }
             });
             trap.Run([&] {

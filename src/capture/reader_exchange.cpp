@@ -1,6 +1,7 @@
 #include "capture/reader_exchange.hpp"
 
 #include <charconv>
+#include <cstring>
 #include <vector>
 
 #include "common/paths.hpp"
@@ -15,9 +16,14 @@ namespace {
 // One line of output.txt split at the separator, with its place for error messages.
 class Fields {
   public:
-    Fields(std::string_view line, long lineNumber, const std::string& file)
-        : line_(line), number_(lineNumber), file_(file) {
+    Fields(std::string_view line, long lineNumber, const std::string& file) : file_(file) {
         fields_.reserve(kCellFields + 1);
+        Split(line, lineNumber);
+    }
+    // Takes the next line, keeping the storage of the last one.
+    void Split(std::string_view line, long lineNumber) {
+        number_ = lineNumber;
+        fields_.clear();
         std::size_t pos = 0;
         for (;;) {
             const std::size_t hit = line.find(kReaderSeparator, pos);
@@ -66,18 +72,37 @@ class Fields {
     std::string Where(std::size_t i) const {
         return file_ + " line " + std::to_string(number_) + ": field " + std::to_string(i);
     }
-    std::string_view line_;
-    long number_;
+    long number_ = 0;
     const std::string& file_;
     std::vector<std::string_view> fields_;
 };
 
-// Splits the text at line feeds, lazily.
+// The grid repeats the same few style words, fonts and colours cell after cell: the
+// last text of a field is kept, so most cells share it without a lookup.
+class RecentText {
+  public:
+    const SharedText& Get(std::string_view text) {
+        if (last_.str() != text) last_ = SharedText(text);
+        return last_;
+    }
+
+  private:
+    SharedText last_;
+};
+
+// Splits a text at line feeds, lazily: either a text held whole, or a file read in
+// pieces through a window that holds the current line (a grid of a million cells
+// makes an output.txt of over a hundred megabytes, which is never held whole).
+// A line stays valid until the next one is taken.
 class Lines {
   public:
     Lines(std::string_view text, const std::string& file) : text_(text), file_(file) {}
+    Lines(sys::InputFile& input, const std::string& file) : input_(&input), file_(file) {
+        window_.resize(kPiece);
+    }
     std::string_view Next() {
         ++number_;
+        if (input_) Fill();
         if (pos_ > text_.size()) {
             Raise(err::kSubscript, file_ + " line " + std::to_string(number_) +
                                        " is missing (the file ends after line " +
@@ -92,7 +117,26 @@ class Lines {
     long Number() const { return number_; }
 
   private:
+    static constexpr std::size_t kPiece = 1 << 20;
+
+    // Reads on until the window holds a whole line from pos_ or the file has ended.
+    void Fill() {
+        while (!ended_ && text_.find('\n', pos_) == std::string_view::npos) {
+            // Keep the unread rest at the front; grow only for a line longer than the window.
+            const std::size_t rest = pos_ < text_.size() ? text_.size() - pos_ : 0;
+            if (rest > 0) std::memmove(window_.data(), window_.data() + pos_, rest);
+            if (window_.size() - rest < kPiece / 2) window_.resize(window_.size() * 2);
+            const std::size_t n = input_->Read(window_.data() + rest, window_.size() - rest);
+            if (n == 0) ended_ = true;
+            text_ = std::string_view(window_.data(), rest + n);
+            pos_ = 0;
+        }
+    }
+
     std::string_view text_;
+    sys::InputFile* input_ = nullptr;
+    std::string window_;
+    bool ended_ = false;
     const std::string& file_;
     std::size_t pos_ = 0;
     long number_ = 0;
@@ -133,8 +177,9 @@ std::unique_ptr<sys::Process> RunReader(Module& m) {
     return process;
 }
 
-void ParseReaderOutput(Module& m, std::string_view text, const std::string& fileName) {
-    Lines lines(text, fileName);
+namespace {
+
+void ParseLines(Module& m, Lines& lines, const std::string& fileName) {
     const Fields first(lines.Next(), 1, fileName);
     const Integer rows = first.Int(1);
     const Integer cols = first.Int(2);
@@ -172,11 +217,14 @@ void ParseReaderOutput(Module& m, std::string_view text, const std::string& file
         }
     }
     JCellArray jCells(1, rows, 1, cols);
+    Fields f({}, 0, fileName);
+    RecentText font, up, bottom, left, right, fill, pattern;
+    RecordPool<JCell> records;
     for (Integer r = 1; r <= rows; ++r) {
         for (Integer c = 1; c <= cols; ++c) {
             const std::string_view line = lines.Next();
-            const Fields f(line, lines.Number(), fileName);
-            auto j = std::make_shared<JCell>();
+            f.Split(line, lines.Number());
+            auto j = records.New();
             j->row = f.Int(1);
             j->column = f.Int(2);
             j->MergeCells = f.Flag(3);
@@ -186,21 +234,21 @@ void ParseReaderOutput(Module& m, std::string_view text, const std::string& file
             j->endCol = f.Int(7);
             j->HorizontalAlignment = f.Int(8);
             j->VerticalAlignment = f.Int(9);
-            j->FontName = std::string(f.Text(10));
+            j->FontName = font.Get(f.Text(10));
             j->fontsize = f.Int(11);
             j->fontUnderline = f.Flag(12);
             j->fontItalic = f.Flag(13);
             j->fontBold = f.Flag(14);
             j->WrapText = f.Flag(15);
             j->Orientation = f.Int(16);
-            j->bdUp = std::string(f.Text(17));
-            j->bdBottom = std::string(f.Text(18));
-            j->bdLeft = std::string(f.Text(19));
-            j->bdRight = std::string(f.Text(20));
+            j->bdUp = up.Get(f.Text(17));
+            j->bdBottom = bottom.Get(f.Text(18));
+            j->bdLeft = left.Get(f.Text(19));
+            j->bdRight = right.Get(f.Text(20));
             j->IsEmpty = f.Flag(21);
             j->IsNumeric = f.Flag(22);
-            j->bgColor = std::string(f.Text(23));
-            j->pattern = std::string(f.Text(24));
+            j->bgColor = fill.Get(f.Text(23));
+            j->pattern = pattern.Get(f.Text(24));
             const std::string_view t = f.Text(25);
             j->text = t == kCellIsEmpty ? std::string() : std::string(t);
             j->height = rowHeights(r);
@@ -216,18 +264,26 @@ void ParseReaderOutput(Module& m, std::string_view text, const std::string& file
     m.jCells = std::move(jCells);
 }
 
+}  // namespace
+
+void ParseReaderOutput(Module& m, std::string_view text, const std::string& fileName) {
+    Lines lines(text, fileName);
+    ParseLines(m, lines, fileName);
+}
+
 void ReadReaderOutput(Module& m) {
     auto& sys = m.ports.sys;
     const std::string flag = paths::ReaderFile(sys, "flag.txt");
     if (sys.FileExists(flag)) sys.DeleteFile(flag);
     const std::string output = paths::ReaderFile(sys, "output.txt");
-    std::string text;
+    std::unique_ptr<sys::InputFile> input;
     try {
-        text = sys.ReadFile(output);
+        input = sys.OpenFile(output);
     } catch (const RuntimeError& e) {
         Raise(e.Number(), output + ": " + e.Description());
     }
-    ParseReaderOutput(m, text, output);
+    Lines lines(*input, output);
+    ParseLines(m, lines, output);
     sys.WriteFile(flag, "Done\r\n");
 }
 

@@ -1,8 +1,13 @@
 #include "core/text.hpp"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <mutex>
+#include <ostream>
+#include <unordered_set>
 
 namespace tbln {
 
@@ -11,6 +16,14 @@ namespace {
 // Renders value with `digits` significant digits in the runtime's style.
 std::string RenderSignificant(double value, int digits) {
     if (value == 0 || !std::isfinite(value)) return "0";
+    // A whole number of at most `digits` digits shows as itself: the common case of
+    // sizes and offsets, written without the general conversion.
+    const double limit = digits >= 15 ? 1e15 : 1e7;
+    if (std::abs(value) < limit && value == std::trunc(value)) {
+        char buf[24];
+        const auto end = std::to_chars(buf, buf + sizeof buf, static_cast<long long>(value));
+        return std::string(buf, end.ptr);
+    }
     char buf[64];
     std::snprintf(buf, sizeof buf, "%.*E", digits - 1, value);
     // buf is "[-]d.dddE[+-]xx": split into sign, mantissa digits and exponent.
@@ -64,6 +77,40 @@ void AppendUtf8(std::string& out, char32_t cp) {
         out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
         out += static_cast<char>(0x80 | (cp & 0x3F));
     }
+}
+
+namespace {
+
+// The empty text, shared by every SharedText that holds nothing.
+const std::string& NoText() noexcept {
+    static const std::string empty;
+    return empty;
+}
+
+struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const noexcept {
+        return std::hash<std::string_view>{}(text);
+    }
+};
+
+}  // namespace
+
+SharedText::SharedText() noexcept : text_(&NoText()) {}
+
+SharedText::SharedText(std::string_view text) : text_(&NoText()) {
+    if (text.empty()) return;
+    // The set's nodes never move, so a pointer to an element stays valid.
+    static std::mutex guard;
+    static std::unordered_set<std::string, TextHash, std::equal_to<>> texts;
+    const std::lock_guard<std::mutex> lock(guard);
+    auto found = texts.find(text);
+    if (found == texts.end()) found = texts.emplace(text).first;
+    text_ = &*found;
+}
+
+std::ostream& operator<<(std::ostream& out, const SharedText& text) {
+    return out << text.str();
 }
 
 std::string FormatPercent(double value) {

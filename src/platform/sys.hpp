@@ -3,6 +3,7 @@
 // runtime's file error numbers (53 file not found, 76 path not found, 75 access).
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,6 +20,15 @@ class Process {
     virtual bool Running() = 0;
     // The exit status once it has ended (-1 while it runs or when it was killed).
     virtual int ExitCode() = 0;
+};
+
+// A file opened for reading in pieces.
+class InputFile {
+  public:
+    virtual ~InputFile() = default;
+    // Reads up to size bytes into buffer; returns how many were read, 0 at the end.
+    // Raises 75 when reading fails.
+    virtual std::size_t Read(char* buffer, std::size_t size) = 0;
 };
 
 class System {
@@ -38,6 +48,9 @@ class System {
     virtual std::vector<std::string> ListDir(const std::string& path) = 0;
     // Reads a whole file as bytes; raises 53 when it does not exist.
     virtual std::string ReadFile(const std::string& path) = 0;
+    // Opens a file to read it in pieces (a large file need not be held whole); raises 53
+    // when it does not exist.
+    virtual std::unique_ptr<InputFile> OpenFile(const std::string& path) = 0;
     // Writes a whole file through a temporary file in the same folder and a rename.
     virtual void WriteFile(const std::string& path, const std::string& bytes) = 0;
     virtual void CopyFile(const std::string& from, const std::string& to) = 0;

@@ -74,57 +74,89 @@ TEST(ReaderOutput, TablesHiddenMarksMarkersAndTheCutAtTheSeparator) {
     EXPECT_EQ(m.jCells(3, 2)->text, "");
 }
 
+// The two ways a grid is parsed: from a text held whole, and from output.txt read in
+// pieces (through a window smaller than a large file).
+void Parse(CaptureModule& t, const std::string& text, bool throughFile) {
+    if (!throughFile) {
+        ParseReaderOutput(t.m, text, "output.txt");
+        return;
+    }
+    auto& sys = t.p.sys;
+    sys.MakeDirs(paths::ReaderFolder(sys));
+    sys.WriteFile(paths::ReaderFile(sys, "output.txt"), text);
+    ReadReaderOutput(t.m);
+}
+
 TEST(ReaderOutput, EveryCutAndBadFieldIsReportedWithItsLine) {
+    for (const bool throughFile : {false, true}) {
+        SCOPED_TRACE(throughFile ? "read from output.txt" : "parsed from a text");
+        testing::GridText grid(2, 2);
+        const std::string good = grid.Str();
+        {
+            CaptureModule t;
+            Parse(t, good, throughFile);
+            EXPECT_EQ(t.m.jCells.RowUpper(), 2);
+        }
+        // Cut the text at every line end: the line after the cut is reported missing.
+        std::vector<std::size_t> ends;
+        for (std::size_t i = 0; i + 1 < good.size(); ++i) {
+            if (good[i] == '\n') ends.push_back(i);
+        }
+        for (std::size_t k = 0; k < ends.size(); ++k) {
+            CaptureModule t;
+            try {
+                Parse(t, good.substr(0, ends[k]), throughFile);
+                ADD_FAILURE() << "cut after line " << k + 1;
+            } catch (const RuntimeError& e) {
+                EXPECT_EQ(e.Number(), err::kSubscript);
+                EXPECT_NE(e.Description().find("output.txt line " + std::to_string(k + 2)),
+                          std::string::npos)
+                    << e.Description();
+            }
+            EXPECT_FALSE(t.m.jCells.IsAllocated()) << "nothing replaced by a failed parse";
+        }
+        struct Case {
+            std::string text;
+            int number;
+            std::string where;
+        } cases[] = {
+            {"x|=!2\n", err::kTypeMismatch, "line 1: field 1 \"x\""},
+            {"2\n", err::kSubscript, "line 1: field 2 is missing"},
+            {"0|=!2\n\n\n", err::kSubscript, "line 1"},
+            {"40000|=!2\n", err::kOverflow, "line 1: field 1"},
+            {"1|=!1|=!R5\n15\n48\n", err::kSubscript, "line 1: field 3 \"R5\""},
+            {"1|=!1\n15\nwide\n", err::kTypeMismatch, "line 3: field 1 \"wide\""},
+            {"1|=!1\n15\n48\n1|=!1|=!0\n", err::kSubscript, "line 4: field 4 is missing"},
+            {testing::GridText(1, 1).Set(1, 1, 11, "ten").Str(), err::kTypeMismatch,
+             "line 4: field 11 \"ten\""},
+        };
+        for (const auto& c : cases) {
+            CaptureModule t;
+            try {
+                Parse(t, c.text, throughFile);
+                ADD_FAILURE() << c.text;
+            } catch (const RuntimeError& e) {
+                EXPECT_EQ(e.Number(), c.number) << c.text;
+                EXPECT_NE(e.Description().find(c.where), std::string::npos) << e.Description();
+            }
+        }
+    }
+}
+
+TEST(ReaderOutput, LinesLongerThanTheReadWindowArriveWhole) {
+    // Texts of over a mebibyte, one of them on the last line without a line feed.
+    const std::string wide(1500000, 'w'), wider(2500000, 'x');
     testing::GridText grid(2, 2);
-    const std::string good = grid.Str();
-    {
-        CaptureModule t;
-        ParseReaderOutput(t.m, good, "output.txt");
-        EXPECT_EQ(t.m.jCells.RowUpper(), 2);
-    }
-    // Cut the text at every line end: the line after the cut is reported missing.
-    std::vector<std::size_t> ends;
-    for (std::size_t i = 0; i + 1 < good.size(); ++i) {
-        if (good[i] == '\n') ends.push_back(i);
-    }
-    for (std::size_t k = 0; k < ends.size(); ++k) {
-        CaptureModule t;
-        try {
-            ParseReaderOutput(t.m, good.substr(0, ends[k]), "output.txt");
-            ADD_FAILURE() << "cut after line " << k + 1;
-        } catch (const RuntimeError& e) {
-            EXPECT_EQ(e.Number(), err::kSubscript);
-            EXPECT_NE(e.Description().find("output.txt line " + std::to_string(k + 2)),
-                      std::string::npos)
-                << e.Description();
-        }
-        EXPECT_FALSE(t.m.jCells.IsAllocated()) << "nothing replaced by a failed parse";
-    }
-    struct Case {
-        std::string text;
-        int number;
-        std::string where;
-    } cases[] = {
-        {"x|=!2\n", err::kTypeMismatch, "line 1: field 1 \"x\""},
-        {"2\n", err::kSubscript, "line 1: field 2 is missing"},
-        {"0|=!2\n\n\n", err::kSubscript, "line 1"},
-        {"40000|=!2\n", err::kOverflow, "line 1: field 1"},
-        {"1|=!1|=!R5\n15\n48\n", err::kSubscript, "line 1: field 3 \"R5\""},
-        {"1|=!1\n15\nwide\n", err::kTypeMismatch, "line 3: field 1 \"wide\""},
-        {"1|=!1\n15\n48\n1|=!1|=!0\n", err::kSubscript, "line 4: field 4 is missing"},
-        {testing::GridText(1, 1).Set(1, 1, 11, "ten").Str(), err::kTypeMismatch,
-         "line 4: field 11 \"ten\""},
-    };
-    for (const auto& c : cases) {
-        CaptureModule t;
-        try {
-            ParseReaderOutput(t.m, c.text, "output.txt");
-            ADD_FAILURE() << c.text;
-        } catch (const RuntimeError& e) {
-            EXPECT_EQ(e.Number(), c.number) << c.text;
-            EXPECT_NE(e.Description().find(c.where), std::string::npos) << e.Description();
-        }
-    }
+    grid.Text(1, 1, wide).Text(1, 2, "short").Text(2, 2, wider);
+    std::string text = grid.Str();
+    text.pop_back();
+    CaptureModule t;
+    Parse(t, text, true);
+    EXPECT_EQ(t.m.jCells(1, 1)->text, wide);
+    EXPECT_EQ(t.m.jCells(1, 2)->text, "short");
+    EXPECT_EQ(t.m.jCells(2, 1)->text, "");
+    EXPECT_EQ(t.m.jCells(2, 2)->text, wider);
+    EXPECT_EQ(t.m.jCells(2, 2)->bdUp, "none");
 }
 
 TEST(ReaderOutput, ReadAcknowledgesWithFlagAndAMissingFileIsNamed) {

@@ -97,6 +97,21 @@ TEST(NumberToText, DoubleKeepsFifteenDigitsAndSingleSeven) {
     EXPECT_EQ(NumberToText(12.75f), "12.75");
     EXPECT_EQ(NumberToText(1e7f), "1E+07");
     EXPECT_EQ(NumberToText(1.0f / 3.0f), "0.3333333");
+    EXPECT_EQ(NumberToText(9999999.0f), "9999999");
+    EXPECT_EQ(NumberToText(-42.0f), "-42");
+}
+
+TEST(SharedText, EqualTextsAreOneCopyAndCompareWithAnyString) {
+    const SharedText thin("thin"), again(std::string("th") + "in"), none;
+    EXPECT_EQ(&thin.str(), &again.str()) << "one copy for equal texts";
+    EXPECT_EQ(thin, again);
+    EXPECT_EQ(thin, "thin");
+    EXPECT_EQ(thin, std::string("thin"));
+    EXPECT_EQ(thin, std::string_view("thin"));
+    EXPECT_FALSE(thin == "thick");
+    EXPECT_TRUE(none.empty());
+    EXPECT_EQ(none, SharedText(""));
+    EXPECT_EQ(SharedText(std::string_view("a\0b", 3)).size(), 3u) << "any bytes, not C strings";
 }
 
 TEST(FormatPercent, WholePercentHalfAwayFromZero) {

@@ -1,0 +1,50 @@
+// The cell array is printed record by record; it must read back exactly as the JSON
+// library writes the same records.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "apps/host/streamed_json.hpp"
+
+namespace tbln::host {
+namespace {
+
+TEST(StreamedCells, ReadBackEqualToTheRecordsAsTheJsonLibraryWritesThem) {
+    MyCellArray cells(1, 2, 1, 3);
+    const struct {
+        const char* value;
+        Single size;
+        double orient;
+    } cases[] = {
+        {"plain", 15, 0},
+        {"quote \" backslash \\ slash /", 12.75f, 90},
+        {"line\nfeed\rreturn\ttab\b\f", 0.1f, -90},
+        {"\x01\x1f control", 1e7f, 45.5},
+        {"Ünïcödé – 寸法", 9999999.0f, -0.0},
+    };
+    Long k = 0;
+    for (const auto& c : cases) {
+        auto cell = std::make_shared<MyCell>();
+        cell->Value = c.value;
+        cell->FontName = "Arial";
+        cell->rowHeight = c.size;
+        cell->deltaX = -c.size;
+        cell->fontOrient = c.orient;
+        cell->rowTo = -32768;
+        cells(1 + k / 3, 1 + k % 3) = cell;
+        ++k;
+    }
+    // (2, 3) stays unset: null.
+    std::ostringstream out;
+    PrintWithCells(out, json{{"before", 1}, {"cells", nullptr}, {"after", "x"}}, "cells", cells);
+    const json back = json::parse(out.str());
+    EXPECT_EQ(back["cells"], ArrayJson(cells));
+    EXPECT_EQ(back["before"], 1);
+    EXPECT_EQ(back["after"], "x");
+    EXPECT_EQ(back["cells"]["items"][0][0]["FontName"], "Arial");
+    EXPECT_TRUE(back["cells"]["items"][1][2].is_null());
+}
+
+}  // namespace
+}  // namespace tbln::host
