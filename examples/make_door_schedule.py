@@ -32,13 +32,39 @@ def png(width, height, rgb):
             + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
 
 
-# Units are EMU (12700 per point, 9525 per pixel); rows and columns count from 0.
+# The sheet's column widths in characters (C is hidden) and its row heights in points,
+# from the first column and row; the others keep Calibri 11's 64 pixels and 15 points.
+COLUMNS = [(7, False), (24, False), (10, True), (9, False), (9, False), (5, False), (12, False),
+           (12, False)]
+ROWS = {0: 28, 2: 40}
+EMU_PER_PIXEL, EMU_PER_POINT = 9525, 12700
+
+
+def column_left(col):
+    """EMU from the sheet's left edge to column col (from 0)."""
+    pixels = 0
+    for c in range(col):
+        chars, hidden = COLUMNS[c] if c < len(COLUMNS) else (None, False)
+        pixels += 0 if hidden else 64 if chars is None else int(chars * 7 + 0.5) + 5
+    return pixels * EMU_PER_PIXEL
+
+
+def row_top(row):
+    """EMU from the sheet's top edge to row row (from 0)."""
+    return sum(ROWS.get(r, 15) for r in range(row)) * EMU_PER_POINT
+
+
 def anchor(c1, x1, r1, y1, c2, x2, r2, y2, body):
+    """A two-cell anchor (offsets in EMU) around a shape whose body holds {xfrm}: the
+    frame in EMU that readers placing shapes by their frame rather than their anchor use."""
     def corner(tag, c, x, r, y):
         return ("<xdr:%s><xdr:col>%d</xdr:col><xdr:colOff>%d</xdr:colOff><xdr:row>%d</xdr:row>"
                 "<xdr:rowOff>%d</xdr:rowOff></xdr:%s>" % (tag, c, x, r, y, tag))
+    left, top = column_left(c1) + x1, row_top(r1) + y1
+    frame = '<a:off x="%d" y="%d"/><a:ext cx="%d" cy="%d"/>' % (
+        left, top, column_left(c2) + x2 - left, row_top(r2) + y2 - top)
     return ("<xdr:twoCellAnchor>" + corner("from", c1, x1, r1, y1) + corner("to", c2, x2, r2, y2)
-            + body + "<xdr:clientData/></xdr:twoCellAnchor>")
+            + body.replace("{xfrm}", frame) + "<xdr:clientData/></xdr:twoCellAnchor>")
 
 
 BLACK_LINE = '<a:ln w="%d"><a:solidFill><a:srgbClr val="000000"/></a:solidFill>%s</a:ln>'
@@ -46,8 +72,8 @@ BLACK_LINE = '<a:ln w="%d"><a:solidFill><a:srgbClr val="000000"/></a:solidFill>%
 # The door tag: a rounded rectangle over J7:J8 holding the mark of the door it points at.
 DOOR_TAG = anchor(9, 0, 6, 0, 10, 0, 8, 0, (
     '<xdr:sp macro="" textlink=""><xdr:nvSpPr><xdr:cNvPr id="10" name="Door tag"/>'
-    '<xdr:cNvSpPr/></xdr:nvSpPr><xdr:spPr><a:xfrm><a:off x="0" y="0"/><a:ext cx="0" cy="0"/>'
-    '</a:xfrm><a:prstGeom prst="roundRect"><a:avLst><a:gd name="adj" fmla="val 25000"/>'
+    '<xdr:cNvSpPr/></xdr:nvSpPr><xdr:spPr><a:xfrm>{xfrm}</a:xfrm>'
+    '<a:prstGeom prst="roundRect"><a:avLst><a:gd name="adj" fmla="val 25000"/>'
     '</a:avLst></a:prstGeom><a:noFill/>' + BLACK_LINE % (12700, "") + '</xdr:spPr>'
     '<xdr:txBody><a:bodyPr anchor="ctr"/><a:lstStyle/><a:p><a:pPr algn="ctr"/><a:r>'
     '<a:rPr lang="en-US" sz="900" b="1"><a:latin typeface="Arial"/></a:rPr><a:t>D02</a:t>'
@@ -57,8 +83,8 @@ DOOR_TAG = anchor(9, 0, 6, 0, 10, 0, 8, 0, (
 # Both flips make the line start at the lower right corner of its box.
 LEADER = anchor(8, 95250, 4, 95250, 9, 0, 7, 0, (
     '<xdr:cxnSp macro=""><xdr:nvCxnSpPr><xdr:cNvPr id="11" name="Leader"/><xdr:cNvCxnSpPr/>'
-    '</xdr:nvCxnSpPr><xdr:spPr><a:xfrm flipH="1" flipV="1"><a:off x="0" y="0"/>'
-    '<a:ext cx="0" cy="0"/></a:xfrm><a:prstGeom prst="line"><a:avLst/></a:prstGeom>'
+    '</xdr:nvCxnSpPr><xdr:spPr><a:xfrm flipH="1" flipV="1">{xfrm}</a:xfrm>'
+    '<a:prstGeom prst="line"><a:avLst/></a:prstGeom>'
     + BLACK_LINE % (9525, '<a:tailEnd type="triangle" w="med" len="med"/>') +
     '</xdr:spPr></xdr:cxnSp>'))
 

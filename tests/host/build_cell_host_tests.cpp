@@ -56,7 +56,7 @@ TEST(HostBuildCell, ARangeAndTheWholeSheetAgreeWithTheWorkbook) {
     }
 }
 
-TEST(HostBuildCell, TheBundledExampleGivesItsTableTextBoxAndPicture) {
+TEST(HostBuildCell, TheBundledExampleGivesItsTableShapesAndPicture) {
     TempDir dir;
     const auto run = testing::RunHost(dir, "build-cell --file '" + std::string(TBLN_SOURCE_DIR) +
                                                "/examples/door_schedule.xlsx' --sheet Doors");
@@ -66,14 +66,87 @@ TEST(HostBuildCell, TheBundledExampleGivesItsTableTextBoxAndPicture) {
     EXPECT_EQ(j["dgnCell0"]["items"][0][0]["colTo"], 8);
     EXPECT_EQ(j["dgnCell0"]["items"][2][5]["fontOrient"], 90.0) << "the rotated header";
     EXPECT_TRUE(j["dgnCell0"]["items"][0][2]["isMerged"]) << "hidden column C inside the title";
-    const auto& box = j["xlsShape0"]["items"][0];
-    EXPECT_EQ(box["shapeType"], 17);
-    EXPECT_EQ(box["text"], "Revision B: D02 fire rating");
+    const auto& shapes = j["xlsShape0"]["items"];
+    ASSERT_EQ(shapes.size(), 3u);
+    EXPECT_EQ(shapes[0]["shapeType"], 17);
+    EXPECT_EQ(shapes[0]["text"], "Revision B: D02 fire rating");
+    const auto& tag = shapes[1];
+    EXPECT_EQ(tag["autoShapeType"], 5) << "a rounded rectangle";
+    EXPECT_EQ(tag["cnrRadius"], 0.25);
+    EXPECT_EQ(tag["text"], "D02");
+    EXPECT_EQ(tag["TLRow"], 7);
+    // The leader runs from the tag (column J's left edge, the top of row 8) up and left
+    // to 10 pixels into column I and row 5, its arrowhead at that end.
+    const auto& leader = shapes[2];
+    EXPECT_EQ(leader["shapeType"], 9);
+    EXPECT_EQ(leader["slope"], -1);
+    EXPECT_EQ(leader["startX"], tag["left"]);
+    EXPECT_EQ(leader["startY"], tag["top"].get<double>() + 15);
+    EXPECT_EQ(leader["endX"], leader["left"]);
+    EXPECT_EQ(leader["endY"], leader["top"]);
+    EXPECT_EQ(leader["beginStyle"], 1);
+    EXPECT_EQ(leader["endStyle"], 2);
     const auto& picture = j["xlsImage0"]["items"][0];
     EXPECT_EQ(picture["name"], "image1.png");
     EXPECT_EQ(picture["TLRow"], 5);
     EXPECT_EQ(picture["TLCol"], 10);
     EXPECT_TRUE(std::filesystem::exists(dir / "root/pics/image1.png"));
+}
+
+TEST(HostBuildCell, ShapesDrawnInLibreOfficeBecomeShapeRecords) {
+    TempDir dir;
+    const auto run = testing::RunHost(
+        dir, "build-cell --file '" + Fixture("drawing_libreoffice.xlsx") + "' --sheet Shapes");
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto& shapes = run.json["xlsShape0"]["items"];
+    struct Case {
+        const char* name;
+        int shapeType, autoShapeType, slope, rotation, hor, lineType, beginStyle, endStyle;
+        bool fill;
+        double cnrRadius;
+    } cases[] = {
+        {"Black box", 1, 1, 0, 0, 0, 1, 1, 1, true, 0},
+        {"Rounded", 1, 5, 0, 0, 0, 1, 1, 1, false, 0.16667},
+        {"Oval", 1, 9, 0, 0, 0, 1, 1, 1, false, 0},
+        {"Arc", 1, 25, 0, 0, 0, 1, 1, 1, false, 0},
+        {"Flipped arc", 1, 25, 0, 0, -1, 1, 1, 1, false, 0},
+        {"Turned", 1, 1, 0, 330, 0, 1, 1, 1, false, 0},
+        {"Quarter", 1, 1, 0, 270, 0, 1, 1, 1, false, 0},
+        {"Rising", 9, -2, 1, 0, 0, 1, 2, 2, false, 0},
+        {"Falling", 9, -2, -1, 0, 0, 4, 1, 2, false, 0},
+        {"Level", 9, -2, -1, 0, 0, 1, 1, 1, false, 0},
+    };
+    ASSERT_EQ(shapes.size(), std::size(cases));
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const auto& c = cases[i];
+        const auto& s = shapes[i];
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(s["shapeType"], c.shapeType);
+        EXPECT_EQ(s["autoShapeType"], c.autoShapeType);
+        EXPECT_EQ(s["slope"], c.slope);
+        EXPECT_EQ(s["rotation"], c.rotation);
+        EXPECT_EQ(s["hor"], c.hor);
+        EXPECT_EQ(s["lineType"], c.lineType);
+        EXPECT_EQ(s["beginStyle"], c.beginStyle);
+        EXPECT_EQ(s["endStyle"], c.endStyle);
+        EXPECT_EQ(s["fill"], c.fill);
+        EXPECT_NEAR(s["cnrRadius"].get<double>(), c.cnrRadius, 1e-9);
+        if (c.shapeType == 9) {
+            // A line's ends lie on the corners of its frame, in the direction it was drawn.
+            const double left = s["left"], top = s["top"];
+            const double right = left + s["width"].get<double>();
+            const double bottom = top + s["height"].get<double>();
+            EXPECT_NEAR(s["startX"].get<double>(), left, 0.01);
+            EXPECT_NEAR(s["endX"].get<double>(), right, 0.01);
+            const bool rises = c.slope == 1;
+            EXPECT_NEAR(s["startY"].get<double>(), rises ? bottom : top, 0.01);
+            EXPECT_NEAR(s["endY"].get<double>(), rises ? top : bottom, 0.01);
+            EXPECT_EQ(s["endSize"], 2) << "medium arrowhead width";
+        } else {
+            EXPECT_EQ(s["startX"], 0);
+            EXPECT_EQ(s["endSize"], 0);
+        }
+    }
 }
 
 }  // namespace
