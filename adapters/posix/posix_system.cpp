@@ -1,6 +1,7 @@
 #include "adapters/posix/posix_system.hpp"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -48,6 +49,14 @@ class PosixProcess : public sys::Process {
     int ExitCode() override {
         if (Running()) return -1;
         return WIFEXITED(status_) ? WEXITSTATUS(status_) : -1;
+    }
+    void Kill() override {
+        if (!Running()) return;
+        // SIGKILL cannot be caught, so the wait for the process to go is short.
+        kill(pid_, SIGKILL);
+        while (waitpid(pid_, &status_, 0) < 0 && errno == EINTR) {
+        }
+        ended_ = true;
     }
 
   private:

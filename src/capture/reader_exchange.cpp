@@ -318,7 +318,12 @@ bool RunReaderAndWait(Module& m, const ProgressDisplay& progress) {
     // so a reader that writes flag.txt and ends at once is never taken for a dead one.
     bool ended = false;
     while (!sys.FileExists(flag)) {
-        if (m.dialogCancelled) return false;
+        if (m.dialogCancelled) {
+            // A reader left running could still write its flag into the next import's
+            // wait and hand it this workbook's grid.
+            if (process) process->Kill();
+            return false;
+        }
         if (ended) {
             ui.MsgBox("The workbook reader ended without reading " + m.fileName + "     ",
                       ui::vbInformation, "Error");

@@ -50,10 +50,10 @@ struct ProgressDisplay {
 // What the dialogs do from the deletion of flag.txt to the parsed grid: prepares the
 // progress display (0 to 500), runs the reader, waits for flag.txt while the bar
 // cycles and window events run, pauses 100 ms and reads output.txt. The wait stops
-// when Cancel was pressed (dialogCancelled), or with a message naming the workbook
-// when the reader ended without writing flag.txt. When the reader left error.txt, its
-// text is shown. A malformed output.txt is reported. Returns true when the grid is
-// ready for capture.
+// when Cancel was pressed (dialogCancelled; the reader is then ended), or with a
+// message naming the workbook when the reader ended without writing flag.txt. When
+// the reader left error.txt, its text is shown. A malformed output.txt is reported.
+// Returns true when the grid is ready for capture.
 bool RunReaderAndWait(Module& m, const ProgressDisplay& progress);
 
 }  // namespace tbln

@@ -20,6 +20,8 @@ class Process {
     virtual bool Running() = 0;
     // The exit status once it has ended (-1 while it runs or when it was killed).
     virtual int ExitCode() = 0;
+    // Ends the process at once and waits until it has; nothing when it has ended.
+    virtual void Kill() = 0;
 };
 
 // A file opened for reading in pieces.

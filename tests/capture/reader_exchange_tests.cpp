@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <filesystem>
 #include <fstream>
@@ -228,7 +229,7 @@ TEST(RunReaderAndWait, TheWaitEndsOnFlagOnDeathOnErrorAndOnCancel) {
          "echo 'Cannot read /w/a b.xlsx: no sheet Sheet1' > error.txt; echo x > flag.txt", false,
          "Cannot read /w/a b.xlsx: no sheet Sheet1"},
         {"malformed", "echo '1|=!1' > output.txt; echo x > flag.txt", false, "output.txt line 2"},
-        {"hangs", "sleep 2", false, ""},
+        {"hangs", "echo $$ > pid.txt; exec sleep 30", false, ""},
     };
     for (const auto& c : cases) {
         CaptureModule t;
@@ -238,13 +239,19 @@ TEST(RunReaderAndWait, TheWaitEndsOnFlagOnDeathOnErrorAndOnCancel) {
         auto& form = t.Form();
         if (std::string(c.name) == "hangs") {
             t.p.ui.Push(scripted::Action::Wait(600));
-            t.p.ui.Push(scripted::Action::Click("btnCancel", 20));
+            // Cancel comes some 200 looks (of 2 ms each) into the wait: the reader has started.
+            t.p.ui.Push(scripted::Action::Click("btnCancel", 200));
         }
         form.onCancel = [&] { t.m.dialogCancelled = true; };
         bool ready = false;
         form.onTick = [&] { ready = RunReaderAndWait(t.m, form.Progress()); };
         t.p.ui.ShowModal(form);
         EXPECT_EQ(ready, c.ready) << c.name;
+        if (std::string(c.name) == "hangs") {
+            // Cancel ends the reader: it cannot write its flag into a later import's wait.
+            const auto pid = std::stoi(t.p.sys.ReadFile(paths::ReaderFile(t.p.sys, "pid.txt")));
+            EXPECT_NE(kill(pid, 0), 0) << "the reader still runs";
+        }
         if (c.message.empty()) {
             EXPECT_TRUE(t.p.ui.Messages().empty()) << c.name;
         } else {
