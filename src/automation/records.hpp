@@ -20,10 +20,26 @@
 
 namespace tbln {
 
-// One cell of a captured range.
+// One cell of a captured range. A capture holds a million of these, so the fields are
+// declared widest first, which packs them into 224 bytes; Visit() lists them in the
+// interface's order.
 struct MyCell {
-    Integer row = 0;
-    Integer col = 0;
+    std::string Value;
+    SharedText FontName;
+    SharedText fontColorIndex;
+    SharedText horAlign;
+    SharedText verAlign;
+    SharedText bgColor;
+    SharedText pattern;
+    SharedText bdUpWeight;
+    SharedText bdUpLT;
+    SharedText bdBottomWeight;
+    SharedText bdBottomLT;
+    SharedText bdLeftWeight;
+    SharedText bdLeftLT;
+    SharedText bdRightWeight;
+    SharedText bdRightLT;
+    double fontOrient = 0;
     Single rowHeight = 0;
     Single colWidth = 0;
     Single charNum = 0;
@@ -32,38 +48,24 @@ struct MyCell {
     Single mergedCharNum = 0;
     Single deltaX = 0;
     Single deltaY = 0;
-    std::string Value;
-    SharedText FontName;
     Single fontsize = 0;
-    double fontOrient = 0;
-    bool fontBold = false;
-    bool fontItalic = false;
-    bool fontUnderline = false;
+    Integer row = 0;
+    Integer col = 0;
     Integer fontLineWeight = 0;
-    SharedText fontColorIndex;
-    SharedText horAlign;
-    SharedText verAlign;
-    SharedText bgColor;
-    SharedText pattern;
-    bool isWrapCell = false;
     Integer bdUp = 0;
-    SharedText bdUpWeight;
-    SharedText bdUpLT;
     Integer bdBottom = 0;
-    SharedText bdBottomWeight;
-    SharedText bdBottomLT;
     Integer bdLeft = 0;
-    SharedText bdLeftWeight;
-    SharedText bdLeftLT;
     Integer bdRight = 0;
-    SharedText bdRightWeight;
-    SharedText bdRightLT;
-    // The creation of a MyCell sets these four explicitly.
-    bool isMerged = false;
     Integer rowTo = 0;
     Integer colTo = 0;
     Integer rowFrom = 0;
     Integer colFrom = 0;
+    bool fontBold = false;
+    bool fontItalic = false;
+    bool fontUnderline = false;
+    bool isWrapCell = false;
+    // The creation of a MyCell sets these four explicitly.
+    bool isMerged = false;
     bool hidden = false;
     bool storeDone = false;
     bool drawDone = false;

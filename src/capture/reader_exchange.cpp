@@ -58,6 +58,14 @@ class Fields {
         }
     }
     Integer Int(std::size_t i) const {
+        // Plain whole numbers, the common case, without the general conversion.
+        const std::string_view t = Text(i);
+        long whole = 0;
+        const auto r = std::from_chars(t.data(), t.data() + t.size(), whole);
+        if (r.ec == std::errc() && r.ptr == t.data() + t.size() && whole >= -32768 &&
+            whole <= 32767) {
+            return static_cast<Integer>(whole);
+        }
         const double v = Number(i);
         try {
             return ToInteger(v);
@@ -66,7 +74,12 @@ class Fields {
                   Where(i) + " " + std::string(Text(i)) + " does not fit a 16-bit cell number");
         }
     }
-    bool Flag(std::size_t i) const { return Number(i) == 1; }
+    bool Flag(std::size_t i) const {
+        const std::string_view t = Text(i);
+        if (t == "0") return false;
+        if (t == "1") return true;
+        return Number(i) == 1;
+    }
 
   private:
     std::string Where(std::size_t i) const {

@@ -16,13 +16,23 @@ namespace {
 // Renders value with `digits` significant digits in the runtime's style.
 std::string RenderSignificant(double value, int digits) {
     if (value == 0 || !std::isfinite(value)) return "0";
-    // A whole number of at most `digits` digits shows as itself: the common case of
-    // sizes and offsets, written without the general conversion.
-    const double limit = digits >= 15 ? 1e15 : 1e7;
-    if (std::abs(value) < limit && value == std::trunc(value)) {
-        char buf[24];
-        const auto end = std::to_chars(buf, buf + sizeof buf, static_cast<long long>(value));
-        return std::string(buf, end.ptr);
+    // Whole numbers and quarters (sizes and offsets in points, which are multiples of
+    // 0.75) that fit the digits show their exact decimals: written without the general
+    // conversion. Multiplying by 4 is exact, so this takes exact quarters only.
+    const double magnitude = std::abs(value);
+    const double quarters = magnitude * 4;
+    const double limit = digits >= 15 ? 1e15 : 1e7;  // digits is 15 or 7
+    if (quarters == std::trunc(quarters) && magnitude < limit) {
+        const double whole = std::trunc(magnitude);
+        const auto fraction = static_cast<int>(quarters - whole * 4);
+        if (fraction == 0 || magnitude < limit / 100) {
+            char buf[32];
+            char* p = buf;
+            if (value < 0) *p++ = '-';
+            p = std::to_chars(p, buf + sizeof buf, static_cast<long long>(whole)).ptr;
+            static constexpr const char* kQuarter[] = {"", ".25", ".5", ".75"};
+            return std::string(buf, p) + kQuarter[fraction];
+        }
     }
     char buf[64];
     std::snprintf(buf, sizeof buf, "%.*E", digits - 1, value);

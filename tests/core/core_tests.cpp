@@ -97,8 +97,15 @@ TEST(NumberToText, DoubleKeepsFifteenDigitsAndSingleSeven) {
     EXPECT_EQ(NumberToText(12.75f), "12.75");
     EXPECT_EQ(NumberToText(1e7f), "1E+07");
     EXPECT_EQ(NumberToText(1.0f / 3.0f), "0.3333333");
-    EXPECT_EQ(NumberToText(9999999.0f), "9999999");
-    EXPECT_EQ(NumberToText(-42.0f), "-42");
+    struct SingleCase {
+        float in;
+        const char* out;
+    } singles[] = {{9999999.0f, "9999999"}, {-42.0f, "-42"},       {21.75f, "21.75"},
+                   {-0.25f, "-0.25"},       {99999.5f, "99999.5"}, {123456.75f, "123456.8"},
+                   {0.125f, "0.125"},       {1e-7f, "1E-07"}};
+    for (const auto& c : singles) EXPECT_EQ(NumberToText(c.in), c.out) << c.in;
+    EXPECT_EQ(NumberToText(-1234.75), "-1234.75");
+    EXPECT_EQ(NumberToText(1e13 - 0.25), "9999999999999.75");
 }
 
 TEST(SharedText, EqualTextsAreOneCopyAndCompareWithAnyString) {
