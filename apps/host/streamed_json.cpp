@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string_view>
 #include <type_traits>
+#include <vector>
 
 #include "core/text.hpp"
 
@@ -15,9 +16,13 @@ namespace {
 void AppendJsonString(std::string& out, std::string_view text) {
     static constexpr char kHex[] = "0123456789abcdef";
     out += '"';
-    for (const char ch : text) {
-        const auto u = static_cast<unsigned char>(ch);
-        switch (ch) {
+    std::size_t plain = 0;  // the start of the run of bytes copied as they are
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto u = static_cast<unsigned char>(text[i]);
+        if (u >= 0x20 && u != '"' && u != '\\') continue;
+        out.append(text, plain, i - plain);
+        plain = i + 1;
+        switch (u) {
             case '"':
                 out += "\\\"";
                 break;
@@ -40,16 +45,26 @@ void AppendJsonString(std::string& out, std::string_view text) {
                 out += "\\t";
                 break;
             default:
-                if (u < 0x20) {
-                    out += "\\u00";
-                    out += kHex[u >> 4];
-                    out += kHex[u & 0xF];
-                } else {
-                    out += ch;
-                }
+                out += "\\u00";
+                out += kHex[u >> 4];
+                out += kHex[u & 0xF];
         }
     }
+    out.append(text, plain);
     out += '"';
+}
+
+// What goes before each field of a record: its separator and quoted name.
+template <class R>
+const std::vector<std::string>& FieldPrefixes() {
+    static const std::vector<std::string> prefixes = [] {
+        std::vector<std::string> p;
+        R::Visit([&](const char* name, auto) {
+            p.push_back((p.empty() ? "\"" : ", \"") + std::string(name) + "\": ");
+        });
+        return p;
+    }();
+    return prefixes;
 }
 
 void AppendInteger(std::string& out, long long value) {
@@ -66,13 +81,10 @@ void AppendRecord(std::string& out, const std::shared_ptr<R>& record) {
         return;
     }
     out += '{';
-    bool first = true;
-    R::Visit([&](const char* name, auto member) {
-        if (!first) out += ", ";
-        first = false;
-        out += '"';
-        out += name;
-        out += "\": ";
+    const auto& prefixes = FieldPrefixes<R>();
+    std::size_t field = 0;
+    R::Visit([&](const char*, auto member) {
+        out += prefixes[field++];
         const auto& v = (*record).*member;
         using T = std::remove_cv_t<std::remove_reference_t<decltype(v)>>;
         if constexpr (std::is_same_v<T, std::string> || std::is_same_v<T, SharedText>) {
