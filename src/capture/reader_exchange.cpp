@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #include "common/paths.hpp"
@@ -62,8 +63,9 @@ class Fields {
         const std::string_view t = Text(i);
         long whole = 0;
         const auto r = std::from_chars(t.data(), t.data() + t.size(), whole);
-        if (r.ec == std::errc() && r.ptr == t.data() + t.size() && whole >= -32768 &&
-            whole <= 32767) {
+        if (r.ec == std::errc() && r.ptr == t.data() + t.size() &&
+            whole >= std::numeric_limits<Integer>::min() &&
+            whole <= std::numeric_limits<Integer>::max()) {
             return static_cast<Integer>(whole);
         }
         const double v = Number(i);
