@@ -211,8 +211,25 @@ class WorksheetReader {
         } else if (name == "sheetView") {
             if (views_++ > 0) selectionSeen_ = true;  // only the first view counts
         } else if (name == "dimension") {
-            if (const char* ref = Attribute(attrs, "ref")) sheet_.dimension = ref;
+            if (const char* ref = Attribute(attrs, "ref")) {
+                sheet_.dimension = ref;
+                ReserveCells(ref);
+            }
         }
+    }
+
+    // Room for the cells the writer says the sheet spans, so a large sheet's cell list
+    // is not copied as it grows. Only address space is taken until cells arrive, and
+    // the claim is capped: a whole-sheet dimension reserves no more than a large sheet.
+    void ReserveCells(std::string_view ref) {
+        const auto areas = ParseAreas(ref);
+        if (areas.size() != 1) return;
+        const Area& a = areas.front();
+        if (a.bottom < a.top || a.right < a.left) return;
+        const auto rows = static_cast<std::size_t>(a.bottom - a.top + 1);
+        const auto cols = static_cast<std::size_t>(a.right - a.left + 1);
+        constexpr std::size_t kMostReserved = 4'000'000;
+        sheet_.cells.reserve(std::min(rows * cols, kMostReserved));
     }
 
     void StartRow(const char** attrs) {
