@@ -1,5 +1,6 @@
 #include "capture/reader_exchange.hpp"
 
+#include <array>
 #include <charconv>
 #include <cstring>
 #include <limits>
@@ -93,16 +94,21 @@ class Fields {
 };
 
 // The grid repeats the same few style words, fonts and colours cell after cell: the
-// last text of a field is kept, so most cells share it without a lookup.
+// last few texts of a field are kept, so most cells share one without a lookup.
 class RecentText {
   public:
     const SharedText& Get(std::string_view text) {
-        if (last_.str() != text) last_ = SharedText(text);
-        return last_;
+        for (const auto& kept : kept_) {
+            if (kept.str() == text) return kept;
+        }
+        next_ = (next_ + 1) % kept_.size();
+        kept_[next_] = SharedText(text);
+        return kept_[next_];
     }
 
   private:
-    SharedText last_;
+    std::array<SharedText, 8> kept_;
+    std::size_t next_ = 0;
 };
 
 // Splits a text at line feeds, lazily: either a text held whole, or a file read in

@@ -91,12 +91,6 @@ void AppendUtf8(std::string& out, char32_t cp) {
 
 namespace {
 
-// The empty text, shared by every SharedText that holds nothing.
-const std::string& NoText() noexcept {
-    static const std::string empty;
-    return empty;
-}
-
 struct TextHash {
     using is_transparent = void;
     std::size_t operator()(std::string_view text) const noexcept {
@@ -106,9 +100,10 @@ struct TextHash {
 
 }  // namespace
 
-SharedText::SharedText() noexcept : text_(&NoText()) {}
+// Constant-initialised, so it is there before any other object of the program is made.
+constinit const std::string SharedText::kNothing{};
 
-SharedText::SharedText(std::string_view text) : text_(&NoText()) {
+SharedText::SharedText(std::string_view text) : text_(&kNothing) {
     if (text.empty()) return;
     // The set's nodes never move, so a pointer to an element stays valid.
     static std::mutex guard;

@@ -15,7 +15,7 @@ namespace tbln {
 // vocabulary in it, never a cell's own text.
 class SharedText {
   public:
-    SharedText() noexcept;
+    SharedText() noexcept : text_(&kNothing) {}
     SharedText(std::string_view text);  // NOLINT(google-explicit-constructor)
     SharedText(const std::string& text) : SharedText(std::string_view(text)) {}  // NOLINT
     SharedText(const char* text) : SharedText(std::string_view(text)) {}         // NOLINT
@@ -37,6 +37,7 @@ class SharedText {
     friend bool operator==(const SharedText& a, const char* b) noexcept { return *a.text_ == b; }
 
   private:
+    static const std::string kNothing;  // shared by every SharedText that holds nothing
     const std::string* text_;
 };
 std::ostream& operator<<(std::ostream& out, const SharedText& text);
