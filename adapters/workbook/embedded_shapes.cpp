@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "adapters/workbook/sheet_geometry.hpp"
+#include "adapters/workbook/styles.hpp"
 #include "core/error.hpp"
 
 namespace tbln::workbook {
@@ -22,16 +23,6 @@ Long CellAt(double position, Long count, Size size, Long first = 1, double start
     }
     return count;
 }
-
-// Excel's default palette (ColorIndex 1 to 56).
-constexpr std::array<std::uint32_t, 56> kPalette = {
-    0x000000, 0xFFFFFF, 0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0xFF00FF, 0x00FFFF,
-    0x800000, 0x008000, 0x000080, 0x808000, 0x800080, 0x008080, 0xC0C0C0, 0x808080,
-    0x9999FF, 0x993366, 0xFFFFCC, 0xCCFFFF, 0x660066, 0xFF8080, 0x0066CC, 0xCCCCFF,
-    0x000080, 0xFF00FF, 0xFFFF00, 0x00FFFF, 0x800080, 0x800000, 0x008080, 0x0000FF,
-    0x00CCFF, 0xCCFFFF, 0xCCFFCC, 0xFFFF99, 0x99CCFF, 0xFF99CC, 0xCC99FF, 0xFFCC99,
-    0x3366FF, 0x33CCCC, 0x99CC00, 0xFFCC00, 0xFF9900, 0xFF6600, 0x666699, 0x969696,
-    0x003366, 0x339966, 0x003300, 0x333300, 0x993300, 0x993366, 0x333399, 0x333333};
 
 [[noreturn]] void NoSuchItem(const char* what) {
     Raise(err::kApplicationDefined, std::string("The index into the specified collection is out "
@@ -299,12 +290,16 @@ Integer SchemeColorOf(std::uint32_t rgb) {
     const auto channel = [](std::uint32_t v, int shift) {
         return static_cast<int>((v >> shift) & 0xFF);
     };
-    std::size_t best = 0;
+    // The nearest colour of the default palette (ColorIndex 1 to 56, after the eight
+    // fixed colours of the palette's first places).
+    int best = 0;
     long bestDistance = -1;
-    for (std::size_t i = 0; i < kPalette.size(); ++i) {
+    for (int i = 0; i < 56; ++i) {
+        std::uint32_t color = 0;
+        PaletteColor(i + 8, color);
         long d = 0;
         for (int shift : {16, 8, 0}) {
-            const long diff = channel(rgb, shift) - channel(kPalette[i], shift);
+            const long diff = channel(rgb, shift) - channel(color, shift);
             d += diff * diff;
         }
         if (bestDistance < 0 || d < bestDistance) {
