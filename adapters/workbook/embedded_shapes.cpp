@@ -1,7 +1,6 @@
 #include "adapters/workbook/embedded_shapes.hpp"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 
 #include "adapters/workbook/sheet_geometry.hpp"
