@@ -5,6 +5,7 @@
 #include "automation/application.hpp"
 #include "capture/cell_range_form.hpp"
 #include "common/paths.hpp"
+#include "common/sheet_dialog.hpp"
 #include "library/library.hpp"
 #include "support/test_platform.hpp"
 #include "update/deep_update_form.hpp"
@@ -183,6 +184,31 @@ TEST(CellRangeForm, NameChecksAndMissingWorkbookStopStart) {
                   "The Excel file path/name contains a special character  \xC3\xBC\r\r");
         EXPECT_FALSE(ShowSpecialCharMessage(p.ui, "/data/plain & simple.xlsx", true));
     }
+}
+
+TEST(CellRangeForm, TheTimerTakesExcelBackToTheChosenSheet) {
+    Import t;
+    t.p.ui.PushFileChoice(kBook);
+    t.p.ui.Push(Action::Click("btnBrowse"));
+    t.p.ui.Push(Action::SetText("cbSheetName", "Schedule"));
+    std::vector<std::string> active;
+    const auto activeSheet = [&] {
+        return t.module->xlApp->ActiveWorkbook()->ActiveSheet()->Name();
+    };
+    // The user clicks another sheet's tab in Excel; the next tick puts the chosen one back.
+    t.p.ui.Push(
+        Action::Call([&] { t.module->xlApp->ActiveWorkbook()->Sheets("It's")->Activate(); }));
+    t.p.ui.Push(Action::Wait(600));
+    t.p.ui.Push(Action::Call([&] { active.push_back(activeSheet()); }));
+    // A half-typed name in the box is no reason for the message.
+    t.p.ui.Push(
+        Action::Call([&] { t.module->xlApp->ActiveWorkbook()->Sheets("It's")->Activate(); }));
+    t.p.ui.Push(Action::SetText("cbSheetName", "Sched"));
+    t.p.ui.Push(Action::Wait(600));
+    t.p.ui.Push(Action::Call([&] { active.push_back(activeSheet()); }));
+    EXPECT_EQ(t.Build(), False) << "the script ends with Cancel";
+    EXPECT_EQ(t.Prompts(), std::vector<std::string>{kSheetSwitchMessage});
+    EXPECT_EQ(active, (std::vector<std::string>{"Schedule", "It's"}));
 }
 
 TEST(CellRangeForm, UpdateButtonsTakeTheActiveCellAndTheFarCornerOfItsMergedArea) {
