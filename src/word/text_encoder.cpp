@@ -26,53 +26,9 @@ std::string Hex4(std::uint32_t code) {
     return buffer;
 }
 
-constexpr std::uint32_t kReplacement = 0xFFFD;
 constexpr std::uint32_t kSymbolBase = 0xF000;
 
 }  // namespace
-
-std::u32string DecodeUtf8(std::string_view text) {
-    std::u32string out;
-    out.reserve(text.size());
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto b = static_cast<unsigned char>(text[i]);
-        std::size_t n = 0;
-        std::uint32_t cp = 0;
-        if (b < 0x80) {
-            out += static_cast<char32_t>(b);
-            ++i;
-            continue;
-        } else if ((b & 0xE0) == 0xC0) {
-            n = 1;
-            cp = b & 0x1F;
-        } else if ((b & 0xF0) == 0xE0) {
-            n = 2;
-            cp = b & 0x0F;
-        } else if ((b & 0xF8) == 0xF0) {
-            n = 3;
-            cp = b & 0x07;
-        } else {
-            out += static_cast<char32_t>(kReplacement);
-            ++i;
-            continue;
-        }
-        bool ok = i + n < text.size();
-        for (std::size_t k = 1; ok && k <= n; ++k) {
-            const auto c = static_cast<unsigned char>(text[i + k]);
-            if ((c & 0xC0) != 0x80) ok = false;
-            cp = (cp << 6) | (c & 0x3F);
-        }
-        if (!ok) {
-            out += static_cast<char32_t>(kReplacement);
-            ++i;
-            continue;
-        }
-        out += static_cast<char32_t>(cp);
-        i += n + 1;
-    }
-    return out;
-}
 
 std::string PitchCode(const std::string& fontName) {
     if (fontName == "Times New Roman") return "18;";

@@ -13,6 +13,7 @@
 #include "automation/records.hpp"
 #include "core/array.hpp"
 #include "core/numeric.hpp"
+#include "core/unicode.hpp"
 
 namespace tbln {
 
@@ -55,9 +56,5 @@ std::string EncodeSymbolChar(std::string_view utf8Char);
 // The Unicode value of a Symbol-encoding position, or 0 when the position is not in
 // the table (identity positions and undefined ones).
 std::uint32_t SymbolToUnicode(std::uint32_t position);
-
-// UTF-8 decoding shared by the encoders: the code points of the text; a byte that does
-// not start a valid sequence reads as U+FFFD.
-std::u32string DecodeUtf8(std::string_view text);
 
 }  // namespace tbln

@@ -8,6 +8,7 @@
 #include "core/error.hpp"
 #include "core/numeric.hpp"
 #include "core/text.hpp"
+#include "core/unicode.hpp"
 
 namespace tbln {
 namespace {
@@ -182,6 +183,93 @@ TEST(ErrorTrap, KeepsTheLastErrorAndLetsOtherExceptionsThrough) {
     EXPECT_THROW(trap.Run([] { throw std::bad_alloc(); }), std::bad_alloc);
     EXPECT_THROW(trap.Run([] { throw std::logic_error("bug"); }), std::logic_error);
     EXPECT_EQ(RuntimeError(err::kOverflow).Description(), "Overflow");
+}
+
+TEST(Unicode, InvalidBytesReadAsOneReplacementEachAndNothingAfterIsLost) {
+    struct Case {
+        std::string in;
+        std::u32string decoded;
+        bool valid;
+    } cases[] = {
+        {"abc", U"abc", true},
+        {"\xC3\x9C"
+         "ber",
+         U"\u00DCber", true},
+        {"\xF0\x9F\x93\x90x", U"\U0001F4D0x", true},
+        {"a\xFF\xFE"
+         "b",
+         U"a\uFFFD\uFFFDb", false},  // bytes that never start a character
+        {"a\x80"
+         "b",
+         U"a\uFFFDb", false},                    // a stray continuation byte
+        {"a\xE2\x82", U"a\uFFFD\uFFFD", false},  // cut at the end
+        {"\xE2\x82"
+         "A",
+         U"\uFFFD\uFFFDA", false},                                 // cut before a plain letter
+        {"\xC0\xAF", U"\uFFFD\uFFFD", false},                      // overlong "/"
+        {"\xED\xA0\x80", U"\uFFFD\uFFFD\uFFFD", false},            // a surrogate
+        {"\xF4\x90\x80\x80", U"\uFFFD\uFFFD\uFFFD\uFFFD", false},  // past U+10FFFF
+        {std::string("a\0b", 3), std::u32string(U"a\0b", 3), true},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(DecodeUtf8(c.in), c.decoded) << c.in;
+        EXPECT_EQ(IsValidUtf8(c.in), c.valid) << c.in;
+        const std::string fixed = ValidUtf8(c.in);
+        EXPECT_TRUE(IsValidUtf8(fixed)) << c.in;
+        EXPECT_EQ(DecodeUtf8(fixed), c.decoded) << c.in;
+        EXPECT_EQ(CharCount(c.in), c.decoded.size()) << c.in;
+    }
+}
+
+TEST(Unicode, CountsCutsAndFoldsByCharacter) {
+    EXPECT_EQ(CharCount("/d/\xC3\x9C"
+                        "berplan.dgn"),
+              15u);
+    EXPECT_EQ(Utf16Length("a\xF0\x9F\x93\x90"
+                          "b"),
+              4u);
+    EXPECT_EQ(Utf16Length("\xC3\x9C"), 1u);
+    EXPECT_EQ(CharLeft("\xC3\x9C"
+                       "ber",
+                       1),
+              "\xC3\x9C");
+    EXPECT_EQ(CharLeft("\xC3\x9C"
+                       "ber",
+                       0),
+              "");
+    EXPECT_EQ(CharLeft("ab", 5), "ab");
+    EXPECT_EQ(CharLeft("a\xF0\x9F\x93\x90"
+                       "b",
+                       2),
+              "a\xF0\x9F\x93\x90");
+    struct Case {
+        const char* a;
+        const char* b;
+        bool equal;
+    } cases[] = {
+        {"\xC3\x9C"
+         "berplan.dgn",
+         "\xC3\xBC"
+         "BERPLAN.DGN",
+         true},
+        {"\xD0\x9F\xD0\xBB\xD0\xB0\xD0\xBD", "\xD0\xBF\xD0\x9B\xD0\x90\xD0\x9D", true},  // Cyrillic
+        {"\xCE\xA3\xCE\xA7\xCE\x95\xCE\x94\xCE\x99\xCE\x9F",
+         "\xCF\x83\xCF\x87\xCE\xB5\xCE\xB4\xCE\xB9\xCE\xBF", true},
+        {"\xC5\x81\xC3\xB3"
+         "d\xC5\xBA",
+         "\xC5\x82\xC3\x93"
+         "D\xC5\xB9",
+         true},  // Polish
+        {"abc", "abcd", false},
+        {"a", "\xC3\xA0", false},
+        {"\xC3\x97", "\xC3\xB7", false},  // multiplication and division signs are no letter pair
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(EqualIgnoringCase(c.a, c.b), c.equal) << c.a << " / " << c.b;
+    EXPECT_EQ(FoldCase("Stra\xC3\x9F"
+                       "E \xC3\x84"),
+              "stra\xC3\x9F"
+              "e \xC3\xA4");
 }
 
 }  // namespace
