@@ -8,16 +8,16 @@
 //
 // The first line is the export header, "Windows Registry Editor Version 5.00" or the
 // older "REGEDIT4"; a section names a key below HKEY_CURRENT_USER, and the keys above it
-// exist as well; "@" names a key's default value. Strings are read and written; dword
-// and hex values are reported with their type and their bytes. Expandable strings
-// (hex(2)) and strings given as hex(1) hold UTF-16LE characters under the newer header
-// and the file's own 8-bit characters under REGEDIT4, as the registry editor writes
-// them. Keys and value names compare without regard to letter case and enumerate in
-// the order they were created.
+// exist as well; "@" names a key's default value. Strings and expandable strings are
+// read and written; other values are reported with their type and their bytes.
+// Expandable strings (hex(2)) and strings given as hex(1) hold UTF-16LE characters
+// under the newer header and the file's own 8-bit characters under REGEDIT4, as the
+// registry editor writes them. Keys and value names compare without regard to letter
+// case and enumerate in the order they were created.
 //
 // The file keeps its header, comments, blank lines and the spelling of every line it
 // was given: a changed value's lines are replaced where they stand, a new value goes
-// after the last line of its key's section, a new key's section goes at the end.
+// after the last line of its key's last section, a new key's section goes at the end.
 //
 // A file that does not exist is an empty hive. A malformed file, or a path that is not
 // a regular file, is refused with an error naming the file and the line. Changes live
@@ -27,7 +27,6 @@
 
 #include <deque>
 #include <list>
-#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
