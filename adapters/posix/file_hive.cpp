@@ -1,15 +1,19 @@
 #include "adapters/posix/file_hive.hpp"
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <unordered_map>
 
 #include "adapters/posix/posix_system.hpp"
 #include "core/collection.hpp"
 #include "core/error.hpp"
 #include "core/text.hpp"
+#include "core/unicode.hpp"
 
 namespace tbln::posix {
 
@@ -18,6 +22,8 @@ namespace {
 constexpr const char* kHeader = "Windows Registry Editor Version 5.00";
 constexpr const char* kOldHeader = "REGEDIT4";
 constexpr const char* kRootName = "HKEY_CURRENT_USER";
+// Hex data lines are wrapped before this many characters, as the registry editor does.
+constexpr std::size_t kHexLineWidth = 77;
 
 // A key path split at "\"; nullopt when a part is empty ("A\\B", a trailing "\").
 std::optional<std::vector<std::string>> SplitKeyPath(const std::string& path) {
@@ -33,6 +39,15 @@ std::optional<std::vector<std::string>> SplitKeyPath(const std::string& path) {
         start = end + 1;
     }
     return parts;
+}
+
+// The lookup form of a key or value name: ASCII letters folded, as names compare.
+std::string Folded(std::string_view name) {
+    std::string out(name);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return out;
 }
 
 bool HasLineBreak(const std::string& s) {
@@ -73,9 +88,39 @@ std::string Utf16ToUtf8(const std::string& bytes) {
     return out;
 }
 
+// UTF-8 text as UTF-16LE bytes (invalid bytes become U+FFFD).
+std::string Utf8ToUtf16(std::string_view text) {
+    std::string out;
+    auto unit = [&](char32_t u) {
+        out += static_cast<char>(u & 0xFF);
+        out += static_cast<char>((u >> 8) & 0xFF);
+    };
+    for (char32_t c : DecodeUtf8(text)) {
+        if (c >= 0x10000) {
+            unit(0xD800 + ((c - 0x10000) >> 10));
+            unit(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            unit(c);
+        }
+    }
+    return out;
+}
+
 bool StartsWithNoCase(const std::string& s, std::string_view prefix) {
     return s.size() >= prefix.size() &&
            KeysEqual(std::string_view(s).substr(0, prefix.size()), prefix);
+}
+
+// A line without its line end.
+std::string_view Content(const std::string& line) {
+    std::string_view v(line);
+    if (v.ends_with('\n')) v.remove_suffix(1);
+    if (v.ends_with('\r')) v.remove_suffix(1);
+    return v;
+}
+
+bool IsBlank(const std::string& line) {
+    return Content(line).find_first_not_of(" \t") == std::string_view::npos;
 }
 
 }  // namespace
@@ -84,68 +129,41 @@ struct FileHive::Key {
     struct Entry {
         std::string name;
         registry::ValueType type = registry::REG_SZ;
-        // The characters of a string (hex(1) and hex(2) decoded from UTF-16), the raw
-        // bytes of other types.
+        // The characters of a string, the raw bytes of other types.
         std::string data;
-        // Values written as dword: or hex: keep their lines exactly as they were.
-        std::vector<std::string> lines;
+        // The value's lines in the file (a hex value may run over several).
+        Line first;
+        std::size_t count = 0;
     };
 
     std::string name;
-    std::vector<std::unique_ptr<Key>> subkeys;
-    std::vector<Entry> values;
+    Key* parent = nullptr;
+    std::vector<Key*> subkeys;                                // in creation order
+    std::unordered_map<std::string, Key*> children;           // by folded name
+    std::vector<Entry> values;                                // in creation order
+    std::unordered_map<std::string, std::size_t> valueIndex;  // by folded name
+    // The last line of the key's last section, after which a new value goes.
+    bool hasSection = false;
+    Line last{};
 
     Key* Child(const std::string& childName) const {
-        for (const auto& k : subkeys) {
-            if (KeysEqual(k->name, childName)) return k.get();
-        }
-        return nullptr;
-    }
-    Key* Find(const std::vector<std::string>& parts) {
-        Key* k = this;
-        for (const auto& p : parts) {
-            if (!(k = k->Child(p))) return nullptr;
-        }
-        return k;
-    }
-    Key* Create(const std::vector<std::string>& parts) {
-        Key* k = this;
-        for (const auto& p : parts) {
-            Key* next = k->Child(p);
-            if (!next) {
-                k->subkeys.push_back(std::make_unique<Key>());
-                next = k->subkeys.back().get();
-                next->name = p;
-            }
-            k = next;
-        }
-        return k;
+        const auto it = children.find(Folded(childName));
+        return it == children.end() ? nullptr : it->second;
     }
     Entry* Value(const std::string& valueName) {
-        for (auto& e : values) {
-            if (KeysEqual(e.name, valueName)) return &e;
-        }
-        return nullptr;
+        const auto it = valueIndex.find(Folded(valueName));
+        return it == valueIndex.end() ? nullptr : &values[it->second];
     }
-    Entry& SetValue(const std::string& valueName) {
-        if (Entry* e = Value(valueName)) return *e;
-        values.push_back(Entry{valueName, registry::REG_SZ, {}, {}});
-        return values.back();
-    }
-    void Write(std::string& out, const std::string& path, bool isRoot) const {
-        if (!isRoot || !values.empty()) {
-            out += "[" + path + "]\r\n";
-            for (const auto& e : values) {
-                if (e.lines.empty()) {
-                    out += (e.name.empty() ? std::string("@") : Quote(e.name)) + "=" +
-                           Quote(e.data) + "\r\n";
-                } else {
-                    for (const auto& l : e.lines) out += l + "\r\n";
-                }
-            }
-            out += "\r\n";
+    // The key's full name, from HKEY_CURRENT_USER down.
+    std::string Path() const {
+        std::vector<const Key*> chain;
+        for (const Key* k = this; k; k = k->parent) chain.push_back(k);
+        std::string path;
+        for (auto k = chain.rbegin(); k != chain.rend(); ++k) {
+            if (!path.empty()) path += '\\';
+            path += (*k)->name;
         }
-        for (const auto& k : subkeys) k->Write(out, path + "\\" + k->name, false);
+        return path;
     }
 };
 
@@ -155,55 +173,106 @@ HiveFileError::HiveFileError(std::string file, std::size_t line, std::string des
       line_(line),
       description_(std::move(description)) {}
 
-FileHive::FileHive(std::string path, bool saveChanges)
-    : path_(std::move(path)), saveChanges_(saveChanges), root_(std::make_unique<Key>()) {
-    root_->name = kRootName;
-    std::error_code ec;
-    if (std::filesystem::is_directory(path_, ec)) throw HiveFileError(path_, 0, "is a folder");
+FileHive::FileHive(std::string path) : path_(std::move(path)) {
+    keys_.emplace_back().name = kRootName;
+    struct stat st {};
+    if (::stat(path_.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        // A folder, a FIFO (which would wait for a writer) or a device (which may never
+        // end) is no hive.
+        throw HiveFileError(path_, 0,
+                            S_ISDIR(st.st_mode) ? "is a folder" : "is not a regular file");
+    }
     std::ifstream in(path_, std::ios::binary);
-    if (!in) {
-        if (errno == ENOENT) return;  // no file yet: an empty hive
+    std::string text;
+    if (in) {
+        std::ostringstream all;
+        all << in.rdbuf();
+        if (in.bad()) throw HiveFileError(path_, 0, "cannot be read");
+        text = all.str();
+    } else if (errno != ENOENT) {
         throw HiveFileError(path_, 0, std::string("cannot be read (") + std::strerror(errno) + ")");
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) throw HiveFileError(path_, 0, "cannot be read");
-    Parse(text.str());
+    if (text.empty()) {
+        // No file yet, or an empty one: an empty hive under the newer header.
+        lines_ = {std::string(kHeader) + lineEnd_, lineEnd_};
+        return;
+    }
+    Parse(text);
 }
 
 FileHive::~FileHive() = default;
 
-void FileHive::Parse(const std::string& text) {
-    std::vector<std::string> lines;
-    {
-        std::size_t start = 0;
-        while (start < text.size()) {
-            std::size_t end = text.find('\n', start);
-            if (end == std::string::npos) end = text.size();
-            std::string line = text.substr(start, end - start);
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            lines.push_back(std::move(line));
-            start = end + 1;
+FileHive::Key* FileHive::Create(const std::vector<std::string>& parts, bool withSections) {
+    Key* k = &keys_.front();
+    for (const auto& p : parts) {
+        Key* next = k->Child(p);
+        if (!next) {
+            next = &keys_.emplace_back();
+            next->name = p;
+            next->parent = k;
+            k->subkeys.push_back(next);
+            k->children.emplace(Folded(p), next);
+            if (withSections) AppendSection(*next);
         }
+        k = next;
+    }
+    return k;
+}
+
+FileHive::Key* FileHive::Find(const std::string& key) {
+    const auto parts = SplitKeyPath(key);
+    if (!parts) return nullptr;
+    Key* k = &keys_.front();
+    for (const auto& p : *parts) {
+        if (!(k = k->Child(p))) return nullptr;
+    }
+    return k;
+}
+
+void FileHive::AppendSection(Key& key) {
+    // Sections are separated by a blank line.
+    if (!lines_.empty()) {
+        if (!lines_.back().ends_with('\n')) lines_.back() += lineEnd_;
+        if (!IsBlank(lines_.back())) lines_.push_back(lineEnd_);
+    }
+    lines_.push_back("[" + key.Path() + "]" + lineEnd_);
+    key.hasSection = true;
+    key.last = std::prev(lines_.end());
+    lines_.push_back(lineEnd_);
+}
+
+void FileHive::Parse(const std::string& text) {
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = text.find('\n', start);
+        end = end == std::string::npos ? text.size() : end + 1;
+        lines_.push_back(text.substr(start, end - start));
+        start = end;
     }
     auto fail = [this](std::size_t lineNo, const std::string& what) {
         throw HiveFileError(path_, lineNo, what);
     };
-    if (text.empty()) return;  // an empty file is an empty hive
     if (text.size() >= 2 &&
         ((text[0] == '\xFF' && text[1] == '\xFE') || (text[0] == '\xFE' && text[1] == '\xFF'))) {
         fail(1, "the file is UTF-16 text; save it as UTF-8");
     }
-    std::string header = lines[0];
-    if (header.rfind("\xEF\xBB\xBF", 0) == 0) header.erase(0, 3);
+    const std::string& headerLine = lines_.front();
+    if (headerLine.ends_with("\r\n")) {
+        lineEnd_ = "\r\n";
+    } else if (headerLine.ends_with('\n')) {
+        lineEnd_ = "\n";
+    }
+    std::string_view header = Content(headerLine);
+    if (header.starts_with("\xEF\xBB\xBF")) header.remove_prefix(3);
     if (header != kHeader && header != kOldHeader) {
         fail(1, std::string("the first line is not \"") + kHeader + "\"");
     }
+    oldFormat_ = header == kOldHeader;
 
     Key* current = nullptr;
-    for (std::size_t i = 1; i < lines.size(); ++i) {
-        const std::size_t lineNo = i + 1;
-        const std::string& line = lines[i];
+    std::size_t lineNo = 1;
+    for (Line it = std::next(lines_.begin()); it != lines_.end(); ++it) {
+        ++lineNo;
+        const std::string line(Content(*it));
         const std::size_t first = line.find_first_not_of(" \t");
         if (first == std::string::npos || line[first] == ';') continue;
 
@@ -217,17 +286,19 @@ void FileHive::Parse(const std::string& text) {
             if (!name.empty() && name[0] == '-') {
                 fail(lineNo, "a key deletion (\"[-...]\") has no place in a stored hive");
             }
+            const std::size_t rootLength = std::strlen(kRootName);
             if (!StartsWithNoCase(name, kRootName) ||
-                (name.size() > std::strlen(kRootName) && name[std::strlen(kRootName)] != '\\')) {
+                (name.size() > rootLength && name[rootLength] != '\\')) {
                 fail(lineNo, "only keys of HKEY_CURRENT_USER can be stored, not \"" + name + "\"");
             }
-            const std::string rest =
-                name.size() > std::strlen(kRootName) ? name.substr(std::strlen(kRootName) + 1) : "";
+            const std::string rest = name.size() > rootLength ? name.substr(rootLength + 1) : "";
             const auto parts = SplitKeyPath(rest);
-            if (!parts || (name.size() > std::strlen(kRootName) && parts->empty())) {
+            if (!parts || (name.size() > rootLength && parts->empty())) {
                 fail(lineNo, "the key \"" + name + "\" has an empty part");
             }
-            current = root_->Create(*parts);
+            current = Create(*parts, false);
+            current->hasSection = true;
+            current->last = it;
             continue;
         }
 
@@ -270,7 +341,7 @@ void FileHive::Parse(const std::string& text) {
         while (pos < line.size() && (line[pos] == ' ' || line[pos] == '\t')) ++pos;
         if (pos >= line.size()) fail(lineNo, "the value has no data");
 
-        Key::Entry entry{valueName, registry::REG_SZ, {}, {}};
+        Key::Entry entry{valueName, registry::REG_SZ, {}, it, 1};
         const std::string rhs = line.substr(pos);
         if (line[pos] == '"') {
             readQuoted(entry.data);
@@ -286,7 +357,6 @@ void FileHive::Parse(const std::string& text) {
                 fail(lineNo, "a dword value needs exactly eight hexadecimal digits");
             }
             entry.type = registry::REG_DWORD;
-            entry.lines.push_back(line.substr(first));
             const unsigned long v = std::stoul(digits, nullptr, 16);
             for (int b = 0; b < 4; ++b) entry.data += static_cast<char>((v >> (8 * b)) & 0xFF);
         } else if (StartsWithNoCase(rhs, "hex")) {
@@ -304,11 +374,9 @@ void FileHive::Parse(const std::string& text) {
                 p = close + 1;
             }
             if (p >= rhs.size() || rhs[p] != ':') fail(lineNo, "\":\" is missing after \"hex\"");
-            entry.lines.push_back(line.substr(first));
             // Bytes are two hexadecimal digits separated by commas; a line ending in
             // "\" goes on on the next line.
             std::string bytes = rhs.substr(p + 1);
-            std::size_t at = i;
             while (true) {
                 const bool more = !bytes.empty() && bytes.back() == '\\';
                 if (more) bytes.pop_back();
@@ -320,69 +388,134 @@ void FileHive::Parse(const std::string& text) {
                     const std::string t = b == std::string::npos ? "" : token.substr(b, e - b + 1);
                     if (t.empty() && !more && tokens.eof()) break;  // a trailing comma
                     if (t.size() != 2 || !IsHexDigit(t[0]) || !IsHexDigit(t[1])) {
-                        fail(at + 1, "\"" + t + "\" is not a byte of two hexadecimal digits");
+                        fail(lineNo, "\"" + t + "\" is not a byte of two hexadecimal digits");
                     }
                     entry.data += static_cast<char>(std::stoul(t, nullptr, 16));
                 }
                 if (!more) break;
-                if (++at >= lines.size()) fail(at, "the value goes on past the end of the file");
-                entry.lines.push_back(lines[at]);
-                bytes = lines[at];
+                if (std::next(it) == lines_.end()) {
+                    fail(lineNo, "the value goes on past the end of the file");
+                }
+                ++it;
+                ++lineNo;
+                ++entry.count;
+                bytes = std::string(Content(*it));
             }
-            i = at;
-            if (entry.type == registry::REG_SZ || entry.type == registry::REG_EXPAND_SZ) {
+            // Under the newer header strings in hex are UTF-16LE; REGEDIT4 stores the
+            // file's own 8-bit characters, which are kept as they are, like its quoted
+            // strings.
+            if (!oldFormat_ &&
+                (entry.type == registry::REG_SZ || entry.type == registry::REG_EXPAND_SZ)) {
                 entry.data = Utf16ToUtf8(entry.data);
             }
         } else {
             fail(lineNo, "the data must be a quoted string, dword: or hex:");
         }
+        current->last = it;
+        // A name given twice in a key: the later line holds the value.
         if (Key::Entry* existing = current->Value(valueName)) {
             *existing = std::move(entry);
         } else {
+            current->valueIndex.emplace(Folded(valueName), current->values.size());
             current->values.push_back(std::move(entry));
         }
     }
 }
 
 std::string FileHive::Text() const {
-    std::string out = std::string(kHeader) + "\r\n\r\n";
-    root_->Write(out, kRootName, true);
+    std::size_t size = 0;
+    for (const auto& l : lines_) size += l.size();
+    std::string out;
+    out.reserve(size);
+    for (const auto& l : lines_) out += l;
     return out;
+}
+
+void FileHive::Save() {
+    if (!changed_) return;
+    WriteFileAtomically(path_, Text());
+    changed_ = false;
 }
 
 std::optional<registry::Value> FileHive::QueryValue(const std::string& key,
                                                     const std::string& name) {
-    const auto parts = SplitKeyPath(key);
-    Key* k = parts ? root_->Find(*parts) : nullptr;
+    Key* k = Find(key);
     Key::Entry* e = k ? k->Value(name) : nullptr;
     if (!e) return std::nullopt;
     return registry::Value{e->type, e->data};
 }
 
-void FileHive::SetString(const std::string& key, const std::string& name, const std::string& data) {
+void FileHive::SetString(const std::string& key, const std::string& name, const std::string& data,
+                         registry::ValueType type) {
     const auto parts = SplitKeyPath(key);
     if (!parts) Raise(err::kInvalidCall, "The registry key \"" + key + "\" has an empty part");
     if (HasLineBreak(key) || HasLineBreak(name) || HasLineBreak(data)) {
         Raise(err::kInvalidCall, "A line break cannot be stored in the hive file " + path_ +
                                      " (key \"" + key + "\", value \"" + name + "\")");
     }
-    Key::Entry& e = root_->Create(*parts)->SetValue(name);
-    e.type = registry::REG_SZ;
-    e.data = data;
-    e.lines.clear();
-    if (saveChanges_) WriteFileAtomically(path_, Text());
+    if (type != registry::REG_SZ && type != registry::REG_EXPAND_SZ) {
+        Raise(err::kInvalidCall, "Only strings can be stored in the hive file " + path_);
+    }
+    Key* k = Create(*parts, true);
+    Key::Entry* existing = k->Value(name);
+    // A value keeps the spelling of its name.
+    const std::string& spelled = existing ? existing->name : name;
+    const std::string nameText = spelled.empty() ? std::string("@") : Quote(spelled);
+    std::vector<std::string> lines;
+    if (type == registry::REG_SZ) {
+        lines.push_back(nameText + "=" + Quote(data) + lineEnd_);
+    } else {
+        // An expandable string in hex, with its terminating NUL, wrapped as the registry
+        // editor wraps it.
+        const std::string bytes =
+            oldFormat_ ? data + std::string(1, '\0') : Utf8ToUtf16(data) + std::string(2, '\0');
+        std::string line = nameText + "=hex(2):";
+        static constexpr char kDigits[] = "0123456789abcdef";
+        for (std::size_t i = 0; i < bytes.size(); ++i) {
+            const auto b = static_cast<unsigned char>(bytes[i]);
+            if (line.size() + 3 > kHexLineWidth) {
+                lines.push_back(line + "\\" + lineEnd_);
+                line = "  ";
+            }
+            line += kDigits[b >> 4];
+            line += kDigits[b & 0xF];
+            if (i + 1 < bytes.size()) line += ',';
+        }
+        lines.push_back(line + lineEnd_);
+    }
+
+    if (existing) {
+        // The value's lines are replaced where they stand.
+        const Line after = std::next(existing->first, static_cast<long>(existing->count));
+        bool lastInside = false;
+        for (Line l = existing->first; l != after; ++l) lastInside = lastInside || l == k->last;
+        const Line first = lines_.insert(existing->first, lines.begin(), lines.end());
+        lines_.erase(existing->first, after);
+        existing->first = first;
+        existing->count = lines.size();
+        if (lastInside) k->last = std::prev(after);
+        existing->type = type;
+        existing->data = data;
+    } else {
+        if (!k->hasSection) AppendSection(*k);
+        if (!k->last->ends_with('\n')) *k->last += lineEnd_;
+        const Line at = std::next(k->last);
+        const Line first = lines_.insert(at, lines.begin(), lines.end());
+        k->last = std::prev(at);
+        k->valueIndex.emplace(Folded(name), k->values.size());
+        k->values.push_back(Key::Entry{name, type, data, first, lines.size()});
+    }
+    changed_ = true;
 }
 
 std::optional<std::string> FileHive::SubKeyAt(const std::string& key, std::size_t index) {
-    const auto parts = SplitKeyPath(key);
-    Key* k = parts ? root_->Find(*parts) : nullptr;
+    Key* k = Find(key);
     if (!k || index >= k->subkeys.size()) return std::nullopt;
     return k->subkeys[index]->name;
 }
 
 std::optional<std::string> FileHive::ValueNameAt(const std::string& key, std::size_t index) {
-    const auto parts = SplitKeyPath(key);
-    Key* k = parts ? root_->Find(*parts) : nullptr;
+    Key* k = Find(key);
     if (!k || index >= k->values.size()) return std::nullopt;
     return k->values[index].name;
 }

@@ -6,20 +6,27 @@
 //     [HKEY_CURRENT_USER\SOFTWARE\Autodesk\AutoCAD\R16.2]
 //     "Name"="data with \\ and \" escaped"
 //
-// The first line is the export header ("REGEDIT4" is read too); a section names a key
-// below HKEY_CURRENT_USER, and the keys above it exist as well; "@" names a key's
-// default value. String values are read and written; dword and hex values are kept as
-// they are written and reported with their type, never interpreted. Blank lines and
-// lines starting with ";" are skipped. Keys and value names compare without regard to
-// letter case and enumerate in the order they were created.
+// The first line is the export header, "Windows Registry Editor Version 5.00" or the
+// older "REGEDIT4"; a section names a key below HKEY_CURRENT_USER, and the keys above it
+// exist as well; "@" names a key's default value. Strings and expandable strings are
+// read and written; other values are reported with their type and their bytes.
+// Expandable strings (hex(2)) and strings given as hex(1) hold UTF-16LE characters
+// under the newer header and the file's own 8-bit characters under REGEDIT4, as the
+// registry editor writes them. Keys and value names compare without regard to letter
+// case and enumerate in the order they were created.
 //
-// A file that does not exist is an empty hive. A malformed file is refused with an
-// error naming the file and the line. Every change is saved at once through a
-// temporary file in the same folder and a rename, unless saving is switched off (a
-// dry run), in which case changes live in memory only.
+// The file keeps its header, comments, blank lines and the spelling of every line it
+// was given: a changed value's lines are replaced where they stand, a new value goes
+// after the last line of its key's last section, a new key's section goes at the end.
+//
+// A file that does not exist is an empty hive. A malformed file, or a path that is not
+// a regular file, is refused with an error naming the file and the line. Changes live
+// in memory until Save, which writes the whole file once through a temporary file
+// beside it and a rename.
 #pragma once
 
-#include <memory>
+#include <deque>
+#include <list>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -47,29 +54,43 @@ class HiveFileError : public std::runtime_error {
 class FileHive : public registry::Hive {
   public:
     // Loads the hive from path (an empty hive when the file does not exist). Raises
-    // HiveFileError when the file is malformed or cannot be read.
-    explicit FileHive(std::string path, bool saveChanges = true);
+    // HiveFileError when the file is malformed, is not a regular file or cannot be read.
+    explicit FileHive(std::string path);
     ~FileHive() override;
+    FileHive(const FileHive&) = delete;
+    FileHive& operator=(const FileHive&) = delete;
 
     const std::string& Path() const noexcept { return path_; }
-    // The hive in the export format, as it is saved.
+    // The hive in the export format, as Save writes it.
     std::string Text() const;
+    // True once a value was set since the file was loaded or saved.
+    bool Changed() const noexcept { return changed_; }
+    // Writes the hive when it changed. Raises RuntimeError naming the file.
+    void Save();
 
     std::optional<registry::Value> QueryValue(const std::string& key,
                                               const std::string& name) override;
-    void SetString(const std::string& key, const std::string& name,
-                   const std::string& data) override;
+    void SetString(const std::string& key, const std::string& name, const std::string& data,
+                   registry::ValueType type = registry::REG_SZ) override;
     std::optional<std::string> SubKeyAt(const std::string& key, std::size_t index) override;
     std::optional<std::string> ValueNameAt(const std::string& key, std::size_t index) override;
 
     struct Key;
+    using Line = std::list<std::string>::iterator;
 
   private:
     void Parse(const std::string& text);
+    Key* Find(const std::string& key);
+    Key* Create(const std::vector<std::string>& parts, bool withSections);
+    void AppendSection(Key& key);
 
     std::string path_;
-    bool saveChanges_;
-    std::unique_ptr<Key> root_;
+    // The file's lines, each with its own line end; a change edits them in place.
+    std::list<std::string> lines_;
+    std::string lineEnd_ = "\r\n";
+    bool oldFormat_ = false;  // "REGEDIT4": strings in hex hold 8-bit characters
+    bool changed_ = false;
+    std::deque<Key> keys_;  // keys_[0] is HKEY_CURRENT_USER; no key owns another
 };
 
 }  // namespace tbln::posix

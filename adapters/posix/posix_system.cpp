@@ -1,8 +1,11 @@
 #include "adapters/posix/posix_system.hpp"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -96,44 +99,151 @@ std::string ResolveInstallRoot(const std::string& explicitRoot) {
     return std::string(home && *home ? home : ".") + "/.local/share/quorvex";
 }
 
-void WriteFileAtomically(const std::string& path, const std::string& bytes) {
-    // A read-only file is left as it is: the rename would otherwise replace it.
-    struct stat existing {};
-    if (::stat(path.c_str(), &existing) == 0 &&
-        ((existing.st_mode & 0222) == 0 ||
-         (::access(path.c_str(), W_OK) != 0 && errno == EACCES))) {
-        RaiseFileError(err::kPermissionDenied, path, "the file is read-only");
-    }
-    const fs::path target(path);
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    std::string tmpl = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-    std::vector<char> name(tmpl.begin(), tmpl.end());
-    name.push_back('\0');
-    const int fd = mkstemp(name.data());
-    if (fd < 0) RaiseFileError(err::kPermissionDenied, path, std::strerror(errno));
-    const std::string tmp(name.data());
-    std::size_t written = 0;
-    bool ok = true;
-    while (written < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            ok = false;
-            break;
+namespace {
+
+// Temporary files of a replacement: ".NAME" + the marker + mkstemp's six characters.
+constexpr std::string_view kTempMarker = ".tbln-save-";
+constexpr std::size_t kTempSuffixLength = 6;
+constexpr int kMaxLinks = 40;
+
+std::string FolderOf(const std::string& path) {
+    const fs::path p(path);
+    return p.has_parent_path() ? p.parent_path().string() : std::string(".");
+}
+
+std::string TempPrefix(const std::string& target) {
+    return "." + fs::path(target).filename().string() + std::string(kTempMarker);
+}
+
+// Removes what killed saves of target left behind: files named as our temporary files
+// for this target that no running save holds locked.
+void RemoveLeftoverTemporaries(const std::string& target) {
+    const std::string folder = FolderOf(target);
+    const std::string prefix = TempPrefix(target);
+    std::vector<std::string> candidates;
+    if (DIR* dir = ::opendir(folder.c_str())) {
+        while (const dirent* entry = ::readdir(dir)) {
+            const std::string_view name(entry->d_name);
+            if (name.size() == prefix.size() + kTempSuffixLength && name.starts_with(prefix)) {
+                candidates.emplace_back(name);
+            }
         }
-        written += static_cast<std::size_t>(n);
+        ::closedir(dir);
     }
-    const int savedErrno = errno;
-    if (ok && ::fsync(fd) != 0) ok = false;
-    if (::close(fd) != 0) ok = false;
+    for (const auto& name : candidates) {
+        const std::string path = folder + "/" + name;
+        const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) continue;
+        struct stat opened {
+        }, named{};
+        if (::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) &&
+            ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::lstat(path.c_str(), &named) == 0 &&
+            named.st_dev == opened.st_dev && named.st_ino == opened.st_ino) {
+            ::unlink(path.c_str());
+        }
+        ::close(fd);
+    }
+}
+
+}  // namespace
+
+std::string PathToWrite(const std::string& path) {
+    std::string p = path;
+    for (int hops = 0; hops < kMaxLinks; ++hops) {
+        struct stat st {};
+        if (::lstat(p.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return p;
+        char link[PATH_MAX];
+        const ssize_t n = ::readlink(p.c_str(), link, sizeof link);
+        if (n < 0) return p;
+        const std::string to(link, static_cast<std::size_t>(n));
+        p = to.starts_with('/') ? to : (fs::path(FolderOf(p)) / to).string();
+    }
+    RaiseFileError(err::kFileAccess, path, "too many levels of symbolic links");
+}
+
+void CheckRegularFile(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        RaiseFileError(err::kFileAccess, path,
+                       S_ISDIR(st.st_mode) ? "it is a folder" : "it is not a regular file");
+    }
+}
+
+FileReplacement::FileReplacement(const std::string& path)
+    : path_(path), target_(PathToWrite(path)) {
+    struct stat existing {};
+    if (::stat(target_.c_str(), &existing) == 0) {
+        CheckRegularFile(target_);
+        // A read-only file is left as it is: the rename would otherwise replace it.
+        if ((existing.st_mode & 0222) == 0 ||
+            (::access(target_.c_str(), W_OK) != 0 && errno == EACCES)) {
+            RaiseFileError(err::kPermissionDenied, path_, "the file is read-only");
+        }
+    }
+    RemoveLeftoverTemporaries(target_);
+    const std::string pattern =
+        (fs::path(FolderOf(target_)) / TempPrefix(target_)).string() + "XXXXXX";
+    for (int attempt = 0; fd_ < 0; ++attempt) {
+        std::vector<char> name(pattern.begin(), pattern.end());
+        name.push_back('\0');
+        const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+        if (fd < 0) RaiseFileError(err::kPermissionDenied, path_, std::strerror(errno));
+        // Locked at once, and still there once locked: another save of the same file
+        // may have taken it for a leftover in between and removed it.
+        struct stat st {};
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &st) == 0 && st.st_nlink > 0) {
+            fd_ = fd;
+            temp_ = name.data();
+        } else {
+            ::close(fd);
+            if (attempt == 8) RaiseFileError(err::kFileAccess, path_, "no temporary file");
+        }
+    }
+}
+
+FileReplacement::~FileReplacement() {
+    if (!temp_.empty()) ::unlink(temp_.c_str());
+    if (fd_ >= 0) ::close(fd_);
+}
+
+void FileReplacement::Write(std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) RaiseFileError(err::kFileAccess, path_, std::strerror(errno));
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+}
+
+void FileReplacement::Commit() {
+    if (::fsync(fd_) != 0) RaiseFileError(err::kFileAccess, path_, std::strerror(errno));
     // Keep the permissions of the file being replaced.
     struct stat st {};
-    if (ok && ::stat(path.c_str(), &st) == 0) ::chmod(tmp.c_str(), st.st_mode & 07777);
-    if (!ok || std::rename(tmp.c_str(), path.c_str()) != 0) {
-        const int e = ok ? errno : savedErrno;
-        ::unlink(tmp.c_str());
-        RaiseFileError(err::kFileAccess, path, std::strerror(e));
+    if (::stat(target_.c_str(), &st) == 0) ::fchmod(fd_, st.st_mode & 07777);
+    if (::rename(temp_.c_str(), target_.c_str()) != 0) {
+        RaiseFileError(err::kFileAccess, path_, std::strerror(errno));
     }
+    temp_.clear();
+    ::close(fd_);
+    fd_ = -1;
+}
+
+void WriteFileAtomically(const std::string& path, const std::string& bytes) {
+    FileReplacement file(path);
+    file.Write(bytes);
+    file.Commit();
+}
+
+void WriteFilesAtomically(const std::vector<std::pair<std::string, std::string>>& files) {
+    std::vector<std::unique_ptr<FileReplacement>> all;
+    for (const auto& [path, bytes] : files) {
+        all.push_back(std::make_unique<FileReplacement>(path));
+        all.back()->Write(bytes);
+        if (::fsync(all.back()->Descriptor()) != 0) {
+            RaiseFileError(err::kFileAccess, path, std::strerror(errno));
+        }
+    }
+    for (auto& file : all) file->Commit();
 }
 
 bool PosixSystem::FileExists(const std::string& path) {
@@ -170,6 +280,8 @@ std::vector<std::string> PosixSystem::ListDir(const std::string& path) {
 }
 
 std::string PosixSystem::ReadFile(const std::string& path) {
+    // A FIFO or a device would hang the read or never end it; a folder is not found.
+    if (!DirExists(path)) CheckRegularFile(path);
     std::ifstream in(path, std::ios::binary);
     if (!in || !FileExists(path)) RaiseFileError(err::kFileNotFound, path, "");
     // One allocation of the file's size: the reader's exchange files run to hundreds of
@@ -214,7 +326,8 @@ class PosixInputFile : public sys::InputFile {
 }  // namespace
 
 std::unique_ptr<sys::InputFile> PosixSystem::OpenFile(const std::string& path) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Not blocking, so that a FIFO is seen for what it is instead of waiting for a writer.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         RaiseFileError(errno == ENOENT ? err::kFileNotFound : err::kFileAccess, path,
                        errno == ENOENT ? "" : std::strerror(errno));
@@ -224,6 +337,11 @@ std::unique_ptr<sys::InputFile> PosixSystem::OpenFile(const std::string& path) {
         close(fd);
         RaiseFileError(err::kFileNotFound, path, "");
     }
+    if (!S_ISREG(st.st_mode)) {
+        close(fd);
+        RaiseFileError(err::kFileAccess, path, "it is not a regular file");
+    }
+    fcntl(fd, F_SETFL, 0);
     return std::make_unique<PosixInputFile>(path, fd);
 }
 

@@ -3,6 +3,9 @@
 #pragma once
 
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "platform/sys.hpp"
 
@@ -12,10 +15,53 @@ namespace tbln::posix {
 // given, else the QUORVEX_ROOT environment variable, else ~/.local/share/quorvex.
 std::string ResolveInstallRoot(const std::string& explicitRoot);
 
-// Writes bytes to path through a temporary file in the same folder and a rename, so
-// that a failure never leaves a half-written file. A read-only file is not replaced.
-// Raises RuntimeError naming the file.
+// The file an in-place save replaces: the path itself, or, when the path is a symbolic
+// link, the file the link leads to (links followed to the end, a relative link read
+// from the link's folder), so that a save writes through the link and keeps it.
+std::string PathToWrite(const std::string& path);
+
+// Raises RuntimeError 75 naming the file when path exists and is not a regular file
+// (a folder, a FIFO, a device): reading one would hang or never end.
+void CheckRegularFile(const std::string& path);
+
+// One file replaced in place, the one way every in-place save goes: the new bytes go to
+// a temporary file beside the real target (PathToWrite), which is synced and renamed
+// over the target by Commit; a replacement destroyed without Commit removes its
+// temporary file and leaves the target as it was.
+//
+// The temporary file is named ".NAME.tbln-save-XXXXXX" after the target's NAME and is
+// locked while it is in use. A save that was killed leaves its temporary file behind
+// unlocked; the next replacement of the same file removes such leftovers.
+//
+// A target that is read-only, or that exists and is not a regular file, is refused.
+// Every failure raises RuntimeError naming the file.
+class FileReplacement {
+  public:
+    explicit FileReplacement(const std::string& path);
+    ~FileReplacement();
+    FileReplacement(const FileReplacement&) = delete;
+    FileReplacement& operator=(const FileReplacement&) = delete;
+
+    // The file that Commit replaces.
+    const std::string& Target() const noexcept { return target_; }
+    // The temporary file's descriptor, for writers that write on their own.
+    int Descriptor() const noexcept { return fd_; }
+    void Write(std::string_view bytes);
+    void Commit();
+
+  private:
+    std::string path_, target_, temp_;
+    int fd_ = -1;
+};
+
+// Writes bytes to path through a FileReplacement.
 void WriteFileAtomically(const std::string& path, const std::string& bytes);
+
+// Writes several files all or nothing as far as the file system allows: every new file
+// is written and synced beside its target first, and only when all are complete are
+// they renamed over their targets. A file that cannot be written leaves every target as
+// it was.
+void WriteFilesAtomically(const std::vector<std::pair<std::string, std::string>>& files);
 
 class PosixSystem : public sys::System {
   public:

@@ -5,10 +5,15 @@
 #include <zip.h>
 #include <pugixml.hpp>
 
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 
+#include "adapters/posix/posix_system.hpp"
 #include "adapters/workbook/package.hpp"
 #include "adapters/workbook/sheet_edits.hpp"
 #include "adapters/workbook/xml_parts.hpp"
@@ -34,14 +39,16 @@ bool NoWriteBits(const struct stat& st) {
 }
 
 // A file or folder without any write permission is read-only even for a user whom the
-// system would let write (as a read-only attribute is on the original platform).
+// system would let write (as a read-only attribute is on the original platform). The
+// folder is the one the new file is written in: the folder of the file a symbolic link
+// leads to.
 void CheckWritable(const std::string& path) {
     struct stat st {};
     if (stat(path.c_str(), &st) != 0) RaiseSaveError(path, "the file no longer exists");
     if (!S_ISREG(st.st_mode)) RaiseSaveError(path, "it is not a regular file");
     if (NoWriteBits(st) || access(path.c_str(), W_OK) != 0)
         RaiseSaveError(path, "the file is read-only");
-    std::string folder = std::filesystem::path(path).parent_path().string();
+    std::string folder = std::filesystem::path(posix::PathToWrite(path)).parent_path().string();
     if (folder.empty()) folder = ".";
     struct stat dir {};
     if (stat(folder.c_str(), &dir) != 0 || NoWriteBits(dir) ||
@@ -51,21 +58,41 @@ void CheckWritable(const std::string& path) {
 }
 
 // An open package being rewritten; discarded (the file untouched) unless committed.
+// The package is opened from the file's bytes in memory and written back to memory, so
+// that the new file goes to disk the one way every in-place save goes (through a link
+// to its target, beside it, renamed over it only once complete).
 class Rewrite {
   public:
     explicit Rewrite(const std::string& path) : path_(path) {
-        int error = 0;
-        zip_ = zip_open(path.c_str(), 0, &error);
+        std::ifstream in(path, std::ios::binary);
+        std::ostringstream all;
+        all << in.rdbuf();
+        if (!in) RaiseSaveError(path, "the file cannot be read");
+        const std::string bytes = all.str();
+        // The buffer source takes the bytes over and frees them (with free()): libzip
+        // may hand the same memory on to the package it writes.
+        void* owned = std::malloc(std::max<std::size_t>(bytes.size(), 1));
+        if (!owned) throw std::bad_alloc();
+        std::memcpy(owned, bytes.data(), bytes.size());
+        zip_error_t ze;
+        zip_error_init(&ze);
+        source_ = zip_source_buffer_create(owned, bytes.size(), 1, &ze);
+        if (!source_) std::free(owned);
+        if (source_) {
+            zip_source_keep(source_);  // still ours once the package is closed
+            zip_ = zip_open_from_source(source_, 0, &ze);
+            if (!zip_) zip_source_free(source_);  // the reference the package did not take
+        }
         if (!zip_) {
-            zip_error_t ze;
-            zip_error_init_with_code(&ze, error);
             const std::string why = zip_error_strerror(&ze);
             zip_error_fini(&ze);
             RaiseSaveError(path, "the file cannot be opened for writing (" + why + ")");
         }
+        zip_error_fini(&ze);
     }
     ~Rewrite() {
         if (zip_) zip_discard(zip_);
+        if (source_) zip_source_free(source_);
     }
     Rewrite(const Rewrite&) = delete;
     Rewrite& operator=(const Rewrite&) = delete;
@@ -94,7 +121,7 @@ class Rewrite {
         if (index >= 0) zip_delete(zip_, static_cast<zip_uint64_t>(index));
     }
 
-    // Writes the new package beside the file and renames it over the file.
+    // Writes the new package and puts it in the file's place.
     void Commit() {
         if (Interrupt()) {
             zip_register_progress_callback_with_state(
@@ -117,10 +144,28 @@ class Rewrite {
                                       "); the workbook file was left as it was");
         }
         zip_ = nullptr;
+        try {
+            posix::FileReplacement file(path_);
+            if (zip_source_open(source_) != 0) {
+                RaiseSaveError(path_, std::string("the new file cannot be read back (") +
+                                          zip_error_strerror(zip_source_error(source_)) + ")");
+            }
+            std::string chunk(1 << 16, '\0');
+            zip_int64_t n = 0;
+            while ((n = zip_source_read(source_, chunk.data(), chunk.size())) > 0) {
+                file.Write(std::string_view(chunk.data(), static_cast<std::size_t>(n)));
+            }
+            zip_source_close(source_);
+            file.Commit();
+        } catch (const RuntimeError& e) {
+            if (e.Number() == err::kApplicationDefined) throw;
+            RaiseSaveError(path_, e.Description() + "; the workbook file was left as it was");
+        }
     }
 
   private:
     std::string path_;
+    zip_source_t* source_ = nullptr;
     zip_t* zip_ = nullptr;
     std::deque<std::string> buffers_;  // the new parts' bytes, alive until the package is written
     double progress_ = 0;

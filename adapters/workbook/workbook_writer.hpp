@@ -1,7 +1,8 @@
 // Saving a workbook in place: only the parts that changed are rewritten, every other
 // part of the package is copied as it is, and the new package is written to a
-// temporary file in the workbook's folder that replaces the workbook only once it is
-// complete. A save that fails leaves the workbook file as it was.
+// temporary file beside the workbook (beside the file a symbolic link leads to, so the
+// link stays) that replaces the workbook only once it is complete. A save that fails
+// leaves the workbook file as it was.
 #pragma once
 
 #include <functional>

@@ -54,23 +54,35 @@ int main(int argc, char** argv) {
     if (hivePath.empty()) hivePath = root + "/" + kDefaultHive;
 
     try {
-        posix::FileHive hive(hivePath, !dryRun);
+        posix::FileHive hive(hivePath);
         posix::PosixSystem sys(root);
         scripted::ScriptedUi ui;
         ui.onMessage = [](const scripted::Message& m) {
             std::cerr << m.title << ": " << m.prompt << "\n";
         };
-        int lines = 0;
-        installer::InstallContext context{hive, sys, ui, dryRun, [&](const std::string& line) {
-                                              std::cout << line << "\n";
-                                              ++lines;
-                                          }};
+        std::vector<std::string> lines;
+        installer::InstallContext context{hive, sys, ui,
+                                          [&](const std::string& line) { lines.push_back(line); }};
         if (!installer::InstallerStart(context)) {
             std::cerr << "Tabulon: " << root << "/" << installer::kMarkerFile
                       << " cannot be read; nothing was changed\n";
             return 1;
         }
-        if (lines == 0) std::cerr << "Tabulon: nothing to change in " << hivePath << "\n";
+        // Everything is written once, at the end, all or nothing: the customization
+        // files and the hive.
+        if (!dryRun) {
+            std::vector<std::pair<std::string, std::string>> files(context.files.begin(),
+                                                                   context.files.end());
+            if (hive.Changed()) files.emplace_back(hive.Path(), hive.Text());
+            try {
+                posix::WriteFilesAtomically(files);
+            } catch (const RuntimeError& e) {
+                std::cerr << "Tabulon: " << e.Description() << "; nothing was changed\n";
+                return 1;
+            }
+        }
+        for (const auto& line : lines) std::cout << line << "\n";
+        if (lines.empty()) std::cerr << "Tabulon: nothing to change in " << hivePath << "\n";
         if (dryRun) std::cerr << "Tabulon: dry run, nothing was written\n";
         return 0;
     } catch (const posix::HiveFileError& e) {

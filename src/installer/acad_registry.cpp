@@ -60,9 +60,10 @@ std::string FreeName(const std::vector<std::string>& names, const std::string& p
 }
 
 void Write(const InstallContext& context, const std::string& key, const std::string& name,
-           const std::string& data) {
-    WriteStringValue(context.hive, key, name, data);
-    context.Report("set HKEY_CURRENT_USER\\" + key + " \"" + name + "\" = \"" + data + "\"");
+           const std::string& data, registry::ValueType type = registry::REG_SZ) {
+    WriteStringValue(context.hive, key, name, data, type);
+    context.Report("set HKEY_CURRENT_USER\\" + key + " \"" + name + "\" = \"" + data + "\"" +
+                   (type == registry::REG_EXPAND_SZ ? " (expandable string)" : ""));
 }
 
 }  // namespace
@@ -107,12 +108,20 @@ void RegisterRelease(const InstallContext& context, const std::string& release) 
             const std::string menusKey = profileKey + "\\Menus";
 
             // The support path: the folder goes first unless it is already there. A
-            // profile without a support path gets the folder alone, never the
-            // missing-value sentinel as a folder.
-            const std::string acad = ReadStringValue(hive, generalKey, "ACAD", kNoValue);
-            if (!ContainsText(acad, kSupportFolder)) {
-                Write(context, generalKey, "ACAD",
-                      kSupportPrefix + (acad == kNoValue ? std::string() : acad));
+            // profile without a support path gets the folder alone. An expandable
+            // string stays one, so that the environment variables in the user's path
+            // still expand; a path stored as anything else (a number, bytes, a list)
+            // is no text the folder could go before, and is left for the user.
+            const auto acad = ReadValue(hive, generalKey, "ACAD");
+            if (!acad) {
+                Write(context, generalKey, "ACAD", kSupportPrefix);
+            } else if (acad->type != registry::REG_SZ && acad->type != registry::REG_EXPAND_SZ) {
+                context.Report("left unchanged: HKEY_CURRENT_USER\\" + generalKey +
+                               " \"ACAD\" is a value of type " + std::to_string(acad->type) +
+                               ", not a string; add " + kSupportFolder +
+                               " to the profile's support path by hand");
+            } else if (!ContainsText(acad->data, kSupportFolder)) {
+                Write(context, generalKey, "ACAD", kSupportPrefix + acad->data, acad->type);
             }
 
             const auto names = ListValueNames(hive, menusKey);
@@ -147,8 +156,8 @@ void RegisterRelease(const InstallContext& context, const std::string& release) 
 void AddPartialMenu(const InstallContext& context, const std::string& path) {
     std::string text;
     try {
-        const auto pending = context.dryRunFiles.find(path);
-        text = pending != context.dryRunFiles.end() ? pending->second : context.sys.ReadFile(path);
+        const auto pending = context.files.find(path);
+        text = pending != context.files.end() ? pending->second : context.sys.ReadFile(path);
     } catch (const RuntimeError& e) {
         context.Report("left unchanged " + path + ": cannot be read (" + e.Description() + ")");
         return;
@@ -187,17 +196,7 @@ void AddPartialMenu(const InstallContext& context, const std::string& path) {
         context.Report("left unchanged " + path + ": no line contains \"/CommonItems\"");
         return;
     }
-    if (context.dryRun) {
-        context.dryRunFiles[path] = out;
-    } else {
-        try {
-            context.sys.WriteFile(path, out);
-        } catch (const RuntimeError& e) {
-            context.Report("left unchanged " + path + ": cannot be written (" + e.Description() +
-                           ")");
-            return;
-        }
-    }
+    context.files[path] = out;
     context.Report("rewrote " + path + ": partial menu added before " + std::to_string(inserted) +
                    (inserted == 1 ? " line" : " lines") + " containing \"/CommonItems\"");
 }

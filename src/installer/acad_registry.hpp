@@ -31,17 +31,18 @@ inline constexpr const char* kCommonItems = "/CommonItems";
 inline constexpr const char* kHostKey = "SOFTWARE\\Autodesk\\AutoCAD\\";
 
 // What an installation works on, and where it tells what it changed: one line per
-// value written, per file rewritten and per file it had to leave alone. In a dry run
-// the customization files are not written (the hive given then keeps changes in memory).
+// value set, per file rewritten and per thing it had to leave alone. The hive given
+// keeps the changes; the rewritten customization files are kept in `files`, so that the
+// caller writes them together with the hive, all or nothing, once the run is complete
+// (or, in a dry run, writes nothing).
 struct InstallContext {
     registry::Hive& hive;
     sys::System& sys;
     ui::Ui& ui;
-    bool dryRun = false;
     std::function<void(const std::string&)> report;
-    // A dry run's rewritten files, by path, so that a file named by several profiles
-    // is seen as the real run would see it.
-    mutable std::map<std::string, std::string> dryRunFiles{};
+    // The rewritten customization files, by path; a file named by several profiles is
+    // read from here the second time, as it will be.
+    mutable std::map<std::string, std::string> files{};
 
     void Report(const std::string& line) const {
         if (report) report(line);
@@ -66,8 +67,8 @@ void RegisterRelease(const InstallContext& context, const std::string& release);
 
 // Adds the partial menu line before every "/CommonItems" line of a customization file,
 // unless the file already names "quorvex.cui". The file's lines keep their bytes and
-// end in CR LF; the file is replaced through a temporary file and a rename. A file that
-// cannot be read or written is left unchanged, and reported.
+// end in CR LF; the new text goes to the context's files. A file that cannot be read is
+// left unchanged, and reported.
 void AddPartialMenu(const InstallContext& context, const std::string& path);
 
 }  // namespace tbln::installer

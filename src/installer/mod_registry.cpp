@@ -19,9 +19,18 @@ std::string ReadStringValue(registry::Hive& hive, const std::string& key, const 
     return CutAtNul(value->data);
 }
 
+std::optional<registry::Value> ReadValue(registry::Hive& hive, const std::string& key,
+                                         const std::string& name) {
+    auto value = hive.QueryValue(key, name);
+    if (value && (value->type == registry::REG_SZ || value->type == registry::REG_EXPAND_SZ)) {
+        value->data = CutAtNul(std::move(value->data));
+    }
+    return value;
+}
+
 void WriteStringValue(registry::Hive& hive, const std::string& key, const std::string& name,
-                      const std::string& data) {
-    hive.SetString(key, name, data);
+                      const std::string& data, registry::ValueType type) {
+    hive.SetString(key, name, data, type);
 }
 
 std::vector<std::string> ListSubKeys(registry::Hive& hive, const std::string& key) {

@@ -4,6 +4,7 @@
 // hive cannot answer, or whose name does not fit the caller's name buffer.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,9 +26,14 @@ inline constexpr const char* kNoValue = "No Value";
 std::string ReadStringValue(registry::Hive& hive, const std::string& key, const std::string& name,
                             const std::string& defaultValue);
 
-// Sets a string value, creating the key when needed.
+// The value with its type, the data of either string type (REG_SZ, REG_EXPAND_SZ) cut
+// at its first NUL; nullopt when the key or the value is missing.
+std::optional<registry::Value> ReadValue(registry::Hive& hive, const std::string& key,
+                                         const std::string& name);
+
+// Sets a string value of the given string type, creating the key when needed.
 void WriteStringValue(registry::Hive& hive, const std::string& key, const std::string& name,
-                      const std::string& data);
+                      const std::string& data, registry::ValueType type = registry::REG_SZ);
 
 // The subkey names in enumeration order (each cut at its first NUL); empty when the
 // key is missing or has none.

@@ -24,7 +24,7 @@ inline constexpr ValueType REG_DWORD = 4;
 
 struct Value {
     ValueType type = REG_SZ;
-    // For REG_SZ the characters as stored; other types are never interpreted.
+    // For the string types the characters as stored; other types are never interpreted.
     std::string data;
 };
 
@@ -34,10 +34,11 @@ class Hive {
 
     // The value's type and data; nullopt when the key or the value does not exist.
     virtual std::optional<Value> QueryValue(const std::string& key, const std::string& name) = 0;
-    // Creates the key (and its parents) when needed and sets the value as REG_SZ.
-    // Raises RuntimeError when the hive cannot be written.
-    virtual void SetString(const std::string& key, const std::string& name,
-                           const std::string& data) = 0;
+    // Creates the key (and its parents) when needed and sets the value as a string of
+    // the given type (REG_SZ or REG_EXPAND_SZ). Raises RuntimeError when the hive cannot
+    // hold it.
+    virtual void SetString(const std::string& key, const std::string& name, const std::string& data,
+                           ValueType type = REG_SZ) = 0;
     // The name of the subkey (or value) at a 0-based enumeration index; nullopt when
     // the key does not exist or the index is past the last one.
     virtual std::optional<std::string> SubKeyAt(const std::string& key, std::size_t index) = 0;

@@ -98,10 +98,12 @@ TEST(FileHive, WritesWhatItReadsAndKeepsOtherValueTypesAsWritten) {
     FileHive hive(path);
     EXPECT_EQ(hive.Text(), text);
 
-    // A new value goes after the existing ones, a new key after its siblings; the file
-    // is saved at once.
+    // A changed value keeps its place and the spelling of its name, a new key's
+    // section goes at the end; nothing is written before Save.
     hive.SetString(R"(a\C\D)", "New", R"(C:\Quorvex\)");
     hive.SetString("A", "s", "replaced");
+    EXPECT_EQ(Read(path), text);
+    hive.Save();
     EXPECT_EQ(Read(path), Crlf({
                               "Windows Registry Editor Version 5.00",
                               "",
@@ -124,22 +126,23 @@ TEST(FileHive, WritesWhatItReadsAndKeepsOtherValueTypesAsWritten) {
     EXPECT_EQ(again.QueryValue(R"(A\C\D)", "new")->data, R"(C:\Quorvex\)");
 }
 
-TEST(FileHive, AMissingFileIsAnEmptyHiveAndADryRunWritesNothing) {
+TEST(FileHive, AMissingFileIsAnEmptyHiveWrittenOnlyBySave) {
     TempDir dir;
-    {
-        FileHive dry(dir / "hive.reg", false);
-        EXPECT_FALSE(dry.SubKeyAt("", 0));
-        dry.SetString("K", "V", "data");
-        EXPECT_EQ(dry.QueryValue("K", "V")->data, "data");
-        EXPECT_FALSE(std::filesystem::exists(dir / "hive.reg"));
-    }
     FileHive hive(dir / "hive.reg");
+    EXPECT_FALSE(hive.SubKeyAt("", 0));
     hive.SetString("K", "V", "data");
+    EXPECT_EQ(hive.QueryValue("K", "V")->data, "data");
+    EXPECT_FALSE(std::filesystem::exists(dir / "hive.reg"));
+    hive.Save();
     EXPECT_EQ(Read(dir / "hive.reg"), Crlf({"Windows Registry Editor Version 5.00", "",
                                             R"([HKEY_CURRENT_USER\K])", R"("V"="data")", ""}));
-    // Both line-end styles and the old header read the same.
-    Write(dir / "lf.reg", "REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"V\"=\"data\"");
-    EXPECT_EQ(FileHive(dir / "lf.reg").Text(), Read(dir / "hive.reg"));
+    // LF line ends and the old header read the same, and stay as they are.
+    const std::string lf = "REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"V\"=\"data\"";
+    FileHive old(Write(dir / "lf.reg", lf));
+    EXPECT_EQ(old.QueryValue("k", "v")->data, "data");
+    EXPECT_EQ(old.Text(), lf);
+    old.SetString("K", "W", "more");
+    EXPECT_EQ(old.Text(), "REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"V\"=\"data\"\n\"W\"=\"more\"\n");
 }
 
 TEST(FileHive, ChangesThatCannotBeSavedRaiseAndSayWhy) {
@@ -160,6 +163,7 @@ TEST(FileHive, ChangesThatCannotBeSavedRaiseAndSayWhy) {
         FileHive hive(c.path);
         try {
             hive.SetString(c.key, c.name, c.data);
+            hive.Save();
             ADD_FAILURE() << c.says << ": no error";
         } catch (const RuntimeError& e) {
             EXPECT_NE(e.Description().find(c.says), std::string::npos) << e.Description();
@@ -214,6 +218,94 @@ TEST(FileHive, AMalformedFileIsRefusedWithTheLineAtFault) {
         }
         // The file at fault is never reset.
         EXPECT_EQ(Read(path), c.text);
+    }
+}
+
+// Exports as the registry editor writes them, in both formats: comments, blank lines,
+// spacing, a key given twice, sections out of tree order and wrapped hex data. A change
+// replaces the changed value's lines only; every other line comes out as it went in.
+TEST(FileHive, UntouchedLinesComeOutAsTheyWentInUnderEitherHeader) {
+    TempDir dir;
+    struct Case {
+        const char* what;
+        std::string text;
+        std::string expandData;  // what the hex(2) value "Path" reads as
+        std::string saved;       // the file once "Path" and a new value are set
+    };
+    const std::string k = "[HKEY_CURRENT_USER\\Software\\Vendor";
+    // "C:\Müller;%TEMP%" as the registry editor stores an expandable string: under
+    // REGEDIT4 as 8-bit characters (Windows-1252), under the newer header as UTF-16LE.
+    const Case cases[] = {
+        {"REGEDIT4",
+         "REGEDIT4\r\n\r\n; exported by hand\r\n" + k + "\\B]\r\n\"Old\" = \"kept as spaced\"\r\n" +
+             "\"Path\"=hex(2):43,3a,5c,4d,fc,6c,6c,65,72,3b,25,54,45,4d,50,25,00\r\n\r\n" + k +
+             "]\r\n;; the parent comes after its child\r\n@=\"root\"\r\n\r\n" + k +
+             "\\B]\r\n\"Wide\"=hex(1):41,42,00\r\n",
+         std::string("C:\\M\xFCller;%TEMP%\0", 17),
+         "REGEDIT4\r\n\r\n; exported by hand\r\n" + k + "\\B]\r\n\"Old\" = \"kept as spaced\"\r\n" +
+             "\"Path\"=hex(2):41,3b,43,3a,5c,4d,fc,6c,6c,65,72,3b,25,54,45,4d,50,25,00\r\n\r\n" +
+             k + "]\r\n;; the parent comes after its child\r\n@=\"root\"\r\n\r\n" + k +
+             "\\B]\r\n\"Wide\"=hex(1):41,42,00\r\n\"New\"=\"n\"\r\n"},
+        {"Windows Registry Editor Version 5.00",
+         "\xEF\xBB\xBFWindows Registry Editor Version 5.00\n\n" + k +
+             "\\B]\n\"Path\"=hex(2):43,00,3a,00,5c,00,4d,00,fc,00,6c,00,6c,00,65,00,72,00,3b,00,"
+             "25,\\\n  00,54,00,45,00,4d,00,50,00,25,00,00,00\n; trailing comment\n",
+         std::string("C:\\M\xC3\xBCller;%TEMP%\0", 18),
+         "\xEF\xBB\xBFWindows Registry Editor Version 5.00\n\n" + k +
+             "\\B]\n\"Path\"=hex(2):41,00,3b,00,43,00,3a,00,5c,00,4d,00,fc,00,6c,00,6c,00,65,00,"
+             "72,\\\n  00,3b,00,25,00,54,00,45,00,4d,00,50,00,25,00,00,00\n\"New\"=\"n\"\n"
+             "; trailing comment\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto path = Write(dir / "export.reg", c.text);
+        FileHive hive(path);
+        EXPECT_EQ(hive.Text(), c.text);
+        const auto value = hive.QueryValue(R"(Software\Vendor\B)", "path");
+        ASSERT_TRUE(value);
+        EXPECT_EQ(value->type, registry::REG_EXPAND_SZ);
+        EXPECT_EQ(value->data, c.expandData);
+        const std::string data = value->data.substr(0, value->data.find('\0'));
+        hive.SetString(R"(Software\Vendor\B)", "Path", "A;" + data, registry::REG_EXPAND_SZ);
+        hive.SetString(R"(Software\Vendor\B)", "New", "n");
+        hive.Save();
+        EXPECT_EQ(Read(path), c.saved);
+        EXPECT_EQ(FileHive(path).QueryValue(R"(Software\Vendor\B)", "Path")->data,
+                  "A;" + data + std::string(1, '\0'));
+    }
+}
+
+// The keys are kept flat and found through indexes: a key far deeper than any stack
+// could recurse through is read, changed and written.
+TEST(FileHive, AKeyFiftyThousandLevelsDeepIsReadAndWritten) {
+    TempDir dir;
+    constexpr int kDepth = 50000;
+    std::string key = "K";
+    for (int i = 1; i < kDepth; ++i) key += "\\K";
+    const auto path = Write(
+        dir / "deep.reg", "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\" + key + "]\r\n\"V\"=\"deep\"\r\n");
+    {
+        FileHive hive(path);
+        EXPECT_EQ(hive.QueryValue(key, "v")->data, "deep");
+        hive.SetString(key + "\\Deeper", "W", "deeper");
+        hive.Save();
+    }
+    FileHive again(path);
+    EXPECT_EQ(again.QueryValue(key + "\\deeper", "W")->data, "deeper");
+    EXPECT_EQ(again.SubKeyAt(key, 0), "Deeper");
+}
+
+TEST(FileHive, WhatIsNotARegularFileIsRefusedWithoutReadingIt) {
+    TempDir dir;
+    const std::string fifo = dir / "fifo.reg";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {std::string("/dev/zero"), fifo}) {
+        try {
+            FileHive hive(path);
+            ADD_FAILURE() << path << " accepted";
+        } catch (const HiveFileError& e) {
+            EXPECT_EQ(e.what(), path + ":0: is not a regular file");
+        }
     }
 }
 

@@ -1,10 +1,13 @@
 // Host registration against hive files and customization files written in the test.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "adapters/posix/file_hive.hpp"
 #include "installer/installer.hpp"
@@ -36,13 +39,19 @@ struct Installation {
         Write(dir / "root/acad/version.txt", marker);
         Write(dir / "hive.reg", "Windows Registry Editor Version 5.00\r\n" + hiveText);
     }
-    // Runs the installer on a freshly loaded hive; returns the report.
+    // Runs the installer on a freshly loaded hive and, unless it is a dry run, writes
+    // the rewritten files and the hive as Tabulon does; returns the report.
     std::vector<std::string> Run(bool dryRun = false) {
-        posix::FileHive hive(dir / "hive.reg", !dryRun);
+        posix::FileHive hive(dir / "hive.reg");
         lines.clear();
-        InstallContext context{hive, sys, ui, dryRun,
-                               [this](const std::string& l) { lines.push_back(l); }};
+        InstallContext context{hive, sys, ui, [this](const std::string& l) { lines.push_back(l); }};
         started = InstallerStart(context);
+        if (!dryRun) {
+            std::vector<std::pair<std::string, std::string>> files(context.files.begin(),
+                                                                   context.files.end());
+            if (hive.Changed()) files.emplace_back(hive.Path(), hive.Text());
+            posix::WriteFilesAtomically(files);
+        }
         return lines;
     }
     std::optional<std::string> Value(const std::string& key, const std::string& name) {
@@ -87,7 +96,7 @@ TEST(ModRegistry, ReadsOnlyStringsCutAtTheirFirstNul) {
 
 TEST(ModRegistry, EnumerationsStopAtANameTheBufferCannotHold) {
     TempDir dir;
-    posix::FileHive hive(dir / "hive.reg", false);
+    posix::FileHive hive(dir / "hive.reg");
     struct Case {
         std::size_t length;
         bool listed;
@@ -132,7 +141,7 @@ TEST(MenuList, NextNumbersFollowTheLargestNumberInUse) {
 
 TEST(MenuList, GroupAndPopAreMissingUnlessAValuePointsToTheSystem) {
     TempDir dir;
-    posix::FileHive hive(dir / "hive.reg", false);
+    posix::FileHive hive(dir / "hive.reg");
     struct Case {
         std::string name, data;
         bool groupMissing, popMissing;
@@ -280,6 +289,79 @@ TEST(RegisterRelease, EveryProfileOfEveryProductGetsFolderGroupAndPop) {
     EXPECT_EQ(Read(inst.dir / "hive.reg"), after);
 }
 
+// A support path stored as an expandable string keeps the user's folders and its type,
+// written in hex as the hive file's own format writes it (UTF-16LE under the newer
+// header, 8-bit characters under REGEDIT4); the rest of the file keeps its bytes. A
+// path stored as a number or a list of strings is left alone and reported.
+TEST(RegisterRelease, ASupportPathKeepsTheUsersFoldersAndItsType) {
+    const std::string section = "[HKEY_CURRENT_USER\\" + kR15 + "P\\General]\r\n";
+    const std::string menus =
+        "\r\n[HKEY_CURRENT_USER\\" + kR15 +
+        "P\\Menus]\r\n\"Group1\"=\"Quorvex C:\\\\Quorvex\\\\acad\\\\Quorvex\"\r\n"
+        "\"Pop1\"=\"Quorvex pop1\"\r\n";
+    struct Case {
+        const char* what;
+        std::string hive;   // the whole file
+        std::string saved;  // the whole file after the run; empty: as it was
+        std::string says;   // the one report line
+    };
+    const std::string set = "set HKEY_CURRENT_USER\\" + kR15 + "P\\General \"ACAD\" = ";
+    const Case cases[] = {
+        {"expandable string, newer header",
+         "Windows Registry Editor Version 5.00\r\n\r\n; a user's profile\r\n" + section +
+             "\"ACAD\"=hex(2):25,00,55,00,53,00,45,00,52,00,50,00,52,00,4f,00,46,00,49,00,4c,\\\r\n"
+             "  00,45,00,25,00,5c,00,53,00,75,00,70,00,70,00,6f,00,72,00,74,00,00,00\r\n" +
+             menus,
+         "Windows Registry Editor Version 5.00\r\n\r\n; a user's profile\r\n" + section +
+             "\"ACAD\"=hex(2):43,00,3a,00,5c,00,51,00,75,00,6f,00,72,00,76,00,65,00,78,00,5c,\\\r\n"
+             "  00,61,00,63,00,61,00,64,00,3b,00,25,00,55,00,53,00,45,00,52,00,50,00,52,00,\\\r\n"
+             "  4f,00,46,00,49,00,4c,00,45,00,25,00,5c,00,53,00,75,00,70,00,70,00,6f,00,72,\\\r\n"
+             "  00,74,00,00,00\r\n" +
+             menus,
+         set + "\"C:\\Quorvex\\acad;%USERPROFILE%\\Support\" (expandable string)"},
+        {"expandable string, REGEDIT4",
+         "REGEDIT4\r\n\r\n" + section +
+             "\"ACAD\"=hex(2):25,55,53,45,52,50,52,4f,46,49,4c,45,25,5c,53,75,70,70,6f,72,74,\\\r\n"
+             "  00\r\n" +
+             menus,
+         "REGEDIT4\r\n\r\n" + section +
+             "\"ACAD\"=hex(2):43,3a,5c,51,75,6f,72,76,65,78,5c,61,63,61,64,3b,25,55,53,45,52,\\\r\n"
+             "  50,52,4f,46,49,4c,45,25,5c,53,75,70,70,6f,72,74,00\r\n" +
+             menus,
+         set + "\"C:\\Quorvex\\acad;%USERPROFILE%\\Support\" (expandable string)"},
+        {"already there, REGEDIT4",
+         "REGEDIT4\r\n\r\n" + section +
+             "\"ACAD\"=hex(2):63,3a,5c,71,75,6f,72,76,65,78,5c,61,63,61,64,00\r\n" + menus,
+         "", ""},
+        {"a number", "REGEDIT4\r\n\r\n" + section + "\"ACAD\"=dword:00000001\r\n" + menus, "",
+         "left unchanged: HKEY_CURRENT_USER\\" + kR15 +
+             "P\\General \"ACAD\" is a value of type 4, not a string; add C:\\Quorvex\\acad to "
+             "the profile's support path by hand"},
+        {"a list of strings",
+         "Windows Registry Editor Version 5.00\r\n\r\n" + section +
+             "\"ACAD\"=hex(7):43,00,3a,00,5c,00,41,00,00,00,00,00\r\n" + menus,
+         "",
+         "left unchanged: HKEY_CURRENT_USER\\" + kR15 + "P\\General \"ACAD\" is a value of type 7"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Installation inst("", "2002");
+        Write(inst.dir / "hive.reg", c.hive);
+        const auto lines = inst.Run();
+        EXPECT_EQ(Read(inst.dir / "hive.reg"), c.saved.empty() ? c.hive : c.saved);
+        if (c.says.empty()) {
+            EXPECT_TRUE(lines.empty()) << ::testing::PrintToString(lines);
+        } else {
+            ASSERT_EQ(lines.size(), 1u) << ::testing::PrintToString(lines);
+            EXPECT_EQ(lines[0].substr(0, c.says.size()), c.says);
+        }
+        // A second run changes nothing.
+        const std::string after = Read(inst.dir / "hive.reg");
+        inst.Run();
+        EXPECT_EQ(Read(inst.dir / "hive.reg"), after);
+    }
+}
+
 // The R16.2 profile whose main customization file is at `cui` (without ".cui").
 std::string R162Profile(const std::string& cui) {
     std::string escaped;
@@ -323,34 +405,49 @@ TEST(PartialMenu, GoesBeforeEveryCommonItemsLineKeepingEveryOtherByte) {
     EXPECT_EQ(Read(inst.dir / "hive.reg"), hiveAfter);
 }
 
+// Stands for a customization file that is a FIFO.
+const std::string kFifo = "<fifo>";
+
 TEST(PartialMenu, FilesThatCannotTakeItAreLeftUnchangedAndReported) {
     struct Case {
         const char* what;
         std::string content;  // empty: no file
-        bool readOnly;
-        const char* says;  // the report line's reason; empty: nothing reported
+        const char* says;     // the report line's reason; empty: nothing reported
     };
     const Case cases[] = {
-        {"already named", "<a>\r\n<X>C:\\Quorvex\\Acad\\QUORVEX.CUI</X>\n</CommonItems>\n", false,
-         ""},
-        {"missing", "", false, ": cannot be read (File not found: "},
-        {"read-only", "<a>\n</CommonItems>\n", true, ": cannot be written (Permission denied: "},
-        {"no CommonItems", "<a>\n</b>\n", false, ": no line contains \"/CommonItems\""},
+        {"already named", "<a>\r\n<X>C:\\Quorvex\\Acad\\QUORVEX.CUI</X>\n</CommonItems>\n", ""},
+        {"missing", "", ": cannot be read (File not found: "},
+        {"no CommonItems", "<a>\n</b>\n", ": no line contains \"/CommonItems\""},
+        {"a FIFO", kFifo, ": cannot be read (Path/File access error: "},
     };
     for (const auto& c : cases) {
         TempDir cuiDir;
         const std::string cui = cuiDir / "acad";
         Installation inst(R162Profile(cui));
-        if (!c.content.empty()) Write(cui + ".cui", c.content);
-        if (c.readOnly) chmod((cui + ".cui").c_str(), 0444);
+        std::thread writer;
+        if (c.content == kFifo) {
+            ASSERT_EQ(mkfifo((cui + ".cui").c_str(), 0600), 0);
+            // Should the FIFO be opened, a writer comes and goes, so that the run ends
+            // (and fails) instead of waiting for ever.
+            writer = std::thread([path = cui + ".cui"] {
+                for (int i = 0; i < 20; ++i) {
+                    const int fd = open(path.c_str(), O_WRONLY | O_NONBLOCK);
+                    if (fd >= 0) return static_cast<void>(close(fd));
+                    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                }
+            });
+        } else if (!c.content.empty()) {
+            Write(cui + ".cui", c.content);
+        }
         const auto lines = inst.Run();
+        if (writer.joinable()) writer.join();
         ASSERT_EQ(lines.size(), std::string(c.says).empty() ? 2u : 3u) << c.what;
         if (*c.says) {
             EXPECT_EQ(lines[1].rfind("left unchanged " + cui + ".cui" + c.says, 0), 0u) << lines[1];
         }
         if (c.content.empty()) {
             EXPECT_FALSE(std::filesystem::exists(cui + ".cui"));
-        } else {
+        } else if (c.content != kFifo) {
             EXPECT_EQ(Read(cui + ".cui"), c.content) << c.what;
         }
     }

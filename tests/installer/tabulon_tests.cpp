@@ -1,13 +1,18 @@
 // Tabulon run as a program on an install root laid out as shipped, the way a user runs it.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "adapters/posix/posix_system.hpp"
 #include "support/test_platform.hpp"
 
 namespace tbln {
@@ -27,6 +32,13 @@ std::string Quote(const std::string& s) {
     return q + "'";
 }
 
+// A path as a quoted string of the export format.
+std::string Escaped(const std::string& path) {
+    std::string out;
+    for (char c : path) out += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    return out;
+}
+
 std::string Read(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream s;
@@ -41,7 +53,9 @@ void Write(const std::string& path, const std::string& text) {
 
 Run Tabulon(const TempDir& dir, const std::string& args) {
     const std::string errFile = dir / "stderr.txt";
-    const std::string cmd = std::string(TABULON_BINARY) + " " + args + " 2>" + Quote(errFile);
+    // A run that hangs is ended and fails the test.
+    const std::string cmd =
+        "timeout 60 " + std::string(TABULON_BINARY) + " " + args + " 2>" + Quote(errFile);
     Run run;
     FILE* pipe = popen(cmd.c_str(), "r");
     std::array<char, 4096> buf{};
@@ -184,6 +198,37 @@ TEST(Tabulon, FailuresExitWithAClearLineAndChangeNothing) {
          "",
          1,
          {"current_user.reg (the file is read-only)"}},
+        {"read-only hive, the customization file changed first",
+         [](Machine& m) {
+             // Only an R16.2 profile whose support path is already set: the first change
+             // of the run is the customization file, the hive's comes after it.
+             const std::string reg = m.dir / "root/registry/current_user.reg";
+             Write(reg,
+                   "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\SOFTWARE\\Autodesk\\AutoCAD\\R16.2\\"
+                   "ACAD-301:409\\Profiles\\A\\General]\r\n\"ACAD\"=\"C:\\\\Quorvex\\\\acad\"\r\n"
+                   "[HKEY_CURRENT_USER\\SOFTWARE\\Autodesk\\AutoCAD\\R16.2\\ACAD-301:409\\"
+                   "Profiles\\A\\General Configuration]\r\n\"MenuFile\"=\"" +
+                       Escaped(m.dir / "Support/acad") + "\"\r\n");
+             fs::permissions(reg, fs::perms::owner_read);
+         },
+         "",
+         1,
+         {"current_user.reg (the file is read-only); nothing was changed"}},
+        {"read-only customization file",
+         [](Machine& m) { fs::permissions(m.dir / "Support/acad.cui", fs::perms::owner_read); },
+         "",
+         1,
+         {"acad.cui (the file is read-only); nothing was changed"}},
+        {"hive is a device",
+         [](Machine&) {},
+         "--hive /dev/zero",
+         1,
+         {"the hive file /dev/zero:0: is not a regular file"}},
+        {"hive is a FIFO",
+         [](Machine& m) { mkfifo((m.dir / "fifo.reg").c_str(), 0600); },
+         "--hive {dir}/fifo.reg",
+         1,
+         {"fifo.reg:0: is not a regular file"}},
         {"hive is a folder",
          [](Machine& m) { fs::create_directory(m.dir / "folder.reg"); },
          "--hive {dir}/folder.reg",
@@ -217,6 +262,54 @@ TEST(Tabulon, HiveOptionNamesAnotherFile) {
     EXPECT_NE(run.out.find("\"Pop1\" = \"QUORVEX pop1\""), std::string::npos);
     EXPECT_NE(Read(m.dir / "elsewhere.reg").find("QUORVEX pop1"), std::string::npos);
     EXPECT_FALSE(fs::exists(m.dir / "root/registry/current_user.reg"));
+}
+
+// Leaves what a run killed while writing path leaves: its temporary file.
+void KillAWriteOf(const std::string& path) {
+    const pid_t child = fork();
+    if (child == 0) {
+        posix::FileReplacement file(path);
+        file.Write("half a hive");
+        raise(SIGKILL);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status));
+}
+
+// The hive and the customization file reached through symbolic links are written where
+// the links lead, and the links stay; what a killed run left beside the hive goes.
+TEST(Tabulon, WritesThroughSymbolicLinksAndClearsWhatAKilledRunLeft) {
+    Machine m;
+    fs::create_directories(m.dir / "real");
+    const std::string hive = m.dir / "real/hive.reg", cui = m.dir / "real/acad.cui";
+    fs::rename(m.dir / "root/registry/current_user.reg", hive);
+    fs::create_symlink("../../real/hive.reg", m.dir / "root/registry/current_user.reg");
+    fs::rename(m.dir / "Support/acad.cui", cui);
+    fs::create_symlink(cui, m.dir / "Support/acad.cui");
+    KillAWriteOf(hive);
+    Write(m.dir / "real/hive.reg.backup", "the user's own");
+    Write(m.dir / "real/.other.reg.tbln-save-abcdef", "another file's");
+    auto names = [&] {
+        std::vector<std::string> all;
+        for (const auto& e : fs::directory_iterator(m.dir / "real"))
+            all.push_back(e.path().filename());
+        std::sort(all.begin(), all.end());
+        return all;
+    };
+    ASSERT_EQ(names().size(), 5u) << "the killed run's temporary file is there";
+
+    const auto run = Tabulon(m.dir, m.Args());
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(fs::is_symlink(m.dir / "root/registry/current_user.reg"));
+    EXPECT_TRUE(fs::is_symlink(m.dir / "Support/acad.cui"));
+    EXPECT_NE(Read(hive).find("QUORVEX pop1"), std::string::npos);
+    EXPECT_NE(Read(cui).find("quorvex.cui"), std::string::npos);
+    EXPECT_EQ(names(), (std::vector<std::string>{".other.reg.tbln-save-abcdef", "acad.cui",
+                                                 "hive.reg", "hive.reg.backup"}));
+    EXPECT_EQ(
+        std::distance(fs::directory_iterator(m.dir / "root/registry"), fs::directory_iterator{}),
+        1);
 }
 
 }  // namespace

@@ -2,9 +2,12 @@
 // saves reads back in openpyxl and LibreOffice, untouched parts stay byte for byte,
 // and a save that cannot finish leaves the workbook file as it was.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -12,6 +15,7 @@
 #include <iterator>
 #include <nlohmann/json.hpp>
 
+#include "adapters/posix/posix_system.hpp"
 #include "adapters/scripted/scripted_ui.hpp"
 #include "adapters/workbook/embedded_excel.hpp"
 #include "adapters/workbook/package.hpp"
@@ -259,6 +263,51 @@ TEST_F(Saving, AFailedSaveLeavesTheFileAsItWas) {
         fs::remove(path);
         fs::copy_file(Fixture("save_source.xlsx"), path);
     }
+}
+
+// A workbook opened through symbolic links (a relative link to an absolute one) is saved
+// where the links lead; the links stay links.
+TEST_F(Saving, ASaveThroughSymbolicLinksWritesTheFileTheyLeadTo) {
+    fs::create_directories(dir / "links");
+    fs::create_symlink(path, dir / "links/absolute.xlsx");
+    fs::create_symlink("absolute.xlsx", dir / "links/relative.xlsx");
+    auto book = excel->Workbooks()->Open(dir / "links/relative.xlsx");
+    book->Sheets("Names")->Cells(2, 3)->SetValue("through the link");
+    book->Save();
+    EXPECT_TRUE(fs::is_symlink(dir / "links/relative.xlsx"));
+    EXPECT_TRUE(fs::is_symlink(dir / "links/absolute.xlsx"));
+    EXPECT_FALSE(fs::is_symlink(path));
+    auto fresh = workbook::CreateEmbeddedExcel(ui);
+    EXPECT_EQ(fresh->Workbooks()->Open(path)->Sheets("Names")->Cells(2, 3)->Text(),
+              "through the link");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "links"), fs::directory_iterator{}), 2);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator{}), 2);
+}
+
+// A save killed while it wrote leaves its temporary file, named after the workbook; the
+// next save of the same workbook removes it, and leaves other files alone.
+TEST_F(Saving, TheNextSaveRemovesWhatAKilledSaveLeft) {
+    const pid_t child = fork();
+    if (child == 0) {
+        posix::FileReplacement file(path);
+        file.Write(original.substr(0, original.size() / 2));
+        raise(SIGKILL);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    std::ofstream(dir / "names.xlsx.backup1") << "the user's own";
+    std::ofstream(dir / ".other.xlsx.tbln-save-abcdef") << "another workbook's";
+    ASSERT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator{}), 4);
+
+    auto book = Open();
+    book->Sheets("Names")->Cells(2, 3)->SetValue("x");
+    book->Save();
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir.Path())) names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{".other.xlsx.tbln-save-abcdef", "names.xlsx",
+                                               "names.xlsx.backup1"}));
 }
 
 TEST_F(Saving, TheFileKeepsItsPermissions) {
