@@ -174,14 +174,10 @@ void CellRangeForm::btnBrowse_Click() {
 
 void CellRangeForm::cbSheetName_Change() {
     if (!m_.xlBook) return;
-    // A typed name that names no sheet leaves the chosen sheet as it is.
-    std::shared_ptr<excel::Worksheet> sheet;
-    try {
-        sheet = m_.xlBook->Sheets(cbSheetName.Text());
-    } catch (const RuntimeError&) {
-        return;
-    }
-    m_.xlSheet = sheet;
+    // A typed name that names no sheet (yet) leaves no sheet chosen, so Start never
+    // imports the sheet chosen before.
+    m_.xlSheet = FindSheet(*m_.xlBook, cbSheetName.Text());
+    if (!m_.xlSheet) return;
     m_.xlSheet->Activate();
     m_.sheetName = cbSheetName.Text();
     BringExcelForward(m_.ports.ui, m_.xlApp);
@@ -340,6 +336,10 @@ void CellRangeForm::btnOK_Click() {
     }
     if (hasSpecialCharFile(tbPath.Text())) return;
     if (hasSpecialCharSheet(cbSheetName.Text())) return;
+    if (!m_.xlSheet) {
+        ShowNoSuchSheet(ui, cbSheetName.Text());
+        return;
+    }
     busy_ = true;
     struct Done {
         bool& flag;

@@ -36,6 +36,19 @@ bool GuardSheetSwitch(ui::Ui& ui, const std::shared_ptr<excel::Application>& xlA
     return true;
 }
 
+std::shared_ptr<excel::Worksheet> FindSheet(excel::Workbook& book, const std::string& name) {
+    if (name.empty()) return nullptr;
+    try {
+        return book.Sheets(name);
+    } catch (const RuntimeError&) {
+        return nullptr;
+    }
+}
+
+void ShowNoSuchSheet(ui::Ui& ui, const std::string& name) {
+    ui.MsgBox("The workbook has no sheet named \"" + name + "\"     ", ui::vbInformation, "Error");
+}
+
 void RunHandler(ui::Ui& ui, const std::function<void()>& handler) {
     try {
         handler();
@@ -56,7 +69,13 @@ void SheetBoxDialog::cbSheetName_Change() {
     if (name.empty()) return;
     x_.xlSheet.reset();
     if (!x_.xlApp) Raise(err::kObjectNotSet);
-    auto sheet = x_.xlApp->ActiveWorkbook()->Sheets(name);
+    auto book = x_.xlApp->ActiveWorkbook();
+    if (!book) Raise(err::kObjectNotSet);
+    auto sheet = FindSheet(*book, name);
+    if (!sheet) {
+        ShowNoSuchSheet(ui_, name);
+        return;
+    }
     sheet->Select();
     x_.xlSheet = sheet;
     x_.sheetName = name;

@@ -103,8 +103,11 @@ void MakeLUCForm::btnBrowse_Click() {
 }
 
 void MakeLUCForm::cbSheetName_Change() {
-    if (cbSheetName.Text().empty() || !m_.xlBook) return;
-    m_.xlSheet = m_.xlBook->Sheets(cbSheetName.Text());
+    if (!m_.xlBook) return;
+    // A name that names no sheet leaves no sheet chosen: Reset must never act on the
+    // sheet chosen before.
+    m_.xlSheet = FindSheet(*m_.xlBook, cbSheetName.Text());
+    if (!m_.xlSheet) return;
     m_.xlSheet->Activate();
     m_.sheetName = cbSheetName.Text();
     BringExcelForward();
@@ -112,8 +115,12 @@ void MakeLUCForm::cbSheetName_Change() {
 
 void MakeLUCForm::btnOK_Click() {
     auto& ui = m_.ports.ui;
-    if (!m_.xlApp || !m_.xlSheet || tbPath.Text().size() < 6) {
+    if (!m_.xlApp || !m_.xlBook || tbPath.Text().size() < 6) {
         ui.MsgBox("Please select an Excel file for processing", ui::vbInformation, "Error");
+        return;
+    }
+    if (!m_.xlSheet) {
+        ShowNoSuchSheet(ui, cbSheetName.Text());
         return;
     }
     if (ui.MsgBox(kWarning, ui::vbOKCancel | ui::vbInformation, "Warning") != ui::vbOK) return;

@@ -186,6 +186,21 @@ TEST(CellRangeForm, NameChecksAndMissingWorkbookStopStart) {
     }
 }
 
+TEST(CellRangeForm, ANameThatNamesNoSheetImportsNothing) {
+    // "Schedule" chosen first, then a name of no sheet typed over it: Start must not
+    // import the sheet chosen before.
+    Import t;
+    t.p.ui.PushFileChoice(kBook);
+    t.p.ui.Push(Action::Click("btnBrowse"));
+    t.p.ui.Push(Action::SetText("cbSheetName", "Schedule"));
+    t.Script(kBook, "Nope", {"A", "1", "B", "2"});
+    EXPECT_EQ(t.Build(), False) << "the script ends with Cancel";
+    EXPECT_EQ(t.Prompts(),
+              std::vector<std::string>{"The workbook has no sheet named \"Nope\"     "});
+    EXPECT_FALSE(t.p.sys.FileExists(paths::ReaderFile(t.p.sys, "run.bat")))
+        << "refused before the reader runs";
+}
+
 TEST(CellRangeForm, TheTimerTakesExcelBackToTheChosenSheet) {
     Import t;
     t.p.ui.PushFileChoice(kBook);
