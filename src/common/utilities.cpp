@@ -1,6 +1,7 @@
 #include "common/utilities.hpp"
 
 #include "core/error.hpp"
+#include "core/unicode.hpp"
 
 namespace tbln {
 
@@ -57,10 +58,11 @@ Integer ColumnNumber(ui::Ui& ui, std::string& letters) {
     for (auto& ch : letters) {
         if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
     }
+    const std::u32string chars = DecodeUtf8(letters);
     const auto code = [&](std::size_t i) {
-        return static_cast<Integer>(static_cast<unsigned char>(letters[i]));
+        return CheckedInteger(static_cast<long long>(chars[i]));
     };
-    switch (letters.size()) {
+    switch (chars.size()) {
         case 0:
             return 0;
         case 1:

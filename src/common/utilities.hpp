@@ -29,8 +29,9 @@ bool OpenExcelFile(const Ports& ports, const std::string& fileName, bool visible
 std::string ColumnLetters(Integer col);
 
 // Column number of the letters, which are upper-cased in the caller's string too.
-// Three or more letters: a message and -1. "" gives 0. No check is made that the
-// characters are letters. 16-bit arithmetic.
+// Three or more characters: a message and -1. "" gives 0. No check is made that the
+// characters are letters; each counts with its code point. 16-bit arithmetic (a
+// character past U+7FFF raises overflow).
 Integer ColumnNumber(ui::Ui& ui, std::string& letters);
 
 // Puts the window into the top-most band (True) or takes it out (anything else).
