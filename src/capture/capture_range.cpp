@@ -6,6 +6,7 @@
 #include "common/paths.hpp"
 #include "core/error.hpp"
 #include "core/text.hpp"
+#include "core/unicode.hpp"
 
 namespace tbln {
 
@@ -18,15 +19,6 @@ constexpr Integer kLeft = -4131;
 constexpr Integer kJustify = -4130;
 constexpr Integer kCentre = -4108;
 constexpr Integer kTop = -4160;
-
-// The number of characters of a text (UTF-8 code points).
-std::size_t CharCount(const std::string& text) {
-    std::size_t n = 0;
-    for (unsigned char ch : text) {
-        if ((ch & 0xC0) != 0x80) ++n;
-    }
-    return n;
-}
 
 struct Side {
     Integer MyCell::*flag;
@@ -101,7 +93,7 @@ void BuildSimpleCell(Module& m, Single& rowOffset, Integer row, Integer column) 
     if (j.bdRight == kNone) {
         cell->bdRight = 0;
     } else if (j.text != kCellNeedsVb &&
-               static_cast<double>(j.width) < static_cast<double>(CharCount(j.text)) - 1) {
+               static_cast<double>(j.width) < static_cast<double>(Utf16Length(j.text)) - 1) {
         // Text running over the right edge: the border is drawn only where the row
         // holds at least two lines of the font.
         if (j.fontsize == 0) Raise(11, "Division by zero");

@@ -2,6 +2,7 @@
 
 #include "common/utilities.hpp"
 #include "core/error.hpp"
+#include "core/unicode.hpp"
 
 namespace tbln {
 
@@ -108,8 +109,11 @@ void SheetBoxDialog::TopMost(bool topmost) {
 }
 
 std::string Truncate(const std::string& tagName) {
-    if (tagName.size() < 18) return tagName;
-    return tagName.substr(0, 9) + "~" + tagName.substr(tagName.size() - 7);
+    const std::size_t count = CharCount(tagName);
+    if (count < 18) return tagName;
+    const std::string_view name(tagName);
+    return std::string(CharLeft(name, 9)) + "~" +
+           std::string(name.substr(CharLeft(name, count - 7).size()));
 }
 
 void FillTabbedList(ui::Ui& ui, ui::ListBox& list, const std::vector<std::string>& lines) {

@@ -6,6 +6,7 @@
 #include "common/sheet_dialog.hpp"
 #include "common/utilities.hpp"
 #include "core/error.hpp"
+#include "core/unicode.hpp"
 
 namespace tbln {
 
@@ -115,7 +116,7 @@ void MakeLUCForm::cbSheetName_Change() {
 
 void MakeLUCForm::btnOK_Click() {
     auto& ui = m_.ports.ui;
-    if (!m_.xlApp || !m_.xlBook || tbPath.Text().size() < 6) {
+    if (!m_.xlApp || !m_.xlBook || CharCount(tbPath.Text()) < 6) {
         ui.MsgBox("Please select an Excel file for processing", ui::vbInformation, "Error");
         return;
     }

@@ -183,6 +183,13 @@ TEST(CellRangeForm, NameChecksAndMissingWorkbookStopStart) {
         EXPECT_EQ(p.ui.Messages()[0].prompt.substr(0, 59),
                   "The Excel file path/name contains a special character  \xC3\xBC\r\r");
         EXPECT_FALSE(ShowSpecialCharMessage(p.ui, "/data/plain & simple.xlsx", true));
+        // A byte of another code page is one character, shown as U+FFFD.
+        EXPECT_TRUE(ShowSpecialCharMessage(p.ui,
+                                           "/data/B\xFC"
+                                           "cher.xlsx",
+                                           true));
+        EXPECT_EQ(p.ui.Messages()[1].prompt.substr(0, 60),
+                  "The Excel file path/name contains a special character  \xEF\xBF\xBD\r\r");
     }
 }
 
