@@ -108,17 +108,8 @@ void CellRangeForm::btnBrowse_Click() {
     auto& ui = m_.ports.ui;
     excelFocusOnHover = false;
     SetWindowTopMost(ui, hWnd, False);
-    std::shared_ptr<excel::Application> app;
-    try {
-        app = As<excel::Application>(m_.ports.objects.GetObject("Excel.Application"));
-    } catch (const RuntimeError&) {
-        try {
-            app = As<excel::Application>(m_.ports.objects.CreateObject("Excel.Application"));
-        } catch (const RuntimeError&) {
-            ui.MsgBox("There is no Excel installed on your PC     ", ui::vbInformation, "Error");
-            return;
-        }
-    }
+    const auto app = AttachExcel(ui, m_.ports.objects);
+    if (!app) return;
     m_.xlApp = app;
     app->SetVisible(true);
     BringExcelForward(ui, app);

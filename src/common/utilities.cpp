@@ -5,20 +5,20 @@
 
 namespace tbln {
 
+std::shared_ptr<excel::Application> AttachExcel(ui::Ui& ui, ObjectServer& objects) {
+    try {
+        return AttachOrCreate<excel::Application>(objects, "Excel.Application");
+    } catch (const RuntimeError&) {
+        ui.MsgBox("There is no Excel installed on your PC     ", ui::vbInformation, "Error");
+        return nullptr;
+    }
+}
+
 bool OpenExcelFile(ui::Ui& ui, ObjectServer& objects, const std::string& fileName, bool visible,
                    std::shared_ptr<excel::Application>& xlApp,
                    std::shared_ptr<excel::Workbook>& xlBook) {
-    xlApp.reset();
-    try {
-        xlApp = As<excel::Application>(objects.GetObject("Excel.Application"));
-    } catch (const RuntimeError&) {
-        try {
-            xlApp = As<excel::Application>(objects.CreateObject("Excel.Application"));
-        } catch (const RuntimeError&) {
-            ui.MsgBox("There is no Excel installed on your PC     ", ui::vbInformation, "Error");
-            return false;
-        }
-    }
+    xlApp = AttachExcel(ui, objects);
+    if (!xlApp) return false;
     try {
         xlApp->SetVisible(visible);
         auto books = xlApp->Workbooks();

@@ -13,6 +13,10 @@
 
 namespace tbln {
 
+// Attaches to the running Excel, else starts one. When neither works, tells the user
+// "There is no Excel installed on your PC     " and returns nullptr.
+std::shared_ptr<excel::Application> AttachExcel(ui::Ui& ui, ObjectServer& objects);
+
 // Attaches to a running Excel (else starts one), makes it visible or not, and sets
 // xlBook to the open workbook whose FullName is exactly fileName, else opens it.
 // Reports failures to the user and returns false; never raises.

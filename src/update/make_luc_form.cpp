@@ -1,8 +1,5 @@
 #include "update/make_luc_form.hpp"
 
-#include <algorithm>
-#include <cctype>
-
 #include "common/sheet_dialog.hpp"
 #include "common/utilities.hpp"
 #include "core/error.hpp"
@@ -22,10 +19,8 @@ constexpr const char* kWarning =
 }  // namespace
 
 SheetLimits LimitsOfWorkbook(const std::string& fileName) {
-    std::string lower = fileName;
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (lower.size() >= 4 && lower.compare(lower.size() - 4, 4, ".xls") == 0) {
+    const std::string_view name(fileName);
+    if (name.size() >= 4 && EqualIgnoringCase(name.substr(name.size() - 4), ".xls")) {
         return SheetLimits{65536, 256};
     }
     return SheetLimits{1048576, 16384};
@@ -66,19 +61,8 @@ void MakeLUCForm::btnBrowse_Click() {
     excelFocusOnHover = false;
     ErrorTrap trap;
     trap.Run([&] {
-        m_.xlApp.reset();
-        try {
-            m_.xlApp = As<excel::Application>(m_.ports.objects.GetObject("Excel.Application"));
-        } catch (const RuntimeError&) {
-            try {
-                m_.xlApp =
-                    As<excel::Application>(m_.ports.objects.CreateObject("Excel.Application"));
-            } catch (const RuntimeError&) {
-                ui.MsgBox("There is no Excel installed on your PC     ", ui::vbInformation,
-                          "Error");
-                return;
-            }
-        }
+        m_.xlApp = AttachExcel(ui, m_.ports.objects);
+        if (!m_.xlApp) return;
         auto& app = *m_.xlApp;
         app.SetVisible(true);
         BringExcelForward();
