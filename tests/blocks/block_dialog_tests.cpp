@@ -184,6 +184,18 @@ TEST_F(LinkBlock, ViewSelectsTheTagCellsOrSaysWhyNot) {
               std::vector<std::string>{"The col and row entries are invalid or incomplete"});
 }
 
+TEST_F(LinkBlock, ANameThatNamesNoSheetLeavesNoSheetToTakeCellsFrom) {
+    auto tags0 = Tags({"A"});
+    Browse(Fixture("blocks.xlsx"), "Parts");
+    SetText("cbSheetName", "Nope");
+    Click("btnUpdate1");  // the Block ID cannot come from the sheet chosen before
+    During([&] { EXPECT_EQ(Form().tbCol1.Text(), ""); });
+    Click("btnCancel");
+    Run(tags0);
+    EXPECT_EQ(Texts(), (std::vector<std::string>{"The workbook has no sheet named \"Nope\"     ",
+                                                 kOpenForUpdate}));
+}
+
 TEST_F(LinkBlock, SheetTabSwitchIsUndoneWithinHalfASecond) {
     auto tags0 = Tags({"A"});
     Browse(Fixture("blocks.xlsx"), "Title Block");
