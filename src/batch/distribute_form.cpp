@@ -6,6 +6,7 @@
 #include "common/common_dialog.hpp"
 #include "common/utilities.hpp"
 #include "core/error.hpp"
+#include "core/unicode.hpp"
 #include "platform/shell.hpp"
 
 namespace tbln {
@@ -24,13 +25,6 @@ std::vector<Integer> Walk(Integer first, Integer last, Integer step) {
         values.push_back(static_cast<Integer>(v));
     }
     return values;
-}
-
-bool SameIgnoringCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
 }
 
 }  // namespace
@@ -186,12 +180,12 @@ void DistributeForm::btnPopulate_Click() {
     m_.col1 = ColumnNumber(ui_, c1);
     m_.col2 = ColumnNumber(ui_, c2);
     m_.coln = ColumnNumber(ui_, cn);
-    if (tbOutputPath.Text().size() < 3) {
+    if (CharCount(tbOutputPath.Text()) < 3) {
         Tell("The output directory path is invalid");
         return;
     }
     const auto templateName = LastPathPiece(tbDGNPath.Text());
-    if (!templateName || templateName->size() < 5) {
+    if (!templateName || CharCount(*templateName) < 5) {
         Tell("The template drawing file path is invalid");
         return;
     }
@@ -213,8 +207,9 @@ void DistributeForm::btnPopulate_Click() {
     for (const auto& [r, c] : cells) {
         trap.Run([&] {
             const std::string t = m_.xlSheet->Cells(r, c)->Text();
-            if (SameIgnoringCase(*templateName, t) || SameIgnoringCase(*templateName, t + ".dgn") ||
-                SameIgnoringCase(*templateName, t + ".dwg")) {
+            if (EqualIgnoringCase(*templateName, t) ||
+                EqualIgnoringCase(*templateName, t + ".dgn") ||
+                EqualIgnoringCase(*templateName, t + ".dwg")) {
                 found = true;
             }
         });

@@ -5,6 +5,7 @@
 #include "common/common_dialog.hpp"
 #include "common/utilities.hpp"
 #include "core/error.hpp"
+#include "core/unicode.hpp"
 
 namespace tbln {
 
@@ -138,7 +139,7 @@ void MultiDGNsForm::btnExport_Click() {
             bool any = false;
             for (Long i = 0; i < count; ++i) {
                 const std::string& name = lbDGNNames.List(static_cast<int>(i));
-                longest = std::max(longest, name.size());
+                longest = std::max(longest, Utf16Length(name));
                 any = true;
                 m_.xlSheet->Cells(row + i, col)->SetValue(name);
             }

@@ -42,18 +42,8 @@ void BlockDialog::btnBrowseExcel_Click() {
     TopMost(false);
     excelFocusOnHover = false;
     ErrorTrap trap;  // from here on a failing step is skipped
-    m_.xlApp.reset();
-    trap.Run(
-        [&] { m_.xlApp = As<excel::Application>(ports_.objects.GetObject("Excel.Application")); });
-    if (!m_.xlApp) {
-        trap.Run([&] {
-            m_.xlApp = As<excel::Application>(ports_.objects.CreateObject("Excel.Application"));
-        });
-    }
-    if (!m_.xlApp) {
-        ui_.MsgBox("There is no Excel installed on your PC     ", ui::vbInformation, "Error");
-        return;
-    }
+    m_.xlApp = AttachExcel(ui_, ports_.objects);
+    if (!m_.xlApp) return;
     auto& app = *m_.xlApp;
     trap.Run([&] { app.SetVisible(true); });
     BringExcelForward();

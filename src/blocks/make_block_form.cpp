@@ -4,6 +4,7 @@
 
 #include "common/utilities.hpp"
 #include "core/error.hpp"
+#include "core/unicode.hpp"
 
 namespace tbln {
 
@@ -88,11 +89,23 @@ void MakeBlockForm::btnMake_Click() {
             return false;
         }
     };
-    Integer blockRow = 0;
+    // Letters that give no column number: three or more letters have ColumnNumber's
+    // own message, anything else that converts below 0 is named here.
+    const auto columnNumber = [&](const std::string& text, const std::string& what,
+                                  Integer& out) -> bool {
+        std::string letters = text;  // a copy: the record keeps its letters
+        try {
+            out = ColumnNumber(ui_, letters);
+        } catch (const RuntimeError&) {
+            out = -1;
+        }
+        if (out >= 0) return true;
+        if (CharCount(text) < 3) Tell(what + " column \"" + text + "\" is not a column     ");
+        return false;
+    };
+    Integer blockRow = 0, blockCol = 0;
     if (!rowNumber(tbRow1.Text(), "The Block ID", blockRow)) return;
-    std::string blockColText = tbCol1.Text();
-    const Integer blockCol = ColumnNumber(ui_, blockColText);
-    if (blockCol < 0) return;
+    if (!columnNumber(tbCol1.Text(), "The Block ID", blockCol)) return;
     struct Offsets {
         Integer row, col;
     };
@@ -100,11 +113,10 @@ void MakeBlockForm::btnMake_Click() {
     if (m_.tagList.IsAllocated()) {
         for (Long i = m_.tagList.Lower(); i <= m_.tagList.Upper(); ++i) {
             const auto& tag = m_.tagList(i);
-            Integer row = 0;
-            if (!rowNumber(tag->row, "The tag " + tag->tagName + "'s", row)) return;
-            std::string colText = tag->col;  // a copy: the record keeps its letters
-            const Integer col = ColumnNumber(ui_, colText);
-            if (col < 0) return;
+            Integer row = 0, col = 0;
+            const std::string what = "The tag " + tag->tagName + "'s";
+            if (!rowNumber(tag->row, what, row)) return;
+            if (!columnNumber(tag->col, what, col)) return;
             offsets.push_back(Offsets{SubInteger(row, blockRow), SubInteger(col, blockCol)});
         }
         for (Long i = m_.tagList.Lower(); i <= m_.tagList.Upper(); ++i) {

@@ -1,9 +1,12 @@
 #include "capture/capture_range.hpp"
 
+#include <algorithm>
+
 #include "capture/shape_capture.hpp"
 #include "common/paths.hpp"
 #include "core/error.hpp"
 #include "core/text.hpp"
+#include "core/unicode.hpp"
 
 namespace tbln {
 
@@ -16,15 +19,6 @@ constexpr Integer kLeft = -4131;
 constexpr Integer kJustify = -4130;
 constexpr Integer kCentre = -4108;
 constexpr Integer kTop = -4160;
-
-// The number of characters of a text (UTF-8 code points).
-std::size_t CharCount(const std::string& text) {
-    std::size_t n = 0;
-    for (unsigned char ch : text) {
-        if ((ch & 0xC0) != 0x80) ++n;
-    }
-    return n;
-}
 
 struct Side {
     Integer MyCell::*flag;
@@ -99,7 +93,7 @@ void BuildSimpleCell(Module& m, Single& rowOffset, Integer row, Integer column) 
     if (j.bdRight == kNone) {
         cell->bdRight = 0;
     } else if (j.text != kCellNeedsVb &&
-               static_cast<double>(j.width) < static_cast<double>(CharCount(j.text)) - 1) {
+               static_cast<double>(j.width) < static_cast<double>(Utf16Length(j.text)) - 1) {
         // Text running over the right edge: the border is drawn only where the row
         // holds at least two lines of the font.
         if (j.fontsize == 0) Raise(11, "Division by zero");
@@ -121,26 +115,37 @@ void BuildMergedCell(Module& m, Single& rowOffset, Integer row, Integer column) 
     m.dgnCell(row, column) = first;
     first->row = j.row;
     first->col = j.column;
-    if (j.HorizontalAlignment != kCentreAcrossSelection) {
-        first->rowTo = j.endRow;
-        first->colTo = j.endCol;
-    } else {
-        first->rowTo = j.row;
+    // The walk covers the range and the extra row and column beside it. An area is
+    // stored in pieces: the part met inside the range stops at the range's last row and
+    // column, the part met in the extra row or column stops at the walk's edge, so the
+    // walk finds every record of an area already built when it meets it again.
+    const Integer lastRow =
+        row <= m.endRow ? m.endRow : CheckedInteger(std::max<Long>(m.dgnCell.RowUpper(), row));
+    const Integer lastCol = column <= m.endCol
+                                ? m.endCol
+                                : CheckedInteger(std::max<Long>(m.dgnCell.ColUpper(), column));
+    Integer areaRow = j.endRow, areaCol = j.endCol;
+    if (j.HorizontalAlignment == kCentreAcrossSelection) {
+        areaRow = row;
         Integer k = 1;
-        for (Long next = column + 1; next <= m.endCol; ++next) {
+        for (Long next = column + 1; next <= lastCol; ++next) {
             const JCell& n = Grid(m, row, next);
             if (!n.IsEmpty || n.HorizontalAlignment != kCentreAcrossSelection) break;
             ++k;
         }
-        first->colTo = AddInteger(j.column, SubInteger(k, 1));
+        areaCol = AddInteger(column, SubInteger(k, 1));
     }
+    // Bottom and right borders come from the area's true last cell, also when the
+    // area reaches past the range.
+    const Long gridRows = m.jCells.RowUpper(), gridCols = m.jCells.ColUpper();
     ConvertSide(*first, kUp, j.bdUp);
-    const JCell& last = Grid(m, first->rowTo, first->colTo);
+    const JCell& last = Grid(m, std::clamp<Long>(areaRow, row, gridRows),
+                             std::clamp<Long>(areaCol, column, gridCols));
     ConvertSide(*first, kBottom, last.bdBottom);
     ConvertSide(*first, kRight, last.bdRight);
     ConvertSide(*first, kLeftSide, j.bdLeft);
-    if (first->rowTo > m.endRow) first->rowTo = m.endRow;
-    if (first->colTo > m.endCol) first->colTo = m.endCol;
+    first->rowTo = std::clamp(areaRow, row, lastRow);
+    first->colTo = std::clamp(areaCol, column, lastCol);
 
     Single height = 0, width = 0, chars = 0;
     std::vector<MyCell*> area;
@@ -334,9 +339,11 @@ void CaptureRange(Module& m) {
     }
 
     step([&] {
+        // The widths of the range's own visible columns: what the records of its first
+        // row add up to, also when that row is hidden and holds no records.
         m.totalWidth = 0;
         for (Integer c = m.startCol; c <= m.endCol; ++c) {
-            if (const auto& cell = m.dgnCell(m.startRow, c)) m.totalWidth += cell->colWidth;
+            if (!m.colHidden(c)) m.totalWidth += m.colWidths(c);
         }
     });
 

@@ -4,6 +4,7 @@
 #include "common/utilities.hpp"
 #include "core/error.hpp"
 #include "core/text.hpp"
+#include "core/unicode.hpp"
 
 namespace tbln {
 
@@ -12,42 +13,19 @@ namespace {
 constexpr Integer kCentreAcrossSelection = 7;
 const char* const kNameCheckTitle = "Excel File and Sheet Name Checking";
 
-// The characters of a text: UTF-8 sequences (the system's code page), with the
-// code of each (a code point).
-struct Character {
-    std::string bytes;
-    unsigned long code;
-};
-std::vector<Character> Characters(const std::string& text) {
-    std::vector<Character> out;
-    for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        std::size_t n = lead < 0x80    ? 1
-                        : lead >= 0xF0 ? 4
-                        : lead >= 0xE0 ? 3
-                        : lead >= 0xC0 ? 2
-                                       : 1;
-        n = std::min(n, text.size() - i);
-        unsigned long code = n == 1 ? lead : (lead & (0x7Fu >> n));
-        for (std::size_t k = 1; k < n; ++k) {
-            code = (code << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3Fu);
-        }
-        out.push_back({text.substr(i, n), code});
-        i += n;
-    }
-    return out;
-}
-
 }  // namespace
 
 bool ShowSpecialCharMessage(ui::Ui& ui, const std::string& text, bool isFile) {
     const std::string what = isFile ? "Excel file path/name" : "Excel sheet name";
     const std::string rename = isFile ? "Excel file path/name" : "Excel sheet name";
     const std::string sep = "\r\r";
-    for (const auto& ch : Characters(text)) {
-        if (ch.code > 127) {
+    for (std::size_t i = 0, n = 0; i < text.size(); i += n) {
+        const char32_t code = DecodeUtf8At(text, i, n);
+        // The character as the message shows it (an invalid byte as U+FFFD).
+        const std::string shown = ValidUtf8(std::string_view(text).substr(i, n));
+        if (code > 127) {
             ui.MsgBox(
-                "The " + what + " contains a special character  " + ch.bytes + sep +
+                "The " + what + " contains a special character  " + shown + sep +
                     "There is NO limitation on Excel sheet content for import, however,     " +
                     sep + what + " can only use characters on US keyboard.     " + sep +
                     "Please cancel this dialog box, rename your " + rename + "     " + sep +
@@ -55,9 +33,9 @@ bool ShowSpecialCharMessage(ui::Ui& ui, const std::string& text, bool isFile) {
                 ui::vbCritical, kNameCheckTitle);
             return true;
         }
-        if (ch.code == 34 || ch.code == 39) {
+        if (code == 34 || code == 39) {
             ui.MsgBox(
-                "The " + what + " contains single/double quote character  " + ch.bytes + sep +
+                "The " + what + " contains single/double quote character  " + shown + sep +
                     "There is NO limitation on Excel sheet content for import, however,     " +
                     sep + what + " can NOT contain any single/double quote character.    " + sep +
                     "Please cancel this dialog box, rename your " + rename + " and try     " + sep +
@@ -130,17 +108,8 @@ void CellRangeForm::btnBrowse_Click() {
     auto& ui = m_.ports.ui;
     excelFocusOnHover = false;
     SetWindowTopMost(ui, hWnd, False);
-    std::shared_ptr<excel::Application> app;
-    try {
-        app = As<excel::Application>(m_.ports.objects.GetObject("Excel.Application"));
-    } catch (const RuntimeError&) {
-        try {
-            app = As<excel::Application>(m_.ports.objects.CreateObject("Excel.Application"));
-        } catch (const RuntimeError&) {
-            ui.MsgBox("There is no Excel installed on your PC     ", ui::vbInformation, "Error");
-            return;
-        }
-    }
+    const auto app = AttachExcel(ui, m_.ports.objects);
+    if (!app) return;
     m_.xlApp = app;
     app->SetVisible(true);
     BringExcelForward(ui, app);
@@ -174,14 +143,10 @@ void CellRangeForm::btnBrowse_Click() {
 
 void CellRangeForm::cbSheetName_Change() {
     if (!m_.xlBook) return;
-    // A typed name that names no sheet leaves the chosen sheet as it is.
-    std::shared_ptr<excel::Worksheet> sheet;
-    try {
-        sheet = m_.xlBook->Sheets(cbSheetName.Text());
-    } catch (const RuntimeError&) {
-        return;
-    }
-    m_.xlSheet = sheet;
+    // A typed name that names no sheet (yet) leaves no sheet chosen, so Start never
+    // imports the sheet chosen before.
+    m_.xlSheet = FindSheet(*m_.xlBook, cbSheetName.Text());
+    if (!m_.xlSheet) return;
     m_.xlSheet->Activate();
     m_.sheetName = cbSheetName.Text();
     BringExcelForward(m_.ports.ui, m_.xlApp);
@@ -334,12 +299,16 @@ void CellRangeForm::WidenOverCentredText() {
 void CellRangeForm::btnOK_Click() {
     if (busy_) return;
     auto& ui = m_.ports.ui;
-    if (!m_.xlApp || tbPath.Text().size() < 6) {
+    if (!m_.xlApp || CharCount(tbPath.Text()) < 6) {
         ui.MsgBox("Please select an Excel file for importing", ui::vbInformation, "Error");
         return;
     }
     if (hasSpecialCharFile(tbPath.Text())) return;
     if (hasSpecialCharSheet(cbSheetName.Text())) return;
+    if (!m_.xlSheet) {
+        ShowNoSuchSheet(ui, cbSheetName.Text());
+        return;
+    }
     busy_ = true;
     struct Done {
         bool& flag;

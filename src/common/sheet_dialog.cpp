@@ -2,6 +2,7 @@
 
 #include "common/utilities.hpp"
 #include "core/error.hpp"
+#include "core/unicode.hpp"
 
 namespace tbln {
 
@@ -36,6 +37,19 @@ bool GuardSheetSwitch(ui::Ui& ui, const std::shared_ptr<excel::Application>& xlA
     return true;
 }
 
+std::shared_ptr<excel::Worksheet> FindSheet(excel::Workbook& book, const std::string& name) {
+    if (name.empty()) return nullptr;
+    try {
+        return book.Sheets(name);
+    } catch (const RuntimeError&) {
+        return nullptr;
+    }
+}
+
+void ShowNoSuchSheet(ui::Ui& ui, const std::string& name) {
+    ui.MsgBox("The workbook has no sheet named \"" + name + "\"     ", ui::vbInformation, "Error");
+}
+
 void RunHandler(ui::Ui& ui, const std::function<void()>& handler) {
     try {
         handler();
@@ -56,7 +70,13 @@ void SheetBoxDialog::cbSheetName_Change() {
     if (name.empty()) return;
     x_.xlSheet.reset();
     if (!x_.xlApp) Raise(err::kObjectNotSet);
-    auto sheet = x_.xlApp->ActiveWorkbook()->Sheets(name);
+    auto book = x_.xlApp->ActiveWorkbook();
+    if (!book) Raise(err::kObjectNotSet);
+    auto sheet = FindSheet(*book, name);
+    if (!sheet) {
+        ShowNoSuchSheet(ui_, name);
+        return;
+    }
     sheet->Select();
     x_.xlSheet = sheet;
     x_.sheetName = name;
@@ -89,8 +109,11 @@ void SheetBoxDialog::TopMost(bool topmost) {
 }
 
 std::string Truncate(const std::string& tagName) {
-    if (tagName.size() < 18) return tagName;
-    return tagName.substr(0, 9) + "~" + tagName.substr(tagName.size() - 7);
+    const std::size_t count = CharCount(tagName);
+    if (count < 18) return tagName;
+    const std::string_view name(tagName);
+    return std::string(CharLeft(name, 9)) + "~" +
+           std::string(name.substr(CharLeft(name, count - 7).size()));
 }
 
 void FillTabbedList(ui::Ui& ui, ui::ListBox& list, const std::vector<std::string>& lines) {

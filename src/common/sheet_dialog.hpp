@@ -40,6 +40,14 @@ bool GuardSheetSwitch(ui::Ui& ui, const std::shared_ptr<excel::Application>& xlA
                       const std::shared_ptr<excel::Worksheet>& xlSheet,
                       const std::string& sheetBoxText);
 
+// The sheet of `book` named `name`, or nullptr when no sheet has that name: a dialog
+// whose sheet box names no sheet holds no sheet, rather than the one chosen before.
+std::shared_ptr<excel::Worksheet> FindSheet(excel::Workbook& book, const std::string& name);
+
+// Tells the user that the sheet box names no sheet of the workbook (a button that acts
+// on the sheet then does nothing).
+void ShowNoSuchSheet(ui::Ui& ui, const std::string& name);
+
 // Routines the block and batch dialogs share beyond these: the sheet box with its
 // guard timer, the error report of a handler, and the tabbed tag list.
 

@@ -1,23 +1,24 @@
 #include "common/utilities.hpp"
 
 #include "core/error.hpp"
+#include "core/unicode.hpp"
 
 namespace tbln {
+
+std::shared_ptr<excel::Application> AttachExcel(ui::Ui& ui, ObjectServer& objects) {
+    try {
+        return AttachOrCreate<excel::Application>(objects, "Excel.Application");
+    } catch (const RuntimeError&) {
+        ui.MsgBox("There is no Excel installed on your PC     ", ui::vbInformation, "Error");
+        return nullptr;
+    }
+}
 
 bool OpenExcelFile(ui::Ui& ui, ObjectServer& objects, const std::string& fileName, bool visible,
                    std::shared_ptr<excel::Application>& xlApp,
                    std::shared_ptr<excel::Workbook>& xlBook) {
-    xlApp.reset();
-    try {
-        xlApp = As<excel::Application>(objects.GetObject("Excel.Application"));
-    } catch (const RuntimeError&) {
-        try {
-            xlApp = As<excel::Application>(objects.CreateObject("Excel.Application"));
-        } catch (const RuntimeError&) {
-            ui.MsgBox("There is no Excel installed on your PC     ", ui::vbInformation, "Error");
-            return false;
-        }
-    }
+    xlApp = AttachExcel(ui, objects);
+    if (!xlApp) return false;
     try {
         xlApp->SetVisible(visible);
         auto books = xlApp->Workbooks();
@@ -57,10 +58,11 @@ Integer ColumnNumber(ui::Ui& ui, std::string& letters) {
     for (auto& ch : letters) {
         if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
     }
+    const std::u32string chars = DecodeUtf8(letters);
     const auto code = [&](std::size_t i) {
-        return static_cast<Integer>(static_cast<unsigned char>(letters[i]));
+        return CheckedInteger(static_cast<long long>(chars[i]));
     };
-    switch (letters.size()) {
+    switch (chars.size()) {
         case 0:
             return 0;
         case 1:

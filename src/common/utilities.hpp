@@ -13,6 +13,10 @@
 
 namespace tbln {
 
+// Attaches to the running Excel, else starts one. When neither works, tells the user
+// "There is no Excel installed on your PC     " and returns nullptr.
+std::shared_ptr<excel::Application> AttachExcel(ui::Ui& ui, ObjectServer& objects);
+
 // Attaches to a running Excel (else starts one), makes it visible or not, and sets
 // xlBook to the open workbook whose FullName is exactly fileName, else opens it.
 // Reports failures to the user and returns false; never raises.
@@ -29,8 +33,9 @@ bool OpenExcelFile(const Ports& ports, const std::string& fileName, bool visible
 std::string ColumnLetters(Integer col);
 
 // Column number of the letters, which are upper-cased in the caller's string too.
-// Three or more letters: a message and -1. "" gives 0. No check is made that the
-// characters are letters. 16-bit arithmetic.
+// Three or more characters: a message and -1. "" gives 0. No check is made that the
+// characters are letters; each counts with its code point. 16-bit arithmetic (a
+// character past U+7FFF raises overflow).
 Integer ColumnNumber(ui::Ui& ui, std::string& letters);
 
 // Puts the window into the top-most band (True) or takes it out (anything else).

@@ -1,21 +1,12 @@
 #include "core/collection.hpp"
 
 #include "core/error.hpp"
+#include "core/unicode.hpp"
 
 namespace tbln {
 
-namespace {
-char Fold(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-}  // namespace
-
 bool KeysEqual(std::string_view a, std::string_view b) noexcept {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (Fold(a[i]) != Fold(b[i])) return false;
-    }
-    return true;
+    return EqualIgnoringCase(a, b);
 }
 
 void Collection::Add(std::string item, std::optional<std::string> key) {

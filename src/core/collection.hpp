@@ -34,7 +34,8 @@ class Collection {
     std::vector<Entry> items_;
 };
 
-// Case-insensitive comparison of keys (ASCII letters fold; other bytes compare as they are).
+// Comparison of keys without regard to letter case, for every letter the case folding
+// knows (as the text compare of the original runtime folds all letters, not only ASCII).
 bool KeysEqual(std::string_view a, std::string_view b) noexcept;
 
 }  // namespace tbln

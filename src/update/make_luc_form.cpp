@@ -1,11 +1,9 @@
 #include "update/make_luc_form.hpp"
 
-#include <algorithm>
-#include <cctype>
-
 #include "common/sheet_dialog.hpp"
 #include "common/utilities.hpp"
 #include "core/error.hpp"
+#include "core/unicode.hpp"
 
 namespace tbln {
 
@@ -21,10 +19,8 @@ constexpr const char* kWarning =
 }  // namespace
 
 SheetLimits LimitsOfWorkbook(const std::string& fileName) {
-    std::string lower = fileName;
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (lower.size() >= 4 && lower.compare(lower.size() - 4, 4, ".xls") == 0) {
+    const std::string_view name(fileName);
+    if (name.size() >= 4 && EqualIgnoringCase(name.substr(name.size() - 4), ".xls")) {
         return SheetLimits{65536, 256};
     }
     return SheetLimits{1048576, 16384};
@@ -65,19 +61,8 @@ void MakeLUCForm::btnBrowse_Click() {
     excelFocusOnHover = false;
     ErrorTrap trap;
     trap.Run([&] {
-        m_.xlApp.reset();
-        try {
-            m_.xlApp = As<excel::Application>(m_.ports.objects.GetObject("Excel.Application"));
-        } catch (const RuntimeError&) {
-            try {
-                m_.xlApp =
-                    As<excel::Application>(m_.ports.objects.CreateObject("Excel.Application"));
-            } catch (const RuntimeError&) {
-                ui.MsgBox("There is no Excel installed on your PC     ", ui::vbInformation,
-                          "Error");
-                return;
-            }
-        }
+        m_.xlApp = AttachExcel(ui, m_.ports.objects);
+        if (!m_.xlApp) return;
         auto& app = *m_.xlApp;
         app.SetVisible(true);
         BringExcelForward();
@@ -103,8 +88,11 @@ void MakeLUCForm::btnBrowse_Click() {
 }
 
 void MakeLUCForm::cbSheetName_Change() {
-    if (cbSheetName.Text().empty() || !m_.xlBook) return;
-    m_.xlSheet = m_.xlBook->Sheets(cbSheetName.Text());
+    if (!m_.xlBook) return;
+    // A name that names no sheet leaves no sheet chosen: Reset must never act on the
+    // sheet chosen before.
+    m_.xlSheet = FindSheet(*m_.xlBook, cbSheetName.Text());
+    if (!m_.xlSheet) return;
     m_.xlSheet->Activate();
     m_.sheetName = cbSheetName.Text();
     BringExcelForward();
@@ -112,8 +100,12 @@ void MakeLUCForm::cbSheetName_Change() {
 
 void MakeLUCForm::btnOK_Click() {
     auto& ui = m_.ports.ui;
-    if (!m_.xlApp || !m_.xlSheet || tbPath.Text().size() < 6) {
+    if (!m_.xlApp || !m_.xlBook || CharCount(tbPath.Text()) < 6) {
         ui.MsgBox("Please select an Excel file for processing", ui::vbInformation, "Error");
+        return;
+    }
+    if (!m_.xlSheet) {
+        ShowNoSuchSheet(ui, cbSheetName.Text());
         return;
     }
     if (ui.MsgBox(kWarning, ui::vbOKCancel | ui::vbInformation, "Warning") != ui::vbOK) return;

@@ -104,6 +104,27 @@ TEST_F(Populate, StartHandsBackTheCellsAndPathsWhenTheTemplateIsAName) {
     EXPECT_EQ(coln0, 1);
 }
 
+TEST_F(Populate, TheTemplateMatchesANameWhateverTheCaseOfItsLetters) {
+    const std::string book = Copy("drawings.xlsx");
+    Browse(book, "Names", "btnBrowseExcel");
+    // The name list holds "überplan"; the template is "Überplan.dgn".
+    During([&] {
+        Excel()->ActiveSheet()->Cells(5, 1)->SetValue(
+            "\xC3\xBC"
+            "berplan");
+    });
+    Cells("A2", "A3", "A10");
+    Paths(
+        "/work/\xC3\x9C"
+        "berplan.dgn",
+        "/out");
+    Click("btnPopulate");
+    ASSERT_EQ(Run(), True) << ::testing::PrintToString(Texts());
+    EXPECT_EQ(templatePath0,
+              "/work/\xC3\x9C"
+              "berplan.dgn");
+}
+
 TEST_F(Populate, StartRefusesWithTheReasonAndStaysOpen) {
     Browse(Fixture("drawings.xlsx"), "Names", "btnBrowseExcel");
     Cells("A2", "A4", "A9");
@@ -344,6 +365,22 @@ TEST_F(ExportNames, ANarrowColumnIsWidenedToTheLongestNamePlusThree) {
     EXPECT_EQ(notes->Cells(2, 2)->Text(), "twelve-chars");
     EXPECT_EQ(notes->Cells(3, 2)->Text(), "short");
     EXPECT_NEAR(notes->Columns(2)->ColumnWidth(), 15, 0.01);
+}
+
+TEST_F(ExportNames, TheColumnIsWidenedByCharactersNotBytes) {
+    const std::string book = Copy("drawings.xlsx");
+    Add("/d/\xC3\x9C"
+        "berplan.dgn"s);  // "/d/Überplan.dgn": 15 characters in 16 bytes
+    Browse(book, "Notes");
+    SelectCell("B2");
+    Click("btnUpdate1");
+    Click("btnExport");
+    app.ExportDGNName(fileFormat0);
+    auto notes = ReadBack(book, ui())->Sheets("Notes");
+    EXPECT_EQ(notes->Cells(2, 2)->Text(),
+              "/d/\xC3\x9C"
+              "berplan.dgn");
+    EXPECT_NEAR(notes->Columns(2)->ColumnWidth(), 18, 0.01);
 }
 
 TEST_F(ExportNames, CancelSavesWithoutWritingAndAFailedSaveIsReported) {

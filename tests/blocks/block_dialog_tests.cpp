@@ -125,23 +125,30 @@ TEST_F(LinkBlock, RecordsLinkedEarlierCountAsBound) {
     EXPECT_EQ(tags1(2)->offsetRow, 0);
 }
 
-TEST_F(LinkBlock, RowsThatCannotBeHeldLeaveEveryRecordAsItWas) {
+TEST_F(LinkBlock, RowsAndColumnsThatCannotBeHeldLeaveEveryRecordAsItWas) {
     struct Case {
         const char* row;
+        const char* col;
         const char* message;
     } cases[] = {
-        {"x7", "The tag T2's row \"x7\" is not a row number     "},
-        {"40000", "The tag T2's row \"40000\" lies beyond row 32767 and cannot be linked     "},
-        {"0", "The tag T2's row \"0\" is not a row number     "},
+        {"x7", "C", "The tag T2's row \"x7\" is not a row number     "},
+        {"40000", "C",
+         "The tag T2's row \"40000\" lies beyond row 32767 and cannot be linked     "},
+        {"0", "C", "The tag T2's row \"0\" is not a row number     "},
+        // Letters below "A" convert to a negative column number.
+        {"7", "1", "The tag T2's column \"1\" is not a column     "},
+        {"7", "-", "The tag T2's column \"-\" is not a column     "},
+        {"7", "\xF0\x9F\x99\x82", "The tag T2's column \"\xF0\x9F\x99\x82\" is not a column     "},
+        {"7", "ABC", "The column number should be less than 3 characters     "},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.row);
+        SCOPED_TRACE(std::string(c.row) + " " + c.col);
         auto tags0 = Tags({"T1", "T2"});
         tags0(0)->row = "5";
         tags0(0)->col = "B";
         tags0(0)->offsetRow = 9;
         tags0(1)->row = c.row;
-        tags0(1)->col = "C";
+        tags0(1)->col = c.col;
         ui().ClearJournal();
         Browse(Fixture("blocks.xlsx"), "Title Block");
         SelectCell("B2");
@@ -175,6 +182,18 @@ TEST_F(LinkBlock, ViewSelectsTheTagCellsOrSaysWhyNot) {
     Run(tags0);
     EXPECT_EQ(Texts(),
               std::vector<std::string>{"The col and row entries are invalid or incomplete"});
+}
+
+TEST_F(LinkBlock, ANameThatNamesNoSheetLeavesNoSheetToTakeCellsFrom) {
+    auto tags0 = Tags({"A"});
+    Browse(Fixture("blocks.xlsx"), "Parts");
+    SetText("cbSheetName", "Nope");
+    Click("btnUpdate1");  // the Block ID cannot come from the sheet chosen before
+    During([&] { EXPECT_EQ(Form().tbCol1.Text(), ""); });
+    Click("btnCancel");
+    Run(tags0);
+    EXPECT_EQ(Texts(), (std::vector<std::string>{"The workbook has no sheet named \"Nope\"     ",
+                                                 kOpenForUpdate}));
 }
 
 TEST_F(LinkBlock, SheetTabSwitchIsUndoneWithinHalfASecond) {

@@ -142,6 +142,64 @@ TEST(MergedCells, AreaRecordsTotalsAndBordersFromTheTrueLastCell) {
     EXPECT_EQ(cut.Cell(2, 2).mergedColWidth, 48);
 }
 
+TEST(MergedCells, AreasAcrossTheExtraRowAndColumnAreStoredOnEachSide) {
+    // A 6x6 grid of 48-point columns and 15-point rows; the range is A1:C3, so the walk
+    // also covers row 4 and column D.
+    struct Case {
+        const char* what;
+        int r1, c1, r2, c2;
+        // Records of the area's pieces: first cell, last cell, width, height.
+        std::vector<std::tuple<int, int, int, int, Single, Single>> pieces;
+    };
+    const Case cases[] = {
+        {"begins in the extra column, two rows inside", 2, 4, 3, 5, {{2, 4, 3, 4, 48, 30}}},
+        {"crosses the range's right edge",
+         2,
+         3,
+         3,
+         4,
+         {{2, 3, 3, 3, 48, 30}, {2, 4, 3, 4, 48, 30}}},
+        {"crosses the range's bottom edge",
+         3,
+         1,
+         5,
+         2,
+         {{3, 1, 3, 2, 96, 15}, {4, 1, 4, 2, 96, 15}}},
+        {"crosses the corner",
+         3,
+         3,
+         4,
+         4,
+         {{3, 3, 3, 3, 48, 15}, {3, 4, 3, 4, 48, 15}, {4, 3, 4, 3, 48, 15}, {4, 4, 4, 4, 48, 15}}},
+        {"begins in the extra row", 4, 2, 6, 3, {{4, 2, 4, 3, 96, 15}}},
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.what);
+        GridText grid(6, 6);
+        grid.Merge(k.r1, k.c1, k.r2, k.c2).Text(k.r1, k.c1, "m");
+        Capture t(grid);
+        t.Range(1, 1, 3, 3);
+        CaptureRange(t.m);
+        EXPECT_EQ(t.m.totalWidth, 144);
+        for (const auto& [r1, c1, r2, c2, w, h] : k.pieces) {
+            const MyCell& f = t.Cell(r1, c1);
+            EXPECT_EQ(f.rowTo, r2);
+            EXPECT_EQ(f.colTo, c2);
+            for (int r = r1; r <= r2; ++r) {
+                for (int c = c1; c <= c2; ++c) {
+                    const MyCell& o = t.Cell(r, c);
+                    EXPECT_EQ(o.rowFrom, r1);
+                    EXPECT_EQ(o.colFrom, c1);
+                    EXPECT_EQ(o.mergedColWidth, w);
+                    EXPECT_EQ(o.mergedRowHeight, h);
+                    EXPECT_EQ(o.deltaX, 48 * (c1 - 1)) << r << "," << c;
+                    EXPECT_EQ(o.deltaY, 15 * (r1 - 1)) << r << "," << c;
+                }
+            }
+        }
+    }
+}
+
 TEST(MergedCells, HiddenRowsAndColumnsInsideAddNothing) {
     GridText grid(3, 3);
     grid.Merge(1, 1, 3, 3);

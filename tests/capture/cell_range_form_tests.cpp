@@ -183,7 +183,29 @@ TEST(CellRangeForm, NameChecksAndMissingWorkbookStopStart) {
         EXPECT_EQ(p.ui.Messages()[0].prompt.substr(0, 59),
                   "The Excel file path/name contains a special character  \xC3\xBC\r\r");
         EXPECT_FALSE(ShowSpecialCharMessage(p.ui, "/data/plain & simple.xlsx", true));
+        // A byte of another code page is one character, shown as U+FFFD.
+        EXPECT_TRUE(ShowSpecialCharMessage(p.ui,
+                                           "/data/B\xFC"
+                                           "cher.xlsx",
+                                           true));
+        EXPECT_EQ(p.ui.Messages()[1].prompt.substr(0, 60),
+                  "The Excel file path/name contains a special character  \xEF\xBF\xBD\r\r");
     }
+}
+
+TEST(CellRangeForm, ANameThatNamesNoSheetImportsNothing) {
+    // "Schedule" chosen first, then a name of no sheet typed over it: Start must not
+    // import the sheet chosen before.
+    Import t;
+    t.p.ui.PushFileChoice(kBook);
+    t.p.ui.Push(Action::Click("btnBrowse"));
+    t.p.ui.Push(Action::SetText("cbSheetName", "Schedule"));
+    t.Script(kBook, "Nope", {"A", "1", "B", "2"});
+    EXPECT_EQ(t.Build(), False) << "the script ends with Cancel";
+    EXPECT_EQ(t.Prompts(),
+              std::vector<std::string>{"The workbook has no sheet named \"Nope\"     "});
+    EXPECT_FALSE(t.p.sys.FileExists(paths::ReaderFile(t.p.sys, "run.bat")))
+        << "refused before the reader runs";
 }
 
 TEST(CellRangeForm, TheTimerTakesExcelBackToTheChosenSheet) {

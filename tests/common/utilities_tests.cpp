@@ -30,9 +30,17 @@ TEST(ColumnNumber, UpperCasesTheCallersTextAndRefusesThreeLetters) {
         std::string in, after;
         Integer number;
         bool message;
-    } cases[] = {{"a", "A", 1, false},     {"ab", "AB", 28, false},   {"", "", 0, false},
-                 {"Z", "Z", 26, false},    {"zz", "ZZ", 702, false},  {"1", "1", -15, false},
-                 {"ABC", "ABC", -1, true}, {"abcd", "ABCD", -1, true}};
+    } cases[] = {{"a", "A", 1, false},
+                 {"ab", "AB", 28, false},
+                 {"", "", 0, false},
+                 {"Z", "Z", 26, false},
+                 {"zz", "ZZ", 702, false},
+                 {"1", "1", -15, false},
+                 {"ABC", "ABC", -1, true},
+                 {"abcd", "ABCD", -1, true},
+                 // Characters, not bytes, each with its code point: "ü" is 252, "ÄÖ" two.
+                 {"\xC3\xBC", "\xC3\xBC", 188, false},
+                 {"\xC3\x84\xC3\x96", "\xC3\x84\xC3\x96", (196 - 64) * 26 + 214 - 64, false}};
     for (auto& c : cases) {
         const auto before = p.ui.Messages().size();
         std::string letters = c.in;
@@ -97,6 +105,8 @@ TEST_F(OpenExcelFileTest, AttachesToTheRunningExcel) {
     auto running = As<excel::Application>(p.objects.CreateObject("Excel.Application"));
     ASSERT_TRUE(Open(Fixture("blocks.xlsx")));
     EXPECT_EQ(xlApp, running);
+    EXPECT_EQ(AttachExcel(p.ui, p.objects), running);
+    EXPECT_TRUE(p.ui.Messages().empty());
 }
 
 TEST(WindowRoutines, CallTheWindowFunctionsWithTheirValues) {

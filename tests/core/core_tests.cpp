@@ -161,6 +161,17 @@ TEST(CollectionOfStrings, KeysIgnoreCaseAndDuplicatesRaise457) {
     EXPECT_EQ(c.Count(), 3);
     EXPECT_EQ(c.Item(1), "XLS  Arial");
     EXPECT_EQ(c.Item("tahoma"), "XLS  Tahoma");
+    // Every letter folds, not only A to Z: "Übersicht" and "üBERSICHT" are one key.
+    const std::string upper =
+        "\xC3\x9C"
+        "bersicht";
+    const std::string lower =
+        "\xC3\xBC"
+        "BERSICHT";
+    c.Add("XLS  " + upper, upper);
+    EXPECT_EQ(ErrorOf([&] { c.Add("again", lower); }), err::kDuplicateKey);
+    EXPECT_EQ(c.Item(lower), "XLS  " + upper);
+    c.Remove(4);
     EXPECT_EQ(ErrorOf([&] { c.Item(4); }), err::kSubscript);
     EXPECT_EQ(ErrorOf([&] { c.Item("Courier"); }), err::kInvalidCall);
     std::string all;

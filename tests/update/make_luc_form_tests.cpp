@@ -75,6 +75,24 @@ TEST_F(ResetLastUsedCell, ACancelledChooserKeepsTheDialogAsItWas) {
     EXPECT_EQ(Texts(), std::vector<std::string>{kSelectFile});
 }
 
+TEST_F(ResetLastUsedCell, ANameThatNamesNoSheetResetsNothing) {
+    const std::string book = Copy("luc.xlsx");
+    const std::string before = Bytes(book);
+    Browse(book, "Other", "btnBrowse");
+    SetText("cbSheetName", "Nope");
+    SelectCell("D12");
+    During([&] { ui().PushAnswer(ui::vbOK); });
+    Click("btnOK");
+    During([&] {
+        EXPECT_TRUE(Form().IsLoaded());
+        EXPECT_FALSE(m->xlSheet);
+    });
+    Click("btnCancel");
+    app.SetLUC();
+    EXPECT_EQ(Texts(), std::vector<std::string>{"The workbook has no sheet named \"Nope\"     "});
+    EXPECT_EQ(Bytes(book), before);
+}
+
 TEST(SheetLimits, FollowTheWorkbooksFileFormat) {
     struct Case {
         const char* name;
