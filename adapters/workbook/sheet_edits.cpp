@@ -525,7 +525,7 @@ void SetColumnsWidth(const WorkbookModel& book, SheetModel& sheet, Long first, L
     SheetEdit e;
     e.kind = SheetEdit::Kind::SetColumnWidth;
     e.area = Area{1, first, kMaxRows, last};
-    e.width = ColumnWidthAttribute(characters, MaxDigitWidth(book.DefaultFont()));
+    e.width = ColumnWidthAttribute(characters, MaxDigitWidth(book));
     // The same runs the file will have: the columns' own runs split at the edges.
     std::vector<ColumnInfo> runs;
     Long next = first;

@@ -101,7 +101,7 @@ struct SheetModel {
     std::vector<Area> merges;
     Long activeRow = 1, activeCol = 1;
     std::vector<Area> selection{Area{}};
-    std::string dimension;  // the `<dimension ref>` the writer recorded, for information
+    std::string dimension;         // the `<dimension ref>` the writer recorded, for information
     std::vector<SheetEdit> edits;  // unsaved changes, oldest first
     DrawingModel drawing;          // shapes and pictures
 
@@ -219,6 +219,9 @@ struct WorkbookModel {
     // What readers derive once per cell format (see cell_format.cpp); reset it after
     // changing the styles.
     mutable std::shared_ptr<void> formatViews;
+    // The default font's digit width in pixels, once worked out (see sheet_geometry.hpp);
+    // 0 before.
+    mutable int digitWidth = 0;
 
     const std::string& Text(const Cell& cell) const {
         static const std::string empty;

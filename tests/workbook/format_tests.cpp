@@ -356,6 +356,72 @@ TEST_F(Formats, RowHeightsAndColumnWidths) {
     EXPECT_DOUBLE_EQ(ColumnLeftPoints(*book, sheet, 6), 48 + 108.75 + 48 + 0 + 30);
 }
 
+// The digit width of the default font, measured on the installed font (or its
+// metric-compatible stand-in), decides the width in points of a column stored as 20
+// characters (a whole number, which fits every digit width and so says nothing).
+TEST_F(Formats, ColumnWidthsFollowTheDefaultFontsDigits) {
+    struct Case {
+        const char* file;
+        int digit;  // pixels
+    } cases[] = {
+        {"fonts_calibri11.xlsx", 7}, {"fonts_arial10.xlsx", 7}, {"fonts_calibri16.xlsx", 11},
+        {"fonts_cambria11.xlsx", 8}, {"fonts_times12.xlsx", 8}, {"fonts_courier10.xlsx", 8},
+        {"fonts_arial14.xlsx", 10},
+    };
+    for (const auto& c : cases) {
+        const auto book = Load(c.file);
+        const auto& sheet = book->sheets.at(0);
+        EXPECT_EQ(MaxDigitWidth(*book), c.digit) << c.file;
+        EXPECT_DOUBLE_EQ(ColumnWidthPoints(*book, sheet, 2), 20 * c.digit * 0.75) << c.file;
+        // The default width: 8 digits and the padding, up to a multiple of 8 pixels.
+        EXPECT_DOUBLE_EQ(ColumnWidthPoints(*book, sheet, 1), (8 * c.digit + 5 + 7) / 8 * 8 * 0.75)
+            << c.file;
+    }
+}
+
+// Stored widths that land on whole pixels for one digit width only say which one the
+// workbook was saved with, whatever the font measures here: Century Gothic 9 (not
+// installed here) was saved with 7-pixel digits.
+TEST_F(Formats, StoredWidthsShowTheDigitWidthTheyWereSavedWith) {
+    const auto book = Load("fonts_saved_gothic.xlsx");
+    const auto& sheet = book->sheets.at(0);
+    EXPECT_EQ(MaxDigitWidth(*book), 7);
+    const int pixels[] = {64, 110, 26, 187, 89};
+    for (Long col = 1; col <= 5; ++col)
+        EXPECT_DOUBLE_EQ(ColumnWidthPoints(*book, sheet, col), pixels[col - 1] * 0.75) << col;
+}
+
+// Every real workbook of the corpus: the digit width chosen is one on which its stored
+// widths land (where they are in 1/256 characters); the budget workbook in Century
+// Gothic 9 was saved with 7-pixel digits, and its columns add up to what the
+// spreadsheet shows.
+TEST_F(Formats, CorpusDigitWidthsMatchTheStoredWidths) {
+    namespace fs = std::filesystem;
+    const char* env = std::getenv("TBLN_CORPUS");
+    const fs::path corpus = fs::path(env && *env ? env : TBLN_CORPUS) / "xlsx";
+    if (!fs::exists(corpus)) GTEST_SKIP() << "no corpus";
+    for (const auto& entry : fs::directory_iterator(corpus)) {
+        const auto book = LoadWorkbook(entry.path().string());
+        const int digit = MaxDigitWidth(*book);
+        for (const auto& sheet : book->sheets) {
+            for (const auto& column : sheet.columns) {
+                const double units = column.width * 256;
+                if (column.width < 0 || units != std::floor(units)) continue;
+                const double pixels = ColumnWidthPoints(*book, sheet, column.first) / 0.75;
+                if (column.hidden || pixels == 0) continue;
+                EXPECT_EQ(std::floor(pixels / digit * 256), units)
+                    << entry.path().filename() << " " << sheet.name << " column " << column.first
+                    << " width " << column.width << " digit " << digit;
+            }
+        }
+    }
+    const auto budget = corpus / "simple-monthly-budget.xlsx";
+    if (!fs::exists(budget)) return;
+    const auto book = LoadWorkbook(budget.string());
+    EXPECT_EQ(MaxDigitWidth(*book), 7);
+    EXPECT_EQ(book->DefaultFont().name, "Century Gothic");
+}
+
 class EngineFormats : public ::testing::Test {
   protected:
     EngineFormats() : excel(CreateEmbeddedExcel(ui)) {}
