@@ -422,6 +422,40 @@ TEST_F(Formats, CorpusDigitWidthsMatchTheStoredWidths) {
     EXPECT_EQ(book->DefaultFont().name, "Century Gothic");
 }
 
+// An empty cell written in the default style stands in front of its column's style
+// (LibreOffice writes <c r="C7" s="0"/> under a styled column C).
+TEST_F(Formats, AnEmptyCellKeepsTheDefaultStyleOverItsColumns) {
+    const auto check = [](const WorkbookModel& book, const SheetModel& sheet, const char* ref,
+                          std::uint32_t style, const std::string& what) {
+        Long r = 0, c = 0;
+        ParseCellRef(ref, r, c);
+        EXPECT_EQ(DescribeContent(book, sheet, r, c).style, style) << what << " " << ref;
+    };
+    const auto book = Load("blank_cell_libreoffice.xlsx");
+    const auto& sheet = book->sheets.at(0);
+    const auto columnStyle = sheet.FindColumn(3)->style;
+    ASSERT_NE(columnStyle, 0u);
+    check(*book, sheet, "C7", 0, "LibreOffice");
+    check(*book, sheet, "C8", columnStyle, "LibreOffice");
+    Long r = 0, c = 0;
+    ParseCellRef("C7", r, c);
+    EXPECT_FALSE(DescribeCell(*book, sheet, r, c).bold);
+    ParseCellRef("C9", r, c);
+    EXPECT_TRUE(DescribeCell(*book, sheet, r, c).bold);
+
+    namespace fs = std::filesystem;
+    const char* env = std::getenv("TBLN_CORPUS");
+    const fs::path real = fs::path(env && *env ? env : TBLN_CORPUS) / "xlsx" / "45544.xlsx";
+    if (!fs::exists(real)) return;
+    const auto excelBook = LoadWorkbook(real.string());
+    // sheet1.xml has <c r="C7"/> to <c r="E7"/> under styled columns.
+    for (const auto& sheet1 : excelBook->sheets) {
+        if (sheet1.part != "xl/worksheets/sheet1.xml") continue;
+        ASSERT_NE(sheet1.FindColumn(3)->style, 0u);
+        for (const char* ref : {"C7", "D7", "E7"}) check(*excelBook, sheet1, ref, 0, "45544.xlsx");
+    }
+}
+
 class EngineFormats : public ::testing::Test {
   protected:
     EngineFormats() : excel(CreateEmbeddedExcel(ui)) {}
