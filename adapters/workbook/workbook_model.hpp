@@ -129,6 +129,13 @@ struct SheetModel {
                                          [](const ColumnInfo& c, Long k) { return c.last < k; });
         return it != columns.end() && it->first <= col ? &*it : nullptr;
     }
+    // The style of a cell that has none of its own: its row's, when the row has one,
+    // else its column's (0, the default style, when neither has).
+    std::uint32_t LineStyle(Long row, Long col) const {
+        if (const RowInfo* r = FindRow(row); r && r->customFormat) return r->style;
+        const ColumnInfo* c = FindColumn(col);
+        return c ? c->style : 0;
+    }
 
     // The merged area holding (row, col), or nullptr. Built on first use; a sheet may
     // have tens of thousands of merged areas.

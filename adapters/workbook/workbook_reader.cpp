@@ -366,14 +366,11 @@ class WorksheetReader {
     }
 
     // Whether the current cell's row or column has a style of its own (the columns,
-    // listed before the cells, are sorted by then).
+    // listed before the cells, are sorted by then; rows out of order keep every cell).
     bool UnderLineStyle() {
-        if (!sheet_.rows.empty() && sheet_.rows.back().row == row_ &&
-            sheet_.rows.back().customFormat && sheet_.rows.back().style != 0)
-            return true;
+        if (!rowsSorted_) return true;
         SortColumns();
-        const ColumnInfo* column = sheet_.FindColumn(col_);
-        return column && column->style != 0;
+        return sheet_.LineStyle(row_, col_) != 0;
     }
 
     void Finish() {

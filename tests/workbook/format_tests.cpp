@@ -14,9 +14,11 @@
 #include "adapters/workbook/display_text.hpp"
 #include "adapters/workbook/embedded_excel.hpp"
 #include "adapters/workbook/format_code.hpp"
+#include "adapters/workbook/sheet_edits.hpp"
 #include "adapters/workbook/sheet_geometry.hpp"
 #include "adapters/workbook/styles.hpp"
 #include "adapters/workbook/workbook_model.hpp"
+#include "adapters/workbook/workbook_writer.hpp"
 #include "adapters/workbook/xml_parts.hpp"
 #include "support/test_platform.hpp"
 
@@ -442,6 +444,25 @@ TEST_F(Formats, AnEmptyCellKeepsTheDefaultStyleOverItsColumns) {
     EXPECT_FALSE(DescribeCell(*book, sheet, r, c).bold);
     ParseCellRef("C9", r, c);
     EXPECT_TRUE(DescribeCell(*book, sheet, r, c).bold);
+    // Clearing a cell written in the default style keeps it so; a new cell takes its
+    // column's style, in the workbook and in the saved file.
+    testing::TempDir dir;
+    const std::string copy = dir / "blank.xlsx";
+    std::filesystem::copy_file(Fixture("blank_cell_libreoffice.xlsx"), copy);
+    auto edited = LoadWorkbook(copy);
+    auto& editedSheet = edited->sheets.at(0);
+    SetCellsText(*edited, editedSheet, {Area{7, 3, 7, 3}}, "");
+    SetCellsText(*edited, editedSheet, {Area{9, 3, 9, 3}}, "new");
+    SetCellsText(*edited, editedSheet, {Area{7, 3, 7, 3}}, "typed");
+    SetCellsText(*edited, editedSheet, {Area{7, 3, 7, 3}}, "");
+    for (int pass = 0; pass < 2; ++pass) {
+        const std::string what = pass == 0 ? "edited" : "saved";
+        check(*edited, edited->sheets.at(0), "C7", 0, what);
+        check(*edited, edited->sheets.at(0), "C9", columnStyle, what);
+        check(*edited, edited->sheets.at(0), "C10", columnStyle, what);
+        SaveWorkbook(*edited);
+        edited = LoadWorkbook(copy);
+    }
 
     namespace fs = std::filesystem;
     const char* env = std::getenv("TBLN_CORPUS");
