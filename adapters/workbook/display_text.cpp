@@ -119,26 +119,29 @@ struct Decimal {
     int point = 0;
 };
 
+// The 15 significant digits of the magnitude: "d.dddddddddddddde+xx".
+std::string KeptText(double value) {
+    char buf[40];
+    const auto r =
+        std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::scientific, 14);
+    return std::string(buf, r.ptr);
+}
+
 Decimal ToDecimal(double value) {
     Decimal d;
-    const double magnitude = std::fabs(value);
-    if (magnitude == 0 || !std::isfinite(magnitude)) return d;
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.14e", magnitude);  // d.dddddddddddddde+xx
-    const std::string_view text(buf);
+    if (value == 0 || !std::isfinite(value)) return d;
+    const std::string text = KeptText(value);
     const auto e = text.find('e');
     d.digits.push_back(text[0]);
-    d.digits.append(text.substr(2, e - 2));
-    d.point = std::atoi(buf + e + 1) + 1;
+    d.digits.append(text, 2, e - 2);
+    d.point = std::atoi(text.c_str() + e + 1) + 1;
     while (!d.digits.empty() && d.digits.back() == '0') d.digits.pop_back();
     return d;
 }
 
 // The magnitude as the spreadsheet keeps it, as a double.
 double Kept(double value) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.14e", std::fabs(value));
-    return std::strtod(buf, nullptr);
+    return std::isfinite(value) ? std::strtod(KeptText(value).c_str(), nullptr) : std::fabs(value);
 }
 
 // The number rounded to `decimals` places, halves away from zero, as its integer digits

@@ -289,7 +289,7 @@ const std::vector<Section>& ParsedFormat(std::string_view code) {
 }
 
 bool IsGeneral(std::string_view code) {
-    return EqualIgnoringCase(code, "General");
+    return code.size() == 7 && EqualIgnoringCase(code, "General");
 }
 
 std::string_view BuiltInFormat(std::uint32_t id) {

@@ -51,7 +51,7 @@ struct Section {
     bool isDate = false;
     bool hasText = false;
     bool hasNumber = false;  // digit placeholders or General
-    // The layout of a plain number, worked out once (see Analyse).
+    // The layout of a plain number, worked out when the section is read.
     std::string intPh, fracPh;  // the placeholders before and after the point
     bool thousands = false;     // a comma between integer placeholders
     int percents = 0;           // each % multiplies by 100

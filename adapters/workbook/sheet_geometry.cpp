@@ -38,9 +38,10 @@ int MeasuredDigitWidth(const std::string& family, double size) {
 // Whether the spreadsheet writes `width` for some whole number of pixels when a digit
 // is `mdw` pixels wide: it stores Truncate(pixels / mdw * 256) / 256.
 bool LandsOnPixels(double width, int mdw) {
+    if (!(width >= 0 && width <= 1e6)) return false;  // columns are at most 255 wide
     const double units = width * 256;
     const double whole = std::round(units);
-    if (std::fabs(units - whole) > 1e-6 || whole < 0) return false;
+    if (std::fabs(units - whole) > 1e-6) return false;
     const auto target = static_cast<long long>(whole);
     const auto near = static_cast<long long>(std::floor(width * mdw));
     for (long long pixels = std::max(0LL, near - 1); pixels <= near + 2; ++pixels) {
@@ -91,7 +92,7 @@ double DefaultRowHeight(const WorkbookModel& book, const SheetModel& sheet) {
 int MaxDigitWidth(const WorkbookModel& book) {
     if (book.digitWidth > 0) return book.digitWidth;
     const Font& font = book.DefaultFont();
-    const double size = font.size > 0 ? font.size : 11;
+    const double size = font.size >= 1 && font.size <= 409 ? font.size : 11;
     const int measured = MeasuredDigitWidth(font.name, size);
     // Real digits are 0.4 to 0.78 of the em wide; within that range no candidate is
     // twice another, so a stored width lands on whole pixels for one of them at most
