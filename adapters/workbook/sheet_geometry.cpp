@@ -94,9 +94,10 @@ int MaxDigitWidth(const WorkbookModel& book) {
     const Font& font = book.DefaultFont();
     const double size = font.size >= 1 && font.size <= 409 ? font.size : 11;
     const int measured = MeasuredDigitWidth(font.name, size);
-    // Real digits are 0.4 to 0.78 of the em wide; within that range no candidate is
-    // twice another, so a stored width lands on whole pixels for one of them at most
-    // (a width that fits a digit width also fits its multiples).
+    // A stored width that lands on whole pixels for one candidate only is a vote for
+    // it. Real digits are 0.4 to 0.78 of the em wide; within that range no candidate
+    // is twice another, so the multiples of the true width (on which its widths land
+    // as well) are not candidates.
     const double em = size / kPointsPerPixel;
     const int low = std::max(1, static_cast<int>(std::ceil(0.4 * em)));
     const int high = std::max(low, static_cast<int>(std::floor(0.78 * em)));
