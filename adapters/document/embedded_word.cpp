@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "adapters/document/document_model.hpp"
-#include "adapters/document/font_metrics.hpp"
+#include "adapters/fonts/font_metrics.hpp"
 #include "adapters/document/layout.hpp"
 #include "core/error.hpp"
 #include "core/text.hpp"

@@ -11,9 +11,11 @@
 #include <vector>
 
 #include "adapters/document/document_model.hpp"
-#include "adapters/document/font_metrics.hpp"
+#include "adapters/fonts/font_metrics.hpp"
 
 namespace tbln::document {
+
+using fonts::FontMetrics;
 
 struct Line {
     std::size_t start = 0;  // first character

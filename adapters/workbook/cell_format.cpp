@@ -106,13 +106,7 @@ CellContent DescribeContent(const WorkbookModel& book, const SheetModel& sheet, 
                             Long column) {
     CellContent v;
     const Cell* cell = sheet.Find(row, column);
-    if (cell) {
-        v.style = cell->style;
-    } else if (const RowInfo* r = sheet.FindRow(row); r && r->customFormat) {
-        v.style = r->style;
-    } else if (const ColumnInfo* c = sheet.FindColumn(column)) {
-        v.style = c->style;
-    }
+    v.style = cell ? cell->style : sheet.LineStyle(row, column);
     if (cell) {
         v.text = DisplayText(book, *cell);
         v.number = cell->number;

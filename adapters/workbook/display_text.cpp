@@ -1,15 +1,13 @@
 #include "adapters/workbook/display_text.hpp"
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
-#include <optional>
-#include <unordered_map>
 #include <vector>
+
+#include "adapters/workbook/format_code.hpp"
 
 namespace tbln::workbook {
 
@@ -111,342 +109,117 @@ std::string FormatGeneral(double value) {
 
 namespace {
 
-// ---- Format codes ---------------------------------------------------------------
-
-enum class Tok {
-    Literal,      // text shown as it is
-    Digit,        // 0 # ?
-    Point,        // decimal point
-    Comma,        // thousands separator or scaling
-    Percent,      // % (also shown)
-    Exponent,     // E+ E-
-    Slash,        // fraction bar
-    Denominator,  // a fixed denominator ("/8")
-    Date,         // y m d h s, elapsed [h], AM/PM, fractions of a second
-    Text,         // @
-    General,
-};
-
-struct Token {
-    Tok kind;
-    std::string text;   // Literal: the text; Digit: the placeholder; Date: the code, lower case
-    bool plus = false;  // Exponent: E+
-};
-
-struct Condition {
-    std::string op;
-    double value = 0;
-    bool Holds(double v) const {
-        if (op == "<") return v < value;
-        if (op == "<=") return v <= value;
-        if (op == ">") return v > value;
-        if (op == ">=") return v >= value;
-        if (op == "=") return v == value;
-        if (op == "<>") return v != value;
-        return false;
-    }
-};
-
-struct Section {
-    std::vector<Token> tokens;
-    std::optional<Condition> condition;
-    bool isDate = false;
-    bool hasText = false;
-    bool hasNumber = false;  // digit placeholders or General
-    // The layout of a plain number, worked out once (see Analyse).
-    std::string intPh, fracPh;  // the placeholders before and after the point
-    bool thousands = false;     // a comma between integer placeholders
-    int percents = 0;           // each % multiplies by 100
-    int scaling = 0;            // each comma after the last placeholder divides by 1000
-    bool contiguous = true;     // no literal between the integer placeholders
-};
-
-void Analyse(Section& s) {
-    bool afterPoint = false;
-    std::size_t firstInt = s.tokens.size(), lastInt = 0;
-    for (std::size_t k = 0; k < s.tokens.size(); ++k) {
-        const auto& t = s.tokens[k];
-        if (t.kind == Tok::Point) afterPoint = true;
-        if (t.kind == Tok::Percent) ++s.percents;
-        if (t.kind == Tok::Digit) {
-            (afterPoint ? s.fracPh : s.intPh).push_back(t.text[0]);
-            if (!afterPoint) {
-                firstInt = std::min(firstInt, k);
-                lastInt = k;
-            }
-        }
-        if (t.kind == Tok::Comma) {
-            // Between integer placeholders: thousands. After the last placeholder: scaling.
-            bool digitBefore = false, digitAfter = false, integerAfter = false;
-            for (std::size_t j = 0; j < k; ++j) digitBefore |= s.tokens[j].kind == Tok::Digit;
-            for (std::size_t j = k + 1; j < s.tokens.size(); ++j)
-                digitAfter |= s.tokens[j].kind == Tok::Digit;
-            for (std::size_t j = k + 1; j < s.tokens.size() && s.tokens[j].kind != Tok::Point; ++j)
-                integerAfter |= s.tokens[j].kind == Tok::Digit;
-            if (digitBefore && !afterPoint && integerAfter)
-                s.thousands = true;
-            else if (digitBefore && !digitAfter)
-                ++s.scaling;
-        }
-    }
-    for (std::size_t k = firstInt; k < lastInt; ++k) {
-        if (s.tokens[k].kind != Tok::Digit && s.tokens[k].kind != Tok::Comma) s.contiguous = false;
-    }
-}
-
-bool IEquals(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
-
-void AddLiteral(Section& s, std::string_view text) {
-    if (!s.tokens.empty() && s.tokens.back().kind == Tok::Literal)
-        s.tokens.back().text.append(text);
-    else
-        s.tokens.push_back(Token{Tok::Literal, std::string(text)});
-}
-
-// Reads a bracketed item: a colour, a condition, a currency or locale, elapsed time.
-void ReadBracket(Section& s, std::string_view item) {
-    if (item.empty()) return;
-    const char first = item[0];
-    if (first == '<' || first == '>' || first == '=') {
-        std::size_t n = 1;
-        if (item.size() > 1 && (item[1] == '=' || item[1] == '>')) n = 2;
-        Condition c;
-        c.op = std::string(item.substr(0, n));
-        c.value = std::atof(std::string(item.substr(n)).c_str());
-        s.condition = c;
-        return;
-    }
-    if (first == '$') {
-        // [$text-locale]: the text is shown; a system date or time locale switches the
-        // whole section to the long date or the time.
-        const auto dash = item.find('-');
-        const auto text =
-            item.substr(1, dash == std::string_view::npos ? item.size() - 1 : dash - 1);
-        const auto locale =
-            dash == std::string_view::npos ? std::string_view{} : item.substr(dash + 1);
-        if (IEquals(locale, "F800")) {
-            s.tokens.clear();
-            for (const char* t : {"dddd", ", ", "mmmm", " ", "dd", ", ", "yyyy"}) {
-                if (std::string_view(t).find_first_of(", ") == std::string_view::npos)
-                    s.tokens.push_back(Token{Tok::Date, t});
-                else
-                    AddLiteral(s, t);
-            }
-            s.isDate = true;
-            return;
-        }
-        if (IEquals(locale, "F400")) {
-            s.tokens.clear();
-            for (const char* t : {"h", ":", "mm", ":", "ss", " ", "AM/PM"}) {
-                if (std::string_view(t) == ":" || std::string_view(t) == " ")
-                    AddLiteral(s, t);
-                else
-                    s.tokens.push_back(Token{Tok::Date, t});
-            }
-            s.isDate = true;
-            return;
-        }
-        AddLiteral(s, text);
-        return;
-    }
-    const char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(first)));
-    if ((lower == 'h' || lower == 'm' || lower == 's') &&
-        item.find_first_not_of(std::string(1, first)) == std::string_view::npos) {
-        s.tokens.push_back(Token{Tok::Date, "[" + std::string(1, lower) + "]"});
-        s.isDate = true;
-        return;
-    }
-    // Colours ([Red], [Color10]) and anything else do not change the text.
-}
-
-Section ParseSection(std::string_view code) {
-    Section s;
-    std::size_t i = 0;
-    while (i < code.size()) {
-        const char c = code[i];
-        const char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        if (c == '"') {
-            const auto end = code.find('"', i + 1);
-            AddLiteral(
-                s, code.substr(i + 1, (end == std::string_view::npos ? code.size() : end) - i - 1));
-            i = end == std::string_view::npos ? code.size() : end + 1;
-        } else if (c == '\\' || c == '!') {
-            if (i + 1 < code.size()) {
-                // One character, which may be a multi-byte UTF-8 sequence.
-                std::size_t n = 1;
-                while (i + 1 + n < code.size() &&
-                       (static_cast<unsigned char>(code[i + 1 + n]) & 0xC0) == 0x80)
-                    ++n;
-                AddLiteral(s, code.substr(i + 1, n));
-                i += 1 + n;
-            } else {
-                ++i;
-            }
-        } else if (c == '_') {
-            AddLiteral(s, " ");  // the width of the next character: one space
-            i += 2;
-        } else if (c == '*') {
-            i += 2;  // fill to the column width: nothing in a wide-enough column
-        } else if (c == '[') {
-            const auto end = code.find(']', i);
-            if (end == std::string_view::npos) break;
-            ReadBracket(s, code.substr(i + 1, end - i - 1));
-            i = end + 1;
-        } else if (c == '0' || c == '#' || c == '?') {
-            s.tokens.push_back(Token{Tok::Digit, std::string(1, c)});
-            s.hasNumber = true;
-            ++i;
-        } else if (c == '.') {
-            s.tokens.push_back(Token{Tok::Point, "."});
-            ++i;
-        } else if (c == ',') {
-            s.tokens.push_back(Token{Tok::Comma, ","});
-            ++i;
-        } else if (c == '%') {
-            s.tokens.push_back(Token{Tok::Percent, "%"});
-            ++i;
-        } else if ((c == 'E' || c == 'e') && i + 1 < code.size() &&
-                   (code[i + 1] == '+' || code[i + 1] == '-')) {
-            s.tokens.push_back(Token{Tok::Exponent, "E", code[i + 1] == '+'});
-            i += 2;
-        } else if (c == '/') {
-            // A fraction bar after digit placeholders; otherwise a date separator.
-            bool afterDigit = false;
-            for (auto it = s.tokens.rbegin(); it != s.tokens.rend(); ++it) {
-                if (it->kind == Tok::Digit) {
-                    afterDigit = true;
-                    break;
-                }
-                if (it->kind != Tok::Literal) break;
-            }
-            ++i;
-            if (afterDigit) {
-                s.tokens.push_back(Token{Tok::Slash, "/"});
-                std::size_t j = i;
-                while (j < code.size() && code[j] >= '0' && code[j] <= '9') ++j;
-                if (j > i && code[i] != '0') {
-                    s.tokens.push_back(Token{Tok::Denominator, std::string(code.substr(i, j - i))});
-                    i = j;
-                }
-            } else {
-                AddLiteral(s, "/");
-            }
-        } else if (c == '@') {
-            s.tokens.push_back(Token{Tok::Text, "@"});
-            s.hasText = true;
-            ++i;
-        } else if (IEquals(code.substr(i, 7), "General")) {
-            s.tokens.push_back(Token{Tok::General, "General"});
-            s.hasNumber = true;
-            i += 7;
-        } else if (IEquals(code.substr(i, 5), "AM/PM")) {
-            s.tokens.push_back(Token{Tok::Date, c == 'a' ? "am/pm" : "AM/PM"});
-            s.isDate = true;
-            i += 5;
-        } else if (IEquals(code.substr(i, 3), "A/P")) {
-            s.tokens.push_back(Token{Tok::Date, c == 'a' ? "a/p" : "A/P"});
-            s.isDate = true;
-            i += 3;
-        } else if (lower == 'y' || lower == 'm' || lower == 'd' || lower == 'h' || lower == 's' ||
-                   lower == 'e') {
-            std::size_t j = i;
-            while (j < code.size() && std::tolower(static_cast<unsigned char>(code[j])) == lower)
-                ++j;
-            s.tokens.push_back(Token{Tok::Date, std::string(j - i, lower == 'e' ? 'y' : lower)});
-            if (lower == 'e') s.tokens.back().text = "yyyy";
-            s.isDate = true;
-            i = j;
-        } else if (lower == 'g' || lower == 'b') {
-            ++i;  // era and calendar codes
-        } else {
-            std::size_t n = 1;
-            while (i + n < code.size() && (static_cast<unsigned char>(code[i + n]) & 0xC0) == 0x80)
-                ++n;
-            AddLiteral(s, code.substr(i, n));
-            i += n;
-        }
-    }
-    if (s.isDate) {
-        // ".0" after seconds is a fraction of a second, not a decimal point.
-        std::vector<Token> tokens;
-        for (std::size_t k = 0; k < s.tokens.size(); ++k) {
-            if (s.tokens[k].kind == Tok::Point && k + 1 < s.tokens.size() &&
-                s.tokens[k + 1].kind == Tok::Digit && s.tokens[k + 1].text == "0") {
-                std::string frac = ".";
-                while (k + 1 < s.tokens.size() && s.tokens[k + 1].kind == Tok::Digit &&
-                       s.tokens[k + 1].text == "0" && frac.size() < 4) {
-                    frac += '0';
-                    ++k;
-                }
-                tokens.push_back(Token{Tok::Date, frac});
-            } else if (s.tokens[k].kind == Tok::Point || s.tokens[k].kind == Tok::Digit ||
-                       s.tokens[k].kind == Tok::Comma) {
-                tokens.push_back(Token{Tok::Literal, s.tokens[k].text});
-            } else {
-                tokens.push_back(s.tokens[k]);
-            }
-        }
-        s.tokens = std::move(tokens);
-        s.hasNumber = false;
-    }
-    Analyse(s);
-    return s;
-}
-
-std::vector<Section> ParseFormat(std::string_view code) {
-    std::vector<Section> sections;
-    std::size_t start = 0, i = 0;
-    bool quoted = false, bracket = false;
-    for (; i < code.size(); ++i) {
-        const char c = code[i];
-        if (quoted) {
-            if (c == '"') quoted = false;
-        } else if (bracket) {
-            if (c == ']') bracket = false;
-        } else if (c == '"') {
-            quoted = true;
-        } else if (c == '[') {
-            bracket = true;
-        } else if (c == '\\' || c == '_' || c == '*') {
-            ++i;
-        } else if (c == ';') {
-            sections.push_back(ParseSection(code.substr(start, i - start)));
-            start = i + 1;
-            if (sections.size() == 4) break;
-        }
-    }
-    if (sections.size() < 4) sections.push_back(ParseSection(code.substr(start)));
-    return sections;
-}
-
-// The parsed sections of a format code. A workbook uses a handful of codes for up to
-// millions of cells, so each is parsed once per thread.
-struct CodeHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
-};
-
-const std::vector<Section>& CachedFormat(std::string_view code) {
-    thread_local std::unordered_map<std::string, std::vector<Section>, CodeHash, std::equal_to<>>
-        cache;
-    const auto it = cache.find(code);
-    if (it != cache.end()) return it->second;
-    if (cache.size() > 4096) cache.clear();
-    return cache.emplace(std::string(code), ParseFormat(code)).first->second;
-}
-
 // ---- Numbers --------------------------------------------------------------------
 
-std::string Repeat(std::size_t n, char c) {
-    return std::string(n, c);
+// A number's magnitude as the spreadsheet keeps it: at most 15 significant decimal
+// digits (the shortest text of the double when that is shorter), 0.digits x 10^point.
+// Scaling by 100 or 1000 moves the point and so stays exact.
+struct Decimal {
+    std::string digits;  // no leading or trailing zeros; empty for zero
+    int point = 0;
+};
+
+// The 15 significant digits of the magnitude: "d.dddddddddddddde+xx".
+std::string KeptText(double value) {
+    char buf[40];
+    const auto r =
+        std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::scientific, 14);
+    return std::string(buf, r.ptr);
+}
+
+Decimal ToDecimal(double value) {
+    Decimal d;
+    if (value == 0 || !std::isfinite(value)) return d;
+    const std::string text = KeptText(value);
+    const auto e = text.find('e');
+    d.digits.push_back(text[0]);
+    d.digits.append(text, 2, e - 2);
+    d.point = std::atoi(text.c_str() + e + 1) + 1;
+    while (!d.digits.empty() && d.digits.back() == '0') d.digits.pop_back();
+    return d;
+}
+
+// The magnitude as the spreadsheet keeps it, as a double.
+double Kept(double value) {
+    return std::isfinite(value) ? std::strtod(KeptText(value).c_str(), nullptr) : std::fabs(value);
+}
+
+// The number rounded to `decimals` places, halves away from zero, as its integer digits
+// (empty for zero) and exactly `decimals` fraction digits.
+void SplitDigits(const Decimal& d, int decimals, std::string& integer, std::string& fraction) {
+    decimals = std::clamp(decimals, 0, 340);
+    std::string digits = d.digits;
+    int point = d.point;
+    const long long keep = static_cast<long long>(point) + decimals;
+    if (keep < 0) {
+        digits.clear();
+    } else if (keep < static_cast<long long>(digits.size())) {
+        const bool up = digits[static_cast<std::size_t>(keep)] >= '5';
+        digits.resize(static_cast<std::size_t>(keep));
+        if (up) {
+            std::size_t k = digits.size();
+            while (k > 0 && digits[k - 1] == '9') digits[--k] = '0';
+            if (k == 0) {
+                digits.insert(0, "1");
+                ++point;
+            } else {
+                ++digits[k - 1];
+            }
+        }
+    }
+    // Integer digits: the first `point` digits, padded with zeros.
+    integer.clear();
+    if (point > 0) {
+        const auto n = static_cast<std::size_t>(point);
+        integer = digits.substr(0, std::min(n, digits.size()));
+        integer.append(n > digits.size() ? n - digits.size() : 0, '0');
+    }
+    fraction.assign(static_cast<std::size_t>(decimals), '0');
+    for (int k = 0; k < decimals; ++k) {
+        const long long at = static_cast<long long>(point) + k;
+        if (at >= 0 && at < static_cast<long long>(digits.size()))
+            fraction[static_cast<std::size_t>(k)] = digits[static_cast<std::size_t>(at)];
+    }
+    if (integer.find_first_not_of('0') == std::string::npos) integer.clear();
+}
+
+// The number times a whole factor, rounded to a whole number with halves away from zero.
+long long RoundedTimes(const Decimal& d, long long factor) {
+    // digits x factor, exactly, in decimal.
+    std::vector<long long> product(d.digits.size(), 0);
+    for (std::size_t k = 0; k < d.digits.size(); ++k) product[k] = (d.digits[k] - '0') * factor;
+    std::string digits;
+    long long carry = 0;
+    for (std::size_t k = product.size(); k-- > 0;) {
+        const long long v = product[k] + carry;
+        digits.insert(digits.begin(), static_cast<char>('0' + v % 10));
+        carry = v / 10;
+    }
+    int point = d.point;
+    while (carry > 0) {
+        digits.insert(digits.begin(), static_cast<char>('0' + carry % 10));
+        carry /= 10;
+        ++point;
+    }
+    while (!digits.empty() && digits.back() == '0') digits.pop_back();
+    std::string integer, fraction;
+    SplitDigits(Decimal{digits, point}, 0, integer, fraction);
+    return integer.empty() ? 0 : std::atoll(integer.c_str());  // callers keep it below 10^18
+}
+
+// Trailing zeros of the fraction under optional placeholders: none under "#", a blank
+// under "?".
+std::string TrimOptionalZeros(std::string fraction, std::string_view placeholders) {
+    for (std::size_t k = fraction.size(); k-- > 0;) {
+        if (fraction[k] != '0') break;
+        if (placeholders[k] == '#')
+            fraction.erase(k, 1);
+        else if (placeholders[k] == '?')
+            fraction[k] = ' ';
+        else
+            break;
+    }
+    return fraction;
 }
 
 std::string WithThousands(const std::string& digits) {
@@ -459,21 +232,9 @@ std::string WithThousands(const std::string& digits) {
     return out;
 }
 
-// Rounds |value| to `decimals` and splits it into integer and fraction digits.
-void SplitDigits(double value, int decimals, std::string& integer, std::string& fraction) {
-    char buf[400];
-    const auto r = std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::fixed,
-                                 std::min(decimals, 30));
-    std::string s = r.ec == std::errc() ? std::string(buf, r.ptr) : std::string("0");
-    const auto point = s.find('.');
-    integer = s.substr(0, point);
-    fraction = point == std::string::npos ? "" : s.substr(point + 1);
-    if (integer == "0") integer.clear();
-}
-
 // Fills the integer placeholders from the right.
-std::vector<std::string> FillInteger(const std::vector<char>& placeholders,
-                                     const std::string& digits, bool thousands) {
+std::vector<std::string> FillInteger(std::string_view placeholders, const std::string& digits,
+                                     bool thousands) {
     std::vector<std::string> out(placeholders.size());
     std::size_t left = digits.size();
     for (std::size_t k = placeholders.size(); k-- > 0;) {
@@ -526,13 +287,13 @@ std::string FormatFraction(double value, const Section& s) {
         }
         denDigits = static_cast<int>(std::min<std::size_t>(denPlaceholders.size(), 7));
     }
-    const double v = std::fabs(value);
+    const double v = Kept(value);
     double whole = hasWhole ? std::floor(v) : 0;
     const double frac = v - whole;
     long long num = 0, den = 1;
     if (fixedDen > 0) {
         den = fixedDen;
-        num = std::llround(frac * static_cast<double>(den));
+        num = RoundedTimes(ToDecimal(frac), den);
     } else {
         const long long maxDen =
             denDigits <= 0 ? 9 : static_cast<long long>(std::pow(10, denDigits)) - 1;
@@ -577,7 +338,7 @@ std::string FormatFraction(double value, const Section& s) {
     }
     std::string out = value < 0 ? "-" : "";
     // Whole part and the literals between it and the numerator.
-    std::vector<char> wholePlaceholders;
+    std::string wholePlaceholders;
     for (std::size_t k = 0; k < numStart; ++k)
         if (s.tokens[k].kind == Tok::Digit) wholePlaceholders.push_back(s.tokens[k].text[0]);
     std::vector<char> numPlaceholders;
@@ -589,7 +350,7 @@ std::string FormatFraction(double value, const Section& s) {
         std::size_t width =
             numPlaceholders.size() + 1 +
             (fixedDen > 0 ? std::to_string(fixedDen).size() : denPlaceholders.size());
-        fractionText = Repeat(width, ' ');
+        fractionText = std::string(width, ' ');
     } else {
         std::string numText = std::to_string(num);
         for (std::size_t k = numText.size(); k < numPlaceholders.size(); ++k) {
@@ -620,7 +381,7 @@ std::string FormatFraction(double value, const Section& s) {
         } else if (t.kind == Tok::Literal) {
             // A literal between the whole part and the fraction is blank when there is no whole
             // part.
-            out += (whole == 0 && num != 0 && hasWhole) ? Repeat(t.text.size(), ' ') : t.text;
+            out += (whole == 0 && num != 0 && hasWhole) ? std::string(t.text.size(), ' ') : t.text;
         }
     }
     if (hasWhole && whole == 0 && num != 0) {
@@ -637,7 +398,7 @@ std::string FormatFraction(double value, const Section& s) {
 
 std::string FormatScientific(double value, const Section& s, std::size_t expIndex) {
     // Mantissa placeholders before the exponent, exponent placeholders after it.
-    std::vector<char> intPh, fracPh;
+    std::string intPh, fracPh;
     bool afterPoint = false;
     for (std::size_t k = 0; k < expIndex; ++k) {
         const auto& t = s.tokens[k];
@@ -647,50 +408,37 @@ std::string FormatScientific(double value, const Section& s, std::size_t expInde
     int expDigits = 0;
     for (std::size_t k = expIndex + 1; k < s.tokens.size(); ++k)
         if (s.tokens[k].kind == Tok::Digit) ++expDigits;
-    const double v = std::fabs(value);
-    int exponent = 0;
+    const Decimal d = ToDecimal(value);
     const int intCount = std::max<int>(1, static_cast<int>(intPh.size()));
+    // "##0.0E+0": the exponent is a multiple of the integer placeholders.
     const bool engineering = intPh.size() > 1 && intPh.front() == '#';
     const auto decimals = static_cast<int>(fracPh.size());
-    double mantissa = 0;
-    if (v != 0) {
-        exponent = static_cast<int>(std::floor(std::log10(v)));
+    int exponent = 0;
+    std::string integer, fraction;
+    if (!d.digits.empty()) {
+        exponent = d.point - 1;
         for (int pass = 0; pass < 2; ++pass) {
-            int e = exponent;
-            if (engineering) {
-                e = static_cast<int>(std::floor(static_cast<double>(exponent) / intCount)) *
-                    intCount;
-            } else {
-                e = exponent - (intCount - 1);
-            }
-            mantissa = v / std::pow(10.0, e);
-            // Rounding may carry into a new digit: 9.99E+00 -> 1.00E+01.
-            const double rounded =
-                std::round(mantissa * std::pow(10.0, decimals)) / std::pow(10.0, decimals);
-            if (rounded >= std::pow(10.0, engineering ? intCount : intCount) && pass == 0) {
+            const int e =
+                engineering
+                    ? static_cast<int>(std::floor(static_cast<double>(exponent) / intCount)) *
+                          intCount
+                    : exponent - (intCount - 1);
+            SplitDigits(Decimal{d.digits, d.point - e}, decimals, integer, fraction);
+            // Rounding may carry into a new digit: 9.995 in 0.00E+00 is 1.00E+01.
+            if (static_cast<int>(integer.size()) > intCount && pass == 0) {
                 ++exponent;
                 continue;
             }
             exponent = e;
             break;
         }
+    } else {
+        SplitDigits(d, decimals, integer, fraction);
     }
-    std::string integer, fraction;
-    SplitDigits(mantissa, decimals, integer, fraction);
     std::string out = value < 0 ? "-" : "";
     const auto intPieces = FillInteger(intPh, integer, false);
     std::size_t ip = 0, fp = 0;
-    // Trailing zeros of optional fraction placeholders.
-    std::string frac = fraction;
-    for (std::size_t k = frac.size(); k-- > 0;) {
-        if (frac[k] != '0') break;
-        if (fracPh[k] == '#')
-            frac.erase(k, 1);
-        else if (fracPh[k] == '?')
-            frac[k] = ' ';
-        else
-            break;
-    }
+    const std::string frac = TrimOptionalZeros(fraction, fracPh);
     afterPoint = false;
     for (std::size_t k = 0; k < s.tokens.size(); ++k) {
         const auto& t = s.tokens[k];
@@ -729,32 +477,15 @@ std::string FormatScientific(double value, const Section& s, std::size_t expInde
 }
 
 std::string FormatDecimal(double value, const Section& s, bool showSign) {
-    const std::string& intPh = s.intPh;
-    const std::string& fracPh = s.fracPh;
-    const bool thousands = s.thousands;
-    const int percents = s.percents, scaling = s.scaling;
-    bool afterPoint = false;
-    std::size_t lastDigit = 0;
-    bool anyDigit = false;
-    double v = std::fabs(value);
-    for (int k = 0; k < percents; ++k) v *= 100;
-    for (int k = 0; k < scaling; ++k) v /= 1000;
+    Decimal d = ToDecimal(value);
+    d.point += 2 * s.percents - 3 * s.scaling;
     std::string integer, fraction;
-    SplitDigits(v, static_cast<int>(fracPh.size()), integer, fraction);
-    std::string frac = fraction;
-    for (std::size_t k = frac.size(); k-- > 0;) {
-        if (frac[k] != '0') break;
-        if (fracPh[k] == '#')
-            frac.erase(k, 1);
-        else if (fracPh[k] == '?')
-            frac[k] = ' ';
-        else
-            break;
-    }
+    SplitDigits(d, static_cast<int>(s.fracPh.size()), integer, fraction);
+    const std::string frac = TrimOptionalZeros(fraction, s.fracPh);
     // Without integer placeholders the integer digits still show, before the point.
-    std::vector<char> ph(intPh.begin(), intPh.end());
+    std::string ph = s.intPh;
     if (ph.empty() && !integer.empty()) ph.push_back('#');
-    auto pieces = FillInteger(ph, integer, thousands);
+    auto pieces = FillInteger(ph, integer, s.thousands);
     if (s.contiguous && pieces.size() > 1) {
         // One run of placeholders: the whole integer part goes where the run starts.
         for (std::size_t k = 1; k < pieces.size(); ++k) {
@@ -765,10 +496,9 @@ std::string FormatDecimal(double value, const Section& s, bool showSign) {
 
     std::string out = showSign && value < 0 ? "-" : "";
     std::size_t ip = 0, fp = 0;
-    afterPoint = false;
-    bool integerDone = intPh.empty() ? false : true;
-    for (std::size_t k = 0; k < s.tokens.size(); ++k) {
-        const auto& t = s.tokens[k];
+    bool afterPoint = false;
+    bool integerDone = !s.intPh.empty();
+    for (const auto& t : s.tokens) {
         switch (t.kind) {
             case Tok::Digit:
                 if (!afterPoint) {
@@ -790,13 +520,11 @@ std::string FormatDecimal(double value, const Section& s, bool showSign) {
                 out += t.text;
                 break;
             case Tok::General:
-                out += FormatGeneral(v);
+                out += FormatGeneral(std::fabs(value) * std::pow(100.0, s.percents) /
+                                     std::pow(1000.0, s.scaling));
                 break;
             default:
                 break;
-        }
-        if (k == lastDigit && anyDigit && !integerDone && !afterPoint && !pieces.empty()) {
-            integerDone = true;
         }
     }
     return out;
@@ -836,17 +564,17 @@ std::string FormatDate(double serial, const Section& s, bool date1904) {
         if (t.text == "am/pm" || t.text == "AM/PM" || t.text == "a/p" || t.text == "A/P")
             ampm = true;
     }
-    const double scale = std::pow(10.0, subDigits);
-    const double ticks = std::round(serial * 86400.0 * scale);  // in units of the shown precision
     if (serial < 0 || serial >= 2958466 || !std::isfinite(serial)) return "########";
-    const double totalSeconds = ticks / scale;
-    const long long day = static_cast<long long>(std::floor(totalSeconds / 86400));
-    const double secondsOfDay = totalSeconds - static_cast<double>(day) * 86400;
-    const long long wholeSeconds = static_cast<long long>(std::floor(secondsOfDay));
+    // Whole units of the shown precision (seconds, or tenths to thousandths of them),
+    // rounded on the serial as the spreadsheet keeps it.
+    long long unit = 1;
+    for (int k = 0; k < subDigits; ++k) unit *= 10;
+    const long long ticks = RoundedTimes(ToDecimal(serial), 86400 * unit);
+    const long long day = ticks / (86400 * unit);
+    const long long wholeSeconds = ticks / unit % 86400;
     const long long hour = wholeSeconds / 3600, minute = wholeSeconds / 60 % 60,
                     second = wholeSeconds % 60;
-    const long long subTicks = static_cast<long long>(
-        std::llround((secondsOfDay - static_cast<double>(wholeSeconds)) * scale));
+    const long long subTicks = ticks % unit;
 
     int y = 1900, m = 1, d = 0, weekday = 0;
     if (date1904) {
@@ -890,11 +618,11 @@ std::string FormatDate(double serial, const Section& s, bool date1904) {
         if (t.kind != Tok::Date) continue;
         const std::string& c = t.text;
         if (c == "[h]") {
-            out += std::to_string(static_cast<long long>(std::floor(totalSeconds / 3600)));
+            out += std::to_string(ticks / unit / 3600);
         } else if (c == "[m]") {
-            out += std::to_string(static_cast<long long>(std::floor(totalSeconds / 60)));
+            out += std::to_string(ticks / unit / 60);
         } else if (c == "[s]") {
-            out += std::to_string(static_cast<long long>(std::floor(totalSeconds)));
+            out += std::to_string(ticks / unit);
         } else if (c[0] == '.') {
             std::string digits = std::to_string(subTicks);
             while (static_cast<int>(digits.size()) < subDigits) digits.insert(0, "0");
@@ -944,14 +672,11 @@ std::string FormatWithSection(double value, const Section& s, bool showSign, boo
         return FormatDate(value, s, date1904);
     }
     for (std::size_t k = 0; k < s.tokens.size(); ++k) {
-        if (s.tokens[k].kind == Tok::Exponent) {
-            const std::string out = FormatScientific(value, s, k);
-            return showSign || out.empty() || out[0] != '-' ? out : out.substr(1);
-        }
-        if (s.tokens[k].kind == Tok::Slash) {
-            const std::string out = FormatFraction(value, s);
-            return showSign || out.empty() || out[0] != '-' ? out : out.substr(1);
-        }
+        const Tok kind = s.tokens[k].kind;
+        if (kind != Tok::Exponent && kind != Tok::Slash) continue;
+        const std::string out =
+            kind == Tok::Exponent ? FormatScientific(value, s, k) : FormatFraction(value, s);
+        return showSign || out.empty() || out[0] != '-' ? out : out.substr(1);
     }
     if (!s.hasNumber) {
         // Only literals: the number is not shown, only the text (and a sign, for one section).
@@ -968,85 +693,6 @@ std::string FormatWithSection(double value, const Section& s, bool showSign, boo
 }
 
 }  // namespace
-
-std::string_view BuiltInFormat(std::uint32_t id) {
-    switch (id) {
-        case 0:
-            return "General";
-        case 1:
-            return "0";
-        case 2:
-            return "0.00";
-        case 3:
-            return "#,##0";
-        case 4:
-            return "#,##0.00";
-        case 5:
-            return "\"$\"#,##0_);\\(\"$\"#,##0\\)";
-        case 6:
-            return "\"$\"#,##0_);[Red]\\(\"$\"#,##0\\)";
-        case 7:
-            return "\"$\"#,##0.00_);\\(\"$\"#,##0.00\\)";
-        case 8:
-            return "\"$\"#,##0.00_);[Red]\\(\"$\"#,##0.00\\)";
-        case 9:
-            return "0%";
-        case 10:
-            return "0.00%";
-        case 11:
-            return "0.00E+00";
-        case 12:
-            return "# ?/?";
-        case 13:
-            return "# ?\?/??";
-        case 14:
-            return "m/d/yyyy";
-        case 15:
-            return "d-mmm-yy";
-        case 16:
-            return "d-mmm";
-        case 17:
-            return "mmm-yy";
-        case 18:
-            return "h:mm AM/PM";
-        case 19:
-            return "h:mm:ss AM/PM";
-        case 20:
-            return "h:mm";
-        case 21:
-            return "h:mm:ss";
-        case 22:
-            return "m/d/yyyy h:mm";
-        case 37:
-            return "#,##0 ;(#,##0)";
-        case 38:
-            return "#,##0 ;[Red](#,##0)";
-        case 39:
-            return "#,##0.00;(#,##0.00)";
-        case 40:
-            return "#,##0.00;[Red](#,##0.00)";
-        case 41:
-            return "_(* #,##0_);_(* \\(#,##0\\);_(* \"-\"_);_(@_)";
-        case 42:
-            return "_(\"$\"* #,##0_);_(\"$\"* \\(#,##0\\);_(\"$\"* \"-\"_);_(@_)";
-        case 43:
-            return "_(* #,##0.00_);_(* \\(#,##0.00\\);_(* \"-\"??_);_(@_)";
-        case 44:
-            return "_(\"$\"* #,##0.00_);_(\"$\"* \\(#,##0.00\\);_(\"$\"* \"-\"??_);_(@_)";
-        case 45:
-            return "mm:ss";
-        case 46:
-            return "[h]:mm:ss";
-        case 47:
-            return "mm:ss.0";
-        case 48:
-            return "##0.0E+0";
-        case 49:
-            return "@";
-        default:
-            return {};
-    }
-}
 
 namespace {
 // The code of a cell's format without copying it.
@@ -1066,8 +712,8 @@ std::string FormatCodeOf(const WorkbookModel& book, std::uint32_t style) {
 }
 
 std::string FormatNumber(double value, std::string_view code, bool date1904) {
-    if (code.empty() || IEquals(code, "General")) return FormatGeneral(value);
-    const auto& sections = CachedFormat(code);
+    if (code.empty() || IsGeneral(code)) return FormatGeneral(value);
+    const auto& sections = ParsedFormat(code);
     // Sections that show numbers (a fourth is for text only).
     const std::size_t n = std::min<std::size_t>(sections.size(), 3);
     const bool conditional =
@@ -1116,8 +762,8 @@ std::string FormatNumber(double value, std::string_view code, bool date1904) {
 }
 
 std::string FormatText(const std::string& text, std::string_view code) {
-    if (code.empty() || IEquals(code, "General")) return text;
-    const auto& sections = CachedFormat(code);
+    if (code.empty() || IsGeneral(code)) return text;
+    const auto& sections = ParsedFormat(code);
     const Section* s = nullptr;
     if (sections.size() >= 4) {
         s = &sections[3];

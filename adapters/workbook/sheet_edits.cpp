@@ -227,21 +227,35 @@ class SheetXml {
         return node;
     }
 
+    // The cell's element; a new one takes its row's or column's style, as a cell the
+    // user types into does.
     pugi::xml_node CellNode(pugi::xml_node row, Long r, Long c) {
+        pugi::xml_node cell;
         for (auto n : row.children()) {
             if (!Is(n, "c")) continue;
             Long rr = 0, cc = 0;
             ParseCellRef(n.attribute("r").value(), rr, cc);
             if (cc == c) return n;
             if (cc > c) {
-                auto cell = row.insert_child_before(Name("c").c_str(), n);
-                cell.append_attribute("r") = CellReference(r, c).c_str();
-                return cell;
+                cell = row.insert_child_before(Name("c").c_str(), n);
+                break;
             }
         }
-        auto cell = row.append_child(Name("c").c_str());
+        if (!cell) cell = row.append_child(Name("c").c_str());
         cell.append_attribute("r") = CellReference(r, c).c_str();
+        const std::string style = LineStyle(row, c);
+        if (!style.empty() && style != "0") cell.append_attribute("s") = style.c_str();
         return cell;
+    }
+
+    // The style of the row (when it has one of its own) or else of the column.
+    std::string LineStyle(pugi::xml_node row, Long c) {
+        const std::string custom = row.attribute("customFormat").value();
+        if (custom == "1" || custom == "true") return row.attribute("s").value();
+        for (const auto& run : ReadColumns(ColsNode(false))) {
+            if (run.min <= c && c <= run.max) return run.proto.attribute("style").value();
+        }
+        return {};
     }
 
     void ClearValue(pugi::xml_node cell) {
@@ -495,14 +509,18 @@ void SetCellsText(WorkbookModel& book, SheetModel& sheet, const std::vector<Area
                         sheet.cells.begin(), sheet.cells.end(), key,
                         [](const SheetModel::Entry& e, std::uint64_t k) { return e.key < k; });
                     if (it == sheet.cells.end() || it->key != key) continue;
-                    if (it->cell.style == 0) {
+                    // A cell in the default style goes, unless it stands in front of
+                    // its row's or column's style.
+                    if (it->cell.style == 0 && sheet.LineStyle(r, c) == 0) {
                         sheet.cells.erase(it);
                     } else {
                         it->cell = Cell{0, 0, it->cell.style, CellType::Empty};
                     }
                     continue;
                 }
+                const bool isNew = !sheet.Find(r, c);
                 Cell& cell = sheet.At(r, c);
+                if (isNew) cell.style = sheet.LineStyle(r, c);
                 cell.type = CellType::Text;
                 cell.number = 0;
                 cell.text = index;
@@ -525,7 +543,7 @@ void SetColumnsWidth(const WorkbookModel& book, SheetModel& sheet, Long first, L
     SheetEdit e;
     e.kind = SheetEdit::Kind::SetColumnWidth;
     e.area = Area{1, first, kMaxRows, last};
-    e.width = ColumnWidthAttribute(characters, MaxDigitWidth(book.DefaultFont()));
+    e.width = ColumnWidthAttribute(characters, MaxDigitWidth(book));
     // The same runs the file will have: the columns' own runs split at the edges.
     std::vector<ColumnInfo> runs;
     Long next = first;

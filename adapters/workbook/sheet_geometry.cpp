@@ -3,7 +3,12 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <map>
+#include <mutex>
 #include <string>
+#include <utility>
+
+#include "adapters/fonts/font_metrics.hpp"
 
 namespace tbln::workbook {
 
@@ -17,6 +22,34 @@ std::string Lower(std::string s) {
     return s;
 }
 
+// The digit width of the font measured on the installed font (or the metric-compatible
+// one standing in for it), measured once per font and size.
+int MeasuredDigitWidth(const std::string& family, double size) {
+    static std::mutex lock;
+    static fonts::FontMetrics metrics;
+    static std::map<std::pair<std::string, double>, int> measured;
+    const std::lock_guard<std::mutex> guard(lock);
+    const auto key = std::make_pair(Lower(family), size);
+    const auto it = measured.find(key);
+    if (it != measured.end()) return it->second;
+    return measured[key] = metrics.MaxDigitPixels(family, size);
+}
+
+// Whether the spreadsheet writes `width` for some whole number of pixels when a digit
+// is `mdw` pixels wide: it stores Truncate(pixels / mdw * 256) / 256.
+bool LandsOnPixels(double width, int mdw) {
+    if (!(width >= 0 && width <= 1e6)) return false;  // columns are at most 255 wide
+    const double units = width * 256;
+    const double whole = std::round(units);
+    if (std::fabs(units - whole) > 1e-6) return false;
+    const auto target = static_cast<long long>(whole);
+    const auto near = static_cast<long long>(std::floor(width * mdw));
+    for (long long pixels = std::max(0LL, near - 1); pixels <= near + 2; ++pixels) {
+        if (pixels * 256 / mdw == target) return true;
+    }
+    return false;
+}
+
 // Pixels of a stored column width (characters with padding).
 int WidthPixels(double characters, int mdw) {
     // Excel rounds the stored width to 1/256 of a character, then to whole pixels.
@@ -25,7 +58,7 @@ int WidthPixels(double characters, int mdw) {
 }
 
 int DefaultWidthPixels(const WorkbookModel& book, const SheetModel& sheet) {
-    const int mdw = MaxDigitWidth(book.DefaultFont());
+    const int mdw = MaxDigitWidth(book);
     if (sheet.defaultColumnWidth >= 0) return WidthPixels(sheet.defaultColumnWidth, mdw);
     // The base width in characters plus padding, rounded up to a multiple of 8 pixels.
     const int pixels = static_cast<int>(sheet.baseColumnWidth) * mdw + kCellPadding;
@@ -35,8 +68,7 @@ int DefaultWidthPixels(const WorkbookModel& book, const SheetModel& sheet) {
 int ColumnPixels(const WorkbookModel& book, const SheetModel& sheet, Long col) {
     const ColumnInfo* info = sheet.FindColumn(col);
     if (info && info->hidden) return 0;
-    if (info && info->width >= 0)
-        return WidthPixels(info->width, MaxDigitWidth(book.DefaultFont()));
+    if (info && info->width >= 0) return WidthPixels(info->width, MaxDigitWidth(book));
     return DefaultWidthPixels(book, sheet);
 }
 
@@ -57,22 +89,44 @@ double DefaultRowHeight(const WorkbookModel& book, const SheetModel& sheet) {
 
 }  // namespace
 
-int MaxDigitWidth(const Font& font) {
-    const std::string name = Lower(font.name);
-    // Digit widths as a share of the em for common fonts; the digits of these fonts
-    // are all equally wide.
-    double share = 0.52;
-    if (name == "calibri" || name == "carlito" || name == "calibri light" ||
-        name.rfind("aptos", 0) == 0 || name == "cambria" || name == "caladea" ||
-        name == "times new roman" || name == "liberation serif")
-        share = 0.507;
-    else if (name == "arial" || name == "liberation sans" || name == "helvetica" ||
-             name == "tahoma" || name == "verdana")
-        share = 0.556;
-    else if (name == "courier new" || name == "liberation mono" || name == "consolas")
-        share = 0.6;
-    const double pixels = font.size / kPointsPerPixel * share;
-    return std::max(1, static_cast<int>(std::lround(pixels)));
+int MaxDigitWidth(const WorkbookModel& book) {
+    if (book.digitWidth > 0) return book.digitWidth;
+    const Font& font = book.DefaultFont();
+    const double size = font.size >= 1 && font.size <= 409 ? font.size : 11;
+    const int measured = MeasuredDigitWidth(font.name, size);
+    // A stored width that lands on whole pixels for one candidate only is a vote for
+    // it. Real digits are 0.4 to 0.78 of the em wide; within that range no candidate
+    // is twice another, so the multiples of the true width (on which its widths land
+    // as well) are not candidates.
+    const double em = size / kPointsPerPixel;
+    const int low = std::max(1, static_cast<int>(std::ceil(0.4 * em)));
+    const int high = std::max(low, static_cast<int>(std::floor(0.78 * em)));
+    std::map<int, int> votes;
+    const auto weigh = [&](double width) {
+        int fitting = 0, only = 0;
+        for (int mdw = low; mdw <= high; ++mdw) {
+            if (LandsOnPixels(width, mdw)) {
+                ++fitting;
+                only = mdw;
+            }
+        }
+        if (fitting == 1) ++votes[only];
+    };
+    for (const auto& sheet : book.sheets) {
+        if (sheet.defaultColumnWidth >= 0) weigh(sheet.defaultColumnWidth);
+        for (const auto& column : sheet.columns)
+            if (column.width >= 0) weigh(column.width);
+    }
+    int best = measured, bestVotes = 0;
+    for (const auto& [mdw, count] : votes) {
+        if (count > bestVotes ||
+            (count == bestVotes && std::abs(mdw - measured) < std::abs(best - measured))) {
+            best = mdw;
+            bestVotes = count;
+        }
+    }
+    book.digitWidth = best;
+    return best;
 }
 
 bool RowHidden(const SheetModel& sheet, Long row) {
@@ -107,7 +161,7 @@ double ColumnWidthPoints(const WorkbookModel& book, const SheetModel& sheet, Lon
 double ColumnWidthCharacters(const WorkbookModel& book, const SheetModel& sheet, Long col) {
     const int pixels = ColumnPixels(book, sheet, col);
     if (pixels == 0) return 0;
-    const int mdw = MaxDigitWidth(book.DefaultFont());
+    const int mdw = MaxDigitWidth(book);
     // Narrower than one character plus padding: the padding shrinks with the width.
     const double characters = pixels <= mdw + kCellPadding
                                   ? static_cast<double>(pixels) / (mdw + kCellPadding)

@@ -23,8 +23,11 @@ double RowTopPoints(const WorkbookModel& book, const SheetModel& sheet, Long row
 // Distance in points from the left of the sheet to the left of `col`.
 double ColumnLeftPoints(const WorkbookModel& book, const SheetModel& sheet, Long col);
 
-// The width of the widest digit of the font, in pixels at 96 dpi.
-int MaxDigitWidth(const Font& font);
+// The width of the widest digit of the workbook's default font, in pixels at 96 dpi:
+// the digit width its stored column widths were written with where they show it
+// (they land on whole pixels for one digit width only), else the width measured on
+// the font. Worked out once per workbook.
+int MaxDigitWidth(const WorkbookModel& book);
 // Width of a column in characters, as Excel's ColumnWidth reports it (hidden: 0).
 double ColumnWidthCharacters(const WorkbookModel& book, const SheetModel& sheet, Long col);
 // Whether a row or a column is hidden.

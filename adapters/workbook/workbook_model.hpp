@@ -101,7 +101,7 @@ struct SheetModel {
     std::vector<Area> merges;
     Long activeRow = 1, activeCol = 1;
     std::vector<Area> selection{Area{}};
-    std::string dimension;  // the `<dimension ref>` the writer recorded, for information
+    std::string dimension;         // the `<dimension ref>` the writer recorded, for information
     std::vector<SheetEdit> edits;  // unsaved changes, oldest first
     DrawingModel drawing;          // shapes and pictures
 
@@ -128,6 +128,13 @@ struct SheetModel {
         const auto it = std::lower_bound(columns.begin(), columns.end(), col,
                                          [](const ColumnInfo& c, Long k) { return c.last < k; });
         return it != columns.end() && it->first <= col ? &*it : nullptr;
+    }
+    // The style of a cell that has none of its own: its row's, when the row has one,
+    // else its column's (0, the default style, when neither has).
+    std::uint32_t LineStyle(Long row, Long col) const {
+        if (const RowInfo* r = FindRow(row); r && r->customFormat) return r->style;
+        const ColumnInfo* c = FindColumn(col);
+        return c ? c->style : 0;
     }
 
     // The merged area holding (row, col), or nullptr. Built on first use; a sheet may
@@ -219,6 +226,9 @@ struct WorkbookModel {
     // What readers derive once per cell format (see cell_format.cpp); reset it after
     // changing the styles.
     mutable std::shared_ptr<void> formatViews;
+    // The default font's digit width in pixels, once worked out (see sheet_geometry.hpp);
+    // 0 before.
+    mutable int digitWidth = 0;
 
     const std::string& Text(const Cell& cell) const {
         static const std::string empty;

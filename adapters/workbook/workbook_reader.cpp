@@ -340,11 +340,37 @@ class WorksheetReader {
             cell_.type = CellType::Text;
             cell_.text = model_.AddString(DecodeEscapes(value_));
         }
-        if (cell_.type == CellType::Empty && cell_.style == 0) return;
+        // An empty cell in the default style matters only in front of a row's or a
+        // column's own style, which it overrides.
+        if (cell_.type == CellType::Empty && cell_.style == 0 && !UnderLineStyle()) return;
         if (sheet_.cells.size() >= kMaxCells) Bad("has more cells than the limit");
         const auto key = CellKey(row_, col_);
         if (!sheet_.cells.empty() && sheet_.cells.back().key >= key) cellsSorted_ = false;
         sheet_.cells.push_back(SheetModel::Entry{key, cell_});
+    }
+
+    // Column runs sorted; a run overlapping an earlier one is cut to what is left.
+    void SortColumns() {
+        if (columnsSorted_ == sheet_.columns.size()) return;
+        std::stable_sort(
+            sheet_.columns.begin(), sheet_.columns.end(),
+            [](const ColumnInfo& a, const ColumnInfo& b) { return a.first < b.first; });
+        std::vector<ColumnInfo> columns;
+        for (auto c : sheet_.columns) {
+            if (!columns.empty() && c.first <= columns.back().last)
+                c.first = columns.back().last + 1;
+            if (c.first <= c.last) columns.push_back(c);
+        }
+        sheet_.columns = std::move(columns);
+        columnsSorted_ = sheet_.columns.size();
+    }
+
+    // Whether the current cell's row or column has a style of its own (the columns,
+    // listed before the cells, are sorted by then; rows out of order keep every cell).
+    bool UnderLineStyle() {
+        if (!rowsSorted_) return true;
+        SortColumns();
+        return sheet_.LineStyle(row_, col_) != 0;
     }
 
     void Finish() {
@@ -370,17 +396,7 @@ class WorksheetReader {
                             [](const RowInfo& a, const RowInfo& b) { return a.row == b.row; }),
                 sheet_.rows.end());
         }
-        // Column runs sorted; a run overlapping an earlier one is cut to what is left.
-        std::stable_sort(
-            sheet_.columns.begin(), sheet_.columns.end(),
-            [](const ColumnInfo& a, const ColumnInfo& b) { return a.first < b.first; });
-        std::vector<ColumnInfo> columns;
-        for (auto c : sheet_.columns) {
-            if (!columns.empty() && c.first <= columns.back().last)
-                c.first = columns.back().last + 1;
-            if (c.first <= c.last) columns.push_back(c);
-        }
-        sheet_.columns = std::move(columns);
+        SortColumns();
         sheet_.cells.shrink_to_fit();
     }
 
@@ -394,6 +410,7 @@ class WorksheetReader {
     bool inCell_ = false, inValue_ = false, inInline_ = false, inInlineText_ = false,
          sawInline_ = false, selectionSeen_ = false, cellsSorted_ = true, rowsSorted_ = true;
     int phonetic_ = 0;
+    std::size_t columnsSorted_ = 0;  // the number of column runs when last sorted
     int views_ = 0;
 };
 

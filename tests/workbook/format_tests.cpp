@@ -2,15 +2,23 @@
 // written by independent tools.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <vector>
 
 #include "adapters/scripted/scripted_ui.hpp"
 #include "adapters/workbook/cell_format.hpp"
 #include "adapters/workbook/display_text.hpp"
 #include "adapters/workbook/embedded_excel.hpp"
+#include "adapters/workbook/format_code.hpp"
+#include "adapters/workbook/sheet_edits.hpp"
 #include "adapters/workbook/sheet_geometry.hpp"
 #include "adapters/workbook/styles.hpp"
 #include "adapters/workbook/workbook_model.hpp"
+#include "adapters/workbook/workbook_writer.hpp"
 #include "adapters/workbook/xml_parts.hpp"
 #include "support/test_platform.hpp"
 
@@ -31,6 +39,45 @@ TEST(NumberFormat, ShowsValuesAsExcelDoes) {
     for (const auto& c : cases) {
         EXPECT_EQ(FormatNumber(c.value, c.code), c.text) << c.value << " as " << c.code;
     }
+}
+
+// The fields of one line of a CSV file (quoted fields with doubled quotes).
+std::vector<std::string> CsvFields(const std::string& line) {
+    std::vector<std::string> fields(1);
+    bool quoted = false;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (quoted && c == '"' && i + 1 < line.size() && line[i + 1] == '"') {
+            fields.back() += '"';
+            ++i;
+        } else if (c == '"') {
+            quoted = !quoted;
+        } else if (c == ',' && !quoted) {
+            fields.emplace_back();
+        } else {
+            fields.back() += c;
+        }
+    }
+    return fields;
+}
+
+// Numbers on decimal ties that are not ties in binary, in every kind of format, with
+// the texts LibreOffice shows (rounding.csv, made by make_rounding_fixtures.py): the
+// number is rounded as kept, to 15 significant digits, and halves go away from zero.
+TEST(NumberFormat, RoundsTheKeptDecimalHalvesAwayFromZero) {
+    std::ifstream in(Fixture("rounding.csv"));
+    ASSERT_TRUE(in) << "rounding.csv";
+    std::string line;
+    std::getline(in, line);  // the header
+    int cases = 0;
+    while (std::getline(in, line)) {
+        const auto f = CsvFields(line);
+        ASSERT_EQ(f.size(), 3u) << line;
+        const double value = std::strtod(f[0].c_str(), nullptr);
+        EXPECT_EQ(FormatNumber(value, f[1]), f[2]) << f[0] << " as " << f[1];
+        ++cases;
+    }
+    EXPECT_GT(cases, 80);
 }
 
 TEST(NumberFormat, OddCodesNeverFail) {
@@ -87,10 +134,59 @@ TEST(NumberFormat, TextsAndBuiltInIds) {
         {"abc", "0;-0", "abc"},
     };
     for (const auto& c : cases) EXPECT_EQ(FormatText(c.text, c.code), c.shown) << c.code;
-    for (std::uint32_t id : {0u, 1u, 2u, 3u, 4u, 9u, 10u, 11u, 12u, 13u, 14u, 22u, 37u, 44u, 49u}) {
-        EXPECT_FALSE(BuiltInFormat(id).empty()) << id;
+}
+
+// Every built-in id with the code Excel uses for it in en-US: the published table
+// (ECMA-376 Part 1, 18.8.30) as Excel implements it (14, 22, 37 to 40 and 47 differ
+// from the standard's text), and the en-US currency and accounting forms of 5 to 8
+// and 41 to 44.
+TEST(NumberFormat, BuiltInIds) {
+    const std::map<std::uint32_t, std::string> table = {
+        {0, "General"},
+        {1, "0"},
+        {2, "0.00"},
+        {3, "#,##0"},
+        {4, "#,##0.00"},
+        {5, "\"$\"#,##0_);\\(\"$\"#,##0\\)"},
+        {6, "\"$\"#,##0_);[Red]\\(\"$\"#,##0\\)"},
+        {7, "\"$\"#,##0.00_);\\(\"$\"#,##0.00\\)"},
+        {8, "\"$\"#,##0.00_);[Red]\\(\"$\"#,##0.00\\)"},
+        {9, "0%"},
+        {10, "0.00%"},
+        {11, "0.00E+00"},
+        {12, "# ?/?"},
+        {13, "# ?\?/??"},
+        {14, "m/d/yyyy"},
+        {15, "d-mmm-yy"},
+        {16, "d-mmm"},
+        {17, "mmm-yy"},
+        {18, "h:mm AM/PM"},
+        {19, "h:mm:ss AM/PM"},
+        {20, "h:mm"},
+        {21, "h:mm:ss"},
+        {22, "m/d/yyyy h:mm"},
+        {37, "#,##0_);(#,##0)"},
+        {38, "#,##0_);[Red](#,##0)"},
+        {39, "#,##0.00_);(#,##0.00)"},
+        {40, "#,##0.00_);[Red](#,##0.00)"},
+        {41, "_(* #,##0_);_(* \\(#,##0\\);_(* \"-\"_);_(@_)"},
+        {42, "_(\"$\"* #,##0_);_(\"$\"* \\(#,##0\\);_(\"$\"* \"-\"_);_(@_)"},
+        {43, "_(* #,##0.00_);_(* \\(#,##0.00\\);_(* \"-\"??_);_(@_)"},
+        {44, "_(\"$\"* #,##0.00_);_(\"$\"* \\(#,##0.00\\);_(\"$\"* \"-\"??_);_(@_)"},
+        {45, "mm:ss"},
+        {46, "[h]:mm:ss"},
+        {47, "mm:ss.0"},
+        {48, "##0.0E+0"},
+        {49, "@"},
+    };
+    for (std::uint32_t id = 0; id < 200; ++id) {
+        const auto it = table.find(id);
+        EXPECT_EQ(BuiltInFormat(id), it == table.end() ? "" : it->second) << id;
     }
-    EXPECT_TRUE(BuiltInFormat(23).empty());
+    // The padding keeps positive numbers in line with the bracketed negative ones.
+    EXPECT_EQ(FormatNumber(1234.5, BuiltInFormat(39)), "1,234.50 ");
+    EXPECT_EQ(FormatNumber(-1234.5, BuiltInFormat(39)), "(1,234.50)");
+    EXPECT_EQ(FormatNumber(1234.5, BuiltInFormat(37)), "1,235 ");
 }
 
 TEST(Theme, TintsLightenAndDarken) {
@@ -260,6 +356,125 @@ TEST_F(Formats, RowHeightsAndColumnWidths) {
     const auto& sheet = book->sheets.at(0);
     EXPECT_DOUBLE_EQ(RowTopPoints(*book, sheet, 8), 15 + 15 + 30 + 15 + 0 + 15 + 0.75);
     EXPECT_DOUBLE_EQ(ColumnLeftPoints(*book, sheet, 6), 48 + 108.75 + 48 + 0 + 30);
+}
+
+// The digit width of the default font, measured on the installed font (or its
+// metric-compatible stand-in), decides the width in points of a column stored as 20
+// characters (a whole number, which fits every digit width and so says nothing).
+TEST_F(Formats, ColumnWidthsFollowTheDefaultFontsDigits) {
+    struct Case {
+        const char* file;
+        int digit;  // pixels
+    } cases[] = {
+        {"fonts_calibri11.xlsx", 7}, {"fonts_arial10.xlsx", 7}, {"fonts_calibri16.xlsx", 11},
+        {"fonts_cambria11.xlsx", 8}, {"fonts_times12.xlsx", 8}, {"fonts_courier10.xlsx", 8},
+        {"fonts_arial14.xlsx", 10},
+    };
+    for (const auto& c : cases) {
+        const auto book = Load(c.file);
+        const auto& sheet = book->sheets.at(0);
+        EXPECT_EQ(MaxDigitWidth(*book), c.digit) << c.file;
+        EXPECT_DOUBLE_EQ(ColumnWidthPoints(*book, sheet, 2), 20 * c.digit * 0.75) << c.file;
+        // The default width: 8 digits and the padding, up to a multiple of 8 pixels.
+        EXPECT_DOUBLE_EQ(ColumnWidthPoints(*book, sheet, 1), (8 * c.digit + 5 + 7) / 8 * 8 * 0.75)
+            << c.file;
+    }
+}
+
+// Stored widths that land on whole pixels for one digit width only say which one the
+// workbook was saved with, whatever the font measures here: Century Gothic 9 (not
+// installed here) was saved with 7-pixel digits.
+TEST_F(Formats, StoredWidthsShowTheDigitWidthTheyWereSavedWith) {
+    const auto book = Load("fonts_saved_gothic.xlsx");
+    const auto& sheet = book->sheets.at(0);
+    EXPECT_EQ(MaxDigitWidth(*book), 7);
+    const int pixels[] = {64, 110, 26, 187, 89};
+    for (Long col = 1; col <= 5; ++col)
+        EXPECT_DOUBLE_EQ(ColumnWidthPoints(*book, sheet, col), pixels[col - 1] * 0.75) << col;
+}
+
+// Every real workbook of the corpus: the digit width chosen is one on which its stored
+// widths land (where they are in 1/256 characters); the budget workbook in Century
+// Gothic 9 was saved with 7-pixel digits, and its columns add up to what the
+// spreadsheet shows.
+TEST_F(Formats, CorpusDigitWidthsMatchTheStoredWidths) {
+    namespace fs = std::filesystem;
+    const char* env = std::getenv("TBLN_CORPUS");
+    const fs::path corpus = fs::path(env && *env ? env : TBLN_CORPUS) / "xlsx";
+    if (!fs::exists(corpus)) GTEST_SKIP() << "no corpus";
+    for (const auto& entry : fs::directory_iterator(corpus)) {
+        const auto book = LoadWorkbook(entry.path().string());
+        const int digit = MaxDigitWidth(*book);
+        for (const auto& sheet : book->sheets) {
+            for (const auto& column : sheet.columns) {
+                const double units = column.width * 256;
+                if (column.width < 0 || units != std::floor(units)) continue;
+                const double pixels = ColumnWidthPoints(*book, sheet, column.first) / 0.75;
+                if (column.hidden || pixels == 0) continue;
+                EXPECT_EQ(std::floor(pixels / digit * 256), units)
+                    << entry.path().filename() << " " << sheet.name << " column " << column.first
+                    << " width " << column.width << " digit " << digit;
+            }
+        }
+    }
+    const auto budget = corpus / "simple-monthly-budget.xlsx";
+    if (!fs::exists(budget)) return;
+    const auto book = LoadWorkbook(budget.string());
+    EXPECT_EQ(MaxDigitWidth(*book), 7);
+    EXPECT_EQ(book->DefaultFont().name, "Century Gothic");
+}
+
+// An empty cell written in the default style stands in front of its column's style
+// (LibreOffice writes <c r="C7" s="0"/> under a styled column C).
+TEST_F(Formats, AnEmptyCellKeepsTheDefaultStyleOverItsColumns) {
+    const auto check = [](const WorkbookModel& book, const SheetModel& sheet, const char* ref,
+                          std::uint32_t style, const std::string& what) {
+        Long r = 0, c = 0;
+        ParseCellRef(ref, r, c);
+        EXPECT_EQ(DescribeContent(book, sheet, r, c).style, style) << what << " " << ref;
+    };
+    const auto book = Load("blank_cell_libreoffice.xlsx");
+    const auto& sheet = book->sheets.at(0);
+    const auto columnStyle = sheet.FindColumn(3)->style;
+    ASSERT_NE(columnStyle, 0u);
+    check(*book, sheet, "C7", 0, "LibreOffice");
+    check(*book, sheet, "C8", columnStyle, "LibreOffice");
+    Long r = 0, c = 0;
+    ParseCellRef("C7", r, c);
+    EXPECT_FALSE(DescribeCell(*book, sheet, r, c).bold);
+    ParseCellRef("C9", r, c);
+    EXPECT_TRUE(DescribeCell(*book, sheet, r, c).bold);
+    // Clearing a cell written in the default style keeps it so; a new cell takes its
+    // column's style, in the workbook and in the saved file.
+    testing::TempDir dir;
+    const std::string copy = dir / "blank.xlsx";
+    std::filesystem::copy_file(Fixture("blank_cell_libreoffice.xlsx"), copy);
+    auto edited = LoadWorkbook(copy);
+    auto& editedSheet = edited->sheets.at(0);
+    SetCellsText(*edited, editedSheet, {Area{7, 3, 7, 3}}, "");
+    SetCellsText(*edited, editedSheet, {Area{9, 3, 9, 3}}, "new");
+    SetCellsText(*edited, editedSheet, {Area{7, 3, 7, 3}}, "typed");
+    SetCellsText(*edited, editedSheet, {Area{7, 3, 7, 3}}, "");
+    for (int pass = 0; pass < 2; ++pass) {
+        const std::string what = pass == 0 ? "edited" : "saved";
+        check(*edited, edited->sheets.at(0), "C7", 0, what);
+        check(*edited, edited->sheets.at(0), "C9", columnStyle, what);
+        check(*edited, edited->sheets.at(0), "C10", columnStyle, what);
+        SaveWorkbook(*edited);
+        edited = LoadWorkbook(copy);
+    }
+
+    namespace fs = std::filesystem;
+    const char* env = std::getenv("TBLN_CORPUS");
+    const fs::path real = fs::path(env && *env ? env : TBLN_CORPUS) / "xlsx" / "45544.xlsx";
+    if (!fs::exists(real)) return;
+    const auto excelBook = LoadWorkbook(real.string());
+    // sheet1.xml has <c r="C7"/> to <c r="E7"/> under styled columns.
+    for (const auto& sheet1 : excelBook->sheets) {
+        if (sheet1.part != "xl/worksheets/sheet1.xml") continue;
+        ASSERT_NE(sheet1.FindColumn(3)->style, 0u);
+        for (const char* ref : {"C7", "D7", "E7"}) check(*excelBook, sheet1, ref, 0, "45544.xlsx");
+    }
 }
 
 class EngineFormats : public ::testing::Test {

@@ -1,8 +1,9 @@
-// Font metrics for the layout: fontconfig finds the font file for a family, weight
-// and slant (Debian's Liberation fonts stand in, metric for metric, for Arial, Times
-// New Roman and Courier New), FreeType reads its unhinted advance widths and its
-// ascent and descent as the word processor uses them (the Windows metrics of the OS/2
-// table where present).
+// Font metrics of the installed fonts, for the document layout and the spreadsheet's
+// column widths: fontconfig finds the font file for a family, weight and slant
+// (Debian's metric-compatible fonts stand in for the office fonts: Liberation for
+// Arial, Times New Roman and Courier New, Carlito for Calibri, Caladea for Cambria),
+// FreeType reads its unhinted advance widths and its ascent and descent as the word
+// processor uses them (the Windows metrics of the OS/2 table where present).
 #pragma once
 
 #include <map>
@@ -11,7 +12,7 @@
 #include <tuple>
 #include <unordered_map>
 
-namespace tbln::document {
+namespace tbln::fonts {
 
 class FontMetrics {
   public:
@@ -27,6 +28,9 @@ class FontMetrics {
     double Descent(const std::string& family, bool bold, bool italic, double size);
     // The font's line gap (external leading) in points at the size.
     double LineGap(const std::string& family, bool bold, bool italic, double size);
+    // The widest of the digits 0 to 9 in whole pixels at 96 dpi (the regular face at
+    // the size in points): the unit of the spreadsheet's column widths.
+    int MaxDigitPixels(const std::string& family, double size);
 
   private:
     struct Face;
@@ -36,4 +40,4 @@ class FontMetrics {
     std::unique_ptr<Impl> impl_;
 };
 
-}  // namespace tbln::document
+}  // namespace tbln::fonts

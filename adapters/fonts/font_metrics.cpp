@@ -1,13 +1,14 @@
-#include "adapters/document/font_metrics.hpp"
+#include "adapters/fonts/font_metrics.hpp"
 
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_TRUETYPE_TABLES_H
 
+#include <algorithm>
 #include <cmath>
 
-namespace tbln::document {
+namespace tbln::fonts {
 
 struct FontMetrics::Face {
     FT_Face face = nullptr;
@@ -136,4 +137,12 @@ double FontMetrics::Descent(const std::string& family, bool bold, bool italic, d
     return Twip(Get(family, bold, italic).descent * size);
 }
 
-}  // namespace tbln::document
+int FontMetrics::MaxDigitPixels(const std::string& family, double size) {
+    constexpr double kPixelsPerPoint = 96.0 / 72.0;
+    double widest = 0;
+    for (char32_t digit = U'0'; digit <= U'9'; ++digit)
+        widest = std::max(widest, Advance(family, false, false, size, digit));
+    return std::max(1, static_cast<int>(std::lround(widest * kPixelsPerPoint)));
+}
+
+}  // namespace tbln::fonts
