@@ -49,7 +49,7 @@ struct TabStop {
 enum class LineRule { Auto, Exact, AtLeast };
 
 struct ParagraphFormat {
-    long alignment = 0;  // 0 left, 1 centre, 2 right, 3 justified
+    long alignment = 0;  // Word's: 0 left, 1 centre, 2 right, 3 justified, 4 distributed...
     double indentLeft = 0;
     double indentRight = 0;
     double firstLine = 0;  // negative for a hanging indent

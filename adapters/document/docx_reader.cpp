@@ -13,6 +13,7 @@
 
 #include "adapters/document/document_model.hpp"
 #include "adapters/document/docx_package.hpp"
+#include "core/unicode.hpp"
 
 namespace tbln::document {
 
@@ -82,25 +83,16 @@ long UnderlineKind(std::string_view v) {
     return it == kinds.end() ? 1 : it->second;
 }
 
-std::u32string Utf8ToU32(std::string_view s) {
-    std::u32string out;
-    out.reserve(s.size());
-    std::size_t i = 0;
-    while (i < s.size()) {
-        const auto b = static_cast<unsigned char>(s[i]);
-        const std::size_t n = b < 0x80 ? 0 : (b & 0xE0) == 0xC0 ? 1 : (b & 0xF0) == 0xE0 ? 2 : 3;
-        if (i + n >= s.size() && n > 0) {
-            out += U'\xFFFD';
-            break;
-        }
-        char32_t cp = n == 0 ? b : n == 1 ? (b & 0x1Fu) : n == 2 ? (b & 0x0Fu) : (b & 0x07u);
-        for (std::size_t k = 1; k <= n; ++k) {
-            cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3Fu);
-        }
-        out += cp;
-        i += n + 1;
-    }
-    return out;
+// Word's paragraph alignment for a w:jc value: distributed and the kashida justifications
+// are alignments of their own, not justified (3).
+long AlignmentKind(std::string_view v) {
+    static const std::map<std::string_view, long> kinds = {
+        {"center", 1},      {"right", 2},      {"end", 2},
+        {"both", 3},        {"distribute", 4}, {"mediumKashida", 5},
+        {"highKashida", 7}, {"lowKashida", 8}, {"thaiDistribute", 9},
+    };
+    const auto it = kinds.find(v);
+    return it == kinds.end() ? 0 : it->second;
 }
 
 // Run properties as a partial set, merged along the style chain.
@@ -196,11 +188,7 @@ ParaProps ReadParaProps(pugi::xml_node pPr) {
         if (c.type() != pugi::node_element) continue;
         const auto n = Local(c.name());
         if (n == "jc") {
-            const std::string_view v = Attr(c, "val") ? Attr(c, "val") : "";
-            p.alignment = (v == "center")                      ? 1
-                          : (v == "right" || v == "end")       ? 2
-                          : (v == "both" || v == "distribute") ? 3
-                                                               : 0;
+            p.alignment = AlignmentKind(Attr(c, "val") ? Attr(c, "val") : "");
         } else if (n == "ind") {
             if (auto v = Number(c, "left")) p.left = Twips(*v);
             if (auto v = Number(c, "start")) p.left = Twips(*v);
@@ -981,7 +969,7 @@ class Reader {
             if (std::find(fieldDepth_.begin(), fieldDepth_.end(), true) != fieldDepth_.end())
                 continue;
             if (n == "t") {
-                std::u32string text = Utf8ToU32(c.text().get());
+                std::u32string text = DecodeUtf8(c.text().get());
                 // Characters set in the Symbol font read as U+F000 plus their code.
                 if (f.font == "Symbol") {
                     for (auto& ch : text) {
@@ -1022,7 +1010,7 @@ class Reader {
                 AddChar(value, Format(sf));
             } else if (n == "footnoteReference" || n == "endnoteReference") {
                 const std::string number = std::to_string(++noteNumber_);
-                AddText(Utf8ToU32(number), format);
+                AddText(DecodeUtf8(number), format);
             }
         }
     }

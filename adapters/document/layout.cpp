@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/unicode.hpp"
+
 namespace tbln::document {
 
 namespace {
@@ -64,7 +66,7 @@ class Breaker {
             double pos = startOffset;
             if (first && !p.listString.empty()) {
                 const RunFormat& lf = p.listFormat;
-                for (const char32_t c : Utf32(p.listString)) {
+                for (const char32_t c : DecodeUtf8(p.listString)) {
                     pos += metrics_.Advance(lf.font, lf.bold, lf.italic, lf.size, c);
                 }
                 if (p.listSuffix == '\t') {
@@ -173,25 +175,6 @@ class Breaker {
             first = false;
         }
         return lines;
-    }
-
-    static std::u32string Utf32(const std::string& s) {
-        std::u32string out;
-        for (std::size_t i = 0; i < s.size();) {
-            const auto b = static_cast<unsigned char>(s[i]);
-            const std::size_t n = b < 0x80             ? 0
-                                  : (b & 0xE0) == 0xC0 ? 1
-                                  : (b & 0xF0) == 0xE0 ? 2
-                                                       : 3;
-            if (n > 0 && i + n >= s.size()) break;
-            char32_t cp = n == 0 ? b : n == 1 ? (b & 0x1Fu) : n == 2 ? (b & 0x0Fu) : (b & 0x07u);
-            for (std::size_t k = 1; k <= n; ++k) {
-                cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3Fu);
-            }
-            out += cp;
-            i += n + 1;
-        }
-        return out;
     }
 
   private:

@@ -5,6 +5,7 @@
 #include "common/utilities.hpp"
 #include "core/error.hpp"
 #include "core/text.hpp"
+#include "core/unicode.hpp"
 
 namespace tbln {
 
@@ -48,8 +49,13 @@ class ScanSteps {
 
 }  // namespace
 
-WordProgressForm::WordProgressForm(Module& module) : ui::Form("WordProgressForm"), m_(module) {
-    Caption = "WordProgressForm";
+WordProgressForm::WordProgressForm(Module& module)
+    : ui::Form("WordProgressForm"),
+      ProgressBar1(*this, "ProgressBar1", module.ports.ui),
+      m_(module) {
+    Caption = "  Processing Word Data ...";
+    PropertyBag design;
+    ProgressBar1.ReadProperties(design);
     lbTitle.SetCaption("  Processing Word Data ...");
     lbProgressTitle.SetCaption("Progress :");
     lbProgress.SetCaption("0%");
@@ -278,7 +284,8 @@ void WordProgressForm::ScanWord() {
             }
         }
 
-        line->charLen = static_cast<Single>(DecodeUtf8(text).size());
+        // Counted as the word processor counts: a character past U+FFFF takes two units.
+        line->charLen = static_cast<Single>(Utf16Length(text));
         step([&] {
             line->x = app.Selection()->Information(word::wdHorizontalPositionRelativeToPage);
         });

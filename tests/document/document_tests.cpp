@@ -196,6 +196,20 @@ TEST_F(Engine, ListsAndParagraphs) {
     sel = app->Selection();
     sel->HomeKey(word::wdStory, word::wdMove);
     EXPECT_EQ(sel->ParagraphFormat()->Alignment(), word::wdAlignParagraphJustify);
+    // Distributed is Word's alignment 4.
+    const auto lines = Lines("characters.docx");
+    ASSERT_EQ(lines.size(), 2u);
+    sel = app->Selection();
+    EXPECT_EQ(sel->ParagraphFormat()->Alignment(), 4);
+}
+
+TEST_F(Engine, InvalidBytesInARunReadAsReplacementCharacters) {
+    // The byte 0xFF inside a run: one U+FFFD, and every character after it is kept.
+    const auto lines = Lines("invalid_byte.docx");
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].text,
+              "Before\xEF\xBF\xBD"
+              "after the bad byte");
 }
 
 TEST_F(Engine, BadInputIsNamedAndRefused) {
