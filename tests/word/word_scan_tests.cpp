@@ -108,6 +108,29 @@ TEST_F(WordScan, ParagraphsAndPages) {
     EXPECT_EQ(lines(firstOnPage2)->pageNum, 2);
     EXPECT_EQ(pageNum0, lines(59)->pageNum);
 
+    // Every line carries the page it is laid out on, never 0: a page of a single line,
+    // and a table row whose first cell runs on over two pages while the second cell's
+    // line stays on the row's first page.
+    lines = Scan("page_rule.docx");
+    ASSERT_EQ(lines.Upper(), 65);
+    const auto pageOf = [&](const std::string& text) {
+        for (Long i = 0; i < lines.Upper(); ++i) {
+            if (lines(i)->actual.rfind(text, 0) == 0) return static_cast<int>(lines(i)->pageNum);
+        }
+        ADD_FAILURE() << text;
+        return -1;
+    };
+    EXPECT_EQ(pageOf("Page one."), 1);
+    EXPECT_EQ(pageOf("Only line of page two."), 2);
+    EXPECT_EQ(pageOf("Page three, above the table."), 3);
+    EXPECT_EQ(pageOf("Left cell line 25"), 3);
+    EXPECT_EQ(pageOf("Left cell line 26"), 4);
+    EXPECT_EQ(pageOf("Left cell line 60"), 5);
+    EXPECT_EQ(pageOf("Beside the long cell"), 3);
+    EXPECT_EQ(pageOf("After the table."), 5);
+    for (Long i = 1; i < 63; ++i) EXPECT_GE(lines(i)->pageNum, lines(i - 1)->pageNum) << i;
+    EXPECT_EQ(pageNum0, 5);
+
     // A justified paragraph: all of its lines; the next paragraph is not justified.
     lines = Scan("justified.docx");
     const Long last = lines.Upper() - 1;
