@@ -203,6 +203,20 @@ TEST_F(Engine, ListsAndParagraphs) {
     EXPECT_EQ(sel->ParagraphFormat()->Alignment(), 4);
 }
 
+TEST_F(Engine, WordsFontsAreMeasuredWithTheirMetricTwins) {
+    // Right-aligned lines start at the right margin less their width: a Calibri line is
+    // as wide as the same text in Carlito, Cambria as in Caladea (fontconfig's metric
+    // aliases), and neither falls back to the wider DejaVu Sans.
+    const auto lines = Lines("word_fonts.docx");
+    ASSERT_EQ(lines.size(), 5u);
+    const double calibri = lines[0].x, carlito = lines[1].x, cambria = lines[2].x,
+                 caladea = lines[3].x, dejavu = lines[4].x;
+    EXPECT_DOUBLE_EQ(calibri, carlito);
+    EXPECT_DOUBLE_EQ(cambria, caladea);
+    EXPECT_GT(calibri - dejavu, 20);
+    EXPECT_GT(cambria - dejavu, 10);
+}
+
 TEST_F(Engine, InvalidBytesInARunReadAsReplacementCharacters) {
     // The byte 0xFF inside a run: one U+FFFD, and every character after it is kept.
     const auto lines = Lines("invalid_byte.docx");
