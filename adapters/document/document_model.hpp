@@ -74,6 +74,12 @@ struct CellPlace {
     double width = 0;  // the text area's width
     double top = 0;    // the cell's margins above and below its text
     double bottom = 0;
+    // The row: its height rule, whether it may break across pages, and the table's
+    // spacing between cells (above every row and below the last).
+    LineRule heightRule = LineRule::Auto;  // Auto: as high as its contents
+    double height = 0;
+    bool cantSplit = false;
+    double spacing = 0;
 };
 
 struct Paragraph {

@@ -566,6 +566,7 @@ class Reader {
             }
         }
         double indent = 0;
+        double spacing = 0;
         // Cell margins: the table's own, else its style's, else Word's 0.075 inch at the
         // sides and none above and below; a cell may set its own.
         struct Margins {
@@ -601,6 +602,11 @@ class Reader {
             }
             readMargins(Child(pr, "tblCellMar"), tableMargins);
             if (auto ind = Child(pr, "tblInd")) indent = Twips(Number(ind, "w").value_or(0));
+            if (auto sp = Child(pr, "tblCellSpacing")) {
+                const char* type = Attr(sp, "type");
+                if (!type || std::string_view(type) == "dxa")
+                    spacing = std::max(0.0, Twips(Number(sp, "w").value_or(0)));
+            }
         }
         int row = 0;
         const auto rows = [&](pugi::xml_node parent, auto&& self) -> void {
@@ -613,11 +619,25 @@ class Reader {
                 }
                 if (n != "tr") continue;
                 std::size_t col = 0;
+                LineRule heightRule = LineRule::Auto;
+                double height = 0;
+                bool cantSplit = false;
                 if (auto trPr = Child(tr, "trPr")) {
                     if (auto before = Child(trPr, "gridBefore")) {
                         col += static_cast<std::size_t>(
                             std::max(0.0, Number(before, "val").value_or(0)));
                     }
+                    // A height without a rule is a minimum.
+                    if (auto h = Child(trPr, "trHeight")) {
+                        height = std::clamp(Twips(Number(h, "val").value_or(0)), 0.0, 1e4);
+                        const char* rule = Attr(h, "hRule");
+                        const std::string_view r = rule ? rule : "atLeast";
+                        heightRule = r == "exact"  ? LineRule::Exact
+                                     : r == "auto" ? LineRule::Auto
+                                                   : LineRule::AtLeast;
+                        if (height <= 0) heightRule = LineRule::Auto;
+                    }
+                    if (auto c = Child(trPr, "cantSplit")) cantSplit = OnOff(c);
                 }
                 for (auto tc = tr.first_child(); tc; tc = tc.next_sibling()) {
                     if (tc.type() != pugi::node_element || Local(tc.name()) != "tc") continue;
@@ -654,6 +674,11 @@ class Reader {
                     place.width = std::max(1.0, width - margins.left - margins.right);
                     place.top = margins.top;
                     place.bottom = margins.bottom;
+                    // A nested table's paragraphs belong to the outer row.
+                    place.heightRule = outer.table >= 0 ? outer.heightRule : heightRule;
+                    place.height = outer.table >= 0 ? outer.height : height;
+                    place.cantSplit = outer.table >= 0 ? outer.cantSplit : cantSplit;
+                    place.spacing = outer.table >= 0 ? outer.spacing : spacing;
                     if (outer.table >= 0) place.width = std::min(place.width, outer.width);
                     BodyChildren(tc, place);
                     col += span;

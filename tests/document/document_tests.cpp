@@ -2,6 +2,7 @@
 // python-docx (tests/fixtures/word/make_fixtures.py), its layout, and bad input.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -201,6 +202,44 @@ TEST_F(Engine, ListsAndParagraphs) {
     ASSERT_EQ(lines.size(), 2u);
     sel = app->Selection();
     EXPECT_EQ(sel->ParagraphFormat()->Alignment(), 4);
+}
+
+// Pages and positions as LibreOffice lays out the same documents (checked with
+// tests/tools/layout_compare.py): keep-with-next chains, widows, orphans, lines kept
+// together, page breaks before; rows of exact and minimum height, a row that may not
+// break, cell margins.
+TEST_F(Engine, KeepsAndRowsMoveLinesToTheirPages) {
+    struct Case {
+        const char* file;
+        const char* line;  // the start of the line's text
+        double page, y;
+    };
+    const Case cases[] = {
+        {"keeps.docx", "Chapter heading", 2, 72},
+        {"keeps.docx", "Section heading", 2, 84.65},
+        {"keeps.docx", "Chain body.", 2, 97.3},
+        {"keeps.docx", "Widow case.", 3, 653.9},
+        {"keeps.docx", "Lorem ipsum dolor sit amet, ", 4, 72},  // the widow case's fifth line
+        {"keeps.docx", "Kept lines.", 6, 72},
+        {"keeps.docx", "Orphan case.", 8, 72},
+        {"table_rows.docx", "Row 2 cell 1", 1, 172},
+        {"table_rows.docx", "Row 3 cell 2", 1, 232},
+        {"table_rows.docx", "After the first table.", 1, 244.65},
+        {"table_rows.docx", "Unbroken row line 1\r", 2, 82},
+        {"table_rows.docx", "Beside the unbroken row", 2, 82},
+        {"table_rows.docx", "After the unbroken row.", 2, 243.8},
+    };
+    std::string file;
+    std::vector<EngineLine> lines;
+    for (const auto& c : cases) {
+        if (file != c.file) lines = Lines(file = c.file);
+        const auto it = std::find_if(lines.begin(), lines.end(), [&](const EngineLine& l) {
+            return l.text.rfind(c.line, 0) == 0;
+        });
+        ASSERT_NE(it, lines.end()) << c.line;
+        EXPECT_EQ(it->page, c.page) << c.line;
+        EXPECT_NEAR(it->y, c.y, 0.01) << c.line;
+    }
 }
 
 TEST_F(Engine, WordsFontsAreMeasuredWithTheirMetricTwins) {
