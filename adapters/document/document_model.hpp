@@ -104,6 +104,22 @@ struct Section {
     bool continuous = false;  // starts on the same page as the section before
 };
 
+// A floating object (a picture, shape or text box anchored in a paragraph): where it
+// stands and how text wraps around it. Its text is not part of the main story.
+struct FloatingObject {
+    enum class From { Paragraph, Line, Page, Margin };
+    enum class Wrap { None, TopAndBottom, Square };  // None: in front of or behind the text
+    std::size_t paragraph = 0;                       // the anchor
+    From fromV = From::Paragraph;
+    double y = 0;  // from the top of what fromV names
+    double x = 0;  // from the text area's left edge, or the page's when fromPageH
+    bool fromPageH = false;
+    char alignH = 0;  // 'l', 'c', 'r': aligned in the text area instead of placed at x
+    double width = 0, height = 0;
+    double distTop = 0, distBottom = 0;  // the space kept free above and below
+    Wrap wrap = Wrap::None;
+};
+
 struct DocumentModel {
     std::string path;
     std::u32string text;                    // the main story
@@ -112,6 +128,7 @@ struct DocumentModel {
     // Inline pictures and shapes: one character (code 1) each, with their size in points.
     std::map<std::size_t, std::pair<double, double>> objects;
     std::vector<Paragraph> paragraphs;
+    std::vector<FloatingObject> floats;  // in the order of their anchors
     std::vector<Section> sections;
     double defaultTab = 36;
     int compatibilityMode = 12;  // the word-processor version whose layout rules apply

@@ -3,6 +3,7 @@
 // characters, hyperlinks, fields by their shown text, tracked insertions, table cells
 // in cell order) and the sections' page geometry.
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -39,14 +40,25 @@ const char* Attr(pugi::xml_node node, std::string_view name) {
     return nullptr;
 }
 
+// The decimal number at the start of the text, read the same way whatever the locale;
+// `rest` gets the text after it.
+std::optional<double> LeadingNumber(std::string_view text, std::string_view* rest = nullptr) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '+')) text.remove_prefix(1);
+    double d = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), d);
+    if (ec != std::errc() || !std::isfinite(d)) return std::nullopt;
+    if (rest) *rest = text.substr(static_cast<std::size_t>(end - text.data()));
+    return d;
+}
+
 std::optional<double> Number(pugi::xml_node node, std::string_view name) {
     const char* v = Attr(node, name);
     if (!v || !*v) return std::nullopt;
-    char* end = nullptr;
-    const double d = std::strtod(v, &end);
-    if (end == v || !std::isfinite(d)) return std::nullopt;
+    std::string_view unit;
+    const auto number = LeadingNumber(v, &unit);
+    if (!number) return std::nullopt;
+    const double d = *number;
     // Measures may carry units ("12pt", "1in"); twips are the default.
-    std::string_view unit(end);
     if (unit == "pt") return d * 20;
     if (unit == "in") return d * 1440;
     if (unit == "cm") return d * 1440 / 2.54;
@@ -911,6 +923,57 @@ class Reader {
         AddChar(kInlineObject, format);
     }
 
+    // Inline pictures stand in the line; anchored ones float with their wrapping.
+    void Drawing(pugi::xml_node drawing, std::uint32_t format) {
+        constexpr double kEmu = 12700.0;  // per point
+        if (auto inl = Child(drawing, "inline")) {
+            auto extent = Child(inl, "extent");
+            AddObject(Number(extent, "cx").value_or(0) / kEmu,
+                      Number(extent, "cy").value_or(0) / kEmu, format);
+            return;
+        }
+        auto anchor = Child(drawing, "anchor");
+        if (!anchor || model_.paragraphs.empty()) return;
+        FloatingObject f;
+        f.paragraph = model_.paragraphs.size() - 1;
+        auto extent = Child(anchor, "extent");
+        f.width = Number(extent, "cx").value_or(0) / kEmu;
+        f.height = Number(extent, "cy").value_or(0) / kEmu;
+        if (!(f.width > 0 && f.height > 0 && f.width < 1e5 && f.height < 1e5)) return;
+        f.distTop = Number(anchor, "distT").value_or(0) / kEmu;
+        f.distBottom = Number(anchor, "distB").value_or(0) / kEmu;
+        const bool behind = Attr(anchor, "behindDoc") && OnOffValue(Attr(anchor, "behindDoc"));
+        if (!behind && Child(anchor, "wrapTopAndBottom"))
+            f.wrap = FloatingObject::Wrap::TopAndBottom;
+        if (!behind && (Child(anchor, "wrapSquare") || Child(anchor, "wrapTight") ||
+                        Child(anchor, "wrapThrough"))) {
+            f.wrap = FloatingObject::Wrap::Square;
+        }
+        if (auto v = Child(anchor, "positionV")) {
+            const std::string_view from = Attr(v, "relativeFrom") ? Attr(v, "relativeFrom") : "";
+            f.fromV = from == "page"     ? FloatingObject::From::Page
+                      : from == "margin" ? FloatingObject::From::Margin
+                      : from == "line"   ? FloatingObject::From::Line
+                                         : FloatingObject::From::Paragraph;
+            if (auto off = Child(v, "posOffset")) {
+                f.y = LeadingNumber(off.text().get()).value_or(0) / kEmu;
+            }
+        }
+        if (auto h = Child(anchor, "positionH")) {
+            const std::string_view from = Attr(h, "relativeFrom") ? Attr(h, "relativeFrom") : "";
+            const std::string_view align = Child(h, "align").text().get();
+            if (auto off = Child(h, "posOffset")) {
+                f.x = LeadingNumber(off.text().get()).value_or(0) / kEmu;
+            }
+            f.fromPageH = from == "page";
+            f.alignH = align == "center"                          ? 'c'
+                       : (align == "right" || align == "outside") ? 'r'
+                       : align.empty()                            ? 0
+                                                                  : 'l';
+        }
+        model_.floats.push_back(f);
+    }
+
     // A VML shape that is not positioned absolutely stands in the line.
     void InlineVml(pugi::xml_node pict, std::uint32_t format) {
         for (auto shape = pict.first_child(); shape; shape = shape.next_sibling()) {
@@ -924,10 +987,11 @@ class Reader {
             const auto measure = [&](const char* key) {
                 const auto at = st.find(key);
                 if (at == std::string::npos) return 0.0;
-                const char* begin = st.c_str() + at + std::strlen(key);
-                char* end = nullptr;
-                const double v = std::strtod(begin, &end);
-                const std::string_view unit(end, std::min<std::size_t>(2, std::strlen(end)));
+                std::string_view rest;
+                const double v =
+                    LeadingNumber(std::string_view(st).substr(at + std::strlen(key)), &rest)
+                        .value_or(0);
+                const std::string_view unit = rest.substr(0, 2);
                 if (unit == "in") return v * 72;
                 if (unit == "cm") return v * 72 / 2.54;
                 if (unit == "mm") return v * 72 / 25.4;
@@ -1016,11 +1080,14 @@ class Reader {
             } else if (n == "noBreakHyphen") {
                 AddChar(U'\x2011', format);
             } else if (n == "drawing") {
-                // Inline pictures stand in the line; anchored ones float beside the text.
-                if (auto inl = Child(c, "inline")) {
-                    auto extent = Child(inl, "extent");
-                    AddObject(Number(extent, "cx").value_or(0) / 12700.0,
-                              Number(extent, "cy").value_or(0) / 12700.0, format);
+                Drawing(c, format);
+            } else if (n == "AlternateContent") {
+                // The drawing of the first choice, else the fallback's picture.
+                auto choice = Child(c, "Choice");
+                if (auto d = Child(choice, "drawing")) {
+                    Drawing(d, format);
+                } else if (auto fb = Child(Child(c, "Fallback"), "pict")) {
+                    InlineVml(fb, format);
                 }
             } else if (n == "pict" || n == "object") {
                 InlineVml(c, format);
@@ -1028,7 +1095,10 @@ class Reader {
                 const char* font = Attr(c, "font");
                 const char* code = Attr(c, "char");
                 if (!code) continue;
-                char32_t value = static_cast<char32_t>(std::strtoul(code, nullptr, 16));
+                unsigned long parsed = 0;
+                const std::string_view hex(code);
+                std::from_chars(hex.data(), hex.data() + hex.size(), parsed, 16);
+                char32_t value = static_cast<char32_t>(std::min(parsed, 0x10FFFFul));
                 if (value < 0x100) value += 0xF000;
                 RunFormat sf = f;
                 if (font) sf.font = font;

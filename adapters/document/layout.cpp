@@ -11,6 +11,7 @@ namespace {
 
 constexpr double kEpsilon = 0.01;
 constexpr double kScriptScale = 0.65;  // superscript and subscript glyphs are set smaller
+constexpr double kMinWrapRoom = 72;    // the narrowest text column beside a floating object
 
 bool IsSpace(char32_t c) {
     return c == U' ' || c == U'\x3000';
@@ -329,7 +330,55 @@ class Paginator {
         return start + place.spacing;
     }
 
+    // Floating objects anchored in the paragraph that keep text above and below them:
+    // the band of the page they keep free. `top` is the paragraph's top on this page.
+    void Anchor(std::size_t index, double top) {
+        std::erase_if(bands_,
+                      [&](const Band& b) { return b.paragraph == index || b.page < page_; });
+        const auto& floats = model_.floats;
+        auto it = std::lower_bound(
+            floats.begin(), floats.end(), index,
+            [](const FloatingObject& f, std::size_t i) { return f.paragraph < i; });
+        for (; it != floats.end() && it->paragraph == index; ++it) {
+            if (!KeepsTextAside(*it)) continue;
+            const double y = it->fromV == FloatingObject::From::Page     ? it->y
+                             : it->fromV == FloatingObject::From::Margin ? Top() + it->y
+                                                                         : top + it->y;
+            bands_.push_back({page_, y - it->distTop, y + it->height + it->distBottom, index});
+        }
+    }
+
+    // Text runs on beside an object only where one side leaves room for it; an object
+    // that wraps above and below, or leaves no such room, keeps its band free.
+    bool KeepsTextAside(const FloatingObject& f) const {
+        if (f.wrap == FloatingObject::Wrap::TopAndBottom) return true;
+        if (f.wrap != FloatingObject::Wrap::Square) return false;
+        const double area = Sec().pageWidth - Sec().left - Sec().right;
+        const double left = f.alignH == 'l'   ? 0
+                            : f.alignH == 'c' ? (area - f.width) / 2
+                            : f.alignH == 'r' ? area - f.width
+                            : f.fromPageH     ? f.x - Sec().left
+                                              : f.x;
+        return std::max(left, area - left - f.width) < kMinWrapRoom;
+    }
+
+    // The top of a line of height h placed at y or, where it would cross a band kept
+    // free by a floating object, below that band.
+    double Clear(double y, double h) const {
+        for (bool moved = true; moved;) {
+            moved = false;
+            for (const auto& b : bands_) {
+                if (b.page == page_ && y < b.bottom - kEpsilon && y + h > b.top + kEpsilon) {
+                    y = b.bottom;
+                    moved = true;
+                }
+            }
+        }
+        return y;
+    }
+
     void Emit(std::size_t paragraph, const LineBox& box) {
+        y_ = Clear(y_, box.height);
         Line line;
         line.start = box.start;
         line.end = box.end;
@@ -367,8 +416,10 @@ class Paginator {
             while (chunkEnd < n && !lines[chunkEnd].pageBreakAfter) ++chunkEnd;
             if (chunkEnd < n) ++chunkEnd;
             double y = y_ + (firstChunk ? gap : 0);
+            if (firstChunk) Anchor(index, y);
             std::size_t fit = 0;
             for (std::size_t k = idx; k < chunkEnd; ++k) {
+                y = Clear(y, lines[k].height);
                 if (y + lines[k].height > Bottom() + kEpsilon) break;
                 y += lines[k].height;
                 ++fit;
@@ -475,7 +526,7 @@ class Paginator {
                 y_ += previousAfter_ + p.format.spaceBefore;
             }
             for (const auto& l : boxes[k]) {
-                if (y_ + l.height > Bottom() + kEpsilon && !atTop_) NewPage(true);
+                if (Clear(y_, l.height) + l.height > Bottom() + kEpsilon && !atTop_) NewPage(true);
                 Emit(k, l);
             }
             previousAfter_ = p.format.spaceAfter;
@@ -498,8 +549,16 @@ class Paginator {
         previousAfter_ = 0;
     }
 
+    // A band of a page that a floating object keeps free of text.
+    struct Band {
+        int page;
+        double top, bottom;
+        std::size_t paragraph;  // the object's anchor
+    };
+
     const DocumentModel& model_;
     Layout& layout_;
+    std::vector<Band> bands_;
     std::size_t section_ = 0;
     int page_ = 1;
     double y_ = 0;

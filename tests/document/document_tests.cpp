@@ -207,8 +207,8 @@ TEST_F(Engine, ListsAndParagraphs) {
 // Pages and positions as LibreOffice lays out the same documents (checked with
 // tests/tools/layout_compare.py): keep-with-next chains, widows, orphans, lines kept
 // together, page breaks before; rows of exact and minimum height, a row that may not
-// break, cell margins.
-TEST_F(Engine, KeepsAndRowsMoveLinesToTheirPages) {
+// break, cell margins; floating pictures.
+TEST_F(Engine, KeepsRowsAndFloatsMoveLinesToTheirPlaces) {
     struct Case {
         const char* file;
         const char* line;  // the start of the line's text
@@ -228,6 +228,12 @@ TEST_F(Engine, KeepsAndRowsMoveLinesToTheirPages) {
         {"table_rows.docx", "Unbroken row line 1\r", 2, 82},
         {"table_rows.docx", "Beside the unbroken row", 2, 82},
         {"table_rows.docx", "After the unbroken row.", 2, 243.8},
+        // Floating pictures 14 pt below their anchor's top: 100 pt high wrapped above and
+        // below, 150 pt high square-wrapped with no room beside it, one behind the text.
+        {"floats.docx", "Anchor of the top-and-bottom picture.", 1, 84.65},
+        {"floats.docx", "After the top-and-bottom picture.", 1, 198.65},
+        {"floats.docx", "After the wide square picture.", 1, 375.3},
+        {"floats.docx", "Over the picture behind the text.", 1, 400.6},
     };
     std::string file;
     std::vector<EngineLine> lines;
