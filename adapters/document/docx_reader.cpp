@@ -379,11 +379,34 @@ class Reader {
         mainPart_ = main;
         const auto slash = main.rfind('/');
         folder_ = slash == std::string::npos ? "" : main.substr(0, slash + 1);
+        // The parts the main part names by relationship: styles, numbering, theme, settings.
+        const std::string rels = folder_ + "_rels/" + main.substr(folder_.size()) + ".rels";
+        if (package_.Has(rels)) {
+            auto xml = package_.ReadXml(rels);
+            for (auto r = xml->document_element().first_child(); r; r = r.next_sibling()) {
+                const char* type = Attr(r, "Type");
+                const char* target = Attr(r, "Target");
+                const char* mode = Attr(r, "TargetMode");
+                if (!type || !target || (mode && std::string_view(mode) == "External")) continue;
+                const std::string_view t(type);
+                const auto slashAt = t.rfind('/');
+                const std::string kind(slashAt == std::string_view::npos ? t
+                                                                         : t.substr(slashAt + 1));
+                related_.emplace(kind, ResolvePartName(main, target));
+            }
+        }
         return main;
     }
 
+    // The part related to the main part by the relationship kind ("styles", "theme"...),
+    // else the part of that name beside it, as packages without relationships keep them.
+    std::string RelatedPart(const std::string& kind, const std::string& fallback) const {
+        const auto it = related_.find(kind);
+        return it != related_.end() ? it->second : folder_ + fallback;
+    }
+
     void ReadTheme() {
-        const std::string part = folder_ + "theme/theme1.xml";
+        const std::string part = RelatedPart("theme", "theme/theme1.xml");
         if (!package_.Has(part)) return;
         auto theme = package_.ReadXml(part);
         auto elements = Child(theme->document_element(), "themeElements");
@@ -397,7 +420,7 @@ class Reader {
     }
 
     void ReadStyles() {
-        const std::string part = folder_ + "styles.xml";
+        const std::string part = RelatedPart("styles", "styles.xml");
         if (!package_.Has(part)) return;
         stylesXml_ = package_.ReadXml(part);
         auto root = stylesXml_->document_element();
@@ -444,7 +467,7 @@ class Reader {
     }
 
     void ReadNumbering() {
-        const std::string part = folder_ + "numbering.xml";
+        const std::string part = RelatedPart("numbering", "numbering.xml");
         if (!package_.Has(part)) return;
         auto numbering = package_.ReadXml(part);
         auto root = numbering->document_element();
@@ -512,7 +535,7 @@ class Reader {
     }
 
     void ReadSettings() {
-        const std::string part = folder_ + "settings.xml";
+        const std::string part = RelatedPart("settings", "settings.xml");
         if (!package_.Has(part)) return;
         auto settings = package_.ReadXml(part);
         auto root = settings->document_element();
@@ -1114,6 +1137,7 @@ class Reader {
     DocumentModel model_;
     std::string mainPart_;
     std::string folder_;
+    std::map<std::string, std::string> related_;  // relationship kind -> part name
     std::string majorFont_, minorFont_;
     RunProps defaultRun_;
     ParaProps defaultPara_;

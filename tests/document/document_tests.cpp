@@ -262,6 +262,16 @@ TEST_F(Engine, WordsFontsAreMeasuredWithTheirMetricTwins) {
     EXPECT_GT(cambria - dejavu, 10);
 }
 
+TEST_F(Engine, PartsAreFoundByTheirRelationships) {
+    // The styles part is word/house_styles.xml: its Normal style sets Arial 11.
+    auto doc = Open("renamed_parts.docx");
+    auto sel = app->Selection();
+    sel->HomeKey(word::wdStory, word::wdMove);
+    doc->Bookmarks("\\LINE")->Select();
+    EXPECT_EQ(sel->Font()->Name(), "Arial");
+    EXPECT_EQ(sel->Font()->Size(), 11);
+}
+
 TEST_F(Engine, InvalidBytesInARunReadAsReplacementCharacters) {
     // The byte 0xFF inside a run: one U+FFFD, and every character after it is kept.
     const auto lines = Lines("invalid_byte.docx");
