@@ -260,6 +260,10 @@ TEST_F(Engine, WordsFontsAreMeasuredWithTheirMetricTwins) {
     EXPECT_DOUBLE_EQ(cambria, caladea);
     EXPECT_GT(calibri - dejavu, 20);
     EXPECT_GT(cambria - dejavu, 10);
+    // A Calibri line is as high as its Windows ascent and descent: its line gap is part
+    // of them. At 1.15 lines and 10 pt after the paragraph, LibreOffice sets the next
+    // paragraph 25.5 pt lower.
+    EXPECT_NEAR(lines[1].y - lines[0].y, 25.5, 0.2);
 }
 
 TEST_F(Engine, PartsAreFoundByTheirRelationships) {
