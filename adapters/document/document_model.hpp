@@ -26,6 +26,7 @@ inline constexpr char32_t kLineBreak = 11;
 inline constexpr char32_t kPageBreak = 12;
 inline constexpr char32_t kParagraphMark = 13;
 inline constexpr char32_t kColumnBreak = 14;
+inline constexpr char32_t kOptionalHyphen = 31;  // shown only where a line breaks at it
 
 struct RunFormat {
     std::string font = "Times New Roman";

@@ -566,6 +566,8 @@ class Reader {
                 AddChar(kLineBreak, format);
             } else if (n == "noBreakHyphen") {
                 AddChar(U'\x2011', format);
+            } else if (n == "softHyphen") {
+                AddChar(kOptionalHyphen, format);
             } else if (n == "drawing") {
                 Drawing(c, format);
             } else if (n == "AlternateContent") {

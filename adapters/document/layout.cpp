@@ -32,6 +32,7 @@ class Breaker {
         : model_(model), metrics_(metrics), charX_(charX) {}
 
     double Width(std::size_t i) {
+        if (model_.text[i] == kOptionalHyphen) return 0;
         if (model_.text[i] == kInlineObject) {
             const auto it = model_.objects.find(i);
             return it == model_.objects.end() ? 0 : it->second.first;
@@ -125,7 +126,9 @@ class Breaker {
                 }
                 xs.push_back(pos);
                 pos += w;
-                if (c == U'-' || c == U'\x2013' || c == U'\x2014') breakAt = j + 1;
+                if (c == U'-' || c == U'\x2013' || c == U'\x2014' || c == kOptionalHyphen) {
+                    breakAt = j + 1;
+                }
             }
             // Alignment shifts the line by the room left after its last visible character.
             double contentEnd = startOffset;
@@ -305,7 +308,8 @@ class Paginator {
             const double h = Sum(lines, kept ? upTo : std::min(upTo, Unbreakable(p, lines)));
             need += gap + h;
             alone += (k == index ? 0 : gap) + h;
-            if (!kept) break;
+            // A chain taller than a page breaks anyway: no need to measure on.
+            if (!kept || alone > Bottom() - Top()) break;
             previous = &p;
             previousAfter = p.format.spaceAfter;
         }

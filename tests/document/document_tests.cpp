@@ -266,6 +266,22 @@ TEST_F(Engine, WordsFontsAreMeasuredWithTheirMetricTwins) {
     EXPECT_NEAR(lines[1].y - lines[0].y, 25.5, 0.2);
 }
 
+TEST_F(Engine, LinesBreakAtOptionalHyphens) {
+    // Optional hyphens (Word's character 31) take no room and let a line break inside a
+    // word, where LibreOffice breaks the same lines.
+    const auto lines = Lines("optional_hyphens.docx");
+    ASSERT_EQ(lines.size(), 4u);
+    const std::string syllables =
+        "ment\x1F"
+        "ar\x1F"
+        "i\x1F"
+        "an\x1F"
+        "ism";
+    EXPECT_EQ(lines[0].text.substr(lines[0].text.size() - 5), "lish\x1F");
+    EXPECT_EQ(lines[1].text.substr(0, syllables.size()), syllables);
+    EXPECT_EQ(lines[3].text, syllables);
+}
+
 TEST_F(Engine, PartsAreFoundByTheirRelationships) {
     // The styles part is word/house_styles.xml: its Normal style sets Arial 11.
     auto doc = Open("renamed_parts.docx");

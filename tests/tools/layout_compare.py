@@ -42,6 +42,8 @@ def normalise(text, symbols=True):
     else:
         # Text typed in the Symbol font may reach a PDF's text layer as its plain codes.
         text = "".join(chr(ord(c) - 0xF000) if 0xF020 <= ord(c) <= 0xF0FF else c for c in text)
+    # An optional hyphen shows as a hyphen only where the line breaks at it.
+    text = re.sub("\x1f(?=[\r\n\x0b\x0c\x0e]*$)", "-", text).replace("\x1f", "")
     text = re.sub(r"[\r\n\x0b\x0c\x0e\x07]", " ", text).replace("\x01", "")
     text = text.replace("\t", " ").replace("\u00a0", " ").replace("\u2011", "-")
     return re.sub(r"\s+", " ", text).strip()
