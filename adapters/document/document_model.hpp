@@ -26,6 +26,7 @@ inline constexpr char32_t kLineBreak = 11;
 inline constexpr char32_t kPageBreak = 12;
 inline constexpr char32_t kParagraphMark = 13;
 inline constexpr char32_t kColumnBreak = 14;
+inline constexpr char32_t kOptionalHyphen = 31;  // shown only where a line breaks at it
 
 struct RunFormat {
     std::string font = "Times New Roman";
@@ -49,7 +50,7 @@ struct TabStop {
 enum class LineRule { Auto, Exact, AtLeast };
 
 struct ParagraphFormat {
-    long alignment = 0;  // 0 left, 1 centre, 2 right, 3 justified
+    long alignment = 0;  // Word's: 0 left, 1 centre, 2 right, 3 justified, 4 distributed...
     double indentLeft = 0;
     double indentRight = 0;
     double firstLine = 0;  // negative for a hanging indent
@@ -74,6 +75,12 @@ struct CellPlace {
     double width = 0;  // the text area's width
     double top = 0;    // the cell's margins above and below its text
     double bottom = 0;
+    // The row: its height rule, whether it may break across pages, and the table's
+    // spacing between cells (above every row and below the last).
+    LineRule heightRule = LineRule::Auto;  // Auto: as high as its contents
+    double height = 0;
+    bool cantSplit = false;
+    double spacing = 0;
 };
 
 struct Paragraph {
@@ -98,6 +105,22 @@ struct Section {
     bool continuous = false;  // starts on the same page as the section before
 };
 
+// A floating object (a picture, shape or text box anchored in a paragraph): where it
+// stands and how text wraps around it. Its text is not part of the main story.
+struct FloatingObject {
+    enum class From { Paragraph, Line, Page, Margin };
+    enum class Wrap { None, TopAndBottom, Square };  // None: in front of or behind the text
+    std::size_t paragraph = 0;                       // the anchor
+    From fromV = From::Paragraph;
+    double y = 0;  // from the top of what fromV names
+    double x = 0;  // from the text area's left edge, or the page's when fromPageH
+    bool fromPageH = false;
+    char alignH = 0;  // 'l', 'c', 'r': aligned in the text area instead of placed at x
+    double width = 0, height = 0;
+    double distTop = 0, distBottom = 0;  // the space kept free above and below
+    Wrap wrap = Wrap::None;
+};
+
 struct DocumentModel {
     std::string path;
     std::u32string text;                    // the main story
@@ -106,6 +129,7 @@ struct DocumentModel {
     // Inline pictures and shapes: one character (code 1) each, with their size in points.
     std::map<std::size_t, std::pair<double, double>> objects;
     std::vector<Paragraph> paragraphs;
+    std::vector<FloatingObject> floats;  // in the order of their anchors
     std::vector<Section> sections;
     double defaultTab = 36;
     int compatibilityMode = 12;  // the word-processor version whose layout rules apply

@@ -1,8 +1,10 @@
-// Reads a .docx package into the engine's model: styles with their inheritance,
-// numbering, the main story of document.xml (paragraphs, runs, tabs, breaks, symbol
-// characters, hyperlinks, fields by their shown text, tracked insertions, table cells
-// in cell order) and the sections' page geometry.
+// Reads a .docx package into the engine's model: the parts the main part relates to
+// (styles, numbering and theme through the style sheet of docx_styles; settings), the
+// main story of document.xml (paragraphs, runs, tabs, breaks, symbol characters,
+// hyperlinks, fields by their shown text, tracked insertions, table cells in cell order,
+// floating objects) and the sections' page geometry.
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -13,324 +15,12 @@
 
 #include "adapters/document/document_model.hpp"
 #include "adapters/document/docx_package.hpp"
+#include "adapters/document/docx_styles.hpp"
+#include "core/unicode.hpp"
 
 namespace tbln::document {
 
 namespace {
-
-std::string_view Local(const char* name) {
-    std::string_view n(name);
-    const auto colon = n.rfind(':');
-    return colon == std::string_view::npos ? n : n.substr(colon + 1);
-}
-
-pugi::xml_node Child(pugi::xml_node node, std::string_view name) {
-    for (auto c = node.first_child(); c; c = c.next_sibling()) {
-        if (c.type() == pugi::node_element && Local(c.name()) == name) return c;
-    }
-    return {};
-}
-
-const char* Attr(pugi::xml_node node, std::string_view name) {
-    for (auto a = node.first_attribute(); a; a = a.next_attribute()) {
-        if (Local(a.name()) == name) return a.value();
-    }
-    return nullptr;
-}
-
-std::optional<double> Number(pugi::xml_node node, std::string_view name) {
-    const char* v = Attr(node, name);
-    if (!v || !*v) return std::nullopt;
-    char* end = nullptr;
-    const double d = std::strtod(v, &end);
-    if (end == v || !std::isfinite(d)) return std::nullopt;
-    // Measures may carry units ("12pt", "1in"); twips are the default.
-    std::string_view unit(end);
-    if (unit == "pt") return d * 20;
-    if (unit == "in") return d * 1440;
-    if (unit == "cm") return d * 1440 / 2.54;
-    if (unit == "mm") return d * 144 / 2.54;
-    return d;
-}
-
-double Twips(double t) {
-    return t / 20.0;
-}
-
-bool OnOffValue(std::string_view s) {
-    return !(s == "0" || s == "false" || s == "off" || s == "none");
-}
-
-// A toggle property: present without w:val, or with a true value.
-bool OnOff(pugi::xml_node node) {
-    const char* v = Attr(node, "val");
-    if (!v) return true;
-    const std::string_view s(v);
-    return !(s == "0" || s == "false" || s == "off" || s == "none");
-}
-
-long UnderlineKind(std::string_view v) {
-    static const std::map<std::string_view, long> kinds = {
-        {"none", 0},          {"single", 1},           {"words", 2},
-        {"double", 3},        {"dotted", 4},           {"thick", 6},
-        {"dash", 7},          {"dotDash", 9},          {"dotDotDash", 10},
-        {"wave", 11},         {"dottedHeavy", 20},     {"dashedHeavy", 23},
-        {"dashDotHeavy", 25}, {"dashDotDotHeavy", 26}, {"wavyHeavy", 27},
-        {"dashLong", 39},     {"wavyDouble", 43},      {"dashLongHeavy", 55},
-    };
-    const auto it = kinds.find(v);
-    return it == kinds.end() ? 1 : it->second;
-}
-
-std::u32string Utf8ToU32(std::string_view s) {
-    std::u32string out;
-    out.reserve(s.size());
-    std::size_t i = 0;
-    while (i < s.size()) {
-        const auto b = static_cast<unsigned char>(s[i]);
-        const std::size_t n = b < 0x80 ? 0 : (b & 0xE0) == 0xC0 ? 1 : (b & 0xF0) == 0xE0 ? 2 : 3;
-        if (i + n >= s.size() && n > 0) {
-            out += U'\xFFFD';
-            break;
-        }
-        char32_t cp = n == 0 ? b : n == 1 ? (b & 0x1Fu) : n == 2 ? (b & 0x0Fu) : (b & 0x07u);
-        for (std::size_t k = 1; k <= n; ++k) {
-            cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3Fu);
-        }
-        out += cp;
-        i += n + 1;
-    }
-    return out;
-}
-
-// Run properties as a partial set, merged along the style chain.
-struct RunProps {
-    std::optional<std::string> ascii, asciiTheme;
-    std::optional<double> size;
-    std::optional<bool> bold, italic, hidden;
-    std::optional<long> underline;
-    std::optional<std::string> vertAlign;
-
-    void Merge(const RunProps& o) {
-        if (o.ascii || o.asciiTheme) {
-            ascii = o.ascii;
-            asciiTheme = o.asciiTheme;
-        }
-        if (o.size) size = o.size;
-        if (o.bold) bold = o.bold;
-        if (o.italic) italic = o.italic;
-        if (o.hidden) hidden = o.hidden;
-        if (o.underline) underline = o.underline;
-        if (o.vertAlign) vertAlign = o.vertAlign;
-    }
-};
-
-RunProps ReadRunProps(pugi::xml_node rPr) {
-    RunProps p;
-    if (!rPr) return p;
-    for (auto c = rPr.first_child(); c; c = c.next_sibling()) {
-        if (c.type() != pugi::node_element) continue;
-        const auto n = Local(c.name());
-        if (n == "rFonts") {
-            // A theme font takes precedence over a font named beside it.
-            const char* a = Attr(c, "ascii");
-            if (!a) a = Attr(c, "hAnsi");
-            const char* t = Attr(c, "asciiTheme");
-            if (!t) t = Attr(c, "hAnsiTheme");
-            if (t) {
-                p.asciiTheme = t;
-                if (a) p.ascii = a;  // used when the theme does not name the font
-            } else if (a) {
-                p.ascii = a;
-            }
-        } else if (n == "sz") {
-            if (auto v = Number(c, "val")) p.size = *v / 2.0;
-        } else if (n == "b") {
-            p.bold = OnOff(c);
-        } else if (n == "i") {
-            p.italic = OnOff(c);
-        } else if (n == "vanish") {
-            p.hidden = OnOff(c);
-        } else if (n == "u") {
-            const char* v = Attr(c, "val");
-            p.underline = v ? UnderlineKind(v) : 1;
-        } else if (n == "vertAlign") {
-            if (const char* v = Attr(c, "val")) p.vertAlign = v;
-        }
-    }
-    return p;
-}
-
-struct ParaProps {
-    std::optional<long> alignment;
-    std::optional<double> left, right, firstLine, before, after, line;
-    std::optional<LineRule> lineRule;
-    std::optional<bool> pageBreakBefore, keepNext, keepLines, widowControl, contextual;
-    std::optional<int> numId, ilvl;
-    std::vector<std::pair<double, bool>> tabs;  // position (pt), clear
-
-    void Merge(const ParaProps& o) {
-        if (o.alignment) alignment = o.alignment;
-        if (o.left) left = o.left;
-        if (o.right) right = o.right;
-        if (o.firstLine) firstLine = o.firstLine;
-        if (o.before) before = o.before;
-        if (o.after) after = o.after;
-        if (o.line) line = o.line;
-        if (o.lineRule) lineRule = o.lineRule;
-        if (o.pageBreakBefore) pageBreakBefore = o.pageBreakBefore;
-        if (o.keepNext) keepNext = o.keepNext;
-        if (o.keepLines) keepLines = o.keepLines;
-        if (o.widowControl) widowControl = o.widowControl;
-        if (o.contextual) contextual = o.contextual;
-        if (o.numId) numId = o.numId;
-        if (o.ilvl) ilvl = o.ilvl;
-        for (const auto& t : o.tabs) tabs.push_back(t);
-    }
-};
-
-ParaProps ReadParaProps(pugi::xml_node pPr) {
-    ParaProps p;
-    if (!pPr) return p;
-    for (auto c = pPr.first_child(); c; c = c.next_sibling()) {
-        if (c.type() != pugi::node_element) continue;
-        const auto n = Local(c.name());
-        if (n == "jc") {
-            const std::string_view v = Attr(c, "val") ? Attr(c, "val") : "";
-            p.alignment = (v == "center")                      ? 1
-                          : (v == "right" || v == "end")       ? 2
-                          : (v == "both" || v == "distribute") ? 3
-                                                               : 0;
-        } else if (n == "ind") {
-            if (auto v = Number(c, "left")) p.left = Twips(*v);
-            if (auto v = Number(c, "start")) p.left = Twips(*v);
-            if (auto v = Number(c, "right")) p.right = Twips(*v);
-            if (auto v = Number(c, "end")) p.right = Twips(*v);
-            if (auto v = Number(c, "firstLine")) p.firstLine = Twips(*v);
-            if (auto v = Number(c, "hanging")) p.firstLine = -Twips(*v);
-        } else if (n == "spacing") {
-            if (auto v = Number(c, "before")) p.before = Twips(*v);
-            if (auto v = Number(c, "after")) p.after = Twips(*v);
-            // Automatic spacing (pages that came from the web): 14 pt.
-            if (const char* a = Attr(c, "beforeAutospacing"); a && OnOffValue(a)) p.before = 14;
-            if (const char* a = Attr(c, "afterAutospacing"); a && OnOffValue(a)) p.after = 14;
-            if (auto v = Number(c, "line")) {
-                const char* rule = Attr(c, "lineRule");
-                const std::string_view r = rule ? rule : "auto";
-                if (r == "exact") {
-                    p.lineRule = LineRule::Exact;
-                    p.line = Twips(*v);
-                } else if (r == "atLeast") {
-                    p.lineRule = LineRule::AtLeast;
-                    p.line = Twips(*v);
-                } else {
-                    p.lineRule = LineRule::Auto;
-                    p.line = *v / 240.0;
-                }
-            }
-        } else if (n == "pageBreakBefore") {
-            p.pageBreakBefore = OnOff(c);
-        } else if (n == "keepNext") {
-            p.keepNext = OnOff(c);
-        } else if (n == "keepLines") {
-            p.keepLines = OnOff(c);
-        } else if (n == "widowControl") {
-            p.widowControl = OnOff(c);
-        } else if (n == "contextualSpacing") {
-            p.contextual = OnOff(c);
-        } else if (n == "numPr") {
-            if (auto id = Child(c, "numId")) {
-                if (auto v = Number(id, "val")) p.numId = static_cast<int>(*v);
-            }
-            if (auto l = Child(c, "ilvl")) {
-                if (auto v = Number(l, "val")) p.ilvl = std::clamp(static_cast<int>(*v), 0, 8);
-            }
-        } else if (n == "tabs") {
-            for (auto t = c.first_child(); t; t = t.next_sibling()) {
-                if (t.type() != pugi::node_element || Local(t.name()) != "tab") continue;
-                const char* val = Attr(t, "val");
-                if (auto pos = Number(t, "pos")) {
-                    p.tabs.emplace_back(Twips(*pos), val && std::string_view(val) == "clear");
-                }
-            }
-        }
-    }
-    return p;
-}
-
-struct Style {
-    std::string type;
-    std::string basedOn;
-    ParaProps para;
-    RunProps run;
-    pugi::xml_node tablePr;  // table styles: their table properties
-};
-
-struct Level {
-    int start = 1;
-    std::string format = "decimal";
-    std::string text;
-    int restart = -1;  // -1: restart after any higher level
-    bool isLegal = false;
-    char suffix = '\t';
-    bool picture = false;
-    ParaProps para;
-    RunProps run;
-};
-
-struct AbstractNum {
-    std::string multiLevelType;
-    std::string numStyleLink;
-    Level levels[9];
-};
-
-struct Num {
-    int abstractId = -1;
-    std::map<int, int> startOverride;
-    std::map<int, Level> levelOverride;
-};
-
-std::string ToRoman(int n, bool upper) {
-    if (n <= 0 || n >= 4000) return std::to_string(n);
-    static const std::pair<int, const char*> table[] = {
-        {1000, "m"}, {900, "cm"}, {500, "d"}, {400, "cd"}, {100, "c"}, {90, "xc"}, {50, "l"},
-        {40, "xl"},  {10, "x"},   {9, "ix"},  {5, "v"},    {4, "iv"},  {1, "i"}};
-    std::string out;
-    for (const auto& [v, s] : table) {
-        while (n >= v) {
-            out += s;
-            n -= v;
-        }
-    }
-    if (upper) std::transform(out.begin(), out.end(), out.begin(), ::toupper);
-    return out;
-}
-
-std::string ToLetters(int n, bool upper) {
-    if (n <= 0) return std::to_string(n);
-    // Word repeats the letter: a..z, aa..zz, aaa...
-    const char c = static_cast<char>((upper ? 'A' : 'a') + (n - 1) % 26);
-    return std::string(static_cast<std::size_t>((n - 1) / 26 + 1), c);
-}
-
-std::string FormatNumber(int n, const std::string& format) {
-    if (format == "upperRoman") return ToRoman(n, true);
-    if (format == "lowerRoman") return ToRoman(n, false);
-    if (format == "upperLetter") return ToLetters(n, true);
-    if (format == "lowerLetter") return ToLetters(n, false);
-    if (format == "decimalZero") return (n < 10 && n >= 0 ? "0" : "") + std::to_string(n);
-    if (format == "ordinal") {
-        const int t = n % 100;
-        const char* suffix = (t >= 11 && t <= 13) ? "th"
-                             : n % 10 == 1        ? "st"
-                             : n % 10 == 2        ? "nd"
-                             : n % 10 == 3        ? "rd"
-                                                  : "th";
-        return std::to_string(n) + suffix;
-    }
-    if (format == "none") return "";
-    return std::to_string(n);
-}
 
 class Reader {
   public:
@@ -338,9 +28,9 @@ class Reader {
 
     DocumentModel Run() {
         const std::string main = MainPart();
-        ReadTheme();
-        ReadStyles();
-        ReadNumbering();
+        sheet_.ReadTheme(package_, RelatedPart("theme", "theme/theme1.xml"));
+        sheet_.ReadStyles(package_, RelatedPart("styles", "styles.xml"));
+        sheet_.ReadNumbering(package_, RelatedPart("numbering", "numbering.xml"));
         ReadSettings();
         auto doc = package_.ReadXml(main);
         auto body = Child(doc->document_element(), "body");
@@ -379,140 +69,34 @@ class Reader {
         mainPart_ = main;
         const auto slash = main.rfind('/');
         folder_ = slash == std::string::npos ? "" : main.substr(0, slash + 1);
+        // The parts the main part names by relationship: styles, numbering, theme, settings.
+        const std::string rels = folder_ + "_rels/" + main.substr(folder_.size()) + ".rels";
+        if (package_.Has(rels)) {
+            auto xml = package_.ReadXml(rels);
+            for (auto r = xml->document_element().first_child(); r; r = r.next_sibling()) {
+                const char* type = Attr(r, "Type");
+                const char* target = Attr(r, "Target");
+                const char* mode = Attr(r, "TargetMode");
+                if (!type || !target || (mode && std::string_view(mode) == "External")) continue;
+                const std::string_view t(type);
+                const auto slashAt = t.rfind('/');
+                const std::string kind(slashAt == std::string_view::npos ? t
+                                                                         : t.substr(slashAt + 1));
+                related_.emplace(kind, ResolvePartName(main, target));
+            }
+        }
         return main;
     }
 
-    void ReadTheme() {
-        const std::string part = folder_ + "theme/theme1.xml";
-        if (!package_.Has(part)) return;
-        auto theme = package_.ReadXml(part);
-        auto elements = Child(theme->document_element(), "themeElements");
-        auto scheme = Child(elements, "fontScheme");
-        if (auto latin = Child(Child(scheme, "majorFont"), "latin")) {
-            if (const char* t = Attr(latin, "typeface")) majorFont_ = t;
-        }
-        if (auto latin = Child(Child(scheme, "minorFont"), "latin")) {
-            if (const char* t = Attr(latin, "typeface")) minorFont_ = t;
-        }
-    }
-
-    void ReadStyles() {
-        const std::string part = folder_ + "styles.xml";
-        if (!package_.Has(part)) return;
-        stylesXml_ = package_.ReadXml(part);
-        auto root = stylesXml_->document_element();
-        if (auto defaults = Child(root, "docDefaults")) {
-            defaultRun_ = ReadRunProps(Child(Child(defaults, "rPrDefault"), "rPr"));
-            defaultPara_ = ReadParaProps(Child(Child(defaults, "pPrDefault"), "pPr"));
-        }
-        for (auto s = root.first_child(); s; s = s.next_sibling()) {
-            if (s.type() != pugi::node_element || Local(s.name()) != "style") continue;
-            const char* id = Attr(s, "styleId");
-            if (!id) continue;
-            Style style;
-            style.type = Attr(s, "type") ? Attr(s, "type") : "paragraph";
-            if (auto b = Child(s, "basedOn")) style.basedOn = Attr(b, "val") ? Attr(b, "val") : "";
-            style.para = ReadParaProps(Child(s, "pPr"));
-            style.run = ReadRunProps(Child(s, "rPr"));
-            style.tablePr = Child(s, "tblPr");
-            const char* def = Attr(s, "default");
-            if (def && style.type == "paragraph" &&
-                (std::string_view(def) == "1" || std::string_view(def) == "true" ||
-                 std::string_view(def) == "on")) {
-                defaultParaStyle_ = id;
-            }
-            if (def && style.type == "table" && std::string_view(def) == "1") {
-                defaultTableStyle_ = id;
-            }
-            styles_[id] = std::move(style);
-        }
-    }
-
-    // The chain of a style from its root ancestor down to itself (cycles cut).
-    std::vector<const Style*> Chain(const std::string& id) const {
-        std::vector<const Style*> chain;
-        std::set<std::string> seen;
-        std::string cur = id;
-        while (!cur.empty() && seen.insert(cur).second) {
-            const auto it = styles_.find(cur);
-            if (it == styles_.end()) break;
-            chain.push_back(&it->second);
-            cur = it->second.basedOn;
-        }
-        std::reverse(chain.begin(), chain.end());
-        return chain;
-    }
-
-    void ReadNumbering() {
-        const std::string part = folder_ + "numbering.xml";
-        if (!package_.Has(part)) return;
-        auto numbering = package_.ReadXml(part);
-        auto root = numbering->document_element();
-        for (auto n = root.first_child(); n; n = n.next_sibling()) {
-            if (n.type() != pugi::node_element) continue;
-            const auto name = Local(n.name());
-            if (name == "abstractNum") {
-                auto id = Number(n, "abstractNumId");
-                if (!id) continue;
-                AbstractNum a;
-                if (auto m = Child(n, "multiLevelType"))
-                    a.multiLevelType = Attr(m, "val") ? Attr(m, "val") : "";
-                if (auto l = Child(n, "numStyleLink"))
-                    a.numStyleLink = Attr(l, "val") ? Attr(l, "val") : "";
-                for (auto l = n.first_child(); l; l = l.next_sibling()) {
-                    if (l.type() != pugi::node_element || Local(l.name()) != "lvl") continue;
-                    const auto ilvl = Number(l, "ilvl");
-                    if (!ilvl || *ilvl < 0 || *ilvl > 8) continue;
-                    a.levels[static_cast<int>(*ilvl)] = ReadLevel(l);
-                }
-                abstracts_[static_cast<int>(*id)] = std::move(a);
-            } else if (name == "num") {
-                auto id = Number(n, "numId");
-                if (!id) continue;
-                Num num;
-                if (auto a = Child(n, "abstractNumId")) {
-                    if (auto v = Number(a, "val")) num.abstractId = static_cast<int>(*v);
-                }
-                for (auto o = n.first_child(); o; o = o.next_sibling()) {
-                    if (o.type() != pugi::node_element || Local(o.name()) != "lvlOverride")
-                        continue;
-                    const auto ilvl = Number(o, "ilvl");
-                    if (!ilvl || *ilvl < 0 || *ilvl > 8) continue;
-                    const int level = static_cast<int>(*ilvl);
-                    if (auto so = Child(o, "startOverride")) {
-                        if (auto v = Number(so, "val"))
-                            num.startOverride[level] = static_cast<int>(*v);
-                    }
-                    if (auto l = Child(o, "lvl")) num.levelOverride[level] = ReadLevel(l);
-                }
-                nums_[static_cast<int>(*id)] = std::move(num);
-            }
-        }
-    }
-
-    static Level ReadLevel(pugi::xml_node l) {
-        Level level;
-        if (auto s = Child(l, "start")) {
-            if (auto v = Number(s, "val")) level.start = static_cast<int>(*v);
-        }
-        if (auto f = Child(l, "numFmt")) level.format = Attr(f, "val") ? Attr(f, "val") : "decimal";
-        if (auto t = Child(l, "lvlText")) level.text = Attr(t, "val") ? Attr(t, "val") : "";
-        if (auto r = Child(l, "lvlRestart")) {
-            if (auto v = Number(r, "val")) level.restart = static_cast<int>(*v);
-        }
-        if (auto g = Child(l, "isLgl")) level.isLegal = OnOff(g);
-        if (auto s = Child(l, "suff")) {
-            const std::string_view v = Attr(s, "val") ? Attr(s, "val") : "tab";
-            level.suffix = v == "space" ? ' ' : v == "nothing" ? '\0' : '\t';
-        }
-        level.picture = static_cast<bool>(Child(l, "lvlPicBulletId"));
-        level.para = ReadParaProps(Child(l, "pPr"));
-        level.run = ReadRunProps(Child(l, "rPr"));
-        return level;
+    // The part related to the main part by the relationship kind ("styles", "theme"...),
+    // else the part of that name beside it, as packages without relationships keep them.
+    std::string RelatedPart(const std::string& kind, const std::string& fallback) const {
+        const auto it = related_.find(kind);
+        return it != related_.end() ? it->second : folder_ + fallback;
     }
 
     void ReadSettings() {
-        const std::string part = folder_ + "settings.xml";
+        const std::string part = RelatedPart("settings", "settings.xml");
         if (!package_.Has(part)) return;
         auto settings = package_.ReadXml(part);
         auto root = settings->document_element();
@@ -578,6 +162,7 @@ class Reader {
             }
         }
         double indent = 0;
+        double spacing = 0;
         // Cell margins: the table's own, else its style's, else Word's 0.075 inch at the
         // sides and none above and below; a cell may set its own.
         struct Margins {
@@ -604,15 +189,21 @@ class Reader {
         if (auto pr = Child(tbl, "tblPr")) {
             if (auto style = Child(pr, "tblStyle")) {
                 if (const char* id = Attr(style, "val")) {
-                    for (const Style* st : Chain(id)) {
+                    for (const Style* st : sheet_.Chain(id)) {
                         readMargins(Child(st->tablePr, "tblCellMar"), tableMargins);
                     }
                 }
-            } else if (const auto def = styles_.find(defaultTableStyle_); def != styles_.end()) {
+            } else if (const auto def = sheet_.styles.find(sheet_.defaultTableStyle);
+                       def != sheet_.styles.end()) {
                 readMargins(Child(def->second.tablePr, "tblCellMar"), tableMargins);
             }
             readMargins(Child(pr, "tblCellMar"), tableMargins);
             if (auto ind = Child(pr, "tblInd")) indent = Twips(Number(ind, "w").value_or(0));
+            if (auto sp = Child(pr, "tblCellSpacing")) {
+                const char* type = Attr(sp, "type");
+                if (!type || std::string_view(type) == "dxa")
+                    spacing = std::max(0.0, Twips(Number(sp, "w").value_or(0)));
+            }
         }
         int row = 0;
         const auto rows = [&](pugi::xml_node parent, auto&& self) -> void {
@@ -625,11 +216,25 @@ class Reader {
                 }
                 if (n != "tr") continue;
                 std::size_t col = 0;
+                LineRule heightRule = LineRule::Auto;
+                double height = 0;
+                bool cantSplit = false;
                 if (auto trPr = Child(tr, "trPr")) {
                     if (auto before = Child(trPr, "gridBefore")) {
                         col += static_cast<std::size_t>(
                             std::max(0.0, Number(before, "val").value_or(0)));
                     }
+                    // A height without a rule is a minimum.
+                    if (auto h = Child(trPr, "trHeight")) {
+                        height = std::clamp(Twips(Number(h, "val").value_or(0)), 0.0, 1e4);
+                        const char* rule = Attr(h, "hRule");
+                        const std::string_view r = rule ? rule : "atLeast";
+                        heightRule = r == "exact"  ? LineRule::Exact
+                                     : r == "auto" ? LineRule::Auto
+                                                   : LineRule::AtLeast;
+                        if (height <= 0) heightRule = LineRule::Auto;
+                    }
+                    if (auto c = Child(trPr, "cantSplit")) cantSplit = OnOff(c);
                 }
                 for (auto tc = tr.first_child(); tc; tc = tc.next_sibling()) {
                     if (tc.type() != pugi::node_element || Local(tc.name()) != "tc") continue;
@@ -666,6 +271,11 @@ class Reader {
                     place.width = std::max(1.0, width - margins.left - margins.right);
                     place.top = margins.top;
                     place.bottom = margins.bottom;
+                    // A nested table's paragraphs belong to the outer row.
+                    place.heightRule = outer.table >= 0 ? outer.heightRule : heightRule;
+                    place.height = outer.table >= 0 ? outer.height : height;
+                    place.cantSplit = outer.table >= 0 ? outer.cantSplit : cantSplit;
+                    place.spacing = outer.table >= 0 ? outer.spacing : spacing;
                     if (outer.table >= 0) place.width = std::min(place.width, outer.width);
                     BodyChildren(tc, place);
                     col += span;
@@ -695,14 +305,14 @@ class Reader {
         para.section = model_.sections.size() - 1;
         para.cell = cell;
         ParaProps direct = ReadParaProps(pPr);
-        std::string styleId = defaultParaStyle_;
+        std::string styleId = sheet_.defaultParaStyle;
         if (auto ps = Child(pPr, "pStyle")) {
             if (const char* v = Attr(ps, "val")) styleId = v;
         }
-        if (!styles_.count(styleId)) styleId = defaultParaStyle_;
-        ParaProps props = defaultPara_;
-        RunProps run = defaultRun_;
-        for (const Style* s : Chain(styleId)) {
+        if (!sheet_.styles.count(styleId)) styleId = sheet_.defaultParaStyle;
+        ParaProps props = sheet_.defaultPara;
+        RunProps run = sheet_.defaultRun;
+        for (const Style* s : sheet_.Chain(styleId)) {
             props.Merge(s->para);
             run.Merge(s->run);
         }
@@ -711,10 +321,10 @@ class Reader {
         int ilvl = direct.ilvl.value_or(props.ilvl.value_or(0));
         const Level* level = nullptr;
         int abstractId = -1;
-        if (numId && *numId != 0) level = FindLevel(*numId, ilvl, abstractId);
+        if (numId && *numId != 0) level = sheet_.FindLevel(*numId, ilvl, abstractId);
         if (level) props.Merge(level->para);
         props.tabs.clear();
-        for (const Style* s : Chain(styleId)) {
+        for (const Style* s : sheet_.Chain(styleId)) {
             for (const auto& t : s->para.tabs) props.tabs.push_back(t);
         }
         if (level) {
@@ -744,18 +354,18 @@ class Reader {
         for (const auto& [pos, clear] : props.tabs) f.tabs.push_back(TabStop{pos, clear});
 
         paraRun_ = run;
-        paraStyleFont_ = Resolve(run).font;
+        paraStyleFont_ = sheet_.Resolve(run).font;
         RunProps markProps = run;
         markProps.Merge(ReadRunProps(Child(pPr, "rPr")));
-        markFormat_ = Resolve(markProps);
+        markFormat_ = sheet_.Resolve(markProps);
         markFormat_.styleFont = paraStyleFont_;
 
         if (level) {
-            para.listString = ListString(*numId, abstractId, ilvl);
-            para.listType = ListType(abstractId, *level);
+            para.listString = sheet_.ListString(*numId, abstractId, ilvl);
+            para.listType = sheet_.ListType(abstractId, *level);
             RunProps labelProps = markProps;
             labelProps.Merge(level->run);
-            para.listFormat = Resolve(labelProps);
+            para.listFormat = sheet_.Resolve(labelProps);
             para.listSuffix = level->suffix;
         }
         model_.paragraphs.push_back(std::move(para));
@@ -764,104 +374,6 @@ class Reader {
     void EndParagraph() {
         AddChar(kParagraphMark, Format(markFormat_));
         model_.paragraphs.back().end = model_.text.size() - 1;
-    }
-
-    const Level* FindLevel(int numId, int ilvl, int& abstractId) {
-        const auto n = nums_.find(numId);
-        if (n == nums_.end()) return nullptr;
-        abstractId = n->second.abstractId;
-        auto a = abstracts_.find(abstractId);
-        // A list that takes its levels from a numbering style.
-        for (int hops = 0; a != abstracts_.end() && !a->second.numStyleLink.empty() && hops < 4;
-             ++hops) {
-            const auto chain = Chain(a->second.numStyleLink);
-            std::optional<int> linked;
-            for (const Style* s : chain) {
-                if (s->para.numId) linked = s->para.numId;
-            }
-            if (!linked) break;
-            const auto ln = nums_.find(*linked);
-            if (ln == nums_.end()) break;
-            abstractId = ln->second.abstractId;
-            a = abstracts_.find(abstractId);
-        }
-        if (a == abstracts_.end()) return nullptr;
-        const auto o = n->second.levelOverride.find(ilvl);
-        if (o != n->second.levelOverride.end()) return &o->second;
-        return &a->second.levels[ilvl];
-    }
-
-    std::string ListString(int numId, int abstractId, int ilvl) {
-        auto& counters = counters_[abstractId];
-        const Num& num = nums_[numId];
-        const AbstractNum& a = abstracts_[abstractId];
-        const auto levelOf = [&](int k) -> const Level& {
-            const auto o = num.levelOverride.find(k);
-            return o != num.levelOverride.end() ? o->second : a.levels[k];
-        };
-        const auto startOf = [&](int k) {
-            const auto so = num.startOverride.find(k);
-            return so != num.startOverride.end() ? so->second : levelOf(k).start;
-        };
-        // A list instance with a start override restarts the first time it is used.
-        if (!num.startOverride.empty() && startedNums_.insert(numId).second) {
-            for (const auto& [k, v] : num.startOverride) counters[k] = std::nullopt;
-        }
-        auto& c = counters[ilvl];
-        c = c ? *c + 1 : startOf(ilvl);
-        for (int k = ilvl + 1; k < 9; ++k) {
-            const int restart = levelOf(k).restart;
-            if (restart != 0 && (restart < 0 || restart - 1 <= ilvl)) counters[k] = std::nullopt;
-        }
-        const Level& level = levelOf(ilvl);
-        if (level.format == "bullet") return level.text;
-        std::string out;
-        const std::string& t = level.text;
-        for (std::size_t i = 0; i < t.size(); ++i) {
-            if (t[i] == '%' && i + 1 < t.size() && t[i + 1] >= '1' && t[i + 1] <= '9') {
-                const int k = t[i + 1] - '1';
-                const int value = counters[k] ? *counters[k] : startOf(k);
-                const std::string fmt = level.isLegal && k != ilvl ? "decimal" : levelOf(k).format;
-                out += FormatNumber(value, fmt == "bullet" ? "decimal" : fmt);
-                ++i;
-            } else {
-                out += t[i];
-            }
-        }
-        return out;
-    }
-
-    long ListType(int abstractId, const Level& level) {
-        if (level.format == "bullet") return level.picture ? 6 : 2;
-        if (level.format == "none" && level.text.find('%') == std::string::npos) return 1;
-        const auto& a = abstracts_[abstractId];
-        return a.multiLevelType == "multilevel" ? 4 : 3;
-    }
-
-    RunFormat Resolve(const RunProps& p) const {
-        RunFormat f;
-        if (p.asciiTheme) {
-            const bool major = p.asciiTheme->rfind("major", 0) == 0;
-            const std::string& t = major ? majorFont_ : minorFont_;
-            if (!t.empty()) {
-                f.font = t;
-            } else if (p.ascii) {
-                f.font = *p.ascii;
-            }
-        } else if (p.ascii) {
-            f.font = *p.ascii;
-        }
-        f.size = p.size.value_or(10);
-        if (f.size <= 0 || f.size > 1638) f.size = 10;
-        f.bold = p.bold.value_or(false);
-        f.italic = p.italic.value_or(false);
-        f.hidden = p.hidden.value_or(false);
-        f.underline = p.underline.value_or(0);
-        if (p.vertAlign) {
-            f.superscript = *p.vertAlign == "superscript";
-            f.subscript = *p.vertAlign == "subscript";
-        }
-        return f;
     }
 
     std::uint32_t Format(const RunFormat& f) {
@@ -898,6 +410,57 @@ class Reader {
         AddChar(kInlineObject, format);
     }
 
+    // Inline pictures stand in the line; anchored ones float with their wrapping.
+    void Drawing(pugi::xml_node drawing, std::uint32_t format) {
+        constexpr double kEmu = 12700.0;  // per point
+        if (auto inl = Child(drawing, "inline")) {
+            auto extent = Child(inl, "extent");
+            AddObject(Number(extent, "cx").value_or(0) / kEmu,
+                      Number(extent, "cy").value_or(0) / kEmu, format);
+            return;
+        }
+        auto anchor = Child(drawing, "anchor");
+        if (!anchor || model_.paragraphs.empty()) return;
+        FloatingObject f;
+        f.paragraph = model_.paragraphs.size() - 1;
+        auto extent = Child(anchor, "extent");
+        f.width = Number(extent, "cx").value_or(0) / kEmu;
+        f.height = Number(extent, "cy").value_or(0) / kEmu;
+        if (!(f.width > 0 && f.height > 0 && f.width < 1e5 && f.height < 1e5)) return;
+        f.distTop = Number(anchor, "distT").value_or(0) / kEmu;
+        f.distBottom = Number(anchor, "distB").value_or(0) / kEmu;
+        const bool behind = Attr(anchor, "behindDoc") && OnOffValue(Attr(anchor, "behindDoc"));
+        if (!behind && Child(anchor, "wrapTopAndBottom"))
+            f.wrap = FloatingObject::Wrap::TopAndBottom;
+        if (!behind && (Child(anchor, "wrapSquare") || Child(anchor, "wrapTight") ||
+                        Child(anchor, "wrapThrough"))) {
+            f.wrap = FloatingObject::Wrap::Square;
+        }
+        if (auto v = Child(anchor, "positionV")) {
+            const std::string_view from = Attr(v, "relativeFrom") ? Attr(v, "relativeFrom") : "";
+            f.fromV = from == "page"     ? FloatingObject::From::Page
+                      : from == "margin" ? FloatingObject::From::Margin
+                      : from == "line"   ? FloatingObject::From::Line
+                                         : FloatingObject::From::Paragraph;
+            if (auto off = Child(v, "posOffset")) {
+                f.y = LeadingNumber(off.text().get()).value_or(0) / kEmu;
+            }
+        }
+        if (auto h = Child(anchor, "positionH")) {
+            const std::string_view from = Attr(h, "relativeFrom") ? Attr(h, "relativeFrom") : "";
+            const std::string_view align = Child(h, "align").text().get();
+            if (auto off = Child(h, "posOffset")) {
+                f.x = LeadingNumber(off.text().get()).value_or(0) / kEmu;
+            }
+            f.fromPageH = from == "page";
+            f.alignH = align == "center"                          ? 'c'
+                       : (align == "right" || align == "outside") ? 'r'
+                       : align.empty()                            ? 0
+                                                                  : 'l';
+        }
+        model_.floats.push_back(f);
+    }
+
     // A VML shape that is not positioned absolutely stands in the line.
     void InlineVml(pugi::xml_node pict, std::uint32_t format) {
         for (auto shape = pict.first_child(); shape; shape = shape.next_sibling()) {
@@ -911,10 +474,11 @@ class Reader {
             const auto measure = [&](const char* key) {
                 const auto at = st.find(key);
                 if (at == std::string::npos) return 0.0;
-                const char* begin = st.c_str() + at + std::strlen(key);
-                char* end = nullptr;
-                const double v = std::strtod(begin, &end);
-                const std::string_view unit(end, std::min<std::size_t>(2, std::strlen(end)));
+                std::string_view rest;
+                const double v =
+                    LeadingNumber(std::string_view(st).substr(at + std::strlen(key)), &rest)
+                        .value_or(0);
+                const std::string_view unit = rest.substr(0, 2);
                 if (unit == "in") return v * 72;
                 if (unit == "cm") return v * 72 / 2.54;
                 if (unit == "mm") return v * 72 / 25.4;
@@ -950,15 +514,15 @@ class Reader {
         if (auto rs = Child(rPr, "rStyle")) {
             if (const char* id = Attr(rs, "val")) {
                 RunProps styleProps;
-                for (const Style* s : Chain(id)) styleProps.Merge(s->run);
+                for (const Style* s : sheet_.Chain(id)) styleProps.Merge(s->run);
                 props.Merge(styleProps);
-                RunProps forFont = defaultRun_;
+                RunProps forFont = sheet_.defaultRun;
                 forFont.Merge(styleProps);
-                charStyleFont = Resolve(forFont).font;
+                charStyleFont = sheet_.Resolve(forFont).font;
             }
         }
         props.Merge(ReadRunProps(rPr));
-        RunFormat f = Resolve(props);
+        RunFormat f = sheet_.Resolve(props);
         f.styleFont = charStyleFont.empty() ? paraStyleFont_ : charStyleFont;
         if (f.hidden) return;  // hidden text is not shown
         const std::uint32_t format = Format(f);
@@ -981,7 +545,7 @@ class Reader {
             if (std::find(fieldDepth_.begin(), fieldDepth_.end(), true) != fieldDepth_.end())
                 continue;
             if (n == "t") {
-                std::u32string text = Utf8ToU32(c.text().get());
+                std::u32string text = DecodeUtf8(c.text().get());
                 // Characters set in the Symbol font read as U+F000 plus their code.
                 if (f.font == "Symbol") {
                     for (auto& ch : text) {
@@ -1002,12 +566,17 @@ class Reader {
                 AddChar(kLineBreak, format);
             } else if (n == "noBreakHyphen") {
                 AddChar(U'\x2011', format);
+            } else if (n == "softHyphen") {
+                AddChar(kOptionalHyphen, format);
             } else if (n == "drawing") {
-                // Inline pictures stand in the line; anchored ones float beside the text.
-                if (auto inl = Child(c, "inline")) {
-                    auto extent = Child(inl, "extent");
-                    AddObject(Number(extent, "cx").value_or(0) / 12700.0,
-                              Number(extent, "cy").value_or(0) / 12700.0, format);
+                Drawing(c, format);
+            } else if (n == "AlternateContent") {
+                // The drawing of the first choice, else the fallback's picture.
+                auto choice = Child(c, "Choice");
+                if (auto d = Child(choice, "drawing")) {
+                    Drawing(d, format);
+                } else if (auto fb = Child(Child(c, "Fallback"), "pict")) {
+                    InlineVml(fb, format);
                 }
             } else if (n == "pict" || n == "object") {
                 InlineVml(c, format);
@@ -1015,14 +584,17 @@ class Reader {
                 const char* font = Attr(c, "font");
                 const char* code = Attr(c, "char");
                 if (!code) continue;
-                char32_t value = static_cast<char32_t>(std::strtoul(code, nullptr, 16));
+                unsigned long parsed = 0;
+                const std::string_view hex(code);
+                std::from_chars(hex.data(), hex.data() + hex.size(), parsed, 16);
+                char32_t value = static_cast<char32_t>(std::min(parsed, 0x10FFFFul));
                 if (value < 0x100) value += 0xF000;
                 RunFormat sf = f;
                 if (font) sf.font = font;
                 AddChar(value, Format(sf));
             } else if (n == "footnoteReference" || n == "endnoteReference") {
                 const std::string number = std::to_string(++noteNumber_);
-                AddText(Utf8ToU32(number), format);
+                AddText(DecodeUtf8(number), format);
             }
         }
     }
@@ -1031,17 +603,8 @@ class Reader {
     DocumentModel model_;
     std::string mainPart_;
     std::string folder_;
-    std::string majorFont_, minorFont_;
-    RunProps defaultRun_;
-    ParaProps defaultPara_;
-    std::map<std::string, Style> styles_;
-    std::string defaultParaStyle_;
-    std::string defaultTableStyle_;
-    std::unique_ptr<pugi::xml_document> stylesXml_;  // kept for the table styles' nodes
-    std::map<int, AbstractNum> abstracts_;
-    std::map<int, Num> nums_;
-    std::map<int, std::map<int, std::optional<int>>> counters_;
-    std::set<int> startedNums_;
+    std::map<std::string, std::string> related_;  // relationship kind -> part name
+    StyleSheet sheet_;
     std::map<std::string, std::uint32_t> formatIndex_;
     RunProps paraRun_;
     std::string paraStyleFont_;

@@ -309,6 +309,12 @@ class SelectionImpl : public word::Selection {
         return std::make_shared<ParagraphFormatImpl>(
             Doc().ParagraphAt(Sel().start).format.alignment);
     }
+    std::shared_ptr<word::PageSetup> PageSetup() override {
+        const auto& doc = Doc();
+        const std::size_t section = doc.ParagraphAt(Sel().start).section;
+        return std::make_shared<PageSetupImpl>(
+            doc.model.sections[std::min(section, doc.model.sections.size() - 1)]);
+    }
 
   private:
     const OpenDocument& Doc() const { return *owner_->Doc(); }

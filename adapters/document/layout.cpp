@@ -3,12 +3,15 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/unicode.hpp"
+
 namespace tbln::document {
 
 namespace {
 
 constexpr double kEpsilon = 0.01;
 constexpr double kScriptScale = 0.65;  // superscript and subscript glyphs are set smaller
+constexpr double kMinWrapRoom = 72;    // the narrowest text column beside a floating object
 
 bool IsSpace(char32_t c) {
     return c == U' ' || c == U'\x3000';
@@ -29,6 +32,7 @@ class Breaker {
         : model_(model), metrics_(metrics), charX_(charX) {}
 
     double Width(std::size_t i) {
+        if (model_.text[i] == kOptionalHyphen) return 0;
         if (model_.text[i] == kInlineObject) {
             const auto it = model_.objects.find(i);
             return it == model_.objects.end() ? 0 : it->second.first;
@@ -64,7 +68,7 @@ class Breaker {
             double pos = startOffset;
             if (first && !p.listString.empty()) {
                 const RunFormat& lf = p.listFormat;
-                for (const char32_t c : Utf32(p.listString)) {
+                for (const char32_t c : DecodeUtf8(p.listString)) {
                     pos += metrics_.Advance(lf.font, lf.bold, lf.italic, lf.size, c);
                 }
                 if (p.listSuffix == '\t') {
@@ -122,7 +126,9 @@ class Breaker {
                 }
                 xs.push_back(pos);
                 pos += w;
-                if (c == U'-' || c == U'\x2013' || c == U'\x2014') breakAt = j + 1;
+                if (c == U'-' || c == U'\x2013' || c == U'\x2014' || c == kOptionalHyphen) {
+                    breakAt = j + 1;
+                }
             }
             // Alignment shifts the line by the room left after its last visible character.
             double contentEnd = startOffset;
@@ -175,25 +181,6 @@ class Breaker {
         return lines;
     }
 
-    static std::u32string Utf32(const std::string& s) {
-        std::u32string out;
-        for (std::size_t i = 0; i < s.size();) {
-            const auto b = static_cast<unsigned char>(s[i]);
-            const std::size_t n = b < 0x80             ? 0
-                                  : (b & 0xE0) == 0xC0 ? 1
-                                  : (b & 0xF0) == 0xE0 ? 2
-                                                       : 3;
-            if (n > 0 && i + n >= s.size()) break;
-            char32_t cp = n == 0 ? b : n == 1 ? (b & 0x1Fu) : n == 2 ? (b & 0x0Fu) : (b & 0x07u);
-            for (std::size_t k = 1; k <= n; ++k) {
-                cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3Fu);
-            }
-            out += cp;
-            i += n + 1;
-        }
-        return out;
-    }
-
   private:
     const DocumentModel& model_;
     FontMetrics& metrics_;
@@ -210,8 +197,7 @@ class Paginator {
         while (i < ps.size()) {
             Section(ps[i].section);
             if (ps[i].cell.table < 0) {
-                Paragraph(i, boxes,
-                          i + 1 < ps.size() && ps[i + 1].cell.table < 0 ? &boxes[i + 1] : nullptr);
+                Paragraph(i, boxes);
                 ++i;
                 continue;
             }
@@ -222,6 +208,8 @@ class Paginator {
                 ++j;
             }
             Row(i, j, boxes);
+            // The table's spacing between cells also lies below its last row.
+            if (j >= ps.size() || ps[j].cell.table != ps[i].cell.table) y_ += ps[i].cell.spacing;
             i = j;
         }
         layout_.pages = page_;
@@ -247,23 +235,154 @@ class Paginator {
         if (!continuous && !layout_.lines.empty()) NewPage(false);
     }
 
-    double GapBefore(const document::Paragraph& p) const {
+    // The space between a paragraph and the one before it (with its space after).
+    static double Between(const document::Paragraph* previous, double previousAfter,
+                          const document::Paragraph& p) {
         double before = p.format.spaceBefore;
-        double after = previousAfter_;
-        if (previous_ && p.format.contextualSpacing && previous_->format.contextualSpacing &&
-            previous_->format.styleId == p.format.styleId) {
+        double after = previousAfter;
+        if (previous && p.format.contextualSpacing && previous->format.contextualSpacing &&
+            previous->format.styleId == p.format.styleId) {
             before = 0;
             after = 0;
-        } else if (previous_ && previous_->format.contextualSpacing &&
-                   previous_->format.styleId == p.format.styleId) {
+        } else if (previous && previous->format.contextualSpacing &&
+                   previous->format.styleId == p.format.styleId) {
             after = 0;
         }
-        if (atTop_) return softTop_ ? 0 : before;
         // The larger of the two spaces separates the paragraphs.
         return std::max(after, before);
     }
 
+    double GapBefore(const document::Paragraph& p) const {
+        if (atTop_) return softTop_ ? 0 : p.format.spaceBefore;
+        return Between(previous_, previousAfter_, p);
+    }
+
+    static double Sum(const std::vector<LineBox>& lines, std::size_t count) {
+        double h = 0;
+        for (std::size_t k = 0; k < count && k < lines.size(); ++k) h += lines[k].height;
+        return h;
+    }
+
+    // The lines of a paragraph that must start on one page: all of them when they are
+    // kept together; with widow and orphan control the first two (all of a paragraph of
+    // up to three lines, where any break would leave one line alone); else the first.
+    static std::size_t Unbreakable(const document::Paragraph& p,
+                                   const std::vector<LineBox>& lines) {
+        const std::size_t n = lines.size();
+        if (p.format.keepLines) return n;
+        if (p.format.widowControl) return n <= 3 ? n : 2;
+        return std::min<std::size_t>(n, 1);
+    }
+
+    // The height the paragraph at `index` needs on the current page together with the
+    // paragraphs kept with it (keep-with-next chains): each kept paragraph whole, then
+    // the part of the last one that cannot break, or the first row of a table.
+    // `alone` is the chain's height on an empty page.
+    double ChainNeed(std::size_t index, const std::vector<std::vector<LineBox>>& boxes,
+                     double& alone) const {
+        const auto& ps = model_.paragraphs;
+        double need = 0;
+        alone = 0;
+        const document::Paragraph* previous = previous_;
+        double previousAfter = previousAfter_;
+        for (std::size_t k = index; k < ps.size(); ++k) {
+            const auto& p = ps[k];
+            if (k > index && p.section != ps[index].section) break;
+            if (p.cell.table >= 0) {
+                // A table follows: its first row's first lines.
+                const double first = FirstRowStart(k, boxes);
+                need += previousAfter + first;
+                alone += first;
+                break;
+            }
+            const double gap = k == index ? GapBefore(p) : Between(previous, previousAfter, p);
+            const auto& lines = boxes[k];
+            std::size_t upTo = lines.size();
+            for (std::size_t l = 0; l < lines.size(); ++l) {
+                if (lines[l].pageBreakAfter) {
+                    upTo = l + 1;
+                    break;
+                }
+            }
+            const bool kept = p.format.keepNext && upTo == lines.size() && k + 1 < ps.size();
+            const double h = Sum(lines, kept ? upTo : std::min(upTo, Unbreakable(p, lines)));
+            need += gap + h;
+            alone += (k == index ? 0 : gap) + h;
+            // A chain taller than a page breaks anyway: no need to measure on.
+            if (!kept || alone > Bottom() - Top()) break;
+            previous = &p;
+            previousAfter = p.format.spaceAfter;
+        }
+        return need;
+    }
+
+    // From a row's top to the end of the first line of its tallest-starting cell.
+    double FirstRowStart(std::size_t from, const std::vector<std::vector<LineBox>>& boxes) const {
+        const auto& ps = model_.paragraphs;
+        double start = 0;
+        double cellLeft = -1e9;
+        for (std::size_t k = from; k < ps.size() && ps[k].cell.table == ps[from].cell.table &&
+                                   ps[k].cell.row == ps[from].cell.row;
+             ++k) {
+            if (ps[k].cell.left == cellLeft) continue;
+            cellLeft = ps[k].cell.left;
+            const double first = boxes[k].empty() ? 0 : boxes[k].front().height;
+            start = std::max(start, ps[k].cell.top + ps[k].format.spaceBefore + first);
+        }
+        const auto& place = ps[from].cell;
+        if (place.heightRule != LineRule::Auto) start = std::max(start, place.height);
+        return start + place.spacing;
+    }
+
+    // Floating objects anchored in the paragraph that keep text above and below them:
+    // the band of the page they keep free. `top` is the paragraph's top on this page.
+    void Anchor(std::size_t index, double top) {
+        std::erase_if(bands_,
+                      [&](const Band& b) { return b.paragraph == index || b.page < page_; });
+        const auto& floats = model_.floats;
+        auto it = std::lower_bound(
+            floats.begin(), floats.end(), index,
+            [](const FloatingObject& f, std::size_t i) { return f.paragraph < i; });
+        for (; it != floats.end() && it->paragraph == index; ++it) {
+            if (!KeepsTextAside(*it)) continue;
+            const double y = it->fromV == FloatingObject::From::Page     ? it->y
+                             : it->fromV == FloatingObject::From::Margin ? Top() + it->y
+                                                                         : top + it->y;
+            bands_.push_back({page_, y - it->distTop, y + it->height + it->distBottom, index});
+        }
+    }
+
+    // Text runs on beside an object only where one side leaves room for it; an object
+    // that wraps above and below, or leaves no such room, keeps its band free.
+    bool KeepsTextAside(const FloatingObject& f) const {
+        if (f.wrap == FloatingObject::Wrap::TopAndBottom) return true;
+        if (f.wrap != FloatingObject::Wrap::Square) return false;
+        const double area = Sec().pageWidth - Sec().left - Sec().right;
+        const double left = f.alignH == 'l'   ? 0
+                            : f.alignH == 'c' ? (area - f.width) / 2
+                            : f.alignH == 'r' ? area - f.width
+                            : f.fromPageH     ? f.x - Sec().left
+                                              : f.x;
+        return std::max(left, area - left - f.width) < kMinWrapRoom;
+    }
+
+    // The top of a line of height h placed at y or, where it would cross a band kept
+    // free by a floating object, below that band.
+    double Clear(double y, double h) const {
+        for (bool moved = true; moved;) {
+            moved = false;
+            for (const auto& b : bands_) {
+                if (b.page == page_ && y < b.bottom - kEpsilon && y + h > b.top + kEpsilon) {
+                    y = b.bottom;
+                    moved = true;
+                }
+            }
+        }
+        return y;
+    }
+
     void Emit(std::size_t paragraph, const LineBox& box) {
+        y_ = Clear(y_, box.height);
         Line line;
         line.start = box.start;
         line.end = box.end;
@@ -277,24 +396,19 @@ class Paginator {
         atTop_ = false;
     }
 
-    void Paragraph(std::size_t index, const std::vector<std::vector<LineBox>>& boxes,
-                   const std::vector<LineBox>* next) {
+    void Paragraph(std::size_t index, const std::vector<std::vector<LineBox>>& boxes) {
         const auto& p = model_.paragraphs[index];
         const auto& lines = boxes[index];
         TakePendingBreak();
         if (p.format.pageBreakBefore && !atTop_) NewPage(false);
         double gap = GapBefore(p);
         if (p.format.keepNext && !atTop_) {
-            double need = gap + p.format.spaceAfter;
-            for (const auto& l : lines) need += l.height;
-            if (next && !next->empty()) need += next->front().height;
-            if (y_ + need > Bottom() + kEpsilon) {
-                double own = 0;
-                for (const auto& l : lines) own += l.height;
-                if (own <= Bottom() - Top()) {
-                    NewPage(true);
-                    gap = GapBefore(p);
-                }
+            // The chain moves to the next page when it does not fit here but fits there.
+            double alone = 0;
+            const double need = ChainNeed(index, boxes, alone);
+            if (y_ + need > Bottom() + kEpsilon && alone <= Bottom() - Top() + kEpsilon) {
+                NewPage(true);
+                gap = GapBefore(p);
             }
         }
         std::size_t idx = 0;
@@ -306,8 +420,10 @@ class Paginator {
             while (chunkEnd < n && !lines[chunkEnd].pageBreakAfter) ++chunkEnd;
             if (chunkEnd < n) ++chunkEnd;
             double y = y_ + (firstChunk ? gap : 0);
+            if (firstChunk) Anchor(index, y);
             std::size_t fit = 0;
             for (std::size_t k = idx; k < chunkEnd; ++k) {
+                y = Clear(y, lines[k].height);
                 if (y + lines[k].height > Bottom() + kEpsilon) break;
                 y += lines[k].height;
                 ++fit;
@@ -351,11 +467,47 @@ class Paginator {
         pendingBreak_ = false;
     }
 
+    // The height of a row that does not break: its tallest cell, or its own height.
+    double RowHeight(std::size_t from, std::size_t to,
+                     const std::vector<std::vector<LineBox>>& boxes) const {
+        const auto& ps = model_.paragraphs;
+        double tallest = 0, cell = 0, after = 0;
+        double cellLeft = -1e9;
+        for (std::size_t k = from; k < to; ++k) {
+            const auto& p = ps[k];
+            if (p.cell.left != cellLeft) {
+                cellLeft = p.cell.left;
+                cell = p.cell.top;
+                after = 0;
+            }
+            cell += after + p.format.spaceBefore + Sum(boxes[k], boxes[k].size());
+            after = p.format.spaceAfter;
+            tallest = std::max(tallest, cell + after + p.cell.bottom);
+        }
+        const auto& place = ps[from].cell;
+        if (place.heightRule == LineRule::Exact) return place.height;
+        if (place.heightRule == LineRule::AtLeast) return std::max(tallest, place.height);
+        return tallest;
+    }
+
     void Row(std::size_t from, std::size_t to, const std::vector<std::vector<LineBox>>& boxes) {
         TakePendingBreak();
         // The space after the paragraph before the table.
         if (!atTop_) y_ += previousAfter_;
         previousAfter_ = 0;
+        const auto& place = model_.paragraphs[from].cell;
+        // A row moves whole to the next page when its first lines do not fit, and when it
+        // may not break (or has an exact height) and does not fit.
+        if (!atTop_) {
+            const double room = Bottom() - y_ + kEpsilon;
+            const bool whole = place.cantSplit || place.heightRule == LineRule::Exact;
+            const double height = RowHeight(from, to, boxes) + place.spacing;
+            if (FirstRowStart(from, boxes) > room ||
+                (whole && height > room && height <= Bottom() - Top())) {
+                NewPage(true);
+            }
+        }
+        y_ += place.spacing;
         // A row may break across pages: its lines flow on as they come.
         const int rowPage = page_;
         const double rowY = y_;
@@ -378,7 +530,7 @@ class Paginator {
                 y_ += previousAfter_ + p.format.spaceBefore;
             }
             for (const auto& l : boxes[k]) {
-                if (y_ + l.height > Bottom() + kEpsilon && !atTop_) NewPage(true);
+                if (Clear(y_, l.height) + l.height > Bottom() + kEpsilon && !atTop_) NewPage(true);
                 Emit(k, l);
             }
             previousAfter_ = p.format.spaceAfter;
@@ -388,6 +540,12 @@ class Paginator {
                 endY = cellEnd;
             }
         }
+        // A row of exact height ends at its height, one of a minimum height not before it.
+        if (place.heightRule == LineRule::Exact && endPage == rowPage) {
+            endY = rowY + place.height;
+        } else if (place.heightRule == LineRule::AtLeast && endPage == rowPage) {
+            endY = std::max(endY, rowY + place.height);
+        }
         page_ = endPage;
         y_ = endY;
         atTop_ = false;
@@ -395,8 +553,16 @@ class Paginator {
         previousAfter_ = 0;
     }
 
+    // A band of a page that a floating object keeps free of text.
+    struct Band {
+        int page;
+        double top, bottom;
+        std::size_t paragraph;  // the object's anchor
+    };
+
     const DocumentModel& model_;
     Layout& layout_;
+    std::vector<Band> bands_;
     std::size_t section_ = 0;
     int page_ = 1;
     double y_ = 0;

@@ -88,7 +88,13 @@ FontMetrics::Face& FontMetrics::Get(const std::string& family, bool bold, bool i
         }
         const auto* hhea =
             static_cast<const TT_HoriHeader*>(FT_Get_Sfnt_Table(f.face, FT_SFNT_HHEA));
-        if (hhea && hhea->Line_Gap > 0) f.lineGap = hhea->Line_Gap / f.unitsPerEm;
+        if (hhea && hhea->Line_Gap > 0) {
+            f.lineGap = hhea->Line_Gap / f.unitsPerEm;
+            // Windows metrics taller than the font's ascender and descender already hold
+            // that much of its line gap; only the rest is added (Calibri adds none).
+            const double hheaHeight = (hhea->Ascender + std::abs(hhea->Descender)) / f.unitsPerEm;
+            f.lineGap = std::max(0.0, f.lineGap - std::max(0.0, f.ascent + f.descent - hheaHeight));
+        }
         // Characters the font lacks are measured as its "n".
         const FT_UInt n = FT_Get_Char_Index(f.face, 'n');
         if (n && FT_Load_Glyph(f.face, n, FT_LOAD_NO_SCALE) == 0) {

@@ -1,5 +1,6 @@
 // tbln word-lines --file DOC: the document engine's own lines of DOC (plain text, page,
-// position, list string), for comparing our layout with other word processors.
+// position, list string, the page size of the line's section), for comparing our layout
+// with other word processors and placing the lines of every section.
 #include "adapters/document/embedded_word.hpp"
 #include "apps/host/host.hpp"
 
@@ -26,6 +27,9 @@ nlohmann::ordered_json WordLinesCommand(Host& host, const Options& options) {
                          {"x", selection->Information(word::wdHorizontalPositionRelativeToPage)},
                          {"y", selection->Information(word::wdVerticalPositionRelativeToPage)},
                          {"listString", selection->Range()->ListFormat()->ListString()},
+                         // The page of the line's own section: a later section may turn it.
+                         {"pageWidth", selection->PageSetup()->PageWidth()},
+                         {"pageHeight", selection->PageSetup()->PageHeight()},
                          {"start", start},
                          {"end", selection->End()}});
         if (selection->End() >= end - 1) break;

@@ -68,6 +68,12 @@ class Characters : public Object {
     virtual std::shared_ptr<word::Range> Item(Long index) = 0;  // 1-based
 };
 
+class PageSetup : public Object {
+  public:
+    virtual double PageHeight() = 0;
+    virtual double PageWidth() = 0;
+};
+
 class Selection : public Object {
   public:
     virtual void HomeKey(Long unit, Long extend) = 0;
@@ -81,17 +87,13 @@ class Selection : public Object {
     virtual std::shared_ptr<word::Characters> Characters() = 0;
     virtual std::shared_ptr<word::Font> Font() = 0;
     virtual std::shared_ptr<word::ParagraphFormat> ParagraphFormat() = 0;
+    // The page setup of the section that holds the selection's start.
+    virtual std::shared_ptr<word::PageSetup> PageSetup() = 0;
 };
 
 class Bookmark : public Object {
   public:
     virtual void Select() = 0;
-};
-
-class PageSetup : public Object {
-  public:
-    virtual double PageHeight() = 0;
-    virtual double PageWidth() = 0;
 };
 
 class Document : public Object {

@@ -5,6 +5,7 @@
 #include "common/utilities.hpp"
 #include "core/error.hpp"
 #include "core/text.hpp"
+#include "core/unicode.hpp"
 
 namespace tbln {
 
@@ -48,8 +49,13 @@ class ScanSteps {
 
 }  // namespace
 
-WordProgressForm::WordProgressForm(Module& module) : ui::Form("WordProgressForm"), m_(module) {
-    Caption = "WordProgressForm";
+WordProgressForm::WordProgressForm(Module& module)
+    : ui::Form("WordProgressForm"),
+      ProgressBar1(*this, "ProgressBar1", module.ports.ui),
+      m_(module) {
+    Caption = "  Processing Word Data ...";
+    PropertyBag design;
+    ProgressBar1.ReadProperties(design);
     lbTitle.SetCaption("  Processing Word Data ...");
     lbProgressTitle.SetCaption("Progress :");
     lbProgress.SetCaption("0%");
@@ -132,7 +138,13 @@ void WordProgressForm::ScanWord() {
 
     ScanSteps step;
     Long previousStart = -1;
+    Integer lastPage = 1;
     for (;;) {
+        // The insertion point sits at the line's start: its page is the line's own page.
+        Integer ownPage = 0;
+        step([&] {
+            ownPage = ToInteger(app.Selection()->Information(word::wdActiveEndPageNumber));
+        });
         step([&] { app.ActiveDocument()->Bookmarks("\\LINE")->Select(); });
         const Long n = m_.wordLines.Upper();
         auto line = std::make_shared<WordLine>();
@@ -147,7 +159,7 @@ void WordProgressForm::ScanWord() {
         // moves: the walk has reached the end, whatever the last-line test says.
         if (lineStart <= previousStart) {
             m_.wordLines(n) = nullptr;
-            m_.pageNum = currentPage;
+            m_.pageNum = lastPage;
             m_.captureDone = true;
             return;
         }
@@ -157,6 +169,8 @@ void WordProgressForm::ScanWord() {
         });
 
         step([&] {
+            // The page of the line's end, judged with the line after it: the last line of
+            // a page ends where the next page begins.
             const Integer p = ToInteger(app.Selection()->Information(word::wdActiveEndPageNumber));
             line->pageNum = p;
             if (p != currentPage && !pageChangePending) {
@@ -167,6 +181,16 @@ void WordProgressForm::ScanWord() {
                 currentPage = p;
             }
         });
+        // That judgement fails where a page holds a single line (its end is two pages on
+        // from the current one) and in table rows, whose cells go back up to the row's page
+        // (it gives 0 there): the line's own page is the answer where they disagree, and
+        // the judgement starts again from it.
+        if (ownPage >= 1 && line->pageNum != ownPage) {
+            line->pageNum = ownPage;
+            currentPage = ownPage;
+            pageChangePending = false;
+        }
+        if (line->pageNum > lastPage) lastPage = line->pageNum;
 
         if (!text.empty() && static_cast<unsigned char>(text.back()) == kParagraphMark) {
             text.pop_back();
@@ -278,7 +302,8 @@ void WordProgressForm::ScanWord() {
             }
         }
 
-        line->charLen = static_cast<Single>(DecodeUtf8(text).size());
+        // Counted as the word processor counts: a character past U+FFFF takes two units.
+        line->charLen = static_cast<Single>(Utf16Length(text));
         step([&] {
             line->x = app.Selection()->Information(word::wdHorizontalPositionRelativeToPage);
         });
@@ -300,7 +325,8 @@ void WordProgressForm::ScanWord() {
         step.trapping = true;
 
         if (lastLine) {
-            m_.pageNum = currentPage;
+            // The document's last page: the highest page of its lines.
+            m_.pageNum = lastPage;
             m_.captureDone = true;
             return;
         }

@@ -8,28 +8,11 @@
 #include <string>
 
 #include "automation/module.hpp"
+#include "common/progress_bar.hpp"
 #include "platform/ui.hpp"
 #include "word/text_encoder.hpp"
 
 namespace tbln {
-
-// The progress bar of the dialog: its range and position. A plain stand-in with the
-// three properties the scan sets, until the shared progress-bar control replaces it.
-struct ScanProgressState {
-    Long max = 100;
-    Long min = 0;
-    Long position = 0;
-};
-class ScanProgressBar : public ui::StatefulControl<ScanProgressState> {
-  public:
-    using StatefulControl::StatefulControl;
-    Long Max() const { return state.max; }
-    void SetMax(Long v) { state.max = v; }
-    Long Min() const { return state.min; }
-    void SetMin(Long v) { state.min = v; }
-    Long Position() const { return state.position; }
-    void SetPosition(Long v) { state.position = v; }
-};
 
 class WordProgressForm : public ui::Form {
   public:
@@ -40,7 +23,7 @@ class WordProgressForm : public ui::Form {
     // The scan of the active document into wordLines and pageNum.
     void ScanWord();
 
-    ScanProgressBar ProgressBar1{*this, "ProgressBar1"};
+    ProgressBar ProgressBar1;
     ui::Label lbProgress{*this, "lbProgress"};
     ui::Label lbProgressTitle{*this, "lbProgressTitle"};
     ui::Label lbTitle{*this, "lbTitle"};

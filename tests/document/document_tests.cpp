@@ -2,6 +2,7 @@
 // python-docx (tests/fixtures/word/make_fixtures.py), its layout, and bad input.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -196,6 +197,108 @@ TEST_F(Engine, ListsAndParagraphs) {
     sel = app->Selection();
     sel->HomeKey(word::wdStory, word::wdMove);
     EXPECT_EQ(sel->ParagraphFormat()->Alignment(), word::wdAlignParagraphJustify);
+    // Distributed is Word's alignment 4.
+    const auto lines = Lines("characters.docx");
+    ASSERT_EQ(lines.size(), 2u);
+    sel = app->Selection();
+    EXPECT_EQ(sel->ParagraphFormat()->Alignment(), 4);
+}
+
+// Pages and positions as LibreOffice lays out the same documents (checked with
+// tests/tools/layout_compare.py): keep-with-next chains, widows, orphans, lines kept
+// together, page breaks before; rows of exact and minimum height, a row that may not
+// break, cell margins; floating pictures.
+TEST_F(Engine, KeepsRowsAndFloatsMoveLinesToTheirPlaces) {
+    struct Case {
+        const char* file;
+        const char* line;  // the start of the line's text
+        double page, y;
+    };
+    const Case cases[] = {
+        {"keeps.docx", "Chapter heading", 2, 72},
+        {"keeps.docx", "Section heading", 2, 84.65},
+        {"keeps.docx", "Chain body.", 2, 97.3},
+        {"keeps.docx", "Widow case.", 3, 653.9},
+        {"keeps.docx", "Lorem ipsum dolor sit amet, ", 4, 72},  // the widow case's fifth line
+        {"keeps.docx", "Kept lines.", 6, 72},
+        {"keeps.docx", "Orphan case.", 8, 72},
+        {"table_rows.docx", "Row 2 cell 1", 1, 172},
+        {"table_rows.docx", "Row 3 cell 2", 1, 232},
+        {"table_rows.docx", "After the first table.", 1, 244.65},
+        {"table_rows.docx", "Unbroken row line 1\r", 2, 82},
+        {"table_rows.docx", "Beside the unbroken row", 2, 82},
+        {"table_rows.docx", "After the unbroken row.", 2, 243.8},
+        // Floating pictures 14 pt below their anchor's top: 100 pt high wrapped above and
+        // below, 150 pt high square-wrapped with no room beside it, one behind the text.
+        {"floats.docx", "Anchor of the top-and-bottom picture.", 1, 84.65},
+        {"floats.docx", "After the top-and-bottom picture.", 1, 198.65},
+        {"floats.docx", "After the wide square picture.", 1, 375.3},
+        {"floats.docx", "Over the picture behind the text.", 1, 400.6},
+    };
+    std::string file;
+    std::vector<EngineLine> lines;
+    for (const auto& c : cases) {
+        if (file != c.file) lines = Lines(file = c.file);
+        const auto it = std::find_if(lines.begin(), lines.end(), [&](const EngineLine& l) {
+            return l.text.rfind(c.line, 0) == 0;
+        });
+        ASSERT_NE(it, lines.end()) << c.line;
+        EXPECT_EQ(it->page, c.page) << c.line;
+        EXPECT_NEAR(it->y, c.y, 0.01) << c.line;
+    }
+}
+
+TEST_F(Engine, WordsFontsAreMeasuredWithTheirMetricTwins) {
+    // Right-aligned lines start at the right margin less their width: a Calibri line is
+    // as wide as the same text in Carlito, Cambria as in Caladea (fontconfig's metric
+    // aliases), and neither falls back to the wider DejaVu Sans.
+    const auto lines = Lines("word_fonts.docx");
+    ASSERT_EQ(lines.size(), 5u);
+    const double calibri = lines[0].x, carlito = lines[1].x, cambria = lines[2].x,
+                 caladea = lines[3].x, dejavu = lines[4].x;
+    EXPECT_DOUBLE_EQ(calibri, carlito);
+    EXPECT_DOUBLE_EQ(cambria, caladea);
+    EXPECT_GT(calibri - dejavu, 20);
+    EXPECT_GT(cambria - dejavu, 10);
+    // A Calibri line is as high as its Windows ascent and descent: its line gap is part
+    // of them. At 1.15 lines and 10 pt after the paragraph, LibreOffice sets the next
+    // paragraph 25.5 pt lower.
+    EXPECT_NEAR(lines[1].y - lines[0].y, 25.5, 0.2);
+}
+
+TEST_F(Engine, LinesBreakAtOptionalHyphens) {
+    // Optional hyphens (Word's character 31) take no room and let a line break inside a
+    // word, where LibreOffice breaks the same lines.
+    const auto lines = Lines("optional_hyphens.docx");
+    ASSERT_EQ(lines.size(), 4u);
+    const std::string syllables =
+        "ment\x1F"
+        "ar\x1F"
+        "i\x1F"
+        "an\x1F"
+        "ism";
+    EXPECT_EQ(lines[0].text.substr(lines[0].text.size() - 5), "lish\x1F");
+    EXPECT_EQ(lines[1].text.substr(0, syllables.size()), syllables);
+    EXPECT_EQ(lines[3].text, syllables);
+}
+
+TEST_F(Engine, PartsAreFoundByTheirRelationships) {
+    // The styles part is word/house_styles.xml: its Normal style sets Arial 11.
+    auto doc = Open("renamed_parts.docx");
+    auto sel = app->Selection();
+    sel->HomeKey(word::wdStory, word::wdMove);
+    doc->Bookmarks("\\LINE")->Select();
+    EXPECT_EQ(sel->Font()->Name(), "Arial");
+    EXPECT_EQ(sel->Font()->Size(), 11);
+}
+
+TEST_F(Engine, InvalidBytesInARunReadAsReplacementCharacters) {
+    // The byte 0xFF inside a run: one U+FFFD, and every character after it is kept.
+    const auto lines = Lines("invalid_byte.docx");
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].text,
+              "Before\xEF\xBF\xBD"
+              "after the bad byte");
 }
 
 TEST_F(Engine, BadInputIsNamedAndRefused) {

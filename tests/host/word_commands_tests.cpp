@@ -60,6 +60,26 @@ TEST(HostWordCommands, ParseWordPrintsTheNotesAsFormattedText) {
     EXPECT_TRUE(legend);
 }
 
+TEST(HostWordCommands, WordLinesGiveEachLineItsSectionsPageSize) {
+    TempDir dir;
+    const std::string file = std::string(TBLN_FIXTURES) + "/word/landscape_section.docx";
+    const auto run = testing::RunHost(dir, "word-lines --file " + Quote(file));
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto out = nlohmann::json::parse(run.out);
+    // The document's page size is the first section's; each line carries its own.
+    EXPECT_EQ(out["pageWidth"], 612);
+    const auto& lines = out["lines"];
+    // The first section ends with the empty paragraph that carries its properties.
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0]["pageWidth"], 612);
+    EXPECT_EQ(lines[0]["pageHeight"], 792);
+    const auto& landscape = lines[2];
+    EXPECT_EQ(landscape["text"], "On the landscape page.");
+    EXPECT_EQ(landscape["page"], 2);
+    EXPECT_EQ(landscape["pageWidth"], 792);
+    EXPECT_EQ(landscape["pageHeight"], 612);
+}
+
 TEST(HostWordCommands, UpdateWordNamesABadFile) {
     TempDir dir;
     const std::string bad = dir / "notes.docx";

@@ -6,7 +6,12 @@ the PDF's lines with their words' boxes. Our lines come from `tbln word-lines`. 
 matched in order by their text; a line counts as identical when its text and page agree,
 and its position is reported against the PDF's first word (x) and line top (y).
 
-usage: layout_compare.py TBLN_BINARY DOCX... [--verbose]
+It also reports the page totals: ours, the count the document stores in docProps/app.xml
+(the word processor's last layout of it) and the PDF's.
+
+usage: layout_compare.py TBLN_BINARY DOCX... [--verbose] [--cache DIR]
+--cache DIR keeps the PDFs in DIR and uses them again on the next run (the word
+processor's side does not change between two runs of ours).
 Needs: libreoffice (soffice), poppler-utils (pdftotext).
 """
 import difflib
@@ -16,8 +21,10 @@ import os
 import re
 import subprocess
 import sys
+import shutil
 import tempfile
 import xml.etree.ElementTree as ET
+import zipfile
 
 # Symbol-font characters as a PDF's text layer shows them: the encoder's Symbol table,
 # then the common Wingdings list bullets.
@@ -35,19 +42,40 @@ def normalise(text, symbols=True):
     else:
         # Text typed in the Symbol font may reach a PDF's text layer as its plain codes.
         text = "".join(chr(ord(c) - 0xF000) if 0xF020 <= ord(c) <= 0xF0FF else c for c in text)
+    # An optional hyphen shows as a hyphen only where the line breaks at it.
+    text = re.sub("\x1f(?=[\r\n\x0b\x0c\x0e]*$)", "-", text).replace("\x1f", "")
     text = re.sub(r"[\r\n\x0b\x0c\x0e\x07]", " ", text).replace("\x01", "")
     text = text.replace("\t", " ").replace("\u00a0", " ").replace("\u2011", "-")
     return re.sub(r"\s+", " ", text).strip()
 
 
-def pdf_lines(docx, workdir):
-    # A profile of our own, so that another running office suite does not get in the way.
-    profile = "-env:UserInstallation=file://" + os.path.join(workdir, "profile")
-    subprocess.run(["soffice", profile, "--headless", "--convert-to", "pdf", "--outdir", workdir,
-                    docx],
-                   check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                   timeout=300)
-    pdf = os.path.join(workdir, os.path.splitext(os.path.basename(docx))[0] + ".pdf")
+def stored_pages(docx):
+    """The page count the document stores in docProps/app.xml, or None."""
+    try:
+        with zipfile.ZipFile(docx) as z:
+            app = z.read("docProps/app.xml").decode("utf-8", "replace")
+    except (KeyError, zipfile.BadZipFile, OSError):
+        return None
+    found = re.search(r"<(?:\w+:)?Pages>(\d+)<", app)
+    return int(found.group(1)) if found else None
+
+
+def pdf_lines(docx, workdir, cache=None):
+    pdf_name = os.path.splitext(os.path.basename(docx))[0] + ".pdf"
+    pdf = os.path.join(workdir, pdf_name)
+    cached = os.path.join(cache, pdf_name) if cache else None
+    if cached and os.path.exists(cached):
+        shutil.copy(cached, pdf)
+    else:
+        # A profile of our own, so that another running office suite does not get in the way.
+        profile = "-env:UserInstallation=file://" + os.path.join(workdir, "profile")
+        subprocess.run(["soffice", profile, "--headless", "--convert-to", "pdf", "--outdir",
+                        workdir, docx],
+                       check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                       timeout=300)
+        if cached:
+            os.makedirs(cache, exist_ok=True)
+            shutil.copy(pdf, cached)
     out = os.path.join(workdir, "bbox.html")
     subprocess.run(["pdftotext", "-bbox-layout", pdf, out], check=True, timeout=120)
     raw = open(out, encoding="utf-8").read()
@@ -93,7 +121,7 @@ def pdf_lines(docx, workdir):
         for m in merged:
             m["text"] = " ".join(w for _, w in m["words"])
         lines += merged
-    return lines
+    return lines, len(root.findall(".//page"))
 
 
 def our_lines(binary, docx):
@@ -119,10 +147,11 @@ def our_lines(binary, docx):
     return lines
 
 
-def compare(binary, docx, verbose):
+def compare(binary, docx, verbose, cache=None):
     with tempfile.TemporaryDirectory() as workdir:
-        theirs = pdf_lines(docx, workdir)
+        theirs, their_pages = pdf_lines(docx, workdir, cache)
     groups = our_lines(binary, docx)
+    our_pages = max((g["page"] for group in groups for g in group), default=1)
     # Headers and footers are not part of the main story: drop the PDF's lines above the
     # first and well below the last of our lines on each page.
     span = {}
@@ -178,12 +207,17 @@ def compare(binary, docx, verbose):
                     print("  ours   p%d: %s" % (ours[i]["page"], a[i]))
                 for j in range(j1, j2):
                     print("  theirs p%d: %s" % (theirs[j]["page"], b[j]))
-    return same, near, len(ours), len(theirs)
+    return same, near, len(ours), len(theirs), (our_pages, stored_pages(docx), their_pages)
 
 
 def main(argv):
     verbose = "--verbose" in argv
     args = [a for a in argv if a != "--verbose"]
+    cache = None
+    if "--cache" in args:
+        at = args.index("--cache")
+        cache = args[at + 1]
+        del args[at:at + 2]
     if len(args) < 2:
         print(__doc__)
         return 2
@@ -191,13 +225,15 @@ def main(argv):
     total_same = total_near = total_ours = total_theirs = 0
     for f in files:
         try:
-            same, near, n_ours, n_theirs = compare(binary, f, verbose)
+            same, near, n_ours, n_theirs, pages = compare(binary, f, verbose, cache)
         except (subprocess.CalledProcessError, subprocess.TimeoutExpired) as e:
             print("%-40s skipped: %s failed" % (os.path.basename(f), e.cmd[0]))
             continue
         total = max(n_ours, n_theirs)
-        print("%-40s %4d/%4d lines identical in text and page (%5.1f %%), %4d within 1 pt" %
-              (os.path.basename(f), same, total, 100.0 * same / total if total else 100.0, near))
+        print("%-40s %4d/%4d lines identical in text and page (%5.1f %%), %4d within 1 pt; "
+              "pages: ours %d, stored %s, PDF %d" %
+              (os.path.basename(f)[:40], same, total, 100.0 * same / total if total else 100.0,
+               near, pages[0], pages[1] if pages[1] is not None else "-", pages[2]))
         total_same += same
         total_near += near
         total_ours += n_ours

@@ -3,9 +3,12 @@
 // come back in the entry point's arguments.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "adapters/document/embedded_word.hpp"
 #include "automation/application.hpp"
@@ -105,11 +108,62 @@ TEST_F(WordScan, ParagraphsAndPages) {
     EXPECT_EQ(lines(firstOnPage2)->pageNum, 2);
     EXPECT_EQ(pageNum0, lines(59)->pageNum);
 
+    // Every line carries the page it is laid out on, never 0: a page of a single line,
+    // and a table row whose first cell runs on over two pages while the second cell's
+    // line stays on the row's first page.
+    lines = Scan("page_rule.docx");
+    ASSERT_EQ(lines.Upper(), 65);
+    const auto pageOf = [&](const std::string& text) {
+        for (Long i = 0; i < lines.Upper(); ++i) {
+            if (lines(i)->actual.rfind(text, 0) == 0) return static_cast<int>(lines(i)->pageNum);
+        }
+        ADD_FAILURE() << text;
+        return -1;
+    };
+    EXPECT_EQ(pageOf("Page one."), 1);
+    EXPECT_EQ(pageOf("Only line of page two."), 2);
+    EXPECT_EQ(pageOf("Page three, above the table."), 3);
+    EXPECT_EQ(pageOf("Left cell line 25"), 3);
+    EXPECT_EQ(pageOf("Left cell line 26"), 4);
+    EXPECT_EQ(pageOf("Left cell line 60"), 5);
+    EXPECT_EQ(pageOf("Beside the long cell"), 3);
+    EXPECT_EQ(pageOf("After the table."), 5);
+    for (Long i = 1; i < 63; ++i) EXPECT_GE(lines(i)->pageNum, lines(i - 1)->pageNum) << i;
+    EXPECT_EQ(pageNum0, 5);
+
     // A justified paragraph: all of its lines; the next paragraph is not justified.
     lines = Scan("justified.docx");
     const Long last = lines.Upper() - 1;
     for (Long i = 0; i < last; ++i) EXPECT_TRUE(lines(i)->justify) << i;
     EXPECT_FALSE(lines(last)->justify);
+
+    // Characters are counted in UTF-16 units, as the word processor counts them: the
+    // emoji counts 2 (and is written as its two units); a distributed paragraph is an
+    // alignment of its own, not justified.
+    lines = Scan("characters.docx");
+    ASSERT_EQ(lines.Upper(), 2);
+    EXPECT_EQ(lines(0)->actual, "Smile \xF0\x9F\x98\x80 done");
+    EXPECT_EQ(lines(0)->charLen, 13);
+    EXPECT_EQ(lines(0)->text, "{\\fArial|b0|i0|c0|p34;Smile \\U+D83D\\U+DE00 done}");
+    EXPECT_FALSE(lines(1)->justify);
+}
+
+TEST_F(WordScan, TheDialogShowsItsProgressOnTheSharedBar) {
+    Scan("three_lines.docx");
+    auto& form = dynamic_cast<WordProgressForm&>(module->Dialog(DialogId::WordProgressForm));
+    EXPECT_EQ(form.Caption, "  Processing Word Data ...");
+    EXPECT_EQ(form.lbTitle.Caption(), "  Processing Word Data ...");
+    // The bar window was sized to the line count and filled one line at a time.
+    std::vector<std::pair<Long, Long>> sent;
+    for (const auto& j : platform.ui.Journal()) {
+        if (j.function == "SendMessage") sent.emplace_back(j.args[1], j.args[2]);
+    }
+    const auto has = [&](Long message, Long w) {
+        return std::find(sent.begin(), sent.end(), std::pair{message, w}) != sent.end();
+    };
+    EXPECT_TRUE(has(PBM_SETRANGE32, 0));
+    EXPECT_TRUE(has(PBM_SETPOS, 1));
+    EXPECT_TRUE(has(PBM_SETPOS, 4));
 }
 
 TEST_F(WordScan, FormattedLines) {
@@ -222,6 +276,7 @@ class OddSelection : public word::Selection {
     std::shared_ptr<word::ParagraphFormat> ParagraphFormat() override {
         return inner_->ParagraphFormat();
     }
+    std::shared_ptr<word::PageSetup> PageSetup() override { return inner_->PageSetup(); }
 
   private:
     std::shared_ptr<word::Selection> inner_;
