@@ -418,11 +418,13 @@ void DrawShape(const Grid& g, const MyShape& s, Sink& sink) {
     if (s.shapeType == 1 && s.autoShapeType == 9) {
         sink.Draw(Ellipse{center, w / 2, h / 2, turn, 0, 360, pen});
     } else if (s.shapeType == 1 && s.autoShapeType == 25) {
-        // The quarter of the frame's ellipse from its top to its right, mirrored by flips.
-        double start = 0, end = 90;
-        if (s.hor != 0) std::tie(start, end) = std::pair{90.0, 180.0};
-        if (s.ver != 0) std::tie(start, end) = std::pair{360.0 - end, 360.0 - start};
-        sink.Draw(Ellipse{center, w / 2, h / 2, turn, start, end, pen});
+        // An arc is a quarter ellipse whose frame is that quarter: centred on the frame's
+        // bottom-left corner and running from its top-left to its bottom-right corner,
+        // mirrored by the flips.
+        const bool hor = s.hor != 0, ver = s.ver != 0;
+        const Point c = Rotate({hor ? tl.x + w : tl.x, ver ? tl.y : tl.y - h}, center, turn);
+        const double start = hor ? (ver ? 180 : 90) : (ver ? 270 : 0);
+        sink.Draw(Ellipse{c, w, h, turn, start, start + 90, pen});
     } else {
         Path frame;
         frame.pen = pen;
