@@ -1,15 +1,19 @@
 #include "adapters/cairo/cairo_drawing.hpp"
 
+#include <cairo-ft.h>
 #include <cairo-pdf.h>
 #include <cairo-svg.h>
 #include <cairo.h>
-#include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
 
 #include <cmath>
 #include <filesystem>
+#include <map>
 #include <numbers>
 #include <sstream>
 #include <stdexcept>
+#include <tuple>
 #include <vector>
 
 namespace tbln::cairo {
@@ -51,6 +55,9 @@ std::vector<std::string> Wrap(cairo_t* cr, const std::string& paragraph, double 
 struct CairoSink::State {
     std::string path, temp;
     Format format;
+    FindFont findFont;
+    FT_Library library = nullptr;
+    std::map<std::tuple<std::string, bool, bool>, cairo_font_face_t*> faces;
     Frame frame;
     cairo_surface_t* surface = nullptr;
     cairo_t* cr = nullptr;
@@ -83,10 +90,47 @@ struct CairoSink::State {
         cairo_set_dash(cr, dashes.data(), static_cast<int>(dashes.size()), 0);
         cairo_stroke(cr);
     }
+    // Selects the font; falls back to Cairo's own choice when no file was found.
+    bool SelectFont(const std::string& family, bool bold, bool italic) {
+        auto& face = faces[{family, bold, italic}];
+        if (!face && library && findFont) {
+            const FontFile file = findFont(family, bold, italic);
+            FT_Face ft = nullptr;
+            if (!file.path.empty() &&
+                FT_New_Face(library, file.path.c_str(), file.index, &ft) == 0) {
+                face = cairo_ft_font_face_create_for_ft_face(ft, 0);
+                static cairo_user_data_key_t key;
+                // The FreeType face lives as long as Cairo's font face.
+                cairo_font_face_set_user_data(
+                    face, &key, ft, [](void* p) { FT_Done_Face(static_cast<FT_Face>(p)); });
+            }
+        }
+        if (face) {
+            cairo_set_font_face(cr, face);
+            return true;
+        }
+        cairo_select_font_face(cr, family.c_str(),
+                               italic ? CAIRO_FONT_SLANT_ITALIC : CAIRO_FONT_SLANT_NORMAL,
+                               bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
+        return false;
+    }
+    void ReleaseFonts() {
+        for (auto& [key, face] : faces) {
+            if (face) cairo_font_face_destroy(face);
+        }
+        faces.clear();
+        // Cairo keeps fonts for the life of the program; with no Cairo object left they
+        // are released, so that the FreeType library can go.
+        cairo_debug_reset_static_data();
+        if (library) FT_Done_FreeType(library);
+        library = nullptr;
+    }
 };
 
-CairoSink::CairoSink(std::string path, Format format) : s_(std::make_unique<State>()) {
+CairoSink::CairoSink(std::string path, Format format, FindFont findFont)
+    : s_(std::make_unique<State>()) {
     s_->path = std::move(path);
+    s_->findFont = std::move(findFont);
     s_->temp = s_->path + ".tmp";
     s_->format = format;
 }
@@ -94,6 +138,7 @@ CairoSink::CairoSink(std::string path, Format format) : s_(std::make_unique<Stat
 CairoSink::~CairoSink() {
     if (s_->cr) cairo_destroy(s_->cr);
     if (s_->surface) cairo_surface_destroy(s_->surface);
+    s_->ReleaseFonts();
     if (!s_->ended) {
         std::error_code ignored;
         std::filesystem::remove(s_->temp, ignored);
@@ -124,6 +169,7 @@ void CairoSink::Begin(const Frame& frame) {
                                  cairo_status_to_string(cairo_surface_status(s.surface)));
     }
     s.cr = cairo_create(s.surface);
+    if (FT_Init_FreeType(&s.library) != 0) s.library = nullptr;
     if (s.format == Format::Png) cairo_scale(s.cr, kPngPixelsPerPoint, kPngPixelsPerPoint);
     cairo_set_source_rgb(s.cr, 1, 1, 1);
     cairo_paint(s.cr);
@@ -205,9 +251,7 @@ void CairoSink::Draw(const Text& t) {
     auto& s = *s_;
     cairo_t* cr = s.cr;
     cairo_save(cr);
-    cairo_select_font_face(cr, t.font.c_str(),
-                           t.italic ? CAIRO_FONT_SLANT_ITALIC : CAIRO_FONT_SLANT_NORMAL,
-                           t.bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
+    s.SelectFont(t.font, t.bold, t.italic);
     const double size = t.size * s.scale;
     cairo_set_font_size(cr, size);
     const double pad = std::min(1.5, t.width * s.scale / 4);
@@ -304,10 +348,7 @@ void CairoSink::End() {
     }
     cairo_surface_destroy(s.surface);
     s.surface = nullptr;
-    // Cairo keeps the fonts it found through fontconfig for the life of the program;
-    // with no Cairo object left they are released, and found again by the next picture.
-    cairo_debug_reset_static_data();
-    FcFini();
+    s.ReleaseFonts();
     if (status != CAIRO_STATUS_SUCCESS) {
         throw std::runtime_error(s.path +
                                  ": cannot write the picture: " + cairo_status_to_string(status));

@@ -1,6 +1,6 @@
-// The picture backend of the drawing room: PDF, SVG and PNG through Cairo, fonts found
-// through fontconfig. One page holds the whole drawing at its true size (PNG at 144
-// pixels per inch), white behind it.
+// The picture backend of the drawing room: PDF, SVG and PNG through Cairo, each font
+// read by FreeType from the file the document engine finds through fontconfig. One page holds the
+// whole drawing at its true size (PNG at 144 pixels per inch), white behind it.
 #pragma once
 
 #include <memory>
@@ -16,7 +16,7 @@ enum class Format { Pdf, Svg, Png };
 // std::runtime_error naming the file when it cannot be written.
 class CairoSink : public drawing::Sink {
   public:
-    CairoSink(std::string path, Format format);
+    CairoSink(std::string path, Format format, drawing::FindFont findFont);
     ~CairoSink() override;
     void Begin(const drawing::Frame& frame) override;
     void Draw(const drawing::Line& line) override;

@@ -27,6 +27,9 @@ class FontMetrics {
     double Descent(const std::string& family, bool bold, bool italic, double size);
     // The font's line gap (external leading) in points at the size.
     double LineGap(const std::string& family, bool bold, bool italic, double size);
+    // The file (and face index in it) that the layout uses for the family, weight and
+    // slant; an empty path when fontconfig finds none.
+    std::string FontFile(const std::string& family, bool bold, bool italic, int& index) const;
 
   private:
     struct Face;

@@ -1,7 +1,6 @@
 #include "adapters/dxf/dxf_drawing.hpp"
 
 #include <dxflib/dl_dxf.h>
-#include <fontconfig/fontconfig.h>
 
 #include <array>
 #include <cmath>
@@ -61,26 +60,6 @@ int NearestAci(Rgb c) {
 
 int Color24(Rgb c) {
     return (c.r << 16) | (c.g << 8) | c.b;
-}
-
-// The file of a font family as fontconfig finds it, for the text style's font file.
-std::string FontFile(FcConfig* config, const std::string& family) {
-    std::string file = family + ".ttf";
-    if (!config) return file;
-    FcPattern* pattern = FcPatternCreate();
-    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
-    FcConfigSubstitute(config, pattern, FcMatchPattern);
-    FcDefaultSubstitute(pattern);
-    FcResult result;
-    if (FcPattern* match = FcFontMatch(config, pattern, &result)) {
-        FcChar8* path = nullptr;
-        if (FcPatternGetString(match, FC_FILE, 0, &path) == FcResultMatch && path) {
-            file = std::filesystem::path(reinterpret_cast<const char*>(path)).filename();
-        }
-        FcPatternDestroy(match);
-    }
-    FcPatternDestroy(pattern);
-    return file;
 }
 
 // Width and height in pixels of a PNG file, or nothing for other files.
@@ -202,12 +181,11 @@ void DxfSink::Begin(const Frame& frame) {
     dw.tableEnd();
     dw.tableStyle(1 + static_cast<int>(frame.fonts.size()));
     s.dxf.writeStyle(dw, DL_StyleData("Standard", 0, 0.0, 1.0, 0.0, 0, 2.5, "txt", ""));
-    FcConfig* fonts = frame.fonts.empty() ? nullptr : FcInitLoadConfigAndFonts();
+    // A TrueType style: dxflib writes the family into the style's extended data, where
+    // CAD programs look a TrueType font up by its family name.
     for (const auto& font : frame.fonts) {
-        s.dxf.writeStyle(dw,
-                         DL_StyleData(font, 0, 0.0, 1.0, 0.0, 0, 2.5, FontFile(fonts, font), ""));
+        s.dxf.writeStyle(dw, DL_StyleData(font, 0, 0.0, 1.0, 0.0, 0, 2.5, font, ""));
     }
-    if (fonts) FcConfigDestroy(fonts);
     dw.tableEnd();
     s.dxf.writeView(dw);
     s.dxf.writeUcs(dw);

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "adapters/cairo/cairo_drawing.hpp"
+#include "adapters/document/font_metrics.hpp"
 #include "adapters/dxf/dxf_drawing.hpp"
 #include "common/paths.hpp"
 
@@ -58,20 +59,26 @@ class RevisionSink : public drawing::Sink {
 
 // Runs `draw` once for every output file the options name.
 void ForEachOutput(const Options& options, const std::function<void(drawing::Sink&)>& draw) {
+    document::FontMetrics fonts;
+    const drawing::FindFont find = [&](const std::string& family, bool bold, bool italic) {
+        drawing::FontFile file;
+        file.path = fonts.FontFile(family, bold, italic, file.index);
+        return file;
+    };
     const std::pair<const char*, std::function<std::unique_ptr<drawing::Sink>(std::string)>>
         kinds[] = {
-            {"dxf", [](std::string p) { return std::make_unique<dxf::DxfSink>(std::move(p)); }},
+            {"dxf", [&](std::string p) { return std::make_unique<dxf::DxfSink>(std::move(p)); }},
             {"pdf",
-             [](std::string p) {
-                 return std::make_unique<cairo::CairoSink>(std::move(p), cairo::Format::Pdf);
+             [&](std::string p) {
+                 return std::make_unique<cairo::CairoSink>(std::move(p), cairo::Format::Pdf, find);
              }},
             {"svg",
-             [](std::string p) {
-                 return std::make_unique<cairo::CairoSink>(std::move(p), cairo::Format::Svg);
+             [&](std::string p) {
+                 return std::make_unique<cairo::CairoSink>(std::move(p), cairo::Format::Svg, find);
              }},
             {"png",
-             [](std::string p) {
-                 return std::make_unique<cairo::CairoSink>(std::move(p), cairo::Format::Png);
+             [&](std::string p) {
+                 return std::make_unique<cairo::CairoSink>(std::move(p), cairo::Format::Png, find);
              }},
         };
     for (const auto& [name, make] : kinds) {

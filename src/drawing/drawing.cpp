@@ -689,6 +689,11 @@ void DrawWordLines(const WordLineArray& lines, Integer pages, Single pageWidth, 
             t.formatted = l->text;
             t.plain = PlainText(l->text);
             t.font = FontOf(l->FontName);
+            // The style of the line's first font switch ("\fArial|b1|i0|...").
+            const std::string first = l->text.substr(0, l->text.find(';'));
+            t.bold = first.find("|b1|") != std::string::npos;
+            t.italic = first.find("|i1|") != std::string::npos;
+            t.underline = l->simple && l->text.find("\\L") != std::string::npos;
             t.size = size;
             t.hAlign = HAlign::Left;
             t.vAlign = VAlign::Top;

@@ -6,6 +6,7 @@
 // toolkit; the library itself never draws.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -126,6 +127,14 @@ class Sink {
     virtual void NextPage() {}
     virtual void End() = 0;
 };
+
+// Where a backend finds the font file of a family, weight and slant (the document
+// engine's lookup, so pictures use the fonts the layout measured).
+struct FontFile {
+    std::string path;  // empty when no font was found
+    int index = 0;     // the face in a collection file
+};
+using FindFont = std::function<FontFile(const std::string& family, bool bold, bool italic)>;
 
 struct Options {
     double unitsPerMm = 1;  // drawing units per millimetre
