@@ -254,7 +254,7 @@ void CairoSink::Draw(const Text& t) {
     s.SelectFont(t.font, t.bold, t.italic);
     const double size = t.size * s.scale;
     cairo_set_font_size(cr, size);
-    const double pad = std::min(1.5, t.width * s.scale / 4);
+    const double pad = t.inset * s.scale;
     const double boxW = t.width * s.scale, boxH = t.height * s.scale;
     const bool turned = t.rotation != 0;
     // Lay out in the box's own frame: its top-left corner at the origin, turned about

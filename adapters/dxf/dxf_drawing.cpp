@@ -312,8 +312,7 @@ void DxfSink::Draw(const Fill& fill) {
 
 void DxfSink::Draw(const Text& t) {
     auto& s = *s_;
-    // Excel keeps about 1.5 points between a cell's edge and its text.
-    const double pad = std::min(1.5 * 25.4 / 72 * s.frame.unitsPerMm, t.width / 4);
+    const double pad = t.inset;
     const int col = t.hAlign == HAlign::Left ? 0 : t.hAlign == HAlign::Center ? 1 : 2;
     const int row = t.vAlign == VAlign::Top ? 0 : t.vAlign == VAlign::Middle ? 1 : 2;
     double x = col == 0   ? t.topLeft.x + pad

@@ -316,6 +316,11 @@ void DrawBoxBorders(const Grid& g, const MyCell& head, const CellBox& box, Sink&
     }
 }
 
+// The spreadsheet keeps about 1.5 points between a cell's edges and its text.
+double CellInset(const CellBox& box, const Options& options) {
+    return std::min(PointsToUnits(1.5, options), box.width / 4);
+}
+
 void DrawBoxText(const MyCell& head, const CellBox& box, const Options& options, Sink& sink) {
     if (head.Value.empty()) return;
     Text t;
@@ -330,6 +335,7 @@ void DrawBoxText(const MyCell& head, const CellBox& box, const Options& options,
     t.italic = head.fontItalic;
     t.underline = head.fontUnderline;
     t.wrap = head.isWrapCell;
+    t.inset = CellInset(box, options);
     t.rotation = Rotation(head.fontOrient);
     const std::string h = head.horAlign.str(), v = head.verAlign.str();
     t.hAlign = h == "MID" ? HAlign::Center : h == "RIGHT" ? HAlign::Right : HAlign::Left;
@@ -460,6 +466,7 @@ void DrawShape(const Grid& g, const MyShape& s, Sink& sink) {
         t.formatted = FormatUniformLine(0, 0, 0, t.font, EncodeText(encoded), "", 0, false).full;
         t.size = PointsToUnits(s.fontsize > 0 ? s.fontsize : 11, o);
         t.wrap = true;
+        t.inset = PointsToUnits(3.6, o);  // a text frame's margin
         t.rotation = turn;
         const bool textBox = s.shapeType == 17;
         t.hAlign = textBox ? HAlign::Left : HAlign::Center;

@@ -89,7 +89,8 @@ struct Text {
     std::string plain;      // the characters, lines separated by "\n"
     std::string formatted;  // the same in the host's formatted-text codes
     std::string font;
-    double size = 0;  // em height in drawing units
+    double size = 0;   // em height in drawing units
+    double inset = 0;  // kept free between the box's edges and the text
     bool bold = false, italic = false, underline = false, wrap = false;
     Rgb color;
     double rotation = 0;  // degrees, counter-clockwise
