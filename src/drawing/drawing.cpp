@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <deque>
 #include <numbers>
 
 #include "core/text.hpp"
@@ -271,17 +272,27 @@ std::optional<Pen> SidePen(const MyCell* cell, char side) {
     }
 }
 
+// The runs a box's sides continue: the top and bottom lines of its row, the vertical
+// lines of its left and right edges' columns. Collinear pieces with one pen become one
+// line, so a ruled table is a few long lines rather than four per cell.
+struct Runs {
+    EdgeRun& top;
+    EdgeRun& bottom;
+    EdgeRun& left;
+    EdgeRun& right;
+};
+
 // The borders of one box: its top and left sides always (an edge shared with the box
 // above or to the left is drawn by the later box, from whichever of the two sides has
 // a border), its bottom and right sides only on the range's last row and column.
-void DrawBoxBorders(const Grid& g, const MyCell& head, const CellBox& box, Sink& sink) {
+void DrawBoxBorders(const Grid& g, const MyCell& head, const CellBox& box, const Runs& runs) {
     const Capture& c = g.capture();
     const double top = box.topLeft.y, bottom = box.topLeft.y - box.height;
     const double left = box.topLeft.x, right = box.topLeft.x + box.width;
     const bool lastRow = g.NextRow(box.rowTo) > c.endRow;
     const bool lastCol = g.NextCol(box.colTo) > c.endCol;
     {
-        EdgeRun top_run(sink), bottom_run(sink);
+        EdgeRun &top_run = runs.top, &bottom_run = runs.bottom;
         double x = left;
         for (Long k = box.col; k <= box.colTo; ++k) {
             const MyCell* rec = g.At(box.row, k);
@@ -298,7 +309,7 @@ void DrawBoxBorders(const Grid& g, const MyCell& head, const CellBox& box, Sink&
             x = x2;
         }
     }
-    EdgeRun left_run(sink), right_run(sink);
+    EdgeRun &left_run = runs.left, &right_run = runs.right;
     double y = top;
     for (Long r = box.row; r <= box.rowTo; ++r) {
         const MyCell* rec = g.At(r, box.col);
@@ -539,7 +550,10 @@ void DrawCapture(const Capture& capture, const Options& options, Sink& sink) {
     }
     sink.Begin(frame);
 
+    std::deque<EdgeRun> columns;  // the vertical line at each column's left, and the last right
+    for (Long k = capture.startCol; k <= capture.endCol + 1; ++k) columns.emplace_back(sink);
     for (Long r = capture.startRow; r <= capture.endRow; ++r) {
+        EdgeRun top(sink), bottom(sink);
         for (Long k = capture.startCol; k <= capture.endCol; ++k) {
             const MyCell* head = g.At(r, k);
             if (!head || (head->isMerged && (head->rowFrom != r || head->colFrom != k))) continue;
@@ -549,10 +563,12 @@ void DrawCapture(const Capture& capture, const Options& options, Sink& sink) {
                 color && pattern != "none" && !pattern.empty()) {
                 sink.Draw(Fill{box.topLeft, box.width, box.height, *color, pattern});
             }
-            DrawBoxBorders(g, *head, box, sink);
+            const auto column = static_cast<std::size_t>(k - capture.startCol);
+            DrawBoxBorders(g, *head, box, {top, bottom, columns[column], columns.back()});
             DrawBoxText(*head, box, options, sink);
         }
     }
+    for (auto& run : columns) run.Flush();
     if (shapes) {
         for (const auto& s : capture.shapes) {
             if (s) DrawShape(g, *s, sink);

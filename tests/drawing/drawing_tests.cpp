@@ -75,15 +75,14 @@ double Length(const std::vector<Line>& lines) {
     return sum;
 }
 
-TEST(DrawCapture, SharedEdgesAreDrawnOnce) {
+TEST(DrawCapture, SharedEdgesAreDrawnOnceInRunsOfEqualPens) {
     // Two rows of two boxed cells: 3 horizontal lines of 40 points and 3 vertical lines
-    // of 20, each drawn once: every box its top and left side, the last row and column
-    // their bottom and right sides too.
+    // of 20, each drawn once, as one line per run.
     auto cells = Grid(2, 2);
     EachCell(cells, [](MyCell& c) { Box(c, "thin"); });
     const auto rec = Draw(cells, 1, 2, 1, 2);
     EXPECT_NEAR(Length(rec.lines), (3 * 40 + 3 * 20) * kMm, 1e-9);
-    EXPECT_EQ(rec.lines.size(), 12u);
+    EXPECT_EQ(rec.lines.size(), 6u);
     EXPECT_DOUBLE_EQ(rec.lines[0].pen.width, 0.25);
 }
 
