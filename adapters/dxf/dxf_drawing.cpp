@@ -331,11 +331,20 @@ void DxfSink::Draw(const Text& t) {
     // The text height of CAD is the height of capitals, about 0.7 of the font's size.
     const double height = t.size * 0.7;
     const double width = t.wrap && t.rotation == 0 ? std::max(0.0, t.width - 2 * pad) : 0.0;
+    // A group value holds no line break: a break inside the text is MTEXT's paragraph code.
+    std::string text;
+    for (const char ch : t.formatted) {
+        if (ch == '\n') {
+            text += "\\P";
+        } else if (ch != '\r') {
+            text += ch;
+        }
+    }
     Pen pen;
     pen.color = t.color;
     s.dxf.writeMText(*s.dw,
                      DL_MTextData(x, y, 0, std::cos(angle), std::sin(angle), 0, height, width,
-                                  attach, 1, 1, 1.0, t.formatted, t.font, angle),
+                                  attach, 1, 1, 1.0, text, t.font, angle),
                      s.Attributes(t.layer, pen));
 }
 

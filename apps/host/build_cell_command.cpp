@@ -66,7 +66,7 @@ nlohmann::ordered_json BuildCellCommand(Host& host, const Options& options) {
         fileName0, sheetName0, excelFonts0, dgnCell0, xlsShape0, xlsImage0, totalHeight0,
         totalWidth0, startRow0, endRow0, startCol0, endCol0, dwgdgn, qvPath, fastUpdate0);
     EndProgressLine();
-    WriteCaptureDrawings(host, options, dgnCell0, xlsShape0, xlsImage0, startRow0, endRow0,
+    WriteCaptureDrawings(host, options, result, dgnCell0, xlsShape0, xlsImage0, startRow0, endRow0,
                          startCol0, endCol0);
     json out =
         CaptureArgumentsJson(result, fileName0, sheetName0, excelFonts0, xlsShape0, xlsImage0,

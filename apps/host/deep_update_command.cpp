@@ -67,7 +67,7 @@ nlohmann::ordered_json DeepUpdateCommand(Host& host, const Options& options) {
                                  startRow0, endRow0, startCol0, endCol0);
         std::cerr << report.summary;
     }
-    WriteCaptureDrawings(host, options, dgnCell0, xlsShape0, xlsImage0, startRow0, endRow0,
+    WriteCaptureDrawings(host, options, result, dgnCell0, xlsShape0, xlsImage0, startRow0, endRow0,
                          startCol0, endCol0, report.cells);
     json out =
         CaptureArgumentsJson(result, fileName0, sheetName0, excelFonts0, xlsShape0, xlsImage0,

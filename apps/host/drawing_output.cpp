@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <functional>
+#include <iostream>
 #include <memory>
 #include <stdexcept>
 
@@ -92,6 +93,18 @@ void ForEachOutput(const Options& options, const std::function<void(drawing::Sin
     }
 }
 
+// False, after saying so, when the entry point did not complete and drawings were asked for.
+bool Completed(const Options& options, Boolean result) {
+    if (result != False) return true;
+    for (const char* name : {"dxf", "pdf", "svg", "png"}) {
+        if (options.Has(name)) {
+            std::cerr << "tbln: no drawing written: the import did not complete\n";
+            break;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 const std::vector<std::string>& DrawingOptionNames() {
@@ -99,11 +112,13 @@ const std::vector<std::string>& DrawingOptionNames() {
     return kNames;
 }
 
-void WriteCaptureDrawings(Host& host, const Options& options, const MyCellArray& cells,
-                          const MyShapeArray& shapes, const MyImageArray& images, Integer startRow,
-                          Integer endRow, Integer startCol, Integer endCol,
+void WriteCaptureDrawings(Host& host, const Options& options, Boolean result,
+                          const MyCellArray& cells, const MyShapeArray& shapes,
+                          const MyImageArray& images, Integer startRow, Integer endRow,
+                          Integer startCol, Integer endCol,
                           const std::vector<std::pair<Integer, Integer>>& revisions) {
     const drawing::Options o = DrawingOptions(options);
+    if (!Completed(options, result)) return;
     const drawing::Capture capture{cells,  shapes,   images, startRow,
                                    endRow, startCol, endCol, paths::PicturesFolder(host.sys)};
     const auto marks = drawing::BoxesOf(capture, o, revisions);
@@ -113,9 +128,10 @@ void WriteCaptureDrawings(Host& host, const Options& options, const MyCellArray&
     });
 }
 
-void WriteWordDrawings(const Options& options, const WordLineArray& lines, Integer pages,
-                       Single pageWidth, Single pageHeight) {
+void WriteWordDrawings(const Options& options, Boolean result, const WordLineArray& lines,
+                       Integer pages, Single pageWidth, Single pageHeight) {
     const drawing::Options o = DrawingOptions(options);
+    if (!Completed(options, result)) return;
     ForEachOutput(options, [&](drawing::Sink& sink) {
         drawing::DrawWordLines(lines, pages, pageWidth, pageHeight, o, sink);
     });

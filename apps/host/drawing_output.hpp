@@ -15,14 +15,16 @@ namespace tbln::host {
 const std::vector<std::string>& DrawingOptionNames();
 
 // Draws the captured range into every file asked for; `revisions` are marked on their
-// own layer. Raises UsageError for a bad --scale or a file that cannot be written.
-void WriteCaptureDrawings(Host& host, const Options& options, const MyCellArray& cells,
-                          const MyShapeArray& shapes, const MyImageArray& images, Integer startRow,
-                          Integer endRow, Integer startCol, Integer endCol,
+// own layer. An import that did not complete (`result` False) draws nothing and says so
+// on stderr. Raises UsageError for a bad --scale or a file that cannot be written.
+void WriteCaptureDrawings(Host& host, const Options& options, Boolean result,
+                          const MyCellArray& cells, const MyShapeArray& shapes,
+                          const MyImageArray& images, Integer startRow, Integer endRow,
+                          Integer startCol, Integer endCol,
                           const std::vector<std::pair<Integer, Integer>>& revisions = {});
 
 // Draws the Word lines page by page into every file asked for.
-void WriteWordDrawings(const Options& options, const WordLineArray& lines, Integer pages,
-                       Single pageWidth, Single pageHeight);
+void WriteWordDrawings(const Options& options, Boolean result, const WordLineArray& lines,
+                       Integer pages, Single pageWidth, Single pageHeight);
 
 }  // namespace tbln::host

@@ -27,7 +27,7 @@ nlohmann::ordered_json ParseWordCommand(Host& host, const Options& options) {
     Single pageWid0 = 0, pageHei0 = 0;
     std::string fileName0;
     const Boolean result = host.app.ParseWord(wordLines0, pageNum0, pageWid0, pageHei0, fileName0);
-    WriteWordDrawings(options, wordLines0, pageNum0, pageWid0, pageHei0);
+    WriteWordDrawings(options, result, wordLines0, pageNum0, pageWid0, pageHei0);
     return WordResultJson(host, result, wordLines0, pageNum0, pageWid0, pageHei0, fileName0);
 }
 

@@ -108,22 +108,23 @@ double Rotation(double orientation) {
     return 0;
 }
 
-// The cell's text in the host's formatted-text codes: one font switch, the characters
-// encoded, "\P" between lines.
-std::string FormattedCellText(const MyCell& cell, const std::string& font) {
+// Text in the host's formatted-text codes with one font switch: the characters encoded,
+// "\P" between lines.
+std::string FormattedText(const std::string& text, const std::string& font, bool bold, bool italic,
+                          bool underline) {
     std::string body;
     std::size_t start = 0;
     while (true) {
-        const auto end = cell.Value.find('\n', start);
-        std::string line = cell.Value.substr(start, end - start);
+        const auto end = text.find('\n', start);
+        std::string line = text.substr(start, end - start);
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (start > 0) body += "\\P";
         body += EncodeText(line);
         if (end == std::string::npos) break;
         start = end + 1;
     }
-    return FormatUniformLine(cell.fontBold ? -1 : 0, cell.fontItalic ? -1 : 0,
-                             cell.fontUnderline ? -1 : 0, font, body, "", 0, false)
+    return FormatUniformLine(bold ? -1 : 0, italic ? -1 : 0, underline ? -1 : 0, font, body, "", 0,
+                             false)
         .full;
 }
 
@@ -216,7 +217,7 @@ class Grid {
         for (Long i = from + dir; dir < 0 ? i >= bound : i <= bound; i += dir) {
             if ((this->*visible)(i)) return i;
         }
-        return from + dir;  // outside the records: no neighbour there
+        return bound + dir;  // none visible up to the records' edge: no neighbour there
     }
 
     const Capture& c_;
@@ -340,7 +341,8 @@ void DrawBoxText(const MyCell& head, const CellBox& box, const Options& options,
     t.height = box.height;
     t.font = FontOf(head.FontName.str());
     t.plain = head.Value;
-    t.formatted = FormattedCellText(head, t.font);
+    t.formatted =
+        FormattedText(head.Value, t.font, head.fontBold, head.fontItalic, head.fontUnderline);
     t.size = PointsToUnits(head.fontsize > 0 ? head.fontsize : 11, options);
     t.bold = head.fontBold;
     t.italic = head.fontItalic;
@@ -473,8 +475,7 @@ void DrawShape(const Grid& g, const MyShape& s, Sink& sink) {
         t.height = h;
         t.plain = s.text;
         t.font = FontOf(s.FontName);
-        std::string encoded = s.text;
-        t.formatted = FormatUniformLine(0, 0, 0, t.font, EncodeText(encoded), "", 0, false).full;
+        t.formatted = FormattedText(s.text, t.font, false, false, false);
         t.size = PointsToUnits(s.fontsize > 0 ? s.fontsize : 11, o);
         t.wrap = true;
         t.inset = PointsToUnits(3.6, o);  // a text frame's margin

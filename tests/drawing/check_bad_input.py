@@ -1,6 +1,6 @@
 #!/usr/bin/python3
 """Bad drawing options and files end with exit status 2 and one line naming the problem,
-and leave no half-written drawing behind.
+and leave no half-written drawing behind; an import that does not complete draws nothing.
 
 usage: check_bad_input.py TBLN OUT_DIR EXAMPLES_DIR"""
 import os
@@ -37,6 +37,13 @@ def main():
         p = subprocess.run([tbln, *args], env=env, capture_output=True, text=True)
         if p.returncode != 2 or named not in p.stderr:
             problems.append(f"{args[-2:]}: status {p.returncode}, {p.stderr.strip()!r}")
+    # An import that does not complete draws nothing and says so.
+    unfinished = os.path.join(out, "unfinished.dxf")
+    p = subprocess.run([tbln, "build-cell", "--file", book, "--sheet", "Doors", "--range",
+                        "A1:A40000", "--dxf", unfinished], env=env, capture_output=True, text=True)
+    if '"result": false' not in p.stdout or "no drawing written" not in p.stderr or \
+            os.path.exists(unfinished):
+        problems.append(f"unfinished import: {p.stderr.strip()!r}")
     left = [f for f in os.listdir(out) if f.endswith(".tmp")]
     if left or os.path.exists(os.path.join(out, "x.dxf")):
         problems.append(f"files left behind: {left}")

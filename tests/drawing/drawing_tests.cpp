@@ -159,6 +159,22 @@ TEST(DrawCapture, HiddenRowsAndColumnsAreLeftOut) {
     EXPECT_NEAR(rec.frame.max.x, 40 * kMm, 1e-9);
 }
 
+TEST(DrawCapture, TheLastVisibleRowAndColumnCloseTheTableBeforeHiddenOnes) {
+    // Row 2 and column 2, the range's last, are hidden: the cell's bottom and right
+    // sides are the table's last edges and are drawn.
+    auto cells = Grid(2, 2);
+    cells(2, 1) = std::make_shared<MyCell>();
+    cells(2, 1)->hidden = true;
+    cells(1, 2) = std::make_shared<MyCell>();
+    cells(1, 2)->hidden = true;
+    cells(2, 2) = std::make_shared<MyCell>();
+    cells(2, 2)->hidden = true;
+    Box(*cells(1, 1), "thin");
+    const auto rec = Draw(cells, 1, 2, 1, 2);
+    EXPECT_EQ(rec.lines.size(), 4u);
+    EXPECT_NEAR(Length(rec.lines), (2 * 20 + 2 * 10) * kMm, 1e-9);
+}
+
 TEST(DrawCapture, AMergedAreaIsOneBoxWithOneTextAndNoInnerEdges) {
     auto cells = Grid(2, 2);
     EachCell(cells, [](MyCell& c) {
@@ -272,7 +288,7 @@ TEST(DrawCapture, ShapesAndPicturesSitAtTheirFramesFromTheSheetCorner) {
     shapes(3)->top = 10;
     shapes(3)->width = 40;
     shapes(3)->height = 20;
-    shapes(3)->text = "note";
+    shapes(3)->text = "note\nsecond";
     MyImageArray images(1, 1);
     images(1) = std::make_shared<MyImage>();
     images(1)->name = "image1.png";
@@ -298,6 +314,7 @@ TEST(DrawCapture, ShapesAndPicturesSitAtTheirFramesFromTheSheetCorner) {
     EXPECT_NEAR(frame[0].y, 10 * kMm, 1e-9);
     ASSERT_EQ(rec.texts.size(), 1u);
     EXPECT_EQ(rec.texts[0].rotation, -90);
+    EXPECT_EQ(rec.texts[0].formatted, "{\\fArial|b0|i0|c0|p34;note\\Psecond}");
     ASSERT_EQ(rec.images.size(), 1u);
     EXPECT_NEAR(rec.images[0].topLeft.x, 20 * kMm, 1e-9);
     EXPECT_NEAR(rec.images[0].topLeft.y, -10 * kMm, 1e-9);
