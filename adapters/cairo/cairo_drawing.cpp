@@ -235,15 +235,9 @@ void CairoSink::Draw(const Ellipse& e) {
 
 void CairoSink::Draw(const Fill& fill) {
     auto& s = *s_;
-    Rgb c = fill.color;
-    if (fill.pattern != "solid") {
-        c = {static_cast<unsigned char>((c.r + 255) / 2),
-             static_cast<unsigned char>((c.g + 255) / 2),
-             static_cast<unsigned char>((c.b + 255) / 2)};
-    }
     cairo_rectangle(s.cr, s.X(fill.topLeft.x), s.Y(fill.topLeft.y), fill.width * s.scale,
                     fill.height * s.scale);
-    SetColor(s.cr, c);
+    SetColor(s.cr, fill.color);
     cairo_fill(s.cr);
 }
 

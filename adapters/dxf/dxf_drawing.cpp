@@ -85,9 +85,24 @@ struct DxfSink::State {
     bool ended = false;
 
     DL_Attributes Attributes(Layer layer, const Pen& pen) const {
-        DL_Attributes a(std::string(LayerName(layer)), NearestAci(pen.color), Color24(pen.color),
-                        Lineweight(pen.width), std::string(DashName(pen.dash)));
-        return a;
+        return DL_Attributes(std::string(LayerName(layer)), NearestAci(pen.color),
+                             Color24(pen.color), Lineweight(pen.width),
+                             std::string(DashName(pen.dash)));
+    }
+    // A solid hatch inside the closed outline.
+    void Hatch(const std::vector<Point>& outline, Layer layer, Rgb color) {
+        Pen pen;
+        pen.color = color;
+        const DL_HatchData data(1, true, 1.0, 0.0, "SOLID");
+        const DL_HatchLoopData loop(static_cast<int>(outline.size()));
+        dxf.writeHatch1(*dw, data, Attributes(layer, pen));
+        dxf.writeHatchLoop1(*dw, loop);
+        for (std::size_t i = 0; i < outline.size(); ++i) {
+            const Point a = outline[i], b = outline[(i + 1) % outline.size()];
+            dxf.writeHatchEdge(*dw, DL_HatchEdgeData(a.x, a.y, b.x, b.y));
+        }
+        dxf.writeHatchLoop2(*dw, loop);
+        dxf.writeHatch2(*dw, data, Attributes(layer, pen));
     }
 };
 
@@ -231,20 +246,7 @@ void DxfSink::Draw(const Line& line) {
 void DxfSink::Draw(const Path& path) {
     auto& s = *s_;
     if (path.points.size() < 2) return;
-    if (path.fill && path.closed) {
-        Pen fillPen;
-        fillPen.color = *path.fill;
-        s.dxf.writeHatch1(*s.dw, DL_HatchData(1, true, 1.0, 0.0, "SOLID"),
-                          s.Attributes(path.layer, fillPen));
-        s.dxf.writeHatchLoop1(*s.dw, DL_HatchLoopData(static_cast<int>(path.points.size())));
-        for (std::size_t i = 0; i < path.points.size(); ++i) {
-            const Point a = path.points[i], b = path.points[(i + 1) % path.points.size()];
-            s.dxf.writeHatchEdge(*s.dw, DL_HatchEdgeData(a.x, a.y, b.x, b.y));
-        }
-        s.dxf.writeHatchLoop2(*s.dw, DL_HatchLoopData(static_cast<int>(path.points.size())));
-        s.dxf.writeHatch2(*s.dw, DL_HatchData(1, true, 1.0, 0.0, "SOLID"),
-                          s.Attributes(path.layer, fillPen));
-    }
+    if (path.fill && path.closed) s.Hatch(path.points, path.layer, *path.fill);
     s.dxf.writePolyline(
         *s.dw, DL_PolylineData(static_cast<int>(path.points.size()), 0, 0, path.closed ? 1 : 0),
         s.Attributes(path.layer, path.pen));
@@ -280,34 +282,11 @@ void DxfSink::Draw(const Ellipse& e) {
 }
 
 void DxfSink::Draw(const Fill& fill) {
-    Path box;
-    box.closed = true;
-    box.layer = fill.layer;
-    Rgb c = fill.color;
-    // Dotted patterns ("gray125", "lightGray", ...) show as a paler solid fill.
-    if (fill.pattern != "solid") {
-        c = {static_cast<unsigned char>((c.r + 255) / 2),
-             static_cast<unsigned char>((c.g + 255) / 2),
-             static_cast<unsigned char>((c.b + 255) / 2)};
-    }
-    box.fill = c;
     const double l = fill.topLeft.x, t = fill.topLeft.y;
-    box.points = {
-        {l, t - fill.height}, {l + fill.width, t - fill.height}, {l + fill.width, t}, {l, t}};
     // The hatch alone: the outline belongs to the borders.
-    auto& s = *s_;
-    Pen fillPen;
-    fillPen.color = c;
-    s.dxf.writeHatch1(*s.dw, DL_HatchData(1, true, 1.0, 0.0, "SOLID"),
-                      s.Attributes(box.layer, fillPen));
-    s.dxf.writeHatchLoop1(*s.dw, DL_HatchLoopData(4));
-    for (std::size_t i = 0; i < 4; ++i) {
-        const Point a = box.points[i], b = box.points[(i + 1) % 4];
-        s.dxf.writeHatchEdge(*s.dw, DL_HatchEdgeData(a.x, a.y, b.x, b.y));
-    }
-    s.dxf.writeHatchLoop2(*s.dw, DL_HatchLoopData(4));
-    s.dxf.writeHatch2(*s.dw, DL_HatchData(1, true, 1.0, 0.0, "SOLID"),
-                      s.Attributes(box.layer, fillPen));
+    s_->Hatch(
+        {{l, t - fill.height}, {l + fill.width, t - fill.height}, {l + fill.width, t}, {l, t}},
+        fill.layer, fill.color);
 }
 
 void DxfSink::Draw(const Text& t) {

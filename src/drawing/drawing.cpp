@@ -562,7 +562,13 @@ void DrawCapture(const Capture& capture, const Options& options, Sink& sink) {
             const std::string pattern = head->pattern.str();
             if (const auto color = ParseRgb(head->bgColor.str());
                 color && pattern != "none" && !pattern.empty()) {
-                sink.Draw(Fill{box.topLeft, box.width, box.height, *color, pattern});
+                // A pattern of dots or lines over white reads as a paler colour.
+                const Rgb shown = pattern == "solid"
+                                      ? *color
+                                      : Rgb{static_cast<unsigned char>((color->r + 255) / 2),
+                                            static_cast<unsigned char>((color->g + 255) / 2),
+                                            static_cast<unsigned char>((color->b + 255) / 2)};
+                sink.Draw(Fill{box.topLeft, box.width, box.height, shown, pattern});
             }
             const auto column = static_cast<std::size_t>(k - capture.startCol);
             DrawBoxBorders(g, *head, box, {top, bottom, columns[column], columns.back()});

@@ -63,8 +63,8 @@ struct Path {
     Layer layer = Layer::Shapes;
 };
 
-// An ellipse or an elliptic arc; angles in degrees, counter-clockwise from the major
-// axis direction given by `rotation`.
+// An ellipse or an elliptic arc: radii along its own axes, the first turned by
+// `rotation`; the arc runs counter-clockwise between parametric angles in degrees.
 struct Ellipse {
     Point center;
     double rx = 0, ry = 0, rotation = 0;
@@ -77,7 +77,7 @@ struct Ellipse {
 struct Fill {
     Point topLeft;
     double width = 0, height = 0;
-    Rgb color;
+    Rgb color;            // as shown: a patterned fill shows paler than its colour
     std::string pattern;  // "solid" or the name of the pattern
     Layer layer = Layer::Fills;
 };
