@@ -3,11 +3,14 @@
 #include <dxflib/dl_dxf.h>
 
 #include <array>
+#include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <numbers>
 #include <stdexcept>
+#include <string_view>
 #include <vector>
 
 namespace tbln::dxf {
@@ -74,13 +77,66 @@ std::optional<std::pair<int, int>> PngSize(const std::string& path) {
     return std::pair{be(16), be(20)};
 }
 
+// dxflib's own ASCII writer ends every line with a flush, one system call per line,
+// which makes a large drawing take minutes; this one writes the same groups into a
+// buffered file and reports a failed write at the end.
+class BufferedWriter : public DL_WriterA {
+  public:
+    explicit BufferedWriter(const std::string& path)
+        : DL_WriterA("/dev/null", DL_Codes::AC1015), file_(std::fopen(path.c_str(), "wb")) {
+        if (file_) std::setvbuf(file_, nullptr, _IOFBF, 1 << 20);
+    }
+    ~BufferedWriter() override {
+        if (file_) std::fclose(file_);
+    }
+    bool Failed() const { return file_ == nullptr; }
+    // Closes the file; false when anything could not be written.
+    bool Finish() {
+        if (!file_) return false;
+        bool ok = std::fflush(file_) == 0 && std::ferror(file_) == 0;
+        ok = std::fclose(file_) == 0 && ok;
+        file_ = nullptr;
+        return ok;
+    }
+    void dxfReal(int gc, double value) const override {
+        Code(gc);
+        std::array<char, 32> text{};
+        const auto end = std::to_chars(text.data(), text.data() + text.size(), value).ptr;
+        std::string_view v(text.data(), static_cast<std::size_t>(end - text.data()));
+        std::fwrite(v.data(), 1, v.size(), file_);
+        // Reals keep a decimal point, as CAD programs write them.
+        if (v.find_first_of(".en") == std::string_view::npos) std::fputs(".0", file_);
+        std::fputc('\n', file_);
+    }
+    void dxfInt(int gc, int value) const override {
+        Code(gc);
+        std::fprintf(file_, "%d\n", value);
+    }
+    void dxfHex(int gc, int value) const override {
+        Code(gc);
+        std::fprintf(file_, "%X\n", static_cast<unsigned>(value));
+    }
+    void dxfString(int gc, const char* value) const override {
+        Code(gc);
+        std::fputs(value, file_);
+        std::fputc('\n', file_);
+    }
+    void dxfString(int gc, const std::string& value) const override {
+        dxfString(gc, value.c_str());
+    }
+
+  private:
+    void Code(int gc) const { std::fprintf(file_, "%3d\n", gc); }
+    std::FILE* file_;
+};
+
 }  // namespace
 
 struct DxfSink::State {
     std::string path, temp;
     Frame frame;
     DL_Dxf dxf;
-    std::unique_ptr<DL_WriterA> dw;
+    std::unique_ptr<BufferedWriter> dw;
     std::vector<std::pair<unsigned long, DL_ImageData>> images;
     bool ended = false;
 
@@ -113,7 +169,7 @@ DxfSink::DxfSink(std::string path) : s_(std::make_unique<State>()) {
 
 DxfSink::~DxfSink() {
     if (s_->dw && !s_->ended) {
-        s_->dw->close();
+        s_->dw->Finish();
         std::error_code ignored;
         std::filesystem::remove(s_->temp, ignored);
     }
@@ -122,8 +178,10 @@ DxfSink::~DxfSink() {
 void DxfSink::Begin(const Frame& frame) {
     auto& s = *s_;
     s.frame = frame;
-    s.dw.reset(s.dxf.out(s.temp.c_str(), DL_Codes::AC1015));
-    if (!s.dw || s.dw->openFailed()) {
+    // dxflib takes the file's version from the writer it opens; that writer writes nothing.
+    std::unique_ptr<DL_WriterA>(s.dxf.out("/dev/null", DL_Codes::AC1015));
+    s.dw = std::make_unique<BufferedWriter>(s.temp);
+    if (s.dw->Failed()) {
         throw std::runtime_error(s.path + ": cannot write the drawing");
     }
     DL_WriterA& dw = *s.dw;
@@ -349,9 +407,12 @@ void DxfSink::End() {
     }
     s.dxf.writeObjectsEnd(dw);
     dw.dxfEOF();
-    dw.close();
     s.ended = true;
     std::error_code error;
+    if (!s.dw->Finish()) {
+        std::filesystem::remove(s.temp, error);
+        throw std::runtime_error(s.path + ": cannot write the drawing (is the disk full?)");
+    }
     std::filesystem::rename(s.temp, s.path, error);
     if (error) throw std::runtime_error(s.path + ": cannot write the drawing: " + error.message());
 }
