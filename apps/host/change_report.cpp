@@ -220,7 +220,7 @@ ChangeReport CompareCaptures(const json& earlier, const std::string& earlierPath
         summary << "changes since the earlier capture:";
         bool first = true;
         for (const auto& [what, n] : counts) {
-            summary << (first ? " " : ", ") << n << " " << what;
+            summary << (first ? " " : ", ") << what << ": " << n;
             first = false;
         }
         summary << "\n";

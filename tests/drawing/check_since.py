@@ -61,7 +61,7 @@ def main():
     removed = [c for c in edited["changes"] if c.get("change") == "removed"]
     if len(removed) != 4:
         problems.append(f"openpyxl version: {len(removed)} shapes and pictures removed, not 4")
-    if "4 cells changed" not in summary:
+    if "cells changed: 4" not in summary:
         problems.append(f"summary: {summary!r}")
     doc = ezdxf.readfile(dxf)
     if doc.audit().errors:
