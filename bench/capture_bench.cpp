@@ -1,11 +1,14 @@
 // ReadReaderOutput and CaptureRange alone, over an output.txt that tbln-reader wrote for
-// a workbook, with the engine answering the row heights and column widths.
+// a workbook, with the engine answering the row heights and column widths; with a
+// fourth argument, the captured records are then drawn into that DXF file, and the
+// drawing's time and the growth of peak memory while drawing are printed beside.
 #include <sys/resource.h>
 
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 
+#include "adapters/dxf/dxf_drawing.hpp"
 #include "adapters/posix/posix_system.hpp"
 #include "adapters/scripted/scripted_ui.hpp"
 #include "adapters/workbook/embedded_excel.hpp"
@@ -30,12 +33,19 @@ Usage Now() {
     return {seconds(u.ru_utime), seconds(u.ru_stime), u.ru_minflt};
 }
 
+// Peak resident memory of this process so far, in MiB.
+double PeakMiB() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return static_cast<double>(u.ru_maxrss) / 1024.0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     using namespace tbln;
     if (argc < 4) {
-        std::fprintf(stderr, "usage: capture_bench BOOK.xlsx SHEET OUTPUT.txt\n");
+        std::fprintf(stderr, "usage: capture_bench BOOK.xlsx SHEET OUTPUT.txt [DRAWING.dxf]\n");
         return 2;
     }
     const std::string root = std::filesystem::temp_directory_path() / "tbln-capture-bench";
@@ -72,6 +82,20 @@ int main(int argc, char** argv) {
         // the fresh pages the records fill).
         std::printf("  of which %.3f s user CPU, %.3f s kernel CPU, %ld page faults\n",
                     u2.user - u0.user, u2.system - u0.system, u2.faults - u0.faults);
+        if (argc > 4) {
+            const double peakBefore = PeakMiB();
+            const auto t3 = std::chrono::steady_clock::now();
+            dxf::DxfSink sink(argv[4]);
+            drawing::DrawCapture({m.dgnCell, m.xlsShape, m.xlsImage, m.startRow, m.endRow,
+                                  m.startCol, m.endCol, ""},
+                                 {}, sink);
+            const auto t4 = std::chrono::steady_clock::now();
+            std::printf("draw to DXF %.3f s (%.2f x capture), %.1f MiB file, peak memory %.0f -> "
+                        "%.0f MiB\n",
+                        s(t3, t4), s(t3, t4) / s(t1, t2),
+                        static_cast<double>(std::filesystem::file_size(argv[4])) / 1048576.0,
+                        peakBefore, PeakMiB());
+        }
     } catch (const RuntimeError& e) {
         std::fprintf(stderr, "capture_bench: %s\n", e.Description().c_str());
         return 1;

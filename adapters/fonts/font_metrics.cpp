@@ -68,6 +68,12 @@ std::string MatchFile(FcConfig* config, const std::string& family, bool bold, bo
 
 }  // namespace
 
+std::string FontMetrics::FontFile(const std::string& family, bool bold, bool italic,
+                                  int& index) const {
+    index = 0;
+    return MatchFile(impl_->config, family, bold, italic, index);
+}
+
 FontMetrics::Face& FontMetrics::Get(const std::string& family, bool bold, bool italic) {
     auto& slot = impl_->faces[{family, bold, italic}];
     if (slot) return *slot;

@@ -31,6 +31,9 @@ class FontMetrics {
     // The widest of the digits 0 to 9 in whole pixels at 96 dpi (the regular face at
     // the size in points): the unit of the spreadsheet's column widths.
     int MaxDigitPixels(const std::string& family, double size);
+    // The file (and face index in it) that the layout uses for the family, weight and
+    // slant; an empty path when fontconfig finds none.
+    std::string FontFile(const std::string& family, bool bold, bool italic, int& index) const;
 
   private:
     struct Face;

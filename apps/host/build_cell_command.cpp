@@ -2,6 +2,7 @@
 // user does it in CellRangeForm, with the answers taken from the command line.
 #include <filesystem>
 
+#include "apps/host/drawing_output.hpp"
 #include "apps/host/host.hpp"
 #include "apps/host/json_records.hpp"
 #include "apps/host/reader_install.hpp"
@@ -44,7 +45,9 @@ void ScriptRangeDialog(Host& host, const std::string& file, const std::string& s
 }  // namespace
 
 nlohmann::ordered_json BuildCellCommand(Host& host, const Options& options) {
-    options.Expect({"file", "sheet", "range"});
+    std::vector<std::string> allowed = {"file", "sheet", "range"};
+    allowed.insert(allowed.end(), DrawingOptionNames().begin(), DrawingOptionNames().end());
+    options.Expect(allowed);
     const std::string file = std::filesystem::absolute(options.Get("file")).lexically_normal();
     if (!std::filesystem::exists(file)) throw UsageError(file + ": no such workbook");
     InstallReader(host);
@@ -63,6 +66,8 @@ nlohmann::ordered_json BuildCellCommand(Host& host, const Options& options) {
         fileName0, sheetName0, excelFonts0, dgnCell0, xlsShape0, xlsImage0, totalHeight0,
         totalWidth0, startRow0, endRow0, startCol0, endCol0, dwgdgn, qvPath, fastUpdate0);
     EndProgressLine();
+    WriteCaptureDrawings(host, options, result, dgnCell0, xlsShape0, xlsImage0, startRow0, endRow0,
+                         startCol0, endCol0);
     json out =
         CaptureArgumentsJson(result, fileName0, sheetName0, excelFonts0, xlsShape0, xlsImage0,
                              totalHeight0, totalWidth0, startRow0, endRow0, startCol0, endCol0);

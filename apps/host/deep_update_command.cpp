@@ -2,6 +2,8 @@
 // an imported range, as the host's update macro asks for it.
 #include <filesystem>
 
+#include "apps/host/change_report.hpp"
+#include "apps/host/drawing_output.hpp"
 #include "apps/host/host.hpp"
 #include "apps/host/json_records.hpp"
 #include "apps/host/reader_install.hpp"
@@ -13,7 +15,11 @@
 namespace tbln::host {
 
 nlohmann::ordered_json DeepUpdateCommand(Host& host, const Options& options) {
-    options.Expect({"file", "sheet", "range", "whole"});
+    std::vector<std::string> allowed = {"file", "sheet", "range", "whole", "since"};
+    allowed.insert(allowed.end(), DrawingOptionNames().begin(), DrawingOptionNames().end());
+    options.Expect(allowed);
+    // The earlier capture is read first, so that a bad file stops before the update.
+    const json earlier = options.Has("since") ? ReadJsonFile(options.Get("since")) : json();
     std::string fileName0 = std::filesystem::absolute(options.Get("file")).lexically_normal();
     std::string sheetName0 = options.Get("sheet");
     Integer startRow0 = -1, endRow0 = 0, startCol0 = 0, endCol0 = 0;
@@ -55,10 +61,19 @@ nlohmann::ordered_json DeepUpdateCommand(Host& host, const Options& options) {
                                                xlsShape0, xlsImage0, totalHeight0, totalWidth0,
                                                startRow0, endRow0, startCol0, endCol0, dwgdgn);
     EndProgressLine();
+    ChangeReport report;
+    if (options.Has("since")) {
+        report = CompareCaptures(earlier, options.Get("since"), dgnCell0, xlsShape0, xlsImage0,
+                                 startRow0, endRow0, startCol0, endCol0);
+        std::cerr << report.summary;
+    }
+    WriteCaptureDrawings(host, options, result, dgnCell0, xlsShape0, xlsImage0, startRow0, endRow0,
+                         startCol0, endCol0, report.cells);
     json out =
         CaptureArgumentsJson(result, fileName0, sheetName0, excelFonts0, xlsShape0, xlsImage0,
                              totalHeight0, totalWidth0, startRow0, endRow0, startCol0, endCol0);
     out["messages"] = host.Messages();
+    if (options.Has("since")) out["changes"] = report.changes;
     PrintWithCells(std::cout, out, "dgnCell0", dgnCell0);
     return AlreadyPrinted();
 }

@@ -37,7 +37,7 @@ constexpr const char* kUsage =
     "      fill every tag of TAGS.json from the cell at its offset from (R, C)\n"
     "  cells FILE [--sheet NAME] [--range A1:D9]\n"
     "      print what the spreadsheet engine sees in the workbook: sheets, sizes, cells\n"
-    "  parse-word --file DOC\n"
+    "  parse-word --file DOC [DRAWING]\n"
     "      import DOC line by line as formatted text (Word's file dialog answered with DOC)\n"
     "  update-word --file DOC\n"
     "      import DOC again without a file dialog\n"
@@ -56,10 +56,14 @@ constexpr const char* kUsage =
     "      make CELL the sheet's last used cell and save (only with --yes)\n"
     "  set-top-most-window --hwnd H --topmost true|false\n"
     "      put a window into the top-most band or take it out\n"
-    "  build-cell --file BOOK [--sheet NAME] [--range A1:H20]\n"
+    "  build-cell --file BOOK [--sheet NAME] [--range A1:H20] [DRAWING]\n"
     "      import a range (the whole sheet without --range) as cell, shape and picture records\n"
-    "  deep-update --file BOOK --sheet NAME (--range A1:H20 | --whole)\n"
-    "      capture an imported range again from its workbook\n";
+    "  deep-update --file BOOK --sheet NAME (--range A1:H20 | --whole) [--since OLD.json]\n"
+    "              [DRAWING]\n"
+    "      capture an imported range again from its workbook; --since reports what changed\n"
+    "      since an earlier build-cell or deep-update printed OLD.json\n"
+    "DRAWING: --dxf OUT.dxf --pdf OUT.pdf --svg OUT.svg --png OUT.png (any of them) draw the\n"
+    "      records; --scale N gives N drawing units per millimetre (default 1: millimetres)\n";
 
 }  // namespace
 

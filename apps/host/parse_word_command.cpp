@@ -1,4 +1,5 @@
 // tbln parse-word --file DOC: ParseWord with Word's file-open dialog answered with DOC.
+#include "apps/host/drawing_output.hpp"
 #include "apps/host/host.hpp"
 #include "apps/host/json_records.hpp"
 
@@ -17,13 +18,16 @@ nlohmann::ordered_json WordResultJson(Host& host, Boolean result, const WordLine
 }
 
 nlohmann::ordered_json ParseWordCommand(Host& host, const Options& options) {
-    options.Expect({"file"});
+    std::vector<std::string> allowed = {"file"};
+    allowed.insert(allowed.end(), DrawingOptionNames().begin(), DrawingOptionNames().end());
+    options.Expect(allowed);
     host.ui.PushFileChoice(options.Get("file"));
     WordLineArray wordLines0;
     Integer pageNum0 = 0;
     Single pageWid0 = 0, pageHei0 = 0;
     std::string fileName0;
     const Boolean result = host.app.ParseWord(wordLines0, pageNum0, pageWid0, pageHei0, fileName0);
+    WriteWordDrawings(options, result, wordLines0, pageNum0, pageWid0, pageHei0);
     return WordResultJson(host, result, wordLines0, pageNum0, pageWid0, pageHei0, fileName0);
 }
 

@@ -1,0 +1,356 @@
+#include "adapters/cairo/cairo_drawing.hpp"
+
+#include <cairo-ft.h>
+#include <cairo-pdf.h>
+#include <cairo-svg.h>
+#include <cairo.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+
+#include <cmath>
+#include <filesystem>
+#include <map>
+#include <numbers>
+#include <sstream>
+#include <stdexcept>
+#include <tuple>
+#include <vector>
+
+namespace tbln::cairo {
+
+using namespace drawing;
+
+namespace {
+
+constexpr double kPointsPerMm = 72.0 / 25.4;
+constexpr double kMarginPt = 14;
+constexpr double kPngPixelsPerPoint = 2;
+
+void SetColor(cairo_t* cr, Rgb c) {
+    cairo_set_source_rgb(cr, c.r / 255.0, c.g / 255.0, c.b / 255.0);
+}
+
+// Splits one paragraph into lines no wider than `width` (points), at spaces.
+std::vector<std::string> Wrap(cairo_t* cr, const std::string& paragraph, double width) {
+    std::vector<std::string> lines;
+    std::istringstream words(paragraph);
+    std::string word, line;
+    while (words >> word) {
+        const std::string tryLine = line.empty() ? word : line + " " + word;
+        cairo_text_extents_t e;
+        cairo_text_extents(cr, tryLine.c_str(), &e);
+        if (!line.empty() && e.x_advance > width) {
+            lines.push_back(line);
+            line = word;
+        } else {
+            line = tryLine;
+        }
+    }
+    lines.push_back(line);
+    return lines;
+}
+
+}  // namespace
+
+struct CairoSink::State {
+    std::string path, temp;
+    Format format;
+    FindFont findFont;
+    FT_Library library = nullptr;
+    std::map<std::tuple<std::string, bool, bool>, cairo_font_face_t*> faces;
+    Frame frame;
+    cairo_surface_t* surface = nullptr;
+    cairo_t* cr = nullptr;
+    double scale = 1;  // points per drawing unit
+    bool ended = false;
+
+    double X(double x) const { return kMarginPt + (x - frame.min.x) * scale; }
+    double Y(double y) const { return kMarginPt + (frame.max.y - y) * scale; }
+    void Stroke(const Pen& pen) const {
+        SetColor(cr, pen.color);
+        const double w = std::max(pen.width, 0.1) * kPointsPerMm;
+        cairo_set_line_width(cr, w);
+        std::vector<double> dashes;
+        switch (pen.dash) {
+            case Dash::Solid:
+                break;
+            case Dash::Dashed:
+                dashes = {3 * w + 2, 2 * w + 1};
+                break;
+            case Dash::Dotted:
+                dashes = {w, 2 * w};
+                break;
+            case Dash::DashDot:
+                dashes = {4 * w + 2, 2 * w, w, 2 * w};
+                break;
+            case Dash::DashDotDot:
+                dashes = {4 * w + 2, 2 * w, w, 2 * w, w, 2 * w};
+                break;
+        }
+        cairo_set_dash(cr, dashes.data(), static_cast<int>(dashes.size()), 0);
+        cairo_stroke(cr);
+    }
+    // Selects the font; falls back to Cairo's own choice when no file was found.
+    bool SelectFont(const std::string& family, bool bold, bool italic) {
+        auto& face = faces[{family, bold, italic}];
+        if (!face && library && findFont) {
+            const FontFile file = findFont(family, bold, italic);
+            FT_Face ft = nullptr;
+            if (!file.path.empty() &&
+                FT_New_Face(library, file.path.c_str(), file.index, &ft) == 0) {
+                face = cairo_ft_font_face_create_for_ft_face(ft, 0);
+                static cairo_user_data_key_t key;
+                // The FreeType face lives as long as Cairo's font face.
+                cairo_font_face_set_user_data(
+                    face, &key, ft, [](void* p) { FT_Done_Face(static_cast<FT_Face>(p)); });
+            }
+        }
+        if (face) {
+            cairo_set_font_face(cr, face);
+            return true;
+        }
+        cairo_select_font_face(cr, family.c_str(),
+                               italic ? CAIRO_FONT_SLANT_ITALIC : CAIRO_FONT_SLANT_NORMAL,
+                               bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
+        return false;
+    }
+    void ReleaseFonts() {
+        for (auto& [key, face] : faces) {
+            if (face) cairo_font_face_destroy(face);
+        }
+        faces.clear();
+        // Cairo keeps fonts for the life of the program; with no Cairo object left they
+        // are released, so that the FreeType library can go.
+        cairo_debug_reset_static_data();
+        if (library) FT_Done_FreeType(library);
+        library = nullptr;
+    }
+};
+
+CairoSink::CairoSink(std::string path, Format format, FindFont findFont)
+    : s_(std::make_unique<State>()) {
+    s_->path = std::move(path);
+    s_->findFont = std::move(findFont);
+    s_->temp = s_->path + ".tmp";
+    s_->format = format;
+}
+
+CairoSink::~CairoSink() {
+    if (s_->cr) cairo_destroy(s_->cr);
+    if (s_->surface) cairo_surface_destroy(s_->surface);
+    s_->ReleaseFonts();
+    if (!s_->ended) {
+        std::error_code ignored;
+        std::filesystem::remove(s_->temp, ignored);
+    }
+}
+
+void CairoSink::Begin(const Frame& frame) {
+    auto& s = *s_;
+    s.frame = frame;
+    s.scale = kPointsPerMm / (frame.unitsPerMm > 0 ? frame.unitsPerMm : 1);
+    const double w = (frame.max.x - frame.min.x) * s.scale + 2 * kMarginPt;
+    const double h = (frame.max.y - frame.min.y) * s.scale + 2 * kMarginPt;
+    switch (s.format) {
+        case Format::Pdf:
+            s.surface = cairo_pdf_surface_create(s.temp.c_str(), w, h);
+            break;
+        case Format::Svg:
+            s.surface = cairo_svg_surface_create(s.temp.c_str(), w, h);
+            break;
+        case Format::Png:
+            s.surface = cairo_image_surface_create(
+                CAIRO_FORMAT_RGB24, static_cast<int>(std::ceil(w * kPngPixelsPerPoint)),
+                static_cast<int>(std::ceil(h * kPngPixelsPerPoint)));
+            break;
+    }
+    if (cairo_surface_status(s.surface) != CAIRO_STATUS_SUCCESS) {
+        throw std::runtime_error(s.path + ": cannot write the picture: " +
+                                 cairo_status_to_string(cairo_surface_status(s.surface)));
+    }
+    s.cr = cairo_create(s.surface);
+    if (FT_Init_FreeType(&s.library) != 0) s.library = nullptr;
+    if (s.format == Format::Png) cairo_scale(s.cr, kPngPixelsPerPoint, kPngPixelsPerPoint);
+    cairo_set_source_rgb(s.cr, 1, 1, 1);
+    cairo_paint(s.cr);
+    cairo_set_line_cap(s.cr, CAIRO_LINE_CAP_SQUARE);
+}
+
+void CairoSink::Draw(const Line& line) {
+    auto& s = *s_;
+    const double x1 = s.X(line.from.x), y1 = s.Y(line.from.y);
+    const double x2 = s.X(line.to.x), y2 = s.Y(line.to.y);
+    if (!line.pen.doubled) {
+        cairo_move_to(s.cr, x1, y1);
+        cairo_line_to(s.cr, x2, y2);
+        s.Stroke(line.pen);
+        return;
+    }
+    const double len = std::hypot(x2 - x1, y2 - y1);
+    if (len <= 0) return;
+    const double nx = -(y2 - y1) / len * 1.2, ny = (x2 - x1) / len * 1.2;
+    Pen thin = line.pen;
+    thin.width = 0.18;
+    for (double side : {-1.0, 1.0}) {
+        cairo_move_to(s.cr, x1 + side * nx, y1 + side * ny);
+        cairo_line_to(s.cr, x2 + side * nx, y2 + side * ny);
+        s.Stroke(thin);
+    }
+}
+
+void CairoSink::Draw(const Path& path) {
+    auto& s = *s_;
+    if (path.points.empty()) return;
+    const auto trace = [&] {
+        cairo_move_to(s.cr, s.X(path.points[0].x), s.Y(path.points[0].y));
+        for (const auto& p : path.points) cairo_line_to(s.cr, s.X(p.x), s.Y(p.y));
+        if (path.closed) cairo_close_path(s.cr);
+    };
+    if (path.fill && path.closed) {
+        trace();
+        SetColor(s.cr, *path.fill);
+        cairo_fill(s.cr);
+    }
+    trace();
+    s.Stroke(path.pen);
+}
+
+void CairoSink::Draw(const Ellipse& e) {
+    auto& s = *s_;
+    if (e.rx <= 0 || e.ry <= 0) return;
+    const double toRad = std::numbers::pi / 180;
+    cairo_save(s.cr);
+    cairo_translate(s.cr, s.X(e.center.x), s.Y(e.center.y));
+    cairo_rotate(s.cr, -e.rotation * toRad);
+    cairo_scale(s.cr, e.rx * s.scale, e.ry * s.scale);
+    cairo_new_sub_path(s.cr);
+    if (e.endAngle - e.startAngle >= 360) {
+        cairo_arc(s.cr, 0, 0, 1, 0, 2 * std::numbers::pi);
+    } else {
+        cairo_arc_negative(s.cr, 0, 0, 1, -e.startAngle * toRad, -e.endAngle * toRad);
+    }
+    cairo_restore(s.cr);
+    s.Stroke(e.pen);
+}
+
+void CairoSink::Draw(const Fill& fill) {
+    auto& s = *s_;
+    cairo_rectangle(s.cr, s.X(fill.topLeft.x), s.Y(fill.topLeft.y), fill.width * s.scale,
+                    fill.height * s.scale);
+    SetColor(s.cr, fill.color);
+    cairo_fill(s.cr);
+}
+
+void CairoSink::Draw(const Text& t) {
+    auto& s = *s_;
+    cairo_t* cr = s.cr;
+    cairo_save(cr);
+    s.SelectFont(t.font, t.bold, t.italic);
+    const double size = t.size * s.scale;
+    cairo_set_font_size(cr, size);
+    const double pad = t.inset * s.scale;
+    const double boxW = t.width * s.scale, boxH = t.height * s.scale;
+    const bool turned = t.rotation != 0;
+    // Lay out in the box's own frame: its top-left corner at the origin, turned about
+    // its centre for rotated text.
+    cairo_translate(cr, s.X(t.topLeft.x) + boxW / 2, s.Y(t.topLeft.y) + boxH / 2);
+    cairo_rotate(cr, -t.rotation * std::numbers::pi / 180);
+    const double w = turned && std::abs(std::abs(t.rotation) - 90) < 1 ? boxH : boxW;
+    const double h = turned && std::abs(std::abs(t.rotation) - 90) < 1 ? boxW : boxH;
+    cairo_translate(cr, -w / 2, -h / 2);
+    // Like the spreadsheet, lines that do not fit the box's height are cut off.
+    if (!turned) {
+        cairo_rectangle(cr, -w * 50, 0, w * 100 + 1e4, h);
+        cairo_clip(cr);
+    }
+
+    std::vector<std::string> lines;
+    std::istringstream paragraphs(t.plain);
+    std::string paragraph;
+    while (std::getline(paragraphs, paragraph)) {
+        if (!paragraph.empty() && paragraph.back() == '\r') paragraph.pop_back();
+        if (t.wrap) {
+            for (auto& l : Wrap(cr, paragraph, w - 2 * pad)) lines.push_back(std::move(l));
+        } else {
+            lines.push_back(paragraph);
+        }
+    }
+    cairo_font_extents_t fe;
+    cairo_font_extents(cr, &fe);
+    const double lineH = fe.height;
+    const double blockH = lineH * static_cast<double>(lines.size());
+    double y = t.vAlign == VAlign::Top      ? pad
+               : t.vAlign == VAlign::Middle ? (h - blockH) / 2
+                                            : h - pad - blockH;
+    SetColor(cr, t.color);
+    for (const auto& line : lines) {
+        cairo_text_extents_t e;
+        cairo_text_extents(cr, line.c_str(), &e);
+        const double x = t.hAlign == HAlign::Left     ? pad
+                         : t.hAlign == HAlign::Center ? (w - e.x_advance) / 2
+                                                      : w - pad - e.x_advance;
+        const double baseline = y + fe.ascent;
+        cairo_move_to(cr, x, baseline);
+        cairo_show_text(cr, line.c_str());
+        if (t.underline) {
+            cairo_set_line_width(cr, std::max(0.5, size / 16));
+            cairo_move_to(cr, x, baseline + size / 8);
+            cairo_line_to(cr, x + e.x_advance, baseline + size / 8);
+            cairo_stroke(cr);
+        }
+        y += lineH;
+    }
+    cairo_restore(cr);
+}
+
+void CairoSink::Draw(const Image& image) {
+    auto& s = *s_;
+    const double x = s.X(image.topLeft.x), y = s.Y(image.topLeft.y);
+    const double w = image.width * s.scale, h = image.height * s.scale;
+    cairo_surface_t* picture = cairo_image_surface_create_from_png(image.path.c_str());
+    if (cairo_surface_status(picture) == CAIRO_STATUS_SUCCESS &&
+        cairo_image_surface_get_width(picture) > 0 && cairo_image_surface_get_height(picture) > 0) {
+        cairo_save(s.cr);
+        cairo_translate(s.cr, x, y);
+        cairo_scale(s.cr, w / cairo_image_surface_get_width(picture),
+                    h / cairo_image_surface_get_height(picture));
+        cairo_set_source_surface(s.cr, picture, 0, 0);
+        cairo_paint(s.cr);
+        cairo_restore(s.cr);
+    } else {
+        // A picture that cannot be read shows as a crossed frame.
+        cairo_rectangle(s.cr, x, y, w, h);
+        cairo_move_to(s.cr, x, y);
+        cairo_line_to(s.cr, x + w, y + h);
+        cairo_move_to(s.cr, x + w, y);
+        cairo_line_to(s.cr, x, y + h);
+        s.Stroke(Pen{0.18, Dash::Solid, false, {128, 128, 128}});
+    }
+    cairo_surface_destroy(picture);
+}
+
+void CairoSink::End() {
+    auto& s = *s_;
+    cairo_destroy(s.cr);
+    s.cr = nullptr;
+    cairo_status_t status = CAIRO_STATUS_SUCCESS;
+    if (s.format == Format::Png) {
+        status = cairo_surface_write_to_png(s.surface, s.temp.c_str());
+    } else {
+        cairo_surface_finish(s.surface);
+        status = cairo_surface_status(s.surface);
+    }
+    cairo_surface_destroy(s.surface);
+    s.surface = nullptr;
+    s.ReleaseFonts();
+    if (status != CAIRO_STATUS_SUCCESS) {
+        throw std::runtime_error(s.path +
+                                 ": cannot write the picture: " + cairo_status_to_string(status));
+    }
+    std::error_code error;
+    std::filesystem::rename(s.temp, s.path, error);
+    s.ended = true;
+    if (error) throw std::runtime_error(s.path + ": cannot write the picture: " + error.message());
+}
+
+}  // namespace tbln::cairo

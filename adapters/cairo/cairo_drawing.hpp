@@ -1,0 +1,35 @@
+// The picture backend of the drawing room: PDF, SVG and PNG through Cairo, each font
+// read by FreeType from the file the document engine finds through fontconfig. One page holds the
+// whole drawing at its true size (PNG at 144 pixels per inch), white behind it.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "drawing/drawing.hpp"
+
+namespace tbln::cairo {
+
+enum class Format { Pdf, Svg, Png };
+
+// Writes to `path` through a temporary file beside it, renamed over `path` at End; raises
+// std::runtime_error naming the file when it cannot be written.
+class CairoSink : public drawing::Sink {
+  public:
+    CairoSink(std::string path, Format format, drawing::FindFont findFont);
+    ~CairoSink() override;
+    void Begin(const drawing::Frame& frame) override;
+    void Draw(const drawing::Line& line) override;
+    void Draw(const drawing::Path& path) override;
+    void Draw(const drawing::Ellipse& ellipse) override;
+    void Draw(const drawing::Fill& fill) override;
+    void Draw(const drawing::Text& text) override;
+    void Draw(const drawing::Image& image) override;
+    void End() override;
+
+  private:
+    struct State;
+    std::unique_ptr<State> s_;
+};
+
+}  // namespace tbln::cairo

@@ -1,0 +1,420 @@
+#include "adapters/dxf/dxf_drawing.hpp"
+
+#include <dxflib/dl_dxf.h>
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <numbers>
+#include <stdexcept>
+#include <string_view>
+#include <vector>
+
+namespace tbln::dxf {
+
+using namespace drawing;
+
+namespace {
+
+// AutoCAD's lineweights in hundredths of a millimetre; a pen takes the nearest.
+int Lineweight(double mm) {
+    static constexpr std::array kWeights = {0,  5,  9,  13, 15, 18,  20,  25,  30,  35,  40,  50,
+                                            53, 60, 70, 80, 90, 100, 106, 120, 140, 158, 200, 211};
+    const double want = mm * 100;
+    int best = 0;
+    for (int w : kWeights) {
+        if (std::abs(w - want) < std::abs(best - want)) best = w;
+    }
+    return best;
+}
+
+// The nearest of AutoCAD's first colours, for programs that ignore true colour.
+int NearestAci(Rgb c) {
+    struct Entry {
+        int aci;
+        Rgb rgb;
+    };
+    static constexpr std::array<Entry, 9> kAci = {{{1, {255, 0, 0}},
+                                                   {2, {255, 255, 0}},
+                                                   {3, {0, 255, 0}},
+                                                   {4, {0, 255, 255}},
+                                                   {5, {0, 0, 255}},
+                                                   {6, {255, 0, 255}},
+                                                   {7, {0, 0, 0}},
+                                                   {8, {128, 128, 128}},
+                                                   {9, {192, 192, 192}}}};
+    int best = 7;
+    int bestDistance = 1 << 30;
+    for (const auto& e : kAci) {
+        const int dr = c.r - e.rgb.r, dg = c.g - e.rgb.g, db = c.b - e.rgb.b;
+        const int d = dr * dr + dg * dg + db * db;
+        if (d < bestDistance) {
+            bestDistance = d;
+            best = e.aci;
+        }
+    }
+    // Pale fills read better as light grey than as white on white.
+    if (best == 7 && c.r + c.g + c.b > 600) best = 9;
+    return best;
+}
+
+int Color24(Rgb c) {
+    return (c.r << 16) | (c.g << 8) | c.b;
+}
+
+// Width and height in pixels of a PNG file, or nothing for other files.
+std::optional<std::pair<int, int>> PngSize(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::array<unsigned char, 24> head{};
+    if (!in.read(reinterpret_cast<char*>(head.data()), head.size())) return std::nullopt;
+    if (head[1] != 'P' || head[2] != 'N' || head[3] != 'G') return std::nullopt;
+    const auto be = [&](int at) {
+        return (head[at] << 24) | (head[at + 1] << 16) | (head[at + 2] << 8) | head[at + 3];
+    };
+    return std::pair{be(16), be(20)};
+}
+
+// dxflib's own ASCII writer ends every line with a flush, one system call per line,
+// which makes a large drawing take minutes; this one writes the same groups into a
+// buffered file and reports a failed write at the end.
+class BufferedWriter : public DL_WriterA {
+  public:
+    explicit BufferedWriter(const std::string& path)
+        : DL_WriterA("/dev/null", DL_Codes::AC1015), file_(std::fopen(path.c_str(), "wb")) {
+        if (file_) std::setvbuf(file_, nullptr, _IOFBF, 1 << 20);
+    }
+    ~BufferedWriter() override {
+        if (file_) std::fclose(file_);
+    }
+    bool Failed() const { return file_ == nullptr; }
+    // Closes the file; false when anything could not be written.
+    bool Finish() {
+        if (!file_) return false;
+        bool ok = std::fflush(file_) == 0 && std::ferror(file_) == 0;
+        ok = std::fclose(file_) == 0 && ok;
+        file_ = nullptr;
+        return ok;
+    }
+    void dxfReal(int gc, double value) const override {
+        Code(gc);
+        std::array<char, 32> text{};
+        const auto end = std::to_chars(text.data(), text.data() + text.size(), value).ptr;
+        std::string_view v(text.data(), static_cast<std::size_t>(end - text.data()));
+        std::fwrite(v.data(), 1, v.size(), file_);
+        // Reals keep a decimal point, as CAD programs write them.
+        if (v.find_first_of(".en") == std::string_view::npos) std::fputs(".0", file_);
+        std::fputc('\n', file_);
+    }
+    void dxfInt(int gc, int value) const override {
+        Code(gc);
+        std::fprintf(file_, "%d\n", value);
+    }
+    void dxfHex(int gc, int value) const override {
+        Code(gc);
+        std::fprintf(file_, "%X\n", static_cast<unsigned>(value));
+    }
+    void dxfString(int gc, const char* value) const override {
+        Code(gc);
+        std::fputs(value, file_);
+        std::fputc('\n', file_);
+    }
+    void dxfString(int gc, const std::string& value) const override {
+        dxfString(gc, value.c_str());
+    }
+
+  private:
+    void Code(int gc) const { std::fprintf(file_, "%3d\n", gc); }
+    std::FILE* file_;
+};
+
+}  // namespace
+
+struct DxfSink::State {
+    std::string path, temp;
+    Frame frame;
+    DL_Dxf dxf;
+    std::unique_ptr<BufferedWriter> dw;
+    std::vector<std::pair<unsigned long, DL_ImageData>> images;
+    bool ended = false;
+
+    DL_Attributes Attributes(Layer layer, const Pen& pen) const {
+        return DL_Attributes(std::string(LayerName(layer)), NearestAci(pen.color),
+                             Color24(pen.color), Lineweight(pen.width),
+                             std::string(DashName(pen.dash)));
+    }
+    // A solid hatch inside the closed outline.
+    void Hatch(const std::vector<Point>& outline, Layer layer, Rgb color) {
+        Pen pen;
+        pen.color = color;
+        const DL_HatchData data(1, true, 1.0, 0.0, "SOLID");
+        const DL_HatchLoopData loop(static_cast<int>(outline.size()));
+        dxf.writeHatch1(*dw, data, Attributes(layer, pen));
+        dxf.writeHatchLoop1(*dw, loop);
+        for (std::size_t i = 0; i < outline.size(); ++i) {
+            const Point a = outline[i], b = outline[(i + 1) % outline.size()];
+            dxf.writeHatchEdge(*dw, DL_HatchEdgeData(a.x, a.y, b.x, b.y));
+        }
+        dxf.writeHatchLoop2(*dw, loop);
+        dxf.writeHatch2(*dw, data, Attributes(layer, pen));
+    }
+};
+
+DxfSink::DxfSink(std::string path) : s_(std::make_unique<State>()) {
+    s_->path = std::move(path);
+    s_->temp = s_->path + ".tmp";
+}
+
+DxfSink::~DxfSink() {
+    if (s_->dw && !s_->ended) {
+        s_->dw->Finish();
+        std::error_code ignored;
+        std::filesystem::remove(s_->temp, ignored);
+    }
+}
+
+void DxfSink::Begin(const Frame& frame) {
+    auto& s = *s_;
+    s.frame = frame;
+    // dxflib takes the file's version from the writer it opens; that writer writes nothing.
+    std::unique_ptr<DL_WriterA>(s.dxf.out("/dev/null", DL_Codes::AC1015));
+    s.dw = std::make_unique<BufferedWriter>(s.temp);
+    if (s.dw->Failed()) {
+        throw std::runtime_error(s.path + ": cannot write the drawing");
+    }
+    DL_WriterA& dw = *s.dw;
+    s.dxf.writeHeader(dw);
+    // Units: millimetres unless the scale names another unit.
+    const double u = frame.unitsPerMm;
+    const int units = std::abs(u - 1) < 1e-9          ? 4
+                      : std::abs(u * 25.4 - 1) < 1e-9 ? 1
+                      : std::abs(u - 0.1) < 1e-9      ? 5
+                      : std::abs(u - 0.001) < 1e-9    ? 6
+                                                      : 0;
+    dw.dxfString(9, "$INSUNITS");
+    dw.dxfInt(70, units);
+    dw.dxfString(9, "$MEASUREMENT");
+    dw.dxfInt(70, 1);
+    dw.dxfString(9, "$LWDISPLAY");
+    dw.dxfInt(290, 1);
+    dw.dxfString(9, "$EXTMIN");
+    dw.dxfReal(10, frame.min.x);
+    dw.dxfReal(20, frame.min.y);
+    dw.dxfReal(30, 0.0);
+    dw.dxfString(9, "$EXTMAX");
+    dw.dxfReal(10, frame.max.x);
+    dw.dxfReal(20, frame.max.y);
+    dw.dxfReal(30, 0.0);
+    dw.sectionEnd();
+
+    dw.sectionTables();
+    s.dxf.writeVPort(dw);
+    // Line types, their dashes in millimetres on paper scaled to drawing units.
+    dw.tableLinetypes(2 + static_cast<int>(std::size(kDashes)));
+    s.dxf.writeLinetype(dw, DL_LinetypeData("BYBLOCK", "", 0, 0, 0.0));
+    s.dxf.writeLinetype(dw, DL_LinetypeData("BYLAYER", "", 0, 0, 0.0));
+    for (Dash d : kDashes) {
+        std::vector<double> dashes;
+        switch (d) {
+            case Dash::Solid:
+                break;
+            case Dash::Dashed:
+                dashes = {3, -1.5};
+                break;
+            case Dash::Dotted:
+                dashes = {0, -1};
+                break;
+            case Dash::DashDot:
+                dashes = {3, -1, 0, -1};
+                break;
+            case Dash::DashDotDot:
+                dashes = {3, -1, 0, -1, 0, -1};
+                break;
+        }
+        double length = 0;
+        for (double& x : dashes) {
+            x *= u;
+            length += std::abs(x);
+        }
+        const std::string name(DashName(d));
+        s.dxf.writeLinetype(dw, DL_LinetypeData(name, name == "CONTINUOUS" ? "Solid line" : name, 0,
+                                                static_cast<int>(dashes.size()), length,
+                                                dashes.empty() ? nullptr : dashes.data()));
+    }
+    dw.tableEnd();
+    dw.tableLayers(1 + static_cast<int>(std::size(kLayers)));
+    s.dxf.writeLayer(dw, DL_LayerData("0", 0), DL_Attributes("", 7, 25, "CONTINUOUS", 1.0));
+    for (Layer l : kLayers) {
+        const int color = l == Layer::Revisions ? 1 : l == Layer::Fills ? 9 : 7;
+        s.dxf.writeLayer(dw, DL_LayerData(std::string(LayerName(l)), 0),
+                         DL_Attributes("", color, 25, "CONTINUOUS", 1.0));
+    }
+    dw.tableEnd();
+    dw.tableStyle(1 + static_cast<int>(frame.fonts.size()));
+    s.dxf.writeStyle(dw, DL_StyleData("Standard", 0, 0.0, 1.0, 0.0, 0, 2.5, "txt", ""));
+    // A TrueType style: dxflib writes the family into the style's extended data, where
+    // CAD programs look a TrueType font up by its family name.
+    for (const auto& font : frame.fonts) {
+        s.dxf.writeStyle(dw, DL_StyleData(font, 0, 0.0, 1.0, 0.0, 0, 2.5, font, ""));
+    }
+    dw.tableEnd();
+    s.dxf.writeView(dw);
+    s.dxf.writeUcs(dw);
+    dw.tableAppid(1);
+    s.dxf.writeAppid(dw, "ACAD");
+    dw.tableEnd();
+    s.dxf.writeDimStyle(dw, 2.5, 0.625, 0.625, 0.625, 2.5);
+    s.dxf.writeBlockRecord(dw);
+    dw.tableEnd();
+    dw.sectionEnd();
+
+    dw.sectionBlocks();
+    for (const char* name : {"*Model_Space", "*Paper_Space", "*Paper_Space0"}) {
+        s.dxf.writeBlock(dw, DL_BlockData(name, 0, 0.0, 0.0, 0.0));
+        s.dxf.writeEndBlock(dw, name);
+    }
+    dw.sectionEnd();
+    dw.sectionEntities();
+}
+
+void DxfSink::Draw(const Line& line) {
+    auto& s = *s_;
+    const auto attrib = s.Attributes(line.layer, line.pen);
+    if (!line.pen.doubled) {
+        s.dxf.writeLine(*s.dw, DL_LineData(line.from.x, line.from.y, 0, line.to.x, line.to.y, 0),
+                        attrib);
+        return;
+    }
+    // A double border: two lines either side of the edge.
+    const double dx = line.to.x - line.from.x, dy = line.to.y - line.from.y;
+    const double len = std::hypot(dx, dy);
+    if (len <= 0) return;
+    const double off = 0.3 * s.frame.unitsPerMm;
+    const double nx = -dy / len * off, ny = dx / len * off;
+    for (double side : {-1.0, 1.0}) {
+        s.dxf.writeLine(*s.dw,
+                        DL_LineData(line.from.x + side * nx, line.from.y + side * ny, 0,
+                                    line.to.x + side * nx, line.to.y + side * ny, 0),
+                        attrib);
+    }
+}
+
+void DxfSink::Draw(const Path& path) {
+    auto& s = *s_;
+    if (path.points.size() < 2) return;
+    if (path.fill && path.closed) s.Hatch(path.points, path.layer, *path.fill);
+    s.dxf.writePolyline(
+        *s.dw, DL_PolylineData(static_cast<int>(path.points.size()), 0, 0, path.closed ? 1 : 0),
+        s.Attributes(path.layer, path.pen));
+    for (const auto& p : path.points) s.dxf.writeVertex(*s.dw, DL_VertexData(p.x, p.y, 0, 0));
+    s.dxf.writePolylineEnd(*s.dw);
+}
+
+void DxfSink::Draw(const Ellipse& e) {
+    auto& s = *s_;
+    const auto attrib = s.Attributes(e.layer, e.pen);
+    const bool full = e.endAngle - e.startAngle >= 360;
+    if (std::abs(e.rx - e.ry) < 1e-12 && full) {
+        s.dxf.writeCircle(*s.dw, DL_CircleData(e.center.x, e.center.y, 0, e.rx), attrib);
+        return;
+    }
+    // The major axis is the longer one; angles are measured from it.
+    double major = e.rx, minor = e.ry, axis = e.rotation, start = e.startAngle, end = e.endAngle;
+    if (e.ry > e.rx) {
+        std::swap(major, minor);
+        axis += 90;
+        start -= 90;
+        end -= 90;
+    }
+    if (major <= 0) return;
+    const double a = axis * std::numbers::pi / 180;
+    const double toRad = std::numbers::pi / 180;
+    s.dxf.writeEllipse(
+        *s.dw,
+        DL_EllipseData(e.center.x, e.center.y, 0, major * std::cos(a), major * std::sin(a), 0,
+                       minor / major, full ? 0 : start * toRad,
+                       full ? 2 * std::numbers::pi : end * toRad),
+        attrib);
+}
+
+void DxfSink::Draw(const Fill& fill) {
+    const double l = fill.topLeft.x, t = fill.topLeft.y;
+    // The hatch alone: the outline belongs to the borders.
+    s_->Hatch(
+        {{l, t - fill.height}, {l + fill.width, t - fill.height}, {l + fill.width, t}, {l, t}},
+        fill.layer, fill.color);
+}
+
+void DxfSink::Draw(const Text& t) {
+    auto& s = *s_;
+    const double pad = t.inset;
+    const int col = t.hAlign == HAlign::Left ? 0 : t.hAlign == HAlign::Center ? 1 : 2;
+    const int row = t.vAlign == VAlign::Top ? 0 : t.vAlign == VAlign::Middle ? 1 : 2;
+    double x = col == 0   ? t.topLeft.x + pad
+               : col == 1 ? t.topLeft.x + t.width / 2
+                          : t.topLeft.x + t.width - pad;
+    double y = row == 0   ? t.topLeft.y - pad
+               : row == 1 ? t.topLeft.y - t.height / 2
+                          : t.topLeft.y - t.height + pad;
+    int attach = row * 3 + col + 1;
+    if (t.rotation != 0) {
+        x = t.topLeft.x + t.width / 2;
+        y = t.topLeft.y - t.height / 2;
+        attach = 5;
+    }
+    const double angle = t.rotation * std::numbers::pi / 180;
+    // The text height of CAD is the height of capitals, about 0.7 of the font's size.
+    const double height = t.size * 0.7;
+    const double width = t.wrap && t.rotation == 0 ? std::max(0.0, t.width - 2 * pad) : 0.0;
+    // A group value holds no line break: a break inside the text is MTEXT's paragraph code.
+    std::string text;
+    for (const char ch : t.formatted) {
+        if (ch == '\n') {
+            text += "\\P";
+        } else if (ch != '\r') {
+            text += ch;
+        }
+    }
+    Pen pen;
+    pen.color = t.color;
+    s.dxf.writeMText(*s.dw,
+                     DL_MTextData(x, y, 0, std::cos(angle), std::sin(angle), 0, height, width,
+                                  attach, 1, 1, 1.0, text, t.font, angle),
+                     s.Attributes(t.layer, pen));
+}
+
+void DxfSink::Draw(const Image& image) {
+    auto& s = *s_;
+    const auto size = PngSize(image.path);
+    const int px = size ? size->first : std::max(1, static_cast<int>(image.width * 4));
+    const int py = size ? size->second : std::max(1, static_cast<int>(image.height * 4));
+    // The insertion point is the picture's bottom-left corner; u and v are one pixel.
+    DL_ImageData data(image.path, image.topLeft.x, image.topLeft.y - image.height, 0,
+                      image.width / px, 0, 0, 0, image.height / py, 0, px, py, 50, 50, 0);
+    const unsigned long handle = s.dxf.writeImage(*s.dw, data, s.Attributes(image.layer, Pen{}));
+    s.images.emplace_back(handle, data);
+}
+
+void DxfSink::End() {
+    auto& s = *s_;
+    DL_WriterA& dw = *s.dw;
+    dw.sectionEnd();
+    s.dxf.writeObjects(dw);
+    for (const auto& [handle, data] : s.images) {
+        s.dxf.writeImageDef(dw, static_cast<int>(handle), data);
+    }
+    s.dxf.writeObjectsEnd(dw);
+    dw.dxfEOF();
+    s.ended = true;
+    std::error_code error;
+    if (!s.dw->Finish()) {
+        std::filesystem::remove(s.temp, error);
+        throw std::runtime_error(s.path + ": cannot write the drawing (is the disk full?)");
+    }
+    std::filesystem::rename(s.temp, s.path, error);
+    if (error) throw std::runtime_error(s.path + ": cannot write the drawing: " + error.message());
+}
+
+}  // namespace tbln::dxf

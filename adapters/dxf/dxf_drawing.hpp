@@ -1,0 +1,35 @@
+// The DXF backend of the drawing room: writes the primitives as an AutoCAD 2000 DXF file
+// through dxflib (GPL-2; linked into the reference host program only, never into the
+// library). Texts are MTEXT in the host's formatted-text codes, one text style per font,
+// one layer per kind, lineweights and line types per pen, fills as solid hatches,
+// pictures as IMAGE entities referring to the extracted picture files.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "drawing/drawing.hpp"
+
+namespace tbln::dxf {
+
+// Writes to `path` through a temporary file beside it, renamed over `path` at End; raises
+// std::runtime_error naming the file when it cannot be written.
+class DxfSink : public drawing::Sink {
+  public:
+    explicit DxfSink(std::string path);
+    ~DxfSink() override;
+    void Begin(const drawing::Frame& frame) override;
+    void Draw(const drawing::Line& line) override;
+    void Draw(const drawing::Path& path) override;
+    void Draw(const drawing::Ellipse& ellipse) override;
+    void Draw(const drawing::Fill& fill) override;
+    void Draw(const drawing::Text& text) override;
+    void Draw(const drawing::Image& image) override;
+    void End() override;
+
+  private:
+    struct State;
+    std::unique_ptr<State> s_;
+};
+
+}  // namespace tbln::dxf

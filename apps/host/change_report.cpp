@@ -1,0 +1,234 @@
+#include "apps/host/change_report.hpp"
+
+#include <map>
+#include <sstream>
+
+#include "apps/host/json_records.hpp"
+#include "common/utilities.hpp"
+
+namespace tbln::host {
+
+namespace {
+
+// The fields of a cell record that a drafter sees change, by what they are about.
+const std::vector<std::pair<const char*, std::vector<const char*>>> kCellAspects = {
+    {"text", {"Value"}},
+    {"font", {"FontName", "fontsize", "fontBold", "fontItalic", "fontUnderline"}},
+    {"alignment", {"horAlign", "verAlign", "fontOrient", "isWrapCell"}},
+    {"fill", {"bgColor", "pattern"}},
+    {"border",
+     {"bdUp", "bdUpLT", "bdBottom", "bdBottomLT", "bdLeft", "bdLeftLT", "bdRight", "bdRightLT"}},
+    {"merge", {"isMerged", "rowTo", "colTo", "rowFrom", "colFrom"}},
+};
+
+struct OldCells {
+    const json* items = nullptr;
+    Long r0 = 0, c0 = 0;
+    const json* At(Long r, Long c) const {
+        if (!items || r < r0 || c < c0) return nullptr;
+        const auto ri = static_cast<std::size_t>(r - r0), ci = static_cast<std::size_t>(c - c0);
+        if (ri >= items->size() || ci >= (*items)[ri].size()) return nullptr;
+        const json& x = (*items)[ri][ci];
+        return x.is_object() ? &x : nullptr;
+    }
+};
+
+bool Real(const json* x) {
+    return x && !x->value("hidden", false) && x->value("row", 0) != 0;
+}
+
+// Records of an array that are real (not the "nothing found" placeholder).
+json Items(const json& array) {
+    if (!array.is_object() || !array.contains("items")) return json::array();
+    const json& items = array["items"];
+    if (items.size() == 1 && items[0].is_object() && items[0].value("top", 0.0) == -1000) {
+        return json::array();
+    }
+    return items;
+}
+
+template <class R>
+json NewItems(const Array<std::shared_ptr<R>>& a) {
+    return Items(ArrayJson(a));
+}
+
+std::string Address(Long r, Long c) {
+    return ColumnLetters(static_cast<Integer>(c)) + std::to_string(r);
+}
+
+}  // namespace
+
+ChangeReport CompareCaptures(const json& earlier, const std::string& earlierPath,
+                             const MyCellArray& cells, const MyShapeArray& shapes,
+                             const MyImageArray& images, Integer startRow, Integer endRow,
+                             Integer startCol, Integer endCol) {
+    const auto bad = [&] {
+        return UsageError(earlierPath +
+                          ": not the output of build-cell or deep-update (no \"dgnCell0\")");
+    };
+    if (!earlier.is_object() || !earlier.contains("dgnCell0") || !earlier["dgnCell0"].is_object()) {
+        throw bad();
+    }
+    ChangeReport report;
+    OldCells old;
+    try {
+        old.items = &earlier["dgnCell0"].at("items");
+        old.r0 = earlier["dgnCell0"].at("rows").at(0).get<Long>();
+        old.c0 = earlier["dgnCell0"].at("cols").at(0).get<Long>();
+    } catch (const json::exception&) {
+        throw bad();
+    }
+    const Long oldEndRow = earlier.value("endRow0", Long{0}),
+               oldEndCol = earlier.value("endCol0", Long{0});
+    const Long oldStartRow = earlier.value("startRow0", Long{1});
+    const Long oldStartCol = earlier.value("startCol0", Long{1});
+    std::map<std::string, int> counts;
+
+    // Rows and columns added or removed at the end of the range.
+    const auto spans = [&](const char* what, Long oldEnd, Long newEnd, bool rows) {
+        if (oldEnd == newEnd) return;
+        const bool added = newEnd > oldEnd;
+        const Long from = std::min(oldEnd, newEnd) + 1, to = std::max(oldEnd, newEnd);
+        json entry = {{what, added ? "added" : "removed"}};
+        if (rows) {
+            entry["from"] = from;
+            entry["to"] = to;
+        } else {
+            entry["from"] = ColumnLetters(static_cast<Integer>(from));
+            entry["to"] = ColumnLetters(static_cast<Integer>(to));
+        }
+        report.changes.push_back(entry);
+        counts[std::string(rows ? "row" : "column") + (added ? "s added" : "s removed")] +=
+            static_cast<int>(to - from + 1);
+    };
+    spans("rows", oldEndRow, endRow, true);
+    spans("columns", oldEndCol, endCol, false);
+
+    Long lastRow = std::min<Long>(endRow, oldEndRow), lastCol = std::min<Long>(endCol, oldEndCol);
+    if (!cells.IsAllocated()) lastRow = std::min<Long>(lastRow, 0);
+    const Long firstRow = std::max<Long>(startRow, oldStartRow);
+    const Long firstCol = std::max<Long>(startCol, oldStartCol);
+    // Row heights and column widths, from each row's first and each column's top record.
+    for (Long r = firstRow; r <= lastRow; ++r) {
+        const json* before = old.At(r, firstCol);
+        const auto& now = cells(r, firstCol);
+        if (!before || !now) continue;
+        const json after = SingleJson(now->rowHeight);
+        if ((*before)["rowHeight"] != after) {
+            report.changes.push_back(
+                {{"row", r}, {"height", {{"before", (*before)["rowHeight"]}, {"after", after}}}});
+            ++counts["row heights changed"];
+        }
+    }
+    for (Long c = firstCol; c <= lastCol; ++c) {
+        const json* before = old.At(firstRow, c);
+        const auto& now = cells(firstRow, c);
+        if (!before || !now) continue;
+        const json after = SingleJson(now->colWidth);
+        if ((*before)["colWidth"] != after) {
+            report.changes.push_back(
+                {{"column", ColumnLetters(static_cast<Integer>(c))},
+                 {"width", {{"before", (*before)["colWidth"]}, {"after", after}}}});
+            ++counts["column widths changed"];
+        }
+    }
+    std::vector<std::string> named;
+    for (Long r = firstRow; r <= lastRow; ++r) {
+        for (Long c = firstCol; c <= lastCol; ++c) {
+            const json* before = old.At(r, c);
+            const auto& now = cells(r, c);
+            const bool wasReal = Real(before), isReal = now && !now->hidden && now->row != 0;
+            if (!wasReal && !isReal) continue;
+            const json after = isReal ? RecordJson(now) : json::object();
+            const json empty = json::object();
+            const json& b = wasReal ? *before : empty;
+            json what = json::array(), valuesBefore = json::object(), valuesAfter = json::object();
+            for (const auto& [aspect, fields] : kCellAspects) {
+                bool differs = false;
+                for (const char* f : fields) {
+                    const json x = b.contains(f) ? b[f] : json(),
+                               y = after.contains(f) ? after[f] : json();
+                    if (x != y) {
+                        differs = true;
+                        valuesBefore[f] = x;
+                        valuesAfter[f] = y;
+                    }
+                }
+                if (differs) what.push_back(aspect);
+            }
+            if (what.empty()) continue;
+            report.changes.push_back({{"address", Address(r, c)},
+                                      {"changed", what},
+                                      {"before", valuesBefore},
+                                      {"after", valuesAfter}});
+            report.cells.emplace_back(static_cast<Integer>(r), static_cast<Integer>(c));
+            ++counts["cells changed"];
+            if (named.size() < 12) {
+                std::string line = Address(r, c) + ":";
+                for (const auto& w : what) line += " " + w.get<std::string>();
+                named.push_back(line);
+            }
+        }
+    }
+
+    // Shapes by their order on the sheet, pictures by their name.
+    const auto compareDrawn = [&](const char* kind, const json& before, const json& after,
+                                  const char* keyField) {
+        std::map<std::string, json> oldByKey;
+        for (std::size_t i = 0; i < before.size(); ++i) {
+            oldByKey[keyField ? before[i].value(keyField, "") : std::to_string(i + 1)] = before[i];
+        }
+        for (std::size_t i = 0; i < after.size(); ++i) {
+            const std::string key = keyField ? after[i].value(keyField, "") : std::to_string(i + 1);
+            const auto found = oldByKey.find(key);
+            json entry = {{kind, key}};
+            if (found == oldByKey.end()) {
+                entry["change"] = "added";
+                entry["after"] = after[i];
+            } else {
+                json moved = json::array();
+                for (const char* f : {"top", "left", "width", "height", "rotation", "text"}) {
+                    if (found->second.contains(f) && found->second[f] != after[i][f]) {
+                        moved.push_back(f);
+                    }
+                }
+                const json b = found->second;
+                oldByKey.erase(found);
+                if (moved.empty()) continue;
+                entry["change"] = "moved";
+                entry["fields"] = moved;
+                for (const auto& f : moved) {
+                    entry["before"][f.get<std::string>()] = b[f.get<std::string>()];
+                    entry["after"][f.get<std::string>()] = after[i][f.get<std::string>()];
+                }
+            }
+            ++counts[std::string(kind) + "s " + entry["change"].get<std::string>()];
+            report.changes.push_back(entry);
+        }
+        for (const auto& [key, b] : oldByKey) {
+            report.changes.push_back({{kind, key}, {"change", "removed"}, {"before", b}});
+            ++counts[std::string(kind) + "s removed"];
+        }
+    };
+    compareDrawn("shape", Items(earlier.value("xlsShape0", json())), NewItems(shapes), nullptr);
+    compareDrawn("picture", Items(earlier.value("xlsImage0", json())), NewItems(images), "name");
+
+    std::ostringstream summary;
+    if (counts.empty()) {
+        summary << "no changes since the earlier capture\n";
+    } else {
+        summary << "changes since the earlier capture:";
+        bool first = true;
+        for (const auto& [what, n] : counts) {
+            summary << (first ? " " : ", ") << what << ": " << n;
+            first = false;
+        }
+        summary << "\n";
+        for (const auto& line : named) summary << "  " << line << "\n";
+        if (named.size() < static_cast<std::size_t>(counts["cells changed"])) summary << "  ...\n";
+    }
+    report.summary = summary.str();
+    return report;
+}
+
+}  // namespace tbln::host

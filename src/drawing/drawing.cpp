@@ -1,0 +1,740 @@
+#include "drawing/drawing.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <deque>
+#include <numbers>
+
+#include "core/text.hpp"
+#include "word/text_encoder.hpp"
+
+namespace tbln::drawing {
+
+std::string_view LayerName(Layer layer) {
+    switch (layer) {
+        case Layer::Borders:
+            return "TBLN-BORDERS";
+        case Layer::Fills:
+            return "TBLN-FILLS";
+        case Layer::Texts:
+            return "TBLN-TEXTS";
+        case Layer::Shapes:
+            return "TBLN-SHAPES";
+        case Layer::Pictures:
+            return "TBLN-PICTURES";
+        case Layer::Pages:
+            return "TBLN-PAGES";
+        case Layer::Revisions:
+            return "TBLN-REVISIONS";
+    }
+    return "0";
+}
+
+std::string_view DashName(Dash dash) {
+    switch (dash) {
+        case Dash::Solid:
+            return "CONTINUOUS";
+        case Dash::Dashed:
+            return "DASHED";
+        case Dash::Dotted:
+            return "DOT";
+        case Dash::DashDot:
+            return "DASHDOT";
+        case Dash::DashDotDot:
+            return "DIVIDE";
+    }
+    return "CONTINUOUS";
+}
+
+namespace {
+
+constexpr const char* kDefaultFont = "Arial";
+
+std::string FontOf(const std::string& name) {
+    return name.empty() || name == "null" ? kDefaultFont : name;
+}
+
+// The pen of one side of a cell from its flag, weight and the reader's style word.
+std::optional<Pen> BorderPen(Integer flag, const std::string& weight, const std::string& word) {
+    if (flag == 0) return std::nullopt;
+    Pen pen;
+    const auto has = [&](const char* part) { return word.find(part) != std::string::npos; };
+    if (word == "thick") {
+        pen.width = 0.7;
+    } else if (has("medium") || word == "slantDashDot") {
+        pen.width = 0.5;
+    } else if (word == "hair") {
+        pen.width = 0.13;
+    } else {
+        pen.width = weight == "bold" ? 0.5 : 0.25;
+    }
+    if (word == "double") pen.doubled = true;
+    if (has("DashDotDot")) {
+        pen.dash = Dash::DashDotDot;
+    } else if (has("DashDot") || has("dashDot")) {
+        pen.dash = Dash::DashDot;
+    } else if (has("ashed")) {
+        pen.dash = Dash::Dashed;
+    } else if (word == "dotted") {
+        pen.dash = Dash::Dotted;
+    }
+    return pen;
+}
+
+// Of the two sides that meet on one edge, the heavier one is drawn.
+std::optional<Pen> Stronger(const std::optional<Pen>& a, const std::optional<Pen>& b) {
+    if (!a) return b;
+    if (!b) return a;
+    return b->width > a->width ? b : a;
+}
+
+std::optional<Rgb> ParseRgb(const std::string& text) {
+    std::string hex = text;
+    if (hex.size() == 8) hex = hex.substr(2);  // ARGB
+    if (hex.size() != 6 || hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
+        return std::nullopt;
+    }
+    const auto part = [&](std::size_t i) {
+        return static_cast<unsigned char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+    };
+    return Rgb{part(0), part(2), part(4)};
+}
+
+// Excel's text orientation as degrees counter-clockwise.
+double Rotation(double orientation) {
+    if (std::abs(orientation) <= 90) return orientation;
+    if (orientation == -4171) return 90;   // upward
+    if (orientation == -4170) return -90;  // downward
+    return 0;
+}
+
+// Text in the host's formatted-text codes with one font switch: the characters encoded,
+// "\P" between lines.
+std::string FormattedText(const std::string& text, const std::string& font, bool bold, bool italic,
+                          bool underline) {
+    std::string body;
+    std::size_t start = 0;
+    while (true) {
+        const auto end = text.find('\n', start);
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (start > 0) body += "\\P";
+        body += EncodeText(line);
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    return FormatUniformLine(bold ? -1 : 0, italic ? -1 : 0, underline ? -1 : 0, font, body, "", 0,
+                             false)
+        .full;
+}
+
+// Where the records lie: which walked rows and columns are visible, and where the
+// walk's first row and column sit on the sheet (shapes and pictures are measured from
+// the sheet's top-left corner, cells from the walk's).
+class Grid {
+  public:
+    Grid(const Capture& capture, const Options& options) : c_(capture), o_(options) {
+        const auto& a = c_.cells;
+        if (!a.IsAllocated()) return;
+        rows_.assign(static_cast<std::size_t>(a.RowUpper() - a.RowLower() + 1), false);
+        cols_.assign(static_cast<std::size_t>(a.ColUpper() - a.ColLower() + 1), false);
+        for (Long r = a.RowLower(); r <= a.RowUpper(); ++r) {
+            for (Long k = a.ColLower(); k <= a.ColUpper(); ++k) {
+                const auto& p = a(r, k);
+                if (!p || p->hidden || p->row == 0) continue;
+                rows_[Ri(r)] = true;
+                cols_[Ci(k)] = true;
+            }
+        }
+        // The walk begins at the first row and column holding captured cells; the size
+        // records before it give its place on the sheet.
+        Long firstRow = a.RowLower();
+        while (firstRow <= a.RowUpper() && !rows_[Ri(firstRow)]) ++firstRow;
+        Long firstCol = a.ColLower();
+        while (firstCol <= a.ColUpper() && !cols_[Ci(firstCol)]) ++firstCol;
+        for (Long r = a.RowLower(); r < firstRow; ++r) {
+            if (const auto& p = a(r, a.ColLower()); p && !p->hidden) sheetY_ += p->rowHeight;
+        }
+        for (Long k = a.ColLower(); k < firstCol; ++k) {
+            if (const auto& p = a(a.RowLower(), k); p && !p->hidden) sheetX_ += p->colWidth;
+        }
+    }
+
+    const MyCell* At(Long r, Long k) const {
+        const auto& a = c_.cells;
+        if (!a.IsAllocated() || r < a.RowLower() || r > a.RowUpper() || k < a.ColLower() ||
+            k > a.ColUpper()) {
+            return nullptr;
+        }
+        const auto& p = a(r, k);
+        return p && !p->hidden && p->row != 0 ? p.get() : nullptr;
+    }
+    // The record that carries the borders and text of the area holding (r, k).
+    const MyCell* Head(Long r, Long k) const {
+        const MyCell* p = At(r, k);
+        if (p && p->isMerged && (p->rowFrom != r || p->colFrom != k)) {
+            return At(p->rowFrom, p->colFrom);
+        }
+        return p;
+    }
+    bool RowVisible(Long r) const {
+        return r >= c_.cells.RowLower() && r <= c_.cells.RowUpper() && rows_[Ri(r)];
+    }
+    bool ColVisible(Long k) const {
+        return k >= c_.cells.ColLower() && k <= c_.cells.ColUpper() && cols_[Ci(k)];
+    }
+    Long PrevRow(Long r) const { return Step(r, -1, &Grid::RowVisible, c_.cells.RowLower()); }
+    Long NextRow(Long r) const { return Step(r, 1, &Grid::RowVisible, c_.cells.RowUpper()); }
+    Long PrevCol(Long k) const { return Step(k, -1, &Grid::ColVisible, c_.cells.ColLower()); }
+    Long NextCol(Long k) const { return Step(k, 1, &Grid::ColVisible, c_.cells.ColUpper()); }
+
+    // Drawing coordinates of a point given in points from the walk's top-left corner.
+    Point Walk(double x, double y) const { return {PointsToUnits(x, o_), -PointsToUnits(y, o_)}; }
+    // Drawing coordinates of a point given in points from the sheet's top-left corner.
+    Point Sheet(double x, double y) const { return Walk(x - sheetX_, y - sheetY_); }
+
+    std::optional<CellBox> Box(Long r, Long k) const {
+        const MyCell* head = Head(r, k);
+        if (!head) return std::nullopt;
+        CellBox box;
+        box.col = static_cast<Integer>(head->isMerged ? head->colFrom : k);
+        box.row = static_cast<Integer>(head->isMerged ? head->rowFrom : r);
+        box.rowTo = head->isMerged ? std::max(head->rowTo, box.row) : box.row;
+        box.colTo = head->isMerged ? std::max(head->colTo, box.col) : box.col;
+        box.topLeft = Walk(head->deltaX, head->deltaY);
+        box.width = PointsToUnits(head->isMerged ? head->mergedColWidth : head->colWidth, o_);
+        box.height = PointsToUnits(head->isMerged ? head->mergedRowHeight : head->rowHeight, o_);
+        return box;
+    }
+
+    const Capture& capture() const { return c_; }
+    const Options& options() const { return o_; }
+
+  private:
+    std::size_t Ri(Long r) const { return static_cast<std::size_t>(r - c_.cells.RowLower()); }
+    std::size_t Ci(Long k) const { return static_cast<std::size_t>(k - c_.cells.ColLower()); }
+    Long Step(Long from, int dir, bool (Grid::*visible)(Long) const, Long bound) const {
+        for (Long i = from + dir; dir < 0 ? i >= bound : i <= bound; i += dir) {
+            if ((this->*visible)(i)) return i;
+        }
+        return bound + dir;  // none visible up to the records' edge: no neighbour there
+    }
+
+    const Capture& c_;
+    const Options& o_;
+    std::vector<bool> rows_, cols_;
+    double sheetX_ = 0, sheetY_ = 0;
+};
+
+// Draws runs of equal pens as single lines: feed the pieces of one side in order.
+class EdgeRun {
+  public:
+    explicit EdgeRun(Sink& sink) : sink_(sink) {}
+    void Add(Point from, Point to, const std::optional<Pen>& pen) {
+        if (run_ && pen && *pen == pen_ && Near(to_, from)) {
+            to_ = to;
+            return;
+        }
+        Flush();
+        if (pen) {
+            run_ = true;
+            from_ = from;
+            to_ = to;
+            pen_ = *pen;
+        }
+    }
+    void Flush() {
+        if (run_) sink_.Draw(Line{from_, to_, pen_, Layer::Borders});
+        run_ = false;
+    }
+    ~EdgeRun() { Flush(); }
+
+  private:
+    static bool Near(Point a, Point b) {
+        return std::abs(a.x - b.x) < 1e-9 && std::abs(a.y - b.y) < 1e-9;
+    }
+    Sink& sink_;
+    bool run_ = false;
+    Point from_, to_;
+    Pen pen_;
+};
+
+std::optional<Pen> SidePen(const MyCell* cell, char side) {
+    if (!cell) return std::nullopt;
+    switch (side) {
+        case 'U':
+            return BorderPen(cell->bdUp, cell->bdUpWeight.str(), cell->bdUpLT.str());
+        case 'B':
+            return BorderPen(cell->bdBottom, cell->bdBottomWeight.str(), cell->bdBottomLT.str());
+        case 'L':
+            return BorderPen(cell->bdLeft, cell->bdLeftWeight.str(), cell->bdLeftLT.str());
+        default:
+            return BorderPen(cell->bdRight, cell->bdRightWeight.str(), cell->bdRightLT.str());
+    }
+}
+
+// The runs a box's sides continue: the top and bottom lines of its row, the vertical
+// lines of its left and right edges' columns. Collinear pieces with one pen become one
+// line, so a ruled table is a few long lines rather than four per cell.
+struct Runs {
+    EdgeRun& top;
+    EdgeRun& bottom;
+    EdgeRun& left;
+    EdgeRun& right;
+};
+
+// The borders of one box: its top and left sides always (an edge shared with the box
+// above or to the left is drawn by the later box, from whichever of the two sides has
+// a border), its bottom and right sides only on the range's last row and column.
+void DrawBoxBorders(const Grid& g, const MyCell& head, const CellBox& box, const Runs& runs) {
+    const Capture& c = g.capture();
+    const double top = box.topLeft.y, bottom = box.topLeft.y - box.height;
+    const double left = box.topLeft.x, right = box.topLeft.x + box.width;
+    const bool lastRow = g.NextRow(box.rowTo) > c.endRow;
+    const bool lastCol = g.NextCol(box.colTo) > c.endCol;
+    {
+        EdgeRun &top_run = runs.top, &bottom_run = runs.bottom;
+        double x = left;
+        for (Long k = box.col; k <= box.colTo; ++k) {
+            const MyCell* rec = g.At(box.row, k);
+            if (!g.ColVisible(k) || !rec) continue;
+            const double w = PointsToUnits(rec->colWidth, g.options());
+            const double x2 = k == box.colTo ? right : std::min(right, x + w);
+            top_run.Add({x, top}, {x2, top},
+                        Stronger(SidePen(&head, 'U'), SidePen(g.Head(g.PrevRow(box.row), k), 'B')));
+            if (lastRow) {
+                bottom_run.Add(
+                    {x, bottom}, {x2, bottom},
+                    Stronger(SidePen(&head, 'B'), SidePen(g.Head(g.NextRow(box.rowTo), k), 'U')));
+            }
+            x = x2;
+        }
+    }
+    EdgeRun &left_run = runs.left, &right_run = runs.right;
+    double y = top;
+    for (Long r = box.row; r <= box.rowTo; ++r) {
+        const MyCell* rec = g.At(r, box.col);
+        if (!g.RowVisible(r) || !rec) continue;
+        const double h = PointsToUnits(rec->rowHeight, g.options());
+        const double y2 = r == box.rowTo ? bottom : std::max(bottom, y - h);
+        left_run.Add({left, y}, {left, y2},
+                     Stronger(SidePen(&head, 'L'), SidePen(g.Head(r, g.PrevCol(box.col)), 'R')));
+        if (lastCol) {
+            right_run.Add(
+                {right, y}, {right, y2},
+                Stronger(SidePen(&head, 'R'), SidePen(g.Head(r, g.NextCol(box.colTo)), 'L')));
+        }
+        y = y2;
+    }
+}
+
+// The spreadsheet keeps about 1.5 points between a cell's edges and its text.
+double CellInset(const CellBox& box, const Options& options) {
+    return std::min(PointsToUnits(1.5, options), box.width / 4);
+}
+
+void DrawBoxText(const MyCell& head, const CellBox& box, const Options& options, Sink& sink) {
+    if (head.Value.empty()) return;
+    Text t;
+    t.topLeft = box.topLeft;
+    t.width = box.width;
+    t.height = box.height;
+    t.font = FontOf(head.FontName.str());
+    t.plain = head.Value;
+    t.formatted =
+        FormattedText(head.Value, t.font, head.fontBold, head.fontItalic, head.fontUnderline);
+    t.size = PointsToUnits(head.fontsize > 0 ? head.fontsize : 11, options);
+    t.bold = head.fontBold;
+    t.italic = head.fontItalic;
+    t.underline = head.fontUnderline;
+    t.wrap = head.isWrapCell;
+    t.inset = CellInset(box, options);
+    t.rotation = Rotation(head.fontOrient);
+    const std::string h = head.horAlign.str(), v = head.verAlign.str();
+    t.hAlign = h == "MID" ? HAlign::Center : h == "RIGHT" ? HAlign::Right : HAlign::Left;
+    t.vAlign = v == "MID" ? VAlign::Middle : v == "TOP" ? VAlign::Top : VAlign::Bottom;
+    sink.Draw(t);
+}
+
+Point Rotate(Point p, Point center, double degrees) {
+    const double a = degrees * std::numbers::pi / 180.0;
+    const double dx = p.x - center.x, dy = p.y - center.y;
+    return {center.x + dx * std::cos(a) - dy * std::sin(a),
+            center.y + dx * std::sin(a) + dy * std::cos(a)};
+}
+
+Dash ShapeDash(Integer dashStyle) {
+    switch (dashStyle) {
+        case 2:
+        case 3:
+            return Dash::Dotted;
+        case 4:
+        case 7:
+            return Dash::Dashed;
+        case 5:
+        case 8:
+            return Dash::DashDot;
+        case 6:
+            return Dash::DashDotDot;
+        default:
+            return Dash::Solid;
+    }
+}
+
+// An arrowhead of Excel's style (2 triangle, 3 open, 4 stealth, 5 diamond, 6 oval) at
+// `tip`, pointing away from `from`.
+void DrawArrowhead(Point tip, Point from, Integer style, Integer size, const Pen& pen, Sink& sink) {
+    if (style <= 1) return;
+    const double dx = tip.x - from.x, dy = tip.y - from.y;
+    const double len = std::hypot(dx, dy);
+    if (len <= 0) return;
+    const double ux = dx / len, uy = dy / len;
+    const double scale = std::max(pen.width, 0.25) * (size >= 3 ? 5 : size == 1 ? 3 : 4);
+    const double l = scale, w = scale * 0.5;
+    const Point back{tip.x - ux * l, tip.y - uy * l};
+    const Point a{back.x - uy * w, back.y + ux * w}, b{back.x + uy * w, back.y - ux * w};
+    Pen solid = pen;
+    solid.dash = Dash::Solid;
+    if (style == 6) {
+        sink.Draw(Ellipse{{tip.x - ux * w, tip.y - uy * w}, w, w, 0, 0, 360, solid});
+        return;
+    }
+    Path head;
+    head.pen = solid;
+    if (style == 3) {
+        head.points = {a, tip, b};
+    } else if (style == 5) {
+        head.points = {tip, a, {tip.x - ux * 2 * l, tip.y - uy * 2 * l}, b};
+        head.closed = true;
+        head.fill = pen.color;
+    } else {
+        const Point notch{tip.x - ux * l * (style == 4 ? 0.6 : 1.0),
+                          tip.y - uy * l * (style == 4 ? 0.6 : 1.0)};
+        head.points = {tip, a, notch, b};
+        head.closed = true;
+        head.fill = pen.color;
+    }
+    sink.Draw(head);
+}
+
+void DrawShape(const Grid& g, const MyShape& s, Sink& sink) {
+    const Options& o = g.options();
+    Pen pen;
+    pen.width = s.lineWei > 0 ? s.lineWei * 25.4 / 72.0 : 0.25;
+    pen.dash = ShapeDash(s.lineType);
+    const Point tl = g.Sheet(s.left, s.top);
+    const double w = PointsToUnits(s.width, o), h = PointsToUnits(s.height, o);
+    const Point center{tl.x + w / 2, tl.y - h / 2};
+    // Excel turns shapes clockwise on the sheet, which is counter-clockwise negative here.
+    const double turn = -static_cast<double>(s.rotation);
+    if (s.shapeType == 9) {
+        const Point a = g.Sheet(s.startX, s.startY), b = g.Sheet(s.endX, s.endY);
+        sink.Draw(Line{a, b, pen, Layer::Shapes});
+        DrawArrowhead(a, b, s.beginStyle, s.beginSize, pen, sink);
+        DrawArrowhead(b, a, s.endStyle, s.endSize, pen, sink);
+        return;
+    }
+    if (s.shapeType == 1 && s.autoShapeType == 9) {
+        sink.Draw(Ellipse{center, w / 2, h / 2, turn, 0, 360, pen});
+    } else if (s.shapeType == 1 && s.autoShapeType == 25) {
+        // An arc is a quarter ellipse whose frame is that quarter: centred on the frame's
+        // bottom-left corner and running from its top-left to its bottom-right corner,
+        // mirrored by the flips.
+        const bool hor = s.hor != 0, ver = s.ver != 0;
+        const Point c = Rotate({hor ? tl.x + w : tl.x, ver ? tl.y : tl.y - h}, center, turn);
+        const double start = hor ? (ver ? 180 : 90) : (ver ? 270 : 0);
+        sink.Draw(Ellipse{c, w, h, turn, start, start + 90, pen});
+    } else {
+        Path frame;
+        frame.pen = pen;
+        frame.closed = true;
+        const double r =
+            s.autoShapeType == 5 ? std::clamp(s.cnrRadius, 0.0, 0.5) * std::min(w, h) : 0.0;
+        const double l = tl.x, t = tl.y, rt = tl.x + w, b = tl.y - h;
+        if (r <= 0) {
+            frame.points = {{l, t}, {rt, t}, {rt, b}, {l, b}};
+        } else {
+            const auto corner = [&](double cx, double cy, double from) {
+                for (int i = 0; i <= 6; ++i) {
+                    const double a = (from + i * 15.0) * std::numbers::pi / 180.0;
+                    frame.points.push_back({cx + r * std::cos(a), cy + r * std::sin(a)});
+                }
+            };
+            corner(rt - r, t - r, 0);
+            corner(l + r, t - r, 90);
+            corner(l + r, b + r, 180);
+            corner(rt - r, b + r, 270);
+        }
+        for (auto& p : frame.points) p = Rotate(p, center, turn);
+        sink.Draw(frame);
+    }
+    if (!s.text.empty()) {
+        Text t;
+        t.topLeft = tl;
+        t.width = w;
+        t.height = h;
+        t.plain = s.text;
+        t.font = FontOf(s.FontName);
+        t.formatted = FormattedText(s.text, t.font, false, false, false);
+        t.size = PointsToUnits(s.fontsize > 0 ? s.fontsize : 11, o);
+        t.wrap = true;
+        t.inset = PointsToUnits(3.6, o);  // a text frame's margin
+        t.rotation = turn;
+        const bool textBox = s.shapeType == 17;
+        t.hAlign = textBox ? HAlign::Left : HAlign::Center;
+        t.vAlign = textBox ? VAlign::Top : VAlign::Middle;
+        t.layer = Layer::Shapes;
+        sink.Draw(t);
+    }
+}
+
+// Shapes and pictures arrays hold one record with top -1000 when there are none.
+template <class A>
+bool Placeholder(const A& a) {
+    return !a.IsAllocated() ||
+           (a.Lower() == a.Upper() && a(a.Lower()) && a(a.Lower())->top == -1000);
+}
+
+}  // namespace
+
+std::vector<CellBox> BoxesOf(const Capture& capture, const Options& options,
+                             const std::vector<std::pair<Integer, Integer>>& cells) {
+    const Grid g(capture, options);
+    std::vector<CellBox> boxes;
+    for (const auto& [row, col] : cells) {
+        if (auto box = g.Box(row, col)) boxes.push_back(*box);
+    }
+    return boxes;
+}
+
+void DrawCapture(const Capture& capture, const Options& options, Sink& sink) {
+    const Grid g(capture, options);
+    Frame frame;
+    frame.unitsPerMm = options.unitsPerMm;
+    const auto extend = [&](Point p) {
+        frame.min = {std::min(frame.min.x, p.x), std::min(frame.min.y, p.y)};
+        frame.max = {std::max(frame.max.x, p.x), std::max(frame.max.y, p.y)};
+    };
+    const auto addFont = [&](const std::string& name) {
+        const std::string font = FontOf(name);
+        if (std::find(frame.fonts.begin(), frame.fonts.end(), font) == frame.fonts.end()) {
+            frame.fonts.push_back(font);
+        }
+    };
+    // First pass: extents and fonts, so that a backend can size its page and write its
+    // tables before the first entity.
+    for (Long r = capture.startRow; r <= capture.endRow; ++r) {
+        for (Long k = capture.startCol; k <= capture.endCol; ++k) {
+            const MyCell* head = g.At(r, k);
+            if (!head || (head->isMerged && (head->rowFrom != r || head->colFrom != k))) continue;
+            const auto box = g.Box(r, k);
+            extend(box->topLeft);
+            extend({box->topLeft.x + box->width, box->topLeft.y - box->height});
+            if (!head->Value.empty()) addFont(head->FontName.str());
+        }
+    }
+    const bool shapes = !Placeholder(capture.shapes), images = !Placeholder(capture.images);
+    if (shapes) {
+        for (const auto& s : capture.shapes) {
+            if (!s) continue;
+            extend(g.Sheet(s->left, s->top));
+            extend(g.Sheet(s->left + s->width, s->top + s->height));
+            if (!s->text.empty()) addFont(s->FontName);
+        }
+    }
+    if (images) {
+        for (const auto& p : capture.images) {
+            if (!p) continue;
+            extend(g.Sheet(p->left, p->top));
+            extend(g.Sheet(p->left + p->width, p->top + p->height));
+        }
+    }
+    sink.Begin(frame);
+
+    std::deque<EdgeRun> columns;  // the vertical line at each column's left, and the last right
+    for (Long k = capture.startCol; k <= capture.endCol + 1; ++k) columns.emplace_back(sink);
+    for (Long r = capture.startRow; r <= capture.endRow; ++r) {
+        EdgeRun top(sink), bottom(sink);
+        for (Long k = capture.startCol; k <= capture.endCol; ++k) {
+            const MyCell* head = g.At(r, k);
+            if (!head || (head->isMerged && (head->rowFrom != r || head->colFrom != k))) continue;
+            const CellBox box = *g.Box(r, k);
+            const std::string pattern = head->pattern.str();
+            if (const auto color = ParseRgb(head->bgColor.str());
+                color && pattern != "none" && !pattern.empty()) {
+                // A pattern of dots or lines over white reads as a paler colour.
+                const Rgb shown = pattern == "solid"
+                                      ? *color
+                                      : Rgb{static_cast<unsigned char>((color->r + 255) / 2),
+                                            static_cast<unsigned char>((color->g + 255) / 2),
+                                            static_cast<unsigned char>((color->b + 255) / 2)};
+                sink.Draw(Fill{box.topLeft, box.width, box.height, shown, pattern});
+            }
+            const auto column = static_cast<std::size_t>(k - capture.startCol);
+            DrawBoxBorders(g, *head, box, {top, bottom, columns[column], columns.back()});
+            DrawBoxText(*head, box, options, sink);
+        }
+    }
+    for (auto& run : columns) run.Flush();
+    if (shapes) {
+        for (const auto& s : capture.shapes) {
+            if (s) DrawShape(g, *s, sink);
+        }
+    }
+    if (images) {
+        for (const auto& p : capture.images) {
+            if (!p) continue;
+            std::string path =
+                capture.picturesFolder.empty() ? p->name : capture.picturesFolder + "/" + p->name;
+            sink.Draw(Image{g.Sheet(p->left, p->top), PointsToUnits(p->width, options),
+                            PointsToUnits(p->height, options), std::move(path)});
+        }
+    }
+    sink.End();
+}
+
+void DrawRevisionMarks(const std::vector<CellBox>& boxes, Sink& sink) {
+    Pen pen;
+    pen.width = 0.35;
+    pen.color = {255, 0, 0};
+    for (const auto& b : boxes) {
+        Path mark;
+        mark.pen = pen;
+        mark.closed = true;
+        mark.layer = Layer::Revisions;
+        const double l = b.topLeft.x, t = b.topLeft.y, r = l + b.width, bt = t - b.height;
+        mark.points = {{l, t}, {r, t}, {r, bt}, {l, bt}};
+        sink.Draw(mark);
+    }
+}
+
+std::string PlainText(std::string_view s) {
+    std::string out;
+    const auto skipTo = [&](std::size_t& i, char stop) {
+        const auto end = s.find(stop, i);
+        i = end == std::string_view::npos ? s.size() : end + 1;
+    };
+    for (std::size_t i = 0; i < s.size();) {
+        const char ch = s[i];
+        if (ch == '{' || ch == '}') {
+            ++i;
+            continue;
+        }
+        if (ch != '\\' || i + 1 >= s.size()) {
+            out += ch;
+            ++i;
+            continue;
+        }
+        const char code = s[i + 1];
+        i += 2;
+        switch (code) {
+            case 'f':
+            case 'F':
+            case 'H':
+            case 'A':
+            case 'C':
+            case 'Q':
+            case 'T':
+            case 'W':
+                skipTo(i, ';');
+                break;
+            case 'P':
+                out += '\n';
+                break;
+            case 'S': {
+                // A stacked run "top^bottom;" shows its characters.
+                const auto end = s.find(';', i);
+                for (std::size_t j = i; j < std::min(end, s.size()); ++j) {
+                    if (s[j] != '^' && s[j] != '/' && s[j] != '#') out += s[j];
+                }
+                i = end == std::string_view::npos ? s.size() : end + 1;
+                break;
+            }
+            case 'U':
+                if (i + 5 <= s.size() && s[i] == '+') {
+                    AppendUtf8(out, static_cast<char32_t>(
+                                        std::stoul(std::string(s.substr(i + 1, 4)), nullptr, 16)));
+                    i += 5;
+                }
+                break;
+            case '\\':
+            case '{':
+            case '}':
+                out += code;
+                break;
+            default:
+                break;  // \L \l \O \o and the like switch a style on or off
+        }
+    }
+    return out;
+}
+
+void DrawWordLines(const WordLineArray& lines, Integer pages, Single pageWidth, Single pageHeight,
+                   const Options& options, Sink& sink) {
+    const double w = PointsToUnits(pageWidth, options), h = PointsToUnits(pageHeight, options);
+    const double gap = PointsToUnits(36, options);
+    const int n = std::max<int>(1, pages);
+    Frame frame;
+    frame.unitsPerMm = options.unitsPerMm;
+    frame.pages = n;
+    frame.min = {0, -(h + gap) * (n - 1) - h};
+    frame.max = {w, 0};
+    if (lines.IsAllocated()) {
+        for (const auto& l : lines) {
+            if (!l) continue;
+            const std::string font = FontOf(l->FontName);
+            if (std::find(frame.fonts.begin(), frame.fonts.end(), font) == frame.fonts.end()) {
+                frame.fonts.push_back(font);
+            }
+        }
+    }
+    sink.Begin(frame);
+    int page = 1;
+    const auto pageTop = [&](int p) { return -(h + gap) * (p - 1); };
+    const auto drawPage = [&](int p) {
+        Path outline;
+        outline.closed = true;
+        outline.layer = Layer::Pages;
+        outline.pen.width = 0.18;
+        outline.pen.color = {128, 128, 128};
+        const double t = pageTop(p);
+        outline.points = {{0, t}, {w, t}, {w, t - h}, {0, t - h}};
+        sink.Draw(outline);
+    };
+    drawPage(1);
+    if (lines.IsAllocated()) {
+        for (const auto& l : lines) {
+            if (!l) continue;
+            while (page < std::min<int>(l->pageNum, n)) {
+                sink.NextPage();
+                drawPage(++page);
+            }
+            Text t;
+            const double size = PointsToUnits(l->fontsize > 0 ? l->fontsize : 11, options);
+            // Word reports the top of the line; the text's box is one line high.
+            t.topLeft = {PointsToUnits(l->x, options),
+                         pageTop(page) - PointsToUnits(l->y, options)};
+            t.width = std::max(0.0, w - t.topLeft.x);
+            t.height = size * 1.2;
+            t.formatted = l->text;
+            t.plain = PlainText(l->text);
+            t.font = FontOf(l->FontName);
+            // The style of the line's first font switch ("\fArial|b1|i0|...").
+            const std::string first = l->text.substr(0, l->text.find(';'));
+            t.bold = first.find("|b1|") != std::string::npos;
+            t.italic = first.find("|i1|") != std::string::npos;
+            t.underline = l->simple && l->text.find("\\L") != std::string::npos;
+            t.size = size;
+            t.hAlign = HAlign::Left;
+            t.vAlign = VAlign::Top;
+            sink.Draw(t);
+        }
+    }
+    while (page < n) {
+        sink.NextPage();
+        drawPage(++page);
+    }
+    sink.End();
+}
+
+}  // namespace tbln::drawing

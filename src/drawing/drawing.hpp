@@ -1,0 +1,183 @@
+// The drawing room: turns the records of an import (cells, shapes, pictures, Word lines)
+// into drawing primitives in drawing units, the way a careful host macro places them.
+// Millimetres by default, y grows upward as in CAD, the range's top-left corner is the
+// origin. The primitives go one by one to a Sink (a DXF file, a picture), so drawing a
+// large range needs no memory beyond the records. Nothing here knows a file format or a
+// toolkit; the library itself never draws.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "automation/module.hpp"
+
+namespace tbln::drawing {
+
+struct Point {
+    double x = 0;
+    double y = 0;
+};
+
+struct Rgb {
+    unsigned char r = 0, g = 0, b = 0;
+    bool operator==(const Rgb&) const = default;
+};
+
+// One layer per kind of thing, so a drafter can switch them on and off.
+enum class Layer { Borders, Fills, Texts, Shapes, Pictures, Pages, Revisions };
+inline constexpr Layer kLayers[] = {Layer::Borders,  Layer::Fills, Layer::Texts,    Layer::Shapes,
+                                    Layer::Pictures, Layer::Pages, Layer::Revisions};
+std::string_view LayerName(Layer layer);
+
+enum class Dash { Solid, Dashed, Dotted, DashDot, DashDotDot };
+inline constexpr Dash kDashes[] = {Dash::Solid, Dash::Dashed, Dash::Dotted, Dash::DashDot,
+                                   Dash::DashDotDot};
+std::string_view DashName(Dash dash);
+
+struct Pen {
+    double width = 0;  // millimetres on paper, whatever the drawing unit
+    Dash dash = Dash::Solid;
+    bool doubled = false;  // two thin parallel lines
+    Rgb color;
+    bool operator==(const Pen&) const = default;
+};
+
+enum class HAlign { Left, Center, Right };
+enum class VAlign { Top, Middle, Bottom };
+
+struct Line {
+    Point from, to;
+    Pen pen;
+    Layer layer = Layer::Borders;
+};
+
+// An open or closed polyline; a closed one may be filled.
+struct Path {
+    std::vector<Point> points;
+    bool closed = false;
+    Pen pen;
+    std::optional<Rgb> fill;
+    Layer layer = Layer::Shapes;
+};
+
+// An ellipse or an elliptic arc: radii along its own axes, the first turned by
+// `rotation`; the arc runs counter-clockwise between parametric angles in degrees.
+struct Ellipse {
+    Point center;
+    double rx = 0, ry = 0, rotation = 0;
+    double startAngle = 0, endAngle = 360;
+    Pen pen;
+    Layer layer = Layer::Shapes;
+};
+
+// A filled rectangle: a cell's background.
+struct Fill {
+    Point topLeft;
+    double width = 0, height = 0;
+    Rgb color;            // as shown: a patterned fill shows paler than its colour
+    std::string pattern;  // "solid" or the name of the pattern
+    Layer layer = Layer::Fills;
+};
+
+// Text placed inside a box by its alignments.
+struct Text {
+    Point topLeft;  // of the box
+    double width = 0, height = 0;
+    std::string plain;      // the characters, lines separated by "\n"
+    std::string formatted;  // the same in the host's formatted-text codes
+    std::string font;
+    double size = 0;   // em height in drawing units
+    double inset = 0;  // kept free between the box's edges and the text
+    bool bold = false, italic = false, underline = false, wrap = false;
+    Rgb color;
+    double rotation = 0;  // degrees, counter-clockwise
+    HAlign hAlign = HAlign::Left;
+    VAlign vAlign = VAlign::Bottom;
+    Layer layer = Layer::Texts;
+};
+
+struct Image {
+    Point topLeft;
+    double width = 0, height = 0;
+    std::string path;
+    Layer layer = Layer::Pictures;
+};
+
+// What a backend needs before the first primitive: the extents and the fonts used.
+struct Frame {
+    Point min, max;
+    std::vector<std::string> fonts;
+    double unitsPerMm = 1;
+    int pages = 1;
+};
+
+class Sink {
+  public:
+    virtual ~Sink() = default;
+    virtual void Begin(const Frame& frame) = 0;
+    virtual void Draw(const Line& line) = 0;
+    virtual void Draw(const Path& path) = 0;
+    virtual void Draw(const Ellipse& ellipse) = 0;
+    virtual void Draw(const Fill& fill) = 0;
+    virtual void Draw(const Text& text) = 0;
+    virtual void Draw(const Image& image) = 0;
+    // Pictures with several pages (Word documents) start each further page here.
+    virtual void NextPage() {}
+    virtual void End() = 0;
+};
+
+// Where a backend finds the font file of a family, weight and slant (the document
+// engine's lookup, so pictures use the fonts the layout measured).
+struct FontFile {
+    std::string path;  // empty when no font was found
+    int index = 0;     // the face in a collection file
+};
+using FindFont = std::function<FontFile(const std::string& family, bool bold, bool italic)>;
+
+struct Options {
+    double unitsPerMm = 1;  // drawing units per millimetre
+};
+
+// The records of a BuildCell or DeepUpdate, as the entry point handed them back.
+struct Capture {
+    const MyCellArray& cells;
+    const MyShapeArray& shapes;
+    const MyImageArray& images;
+    Integer startRow = 0, endRow = 0, startCol = 0, endCol = 0;
+    std::string picturesFolder;
+};
+
+// A cell or merged area as drawn: its sheet range and its box in drawing units.
+struct CellBox {
+    Integer row = 0, col = 0, rowTo = 0, colTo = 0;
+    Point topLeft;
+    double width = 0, height = 0;
+};
+
+// Draws the range: fills, borders (each shared edge once), texts, then shapes and
+// pictures at their frames.
+void DrawCapture(const Capture& capture, const Options& options, Sink& sink);
+
+// The boxes of the visible cells or merged areas that hold the given (row, col) cells.
+std::vector<CellBox> BoxesOf(const Capture& capture, const Options& options,
+                             const std::vector<std::pair<Integer, Integer>>& cells);
+
+// A revision mark around each box (a closed path on the revision layer).
+void DrawRevisionMarks(const std::vector<CellBox>& boxes, Sink& sink);
+
+// The Word lines of a ParseWord, page by page, each page below the one before.
+void DrawWordLines(const WordLineArray& lines, Integer pages, Single pageWidth, Single pageHeight,
+                   const Options& options, Sink& sink);
+
+// The characters of a text in the host's formatted-text codes, without the codes.
+std::string PlainText(std::string_view formatted);
+
+// Points (Excel's and Word's unit) to drawing units.
+inline double PointsToUnits(double points, const Options& options) {
+    return points * 25.4 / 72.0 * options.unitsPerMm;
+}
+
+}  // namespace tbln::drawing

@@ -1,0 +1,52 @@
+#!/usr/bin/python3
+"""Imports a Word document with `tbln parse-word --dxf`, reads the DXF back with ezdxf,
+audits it and checks that every Word line is one MTEXT holding the line's formatted-text
+codes unchanged, at the line's position on its page (pages one below the other).
+
+usage: check_word_dxf.py TBLN OUT_DIR DOCUMENT"""
+import json
+import os
+import subprocess
+import sys
+
+import ezdxf
+
+MM = 72 / 25.4
+
+
+def main():
+    tbln, out, document = sys.argv[1:4]
+    os.makedirs(out, exist_ok=True)
+    dxf = os.path.join(out, os.path.splitext(os.path.basename(document))[0] + "_word.dxf")
+    env = dict(os.environ, QUORVEX_ROOT=os.path.join(out, "word_root"))
+    run = subprocess.run([tbln, "parse-word", "--file", document, "--dxf", dxf], env=env,
+                         capture_output=True, text=True)
+    if run.returncode != 0:
+        sys.exit("tbln failed: " + run.stderr)
+    rec = json.loads(run.stdout)
+    lines = [line for line in rec["wordLines0"]["items"] if line]
+    doc = ezdxf.readfile(dxf)
+    if doc.audit().errors:
+        sys.exit("audit errors")
+    texts = list(doc.modelspace().query("MTEXT[layer=='TBLN-TEXTS']"))
+    problems = []
+    if len(texts) != len(lines):
+        problems.append(f"{len(texts)} texts for {len(lines)} lines")
+    page_height = rec["pageHei0"] + 36  # pages lie one below the other, half an inch apart
+    for line, text in zip(lines, texts):
+        if text.text != line["text"]:
+            problems.append(f"text {text.text!r} for the line {line['text']!r}")
+        x, y = text.dxf.insert.x * MM, -text.dxf.insert.y * MM
+        want_y = line["y"] + (line["pageNum"] - 1) * page_height
+        if abs(x - line["x"]) > 0.05 or abs(y - want_y) > 0.05:
+            problems.append(f"{line['text'][:30]!r} at {x, y}, not {line['x'], want_y}")
+    pages = doc.modelspace().query("LWPOLYLINE[layer=='TBLN-PAGES']")
+    if len(pages) != max(1, rec["pageNum0"]):
+        problems.append(f"{len(pages)} page frames for {rec['pageNum0']} pages")
+    if problems:
+        sys.exit("\n".join(problems[:20]))
+    print("word dxf: ok")
+
+
+if __name__ == "__main__":
+    main()
