@@ -194,7 +194,8 @@ namespace {
 
 class PosixInputFile : public sys::InputFile {
   public:
-    PosixInputFile(std::string path, int fd) : path_(std::move(path)), fd_(fd) {}
+    PosixInputFile(std::string path, int fd, std::uint64_t size)
+        : path_(std::move(path)), fd_(fd), size_(size) {}
     ~PosixInputFile() override { close(fd_); }
     PosixInputFile(const PosixInputFile&) = delete;
     PosixInputFile& operator=(const PosixInputFile&) = delete;
@@ -205,10 +206,12 @@ class PosixInputFile : public sys::InputFile {
             if (errno != EINTR) RaiseFileError(err::kFileAccess, path_, std::strerror(errno));
         }
     }
+    std::uint64_t Size() const override { return size_; }
 
   private:
     std::string path_;
     int fd_;
+    std::uint64_t size_;
 };
 
 }  // namespace
@@ -224,7 +227,7 @@ std::unique_ptr<sys::InputFile> PosixSystem::OpenFile(const std::string& path) {
         close(fd);
         RaiseFileError(err::kFileNotFound, path, "");
     }
-    return std::make_unique<PosixInputFile>(path, fd);
+    return std::make_unique<PosixInputFile>(path, fd, static_cast<std::uint64_t>(st.st_size));
 }
 
 void PosixSystem::WriteFile(const std::string& path, const std::string& bytes) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -31,6 +32,8 @@ class InputFile {
     // Reads up to size bytes into buffer; returns how many were read, 0 at the end.
     // Raises 75 when reading fails.
     virtual std::size_t Read(char* buffer, std::size_t size) = 0;
+    // The file's size in bytes when it was opened.
+    virtual std::uint64_t Size() const = 0;
 };
 
 class System {
