@@ -90,10 +90,20 @@ std::vector<std::string> SplitWords(const std::string& line) {
 }  // namespace
 
 std::string ResolveInstallRoot(const std::string& explicitRoot) {
-    if (!explicitRoot.empty()) return explicitRoot;
-    if (const char* env = std::getenv("QUORVEX_ROOT"); env && *env) return env;
-    const char* home = std::getenv("HOME");
-    return std::string(home && *home ? home : ".") + "/.local/share/quorvex";
+    std::string root;
+    if (!explicitRoot.empty()) {
+        root = explicitRoot;
+    } else if (const char* env = std::getenv("QUORVEX_ROOT"); env && *env) {
+        root = env;
+    } else {
+        const char* home = std::getenv("HOME");
+        root = std::string(home && *home ? home : ".") + "/.local/share/quorvex";
+    }
+    // Made absolute once: the exchange changes the current folder and then still writes
+    // through paths built from the root.
+    std::error_code ec;
+    const fs::path absolute = fs::absolute(root, ec);
+    return ec ? root : absolute.lexically_normal().string();
 }
 
 void WriteFileAtomically(const std::string& path, const std::string& bytes) {

@@ -9,7 +9,8 @@
 namespace tbln::posix {
 
 // The install root that stands for the fixed install folder: the explicit root when
-// given, else the QUORVEX_ROOT environment variable, else ~/.local/share/quorvex.
+// given, else the QUORVEX_ROOT environment variable, else ~/.local/share/quorvex; made
+// absolute against the current folder.
 std::string ResolveInstallRoot(const std::string& explicitRoot);
 
 // Writes bytes to path through a temporary file in the same folder and a rename, so

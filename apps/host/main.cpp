@@ -7,6 +7,7 @@
 
 #include "adapters/posix/posix_system.hpp"
 #include "apps/host/host.hpp"
+#include "apps/host/streamed_json.hpp"
 #include "core/error.hpp"
 
 namespace {
@@ -96,7 +97,7 @@ int main(int argc, char** argv) {
         }
         const auto result = found->second(h, options);
         // A command with a large record array prints it itself, record by record.
-        if (!result.is_discarded()) std::cout << result.dump(2) << "\n";
+        if (!result.is_discarded()) std::cout << host::DumpJson(result) << "\n";
         return 0;
     } catch (const host::UsageError& e) {
         std::cerr << "tbln: " << e.what() << "\n";
@@ -104,5 +105,12 @@ int main(int argc, char** argv) {
     } catch (const RuntimeError& e) {
         std::cerr << "tbln: run-time error " << e.Number() << ": " << e.Description() << "\n";
         return 1;
+    } catch (const std::bad_alloc&) {
+        std::cerr << "tbln: out of memory\n";
+        return 2;
+    } catch (const std::exception& e) {
+        // Nothing leaves the program unexplained.
+        std::cerr << "tbln: " << e.what() << "\n";
+        return 2;
     }
 }

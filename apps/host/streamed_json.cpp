@@ -7,14 +7,31 @@
 #include <vector>
 
 #include "core/text.hpp"
+#include "core/unicode.hpp"
 
 namespace tbln::host {
 
 namespace {
 
-// A JSON string literal, escaped as nlohmann's dump escapes it; other bytes pass through.
+// Replaces every string of the value that is not valid UTF-8 by its valid form.
+void MakeValidUtf8(json& value) {
+    if (value.is_string()) {
+        auto& text = value.get_ref<std::string&>();
+        if (!IsValidUtf8(text)) text = ValidUtf8(text);
+    } else if (value.is_structured()) {
+        for (auto& item : value) MakeValidUtf8(item);
+    }
+}
+
+// A JSON string literal, escaped as nlohmann's dump escapes it; other bytes pass through,
+// once the text is valid UTF-8.
 void AppendJsonString(std::string& out, std::string_view text) {
     static constexpr char kHex[] = "0123456789abcdef";
+    std::string valid;
+    if (!IsValidUtf8(text)) {
+        valid = ValidUtf8(text);
+        text = valid;
+    }
     out += '"';
     std::size_t plain = 0;  // the start of the run of bytes copied as they are
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -111,6 +128,17 @@ void AppendRecord(std::string& out, const std::shared_ptr<R>& record) {
 
 }  // namespace
 
+std::string DumpJson(const json& value) {
+    try {
+        return value.dump(2);
+    } catch (const json::type_error&) {
+        // Only a string that is not UTF-8 stops the writing: the rare case pays for a copy.
+        json valid = value;
+        MakeValidUtf8(valid);
+        return valid.dump(2);
+    }
+}
+
 void PrintWithCells(std::ostream& out, const json& object, const std::string& name,
                     const MyCellArray& cells) {
     // The member's place in the indented text is found by a marker value.
@@ -120,7 +148,7 @@ void PrintWithCells(std::ostream& out, const json& object, const std::string& na
         "\x01";
     json copy = object;
     copy[name] = marker;
-    const std::string text = copy.dump(2);
+    const std::string text = DumpJson(copy);
     const std::string quoted = json(marker).dump();
     const auto at = text.find(quoted);
     out << text.substr(0, at);

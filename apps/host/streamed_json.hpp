@@ -11,6 +11,11 @@
 
 namespace tbln::host {
 
+// The command's JSON as indented text. Texts from files are untrusted: every string
+// that is not valid UTF-8 is written with U+FFFD for each invalid byte, the rule the
+// whole product decodes by, so the JSON can always be written.
+std::string DumpJson(const json& value);
+
 // Prints `object` (indented as the other commands print) with the member `name`, which
 // must hold null, replaced by the 2-D cell array written record by record.
 void PrintWithCells(std::ostream& out, const json& object, const std::string& name,

@@ -46,5 +46,24 @@ TEST(StreamedCells, ReadBackEqualToTheRecordsAsTheJsonLibraryWritesThem) {
     EXPECT_TRUE(back["cells"]["items"][1][2].is_null());
 }
 
+TEST(StreamedCells, TextThatIsNotUtf8IsWrittenWithReplacementCharacters) {
+    // A sheet name, a font name and a cell text with bytes that are no UTF-8: the record
+    // writer and the JSON library both write them, each bad byte as one U+FFFD.
+    MyCellArray cells(1, 1, 1, 1);
+    auto cell = std::make_shared<MyCell>();
+    cell->Value = "caf\xC3 \xFF\xFE";
+    cell->FontName = "Ari\x80l";
+    cells(1, 1) = cell;
+    std::ostringstream out;
+    PrintWithCells(out, json{{"sheetName0", "S\xE2\x82"}, {"cells", nullptr}}, "cells", cells);
+    const json back = json::parse(out.str());
+    EXPECT_EQ(back["sheetName0"], "S\uFFFD\uFFFD") << "a cut sequence is bad byte by byte";
+    EXPECT_EQ(back["cells"]["items"][0][0]["Value"], "caf\uFFFD \uFFFD\uFFFD");
+    EXPECT_EQ(back["cells"]["items"][0][0]["FontName"], "Ari\uFFFDl");
+    EXPECT_EQ(json::parse(DumpJson(json{{"fonts", {"ok", "\xC0\xAF"}}}))["fonts"][1],
+              "\uFFFD\uFFFD")
+        << "an overlong form is two bad bytes";
+}
+
 }  // namespace
 }  // namespace tbln::host
