@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -267,6 +268,36 @@ void PosixSystem::ChangeDir(const std::string& path) {
 
 void PosixSystem::Sleep(Long milliseconds) {
     if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+namespace {
+
+// flock on the folder itself: released when the descriptor closes, also when the process
+// dies, and not inherited by the reader (close-on-exec).
+class PosixFolderLock : public sys::FolderLock {
+  public:
+    explicit PosixFolderLock(int fd) : fd_(fd) {}
+    ~PosixFolderLock() override { close(fd_); }
+    PosixFolderLock(const PosixFolderLock&) = delete;
+    PosixFolderLock& operator=(const PosixFolderLock&) = delete;
+
+  private:
+    int fd_;
+};
+
+}  // namespace
+
+std::unique_ptr<sys::FolderLock> PosixSystem::TryLockFolder(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) RaiseFileError(err::kPathNotFound, path, std::strerror(errno));
+    while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EINTR) continue;
+        const int e = errno;
+        close(fd);
+        if (e == EWOULDBLOCK) return nullptr;
+        RaiseFileError(err::kFileAccess, path, std::strerror(e));
+    }
+    return std::make_unique<PosixFolderLock>(fd);
 }
 
 std::unique_ptr<sys::Process> PosixSystem::StartHidden(const std::string& batchFile,

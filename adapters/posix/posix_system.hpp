@@ -36,6 +36,7 @@ class PosixSystem : public sys::System {
     std::string CurrentDir() override;
     void ChangeDir(const std::string& path) override;
     void Sleep(Long milliseconds) override;
+    std::unique_ptr<sys::FolderLock> TryLockFolder(const std::string& path) override;
     std::unique_ptr<sys::Process> StartHidden(const std::string& batchFile,
                                               const std::string& workingDir) override;
 

@@ -1,4 +1,5 @@
 // tbln: the reference host program.
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <map>
@@ -32,7 +33,9 @@ const std::map<std::string, Command> kCommands = {
 };
 
 constexpr const char* kUsage =
-    "usage: tbln [--root DIR] COMMAND [OPTIONS]\n"
+    "usage: tbln [--root DIR] [--reader-timeout SECONDS] COMMAND [OPTIONS]\n"
+    "  --reader-timeout SECONDS  how long build-cell and deep-update wait for the workbook\n"
+    "      reader (and for another import holding it) before they cancel (default 300)\n"
     "commands:\n"
     "  insert-block-pop --file BOOK --sheet NAME --row R --col C --tags TAGS.json\n"
     "      fill every tag of TAGS.json from the cell at its offset from (R, C)\n"
@@ -68,6 +71,8 @@ int main(int argc, char** argv) {
     using namespace tbln;
     std::vector<std::string> args(argv + 1, argv + argc);
     std::string root;
+    // Nobody presses Cancel in a run from the command line: the wait for the reader ends.
+    double readerTimeout = 300;
     std::size_t i = 0;
     while (i < args.size() && args[i].rfind("--", 0) == 0) {
         if (args[i] == "--help" || args[i] == "-h") {
@@ -76,6 +81,18 @@ int main(int argc, char** argv) {
         }
         if (args[i] == "--root" && i + 1 < args.size()) {
             root = args[i + 1];
+            i += 2;
+            continue;
+        }
+        if (args[i] == "--reader-timeout" && i + 1 < args.size()) {
+            char* end = nullptr;
+            readerTimeout = std::strtod(args[i + 1].c_str(), &end);
+            if (end == args[i + 1].c_str() || *end != '\0' || !(readerTimeout > 0) ||
+                readerTimeout > 86400) {
+                std::cerr << "tbln: --reader-timeout " << args[i + 1]
+                          << " is not a number of seconds from 0 to 86400\n";
+                return 2;
+            }
             i += 2;
             continue;
         }
@@ -89,6 +106,7 @@ int main(int argc, char** argv) {
     const std::string command = args[i];
     try {
         host::Host h(posix::ResolveInstallRoot(root));
+        h.module.readerWaitLimitMs = static_cast<Long>(readerTimeout * 1000);
         const host::Options options(args, i + 1);
         const auto found = kCommands.find(command);
         if (found == kCommands.end()) {

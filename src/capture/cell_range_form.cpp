@@ -347,6 +347,10 @@ void CellRangeForm::btnOK_Click() {
     } done{busy_};
 
     if (!RunReaderAndWait(m_, Progress())) return;
+    struct EndExchange {
+        Module& m;
+        ~EndExchange() { EndReaderExchange(m); }
+    } endExchange{m_};
 
     ErrorTrap trap;
     trap.Run([&] {

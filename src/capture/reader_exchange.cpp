@@ -2,6 +2,7 @@
 
 #include <array>
 #include <charconv>
+#include <chrono>
 #include <cstring>
 #include <limits>
 #include <vector>
@@ -380,11 +381,35 @@ void ProgressDisplay::Refresh() const {
     percent.SetCaption(FormatPercent(static_cast<double>(bar.Position()) / bar.Max()));
 }
 
+namespace {
+
+// A name the reader would read back as another name (its markers in it) is refused
+// before anything runs: the reader would otherwise import another workbook or sheet.
+bool RefuseMarkedName(ui::Ui& ui, const std::string& text, bool isFile) {
+    const std::string marker = ReaderArgumentMarker(text);
+    if (marker.empty()) return false;
+    const std::string what = isFile ? "Excel file path/name" : "Excel sheet name";
+    ui.MsgBox("The " + what + " contains \"" + marker +
+                  "\", which the workbook reader cannot read back     \r\r" +
+                  "Please cancel this dialog box, rename your " + what + "     \r\r" +
+                  "and try the import again.     ",
+              ui::vbCritical, "Excel File and Sheet Name Checking");
+    return true;
+}
+
+}  // namespace
+
+void EndReaderExchange(Module& m) {
+    m.readerLock.reset();
+}
+
 bool RunReaderAndWait(Module& m, const ProgressDisplay& progress) {
     auto& sys = m.ports.sys;
     auto& ui = m.ports.ui;
-    const std::string flag = paths::ReaderFile(sys, "flag.txt");
-    if (sys.FileExists(flag)) sys.DeleteFile(flag);
+    EndReaderExchange(m);  // an exchange of this module before this one is over
+    if (RefuseMarkedName(ui, m.fileName, true) || RefuseMarkedName(ui, m.sheetName, false)) {
+        return false;
+    }
     progress.bar.SetMax(500);
     progress.bar.SetMin(0);
     progress.bar.SetPosition(0);
@@ -394,6 +419,44 @@ bool RunReaderAndWait(Module& m, const ProgressDisplay& progress) {
     progress.title.Visible = true;
     ui.DoEvents();
 
+    // A non-interactive run has nobody to press Cancel: past its limit the wait is
+    // cancelled as Cancel would, and the reader ended.
+    const auto started = std::chrono::steady_clock::now();
+    const auto overdue = [&] {
+        return m.readerWaitLimitMs > 0 && std::chrono::steady_clock::now() - started >=
+                                              std::chrono::milliseconds(m.readerWaitLimitMs);
+    };
+    const auto giveUp = [&](const std::string& why) {
+        ui.MsgBox(why + " within " + NumberToText(m.readerWaitLimitMs / 1000.0) +
+                      " seconds; the import of " + m.fileName + " is cancelled     ",
+                  ui::vbInformation, "Error");
+        m.dialogCancelled = true;
+        return false;
+    };
+    // One exchange at a time per installation: another import's reader would write its
+    // files into this one's wait. The bar cycles and says so while another import runs.
+    std::unique_ptr<sys::FolderLock> lock;
+    try {
+        lock = sys.TryLockFolder(paths::ReaderFolder(sys));
+    } catch (const RuntimeError& e) {
+        ui.MsgBox("The workbook reader cannot be started: " + e.Description() + "     ",
+                  ui::vbInformation, "Error");
+        return false;
+    }
+    for (Long pos = 0; !lock; lock = sys.TryLockFolder(paths::ReaderFolder(sys))) {
+        if (m.dialogCancelled) return false;
+        if (overdue()) return giveUp("Another import kept the workbook reader busy");
+        pos = pos >= 500 ? 0 : pos + 1;
+        progress.bar.SetPosition(pos);
+        progress.percent.SetCaption(kWaitingForReader);
+        ui.DoEvents();
+        sys.Sleep(20);
+    }
+    progress.bar.SetPosition(0);
+    progress.percent.SetCaption("0%");
+
+    const std::string flag = paths::ReaderFile(sys, "flag.txt");
+    if (sys.FileExists(flag)) sys.DeleteFile(flag);
     std::unique_ptr<sys::Process> process;
     try {
         process = RunReader(m);
@@ -407,11 +470,12 @@ bool RunReaderAndWait(Module& m, const ProgressDisplay& progress) {
     // so a reader that writes flag.txt and ends at once is never taken for a dead one.
     bool ended = false;
     while (!sys.FileExists(flag)) {
-        if (m.dialogCancelled) {
+        if (m.dialogCancelled || overdue()) {
             // A reader left running could still write its flag into the next import's
             // wait and hand it this workbook's grid.
             if (process) process->Kill();
-            return false;
+            if (m.dialogCancelled) return false;
+            return giveUp("The workbook reader did not answer");
         }
         if (ended) {
             ui.MsgBox("The workbook reader ended without reading " + m.fileName + "     ",
@@ -440,6 +504,7 @@ bool RunReaderAndWait(Module& m, const ProgressDisplay& progress) {
         ui.MsgBox(e.Description(), ui::vbInformation, "Error");
         return false;
     }
+    m.readerLock = std::move(lock);
     return true;
 }
 

@@ -379,6 +379,97 @@ TEST(RunReaderAndWait, TheWaitEndsOnFlagOnDeathOnErrorAndOnCancel) {
     }
 }
 
+TEST(RunReaderAndWait, ANameTheReaderWouldReadBackAsAnotherIsRefusedBeforeItRuns) {
+    const std::string grid = testing::GridText(1, 1).Str();
+    const struct {
+        std::string file, sheet, message;
+    } cases[] = {
+        {"/w/x*mervik*y.xlsx", "Sheet1",
+         "The Excel file path/name contains \"*mervik*\", which the workbook reader cannot "
+         "read back     "},
+        {"/w/a.xlsx", "Q*kivrem*A",
+         "The Excel sheet name contains \"*kivrem*\", which the workbook reader cannot read "
+         "back     "},
+        {"/w/a*kivrem&.xlsx", "Sheet1", "contains \"*\""},
+        {"/w/x y&z*mervi.xlsx", "*mervik&", ""},  // these read back as they are
+    };
+    for (const auto& c : cases) {
+        CaptureModule t;
+        InstallScriptReader(t.p.sys, "printf '" + grid + "' > output.txt; echo x > flag.txt");
+        t.m.fileName = c.file;
+        t.m.sheetName = c.sheet;
+        auto& form = t.Form();
+        bool ready = false;
+        form.onTick = [&] { ready = RunReaderAndWait(t.m, form.Progress()); };
+        t.p.ui.ShowModal(form);
+        EXPECT_EQ(ready, c.message.empty()) << c.file;
+        if (c.message.empty()) continue;
+        ASSERT_EQ(t.p.ui.Messages().size(), 1u);
+        EXPECT_NE(t.p.ui.Messages()[0].prompt.find(c.message), std::string::npos)
+            << t.p.ui.Messages()[0].prompt;
+        EXPECT_EQ(t.p.ui.Messages()[0].title, "Excel File and Sheet Name Checking");
+        EXPECT_FALSE(t.p.sys.FileExists(paths::ReaderFile(t.p.sys, "run.bat"))) << "nothing ran";
+    }
+}
+
+TEST(RunReaderAndWait, AnImportWaitsWhileAnotherHoldsTheReaderAndHoldsItUntilTheEnd) {
+    const std::string grid = testing::GridText(1, 1).Str();
+    CaptureModule t;
+    InstallScriptReader(t.p.sys, "printf '" + grid + "' > output.txt; echo x > flag.txt");
+    t.m.fileName = "/w/a.xlsx";
+    t.m.sheetName = "Sheet1";
+    // Another import holds the reader folder; it ends some 30 looks into this one's wait.
+    auto other = t.p.sys.TryLockFolder(paths::ReaderFolder(t.p.sys));
+    ASSERT_TRUE(other);
+    auto& form = t.Form();
+    std::string shown;
+    t.p.ui.Push(scripted::Action::Wait(600));
+    t.p.ui.Push(scripted::Action::Call(
+        [&] {
+            shown = form.lbProgress.Caption();
+            other.reset();
+        },
+        30));
+    bool ready = false;
+    form.onTick = [&] { ready = RunReaderAndWait(t.m, form.Progress()); };
+    t.p.ui.ShowModal(form);
+    EXPECT_TRUE(ready);
+    EXPECT_EQ(shown, kWaitingForReader);
+    EXPECT_TRUE(t.p.ui.Messages().empty());
+    // Until the capture has ended, a third import finds the folder taken.
+    EXPECT_FALSE(t.p.sys.TryLockFolder(paths::ReaderFolder(t.p.sys)));
+    EndReaderExchange(t.m);
+    EXPECT_TRUE(t.p.sys.TryLockFolder(paths::ReaderFolder(t.p.sys)));
+}
+
+TEST(RunReaderAndWait, ANonInteractiveWaitEndsAtItsLimitAndEndsTheReader) {
+    // A reader that hangs, and another import that never lets go: with a limit, both
+    // waits end as a Cancel would, and say why.
+    for (const bool held : {false, true}) {
+        CaptureModule t;
+        InstallScriptReader(t.p.sys, "echo $$ > pid.txt; exec sleep 30");
+        t.m.fileName = "/w/a.xlsx";
+        // Past the 400 ms RunReader pauses, so the reader has started.
+        t.m.readerWaitLimitMs = 1500;
+        auto other = held ? t.p.sys.TryLockFolder(paths::ReaderFolder(t.p.sys)) : nullptr;
+        auto& form = t.Form();
+        bool ready = true;
+        form.onTick = [&] { ready = RunReaderAndWait(t.m, form.Progress()); };
+        t.p.ui.ShowModal(form);
+        EXPECT_FALSE(ready);
+        EXPECT_TRUE(t.m.dialogCancelled);
+        ASSERT_EQ(t.p.ui.Messages().size(), 1u);
+        EXPECT_EQ(t.p.ui.Messages()[0].prompt,
+                  std::string(held ? "Another import kept the workbook reader busy"
+                                   : "The workbook reader did not answer") +
+                      " within 1.5 seconds; the import of /w/a.xlsx is cancelled     ");
+        if (!held) {
+            const auto pid = std::stoi(t.p.sys.ReadFile(paths::ReaderFile(t.p.sys, "pid.txt")));
+            EXPECT_NE(kill(pid, 0), 0) << "the reader still runs";
+        }
+    }
+}
+
 TEST(RunReaderAndWait, AMissingReaderFolderIsReportedNotWaitedFor) {
     CaptureModule t;
     t.m.fileName = "/w/a.xlsx";

@@ -71,6 +71,26 @@ TEST(HostBuildCell, ARelativeRootServesTheImportFromItsOwnFolder) {
     }
 }
 
+TEST(HostBuildCell, AReaderThatHangsIsEndedAtTheTimeout) {
+    TempDir dir;
+    const std::string reader = dir / "hanging-reader";
+    { std::ofstream(reader) << "#!/bin/sh\nexec sleep 60\n"; }
+    std::filesystem::permissions(reader, std::filesystem::perms::owner_all);
+    const auto run = testing::RunHostLine(dir, "TBLN_READER=" + testing::Quote(reader) +
+                                                   " $TBLN --root " + testing::Quote(dir / "root") +
+                                                   " --reader-timeout 0.5 build-cell --file '" +
+                                                   Fixture("capture.xlsx") + "'");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.json["result"], false);
+    ASSERT_EQ(run.json["messages"].size(), 1u);
+    EXPECT_EQ(run.json["messages"][0]["text"].get<std::string>().rfind(
+                  "The workbook reader did not answer within 0.5 seconds", 0),
+              0u);
+    for (const char* bad : {"--reader-timeout x cells a", "--reader-timeout -1 cells a"}) {
+        EXPECT_EQ(testing::RunHost(dir, bad).status, 2) << bad;
+    }
+}
+
 TEST(HostBuildCell, NamesThatAreNotUtf8AreWrittenWithReplacementCharacters) {
     // A workbook whose name holds the bytes FF FE: the import refuses the name with a
     // message that quotes it, and the inspection lists it; both print their JSON.
