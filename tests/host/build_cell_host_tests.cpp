@@ -71,6 +71,24 @@ TEST(HostBuildCell, ARelativeRootServesTheImportFromItsOwnFolder) {
     }
 }
 
+TEST(HostBuildCell, AUsedAreaBeyondTheCellLimitIsRefusedBeforeTheReaderWrites) {
+    // Two cells, A1 and XFD30000: the reader would write some 37 GB for the area between.
+    TempDir dir;
+    const auto run =
+        testing::RunHost(dir, "build-cell --file '" + Fixture("far_corner.xlsx") + "'");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.json["result"], false);
+    ASSERT_EQ(run.json["messages"].size(), 1u) << run.out;
+    const std::string text = run.json["messages"][0]["text"];
+    EXPECT_NE(text.find("uses the area A1:XFD30000 of 491520000 cells; the import takes at most "
+                        "4000000 cells"),
+              std::string::npos)
+        << text;
+    for (const char* left : {"output.txt", "output.txt.part"}) {
+        EXPECT_FALSE(std::filesystem::exists(dir / ("root/JRE/bin/" + std::string(left))));
+    }
+}
+
 TEST(HostBuildCell, AReaderThatHangsIsEndedAtTheTimeout) {
     TempDir dir;
     const std::string reader = dir / "hanging-reader";
