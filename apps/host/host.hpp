@@ -77,6 +77,9 @@ nlohmann::ordered_json WordLinesCommand(Host& host, const Options& options);
 nlohmann::ordered_json WordResultJson(Host& host, Boolean result, const WordLineArray& wordLines0,
                                       Integer pageNum0, Single pageWid0, Single pageHei0,
                                       const std::string& fileName0);
+// After a Word import that said the file is not a valid Word file: prints the document
+// engine's reason on stderr, which the message leaves out.
+void PrintWhyNotAWordFile(Host& host, const std::string& path);
 nlohmann::ordered_json MakeBlockCommand(Host& host, const Options& options);
 nlohmann::ordered_json InsertBlockCommand(Host& host, const Options& options);
 nlohmann::ordered_json PopulateCommand(Host& host, const Options& options);

@@ -1,4 +1,7 @@
 // tbln parse-word --file DOC: ParseWord with Word's file-open dialog answered with DOC.
+#include <iostream>
+
+#include "adapters/document/document_model.hpp"
 #include "apps/host/host.hpp"
 #include "apps/host/json_records.hpp"
 
@@ -16,6 +19,17 @@ nlohmann::ordered_json WordResultJson(Host& host, Boolean result, const WordLine
             {"messages", host.Messages()}};
 }
 
+void PrintWhyNotAWordFile(Host& host, const std::string& path) {
+    static const std::string kRefused = " is not a valid Word file";
+    const auto& shown = host.ui.Messages();
+    if (shown.empty() || !shown.back().prompt.ends_with(kRefused)) return;
+    try {
+        document::ReadDocx(path);
+    } catch (const RuntimeError& e) {
+        std::cerr << "tbln: " << e.Description() << "\n";
+    }
+}
+
 nlohmann::ordered_json ParseWordCommand(Host& host, const Options& options) {
     options.Expect({"file"});
     host.ui.PushFileChoice(options.Get("file"));
@@ -24,6 +38,7 @@ nlohmann::ordered_json ParseWordCommand(Host& host, const Options& options) {
     Single pageWid0 = 0, pageHei0 = 0;
     std::string fileName0;
     const Boolean result = host.app.ParseWord(wordLines0, pageNum0, pageWid0, pageHei0, fileName0);
+    if (result == False) PrintWhyNotAWordFile(host, options.Get("file"));
     return WordResultJson(host, result, wordLines0, pageNum0, pageWid0, pageHei0, fileName0);
 }
 
