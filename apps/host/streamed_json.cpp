@@ -1,5 +1,6 @@
 #include "apps/host/streamed_json.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <string_view>
@@ -172,6 +173,38 @@ void PrintWithCells(std::ostream& out, const json& object, const std::string& na
         out << "  ]}";
     }
     out << text.substr(at + quoted.size()) << "\n";
+}
+
+void PrintWithArrays(std::ostream& out, const json& object,
+                     const std::vector<std::pair<std::string, ItemSource>>& arrays) {
+    // Each array's place in the indented text is found by a marker value.
+    json copy = object;
+    for (const auto& [name, source] : arrays) copy[name] = "\x01" + name + "\x01";
+    const std::string text = DumpJson(copy);
+    std::vector<std::pair<std::size_t, const std::pair<std::string, ItemSource>*>> places;
+    for (const auto& array : arrays) {
+        places.emplace_back(text.find(json("\x01" + array.first + "\x01").dump()), &array);
+    }
+    std::sort(places.begin(), places.end());
+    std::size_t done = 0;
+    for (const auto& [at, array] : places) {
+        out << text.substr(done, at - done);
+        bool first = true;
+        array->second([&](const json& item) {
+            // An item of a top-level member: its lines sit 4 spaces in.
+            std::string lines = DumpJson(item);
+            std::string indented = "    ";
+            for (char ch : lines) {
+                indented += ch;
+                if (ch == '\n') indented += "    ";
+            }
+            out << (first ? "[\n" : ",\n") << indented;
+            first = false;
+        });
+        out << (first ? "[]" : "\n  ]");
+        done = at + json("\x01" + array->first + "\x01").dump().size();
+    }
+    out << text.substr(done) << "\n";
 }
 
 json AlreadyPrinted() {

@@ -46,6 +46,25 @@ TEST(StreamedCells, ReadBackEqualToTheRecordsAsTheJsonLibraryWritesThem) {
     EXPECT_TRUE(back["cells"]["items"][1][2].is_null());
 }
 
+TEST(StreamedArrays, WriteTheTextTheJsonLibraryWritesForTheWholeObject) {
+    // Arrays of objects, of numbers and an empty one, between other members.
+    const json items = json::array({json{{"address", "A1"}, {"font", {{"name", "Arial"}}}},
+                                    json{{"address", "B2"}, {"list", {1, 2}}}});
+    const json full = {{"file", "a.xlsx"},       {"rows", items},          {"merges", {"A1:B2"}},
+                       {"empty", json::array()}, {"cells", {1, 2.5, "x"}}, {"shapes", nullptr}};
+    json placeholders = full;
+    for (const char* name : {"rows", "empty", "cells"}) placeholders[name] = nullptr;
+    const auto from = [&](const char* name) -> ItemSource {
+        return [&full, name](const ItemSink& sink) {
+            for (const auto& item : full[name]) sink(item);
+        };
+    };
+    std::ostringstream out;
+    PrintWithArrays(out, placeholders,
+                    {{"cells", from("cells")}, {"rows", from("rows")}, {"empty", from("empty")}});
+    EXPECT_EQ(out.str(), DumpJson(full) + "\n");
+}
+
 TEST(StreamedCells, TextThatIsNotUtf8IsWrittenWithReplacementCharacters) {
     // A sheet name, a font name and a cell text with bytes that are no UTF-8: the record
     // writer and the JSON library both write them, each bad byte as one U+FFFD.
