@@ -178,7 +178,7 @@ json CellsCommand(Host&, const Options& options) {
                   << ". The sheet's shapes and pictures are left out.\n";
     out["shapes"] = ShapesJson(*book, sheet);
     out["pictures"] = PicturesJson(*book, sheet);
-    PrintWithArrays(std::cout, out, {{"rows", rows}, {"columns", columns}, {"cells", cells}});
+    PrintWithArrays(std::cout, out, {{"/rows", rows}, {"/columns", columns}, {"/cells", cells}});
     return AlreadyPrinted();
 }
 

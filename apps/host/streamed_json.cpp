@@ -178,31 +178,34 @@ void PrintWithCells(std::ostream& out, const json& object, const std::string& na
 void PrintWithArrays(std::ostream& out, const json& object,
                      const std::vector<std::pair<std::string, ItemSource>>& arrays) {
     // Each array's place in the indented text is found by a marker value.
+    const auto marker = [](const std::string& place) { return "\x01" + place + "\x01"; };
     json copy = object;
-    for (const auto& [name, source] : arrays) copy[name] = "\x01" + name + "\x01";
+    for (const auto& [place, source] : arrays) copy[json::json_pointer(place)] = marker(place);
     const std::string text = DumpJson(copy);
     std::vector<std::pair<std::size_t, const std::pair<std::string, ItemSource>*>> places;
     for (const auto& array : arrays) {
-        places.emplace_back(text.find(json("\x01" + array.first + "\x01").dump()), &array);
+        places.emplace_back(text.find(json(marker(array.first)).dump()), &array);
     }
     std::sort(places.begin(), places.end());
     std::size_t done = 0;
     for (const auto& [at, array] : places) {
         out << text.substr(done, at - done);
+        // The member's line gives the depth: its items sit two spaces further in.
+        const std::size_t lineStart = text.rfind('\n', at) + 1;
+        const std::string indent(text.find_first_not_of(' ', lineStart) - lineStart, ' ');
+        const std::string itemIndent = indent + "  ";
         bool first = true;
         array->second([&](const json& item) {
-            // An item of a top-level member: its lines sit 4 spaces in.
-            std::string lines = DumpJson(item);
-            std::string indented = "    ";
-            for (char ch : lines) {
+            std::string indented = itemIndent;
+            for (char ch : DumpJson(item)) {
                 indented += ch;
-                if (ch == '\n') indented += "    ";
+                if (ch == '\n') indented += itemIndent;
             }
             out << (first ? "[\n" : ",\n") << indented;
             first = false;
         });
-        out << (first ? "[]" : "\n  ]");
-        done = at + json("\x01" + array->first + "\x01").dump().size();
+        out << (first ? "[]" : "\n" + indent + "]");
+        done = at + json(marker(array->first)).dump().size();
     }
     out << text.substr(done) << "\n";
 }

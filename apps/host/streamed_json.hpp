@@ -29,8 +29,9 @@ void PrintWithCells(std::ostream& out, const json& object, const std::string& na
 using ItemSink = std::function<void(const json&)>;
 using ItemSource = std::function<void(const ItemSink&)>;
 
-// Prints `object` as DumpJson writes it, with each top-level member named in `arrays`
-// (holding null in `object`) written as the array of the items its source hands over.
+// Prints `object` as DumpJson writes it, with each member that `arrays` names by its
+// JSON pointer ("/cells", "/wordLines0/items") written as the array of the items its
+// source hands over.
 void PrintWithArrays(std::ostream& out, const json& object,
                      const std::vector<std::pair<std::string, ItemSource>>& arrays);
 

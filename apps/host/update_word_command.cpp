@@ -12,7 +12,7 @@ nlohmann::ordered_json UpdateWordCommand(Host& host, const Options& options) {
     std::string fileName0 = options.Get("file");
     const Boolean result = host.app.UpdateWord(wordLines0, pageNum0, pageWid0, pageHei0, fileName0);
     if (result == False) PrintWhyNotAWordFile(host, options.Get("file"));
-    return WordResultJson(host, result, wordLines0, pageNum0, pageWid0, pageHei0, fileName0);
+    return PrintWordResult(host, result, wordLines0, pageNum0, pageWid0, pageHei0, fileName0);
 }
 
 }  // namespace tbln::host

@@ -47,21 +47,28 @@ TEST(StreamedCells, ReadBackEqualToTheRecordsAsTheJsonLibraryWritesThem) {
 }
 
 TEST(StreamedArrays, WriteTheTextTheJsonLibraryWritesForTheWholeObject) {
-    // Arrays of objects, of numbers and an empty one, between other members.
+    // Arrays of objects, of numbers and an empty one, between other members, and one
+    // inside a member.
     const json items = json::array({json{{"address", "A1"}, {"font", {{"name", "Arial"}}}},
                                     json{{"address", "B2"}, {"list", {1, 2}}}});
-    const json full = {{"file", "a.xlsx"},       {"rows", items},          {"merges", {"A1:B2"}},
-                       {"empty", json::array()}, {"cells", {1, 2.5, "x"}}, {"shapes", nullptr}};
+    const json full = {{"file", "a.xlsx"},       {"rows", items},
+                       {"merges", {"A1:B2"}},    {"empty", json::array()},
+                       {"cells", {1, 2.5, "x"}}, {"lines", {{"lower", 0}, {"items", items}}},
+                       {"shapes", nullptr}};
     json placeholders = full;
-    for (const char* name : {"rows", "empty", "cells"}) placeholders[name] = nullptr;
-    const auto from = [&](const char* name) -> ItemSource {
-        return [&full, name](const ItemSink& sink) {
-            for (const auto& item : full[name]) sink(item);
+    const char* places[] = {"/rows", "/empty", "/cells", "/lines/items"};
+    for (const char* place : places) placeholders[json::json_pointer(place)] = nullptr;
+    const auto from = [&](const char* place) -> ItemSource {
+        return [&full, place](const ItemSink& sink) {
+            for (const auto& item : full[json::json_pointer(place)]) sink(item);
         };
     };
     std::ostringstream out;
     PrintWithArrays(out, placeholders,
-                    {{"cells", from("cells")}, {"rows", from("rows")}, {"empty", from("empty")}});
+                    {{"/cells", from("/cells")},
+                     {"/rows", from("/rows")},
+                     {"/lines/items", from("/lines/items")},
+                     {"/empty", from("/empty")}});
     EXPECT_EQ(out.str(), DumpJson(full) + "\n");
 }
 
