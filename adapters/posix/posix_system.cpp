@@ -93,10 +93,20 @@ std::vector<std::string> SplitWords(const std::string& line) {
 }  // namespace
 
 std::string ResolveInstallRoot(const std::string& explicitRoot) {
-    if (!explicitRoot.empty()) return explicitRoot;
-    if (const char* env = std::getenv("QUORVEX_ROOT"); env && *env) return env;
-    const char* home = std::getenv("HOME");
-    return std::string(home && *home ? home : ".") + "/.local/share/quorvex";
+    std::string root;
+    if (!explicitRoot.empty()) {
+        root = explicitRoot;
+    } else if (const char* env = std::getenv("QUORVEX_ROOT"); env && *env) {
+        root = env;
+    } else {
+        const char* home = std::getenv("HOME");
+        root = std::string(home && *home ? home : ".") + "/.local/share/quorvex";
+    }
+    // Made absolute once: the exchange changes the current folder and then still writes
+    // through paths built from the root.
+    std::error_code ec;
+    const fs::path absolute = fs::absolute(root, ec);
+    return ec ? root : absolute.lexically_normal().string();
 }
 
 namespace {
@@ -306,7 +316,8 @@ namespace {
 
 class PosixInputFile : public sys::InputFile {
   public:
-    PosixInputFile(std::string path, int fd) : path_(std::move(path)), fd_(fd) {}
+    PosixInputFile(std::string path, int fd, std::uint64_t size)
+        : path_(std::move(path)), fd_(fd), size_(size) {}
     ~PosixInputFile() override { close(fd_); }
     PosixInputFile(const PosixInputFile&) = delete;
     PosixInputFile& operator=(const PosixInputFile&) = delete;
@@ -317,10 +328,12 @@ class PosixInputFile : public sys::InputFile {
             if (errno != EINTR) RaiseFileError(err::kFileAccess, path_, std::strerror(errno));
         }
     }
+    std::uint64_t Size() const override { return size_; }
 
   private:
     std::string path_;
     int fd_;
+    std::uint64_t size_;
 };
 
 }  // namespace
@@ -342,7 +355,7 @@ std::unique_ptr<sys::InputFile> PosixSystem::OpenFile(const std::string& path) {
         RaiseFileError(err::kFileAccess, path, "it is not a regular file");
     }
     fcntl(fd, F_SETFL, 0);
-    return std::make_unique<PosixInputFile>(path, fd);
+    return std::make_unique<PosixInputFile>(path, fd, static_cast<std::uint64_t>(st.st_size));
 }
 
 void PosixSystem::WriteFile(const std::string& path, const std::string& bytes) {
@@ -372,6 +385,36 @@ void PosixSystem::ChangeDir(const std::string& path) {
 
 void PosixSystem::Sleep(Long milliseconds) {
     if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+namespace {
+
+// flock on the folder itself: released when the descriptor closes, also when the process
+// dies, and not inherited by the reader (close-on-exec).
+class PosixFolderLock : public sys::FolderLock {
+  public:
+    explicit PosixFolderLock(int fd) : fd_(fd) {}
+    ~PosixFolderLock() override { close(fd_); }
+    PosixFolderLock(const PosixFolderLock&) = delete;
+    PosixFolderLock& operator=(const PosixFolderLock&) = delete;
+
+  private:
+    int fd_;
+};
+
+}  // namespace
+
+std::unique_ptr<sys::FolderLock> PosixSystem::TryLockFolder(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) RaiseFileError(err::kPathNotFound, path, std::strerror(errno));
+    while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EINTR) continue;
+        const int e = errno;
+        close(fd);
+        if (e == EWOULDBLOCK) return nullptr;
+        RaiseFileError(err::kFileAccess, path, std::strerror(e));
+    }
+    return std::make_unique<PosixFolderLock>(fd);
 }
 
 std::unique_ptr<sys::Process> PosixSystem::StartHidden(const std::string& batchFile,

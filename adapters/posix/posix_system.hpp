@@ -12,7 +12,8 @@
 namespace tbln::posix {
 
 // The install root that stands for the fixed install folder: the explicit root when
-// given, else the QUORVEX_ROOT environment variable, else ~/.local/share/quorvex.
+// given, else the QUORVEX_ROOT environment variable, else ~/.local/share/quorvex; made
+// absolute against the current folder.
 std::string ResolveInstallRoot(const std::string& explicitRoot);
 
 // The file an in-place save replaces: the path itself, or, when the path is a symbolic
@@ -81,6 +82,7 @@ class PosixSystem : public sys::System {
     std::string CurrentDir() override;
     void ChangeDir(const std::string& path) override;
     void Sleep(Long milliseconds) override;
+    std::unique_ptr<sys::FolderLock> TryLockFolder(const std::string& path) override;
     std::unique_ptr<sys::Process> StartHidden(const std::string& batchFile,
                                               const std::string& workingDir) override;
 

@@ -12,6 +12,7 @@
 #include "adapters/workbook/xml_parts.hpp"
 #include "apps/host/cells_drawing.hpp"
 #include "apps/host/host.hpp"
+#include "apps/host/streamed_json.hpp"
 #include "core/collection.hpp"
 
 namespace tbln::host {
@@ -129,23 +130,26 @@ json CellsCommand(Host&, const Options& options) {
             (selection.empty() ? "" : ",") + AreaReference(a.top, a.left, a.bottom, a.right);
     out["selection"] = selection;
 
-    json rows = json::array();
-    for (Long r = range.top; r <= range.bottom; ++r) {
-        rows.push_back({{"row", r},
-                        {"height", RowHeightPoints(*book, sheet, r)},
-                        {"hidden", RowHidden(sheet, r)}});
-    }
-    out["rows"] = rows;
-    json columns = json::array();
-    for (Long c = range.left; c <= range.right; ++c) {
-        columns.push_back(
-            {{"column", c},
-             {"letters", CellReference(1, c).substr(0, CellReference(1, c).size() - 1)},
-             {"width", ColumnWidthPoints(*book, sheet, c)},
-             {"columnWidth", ColumnWidthCharacters(*book, sheet, c)},
-             {"hidden", ColumnHidden(sheet, c)}});
-    }
-    out["columns"] = columns;
+    // Rows, columns and cells are written as they are described: a sheet of a million
+    // cells is never held as one JSON tree.
+    const ItemSource rows = [&](const ItemSink& sink) {
+        for (Long r = range.top; r <= range.bottom; ++r) {
+            sink({{"row", r},
+                  {"height", RowHeightPoints(*book, sheet, r)},
+                  {"hidden", RowHidden(sheet, r)}});
+        }
+    };
+    out["rows"] = nullptr;
+    const ItemSource columns = [&](const ItemSink& sink) {
+        for (Long c = range.left; c <= range.right; ++c) {
+            sink({{"column", c},
+                  {"letters", CellReference(1, c).substr(0, CellReference(1, c).size() - 1)},
+                  {"width", ColumnWidthPoints(*book, sheet, c)},
+                  {"columnWidth", ColumnWidthCharacters(*book, sheet, c)},
+                  {"hidden", ColumnHidden(sheet, c)}});
+        }
+    };
+    out["columns"] = nullptr;
     json merges = json::array();
     for (const auto& m : sheet.merges) {
         if (m.bottom < range.top || m.top > range.bottom || m.right < range.left ||
@@ -155,25 +159,27 @@ json CellsCommand(Host&, const Options& options) {
     }
     out["merges"] = merges;
     // The cells the sheet holds inside the range (a value or a format of their own).
-    json cells = json::array();
-    const auto first =
-        std::lower_bound(sheet.cells.begin(), sheet.cells.end(), CellKey(range.top, 0),
-                         [](const SheetModel::Entry& e, std::uint64_t k) { return e.key < k; });
-    for (auto it = first; it != sheet.cells.end(); ++it) {
-        const auto row = static_cast<Long>(it->key >> 32);
-        const auto col = static_cast<Long>(it->key & 0xFFFFFFFFu);
-        if (row > range.bottom) break;
-        if (col < range.left || col > range.right) continue;
-        cells.push_back(CellJson(DescribeCell(*book, sheet, row, col)));
-    }
-    out["cells"] = cells;
+    const ItemSource cells = [&](const ItemSink& sink) {
+        const auto first =
+            std::lower_bound(sheet.cells.begin(), sheet.cells.end(), CellKey(range.top, 0),
+                             [](const SheetModel::Entry& e, std::uint64_t k) { return e.key < k; });
+        for (auto it = first; it != sheet.cells.end(); ++it) {
+            const auto row = static_cast<Long>(it->key >> 32);
+            const auto col = static_cast<Long>(it->key & 0xFFFFFFFFu);
+            if (row > range.bottom) break;
+            if (col < range.left || col > range.right) continue;
+            sink(CellJson(DescribeCell(*book, sheet, row, col)));
+        }
+    };
+    out["cells"] = nullptr;
     // A drawing that cannot be read leaves the cells listed; the user is told why.
     if (!sheet.drawing.error.empty())
         std::cerr << "Warning: " << sheet.drawing.error
                   << ". The sheet's shapes and pictures are left out.\n";
     out["shapes"] = ShapesJson(*book, sheet);
     out["pictures"] = PicturesJson(*book, sheet);
-    return out;
+    PrintWithArrays(std::cout, out, {{"/rows", rows}, {"/columns", columns}, {"/cells", cells}});
+    return AlreadyPrinted();
 }
 
 }  // namespace tbln::host

@@ -73,10 +73,14 @@ nlohmann::ordered_json CellsCommand(Host& host, const Options& options);
 nlohmann::ordered_json ParseWordCommand(Host& host, const Options& options);
 nlohmann::ordered_json UpdateWordCommand(Host& host, const Options& options);
 nlohmann::ordered_json WordLinesCommand(Host& host, const Options& options);
-// The JSON of ParseWord's and UpdateWord's by-reference arguments.
-nlohmann::ordered_json WordResultJson(Host& host, Boolean result, const WordLineArray& wordLines0,
-                                      Integer pageNum0, Single pageWid0, Single pageHei0,
-                                      const std::string& fileName0);
+// Prints the JSON of ParseWord's and UpdateWord's by-reference arguments, the lines one
+// at a time; returns AlreadyPrinted().
+nlohmann::ordered_json PrintWordResult(Host& host, Boolean result, const WordLineArray& wordLines0,
+                                       Integer pageNum0, Single pageWid0, Single pageHei0,
+                                       const std::string& fileName0);
+// After a Word import that said the file is not a valid Word file: prints the document
+// engine's reason on stderr, which the message leaves out.
+void PrintWhyNotAWordFile(Host& host, const std::string& path);
 nlohmann::ordered_json MakeBlockCommand(Host& host, const Options& options);
 nlohmann::ordered_json InsertBlockCommand(Host& host, const Options& options);
 nlohmann::ordered_json PopulateCommand(Host& host, const Options& options);

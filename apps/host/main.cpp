@@ -1,4 +1,5 @@
 // tbln: the reference host program.
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <map>
@@ -7,6 +8,7 @@
 
 #include "adapters/posix/posix_system.hpp"
 #include "apps/host/host.hpp"
+#include "apps/host/streamed_json.hpp"
 #include "core/error.hpp"
 
 namespace {
@@ -31,7 +33,9 @@ const std::map<std::string, Command> kCommands = {
 };
 
 constexpr const char* kUsage =
-    "usage: tbln [--root DIR] COMMAND [OPTIONS]\n"
+    "usage: tbln [--root DIR] [--reader-timeout SECONDS] COMMAND [OPTIONS]\n"
+    "  --reader-timeout SECONDS  how long build-cell and deep-update wait for the workbook\n"
+    "      reader (and for another import holding it) before they cancel (default 300)\n"
     "commands:\n"
     "  insert-block-pop --file BOOK --sheet NAME --row R --col C --tags TAGS.json\n"
     "      fill every tag of TAGS.json from the cell at its offset from (R, C)\n"
@@ -71,6 +75,8 @@ int main(int argc, char** argv) {
     using namespace tbln;
     std::vector<std::string> args(argv + 1, argv + argc);
     std::string root;
+    // Nobody presses Cancel in a run from the command line: the wait for the reader ends.
+    double readerTimeout = 300;
     std::size_t i = 0;
     while (i < args.size() && args[i].rfind("--", 0) == 0) {
         if (args[i] == "--help" || args[i] == "-h") {
@@ -79,6 +85,18 @@ int main(int argc, char** argv) {
         }
         if (args[i] == "--root" && i + 1 < args.size()) {
             root = args[i + 1];
+            i += 2;
+            continue;
+        }
+        if (args[i] == "--reader-timeout" && i + 1 < args.size()) {
+            char* end = nullptr;
+            readerTimeout = std::strtod(args[i + 1].c_str(), &end);
+            if (end == args[i + 1].c_str() || *end != '\0' || !(readerTimeout > 0) ||
+                readerTimeout > 86400) {
+                std::cerr << "tbln: --reader-timeout " << args[i + 1]
+                          << " is not a number of seconds from 0 to 86400\n";
+                return 2;
+            }
             i += 2;
             continue;
         }
@@ -92,6 +110,7 @@ int main(int argc, char** argv) {
     const std::string command = args[i];
     try {
         host::Host h(posix::ResolveInstallRoot(root));
+        h.module.readerWaitLimitMs = static_cast<Long>(readerTimeout * 1000);
         const host::Options options(args, i + 1);
         const auto found = kCommands.find(command);
         if (found == kCommands.end()) {
@@ -100,7 +119,7 @@ int main(int argc, char** argv) {
         }
         const auto result = found->second(h, options);
         // A command with a large record array prints it itself, record by record.
-        if (!result.is_discarded()) std::cout << result.dump(2) << "\n";
+        if (!result.is_discarded()) std::cout << host::DumpJson(result) << "\n";
         return 0;
     } catch (const host::UsageError& e) {
         std::cerr << "tbln: " << e.what() << "\n";
@@ -108,5 +127,12 @@ int main(int argc, char** argv) {
     } catch (const RuntimeError& e) {
         std::cerr << "tbln: run-time error " << e.Number() << ": " << e.Description() << "\n";
         return 1;
+    } catch (const std::bad_alloc&) {
+        std::cerr << "tbln: out of memory\n";
+        return 2;
+    } catch (const std::exception& e) {
+        // Nothing leaves the program unexplained.
+        std::cerr << "tbln: " << e.what() << "\n";
+        return 2;
     }
 }

@@ -1,5 +1,6 @@
 #include "apps/host/streamed_json.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <string_view>
@@ -7,14 +8,31 @@
 #include <vector>
 
 #include "core/text.hpp"
+#include "core/unicode.hpp"
 
 namespace tbln::host {
 
 namespace {
 
-// A JSON string literal, escaped as nlohmann's dump escapes it; other bytes pass through.
+// Replaces every string of the value that is not valid UTF-8 by its valid form.
+void MakeValidUtf8(json& value) {
+    if (value.is_string()) {
+        auto& text = value.get_ref<std::string&>();
+        if (!IsValidUtf8(text)) text = ValidUtf8(text);
+    } else if (value.is_structured()) {
+        for (auto& item : value) MakeValidUtf8(item);
+    }
+}
+
+// A JSON string literal, escaped as nlohmann's dump escapes it; other bytes pass through,
+// once the text is valid UTF-8.
 void AppendJsonString(std::string& out, std::string_view text) {
     static constexpr char kHex[] = "0123456789abcdef";
+    std::string valid;
+    if (!IsValidUtf8(text)) {
+        valid = ValidUtf8(text);
+        text = valid;
+    }
     out += '"';
     std::size_t plain = 0;  // the start of the run of bytes copied as they are
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -111,6 +129,17 @@ void AppendRecord(std::string& out, const std::shared_ptr<R>& record) {
 
 }  // namespace
 
+std::string DumpJson(const json& value) {
+    try {
+        return value.dump(2);
+    } catch (const json::type_error&) {
+        // Only a string that is not UTF-8 stops the writing: the rare case pays for a copy.
+        json valid = value;
+        MakeValidUtf8(valid);
+        return valid.dump(2);
+    }
+}
+
 void PrintWithCells(std::ostream& out, const json& object, const std::string& name,
                     const MyCellArray& cells) {
     // The member's place in the indented text is found by a marker value.
@@ -120,7 +149,7 @@ void PrintWithCells(std::ostream& out, const json& object, const std::string& na
         "\x01";
     json copy = object;
     copy[name] = marker;
-    const std::string text = copy.dump(2);
+    const std::string text = DumpJson(copy);
     const std::string quoted = json(marker).dump();
     const auto at = text.find(quoted);
     out << text.substr(0, at);
@@ -144,6 +173,41 @@ void PrintWithCells(std::ostream& out, const json& object, const std::string& na
         out << "  ]}";
     }
     out << text.substr(at + quoted.size()) << "\n";
+}
+
+void PrintWithArrays(std::ostream& out, const json& object,
+                     const std::vector<std::pair<std::string, ItemSource>>& arrays) {
+    // Each array's place in the indented text is found by a marker value.
+    const auto marker = [](const std::string& place) { return "\x01" + place + "\x01"; };
+    json copy = object;
+    for (const auto& [place, source] : arrays) copy[json::json_pointer(place)] = marker(place);
+    const std::string text = DumpJson(copy);
+    std::vector<std::pair<std::size_t, const std::pair<std::string, ItemSource>*>> places;
+    for (const auto& array : arrays) {
+        places.emplace_back(text.find(json(marker(array.first)).dump()), &array);
+    }
+    std::sort(places.begin(), places.end());
+    std::size_t done = 0;
+    for (const auto& [at, array] : places) {
+        out << text.substr(done, at - done);
+        // The member's line gives the depth: its items sit two spaces further in.
+        const std::size_t lineStart = text.rfind('\n', at) + 1;
+        const std::string indent(text.find_first_not_of(' ', lineStart) - lineStart, ' ');
+        const std::string itemIndent = indent + "  ";
+        bool first = true;
+        array->second([&](const json& item) {
+            std::string indented = itemIndent;
+            for (char ch : DumpJson(item)) {
+                indented += ch;
+                if (ch == '\n') indented += itemIndent;
+            }
+            out << (first ? "[\n" : ",\n") << indented;
+            first = false;
+        });
+        out << (first ? "[]" : "\n" + indent + "]");
+        done = at + json(marker(array->first)).dump().size();
+    }
+    out << text.substr(done) << "\n";
 }
 
 json AlreadyPrinted() {

@@ -3,18 +3,37 @@
 // million captured cells needs no more memory than one record.
 #pragma once
 
+#include <functional>
 #include <ostream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "apps/host/json_records.hpp"
 #include "automation/module.hpp"
 
 namespace tbln::host {
 
+// The command's JSON as indented text. Texts from files are untrusted: every string
+// that is not valid UTF-8 is written with U+FFFD for each invalid byte, the rule the
+// whole product decodes by, so the JSON can always be written.
+std::string DumpJson(const json& value);
+
 // Prints `object` (indented as the other commands print) with the member `name`, which
 // must hold null, replaced by the 2-D cell array written record by record.
 void PrintWithCells(std::ostream& out, const json& object, const std::string& name,
                     const MyCellArray& cells);
+
+// A source of a large array's items: hands each item to the sink as it is made, so
+// that only one item is held at a time.
+using ItemSink = std::function<void(const json&)>;
+using ItemSource = std::function<void(const ItemSink&)>;
+
+// Prints `object` as DumpJson writes it, with each member that `arrays` names by its
+// JSON pointer ("/cells", "/wordLines0/items") written as the array of the items its
+// source hands over.
+void PrintWithArrays(std::ostream& out, const json& object,
+                     const std::vector<std::pair<std::string, ItemSource>>& arrays);
 
 // A result a command has printed itself; main prints nothing more for it.
 json AlreadyPrinted();

@@ -11,7 +11,8 @@ nlohmann::ordered_json UpdateWordCommand(Host& host, const Options& options) {
     Single pageWid0 = 0, pageHei0 = 0;
     std::string fileName0 = options.Get("file");
     const Boolean result = host.app.UpdateWord(wordLines0, pageNum0, pageWid0, pageHei0, fileName0);
-    return WordResultJson(host, result, wordLines0, pageNum0, pageWid0, pageHei0, fileName0);
+    if (result == False) PrintWhyNotAWordFile(host, options.Get("file"));
+    return PrintWordResult(host, result, wordLines0, pageNum0, pageWid0, pageHei0, fileName0);
 }
 
 }  // namespace tbln::host

@@ -91,5 +91,12 @@ int main(int argc, char** argv) {
     } catch (const RuntimeError& e) {
         std::cerr << "Tabulon: " << e.Description() << "\n";
         return 1;
+    } catch (const std::bad_alloc&) {
+        std::cerr << "Tabulon: out of memory\n";
+        return 2;
+    } catch (const std::exception& e) {
+        // Nothing leaves the program unexplained.
+        std::cerr << "Tabulon: " << e.what() << "\n";
+        return 2;
     }
 }

@@ -3,6 +3,7 @@
 // with spaces written "*mervik*" and ampersands "*kivrem*" in the path and the sheet
 // name. It writes the exchange files into its working directory (the reader folder).
 #include <cstdio>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: tbln-reader [-jar ARCHIVE] PATH SHEET [mervik]\n");
         return 64;
     }
-    return tbln::reader::RunReaderProgram(tbln::DecodeReaderArgument(args[0]),
-                                          tbln::DecodeReaderArgument(args[1]), ".");
+    try {
+        return tbln::reader::RunReaderProgram(tbln::DecodeReaderArgument(args[0]),
+                                              tbln::DecodeReaderArgument(args[1]), ".");
+    } catch (const std::exception& e) {
+        // The run writes its own error.txt; what escapes it (memory) still ends in one line.
+        std::fprintf(stderr, "tbln-reader: %s\n", e.what());
+        return 2;
+    }
 }

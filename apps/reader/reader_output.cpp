@@ -11,6 +11,7 @@
 #include "adapters/workbook/package.hpp"
 #include "adapters/workbook/sheet_geometry.hpp"
 #include "adapters/workbook/workbook_model.hpp"
+#include "adapters/workbook/xml_parts.hpp"
 #include "core/error.hpp"
 #include "platform/excel.hpp"
 
@@ -166,6 +167,13 @@ void WriteReaderOutput(const std::string& path, const std::string& sheetName,
                                   " columns; the import takes at most 32767 of each");
     }
     const Long rows = used.bottom, cols = used.right;
+    if (static_cast<long long>(rows) * cols > kMaxCells) {
+        Raise(err::kOverflow, "The sheet " + sheetName + " of " + path + " uses the area " +
+                                  AreaReference(1, 1, rows, cols) + " of " +
+                                  std::to_string(static_cast<long long>(rows) * cols) +
+                                  " cells; the import takes at most " + std::to_string(kMaxCells) +
+                                  " cells");
+    }
 
     OutFile out(folder + "/output.txt");
     out.Put(rows);

@@ -26,6 +26,10 @@ namespace tbln::reader {
 
 // The largest grid the exchange can describe: 16-bit cell numbers.
 inline constexpr long kMaxGrid = 32767;
+// The most cells output.txt describes: every cell of the used area gets a line of about
+// a hundred bytes, and the importing side holds a record for each, so a sheet whose
+// used area reaches a far corner (A1 and XFD30000) is refused before anything is written.
+inline constexpr long long kMaxCells = 4000000;
 
 // Reads `sheetName` of the workbook at `path` and writes output.txt into `folder`;
 // when the sheet has pictures, their files into `picturesFolder` ("image<k>.<ext>",

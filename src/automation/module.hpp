@@ -101,6 +101,13 @@ class Module {
     Array<bool> rowHidden;
     Array<bool> colHidden;
     JCellArray jCells;
+    // The reader folder's lock, held from the reader's start until the capture that
+    // reads its files has ended (EndReaderExchange), so two imports sharing one
+    // installation never read each other's files.
+    std::unique_ptr<sys::FolderLock> readerLock;
+    // The real time the wait for the reader lasts at most before the wait is cancelled
+    // and the reader ended (0: no limit; the user has Cancel). Non-interactive runs set it.
+    Long readerWaitLimitMs = 0;
 
     // Releases the Excel references (sheet, workbook, application).
     void ReleaseExcel();

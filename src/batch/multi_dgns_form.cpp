@@ -56,6 +56,7 @@ void MultiDGNsForm::Form_Load() {
     TopMost(true);
     lbDGNNames.Clear();
     cbSheetName.Clear();
+    saveError_.clear();
     DisableCloseButton(ui_, ui_.FindWindow("", Caption));
 }
 
@@ -98,10 +99,14 @@ bool MultiDGNsForm::SaveActiveWorkbook() {
     if (!m_.xlApp) return true;
     try {
         if (auto book = m_.xlApp->ActiveWorkbook()) book->Save();
+        saveError_.clear();
         return true;
     } catch (const RuntimeError& e) {
-        ui_.MsgBox("The Excel file could not be saved: " + e.Description() + "     ",
-                   ui::vbInformation, "Error");
+        if (e.Description() != saveError_) {
+            ui_.MsgBox("The Excel file could not be saved: " + e.Description() + "     ",
+                       ui::vbInformation, "Error");
+        }
+        saveError_ = e.Description();
         return false;
     }
 }

@@ -44,6 +44,9 @@ class MultiDGNsForm : public BatchDialog {
     // the save fails.
     bool SaveActiveWorkbook();
     void Close();
+    // Why the last save failed: Cancel saves again after a failed Export, and the user
+    // is not told the same reason twice.
+    std::string saveError_;
 };
 
 }  // namespace tbln

@@ -316,8 +316,13 @@ void CellRangeForm::btnOK_Click() {
     } done{busy_};
 
     if (!RunReaderAndWait(m_, Progress())) return;
+    struct EndExchange {
+        Module& m;
+        ~EndExchange() { EndReaderExchange(m); }
+    } endExchange{m_};
 
     ErrorTrap trap;
+    bool refused = false;
     trap.Run([&] {
         bool selected = false;
         try {
@@ -335,17 +340,41 @@ void CellRangeForm::btnOK_Click() {
             return;
         }
         std::string tlCol = topLeftCol.Text(), brCol = botRightCol.Text();
-        m_.startRow = ToInteger(topLeftRow.Text());
-        m_.startCol = ColumnNumber(ui, tlCol);
-        m_.endRow = ToInteger(botRightRow.Text());
-        m_.endCol = ColumnNumber(ui, brCol);
+        try {
+            m_.startRow = ToInteger(topLeftRow.Text());
+            m_.startCol = ColumnNumber(ui, tlCol);
+            m_.endRow = ToInteger(botRightRow.Text());
+            m_.endCol = ColumnNumber(ui, brCol);
+        } catch (const RuntimeError&) {
+            Raise(err::kOverflow, "The cell range " + CornerAddress() +
+                                      " reaches beyond row 32767, the last row of an import     ");
+        }
+        // Column letters ColumnNumber refused (it has said so) leave nothing to import.
+        refused = m_.startCol < 0 || m_.endCol < 0;
+        if (refused) return;
+        if (std::min(m_.startRow, m_.endRow) > m_.rowHeights.Upper() ||
+            std::min(m_.startCol, m_.endCol) > m_.colWidths.Upper()) {
+            Raise(err::kSubscript, "The cell range " + CornerAddress() +
+                                       " lies outside the sheet's used area of " +
+                                       std::to_string(m_.rowHeights.Upper()) + " rows and " +
+                                       std::to_string(m_.colWidths.Upper()) + " columns     ");
+        }
         if (m_.endRow > m_.rowHeights.Upper()) m_.endRow = CheckedInteger(m_.rowHeights.Upper());
         if (m_.endCol > m_.colWidths.Upper()) m_.endCol = CheckedInteger(m_.colWidths.Upper());
         m_.fastUpdate = true;
     });
+    // A range the capture could only fail on is not imported: the user is told why.
+    if (refused) return;
+    if (trap.Number() != 0) {
+        ui.MsgBox(trap.Description(), ui::vbInformation, "Error");
+        return;
+    }
     trap.Run([&] {
         if (m_.startRow > m_.endRow) std::swap(m_.startRow, m_.endRow);
         if (m_.startCol > m_.endCol) std::swap(m_.startCol, m_.endCol);
+        // Corners typed in reverse order are clamped to the grid once they are in order.
+        if (m_.endRow > m_.rowHeights.Upper()) m_.endRow = CheckedInteger(m_.rowHeights.Upper());
+        if (m_.endCol > m_.colWidths.Upper()) m_.endCol = CheckedInteger(m_.colWidths.Upper());
     });
     trap.Run([&] { ResetProgressMax(true); });
     if (m_.dialogCancelled) return;
@@ -356,6 +385,11 @@ void CellRangeForm::btnOK_Click() {
     trap.Run([&] { ResetProgressMax(false); });
     m_.captureDone = false;
     trap.Run([&] { CaptureRange(m_); });
+    if (!m_.captureDone && !m_.dialogCancelled && trap.Number() != 0) {
+        ui.MsgBox("The import of " + m_.fileName +
+                      " could not be completed: " + trap.Description() + "     ",
+                  ui::vbInformation, "Error");
+    }
 }
 
 void CellRangeForm::btnCancel_Click() {

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <charconv>
+#include <chrono>
 #include <cstring>
 #include <limits>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "common/reader_arguments.hpp"
 #include "core/error.hpp"
 #include "core/text.hpp"
+#include "core/unicode.hpp"
 
 namespace tbln {
 
@@ -22,10 +24,16 @@ class Fields {
         fields_.reserve(kCellFields + 1);
         Split(line, lineNumber);
     }
-    // Takes the next line, keeping the storage of the last one.
+    // Takes the next line, keeping the storage of the last one. The reader's text is
+    // untrusted: a byte that is not valid UTF-8 reads as U+FFFD. The separator is
+    // plain ASCII, which the replacement never touches, so the fields stay where they are.
     void Split(std::string_view line, long lineNumber) {
         number_ = lineNumber;
         fields_.clear();
+        if (!IsValidUtf8(line)) {
+            valid_ = ValidUtf8(line);
+            line = valid_;
+        }
         std::size_t pos = 0;
         for (;;) {
             const std::size_t hit = line.find(kReaderSeparator, pos);
@@ -91,6 +99,7 @@ class Fields {
     long number_ = 0;
     const std::string& file_;
     std::vector<std::string_view> fields_;
+    std::string valid_;  // the line made valid UTF-8, when it was not
 };
 
 // The grid repeats the same few style words, fonts and colours cell after cell: the
@@ -118,9 +127,14 @@ class RecentText {
 class Lines {
   public:
     Lines(std::string_view text, const std::string& file) : text_(text), file_(file) {}
-    Lines(sys::InputFile& input, const std::string& file) : input_(&input), file_(file) {
+    Lines(sys::InputFile& input, const std::string& file)
+        : input_(&input), file_(file), size_(input.Size()) {
         window_.resize(kPiece);
     }
+    // The bytes of the whole text or file.
+    std::uint64_t Size() const { return input_ ? size_ : text_.size(); }
+    // The bytes taken so far, line feeds included.
+    std::uint64_t Taken() const { return taken_; }
     std::string_view Next() {
         ++number_;
         if (input_) Fill();
@@ -132,6 +146,7 @@ class Lines {
         const std::size_t lf = text_.find('\n', pos_);
         const std::size_t end = lf == std::string_view::npos ? text_.size() : lf;
         std::string_view line = text_.substr(pos_, end - pos_);
+        taken_ += end + 1 - pos_;
         pos_ = end + 1;
         return line;
     }
@@ -139,6 +154,10 @@ class Lines {
 
   private:
     static constexpr std::size_t kPiece = 1 << 20;
+    // The longest line the window grows to. A cell's text holds at most 32,767
+    // characters, so a real line stays far below it; a longer one is a file that
+    // never ends (or a reader that writes on and on), not a cell.
+    static constexpr std::size_t kMaxLine = std::size_t{64} << 20;
 
     // Reads on until the window holds a whole line from pos_ or the file has ended.
     void Fill() {
@@ -146,7 +165,14 @@ class Lines {
             // Keep the unread rest at the front; grow only for a line longer than the window.
             const std::size_t rest = pos_ < text_.size() ? text_.size() - pos_ : 0;
             if (rest > 0) std::memmove(window_.data(), window_.data() + pos_, rest);
-            if (window_.size() - rest < kPiece / 2) window_.resize(window_.size() * 2);
+            if (window_.size() - rest < kPiece / 2) {
+                if (window_.size() >= kMaxLine) {
+                    Raise(err::kSubscript, file_ + " line " + std::to_string(number_) +
+                                               " has no line feed within its first " +
+                                               std::to_string(kMaxLine >> 20) + " MiB");
+                }
+                window_.resize(window_.size() * 2);
+            }
             const std::size_t n = input_->Read(window_.data() + rest, window_.size() - rest);
             if (n == 0) ended_ = true;
             text_ = std::string_view(window_.data(), rest + n);
@@ -159,6 +185,8 @@ class Lines {
     std::string window_;
     bool ended_ = false;
     const std::string& file_;
+    std::uint64_t size_ = 0;
+    std::uint64_t taken_ = 0;
     std::size_t pos_ = 0;
     long number_ = 0;
 };
@@ -200,14 +228,37 @@ std::unique_ptr<sys::Process> RunReader(Module& m) {
 
 namespace {
 
+// The fewest bytes a cell line takes: its 24 separators and the line feed.
+constexpr std::uint64_t kLeastCellLine = (kCellFields - 1) * kReaderSeparator.size() + 1;
+
+// The merged area a record claims must hold the record and lie inside the grid: the
+// widening of a range follows it cell by cell.
+void CheckMergedArea(const JCell& j, Long r, Long c, Long rows, Long cols, long line,
+                     const std::string& fileName) {
+    if (!j.MergeCells) return;
+    if (j.startRow >= 1 && j.startRow <= r && r <= j.endRow && j.endRow <= rows &&
+        j.startCol >= 1 && j.startCol <= c && c <= j.endCol && j.endCol <= cols)
+        return;
+    Raise(err::kSubscript,
+          fileName + " line " + std::to_string(line) + ": the merged area of rows " +
+              std::to_string(j.startRow) + " to " + std::to_string(j.endRow) + " and columns " +
+              std::to_string(j.startCol) + " to " + std::to_string(j.endCol) +
+              " does not hold the cell of row " + std::to_string(r) + " and column " +
+              std::to_string(c) + " inside the grid of " + std::to_string(rows) + " rows and " +
+              std::to_string(cols) + " columns");
+}
+
 void ParseLines(Module& m, Lines& lines, const std::string& fileName) {
     const Fields first(lines.Next(), 1, fileName);
-    const Integer rows = first.Int(1);
-    const Integer cols = first.Int(2);
+    // Counts and loops in 32 bits: a grid of 32,767 rows is the largest there is, and a
+    // 16-bit counter would wrap past its last row.
+    const Long rows = first.Int(1);
+    const Long cols = first.Int(2);
     if (rows < 1 || cols < 1) {
         Raise(err::kSubscript, fileName + " line 1: the grid of " + std::to_string(rows) +
                                    " rows and " + std::to_string(cols) + " columns is empty");
     }
+    const std::uint64_t rest = lines.Size() - lines.Taken();
     Array<bool> rowHidden(1, rows), colHidden(1, cols);
     for (std::size_t i = 3; i <= first.Count(); ++i) {
         const std::string_view f = first.Text(i);
@@ -229,20 +280,32 @@ void ParseLines(Module& m, Lines& lines, const std::string& fileName) {
     Array<Single> rowHeights(1, rows), colWidths(1, cols);
     {
         const Fields heights(lines.Next(), 2, fileName);
-        for (Integer r = 1; r <= rows; ++r) {
+        for (Long r = 1; r <= rows; ++r) {
             rowHeights(r) = static_cast<Single>(heights.Number(static_cast<std::size_t>(r)));
         }
         const Fields widths(lines.Next(), 3, fileName);
-        for (Integer c = 1; c <= cols; ++c) {
+        for (Long c = 1; c <= cols; ++c) {
             colWidths(c) = static_cast<Single>(widths.Number(static_cast<std::size_t>(c)));
         }
     }
-    JCellArray jCells(1, rows, 1, cols);
+    // A grid is believed only as far as the file can hold its cell lines, before any
+    // of them is allocated.
+    const auto cells = static_cast<std::uint64_t>(rows) * static_cast<std::uint64_t>(cols);
+    if (cells * kLeastCellLine > rest + 1) {
+        Raise(err::kSubscript,
+              fileName + " line 1: the grid of " + std::to_string(rows) + " rows and " +
+                  std::to_string(cols) + " columns needs at least " +
+                  std::to_string(cells * kLeastCellLine) + " bytes of cell lines; the file has " +
+                  std::to_string(lines.Size()) + " bytes");
+    }
+    // The records are gathered as their lines arrive and put into the grid only once
+    // every line has: the memory follows the cells read, not the grid claimed.
+    std::vector<std::shared_ptr<JCell>> read;
     Fields f({}, 0, fileName);
     RecentText font, up, bottom, left, right, fill, pattern;
     RecordPool<JCell> records;
-    for (Integer r = 1; r <= rows; ++r) {
-        for (Integer c = 1; c <= cols; ++c) {
+    for (Long r = 1; r <= rows; ++r) {
+        for (Long c = 1; c <= cols; ++c) {
             const std::string_view line = lines.Next();
             f.Split(line, lines.Number());
             auto j = records.New();
@@ -253,6 +316,7 @@ void ParseLines(Module& m, Lines& lines, const std::string& fileName) {
             j->startCol = f.Int(5);
             j->endRow = f.Int(6);
             j->endCol = f.Int(7);
+            CheckMergedArea(*j, r, c, rows, cols, lines.Number(), fileName);
             j->HorizontalAlignment = f.Int(8);
             j->VerticalAlignment = f.Int(9);
             j->FontName = font.Get(f.Text(10));
@@ -274,8 +338,13 @@ void ParseLines(Module& m, Lines& lines, const std::string& fileName) {
             j->text = t == kCellIsEmpty ? std::string() : std::string(t);
             j->height = rowHeights(r);
             j->width = colWidths(c);
-            jCells(r, c) = std::move(j);
+            read.push_back(std::move(j));
         }
+    }
+    JCellArray jCells(1, rows, 1, cols);
+    auto next = read.begin();
+    for (Long r = 1; r <= rows; ++r) {
+        for (Long c = 1; c <= cols; ++c) jCells(r, c) = std::move(*next++);
     }
     // Only a complete parse replaces the tables.
     m.rowHidden = std::move(rowHidden);
@@ -312,11 +381,35 @@ void ProgressDisplay::Refresh() const {
     percent.SetCaption(FormatPercent(static_cast<double>(bar.Position()) / bar.Max()));
 }
 
+namespace {
+
+// A name the reader would read back as another name (its markers in it) is refused
+// before anything runs: the reader would otherwise import another workbook or sheet.
+bool RefuseMarkedName(ui::Ui& ui, const std::string& text, bool isFile) {
+    const std::string marker = ReaderArgumentMarker(text);
+    if (marker.empty()) return false;
+    const std::string what = isFile ? "Excel file path/name" : "Excel sheet name";
+    ui.MsgBox("The " + what + " contains \"" + marker +
+                  "\", which the workbook reader cannot read back     \r\r" +
+                  "Please cancel this dialog box, rename your " + what + "     \r\r" +
+                  "and try the import again.     ",
+              ui::vbCritical, "Excel File and Sheet Name Checking");
+    return true;
+}
+
+}  // namespace
+
+void EndReaderExchange(Module& m) {
+    m.readerLock.reset();
+}
+
 bool RunReaderAndWait(Module& m, const ProgressDisplay& progress) {
     auto& sys = m.ports.sys;
     auto& ui = m.ports.ui;
-    const std::string flag = paths::ReaderFile(sys, "flag.txt");
-    if (sys.FileExists(flag)) sys.DeleteFile(flag);
+    EndReaderExchange(m);  // an exchange of this module before this one is over
+    if (RefuseMarkedName(ui, m.fileName, true) || RefuseMarkedName(ui, m.sheetName, false)) {
+        return false;
+    }
     progress.bar.SetMax(500);
     progress.bar.SetMin(0);
     progress.bar.SetPosition(0);
@@ -326,6 +419,44 @@ bool RunReaderAndWait(Module& m, const ProgressDisplay& progress) {
     progress.title.Visible = true;
     ui.DoEvents();
 
+    // A non-interactive run has nobody to press Cancel: past its limit the wait is
+    // cancelled as Cancel would, and the reader ended.
+    const auto started = std::chrono::steady_clock::now();
+    const auto overdue = [&] {
+        return m.readerWaitLimitMs > 0 && std::chrono::steady_clock::now() - started >=
+                                              std::chrono::milliseconds(m.readerWaitLimitMs);
+    };
+    const auto giveUp = [&](const std::string& why) {
+        ui.MsgBox(why + " within " + NumberToText(m.readerWaitLimitMs / 1000.0) +
+                      " seconds; the import of " + m.fileName + " is cancelled     ",
+                  ui::vbInformation, "Error");
+        m.dialogCancelled = true;
+        return false;
+    };
+    // One exchange at a time per installation: another import's reader would write its
+    // files into this one's wait. The bar cycles and says so while another import runs.
+    std::unique_ptr<sys::FolderLock> lock;
+    try {
+        lock = sys.TryLockFolder(paths::ReaderFolder(sys));
+    } catch (const RuntimeError& e) {
+        ui.MsgBox("The workbook reader cannot be started: " + e.Description() + "     ",
+                  ui::vbInformation, "Error");
+        return false;
+    }
+    for (Long pos = 0; !lock; lock = sys.TryLockFolder(paths::ReaderFolder(sys))) {
+        if (m.dialogCancelled) return false;
+        if (overdue()) return giveUp("Another import kept the workbook reader busy");
+        pos = pos >= 500 ? 0 : pos + 1;
+        progress.bar.SetPosition(pos);
+        progress.percent.SetCaption(kWaitingForReader);
+        ui.DoEvents();
+        sys.Sleep(20);
+    }
+    progress.bar.SetPosition(0);
+    progress.percent.SetCaption("0%");
+
+    const std::string flag = paths::ReaderFile(sys, "flag.txt");
+    if (sys.FileExists(flag)) sys.DeleteFile(flag);
     std::unique_ptr<sys::Process> process;
     try {
         process = RunReader(m);
@@ -339,11 +470,12 @@ bool RunReaderAndWait(Module& m, const ProgressDisplay& progress) {
     // so a reader that writes flag.txt and ends at once is never taken for a dead one.
     bool ended = false;
     while (!sys.FileExists(flag)) {
-        if (m.dialogCancelled) {
+        if (m.dialogCancelled || overdue()) {
             // A reader left running could still write its flag into the next import's
             // wait and hand it this workbook's grid.
             if (process) process->Kill();
-            return false;
+            if (m.dialogCancelled) return false;
+            return giveUp("The workbook reader did not answer");
         }
         if (ended) {
             ui.MsgBox("The workbook reader ended without reading " + m.fileName + "     ",
@@ -372,6 +504,7 @@ bool RunReaderAndWait(Module& m, const ProgressDisplay& progress) {
         ui.MsgBox(e.Description(), ui::vbInformation, "Error");
         return false;
     }
+    m.readerLock = std::move(lock);
     return true;
 }
 

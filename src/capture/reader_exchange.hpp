@@ -47,13 +47,23 @@ struct ProgressDisplay {
     void Refresh() const;
 };
 
-// What the dialogs do from the deletion of flag.txt to the parsed grid: prepares the
-// progress display (0 to 500), runs the reader, waits for flag.txt while the bar
-// cycles and window events run, pauses 100 ms and reads output.txt. The wait stops
-// when Cancel was pressed (dialogCancelled; the reader is then ended), or with a
-// message naming the workbook when the reader ended without writing flag.txt. When
-// the reader left error.txt, its text is shown. A malformed output.txt is reported.
-// Returns true when the grid is ready for capture.
+// The progress text while another import of the same installation holds the reader.
+inline constexpr const char* kWaitingForReader = "Waiting for another import";
+
+// What the dialogs do from the deletion of flag.txt to the parsed grid: refuses a file
+// or sheet name the reader would read back as another (its markers in it), prepares
+// the progress display (0 to 500), takes the reader folder's lock (waiting, with the
+// bar cycling and kWaitingForReader shown, while another import holds it), runs the
+// reader, waits for flag.txt while the bar cycles and window events run, pauses 100 ms
+// and reads output.txt. The waits stop when Cancel was pressed (dialogCancelled; the
+// reader is then ended), past readerWaitLimitMs as if Cancel had been pressed, with a
+// message, or with a message naming the workbook when the reader ended without
+// writing flag.txt. When the reader left error.txt, its text is shown. A malformed
+// output.txt is reported. Returns true when the grid is ready for capture; the lock
+// is then held in readerLock until EndReaderExchange.
 bool RunReaderAndWait(Module& m, const ProgressDisplay& progress);
+
+// Ends the exchange once the capture has read the reader's files: releases the lock.
+void EndReaderExchange(Module& m);
 
 }  // namespace tbln

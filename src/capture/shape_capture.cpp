@@ -6,6 +6,7 @@
 #include "capture/capture_range.hpp"
 #include "common/paths.hpp"
 #include "core/error.hpp"
+#include "core/unicode.hpp"
 
 namespace tbln {
 
@@ -165,7 +166,7 @@ void CapturePictures(Module& m) {
         return;
     }
     m.xlsImage.ReDim(1, count);
-    for (Integer i = 1; i <= count; ++i) {
+    for (Long i = 1; i <= count; ++i) {
         auto image = std::make_shared<MyImage>();
         m.xlsImage(i) = image;
         if (static_cast<std::size_t>(i) >= lines.size()) {
@@ -191,7 +192,7 @@ void CapturePictures(Module& m) {
         image->TLRow = corner->Row();
         image->height = static_cast<Single>(picture->Height());
         image->width = static_cast<Single>(picture->Width());
-        image->name = std::string(fields[1]);
+        image->name = ValidUtf8(fields[1]);
     }
 }
 

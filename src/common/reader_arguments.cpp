@@ -29,4 +29,12 @@ std::string DecodeReaderArgument(const std::string& text) {
     return ReplaceAll(ReplaceAll(text, "*kivrem*", "&"), "*mervik*", " ");
 }
 
+std::string ReaderArgumentMarker(const std::string& text) {
+    if (DecodeReaderArgument(EncodeReaderArgument(text)) == text) return {};
+    for (const char* marker : {"*mervik*", "*kivrem*"}) {
+        if (text.find(marker) != std::string::npos) return marker;
+    }
+    return "*";  // markers that only form across an encoded space or ampersand
+}
+
 }  // namespace tbln

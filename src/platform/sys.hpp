@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -31,6 +32,14 @@ class InputFile {
     // Reads up to size bytes into buffer; returns how many were read, 0 at the end.
     // Raises 75 when reading fails.
     virtual std::size_t Read(char* buffer, std::size_t size) = 0;
+    // The file's size in bytes when it was opened.
+    virtual std::uint64_t Size() const = 0;
+};
+
+// An exclusive lock on a folder, held until it is destroyed.
+class FolderLock {
+  public:
+    virtual ~FolderLock() = default;
 };
 
 class System {
@@ -62,6 +71,11 @@ class System {
     virtual void ChangeDir(const std::string& path) = 0;
 
     virtual void Sleep(Long milliseconds) = 0;
+
+    // Takes the exclusive lock of a folder that every process of the product takes before
+    // it uses the folder's files; nullptr while another holds it. Raises 76 when the
+    // folder does not exist.
+    virtual std::unique_ptr<FolderLock> TryLockFolder(const std::string& path) = 0;
 
     // Starts the batch file hidden, the way the shell would run it, with workingDir
     // as its working directory.

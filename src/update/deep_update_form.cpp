@@ -97,6 +97,7 @@ void DeepUpdateForm::RunUpdate() {
     });
     m_.dialogCancelled = false;
     trap.Run([&] { CaptureRange(m_); });
+    EndReaderExchange(m_);
     if (!m_.captureDone && IsLoaded()) {
         // A capture stopped by an error leaves nothing to wait for: say why and close.
         ui.MsgBox("The update of " + m_.fileName +

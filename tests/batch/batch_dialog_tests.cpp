@@ -393,10 +393,10 @@ TEST_F(ExportNames, CancelSavesWithoutWritingAndAFailedSaveIsReported) {
     Click("btnExport");
     Click("btnCancel");
     app.ExportDGNName(fileFormat0);
+    // Cancel saves again after the failed Export, without repeating the same reason.
     const auto texts = Texts();
-    ASSERT_EQ(texts.size(), 2u);
+    ASSERT_EQ(texts.size(), 1u);
     EXPECT_EQ(texts[0].rfind("The Excel file could not be saved: ", 0), 0u) << texts[0];
-    EXPECT_EQ(texts[1].rfind("The Excel file could not be saved: ", 0), 0u) << texts[1];
 }
 
 }  // namespace

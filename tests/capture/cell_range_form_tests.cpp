@@ -136,6 +136,11 @@ TEST(CellRangeForm, CornersAreWidenedSwappedOrDroppedForTheWholeSheet) {
         {"the merged title widens right", {"A", "1", "B", "1"}, {1, 1, 1, 6}, True, ""},
         {"centred text widens over the run", {"E", "8", "F", "8"}, {8, 8, 5, 8}, True, ""},
         {"beyond the used area is clamped", {"A", "6", "Z", "99"}, {6, 8, 1, 8}, True, ""},
+        {"reversed beyond the used area is clamped once in order",
+         {"J", "12", "A", "1"},
+         {1, 8, 1, 8},
+         True,
+         ""},
     };
     for (const auto& c : cases) {
         Import t;
@@ -145,6 +150,26 @@ TEST(CellRangeForm, CornersAreWidenedSwappedOrDroppedForTheWholeSheet) {
             << c.name;
         EXPECT_EQ(t.fast, c.fast) << c.name;
         EXPECT_EQ(t.module->fastUpdate, c.fast == True);
+    }
+}
+
+TEST(CellRangeForm, ARangeTheGridCannotHoldIsRefusedWithItsReason) {
+    const struct {
+        std::vector<std::string> corners;
+        std::string message;
+    } cases[] = {
+        {{"Z", "100", "AB", "200"},
+         "The cell range Z100:AB200 lies outside the sheet's used area of 8 rows and 8 columns    "
+         " "},
+        {{"A", "40000", "B", "40001"},
+         "The cell range A40000:B40001 reaches beyond row 32767, the last row of an import     "},
+    };
+    for (const auto& c : cases) {
+        Import t;
+        t.Script(kBook, "Schedule", c.corners);
+        EXPECT_EQ(t.Build(), False);
+        EXPECT_EQ(t.Prompts(), std::vector<std::string>{c.message});
+        EXPECT_EQ(t.p.ui.Messages().back().title, "Error");
     }
 }
 

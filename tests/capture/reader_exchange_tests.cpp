@@ -105,14 +105,19 @@ TEST(ReaderOutput, EveryCutAndBadFieldIsReportedWithItsLine) {
         }
         for (std::size_t k = 0; k < ends.size(); ++k) {
             CaptureModule t;
+            // A cut after the sizes that leaves too few bytes for the grid's cell lines is
+            // found on line 1, before the cell lines are read; any other names the line
+            // after the cut.
+            const bool holds = k < 2 || ends[k] - ends[0] >= 4 * 73;
+            const std::string where = holds ? "output.txt line " + std::to_string(k + 2)
+                                            : "output.txt line 1: the grid of 2 rows and 2 "
+                                              "columns needs at least 292 bytes";
             try {
                 Parse(t, good.substr(0, ends[k]), throughFile);
                 ADD_FAILURE() << "cut after line " << k + 1;
             } catch (const RuntimeError& e) {
                 EXPECT_EQ(e.Number(), err::kSubscript);
-                EXPECT_NE(e.Description().find("output.txt line " + std::to_string(k + 2)),
-                          std::string::npos)
-                    << e.Description();
+                EXPECT_NE(e.Description().find(where), std::string::npos) << e.Description();
             }
             EXPECT_FALSE(t.m.jCells.IsAllocated()) << "nothing replaced by a failed parse";
         }
@@ -127,7 +132,10 @@ TEST(ReaderOutput, EveryCutAndBadFieldIsReportedWithItsLine) {
             {"40000|=!2\n", err::kOverflow, "line 1: field 1"},
             {"1|=!1|=!R5\n15\n48\n", err::kSubscript, "line 1: field 3 \"R5\""},
             {"1|=!1\n15\nwide\n", err::kTypeMismatch, "line 3: field 1 \"wide\""},
-            {"1|=!1\n15\n48\n1|=!1|=!0\n", err::kSubscript, "line 4: field 4 is missing"},
+            // A width beyond the grid's is ignored; here it makes the file long enough for
+            // its one cell line.
+            {"1|=!1\n15\n48|=!" + std::string(80, 'x') + "\n1|=!1|=!0\n", err::kSubscript,
+             "line 4: field 4 is missing"},
             {testing::GridText(1, 1).Set(1, 1, 11, "ten").Str(), err::kTypeMismatch,
              "line 4: field 11 \"ten\""},
         };
@@ -158,6 +166,114 @@ TEST(ReaderOutput, LinesLongerThanTheReadWindowArriveWhole) {
     EXPECT_EQ(t.m.jCells(2, 1)->text, "");
     EXPECT_EQ(t.m.jCells(2, 2)->text, wider);
     EXPECT_EQ(t.m.jCells(2, 2)->bdUp, "none");
+}
+
+TEST(ReaderOutput, TheLargestGridsParseAndOneBeyondIsRefused) {
+    // 32,767 is the last 16-bit cell number: its row and its column are parsed whole.
+    struct Case {
+        int rows, cols;
+        bool fits;
+    } cases[] = {{32766, 1, true}, {32767, 1, true}, {32768, 1, false},
+                 {1, 32766, true}, {1, 32767, true}, {1, 32768, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.rows) + " x " + std::to_string(c.cols));
+        CaptureModule t;
+        const std::string text = testing::GridText(c.rows, c.cols).Str();
+        if (!c.fits) {
+            try {
+                ParseReaderOutput(t.m, text, "output.txt");
+                ADD_FAILURE() << "a grid beyond 16-bit cell numbers was parsed";
+            } catch (const RuntimeError& e) {
+                EXPECT_EQ(e.Number(), err::kOverflow);
+                EXPECT_NE(e.Description().find("output.txt line 1: field"), std::string::npos)
+                    << e.Description();
+            }
+            continue;
+        }
+        ParseReaderOutput(t.m, text, "output.txt");
+        EXPECT_EQ(t.m.jCells.RowUpper(), c.rows);
+        EXPECT_EQ(t.m.jCells.ColUpper(), c.cols);
+        const JCell& last = *t.m.jCells(c.rows, c.cols);
+        EXPECT_EQ(last.row, c.rows);
+        EXPECT_EQ(last.column, c.cols);
+        EXPECT_EQ(t.m.rowHeights.Upper(), c.rows);
+        EXPECT_EQ(t.m.colWidths.Upper(), c.cols);
+    }
+}
+
+TEST(ReaderOutput, AGridOrALineTheFileCannotHoldIsRefusedBeforeItIsAllocated) {
+    CaptureModule t;
+    // 32,766 x 32,766 claimed by a file of three short lines: refused before any record
+    // of the grid is allocated.
+    try {
+        std::string sizes = "15";
+        for (int i = 2; i <= 32766; ++i) sizes += "|=!15";
+        ParseReaderOutput(t.m, "32766|=!32766\n" + sizes + "\n" + sizes + "\n", "output.txt");
+        ADD_FAILURE() << "the claimed grid was believed";
+    } catch (const RuntimeError& e) {
+        EXPECT_EQ(
+            e.Description().rfind(
+                "output.txt line 1: the grid of 32766 rows and 32766 columns needs at least", 0),
+            0u)
+            << e.Description();
+    }
+    // An output.txt without an end and without a line feed: the read window stops growing.
+    auto& sys = t.p.sys;
+    sys.MakeDirs(paths::ReaderFolder(sys));
+    std::filesystem::create_symlink("/dev/zero", paths::ReaderFile(sys, "output.txt"));
+    try {
+        ReadReaderOutput(t.m);
+        ADD_FAILURE() << "a file without a line feed was read";
+    } catch (const RuntimeError& e) {
+        EXPECT_NE(e.Description().find("output.txt line 1 has no line feed within its first "
+                                       "64 MiB"),
+                  std::string::npos)
+            << e.Description();
+    }
+    EXPECT_FALSE(t.m.jCells.IsAllocated());
+}
+
+TEST(ReaderOutput, TextThatIsNotUtf8ReadsAsReplacementCharacters) {
+    CaptureModule t;
+    // A stray byte in the font name, and a cut sequence before the separator: the fields
+    // keep their places and every bad byte becomes one U+FFFD.
+    testing::GridText grid(1, 2);
+    grid.Set(1, 1, 10,
+             "Ari\xFF"
+             "al")
+        .Text(1, 1, "caf\xC3")
+        .Text(1, 2, "\xE2\x82 ok \xC3\xA9");
+    ParseReaderOutput(t.m, grid.Str(), "output.txt");
+    EXPECT_EQ(t.m.jCells(1, 1)->FontName, "Ari\uFFFDal");
+    EXPECT_EQ(t.m.jCells(1, 1)->text, "caf\uFFFD");
+    EXPECT_EQ(t.m.jCells(1, 1)->bgColor, "none");
+    EXPECT_EQ(t.m.jCells(1, 2)->text, "\uFFFD\uFFFD ok \u00E9");
+}
+
+TEST(ReaderOutput, AMergedAreaThatDoesNotHoldItsCellIsReportedWithItsLine) {
+    struct Case {
+        int r1, c1, r2, c2;
+    } cases[] = {{1, 1, 3, 2}, {0, 1, 2, 2}, {1, 1, 2, 3}, {2, 1, 2, 2}};
+    for (const auto& c : cases) {
+        CaptureModule t;
+        testing::GridText grid(2, 2);
+        grid.Set(1, 1, 3, "1")
+            .Set(1, 1, 4, std::to_string(c.r1))
+            .Set(1, 1, 5, std::to_string(c.c1))
+            .Set(1, 1, 6, std::to_string(c.r2))
+            .Set(1, 1, 7, std::to_string(c.c2));
+        try {
+            ParseReaderOutput(t.m, grid.Str(), "output.txt");
+            ADD_FAILURE() << c.r1 << " " << c.c1 << " " << c.r2 << " " << c.c2;
+        } catch (const RuntimeError& e) {
+            EXPECT_EQ(
+                e.Description().rfind("output.txt line 4: the merged area of rows " +
+                                          std::to_string(c.r1) + " to " + std::to_string(c.r2),
+                                      0),
+                0u)
+                << e.Description();
+        }
+    }
 }
 
 TEST(ReaderOutput, ReadAcknowledgesWithFlagAndAMissingFileIsNamed) {
@@ -259,6 +375,97 @@ TEST(RunReaderAndWait, TheWaitEndsOnFlagOnDeathOnErrorAndOnCancel) {
             EXPECT_NE(t.p.ui.Messages()[0].prompt.find(c.message), std::string::npos)
                 << t.p.ui.Messages()[0].prompt;
             EXPECT_EQ(t.p.ui.Messages()[0].title, "Error");
+        }
+    }
+}
+
+TEST(RunReaderAndWait, ANameTheReaderWouldReadBackAsAnotherIsRefusedBeforeItRuns) {
+    const std::string grid = testing::GridText(1, 1).Str();
+    const struct {
+        std::string file, sheet, message;
+    } cases[] = {
+        {"/w/x*mervik*y.xlsx", "Sheet1",
+         "The Excel file path/name contains \"*mervik*\", which the workbook reader cannot "
+         "read back     "},
+        {"/w/a.xlsx", "Q*kivrem*A",
+         "The Excel sheet name contains \"*kivrem*\", which the workbook reader cannot read "
+         "back     "},
+        {"/w/a*kivrem&.xlsx", "Sheet1", "contains \"*\""},
+        {"/w/x y&z*mervi.xlsx", "*mervik&", ""},  // these read back as they are
+    };
+    for (const auto& c : cases) {
+        CaptureModule t;
+        InstallScriptReader(t.p.sys, "printf '" + grid + "' > output.txt; echo x > flag.txt");
+        t.m.fileName = c.file;
+        t.m.sheetName = c.sheet;
+        auto& form = t.Form();
+        bool ready = false;
+        form.onTick = [&] { ready = RunReaderAndWait(t.m, form.Progress()); };
+        t.p.ui.ShowModal(form);
+        EXPECT_EQ(ready, c.message.empty()) << c.file;
+        if (c.message.empty()) continue;
+        ASSERT_EQ(t.p.ui.Messages().size(), 1u);
+        EXPECT_NE(t.p.ui.Messages()[0].prompt.find(c.message), std::string::npos)
+            << t.p.ui.Messages()[0].prompt;
+        EXPECT_EQ(t.p.ui.Messages()[0].title, "Excel File and Sheet Name Checking");
+        EXPECT_FALSE(t.p.sys.FileExists(paths::ReaderFile(t.p.sys, "run.bat"))) << "nothing ran";
+    }
+}
+
+TEST(RunReaderAndWait, AnImportWaitsWhileAnotherHoldsTheReaderAndHoldsItUntilTheEnd) {
+    const std::string grid = testing::GridText(1, 1).Str();
+    CaptureModule t;
+    InstallScriptReader(t.p.sys, "printf '" + grid + "' > output.txt; echo x > flag.txt");
+    t.m.fileName = "/w/a.xlsx";
+    t.m.sheetName = "Sheet1";
+    // Another import holds the reader folder; it ends some 30 looks into this one's wait.
+    auto other = t.p.sys.TryLockFolder(paths::ReaderFolder(t.p.sys));
+    ASSERT_TRUE(other);
+    auto& form = t.Form();
+    std::string shown;
+    t.p.ui.Push(scripted::Action::Wait(600));
+    t.p.ui.Push(scripted::Action::Call(
+        [&] {
+            shown = form.lbProgress.Caption();
+            other.reset();
+        },
+        30));
+    bool ready = false;
+    form.onTick = [&] { ready = RunReaderAndWait(t.m, form.Progress()); };
+    t.p.ui.ShowModal(form);
+    EXPECT_TRUE(ready);
+    EXPECT_EQ(shown, kWaitingForReader);
+    EXPECT_TRUE(t.p.ui.Messages().empty());
+    // Until the capture has ended, a third import finds the folder taken.
+    EXPECT_FALSE(t.p.sys.TryLockFolder(paths::ReaderFolder(t.p.sys)));
+    EndReaderExchange(t.m);
+    EXPECT_TRUE(t.p.sys.TryLockFolder(paths::ReaderFolder(t.p.sys)));
+}
+
+TEST(RunReaderAndWait, ANonInteractiveWaitEndsAtItsLimitAndEndsTheReader) {
+    // A reader that hangs, and another import that never lets go: with a limit, both
+    // waits end as a Cancel would, and say why.
+    for (const bool held : {false, true}) {
+        CaptureModule t;
+        InstallScriptReader(t.p.sys, "echo $$ > pid.txt; exec sleep 30");
+        t.m.fileName = "/w/a.xlsx";
+        // Past the 400 ms RunReader pauses, so the reader has started.
+        t.m.readerWaitLimitMs = 1500;
+        auto other = held ? t.p.sys.TryLockFolder(paths::ReaderFolder(t.p.sys)) : nullptr;
+        auto& form = t.Form();
+        bool ready = true;
+        form.onTick = [&] { ready = RunReaderAndWait(t.m, form.Progress()); };
+        t.p.ui.ShowModal(form);
+        EXPECT_FALSE(ready);
+        EXPECT_TRUE(t.m.dialogCancelled);
+        ASSERT_EQ(t.p.ui.Messages().size(), 1u);
+        EXPECT_EQ(t.p.ui.Messages()[0].prompt,
+                  std::string(held ? "Another import kept the workbook reader busy"
+                                   : "The workbook reader did not answer") +
+                      " within 1.5 seconds; the import of /w/a.xlsx is cancelled     ");
+        if (!held) {
+            const auto pid = std::stoi(t.p.sys.ReadFile(paths::ReaderFile(t.p.sys, "pid.txt")));
+            EXPECT_NE(kill(pid, 0), 0) << "the reader still runs";
         }
     }
 }

@@ -56,6 +56,76 @@ TEST(HostBuildCell, ARangeAndTheWholeSheetAgreeWithTheWorkbook) {
     }
 }
 
+TEST(HostBuildCell, ARelativeRootServesTheImportFromItsOwnFolder) {
+    // The exchange changes its folder and still writes through paths built from the root.
+    TempDir dir;
+    const std::string book = Fixture("capture.xlsx");
+    const std::string import = " build-cell --file '" + book + "' --sheet Schedule --range D2:D3";
+    for (const std::string& line :
+         {"cd " + testing::Quote(dir.Path()) + " && $TBLN --root rel" + import,
+          "cd " + testing::Quote(dir.Path()) + " && QUORVEX_ROOT=env $TBLN" + import}) {
+        const auto run = testing::RunHostLine(dir, line);
+        ASSERT_EQ(run.status, 0) << line << "\n" << run.err;
+        EXPECT_EQ(run.json["result"], true) << run.err;
+        EXPECT_EQ(run.json["dgnCell0"]["items"][1][3]["Value"], "Size");
+    }
+}
+
+TEST(HostBuildCell, AUsedAreaBeyondTheCellLimitIsRefusedBeforeTheReaderWrites) {
+    // Two cells, A1 and XFD30000: the reader would write some 37 GB for the area between.
+    TempDir dir;
+    const auto run =
+        testing::RunHost(dir, "build-cell --file '" + Fixture("far_corner.xlsx") + "'");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.json["result"], false);
+    ASSERT_EQ(run.json["messages"].size(), 1u) << run.out;
+    const std::string text = run.json["messages"][0]["text"];
+    EXPECT_NE(text.find("uses the area A1:XFD30000 of 491520000 cells; the import takes at most "
+                        "4000000 cells"),
+              std::string::npos)
+        << text;
+    for (const char* left : {"output.txt", "output.txt.part"}) {
+        EXPECT_FALSE(std::filesystem::exists(dir / ("root/JRE/bin/" + std::string(left))));
+    }
+}
+
+TEST(HostBuildCell, AReaderThatHangsIsEndedAtTheTimeout) {
+    TempDir dir;
+    const std::string reader = dir / "hanging-reader";
+    { std::ofstream(reader) << "#!/bin/sh\nexec sleep 60\n"; }
+    std::filesystem::permissions(reader, std::filesystem::perms::owner_all);
+    const auto run = testing::RunHostLine(dir, "TBLN_READER=" + testing::Quote(reader) +
+                                                   " $TBLN --root " + testing::Quote(dir / "root") +
+                                                   " --reader-timeout 0.5 build-cell --file '" +
+                                                   Fixture("capture.xlsx") + "'");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.json["result"], false);
+    ASSERT_EQ(run.json["messages"].size(), 1u);
+    EXPECT_EQ(run.json["messages"][0]["text"].get<std::string>().rfind(
+                  "The workbook reader did not answer within 0.5 seconds", 0),
+              0u);
+    for (const char* bad : {"--reader-timeout x cells a", "--reader-timeout -1 cells a"}) {
+        EXPECT_EQ(testing::RunHost(dir, bad).status, 2) << bad;
+    }
+}
+
+TEST(HostBuildCell, NamesThatAreNotUtf8AreWrittenWithReplacementCharacters) {
+    // A workbook whose name holds the bytes FF FE: the import refuses the name with a
+    // message that quotes it, and the inspection lists it; both print their JSON.
+    TempDir dir;
+    const std::string book = dir / "\xFF\xFE.xlsx";
+    std::filesystem::copy_file(Fixture("capture.xlsx"), book);
+    auto run = testing::RunHost(dir, "build-cell --file " + testing::Quote(book));
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.json["result"], false);
+    EXPECT_EQ(run.json["fileName0"], dir / "\uFFFD\uFFFD.xlsx");
+    ASSERT_EQ(run.json["messages"].size(), 1u);
+    EXPECT_NE(run.json["messages"][0]["text"].get<std::string>().find("\uFFFD"), std::string::npos);
+    run = testing::RunHost(dir, "cells " + testing::Quote(book));
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.json["file"], dir / "\uFFFD\uFFFD.xlsx");
+}
+
 TEST(HostBuildCell, TheBundledExampleGivesItsTableShapesAndPicture) {
     TempDir dir;
     const auto run = testing::RunHost(dir, "build-cell --file '" + std::string(TBLN_SOURCE_DIR) +

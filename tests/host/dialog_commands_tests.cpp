@@ -161,6 +161,18 @@ TEST(HostDialogCommands, SavedWorkbooksReadBackWithOpenpyxl) {
                        drawings),
               "['/d/one.dgn', '/d/two-2.dgn'] notes 3 ['Drawing', 'plan1', 'plan2', 'PLAN7']\n");
 
+    // A read-only workbook: Export's save fails and says why; the Cancel that ends the run
+    // saves again without saying it twice.
+    std::filesystem::permissions(
+        drawings, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
+    run = testing::RunHost(dir, "export-dgn-name --file " + Quote(drawings) +
+                                    " --sheet Notes --start B2 /d/three.dgn");
+    ASSERT_EQ(run.status, 0) << run.err;
+    ASSERT_EQ(run.json["messages"].size(), 1u) << run.json.dump();
+    EXPECT_EQ(run.json["messages"][0]["text"].get<std::string>().rfind(
+                  "The Excel file could not be saved: ", 0),
+              0u);
+
     run = testing::RunHost(dir, "set-luc --file " + Quote(luc) + " --sheet Data --cell D12 --yes");
     ASSERT_EQ(run.status, 0) << run.err;
     ASSERT_EQ(run.json["messages"].size(), 2u);

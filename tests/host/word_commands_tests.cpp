@@ -84,14 +84,23 @@ TEST(HostWordCommands, UpdateWordNamesABadFile) {
     TempDir dir;
     const std::string bad = dir / "notes.docx";
     std::ofstream(bad) << "not a document";
-    const auto run = testing::RunHost(dir, "update-word --file " + Quote(bad));
-    ASSERT_EQ(run.status, 0) << run.err;
-    const auto out = nlohmann::json::parse(run.out);
-    EXPECT_EQ(out["result"], false);
-    EXPECT_EQ(out["fileName0"], bad);
-    ASSERT_EQ(out["messages"].size(), 1u);
-    EXPECT_EQ(out["messages"][0]["text"], "File " + bad + " is not a valid Word file");
-    EXPECT_NE(run.err.find("is not a valid Word file"), std::string::npos);
+    // Both imports show the dialog's message; stderr adds the document engine's reason.
+    for (const char* command : {"update-word", "parse-word"}) {
+        const auto run = testing::RunHost(dir, std::string(command) + " --file " + Quote(bad));
+        ASSERT_EQ(run.status, 0) << run.err;
+        const auto out = nlohmann::json::parse(run.out);
+        EXPECT_EQ(out["result"], false);
+        ASSERT_EQ(out["messages"].size(), 1u);
+        EXPECT_EQ(out["messages"][0]["text"], "File " + bad + " is not a valid Word file");
+        EXPECT_NE(run.err.find("is not a valid Word file"), std::string::npos);
+        EXPECT_NE(run.err.find("tbln: Cannot open the document " + bad +
+                               ": the file is not a .docx package"),
+                  std::string::npos)
+            << run.err;
+        if (std::string(command) == "update-word") {
+            EXPECT_EQ(out["fileName0"], bad);
+        }
+    }
 }
 
 }  // namespace

@@ -28,10 +28,11 @@ struct HostRun {
     nlohmann::json json;  // stdout as JSON when the run succeeded and printed JSON
 };
 
-inline HostRun RunHost(const TempDir& dir, const std::string& args) {
+// Runs `shellLine`, a shell command line that may name the program as $TBLN.
+inline HostRun RunHostLine(const TempDir& dir, const std::string& shellLine) {
     const std::string errFile = dir / "stderr.txt";
-    const std::string cmd = std::string(TBLN_HOST_BINARY) + " --root " + Quote(dir / "root") + " " +
-                            args + " 2>" + Quote(errFile);
+    const std::string cmd =
+        "TBLN=" + Quote(TBLN_HOST_BINARY) + "; " + shellLine + " 2>" + Quote(errFile);
     HostRun run;
     FILE* pipe = popen(cmd.c_str(), "r");
     std::array<char, 4096> buf{};
@@ -42,6 +43,10 @@ inline HostRun RunHost(const TempDir& dir, const std::string& args) {
     run.err.assign(std::istreambuf_iterator<char>(e), std::istreambuf_iterator<char>());
     if (run.status == 0) run.json = nlohmann::json::parse(run.out, nullptr, false);
     return run;
+}
+
+inline HostRun RunHost(const TempDir& dir, const std::string& args) {
+    return RunHostLine(dir, "$TBLN --root " + Quote(dir / "root") + " " + args);
 }
 
 }  // namespace tbln::testing
