@@ -10,6 +10,7 @@
 #include "core/collection.hpp"
 #include "core/error.hpp"
 #include "core/text.hpp"
+#include "core/unicode.hpp"
 
 namespace tbln::posix {
 
@@ -50,27 +51,6 @@ std::string Quote(const std::string& s) {
 
 bool IsHexDigit(char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-
-// UTF-16LE bytes as UTF-8 (how hex(1) and hex(2) values hold their characters).
-std::string Utf16ToUtf8(const std::string& bytes) {
-    std::string out;
-    auto unit = [&](std::size_t i) {
-        return static_cast<unsigned>(static_cast<unsigned char>(bytes[i])) |
-               static_cast<unsigned>(static_cast<unsigned char>(bytes[i + 1])) << 8;
-    };
-    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-        unsigned cp = unit(i);
-        if (cp >= 0xD800 && cp < 0xDC00 && i + 3 < bytes.size() && unit(i + 2) >= 0xDC00 &&
-            unit(i + 2) < 0xE000) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (unit(i + 2) - 0xDC00);
-            i += 2;
-        } else if (cp >= 0xD800 && cp < 0xE000) {
-            cp = 0xFFFD;
-        }
-        AppendUtf8(out, static_cast<char32_t>(cp));
-    }
-    return out;
 }
 
 bool StartsWithNoCase(const std::string& s, std::string_view prefix) {
@@ -331,7 +311,7 @@ void FileHive::Parse(const std::string& text) {
             }
             i = at;
             if (entry.type == registry::REG_SZ || entry.type == registry::REG_EXPAND_SZ) {
-                entry.data = Utf16ToUtf8(entry.data);
+                entry.data = Utf16LeToUtf8(entry.data);
             }
         } else {
             fail(lineNo, "the data must be a quoted string, dword: or hex:");

@@ -10,6 +10,7 @@
 #include "adapters/workbook/package.hpp"
 #include "adapters/workbook/styles.hpp"
 #include "adapters/workbook/workbook_model.hpp"
+#include "adapters/workbook/xls_reader.hpp"
 #include "adapters/workbook/xml_parts.hpp"
 #include "core/error.hpp"
 
@@ -347,42 +348,7 @@ class WorksheetReader {
         sheet_.cells.push_back(SheetModel::Entry{key, cell_});
     }
 
-    void Finish() {
-        if (!cellsSorted_) {
-            // Writers that list cells out of order, or a cell twice: the last one wins.
-            std::stable_sort(sheet_.cells.begin(), sheet_.cells.end(),
-                             [](const auto& a, const auto& b) { return a.key < b.key; });
-            std::vector<SheetModel::Entry> unique;
-            unique.reserve(sheet_.cells.size());
-            for (const auto& e : sheet_.cells) {
-                if (!unique.empty() && unique.back().key == e.key)
-                    unique.back() = e;
-                else
-                    unique.push_back(e);
-            }
-            sheet_.cells = std::move(unique);
-        }
-        if (!rowsSorted_) {
-            std::stable_sort(sheet_.rows.begin(), sheet_.rows.end(),
-                             [](const RowInfo& a, const RowInfo& b) { return a.row < b.row; });
-            sheet_.rows.erase(
-                std::unique(sheet_.rows.begin(), sheet_.rows.end(),
-                            [](const RowInfo& a, const RowInfo& b) { return a.row == b.row; }),
-                sheet_.rows.end());
-        }
-        // Column runs sorted; a run overlapping an earlier one is cut to what is left.
-        std::stable_sort(
-            sheet_.columns.begin(), sheet_.columns.end(),
-            [](const ColumnInfo& a, const ColumnInfo& b) { return a.first < b.first; });
-        std::vector<ColumnInfo> columns;
-        for (auto c : sheet_.columns) {
-            if (!columns.empty() && c.first <= columns.back().last)
-                c.first = columns.back().last + 1;
-            if (c.first <= c.last) columns.push_back(c);
-        }
-        sheet_.columns = std::move(columns);
-        sheet_.cells.shrink_to_fit();
-    }
+    void Finish() { SortSheet(sheet_, cellsSorted_, rowsSorted_); }
 
     WorkbookModel& model_;
     SheetModel& sheet_;
@@ -400,6 +366,7 @@ class WorksheetReader {
 }  // namespace
 
 std::unique_ptr<WorkbookModel> LoadWorkbook(const std::string& path) {
+    if (IsLegacyWorkbookFile(path)) return LoadLegacyWorkbook(path);
     Package pkg(path);
     auto model = std::make_unique<WorkbookModel>();
     model->path = path;
