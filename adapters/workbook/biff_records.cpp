@@ -142,16 +142,13 @@ void ContinuedBytes::Skip(std::size_t n) {
 }
 
 std::string ContinuedBytes::Characters(std::size_t cch, bool wide) {
-    std::string out;
+    // Gathered as UTF-16 first: a surrogate pair may be cut between two records.
     std::string units;
     while (cch > 0) {
         if (pos_ >= segments_[segment_].size()) {
             // The array goes on in the next record, after its own option byte.
-            if (!NextSegment()) throw CutShort{record_};
-            const auto flags = static_cast<std::uint8_t>(segments_[segment_].empty()
-                                                             ? throw CutShort{record_}
-                                                             : segments_[segment_][pos_++]);
-            wide = flags & 0x01;
+            if (!NextSegment() || segments_[segment_].empty()) throw CutShort{record_};
+            wide = static_cast<std::uint8_t>(segments_[segment_][pos_++]) & 0x01;
             continue;
         }
         const auto rest = segments_[segment_].substr(pos_);
@@ -159,14 +156,17 @@ std::string ContinuedBytes::Characters(std::size_t cch, bool wide) {
         if (n == 0) throw CutShort{record_};  // half a 16-bit character at the end
         const auto chars = rest.substr(0, wide ? 2 * n : n);
         if (wide) {
-            out += Utf16LeToUtf8(chars);
+            units.append(chars);
         } else {
-            out += Latin1ToUtf8(chars);
+            for (char c : chars) {
+                units += c;
+                units += '\0';
+            }
         }
         pos_ += chars.size();
         cch -= n;
     }
-    return out;
+    return Utf16LeToUtf8(units);
 }
 
 std::string ContinuedBytes::UnicodeString(int countBytes) {

@@ -66,9 +66,10 @@ WorkbookStream ReadWorkbookStream(const std::string& path) {
         // own warnings about it would only clutter the terminal.
         const auto quiet = [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {};
         for (const char* domain : {"libgsf", "libgsf:msole", "GLib-GObject"})
-            g_log_set_handler(
-                domain, static_cast<GLogLevelFlags>(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE),
-                quiet, nullptr);
+            g_log_set_handler(domain,
+                              static_cast<GLogLevelFlags>(
+                                  G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE),
+                              quiet, nullptr);
         return true;
     }();
     (void)initialised;

@@ -11,6 +11,7 @@
 #include "adapters/workbook/compound_file.hpp"
 #include "adapters/workbook/package.hpp"
 #include "adapters/workbook/styles.hpp"
+#include "core/error.hpp"
 
 namespace tbln::workbook {
 
@@ -829,6 +830,13 @@ std::unique_ptr<WorkbookModel> LoadLegacyWorkbook(const std::string& path) {
     }
     const WorkbookStream stream = ReadWorkbookStream(path);
     return XlsReader(path, stream.bytes, stream.biff5).Read();
+}
+
+void RefuseLegacySave(const std::string& path) {
+    Raise(err::kApplicationDefined,
+          "Cannot save the workbook " + path +
+              ": it is a legacy binary workbook (.xls), which is read but not written; the file "
+              "is left as it was. Save it as .xlsx in the spreadsheet program and try again");
 }
 
 }  // namespace tbln::workbook
