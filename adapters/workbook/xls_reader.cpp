@@ -9,6 +9,7 @@
 
 #include "adapters/workbook/biff_records.hpp"
 #include "adapters/workbook/compound_file.hpp"
+#include "adapters/workbook/display_text.hpp"
 #include "adapters/workbook/package.hpp"
 #include "adapters/workbook/styles.hpp"
 #include "core/error.hpp"
@@ -297,9 +298,10 @@ class XlsReader {
     void ReadFormat(Bytes& bytes) {
         const std::uint16_t id = bytes.U16();
         std::string code = ReadString(bytes, version_ == kBiff8 ? 2 : 1, CodePage());
-        // The built-in formats (below 50) are the application's own, whatever the
-        // locale that wrote the file stored under their numbers.
-        if (id >= 50) model_->numberFormats[id] = std::move(code);
+        // The built-in formats are the application's own, whatever the locale that
+        // wrote the file stored under their numbers; a number the application does not
+        // know keeps the file's code.
+        if (BuiltInFormat(id).empty()) model_->numberFormats[id] = std::move(code);
     }
 
     static RawFormat ReadXf8(Bytes& bytes) {
@@ -449,6 +451,7 @@ class XlsReader {
         sheet_ = &sheet;
         cellsSorted_ = rowsSorted_ = true;
         activePane_ = 3;
+        paneTop_ = paneLeft_ = 1;
         selectionSeen_ = false;
         int depth = 1;  // substreams nested in a sheet (charts embedded in it)
         while (depth > 0) {
@@ -465,6 +468,13 @@ class XlsReader {
                 continue;
             }
             if (depth == 1) SheetRecord(id);
+        }
+        if (!selectionSeen_ && activePane_ != 3) {
+            // An active pane without its own selection: its top-left cell is active.
+            sheet.activeRow = activePane_ == 0 || activePane_ == 2 ? paneTop_ : 1;
+            sheet.activeCol = activePane_ == 0 || activePane_ == 1 ? paneLeft_ : 1;
+            sheet.selection = {
+                Area{sheet.activeRow, sheet.activeCol, sheet.activeRow, sheet.activeCol}};
         }
         SortSheet(sheet, cellsSorted_, rowsSorted_);
         sheet_ = nullptr;
@@ -622,7 +632,9 @@ class XlsReader {
                 break;
             }
             case kPane:
-                bytes.Skip(8);
+                bytes.Skip(4);
+                paneTop_ = Row(bytes.U16());
+                paneLeft_ = std::min<Long>(bytes.U16() + 1, kMaxCols);
                 activePane_ = bytes.U8();
                 break;
             case kSelection:
@@ -787,7 +799,8 @@ class XlsReader {
     SheetModel* sheet_ = nullptr;
     std::string sheetName_;
     bool cellsSorted_ = true, rowsSorted_ = true;
-    unsigned activePane_ = 3;
+    unsigned activePane_ = 3;  // 0 bottom right, 1 top right, 2 bottom left, 3 top left
+    Long paneTop_ = 1, paneLeft_ = 1;
     bool selectionSeen_ = false;
     bool pendingString_ = false;
     Long pendingRow_ = 0, pendingCol_ = 0;

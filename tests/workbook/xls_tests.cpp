@@ -237,6 +237,7 @@ TEST(LegacyWorkbook, CorpusFilesOpenOrSayWhy) {
         {"xls/61300.xls", "is cut short"},
         {"xls/testEXCEL_95.xls", nullptr},
         {"xls/SampleSS.xls", nullptr},
+        {"xls/47251.xls", nullptr},
         {"malformed/clusterfuzz-testcase-minimized-POIHSSFFuzzer-4651309315719168.xls",
          "compound file of the legacy workbook is damaged"},
         {"malformed/clusterfuzz-testcase-minimized-POIHSSFFuzzer-6137883240824832.xls",
@@ -253,6 +254,12 @@ TEST(LegacyWorkbook, CorpusFilesOpenOrSayWhy) {
         } else {
             EXPECT_EQ(result, "opened") << c.file;
         }
+    }
+    // Frozen panes whose active pane has no selection of its own: its first cell is active.
+    if (fs::exists(corpus / "xls/47251.xls")) {
+        const auto book = LoadWorkbook((corpus / "xls/47251.xls").string());
+        EXPECT_EQ(book->sheets.at(0).activeRow, 12);
+        EXPECT_EQ(book->sheets.at(0).activeCol, 1);
     }
     std::size_t opened = 0, files = 0;
     for (const auto& entry : fs::directory_iterator(corpus / "xls")) {
