@@ -261,6 +261,13 @@ TEST(LegacyWorkbook, CorpusFilesOpenOrSayWhy) {
         EXPECT_EQ(book->sheets.at(0).activeRow, 12);
         EXPECT_EQ(book->sheets.at(0).activeCol, 1);
     }
+    // Format numbers 23 to 26 belong to East Asian editions: the file's codes are kept,
+    // while the built-in numbers keep the application's own codes.
+    if (fs::exists(corpus / "xls/12561-1.xls")) {
+        const auto book = LoadWorkbook((corpus / "xls/12561-1.xls").string());
+        for (std::uint32_t id : {23u, 24u, 25u, 26u}) EXPECT_EQ(book->numberFormats.count(id), 1u);
+        EXPECT_EQ(book->numberFormats.count(5), 0u);
+    }
     std::size_t opened = 0, files = 0;
     for (const auto& entry : fs::directory_iterator(corpus / "xls")) {
         if (entry.path().extension() != ".xls") continue;
