@@ -11,6 +11,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/unicode.hpp"
+
 namespace tbln::workbook {
 
 namespace {
@@ -290,11 +292,13 @@ Section ParseSection(std::string_view code) {
             } else {
                 ++i;
             }
-        } else if (c == '_') {
-            AddLiteral(s, " ");  // the width of the next character: one space
-            i += 2;
-        } else if (c == '*') {
-            i += 2;  // fill to the column width: nothing in a wide-enough column
+        } else if (c == '_' || c == '*') {
+            // '_': the width of the next character, one space; '*': fill to the column
+            // width, nothing in a wide-enough column. That character may be multi-byte.
+            if (c == '_') AddLiteral(s, " ");
+            std::size_t n = 0;
+            if (i + 1 < code.size()) DecodeUtf8At(code, i + 1, n);
+            i += 1 + n;
         } else if (c == '[') {
             const auto end = code.find(']', i);
             if (end == std::string_view::npos) break;
