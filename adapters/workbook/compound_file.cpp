@@ -93,8 +93,9 @@ WorkbookStream ReadWorkbookStream(const std::string& path) {
     if (!stream.p) {
         Ref<GsfInput> encrypted{Child(root.p, "EncryptionInfo")};
         if (encrypted.p) RaiseBadWorkbook(path, kPasswordProtected);
-        RaiseBadWorkbook(
-            path, "the compound file holds no workbook stream (it is not an Excel workbook)");
+        RaiseBadWorkbook(path,
+                         "the compound file holds no workbook stream (it is not an Excel workbook, "
+                         "or it is cut short)");
     }
     const gsf_off_t size = gsf_input_size(stream.p);
     if (size < 0 || static_cast<std::size_t>(size) > kMaxWorkbookStreamBytes) {
