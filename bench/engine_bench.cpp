@@ -16,7 +16,7 @@
 int main(int argc, char** argv) {
     using namespace tbln;
     if (argc != 2) {
-        std::fprintf(stderr, "usage: engine_bench FILE.xlsx\n");
+        std::fprintf(stderr, "usage: engine_bench WORKBOOK\n");
         return 2;
     }
     try {

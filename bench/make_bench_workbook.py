@@ -4,7 +4,7 @@
 Number formats, fonts, borders and fills rotate over the cells; every 40th row holds
 a merged block, every 25th row is hidden and two columns are hidden; rows and columns
 have custom sizes. Run with Debian's python3 (python3-xlsxwriter):
-    /usr/bin/python3 bench/make_bench_workbook.py OUT.xlsx
+    /usr/bin/python3 bench/make_bench_workbook.py OUT.xlsx [ROWS COLUMNS]
 """
 import sys
 
@@ -14,7 +14,7 @@ ROWS = 32000
 COLS = 32
 
 
-def main(path):
+def main(path, rows=ROWS, cols=COLS):
     wb = xlsxwriter.Workbook(path)
     ws = wb.add_worksheet("Data")
     formats = []
@@ -36,13 +36,13 @@ def main(path):
             "text_wrap": i % 7 == 0,
         }))
     words = ["bolt", "nut", "washer", "flange", "gasket", "valve", "pipe", "elbow"]
-    for row in range(ROWS):
+    for row in range(rows):
         if row % 40 == 39:
             ws.merge_range(row, 0, row, 3, f"section {row // 40}", formats[row % 32])
             first = 4
         else:
             first = 0
-        for col in range(first, COLS):
+        for col in range(first, cols):
             fmt = formats[(row + col) % 32]
             if col % 4 == 3:
                 ws.write_string(row, col, f"{words[(row + col) % 8]} {row % 97}", fmt)
@@ -60,4 +60,5 @@ def main(path):
 
 
 if __name__ == "__main__":
-    main(sys.argv[1] if len(sys.argv) > 1 else "bench.xlsx")
+    main(sys.argv[1] if len(sys.argv) > 1 else "bench.xlsx",
+         *(int(a) for a in sys.argv[2:4]))

@@ -67,27 +67,6 @@ bool IsHexDigit(char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
-// UTF-16LE bytes as UTF-8 (how hex(1) and hex(2) values hold their characters).
-std::string Utf16ToUtf8(const std::string& bytes) {
-    std::string out;
-    auto unit = [&](std::size_t i) {
-        return static_cast<unsigned>(static_cast<unsigned char>(bytes[i])) |
-               static_cast<unsigned>(static_cast<unsigned char>(bytes[i + 1])) << 8;
-    };
-    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-        unsigned cp = unit(i);
-        if (cp >= 0xD800 && cp < 0xDC00 && i + 3 < bytes.size() && unit(i + 2) >= 0xDC00 &&
-            unit(i + 2) < 0xE000) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (unit(i + 2) - 0xDC00);
-            i += 2;
-        } else if (cp >= 0xD800 && cp < 0xE000) {
-            cp = 0xFFFD;
-        }
-        AppendUtf8(out, static_cast<char32_t>(cp));
-    }
-    return out;
-}
-
 // UTF-8 text as UTF-16LE bytes (invalid bytes become U+FFFD).
 std::string Utf8ToUtf16(std::string_view text) {
     std::string out;
@@ -406,7 +385,7 @@ void FileHive::Parse(const std::string& text) {
             // strings.
             if (!oldFormat_ &&
                 (entry.type == registry::REG_SZ || entry.type == registry::REG_EXPAND_SZ)) {
-                entry.data = Utf16ToUtf8(entry.data);
+                entry.data = Utf16LeToUtf8(entry.data);
             }
         } else {
             fail(lineNo, "the data must be a quoted string, dword: or hex:");

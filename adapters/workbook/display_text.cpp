@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "adapters/workbook/format_code.hpp"
+#include "core/unicode.hpp"
 
 namespace tbln::workbook {
 

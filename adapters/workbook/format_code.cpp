@@ -137,11 +137,11 @@ Section ParseSection(std::string_view code) {
             } else {
                 ++i;
             }
-        } else if (c == '_') {
-            AddLiteral(s, " ");  // the width of the next character: one space
-            i += 2;
-        } else if (c == '*') {
-            i += 2;  // fill to the column width: nothing in a wide-enough column
+        } else if (c == '_' || c == '*') {
+            // '_': the width of the next character, one space; '*': fill to the column
+            // width, nothing in a wide-enough column. That character may be multi-byte.
+            if (c == '_') AddLiteral(s, " ");
+            i += 1 + (i + 1 < code.size() ? CharLength(code, i + 1) : 0);
         } else if (c == '[') {
             const auto end = code.find(']', i);
             if (end == std::string_view::npos) break;

@@ -16,6 +16,29 @@ void RaiseBadWorkbook(const std::string& path, const std::string& problem) {
     Raise(err::kApplicationDefined, "Cannot open the workbook " + path + ": " + problem);
 }
 
+bool HoldsEncryptedPackage(const std::string& path) {
+    // A password-protected workbook keeps its package encrypted inside a compound
+    // document, under the stream names below (UTF-16).
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    in.seekg(0, std::ios::end);
+    const auto size = static_cast<std::size_t>(std::max<std::streamoff>(0, in.tellg()));
+    in.seekg(0);
+    std::string bytes(std::min<std::size_t>(size, 64u * 1024u * 1024u), '\0');
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    const auto utf16 = [](std::string_view ascii) {
+        std::string w;
+        for (char c : ascii) {
+            w += c;
+            w += '\0';
+        }
+        return w;
+    };
+    return bytes.find(utf16("EncryptionInfo")) != std::string::npos ||
+           bytes.find(utf16("EncryptedPackage")) != std::string::npos;
+}
+
 namespace {
 
 // What a file that libzip cannot open is, judged by its first bytes and content.
@@ -27,29 +50,8 @@ std::string DiagnoseNonZip(const std::string& path) {
     head.resize(static_cast<std::size_t>(in.gcount()));
     if (head.empty()) return "the file is empty";
     if (head.rfind("\xD0\xCF\x11\xE0", 0) == 0) {
-        // A compound document: a password-protected workbook keeps its package
-        // encrypted inside one, under the stream names below (UTF-16).
-        in.seekg(0, std::ios::end);
-        const auto size = static_cast<std::size_t>(std::max<std::streamoff>(0, in.tellg()));
-        in.seekg(0);
-        std::string bytes(std::min<std::size_t>(size, 64u * 1024u * 1024u), '\0');
-        in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        bytes.resize(static_cast<std::size_t>(in.gcount()));
-        const auto utf16 = [](std::string_view ascii) {
-            std::string w;
-            for (char c : ascii) {
-                w += c;
-                w += '\0';
-            }
-            return w;
-        };
-        if (bytes.find(utf16("EncryptionInfo")) != std::string::npos ||
-            bytes.find(utf16("EncryptedPackage")) != std::string::npos) {
-            return "the workbook is protected with a password; open it in the spreadsheet "
-                   "program, remove the password and save it again";
-        }
-        return "it is a legacy binary workbook (.xls); only .xlsx and .xlsm workbooks are read "
-               "for now: save it as .xlsx and try again";
+        if (HoldsEncryptedPackage(path)) return kPasswordProtected;
+        return "it is a compound file, not a zip package";
     }
     if (head.rfind("PK\x03\x04", 0) == 0 || head.rfind("PK\x05\x06", 0) == 0) {
         return "the zip package is damaged or cut short (its central directory is missing or "

@@ -57,6 +57,14 @@ class Package {
 // Raises the error the engine reports for a workbook file that cannot be used.
 [[noreturn]] void RaiseBadWorkbook(const std::string& path, const std::string& problem);
 
+// The problem reported for a workbook kept encrypted under a password.
+inline constexpr const char* kPasswordProtected =
+    "the workbook is protected with a password; open it in the spreadsheet program, remove "
+    "the password and save it again";
+
+// True when a compound file holds an encrypted workbook package.
+bool HoldsEncryptedPackage(const std::string& path);
+
 // Resolves a relationship target against the folder of the part that refers to it
 // ("worksheets/sheet1.xml" from "xl/workbook.xml" gives "xl/worksheets/sheet1.xml").
 std::string ResolvePartName(const std::string& sourcePart, const std::string& target);

@@ -36,4 +36,40 @@ const Area* SheetModel::FindMerge(Long row, Long col) const {
     return nullptr;
 }
 
+void SortSheet(SheetModel& sheet, bool cellsSorted, bool rowsSorted) {
+    if (!cellsSorted) {
+        // Writers that list cells out of order, or a cell twice: the last one wins.
+        std::stable_sort(sheet.cells.begin(), sheet.cells.end(),
+                         [](const auto& a, const auto& b) { return a.key < b.key; });
+        std::vector<SheetModel::Entry> unique;
+        unique.reserve(sheet.cells.size());
+        for (const auto& e : sheet.cells) {
+            if (!unique.empty() && unique.back().key == e.key)
+                unique.back() = e;
+            else
+                unique.push_back(e);
+        }
+        sheet.cells = std::move(unique);
+    }
+    if (!rowsSorted) {
+        // A row listed twice: the first one counts.
+        std::stable_sort(sheet.rows.begin(), sheet.rows.end(),
+                         [](const RowInfo& a, const RowInfo& b) { return a.row < b.row; });
+        sheet.rows.erase(
+            std::unique(sheet.rows.begin(), sheet.rows.end(),
+                        [](const RowInfo& a, const RowInfo& b) { return a.row == b.row; }),
+            sheet.rows.end());
+    }
+    // Column runs sorted; a run overlapping an earlier one is cut to what is left.
+    std::stable_sort(sheet.columns.begin(), sheet.columns.end(),
+                     [](const ColumnInfo& a, const ColumnInfo& b) { return a.first < b.first; });
+    std::vector<ColumnInfo> columns;
+    for (auto c : sheet.columns) {
+        if (!columns.empty() && c.first <= columns.back().last) c.first = columns.back().last + 1;
+        if (c.first <= c.last) columns.push_back(c);
+    }
+    sheet.columns = std::move(columns);
+    sheet.cells.shrink_to_fit();
+}
+
 }  // namespace tbln::workbook

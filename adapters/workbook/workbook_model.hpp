@@ -153,6 +153,11 @@ struct SheetModel {
     mutable std::vector<std::uint32_t> tallMerges_;
 };
 
+// Puts a sheet read from a file in order: cells sorted by position (the last of two
+// cells at one place wins), rows sorted (the first of two wins), column runs sorted
+// and cut where they overlap. `cellsSorted` and `rowsSorted` say what the reader saw.
+void SortSheet(SheetModel& sheet, bool cellsSorted, bool rowsSorted);
+
 // A colour as RGB (0xRRGGBB), or automatic (the application's default: black text,
 // no fill, black borders).
 struct Color {
@@ -208,6 +213,9 @@ struct Theme {
 struct WorkbookModel {
     std::string path;
     std::string workbookPart = "xl/workbook.xml";  // the package part of the workbook itself
+    // A legacy binary workbook (.xls), read from its records: it has no package parts
+    // and is not saved.
+    bool legacyBinary = false;
     std::vector<SheetModel> sheets;
     std::size_t activeTab = 0;
     bool date1904 = false;

@@ -10,6 +10,7 @@
 #include "adapters/workbook/package.hpp"
 #include "adapters/workbook/styles.hpp"
 #include "adapters/workbook/workbook_model.hpp"
+#include "adapters/workbook/xls_reader.hpp"
 #include "adapters/workbook/xml_parts.hpp"
 #include "core/error.hpp"
 
@@ -373,32 +374,7 @@ class WorksheetReader {
         return sheet_.LineStyle(row_, col_) != 0;
     }
 
-    void Finish() {
-        if (!cellsSorted_) {
-            // Writers that list cells out of order, or a cell twice: the last one wins.
-            std::stable_sort(sheet_.cells.begin(), sheet_.cells.end(),
-                             [](const auto& a, const auto& b) { return a.key < b.key; });
-            std::vector<SheetModel::Entry> unique;
-            unique.reserve(sheet_.cells.size());
-            for (const auto& e : sheet_.cells) {
-                if (!unique.empty() && unique.back().key == e.key)
-                    unique.back() = e;
-                else
-                    unique.push_back(e);
-            }
-            sheet_.cells = std::move(unique);
-        }
-        if (!rowsSorted_) {
-            std::stable_sort(sheet_.rows.begin(), sheet_.rows.end(),
-                             [](const RowInfo& a, const RowInfo& b) { return a.row < b.row; });
-            sheet_.rows.erase(
-                std::unique(sheet_.rows.begin(), sheet_.rows.end(),
-                            [](const RowInfo& a, const RowInfo& b) { return a.row == b.row; }),
-                sheet_.rows.end());
-        }
-        SortColumns();
-        sheet_.cells.shrink_to_fit();
-    }
+    void Finish() { SortSheet(sheet_, cellsSorted_, rowsSorted_); }
 
     WorkbookModel& model_;
     SheetModel& sheet_;
@@ -417,6 +393,7 @@ class WorksheetReader {
 }  // namespace
 
 std::unique_ptr<WorkbookModel> LoadWorkbook(const std::string& path) {
+    if (IsLegacyWorkbookFile(path)) return LoadLegacyWorkbook(path);
     Package pkg(path);
     auto model = std::make_unique<WorkbookModel>();
     model->path = path;

@@ -16,6 +16,7 @@
 #include "adapters/posix/posix_system.hpp"
 #include "adapters/workbook/package.hpp"
 #include "adapters/workbook/sheet_edits.hpp"
+#include "adapters/workbook/xls_reader.hpp"
 #include "adapters/workbook/xml_parts.hpp"
 #include "core/error.hpp"
 
@@ -229,6 +230,7 @@ void SaveWorkbook(WorkbookModel& model) {
     bool changed = false;
     for (const auto& sheet : model.sheets) changed = changed || !sheet.edits.empty();
     if (!changed) return;  // nothing to write: the file already holds the workbook
+    if (model.legacyBinary) RefuseLegacySave(model.path);
 
     // The parts are patched from the file as it is now; the reading package is closed
     // before the new file replaces it.

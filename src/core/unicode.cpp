@@ -157,3 +157,28 @@ bool EqualIgnoringCase(std::string_view a, std::string_view b) {
 }
 
 }  // namespace tbln
+
+namespace tbln {
+
+std::string Utf16LeToUtf8(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size() / 2);
+    const auto unit = [&](std::size_t i) {
+        return static_cast<char32_t>(static_cast<unsigned char>(bytes[i])) |
+               static_cast<char32_t>(static_cast<unsigned char>(bytes[i + 1])) << 8;
+    };
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        char32_t cp = unit(i);
+        if (cp >= 0xD800 && cp < 0xDC00 && i + 3 < bytes.size() && unit(i + 2) >= 0xDC00 &&
+            unit(i + 2) < 0xE000) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (unit(i + 2) - 0xDC00);
+            i += 2;
+        } else if (cp >= 0xD800 && cp < 0xE000) {
+            cp = kReplacementChar;
+        }
+        AppendUtf8(out, cp);
+    }
+    return out;
+}
+
+}  // namespace tbln

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
+#include <vector>
 
 #include "automation/application.hpp"
 #include "capture/cell_range_form.hpp"
@@ -115,6 +117,63 @@ TEST(CellRangeForm, ImportsTheTypedRangeWithMergesBordersAndTexts) {
     auto& form = dynamic_cast<CellRangeForm&>(t.module->Dialog(DialogId::CellRangeForm));
     EXPECT_FALSE(form.IsLoaded());
     EXPECT_EQ(form.tbPath.Text(), "") << "unloading restores the design state";
+}
+
+// A legacy .xls is imported through the reader as its .xlsx conversion is: the same
+// records, field by field.
+TEST(CellRangeForm, LegacyWorkbookImportsAsItsXlsxConversion) {
+    std::vector<std::unique_ptr<Import>> imports;
+    for (const char* book : {"biff8.xls", "biff8.xlsx"}) {
+        imports.push_back(std::make_unique<Import>());
+        imports.back()->Script(std::filesystem::absolute(Fixture(book)).string(), "Styled",
+                               {"a", "1", "e", "9"});
+        ASSERT_EQ(imports.back()->Build(), True)
+            << book << ::testing::PrintToString(imports.back()->Prompts());
+    }
+    Import& xls = *imports[0];
+    Import& xlsx = *imports[1];
+    EXPECT_EQ(xls.height, xlsx.height);
+    EXPECT_EQ(xls.width, xlsx.width);
+    ASSERT_EQ(xls.cells.RowUpper(), xlsx.cells.RowUpper());
+    ASSERT_EQ(xls.cells.ColUpper(), xlsx.cells.ColUpper());
+    std::size_t compared = 0;
+    for (Long r = 1; r <= xlsx.cells.RowUpper(); ++r) {
+        for (Long c = 1; c <= xlsx.cells.ColUpper(); ++c) {
+            if (!xlsx.cells(r, c)) continue;
+            ASSERT_TRUE(xls.cells(r, c)) << r << "," << c;
+            const MyCell& a = xls.Cell(r, c);
+            const MyCell& b = xlsx.Cell(r, c);
+            SCOPED_TRACE(std::to_string(r) + "," + std::to_string(c) + " " + b.Value);
+            EXPECT_EQ(a.Value, b.Value);
+            EXPECT_EQ(a.FontName, b.FontName);
+            EXPECT_EQ(a.fontsize, b.fontsize);
+            EXPECT_EQ(a.fontBold, b.fontBold);
+            EXPECT_EQ(a.fontItalic, b.fontItalic);
+            EXPECT_EQ(a.fontUnderline, b.fontUnderline);
+            EXPECT_EQ(a.horAlign, b.horAlign);
+            EXPECT_EQ(a.verAlign, b.verAlign);
+            EXPECT_EQ(a.fontOrient, b.fontOrient);
+            EXPECT_EQ(a.isWrapCell, b.isWrapCell);
+            EXPECT_EQ(a.bgColor, b.bgColor);
+            EXPECT_EQ(a.pattern, b.pattern);
+            EXPECT_EQ(a.bdUpLT, b.bdUpLT);
+            EXPECT_EQ(a.bdBottomLT, b.bdBottomLT);
+            EXPECT_EQ(a.bdLeftLT, b.bdLeftLT);
+            EXPECT_EQ(a.bdRightLT, b.bdRightLT);
+            EXPECT_EQ(a.rowHeight, b.rowHeight);
+            EXPECT_EQ(a.colWidth, b.colWidth);
+            EXPECT_EQ(a.deltaX, b.deltaX);
+            EXPECT_EQ(a.deltaY, b.deltaY);
+            EXPECT_EQ(a.isMerged, b.isMerged);
+            EXPECT_EQ(a.rowTo, b.rowTo);
+            EXPECT_EQ(a.colTo, b.colTo);
+            EXPECT_EQ(a.mergedColWidth, b.mergedColWidth);
+            EXPECT_EQ(a.hidden, b.hidden);
+            ++compared;
+        }
+    }
+    EXPECT_GE(compared, 40u);
+    EXPECT_EQ(xls.fonts->Count(), xlsx.fonts->Count());
 }
 
 TEST(CellRangeForm, CornersAreWidenedSwappedOrDroppedForTheWholeSheet) {
