@@ -10,6 +10,7 @@
 #include "adapters/workbook/biff_records.hpp"
 #include "adapters/workbook/compound_file.hpp"
 #include "adapters/workbook/display_text.hpp"
+#include "adapters/workbook/format_code.hpp"
 #include "adapters/workbook/package.hpp"
 #include "adapters/workbook/styles.hpp"
 #include "core/error.hpp"

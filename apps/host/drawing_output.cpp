@@ -7,8 +7,8 @@
 #include <stdexcept>
 
 #include "adapters/cairo/cairo_drawing.hpp"
-#include "adapters/fonts/font_metrics.hpp"
 #include "adapters/dxf/dxf_drawing.hpp"
+#include "adapters/fonts/font_metrics.hpp"
 #include "common/paths.hpp"
 
 namespace tbln::host {
