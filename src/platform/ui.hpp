@@ -64,8 +64,20 @@ class Control {
 
     bool Enabled = true;
     bool Visible = true;
+    // The designer's position and size in twips, relative to the form's inner area.
+    Long Left = 0, Top = 0, Width = 0, Height = 0;
+    void Move(Long left, Long top, Long width, Long height) {
+        Left = left;
+        Top = top;
+        Width = width;
+        Height = height;
+    }
     // The control's window handle, given by the adapter while the form is shown.
     Hwnd hWnd = 0;
+
+    // A window the control created as its only child (a progress bar's bar window), which
+    // the adapter places inside the control; 0 when there is none.
+    virtual Hwnd ChildWindow() const { return 0; }
 
     // Design state: captured when the form is first shown, restored on unload.
     virtual void SaveDesignState() = 0;
@@ -237,7 +249,8 @@ class Form {
 
     const std::string& Name() const noexcept { return name_; }
     std::string Caption;
-    // Position and size in twips.
+    // Position and size in twips, the window's frame and caption included (the
+    // controls are placed in the inner area: Width less 120, Height less 510).
     Long Left = 0, Top = 0, Width = 4800, Height = 3600;
     // The window handle, given by the adapter while the form is shown.
     Hwnd hWnd = 0;
