@@ -148,6 +148,7 @@ class QtUi::Impl {
 
     std::map<ui::Hwnd, QPointer<QWidget>> handles;
     std::map<std::pair<ui::Hwnd, Long>, Long> words;
+    std::vector<std::pair<QPointer<QWidget>, std::function<void()>>> titleUpdates;
     std::vector<std::unique_ptr<Shown>> stack;
     std::exception_ptr pending;
     ui::Hwnd next = 0x1000;
@@ -398,7 +399,8 @@ void DialogWindow::mousePressEvent(QMouseEvent* e) {
 QtUi::QtUi() : impl_(std::make_unique<Impl>()) {}
 QtUi::~QtUi() = default;
 
-ui::Hwnd QtUi::AddWindow(QWidget* window) {
+ui::Hwnd QtUi::AddWindow(QWidget* window, std::function<void()> update) {
+    if (update) impl_->titleUpdates.push_back({window, std::move(update)});
     return impl_->Add(window);
 }
 
@@ -644,6 +646,9 @@ Long QtUi::SetWindowPos(ui::Hwnd hwnd, ui::Hwnd insertAfter, Long x, Long y, Lon
 }
 
 ui::Hwnd QtUi::FindWindow(const std::string& /*className*/, const std::string& title) {
+    for (auto& [window, update] : impl_->titleUpdates) {
+        if (window) update();
+    }
     for (const auto& [h, w] : impl_->handles) {
         if (w && w->isWindow() && w->windowTitle() == Q(title)) return h;
     }

@@ -34,8 +34,9 @@ class QtUi : public ui::Ui {
     QtUi(const QtUi&) = delete;
     QtUi& operator=(const QtUi&) = delete;
 
-    // A top-level window the dialogs may find and activate by its title.
-    ui::Hwnd AddWindow(QWidget* window);
+    // A top-level window the dialogs may find and activate by its title. `update`, when
+    // given, brings the window's title up to date before every search by title.
+    ui::Hwnd AddWindow(QWidget* window, std::function<void()> update = {});
     // The widget behind a handle (a form's window, a control, a child window), or null.
     QWidget* Widget(ui::Hwnd hwnd) const;
     // The dialog window of a form while it is shown, or null.

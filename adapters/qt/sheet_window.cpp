@@ -190,7 +190,7 @@ class SheetView : public QAbstractScrollArea {
     void PaintBorders(QPainter& p, const CellView& v, const QRectF& rect);
 
     SheetWindow::AppSource app_;
-    std::vector<double> rowTop_, colLeft_;
+    std::vector<double> rowTop_{0}, colLeft_{0};  // never empty: line 1 starts at 0
     std::tuple<const SheetModel*, std::size_t, std::size_t, std::size_t> key_{};
     std::pair<Long, Long> anchor_{1, 1};
 
@@ -453,7 +453,7 @@ SheetWindow::SheetWindow(QtUi& ui, AppSource app, QWidget* parent)
     QObject::connect(timer_, &QTimer::timeout, [this] { Sync(); });
     timer_->start(150);
     resize(900, 600);
-    ui.AddWindow(this);
+    ui.AddWindow(this, [this] { Sync(); });
     Sync();
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "adapters/posix/posix_system.hpp"
+#include "apps/host/gui.hpp"
 #include "apps/host/host.hpp"
 #include "core/error.hpp"
 
@@ -28,10 +29,13 @@ const std::map<std::string, Command> kCommands = {
     {"set-top-most-window", tbln::host::SetTopMostWindowCommand},
     {"build-cell", tbln::host::BuildCellCommand},
     {"deep-update", tbln::host::DeepUpdateCommand},
+    {"gui", tbln::host::GuiCommand},
 };
 
 constexpr const char* kUsage =
-    "usage: tbln [--root DIR] COMMAND [OPTIONS]\n"
+    "usage: tbln [--root DIR] [--gui] COMMAND [OPTIONS]\n"
+    "  --gui: show the command's dialogs on the desktop instead of answering them from\n"
+    "         the options\n"
     "commands:\n"
     "  insert-block-pop --file BOOK --sheet NAME --row R --col C --tags TAGS.json\n"
     "      fill every tag of TAGS.json from the cell at its offset from (R, C)\n"
@@ -59,7 +63,10 @@ constexpr const char* kUsage =
     "  build-cell --file BOOK [--sheet NAME] [--range A1:H20]\n"
     "      import a range (the whole sheet without --range) as cell, shape and picture records\n"
     "  deep-update --file BOOK --sheet NAME (--range A1:H20 | --whole)\n"
-    "      capture an imported range again from its workbook\n";
+    "      capture an imported range again from its workbook\n"
+    "  gui [--file BOOK]\n"
+    "      the host window: its menu runs each entry point with the real dialogs beside\n"
+    "      the workbook's sheet window\n";
 
 }  // namespace
 
@@ -67,11 +74,17 @@ int main(int argc, char** argv) {
     using namespace tbln;
     std::vector<std::string> args(argv + 1, argv + argc);
     std::string root;
+    bool gui = false;
     std::size_t i = 0;
     while (i < args.size() && args[i].rfind("--", 0) == 0) {
         if (args[i] == "--help" || args[i] == "-h") {
             std::cout << kUsage;
             return 0;
+        }
+        if (args[i] == "--gui") {
+            gui = true;
+            ++i;
+            continue;
         }
         if (args[i] == "--root" && i + 1 < args.size()) {
             root = args[i + 1];
@@ -87,7 +100,9 @@ int main(int argc, char** argv) {
     }
     const std::string command = args[i];
     try {
-        host::Host h(posix::ResolveInstallRoot(root));
+        gui = gui || command == "gui";
+        host::Host h(posix::ResolveInstallRoot(root), gui ? &host::DesktopUi() : nullptr);
+        if (gui) host::FollowEngines(h);
         const host::Options options(args, i + 1);
         const auto found = kCommands.find(command);
         if (found == kCommands.end()) {

@@ -35,6 +35,7 @@ class ScriptedDriver : public UiDriver {
     }
     void Answer(int answer) override { ui_.PushAnswer(answer); }
     void CancelChooser() override { ui_.PushFileChoice(std::nullopt); }
+    void ChooseFile(const std::string& path) override { ui_.PushFileChoice(path); }
     void Key(const std::string& key) override {
         // The key presses the button that has the role.
         ui_.Push(scripted::Action::Call([this, key] {
@@ -123,6 +124,15 @@ class QtDriver : public UiDriver {
         steps_.push_back(
             {[] { return qobject_cast<QFileDialog*>(QApplication::activeModalWidget()); },
              [] { qobject_cast<QFileDialog*>(QApplication::activeModalWidget())->reject(); }});
+    }
+    void ChooseFile(const std::string& path) override {
+        steps_.push_back(
+            {[] { return qobject_cast<QFileDialog*>(QApplication::activeModalWidget()); },
+             [path] {
+                 auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                 d->selectFile(QString::fromStdString(path));
+                 QMetaObject::invokeMethod(d, "accept");
+             }});
     }
     void Key(const std::string& key) override {
         Act([this, key] {

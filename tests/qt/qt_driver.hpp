@@ -28,6 +28,8 @@ class UiDriver {
     virtual void Answer(int answer) = 0;
     // Cancels the next file or folder chooser.
     virtual void CancelChooser() = 0;
+    // Chooses this file in the next file chooser.
+    virtual void ChooseFile(const std::string& path) = 0;
     // "Escape" or "Enter", pressed on the dialog.
     virtual void Key(const std::string& key) = 0;
     // Shows the form modally and plays the steps.

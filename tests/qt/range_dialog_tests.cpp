@@ -1,0 +1,145 @@
+// The range import dialog on the desktop, end to end: the workbook chosen in the file
+// chooser, the corners picked by clicking in the sheet window, Start running the real
+// reader; and the sheet-switch guard answering a tab switched in the sheet window.
+#include <gtest/gtest.h>
+
+#include <QTabBar>
+#include <QTest>
+#include <cstdlib>
+#include <filesystem>
+
+#include "adapters/qt/qt_ui.hpp"
+#include "adapters/qt/sheet_window.hpp"
+#include "apps/host/host.hpp"
+#include "apps/host/reader_install.hpp"
+#include "capture/cell_range_form.hpp"
+#include "common/sheet_dialog.hpp"
+#include "qt/qt_driver.hpp"
+
+namespace tbln {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A host on the desktop adapter with its own install root and a sheet window.
+struct DesktopHost {
+    fs::path root = fs::temp_directory_path() / ("tbln-qt-" + std::to_string(::getpid()));
+    std::unique_ptr<UiDriver> driver = MakeQtDriver();
+    qt::QtUi& ui = dynamic_cast<qt::QtUi&>(driver->Ui());
+    std::unique_ptr<host::Host> h;
+    std::unique_ptr<qt::SheetWindow> sheet;
+    std::vector<std::string> messages;
+
+    DesktopHost() {
+        fs::create_directories(root);
+        ::setenv("TBLN_READER", TBLN_READER_BINARY, 1);
+        h = std::make_unique<host::Host>(root.string(), &ui);
+        host::InstallReader(*h);
+        sheet =
+            std::make_unique<qt::SheetWindow>(ui, [this]() -> std::shared_ptr<excel::Application> {
+                try {
+                    return std::dynamic_pointer_cast<excel::Application>(
+                        h->objects.GetObject("Excel.Application"));
+                } catch (const RuntimeError&) {
+                    return nullptr;
+                }
+            });
+        ui.onMessage = [this](const std::string&, const std::string& text) {
+            messages.push_back(text);
+        };
+    }
+    ~DesktopHost() {
+        sheet.reset();
+        h.reset();
+        std::error_code ec;
+        fs::remove_all(root, ec);
+    }
+    // A click on a cell of the sheet window, as the user does beside the dialog.
+    void ClickCell(Long row, Long col) {
+        sheet->Sync();
+        QTest::mouseClick(sheet->Grid(), Qt::LeftButton, {},
+                          sheet->Grid()->mapFrom(sheet.get(), sheet->CellRect(row, col).center()));
+    }
+    CellRangeForm& Form() {
+        return dynamic_cast<CellRangeForm&>(h->module.Dialog(DialogId::CellRangeForm));
+    }
+};
+
+struct Capture {
+    std::string file, sheet, dwgdgn = "dwg", qvPath;
+    std::shared_ptr<Collection> fonts;
+    MyCellArray cells;
+    MyShapeArray shapes;
+    MyImageArray images;
+    Single height = 0, width = 0;
+    Integer startRow = 0, endRow = 0, startCol = 0, endCol = 0;
+    Boolean fast = False;
+    Boolean Run(host::Host& h) {
+        return h.app.BuildCell(file, sheet, fonts, cells, shapes, images, height, width, startRow,
+                               endRow, startCol, endCol, dwgdgn, qvPath, fast);
+    }
+};
+
+const std::string kBook = std::string(TBLN_FIXTURES) + "/gui_sheets.xlsx";
+
+TEST(RangeDialogOnTheDesktop, UpdateReadsTheCellsClickedInTheSheetWindow) {
+    DesktopHost d;
+    auto& driver = *d.driver;
+    std::string topLeft, bottomRight;
+    driver.Click("btnBrowse");
+    driver.ChooseFile(kBook);
+    driver.Wait(300);
+    driver.Call([&] { d.ClickCell(2, 1); });
+    driver.Click("btnUpdateTL");
+    driver.Call([&] { d.ClickCell(10, 3); });
+    driver.Click("btnUpdateBR");
+    driver.Call([&] {
+        auto& f = d.Form();
+        topLeft = f.topLeftCol.Text() + f.topLeftRow.Text();
+        bottomRight = f.botRightCol.Text() + f.botRightRow.Text();
+    });
+    driver.Click("btnOK");
+    Capture c;
+    c.qvPath = d.root.string();
+    EXPECT_EQ(c.Run(*d.h), True);
+    EXPECT_TRUE(d.messages.empty());
+    EXPECT_EQ(topLeft, "A2");
+    EXPECT_EQ(bottomRight, "C10");
+    EXPECT_EQ(c.sheet, "Plan");
+    EXPECT_EQ(c.startRow, 2);
+    EXPECT_EQ(c.endRow, 10);
+    EXPECT_EQ(c.startCol, 1);
+    EXPECT_EQ(c.endCol, 3);
+    EXPECT_TRUE(d.sheet->isVisible()) << "the sheet window showed itself once a workbook was open";
+}
+
+TEST(RangeDialogOnTheDesktop, ATabSwitchedInTheSheetWindowIsUndoneWithAMessage) {
+    DesktopHost d;
+    auto& driver = *d.driver;
+    std::string activeAfter;
+    driver.Click("btnBrowse");
+    driver.ChooseFile(kBook);
+    driver.Wait(300);
+    driver.Call([&] {
+        d.sheet->Sync();
+        QTest::mouseClick(d.sheet->Tabs(), Qt::LeftButton, {},
+                          d.sheet->Tabs()->tabRect(1).center());
+    });
+    driver.Answer(ui::vbOK);
+    driver.Wait(200);
+    driver.Call([&] {
+        activeAfter = d.Form().cbSheetName.Text();
+        d.sheet->Sync();
+    });
+    driver.Click("btnCancel");
+    Capture c;
+    EXPECT_EQ(c.Run(*d.h), False);
+    ASSERT_FALSE(d.messages.empty());
+    EXPECT_EQ(d.messages.front(), kSheetSwitchMessage);
+    EXPECT_EQ(activeAfter, "Plan");
+    EXPECT_EQ(d.sheet->Tabs()->currentIndex(), 0)
+        << "the guard took the engine back to the chosen sheet";
+}
+
+}  // namespace
+}  // namespace tbln
