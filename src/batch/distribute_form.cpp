@@ -99,7 +99,7 @@ DistributeForm::DistributeForm(Module& m) : BatchDialog("DistributeForm", m) {
     tbColn.Move(120, 2580, 840, 315);
     tbRown.Move(1080, 2580, 840, 315);
     btnUpdaten.Move(2040, 2565, 1095, 345);
-    btnView.Move(5640, 2565, 1215, 345);
+    btnView.Move(5520, 2565, 1335, 345);
     Frame2.Move(120, 3060, 6735, 255);
     tbDGNPath.Move(120, 3360, 5400, 315);
     btnBrowseDGN.Move(5640, 3345, 1215, 345);

@@ -58,13 +58,7 @@ class ScriptedDriver : public UiDriver {
 class QtDriver : public UiDriver {
   public:
     QtDriver() {
-        ui_.onShown = [this](ui::Form& form) {
-            forms_.push_back(&form);
-            if (!pumping_) {
-                pumping_ = true;
-                QTimer::singleShot(20, &context_, [this] { Pump(); });
-            }
-        };
+        ui_.onShown = [this](ui::Form& form) { forms_.push_back(&form); };
     }
     ui::Ui& Ui() override { return ui_; }
 
@@ -100,11 +94,11 @@ class QtDriver : public UiDriver {
     void ClickDuringWork(const std::string& c) override { Click(c); }
     void Wait(int ms) override {
         auto deadline = std::make_shared<std::optional<QDeadlineTimer>>();
-        steps_.push_back({[deadline, ms] {
-                              if (!*deadline) *deadline = QDeadlineTimer(ms);
-                              return (*deadline)->hasExpired();
-                          },
-                          [] {}});
+        Push({[deadline, ms] {
+                  if (!*deadline) *deadline = QDeadlineTimer(ms);
+                  return (*deadline)->hasExpired();
+              },
+              [] {}});
     }
     void Call(std::function<void()> call) override { Act(std::move(call)); }
     void Answer(int answer) override {
@@ -112,27 +106,24 @@ class QtDriver : public UiDriver {
             {ui::vbOK, "OK"},       {ui::vbCancel, "Cancel"}, {ui::vbAbort, "Abort"},
             {ui::vbRetry, "Retry"}, {ui::vbIgnore, "Ignore"}, {ui::vbYes, "Yes"},
             {ui::vbNo, "No"}};
-        steps_.push_back(
-            {[] { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); },
-             [answer] {
-                 auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-                 auto* b = box->findChild<QPushButton*>(names.at(answer));
-                 if (b) QTest::mouseClick(b, Qt::LeftButton, {}, b->rect().center());
-             }});
+        Push({[] { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); },
+              [answer] {
+                  auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                  auto* b = box->findChild<QPushButton*>(names.at(answer));
+                  if (b) QTest::mouseClick(b, Qt::LeftButton, {}, b->rect().center());
+              }});
     }
     void CancelChooser() override {
-        steps_.push_back(
-            {[] { return qobject_cast<QFileDialog*>(QApplication::activeModalWidget()); },
-             [] { qobject_cast<QFileDialog*>(QApplication::activeModalWidget())->reject(); }});
+        Push({[] { return qobject_cast<QFileDialog*>(QApplication::activeModalWidget()); },
+              [] { qobject_cast<QFileDialog*>(QApplication::activeModalWidget())->reject(); }});
     }
     void ChooseFile(const std::string& path) override {
-        steps_.push_back(
-            {[] { return qobject_cast<QFileDialog*>(QApplication::activeModalWidget()); },
-             [path] {
-                 auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-                 d->selectFile(QString::fromStdString(path));
-                 QMetaObject::invokeMethod(d, "accept");
-             }});
+        Push({[] { return qobject_cast<QFileDialog*>(QApplication::activeModalWidget()); },
+              [path] {
+                  auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                  d->selectFile(QString::fromStdString(path));
+                  QMetaObject::invokeMethod(d, "accept");
+              }});
     }
     void Key(const std::string& key) override {
         Act([this, key] {
@@ -147,9 +138,17 @@ class QtDriver : public UiDriver {
         std::function<bool()> ready;
         std::function<void()> act;
     };
+    // Queues a step; the steps run from the event loops of the dialogs and choosers.
+    void Push(Step step) {
+        steps_.push_back(std::move(step));
+        if (!pumping_) {
+            pumping_ = true;
+            QTimer::singleShot(20, &context_, [this] { Pump(); });
+        }
+    }
     void Act(std::function<void()> act) {
-        steps_.push_back({[this] { return QApplication::activeModalWidget() == nullptr && Top(); },
-                          std::move(act)});
+        Push({[this] { return QApplication::activeModalWidget() == nullptr && Top(); },
+              std::move(act)});
     }
     QWidget* Top() const {
         for (auto it = forms_.rbegin(); it != forms_.rend(); ++it) {
@@ -165,11 +164,12 @@ class QtDriver : public UiDriver {
     // that waits inside (a handler letting events run, a message box) is followed in time.
     void Pump() {
         if (steps_.empty()) {
-            // The script ran out: like the scripted adapter, close what is still open.
-            QTimer::singleShot(2000, &context_, [this] {
-                if (QWidget* top = Top()) QTest::keyClick(top, Qt::Key_Escape);
-                for (auto* f : forms_) {
-                    if (f->IsLoaded()) f->Unload();
+            // The script ran out: like the scripted adapter, close what is still open
+            // (only the forms shown so far, and only while no new steps came).
+            QTimer::singleShot(2000, &context_, [this, shown = forms_.size()] {
+                if (!steps_.empty()) return;
+                for (std::size_t i = shown; i-- > 0;) {
+                    if (forms_[i]->IsLoaded()) forms_[i]->Unload();
                 }
             });
             pumping_ = false;
