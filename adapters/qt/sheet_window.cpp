@@ -268,8 +268,11 @@ void SheetView::paintEvent(QPaintEvent*) {
     // The selection over the cells, the active cell framed.
     const QColor selection(33, 115, 70);
     for (const auto& a : sheet->selection) {
-        const QRectF r = CellRectF(a.top, a.left, a.bottom, a.right);
-        if (a.Rows() * a.Columns() > 1) p.fillRect(r, QColor(33, 115, 70, 40));
+        // A single cell inside a merged area selects the whole area.
+        const Area* merged = a.Rows() * a.Columns() == 1 ? mergeOf(a.top, a.left) : nullptr;
+        const Area& shown = merged ? *merged : a;
+        const QRectF r = CellRectF(shown.top, shown.left, shown.bottom, shown.right);
+        if (!merged && a.Rows() * a.Columns() > 1) p.fillRect(r, QColor(33, 115, 70, 40));
         p.setPen(QPen(selection, 2));
         p.drawRect(r.adjusted(0, 0, -1, -1));
     }

@@ -375,7 +375,11 @@ json GuiCommand(Host& host, const Options& options) {
     Desktop& desktop = TheDesktop();
     FollowEngines(host);
     HostWindow window(host, desktop);
+    // The host window at the left, the sheet window beside it, as the user arranges them.
+    window.resize(560, 440);
+    window.move(20, 20);
     window.show();
+    desktop.sheet->move(window.frameGeometry().right() + 20, 20);
     if (options.Has("file")) {
         const std::string file = options.Get("file");
         if (!std::filesystem::exists(file)) throw UsageError(file + ": no such workbook");
