@@ -12,4 +12,4 @@ $SUDO apt-get install -y -qq --no-install-recommends \
     python3 python3-openpyxl python3-xlsxwriter \
     libreoffice-calc-nogui \
     fonts-liberation2 libfontconfig-dev libfreetype-dev python3-docx perl time \
-    qt6-base-dev xvfb xauth >/dev/null
+    qt6-base-dev >/dev/null

@@ -172,15 +172,16 @@ class QtUi::Impl {
     }
 
     // Runs a model event. An error that escapes it unloads the form on top and is kept
-    // for ShowModal to raise.
+    // for that form's ShowModal to raise.
     void Dispatch(const std::function<void()>& event) {
         try {
             event();
         } catch (...) {
+            // The dialog on top closes; its ShowModal raises the error to its caller.
             if (!pending) pending = std::current_exception();
-            for (auto& s : stack) {
+            if (!stack.empty()) {
                 try {
-                    s->form->Unload();
+                    stack.back()->form->Unload();
                 } catch (...) {
                 }
             }
@@ -530,7 +531,7 @@ void QtUi::ShowModal(ui::Form& form) {
     }
     if (form.IsLoaded()) form.Unload();
     leave();
-    if (impl.pending && impl.stack.empty()) {
+    if (impl.pending) {
         auto error = impl.pending;
         impl.pending = nullptr;
         std::rethrow_exception(error);

@@ -141,5 +141,26 @@ TEST(RangeDialogOnTheDesktop, ATabSwitchedInTheSheetWindowIsUndoneWithAMessage) 
         << "the guard took the engine back to the chosen sheet";
 }
 
+TEST(RangeDialogOnTheDesktop, TheDialogIsDraggedByItsBody) {
+    DesktopHost d;
+    auto& driver = *d.driver;
+    QPoint before, after;
+    driver.Call([&] {
+        QWidget* w = d.ui.FormWindow(d.Form());
+        before = w->pos();
+        // A point of the body between the controls.
+        const QPoint start(20, 265);
+        QTest::mousePress(w, Qt::LeftButton, {}, start);
+        QTest::mouseMove(w, start + QPoint(2, 1));
+        QTest::mouseMove(w, start + QPoint(40, 30));
+        QTest::mouseRelease(w, Qt::LeftButton, {}, start + QPoint(40, 30));
+        after = w->pos();
+    });
+    driver.Click("btnCancel");
+    Capture c;
+    c.Run(*d.h);
+    EXPECT_EQ(after - before, QPoint(40, 30));
+}
+
 }  // namespace
 }  // namespace tbln
