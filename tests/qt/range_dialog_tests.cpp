@@ -1,17 +1,20 @@
-// The range import dialog on the desktop, end to end: the workbook chosen in the file
-// chooser, the corners picked by clicking in the sheet window, Start running the real
-// reader; and the sheet-switch guard answering a tab switched in the sheet window.
+// The dialogs on the desktop, end to end. The range import: the workbook chosen in the
+// file chooser, the corners picked by clicking in the sheet window, Start running the
+// real reader, the sheet-switch guard answering a tab switched in the sheet window, and
+// dragging by the body. The drawing-name export: Add, Remove and Remove All on its list.
 #include <gtest/gtest.h>
 
 #include <QTabBar>
 #include <QTest>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 #include "adapters/qt/qt_ui.hpp"
 #include "adapters/qt/sheet_window.hpp"
 #include "apps/host/host.hpp"
 #include "apps/host/reader_install.hpp"
+#include "batch/multi_dgns_form.hpp"
 #include "capture/cell_range_form.hpp"
 #include "common/sheet_dialog.hpp"
 #include "qt/qt_driver.hpp"
@@ -160,6 +163,36 @@ TEST(RangeDialogOnTheDesktop, TheDialogIsDraggedByItsBody) {
     Capture c;
     c.Run(*d.h);
     EXPECT_EQ(after - before, QPoint(40, 30));
+}
+
+TEST(DrawingNamesDialogOnTheDesktop, RemoveTakesThePickedLineAndRemoveAllTheRest) {
+    DesktopHost d;
+    auto& driver = *d.driver;
+    for (const char* name : {"a.dgn", "b.dgn", "c.dgn"}) std::ofstream(d.root / name) << "drawing";
+    std::vector<int> counts;
+    std::vector<std::string> left;
+    const auto count = [&] {
+        auto& f = dynamic_cast<MultiDGNsForm&>(d.h->module.Dialog(DialogId::MultiDGNsForm));
+        counts.push_back(f.lbDGNNames.ListCount());
+        if (f.lbDGNNames.ListCount() > 0) left = f.lbDGNNames.Items();
+    };
+    for (const char* name : {"a.dgn", "b.dgn", "c.dgn"}) {
+        driver.Click("btnAdd");
+        driver.ChooseFile((d.root / name).string());
+    }
+    driver.Call(count);
+    driver.Pick("lbDGNNames", 1);
+    driver.Click("btnRemove");
+    driver.Call(count);
+    driver.Click("btnRemoveAll");
+    driver.Call(count);
+    driver.Click("btnCancel");
+    std::string format = "dgn";
+    d.h->app.ExportDGNName(format);
+    EXPECT_EQ(counts, (std::vector<int>{3, 2, 0}));
+    ASSERT_EQ(left.size(), 2u);
+    EXPECT_NE(left[0].find("a.dgn"), std::string::npos);
+    EXPECT_NE(left[1].find("c.dgn"), std::string::npos);
 }
 
 }  // namespace
