@@ -132,6 +132,8 @@ class ScriptedUi : public ui::Ui {
     bool MoveWindow(ui::Hwnd hwnd, Long x, Long y, Long width, Long height, bool repaint) override;
     Long GetWindowLong(ui::Hwnd hwnd, Long index) override;
     Long SetWindowLong(ui::Hwnd hwnd, Long index, Long value) override;
+    Long TwipsPerPixelX() override { return 15; }
+    Long TwipsPerPixelY() override { return 15; }
 
   private:
     struct Window {

@@ -498,4 +498,10 @@ void RegisterEmbeddedExcel(ObjectServer& server, ui::Ui& ui) {
                                }});
 }
 
+const WorkbookModel* ActiveWorkbookModel(excel::Application& app) {
+    auto* impl = dynamic_cast<AppImpl*>(&app);
+    const auto book = impl ? impl->Active() : nullptr;
+    return book ? &book->Model() : nullptr;
+}
+
 }  // namespace tbln::workbook

@@ -19,4 +19,9 @@ std::shared_ptr<excel::Application> CreateEmbeddedExcel(ui::Ui& ui);
 // instance once one has been created; CreateObject starts one.
 void RegisterEmbeddedExcel(ObjectServer& server, ui::Ui& ui);
 
+struct WorkbookModel;
+// The model of the application's active workbook, for a window that draws it; null
+// when no workbook is open or the application is not the embedded engine.
+const WorkbookModel* ActiveWorkbookModel(excel::Application& app);
+
 }  // namespace tbln::workbook

@@ -69,11 +69,15 @@ void Options::Expect(const std::vector<std::string>& allowed, std::size_t positi
     }
 }
 
-Host::Host(const std::string& root)
-    : sys(root), modulePtr(CreateModule(Ports{ui, sys, objects})), module(*modulePtr), app(module) {
-    workbook::RegisterEmbeddedExcel(objects, ui);
-    document::RegisterEmbeddedWord(objects, ui);
-    shell::RegisterShellApplication(objects, ui);
+Host::Host(const std::string& root, ui::Ui* desktop)
+    : sys(root),
+      modulePtr(CreateModule(Ports{desktop ? *desktop : ui, sys, objects})),
+      module(*modulePtr),
+      app(module) {
+    ui::Ui& shown = desktop ? *desktop : ui;
+    workbook::RegisterEmbeddedExcel(objects, shown);
+    document::RegisterEmbeddedWord(objects, shown);
+    shell::RegisterShellApplication(objects, shown);
     ui.onMessage = [](const scripted::Message& m) {
         std::cerr << m.title << ": " << m.prompt << "\n";
     };

@@ -48,7 +48,9 @@ class Options {
 };
 
 struct Host {
-    explicit Host(const std::string& root);
+    // With `desktop`, the dialogs and the engines' choosers show on it for real; the
+    // scripted answers the commands queue are then left unused.
+    explicit Host(const std::string& root, ui::Ui* desktop = nullptr);
 
     scripted::ScriptedUi ui;
     posix::PosixSystem sys;

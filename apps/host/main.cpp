@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "adapters/posix/posix_system.hpp"
+#include "apps/host/gui.hpp"
 #include "apps/host/host.hpp"
 #include "apps/host/streamed_json.hpp"
 #include "core/error.hpp"
@@ -30,12 +31,15 @@ const std::map<std::string, Command> kCommands = {
     {"set-top-most-window", tbln::host::SetTopMostWindowCommand},
     {"build-cell", tbln::host::BuildCellCommand},
     {"deep-update", tbln::host::DeepUpdateCommand},
+    {"gui", tbln::host::GuiCommand},
 };
 
 constexpr const char* kUsage =
-    "usage: tbln [--root DIR] [--reader-timeout SECONDS] COMMAND [OPTIONS]\n"
+    "usage: tbln [--root DIR] [--reader-timeout SECONDS] [--gui] COMMAND [OPTIONS]\n"
     "  --reader-timeout SECONDS  how long build-cell and deep-update wait for the workbook\n"
     "      reader (and for another import holding it) before they cancel (default 300)\n"
+    "  --gui: show the command's dialogs on the desktop instead of answering them from\n"
+    "         the options\n"
     "commands:\n"
     "  insert-block-pop --file BOOK --sheet NAME --row R --col C --tags TAGS.json\n"
     "      fill every tag of TAGS.json from the cell at its offset from (R, C)\n"
@@ -66,6 +70,9 @@ constexpr const char* kUsage =
     "              [DRAWING]\n"
     "      capture an imported range again from its workbook; --since reports what changed\n"
     "      since an earlier build-cell or deep-update printed OLD.json\n"
+    "  gui [--file BOOK]\n"
+    "      the host window: its menu runs each entry point with the real dialogs beside\n"
+    "      the workbook's sheet window\n"
     "DRAWING: --dxf OUT.dxf --pdf OUT.pdf --svg OUT.svg --png OUT.png (any of them) draw the\n"
     "      records; --scale N gives N drawing units per millimetre (default 1: millimetres)\n";
 
@@ -77,11 +84,17 @@ int main(int argc, char** argv) {
     std::string root;
     // Nobody presses Cancel in a run from the command line: the wait for the reader ends.
     double readerTimeout = 300;
+    bool gui = false;
     std::size_t i = 0;
     while (i < args.size() && args[i].rfind("--", 0) == 0) {
         if (args[i] == "--help" || args[i] == "-h") {
             std::cout << kUsage;
             return 0;
+        }
+        if (args[i] == "--gui") {
+            gui = true;
+            ++i;
+            continue;
         }
         if (args[i] == "--root" && i + 1 < args.size()) {
             root = args[i + 1];
@@ -109,8 +122,10 @@ int main(int argc, char** argv) {
     }
     const std::string command = args[i];
     try {
-        host::Host h(posix::ResolveInstallRoot(root));
+        gui = gui || command == "gui";
+        host::Host h(posix::ResolveInstallRoot(root), gui ? &host::DesktopUi() : nullptr);
         h.module.readerWaitLimitMs = static_cast<Long>(readerTimeout * 1000);
+        if (gui) host::FollowEngines(h);
         const host::Options options(args, i + 1);
         const auto found = kCommands.find(command);
         if (found == kCommands.end()) {

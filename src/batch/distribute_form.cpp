@@ -75,6 +75,32 @@ NameRange getRange(ui::Ui& ui, std::string col1, const std::string& row1Text, st
 }
 
 DistributeForm::DistributeForm(Module& m) : BatchDialog("DistributeForm", m) {
+    // Layout: the workbook group (file, sheet, the three cells with their Update
+    // buttons), the drawing group, Start and Cancel bottom right.
+    Width = 7095;
+    Height = 5325;
+    lbTitle.Move(120, 120, 6735, 375);
+    Frame1.Move(120, 600, 6735, 255);
+    tbExcelPath.Move(120, 900, 5400, 315);
+    btnBrowseExcel.Move(5640, 885, 1215, 345);
+    cbSheetName.Move(120, 1320, 5400, 315);
+    tbCol1.Move(120, 1740, 840, 315);
+    tbRow1.Move(1080, 1740, 840, 315);
+    btnUpdate1.Move(2040, 1725, 1095, 345);
+    tbCol2.Move(120, 2160, 840, 315);
+    tbRow2.Move(1080, 2160, 840, 315);
+    btnUpdate2.Move(2040, 2145, 1095, 345);
+    tbColn.Move(120, 2580, 840, 315);
+    tbRown.Move(1080, 2580, 840, 315);
+    btnUpdaten.Move(2040, 2565, 1095, 345);
+    btnView.Move(5520, 2565, 1335, 345);
+    Frame2.Move(120, 3060, 6735, 255);
+    tbDGNPath.Move(120, 3360, 5400, 315);
+    btnBrowseDGN.Move(5640, 3345, 1215, 345);
+    tbOutputPath.Move(120, 3780, 5400, 315);
+    btnBrowseOutput.Move(5640, 3765, 1215, 345);
+    btnPopulate.Move(4320, 4320, 1215, 375);
+    btnCancel.Move(5640, 4320, 1215, 375);
     Caption = "Populate Excel Data";
     lbTitle.SetCaption("Populate Excel Data");
     Frame1.SetCaption("Excel Data");

@@ -29,6 +29,25 @@ std::vector<std::string> FormatMultiReturn(const std::string& result) {
 }
 
 MultiDGNsForm::MultiDGNsForm(Module& m) : BatchDialog("MultiDGNsForm", m) {
+    // Layout: the drawing list with its buttons at the right, the destination group
+    // under it, Export and Cancel bottom right.
+    Width = 7095;
+    Height = 5445;
+    lbTitle.Move(120, 120, 6735, 375);
+    Frame2.Move(120, 600, 6735, 255);
+    lbDGNNames.Move(120, 900, 5400, 2100);
+    btnAdd.Move(5640, 900, 1215, 375);
+    btnRemove.Move(5640, 1380, 1215, 375);
+    btnRemoveAll.Move(5640, 1860, 1215, 375);
+    Frame1.Move(120, 3120, 6735, 255);
+    tbExcelPath.Move(120, 3420, 5400, 315);
+    btnBrowseExcel.Move(5640, 3405, 1215, 345);
+    cbSheetName.Move(120, 3840, 3000, 315);
+    tbCol1.Move(3240, 3840, 840, 315);
+    tbRow1.Move(4200, 3840, 1320, 315);
+    btnUpdate1.Move(5640, 3825, 1215, 345);
+    btnExport.Move(4320, 4440, 1215, 375);
+    btnCancel.Move(5640, 4440, 1215, 375);
     Caption = " Export Drawing Names to Excel";
     lbTitle.SetCaption(" Export Drawing Names to Excel");
     Frame2.SetCaption("Selected Drawing Names");

@@ -10,6 +10,32 @@ BlockDialog::BlockDialog(std::string name, Module& m, const std::string& title,
     : SheetBoxDialog(std::move(name), m.ports,
                      ExcelRefs{m.xlApp, m.xlBook, m.xlSheet, m.sheetName}),
       m_(m) {
+    // Layout: file and sheet rows, the block's cell under its column headers, the tag
+    // list under headers at its tab stops, the buttons along the bottom.
+    Width = 7095;
+    Height = 6165;
+    Label1.Move(120, 120, 6735, 375);
+    Label3.Move(120, 600, 1080, 255);
+    tbExcelPath.Move(1200, 570, 4320, 315);
+    btnBrowseExcel.Move(5640, 555, 1215, 345);
+    Label4.Move(120, 1020, 1080, 255);
+    cbSheetName.Move(1200, 990, 4320, 315);
+    Label9.Move(1200, 1470, 600, 255);
+    Label10.Move(1920, 1470, 600, 255);
+    Label11.Move(2640, 1470, 1200, 255);
+    Label2.Move(120, 1800, 1080, 255);
+    tbCol1.Move(1200, 1770, 600, 315);
+    tbRow1.Move(1920, 1770, 600, 315);
+    tbBlockName.Move(2640, 1770, 2880, 315);
+    btnUpdate1.Move(5640, 1755, 1215, 345);
+    Label5.Move(180, 2310, 1200, 255);
+    Label6.Move(1680, 2310, 450, 255);
+    Label7.Move(2130, 2310, 450, 255);
+    Label8.Move(2580, 2310, 1200, 255);
+    lbTags.Move(120, 2580, 6735, 2400);
+    btnView.Move(120, 5160, 1215, 375);
+    btnMake.Move(4320, 5160, 1215, 375);
+    btnCancel.Move(5640, 5160, 1215, 375);
     Caption = title;
     Label1.SetCaption(title);
     Label3.SetCaption("Excel File");

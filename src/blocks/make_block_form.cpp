@@ -9,6 +9,8 @@
 namespace tbln {
 
 MakeBlockForm::MakeBlockForm(Module& m) : BlockDialog("MakeBlockForm", m, "Link Block", "Link") {
+    // Layout: Update beside View, under the tag list.
+    btnUpdate.Move(1440, 5160, 1215, 375);
     btnUpdate.SetCaption("Update");
     btnUpdate1.Click = Handler(this, &MakeBlockForm::btnUpdate1_Click);
     btnUpdate.Click = Handler(this, &MakeBlockForm::btnUpdate_Click);

@@ -49,9 +49,34 @@ bool ShowSpecialCharMessage(ui::Ui& ui, const std::string& text, bool isFile) {
 
 CellRangeForm::CellRangeForm(Module& m)
     : ui::Form("CellRangeForm"), ProgressBar1(*this, "ProgressBar1", m.ports.ui), m_(m) {
-    Caption = "Import Excel Data";
+    // Layout: labels in the left column, boxes from 1080 (corner boxes by column and
+    // row from 2280), the row buttons at the right edge, Start and Cancel bottom right.
     Width = 6975;
     Height = 5220;
+    lbTitle.Move(120, 120, 6615, 375);
+    Label3.Move(120, 600, 900, 255);
+    tbPath.Move(1080, 570, 4440, 315);
+    btnBrowse.Move(5640, 555, 1095, 345);
+    Label6.Move(120, 1020, 900, 255);
+    cbSheetName.Move(1080, 990, 4440, 315);
+    Label7.Move(2280, 1470, 1080, 255);
+    Label10.Move(3480, 1470, 1080, 255);
+    Label11.Move(120, 1800, 2040, 255);
+    topLeftCol.Move(2280, 1770, 1080, 315);
+    topLeftRow.Move(3480, 1770, 1080, 315);
+    btnUpdateTL.Move(5640, 1755, 1095, 345);
+    Label12.Move(120, 2250, 2040, 255);
+    botRightCol.Move(2280, 2220, 1080, 315);
+    botRightRow.Move(3480, 2220, 1080, 315);
+    btnUpdateBR.Move(5640, 2205, 1095, 345);
+    btnView.Move(2280, 2670, 2280, 345);
+    lbNote.Move(120, 3150, 6615, 435);
+    lbProgressTitle.Move(120, 3690, 900, 255);
+    ProgressBar1.Move(1080, 3660, 4440, 315);
+    lbProgress.Move(5640, 3690, 1095, 255);
+    btnOK.Move(4200, 4215, 1215, 375);
+    btnCancel.Move(5520, 4215, 1215, 375);
+    Caption = "Import Excel Data";
     lbTitle.SetCaption("  Import Excel Data");
     Label3.SetCaption("File : ");
     btnBrowse.SetCaption("Browse");

@@ -69,6 +69,7 @@ class ProgressBar : public ui::Control {
     void SetSmooth(bool bSmooth);
     // The bar window; 0 while it does not exist.
     ui::Hwnd hwnd() const { return bar_; }
+    ui::Hwnd ChildWindow() const override { return bar_; }
     Long BorderStyle() const { return s_.borderStyle; }
     void SetBorderStyle(Long eBorderStyle);
     Long BackColor() const { return s_.backColor; }

@@ -64,8 +64,20 @@ class Control {
 
     bool Enabled = true;
     bool Visible = true;
+    // The designer's position and size in twips, relative to the form's inner area.
+    Long Left = 0, Top = 0, Width = 0, Height = 0;
+    void Move(Long left, Long top, Long width, Long height) {
+        Left = left;
+        Top = top;
+        Width = width;
+        Height = height;
+    }
     // The control's window handle, given by the adapter while the form is shown.
     Hwnd hWnd = 0;
+
+    // A window the control created as its only child (a progress bar's bar window), which
+    // the adapter places inside the control; 0 when there is none.
+    virtual Hwnd ChildWindow() const { return 0; }
 
     // Design state: captured when the form is first shown, restored on unload.
     virtual void SaveDesignState() = 0;
@@ -237,7 +249,8 @@ class Form {
 
     const std::string& Name() const noexcept { return name_; }
     std::string Caption;
-    // Position and size in twips.
+    // Position and size in twips, the window's frame and caption included (the
+    // controls are placed in the inner area: Width less 120, Height less 510).
     Long Left = 0, Top = 0, Width = 4800, Height = 3600;
     // The window handle, given by the adapter while the form is shown.
     Hwnd hWnd = 0;
@@ -301,9 +314,11 @@ struct FileDialogRequest {
     Long flags = 0;
 };
 
-class Ui {
+// The user interface proper: message boxes, modal forms, "let events run" and the
+// choosers for files and folders.
+class UserInterface {
   public:
-    virtual ~Ui() = default;
+    virtual ~UserInterface() = default;
 
     // A modal message box; returns the answer (vbOK, vbYes, ...).
     virtual int MsgBox(const std::string& prompt, int style, const std::string& title) = 0;
@@ -313,7 +328,21 @@ class Ui {
     // Lets pending window events (clicks, timer ticks) run, then returns.
     virtual void DoEvents() = 0;
 
-    // Window operations.
+    // The common file dialogs: return false when the user cancels; on success
+    // request.fileName holds the chosen path, or, when several files are chosen at once
+    // (flags 0x200), the folder and the file names separated by NUL characters.
+    virtual bool GetOpenFileName(FileDialogRequest& request) = 0;
+    virtual bool GetSaveFileName(FileDialogRequest& request) = 0;
+    // The shell's folder chooser: returns the chosen folder, or "" when cancelled.
+    virtual std::string BrowseForFolder(Hwnd owner, const std::string& title) = 0;
+};
+
+// Window management: placement, the top-most band, the system menu, list box
+// messages, activation by title and the screen size.
+class WindowManager {
+  public:
+    virtual ~WindowManager() = default;
+
     virtual Long SetWindowPos(Hwnd hwnd, Hwnd insertAfter, Long x, Long y, Long cx, Long cy,
                               Long flags) = 0;
     virtual Hwnd FindWindow(const std::string& className, const std::string& title) = 0;
@@ -329,35 +358,31 @@ class Ui {
     // Screen size in twips.
     virtual Long ScreenWidth() = 0;
     virtual Long ScreenHeight() = 0;
-
-    // The common file dialogs: return false when the user cancels; on success
-    // request.fileName holds the chosen path, or, when several files are chosen at once
-    // (flags 0x200), the folder and the file names separated by NUL characters.
-    virtual bool GetOpenFileName(FileDialogRequest& request) = 0;
-    virtual bool GetSaveFileName(FileDialogRequest& request) = 0;
-    // The shell's folder chooser: returns the chosen folder, or "" when cancelled.
-    virtual std::string BrowseForFolder(Hwnd owner, const std::string& title) = 0;
-
-    // Child windows of a control (the progress bar's bar window). An adapter that
-    // cannot create one returns 0; the control then keeps its values without a window.
-    virtual Hwnd CreateWindowEx(Long /*exStyle*/, const std::string& /*className*/,
-                                const std::string& /*title*/, Long /*style*/, Long /*x*/,
-                                Long /*y*/, Long /*width*/, Long /*height*/, Hwnd /*parent*/) {
-        return 0;
-    }
-    virtual bool DestroyWindow(Hwnd /*hwnd*/) { return false; }
-    virtual Hwnd SetParent(Hwnd /*child*/, Hwnd /*parent*/) { return 0; }
-    virtual bool ShowWindow(Hwnd /*hwnd*/, Long /*command*/) { return false; }
-    virtual bool MoveWindow(Hwnd /*hwnd*/, Long /*x*/, Long /*y*/, Long /*width*/, Long /*height*/,
-                            bool /*repaint*/) {
-        return false;
-    }
-    // Window words (GWL_EXSTYLE -20 holds the extended styles).
-    virtual Long GetWindowLong(Hwnd /*hwnd*/, Long /*index*/) { return 0; }
-    virtual Long SetWindowLong(Hwnd /*hwnd*/, Long /*index*/, Long /*value*/) { return 0; }
-    // Twips per screen pixel.
-    virtual Long TwipsPerPixelX() { return 15; }
-    virtual Long TwipsPerPixelY() { return 15; }
 };
+
+// Child windows of a control (the progress bar's bar window) and the pixel size. An
+// adapter that cannot create one returns 0 from CreateWindowEx; the control then keeps
+// its values without a window.
+class ChildWindows {
+  public:
+    virtual ~ChildWindows() = default;
+
+    virtual Hwnd CreateWindowEx(Long exStyle, const std::string& className,
+                                const std::string& title, Long style, Long x, Long y, Long width,
+                                Long height, Hwnd parent) = 0;
+    virtual bool DestroyWindow(Hwnd hwnd) = 0;
+    virtual Hwnd SetParent(Hwnd child, Hwnd parent) = 0;
+    virtual bool ShowWindow(Hwnd hwnd, Long command) = 0;
+    virtual bool MoveWindow(Hwnd hwnd, Long x, Long y, Long width, Long height, bool repaint) = 0;
+    // Window words (GWL_EXSTYLE -20 holds the extended styles).
+    virtual Long GetWindowLong(Hwnd hwnd, Long index) = 0;
+    virtual Long SetWindowLong(Hwnd hwnd, Long index, Long value) = 0;
+    // Twips per screen pixel.
+    virtual Long TwipsPerPixelX() = 0;
+    virtual Long TwipsPerPixelY() = 0;
+};
+
+// Everything the dialogs use, in one reference: an adapter implements all three parts.
+class Ui : public UserInterface, public WindowManager, public ChildWindows {};
 
 }  // namespace tbln::ui

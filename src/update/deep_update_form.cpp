@@ -8,9 +8,15 @@ namespace tbln {
 
 DeepUpdateForm::DeepUpdateForm(Module& m)
     : ui::Form("DeepUpdateForm"), ProgressBar1(*this, "ProgressBar1", m.ports.ui), m_(m) {
-    Caption = "Processing Excel Data";
+    // Layout: the title, the note under it, then the progress row.
     Width = 5400;
     Height = 1800;
+    lbTitle.Move(120, 120, 5040, 375);
+    lbNote.Move(120, 510, 5040, 255);
+    lbProgressTitle.Move(120, 870, 900, 255);
+    ProgressBar1.Move(1080, 840, 3240, 315);
+    lbProgress.Move(4440, 870, 720, 255);
+    Caption = "Processing Excel Data";
     lbTitle.SetCaption("  Processing Excel Data ...");
     lbProgressTitle.SetCaption("Progress :");
     lbProgressTitle.Visible = false;

@@ -27,6 +27,18 @@ SheetLimits LimitsOfWorkbook(const std::string& fileName) {
 }
 
 MakeLUCForm::MakeLUCForm(Module& m) : ui::Form("MakeLUCForm"), m_(m) {
+    // Layout: the file row and the sheet box under it, the instruction, then Reset and
+    // Cancel bottom right.
+    Width = 7095;
+    Height = 3315;
+    lbTitle.Move(120, 120, 6735, 375);
+    Label3.Move(120, 600, 900, 255);
+    tbPath.Move(1080, 570, 4440, 315);
+    btnBrowse.Move(5640, 555, 1215, 345);
+    cbSheetName.Move(1080, 990, 4440, 315);
+    Label11.Move(120, 1470, 6735, 615);
+    btnOK.Move(4320, 2310, 1215, 375);
+    btnCancel.Move(5640, 2310, 1215, 375);
     Caption = "Reset Last Used Cell";
     lbTitle.SetCaption("Reset Last Used Cell");
     Label3.SetCaption("File : ");

@@ -53,6 +53,14 @@ WordProgressForm::WordProgressForm(Module& module)
     : ui::Form("WordProgressForm"),
       ProgressBar1(*this, "ProgressBar1", module.ports.ui),
       m_(module) {
+    // Layout: the title, the note under it, then the progress row.
+    Width = 5400;
+    Height = 1800;
+    lbTitle.Move(120, 120, 5040, 375);
+    lbNote.Move(120, 510, 5040, 255);
+    lbProgressTitle.Move(120, 870, 900, 255);
+    ProgressBar1.Move(1080, 840, 3240, 315);
+    lbProgress.Move(4440, 870, 720, 255);
     Caption = "  Processing Word Data ...";
     PropertyBag design;
     ProgressBar1.ReadProperties(design);

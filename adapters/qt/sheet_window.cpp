@@ -1,0 +1,516 @@
+#include "adapters/qt/sheet_window.hpp"
+
+#include <QAbstractScrollArea>
+#include <QApplication>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QTabBar>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <vector>
+
+#include "adapters/qt/qt_ui.hpp"
+#include "adapters/workbook/cell_format.hpp"
+#include "adapters/workbook/embedded_excel.hpp"
+#include "adapters/workbook/sheet_geometry.hpp"
+
+namespace tbln::qt {
+
+namespace {
+
+using workbook::Area;
+using workbook::CellView;
+using workbook::SheetModel;
+using workbook::WorkbookModel;
+
+constexpr int kHeaderHeight = 20;
+constexpr int kHeaderWidth = 44;
+constexpr Long kSpareLines = 60;  // rows and columns shown beyond the used area
+constexpr Long kMaxLines = 1048576;
+
+double Pixels(double points) {
+    return points * 96.0 / 72.0;
+}
+
+QColor Rgb(const std::string& hex, const QColor& fallback) {
+    if (hex.size() != 6) return fallback;
+    return QColor(QString::fromStdString("#" + hex));
+}
+
+std::string ColumnLetters(Long col) {
+    std::string s;
+    while (col > 0) {
+        const Long d = (col - 1) % 26;
+        s.insert(s.begin(), static_cast<char>('A' + d));
+        col = (col - 1) / 26;
+    }
+    return s;
+}
+
+const SheetModel* ShownSheet(const WorkbookModel* book) {
+    if (!book || book->sheets.empty()) return nullptr;
+    return &book->sheets.at(std::min(book->activeTab, book->sheets.size() - 1));
+}
+
+}  // namespace
+
+// The grid: row and column offsets in pixels for the lines up to the used area and a
+// margin, found by binary search when painting and hit-testing, so the cost of a
+// paint is the cells in view.
+class SheetView : public QAbstractScrollArea {
+  public:
+    explicit SheetView(SheetWindow::AppSource app) : app_(std::move(app)) {
+        viewport()->setBackgroundRole(QPalette::Base);
+        viewport()->setAutoFillBackground(true);
+        setObjectName("grid");
+    }
+
+    const WorkbookModel* Book() const {
+        const auto app = app_();
+        return app ? workbook::ActiveWorkbookModel(*app) : nullptr;
+    }
+
+    // Rebuilds the offsets when the sheet or its lines changed.
+    void Measure() {
+        const WorkbookModel* book = Book();
+        const SheetModel* sheet = ShownSheet(book);
+        const auto key =
+            std::tuple{sheet, sheet ? sheet->rows.size() : 0, sheet ? sheet->columns.size() : 0,
+                       sheet ? sheet->edits.size() : 0};
+        if (key == key_ && !rowTop_.empty()) return;
+        key_ = key;
+        rowTop_.assign(1, 0);
+        colLeft_.assign(1, 0);
+        if (!sheet) return;
+        const Area used = workbook::UsedArea(*sheet);
+        Long rows = std::min(kMaxLines, used.bottom + kSpareLines);
+        Long cols = std::min<Long>(16384, used.right + kSpareLines / 3);
+        for (const auto& r : sheet->rows) rows = std::max(rows, std::min(kMaxLines, r.row + 1));
+        for (Long r = 1; r <= rows; ++r) {
+            rowTop_.push_back(rowTop_.back() + Pixels(workbook::RowHeightPoints(*book, *sheet, r)));
+        }
+        for (Long c = 1; c <= cols; ++c) {
+            colLeft_.push_back(colLeft_.back() +
+                               Pixels(workbook::ColumnWidthPoints(*book, *sheet, c)));
+        }
+        UpdateScrollBars();
+    }
+
+    void UpdateScrollBars() {
+        const int w = viewport()->width() - kHeaderWidth;
+        const int h = viewport()->height() - kHeaderHeight;
+        horizontalScrollBar()->setRange(0, std::max(0, static_cast<int>(colLeft_.back()) - w));
+        horizontalScrollBar()->setPageStep(w);
+        verticalScrollBar()->setRange(0, std::max(0, static_cast<int>(rowTop_.back()) - h));
+        verticalScrollBar()->setPageStep(h);
+        verticalScrollBar()->setSingleStep(20);
+        horizontalScrollBar()->setSingleStep(64);
+    }
+
+    // The line (1-based) at an offset, or 0 beyond the last one.
+    static Long LineAt(const std::vector<double>& starts, double offset) {
+        const auto it = std::upper_bound(starts.begin(), starts.end(), offset);
+        const auto line = static_cast<Long>(it - starts.begin());
+        return line >= static_cast<Long>(starts.size()) ? 0 : line;
+    }
+
+    QRectF CellRectF(Long top, Long left, Long bottom, Long right) const {
+        const auto last = [](const std::vector<double>& v, Long i) {
+            return v[static_cast<std::size_t>(std::min<Long>(i, static_cast<Long>(v.size()) - 1))];
+        };
+        const double x = kHeaderWidth + last(colLeft_, left - 1) - horizontalScrollBar()->value();
+        const double y = kHeaderHeight + last(rowTop_, top - 1) - verticalScrollBar()->value();
+        return QRectF(x, y, last(colLeft_, right) - last(colLeft_, left - 1),
+                      last(rowTop_, bottom) - last(rowTop_, top - 1));
+    }
+
+    // The cell under a point of the viewport.
+    std::pair<Long, Long> CellAt(QPoint p) const {
+        const Long row = LineAt(rowTop_, p.y() - kHeaderHeight + verticalScrollBar()->value());
+        const Long col = LineAt(colLeft_, p.x() - kHeaderWidth + horizontalScrollBar()->value());
+        return {std::max<Long>(row, 1), std::max<Long>(col, 1)};
+    }
+
+    void EnsureVisible(Long row, Long col) {
+        const QRectF r = CellRectF(row, col, row, col);
+        const QRect area = viewport()->rect().adjusted(kHeaderWidth, kHeaderHeight, 0, 0);
+        if (r.height() > 0 && (r.top() < area.top() || r.bottom() > area.bottom())) {
+            verticalScrollBar()->setValue(static_cast<int>(rowTop_[static_cast<std::size_t>(
+                std::min<Long>(row - 1, static_cast<Long>(rowTop_.size()) - 1))]));
+        }
+        if (r.width() > 0 && (r.left() < area.left() || r.right() > area.right())) {
+            horizontalScrollBar()->setValue(static_cast<int>(colLeft_[static_cast<std::size_t>(
+                std::min<Long>(col - 1, static_cast<Long>(colLeft_.size()) - 1))]));
+        }
+    }
+
+  protected:
+    void resizeEvent(QResizeEvent* e) override {
+        QAbstractScrollArea::resizeEvent(e);
+        UpdateScrollBars();
+    }
+    void scrollContentsBy(int, int) override { viewport()->update(); }
+
+    void mousePressEvent(QMouseEvent* e) override {
+        if (e->button() != Qt::LeftButton || !Book()) return;
+        anchor_ = CellAt(e->position().toPoint());
+        Select(anchor_);
+    }
+    void mouseMoveEvent(QMouseEvent* e) override {
+        if (!(e->buttons() & Qt::LeftButton) || !Book()) return;
+        Select(CellAt(e->position().toPoint()));
+    }
+
+    void paintEvent(QPaintEvent*) override;
+
+  private:
+    // Selects the cells from the anchor to `to` in the engine, as a click or drag in
+    // the spreadsheet does; the active cell is the one first clicked.
+    void Select(std::pair<Long, Long> to) {
+        try {
+            const auto app = app_();
+            auto sheet = app ? app->ActiveSheet() : nullptr;
+            if (!sheet) return;
+            sheet
+                ->Range(sheet->Cells(std::min(anchor_.first, to.first),
+                                     std::min(anchor_.second, to.second)),
+                        sheet->Cells(std::max(anchor_.first, to.first),
+                                     std::max(anchor_.second, to.second)))
+                ->Select();
+        } catch (...) {
+            // A sheet closed behind the window's back: nothing to select.
+        }
+        viewport()->update();
+    }
+
+    void PaintCell(QPainter& p, const WorkbookModel& book, const SheetModel& sheet, Long row,
+                   Long col, const QRectF& rect, double overflowRight);
+    void PaintBorders(QPainter& p, const CellView& v, const QRectF& rect);
+
+    SheetWindow::AppSource app_;
+    std::vector<double> rowTop_{0}, colLeft_{0};  // never empty: line 1 starts at 0
+    std::tuple<const SheetModel*, std::size_t, std::size_t, std::size_t> key_{};
+    std::pair<Long, Long> anchor_{1, 1};
+
+    friend class SheetWindow;
+};
+
+void SheetView::paintEvent(QPaintEvent*) {
+    Measure();
+    QPainter p(viewport());
+    const WorkbookModel* book = Book();
+    const SheetModel* sheet = ShownSheet(book);
+    if (!sheet) return;
+    const int width = viewport()->width();
+    const int height = viewport()->height();
+    const double sx = horizontalScrollBar()->value();
+    const double sy = verticalScrollBar()->value();
+    const Long firstRow = std::max<Long>(1, LineAt(rowTop_, sy));
+    Long lastRow = LineAt(rowTop_, sy + height);
+    if (lastRow == 0) lastRow = static_cast<Long>(rowTop_.size()) - 1;
+    const Long firstCol = std::max<Long>(1, LineAt(colLeft_, sx));
+    Long lastCol = LineAt(colLeft_, sx + width);
+    if (lastCol == 0) lastCol = static_cast<Long>(colLeft_.size()) - 1;
+
+    p.save();
+    p.setClipRect(QRect(kHeaderWidth, kHeaderHeight, width - kHeaderWidth, height - kHeaderHeight));
+    // Gridlines under everything.
+    p.setPen(QColor(0xD4, 0xD4, 0xD4));
+    for (Long r = firstRow; r <= lastRow; ++r) {
+        const double y = kHeaderHeight + rowTop_[static_cast<std::size_t>(r)] - sy - 0.5;
+        if (rowTop_[static_cast<std::size_t>(r)] > rowTop_[static_cast<std::size_t>(r - 1)]) {
+            p.drawLine(QPointF(kHeaderWidth, y), QPointF(width, y));
+        }
+    }
+    for (Long c = firstCol; c <= lastCol; ++c) {
+        const double x = kHeaderWidth + colLeft_[static_cast<std::size_t>(c)] - sx - 0.5;
+        if (colLeft_[static_cast<std::size_t>(c)] > colLeft_[static_cast<std::size_t>(c - 1)]) {
+            p.drawLine(QPointF(x, kHeaderHeight), QPointF(x, height));
+        }
+    }
+    // The merged areas in view, drawn once each as one cell.
+    std::vector<const Area*> merges;
+    for (const auto& m : sheet->merges) {
+        if (m.bottom >= firstRow && m.top <= lastRow && m.right >= firstCol && m.left <= lastCol) {
+            merges.push_back(&m);
+        }
+    }
+    const auto mergeOf = [&](Long r, Long c) -> const Area* {
+        for (const auto* m : merges) {
+            if (m->Contains(r, c)) return m;
+        }
+        return nullptr;
+    };
+    for (Long r = firstRow; r <= lastRow; ++r) {
+        if (rowTop_[static_cast<std::size_t>(r)] == rowTop_[static_cast<std::size_t>(r - 1)])
+            continue;
+        for (Long c = firstCol; c <= lastCol; ++c) {
+            if (colLeft_[static_cast<std::size_t>(c)] == colLeft_[static_cast<std::size_t>(c - 1)])
+                continue;
+            if (mergeOf(r, c)) continue;
+            // Text that does not wrap runs on over empty cells to the right.
+            double overflow = 0;
+            for (Long k = c + 1; k <= lastCol + 1 && k < static_cast<Long>(colLeft_.size()); ++k) {
+                const auto* next = sheet->Find(r, k);
+                if ((next && next->type != workbook::CellType::Empty) || mergeOf(r, k)) break;
+                overflow =
+                    colLeft_[static_cast<std::size_t>(k)] - colLeft_[static_cast<std::size_t>(c)];
+            }
+            PaintCell(p, *book, *sheet, r, c, CellRectF(r, c, r, c), overflow);
+        }
+    }
+    for (const auto* m : merges) {
+        PaintCell(p, *book, *sheet, m->top, m->left,
+                  CellRectF(m->top, m->left, m->bottom, m->right), 0);
+    }
+    // The selection over the cells, the active cell framed.
+    const QColor selection(33, 115, 70);
+    for (const auto& a : sheet->selection) {
+        // A single cell inside a merged area selects the whole area.
+        const Area* merged = a.Rows() * a.Columns() == 1 ? mergeOf(a.top, a.left) : nullptr;
+        const Area& shown = merged ? *merged : a;
+        const QRectF r = CellRectF(shown.top, shown.left, shown.bottom, shown.right);
+        if (!merged && a.Rows() * a.Columns() > 1) p.fillRect(r, QColor(33, 115, 70, 40));
+        p.setPen(QPen(selection, 2));
+        p.drawRect(r.adjusted(0, 0, -1, -1));
+    }
+    p.setPen(QPen(selection, 2));
+    const Area* activeMerge = mergeOf(sheet->activeRow, sheet->activeCol);
+    p.drawRect(activeMerge ? CellRectF(activeMerge->top, activeMerge->left, activeMerge->bottom,
+                                       activeMerge->right)
+                           : CellRectF(sheet->activeRow, sheet->activeCol, sheet->activeRow,
+                                       sheet->activeCol));
+    p.restore();
+
+    // Headers: column letters and row numbers, the selected ones shaded.
+    const QColor headerFill(0xF3, 0xF3, 0xF3), headerLine(0xC0, 0xC0, 0xC0);
+    const auto selected = [&](bool isRow, Long line) {
+        for (const auto& a : sheet->selection) {
+            if (isRow ? (line >= a.top && line <= a.bottom) : (line >= a.left && line <= a.right))
+                return true;
+        }
+        return false;
+    };
+    p.fillRect(QRect(0, 0, width, kHeaderHeight), headerFill);
+    p.fillRect(QRect(0, 0, kHeaderWidth, height), headerFill);
+    QFont headerFont = font();
+    headerFont.setPointSizeF(8.5);
+    p.setFont(headerFont);
+    p.setClipRect(QRect(kHeaderWidth, 0, width - kHeaderWidth, kHeaderHeight));
+    for (Long c = firstCol; c <= lastCol; ++c) {
+        const QRectF r = CellRectF(1, c, 1, c);
+        if (r.width() <= 0) continue;
+        const QRectF h(r.left(), 0, r.width(), kHeaderHeight);
+        if (selected(false, c)) p.fillRect(h, QColor(0xD2, 0xD2, 0xD2));
+        p.setPen(headerLine);
+        p.drawLine(h.topRight() + QPointF(-0.5, 0), h.bottomRight() + QPointF(-0.5, 0));
+        p.setPen(Qt::black);
+        p.drawText(h, Qt::AlignCenter, QString::fromStdString(ColumnLetters(c)));
+    }
+    p.setClipRect(QRect(0, kHeaderHeight, kHeaderWidth, height - kHeaderHeight));
+    for (Long r = firstRow; r <= lastRow; ++r) {
+        const QRectF cell = CellRectF(r, 1, r, 1);
+        if (cell.height() <= 0) continue;
+        const QRectF h(0, cell.top(), kHeaderWidth, cell.height());
+        if (selected(true, r)) p.fillRect(h, QColor(0xD2, 0xD2, 0xD2));
+        p.setPen(headerLine);
+        p.drawLine(h.bottomLeft() + QPointF(0, -0.5), h.bottomRight() + QPointF(0, -0.5));
+        p.setPen(Qt::black);
+        p.drawText(h, Qt::AlignCenter, QString::number(r));
+    }
+    p.setClipping(false);
+    p.setPen(headerLine);
+    p.drawLine(QPointF(0, kHeaderHeight - 0.5), QPointF(width, kHeaderHeight - 0.5));
+    p.drawLine(QPointF(kHeaderWidth - 0.5, 0), QPointF(kHeaderWidth - 0.5, height));
+}
+
+void SheetView::PaintCell(QPainter& p, const WorkbookModel& book, const SheetModel& sheet, Long row,
+                          Long col, const QRectF& rect, double overflowRight) {
+    const CellView v = workbook::DescribeCell(book, sheet, row, col);
+    if (v.fillPattern != "none" && !v.fillPattern.empty() && !v.fillColor.empty()) {
+        p.fillRect(rect, Rgb(v.fillColor, Qt::white));
+    }
+    if (!v.text.empty()) {
+        QFont f(QString::fromStdString(v.fontName.empty() ? "Calibri" : v.fontName));
+        f.setPointSizeF(v.fontSize > 0 ? v.fontSize : 11);
+        f.setBold(v.bold);
+        f.setItalic(v.italic);
+        f.setUnderline(v.underline);
+        f.setStrikeOut(v.strikethrough);
+        p.setFont(f);
+        p.setPen(Rgb(v.fontColor, Qt::black));
+        int flags = 0;
+        const bool number = v.type == workbook::ValueType::Number;
+        switch (v.horizontalAlignment) {
+            case workbook::xlCenter:
+            case workbook::xlCenterAcrossSelection:
+                flags |= Qt::AlignHCenter;
+                break;
+            case workbook::xlRight:
+                flags |= Qt::AlignRight;
+                break;
+            case workbook::xlJustify:
+            case workbook::xlDistributed:
+                flags |= Qt::AlignJustify;
+                break;
+            case workbook::xlGeneral:
+                flags |= number ? Qt::AlignRight : Qt::AlignLeft;
+                break;
+            default:
+                flags |= Qt::AlignLeft;
+        }
+        switch (v.verticalAlignment) {
+            case workbook::xlTop:
+                flags |= Qt::AlignTop;
+                break;
+            case workbook::xlCenter:
+            case workbook::xlJustify:
+            case workbook::xlDistributed:
+                flags |= Qt::AlignVCenter;
+                break;
+            default:
+                flags |= Qt::AlignBottom;
+        }
+        if (v.wrapText) flags |= Qt::TextWordWrap;
+        QRectF textRect = rect.adjusted(2 + v.indent * 9, 1, -2, -1);
+        if (!v.wrapText && (flags & Qt::AlignLeft) && !number)
+            textRect.setRight(rect.left() + overflowRight + rect.width() - 2);
+        p.save();
+        p.setClipRect(textRect.adjusted(-2, -1, 2, 1), Qt::IntersectClip);
+        int degrees = 0;
+        if (v.orientation == workbook::xlUpward)
+            degrees = 90;
+        else if (v.orientation == workbook::xlDownward)
+            degrees = -90;
+        else if (v.orientation >= -90 && v.orientation <= 90)
+            degrees = v.orientation;
+        if (degrees != 0) {
+            // Rotated text turns about the cell's centre.
+            p.translate(rect.center());
+            p.rotate(-degrees);
+            const QRectF turned =
+                std::abs(degrees) >= 45
+                    ? QRectF(-rect.height() / 2, -rect.width() / 2, rect.height(), rect.width())
+                    : QRectF(-rect.width() / 2, -rect.height() / 2, rect.width(), rect.height());
+            p.drawText(turned, (flags & ~Qt::AlignVertical_Mask) | Qt::AlignVCenter,
+                       QString::fromStdString(v.text));
+        } else {
+            p.drawText(textRect, flags, QString::fromStdString(v.text));
+        }
+        p.restore();
+    }
+    PaintBorders(p, v, rect);
+}
+
+void SheetView::PaintBorders(QPainter& p, const CellView& v, const QRectF& rect) {
+    const auto edge = [&](const workbook::CellBorderEdge& e, QPointF a, QPointF b) {
+        if (e.style.empty() || e.style == "none") return;
+        QPen pen(Rgb(e.color, Qt::black));
+        pen.setWidthF(e.style == "medium" || e.style.rfind("medium", 0) == 0 ? 2
+                      : e.style == "thick" || e.style == "double"            ? 3
+                                                                             : 1);
+        if (e.style.find("ashDot") != std::string::npos)
+            pen.setStyle(Qt::DashDotLine);
+        else if (e.style.find("ashed") != std::string::npos)
+            pen.setStyle(Qt::DashLine);
+        else if (e.style == "dotted" || e.style == "hair")
+            pen.setStyle(Qt::DotLine);
+        p.setPen(pen);
+        p.drawLine(a, b);
+    };
+    const QRectF r = rect.adjusted(0, 0, -0.5, -0.5);
+    edge(v.top, r.topLeft(), r.topRight());
+    edge(v.bottom, r.bottomLeft(), r.bottomRight());
+    edge(v.left, r.topLeft(), r.bottomLeft());
+    edge(v.right, r.topRight(), r.bottomRight());
+}
+
+SheetWindow::SheetWindow(QtUi& ui, AppSource app, QWidget* parent)
+    : QWidget(parent), app_(std::move(app)) {
+    setObjectName("SheetWindow");
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    view_ = new SheetView(app_);
+    tabs_ = new QTabBar;
+    tabs_->setShape(QTabBar::RoundedSouth);
+    tabs_->setExpanding(false);
+    tabs_->setDrawBase(false);
+    layout->addWidget(view_, 1);
+    layout->addWidget(tabs_, 0, Qt::AlignLeft);
+    QObject::connect(tabs_, &QTabBar::tabBarClicked, [this](int index) {
+        // A click on a tab activates that sheet in the engine.
+        if (index < 0) return;
+        try {
+            const auto excel = app_();
+            if (auto book = excel ? excel->ActiveWorkbook() : nullptr) {
+                book->Sheets()->Item(tabs_->tabText(index).toStdString())->Activate();
+            }
+        } catch (...) {
+        }
+        Sync();
+    });
+    timer_ = new QTimer(this);
+    QObject::connect(timer_, &QTimer::timeout, [this] { Sync(); });
+    timer_->start(150);
+    resize(900, 600);
+    ui.AddWindow(this, [this] { Sync(); });
+    Sync();
+}
+
+SheetWindow::~SheetWindow() = default;
+
+QWidget* SheetWindow::Grid() const {
+    return view_->viewport();
+}
+
+QRect SheetWindow::CellRect(Long row, Long column) const {
+    view_->Measure();
+    const QRectF r = view_->CellRectF(row, column, row, column);
+    return r.toAlignedRect().translated(view_->viewport()->mapTo(this, QPoint(0, 0)));
+}
+
+void SheetWindow::Sync() {
+    const auto app = app_();
+    const QString caption = QString::fromStdString(app ? app->Caption() : "Excel");
+    if (windowTitle() != caption) setWindowTitle(caption);
+    const WorkbookModel* book = view_->Book();
+    if (book && !shownOnce_) {
+        shownOnce_ = true;
+        show();
+    }
+    QStringList names;
+    int current = -1;
+    if (book) {
+        for (std::size_t i = 0; i < book->sheets.size(); ++i) {
+            if (book->sheets[i].state != "visible") continue;
+            if (i == book->activeTab) current = static_cast<int>(names.size());
+            names << QString::fromStdString(book->sheets[i].name);
+        }
+    }
+    QStringList now;
+    for (int i = 0; i < tabs_->count(); ++i) now << tabs_->tabText(i);
+    if (now != names) {
+        const QSignalBlocker block(tabs_);
+        while (tabs_->count() > 0) tabs_->removeTab(0);
+        for (const auto& n : names) tabs_->addTab(n);
+    }
+    if (tabs_->currentIndex() != current) {
+        const QSignalBlocker block(tabs_);
+        tabs_->setCurrentIndex(current);
+    }
+    // When code moved the active cell (View Selection, a dialog's Select), bring it into view.
+    if (const SheetModel* sheet = ShownSheet(book)) {
+        const auto active = std::tuple{sheet, sheet->activeRow, sheet->activeCol};
+        if (active != lastActive_ && !(QApplication::mouseButtons() & Qt::LeftButton)) {
+            view_->Measure();
+            view_->EnsureVisible(sheet->activeRow, sheet->activeCol);
+        }
+        lastActive_ = active;
+    }
+    view_->viewport()->update();
+}
+
+}  // namespace tbln::qt

@@ -1,0 +1,392 @@
+// tbln gui [--file BOOK]: the host window standing in for the drawing program. Its
+// pull-down menu holds the items of the installed menu file, one per entry point; each
+// runs its entry point with the real dialogs beside the sheet window, and the returned
+// records are shown in tables and can be saved as the JSON the commands print.
+#include "apps/host/gui.hpp"
+
+#include <QAction>
+#include <QApplication>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include <filesystem>
+#include <fstream>
+#include <pugixml.hpp>
+
+#include "adapters/qt/qt_ui.hpp"
+#include "adapters/qt/sheet_window.hpp"
+#include "apps/host/json_records.hpp"
+#include "apps/host/reader_install.hpp"
+#include "apps/host/streamed_json.hpp"
+
+namespace tbln::host {
+
+namespace {
+
+struct Desktop {
+    int argc = 1;
+    char name[5] = "tbln";
+    char* argv[2] = {name, nullptr};
+    QApplication app{argc, argv};
+    qt::QtUi ui;
+    std::unique_ptr<qt::SheetWindow> sheet;
+    std::vector<std::pair<std::string, std::string>> messages;  // title, text
+
+    Desktop() {
+        QApplication::setApplicationName("tbln");
+        ui.onMessage = [this](const std::string& title, const std::string& text) {
+            messages.emplace_back(title, text);
+        };
+    }
+};
+
+Desktop& TheDesktop() {
+    static Desktop desktop;
+    return desktop;
+}
+
+// A menu item of the menu file: its caption and the entry point its macro runs.
+struct MenuEntry {
+    std::string caption;
+    std::string entryPoint;  // "" for a separator
+};
+
+// The pull-down menu of the installed menu file: its name and items in order.
+std::pair<std::string, std::vector<MenuEntry>> ReadMenu(const std::string& path) {
+    pugi::xml_document doc;
+    if (!doc.load_file(path.c_str())) return {};
+    std::map<std::string, MenuEntry> macros;
+    for (const auto& m : doc.select_nodes("//MenuMacro")) {
+        const auto macro = m.node().child("Macro");
+        std::string command = macro.child_value("Command");
+        const auto run = command.find("tbln_");
+        std::string entry = run == std::string::npos ? "" : command.substr(run + 5);
+        while (!entry.empty() && entry.back() == ' ') entry.pop_back();
+        macros[m.node().attribute("UID").value()] = {macro.child_value("Name"), entry};
+    }
+    const auto pop = doc.select_node("//PopMenu").node();
+    std::vector<MenuEntry> items;
+    for (const auto& item : pop.children("PopMenuItem")) {
+        if (item.attribute("IsSeparator").as_bool()) {
+            items.push_back({});
+            continue;
+        }
+        const std::string id =
+            item.child("MenuItem").child("MacroRef").attribute("MenuMacroID").value();
+        if (const auto it = macros.find(id); it != macros.end()) items.push_back(it->second);
+    }
+    return {pop.child_value("Name"), items};
+}
+
+std::string MenuFile(Host& host) {
+    const std::filesystem::path installed =
+        std::filesystem::path(host.sys.InstallRoot()) / "acad" / "quorvex.cui";
+    if (std::filesystem::exists(installed)) return installed.string();
+    return TBLN_MENU_FILE;
+}
+
+QString Cell(const json& v) {
+    if (v.is_string()) return QString::fromStdString(v.get<std::string>());
+    if (v.is_null()) return {};
+    return QString::fromStdString(v.dump());
+}
+
+// A table of records: one row per object, one column per member.
+QTableWidget* RecordTable(const std::vector<const json*>& records) {
+    std::vector<std::string> columns;
+    for (const auto* r : records) {
+        for (const auto& [key, value] : r->items()) {
+            if (std::find(columns.begin(), columns.end(), key) == columns.end())
+                columns.push_back(key);
+        }
+    }
+    auto* table =
+        new QTableWidget(static_cast<int>(records.size()), static_cast<int>(columns.size()));
+    QStringList headers;
+    for (const auto& c : columns) headers << QString::fromStdString(c);
+    table->setHorizontalHeaderLabels(headers);
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        for (std::size_t k = 0; k < columns.size(); ++k) {
+            if (records[i]->contains(columns[k])) {
+                table->setItem(static_cast<int>(i), static_cast<int>(k),
+                               new QTableWidgetItem(Cell((*records[i])[columns[k]])));
+            }
+        }
+    }
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    return table;
+}
+
+// The records of an array (a 2-D array's rows run on), objects only.
+void CollectRecords(const json& v, std::vector<const json*>& out) {
+    if (v.is_object()) out.push_back(&v);
+    if (v.is_array()) {
+        for (const auto& e : v) CollectRecords(e, out);
+    }
+}
+
+class HostWindow : public QMainWindow {
+  public:
+    HostWindow(Host& host, Desktop& desktop) : host_(host), desktop_(desktop) {
+        setObjectName("HostWindow");
+        setWindowTitle("tbln - drawing host");
+        results_ = new QTabWidget;
+        results_->setDocumentMode(true);
+        setCentralWidget(results_);
+        auto* file = menuBar()->addMenu("&File");
+        file->addAction("&Open Workbook...", [this] { OpenWorkbook(); });
+        saveAction_ = file->addAction("&Save Result as JSON...", [this] { SaveResult(); });
+        saveAction_->setEnabled(false);
+        file->addSeparator();
+        file->addAction("E&xit", [this] { close(); });
+        const auto [name, items] = ReadMenu(MenuFile(host));
+        auto* menu = menuBar()->addMenu(QString::fromStdString(name.empty() ? "Quorvex" : name));
+        menu->setObjectName("systemMenu");
+        for (const auto& item : items) {
+            if (item.entryPoint.empty()) {
+                menu->addSeparator();
+                continue;
+            }
+            QAction* a = menu->addAction(QString::fromStdString(item.caption));
+            a->setObjectName(QString::fromStdString(item.entryPoint));
+            a->setData(QString::fromStdString(item.entryPoint));
+            connect(a, &QAction::triggered, [this, item] { Run(item); });
+        }
+        statusBar()->showMessage("Choose an item of the " + menu->title() + " menu.");
+        resize(820, 520);
+    }
+
+    // Opens a workbook in the spreadsheet engine, as the user does before importing.
+    void Open(const std::string& path) {
+        auto excel = AttachOrCreate<excel::Application>(host_.objects, "Excel.Application");
+        excel->SetVisible(true);
+        excel->Workbooks()->Open(std::filesystem::absolute(path).lexically_normal().string());
+    }
+
+    // Runs an entry point; its result becomes a tab of tables.
+    void Run(const MenuEntry& item) {
+        menuBar()->setEnabled(false);
+        desktop_.messages.clear();
+        json result;
+        try {
+            result = RunEntryPoint(item.entryPoint);
+        } catch (const RuntimeError& e) {
+            result = {
+                {"error", "run-time error " + std::to_string(e.Number()) + ": " + e.Description()}};
+        } catch (const std::exception& e) {
+            result = {{"error", e.what()}};
+        }
+        auto messages = json::array();
+        for (const auto& [title, text] : desktop_.messages)
+            messages.push_back({{"title", title}, {"text", text}});
+        result["messages"] = messages;
+        menuBar()->setEnabled(true);
+        Show(item.caption, result);
+    }
+
+    void Show(const std::string& caption, const json& result) {
+        last_ = result;
+        saveAction_->setEnabled(true);
+        auto* page = new QTabWidget;
+        json scalars = json::object();
+        for (const auto& [key, value] : result.items()) {
+            std::vector<const json*> records;
+            CollectRecords(value, records);
+            if (value.is_array() && !records.empty()) {
+                page->addTab(RecordTable(records), QString::fromStdString(key));
+            } else if (!value.is_array() || !value.empty()) {
+                scalars[key] = value;
+            }
+        }
+        std::vector<const json*> summary;
+        json rows = json::array();
+        for (const auto& [key, value] : scalars.items())
+            rows.push_back({{"name", key}, {"value", value}});
+        for (const auto& r : rows) summary.push_back(&r);
+        page->insertTab(0, RecordTable(summary), "Result");
+        page->setCurrentIndex(0);
+        results_->addTab(page, QString::fromStdString(caption));
+        results_->setCurrentWidget(page);
+        statusBar()->showMessage(QString::fromStdString(caption) + " returned.");
+    }
+
+  private:
+    json RunEntryPoint(const std::string& entry) {
+        auto& app = host_.app;
+        if (entry == "BuildCell" || entry == "DeepUpdate") {
+            std::string dwgdgn = "dwg", qvPath = host_.sys.InstallRoot();
+            std::shared_ptr<Collection> fonts;
+            MyCellArray cells;
+            MyShapeArray shapes;
+            MyImageArray images;
+            Single height = 0, width = 0;
+            Boolean fast = False, result = False;
+            if (entry == "BuildCell") {
+                InstallReader(host_);
+                result = app.BuildCell(capture_.file, capture_.sheet, fonts, cells, shapes, images,
+                                       height, width, capture_.startRow, capture_.endRow,
+                                       capture_.startCol, capture_.endCol, dwgdgn, qvPath, fast);
+            } else {
+                if (capture_.file.empty())
+                    throw std::runtime_error(
+                        "Import a range first: Update Range captures it again.");
+                result = app.DeepUpdate(capture_.file, capture_.sheet, fonts, cells, shapes, images,
+                                        height, width, capture_.startRow, capture_.endRow,
+                                        capture_.startCol, capture_.endCol, dwgdgn);
+            }
+            json out = CaptureArgumentsJson(result, capture_.file, capture_.sheet, fonts, shapes,
+                                            images, height, width, capture_.startRow,
+                                            capture_.endRow, capture_.startCol, capture_.endCol);
+            out["dgnCell0"] = ArrayJson(cells);
+            return out;
+        }
+        if (entry == "ParseWord" || entry == "UpdateWord") {
+            WordLineArray lines;
+            Integer pages = 0;
+            Single pageWidth = 0, pageHeight = 0;
+            const Boolean result =
+                entry == "ParseWord"
+                    ? app.ParseWord(lines, pages, pageWidth, pageHeight, wordFile_)
+                    : app.UpdateWord(lines, pages, pageWidth, pageHeight, wordFile_);
+            return WordResultJson(host_, result, lines, pages, pageWidth, pageHeight, wordFile_);
+        }
+        if (entry == "MakeBlock" || entry == "InsertBlock") {
+            // The drawing's block attributes come from a tags file the user picks.
+            const QString tagsFile = QFileDialog::getOpenFileName(
+                this, "Block attributes (tags file)", {}, "Tags (*.json);;All files (*)");
+            if (tagsFile.isEmpty()) return {{"result", false}};
+            TagPosArray tags0 = ReadTags(tagsFile.toStdString()), tags1;
+            std::string fileName0, sheetName0, qvPath = host_.sys.InstallRoot();
+            const Boolean result = entry == "MakeBlock"
+                                       ? app.MakeBlock(tags0, tags1, fileName0, sheetName0, qvPath)
+                                       : app.InsertBlock(tags0, tags1, fileName0, sheetName0);
+            return {{"result", result != False},
+                    {"tags0", ArrayJson(tags0)},
+                    {"tags1", ArrayJson(tags1)},
+                    {"fileName0", fileName0},
+                    {"sheetName0", sheetName0}};
+        }
+        if (entry == "Populate") {
+            Integer row10 = 0, row20 = 0, rown0 = 0, col10 = 0, col20 = 0, coln0 = 0;
+            std::string templatePath0, outputPath0, excelPath0, sheetName0, dwgdgn = "dgn";
+            std::string qvPath = host_.sys.InstallRoot();
+            const Boolean result =
+                app.Populate(row10, row20, rown0, col10, col20, coln0, templatePath0, outputPath0,
+                             excelPath0, sheetName0, dwgdgn, qvPath);
+            return {{"result", result != False},
+                    {"row10", row10},
+                    {"row20", row20},
+                    {"rown0", rown0},
+                    {"col10", col10},
+                    {"col20", col20},
+                    {"coln0", coln0},
+                    {"templatePath0", templatePath0},
+                    {"outputPath0", outputPath0},
+                    {"excelPath0", excelPath0},
+                    {"sheetName0", sheetName0},
+                    {"dwgdgn", dwgdgn}};
+        }
+        if (entry == "ExportDGNName") {
+            std::string fileFormat0 = "dgn";
+            app.ExportDGNName(fileFormat0);
+            return {{"fileFormat0", fileFormat0}};
+        }
+        if (entry == "SetLUC") {
+            app.SetLUC();
+            return json::object();
+        }
+        throw std::runtime_error("The menu item runs " + entry +
+                                 ", which this host does not know.");
+    }
+
+    void OpenWorkbook() {
+        const QString path =
+            QFileDialog::getOpenFileName(this, "Open Workbook", {}, "Workbooks (*.xlsx *.xlsm)");
+        if (path.isEmpty()) return;
+        try {
+            Open(path.toStdString());
+        } catch (const RuntimeError& e) {
+            QMessageBox::critical(this, "Open Workbook", QString::fromStdString(e.Description()));
+        }
+    }
+
+    void SaveResult() {
+        const QString path = QFileDialog::getSaveFileName(this, "Save Result as JSON",
+                                                          "result.json", "JSON (*.json)");
+        if (path.isEmpty()) return;
+        const std::string target = path.toStdString();
+        const std::string temporary = target + ".tmp";
+        {
+            std::ofstream out(temporary, std::ios::binary);
+            out << last_.dump(2) << "\n";
+            if (!out) {
+                QMessageBox::critical(this, "Save Result", path + ": cannot be written");
+                return;
+            }
+        }
+        std::filesystem::rename(temporary, target);
+    }
+
+    struct Capture {
+        std::string file, sheet;
+        Integer startRow = 0, endRow = 0, startCol = 0, endCol = 0;
+    };
+
+    Host& host_;
+    Desktop& desktop_;
+    QTabWidget* results_ = nullptr;
+    QAction* saveAction_ = nullptr;
+    json last_;
+    Capture capture_;
+    std::string wordFile_;
+};
+
+}  // namespace
+
+ui::Ui& DesktopUi() {
+    return TheDesktop().ui;
+}
+
+void FollowEngines(Host& host) {
+    Desktop& desktop = TheDesktop();
+    if (desktop.sheet) return;
+    desktop.sheet = std::make_unique<qt::SheetWindow>(
+        desktop.ui, [&host]() -> std::shared_ptr<excel::Application> {
+            try {
+                return std::dynamic_pointer_cast<excel::Application>(
+                    host.objects.GetObject("Excel.Application"));
+            } catch (const RuntimeError&) {
+                return nullptr;
+            }
+        });
+}
+
+json GuiCommand(Host& host, const Options& options) {
+    options.Expect({"file"});
+    Desktop& desktop = TheDesktop();
+    FollowEngines(host);
+    HostWindow window(host, desktop);
+    // The host window at the left, the sheet window beside it, as the user arranges them.
+    window.resize(560, 440);
+    window.move(20, 20);
+    window.show();
+    desktop.sheet->move(window.frameGeometry().right() + 20, 20);
+    if (options.Has("file")) {
+        const std::string file = options.Get("file");
+        if (!std::filesystem::exists(file)) throw UsageError(file + ": no such workbook");
+        window.Open(file);
+    }
+    QApplication::exec();
+    return AlreadyPrinted();
+}
+
+}  // namespace tbln::host

@@ -1,0 +1,16 @@
+// The desktop in a build without the toolkit: every use says so.
+#include "apps/host/gui.hpp"
+
+namespace tbln::host {
+
+ui::Ui& DesktopUi() {
+    throw UsageError("this tbln was built without the desktop user interface");
+}
+
+void FollowEngines(Host&) {}
+
+nlohmann::ordered_json GuiCommand(Host&, const Options&) {
+    throw UsageError("this tbln was built without the desktop user interface");
+}
+
+}  // namespace tbln::host

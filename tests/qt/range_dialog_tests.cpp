@@ -1,0 +1,199 @@
+// The dialogs on the desktop, end to end. The range import: the workbook chosen in the
+// file chooser, the corners picked by clicking in the sheet window, Start running the
+// real reader, the sheet-switch guard answering a tab switched in the sheet window, and
+// dragging by the body. The drawing-name export: Add, Remove and Remove All on its list.
+#include <gtest/gtest.h>
+
+#include <QTabBar>
+#include <QTest>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "adapters/qt/qt_ui.hpp"
+#include "adapters/qt/sheet_window.hpp"
+#include "apps/host/host.hpp"
+#include "apps/host/reader_install.hpp"
+#include "batch/multi_dgns_form.hpp"
+#include "capture/cell_range_form.hpp"
+#include "common/sheet_dialog.hpp"
+#include "qt/qt_driver.hpp"
+
+namespace tbln {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A host on the desktop adapter with its own install root and a sheet window.
+struct DesktopHost {
+    fs::path root = fs::temp_directory_path() / ("tbln-qt-" + std::to_string(::getpid()));
+    std::unique_ptr<UiDriver> driver = MakeQtDriver();
+    qt::QtUi& ui = dynamic_cast<qt::QtUi&>(driver->Ui());
+    std::unique_ptr<host::Host> h;
+    std::unique_ptr<qt::SheetWindow> sheet;
+    std::vector<std::string> messages;
+
+    DesktopHost() {
+        fs::create_directories(root);
+        ::setenv("TBLN_READER", TBLN_READER_BINARY, 1);
+        h = std::make_unique<host::Host>(root.string(), &ui);
+        host::InstallReader(*h);
+        sheet =
+            std::make_unique<qt::SheetWindow>(ui, [this]() -> std::shared_ptr<excel::Application> {
+                try {
+                    return std::dynamic_pointer_cast<excel::Application>(
+                        h->objects.GetObject("Excel.Application"));
+                } catch (const RuntimeError&) {
+                    return nullptr;
+                }
+            });
+        ui.onMessage = [this](const std::string&, const std::string& text) {
+            messages.push_back(text);
+        };
+    }
+    ~DesktopHost() {
+        sheet.reset();
+        h.reset();
+        std::error_code ec;
+        fs::remove_all(root, ec);
+    }
+    // A click on a cell of the sheet window, as the user does beside the dialog.
+    void ClickCell(Long row, Long col) {
+        sheet->Sync();
+        QTest::mouseClick(sheet->Grid(), Qt::LeftButton, {},
+                          sheet->Grid()->mapFrom(sheet.get(), sheet->CellRect(row, col).center()));
+    }
+    CellRangeForm& Form() {
+        return dynamic_cast<CellRangeForm&>(h->module.Dialog(DialogId::CellRangeForm));
+    }
+};
+
+struct Capture {
+    std::string file, sheet, dwgdgn = "dwg", qvPath;
+    std::shared_ptr<Collection> fonts;
+    MyCellArray cells;
+    MyShapeArray shapes;
+    MyImageArray images;
+    Single height = 0, width = 0;
+    Integer startRow = 0, endRow = 0, startCol = 0, endCol = 0;
+    Boolean fast = False;
+    Boolean Run(host::Host& h) {
+        return h.app.BuildCell(file, sheet, fonts, cells, shapes, images, height, width, startRow,
+                               endRow, startCol, endCol, dwgdgn, qvPath, fast);
+    }
+};
+
+const std::string kBook = std::string(TBLN_FIXTURES) + "/gui_sheets.xlsx";
+
+TEST(RangeDialogOnTheDesktop, UpdateReadsTheCellsClickedInTheSheetWindow) {
+    DesktopHost d;
+    auto& driver = *d.driver;
+    std::string topLeft, bottomRight;
+    driver.Click("btnBrowse");
+    driver.ChooseFile(kBook);
+    driver.Wait(300);
+    driver.Call([&] { d.ClickCell(2, 1); });
+    driver.Click("btnUpdateTL");
+    driver.Call([&] { d.ClickCell(10, 3); });
+    driver.Click("btnUpdateBR");
+    driver.Call([&] {
+        auto& f = d.Form();
+        topLeft = f.topLeftCol.Text() + f.topLeftRow.Text();
+        bottomRight = f.botRightCol.Text() + f.botRightRow.Text();
+    });
+    driver.Click("btnOK");
+    Capture c;
+    c.qvPath = d.root.string();
+    EXPECT_EQ(c.Run(*d.h), True);
+    EXPECT_TRUE(d.messages.empty());
+    EXPECT_EQ(topLeft, "A2");
+    EXPECT_EQ(bottomRight, "C10");
+    EXPECT_EQ(c.sheet, "Plan");
+    EXPECT_EQ(c.startRow, 2);
+    EXPECT_EQ(c.endRow, 10);
+    EXPECT_EQ(c.startCol, 1);
+    EXPECT_EQ(c.endCol, 3);
+    EXPECT_TRUE(d.sheet->isVisible()) << "the sheet window showed itself once a workbook was open";
+}
+
+TEST(RangeDialogOnTheDesktop, ATabSwitchedInTheSheetWindowIsUndoneWithAMessage) {
+    DesktopHost d;
+    auto& driver = *d.driver;
+    std::string activeAfter;
+    driver.Click("btnBrowse");
+    driver.ChooseFile(kBook);
+    driver.Wait(300);
+    driver.Call([&] {
+        d.sheet->Sync();
+        QTest::mouseClick(d.sheet->Tabs(), Qt::LeftButton, {},
+                          d.sheet->Tabs()->tabRect(1).center());
+    });
+    driver.Answer(ui::vbOK);
+    driver.Wait(200);
+    driver.Call([&] {
+        activeAfter = d.Form().cbSheetName.Text();
+        d.sheet->Sync();
+    });
+    driver.Click("btnCancel");
+    Capture c;
+    EXPECT_EQ(c.Run(*d.h), False);
+    ASSERT_FALSE(d.messages.empty());
+    EXPECT_EQ(d.messages.front(), kSheetSwitchMessage);
+    EXPECT_EQ(activeAfter, "Plan");
+    EXPECT_EQ(d.sheet->Tabs()->currentIndex(), 0)
+        << "the guard took the engine back to the chosen sheet";
+}
+
+TEST(RangeDialogOnTheDesktop, TheDialogIsDraggedByItsBody) {
+    DesktopHost d;
+    auto& driver = *d.driver;
+    QPoint before, after;
+    driver.Call([&] {
+        QWidget* w = d.ui.FormWindow(d.Form());
+        before = w->pos();
+        // A point of the body between the controls.
+        const QPoint start(20, 265);
+        QTest::mousePress(w, Qt::LeftButton, {}, start);
+        QTest::mouseMove(w, start + QPoint(2, 1));
+        QTest::mouseMove(w, start + QPoint(40, 30));
+        QTest::mouseRelease(w, Qt::LeftButton, {}, start + QPoint(40, 30));
+        after = w->pos();
+    });
+    driver.Click("btnCancel");
+    Capture c;
+    c.Run(*d.h);
+    EXPECT_EQ(after - before, QPoint(40, 30));
+}
+
+TEST(DrawingNamesDialogOnTheDesktop, RemoveTakesThePickedLineAndRemoveAllTheRest) {
+    DesktopHost d;
+    auto& driver = *d.driver;
+    for (const char* name : {"a.dgn", "b.dgn", "c.dgn"}) std::ofstream(d.root / name) << "drawing";
+    std::vector<int> counts;
+    std::vector<std::string> left;
+    const auto count = [&] {
+        auto& f = dynamic_cast<MultiDGNsForm&>(d.h->module.Dialog(DialogId::MultiDGNsForm));
+        counts.push_back(f.lbDGNNames.ListCount());
+        if (f.lbDGNNames.ListCount() > 0) left = f.lbDGNNames.Items();
+    };
+    for (const char* name : {"a.dgn", "b.dgn", "c.dgn"}) {
+        driver.Click("btnAdd");
+        driver.ChooseFile((d.root / name).string());
+    }
+    driver.Call(count);
+    driver.Pick("lbDGNNames", 1);
+    driver.Click("btnRemove");
+    driver.Call(count);
+    driver.Click("btnRemoveAll");
+    driver.Call(count);
+    driver.Click("btnCancel");
+    std::string format = "dgn";
+    d.h->app.ExportDGNName(format);
+    EXPECT_EQ(counts, (std::vector<int>{3, 2, 0}));
+    ASSERT_EQ(left.size(), 2u);
+    EXPECT_NE(left[0].find("a.dgn"), std::string::npos);
+    EXPECT_NE(left[1].find("c.dgn"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tbln
