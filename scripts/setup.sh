@@ -11,4 +11,5 @@ $SUDO apt-get install -y -qq --no-install-recommends \
     libzip-dev libexpat1-dev libpugixml-dev nlohmann-json3-dev \
     python3 python3-openpyxl python3-xlsxwriter \
     libreoffice-calc-nogui \
-    fonts-liberation2 libfontconfig-dev libfreetype-dev python3-docx perl time >/dev/null
+    fonts-liberation2 libfontconfig-dev libfreetype-dev python3-docx perl time \
+    pybind11-dev python3-dev python3-pytest python3-ezdxf dpkg-dev >/dev/null
