@@ -12,5 +12,5 @@ $SUDO apt-get install -y -qq --no-install-recommends \
     python3 python3-openpyxl python3-xlsxwriter python3-xlrd \
     libreoffice-calc-nogui \
     fonts-liberation2 fonts-crosextra-carlito fonts-crosextra-caladea libfontconfig-dev libfreetype-dev python3-docx perl time \
-    libdxflib-dev libcairo2-dev python3-ezdxf  \
-    qt6-base-dev >/dev/null
+    libdxflib-dev libcairo2-dev python3-ezdxf qt6-base-dev \
+    pybind11-dev python3-dev python3-pytest dpkg-dev >/dev/null

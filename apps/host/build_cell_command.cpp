@@ -7,42 +7,11 @@
 #include "apps/host/json_records.hpp"
 #include "apps/host/reader_install.hpp"
 #include "apps/host/streamed_json.hpp"
+#include "apps/lib/dialog_script.hpp"
 
 #include <iostream>
 
 namespace tbln::host {
-
-namespace {
-
-// Pushes the actions of a user who picks the workbook, the sheet and the range.
-void ScriptRangeDialog(Host& host, const std::string& file, const std::string& sheet,
-                       const std::string& range) {
-    host.ui.PushFileChoice(file);
-    host.ui.Push(scripted::Action::Click("btnBrowse"));
-    if (!sheet.empty()) host.ui.Push(scripted::Action::SetText("cbSheetName", sheet));
-    if (!range.empty()) {
-        const auto colon = range.find(':');
-        const std::string first = range.substr(0, colon);
-        const std::string last = colon == std::string::npos ? first : range.substr(colon + 1);
-        const auto split = [&](const std::string& cell) {
-            const auto digit = cell.find_first_of("0123456789");
-            if (digit == 0 || digit == std::string::npos ||
-                cell.find_first_not_of("0123456789", digit) != std::string::npos) {
-                throw UsageError("--range " + range + " is not a range like A1:H20");
-            }
-            return std::pair{cell.substr(0, digit), cell.substr(digit)};
-        };
-        const auto [c1, r1] = split(first);
-        const auto [c2, r2] = split(last);
-        host.ui.Push(scripted::Action::SetText("topLeftCol", c1));
-        host.ui.Push(scripted::Action::SetText("topLeftRow", r1));
-        host.ui.Push(scripted::Action::SetText("botRightCol", c2));
-        host.ui.Push(scripted::Action::SetText("botRightRow", r2));
-    }
-    host.ui.Push(scripted::Action::Click("btnOK"));
-}
-
-}  // namespace
 
 nlohmann::ordered_json BuildCellCommand(Host& host, const Options& options) {
     std::vector<std::string> allowed = {"file", "sheet", "range"};
@@ -51,7 +20,11 @@ nlohmann::ordered_json BuildCellCommand(Host& host, const Options& options) {
     const std::string file = std::filesystem::absolute(options.Get("file")).lexically_normal();
     if (!std::filesystem::exists(file)) throw UsageError(file + ": no such workbook");
     InstallReader(host);
-    ScriptRangeDialog(host, file, options.Get("sheet", ""), options.Get("range", ""));
+    try {
+        script::RangeDialog(host.ui, file, options.Get("sheet", ""), options.Get("range", ""));
+    } catch (const std::invalid_argument& e) {
+        throw UsageError(std::string("--") + e.what());
+    }
     ShowProgressOnTerminal(host, DialogId::CellRangeForm);
 
     std::string fileName0, sheetName0, dwgdgn = "dwg", qvPath;

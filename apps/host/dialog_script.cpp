@@ -2,7 +2,7 @@
 
 #include <regex>
 
-#include "platform/excel.hpp"
+#include "apps/lib/dialog_script.hpp"
 
 namespace tbln::host {
 
@@ -15,24 +15,11 @@ void CheckCell(const std::string& option, const std::string& cell) {
 
 void ScriptOpenWorkbook(Host& host, const std::string& file, const std::string& sheet,
                         const std::string& browseButton) {
-    host.ui.PushFileChoice(file);
-    host.ui.Push(scripted::Action::Click(browseButton));
-    if (!sheet.empty()) host.ui.Push(scripted::Action::SetText("cbSheetName", sheet));
+    script::OpenWorkbook(host.ui, file, sheet, browseButton);
 }
 
 void ScriptSelectCell(Host& host, const std::string& cell) {
-    host.ui.Push(scripted::Action::Call([&host, cell] {
-        // No workbook open: there is nothing to click on, and the dialog's own
-        // message for the next button tells the user so.
-        std::shared_ptr<excel::Application> app;
-        try {
-            app = As<excel::Application>(host.objects.GetObject("Excel.Application"));
-        } catch (const RuntimeError&) {
-            return;
-        }
-        if (!app->ActiveWorkbook()) return;
-        app->ActiveSheet()->Range(cell)->Select();
-    }));
+    script::SelectCell(host.ui, host.objects, cell);
 }
 
 std::string DrawingFormat(const Options& options) {

@@ -3,53 +3,19 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 
+#include "apps/lib/tbln.hpp"
 #include "capture/capture_range.hpp"
-#include "common/paths.hpp"
 #include "core/text.hpp"
 
 namespace tbln::host {
 
-namespace fs = std::filesystem;
-
-namespace {
-
-fs::path FindReader() {
-    if (const char* env = std::getenv("TBLN_READER"); env && *env) return env;
-    std::error_code ec;
-    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
-    if (ec) return {};
-    // Installed side by side, or in the build tree's apps/reader folder.
-    for (const fs::path& candidate :
-         {self.parent_path() / "tbln-reader",
-          self.parent_path().parent_path() / "reader" / "tbln-reader"}) {
-        if (fs::exists(candidate, ec)) return candidate;
-    }
-    return {};
-}
-
-}  // namespace
-
 void InstallReader(Host& host) {
-    auto& sys = host.sys;
-    sys.MakeDirs(paths::ReaderFolder(sys));
-    sys.MakeDirs(paths::PicturesFolder(sys));
-    const std::string target = paths::ReaderFile(sys, paths::kReaderProgram);
-    const fs::path source = FindReader();
-    std::error_code ec;
-    if (source.empty()) {
-        if (sys.FileExists(target)) return;
-        throw UsageError("tbln-reader was not found beside tbln; set TBLN_READER to its path");
+    try {
+        tbln::InstallReader(host.sys);
+    } catch (const ReaderMissing& e) {
+        throw UsageError(e.what());
     }
-    if (sys.FileExists(target) &&
-        fs::last_write_time(target, ec) >= fs::last_write_time(source, ec) &&
-        fs::file_size(target, ec) == fs::file_size(source, ec)) {
-        return;
-    }
-    sys.CopyFile(source.string(), target);
-    sys.SetExecutable(target);
 }
 
 void ShowProgressOnTerminal(Host& host, DialogId dialog) {

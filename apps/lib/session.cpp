@@ -1,0 +1,174 @@
+#include <filesystem>
+#include <map>
+#include <mutex>
+
+#include "adapters/document/embedded_word.hpp"
+#include "adapters/posix/posix_system.hpp"
+#include "adapters/scripted/scripted_ui.hpp"
+#include "adapters/shell/shell_application.hpp"
+#include "adapters/workbook/embedded_excel.hpp"
+#include "apps/lib/dialog_script.hpp"
+#include "apps/lib/tbln.hpp"
+#include "common/paths.hpp"
+#include "library/library.hpp"
+
+namespace tbln {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct UiRegistry {
+    std::mutex lock;
+    std::map<std::string, UiFactory> factories{
+        {"scripted", [] { return std::make_unique<scripted::ScriptedUi>(); }}};
+};
+
+UiRegistry& Registry() {
+    static UiRegistry registry;
+    return registry;
+}
+
+// Where the external reader is looked for, in order.
+std::vector<fs::path> ReaderCandidates() {
+    std::vector<fs::path> candidates;
+    if (const char* env = std::getenv("TBLN_READER"); env && *env) candidates.emplace_back(env);
+    std::error_code ec;
+    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    if (!ec) {
+        // Installed side by side, or in the build tree's apps/reader folder.
+        candidates.push_back(self.parent_path() / "tbln-reader");
+        candidates.push_back(self.parent_path().parent_path() / "reader" / "tbln-reader");
+    }
+#ifdef TBLN_BUILD_READER
+    candidates.emplace_back(TBLN_BUILD_READER);
+#endif
+#ifdef TBLN_INSTALLED_READER
+    candidates.emplace_back(TBLN_INSTALLED_READER);
+#endif
+    return candidates;
+}
+
+}  // namespace
+
+void RegisterUi(const std::string& name, UiFactory factory) {
+    auto& registry = Registry();
+    std::lock_guard guard(registry.lock);
+    registry.factories[name] = std::move(factory);
+}
+
+std::vector<std::string> UiNames() {
+    auto& registry = Registry();
+    std::lock_guard guard(registry.lock);
+    std::vector<std::string> names;
+    for (const auto& [name, factory] : registry.factories) names.push_back(name);
+    return names;
+}
+
+void InstallReader(sys::System& sys) {
+    sys.MakeDirs(paths::ReaderFolder(sys));
+    sys.MakeDirs(paths::PicturesFolder(sys));
+    const std::string target = paths::ReaderFile(sys, paths::kReaderProgram);
+    fs::path source;
+    std::error_code ec;
+    for (const auto& candidate : ReaderCandidates()) {
+        if (fs::is_regular_file(candidate, ec)) {
+            source = candidate;
+            break;
+        }
+    }
+    if (source.empty()) {
+        if (sys.FileExists(target)) return;
+        throw ReaderMissing(
+            "tbln-reader was not found beside the program or in the installation; set "
+            "TBLN_READER to its path");
+    }
+    if (sys.FileExists(target) &&
+        fs::last_write_time(target, ec) >= fs::last_write_time(source, ec) &&
+        fs::file_size(target, ec) == fs::file_size(source, ec)) {
+        return;
+    }
+    sys.CopyFile(source.string(), target);
+    sys.SetExecutable(target);
+}
+
+Session::Session(const std::string& root, const std::string& uiName) {
+    {
+        auto& registry = Registry();
+        std::lock_guard guard(registry.lock);
+        const auto it = registry.factories.find(uiName);
+        if (it == registry.factories.end()) {
+            std::string known;
+            for (const auto& [name, factory] : registry.factories)
+                known += (known.empty() ? "" : ", ") + name;
+            throw std::invalid_argument("no user interface named \"" + uiName +
+                                        "\" (known: " + known + ")");
+        }
+        ui_ = it->second();
+    }
+    scripted_ = dynamic_cast<scripted::ScriptedUi*>(ui_.get());
+    sys_ = std::make_unique<posix::PosixSystem>(posix::ResolveInstallRoot(root));
+    module_ = CreateModule(Ports{*ui_, *sys_, objects_});
+    app_ = std::make_unique<Application>(*module_);
+    workbook::RegisterEmbeddedExcel(objects_, *ui_);
+    document::RegisterEmbeddedWord(objects_, *ui_);
+    shell::RegisterShellApplication(objects_, *ui_);
+}
+
+Session::~Session() = default;
+
+sys::System& Session::Sys() {
+    return *sys_;
+}
+
+void Session::InstallReader() {
+    tbln::InstallReader(*sys_);
+}
+
+scripted::ScriptedUi& Session::RequireScripted() {
+    if (!scripted_) throw std::logic_error("only the scripted user interface takes a script");
+    return *scripted_;
+}
+
+void Session::PushFileChoice(std::optional<std::string> path) {
+    RequireScripted().PushFileChoice(std::move(path));
+}
+void Session::PushFolderChoice(std::optional<std::string> path) {
+    RequireScripted().PushFolderChoice(std::move(path));
+}
+void Session::Click(const std::string& control) {
+    RequireScripted().Push(scripted::Action::Click(control));
+}
+void Session::SetText(const std::string& control, const std::string& text) {
+    RequireScripted().Push(scripted::Action::SetText(control, text));
+}
+void Session::Pick(const std::string& control, int index) {
+    RequireScripted().Push(scripted::Action::Pick(control, index));
+}
+void Session::Check(const std::string& control, int value) {
+    RequireScripted().Push(scripted::Action::Check(control, value));
+}
+void Session::PushAnswer(int answer) {
+    RequireScripted().PushAnswer(answer);
+}
+void Session::SelectCell(const std::string& cell) {
+    script::SelectCell(RequireScripted(), objects_, cell);
+}
+void Session::OpenWorkbook(const std::string& file, const std::string& sheet,
+                           const std::string& browseButton) {
+    script::OpenWorkbook(RequireScripted(), file, sheet, browseButton);
+}
+void Session::RangeDialog(const std::string& file, const std::string& sheet,
+                          const std::string& range) {
+    script::RangeDialog(RequireScripted(), file, sheet, range);
+}
+
+std::vector<ShownMessage> Session::Messages() const {
+    std::vector<ShownMessage> out;
+    if (scripted_) {
+        for (const auto& m : scripted_->Messages()) out.push_back({m.title, m.prompt});
+    }
+    return out;
+}
+
+}  // namespace tbln

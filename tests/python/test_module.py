@@ -1,0 +1,226 @@
+"""The Python module tbln: every entry point on real workbooks and documents."""
+import os
+import shutil
+import sys
+
+import openpyxl
+import pytest
+
+import tbln
+
+SOURCE = os.environ["TBLN_SOURCE_DIR"]
+FIXTURES = os.environ["TBLN_FIXTURES"]
+
+
+def example(name):
+    return os.path.join(SOURCE, "examples", name)
+
+
+@pytest.fixture
+def app(tmp_path):
+    return tbln.Application(root=str(tmp_path / "quorvex"))
+
+
+def test_build_cell_then_deep_update_on_the_door_schedule(app):
+    app.range_dialog(example("door_schedule.xlsx"), "Doors")
+    r = app.BuildCell()
+    assert r.result is True
+    assert (r.sheetName0, r.fastUpdate0) == ("Doors", False)
+    assert r.fileName0 == example("door_schedule.xlsx")
+    assert (r.startRow0, r.endRow0, r.startCol0, r.endCol0) == (1, 10, 1, 8)
+    cells = r.dgnCell0
+    assert (cells.rowLower, cells.rowUpper, cells.colLower, cells.colUpper) == (1, 10, 1, 8)
+    assert cells[1, 1].Value == "DOOR SCHEDULE"
+    assert cells[1, 1].isMerged and cells[1, 1].colTo == 8 and cells[1, 8].colFrom == 1
+    assert cells[3, 2].Value == "Description"
+    assert cells[4, 4].Value == "0.90"  # the displayed text, in the cell's number format
+    assert r.totalWidth0 > 0 and r.totalHeight0 > 0
+    assert list(r.excelFonts0) and all(f.startswith("XLS  ") for f in r.excelFonts0)
+    assert r.xlsShape0.allocated and r.dwgdgn == "dwg"
+
+    # The recorded range, captured again without a dialog to answer.
+    u = app.DeepUpdate(fileName0=r.fileName0, sheetName0=r.sheetName0, startRow0=4, endRow0=5,
+                       startCol0=1, endCol0=2)
+    assert u.result is True
+    assert (u.startRow0, u.endRow0) == (4, 5)
+    assert u.dgnCell0[4, 1].Value == "D01"
+
+
+def test_build_cell_cancelled_hands_back_an_empty_font_collection(app):
+    # No script: the dialog waits for the user, who presses Cancel.
+    r = app.BuildCell()
+    assert r.result is False
+    assert len(r.excelFonts0) == 0 and r.excelFonts0.Count == 0
+    assert not r.dgnCell0.allocated
+    with pytest.raises(tbln.RuntimeError) as error:
+        r.dgnCell0.rowLower
+    assert (error.value.number, error.value.description) == (9, "Subscript out of range")
+
+
+def test_a_run_time_error_reaches_the_caller_with_its_number(app):
+    tags0 = tbln.TagPosArray([tbln.TagPos()])
+    tags0[1].tagName, tags0[1].offsetRow = "DWGNO", 32767
+    with pytest.raises(tbln.RuntimeError) as error:
+        app.InsertBlockPop(tags0=tags0, fileName0=example("title_block.xlsx"),
+                           sheetName0="Title Block", row=2, col=2)
+    assert error.value.number == 6 and error.value.description == "Overflow"
+    with pytest.raises(tbln.RuntimeError) as error:
+        tags0[2]
+    assert error.value.number == 9
+    assert isinstance(error.value, RuntimeError)
+
+
+def test_tags_round_trip_through_make_block_and_insert_block_pop(app):
+    names = ["DWGNO", "TITLE", "QTY"]
+    tags0 = [tbln.TagPos() for _ in names]
+    for tag, name in zip(tags0, names):
+        tag.tagName = name
+    app.open_workbook(example("title_block.xlsx"), "Title Block", "btnBrowseExcel")
+    app.select_cell("B2")
+    app.click("btnUpdate1")
+    for line, cell in enumerate(["B2", "C2", "B3"]):
+        app.pick("lbTags", line)
+        app.select_cell(cell)
+        app.click("btnUpdate")
+    app.click("btnMake")
+    r = app.MakeBlock(tags0=tags0)
+    assert r.result is True, app.messages
+    assert r.sheetName0 == "Title Block"
+    # The records handed back are the caller's own objects, written in place.
+    assert [r.tags1[i] for i in range(1, 4)] == tags0
+    assert r.tags1[1] is tags0[0]
+    assert [(t.offsetRow, t.offsetCol) for t in tags0] == [(0, 0), (0, 1), (1, 0)]
+    assert tags0[2].Value == "42"
+
+    p = app.InsertBlockPop(tags0=r.tags1, fileName0=r.fileName0, sheetName0=r.sheetName0,
+                           row=2, col=3)
+    assert p.result is True
+    assert [(t.Value, t.row, t.col) for t in p.tags1] == [
+        ("Pump housing", "2", "C"), (tags0[1].Value, "2", "D"), ("2.5", "3", "C")]
+
+
+def test_insert_block_with_a_scripted_block_id(app):
+    tags0 = tbln.TagPosArray(0, 0)
+    tags0[0] = tbln.TagPos()
+    tags0[0].tagName, tags0[0].offsetCol = "TITLE", 1
+    app.select_cell("C2")
+    app.click("btnUpdate1")
+    app.click("btnMake")
+    r = app.InsertBlock(tags0=tags0, fileName0=example("title_block.xlsx"),
+                        sheetName0="Title Block")
+    assert r.result is True, app.messages
+    assert (r.tags1.lower, r.tags1.upper) == (0, 0)
+    assert r.tags1[0].col == "D"
+
+
+def test_word_entry_points_on_the_bundled_notes(app):
+    app.file_choice(example("notes.docx"))
+    r = app.ParseWord()
+    assert r.result is True, app.messages
+    assert r.fileName0 == example("notes.docx")
+    assert r.wordLines0.lower == 0 and len(r.wordLines0) > 1
+    assert r.pageWid0 > 0 and r.pageHei0 > r.pageWid0
+    texts = [line.text for line in r.wordLines0 if line]
+    assert any(texts)
+    u = app.UpdateWord(fileName0=example("notes.docx"))
+    assert u.result is True
+    assert [line.text for line in u.wordLines0 if line] == texts
+
+    # Word's file dialog dismissed: False, nothing read.
+    app.file_choice(None)
+    assert app.ParseWord().result is False
+
+
+def test_populate_export_dgn_name_and_set_luc_on_copies(app, tmp_path):
+    drawings = str(tmp_path / "drawings.xlsx")
+    luc = str(tmp_path / "luc.xlsx")
+    shutil.copy(os.path.join(FIXTURES, "drawings.xlsx"), drawings)
+    shutil.copy(os.path.join(FIXTURES, "luc.xlsx"), luc)
+
+    app.open_workbook(drawings, "Names", "btnBrowseExcel")
+    for cell, button in [("A2", "btnUpdate1"), ("A3", "btnUpdate2"), ("A10", "btnUpdaten")]:
+        app.select_cell(cell)
+        app.click(button)
+    app.file_choice("/work/plan7.dgn")
+    app.click("btnBrowseDGN")
+    app.folder_choice("/out")
+    app.click("btnBrowseOutput")
+    app.click("btnPopulate")
+    r = app.Populate(dwgdgn="dgn")
+    assert r.result is True, app.messages
+    assert (r.row10, r.rown0, r.outputPath0, r.sheetName0) == (2, 10, "/out", "Names")
+
+    # Cancelled: every argument as the caller passed it.
+    r = app.Populate(row10=7, templatePath0="keep")
+    assert (r.result, r.row10, r.templatePath0) == (False, 7, "keep")
+
+    for drawing in ["/d/one.dgn", "/d/two-2.dgn"]:
+        app.file_choice(drawing)
+        app.click("btnAdd")
+    app.open_workbook(drawings, "Notes", "btnBrowseExcel")
+    app.select_cell("B2")
+    app.click("btnUpdate1")
+    app.click("btnExport")
+    e = app.ExportDGNName(fileFormat0="dgn")
+    assert e.result is None and e.fileFormat0 == "dgn"
+    notes = openpyxl.load_workbook(drawings)["Notes"]
+    assert [c.value for c in notes["B"] if c.value] == ["/d/one.dgn", "/d/two-2.dgn"]
+
+    app.open_workbook(luc, "Data", "btnBrowse")
+    app.select_cell("D12")
+    app.click("btnOK")
+    app.answer(1)  # OK to the warning before the workbook is overwritten
+    assert app.SetLUC().result is None
+    assert app.messages[-1] == ("Reset Excel Sheet Last Used Cell", "The last used cell has been reset to Row 12, Col D     ")
+    data = openpyxl.load_workbook(luc)["Data"]
+    assert (data.max_row, data.max_column) == (12, 4)
+
+
+def test_set_top_most_window_passes_the_automation_booleans(app):
+    r = app.SetTopMostWindow(hwnd=4660, Topmost=False)
+    assert (r.result, r.hwnd, r.Topmost) == (0, 4660, False)
+    assert app.SetTopMostWindow(hwnd=4660, Topmost=True).Topmost is True
+
+
+@pytest.mark.parametrize("record", [tbln.MyCell, tbln.JCell, tbln.MyShape, tbln.MyImage,
+                                    tbln.WordLine, tbln.Segment, tbln.TagPos])
+def test_records_keep_every_field_under_its_name(record):
+    r = record()
+    for name in record._fields:
+        value = getattr(r, name)
+        new = {bool: True, int: 7, float: 2.5, str: "x"}[type(value)]
+        setattr(r, name, new)
+        assert getattr(r, name) == new, name
+    assert len(set(record._fields)) == len(record._fields)
+
+
+def test_bad_arguments_are_refused():
+    with pytest.raises(ValueError, match="no user interface named \"tk\""):
+        tbln.Application(ui="tk")
+    with pytest.raises(TypeError):
+        tbln.TagPos().offsetRow = 40000  # beyond a 16-bit Integer
+    app = tbln.Application(root="/nonexistent/root")
+    with pytest.raises(ValueError, match="range A1: is not a range like A1:H20"):
+        app.range_dialog(example("door_schedule.xlsx"), "Doors", "A1:")
+    assert "scripted" in tbln.ui_names()
+
+
+def test_the_install_root_defaults_to_quorvex_root(monkeypatch, tmp_path):
+    monkeypatch.setenv("QUORVEX_ROOT", str(tmp_path))
+    assert tbln.Application().root == str(tmp_path)
+
+
+def test_the_ezdxf_example_draws_the_schedule_into_a_clean_dxf(tmp_path):
+    import subprocess
+    import ezdxf
+
+    out = tmp_path / "schedule.dxf"
+    env = dict(os.environ, QUORVEX_ROOT=str(tmp_path / "quorvex"))
+    subprocess.run([sys.executable, example("draw_table_ezdxf.py"), example("door_schedule.xlsx"),
+                    "Doors", str(out)], check=True, env=env, capture_output=True)
+    doc = ezdxf.readfile(out)
+    auditor = doc.audit()
+    assert not auditor.has_errors and not auditor.fixes
+    texts = {e.plain_text() for e in doc.modelspace().query("MTEXT")}
+    assert {"DOOR SCHEDULE", "Mark", "D01", "0.90"} <= texts
+    assert len(doc.modelspace().query("LINE")) > 50
