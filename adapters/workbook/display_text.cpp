@@ -74,6 +74,8 @@ int SignificantDigits(const std::string& s) {
 
 std::string FormatGeneral(double value) {
     if (value == 0) return "0";
+    // No worksheet holds an infinity or a NaN, but a file may write one ("inf", "nan").
+    if (!std::isfinite(value)) return "#NUM!";
     const double magnitudeFast = std::fabs(value);
     // Common cases with one conversion: whole numbers and numbers from 0.001 up, where
     // the plain form always keeps more digits than the exponent form.
@@ -263,6 +265,13 @@ std::vector<std::string> FillInteger(std::string_view placeholders, const std::s
     return out;
 }
 
+// The digits of a whole number of any size, without a sign.
+std::string WholeDigits(double whole) {
+    char buf[400];
+    std::snprintf(buf, sizeof buf, "%.0f", std::fabs(whole));
+    return buf;
+}
+
 std::string FormatFraction(double value, const Section& s) {
     // Layout: [integer placeholders] literal numerator placeholders / denominator.
     std::size_t slash = 0;
@@ -289,6 +298,10 @@ std::string FormatFraction(double value, const Section& s) {
         denDigits = static_cast<int>(std::min<std::size_t>(denPlaceholders.size(), 7));
     }
     const double v = Kept(value);
+    // From 2^53 up a double has no fraction: a value shown all as a fraction is N/1
+    // (its digits do not fit the integers below).
+    if (!hasWhole && std::fabs(v) >= 9007199254740992.0)
+        return (value < 0 ? "-" : "") + WholeDigits(v) + "/1";
     double whole = hasWhole ? std::floor(v) : 0;
     const double frac = v - whole;
     long long num = 0, den = 1;
@@ -370,8 +383,7 @@ std::string FormatFraction(double value, const Section& s) {
         const auto& t = s.tokens[k];
         if (t.kind == Tok::Digit) {
             if (!wroteWhole) {
-                std::string digits =
-                    whole == 0 ? "" : std::to_string(static_cast<long long>(whole));
+                std::string digits = whole == 0 ? "" : WholeDigits(whole);
                 for (const auto& piece : FillInteger(wholePlaceholders, digits, false))
                     out += piece;
                 // "# ?/?" shows 0 as "0" when there is no fraction either.
@@ -713,7 +725,7 @@ std::string FormatCodeOf(const WorkbookModel& book, std::uint32_t style) {
 }
 
 std::string FormatNumber(double value, std::string_view code, bool date1904) {
-    if (code.empty() || IsGeneral(code)) return FormatGeneral(value);
+    if (code.empty() || IsGeneral(code) || !std::isfinite(value)) return FormatGeneral(value);
     const auto& sections = ParsedFormat(code);
     // Sections that show numbers (a fourth is for text only).
     const std::size_t n = std::min<std::size_t>(sections.size(), 3);
