@@ -288,6 +288,9 @@ std::string FormatFraction(double value, const Section& s) {
     std::vector<char> denPlaceholders;
     std::size_t after = slash + 1;
     if (after < s.tokens.size() && s.tokens[after].kind == Tok::Denominator) {
+        // A denominator of more than nine digits cannot be multiplied out exactly: such
+        // a section shows the number as General.
+        if (s.tokens[after].text.size() > 9) return FormatGeneral(value);
         fixedDen = std::atoll(s.tokens[after].text.c_str());
         ++after;
     } else {
