@@ -301,9 +301,11 @@ std::string FormatFraction(double value, const Section& s) {
         denDigits = static_cast<int>(std::min<std::size_t>(denPlaceholders.size(), 7));
     }
     const double v = Kept(value);
-    // From 2^53 up a double has no fraction: a value shown all as a fraction is N/1
-    // (its digits do not fit the integers below).
-    if (!hasWhole && std::fabs(v) >= 9007199254740992.0)
+    // A value shown all as a fraction whose numerator could not be counted in 64 bits
+    // (the value times the largest denominator) is shown rounded, as N/1.
+    const double largestDen = fixedDen > 0 ? static_cast<double>(fixedDen)
+                                           : (denDigits <= 0 ? 9 : std::pow(10, denDigits));
+    if (!hasWhole && std::fabs(v) * (largestDen + 1) >= 9.2e18)
         return (value < 0 ? "-" : "") + WholeDigits(v) + "/1";
     double whole = hasWhole ? std::floor(v) : 0;
     const double frac = v - whole;
@@ -321,8 +323,9 @@ std::string FormatFraction(double value, const Section& s) {
         for (int iter = 0; iter < 64; ++iter) {
             const double a = std::floor(x);
             const long long ai = static_cast<long long>(a);
-            const long long p2 = ai * p1 + p0, q2 = ai * q1 + q0;
-            if (q2 > maxDen) {
+            // The next denominator (ai * q1 + q0) would pass the limit: asked before the
+            // products are formed, which could overflow.
+            if (q1 > 0 && ai > (maxDen - q0) / q1) {
                 // The best semiconvergent within the limit.
                 const long long k = (maxDen - q0) / q1;
                 const long long ps = k * p1 + p0, qs = k * q1 + q0;
@@ -337,6 +340,7 @@ std::string FormatFraction(double value, const Section& s) {
                 }
                 break;
             }
+            const long long p2 = ai * p1 + p0, q2 = ai * q1 + q0;
             p0 = p1;
             q0 = q1;
             p1 = p2;
