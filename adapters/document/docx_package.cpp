@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "adapters/document/document_model.hpp"
+#include "adapters/posix/posix_system.hpp"
 #include "core/error.hpp"
 
 namespace tbln::document {
@@ -38,6 +39,9 @@ std::string NotZipProblem(const std::string& path) {
 }  // namespace
 
 DocxPackage::DocxPackage(const std::string& path) : path_(path) {
+    // A FIFO or a device would block the first read: refused before anything opens it.
+    if (const auto problem = posix::NotRegularFileProblem(path); !problem.empty())
+        RaiseBadDocument(path, problem);
     int error = 0;
     zip_ = zip_open(path.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &error);
     if (!zip_) {

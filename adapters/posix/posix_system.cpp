@@ -171,12 +171,15 @@ std::string PathToWrite(const std::string& path) {
     RaiseFileError(err::kFileAccess, path, "too many levels of symbolic links");
 }
 
-void CheckRegularFile(const std::string& path) {
+std::string NotRegularFileProblem(const std::string& path) {
     struct stat st {};
-    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-        RaiseFileError(err::kFileAccess, path,
-                       S_ISDIR(st.st_mode) ? "it is a folder" : "it is not a regular file");
-    }
+    if (::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return {};
+    return S_ISDIR(st.st_mode) ? "it is a folder" : "it is not a regular file";
+}
+
+void CheckRegularFile(const std::string& path) {
+    if (const auto problem = NotRegularFileProblem(path); !problem.empty())
+        RaiseFileError(err::kFileAccess, path, problem);
 }
 
 FileReplacement::FileReplacement(const std::string& path)

@@ -21,8 +21,12 @@ std::string ResolveInstallRoot(const std::string& explicitRoot);
 // from the link's folder), so that a save writes through the link and keeps it.
 std::string PathToWrite(const std::string& path);
 
-// Raises RuntimeError 75 naming the file when path exists and is not a regular file
-// (a folder, a FIFO, a device): reading one would hang or never end.
+// Why path cannot be read as a file: "it is a folder" or "it is not a regular file" (a
+// FIFO, a device: reading one would hang or never end); empty when path is a regular
+// file or does not exist. Asks stat(), so nothing is opened.
+std::string NotRegularFileProblem(const std::string& path);
+
+// Raises RuntimeError 75 naming the file when NotRegularFileProblem finds a problem.
 void CheckRegularFile(const std::string& path);
 
 // One file replaced in place, the one way every in-place save goes: the new bytes go to

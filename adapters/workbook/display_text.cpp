@@ -74,6 +74,8 @@ int SignificantDigits(const std::string& s) {
 
 std::string FormatGeneral(double value) {
     if (value == 0) return "0";
+    // No worksheet holds an infinity or a NaN, but a file may write one ("inf", "nan").
+    if (!std::isfinite(value)) return "#NUM!";
     const double magnitudeFast = std::fabs(value);
     // Common cases with one conversion: whole numbers and numbers from 0.001 up, where
     // the plain form always keeps more digits than the exponent form.
@@ -263,6 +265,13 @@ std::vector<std::string> FillInteger(std::string_view placeholders, const std::s
     return out;
 }
 
+// The digits of a whole number of any size, without a sign.
+std::string WholeDigits(double whole) {
+    char buf[400];
+    std::snprintf(buf, sizeof buf, "%.0f", std::fabs(whole));
+    return buf;
+}
+
 std::string FormatFraction(double value, const Section& s) {
     // Layout: [integer placeholders] literal numerator placeholders / denominator.
     std::size_t slash = 0;
@@ -279,6 +288,9 @@ std::string FormatFraction(double value, const Section& s) {
     std::vector<char> denPlaceholders;
     std::size_t after = slash + 1;
     if (after < s.tokens.size() && s.tokens[after].kind == Tok::Denominator) {
+        // A denominator of more than nine digits cannot be multiplied out exactly: such
+        // a section shows the number as General.
+        if (s.tokens[after].text.size() > 9) return FormatGeneral(value);
         fixedDen = std::atoll(s.tokens[after].text.c_str());
         ++after;
     } else {
@@ -289,6 +301,12 @@ std::string FormatFraction(double value, const Section& s) {
         denDigits = static_cast<int>(std::min<std::size_t>(denPlaceholders.size(), 7));
     }
     const double v = Kept(value);
+    // A value shown all as a fraction whose numerator could not be counted in 64 bits
+    // (the value times the largest denominator) is shown rounded, as N/1.
+    const double largestDen = fixedDen > 0 ? static_cast<double>(fixedDen)
+                                           : (denDigits <= 0 ? 9 : std::pow(10, denDigits));
+    if (!hasWhole && std::fabs(v) * (largestDen + 1) >= 9.2e18)
+        return (value < 0 ? "-" : "") + WholeDigits(v) + "/1";
     double whole = hasWhole ? std::floor(v) : 0;
     const double frac = v - whole;
     long long num = 0, den = 1;
@@ -305,8 +323,9 @@ std::string FormatFraction(double value, const Section& s) {
         for (int iter = 0; iter < 64; ++iter) {
             const double a = std::floor(x);
             const long long ai = static_cast<long long>(a);
-            const long long p2 = ai * p1 + p0, q2 = ai * q1 + q0;
-            if (q2 > maxDen) {
+            // The next denominator (ai * q1 + q0) would pass the limit: asked before the
+            // products are formed, which could overflow.
+            if (q1 > 0 && ai > (maxDen - q0) / q1) {
                 // The best semiconvergent within the limit.
                 const long long k = (maxDen - q0) / q1;
                 const long long ps = k * p1 + p0, qs = k * q1 + q0;
@@ -321,6 +340,7 @@ std::string FormatFraction(double value, const Section& s) {
                 }
                 break;
             }
+            const long long p2 = ai * p1 + p0, q2 = ai * q1 + q0;
             p0 = p1;
             q0 = q1;
             p1 = p2;
@@ -370,8 +390,7 @@ std::string FormatFraction(double value, const Section& s) {
         const auto& t = s.tokens[k];
         if (t.kind == Tok::Digit) {
             if (!wroteWhole) {
-                std::string digits =
-                    whole == 0 ? "" : std::to_string(static_cast<long long>(whole));
+                std::string digits = whole == 0 ? "" : WholeDigits(whole);
                 for (const auto& piece : FillInteger(wholePlaceholders, digits, false))
                     out += piece;
                 // "# ?/?" shows 0 as "0" when there is no fraction either.
@@ -713,7 +732,7 @@ std::string FormatCodeOf(const WorkbookModel& book, std::uint32_t style) {
 }
 
 std::string FormatNumber(double value, std::string_view code, bool date1904) {
-    if (code.empty() || IsGeneral(code)) return FormatGeneral(value);
+    if (code.empty() || IsGeneral(code) || !std::isfinite(value)) return FormatGeneral(value);
     const auto& sections = ParsedFormat(code);
     // Sections that show numbers (a fourth is for text only).
     const std::size_t n = std::min<std::size_t>(sections.size(), 3);

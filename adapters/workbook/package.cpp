@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "adapters/posix/posix_system.hpp"
 #include "core/error.hpp"
 
 namespace tbln::workbook {
@@ -63,6 +64,8 @@ std::string DiagnoseNonZip(const std::string& path) {
 }  // namespace
 
 Package::Package(const std::string& path, PackageLimits limits) : path_(path), limits_(limits) {
+    if (const auto problem = posix::NotRegularFileProblem(path); !problem.empty())
+        RaiseBadWorkbook(path, problem);
     int error = 0;
     zip_ = zip_open(path.c_str(), ZIP_RDONLY, &error);
     if (!zip_) {

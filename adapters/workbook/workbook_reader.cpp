@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <map>
 
+#include "adapters/posix/posix_system.hpp"
 #include "adapters/workbook/dom_parts.hpp"
 #include "adapters/workbook/drawing_reader.hpp"
 #include "adapters/workbook/package.hpp"
@@ -393,6 +394,9 @@ class WorksheetReader {
 }  // namespace
 
 std::unique_ptr<WorkbookModel> LoadWorkbook(const std::string& path) {
+    // A FIFO or a device would block the first read: refused before anything opens it.
+    if (const auto problem = posix::NotRegularFileProblem(path); !problem.empty())
+        RaiseBadWorkbook(path, problem);
     if (IsLegacyWorkbookFile(path)) return LoadLegacyWorkbook(path);
     Package pkg(path);
     auto model = std::make_unique<WorkbookModel>();

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <limits>
 
 #include "adapters/scripted/scripted_ui.hpp"
 #include "adapters/workbook/display_text.hpp"
@@ -50,6 +51,8 @@ TEST(GeneralFormat, ShowsAtMostElevenCharacters) {
         {1e100, "1E+100"},
         {123456.789, "123456.789"},
         {100000, "100000"},
+        {std::numeric_limits<double>::quiet_NaN(), "#NUM!"},
+        {-std::numeric_limits<double>::infinity(), "#NUM!"},
     };
     for (const auto& c : cases) EXPECT_EQ(workbook::FormatGeneral(c.value), c.text) << c.value;
 }
