@@ -86,15 +86,16 @@ int main(int argc, char** argv) {
             const double peakBefore = PeakMiB();
             const auto t3 = std::chrono::steady_clock::now();
             dxf::DxfSink sink(argv[4]);
-            drawing::DrawCapture({m.dgnCell, m.xlsShape, m.xlsImage, m.startRow, m.endRow,
-                                  m.startCol, m.endCol, ""},
-                                 {}, sink);
+            drawing::DrawCapture(
+                {m.dgnCell, m.xlsShape, m.xlsImage, m.startRow, m.endRow, m.startCol, m.endCol, ""},
+                {}, sink);
             const auto t4 = std::chrono::steady_clock::now();
-            std::printf("draw to DXF %.3f s (%.2f x capture), %.1f MiB file, peak memory %.0f -> "
-                        "%.0f MiB\n",
-                        s(t3, t4), s(t3, t4) / s(t1, t2),
-                        static_cast<double>(std::filesystem::file_size(argv[4])) / 1048576.0,
-                        peakBefore, PeakMiB());
+            std::printf(
+                "draw to DXF %.3f s (%.2f x capture), %.1f MiB file, peak memory %.0f -> "
+                "%.0f MiB\n",
+                s(t3, t4), s(t3, t4) / s(t1, t2),
+                static_cast<double>(std::filesystem::file_size(argv[4])) / 1048576.0, peakBefore,
+                PeakMiB());
         }
     } catch (const RuntimeError& e) {
         std::fprintf(stderr, "capture_bench: %s\n", e.Description().c_str());

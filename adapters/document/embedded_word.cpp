@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "adapters/document/document_model.hpp"
-#include "adapters/fonts/font_metrics.hpp"
 #include "adapters/document/layout.hpp"
+#include "adapters/fonts/font_metrics.hpp"
 #include "core/error.hpp"
 #include "core/text.hpp"
 
