@@ -257,9 +257,12 @@ class HostWindow : public QMainWindow {
                 entry == "ParseWord"
                     ? app.ParseWord(lines, pages, pageWidth, pageHeight, wordFile_)
                     : app.UpdateWord(lines, pages, pageWidth, pageHeight, wordFile_);
-            return {{"result", result != False},       {"wordLines0", ArrayJson(lines)},
-                    {"pageNum0", pages},                {"pageWid0", SingleJson(pageWidth)},
-                    {"pageHei0", SingleJson(pageHeight)}, {"fileName0", wordFile_},
+            return {{"result", result != False},
+                    {"wordLines0", ArrayJson(lines)},
+                    {"pageNum0", pages},
+                    {"pageWid0", SingleJson(pageWidth)},
+                    {"pageHei0", SingleJson(pageHeight)},
+                    {"fileName0", wordFile_},
                     {"messages", host_.Messages()}};
         }
         if (entry == "MakeBlock" || entry == "InsertBlock") {
@@ -374,7 +377,6 @@ void FollowEngines(Host& host) {
 }
 
 json GuiCommand(Host& host, const Options& options) {
-    options.Expect({"file"});
     Desktop& desktop = TheDesktop();
     FollowEngines(host);
     HostWindow window(host, desktop);
