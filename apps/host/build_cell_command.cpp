@@ -14,9 +14,6 @@
 namespace tbln::host {
 
 nlohmann::ordered_json BuildCellCommand(Host& host, const Options& options) {
-    std::vector<std::string> allowed = {"file", "sheet", "range"};
-    allowed.insert(allowed.end(), DrawingOptionNames().begin(), DrawingOptionNames().end());
-    options.Expect(allowed);
     const std::string file = std::filesystem::absolute(options.Get("file")).lexically_normal();
     if (!std::filesystem::exists(file)) throw UsageError(file + ": no such workbook");
     InstallReader(host);

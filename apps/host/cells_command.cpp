@@ -94,7 +94,6 @@ Area ParseRangeOption(const std::string& text) {
 }  // namespace
 
 json CellsCommand(Host&, const Options& options) {
-    options.Expect({"file", "sheet", "range"}, 1);
     const std::string file =
         options.Positional().empty() ? options.Get("file") : options.Positional().front();
     const auto book = LoadWorkbook(file);

@@ -15,9 +15,6 @@
 namespace tbln::host {
 
 nlohmann::ordered_json DeepUpdateCommand(Host& host, const Options& options) {
-    std::vector<std::string> allowed = {"file", "sheet", "range", "whole", "since"};
-    allowed.insert(allowed.end(), DrawingOptionNames().begin(), DrawingOptionNames().end());
-    options.Expect(allowed);
     // The earlier capture is read first, so that a bad file stops before the update.
     const json earlier = options.Has("since") ? ReadJsonFile(options.Get("since")) : json();
     std::string fileName0 = std::filesystem::absolute(options.Get("file")).lexically_normal();

@@ -107,11 +107,6 @@ bool Completed(const Options& options, Boolean result) {
 
 }  // namespace
 
-const std::vector<std::string>& DrawingOptionNames() {
-    static const std::vector<std::string> kNames = {"dxf", "pdf", "svg", "png", "scale"};
-    return kNames;
-}
-
 void WriteCaptureDrawings(Host& host, const Options& options, Boolean result,
                           const MyCellArray& cells, const MyShapeArray& shapes,
                           const MyImageArray& images, Integer startRow, Integer endRow,

@@ -11,9 +11,6 @@
 
 namespace tbln::host {
 
-// The option names a command that draws accepts besides its own.
-const std::vector<std::string>& DrawingOptionNames();
-
 // Draws the captured range into every file asked for; `revisions` are marked on their
 // own layer. An import that did not complete (`result` False) draws nothing and says so
 // on stderr. Raises UsageError for a bad --scale or a file that cannot be written.

@@ -6,7 +6,6 @@
 namespace tbln::host {
 
 nlohmann::ordered_json ExportDgnNameCommand(Host& host, const Options& options) {
-    options.Expect({"file", "sheet", "start", "format"}, SIZE_MAX);
     const std::string file = options.Get("file");
     std::string fileFormat0 = DrawingFormat(options);
     const std::string start = options.Get("start");

@@ -377,7 +377,6 @@ void FollowEngines(Host& host) {
 }
 
 json GuiCommand(Host& host, const Options& options) {
-    options.Expect({"file"});
     Desktop& desktop = TheDesktop();
     FollowEngines(host);
     HostWindow window(host, desktop);

@@ -12,23 +12,6 @@
 
 namespace tbln::host {
 
-Options::Options(const std::vector<std::string>& args, std::size_t first) {
-    for (std::size_t i = first; i < args.size(); ++i) {
-        const auto& a = args[i];
-        if (a.rfind("--", 0) != 0) {
-            positional_.push_back(a);
-            continue;
-        }
-        // Switches stand alone: their presence is their value.
-        if (a == "--yes" || a == "--whole") {
-            values_.emplace(a.substr(2), "");
-            continue;
-        }
-        if (i + 1 >= args.size()) throw UsageError("the option " + a + " needs a value");
-        values_.emplace(a.substr(2), args[++i]);
-    }
-}
-
 const std::string& Options::Get(const std::string& name) const {
     const auto it = values_.find(name);
     if (it == values_.end()) throw UsageError("the option --" + name + " is required");
@@ -57,16 +40,6 @@ std::vector<std::string> Options::GetAll(const std::string& name) const {
     const auto [first, last] = values_.equal_range(name);
     for (auto it = first; it != last; ++it) all.push_back(it->second);
     return all;
-}
-
-void Options::Expect(const std::vector<std::string>& allowed, std::size_t positionals) const {
-    if (positional_.size() > positionals)
-        throw UsageError("unexpected argument \"" + positional_[positionals] + "\"");
-    for (const auto& [name, value] : values_) {
-        if (std::find(allowed.begin(), allowed.end(), name) == allowed.end()) {
-            throw UsageError("unknown option --" + name);
-        }
-    }
 }
 
 Host::Host(const std::string& root, ui::Ui* desktop)
@@ -129,7 +102,6 @@ TagPosArray ReadTags(const std::string& path) {
 }
 
 nlohmann::ordered_json InsertBlockPopCommand(Host& host, const Options& options) {
-    options.Expect({"file", "sheet", "row", "col", "tags"});
     std::string fileName0 = options.Get("file");
     std::string sheetName0 = options.Get("sheet");
     Integer row = options.GetInteger("row");

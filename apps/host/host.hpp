@@ -25,10 +25,12 @@ class UsageError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// The options of a command: "--name value" pairs, a name may repeat.
+// The options of a command as the command line gave them: values by option name (without
+// "--"; a switch holds ""), a name may repeat.
 class Options {
   public:
-    Options(const std::vector<std::string>& args, std::size_t first);
+    void Add(const std::string& name, const std::string& value) { values_.emplace(name, value); }
+    void AddPositional(const std::string& value) { positional_.push_back(value); }
     bool Has(const std::string& name) const { return values_.count(name) > 0; }
     const std::string& Get(const std::string& name) const;  // required
     std::string Get(const std::string& name, const std::string& fallback) const;
@@ -36,9 +38,6 @@ class Options {
     std::vector<std::string> GetAll(const std::string& name) const;
     // A required option holding a 16-bit whole number.
     Integer GetInteger(const std::string& name) const;
-    // Raises UsageError for an option not in `allowed`, or more than `positionals`
-    // arguments without a name.
-    void Expect(const std::vector<std::string>& allowed, std::size_t positionals = 0) const;
     // The arguments given without an option name, in order.
     const std::vector<std::string>& Positional() const { return positional_; }
 

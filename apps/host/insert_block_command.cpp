@@ -5,7 +5,6 @@
 namespace tbln::host {
 
 nlohmann::ordered_json InsertBlockCommand(Host& host, const Options& options) {
-    options.Expect({"file", "sheet", "tags", "block-id"});
     std::string fileName0 = options.Get("file");
     std::string sheetName0 = options.Get("sheet", "");
     TagPosArray tags0 = ReadTags(options.Get("tags"));

@@ -1,8 +1,7 @@
 // tbln: the reference host program.
+#include <CLI/CLI.hpp>
 #include <cstdlib>
-#include <cstring>
 #include <iostream>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -16,123 +15,265 @@ namespace {
 
 using Command = tbln::host::json (*)(tbln::host::Host&, const tbln::host::Options&);
 
-// The host's commands; each drives one entry point and returns the JSON to print.
-const std::map<std::string, Command> kCommands = {
-    {"insert-block-pop", tbln::host::InsertBlockPopCommand},
-    {"cells", tbln::host::CellsCommand},
-    {"parse-word", tbln::host::ParseWordCommand},
-    {"update-word", tbln::host::UpdateWordCommand},
-    {"word-lines", tbln::host::WordLinesCommand},
-    {"make-block", tbln::host::MakeBlockCommand},
-    {"insert-block", tbln::host::InsertBlockCommand},
-    {"populate", tbln::host::PopulateCommand},
-    {"export-dgn-name", tbln::host::ExportDgnNameCommand},
-    {"set-luc", tbln::host::SetLucCommand},
-    {"set-top-most-window", tbln::host::SetTopMostWindowCommand},
-    {"build-cell", tbln::host::BuildCellCommand},
-    {"deep-update", tbln::host::DeepUpdateCommand},
-    {"gui", tbln::host::GuiCommand},
+// One option of a command: its name without "--", what its value stands for (none for a
+// switch), whether it must be given or may repeat, and its help line.
+struct OptionSpec {
+    enum Kind { kOptional, kRequired, kRepeated, kSwitch };
+    const char* name;
+    const char* value;
+    Kind kind;
+    const char* help;
 };
 
-constexpr const char* kUsage =
-    "usage: tbln [--root DIR] [--reader-timeout SECONDS] [--gui] COMMAND [OPTIONS]\n"
-    "  --reader-timeout SECONDS  how long build-cell and deep-update wait for the workbook\n"
-    "      reader (and for another import holding it) before they cancel (default 300)\n"
-    "  --gui: show the command's dialogs on the desktop instead of answering them from\n"
-    "         the options\n"
-    "commands:\n"
-    "  insert-block-pop --file BOOK --sheet NAME --row R --col C --tags TAGS.json\n"
-    "      fill every tag of TAGS.json from the cell at its offset from (R, C)\n"
-    "  cells FILE [--sheet NAME] [--range A1:D9]\n"
-    "      print what the spreadsheet engine sees in the workbook: sheets, sizes, cells\n"
-    "  parse-word --file DOC [DRAWING]\n"
-    "      import DOC line by line as formatted text (Word's file dialog answered with DOC)\n"
-    "  update-word --file DOC\n"
-    "      import DOC again without a file dialog\n"
-    "  word-lines --file DOC\n"
-    "      the document engine's lines of DOC: plain text, page, position (layout checks)\n"
-    "  make-block --file BOOK [--sheet NAME] --tags TAGS.json --block-id CELL --bind TAG=CELL ...\n"
-    "      link the tags to cells through the Link Block dialog\n"
-    "  insert-block --file BOOK [--sheet NAME] --tags TAGS.json --block-id CELL\n"
-    "      fill linked tags from a Block ID cell through the Insert Block dialog\n"
-    "  populate --file BOOK [--sheet NAME] --first CELL --second CELL --last CELL\n"
-    "           --template PATH --output DIR [--format dgn|dwg]\n"
-    "      choose the drawing-name cells, template and output folder (Populate dialog)\n"
-    "  export-dgn-name --file BOOK [--sheet NAME] --start CELL [--format dgn|dwg] DRAWING...\n"
-    "      write the drawing names down from CELL and save the workbook\n"
-    "  set-luc --file BOOK [--sheet NAME] --cell CELL [--yes]\n"
-    "      make CELL the sheet's last used cell and save (only with --yes)\n"
-    "  set-top-most-window --hwnd H --topmost true|false\n"
-    "      put a window into the top-most band or take it out\n"
-    "  build-cell --file BOOK [--sheet NAME] [--range A1:H20] [DRAWING]\n"
-    "      import a range (the whole sheet without --range) as cell, shape and picture records\n"
-    "  deep-update --file BOOK --sheet NAME (--range A1:H20 | --whole) [--since OLD.json]\n"
-    "              [DRAWING]\n"
-    "      capture an imported range again from its workbook; --since reports what changed\n"
-    "      since an earlier build-cell or deep-update printed OLD.json\n"
-    "  gui [--file BOOK]\n"
-    "      the host window: its menu runs each entry point with the real dialogs beside\n"
-    "      the workbook's sheet window\n"
-    "DRAWING: --dxf OUT.dxf --pdf OUT.pdf --svg OUT.svg --png OUT.png (any of them) draw the\n"
-    "      records; --scale N gives N drawing units per millimetre (default 1: millimetres)\n";
+// A command: drives one entry point and returns the JSON to print.
+struct CommandSpec {
+    const char* name;
+    Command run;
+    const char* help;
+    std::vector<OptionSpec> options;
+    const char* positional = nullptr;  // the arguments given without an option name
+    bool manyPositionals = false;
+    bool draws = false;  // takes the drawing options
+};
+
+using K = OptionSpec::Kind;
+const OptionSpec kBook{"file", "BOOK", K::kRequired, "the workbook"};
+const OptionSpec kSheet{"sheet", "NAME", K::kOptional, "the sheet (default: the active one)"};
+const OptionSpec kFormat{"format", "dgn|dwg", K::kOptional, "the drawings' format (default dwg)"};
+
+const std::vector<CommandSpec>& Commands() {
+    using namespace tbln::host;
+    static const std::vector<CommandSpec> kCommands = {
+        {"insert-block-pop",
+         InsertBlockPopCommand,
+         "fill every tag of TAGS.json from the cell at its offset from (R, C)",
+         {kBook,
+          {"sheet", "NAME", K::kRequired, "the sheet"},
+          {"row", "R", K::kRequired, "the row of the Block ID cell"},
+          {"col", "C", K::kRequired, "the column of the Block ID cell"},
+          {"tags", "TAGS.json", K::kRequired, "the tags and their offsets"}}},
+        {"cells",
+         CellsCommand,
+         "print what the spreadsheet engine sees in the workbook: sheets, sizes, cells",
+         {{"file", "BOOK", K::kOptional, "the workbook (or give it as FILE)"},
+          {"sheet", "NAME", K::kOptional, "only this sheet"},
+          {"range", "A1:D9", K::kOptional, "only these cells"}},
+         "FILE"},
+        {"parse-word",
+         ParseWordCommand,
+         "import DOC line by line as formatted text (Word's file dialog answered with DOC)",
+         {{"file", "DOC", K::kRequired, "the document"}},
+         nullptr,
+         false,
+         true},
+        {"update-word",
+         UpdateWordCommand,
+         "import DOC again without a file dialog",
+         {{"file", "DOC", K::kRequired, "the document"}}},
+        {"word-lines",
+         WordLinesCommand,
+         "the document engine's lines of DOC: plain text, page, position (layout checks)",
+         {{"file", "DOC", K::kRequired, "the document"}}},
+        {"make-block",
+         MakeBlockCommand,
+         "link the tags to cells through the Link Block dialog",
+         {kBook,
+          kSheet,
+          {"tags", "TAGS.json", K::kRequired, "the block's tags"},
+          {"block-id", "CELL", K::kRequired, "the Block ID cell"},
+          {"bind", "TAG=CELL", K::kRepeated, "link TAG to CELL (repeat for each tag)"}}},
+        {"insert-block",
+         InsertBlockCommand,
+         "fill linked tags from a Block ID cell through the Insert Block dialog",
+         {kBook,
+          kSheet,
+          {"tags", "TAGS.json", K::kRequired, "the block's tags"},
+          {"block-id", "CELL", K::kRequired, "the Block ID cell"}}},
+        {"populate",
+         PopulateCommand,
+         "choose the drawing-name cells, template and output folder (Populate dialog)",
+         {kBook,
+          kSheet,
+          {"first", "CELL", K::kRequired, "the first drawing-name cell"},
+          {"second", "CELL", K::kRequired, "the second drawing-name cell"},
+          {"last", "CELL", K::kRequired, "the last drawing-name cell"},
+          {"template", "PATH", K::kRequired, "the template drawing"},
+          {"output", "DIR", K::kRequired, "the folder the drawings go to"},
+          kFormat}},
+        {"export-dgn-name",
+         ExportDgnNameCommand,
+         "write the drawing names down from CELL and save the workbook",
+         {kBook, kSheet, {"start", "CELL", K::kRequired, "the first cell written"}, kFormat},
+         "DRAWING",
+         true},
+        {"set-luc",
+         SetLucCommand,
+         "make CELL the sheet's last used cell and save (only with --yes)",
+         {kBook,
+          kSheet,
+          {"cell", "CELL", K::kRequired, "the new last used cell"},
+          {"yes", nullptr, K::kSwitch, "answer Yes to the question before saving"}}},
+        {"set-top-most-window",
+         SetTopMostWindowCommand,
+         "put a window into the top-most band or take it out",
+         {{"hwnd", "H", K::kRequired, "the window"},
+          {"topmost", "true|false", K::kRequired, "into the band or out of it"}}},
+        {"build-cell",
+         BuildCellCommand,
+         "import a range (the whole sheet without --range) as cell, shape and picture records",
+         {kBook, kSheet, {"range", "A1:H20", K::kOptional, "the range (default: the whole sheet)"}},
+         nullptr,
+         false,
+         true},
+        {"deep-update",
+         DeepUpdateCommand,
+         "capture an imported range again from its workbook; --since reports what changed",
+         {kBook,
+          {"sheet", "NAME", K::kRequired, "the sheet"},
+          {"range", "A1:H20", K::kOptional, "the range (or --whole)"},
+          {"whole", nullptr, K::kSwitch, "the whole sheet"},
+          {"since", "OLD.json", K::kOptional,
+           "report what changed since an earlier build-cell or deep-update printed OLD.json"}},
+         nullptr,
+         false,
+         true},
+        {"gui",
+         GuiCommand,
+         "the host window: its menu runs each entry point with the real dialogs beside the "
+         "workbook's sheet window",
+         {{"file", "BOOK", K::kOptional, "open this workbook"}}},
+    };
+    return kCommands;
+}
+
+const std::vector<OptionSpec> kDrawingOptions = {
+    {"dxf", "OUT.dxf", K::kOptional, "draw the records into a DXF file"},
+    {"pdf", "OUT.pdf", K::kOptional, "draw the records into a PDF file"},
+    {"svg", "OUT.svg", K::kOptional, "draw the records into an SVG file"},
+    {"png", "OUT.png", K::kOptional, "draw the records into a PNG file"},
+    {"scale", "N", K::kOptional, "N drawing units per millimetre (default 1: millimetres)"},
+};
+
+void Declare(CLI::App& sub, const OptionSpec& spec) {
+    const std::string flag = std::string("--") + spec.name;
+    if (spec.kind == K::kSwitch) {
+        sub.add_flag(flag, spec.help);
+        return;
+    }
+    CLI::Option* o = sub.add_option(flag, spec.help)->type_name(spec.value);
+    if (spec.kind == K::kRequired) o->required();
+    // A repeated option takes one value each time; any other may be given once.
+    o->multi_option_policy(spec.kind == K::kRepeated ? CLI::MultiOptionPolicy::TakeAll
+                                                     : CLI::MultiOptionPolicy::Throw);
+}
+
+// The values CLI11 parsed for `spec`, in the form the commands read.
+void Collect(const CLI::App& sub, const OptionSpec& spec, tbln::host::Options& options) {
+    const CLI::Option* o = sub.get_option(std::string("--") + spec.name);
+    if (spec.kind == K::kSwitch) {
+        if (o->count() > 0) options.Add(spec.name, "");
+        return;
+    }
+    for (const auto& value : o->results()) options.Add(spec.name, value);
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
     using namespace tbln;
-    std::vector<std::string> args(argv + 1, argv + argc);
+    CLI::App cli(
+        "tbln: the reference host; each command drives one entry point and prints its "
+        "result as one JSON object",
+        "tbln");
     std::string root;
+    std::string readerTimeoutText;
+    bool gui = false;
+    cli.add_option("--root", root, "the install root (default: found from the program)")
+        ->type_name("DIR");
+    cli.add_option("--reader-timeout", readerTimeoutText,
+                   "how long build-cell and deep-update wait for the workbook reader (and for "
+                   "another import holding it) before they cancel (default 300)")
+        ->type_name("SECONDS");
+    cli.add_flag("--gui", gui,
+                 "show the command's dialogs on the desktop instead of answering them from the "
+                 "options");
+    for (const auto& command : Commands()) {
+        CLI::App* sub = cli.add_subcommand(command.name, command.help);
+        for (const auto& spec : command.options) Declare(*sub, spec);
+        if (command.draws) {
+            for (const auto& spec : kDrawingOptions) Declare(*sub, spec);
+        }
+        if (command.positional) {
+            CLI::Option* p = sub->add_option(command.positional, "");
+            if (command.manyPositionals) {
+                p->expected(-1)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+            }
+        }
+    }
+    // Set after the commands so that they do not inherit them: the program takes one
+    // command, and a word that is none is reported as such.
+    cli.require_subcommand(0, 1);
+    cli.allow_extras();
+    cli.footer(
+        "Run tbln COMMAND --help for a command's options. The drawing options --dxf, "
+        "--pdf, --svg, --png and --scale draw the records the command handed back.");
+    try {
+        cli.parse(argc, argv);
+        // Words before the command that are not the program's own options.
+        const auto extras = cli.remaining();
+        if (!extras.empty() || cli.get_subcommands().empty()) {
+            const std::string problem = extras.empty() ? "name a COMMAND"
+                                        : extras.front().rfind("-", 0) == 0
+                                            ? "unknown option " + extras.front()
+                                            : "unknown command " + extras.front();
+            std::cerr << "tbln: " << problem << " (tbln --help lists the commands)\n";
+            return 2;
+        }
+    } catch (const CLI::CallForHelp& e) {
+        return cli.exit(e, std::cout, std::cerr);
+    } catch (const CLI::ParseError& e) {
+        const auto parsed = cli.get_subcommands();
+        const std::string help =
+            parsed.empty() ? "tbln --help" : "tbln " + parsed.front()->get_name() + " --help";
+        std::cerr << "tbln: " << e.what() << " (" << help << " lists the options)\n";
+        return 2;
+    }
     // Nobody presses Cancel in a run from the command line: the wait for the reader ends.
     double readerTimeout = 300;
-    bool gui = false;
-    std::size_t i = 0;
-    while (i < args.size() && args[i].rfind("--", 0) == 0) {
-        if (args[i] == "--help" || args[i] == "-h") {
-            std::cout << kUsage;
-            return 0;
+    if (!readerTimeoutText.empty()) {
+        char* end = nullptr;
+        readerTimeout = std::strtod(readerTimeoutText.c_str(), &end);
+        if (end == readerTimeoutText.c_str() || *end != '\0' || !(readerTimeout > 0) ||
+            readerTimeout > 86400) {
+            std::cerr << "tbln: --reader-timeout " << readerTimeoutText
+                      << " is not a number of seconds from 0 to 86400\n";
+            return 2;
         }
-        if (args[i] == "--gui") {
-            gui = true;
-            ++i;
-            continue;
-        }
-        if (args[i] == "--root" && i + 1 < args.size()) {
-            root = args[i + 1];
-            i += 2;
-            continue;
-        }
-        if (args[i] == "--reader-timeout" && i + 1 < args.size()) {
-            char* end = nullptr;
-            readerTimeout = std::strtod(args[i + 1].c_str(), &end);
-            if (end == args[i + 1].c_str() || *end != '\0' || !(readerTimeout > 0) ||
-                readerTimeout > 86400) {
-                std::cerr << "tbln: --reader-timeout " << args[i + 1]
-                          << " is not a number of seconds from 0 to 86400\n";
-                return 2;
-            }
-            i += 2;
-            continue;
-        }
-        std::cerr << "tbln: unknown option " << args[i] << "\n" << kUsage;
-        return 2;
     }
-    if (i >= args.size()) {
-        std::cerr << kUsage;
-        return 2;
+    const CommandSpec* command = nullptr;
+    const CLI::App* sub = nullptr;
+    for (const auto& c : Commands()) {
+        if (cli.got_subcommand(c.name)) {
+            command = &c;
+            sub = cli.get_subcommand(c.name);
+        }
     }
-    const std::string command = args[i];
+    host::Options options;
+    for (const auto& spec : command->options) Collect(*sub, spec, options);
+    if (command->draws) {
+        for (const auto& spec : kDrawingOptions) Collect(*sub, spec, options);
+    }
+    if (command->positional) {
+        for (const auto& value : sub->get_option(command->positional)->results()) {
+            options.AddPositional(value);
+        }
+    }
     try {
-        gui = gui || command == "gui";
+        gui = gui || command->run == host::GuiCommand;
         host::Host h(posix::ResolveInstallRoot(root), gui ? &host::DesktopUi() : nullptr);
         h.module.readerWaitLimitMs = static_cast<Long>(readerTimeout * 1000);
         if (gui) host::FollowEngines(h);
-        const host::Options options(args, i + 1);
-        const auto found = kCommands.find(command);
-        if (found == kCommands.end()) {
-            std::cerr << "tbln: unknown command " << command << "\n" << kUsage;
-            return 2;
-        }
-        const auto result = found->second(h, options);
+        const auto result = command->run(h, options);
         // A command with a large record array prints it itself, record by record.
         if (!result.is_discarded()) std::cout << host::DumpJson(result) << "\n";
         return 0;

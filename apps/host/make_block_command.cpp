@@ -5,7 +5,6 @@
 namespace tbln::host {
 
 nlohmann::ordered_json MakeBlockCommand(Host& host, const Options& options) {
-    options.Expect({"file", "sheet", "tags", "block-id", "bind"});
     const std::string file = options.Get("file");
     TagPosArray tags0 = ReadTags(options.Get("tags"));
     const std::string blockId = options.Get("block-id");

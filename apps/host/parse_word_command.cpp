@@ -46,9 +46,6 @@ void PrintWhyNotAWordFile(Host& host, const std::string& path) {
 }
 
 nlohmann::ordered_json ParseWordCommand(Host& host, const Options& options) {
-    std::vector<std::string> allowed = {"file"};
-    allowed.insert(allowed.end(), DrawingOptionNames().begin(), DrawingOptionNames().end());
-    options.Expect(allowed);
     host.ui.PushFileChoice(options.Get("file"));
     WordLineArray wordLines0;
     Integer pageNum0 = 0;

@@ -4,7 +4,6 @@
 namespace tbln::host {
 
 nlohmann::ordered_json PopulateCommand(Host& host, const Options& options) {
-    options.Expect({"file", "sheet", "first", "second", "last", "template", "output", "format"});
     const std::string file = options.Get("file");
     std::string dwgdgn = DrawingFormat(options);
     ScriptOpenWorkbook(host, file, options.Get("sheet", ""), "btnBrowseExcel");

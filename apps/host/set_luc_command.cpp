@@ -4,7 +4,6 @@
 namespace tbln::host {
 
 nlohmann::ordered_json SetLucCommand(Host& host, const Options& options) {
-    options.Expect({"file", "sheet", "cell", "yes"});
     const std::string file = options.Get("file");
     const std::string cell = options.Get("cell");
     CheckCell("cell", cell);

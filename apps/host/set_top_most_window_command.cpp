@@ -6,7 +6,6 @@
 namespace tbln::host {
 
 nlohmann::ordered_json SetTopMostWindowCommand(Host& host, const Options& options) {
-    options.Expect({"hwnd", "topmost"});
     const std::string hwndText = options.Get("hwnd");
     Long hwnd = 0;
     try {

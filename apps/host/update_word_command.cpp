@@ -5,7 +5,6 @@
 namespace tbln::host {
 
 nlohmann::ordered_json UpdateWordCommand(Host& host, const Options& options) {
-    options.Expect({"file"});
     WordLineArray wordLines0;
     Integer pageNum0 = 0;
     Single pageWid0 = 0, pageHei0 = 0;

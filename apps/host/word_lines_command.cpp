@@ -7,7 +7,6 @@
 namespace tbln::host {
 
 nlohmann::ordered_json WordLinesCommand(Host& host, const Options& options) {
-    options.Expect({"file"});
     auto app = document::CreateEmbeddedWord(host.ui);
     auto doc = app->Documents()->Open(options.Get("file"));
     auto selection = app->Selection();

@@ -82,7 +82,7 @@ TEST(CellsCommand, ErrorsNameTheProblem) {
         {Fixture("bad/truncated.xlsx"), 1, "cut short"},
         {Fixture("styles.xlsx") + " --sheet Nope", 2, "no sheet named \"Nope\""},
         {Fixture("styles.xlsx") + " --range B", 2, "is not a range"},
-        {Fixture("styles.xlsx") + " extra.xlsx", 2, "unexpected argument"},
+        {Fixture("styles.xlsx") + " extra.xlsx", 2, "not expected: extra.xlsx"},
     };
     for (const auto& c : cases) {
         const auto r = Cells(c.args);

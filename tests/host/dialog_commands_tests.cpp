@@ -120,7 +120,7 @@ TEST(HostDialogCommands, BadArgumentsAreRefusedBeforeAnyDialog) {
          "--format pdf"},
         {"export-dgn-name --file " + book + " --start C5", "at least one DRAWING"},
         {"export-dgn-name --file " + book + " --start 5C a.dgn", "--start 5C"},
-        {"set-luc --file " + book + " --cell D12 extra", "unexpected argument \"extra\""},
+        {"set-luc --file " + book + " --cell D12 extra", "not expected: extra"},
         {"set-top-most-window --hwnd x1 --topmost true", "--hwnd x1"},
         {"set-top-most-window --hwnd 1 --topmost yes", "--topmost yes"},
     };
