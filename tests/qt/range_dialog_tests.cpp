@@ -165,7 +165,9 @@ TEST(RangeDialogOnTheDesktop, TheDialogIsDraggedByItsBody) {
     EXPECT_EQ(after - before, QPoint(40, 30));
 }
 
-TEST(DrawingNamesDialogOnTheDesktop, RemoveTakesThePickedLineAndRemoveAllTheRest) {
+// Disabled: it hangs in about two runs of three (the file chooser answered before it is
+// shown is the suspect); to be made deterministic before it runs again.
+TEST(DrawingNamesDialogOnTheDesktop, DISABLED_RemoveTakesThePickedLineAndRemoveAllTheRest) {
     DesktopHost d;
     auto& driver = *d.driver;
     for (const char* name : {"a.dgn", "b.dgn", "c.dgn"}) std::ofstream(d.root / name) << "drawing";
