@@ -3,8 +3,11 @@
 // engine: sheets, the used area, row heights and column widths with their hidden
 // flags, and every cell's displayed text, value type, font, alignment, borders,
 // fill and merged area; the sheet's shapes and pictures.
+#include <algorithm>
 #include <iostream>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 
 #include "adapters/workbook/cell_format.hpp"
 #include "adapters/workbook/sheet_geometry.hpp"
@@ -43,7 +46,8 @@ json Edge(const CellBorderEdge& e) {
     return j;
 }
 
-json CellJson(const CellView& v) {
+// The members of a cell's JSON that its format decides, from "numberFormat" to "fill".
+json FormatJson(const CellView& v) {
     json font = {{"name", v.fontName},       {"size", v.fontSize},
                  {"bold", v.bold},           {"italic", v.italic},
                  {"underline", v.underline}, {"strikethrough", v.strikethrough}};
@@ -51,32 +55,93 @@ json CellJson(const CellView& v) {
     json fill = {{"pattern", v.fillPattern}};
     if (!v.fillColor.empty()) fill["color"] = v.fillColor;
     if (!v.patternBackground.empty()) fill["background"] = v.patternBackground;
-    json cell = {
-        {"address", CellReference(v.row, v.column)},
-        {"row", v.row},
-        {"column", v.column},
-        {"text", v.text},
-        {"type", TypeName(v.type)},
-    };
-    if (v.type == ValueType::Number) cell["value"] = v.number;
-    cell["numberFormat"] = v.numberFormat;
-    cell["font"] = font;
-    cell["alignment"] = {{"horizontal", v.horizontalAlignment},
-                         {"vertical", v.verticalAlignment},
-                         {"wrapText", v.wrapText},
-                         {"orientation", v.orientation},
-                         {"indent", v.indent},
-                         {"shrinkToFit", v.shrinkToFit}};
-    cell["borders"] = {{"top", Edge(v.top)},
-                       {"bottom", Edge(v.bottom)},
-                       {"left", Edge(v.left)},
-                       {"right", Edge(v.right)}};
-    cell["fill"] = fill;
-    cell["mergeArea"] = v.merged ? json(AreaReference(v.mergeArea.top, v.mergeArea.left,
-                                                      v.mergeArea.bottom, v.mergeArea.right))
-                                 : json(nullptr);
-    return cell;
+    return {{"numberFormat", v.numberFormat},
+            {"font", font},
+            {"alignment",
+             {{"horizontal", v.horizontalAlignment},
+              {"vertical", v.verticalAlignment},
+              {"wrapText", v.wrapText},
+              {"orientation", v.orientation},
+              {"indent", v.indent},
+              {"shrinkToFit", v.shrinkToFit}}},
+            {"borders",
+             {{"top", Edge(v.top)},
+              {"bottom", Edge(v.bottom)},
+              {"left", Edge(v.left)},
+              {"right", Edge(v.right)}}},
+            {"fill", fill}};
 }
+
+// Cells as the JSON library would write each one, made as text: a sheet holds hundreds
+// of thousands of cells but few formats, so the format's members are written once per
+// format and each cell adds only its address, value and merged area.
+class CellWriter {
+  public:
+    CellWriter(const WorkbookModel& book, std::string indent)
+        : book_(book), indent_(std::move(indent)) {}
+
+    const std::string& Cell(const SheetModel& sheet, Long row, Long column) {
+        const CellContent c = DescribeContent(book_, sheet, row, column);
+        text_ = "{\n";
+        Member("address");
+        AppendJsonString(text_, CellReference(row, column));
+        Member("row");
+        AppendInteger(text_, row);
+        Member("column");
+        AppendInteger(text_, column);
+        Member("text");
+        AppendJsonString(text_, c.text);
+        Member("type");
+        AppendJsonString(text_, TypeName(c.type));
+        if (c.type == ValueType::Number) {
+            Member("value");
+            AppendJsonNumber(text_, c.number);
+        }
+        text_ += ",\n";
+        text_ += FormatMembers(c.style);
+        Member("mergeArea", false);
+        if (c.merged) {
+            AppendJsonString(text_, AreaReference(c.mergeArea.top, c.mergeArea.left,
+                                                  c.mergeArea.bottom, c.mergeArea.right));
+        } else {
+            text_ += "null";
+        }
+        text_ += "\n" + indent_ + "}";
+        return text_;
+    }
+
+  private:
+    // The separator before a member (none before the first) and its name.
+    void Member(const char* name, bool separated = true) {
+        if (separated && text_.back() != '\n') text_ += ",\n";
+        text_ += indent_ + "  \"" + name + "\": ";
+    }
+
+    // The format's members as their lines in the cell, each line ending with a line feed.
+    const std::string& FormatMembers(std::uint32_t style) {
+        auto [it, added] = formats_.try_emplace(style);
+        if (added) {
+            const std::string dumped = DumpJson(FormatJson(FormatView(book_, style)));
+            // Between "{\n" and "\n}": the members' lines, moved in to the cell's place.
+            std::string_view inner(dumped);
+            inner = inner.substr(2, inner.size() - 4);
+            std::size_t start = 0;
+            while (start <= inner.size()) {
+                const auto nl = std::min(inner.find('\n', start), inner.size());
+                it->second += indent_;
+                it->second.append(inner.substr(start, nl - start));
+                it->second += nl == inner.size() ? ",\n" : "\n";
+                start = nl + 1;
+            }
+        }
+        return it->second;
+    }
+
+    const WorkbookModel& book_;
+    std::string indent_;
+    std::string text_;
+    std::unordered_map<std::uint32_t, std::string> formats_;
+};
 
 Area ParseRangeOption(const std::string& text) {
     const auto colon = text.find(':');
@@ -159,6 +224,7 @@ json CellsCommand(Host&, const Options& options) {
     out["merges"] = merges;
     // The cells the sheet holds inside the range (a value or a format of their own).
     const ItemSource cells = [&](const ItemSink& sink) {
+        CellWriter writer(*book, sink.Indent());
         const auto first =
             std::lower_bound(sheet.cells.begin(), sheet.cells.end(), CellKey(range.top, 0),
                              [](const SheetModel::Entry& e, std::uint64_t k) { return e.key < k; });
@@ -167,7 +233,7 @@ json CellsCommand(Host&, const Options& options) {
             const auto col = static_cast<Long>(it->key & 0xFFFFFFFFu);
             if (row > range.bottom) break;
             if (col < range.left || col > range.right) continue;
-            sink(CellJson(DescribeCell(*book, sheet, row, col)));
+            sink.Text(writer.Cell(sheet, row, col));
         }
     };
     out["cells"] = nullptr;

@@ -24,6 +24,50 @@ void MakeValidUtf8(json& value) {
     }
 }
 
+// What goes before each field of a record: its separator and quoted name.
+template <class R>
+const std::vector<std::string>& FieldPrefixes() {
+    static const std::vector<std::string> prefixes = [] {
+        std::vector<std::string> p;
+        R::Visit([&](const char* name, auto) {
+            p.push_back((p.empty() ? "\"" : ", \"") + std::string(name) + "\": ");
+        });
+        return p;
+    }();
+    return prefixes;
+}
+
+// One record on one line, fields in the record's order, numbers as RecordJson writes them.
+template <class R>
+void AppendRecord(std::string& out, const std::shared_ptr<R>& record) {
+    if (!record) {
+        out += "null";
+        return;
+    }
+    out += '{';
+    const auto& prefixes = FieldPrefixes<R>();
+    std::size_t field = 0;
+    R::Visit([&](const char*, auto member) {
+        out += prefixes[field++];
+        const auto& v = (*record).*member;
+        using T = std::remove_cv_t<std::remove_reference_t<decltype(v)>>;
+        if constexpr (std::is_same_v<T, std::string> || std::is_same_v<T, SharedText>) {
+            AppendJsonString(out, static_cast<const std::string&>(v));
+        } else if constexpr (std::is_same_v<T, bool>) {
+            out += v ? "true" : "false";
+        } else if constexpr (std::is_same_v<T, float>) {
+            out += NumberToText(v);
+        } else if constexpr (std::is_floating_point_v<T>) {
+            AppendJsonNumber(out, v);
+        } else {
+            AppendInteger(out, static_cast<long long>(v));
+        }
+    });
+    out += '}';
+}
+
+}  // namespace
+
 // A JSON string literal, escaped as nlohmann's dump escapes it; other bytes pass through,
 // once the text is valid UTF-8.
 void AppendJsonString(std::string& out, std::string_view text) {
@@ -72,62 +116,38 @@ void AppendJsonString(std::string& out, std::string_view text) {
     out += '"';
 }
 
-// What goes before each field of a record: its separator and quoted name.
-template <class R>
-const std::vector<std::string>& FieldPrefixes() {
-    static const std::vector<std::string> prefixes = [] {
-        std::vector<std::string> p;
-        R::Visit([&](const char* name, auto) {
-            p.push_back((p.empty() ? "\"" : ", \"") + std::string(name) + "\": ");
-        });
-        return p;
-    }();
-    return prefixes;
-}
-
 void AppendInteger(std::string& out, long long value) {
     char digits[24];
     const auto end = std::to_chars(digits, digits + sizeof digits, value);
     out.append(digits, end.ptr);
 }
 
-// One record on one line, fields in the record's order, numbers as RecordJson writes them.
-template <class R>
-void AppendRecord(std::string& out, const std::shared_ptr<R>& record) {
-    if (!record) {
-        out += "null";
-        return;
+void AppendJsonNumber(std::string& out, double value) {
+    // A whole number (an orientation in degrees, a row height) the way the JSON library
+    // writes it, "90.0", without building a JSON value.
+    if (value == std::trunc(value) && std::abs(value) < 1e9 &&
+        !(value == 0 && std::signbit(value))) {
+        AppendInteger(out, static_cast<long long>(value));
+        out += ".0";
+    } else {
+        out += json(value).dump();
     }
-    out += '{';
-    const auto& prefixes = FieldPrefixes<R>();
-    std::size_t field = 0;
-    R::Visit([&](const char*, auto member) {
-        out += prefixes[field++];
-        const auto& v = (*record).*member;
-        using T = std::remove_cv_t<std::remove_reference_t<decltype(v)>>;
-        if constexpr (std::is_same_v<T, std::string> || std::is_same_v<T, SharedText>) {
-            AppendJsonString(out, static_cast<const std::string&>(v));
-        } else if constexpr (std::is_same_v<T, bool>) {
-            out += v ? "true" : "false";
-        } else if constexpr (std::is_same_v<T, float>) {
-            out += NumberToText(v);
-        } else if constexpr (std::is_floating_point_v<T>) {
-            // A whole number (an orientation in degrees) the way the JSON library writes
-            // it, "90.0", without building a JSON value.
-            if (v == std::trunc(v) && std::abs(v) < 1e9 && !(v == 0 && std::signbit(v))) {
-                AppendInteger(out, static_cast<long long>(v));
-                out += ".0";
-            } else {
-                out += json(v).dump();
-            }
-        } else {
-            AppendInteger(out, static_cast<long long>(v));
-        }
-    });
-    out += '}';
 }
 
-}  // namespace
+void ItemSink::operator()(const json& item) const {
+    // DumpJson's lines, each after the first moved in to the item's place.
+    const std::string text = DumpJson(item);
+    std::string indented;
+    indented.reserve(text.size() + 64);
+    std::size_t start = 0;
+    for (std::size_t nl = text.find('\n'); nl != std::string::npos; nl = text.find('\n', start)) {
+        indented.append(text, start, nl + 1 - start);
+        indented += indent_;
+        start = nl + 1;
+    }
+    indented.append(text, start);
+    write_(indented);
+}
 
 std::string DumpJson(const json& value) {
     try {
@@ -195,15 +215,10 @@ void PrintWithArrays(std::ostream& out, const json& object,
         const std::string indent(text.find_first_not_of(' ', lineStart) - lineStart, ' ');
         const std::string itemIndent = indent + "  ";
         bool first = true;
-        array->second([&](const json& item) {
-            std::string indented = itemIndent;
-            for (char ch : DumpJson(item)) {
-                indented += ch;
-                if (ch == '\n') indented += itemIndent;
-            }
-            out << (first ? "[\n" : ",\n") << indented;
+        array->second(ItemSink(itemIndent, [&](std::string_view item) {
+            out << (first ? "[\n" : ",\n") << itemIndent << item;
             first = false;
-        });
+        }));
         out << (first ? "[]" : "\n" + indent + "]");
         done = at + json(marker(array->first)).dump().size();
     }
