@@ -85,8 +85,7 @@ struct Capture {
 
 const std::string kBook = std::string(TBLN_FIXTURES) + "/gui_sheets.xlsx";
 
-// Disabled: it hung once in a full run (the same driver timing as the Remove test below).
-TEST(RangeDialogOnTheDesktop, DISABLED_UpdateReadsTheCellsClickedInTheSheetWindow) {
+TEST(RangeDialogOnTheDesktop, UpdateReadsTheCellsClickedInTheSheetWindow) {
     DesktopHost d;
     auto& driver = *d.driver;
     std::string topLeft, bottomRight;
@@ -166,9 +165,7 @@ TEST(RangeDialogOnTheDesktop, TheDialogIsDraggedByItsBody) {
     EXPECT_EQ(after - before, QPoint(40, 30));
 }
 
-// Disabled: it hangs in about two runs of three (the file chooser answered before it is
-// shown is the suspect); to be made deterministic before it runs again.
-TEST(DrawingNamesDialogOnTheDesktop, DISABLED_RemoveTakesThePickedLineAndRemoveAllTheRest) {
+TEST(DrawingNamesDialogOnTheDesktop, RemoveTakesThePickedLineAndRemoveAllTheRest) {
     DesktopHost d;
     auto& driver = *d.driver;
     for (const char* name : {"a.dgn", "b.dgn", "c.dgn"}) std::ofstream(d.root / name) << "drawing";
