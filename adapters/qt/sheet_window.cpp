@@ -635,6 +635,17 @@ SheetWindow::SheetWindow(QtUi& ui, AppSource app, QWidget* parent)
 
 SheetWindow::~SheetWindow() = default;
 
+SheetWindow::AppSource RunningSpreadsheet(ObjectServer& objects) {
+    return [&objects]() -> std::shared_ptr<excel::Application> {
+        try {
+            return std::dynamic_pointer_cast<excel::Application>(
+                objects.GetObject("Excel.Application"));
+        } catch (const RuntimeError&) {
+            return nullptr;
+        }
+    };
+}
+
 QWidget* SheetWindow::Grid() const {
     return view_->viewport();
 }

@@ -15,6 +15,7 @@
 #include <tuple>
 
 #include "platform/excel.hpp"
+#include "platform/objects.hpp"
 
 class QTabBar;
 class QTimer;
@@ -49,5 +50,9 @@ class SheetWindow : public QWidget {
     QTimer* timer_ = nullptr;
     std::tuple<const void*, long, long> lastActive_{};
 };
+
+// The spreadsheet application running in `objects`, found each time it is asked for
+// (null while none runs): what a sheet window beside the dialogs follows.
+SheetWindow::AppSource RunningSpreadsheet(ObjectServer& objects);
 
 }  // namespace tbln::qt
