@@ -9,12 +9,18 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <array>
+#include <cmath>
+#include <map>
 #include <vector>
 
 #include "adapters/qt/qt_ui.hpp"
 #include "adapters/workbook/cell_format.hpp"
 #include "adapters/workbook/embedded_excel.hpp"
+#include "adapters/workbook/embedded_shapes.hpp"
+#include "adapters/workbook/package.hpp"
 #include "adapters/workbook/sheet_geometry.hpp"
+#include "core/error.hpp"
 
 namespace tbln::qt {
 
@@ -22,6 +28,7 @@ namespace {
 
 using workbook::Area;
 using workbook::CellView;
+using workbook::DrawingObject;
 using workbook::SheetModel;
 using workbook::WorkbookModel;
 
@@ -54,6 +61,66 @@ const SheetModel* ShownSheet(const WorkbookModel* book) {
     return &book->sheets.at(std::min(book->activeTab, book->sheets.size() - 1));
 }
 
+// A cell's pattern fill as the spreadsheet draws it: an 8 x 8 tile, one byte a row, a
+// set bit showing the pattern's colour and a clear one its background.
+QBrush PatternBrush(const std::string& pattern, const QColor& color, const QColor& background) {
+    using Tile = std::array<unsigned char, 8>;
+    static const std::map<std::string, Tile> tiles = {
+        {"darkGray", {0xEE, 0xBB, 0xEE, 0xBB, 0xEE, 0xBB, 0xEE, 0xBB}},
+        {"mediumGray", {0xAA, 0x55, 0xAA, 0x55, 0xAA, 0x55, 0xAA, 0x55}},
+        {"lightGray", {0x88, 0x22, 0x88, 0x22, 0x88, 0x22, 0x88, 0x22}},
+        {"gray125", {0x80, 0x00, 0x08, 0x00, 0x80, 0x00, 0x08, 0x00}},
+        {"gray0625", {0x80, 0x00, 0x00, 0x00, 0x08, 0x00, 0x00, 0x00}},
+        {"darkHorizontal", {0xFF, 0xFF, 0x00, 0x00, 0xFF, 0xFF, 0x00, 0x00}},
+        {"lightHorizontal", {0xFF, 0x00, 0x00, 0x00, 0xFF, 0x00, 0x00, 0x00}},
+        {"darkVertical", {0xCC, 0xCC, 0xCC, 0xCC, 0xCC, 0xCC, 0xCC, 0xCC}},
+        {"lightVertical", {0x88, 0x88, 0x88, 0x88, 0x88, 0x88, 0x88, 0x88}},
+        {"darkDown", {0xCC, 0x66, 0x33, 0x99, 0xCC, 0x66, 0x33, 0x99}},
+        {"lightDown", {0x88, 0x44, 0x22, 0x11, 0x88, 0x44, 0x22, 0x11}},
+        {"darkUp", {0x33, 0x66, 0xCC, 0x99, 0x33, 0x66, 0xCC, 0x99}},
+        {"lightUp", {0x11, 0x22, 0x44, 0x88, 0x11, 0x22, 0x44, 0x88}},
+        {"darkGrid", {0xFF, 0xFF, 0xCC, 0xCC, 0xFF, 0xFF, 0xCC, 0xCC}},
+        {"lightGrid", {0xFF, 0x88, 0x88, 0x88, 0xFF, 0x88, 0x88, 0x88}},
+        {"darkTrellis", {0x99, 0xFF, 0x66, 0xFF, 0x99, 0xFF, 0x66, 0xFF}},
+        {"lightTrellis", {0x88, 0x55, 0x22, 0x55, 0x88, 0x55, 0x22, 0x55}}};
+    const auto it = tiles.find(pattern);
+    if (it == tiles.end()) return QBrush(color);  // solid, and a gradient's first colour
+    QImage tile(8, 8, QImage::Format_RGB32);
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 8; ++x) {
+            const bool on = (it->second[static_cast<std::size_t>(y)] >> (7 - x)) & 1;
+            tile.setPixelColor(x, y, on ? color : background);
+        }
+    }
+    return QBrush(tile);
+}
+
+// The pen of a shape's outline: its weight in points and Excel's dash style.
+QPen OutlinePen(const DrawingObject& o) {
+    if (o.lineWeight <= 0) return Qt::NoPen;
+    QPen pen(QColor(0x40, 0x40, 0x40), std::max(1.0, Pixels(o.lineWeight)));
+    switch (o.dashStyle) {
+        case 2:  // square dots
+        case 3:  // round dots
+            pen.setStyle(Qt::DotLine);
+            break;
+        case 4:  // dashes
+        case 7:  // long dashes
+            pen.setStyle(Qt::DashLine);
+            break;
+        case 5:  // dash dot
+        case 8:  // long dash dot
+            pen.setStyle(Qt::DashDotLine);
+            break;
+        case 6:
+            pen.setStyle(Qt::DashDotDotLine);
+            break;
+        default:
+            break;
+    }
+    return pen;
+}
+
 }  // namespace
 
 // The grid: row and column offsets in pixels for the lines up to the used area and a
@@ -83,6 +150,7 @@ class SheetView : public QAbstractScrollArea {
         key_ = key;
         rowTop_.assign(1, 0);
         colLeft_.assign(1, 0);
+        frames_.clear();
         if (!sheet) return;
         const Area used = workbook::UsedArea(*sheet);
         Long rows = std::min(kMaxLines, used.bottom + kSpareLines);
@@ -94,6 +162,10 @@ class SheetView : public QAbstractScrollArea {
         for (Long c = 1; c <= cols; ++c) {
             colLeft_.push_back(colLeft_.back() +
                                Pixels(workbook::ColumnWidthPoints(*book, *sheet, c)));
+        }
+        for (const auto& o : sheet->drawing.objects) {
+            const workbook::ShapeFrame f = workbook::FrameOf(*book, *sheet, o);
+            frames_.emplace_back(Pixels(f.left), Pixels(f.top), Pixels(f.width), Pixels(f.height));
         }
         UpdateScrollBars();
     }
@@ -188,11 +260,18 @@ class SheetView : public QAbstractScrollArea {
     void PaintCell(QPainter& p, const WorkbookModel& book, const SheetModel& sheet, Long row,
                    Long col, const QRectF& rect, double overflowRight);
     void PaintBorders(QPainter& p, const CellView& v, const QRectF& rect);
+    void PaintDrawing(QPainter& p, const WorkbookModel& book, const SheetModel& sheet);
+    void PaintShape(QPainter& p, const DrawingObject& o, const QRectF& own);
+    const QImage& Picture(const WorkbookModel& book, const DrawingObject& o);
 
     SheetWindow::AppSource app_;
     std::vector<double> rowTop_{0}, colLeft_{0};  // never empty: line 1 starts at 0
     std::tuple<const SheetModel*, std::size_t, std::size_t, std::size_t> key_{};
     std::pair<Long, Long> anchor_{1, 1};
+    // The frame of each drawing object in pixels from the sheet's top-left corner, in
+    // drawing order, measured with the lines.
+    std::vector<QRectF> frames_;
+    std::map<std::string, QImage> pictures_;  // decoded once per workbook file and part
 
     friend class SheetWindow;
 };
@@ -282,6 +361,8 @@ void SheetView::paintEvent(QPaintEvent*) {
                                        activeMerge->right)
                            : CellRectF(sheet->activeRow, sheet->activeCol, sheet->activeRow,
                                        sheet->activeCol));
+    // Shapes and pictures float over the cells and the selection.
+    PaintDrawing(p, *book, *sheet);
     p.restore();
 
     // Headers: column letters and row numbers, the selected ones shaded.
@@ -329,8 +410,12 @@ void SheetView::paintEvent(QPaintEvent*) {
 void SheetView::PaintCell(QPainter& p, const WorkbookModel& book, const SheetModel& sheet, Long row,
                           Long col, const QRectF& rect, double overflowRight) {
     const CellView v = workbook::DescribeCell(book, sheet, row, col);
-    if (v.fillPattern != "none" && !v.fillPattern.empty() && !v.fillColor.empty()) {
-        p.fillRect(rect, Rgb(v.fillColor, Qt::white));
+    if (v.fillPattern == "solid" || v.fillPattern == "gradient") {
+        if (!v.fillColor.empty()) p.fillRect(rect, Rgb(v.fillColor, Qt::white));
+    } else if (v.fillPattern != "none" && !v.fillPattern.empty()) {
+        // A pattern without colours of its own is black on white.
+        p.fillRect(rect, PatternBrush(v.fillPattern, Rgb(v.fillColor, Qt::black),
+                                      Rgb(v.patternBackground, Qt::white)));
     }
     if (!v.text.empty()) {
         QFont f(QString::fromStdString(v.fontName.empty() ? "Calibri" : v.fontName));
@@ -427,6 +512,94 @@ void SheetView::PaintBorders(QPainter& p, const CellView& v, const QRectF& rect)
     edge(v.right, r.topRight(), r.bottomRight());
 }
 
+void SheetView::PaintDrawing(QPainter& p, const WorkbookModel& book, const SheetModel& sheet) {
+    const auto& objects = sheet.drawing.objects;
+    const QRectF view = viewport()->rect();
+    const QPointF origin(kHeaderWidth - horizontalScrollBar()->value(),
+                         kHeaderHeight - verticalScrollBar()->value());
+    for (std::size_t i = 0; i < objects.size() && i < frames_.size(); ++i) {
+        const DrawingObject& o = objects[i];
+        const QRectF frame = frames_[i].translated(origin);
+        // A turned object stays within the circle around its frame.
+        const double reach = std::hypot(frame.width(), frame.height()) / 2;
+        if (!QRectF(frame.center() - QPointF(reach, reach), QSizeF(2 * reach, 2 * reach))
+                 .intersects(view))
+            continue;
+        p.save();
+        p.setRenderHint(QPainter::Antialiasing);
+        p.translate(frame.center());
+        p.rotate(o.rotation);
+        const QRectF own(-frame.width() / 2, -frame.height() / 2, frame.width(), frame.height());
+        if (o.type == excel::msoPicture || o.type == 11) {
+            const QImage& image = Picture(book, o);
+            if (image.isNull()) {
+                // A linked, missing or unreadable picture shows as a crossed box.
+                p.setPen(QPen(Qt::gray, 1));
+                p.setBrush(QColor(0xF0, 0xF0, 0xF0));
+                p.drawRect(own);
+                p.drawLine(own.topLeft(), own.bottomRight());
+                p.drawLine(own.topRight(), own.bottomLeft());
+            } else {
+                p.scale(o.flipH ? -1 : 1, o.flipV ? -1 : 1);
+                p.setRenderHint(QPainter::SmoothPixmapTransform);
+                p.drawImage(own, image);
+            }
+        } else {
+            PaintShape(p, o, own);
+        }
+        p.restore();
+    }
+}
+
+void SheetView::PaintShape(QPainter& p, const DrawingObject& o, const QRectF& own) {
+    p.save();
+    p.scale(o.flipH ? -1 : 1, o.flipV ? -1 : 1);
+    p.setPen(OutlinePen(o));
+    p.setBrush(o.filled ? QBrush(QColor::fromRgb(o.fillRgb)) : QBrush(Qt::NoBrush));
+    const std::string& preset = o.preset;
+    if (o.type == 9 || preset == "line" || preset.rfind("straightConnector", 0) == 0) {
+        p.drawLine(own.topLeft(), own.bottomRight());
+    } else if (preset == "ellipse") {
+        p.drawEllipse(own);
+    } else if (preset == "roundRect") {
+        const double corner = std::min(own.width(), own.height()) *
+                              (o.adjustments.empty() ? 1.0 / 6 : o.adjustments.front());
+        p.drawRoundedRect(own, corner, corner);
+    } else if (preset == "triangle") {
+        p.drawPolygon(
+            QPolygonF({QPointF(own.center().x(), own.top()), own.bottomRight(), own.bottomLeft()}));
+    } else {
+        // Rectangles, text boxes and the shapes without a drawing of their own here.
+        p.drawRect(own);
+    }
+    p.restore();
+    if (!o.hasTextFrame || o.text.empty()) return;
+    // The text, unflipped, inside the shape's insets (0.1 inch left and right, 0.05 inch
+    // top and bottom), wrapped at the shape's width.
+    QFont f(QString::fromStdString(o.fontName.empty() ? "Calibri" : o.fontName));
+    f.setPointSizeF(o.fontSize > 0 ? o.fontSize : 11);
+    p.setFont(f);
+    p.setPen(Qt::black);
+    p.drawText(own.adjusted(Pixels(7.2), Pixels(3.6), -Pixels(7.2), -Pixels(3.6)),
+               Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, QString::fromStdString(o.text));
+}
+
+const QImage& SheetView::Picture(const WorkbookModel& book, const DrawingObject& o) {
+    const std::string key = book.path + '\n' + o.mediaPart;
+    if (const auto it = pictures_.find(key); it != pictures_.end()) return it->second;
+    QImage image;
+    if (!o.mediaPart.empty() && !book.legacyBinary) {
+        try {
+            const std::string bytes = workbook::Package(book.path).Read(o.mediaPart);
+            image.loadFromData(reinterpret_cast<const uchar*>(bytes.data()),
+                               static_cast<int>(bytes.size()));
+        } catch (const RuntimeError&) {
+            // The file changed or the part is damaged: the picture shows as missing.
+        }
+    }
+    return pictures_.emplace(key, std::move(image)).first->second;
+}
+
 SheetWindow::SheetWindow(QtUi& ui, AppSource app, QWidget* parent)
     : QWidget(parent), app_(std::move(app)) {
     setObjectName("SheetWindow");
@@ -461,6 +634,17 @@ SheetWindow::SheetWindow(QtUi& ui, AppSource app, QWidget* parent)
 }
 
 SheetWindow::~SheetWindow() = default;
+
+SheetWindow::AppSource RunningSpreadsheet(ObjectServer& objects) {
+    return [&objects]() -> std::shared_ptr<excel::Application> {
+        try {
+            return std::dynamic_pointer_cast<excel::Application>(
+                objects.GetObject("Excel.Application"));
+        } catch (const RuntimeError&) {
+            return nullptr;
+        }
+    };
+}
 
 QWidget* SheetWindow::Grid() const {
     return view_->viewport();

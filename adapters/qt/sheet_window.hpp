@@ -2,7 +2,8 @@
 // spreadsheet application shows it, beside the dialogs. Its caption is the engine's
 // Caption, so the dialogs find and activate it by title. The grid draws the cells in
 // view only (column widths and row heights with hidden ones hidden, merged areas,
-// displayed texts in their fonts and alignment, fills and borders); clicking and
+// displayed texts in their fonts and alignment, fills with their patterns, borders),
+// and the sheet's shapes and pictures over the cells at their anchors; clicking and
 // dragging selects cells in the engine, and the sheet tabs activate sheets, so the
 // dialogs' Update buttons and sheet-switch guards see what the user did.
 #pragma once
@@ -14,6 +15,7 @@
 #include <tuple>
 
 #include "platform/excel.hpp"
+#include "platform/objects.hpp"
 
 class QTabBar;
 class QTimer;
@@ -48,5 +50,9 @@ class SheetWindow : public QWidget {
     QTimer* timer_ = nullptr;
     std::tuple<const void*, long, long> lastActive_{};
 };
+
+// The spreadsheet application running in `objects`, found each time it is asked for
+// (null while none runs): what a sheet window beside the dialogs follows.
+SheetWindow::AppSource RunningSpreadsheet(ObjectServer& objects);
 
 }  // namespace tbln::qt

@@ -1,6 +1,11 @@
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <mutex>
+
+#ifdef TBLN_UI_PLUGINS
+#include <dlfcn.h>
+#endif
 
 #include "adapters/document/embedded_word.hpp"
 #include "adapters/posix/posix_system.hpp"
@@ -21,12 +26,61 @@ namespace {
 struct UiRegistry {
     std::mutex lock;
     std::map<std::string, UiFactory> factories{
-        {"scripted", [] { return std::make_unique<scripted::ScriptedUi>(); }}};
+        {"scripted", [](ObjectServer&) { return std::make_unique<scripted::ScriptedUi>(); }}};
 };
 
 UiRegistry& Registry() {
     static UiRegistry registry;
     return registry;
+}
+
+// The plugins of user interfaces beside the shared library: libtbln-NAME.so. The
+// static library (our own programs link their user interfaces in) has none.
+std::map<std::string, fs::path> UiPlugins() {
+    std::map<std::string, fs::path> plugins;
+#ifdef TBLN_UI_PLUGINS
+    Dl_info self{};
+    if (!dladdr(reinterpret_cast<void*>(&RegisterUi), &self) || !self.dli_fname) return plugins;
+    std::error_code ec;
+    const std::string prefix = "libtbln-", suffix = ".so";
+    for (const auto& entry : fs::directory_iterator(fs::path(self.dli_fname).parent_path(), ec)) {
+        const std::string file = entry.path().filename().string();
+        if (file.size() > prefix.size() + suffix.size() && file.starts_with(prefix) &&
+            file.ends_with(suffix)) {
+            plugins[file.substr(prefix.size(), file.size() - prefix.size() - suffix.size())] =
+                entry.path();
+        }
+    }
+#endif
+    return plugins;
+}
+
+// The factory of a user interface, loading its plugin when it is not registered yet;
+// raises std::invalid_argument naming the known ones when there is none.
+UiFactory FactoryOf(const std::string& name) {
+    auto& registry = Registry();
+    {
+        std::lock_guard guard(registry.lock);
+        if (const auto it = registry.factories.find(name); it != registry.factories.end())
+            return it->second;
+    }
+#ifdef TBLN_UI_PLUGINS
+    const auto plugins = UiPlugins();
+    if (const auto it = plugins.find(name); it != plugins.end()) {
+        // Loading registers it; the plugin stays loaded for the life of the process.
+        if (!dlopen(it->second.c_str(), RTLD_NOW | RTLD_LOCAL)) {
+            const char* why = dlerror();
+            throw std::invalid_argument("the user interface \"" + name + "\" cannot be loaded: " +
+                                        (why ? why : it->second.string()));
+        }
+        std::lock_guard guard(registry.lock);
+        if (const auto f = registry.factories.find(name); f != registry.factories.end())
+            return f->second;
+    }
+#endif
+    std::string known;
+    for (const auto& n : UiNames()) known += (known.empty() ? "" : ", ") + n;
+    throw std::invalid_argument("no user interface named \"" + name + "\" (known: " + known + ")");
 }
 
 // Where the external reader is looked for, in order.
@@ -58,10 +112,13 @@ void RegisterUi(const std::string& name, UiFactory factory) {
 }
 
 std::vector<std::string> UiNames() {
+    std::vector<std::string> names;
+    for (const auto& [name, file] : UiPlugins()) names.push_back(name);
     auto& registry = Registry();
     std::lock_guard guard(registry.lock);
-    std::vector<std::string> names;
     for (const auto& [name, factory] : registry.factories) names.push_back(name);
+    std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
     return names;
 }
 
@@ -93,18 +150,18 @@ void InstallReader(sys::System& sys) {
 }
 
 Session::Session(const std::string& root, const std::string& uiName) {
-    {
-        auto& registry = Registry();
-        std::lock_guard guard(registry.lock);
-        const auto it = registry.factories.find(uiName);
-        if (it == registry.factories.end()) {
-            std::string known;
-            for (const auto& [name, factory] : registry.factories)
-                known += (known.empty() ? "" : ", ") + name;
-            throw std::invalid_argument("no user interface named \"" + uiName +
-                                        "\" (known: " + known + ")");
+    if (uiName == "auto") {
+        // The real dialogs where they can be shown, else the script.
+        try {
+            ui_ = FactoryOf("qt")(objects_);
+            uiName_ = "qt";
+        } catch (const std::exception&) {
+            ui_ = FactoryOf("scripted")(objects_);
+            uiName_ = "scripted";
         }
-        ui_ = it->second();
+    } else {
+        ui_ = FactoryOf(uiName)(objects_);
+        uiName_ = uiName;
     }
     scripted_ = dynamic_cast<scripted::ScriptedUi*>(ui_.get());
     sys_ = std::make_unique<posix::PosixSystem>(posix::ResolveInstallRoot(root));

@@ -5,7 +5,11 @@
 //
 // User interfaces are chosen from a registry by name: "scripted" (dialogs answered by
 // a queued script, the default) is always there; a toolkit adapter registers itself
-// under its own name with RegisterUi before the Session is built.
+// under its own name with RegisterUi before the Session is built. The shared library
+// also finds a user interface as a plugin beside itself (libtbln-NAME.so, which
+// registers itself when loaded): "qt", the real dialogs on Qt Widgets with a window
+// showing the workbook, is loaded only by a caller who chooses it, so no other caller
+// loads Qt. "auto" chooses "qt" where it can show windows, else "scripted".
 #pragma once
 
 #include <functional>
@@ -27,11 +31,15 @@ namespace scripted {
 class ScriptedUi;
 }
 
-using UiFactory = std::function<std::unique_ptr<ui::Ui>()>;
+// Makes a user interface; it is given the session's object server, through which a
+// desktop user interface finds the running spreadsheet to show beside the dialogs.
+// Raises std::exception (with the reason) when it cannot run here.
+using UiFactory = std::function<std::unique_ptr<ui::Ui>(ObjectServer& objects)>;
 
 // Adds (or replaces) the user interface known by `name`.
 void RegisterUi(const std::string& name, UiFactory factory);
-// The names of the registered user interfaces, sorted.
+// The names of the registered user interfaces and of the plugins beside the shared
+// library, sorted.
 std::vector<std::string> UiNames();
 
 // The external reader could not be found; the message says where it was looked for.
@@ -55,7 +63,9 @@ struct ShownMessage {
 class Session {
   public:
     // `root` stands for the fixed install folder (empty: QUORVEX_ROOT, else
-    // ~/.local/share/quorvex); `uiName` picks the user interface from the registry.
+    // ~/.local/share/quorvex); `uiName` picks the user interface from the registry, or
+    // is "auto". Raises std::invalid_argument for an unknown name and the factory's
+    // error when the user interface cannot run here.
     explicit Session(const std::string& root = "", const std::string& uiName = "scripted");
     ~Session();
     Session(const Session&) = delete;
@@ -66,6 +76,8 @@ class Session {
     sys::System& Sys();
     ObjectServer& Objects() { return objects_; }
     ui::Ui& Ui() { return *ui_; }
+    // The name of the user interface chosen ("auto" resolved).
+    const std::string& UiName() const { return uiName_; }
 
     // Places the external reader in the install root (see InstallReader).
     void InstallReader();
@@ -98,6 +110,7 @@ class Session {
   private:
     scripted::ScriptedUi& RequireScripted();
 
+    std::string uiName_;
     std::unique_ptr<ui::Ui> ui_;
     scripted::ScriptedUi* scripted_ = nullptr;
     std::unique_ptr<sys::System> sys_;

@@ -201,8 +201,15 @@ void BindApplication(py::module_& m) {
         .def(py::init<const std::string&, const std::string&>(), arg("root") = "",
              arg("ui") = "scripted",
              "root stands for the install folder (empty: QUORVEX_ROOT, else "
-             "~/.local/share/quorvex); ui names the user interface (tbln.ui_names()).")
+             "~/.local/share/quorvex); ui names the user interface: \"scripted\" (the "
+             "dialogs answered by the script queued with click, set_text, file_choice... "
+             "before each entry point), \"qt\" (the real dialogs, with a window showing "
+             "the workbook; needs DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM), or "
+             "\"auto\" (\"qt\" where it can run, else \"scripted\"); tbln.ui_names() "
+             "lists them.")
         .def_property_readonly("root", [](Session& s) { return s.Sys().InstallRoot(); })
+        .def_property_readonly("ui", &Session::UiName,
+                               "The user interface chosen (\"auto\" resolved).")
         // Entry points.
         .def(
             "SetTopMostWindow",

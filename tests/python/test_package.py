@@ -36,7 +36,8 @@ def test_the_package_holds_the_library_module_programs_and_install_files(deb):
     links = {line.split()[5].lstrip("."): line.split()[-1]
              for line in listing.splitlines() if line.startswith("l")}
     for expected in ["/usr/bin/tbln", "/usr/bin/tbln-reader", "/usr/bin/Tabulon",
-                     "/usr/lib/libtbln.so.0.1", "/usr/include/tbln/tbln.hpp",
+                     "/usr/lib/libtbln.so.0.1", "/usr/lib/libtbln-qt.so",
+                     "/usr/include/tbln/tbln.hpp",
                      "/usr/include/tbln/automation/application.hpp",
                      "/usr/include/tbln/automation/records.hpp",
                      "/usr/include/tbln/core/array.hpp", "/usr/include/tbln/core/error.hpp",

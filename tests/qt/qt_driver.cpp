@@ -1,9 +1,12 @@
 #include "qt/qt_driver.hpp"
 
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDeadlineTimer>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QListWidget>
@@ -63,7 +66,7 @@ class QtDriver : public UiDriver {
     ui::Ui& Ui() override { return ui_; }
 
     void Type(const std::string& c, const std::string& text) override {
-        Act([this, c, text] {
+        Act("type into " + c, [this, c, text] {
             QWidget* w = Find(c);
             auto* edit = qobject_cast<QLineEdit*>(w);
             if (auto* combo = qobject_cast<QComboBox*>(w)) edit = combo->lineEdit();
@@ -74,7 +77,7 @@ class QtDriver : public UiDriver {
         });
     }
     void Pick(const std::string& c, int index) override {
-        Act([this, c, index] {
+        Act("pick a line of " + c, [this, c, index] {
             QWidget* w = Find(c);
             if (auto* combo = qobject_cast<QComboBox*>(w)) {
                 // The user picks the line in the drop-down list.
@@ -87,26 +90,28 @@ class QtDriver : public UiDriver {
         });
     }
     void Click(const std::string& c) override {
-        Act([this, c] {
+        Act("click " + c, [this, c] {
             if (QWidget* w = Find(c)) QTest::mouseClick(w, Qt::LeftButton, {}, w->rect().center());
         });
     }
     void ClickDuringWork(const std::string& c) override { Click(c); }
     void Wait(int ms) override {
         auto deadline = std::make_shared<std::optional<QDeadlineTimer>>();
-        Push({[deadline, ms] {
+        Push({"wait " + std::to_string(ms) + " ms",
+              [deadline, ms] {
                   if (!*deadline) *deadline = QDeadlineTimer(ms);
                   return (*deadline)->hasExpired();
               },
               [] {}});
     }
-    void Call(std::function<void()> call) override { Act(std::move(call)); }
+    void Call(std::function<void()> call) override { Act("a call", std::move(call)); }
     void Answer(int answer) override {
         static const std::map<int, const char*> names = {
             {ui::vbOK, "OK"},       {ui::vbCancel, "Cancel"}, {ui::vbAbort, "Abort"},
             {ui::vbRetry, "Retry"}, {ui::vbIgnore, "Ignore"}, {ui::vbYes, "Yes"},
             {ui::vbNo, "No"}};
-        Push({[] { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); },
+        Push({"answer the message box with " + std::to_string(answer),
+              [] { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); },
               [answer] {
                   auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
                   auto* b = box->findChild<QPushButton*>(names.at(answer));
@@ -114,19 +119,42 @@ class QtDriver : public UiDriver {
               }});
     }
     void CancelChooser() override {
-        Push({[] { return qobject_cast<QFileDialog*>(QApplication::activeModalWidget()); },
-              [] { qobject_cast<QFileDialog*>(QApplication::activeModalWidget())->reject(); }});
+        Push({"cancel the chooser", [] { return Chooser() != nullptr; },
+              [] { Chooser()->reject(); }});
     }
     void ChooseFile(const std::string& path) override {
-        Push({[] { return qobject_cast<QFileDialog*>(QApplication::activeModalWidget()); },
+        // As the user does: a click into the file name box, the path typed, then Open (or
+        // Save). The chooser's own selectFile is no substitute: it leaves a focused file
+        // name box alone, and Open on an empty box only shows the folder again, so the
+        // chooser stayed open whenever it had become active before it was answered.
+        Push({"choose " + path, [] { return Chooser() != nullptr; },
               [path] {
-                  auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-                  d->selectFile(QString::fromStdString(path));
-                  QMetaObject::invokeMethod(d, "accept");
+                  QFileDialog* d = Chooser();
+                  auto* name = d->findChild<QLineEdit*>("fileNameEdit");
+                  auto* buttons = d->findChild<QDialogButtonBox*>("buttonBox");
+                  QPushButton* accept =
+                      buttons ? buttons->button(d->acceptMode() == QFileDialog::AcceptOpen
+                                                    ? QDialogButtonBox::Open
+                                                    : QDialogButtonBox::Save)
+                              : nullptr;
+                  if (!name || !accept) {
+                      ADD_FAILURE() << "the file chooser has no file name box or Open button";
+                      d->reject();
+                      return;
+                  }
+                  d->activateWindow();
+                  name->setFocus(Qt::MouseFocusReason);
+                  name->setText(QString::fromStdString(path));
+                  if (!accept->isEnabled()) {
+                      ADD_FAILURE() << "the file chooser does not take " << path;
+                      d->reject();
+                      return;
+                  }
+                  QTest::mouseClick(accept, Qt::LeftButton, {}, accept->rect().center());
               }});
     }
     void Key(const std::string& key) override {
-        Act([this, key] {
+        Act("press " + key, [this, key] {
             if (QWidget* w = Top())
                 QTest::keyClick(w, key == "Escape" ? Qt::Key_Escape : Qt::Key_Return);
         });
@@ -135,6 +163,7 @@ class QtDriver : public UiDriver {
 
   private:
     struct Step {
+        std::string what;
         std::function<bool()> ready;
         std::function<void()> act;
     };
@@ -146,8 +175,12 @@ class QtDriver : public UiDriver {
             QTimer::singleShot(20, &context_, [this] { Pump(); });
         }
     }
-    void Act(std::function<void()> act) {
-        Push({[this] { return QApplication::activeModalWidget() == nullptr && Top(); },
+    static QFileDialog* Chooser() {
+        return qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    }
+    void Act(std::string what, std::function<void()> act) {
+        Push({std::move(what),
+              [this] { return QApplication::activeModalWidget() == nullptr && Top(); },
               std::move(act)});
     }
     QWidget* Top() const {
@@ -176,10 +209,29 @@ class QtDriver : public UiDriver {
             return;
         }
         QTimer::singleShot(20, &context_, [this] { Pump(); });
-        if (!steps_.front().ready()) return;
+        if (!waiting_) waiting_ = QDeadlineTimer(kStepTimeoutMs);
+        if (!steps_.front().ready()) {
+            if (waiting_->hasExpired()) GiveUp();
+            return;
+        }
+        waiting_.reset();
         auto act = std::move(steps_.front().act);
         steps_.pop_front();
         act();
+    }
+    // A step that never becomes ready fails the test and closes what is open, so the
+    // test ends with the step's name instead of hanging.
+    void GiveUp() {
+        ADD_FAILURE() << "the desktop never became ready to " << steps_.front().what;
+        steps_.clear();
+        waiting_.reset();
+        while (auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            modal->reject();
+            QCoreApplication::processEvents();
+        }
+        for (std::size_t i = forms_.size(); i-- > 0;) {
+            if (forms_[i]->IsLoaded()) forms_[i]->Unload();
+        }
     }
 
     QObject context_;  // the timers of the steps end with the driver
@@ -187,6 +239,8 @@ class QtDriver : public UiDriver {
     std::deque<Step> steps_;
     std::vector<ui::Form*> forms_;
     bool pumping_ = false;
+    std::optional<QDeadlineTimer> waiting_;  // since when the step in front waits
+    static constexpr int kStepTimeoutMs = 30000;
 };
 
 }  // namespace

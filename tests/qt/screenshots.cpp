@@ -63,14 +63,7 @@ int main(int argc, char** argv) {
     auto& ui = dynamic_cast<qt::QtUi&>(driver->Ui());
     host::Host h(root.string(), &ui);
     host::InstallReader(h);
-    qt::SheetWindow sheet(ui, [&h]() -> std::shared_ptr<excel::Application> {
-        try {
-            return std::dynamic_pointer_cast<excel::Application>(
-                h.objects.GetObject("Excel.Application"));
-        } catch (const RuntimeError&) {
-            return nullptr;
-        }
-    });
+    qt::SheetWindow sheet(ui, qt::RunningSpreadsheet(h.objects));
     const auto top = [&](DialogId id) { return ui.FormWindow(h.module.Dialog(id)); };
     const auto clickCell = [&](Long row, Long col) {
         sheet.Sync();

@@ -1,5 +1,6 @@
-// The sheet window on a real workbook: pixels at known cells (a fill, a border, a
-// merged area, a hidden column), and clicks, drags and tab switches reaching the engine.
+// The sheet window on real workbooks: pixels at known cells (a fill, a pattern, a
+// border, a merged area, hidden columns and rows, a shape, a picture), and clicks, drags
+// and tab switches reaching the engine.
 #include <gtest/gtest.h>
 
 #include <QImage>
@@ -15,14 +16,15 @@ namespace tbln {
 namespace {
 
 const std::string kBook = std::string(TBLN_FIXTURES) + "/gui_sheets.xlsx";
+const std::string kDrawingBook = std::string(TBLN_FIXTURES) + "/sheet_drawing.xlsx";
 
 struct Shown {
     qt::QtUi ui;
     std::shared_ptr<excel::Application> app = workbook::CreateEmbeddedExcel(ui);
     qt::SheetWindow window{ui, [this] { return app; }};
 
-    Shown() {
-        app->Workbooks()->Open(kBook);
+    explicit Shown(const std::string& book = kBook) {
+        app->Workbooks()->Open(book);
         window.Sync();
         window.resize(900, 560);
         window.show();
@@ -58,6 +60,46 @@ TEST(SheetWindow, DrawsFillsBordersMergedAreasAndHidesHiddenColumns) {
         << "no gridline inside";
     EXPECT_TRUE(Near(image.pixelColor(c6.right() - 3, c6.top()), Qt::green));
     EXPECT_TRUE(Near(image.pixelColor(c6.right() - 3, c6.bottom() - 3), Qt::green));
+}
+
+// The share of the pixels of `area` near `color`.
+double Share(const QImage& image, const QRect& area, QColor color) {
+    int near = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x)
+            near += Near(image.pixelColor(x, y), color);
+    }
+    return area.isEmpty() ? 0 : static_cast<double>(near) / (area.width() * area.height());
+}
+
+TEST(SheetWindow, DrawsHiddenRowsPatternsShapesAndPicturesAtTheirCells) {
+    Shown s(kDrawingBook);
+    const QImage image = s.Grab();
+    // Rows 3 and 4 are hidden: row 5 starts where row 2 ends, and B3's red shows nowhere.
+    EXPECT_EQ(s.window.CellRect(3, 2).height(), 0);
+    EXPECT_EQ(s.window.CellRect(4, 2).height(), 0);
+    EXPECT_EQ(s.window.CellRect(5, 2).top(), s.window.CellRect(2, 2).bottom() + 1);
+    EXPECT_EQ(Share(image, image.rect(), Qt::red), 0) << "the hidden row's fill";
+    // B6: blue stripes on yellow, not one colour.
+    const QRect b6 = s.window.CellRect(6, 2).adjusted(2, 2, -2, -2);
+    ASSERT_GT(b6.width(), 20);
+    EXPECT_GT(Share(image, b6, Qt::blue), 0.25) << "the pattern's stripes";
+    EXPECT_GT(Share(image, b6, Qt::yellow), 0.25) << "the pattern's background";
+    // The orange text box, 128 x 60 pixels from C8's corner, over the cells and the
+    // gridline between C8 and D8.
+    const QColor orange(0xFF, 0x80, 0x00);
+    const QPoint c8 = s.window.CellRect(8, 3).topLeft();
+    EXPECT_TRUE(Near(image.pixelColor(c8 + QPoint(64, 40)), orange)) << "inside the box";
+    EXPECT_TRUE(Near(image.pixelColor(s.window.CellRect(9, 3).right(), c8.y() + 40), orange))
+        << "over the gridline";
+    EXPECT_FALSE(Near(image.pixelColor(c8 + QPoint(-5, 40)), orange)) << "left of the box";
+    EXPECT_FALSE(Near(image.pixelColor(c8 + QPoint(134, 40)), orange)) << "right of the box";
+    EXPECT_FALSE(Near(image.pixelColor(c8 + QPoint(64, 66)), orange)) << "under the box";
+    // The blue picture, 64 x 40 pixels from F2's corner.
+    const QPoint f2 = s.window.CellRect(2, 6).topLeft();
+    EXPECT_TRUE(Near(image.pixelColor(f2 + QPoint(32, 10)), Qt::blue)) << "inside the picture";
+    EXPECT_TRUE(Near(image.pixelColor(f2 + QPoint(60, 36)), Qt::blue));
+    EXPECT_FALSE(Near(image.pixelColor(f2 + QPoint(70, 10)), Qt::blue)) << "right of it";
 }
 
 TEST(SheetWindow, ClicksDragsAndTabsReachTheEngine) {

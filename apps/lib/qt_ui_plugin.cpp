@@ -1,0 +1,64 @@
+// The "qt" user interface as a plugin of the shared library (libtbln-qt.so): the real
+// dialogs on Qt Widgets, with the sheet window showing the running spreadsheet beside
+// them so that the Update buttons read the cells the user clicks. The library loads
+// the plugin only for a caller who asks for "qt" (or "auto" where windows can be
+// shown), so no other caller loads Qt. Loading it registers the user interface.
+#include <QApplication>
+#include <cstdlib>
+#include <memory>
+#include <stdexcept>
+
+#include "adapters/qt/qt_ui.hpp"
+#include "adapters/qt/sheet_window.hpp"
+#include "tbln.hpp"
+
+namespace tbln {
+namespace {
+
+// Qt can show windows: on an X or Wayland display, or on the platform the caller names
+// (QT_QPA_PLATFORM=offscreen for windows that are never seen).
+bool CanShowWindows() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(name);
+        if (value && *value) return true;
+    }
+    return false;
+}
+
+// The process's widget application: the caller's own, else one made here that lives as
+// long as the process (the dialogs of every session share it).
+void EnsureApplication() {
+    if (qobject_cast<QApplication*>(QCoreApplication::instance())) return;
+    if (QCoreApplication::instance())
+        throw std::runtime_error(
+            "the qt user interface needs a widget application, and another Qt application runs");
+    if (!CanShowWindows())
+        throw std::runtime_error(
+            "the qt user interface needs a display: set DISPLAY or WAYLAND_DISPLAY, or "
+            "QT_QPA_PLATFORM (offscreen shows no windows)");
+    static int argc = 1;
+    static char name[] = "tbln";
+    static char* argv[] = {name, nullptr};
+    new QApplication(argc, argv);
+}
+
+// The dialogs, and the sheet window that follows the session's spreadsheet.
+class LibraryDesktop : public qt::QtUi {
+  public:
+    explicit LibraryDesktop(ObjectServer& objects)
+        : sheet_(*this, qt::RunningSpreadsheet(objects)) {}
+
+  private:
+    qt::SheetWindow sheet_;
+};
+
+const bool registered = [] {
+    RegisterUi("qt", [](ObjectServer& objects) -> std::unique_ptr<ui::Ui> {
+        EnsureApplication();
+        return std::make_unique<LibraryDesktop>(objects);
+    });
+    return true;
+}();
+
+}  // namespace
+}  // namespace tbln

@@ -1,0 +1,184 @@
+"""The Python module with the real dialogs: tbln.Application(ui="qt") shows them as Qt
+windows (here on the offscreen platform), played by a user's steps on the widgets;
+"auto" takes them where windows can be shown and the script elsewhere; a caller who
+does not choose them never loads Qt."""
+import os
+import subprocess
+import sys
+import textwrap
+import time
+
+import pytest
+
+import tbln
+
+SOURCE = os.environ["TBLN_SOURCE_DIR"]
+DISPLAY_VARIABLES = ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")
+
+
+def run_python(code, **env):
+    """Runs code in a fresh interpreter (no Qt application yet) with env over ours."""
+    environment = {k: v for k, v in os.environ.items() if k not in DISPLAY_VARIABLES}
+    environment.update(env)
+    done = subprocess.run([sys.executable, "-c", textwrap.dedent(code)], env=environment,
+                          capture_output=True, text=True, timeout=60)
+    assert done.returncode == 0, done.stderr
+    return done.stdout
+
+
+def test_without_a_display_auto_is_the_script_and_qt_says_what_it_needs():
+    out = run_python("""
+        import tbln
+        print("qt" in tbln.ui_names())
+        print(tbln.Application(ui="auto").ui)
+        try:
+            tbln.Application(ui="qt")
+        except Exception as e:
+            print(e)
+    """)
+    listed, auto, error = out.splitlines()
+    assert listed == "True"
+    assert auto == "scripted"
+    assert "needs a display" in error and "QT_QPA_PLATFORM" in error
+
+
+def test_a_caller_who_does_not_choose_qt_never_loads_it():
+    out = run_python("""
+        import tbln
+        app = tbln.Application(ui="scripted")
+        app.click("btnCancel")
+        app.SetLUC()
+        print(any("libQt6" in line for line in open("/proc/self/maps")))
+    """, QT_QPA_PLATFORM="offscreen")
+    assert out.strip() == "False"
+
+
+def test_with_a_display_auto_is_qt():
+    out = run_python("""
+        import tbln
+        print(tbln.Application(ui="auto").ui)
+    """, QT_QPA_PLATFORM="offscreen")
+    assert out.strip() == "qt"
+
+
+class User:
+    """A user at the desktop while an entry point's dialog runs: each step waits until
+    its window is there, then acts on the real widgets. Each round is a new single-shot
+    timer scheduled before the step acts: a step that opens a modal chooser acts inside
+    the chooser's own event loop, where a repeating timer whose round is still running
+    would not fire again."""
+
+    def __init__(self):
+        self.steps = []
+        self.deadline = time.monotonic() + 60
+        self._next()
+
+    def when(self, find, act):
+        self.steps.append((find, act))
+
+    def _next(self):
+        from PyQt6.QtCore import QTimer
+        QTimer.singleShot(30, self._tick)
+
+    def _tick(self):
+        from PyQt6.QtWidgets import QApplication
+        if not self.steps:
+            return
+        self._next()
+        if time.monotonic() > self.deadline:
+            # Stuck: close everything so the entry point returns and the test fails.
+            self.steps.clear()
+            for w in QApplication.topLevelWidgets():
+                w.close()
+            return
+        find, act = self.steps[0]
+        found = find()
+        if found is not None:
+            self.steps.pop(0)
+            act(found)
+
+
+def window(name, ready=lambda w: True):
+    """Finds the visible window of the form `name` once no modal window is up and
+    `ready` holds for it."""
+    from PyQt6.QtWidgets import QApplication
+    def find():
+        if QApplication.activeModalWidget() is not None:
+            return None
+        for w in QApplication.topLevelWidgets():
+            if w.objectName() == name and w.isVisible() and ready(w):
+                return w
+        return None
+    return find
+
+
+def chooser():
+    from PyQt6.QtWidgets import QApplication, QFileDialog
+    w = QApplication.activeModalWidget()
+    return w if isinstance(w, QFileDialog) else None
+
+
+def click(form, name):
+    from PyQt6.QtCore import Qt
+    from PyQt6.QtTest import QTest
+    from PyQt6.QtWidgets import QPushButton
+    QTest.mouseClick(form.findChild(QPushButton, name), Qt.MouseButton.LeftButton)
+
+
+def type_into(form, name, text):
+    from PyQt6.QtTest import QTest
+    from PyQt6.QtWidgets import QLineEdit
+    edit = form.findChild(QLineEdit, name)
+    edit.setFocus()
+    edit.selectAll()
+    QTest.keyClicks(edit, text)
+
+
+def choose(dialog, path):
+    from PyQt6.QtCore import Qt
+    from PyQt6.QtTest import QTest
+    from PyQt6.QtWidgets import QDialogButtonBox, QLineEdit
+    dialog.findChild(QLineEdit, "fileNameEdit").setText(path)
+    ok = dialog.findChild(QDialogButtonBox, "buttonBox").button(QDialogButtonBox.StandardButton.Open)
+    QTest.mouseClick(ok, Qt.MouseButton.LeftButton)
+
+
+@pytest.fixture
+def desktop(tmp_path, monkeypatch):
+    monkeypatch.setenv("QT_QPA_PLATFORM", "offscreen")
+    app = tbln.Application(root=str(tmp_path / "quorvex"), ui="qt")
+    assert app.ui == "qt"
+    return app
+
+
+def test_the_range_dialog_is_a_real_window_beside_the_workbook(desktop):
+    from PyQt6.QtWidgets import QApplication, QComboBox
+    book = os.path.join(SOURCE, "examples", "door_schedule.xlsx")
+    user = User()
+    seen = {}
+    user.when(window("CellRangeForm"), lambda form: click(form, "btnBrowse"))
+    user.when(chooser, lambda dialog: choose(dialog, book))
+
+    def fill_in(form):
+        seen["sheet"] = form.findChild(QComboBox, "cbSheetName").currentText()
+        seen["windows"] = sorted(w.objectName() for w in QApplication.topLevelWidgets()
+                                 if w.isVisible())
+        for name, text in [("topLeftCol", "A"), ("topLeftRow", "3"),
+                           ("botRightCol", "C"), ("botRightRow", "5")]:
+            type_into(form, name, text)
+        click(form, "btnOK")
+    user.when(window("CellRangeForm",
+                     lambda form: form.findChild(QComboBox, "cbSheetName").currentText()),
+              fill_in)
+    r = desktop.BuildCell()
+    assert user.steps == []
+    assert r.result is True
+    assert seen["sheet"] == "Doors"
+    assert "SheetWindow" in seen["windows"], "the workbook is shown beside the dialog"
+    assert (r.sheetName0, r.startRow0, r.endRow0, r.startCol0, r.endCol0) == ("Doors", 3, 5, 1, 3)
+    assert r.dgnCell0[3, 2].Value == "Description"
+
+
+def test_the_script_is_for_the_scripted_user_interface_only(desktop):
+    with pytest.raises(RuntimeError, match="only the scripted user interface"):
+        desktop.click("btnOK")
