@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -81,6 +82,13 @@ struct CellPlace {
     double height = 0;
     bool cantSplit = false;
     double spacing = 0;
+    // The width of the horizontal border above the row's cells, and of the table's
+    // bottom border below its last row.
+    double borderAbove = 0;
+    double borderBelow = 0;
+    // Vertically merged cells: 'r' starts a merge that runs on into the rows below, 'c'
+    // continues the one above (its text is not shown in a row of its own).
+    char merge = 0;
 };
 
 struct Paragraph {
@@ -121,6 +129,13 @@ struct FloatingObject {
     Wrap wrap = Wrap::None;
 };
 
+// A footnote: its reference's position in the main story and its paragraphs in the
+// footnotes' own story.
+struct Footnote {
+    std::size_t reference = 0;
+    std::size_t first = 0, end = 0;  // paragraphs [first, end) of the notes' story
+};
+
 struct DocumentModel {
     std::string path;
     std::u32string text;                    // the main story
@@ -133,6 +148,12 @@ struct DocumentModel {
     std::vector<Section> sections;
     double defaultTab = 36;
     int compatibilityMode = 12;  // the word-processor version whose layout rules apply
+    // Footnotes in the order of their references. Their text is a story of its own, set
+    // at the foot of the page of the reference below the separator (the notes' story's
+    // paragraphs [0, separatorEnd)); it is not part of the main story.
+    std::vector<Footnote> footnotes;
+    std::shared_ptr<DocumentModel> notes;
+    std::size_t separatorEnd = 0;
 };
 
 // Reads a .docx file; raises RuntimeError naming the file and the problem.

@@ -4,7 +4,9 @@
 // default stops, forced line, column and page breaks, list numbers before the first
 // line, line heights from the fonts and the spacing rules, pages from the section's
 // body height with space before suppressed at the top of a page after a natural
-// break, widow and orphan control, keep-with-next and keep-lines-together.
+// break, widow and orphan control, keep-with-next and keep-lines-together, table rows
+// with their borders and vertically merged cells, and footnotes taking their room at
+// the foot of the page of their reference.
 #pragma once
 
 #include <cstddef>

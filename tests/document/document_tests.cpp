@@ -207,8 +207,8 @@ TEST_F(Engine, ListsAndParagraphs) {
 // Pages and positions as LibreOffice lays out the same documents (checked with
 // tests/tools/layout_compare.py): keep-with-next chains, widows, orphans, lines kept
 // together, page breaks before; rows of exact and minimum height, a row that may not
-// break, cell margins; floating pictures.
-TEST_F(Engine, KeepsRowsAndFloatsMoveLinesToTheirPlaces) {
+// break, cell margins, borders and merged cells; floating pictures; footnotes.
+TEST_F(Engine, KeepsRowsFloatsAndNotesMoveLinesToTheirPlaces) {
     struct Case {
         const char* file;
         const char* line;  // the start of the line's text
@@ -222,18 +222,37 @@ TEST_F(Engine, KeepsRowsAndFloatsMoveLinesToTheirPlaces) {
         {"keeps.docx", "Lorem ipsum dolor sit amet, ", 4, 72},  // the widow case's fifth line
         {"keeps.docx", "Kept lines.", 6, 72},
         {"keeps.docx", "Orphan case.", 8, 72},
-        {"table_rows.docx", "Row 2 cell 1", 1, 172},
-        {"table_rows.docx", "Row 3 cell 2", 1, 232},
-        {"table_rows.docx", "After the first table.", 1, 244.65},
-        {"table_rows.docx", "Unbroken row line 1\r", 2, 82},
-        {"table_rows.docx", "Beside the unbroken row", 2, 82},
-        {"table_rows.docx", "After the unbroken row.", 2, 243.8},
+        {"table_rows.docx", "Row 2 cell 1", 1, 172.5},
+        {"table_rows.docx", "Row 3 cell 2", 1, 232.5},
+        {"table_rows.docx", "After the first table.", 1, 245.65},
+        {"table_rows.docx", "Unbroken row line 1\r", 2, 82.5},
+        {"table_rows.docx", "Beside the unbroken row", 2, 82.5},
+        {"table_rows.docx", "After the unbroken row.", 2, 244.8},
         // Floating pictures 14 pt below their anchor's top: 100 pt high wrapped above and
         // below, 150 pt high square-wrapped with no room beside it, one behind the text.
         {"floats.docx", "Anchor of the top-and-bottom picture.", 1, 84.65},
         {"floats.docx", "After the top-and-bottom picture.", 1, 198.65},
         {"floats.docx", "After the wide square picture.", 1, 375.3},
         {"floats.docx", "Over the picture behind the text.", 1, 400.6},
+        // A keep-with-next chain taller than a page, below a title kept with it: it starts
+        // on the next page, and its kept-together paragraphs still move whole.
+        {"long_chains.docx", "Moved 1. ", 2, 72},
+        {"long_chains.docx", "Moved 13. ", 3, 72},
+        {"long_chains.docx", "After the chain.", 3, 476.8},
+        // Half-point borders between rows; a cell merged over three rows keeps its first
+        // row one line high.
+        {"table_borders.docx", "Bordered row 2", 1, 98.3},
+        {"table_borders.docx", "Below the merge", 1, 124.6},
+        {"table_borders.docx", "After the table.", 1, 137.75},
+        // A page break ending its paragraph keeps the mark on its line; the empty
+        // paragraph ending a section after it does not take a page of its own.
+        {"break_then_section.docx", "Ends its page with a break.", 2, 72},
+        {"break_then_section.docx", "First of the next section.", 3, 72},
+        // A footnote of four lines, written by LibreOffice, takes its room from the page
+        // of its reference: three lines fewer fit there.
+        {"lo_footnotes.docx", "Line with the note", 1, 624},
+        {"lo_footnotes.docx", "Body line 42.", 1, 637.8},
+        {"lo_footnotes.docx", "Body line 44.", 2, 72},
     };
     std::string file;
     std::vector<EngineLine> lines;
