@@ -45,6 +45,7 @@ class Reader {
             EndParagraph();
         }
         ReadFootnotes();
+        model_.formatRuns.shrink_to_fit();
         return std::move(model_);
     }
 
@@ -474,8 +475,10 @@ class Reader {
         if (model_.text.size() >= kMaxStoryChars) {
             RaiseBadDocument(model_.path, "the document has more characters than the limit");
         }
+        if (model_.formatRuns.empty() || model_.formatRuns.back().format != format) {
+            model_.formatRuns.push_back({model_.text.size(), format});
+        }
         model_.text += c;
-        model_.charFormat.push_back(format);
     }
 
     void AddText(std::u32string_view text, std::uint32_t format) {

@@ -23,15 +23,36 @@ bool IsSpace(char32_t c) {
 struct LineBox {
     std::size_t start = 0;
     std::size_t end = 0;
-    double x = 0;  // from the page's left edge
+    double x = 0;       // from the page's left edge
+    double origin = 0;  // the page's x of the text positions the line was measured in
     double height = 0;
     bool pageBreakAfter = false;
 };
 
 class Breaker {
   public:
-    Breaker(const DocumentModel& model, FontMetrics& metrics, std::vector<double>& charX)
-        : model_(model), metrics_(metrics), charX_(charX) {}
+    Breaker(const DocumentModel& model, FontMetrics& metrics) : model_(model), metrics_(metrics) {}
+
+    // The format of character i; the story is walked in order, so the run found last is
+    // tried first.
+    const RunFormat& Format(std::size_t i) {
+        const auto& runs = model_.formatRuns;
+        const auto holds = [&](std::size_t r) {
+            return r < runs.size() && runs[r].start <= i &&
+                   (r + 1 == runs.size() || i < runs[r + 1].start);
+        };
+        if (!holds(run_)) {
+            if (holds(run_ + 1)) {
+                ++run_;
+            } else {
+                auto it = std::upper_bound(
+                    runs.begin(), runs.end(), i,
+                    [](std::size_t p, const DocumentModel::FormatRun& r) { return p < r.start; });
+                run_ = it == runs.begin() ? 0 : static_cast<std::size_t>(it - runs.begin()) - 1;
+            }
+        }
+        return run_ < runs.size() ? model_.formats[runs[run_].format] : model_.FormatAt(i);
+    }
 
     double Width(std::size_t i) {
         if (model_.text[i] == kOptionalHyphen) return 0;
@@ -39,7 +60,7 @@ class Breaker {
             const auto it = model_.objects.find(i);
             return it == model_.objects.end() ? 0 : it->second.first;
         }
-        const RunFormat& f = model_.formats[model_.charFormat[i]];
+        const RunFormat& f = Format(i);
         const double size = (f.superscript || f.subscript) ? f.size * kScriptScale : f.size;
         return metrics_.Advance(f.font, f.bold, f.italic, size, model_.text[i]);
     }
@@ -144,7 +165,7 @@ class Breaker {
                 if (c == kTab) contentEnd = k + 1 < line.end ? xs[k + 1 - line.start] : pos;
                 if (c != kParagraphMark || !any) {
                     if (c == kParagraphMark && k != line.start) continue;
-                    const RunFormat& rf = model_.formats[model_.charFormat[k]];
+                    const RunFormat& rf = Format(k);
                     ascent =
                         std::max(ascent, metrics_.Ascent(rf.font, rf.bold, rf.italic, rf.size));
                     descent =
@@ -171,10 +192,8 @@ class Breaker {
                     line.height = std::max(f.line, natural);
                     break;
             }
-            for (std::size_t k = line.start; k < line.end; ++k) {
-                charX_[k] = areaLeft + shift + xs[k - line.start];
-            }
-            line.x = areaLeft + shift + (line.end > line.start ? xs[0] : startOffset);
+            line.origin = areaLeft + shift;
+            line.x = line.origin + (line.end > line.start ? xs[0] : startOffset);
             lines.push_back(line);
             if (done) break;
             i = line.end;
@@ -183,10 +202,15 @@ class Breaker {
         return lines;
     }
 
+    // Where the text position after character k of a line lies, from the one before it.
+    double Advance(const Paragraph& p, std::size_t k, double pos) {
+        return model_.text[k] == kTab ? NextTab(p, pos) : pos + Width(k);
+    }
+
   private:
     const DocumentModel& model_;
     FontMetrics& metrics_;
-    std::vector<double>& charX_;
+    std::size_t run_ = 0;  // the format run found last
 };
 
 // A footnote's height at the foot of a page: the whole note, and its first line.
@@ -461,6 +485,7 @@ class Paginator {
         line.paragraph = paragraph;
         line.page = page_;
         line.x = box.x;
+        line.origin = box.origin;
         line.y = y_;
         line.height = box.height;
         layout_.lines.push_back(line);
@@ -721,8 +746,7 @@ class Paginator {
 
 Layout LayOut(const DocumentModel& model, FontMetrics& metrics) {
     Layout layout;
-    layout.charX.assign(model.text.size(), 0);
-    Breaker breaker(model, metrics, layout.charX);
+    Breaker breaker(model, metrics);
     std::vector<std::vector<LineBox>> boxes;
     boxes.reserve(model.paragraphs.size());
     for (const auto& p : model.paragraphs) {
@@ -740,8 +764,7 @@ Layout LayOut(const DocumentModel& model, FontMetrics& metrics) {
     double separator = 0;
     if (model.notes) {
         const DocumentModel& notes = *model.notes;
-        std::vector<double> noteX(notes.text.size(), 0);
-        Breaker noteBreaker(notes, metrics, noteX);
+        Breaker noteBreaker(notes, metrics);
         const auto height = [&](std::size_t first, std::size_t end, const document::Section& s) {
             NoteHeight h;
             double after = 0;
@@ -772,6 +795,17 @@ Layout LayOut(const DocumentModel& model, FontMetrics& metrics) {
     paginator.Start();
     paginator.Run(boxes);
     return layout;
+}
+
+double CharX(const DocumentModel& model, FontMetrics& metrics, const Line& line, std::size_t i) {
+    if (i <= line.start || line.paragraph >= model.paragraphs.size()) return line.x;
+    const Paragraph& p = model.paragraphs[line.paragraph];
+    Breaker breaker(model, metrics);
+    double pos = line.x - line.origin;
+    for (std::size_t k = line.start; k < i && k < line.end && k < model.text.size(); ++k) {
+        pos = breaker.Advance(p, k, pos);
+    }
+    return line.origin + pos;
 }
 
 }  // namespace tbln::document

@@ -2,17 +2,28 @@
 // python-docx (tests/fixtures/word/make_fixtures.py), its layout, and bad input.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "adapters/document/document_model.hpp"
 #include "adapters/document/embedded_word.hpp"
+#include "adapters/document/layout.hpp"
 #include "adapters/scripted/scripted_ui.hpp"
 #include "core/error.hpp"
+#include "support/bounded_child.hpp"
 #include "support/test_platform.hpp"
+
+#ifdef TBLN_TEST_UNDER_ASAN
+// The sanitizer runtime's count of the heap bytes in use.
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
+#endif
 
 namespace tbln {
 namespace {
@@ -22,6 +33,17 @@ using testing::TempDir;
 
 std::string WordFixture(const std::string& name) {
     return Fixture("word/" + name);
+}
+
+// KiB held: the peak resident set, or under the address sanitizer the heap in use.
+long Held() {
+#ifdef TBLN_TEST_UNDER_ASAN
+    return static_cast<long>(__sanitizer_get_current_allocated_bytes() / 1024);
+#else
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+#endif
 }
 
 struct EngineLine {
@@ -372,6 +394,41 @@ TEST_F(Engine, FileDialogAndFileNames) {
     EXPECT_EQ(app->Dialogs(word::wdDialogFileOpen)->Display(), 0);
     const auto full = app->WordBasic()->FilenameInfo("relative/notes.docx", 1);
     EXPECT_EQ(full, (std::filesystem::current_path() / "relative/notes.docx").string());
+}
+
+// A story of a million characters (a few kilobytes packed) is read and laid out in
+// memory that follows its text: four bytes a character for the characters, runs for
+// their formats and the lines of the layout, no position kept per character. Measured in
+// a child: the peak resident set from where it starts; under the address sanitizer,
+// whose quarantine keeps freed blocks resident, the bytes the model and layout hold.
+TEST(DocumentMemory, ALongStoryTakesMemoryInProportionToItsText) {
+    const std::string path = WordFixture("long_story.docx");
+    const auto outcome = testing::RunBoundedChild(
+        [&] {
+            fonts::FontMetrics metrics;
+            metrics.Advance("Arial", false, false, 11, U'a');  // fontconfig loaded before
+            // Start the peak from the resident set now (Linux: 5 resets the high-water mark).
+            if (FILE* refs = std::fopen("/proc/self/clear_refs", "w")) {
+                std::fputs("5", refs);
+                std::fclose(refs);
+            }
+            const long before = Held();
+            const auto model = document::ReadDocx(path);
+            const auto layout = document::LayOut(model, metrics);
+            const long grown = Held() - before;
+        // A position and a format index per character alone took twelve bytes.
+#ifdef TBLN_TEST_UNDER_ASAN
+            const long bound = static_cast<long>(6 * model.text.size() / 1024);
+#else
+            const long bound = static_cast<long>(10 * model.text.size() / 1024) + 4096;
+#endif
+            std::fprintf(stderr, "%zu characters, %zu lines: %ld KiB (bound %ld)\n",
+                         model.text.size(), layout.lines.size(), grown, bound);
+            return model.text.size() >= 1000000 && grown < bound ? 0 : 1;
+        },
+        120);
+    EXPECT_TRUE(outcome.exited) << "ended by signal " << outcome.status;
+    EXPECT_EQ(outcome.status, 0);
 }
 
 // Real documents from the shared corpus open and lay out; tracked deletions are not text.
