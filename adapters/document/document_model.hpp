@@ -91,6 +91,11 @@ struct CellPlace {
     // Vertically merged cells: 'r' starts a merge that runs on into the rows below, 'c'
     // continues the one above (its text is not shown in a row of its own).
     char merge = 0;
+    bool header = false;  // a heading row, repeated at the top of each page the table runs on
+    // A table whose width is a share of the text area (widthShare > 0) has its grid
+    // scaled to it: the cell's place in the grid, and the grid's whole width.
+    double widthShare = 0;
+    double gridLeft = 0, gridWidth = 0, gridTotal = 0;
 };
 
 struct Paragraph {

@@ -201,6 +201,7 @@ class Reader {
             }
         }
         double indent = 0;
+        double widthShare = 0;  // of the text area's width, when the table gives one
         double spacing = 0;
         // Cell margins: the table's own, else its style's, else Word's 0.075 inch at the
         // sides and none above and below; a cell may set its own.
@@ -263,6 +264,12 @@ class Reader {
             readMargins(Child(pr, "tblCellMar"), tableMargins);
             readBorders(Child(pr, "tblBorders"), tableBorders);
             if (auto ind = Child(pr, "tblInd")) indent = Twips(Number(ind, "w").value_or(0));
+            if (auto w = Child(pr, "tblW")) {
+                const char* type = Attr(w, "type");
+                if (type && std::string_view(type) == "pct") {
+                    widthShare = std::clamp(Number(w, "w").value_or(0) / 5000, 0.0, 1.0);
+                }
+            }
             if (auto sp = Child(pr, "tblCellSpacing")) {
                 const char* type = Attr(sp, "type");
                 if (!type || std::string_view(type) == "dxa")
@@ -270,6 +277,7 @@ class Reader {
             }
         }
         int row = 0;
+        bool headerRows = true;  // the rows so far are all heading rows
         const auto rows = [&](pugi::xml_node parent, auto&& self) -> void {
             for (auto tr = parent.first_child(); tr; tr = tr.next_sibling()) {
                 if (tr.type() != pugi::node_element) continue;
@@ -299,6 +307,11 @@ class Reader {
                         if (height <= 0) heightRule = LineRule::Auto;
                     }
                     if (auto c = Child(trPr, "cantSplit")) cantSplit = OnOff(c);
+                    // Only the rows from the first on repeat.
+                    auto h = Child(trPr, "tblHeader");
+                    headerRows = headerRows && h && OnOff(h);
+                } else {
+                    headerRows = false;
                 }
                 double borderAbove = row == 0 ? tableBorders.top : tableBorders.insideH;
                 for (auto tc = tr.first_child(); tc; tc = tc.next_sibling()) {
@@ -356,6 +369,13 @@ class Reader {
                     place.borderAbove = outer.table >= 0 ? outer.borderAbove : borderAbove;
                     place.borderBelow = outer.table >= 0 ? outer.borderBelow : tableBorders.bottom;
                     place.merge = outer.table >= 0 ? outer.merge : merge;
+                    if (outer.table < 0 && widthShare > 0 && gridWidth > 0) {
+                        place.widthShare = widthShare;
+                        place.gridLeft = left;
+                        place.gridWidth = gridWidth;
+                        for (const double g : grid) place.gridTotal += g;
+                    }
+                    place.header = outer.table >= 0 ? outer.header : headerRows;
                     BodyChildren(tc, place);
                     col += span;
                 }

@@ -156,6 +156,7 @@ class Breaker {
             // Alignment shifts the line by the room left after its last visible character.
             double contentEnd = startOffset;
             double ascent = 0, descent = 0, gap = 0;
+            double object = 0;  // the tallest inline object
             bool any = false;
             for (std::size_t k = line.start; k < line.end; ++k) {
                 const char32_t c = model_.text[k];
@@ -173,6 +174,11 @@ class Breaker {
                     gap = std::max(gap, metrics_.LineGap(rf.font, rf.bold, rf.italic, rf.size));
                     any = true;
                 }
+                // An inline picture or object stands on the baseline.
+                if (c == kInlineObject) {
+                    const auto it = model_.objects.find(k);
+                    if (it != model_.objects.end()) object = std::max(object, it->second.second);
+                }
             }
             double shift = 0;
             const double room = right - contentEnd;
@@ -180,10 +186,11 @@ class Breaker {
             if (f.alignment == 2) shift = room;
             if (shift < 0) shift = 0;
             // A multiple of single spacing scales the font's height; its line gap is added.
-            const double natural = ascent + descent + gap;
+            const double natural = std::max(ascent, object) + descent + gap;
             switch (f.lineRule) {
                 case LineRule::Auto:
-                    line.height = (ascent + descent) * f.line + gap;
+                    // A multiple scales the text's height, not an object's.
+                    line.height = std::max((ascent + descent) * f.line + gap, object + descent);
                     break;
                 case LineRule::Exact:
                     line.height = f.line;
@@ -302,12 +309,13 @@ class Paginator {
 
     void NewPage(bool soft) {
         ++page_;
+        // A table's heading rows repeat above the rows that run on to the new page.
+        y_ = Top() + repeatHeight_;
         blankPage_ = true;
         pageKept_ = true;
         notePage_ = page_;
         noteSpace_ = noteCarry_ > 0 ? noteCarry_ + separator_ : 0;
         noteCarry_ = 0;
-        y_ = Top();
         atTop_ = true;
         softTop_ = soft;
         previousAfter_ = 0;
@@ -630,6 +638,7 @@ class Paginator {
         if (!atTop_) y_ += previousAfter_;
         previousAfter_ = 0;
         const auto& place = model_.paragraphs[from].cell;
+        repeatHeight_ = headerTable_ == place.table && !place.header ? headerHeight_ : 0;
         // A row moves whole to the next page when its first lines do not fit, and when it
         // may not break (or has an exact height) and does not fit.
         if (!atTop_) {
@@ -699,6 +708,12 @@ class Paginator {
         } else if (place.heightRule == LineRule::AtLeast && endPage == rowPage) {
             endY = std::max(endY, rowTop + place.height);
         }
+        if (place.header) {
+            if (headerTable_ != place.table) headerHeight_ = 0;
+            headerTable_ = place.table;
+            if (endPage == rowPage) headerHeight_ += endY - rowTop + place.spacing;
+        }
+        repeatHeight_ = 0;
         page_ = endPage;
         y_ = endY;
         atTop_ = false;
@@ -722,10 +737,12 @@ class Paginator {
     double noteSpace_ = 0;
     double noteCarry_ = 0;  // footnote lines that run on to the next page
     bool longChain_ = false;
-    bool blankPage_ = false;
-    bool pageKept_ = true;  // every line on the page so far is of a kept paragraph  // the page
-                            // holds no line yet but a section's empty last one
-    int mergePage_ = 0;     // where the text of cells merged into rows below ends
+    int headerTable_ = -1;     // the table whose heading rows are measured
+    double headerHeight_ = 0;  // their height, repeated on the pages the table runs on
+    double repeatHeight_ = 0;  // the heading rows' height above a row moved to a new page
+    bool blankPage_ = false;   // the page holds no line yet but a section's empty last one
+    bool pageKept_ = true;     // every line on the page so far is of a kept paragraph
+    int mergePage_ = 0;        // where the text of cells merged into rows below ends
     double mergeEnd_ = 0;
     int ignoredPage_ = 0;
     double ignoredEnd_ = 0;  // in a keep-with-next chain taller than a page
@@ -753,9 +770,17 @@ Layout LayOut(const DocumentModel& model, FontMetrics& metrics) {
         const auto& s = model.sections[std::min(p.section, model.sections.size() - 1)];
         double left = s.left;
         double width = std::max(1.0, s.pageWidth - s.left - s.right);
+        const double width0 = width;
         if (p.cell.table >= 0) {
             left += p.cell.left;
             width = p.cell.width;
+            // A table as wide as a share of the text area: its grid scaled to that width.
+            const auto& c = p.cell;
+            if (c.widthShare > 0 && c.gridTotal > 0) {
+                const double scale = c.widthShare * width0 / c.gridTotal - 1;
+                left += c.gridLeft * scale;
+                width = std::max(1.0, width + c.gridWidth * scale);
+            }
         }
         boxes.push_back(breaker.Break(p, left, width));
     }

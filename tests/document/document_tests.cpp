@@ -229,7 +229,8 @@ TEST_F(Engine, ListsAndParagraphs) {
 // Pages and positions as LibreOffice lays out the same documents (checked with
 // tests/tools/layout_compare.py): keep-with-next chains, widows, orphans, lines kept
 // together, page breaks before; rows of exact and minimum height, a row that may not
-// break, cell margins, borders and merged cells; floating pictures; footnotes.
+// break, cell margins, borders, merged cells and repeated heading rows; inline and
+// floating pictures; footnotes.
 TEST_F(Engine, KeepsRowsFloatsAndNotesMoveLinesToTheirPlaces) {
     struct Case {
         const char* file;
@@ -266,6 +267,14 @@ TEST_F(Engine, KeepsRowsFloatsAndNotesMoveLinesToTheirPlaces) {
         {"table_borders.docx", "Bordered row 2", 1, 98.3},
         {"table_borders.docx", "Below the merge", 1, 124.6},
         {"table_borders.docx", "After the table.", 1, 137.75},
+        // A picture 60 pt high in a line makes the line that high above its baseline.
+        {"inline_picture.docx", "After the picture.", 1, 147},
+        // A table as wide as the text area, its wider grid scaled down to it.
+        {"share_table.docx", "three.", 1, 85.15},
+        {"share_table.docx", "After the table.", 1, 98.3},
+        // A heading row marked to repeat stands above the rows on the next page.
+        {"heading_rows.docx", "Row 49 cell 1", 2, 85.65},
+        {"heading_rows.docx", "After the table.", 2, 506.45},
         // A page break ending its paragraph keeps the mark on its line; the empty
         // paragraph ending a section after it does not take a page of its own.
         {"break_then_section.docx", "Ends its page with a break.", 2, 72},
@@ -305,6 +314,10 @@ TEST_F(Engine, WordsFontsAreMeasuredWithTheirMetricTwins) {
     // of them. At 1.15 lines and 10 pt after the paragraph, LibreOffice sets the next
     // paragraph 25.5 pt lower.
     EXPECT_NEAR(lines[1].y - lines[0].y, 25.5, 0.2);
+    // Caladea asks for its typographic ascent and descent (1.15 em), not its taller
+    // Windows ones (1.30 em): a Cambria paragraph is followed 24.5 pt lower, as in
+    // LibreOffice, where the Windows metrics gave 26.5.
+    EXPECT_NEAR(lines[3].y - lines[2].y, 24.5, 0.2);
 }
 
 TEST_F(Engine, LinesBreakAtOptionalHyphens) {
