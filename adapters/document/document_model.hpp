@@ -4,9 +4,12 @@
 // paragraph and list properties, and the sections' page geometry. Lengths are in points.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -81,6 +84,18 @@ struct CellPlace {
     double height = 0;
     bool cantSplit = false;
     double spacing = 0;
+    // The width of the horizontal border above the row's cells, and of the table's
+    // bottom border below its last row.
+    double borderAbove = 0;
+    double borderBelow = 0;
+    // Vertically merged cells: 'r' starts a merge that runs on into the rows below, 'c'
+    // continues the one above (its text is not shown in a row of its own).
+    char merge = 0;
+    bool header = false;  // a heading row, repeated at the top of each page the table runs on
+    // A table whose width is a share of the text area (widthShare > 0) has its grid
+    // scaled to it: the cell's place in the grid, and the grid's whole width.
+    double widthShare = 0;
+    double gridLeft = 0, gridWidth = 0, gridTotal = 0;
 };
 
 struct Paragraph {
@@ -121,10 +136,49 @@ struct FloatingObject {
     Wrap wrap = Wrap::None;
 };
 
+// A footnote: its reference's position in the main story and its paragraphs in the
+// footnotes' own story.
+struct Footnote {
+    std::size_t reference = 0;
+    std::size_t first = 0, end = 0;  // paragraphs [first, end) of the notes' story
+};
+
+// The characters of a story, kept in blocks of a fixed size: growing never copies what
+// is already there, so a long story takes four bytes a character and no more.
+class StoryText {
+  public:
+    std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    char32_t operator[](std::size_t i) const { return blocks_[i / kBlock][i % kBlock]; }
+    void push_back(char32_t c) {
+        if (size_ % kBlock == 0) {
+            blocks_.emplace_back();
+            blocks_.back().reserve(kBlock);
+        }
+        blocks_.back().push_back(c);
+        ++size_;
+    }
+    StoryText& operator+=(char32_t c) {
+        push_back(c);
+        return *this;
+    }
+
+  private:
+    static constexpr std::size_t kBlock = 1u << 16;
+    std::vector<std::vector<char32_t>> blocks_;
+    std::size_t size_ = 0;
+};
+
 struct DocumentModel {
     std::string path;
-    std::u32string text;                    // the main story
-    std::vector<std::uint32_t> charFormat;  // index into formats, per character
+    StoryText text;  // the main story
+    // The characters' formats as runs: each from its first character up to the next
+    // run's (indexes into formats), so that memory follows the runs, not the characters.
+    struct FormatRun {
+        std::size_t start = 0;
+        std::uint32_t format = 0;
+    };
+    std::vector<FormatRun> formatRuns;
     std::vector<RunFormat> formats;
     // Inline pictures and shapes: one character (code 1) each, with their size in points.
     std::map<std::size_t, std::pair<double, double>> objects;
@@ -133,6 +187,19 @@ struct DocumentModel {
     std::vector<Section> sections;
     double defaultTab = 36;
     int compatibilityMode = 12;  // the word-processor version whose layout rules apply
+    // Footnotes in the order of their references. Their text is a story of its own, set
+    // at the foot of the page of the reference below the separator (the notes' story's
+    // paragraphs [0, separatorEnd)); it is not part of the main story.
+    std::vector<Footnote> footnotes;
+    std::shared_ptr<DocumentModel> notes;
+    std::size_t separatorEnd = 0;
+
+    // The format of the character at position i.
+    const RunFormat& FormatAt(std::size_t i) const {
+        auto it = std::upper_bound(formatRuns.begin(), formatRuns.end(), i,
+                                   [](std::size_t p, const FormatRun& r) { return p < r.start; });
+        return formats[it == formatRuns.begin() ? 0 : std::prev(it)->format];
+    }
 };
 
 // Reads a .docx file; raises RuntimeError naming the file and the problem.

@@ -44,6 +44,8 @@ class Reader {
             StartParagraph(pugi::xml_node(), CellPlace{});
             EndParagraph();
         }
+        ReadFootnotes();
+        model_.formatRuns.shrink_to_fit();
         return std::move(model_);
     }
 
@@ -135,6 +137,43 @@ class Reader {
         s.right = std::clamp(s.right, 0.0, s.pageWidth - s.left - 1);
     }
 
+    // The footnotes' paragraphs, read as a story of their own: the separator's, then each
+    // referenced note's in the order of the references.
+    void ReadFootnotes() {
+        if (references_.empty()) return;
+        const std::string part = RelatedPart("footnotes", "footnotes.xml");
+        if (!package_.Has(part)) return;
+        auto xml = package_.ReadXml(part);
+        std::map<std::string, pugi::xml_node, std::less<>> notes;
+        pugi::xml_node separator;
+        for (auto n = xml->document_element().first_child(); n; n = n.next_sibling()) {
+            if (n.type() != pugi::node_element || Local(n.name()) != "footnote") continue;
+            const std::string_view type = Attr(n, "type") ? Attr(n, "type") : "normal";
+            if (type == "separator") separator = n;
+            if (type == "normal" && Attr(n, "id")) notes.emplace(Attr(n, "id"), n);
+        }
+        DocumentModel main = std::move(model_);
+        model_ = DocumentModel{};
+        model_.path = main.path;
+        model_.formats = std::move(main.formats);
+        model_.sections = main.sections;
+        model_.defaultTab = main.defaultTab;
+        model_.compatibilityMode = main.compatibilityMode;
+        BodyChildren(separator, CellPlace{});
+        main.separatorEnd = model_.paragraphs.size();
+        for (const auto& r : references_) {
+            const auto it = notes.find(r.id);
+            if (it == notes.end()) continue;
+            noteMark_ = r.number;
+            const std::size_t first = model_.paragraphs.size();
+            BodyChildren(it->second, CellPlace{});
+            main.footnotes.push_back({r.position, first, model_.paragraphs.size()});
+        }
+        main.formats = model_.formats;
+        main.notes = std::make_shared<DocumentModel>(std::move(model_));
+        model_ = std::move(main);
+    }
+
     // --- the story ---
 
     void BodyChildren(pugi::xml_node parent, const CellPlace& cell) {
@@ -162,6 +201,7 @@ class Reader {
             }
         }
         double indent = 0;
+        double widthShare = 0;  // of the text area's width, when the table gives one
         double spacing = 0;
         // Cell margins: the table's own, else its style's, else Word's 0.075 inch at the
         // sides and none above and below; a cell may set its own.
@@ -186,19 +226,50 @@ class Reader {
             read({"bottom"}, m.bottom);
         };
         Margins tableMargins;
+        // Horizontal borders take their width in the row's height: the table's top one
+        // above the first row, the inside one above the others, the bottom one below
+        // the last; a cell may set its own above it.
+        struct Borders {
+            double top = 0, bottom = 0, insideH = 0;
+        };
+        const auto readBorders = [&](pugi::xml_node borders, Borders& b) {
+            if (!borders) return;
+            const auto read = [&](const char* name, double& slot) {
+                if (auto e = Child(borders, name)) {
+                    const char* val = Attr(e, "val");
+                    const std::string_view v = val ? val : "single";
+                    slot = v == "nil" || v == "none"
+                               ? 0
+                               : std::clamp(Number(e, "sz").value_or(4) / 8, 0.25, 12.0);
+                }
+            };
+            read("top", b.top);
+            read("bottom", b.bottom);
+            read("insideH", b.insideH);
+        };
+        Borders tableBorders;
         if (auto pr = Child(tbl, "tblPr")) {
             if (auto style = Child(pr, "tblStyle")) {
                 if (const char* id = Attr(style, "val")) {
                     for (const Style* st : sheet_.Chain(id)) {
                         readMargins(Child(st->tablePr, "tblCellMar"), tableMargins);
+                        readBorders(Child(st->tablePr, "tblBorders"), tableBorders);
                     }
                 }
             } else if (const auto def = sheet_.styles.find(sheet_.defaultTableStyle);
                        def != sheet_.styles.end()) {
                 readMargins(Child(def->second.tablePr, "tblCellMar"), tableMargins);
+                readBorders(Child(def->second.tablePr, "tblBorders"), tableBorders);
             }
             readMargins(Child(pr, "tblCellMar"), tableMargins);
+            readBorders(Child(pr, "tblBorders"), tableBorders);
             if (auto ind = Child(pr, "tblInd")) indent = Twips(Number(ind, "w").value_or(0));
+            if (auto w = Child(pr, "tblW")) {
+                const char* type = Attr(w, "type");
+                if (type && std::string_view(type) == "pct") {
+                    widthShare = std::clamp(Number(w, "w").value_or(0) / 5000, 0.0, 1.0);
+                }
+            }
             if (auto sp = Child(pr, "tblCellSpacing")) {
                 const char* type = Attr(sp, "type");
                 if (!type || std::string_view(type) == "dxa")
@@ -206,6 +277,7 @@ class Reader {
             }
         }
         int row = 0;
+        bool headerRows = true;  // the rows so far are all heading rows
         const auto rows = [&](pugi::xml_node parent, auto&& self) -> void {
             for (auto tr = parent.first_child(); tr; tr = tr.next_sibling()) {
                 if (tr.type() != pugi::node_element) continue;
@@ -235,13 +307,30 @@ class Reader {
                         if (height <= 0) heightRule = LineRule::Auto;
                     }
                     if (auto c = Child(trPr, "cantSplit")) cantSplit = OnOff(c);
+                    // Only the rows from the first on repeat.
+                    auto h = Child(trPr, "tblHeader");
+                    headerRows = headerRows && h && OnOff(h);
+                } else {
+                    headerRows = false;
+                }
+                double borderAbove = row == 0 ? tableBorders.top : tableBorders.insideH;
+                for (auto tc = tr.first_child(); tc; tc = tc.next_sibling()) {
+                    if (tc.type() != pugi::node_element || Local(tc.name()) != "tc") continue;
+                    Borders own{borderAbove, 0, 0};
+                    readBorders(Child(Child(tc, "tcPr"), "tcBorders"), own);
+                    borderAbove = std::max(borderAbove, own.top);
                 }
                 for (auto tc = tr.first_child(); tc; tc = tc.next_sibling()) {
                     if (tc.type() != pugi::node_element || Local(tc.name()) != "tc") continue;
                     std::size_t span = 1;
                     double width = 0;
                     Margins margins = tableMargins;
+                    char merge = 0;
                     if (auto tcPr = Child(tc, "tcPr")) {
+                        if (auto vm = Child(tcPr, "vMerge")) {
+                            const char* val = Attr(vm, "val");
+                            merge = val && std::string_view(val) == "restart" ? 'r' : 'c';
+                        }
                         readMargins(Child(tcPr, "tcMar"), margins);
                         if (auto gs = Child(tcPr, "gridSpan")) {
                             span = static_cast<std::size_t>(
@@ -277,6 +366,16 @@ class Reader {
                     place.cantSplit = outer.table >= 0 ? outer.cantSplit : cantSplit;
                     place.spacing = outer.table >= 0 ? outer.spacing : spacing;
                     if (outer.table >= 0) place.width = std::min(place.width, outer.width);
+                    place.borderAbove = outer.table >= 0 ? outer.borderAbove : borderAbove;
+                    place.borderBelow = outer.table >= 0 ? outer.borderBelow : tableBorders.bottom;
+                    place.merge = outer.table >= 0 ? outer.merge : merge;
+                    if (outer.table < 0 && widthShare > 0 && gridWidth > 0) {
+                        place.widthShare = widthShare;
+                        place.gridLeft = left;
+                        place.gridWidth = gridWidth;
+                        for (const double g : grid) place.gridTotal += g;
+                    }
+                    place.header = outer.table >= 0 ? outer.header : headerRows;
                     BodyChildren(tc, place);
                     col += span;
                 }
@@ -396,8 +495,10 @@ class Reader {
         if (model_.text.size() >= kMaxStoryChars) {
             RaiseBadDocument(model_.path, "the document has more characters than the limit");
         }
+        if (model_.formatRuns.empty() || model_.formatRuns.back().format != format) {
+            model_.formatRuns.push_back({model_.text.size(), format});
+        }
         model_.text += c;
-        model_.charFormat.push_back(format);
     }
 
     void AddText(std::u32string_view text, std::uint32_t format) {
@@ -594,7 +695,13 @@ class Reader {
                 AddChar(value, Format(sf));
             } else if (n == "footnoteReference" || n == "endnoteReference") {
                 const std::string number = std::to_string(++noteNumber_);
+                const char* id = Attr(c, "id");
+                if (n == "footnoteReference" && id) {
+                    references_.push_back({id, number, model_.text.size()});
+                }
                 AddText(DecodeUtf8(number), format);
+            } else if (n == "footnoteRef") {
+                AddText(DecodeUtf8(noteMark_), format);
             }
         }
     }
@@ -612,6 +719,12 @@ class Reader {
     std::vector<bool> fieldDepth_;
     int nextTable_ = 0;
     int noteNumber_ = 0;
+    struct Reference {
+        std::string id, number;
+        std::size_t position;
+    };
+    std::vector<Reference> references_;  // footnote references of the main story
+    std::string noteMark_;               // the number of the footnote being read
 };
 
 }  // namespace

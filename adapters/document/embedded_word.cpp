@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <memory>
 #include <vector>
 
 #include "adapters/document/document_model.hpp"
@@ -25,6 +26,7 @@ Long ToBool(bool b) {
 struct OpenDocument {
     DocumentModel model;
     Layout layout;
+    std::shared_ptr<FontMetrics> metrics;  // for positions inside a line, measured on demand
 
     std::size_t Length() const { return model.text.size(); }
 
@@ -66,7 +68,7 @@ class FontImpl : public word::Font {
         }
         bool firstChar = true;
         for (const std::size_t i : chars) {
-            const RunFormat& f = doc.model.formats[doc.model.charFormat[i]];
+            const RunFormat& f = doc.model.FormatAt(i);
             const auto merge = [&](Long& slot, Long v) {
                 if (firstChar) {
                     slot = v;
@@ -147,8 +149,7 @@ class RangeImpl : public word::Range {
     }
     std::shared_ptr<word::Style> Style() override {
         const std::size_t i = std::min(start_, doc_->Length() - 1);
-        return std::make_shared<StyleImpl>(
-            doc_->model.formats[doc_->model.charFormat[i]].styleFont);
+        return std::make_shared<StyleImpl>(doc_->model.FormatAt(i).styleFont);
     }
     std::shared_ptr<word::ListFormat> ListFormat() override {
         return std::make_shared<ListFormatImpl>(doc_->ParagraphAt(start_));
@@ -288,7 +289,7 @@ class SelectionImpl : public word::Selection {
             case word::wdHorizontalPositionRelativeToPage: {
                 const std::size_t i = std::min(Sel().start, doc.Length() - 1);
                 const Line& line = doc.LineAt(i);
-                return i == line.start ? line.x : doc.layout.charX[i];
+                return CharX(doc.model, *doc.metrics, line, i);
             }
             case word::wdVerticalPositionRelativeToPage:
                 return doc.LineAt(Sel().start).y;
@@ -394,7 +395,8 @@ class AppImpl : public word::Application, public std::enable_shared_from_this<Ap
     std::shared_ptr<word::Document> Open(const std::string& path) {
         auto doc = std::make_shared<OpenDocument>();
         doc->model = ReadDocx(path);
-        doc->layout = LayOut(doc->model, metrics_);
+        doc->layout = LayOut(doc->model, *metrics_);
+        doc->metrics = metrics_;
         auto impl = std::make_shared<DocumentImpl>(std::move(doc));
         documents_.push_back(impl);
         active_ = impl;
@@ -407,7 +409,7 @@ class AppImpl : public word::Application, public std::enable_shared_from_this<Ap
     bool visible_ = false;
     bool screenUpdating_ = true;
     std::string dialogName_;
-    FontMetrics metrics_;
+    std::shared_ptr<FontMetrics> metrics_ = std::make_shared<FontMetrics>();
     std::vector<std::shared_ptr<DocumentImpl>> documents_;
     std::shared_ptr<DocumentImpl> active_;
 };

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
+#include <utility>
 
 #include "core/unicode.hpp"
 
@@ -21,15 +23,36 @@ bool IsSpace(char32_t c) {
 struct LineBox {
     std::size_t start = 0;
     std::size_t end = 0;
-    double x = 0;  // from the page's left edge
+    double x = 0;       // from the page's left edge
+    double origin = 0;  // the page's x of the text positions the line was measured in
     double height = 0;
     bool pageBreakAfter = false;
 };
 
 class Breaker {
   public:
-    Breaker(const DocumentModel& model, FontMetrics& metrics, std::vector<double>& charX)
-        : model_(model), metrics_(metrics), charX_(charX) {}
+    Breaker(const DocumentModel& model, FontMetrics& metrics) : model_(model), metrics_(metrics) {}
+
+    // The format of character i; the story is walked in order, so the run found last is
+    // tried first.
+    const RunFormat& Format(std::size_t i) {
+        const auto& runs = model_.formatRuns;
+        const auto holds = [&](std::size_t r) {
+            return r < runs.size() && runs[r].start <= i &&
+                   (r + 1 == runs.size() || i < runs[r + 1].start);
+        };
+        if (!holds(run_)) {
+            if (holds(run_ + 1)) {
+                ++run_;
+            } else {
+                auto it = std::upper_bound(
+                    runs.begin(), runs.end(), i,
+                    [](std::size_t p, const DocumentModel::FormatRun& r) { return p < r.start; });
+                run_ = it == runs.begin() ? 0 : static_cast<std::size_t>(it - runs.begin()) - 1;
+            }
+        }
+        return run_ < runs.size() ? model_.formats[runs[run_].format] : model_.FormatAt(i);
+    }
 
     double Width(std::size_t i) {
         if (model_.text[i] == kOptionalHyphen) return 0;
@@ -37,7 +60,7 @@ class Breaker {
             const auto it = model_.objects.find(i);
             return it == model_.objects.end() ? 0 : it->second.first;
         }
-        const RunFormat& f = model_.formats[model_.charFormat[i]];
+        const RunFormat& f = Format(i);
         const double size = (f.superscript || f.subscript) ? f.size * kScriptScale : f.size;
         return metrics_.Advance(f.font, f.bold, f.italic, size, model_.text[i]);
     }
@@ -99,7 +122,7 @@ class Breaker {
                     line.pageBreakAfter = c == kPageBreak;
                     // Documents of older word-processor versions keep a paragraph mark that
                     // directly follows a page break on the break's line.
-                    if (c == kPageBreak && model_.compatibilityMode < 15 && j + 1 == p.end) {
+                    if (c == kPageBreak && j + 1 == p.end) {
                         xs.push_back(pos);
                         line.end = p.end + 1;
                         done = true;
@@ -133,6 +156,7 @@ class Breaker {
             // Alignment shifts the line by the room left after its last visible character.
             double contentEnd = startOffset;
             double ascent = 0, descent = 0, gap = 0;
+            double object = 0;  // the tallest inline object
             bool any = false;
             for (std::size_t k = line.start; k < line.end; ++k) {
                 const char32_t c = model_.text[k];
@@ -142,13 +166,18 @@ class Breaker {
                 if (c == kTab) contentEnd = k + 1 < line.end ? xs[k + 1 - line.start] : pos;
                 if (c != kParagraphMark || !any) {
                     if (c == kParagraphMark && k != line.start) continue;
-                    const RunFormat& rf = model_.formats[model_.charFormat[k]];
+                    const RunFormat& rf = Format(k);
                     ascent =
                         std::max(ascent, metrics_.Ascent(rf.font, rf.bold, rf.italic, rf.size));
                     descent =
                         std::max(descent, metrics_.Descent(rf.font, rf.bold, rf.italic, rf.size));
                     gap = std::max(gap, metrics_.LineGap(rf.font, rf.bold, rf.italic, rf.size));
                     any = true;
+                }
+                // An inline picture or object stands on the baseline.
+                if (c == kInlineObject) {
+                    const auto it = model_.objects.find(k);
+                    if (it != model_.objects.end()) object = std::max(object, it->second.second);
                 }
             }
             double shift = 0;
@@ -157,10 +186,11 @@ class Breaker {
             if (f.alignment == 2) shift = room;
             if (shift < 0) shift = 0;
             // A multiple of single spacing scales the font's height; its line gap is added.
-            const double natural = ascent + descent + gap;
+            const double natural = std::max(ascent, object) + descent + gap;
             switch (f.lineRule) {
                 case LineRule::Auto:
-                    line.height = (ascent + descent) * f.line + gap;
+                    // A multiple scales the text's height, not an object's.
+                    line.height = std::max((ascent + descent) * f.line + gap, object + descent);
                     break;
                 case LineRule::Exact:
                     line.height = f.line;
@@ -169,10 +199,8 @@ class Breaker {
                     line.height = std::max(f.line, natural);
                     break;
             }
-            for (std::size_t k = line.start; k < line.end; ++k) {
-                charX_[k] = areaLeft + shift + xs[k - line.start];
-            }
-            line.x = areaLeft + shift + (line.end > line.start ? xs[0] : startOffset);
+            line.origin = areaLeft + shift;
+            line.x = line.origin + (line.end > line.start ? xs[0] : startOffset);
             lines.push_back(line);
             if (done) break;
             i = line.end;
@@ -181,15 +209,32 @@ class Breaker {
         return lines;
     }
 
+    // Where the text position after character k of a line lies, from the one before it.
+    double Advance(const Paragraph& p, std::size_t k, double pos) {
+        return model_.text[k] == kTab ? NextTab(p, pos) : pos + Width(k);
+    }
+
   private:
     const DocumentModel& model_;
     FontMetrics& metrics_;
-    std::vector<double>& charX_;
+    std::size_t run_ = 0;  // the format run found last
+};
+
+// A footnote's height at the foot of a page: the whole note, and its first line.
+struct NoteHeight {
+    double all = 0, first = 0;
 };
 
 class Paginator {
   public:
-    Paginator(const DocumentModel& model, Layout& layout) : model_(model), layout_(layout) {}
+    // noteHeights: the height of each footnote, separator: the separator's above the
+    // first note of a page.
+    Paginator(const DocumentModel& model, Layout& layout, std::vector<NoteHeight> noteHeights,
+              double separator)
+        : model_(model),
+          layout_(layout),
+          noteHeights_(std::move(noteHeights)),
+          separator_(separator) {}
 
     void Run(const std::vector<std::vector<LineBox>>& boxes) {
         const auto& ps = model_.paragraphs;
@@ -208,8 +253,11 @@ class Paginator {
                 ++j;
             }
             Row(i, j, boxes);
-            // The table's spacing between cells also lies below its last row.
-            if (j >= ps.size() || ps[j].cell.table != ps[i].cell.table) y_ += ps[i].cell.spacing;
+            // The table's spacing between cells also lies below its last row, and its bottom
+            // border.
+            if (j >= ps.size() || ps[j].cell.table != ps[i].cell.table) {
+                y_ += ps[i].cell.spacing + ps[i].cell.borderBelow;
+            }
             i = j;
         }
         layout_.pages = page_;
@@ -218,11 +266,56 @@ class Paginator {
   private:
     const document::Section& Sec() const { return model_.sections[section_]; }
     double Top() const { return Sec().top; }
-    double Bottom() const { return Sec().pageHeight - Sec().bottom; }
+    // The foot of the text area, above the footnotes placed on the page.
+    double Bottom() const {
+        return Sec().pageHeight - Sec().bottom - (notePage_ == page_ ? noteSpace_ : 0);
+    }
+
+    // The room the footnotes referenced in the line take at the foot of the page, with
+    // the separator when they are the page's first; `placed` is what lines before it on
+    // the page, not yet emitted, already take. `least` is the room the line needs to
+    // stay on the page: a note may run on to the next page after its first line.
+    struct NoteRoom {
+        double all = 0, least = 0;
+    };
+    NoteRoom NotesOf(const LineBox& line, double placed) const {
+        const auto& notes = model_.footnotes;
+        auto it = std::lower_bound(
+            notes.begin(), notes.end(), line.start,
+            [](const Footnote& n, std::size_t position) { return n.reference < position; });
+        NoteRoom room;
+        for (; it != notes.end() && it->reference < line.end; ++it) {
+            const auto& h = noteHeights_[static_cast<std::size_t>(it - notes.begin())];
+            room.least = room.all + h.first;
+            room.all += h.all;
+        }
+        if (room.all > 0 && placed <= 0 && (notePage_ != page_ || noteSpace_ <= 0)) {
+            room.all += separator_;
+            room.least += separator_;
+        }
+        return room;
+    }
+
+    // Footnotes of a line just placed: what does not fit below it runs on to the next page.
+    void PlaceNotes(const LineBox& line) {
+        const double notes = NotesOf(line, 0).all;
+        if (notes <= 0) return;
+        if (notePage_ != page_) noteSpace_ = 0;
+        notePage_ = page_;
+        const double room = std::max(0.0, Bottom() - y_);
+        noteSpace_ += std::min(notes, room);
+        noteCarry_ += notes - std::min(notes, room);
+    }
 
     void NewPage(bool soft) {
         ++page_;
-        y_ = Top();
+        // A table's heading rows repeat above the rows that run on to the new page.
+        y_ = Top() + repeatHeight_;
+        blankPage_ = true;
+        pageKept_ = true;
+        notePage_ = page_;
+        noteSpace_ = noteCarry_ > 0 ? noteCarry_ + separator_ : 0;
+        noteCarry_ = 0;
         atTop_ = true;
         softTop_ = soft;
         previousAfter_ = 0;
@@ -232,7 +325,16 @@ class Paginator {
         if (s == section_) return;
         const bool continuous = model_.sections[s].continuous;
         section_ = s;
-        if (!continuous && !layout_.lines.empty()) NewPage(false);
+        if (continuous || layout_.lines.empty()) return;
+        // A page that holds nothing but the empty paragraph ending the section before
+        // (after a page break) is the new section's first page.
+        if (blankPage_) {
+            y_ = Top();
+            atTop_ = true;
+            softTop_ = false;
+            return;
+        }
+        NewPage(false);
     }
 
     // The space between a paragraph and the one before it (with its space after).
@@ -324,12 +426,14 @@ class Paginator {
         for (std::size_t k = from; k < ps.size() && ps[k].cell.table == ps[from].cell.table &&
                                    ps[k].cell.row == ps[from].cell.row;
              ++k) {
-            if (ps[k].cell.left == cellLeft) continue;
+            if (ps[k].cell.left == cellLeft || ps[k].cell.merge == 'c') continue;
             cellLeft = ps[k].cell.left;
             const double first = boxes[k].empty() ? 0 : boxes[k].front().height;
             start = std::max(start, ps[k].cell.top + ps[k].format.spaceBefore + first);
         }
+        // A row's own height holds its border.
         const auto& place = ps[from].cell;
+        start += place.borderAbove;
         if (place.heightRule != LineRule::Auto) start = std::max(start, place.height);
         return start + place.spacing;
     }
@@ -389,10 +493,18 @@ class Paginator {
         line.paragraph = paragraph;
         line.page = page_;
         line.x = box.x;
+        line.origin = box.origin;
         line.y = y_;
         line.height = box.height;
         layout_.lines.push_back(line);
         y_ += box.height;
+        const auto& ps = model_.paragraphs;
+        const bool endsSection = paragraph + 1 < ps.size() &&
+                                 ps[paragraph + 1].section != ps[paragraph].section &&
+                                 box.start == ps[paragraph].end;
+        if (!endsSection) blankPage_ = false;
+        if (!ps[paragraph].format.keepNext && !ps[paragraph].format.keepLines) pageKept_ = false;
+        PlaceNotes(box);
         atTop_ = false;
     }
 
@@ -402,11 +514,17 @@ class Paginator {
         TakePendingBreak();
         if (p.format.pageBreakBefore && !atTop_) NewPage(false);
         double gap = GapBefore(p);
-        if (p.format.keepNext && !atTop_) {
-            // The chain moves to the next page when it does not fit here but fits there.
+        // A chain moves to the next page when it does not fit here. One taller than a page
+        // moves only from a page that holds nothing but kept paragraphs before it; it
+        // breaks where the page is full, its paragraphs' own keeps given up. The
+        // paragraphs inside a chain do not move it again.
+        const bool head = !(previous_ && previous_->format.keepNext);
+        if (head) longChain_ = false;
+        if (p.format.keepNext && head) {
             double alone = 0;
             const double need = ChainNeed(index, boxes, alone);
-            if (y_ + need > Bottom() + kEpsilon && alone <= Bottom() - Top() + kEpsilon) {
+            longChain_ = alone > Bottom() - Top() + kEpsilon;
+            if (!atTop_ && y_ + need > Bottom() + kEpsilon && (!longChain_ || pageKept_)) {
                 NewPage(true);
                 gap = GapBefore(p);
             }
@@ -422,9 +540,12 @@ class Paginator {
             double y = y_ + (firstChunk ? gap : 0);
             if (firstChunk) Anchor(index, y);
             std::size_t fit = 0;
+            double notes = 0;  // the footnotes of the lines that fit
             for (std::size_t k = idx; k < chunkEnd; ++k) {
                 y = Clear(y, lines[k].height);
-                if (y + lines[k].height > Bottom() + kEpsilon) break;
+                const NoteRoom room = NotesOf(lines[k], notes);
+                if (y + lines[k].height > Bottom() - notes - room.least + kEpsilon) break;
+                notes += room.all;
                 y += lines[k].height;
                 ++fit;
             }
@@ -467,14 +588,34 @@ class Paginator {
         pendingBreak_ = false;
     }
 
+    // Whether the row after the one ending before `to` continues cells merged from above.
+    bool MergedOn(std::size_t to) const {
+        const auto& ps = model_.paragraphs;
+        if (to >= ps.size() || to == 0 || ps[to].cell.table != ps[to - 1].cell.table) return false;
+        for (std::size_t k = to; k < ps.size() && ps[k].cell.table == ps[to].cell.table &&
+                                 ps[k].cell.row == ps[to].cell.row;
+             ++k) {
+            if (ps[k].cell.merge == 'c') return true;
+        }
+        return false;
+    }
+
+    // A cell whose text takes room in its own row: not one continuing a merge from above,
+    // nor one whose merge runs on below.
+    bool SizesRow(const CellPlace& cell, bool mergedOn) const {
+        return cell.merge != 'c' && !(cell.merge == 'r' && mergedOn);
+    }
+
     // The height of a row that does not break: its tallest cell, or its own height.
     double RowHeight(std::size_t from, std::size_t to,
                      const std::vector<std::vector<LineBox>>& boxes) const {
         const auto& ps = model_.paragraphs;
         double tallest = 0, cell = 0, after = 0;
         double cellLeft = -1e9;
+        const bool mergedOn = MergedOn(to);
         for (std::size_t k = from; k < to; ++k) {
             const auto& p = ps[k];
+            if (!SizesRow(p.cell, mergedOn)) continue;
             if (p.cell.left != cellLeft) {
                 cellLeft = p.cell.left;
                 cell = p.cell.top;
@@ -485,6 +626,7 @@ class Paginator {
             tallest = std::max(tallest, cell + after + p.cell.bottom);
         }
         const auto& place = ps[from].cell;
+        tallest += place.borderAbove;
         if (place.heightRule == LineRule::Exact) return place.height;
         if (place.heightRule == LineRule::AtLeast) return std::max(tallest, place.height);
         return tallest;
@@ -496,6 +638,7 @@ class Paginator {
         if (!atTop_) y_ += previousAfter_;
         previousAfter_ = 0;
         const auto& place = model_.paragraphs[from].cell;
+        repeatHeight_ = headerTable_ == place.table && !place.header ? headerHeight_ : 0;
         // A row moves whole to the next page when its first lines do not fit, and when it
         // may not break (or has an exact height) and does not fit.
         if (!atTop_) {
@@ -508,6 +651,8 @@ class Paginator {
             }
         }
         y_ += place.spacing;
+        const double rowTop = y_;
+        y_ += place.borderAbove;
         // A row may break across pages: its lines flow on as they come.
         const int rowPage = page_;
         const double rowY = y_;
@@ -515,6 +660,7 @@ class Paginator {
         int endPage = page_;
         double endY = y_;
         double cellLeft = -1e9;
+        const bool mergedOn = MergedOn(to);
         for (std::size_t k = from; k < to; ++k) {
             const auto& p = model_.paragraphs[k];
             if (p.cell.left != cellLeft) {
@@ -530,22 +676,44 @@ class Paginator {
                 y_ += previousAfter_ + p.format.spaceBefore;
             }
             for (const auto& l : boxes[k]) {
-                if (Clear(y_, l.height) + l.height > Bottom() + kEpsilon && !atTop_) NewPage(true);
+                if (Clear(y_, l.height) + l.height > Bottom() - NotesOf(l, 0).least + kEpsilon &&
+                    !atTop_) {
+                    NewPage(true);
+                }
                 Emit(k, l);
             }
             previousAfter_ = p.format.spaceAfter;
             const double cellEnd = y_ + previousAfter_ + p.cell.bottom;
-            if (page_ > endPage || (page_ == endPage && cellEnd > endY)) {
-                endPage = page_;
-                endY = cellEnd;
+            // A merged cell's text that runs on below ends the merge's last row.
+            const bool sizes = SizesRow(p.cell, mergedOn);
+            if (!sizes && p.cell.merge != 'r') continue;
+            int& page = sizes ? endPage : mergePage_;
+            double& end = sizes ? endY : mergeEnd_;
+            if (page_ > page || (page_ == page && cellEnd > end)) {
+                page = page_;
+                end = cellEnd;
             }
+        }
+        if (!mergedOn) {
+            if (mergePage_ > endPage || (mergePage_ == endPage && mergeEnd_ > endY)) {
+                endPage = mergePage_;
+                endY = mergeEnd_;
+            }
+            mergePage_ = 0;
+            mergeEnd_ = 0;
         }
         // A row of exact height ends at its height, one of a minimum height not before it.
         if (place.heightRule == LineRule::Exact && endPage == rowPage) {
-            endY = rowY + place.height;
+            endY = rowTop + place.height;
         } else if (place.heightRule == LineRule::AtLeast && endPage == rowPage) {
-            endY = std::max(endY, rowY + place.height);
+            endY = std::max(endY, rowTop + place.height);
         }
+        if (place.header) {
+            if (headerTable_ != place.table) headerHeight_ = 0;
+            headerTable_ = place.table;
+            if (endPage == rowPage) headerHeight_ += endY - rowTop + place.spacing;
+        }
+        repeatHeight_ = 0;
         page_ = endPage;
         y_ = endY;
         atTop_ = false;
@@ -563,6 +731,21 @@ class Paginator {
     const DocumentModel& model_;
     Layout& layout_;
     std::vector<Band> bands_;
+    std::vector<NoteHeight> noteHeights_;
+    double separator_ = 0;
+    int notePage_ = 0;  // the page whose footnotes take noteSpace_
+    double noteSpace_ = 0;
+    double noteCarry_ = 0;  // footnote lines that run on to the next page
+    bool longChain_ = false;
+    int headerTable_ = -1;     // the table whose heading rows are measured
+    double headerHeight_ = 0;  // their height, repeated on the pages the table runs on
+    double repeatHeight_ = 0;  // the heading rows' height above a row moved to a new page
+    bool blankPage_ = false;   // the page holds no line yet but a section's empty last one
+    bool pageKept_ = true;     // every line on the page so far is of a kept paragraph
+    int mergePage_ = 0;        // where the text of cells merged into rows below ends
+    double mergeEnd_ = 0;
+    int ignoredPage_ = 0;
+    double ignoredEnd_ = 0;  // in a keep-with-next chain taller than a page
     std::size_t section_ = 0;
     int page_ = 1;
     double y_ = 0;
@@ -580,24 +763,74 @@ class Paginator {
 
 Layout LayOut(const DocumentModel& model, FontMetrics& metrics) {
     Layout layout;
-    layout.charX.assign(model.text.size(), 0);
-    Breaker breaker(model, metrics, layout.charX);
+    Breaker breaker(model, metrics);
     std::vector<std::vector<LineBox>> boxes;
     boxes.reserve(model.paragraphs.size());
     for (const auto& p : model.paragraphs) {
         const auto& s = model.sections[std::min(p.section, model.sections.size() - 1)];
         double left = s.left;
         double width = std::max(1.0, s.pageWidth - s.left - s.right);
+        const double width0 = width;
         if (p.cell.table >= 0) {
             left += p.cell.left;
             width = p.cell.width;
+            // A table as wide as a share of the text area: its grid scaled to that width.
+            const auto& c = p.cell;
+            if (c.widthShare > 0 && c.gridTotal > 0) {
+                const double scale = c.widthShare * width0 / c.gridTotal - 1;
+                left += c.gridLeft * scale;
+                width = std::max(1.0, width + c.gridWidth * scale);
+            }
         }
         boxes.push_back(breaker.Break(p, left, width));
     }
-    Paginator paginator(model, layout);
+    // The footnotes' heights, each set in the text width of its reference's section.
+    std::vector<NoteHeight> noteHeights;
+    double separator = 0;
+    if (model.notes) {
+        const DocumentModel& notes = *model.notes;
+        Breaker noteBreaker(notes, metrics);
+        const auto height = [&](std::size_t first, std::size_t end, const document::Section& s) {
+            NoteHeight h;
+            double after = 0;
+            const double width = std::max(1.0, s.pageWidth - s.left - s.right);
+            for (std::size_t k = first; k < end && k < notes.paragraphs.size(); ++k) {
+                const auto& p = notes.paragraphs[k];
+                h.all += k == first ? p.format.spaceBefore : std::max(after, p.format.spaceBefore);
+                for (const auto& l : noteBreaker.Break(p, s.left, width)) {
+                    if (h.first <= 0) h.first = h.all + l.height;
+                    h.all += l.height;
+                }
+                after = p.format.spaceAfter;
+            }
+            h.all += after;
+            return h;
+        };
+        for (const auto& n : model.footnotes) {
+            auto it = std::upper_bound(
+                model.paragraphs.begin(), model.paragraphs.end(), n.reference,
+                [](std::size_t position, const Paragraph& p) { return position < p.start; });
+            const std::size_t section = it == model.paragraphs.begin() ? 0 : std::prev(it)->section;
+            noteHeights.push_back(height(
+                n.first, n.end, model.sections[std::min(section, model.sections.size() - 1)]));
+        }
+        separator = height(0, model.separatorEnd, model.sections.front()).all;
+    }
+    Paginator paginator(model, layout, std::move(noteHeights), separator);
     paginator.Start();
     paginator.Run(boxes);
     return layout;
+}
+
+double CharX(const DocumentModel& model, FontMetrics& metrics, const Line& line, std::size_t i) {
+    if (i <= line.start || line.paragraph >= model.paragraphs.size()) return line.x;
+    const Paragraph& p = model.paragraphs[line.paragraph];
+    Breaker breaker(model, metrics);
+    double pos = line.x - line.origin;
+    for (std::size_t k = line.start; k < i && k < line.end && k < model.text.size(); ++k) {
+        pos = breaker.Advance(p, k, pos);
+    }
+    return line.origin + pos;
 }
 
 }  // namespace tbln::document

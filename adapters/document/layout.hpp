@@ -4,7 +4,9 @@
 // default stops, forced line, column and page breaks, list numbers before the first
 // line, line heights from the fonts and the spacing rules, pages from the section's
 // body height with space before suppressed at the top of a page after a natural
-// break, widow and orphan control, keep-with-next and keep-lines-together.
+// break, widow and orphan control, keep-with-next and keep-lines-together, table rows
+// with their borders and vertically merged cells, and footnotes taking their room at
+// the foot of the page of their reference.
 #pragma once
 
 #include <cstddef>
@@ -22,17 +24,22 @@ struct Line {
     std::size_t end = 0;    // one past the last character (a paragraph mark included)
     std::size_t paragraph = 0;
     int page = 1;
-    double x = 0;  // from the page's left edge, points
-    double y = 0;  // the top of the line from the page's top edge, points
+    double x = 0;       // from the page's left edge, points
+    double origin = 0;  // the page's x of the text positions the line was measured in
+    double y = 0;       // the top of the line from the page's top edge, points
     double height = 0;
 };
 
+// The layout keeps its lines only; a character's x is measured again when asked for, so
+// that memory follows the lines, not the characters.
 struct Layout {
     std::vector<Line> lines;
-    std::vector<double> charX;  // x of every character of the story, from the page's left edge
     int pages = 1;
 };
 
 Layout LayOut(const DocumentModel& model, FontMetrics& metrics);
+
+// The x of character i of the line, from the page's left edge.
+double CharX(const DocumentModel& model, FontMetrics& metrics, const Line& line, std::size_t i);
 
 }  // namespace tbln::document

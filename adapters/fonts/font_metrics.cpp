@@ -94,7 +94,16 @@ FontMetrics::Face& FontMetrics::Get(const std::string& family, bool bold, bool i
         }
         const auto* hhea =
             static_cast<const TT_HoriHeader*>(FT_Get_Sfnt_Table(f.face, FT_SFNT_HHEA));
-        if (hhea && hhea->Line_Gap > 0) {
+        // A font that asks for its typographic metrics (Caladea, standing in for Cambria)
+        // is set with them: its Windows metrics are taller than the font it replaces.
+        constexpr unsigned kUseTypoMetrics = 1u << 7;
+        const bool typo = os2 && os2->version != 0xFFFF && (os2->fsSelection & kUseTypoMetrics) &&
+                          os2->sTypoAscender - os2->sTypoDescender > 0;
+        if (typo) {
+            f.ascent = os2->sTypoAscender / f.unitsPerEm;
+            f.descent = std::abs(os2->sTypoDescender) / f.unitsPerEm;
+            f.lineGap = std::max<double>(0, os2->sTypoLineGap) / f.unitsPerEm;
+        } else if (hhea && hhea->Line_Gap > 0) {
             f.lineGap = hhea->Line_Gap / f.unitsPerEm;
             // Windows metrics taller than the font's ascender and descender already hold
             // that much of its line gap; only the rest is added (Calibri adds none).

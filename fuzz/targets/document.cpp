@@ -17,9 +17,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         double seen = 0;
         for (const auto& line : layout.lines) {
             for (std::size_t i = line.start; i < line.end && i < model.text.size(); ++i) {
-                seen += static_cast<double>(model.text[i]) + layout.charX.at(i);
+                seen += static_cast<double>(model.text[i]) +
+                        static_cast<double>(model.FormatAt(i).size);
             }
-            seen += line.y + line.height;
+            // The position of the line's last character, measured again along the line.
+            seen +=
+                tbln::document::CharX(model, metrics, line, line.end - 1) + line.y + line.height;
         }
         volatile double sink = seen;
         (void)sink;

@@ -2,17 +2,28 @@
 // python-docx (tests/fixtures/word/make_fixtures.py), its layout, and bad input.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "adapters/document/document_model.hpp"
 #include "adapters/document/embedded_word.hpp"
+#include "adapters/document/layout.hpp"
 #include "adapters/scripted/scripted_ui.hpp"
 #include "core/error.hpp"
+#include "support/bounded_child.hpp"
 #include "support/test_platform.hpp"
+
+#ifdef TBLN_TEST_UNDER_ASAN
+// The sanitizer runtime's count of the heap bytes in use.
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
+#endif
 
 namespace tbln {
 namespace {
@@ -22,6 +33,17 @@ using testing::TempDir;
 
 std::string WordFixture(const std::string& name) {
     return Fixture("word/" + name);
+}
+
+// KiB held: the peak resident set, or under the address sanitizer the heap in use.
+long Held() {
+#ifdef TBLN_TEST_UNDER_ASAN
+    return static_cast<long>(__sanitizer_get_current_allocated_bytes() / 1024);
+#else
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+#endif
 }
 
 struct EngineLine {
@@ -207,8 +229,9 @@ TEST_F(Engine, ListsAndParagraphs) {
 // Pages and positions as LibreOffice lays out the same documents (checked with
 // tests/tools/layout_compare.py): keep-with-next chains, widows, orphans, lines kept
 // together, page breaks before; rows of exact and minimum height, a row that may not
-// break, cell margins; floating pictures.
-TEST_F(Engine, KeepsRowsAndFloatsMoveLinesToTheirPlaces) {
+// break, cell margins, borders, merged cells and repeated heading rows; inline and
+// floating pictures; footnotes.
+TEST_F(Engine, KeepsRowsFloatsAndNotesMoveLinesToTheirPlaces) {
     struct Case {
         const char* file;
         const char* line;  // the start of the line's text
@@ -222,18 +245,45 @@ TEST_F(Engine, KeepsRowsAndFloatsMoveLinesToTheirPlaces) {
         {"keeps.docx", "Lorem ipsum dolor sit amet, ", 4, 72},  // the widow case's fifth line
         {"keeps.docx", "Kept lines.", 6, 72},
         {"keeps.docx", "Orphan case.", 8, 72},
-        {"table_rows.docx", "Row 2 cell 1", 1, 172},
-        {"table_rows.docx", "Row 3 cell 2", 1, 232},
-        {"table_rows.docx", "After the first table.", 1, 244.65},
-        {"table_rows.docx", "Unbroken row line 1\r", 2, 82},
-        {"table_rows.docx", "Beside the unbroken row", 2, 82},
-        {"table_rows.docx", "After the unbroken row.", 2, 243.8},
+        {"table_rows.docx", "Row 2 cell 1", 1, 172.5},
+        {"table_rows.docx", "Row 3 cell 2", 1, 232.5},
+        {"table_rows.docx", "After the first table.", 1, 245.65},
+        {"table_rows.docx", "Unbroken row line 1\r", 2, 82.5},
+        {"table_rows.docx", "Beside the unbroken row", 2, 82.5},
+        {"table_rows.docx", "After the unbroken row.", 2, 244.8},
         // Floating pictures 14 pt below their anchor's top: 100 pt high wrapped above and
         // below, 150 pt high square-wrapped with no room beside it, one behind the text.
         {"floats.docx", "Anchor of the top-and-bottom picture.", 1, 84.65},
         {"floats.docx", "After the top-and-bottom picture.", 1, 198.65},
         {"floats.docx", "After the wide square picture.", 1, 375.3},
         {"floats.docx", "Over the picture behind the text.", 1, 400.6},
+        // A keep-with-next chain taller than a page, below a title kept with it: it starts
+        // on the next page, and its kept-together paragraphs still move whole.
+        {"long_chains.docx", "Moved 1. ", 2, 72},
+        {"long_chains.docx", "Moved 13. ", 3, 72},
+        {"long_chains.docx", "After the chain.", 3, 476.8},
+        // Half-point borders between rows; a cell merged over three rows keeps its first
+        // row one line high.
+        {"table_borders.docx", "Bordered row 2", 1, 98.3},
+        {"table_borders.docx", "Below the merge", 1, 124.6},
+        {"table_borders.docx", "After the table.", 1, 137.75},
+        // A picture 60 pt high in a line makes the line that high above its baseline.
+        {"inline_picture.docx", "After the picture.", 1, 147},
+        // A table as wide as the text area, its wider grid scaled down to it.
+        {"share_table.docx", "three.", 1, 85.15},
+        {"share_table.docx", "After the table.", 1, 98.3},
+        // A heading row marked to repeat stands above the rows on the next page.
+        {"heading_rows.docx", "Row 49 cell 1", 2, 85.65},
+        {"heading_rows.docx", "After the table.", 2, 506.45},
+        // A page break ending its paragraph keeps the mark on its line; the empty
+        // paragraph ending a section after it does not take a page of its own.
+        {"break_then_section.docx", "Ends its page with a break.", 2, 72},
+        {"break_then_section.docx", "First of the next section.", 3, 72},
+        // A footnote of four lines, written by LibreOffice, takes its room from the page
+        // of its reference: three lines fewer fit there.
+        {"lo_footnotes.docx", "Line with the note", 1, 624},
+        {"lo_footnotes.docx", "Body line 42.", 1, 637.8},
+        {"lo_footnotes.docx", "Body line 44.", 2, 72},
     };
     std::string file;
     std::vector<EngineLine> lines;
@@ -264,6 +314,10 @@ TEST_F(Engine, WordsFontsAreMeasuredWithTheirMetricTwins) {
     // of them. At 1.15 lines and 10 pt after the paragraph, LibreOffice sets the next
     // paragraph 25.5 pt lower.
     EXPECT_NEAR(lines[1].y - lines[0].y, 25.5, 0.2);
+    // Caladea asks for its typographic ascent and descent (1.15 em), not its taller
+    // Windows ones (1.30 em): a Cambria paragraph is followed 24.5 pt lower, as in
+    // LibreOffice, where the Windows metrics gave 26.5.
+    EXPECT_NEAR(lines[3].y - lines[2].y, 24.5, 0.2);
 }
 
 TEST_F(Engine, LinesBreakAtOptionalHyphens) {
@@ -353,6 +407,41 @@ TEST_F(Engine, FileDialogAndFileNames) {
     EXPECT_EQ(app->Dialogs(word::wdDialogFileOpen)->Display(), 0);
     const auto full = app->WordBasic()->FilenameInfo("relative/notes.docx", 1);
     EXPECT_EQ(full, (std::filesystem::current_path() / "relative/notes.docx").string());
+}
+
+// A story of a million characters (a few kilobytes packed) is read and laid out in
+// memory that follows its text: four bytes a character for the characters, runs for
+// their formats and the lines of the layout, no position kept per character. Measured in
+// a child: the peak resident set from where it starts; under the address sanitizer,
+// whose quarantine keeps freed blocks resident, the bytes the model and layout hold.
+TEST(DocumentMemory, ALongStoryTakesMemoryInProportionToItsText) {
+    const std::string path = WordFixture("long_story.docx");
+    const auto outcome = testing::RunBoundedChild(
+        [&] {
+            fonts::FontMetrics metrics;
+            metrics.Advance("Arial", false, false, 11, U'a');  // fontconfig loaded before
+            // Start the peak from the resident set now (Linux: 5 resets the high-water mark).
+            if (FILE* refs = std::fopen("/proc/self/clear_refs", "w")) {
+                std::fputs("5", refs);
+                std::fclose(refs);
+            }
+            const long before = Held();
+            const auto model = document::ReadDocx(path);
+            const auto layout = document::LayOut(model, metrics);
+            const long grown = Held() - before;
+        // A position and a format index per character alone took twelve bytes.
+#ifdef TBLN_TEST_UNDER_ASAN
+            const long bound = static_cast<long>(6 * model.text.size() / 1024);
+#else
+            const long bound = static_cast<long>(10 * model.text.size() / 1024) + 4096;
+#endif
+            std::fprintf(stderr, "%zu characters, %zu lines: %ld KiB (bound %ld)\n",
+                         model.text.size(), layout.lines.size(), grown, bound);
+            return model.text.size() >= 1000000 && grown < bound ? 0 : 1;
+        },
+        120);
+    EXPECT_TRUE(outcome.exited) << "ended by signal " << outcome.status;
+    EXPECT_EQ(outcome.status, 0);
 }
 
 // Real documents from the shared corpus open and lay out; tracked deletions are not text.
