@@ -7,6 +7,7 @@
 #include "adapters/document/embedded_word.hpp"
 #include "adapters/shell/shell_application.hpp"
 #include "adapters/workbook/embedded_excel.hpp"
+#include "apps/host/entry_points.hpp"
 #include "apps/host/json_records.hpp"
 #include "library/library.hpp"
 
@@ -106,14 +107,7 @@ nlohmann::ordered_json InsertBlockPopCommand(Host& host, const Options& options)
     std::string sheetName0 = options.Get("sheet");
     Integer row = options.GetInteger("row");
     Integer col = options.GetInteger("col");
-    TagPosArray tags0 = ReadTags(options.Get("tags"));
-    TagPosArray tags1;
-    const Boolean result = host.app.InsertBlockPop(tags0, tags1, fileName0, sheetName0, row, col);
-    return {{"result", result != False},
-            {"tags1", ArrayJson(tags1)},
-            {"fileName0", fileName0},
-            {"sheetName0", sheetName0},
-            {"messages", host.Messages()}};
+    return CallInsertBlockPop(host, ReadTags(options.Get("tags")), fileName0, sheetName0, row, col);
 }
 
 }  // namespace tbln::host

@@ -74,11 +74,10 @@ nlohmann::ordered_json CellsCommand(Host& host, const Options& options);
 nlohmann::ordered_json ParseWordCommand(Host& host, const Options& options);
 nlohmann::ordered_json UpdateWordCommand(Host& host, const Options& options);
 nlohmann::ordered_json WordLinesCommand(Host& host, const Options& options);
-// Prints the JSON of ParseWord's and UpdateWord's by-reference arguments, the lines one
-// at a time; returns AlreadyPrinted().
-nlohmann::ordered_json PrintWordResult(Host& host, Boolean result, const WordLineArray& wordLines0,
-                                       Integer pageNum0, Single pageWid0, Single pageHei0,
-                                       const std::string& fileName0);
+// Prints the JSON of a Word import (CallParseWord, CallUpdateWord) with its lines written
+// one at a time; returns AlreadyPrinted().
+nlohmann::ordered_json PrintWordResult(const nlohmann::ordered_json& out,
+                                       const WordLineArray& wordLines0);
 // After a Word import that said the file is not a valid Word file: prints the document
 // engine's reason on stderr, which the message leaves out.
 void PrintWhyNotAWordFile(Host& host, const std::string& path);
