@@ -224,25 +224,16 @@ class HostWindow : public QMainWindow {
         if (entry == "BuildCell" || entry == "DeepUpdate") {
             if (entry == "DeepUpdate" && capture_.fileName0.empty())
                 throw std::runtime_error("Import a range first: Update Range captures it again.");
-            // The file, sheet and range of the last import go in; the records come back fresh.
-            CaptureCall c;
-            c.fileName0 = capture_.fileName0;
-            c.sheetName0 = capture_.sheetName0;
-            c.startRow0 = capture_.startRow0;
-            c.endRow0 = capture_.endRow0;
-            c.startCol0 = capture_.startCol0;
-            c.endCol0 = capture_.endCol0;
-            json out = entry == "BuildCell" ? CallBuildCell(host_, c) : CallDeepUpdate(host_, c);
-            out["dgnCell0"] = ArrayJson(c.dgnCell0);
-            capture_ = std::move(c);
+            // The macro's variables of the last import: its file, sheet and range go in.
+            json out = entry == "BuildCell" ? CallBuildCell(host_, capture_)
+                                            : CallDeepUpdate(host_, capture_);
+            out["dgnCell0"] = ArrayJson(capture_.dgnCell0);
             return out;
         }
         if (entry == "ParseWord" || entry == "UpdateWord") {
-            WordCall c;
-            c.fileName0 = wordFile_;
-            json out = entry == "ParseWord" ? CallParseWord(host_, c) : CallUpdateWord(host_, c);
-            out["wordLines0"] = ArrayJson(c.wordLines0);
-            wordFile_ = c.fileName0;
+            json out =
+                entry == "ParseWord" ? CallParseWord(host_, word_) : CallUpdateWord(host_, word_);
+            out["wordLines0"] = ArrayJson(word_.wordLines0);
             return out;
         }
         if (entry == "MakeBlock" || entry == "InsertBlock") {
@@ -295,7 +286,7 @@ class HostWindow : public QMainWindow {
     QAction* saveAction_ = nullptr;
     json last_;
     CaptureCall capture_;  // the last import, which Update Range captures again
-    std::string wordFile_;
+    WordCall word_;        // the last Word import, whose file Update Word reads again
 };
 
 }  // namespace
