@@ -4,12 +4,8 @@
 #include <iostream>
 #include <sstream>
 
-#include "adapters/document/embedded_word.hpp"
-#include "adapters/shell/shell_application.hpp"
-#include "adapters/workbook/embedded_excel.hpp"
 #include "apps/host/entry_points.hpp"
 #include "apps/host/json_records.hpp"
-#include "library/library.hpp"
 
 namespace tbln::host {
 
@@ -44,14 +40,11 @@ std::vector<std::string> Options::GetAll(const std::string& name) const {
 }
 
 Host::Host(const std::string& root, ui::Ui* desktop)
-    : sys(root),
-      modulePtr(CreateModule(Ports{desktop ? *desktop : ui, sys, objects})),
-      module(*modulePtr),
-      app(module) {
-    ui::Ui& shown = desktop ? *desktop : ui;
-    workbook::RegisterEmbeddedExcel(objects, shown);
-    document::RegisterEmbeddedWord(objects, shown);
-    shell::RegisterShellApplication(objects, shown);
+    : session(root, desktop ? *desktop : ui),
+      sys(session.Sys()),
+      objects(session.Objects()),
+      module(session.GetModule()),
+      app(session.App()) {
     ui.onMessage = [](const scripted::Message& m) {
         std::cerr << m.title << ": " << m.prompt << "\n";
     };

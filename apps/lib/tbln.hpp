@@ -57,6 +57,8 @@ class Session {
     // `root` stands for the fixed install folder (empty: QUORVEX_ROOT, else
     // ~/.local/share/quorvex); `uiName` picks the user interface from the registry.
     explicit Session(const std::string& root = "", const std::string& uiName = "scripted");
+    // Over the caller's own user interface, which must outlive the session.
+    Session(const std::string& root, ui::Ui& ui);
     ~Session();
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
@@ -96,9 +98,11 @@ class Session {
     std::vector<ShownMessage> Messages() const;
 
   private:
+    void Build(ui::Ui& ui, const std::string& root);
     scripted::ScriptedUi& RequireScripted();
 
-    std::unique_ptr<ui::Ui> ui_;
+    std::unique_ptr<ui::Ui> ownUi_;  // the one chosen by name
+    ui::Ui* ui_ = nullptr;
     scripted::ScriptedUi* scripted_ = nullptr;
     std::unique_ptr<sys::System> sys_;
     ObjectServer objects_;
