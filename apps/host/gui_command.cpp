@@ -18,9 +18,9 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <filesystem>
-#include <fstream>
 #include <pugixml.hpp>
 
+#include "adapters/posix/posix_system.hpp"
 #include "adapters/qt/qt_ui.hpp"
 #include "adapters/qt/sheet_window.hpp"
 #include "apps/host/entry_points.hpp"
@@ -267,17 +267,12 @@ class HostWindow : public QMainWindow {
         const QString path = QFileDialog::getSaveFileName(this, "Save Result as JSON",
                                                           "result.json", "JSON (*.json)");
         if (path.isEmpty()) return;
-        const std::string target = path.toStdString();
-        const std::string temporary = target + ".tmp";
-        {
-            std::ofstream out(temporary, std::ios::binary);
-            out << last_.dump(2) << "\n";
-            if (!out) {
-                QMessageBox::critical(this, "Save Result", path + ": cannot be written");
-                return;
-            }
+        // Saved as every file is saved in place, in the text the commands print.
+        try {
+            posix::WriteFileAtomically(path.toStdString(), DumpJson(last_) + "\n");
+        } catch (const RuntimeError& e) {
+            QMessageBox::critical(this, "Save Result", QString::fromStdString(e.Description()));
         }
-        std::filesystem::rename(temporary, target);
     }
 
     Host& host_;
