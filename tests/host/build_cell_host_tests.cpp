@@ -91,6 +91,17 @@ TEST(HostBuildCell, AUsedAreaBeyondTheCellLimitIsRefusedBeforeTheReaderWrites) {
     }
 }
 
+TEST(HostDeepUpdate, FindsTheRecordedSheetLetterCaseAsideBeyondAscii) {
+    // The host hands back the sheet name it recorded; the workbook reader must find the
+    // sheet by it as the spreadsheet engine does.
+    TempDir dir;
+    const auto run = testing::RunHost(dir, "deep-update --file '" + Fixture("sheet_names.xlsx") +
+                                               "' --sheet 'üBERSICHT' --whole");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.json["result"], true) << run.json["messages"].dump();
+    EXPECT_EQ(run.json["dgnCell0"]["items"][0][0]["Value"], "Tür");
+}
+
 TEST(HostBuildCell, AReaderThatHangsIsEndedAtTheTimeout) {
     TempDir dir;
     const std::string reader = dir / "hanging-reader";
