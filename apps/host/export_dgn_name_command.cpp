@@ -1,13 +1,12 @@
 // tbln export-dgn-name: the drawing-name export dialog driven from the command line.
-#include <cstdint>
-
 #include "apps/host/dialog_script.hpp"
+#include "apps/host/entry_points.hpp"
 
 namespace tbln::host {
 
 nlohmann::ordered_json ExportDgnNameCommand(Host& host, const Options& options) {
     const std::string file = options.Get("file");
-    std::string fileFormat0 = DrawingFormat(options);
+    const std::string fileFormat0 = DrawingFormat(options);
     const std::string start = options.Get("start");
     CheckCell("start", start);
     if (options.Positional().empty()) throw UsageError("name at least one DRAWING to export");
@@ -20,8 +19,7 @@ nlohmann::ordered_json ExportDgnNameCommand(Host& host, const Options& options) 
     ScriptSelectCell(host, start);
     ScriptClick(host, "btnUpdate1");
     ScriptClick(host, "btnExport");
-    host.app.ExportDGNName(fileFormat0);
-    return {{"fileFormat0", fileFormat0}, {"messages", host.Messages()}};
+    return CallExportDGNName(host, fileFormat0);
 }
 
 }  // namespace tbln::host

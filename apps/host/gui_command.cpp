@@ -18,13 +18,13 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <filesystem>
-#include <fstream>
 #include <pugixml.hpp>
 
+#include "adapters/posix/posix_system.hpp"
 #include "adapters/qt/qt_ui.hpp"
 #include "adapters/qt/sheet_window.hpp"
+#include "apps/host/entry_points.hpp"
 #include "apps/host/json_records.hpp"
-#include "apps/host/reader_install.hpp"
 #include "apps/host/streamed_json.hpp"
 
 namespace tbln::host {
@@ -221,95 +221,33 @@ class HostWindow : public QMainWindow {
 
   private:
     json RunEntryPoint(const std::string& entry) {
-        auto& app = host_.app;
         if (entry == "BuildCell" || entry == "DeepUpdate") {
-            std::string dwgdgn = "dwg", qvPath = host_.sys.InstallRoot();
-            std::shared_ptr<Collection> fonts;
-            MyCellArray cells;
-            MyShapeArray shapes;
-            MyImageArray images;
-            Single height = 0, width = 0;
-            Boolean fast = False, result = False;
-            if (entry == "BuildCell") {
-                InstallReader(host_);
-                result = app.BuildCell(capture_.file, capture_.sheet, fonts, cells, shapes, images,
-                                       height, width, capture_.startRow, capture_.endRow,
-                                       capture_.startCol, capture_.endCol, dwgdgn, qvPath, fast);
-            } else {
-                if (capture_.file.empty())
-                    throw std::runtime_error(
-                        "Import a range first: Update Range captures it again.");
-                result = app.DeepUpdate(capture_.file, capture_.sheet, fonts, cells, shapes, images,
-                                        height, width, capture_.startRow, capture_.endRow,
-                                        capture_.startCol, capture_.endCol, dwgdgn);
-            }
-            json out = CaptureArgumentsJson(result, capture_.file, capture_.sheet, fonts, shapes,
-                                            images, height, width, capture_.startRow,
-                                            capture_.endRow, capture_.startCol, capture_.endCol);
-            out["dgnCell0"] = ArrayJson(cells);
+            if (entry == "DeepUpdate" && capture_.fileName0.empty())
+                throw std::runtime_error("Import a range first: Update Range captures it again.");
+            // The macro's variables of the last import: its file, sheet and range go in.
+            json out = entry == "BuildCell" ? CallBuildCell(host_, capture_)
+                                            : CallDeepUpdate(host_, capture_);
+            out["dgnCell0"] = ArrayJson(capture_.dgnCell0);
             return out;
         }
         if (entry == "ParseWord" || entry == "UpdateWord") {
-            WordLineArray lines;
-            Integer pages = 0;
-            Single pageWidth = 0, pageHeight = 0;
-            const Boolean result =
-                entry == "ParseWord"
-                    ? app.ParseWord(lines, pages, pageWidth, pageHeight, wordFile_)
-                    : app.UpdateWord(lines, pages, pageWidth, pageHeight, wordFile_);
-            return {{"result", result != False},
-                    {"wordLines0", ArrayJson(lines)},
-                    {"pageNum0", pages},
-                    {"pageWid0", SingleJson(pageWidth)},
-                    {"pageHei0", SingleJson(pageHeight)},
-                    {"fileName0", wordFile_},
-                    {"messages", host_.Messages()}};
+            json out =
+                entry == "ParseWord" ? CallParseWord(host_, word_) : CallUpdateWord(host_, word_);
+            out["wordLines0"] = ArrayJson(word_.wordLines0);
+            return out;
         }
         if (entry == "MakeBlock" || entry == "InsertBlock") {
             // The drawing's block attributes come from a tags file the user picks.
             const QString tagsFile = QFileDialog::getOpenFileName(
                 this, "Block attributes (tags file)", {}, "Tags (*.json);;All files (*)");
             if (tagsFile.isEmpty()) return {{"result", false}};
-            TagPosArray tags0 = ReadTags(tagsFile.toStdString()), tags1;
-            std::string fileName0, sheetName0, qvPath = host_.sys.InstallRoot();
-            const Boolean result = entry == "MakeBlock"
-                                       ? app.MakeBlock(tags0, tags1, fileName0, sheetName0, qvPath)
-                                       : app.InsertBlock(tags0, tags1, fileName0, sheetName0);
-            return {{"result", result != False},
-                    {"tags0", ArrayJson(tags0)},
-                    {"tags1", ArrayJson(tags1)},
-                    {"fileName0", fileName0},
-                    {"sheetName0", sheetName0}};
+            TagPosArray tags0 = ReadTags(tagsFile.toStdString());
+            return entry == "MakeBlock" ? CallMakeBlock(host_, tags0)
+                                        : CallInsertBlock(host_, tags0, "", "");
         }
-        if (entry == "Populate") {
-            Integer row10 = 0, row20 = 0, rown0 = 0, col10 = 0, col20 = 0, coln0 = 0;
-            std::string templatePath0, outputPath0, excelPath0, sheetName0, dwgdgn = "dgn";
-            std::string qvPath = host_.sys.InstallRoot();
-            const Boolean result =
-                app.Populate(row10, row20, rown0, col10, col20, coln0, templatePath0, outputPath0,
-                             excelPath0, sheetName0, dwgdgn, qvPath);
-            return {{"result", result != False},
-                    {"row10", row10},
-                    {"row20", row20},
-                    {"rown0", rown0},
-                    {"col10", col10},
-                    {"col20", col20},
-                    {"coln0", coln0},
-                    {"templatePath0", templatePath0},
-                    {"outputPath0", outputPath0},
-                    {"excelPath0", excelPath0},
-                    {"sheetName0", sheetName0},
-                    {"dwgdgn", dwgdgn}};
-        }
-        if (entry == "ExportDGNName") {
-            std::string fileFormat0 = "dgn";
-            app.ExportDGNName(fileFormat0);
-            return {{"fileFormat0", fileFormat0}};
-        }
-        if (entry == "SetLUC") {
-            app.SetLUC();
-            return json::object();
-        }
+        if (entry == "Populate") return CallPopulate(host_, "dgn");
+        if (entry == "ExportDGNName") return CallExportDGNName(host_, "dgn");
+        if (entry == "SetLUC") return CallSetLUC(host_);
         throw std::runtime_error("The menu item runs " + entry +
                                  ", which this host does not know.");
     }
@@ -329,31 +267,21 @@ class HostWindow : public QMainWindow {
         const QString path = QFileDialog::getSaveFileName(this, "Save Result as JSON",
                                                           "result.json", "JSON (*.json)");
         if (path.isEmpty()) return;
-        const std::string target = path.toStdString();
-        const std::string temporary = target + ".tmp";
-        {
-            std::ofstream out(temporary, std::ios::binary);
-            out << last_.dump(2) << "\n";
-            if (!out) {
-                QMessageBox::critical(this, "Save Result", path + ": cannot be written");
-                return;
-            }
+        // Saved as every file is saved in place, in the text the commands print.
+        try {
+            posix::WriteFileAtomically(path.toStdString(), DumpJson(last_) + "\n");
+        } catch (const RuntimeError& e) {
+            QMessageBox::critical(this, "Save Result", QString::fromStdString(e.Description()));
         }
-        std::filesystem::rename(temporary, target);
     }
-
-    struct Capture {
-        std::string file, sheet;
-        Integer startRow = 0, endRow = 0, startCol = 0, endCol = 0;
-    };
 
     Host& host_;
     Desktop& desktop_;
     QTabWidget* results_ = nullptr;
     QAction* saveAction_ = nullptr;
     json last_;
-    Capture capture_;
-    std::string wordFile_;
+    CaptureCall capture_;  // the last import, which Update Range captures again
+    WordCall word_;        // the last Word import, whose file Update Word reads again
 };
 
 }  // namespace
@@ -365,15 +293,8 @@ ui::Ui& DesktopUi() {
 void FollowEngines(Host& host) {
     Desktop& desktop = TheDesktop();
     if (desktop.sheet) return;
-    desktop.sheet = std::make_unique<qt::SheetWindow>(
-        desktop.ui, [&host]() -> std::shared_ptr<excel::Application> {
-            try {
-                return std::dynamic_pointer_cast<excel::Application>(
-                    host.objects.GetObject("Excel.Application"));
-            } catch (const RuntimeError&) {
-                return nullptr;
-            }
-        });
+    desktop.sheet =
+        std::make_unique<qt::SheetWindow>(desktop.ui, qt::RunningSpreadsheet(host.objects));
 }
 
 json GuiCommand(Host& host, const Options& options) {

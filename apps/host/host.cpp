@@ -4,11 +4,8 @@
 #include <iostream>
 #include <sstream>
 
-#include "adapters/document/embedded_word.hpp"
-#include "adapters/shell/shell_application.hpp"
-#include "adapters/workbook/embedded_excel.hpp"
+#include "apps/host/entry_points.hpp"
 #include "apps/host/json_records.hpp"
-#include "library/library.hpp"
 
 namespace tbln::host {
 
@@ -43,14 +40,11 @@ std::vector<std::string> Options::GetAll(const std::string& name) const {
 }
 
 Host::Host(const std::string& root, ui::Ui* desktop)
-    : sys(root),
-      modulePtr(CreateModule(Ports{desktop ? *desktop : ui, sys, objects})),
-      module(*modulePtr),
-      app(module) {
-    ui::Ui& shown = desktop ? *desktop : ui;
-    workbook::RegisterEmbeddedExcel(objects, shown);
-    document::RegisterEmbeddedWord(objects, shown);
-    shell::RegisterShellApplication(objects, shown);
+    : session(root, desktop ? *desktop : ui),
+      sys(session.Sys()),
+      objects(session.Objects()),
+      module(session.GetModule()),
+      app(session.App()) {
     ui.onMessage = [](const scripted::Message& m) {
         std::cerr << m.title << ": " << m.prompt << "\n";
     };
@@ -106,14 +100,7 @@ nlohmann::ordered_json InsertBlockPopCommand(Host& host, const Options& options)
     std::string sheetName0 = options.Get("sheet");
     Integer row = options.GetInteger("row");
     Integer col = options.GetInteger("col");
-    TagPosArray tags0 = ReadTags(options.Get("tags"));
-    TagPosArray tags1;
-    const Boolean result = host.app.InsertBlockPop(tags0, tags1, fileName0, sheetName0, row, col);
-    return {{"result", result != False},
-            {"tags1", ArrayJson(tags1)},
-            {"fileName0", fileName0},
-            {"sheetName0", sheetName0},
-            {"messages", host.Messages()}};
+    return CallInsertBlockPop(host, ReadTags(options.Get("tags")), fileName0, sheetName0, row, col);
 }
 
 }  // namespace tbln::host

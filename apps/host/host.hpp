@@ -9,11 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "adapters/posix/posix_system.hpp"
 #include "adapters/scripted/scripted_ui.hpp"
-#include "automation/application.hpp"
-#include "automation/module.hpp"
-#include "platform/objects.hpp"
+#include "apps/lib/tbln.hpp"
 
 namespace tbln::host {
 
@@ -46,17 +43,19 @@ class Options {
     std::vector<std::string> positional_;
 };
 
+// The library's session as the host drives it: the commands queue their answers on the
+// scripted user interface `ui`.
 struct Host {
-    // With `desktop`, the dialogs and the engines' choosers show on it for real; the
-    // scripted answers the commands queue are then left unused.
+    // `root` as for Session. With `desktop`, the dialogs and the engines' choosers show on it for
+    // real; the scripted answers the commands queue are then left unused.
     explicit Host(const std::string& root, ui::Ui* desktop = nullptr);
 
     scripted::ScriptedUi ui;
-    posix::PosixSystem sys;
-    ObjectServer objects;
-    std::unique_ptr<Module> modulePtr;
+    Session session;
+    sys::System& sys;
+    ObjectServer& objects;
     Module& module;
-    Application app;
+    Application& app;
 
     // The message boxes shown so far, as JSON.
     nlohmann::ordered_json Messages() const;
@@ -74,11 +73,10 @@ nlohmann::ordered_json CellsCommand(Host& host, const Options& options);
 nlohmann::ordered_json ParseWordCommand(Host& host, const Options& options);
 nlohmann::ordered_json UpdateWordCommand(Host& host, const Options& options);
 nlohmann::ordered_json WordLinesCommand(Host& host, const Options& options);
-// Prints the JSON of ParseWord's and UpdateWord's by-reference arguments, the lines one
-// at a time; returns AlreadyPrinted().
-nlohmann::ordered_json PrintWordResult(Host& host, Boolean result, const WordLineArray& wordLines0,
-                                       Integer pageNum0, Single pageWid0, Single pageHei0,
-                                       const std::string& fileName0);
+// Prints the JSON of a Word import (CallParseWord, CallUpdateWord) with its lines written
+// one at a time; returns AlreadyPrinted().
+nlohmann::ordered_json PrintWordResult(const nlohmann::ordered_json& out,
+                                       const WordLineArray& wordLines0);
 // After a Word import that said the file is not a valid Word file: prints the document
 // engine's reason on stderr, which the message leaves out.
 void PrintWhyNotAWordFile(Host& host, const std::string& path);

@@ -1,12 +1,12 @@
 // tbln insert-block: the Insert Block dialog driven from the command line.
 #include "apps/host/dialog_script.hpp"
-#include "apps/host/json_records.hpp"
+#include "apps/host/entry_points.hpp"
 
 namespace tbln::host {
 
 nlohmann::ordered_json InsertBlockCommand(Host& host, const Options& options) {
-    std::string fileName0 = options.Get("file");
-    std::string sheetName0 = options.Get("sheet", "");
+    const std::string fileName0 = options.Get("file");
+    const std::string sheetName0 = options.Get("sheet", "");
     TagPosArray tags0 = ReadTags(options.Get("tags"));
     const std::string blockId = options.Get("block-id");
     CheckCell("block-id", blockId);
@@ -16,11 +16,7 @@ nlohmann::ordered_json InsertBlockCommand(Host& host, const Options& options) {
     ScriptSelectCell(host, blockId);
     ScriptClick(host, "btnUpdate1");
     ScriptClick(host, "btnMake");
-    TagPosArray tags1;
-    const Boolean result = host.app.InsertBlock(tags0, tags1, fileName0, sheetName0);
-    return {{"result", result != False}, {"tags0", ArrayJson(tags0)},
-            {"tags1", ArrayJson(tags1)}, {"fileName0", fileName0},
-            {"sheetName0", sheetName0},  {"messages", host.Messages()}};
+    return CallInsertBlock(host, tags0, fileName0, sheetName0);
 }
 
 }  // namespace tbln::host

@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "adapters/posix/posix_system.hpp"
 #include "apps/host/gui.hpp"
 #include "apps/host/host.hpp"
 #include "apps/host/streamed_json.hpp"
@@ -270,7 +269,7 @@ int main(int argc, char** argv) {
     }
     try {
         gui = gui || command->run == host::GuiCommand;
-        host::Host h(posix::ResolveInstallRoot(root), gui ? &host::DesktopUi() : nullptr);
+        host::Host h(root, gui ? &host::DesktopUi() : nullptr);
         h.module.readerWaitLimitMs = static_cast<Long>(readerTimeout * 1000);
         if (gui) host::FollowEngines(h);
         const auto result = command->run(h, options);

@@ -1,6 +1,6 @@
 // tbln make-block: the Link Block dialog driven from the command line.
 #include "apps/host/dialog_script.hpp"
-#include "apps/host/json_records.hpp"
+#include "apps/host/entry_points.hpp"
 
 namespace tbln::host {
 
@@ -32,12 +32,7 @@ nlohmann::ordered_json MakeBlockCommand(Host& host, const Options& options) {
         ScriptClick(host, "btnUpdate");
     }
     ScriptClick(host, "btnMake");
-    TagPosArray tags1;
-    std::string fileName0, sheetName0, QVPath = host.sys.InstallRoot();
-    const Boolean result = host.app.MakeBlock(tags0, tags1, fileName0, sheetName0, QVPath);
-    return {{"result", result != False},  {"tags0", ArrayJson(tags0)}, {"tags1", ArrayJson(tags1)},
-            {"fileName0", fileName0},     {"sheetName0", sheetName0},  {"QVPath", QVPath},
-            {"messages", host.Messages()}};
+    return CallMakeBlock(host, tags0);
 }
 
 }  // namespace tbln::host

@@ -1,5 +1,6 @@
 // tbln populate: the Populate dialog driven from the command line.
 #include "apps/host/dialog_script.hpp"
+#include "apps/host/entry_points.hpp"
 
 namespace tbln::host {
 
@@ -20,26 +21,7 @@ nlohmann::ordered_json PopulateCommand(Host& host, const Options& options) {
     host.ui.PushFolderChoice(options.Get("output"));
     ScriptClick(host, "btnBrowseOutput");
     ScriptClick(host, "btnPopulate");
-    Integer row10 = 0, row20 = 0, rown0 = 0, col10 = 0, col20 = 0, coln0 = 0;
-    std::string templatePath0, outputPath0, excelPath0, sheetName0;
-    std::string QVPath = host.sys.InstallRoot();
-    const Boolean result =
-        host.app.Populate(row10, row20, rown0, col10, col20, coln0, templatePath0, outputPath0,
-                          excelPath0, sheetName0, dwgdgn, QVPath);
-    return {{"result", result != False},
-            {"row10", row10},
-            {"row20", row20},
-            {"rown0", rown0},
-            {"col10", col10},
-            {"col20", col20},
-            {"coln0", coln0},
-            {"templatePath0", templatePath0},
-            {"outputPath0", outputPath0},
-            {"excelPath0", excelPath0},
-            {"sheetName0", sheetName0},
-            {"dwgdgn", dwgdgn},
-            {"QVPath", QVPath},
-            {"messages", host.Messages()}};
+    return CallPopulate(host, dwgdgn);
 }
 
 }  // namespace tbln::host

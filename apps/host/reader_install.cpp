@@ -12,7 +12,7 @@ namespace tbln::host {
 
 void InstallReader(Host& host) {
     try {
-        tbln::InstallReader(host.sys);
+        host.session.InstallReader();
     } catch (const ReaderMissing& e) {
         throw UsageError(e.what());
     }

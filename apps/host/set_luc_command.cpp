@@ -1,5 +1,6 @@
 // tbln set-luc: the last-used-cell reset dialog driven from the command line.
 #include "apps/host/dialog_script.hpp"
+#include "apps/host/entry_points.hpp"
 
 namespace tbln::host {
 
@@ -15,8 +16,7 @@ nlohmann::ordered_json SetLucCommand(Host& host, const Options& options) {
     ScriptOpenWorkbook(host, file, options.Get("sheet", ""), "btnBrowse");
     ScriptSelectCell(host, cell);
     ScriptClick(host, "btnOK");
-    host.app.SetLUC();
-    return {{"messages", host.Messages()}};
+    return CallSetLUC(host);
 }
 
 }  // namespace tbln::host

@@ -1,7 +1,7 @@
 // tbln set-top-most-window: puts a window into the top-most band or takes it out.
 #include <string>
 
-#include "apps/host/dialog_script.hpp"
+#include "apps/host/entry_points.hpp"
 
 namespace tbln::host {
 
@@ -20,17 +20,7 @@ nlohmann::ordered_json SetTopMostWindowCommand(Host& host, const Options& option
     if (topmostText != "true" && topmostText != "false") {
         throw UsageError("--topmost " + topmostText + " is not true or false");
     }
-    Boolean Topmost = topmostText == "true" ? True : False;
-    const Long result = host.app.SetTopMostWindow(hwnd, Topmost);
-    auto calls = nlohmann::ordered_json::array();
-    for (const auto& call : host.ui.Journal()) {
-        calls.push_back({{"function", call.function}, {"args", call.args}});
-    }
-    return {{"result", result},
-            {"hwnd", hwnd},
-            {"Topmost", Topmost != False},
-            {"windowCalls", calls},
-            {"messages", host.Messages()}};
+    return CallSetTopMostWindow(host, hwnd, topmostText == "true" ? True : False);
 }
 
 }  // namespace tbln::host

@@ -229,25 +229,4 @@ json AlreadyPrinted() {
     return json(json::value_t::discarded);
 }
 
-json CaptureArgumentsJson(Boolean result, const std::string& fileName0,
-                          const std::string& sheetName0,
-                          const std::shared_ptr<Collection>& excelFonts0,
-                          const MyShapeArray& xlsShape0, const MyImageArray& xlsImage0,
-                          Single totalHeight0, Single totalWidth0, Integer startRow0,
-                          Integer endRow0, Integer startCol0, Integer endCol0) {
-    return {{"result", result != False},
-            {"fileName0", fileName0},
-            {"sheetName0", sheetName0},
-            {"excelFonts0", CollectionJson(excelFonts0)},
-            {"dgnCell0", nullptr},
-            {"xlsShape0", ArrayJson(xlsShape0)},
-            {"xlsImage0", ArrayJson(xlsImage0)},
-            {"totalHeight0", SingleJson(totalHeight0)},
-            {"totalWidth0", SingleJson(totalWidth0)},
-            {"startRow0", startRow0},
-            {"endRow0", endRow0},
-            {"startCol0", startCol0},
-            {"endCol0", endCol0}};
-}
-
 }  // namespace tbln::host

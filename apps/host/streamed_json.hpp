@@ -61,13 +61,4 @@ void PrintWithArrays(std::ostream& out, const json& object,
 // A result a command has printed itself; main prints nothing more for it.
 json AlreadyPrinted();
 
-// The by-reference arguments that BuildCell and DeepUpdate share, in their order, with
-// the cell array as a null placeholder for PrintWithCells to fill.
-json CaptureArgumentsJson(Boolean result, const std::string& fileName0,
-                          const std::string& sheetName0,
-                          const std::shared_ptr<Collection>& excelFonts0,
-                          const MyShapeArray& xlsShape0, const MyImageArray& xlsImage0,
-                          Single totalHeight0, Single totalWidth0, Integer startRow0,
-                          Integer endRow0, Integer startCol0, Integer endCol0);
-
 }  // namespace tbln::host

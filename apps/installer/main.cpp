@@ -2,6 +2,7 @@
 // current user's hive (a file-backed hive on this system) and prints one line per
 // value written and per file rewritten. Messages for the user are printed, as every
 // run here is non-interactive.
+#include <CLI/CLI.hpp>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -14,12 +15,6 @@
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: Tabulon [--root DIR] [--hive FILE] [--dry-run]\n"
-    "  --root DIR   the install root (default: QUORVEX_ROOT, else ~/.local/share/quorvex)\n"
-    "  --hive FILE  the current user's hive file (default: ROOT/registry/current_user.reg)\n"
-    "  --dry-run    print what would change without writing anything\n";
-
 // Where the hive file lives when --hive does not name one.
 constexpr const char* kDefaultHive = "registry/current_user.reg";
 
@@ -27,28 +22,32 @@ constexpr const char* kDefaultHive = "registry/current_user.reg";
 
 int main(int argc, char** argv) {
     using namespace tbln;
-    const std::vector<std::string> args(argv + 1, argv + argc);
+    CLI::App cli(
+        "Tabulon: registers the system with every AutoCAD profile of the current user's "
+        "hive and prints one line per value written and per file rewritten",
+        "Tabulon");
     std::string root, hivePath;
     bool dryRun = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--help" || a == "-h") {
-            std::cout << kUsage;
-            return 0;
-        }
-        if (a == "--dry-run") {
-            dryRun = true;
-        } else if ((a == "--root" || a == "--hive") && i + 1 < args.size() &&
-                   !args[i + 1].empty()) {
-            (a == "--root" ? root : hivePath) = args[++i];
-        } else {
-            std::cerr << "Tabulon: "
-                      << (a == "--root" || a == "--hive" ? "the option " + a + " needs a value"
-                                                         : "unknown argument " + a)
-                      << "\n"
-                      << kUsage;
-            return 2;
-        }
+    // An empty path would silently stand for the default one.
+    const CLI::Validator kNotEmpty(
+        [](const std::string& v) { return v.empty() ? std::string("is empty") : std::string(); },
+        "", "not empty");
+    cli.add_option("--root", root,
+                   "the install root (default: QUORVEX_ROOT, else ~/.local/share/quorvex)")
+        ->type_name("DIR")
+        ->check(kNotEmpty);
+    cli.add_option("--hive", hivePath,
+                   "the current user's hive file (default: ROOT/registry/current_user.reg)")
+        ->type_name("FILE")
+        ->check(kNotEmpty);
+    cli.add_flag("--dry-run", dryRun, "print what would change without writing anything");
+    try {
+        cli.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return cli.exit(e, std::cout, std::cerr);
+    } catch (const CLI::ParseError& e) {
+        std::cerr << "Tabulon: " << e.what() << " (Tabulon --help lists the options)\n";
+        return 2;
     }
     root = posix::ResolveInstallRoot(root);
     if (hivePath.empty()) hivePath = root + "/" + kDefaultHive;

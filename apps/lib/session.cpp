@@ -153,23 +153,32 @@ Session::Session(const std::string& root, const std::string& uiName) {
     if (uiName == "auto") {
         // The real dialogs where they can be shown, else the script.
         try {
-            ui_ = FactoryOf("qt")(objects_);
+            ownUi_ = FactoryOf("qt")(objects_);
             uiName_ = "qt";
         } catch (const std::exception&) {
-            ui_ = FactoryOf("scripted")(objects_);
+            ownUi_ = FactoryOf("scripted")(objects_);
             uiName_ = "scripted";
         }
     } else {
-        ui_ = FactoryOf(uiName)(objects_);
+        ownUi_ = FactoryOf(uiName)(objects_);
         uiName_ = uiName;
     }
-    scripted_ = dynamic_cast<scripted::ScriptedUi*>(ui_.get());
+    Build(*ownUi_, root);
+}
+
+Session::Session(const std::string& root, ui::Ui& ui) {
+    Build(ui, root);
+}
+
+void Session::Build(ui::Ui& ui, const std::string& root) {
+    ui_ = &ui;
+    scripted_ = dynamic_cast<scripted::ScriptedUi*>(ui_);
     sys_ = std::make_unique<posix::PosixSystem>(posix::ResolveInstallRoot(root));
-    module_ = CreateModule(Ports{*ui_, *sys_, objects_});
+    module_ = CreateModule(Ports{ui, *sys_, objects_});
     app_ = std::make_unique<Application>(*module_);
-    workbook::RegisterEmbeddedExcel(objects_, *ui_);
-    document::RegisterEmbeddedWord(objects_, *ui_);
-    shell::RegisterShellApplication(objects_, *ui_);
+    workbook::RegisterEmbeddedExcel(objects_, ui);
+    document::RegisterEmbeddedWord(objects_, ui);
+    shell::RegisterShellApplication(objects_, ui);
 }
 
 Session::~Session() = default;

@@ -67,6 +67,9 @@ class Session {
     // is "auto". Raises std::invalid_argument for an unknown name and the factory's
     // error when the user interface cannot run here.
     explicit Session(const std::string& root = "", const std::string& uiName = "scripted");
+    // Over the caller's own user interface, which must outlive the session; `UiName()`
+    // is then empty.
+    Session(const std::string& root, ui::Ui& ui);
     ~Session();
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
@@ -108,10 +111,12 @@ class Session {
     std::vector<ShownMessage> Messages() const;
 
   private:
+    void Build(ui::Ui& ui, const std::string& root);
     scripted::ScriptedUi& RequireScripted();
 
     std::string uiName_;
-    std::unique_ptr<ui::Ui> ui_;
+    std::unique_ptr<ui::Ui> ownUi_;  // the one chosen by name
+    ui::Ui* ui_ = nullptr;
     scripted::ScriptedUi* scripted_ = nullptr;
     std::unique_ptr<sys::System> sys_;
     ObjectServer objects_;

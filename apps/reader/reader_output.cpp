@@ -7,12 +7,14 @@
 #include <string_view>
 #include <vector>
 
+#include "adapters/posix/posix_system.hpp"
 #include "adapters/workbook/cell_format.hpp"
 #include "adapters/workbook/package.hpp"
 #include "adapters/workbook/sheet_geometry.hpp"
 #include "adapters/workbook/workbook_model.hpp"
 #include "adapters/workbook/xml_parts.hpp"
 #include "core/error.hpp"
+#include "core/unicode.hpp"
 #include "platform/excel.hpp"
 
 namespace tbln::reader {
@@ -42,20 +44,12 @@ struct Text {
     std::string text;
 };
 
-// A buffered file written through a temporary name and renamed into place, so the
-// library never sees half a file.
+// A buffered file written as every file is saved in place (FileReplacement: a temporary
+// file beside it, renamed over it on Close), so the library never sees half a file.
 class OutFile {
   public:
-    explicit OutFile(std::string path) : path_(std::move(path)), temp_(path_ + ".part") {
-        file_ = std::fopen(temp_.c_str(), "wb");
-        if (!file_) Raise(err::kPermissionDenied, "Cannot write " + path_);
+    explicit OutFile(const std::string& path) : file_(path) {
         buffer_.text.reserve(kFlushAt + 4096);
-    }
-    ~OutFile() {
-        if (file_) {
-            std::fclose(file_);
-            std::remove(temp_.c_str());
-        }
     }
     void Put(std::string_view s) {
         buffer_.Put(s);
@@ -65,25 +59,16 @@ class OutFile {
     void PutNumber(double v) { buffer_.PutNumber(v); }
     void Close() {
         Flush();
-        const bool failed = std::fclose(file_) != 0;
-        file_ = nullptr;
-        if (failed || std::rename(temp_.c_str(), path_.c_str()) != 0) {
-            std::remove(temp_.c_str());
-            Raise(err::kPermissionDenied, "Cannot write " + path_);
-        }
+        file_.Commit();
     }
 
   private:
     static constexpr std::size_t kFlushAt = 1 << 20;
     void Flush() {
-        auto& b = buffer_.text;
-        if (!b.empty() && std::fwrite(b.data(), 1, b.size(), file_) != b.size()) {
-            Raise(err::kPermissionDenied, "Cannot write " + path_);
-        }
-        b.clear();
+        file_.Write(buffer_.text);
+        buffer_.text.clear();
     }
-    std::string path_, temp_;
-    std::FILE* file_ = nullptr;
+    posix::FileReplacement file_;
     Text buffer_;
 };
 
@@ -149,11 +134,8 @@ void WriteReaderOutput(const std::string& path, const std::string& sheetName,
     }
     const SheetModel* sheet = nullptr;
     for (const auto& s : book->sheets) {
-        if (s.name.size() == sheetName.size() &&
-            std::equal(s.name.begin(), s.name.end(), sheetName.begin(), [](char a, char b) {
-                return std::tolower(static_cast<unsigned char>(a)) ==
-                       std::tolower(static_cast<unsigned char>(b));
-            })) {
+        // Letter case aside, as the spreadsheet engine finds a sheet by name.
+        if (EqualIgnoringCase(s.name, sheetName)) {
             sheet = &s;
             break;
         }

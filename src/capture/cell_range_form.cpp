@@ -377,13 +377,7 @@ void CellRangeForm::btnOK_Click() {
         // Column letters ColumnNumber refused (it has said so) leave nothing to import.
         refused = m_.startCol < 0 || m_.endCol < 0;
         if (refused) return;
-        if (std::min(m_.startRow, m_.endRow) > m_.rowHeights.Upper() ||
-            std::min(m_.startCol, m_.endCol) > m_.colWidths.Upper()) {
-            Raise(err::kSubscript, "The cell range " + CornerAddress() +
-                                       " lies outside the sheet's used area of " +
-                                       std::to_string(m_.rowHeights.Upper()) + " rows and " +
-                                       std::to_string(m_.colWidths.Upper()) + " columns     ");
-        }
+        RefuseRangeOutsideGrid(m_, CornerAddress(), m_.startRow, m_.endRow, m_.startCol, m_.endCol);
         if (m_.endRow > m_.rowHeights.Upper()) m_.endRow = CheckedInteger(m_.rowHeights.Upper());
         if (m_.endCol > m_.colWidths.Upper()) m_.endCol = CheckedInteger(m_.colWidths.Upper());
         m_.fastUpdate = true;

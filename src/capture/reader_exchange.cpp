@@ -1,5 +1,6 @@
 #include "capture/reader_exchange.hpp"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <chrono>
@@ -401,6 +402,17 @@ bool RefuseMarkedName(ui::Ui& ui, const std::string& text, bool isFile) {
 
 void EndReaderExchange(Module& m) {
     m.readerLock.reset();
+}
+
+void RefuseRangeOutsideGrid(const Module& m, const std::string& address, Integer startRow,
+                            Integer endRow, Integer startCol, Integer endCol) {
+    if (std::min(startRow, endRow) > m.rowHeights.Upper() ||
+        std::min(startCol, endCol) > m.colWidths.Upper()) {
+        Raise(err::kSubscript, "The cell range " + address +
+                                   " lies outside the sheet's used area of " +
+                                   std::to_string(m.rowHeights.Upper()) + " rows and " +
+                                   std::to_string(m.colWidths.Upper()) + " columns     ");
+    }
 }
 
 bool RunReaderAndWait(Module& m, const ProgressDisplay& progress) {

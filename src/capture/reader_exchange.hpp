@@ -66,4 +66,10 @@ bool RunReaderAndWait(Module& m, const ProgressDisplay& progress);
 // Ends the exchange once the capture has read the reader's files: releases the lock.
 void EndReaderExchange(Module& m);
 
+// Raises 9 saying that the cell range `address` lies outside the sheet's used area when
+// its rows (startRow to endRow, in either order) all lie below the reader's grid or its
+// columns all lie right of it: nothing of it could be captured.
+void RefuseRangeOutsideGrid(const Module& m, const std::string& address, Integer startRow,
+                            Integer endRow, Integer startCol, Integer endCol);
+
 }  // namespace tbln

@@ -78,6 +78,23 @@ void DeepUpdateForm::RunUpdate() {
         return;
     }
     ErrorTrap trap;
+    // A recorded range wholly outside the grid the reader found leaves nothing to
+    // capture: the user is told why and the update ends as a failed one.
+    if (m_.startRow != -1) {
+        trap.Run([&] {
+            RefuseRangeOutsideGrid(m_,
+                                   ColumnLetters(m_.startCol) + std::to_string(m_.startRow) + ":" +
+                                       ColumnLetters(m_.endCol) + std::to_string(m_.endRow),
+                                   m_.startRow, m_.endRow, m_.startCol, m_.endCol);
+        });
+        if (trap.Number() != 0) {
+            EndReaderExchange(m_);
+            ui.MsgBox(trap.Description(), ui::vbInformation, "Error");
+            m_.dialogCancelled = true;
+            Unload();
+            return;
+        }
+    }
     trap.Run([&] {
         if (m_.startRow == -1) {
             m_.startRow = 1;

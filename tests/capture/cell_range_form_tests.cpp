@@ -400,6 +400,28 @@ TEST(DeepUpdateForm, UpdatesTheRecordedRangeOrTheWholeSheet) {
                   False)
             << book << " " << sheet;
     }
+    // A recorded range wholly below or right of the sheet's grid: the reason, and False.
+    for (const auto& [range, address] :
+         {std::pair{std::vector<Integer>{20, 30, 1, 2}, std::string("A20:B30")},
+          std::pair{std::vector<Integer>{2, 3, 12, 10}, std::string("L2:J3")}}) {
+        Import t;
+        t.fileName = kBook;
+        t.sheetName = "Schedule";
+        t.startRow = range[0];
+        t.endRow = range[1];
+        t.startCol = range[2];
+        t.endCol = range[3];
+        EXPECT_EQ(t.app.DeepUpdate(t.fileName, t.sheetName, t.fonts, t.cells, t.shapes, t.images,
+                                   t.height, t.width, t.startRow, t.endRow, t.startCol, t.endCol,
+                                   t.dwgdgn),
+                  False)
+            << address;
+        EXPECT_EQ(t.Prompts(), std::vector<std::string>{"The cell range " + address +
+                                                        " lies outside the sheet's used area of "
+                                                        "8 rows and 8 columns     "});
+        EXPECT_EQ(t.p.ui.Messages().back().title, "Error");
+        EXPECT_EQ(t.module->readerLock, nullptr) << "the reader folder is free again";
+    }
     // A reader that cannot read the sheet: its message, and False.
     Import t;
     t.fileName = kBook;

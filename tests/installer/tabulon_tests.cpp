@@ -234,8 +234,13 @@ TEST(Tabulon, FailuresExitWithAClearLineAndChangeNothing) {
          "--hive {dir}/folder.reg",
          1,
          {"folder.reg:0: is a folder"}},
-        {"unknown option", [](Machine&) {}, "--force", 2, {"unknown argument --force", "usage:"}},
-        {"option without value", [](Machine&) {}, "--hive", 2, {"--hive needs a value"}},
+        // Arguments refused before anything runs: one line, exit status 2.
+        {"unknown option", [](Machine&) {}, "--force", 2, {"not expected: --force"}},
+        {"stray word", [](Machine&) {}, "--dry-run now", 2, {"not expected: now"}},
+        {"option without value", [](Machine&) {}, "--hive", 2, {"--hive: 1 required FILE missing"}},
+        {"empty root", [](Machine&) {}, "--root ''", 2, {"--root: is empty"}},
+        {"empty hive", [](Machine&) {}, "--hive ''", 2, {"--hive: is empty"}},
+        {"hive given twice", [](Machine&) {}, "--hive a.reg --hive b.reg", 2, {"--hive"}},
     };
     for (const auto& c : cases) {
         Machine m;
@@ -249,8 +254,26 @@ TEST(Tabulon, FailuresExitWithAClearLineAndChangeNothing) {
         EXPECT_EQ(run.status, c.status) << c.what << ": " << run.err;
         EXPECT_EQ(run.out, "") << c.what;
         for (const auto& s : c.says) EXPECT_NE(run.err.find(s), std::string::npos) << run.err;
+        if (c.status == 2) {
+            EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << c.what << ": " << run.err;
+            EXPECT_NE(run.err.find("Tabulon --help"), std::string::npos) << run.err;
+        }
         EXPECT_EQ(m.HiveText(), hive) << c.what;
         EXPECT_EQ(m.CuiText(), cui) << c.what;
+    }
+}
+
+TEST(Tabulon, HelpGoesToStandardOutputAndChangesNothing) {
+    for (const char* flag : {"--help", "-h"}) {
+        Machine m;
+        const std::string hive = m.HiveText(), cui = m.CuiText();
+        const auto run = Tabulon(m.dir, m.Args(flag));
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.err, "");
+        for (const char* option : {"Usage: Tabulon", "--root DIR", "--hive FILE", "--dry-run"})
+            EXPECT_NE(run.out.find(option), std::string::npos) << option << "\n" << run.out;
+        EXPECT_EQ(m.HiveText(), hive);
+        EXPECT_EQ(m.CuiText(), cui);
     }
 }
 

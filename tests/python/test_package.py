@@ -45,8 +45,8 @@ def test_the_package_holds_the_library_module_programs_and_install_files(deb):
                      "/usr/lib/cmake/tbln/tblnTargets.cmake",
                      "/usr/lib/pkgconfig/tbln.pc",
                      "/usr/share/tbln/acad/quorvex.cui", "/usr/share/tbln/acad/version.txt",
-                     "/usr/share/doc/tbln/examples/door_schedule.xlsx",
-                     "/usr/share/doc/tbln/examples/draw_table_ezdxf.py"]:
+                     "/usr/share/tbln/examples/door_schedule.xlsx",
+                     "/usr/share/tbln/examples/draw_table_ezdxf.py"]:
         assert expected in paths, expected
     assert links["/usr/lib/libtbln.so.0"] == "libtbln.so.0.1"
     assert any(p.startswith("/usr/lib/python3/dist-packages/tbln.") and p.endswith(".so")
