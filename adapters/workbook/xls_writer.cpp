@@ -96,8 +96,9 @@ bool IsFormulaFollower(std::uint16_t id) {
 struct CellRecords {
     Long row = 0, col = 0, lastCol = 0;  // lastCol > col for a run
     std::string bytes;
-    bool grouped = false;    // a cell of a shared formula, an array formula or a data table
-    std::uint32_t host = 0;  // the group's key: the cell holding the group's formula
+    bool grouped = false;       // a cell of a shared formula, an array formula or a data table
+    std::uint32_t host = 0;     // the group's key: the cell holding the group's formula
+    std::uint16_t carries = 0;  // the group's SHRFMLA, ARRAY or TABLE record, on its host
 
     std::uint16_t Id() const { return Get16(bytes, 0); }
     std::uint16_t Xf() const { return Get16(bytes, 8); }
@@ -107,6 +108,14 @@ struct CellRecords {
 std::uint32_t HostKey(Long row, Long col) {
     return static_cast<std::uint32_t>(row - 1) << 8 | static_cast<std::uint32_t>(col - 1);
 }
+
+// The cells of a shared formula, an array formula or a data table, and how many of
+// them the edits removed.
+struct FormulaGroup {
+    Long cells = 0, removed = 0;
+    bool shared = false;  // a shared formula (not an array or table)
+    bool hostRemoved = false;
+};
 
 struct RowRecords {
     std::string row;                 // the ROW record's data, or empty when the row has none
@@ -158,8 +167,11 @@ class SheetRebuild {
 
     // The substream's new bytes; `base` is where it starts in the workbook stream.
     std::string Write(std::size_t base) {
-        for (const auto& [host, deleted] : deletedFromGroup_) {
-            if (deleted != groupSize_[host]) {
+        // A shared formula may lose cells as long as the cell that holds it stays: the
+        // cells left still find it there. An array formula or a table goes whole or stays.
+        for (const auto& [host, group] : groups_) {
+            const bool whole = group.removed == 0 || group.removed == group.cells;
+            if (!whole && !(group.shared && !group.hostRemoved)) {
                 Bad("has a shared or array formula at " +
                     CellReference(static_cast<Long>(host >> 8) + 1,
                                   static_cast<Long>(host & 0xFF) + 1) +
@@ -343,9 +355,10 @@ class SheetRebuild {
                 Bad("has a " + RecordId(id) + " record that belongs to no formula");
             auto& formula = cells.back();
             formula.bytes += bytes;
-            if ((id == kShrFmla || id == kArray || id == kTable) && !formula.grouped) {
+            if (id == kShrFmla || id == kArray || id == kTable) {
+                if (!formula.grouped) formula.host = HostKey(formula.row, formula.col);
                 formula.grouped = true;
-                formula.host = HostKey(formula.row, formula.col);
+                formula.carries = id;
             }
             return;
         }
@@ -378,7 +391,11 @@ class SheetRebuild {
             return a.row != b.row ? a.row < b.row : a.col < b.col;
         });
         for (auto& cell : cells) {
-            if (cell.grouped) ++groupSize_[cell.host];
+            if (cell.grouped) {
+                auto& group = groups_[cell.host];
+                ++group.cells;
+                if (cell.carries) group.shared = cell.carries == kShrFmla;
+            }
             auto& row = rows_[cell.row].cells;
             if (!row.empty() && row.back().lastCol >= cell.col) {
                 if (row.back().Run() || cell.Run() || row.back().grouped)
@@ -425,10 +442,10 @@ class SheetRebuild {
         }
     }
 
-    void CheckUngrouped(const CellRecords& cell, Long row, Long col) const {
+    void CheckNotMoved(const CellRecords& cell, Long row, Long col) const {
         if (cell.grouped) {
             Bad("has a shared or array formula at " + CellReference(row, col) +
-                " that the change would overwrite or move");
+                " that the change would move");
         }
     }
 
@@ -519,7 +536,7 @@ class SheetRebuild {
             for (Long c = area.left; c <= area.right; ++c) {
                 auto it = Find(row, c);
                 const bool exists = it != row.cells.end() && it->col == c;
-                if (exists) CheckUngrouped(*it, r, c);
+                if (exists) Removed(*it);
                 if (text.empty()) {
                     if (!exists) continue;
                     const std::uint16_t xf = it->Xf();
@@ -565,8 +582,12 @@ class SheetRebuild {
             });
     }
 
-    void DeleteGrouped(const CellRecords& cell) {
-        if (cell.grouped) ++deletedFromGroup_[cell.host];
+    // A cell that an edit removes or overwrites.
+    void Removed(const CellRecords& cell) {
+        if (!cell.grouped) return;
+        auto& group = groups_[cell.host];
+        ++group.removed;
+        group.hostRemoved = group.hostRemoved || cell.carries != 0;
     }
 
     void Delete(const SheetEdit& d) {
@@ -578,11 +599,11 @@ class SheetRebuild {
             for (auto& [r, row] : rows_) {
                 Long to = r;
                 if (!MovePosition(d.area.top, d.area.bottom, to)) {
-                    for (const auto& cell : row.cells) DeleteGrouped(cell);
+                    for (const auto& cell : row.cells) Removed(cell);
                     continue;
                 }
                 if (to != r) {
-                    for (const auto& cell : row.cells) CheckUngrouped(cell, r, cell.col);
+                    for (const auto& cell : row.cells) CheckNotMoved(cell, r, cell.col);
                     for (auto& cell : row.cells) cell.row = to;
                 }
                 moved[to] = std::move(row);
@@ -597,10 +618,10 @@ class SheetRebuild {
                 for (auto& cell : row.cells) {
                     Long r = it->first, c = cell.col;
                     if (!MoveCell(d, r, c)) {
-                        DeleteGrouped(cell);
+                        Removed(cell);
                         continue;
                     }
-                    if (c != cell.col) CheckUngrouped(cell, r, cell.col);
+                    if (c != cell.col) CheckNotMoved(cell, r, cell.col);
                     cell.col = cell.lastCol = c;
                     kept.push_back(std::move(cell));
                 }
@@ -777,7 +798,7 @@ class SheetRebuild {
     std::vector<Area> merges_;
     bool mergesSeen_ = false, hasIndex_ = false, hasDbCells_ = false, hasRowRecords_ = false;
     std::uint16_t defaultRowTwips_ = 255;
-    std::map<std::uint32_t, Long> groupSize_, deletedFromGroup_;
+    std::map<std::uint32_t, FormulaGroup> groups_;
     // While writing.
     std::string out_;
     std::size_t base_ = 0, indexAt_ = std::string::npos, defColWidthAt_ = std::string::npos;

@@ -231,11 +231,15 @@ TEST(HostDialogCommands, DialogsSaveLegacyWorkbooks) {
     ASSERT_EQ(run.json["messages"].size(), 2u) << run.json.dump();
     EXPECT_EQ(run.json["messages"][1]["text"],
               "The last used cell has been reset to Row 12, Col D     ");
+    // The lower cells of a shared formula go; the upper ones keep their formula.
+    run =
+        testing::RunHost(dir, "set-luc --file " + Quote(book) + " --sheet Shared --cell D12 --yes");
+    ASSERT_EQ(run.status, 0) << run.err;
+    ASSERT_EQ(run.json["messages"].size(), 2u) << run.json.dump();
 
     const auto after = Xlrd(book);
     ASSERT_TRUE(after.is_object());
     EXPECT_EQ(after["streams"], before["streams"]);
-    EXPECT_EQ(after["sheets"]["Shared"], before["sheets"]["Shared"]);
     EXPECT_EQ(after["sheets"]["Other"], before["sheets"]["Other"]);
     EXPECT_EQ(after["sheets"]["Names"]["cells"]["C6"], "/d/two-2.dgn");
     EXPECT_EQ(after["sheets"]["Data"]["size"], nlohmann::json::parse("[12, 4]"));
@@ -262,16 +266,18 @@ TEST(HostDialogCommands, DialogsSaveLegacyWorkbooks) {
     }
     const std::string out = dir / "converted";
     LibreOfficeToXlsx(dir, books, out);
-    EXPECT_EQ(
-        Openpyxl("import openpyxl,sys\n"
-                 "wb=openpyxl.load_workbook(sys.argv[1])\n"
-                 "n,d=wb['Names'],wb['Data']\n"
-                 "cells=[c.value for row in d.iter_rows() for c in row if c.value]\n"
-                 "print([c.value for c in n['C'] if c.value], len(cells),"
-                 " sorted(str(m) for m in d.merged_cells.ranges), wb['Other']['K20'].value)",
-                 out + "/book.xlsx"),
-        "['over me', '/d/one.dgn', '/d/two-2.dgn'] 45 ['A1:B2'] keep too\n");  // B1, A2, B2 lie
-                                                                               // under the merge
+    // B1, A2 and B2 lie under the merged area A1:B2.
+    EXPECT_EQ(Openpyxl("import openpyxl,sys\n"
+                       "wb=openpyxl.load_workbook(sys.argv[1])\n"
+                       "n,d=wb['Names'],wb['Data']\n"
+                       "cells=[c.value for row in d.iter_rows() for c in row if c.value]\n"
+                       "s=wb['Shared']\n"
+                       "print([c.value for c in n['C'] if c.value], len(cells),"
+                       " sorted(str(m) for m in d.merged_cells.ranges), wb['Other']['K20'].value,"
+                       " s['B5'].value, s['B12'].value, s['B13'].value)",
+                       out + "/book.xlsx"),
+              "['over me', '/d/one.dgn', '/d/two-2.dgn'] 45 ['A1:B2'] keep too =A5*2 =A12*2 "
+              "None\n");
     if (!withCorpus) GTEST_SKIP() << "no corpus at " << corpus;
     for (std::size_t i = 1; i < books.size(); ++i) {
         const auto stem = std::filesystem::path(books[i]).stem().string();

@@ -172,6 +172,21 @@ TEST_F(LegacySave, ResetLastUsedCellLeavesOnlyTheCellsUpToIt) {
     EXPECT_EQ(book->sheets.at(1).dimension, "A1:D12");
 }
 
+// A reset that removes the lower cells of a shared formula keeps the cell holding it, so
+// the cells left still find their formula.
+TEST_F(LegacySave, ResetKeepsTheUpperCellsOfASharedFormula) {
+    {
+        auto book = Open();
+        ResetLastUsedCell(*book->Sheets("Shared"), 12, 4);
+        book->Save();
+    }
+    const json after = ReadWithXlrd(path);
+    ASSERT_TRUE(after.is_object());
+    const auto& shared = after["sheets"]["Shared"];
+    EXPECT_EQ(shared["size"], json::parse("[12, 2]"));
+    EXPECT_EQ(shared["cells"]["B12"], "24.0");
+}
+
 // A save killed half way through writing the new file leaves the workbook as it was.
 TEST_F(LegacySave, KilledHalfWayLeavesTheWorkbook) {
     const pid_t child = fork();
@@ -200,12 +215,12 @@ TEST_F(LegacySave, RefusedCasesKeepTheFile) {
         std::function<void(excel::Workbook&)> change;
         const char* reason;
     } cases[] = {
-        {"a reset that cuts a shared formula",
-         [](excel::Workbook& b) { ResetLastUsedCell(*b.Sheets("Shared"), 12, 4); },
+        {"a text over the cell that holds a shared formula",
+         [](excel::Workbook& b) { b.Sheets("Shared")->Cells(1, 2)->SetValue("x"); },
          "has a shared or array formula at B1 that the change would cut"},
-        {"a text over a shared formula",
-         [](excel::Workbook& b) { b.Sheets("Shared")->Cells(5, 2)->SetValue("x"); },
-         "would overwrite or move"},
+        {"a deletion that moves the cells of a shared formula",
+         [](excel::Workbook& b) { b.Sheets("Shared")->Range("1:1")->Delete(); },
+         "has a shared or array formula at B2 that the change would move"},
         {"a cell beyond column IV",
          [](excel::Workbook& b) { b.Sheets("Names")->Cells(1, 257)->SetValue("x"); },
          "the cell IW1 of the sheet Names lies outside the 65,536 rows and 256 columns"},
