@@ -330,5 +330,27 @@ TEST_F(LegacySave, CorpusWorkbooksSaveAndReadBack) {
     }
 }
 
+// An Excel 95 workbook (BIFF5) is read but its save is refused, the file kept.
+TEST_F(LegacySave, Excel95WorkbookIsNotWritten) {
+    const fs::path biff5 = Corpus() / "xls" / "testEXCEL_95.xls";
+    if (!fs::exists(biff5)) GTEST_SKIP() << "no corpus at " << Corpus();
+    const std::string copy = dir / "excel95.xls";
+    fs::copy_file(biff5, copy);
+    fs::permissions(copy, fs::perms::owner_read | fs::perms::owner_write);
+    const std::string bytes = ReadBytes(copy);
+    auto book = excel->Workbooks()->Open(copy);
+    book->Sheets()->Item(1)->Cells(1, 1)->SetValue("x");
+    try {
+        book->Save();
+        ADD_FAILURE() << "saved";
+    } catch (const RuntimeError& e) {
+        EXPECT_NE(e.Description().find("Cannot save the workbook " + copy +
+                                       ": it is an Excel 5.0 or 95 workbook (BIFF5)"),
+                  std::string::npos)
+            << e.Description();
+    }
+    EXPECT_TRUE(ReadBytes(copy) == bytes) << "the workbook file changed";
+}
+
 }  // namespace
 }  // namespace tbln
