@@ -32,8 +32,9 @@ void SetColumnsWidth(const WorkbookModel& book, SheetModel& sheet, Long first, L
 // the block would cut through a merged area.
 void DeleteCells(SheetModel& sheet, const Area& block);
 
-// How a deletion moves things (a deletion of whole rows moves the rows below up; any
-// other block moves the cells right of it, in its rows, to the left).
+// How a deletion moves things: a deletion of whole rows moves the rows below up; any
+// other block moves the cells right of it, in its rows, to the left.
+
 // Whole rows (every column) and whole columns (every row) of the sheet.
 bool WholeRows(const Area& a);
 bool WholeColumns(const Area& a);
