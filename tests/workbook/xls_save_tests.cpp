@@ -312,6 +312,8 @@ TEST_F(LegacySave, CorpusWorkbooksSaveAndReadBack) {
             auto fresh = workbook::CreateEmbeddedExcel(ui);
             auto book = fresh->Workbooks()->Open(copy);
             book->Sheets(first)->Cells(200, 3)->SetValue("/d/saved.dgn");
+            // In bug66319.xls B40 is one cell of a run of blank cells (MULBLANK).
+            book->Sheets(first)->Cells(40, 2)->SetValue("/d/over.dgn");
             book->Sheets(first)->Columns(3)->SetColumnWidth(40);
             book->Save();
         }
@@ -324,6 +326,7 @@ TEST_F(LegacySave, CorpusWorkbooksSaveAndReadBack) {
         }
         auto expected = before["sheets"][first]["cells"];
         expected["C200"] = "/d/saved.dgn";
+        expected["B40"] = "/d/over.dgn";
         EXPECT_EQ(after["sheets"][first]["cells"], expected);
         EXPECT_EQ(EngineTexts(copy, first).at("200,3"), "/d/saved.dgn");
         ExpectIndexesPointAtTheirRecords(copy);
