@@ -1,9 +1,9 @@
 #!/usr/bin/python3
 """Prints what python3-xlrd (formatting_info=True) reads from a legacy .xls workbook, as
 JSON, so tests can check that a workbook the engine saved reads back in another program:
-per sheet its cells (value, and font of the cell's format), merged areas, column widths
-and hidden columns, row heights and hidden rows; and a digest of every stream of the
-compound file other than the workbook stream.
+per sheet its cells (value, and font of the cell's format), merged areas, hyperlinks,
+column widths and hidden columns, row heights and hidden rows; and a digest of every
+stream of the compound file other than the workbook stream.
 
     /usr/bin/python3 xls_read_back.py book.xls
 """
@@ -49,6 +49,8 @@ def main(path):
                         if i.has_default_height == 0},
             "hiddenRows": sorted(r for r, i in sheet.rowinfo_map.items() if i.hidden),
             "size": [sheet.nrows, sheet.ncols],
+            "links": sorted([h.frowx, h.lrowx, h.fcolx, h.lcolx, h.url_or_path]
+                            for h in sheet.hyperlink_list),
         }
     with open(path, "rb") as f:
         doc = compdoc.CompDoc(f.read())

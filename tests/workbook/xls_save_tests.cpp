@@ -167,6 +167,8 @@ TEST_F(LegacySave, ResetLastUsedCellLeavesOnlyTheCellsUpToIt) {
     EXPECT_EQ(data["merges"], json::parse("[[0, 2, 0, 2]]"));  // A1:B2; the merges beyond are gone
     EXPECT_EQ(data["heights"].count("16"), 0u);                // the tall row 17 went with its row
     EXPECT_EQ(data["heights"]["2"], before["sheets"]["Data"]["heights"]["2"]);
+    ASSERT_EQ(before["sheets"]["Data"]["links"].size(), 2u);
+    EXPECT_EQ(data["links"], json::parse(R"([[2, 2, 2, 2, "https://example.com/kept"]])"));
     // The engine sees the new last cell in the sheet's recorded extent too.
     const auto book = workbook::LoadWorkbook(path);
     EXPECT_EQ(book->sheets.at(1).dimension, "A1:D12");
