@@ -269,7 +269,8 @@ fs::path Corpus() {
     return fs::path(env && *env ? env : TBLN_CORPUS);
 }
 
-// The stream positions an INDEX record gives: of DEFCOLWIDTH and of each DBCELL.
+// The stream positions an INDEX record gives (of DEFCOLWIDTH and of each DBCELL) and
+// the first ROW record of its block that each DBCELL gives.
 void ExpectIndexesPointAtTheirRecords(const std::string& path) {
     using namespace workbook::biff;
     const auto stream = workbook::ReadWorkbookStream(path).bytes;
@@ -290,7 +291,13 @@ void ExpectIndexesPointAtTheirRecords(const std::string& path) {
         if (defColWidth != 0) {
             EXPECT_EQ(idAt(defColWidth), kDefColWidth) << path;
         }
-        while (bytes.Left() >= 4) EXPECT_EQ(idAt(bytes.U32()), 0x00D7) << path;
+        while (bytes.Left() >= 4) {
+            const std::uint32_t block = bytes.U32();
+            ASSERT_EQ(idAt(block), 0x00D7) << path;
+            Bytes dbCell(std::string_view(stream).substr(block + 4, 4), 0x00D7);
+            const std::uint32_t back = dbCell.U32();
+            EXPECT_EQ(idAt(block - back), kRow) << path;
+        }
     }
     EXPECT_GT(indexes, 0) << path;
 }
