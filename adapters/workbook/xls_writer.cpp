@@ -26,7 +26,7 @@ constexpr std::uint16_t kIndex = 0x020B, kDbCell = 0x00D7, kShrFmla = 0x04BC, kA
 // Where the rebuilt table of cells goes among the sheet's other records.
 constexpr std::uint16_t kCellTablePlace = 0xFFFF;
 
-constexpr std::uint16_t kBiff8 = 0x0600, kGlobalsType = 0x0005;
+constexpr std::uint16_t kBiff8 = 0x0600, kGlobalsType = 0x0005, kWorksheetType = 0x0010;
 constexpr Long kSheetRows = 65536, kSheetCols = 256;
 constexpr std::uint16_t kDefaultXf = 15;  // the format of a cell that has none of its own
 constexpr std::size_t kRowRecordBytes = 4 + 16;
@@ -236,6 +236,8 @@ class SheetRebuild {
     void Read(std::string_view substream) {
         RecordStream records(substream);
         records.Next();  // the BOF, checked by the caller
+        if (records.Data().size() < 4 || Get16(records.Data(), 2) != kWorksheetType)
+            Bad("is kept as another kind of sheet (a dialog or chart sheet)");
         items_.push_back(Item(kBof, Whole(substream, records)));
         enum { Before, Inside, After } where = Before;
         std::vector<CellRecords> cells;
