@@ -67,24 +67,6 @@ bool IsHexDigit(char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
-// UTF-8 text as UTF-16LE bytes (invalid bytes become U+FFFD).
-std::string Utf8ToUtf16(std::string_view text) {
-    std::string out;
-    auto unit = [&](char32_t u) {
-        out += static_cast<char>(u & 0xFF);
-        out += static_cast<char>((u >> 8) & 0xFF);
-    };
-    for (char32_t c : DecodeUtf8(text)) {
-        if (c >= 0x10000) {
-            unit(0xD800 + ((c - 0x10000) >> 10));
-            unit(0xDC00 + ((c - 0x10000) & 0x3FF));
-        } else {
-            unit(c);
-        }
-    }
-    return out;
-}
-
 bool StartsWithNoCase(const std::string& s, std::string_view prefix) {
     return s.size() >= prefix.size() &&
            KeysEqual(std::string_view(s).substr(0, prefix.size()), prefix);
@@ -447,7 +429,7 @@ void FileHive::SetString(const std::string& key, const std::string& name, const 
         // An expandable string in hex, with its terminating NUL, wrapped as the registry
         // editor wraps it.
         const std::string bytes =
-            oldFormat_ ? data + std::string(1, '\0') : Utf8ToUtf16(data) + std::string(2, '\0');
+            oldFormat_ ? data + std::string(1, '\0') : Utf8ToUtf16Le(data) + std::string(2, '\0');
         std::string line = nameText + "=hex(2):";
         static constexpr char kDigits[] = "0123456789abcdef";
         for (std::size_t i = 0; i < bytes.size(); ++i) {

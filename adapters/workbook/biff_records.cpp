@@ -20,6 +20,13 @@ std::string Latin1ToUtf8(std::string_view bytes) {
 
 }  // namespace
 
+std::string RecordId(std::uint16_t id) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text = "0x";
+    for (int shift = 12; shift >= 0; shift -= 4) text += kDigits[(id >> shift) & 0xF];
+    return text;
+}
+
 void Bytes::Need(std::size_t n) const {
     if (n > data_.size() - pos_) throw CutShort{record_};
 }

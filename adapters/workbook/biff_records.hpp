@@ -56,6 +56,9 @@ struct CutShort {
     std::uint16_t record;
 };
 
+// A record identifier as the format's documentation writes it ("0x00FC").
+std::string RecordId(std::uint16_t id);
+
 // Little-endian reads from a record's bytes, checked against its end.
 class Bytes {
   public:

@@ -1,5 +1,6 @@
-// The compound-file container of a legacy binary workbook (.xls), read through libgsf:
-// the workbook stream is taken out whole, with a limit on its size.
+// The compound-file container of a legacy binary workbook (.xls), read and written
+// through libgsf: the workbook stream is taken out whole, with a limit on its size, and
+// put back with every other stream and storage copied as it is.
 #pragma once
 
 #include <cstddef>
@@ -21,5 +22,10 @@ struct WorkbookStream {
 // a damaged container, a password-protected package, a document that is not a
 // workbook, a stream over the limit.
 WorkbookStream ReadWorkbookStream(const std::string& path);
+
+// The bytes of a new compound file holding `stream` as the workbook stream of the file
+// at `path` and every other stream and storage of that file as it is (their class ids
+// too). Raises RuntimeError (1004) naming the file when it cannot be read or written.
+std::string CompoundFileWithWorkbookStream(const std::string& path, const std::string& stream);
 
 }  // namespace tbln::workbook

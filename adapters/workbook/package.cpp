@@ -17,6 +17,10 @@ void RaiseBadWorkbook(const std::string& path, const std::string& problem) {
     Raise(err::kApplicationDefined, "Cannot open the workbook " + path + ": " + problem);
 }
 
+void RaiseSaveError(const std::string& path, const std::string& why) {
+    Raise(err::kApplicationDefined, "Cannot save the workbook " + path + ": " + why);
+}
+
 bool HoldsEncryptedPackage(const std::string& path) {
     // A password-protected workbook keeps its package encrypted inside a compound
     // document, under the stream names below (UTF-16).

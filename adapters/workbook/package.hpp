@@ -56,6 +56,8 @@ class Package {
 
 // Raises the error the engine reports for a workbook file that cannot be used.
 [[noreturn]] void RaiseBadWorkbook(const std::string& path, const std::string& problem);
+// Raises RuntimeError (1004): the workbook at `path` cannot be saved, and why.
+[[noreturn]] void RaiseSaveError(const std::string& path, const std::string& why);
 
 // The problem reported for a workbook kept encrypted under a password.
 inline constexpr const char* kPasswordProtected =

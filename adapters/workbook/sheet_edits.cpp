@@ -22,59 +22,6 @@ Long Span(Long first, Long last) {
     return last - first + 1;
 }
 
-bool WholeRows(const Area& a) {
-    return a.left == 1 && a.right == kMaxCols;
-}
-bool WholeColumns(const Area& a) {
-    return a.top == 1 && a.bottom == kMaxRows;
-}
-
-// Where a position along one axis goes when first..last are deleted on that axis:
-// false when it is deleted.
-bool MovePosition(Long first, Long last, Long& pos) {
-    if (pos < first) return true;
-    if (pos <= last) return false;
-    pos -= Span(first, last);
-    return true;
-}
-
-// Where an interval along one axis goes when first..last are deleted: false when it
-// disappears entirely.
-bool MoveInterval(Long first, Long last, Long& lo, Long& hi) {
-    const Long n = Span(first, last);
-    const Long newLo = lo < first ? lo : lo > last ? lo - n : first;
-    const Long newHi = hi < first ? hi : hi > last ? hi - n : first - 1;
-    lo = newLo;
-    hi = newHi;
-    return lo <= hi;
-}
-
-// Where a cell goes under a deletion: false when it is deleted.
-bool MoveCell(const SheetEdit& d, Long& row, Long& col) {
-    const Area& b = d.area;
-    if (d.shiftUp) return MovePosition(b.top, b.bottom, row);
-    if (row < b.top || row > b.bottom) return true;
-    return MovePosition(b.left, b.right, col);
-}
-
-// Whether a deletion would cut through the area (only a block that moves cells left
-// can: its rows must hold the area entirely, or the area must lie left of it).
-bool CutsThrough(const SheetEdit& d, const Area& a) {
-    if (d.shiftUp) return false;
-    const Area& b = d.area;
-    if (a.bottom < b.top || a.top > b.bottom) return false;
-    if (a.top >= b.top && a.bottom <= b.bottom) return false;
-    return a.right >= b.left;
-}
-
-// Where an area goes under a deletion: false when nothing of it is left.
-bool MoveArea(const SheetEdit& d, Area& a) {
-    const Area& b = d.area;
-    if (d.shiftUp) return MoveInterval(b.top, b.bottom, a.top, a.bottom);
-    if (a.bottom < b.top || a.top > b.bottom) return true;
-    return MoveInterval(b.left, b.right, a.left, a.right);
-}
-
 [[noreturn]] void RaiseMergedCut() {
     Raise(err::kApplicationDefined,
           "Delete method of Range class failed: cannot change part of a merged cell");
@@ -253,7 +200,7 @@ class SheetXml {
         const std::string custom = row.attribute("customFormat").value();
         if (custom == "1" || custom == "true") return row.attribute("s").value();
         for (const auto& run : ReadColumns(ColsNode(false))) {
-            if (run.min <= c && c <= run.max) return run.proto.attribute("style").value();
+            if (run.first <= c && c <= run.last) return run.proto.attribute("style").value();
         }
         return {};
     }
@@ -288,7 +235,7 @@ class SheetXml {
     }
 
     struct ColumnRun {
-        Long min, max;
+        Long first, last;
         pugi::xml_node proto;  // the element whose attributes the run keeps
         bool setWidth = false;
     };
@@ -302,7 +249,7 @@ class SheetXml {
             runs.push_back(ColumnRun{lo, hi, c});
         }
         std::sort(runs.begin(), runs.end(),
-                  [](const ColumnRun& a, const ColumnRun& b) { return a.min < b.min; });
+                  [](const ColumnRun& a, const ColumnRun& b) { return a.first < b.first; });
         return runs;
     }
 
@@ -311,8 +258,8 @@ class SheetXml {
         std::vector<pugi::xml_node> fresh;
         for (const auto& run : runs) {
             auto node = cols.append_child(Name("col").c_str());
-            node.append_attribute("min") = run.min;
-            node.append_attribute("max") = run.max;
+            node.append_attribute("min") = run.first;
+            node.append_attribute("max") = run.last;
             if (run.proto) {
                 for (auto a : run.proto.attributes()) {
                     const std::string_view n = a.name();
@@ -349,23 +296,12 @@ class SheetXml {
 
     void SetWidth(Long first, Long last, double width) {
         auto cols = ColsNode(true);
-        std::vector<ColumnRun> runs;
-        Long next = first;  // the first column of first..last not yet covered
-        for (const auto& run : ReadColumns(cols)) {
-            if (run.max < first || run.min > last) {
-                runs.push_back(run);
-                continue;
-            }
-            if (run.min < first) runs.push_back(ColumnRun{run.min, first - 1, run.proto});
-            const Long lo = std::max(run.min, first), hi = std::min(run.max, last);
-            if (next < lo) runs.push_back(ColumnRun{next, lo - 1, {}, true});
-            runs.push_back(ColumnRun{lo, hi, run.proto, true});
-            next = hi + 1;
-            if (run.max > last) runs.push_back(ColumnRun{last + 1, run.max, run.proto});
-        }
-        if (next <= last) runs.push_back(ColumnRun{next, last, {}, true});
-        std::sort(runs.begin(), runs.end(),
-                  [](const ColumnRun& a, const ColumnRun& b) { return a.min < b.min; });
+        const auto runs = ChangeColumnRuns(
+            ReadColumns(cols), first, last,
+            [](Long lo, Long hi) {
+                return ColumnRun{lo, hi, {}, false};
+            },
+            [](ColumnRun& run) { run.setWidth = true; });
         WriteColumns(cols, runs, width);
     }
 
@@ -374,7 +310,7 @@ class SheetXml {
         if (!cols) return;
         std::vector<ColumnRun> runs;
         for (auto run : ReadColumns(cols)) {
-            if (MoveInterval(first, last, run.min, run.max)) runs.push_back(run);
+            if (MoveInterval(first, last, run.first, run.last)) runs.push_back(run);
         }
         WriteColumns(cols, runs, 0);
     }
@@ -480,6 +416,51 @@ class SheetXml {
 
 }  // namespace
 
+bool WholeRows(const Area& a) {
+    return a.left == 1 && a.right == kMaxCols;
+}
+bool WholeColumns(const Area& a) {
+    return a.top == 1 && a.bottom == kMaxRows;
+}
+
+bool MovePosition(Long first, Long last, Long& pos) {
+    if (pos < first) return true;
+    if (pos <= last) return false;
+    pos -= Span(first, last);
+    return true;
+}
+
+bool MoveInterval(Long first, Long last, Long& lo, Long& hi) {
+    const Long n = Span(first, last);
+    const Long newLo = lo < first ? lo : lo > last ? lo - n : first;
+    const Long newHi = hi < first ? hi : hi > last ? hi - n : first - 1;
+    lo = newLo;
+    hi = newHi;
+    return lo <= hi;
+}
+
+bool MoveCell(const SheetEdit& d, Long& row, Long& col) {
+    const Area& b = d.area;
+    if (d.shiftUp) return MovePosition(b.top, b.bottom, row);
+    if (row < b.top || row > b.bottom) return true;
+    return MovePosition(b.left, b.right, col);
+}
+
+bool CutsThrough(const SheetEdit& d, const Area& a) {
+    if (d.shiftUp) return false;
+    const Area& b = d.area;
+    if (a.bottom < b.top || a.top > b.bottom) return false;
+    if (a.top >= b.top && a.bottom <= b.bottom) return false;
+    return a.right >= b.left;
+}
+
+bool MoveArea(const SheetEdit& d, Area& a) {
+    const Area& b = d.area;
+    if (d.shiftUp) return MoveInterval(b.top, b.bottom, a.top, a.bottom);
+    if (a.bottom < b.top || a.top > b.bottom) return true;
+    return MoveInterval(b.left, b.right, a.left, a.right);
+}
+
 double ColumnWidthAttribute(double characters, int digit) {
     if (characters <= 0) return 0;
     const double maxDigitWidth = digit;
@@ -545,43 +526,19 @@ void SetColumnsWidth(const WorkbookModel& book, SheetModel& sheet, Long first, L
     e.area = Area{1, first, kMaxRows, last};
     e.width = ColumnWidthAttribute(characters, MaxDigitWidth(book));
     // The same runs the file will have: the columns' own runs split at the edges.
-    std::vector<ColumnInfo> runs;
-    Long next = first;
-    const auto set = [&](ColumnInfo run) {
-        if (e.width > 0) {
-            run.width = e.width;
-            run.hidden = false;
-        } else {
-            run.hidden = true;
-        }
-        runs.push_back(run);
-    };
-    for (const auto& run : sheet.columns) {
-        if (run.last < first || run.first > last) {
-            runs.push_back(run);
-            continue;
-        }
-        if (run.first < first) {
-            auto before = run;
-            before.last = first - 1;
-            runs.push_back(before);
-        }
-        const Long lo = std::max(run.first, first), hi = std::min(run.last, last);
-        if (next < lo) set(ColumnInfo{next, lo - 1});
-        auto inside = run;
-        inside.first = lo;
-        inside.last = hi;
-        set(inside);
-        next = hi + 1;
-        if (run.last > last) {
-            auto after = run;
-            after.first = last + 1;
-            runs.push_back(after);
-        }
-    }
-    if (next <= last) set(ColumnInfo{next, last});
-    std::sort(runs.begin(), runs.end(),
-              [](const ColumnInfo& a, const ColumnInfo& b) { return a.first < b.first; });
+    auto runs = ChangeColumnRuns(
+        sheet.columns, first, last,
+        [](Long lo, Long hi) {
+            return ColumnInfo{lo, hi};
+        },
+        [&](ColumnInfo& run) {
+            if (e.width > 0) {
+                run.width = e.width;
+                run.hidden = false;
+            } else {
+                run.hidden = true;
+            }
+        });
     sheet.columns = std::move(runs);
     sheet.edits.push_back(e);
 }

@@ -4,6 +4,7 @@
 // else in it as it was.
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,61 @@ void SetColumnsWidth(const WorkbookModel& book, SheetModel& sheet, Long first, L
 // the cells right of it, in its rows, to the left. Raises 1004, changing nothing, when
 // the block would cut through a merged area.
 void DeleteCells(SheetModel& sheet, const Area& block);
+
+// How a deletion moves things: a deletion of whole rows moves the rows below up; any
+// other block moves the cells right of it, in its rows, to the left.
+
+// Whole rows (every column) and whole columns (every row) of the sheet.
+bool WholeRows(const Area& a);
+bool WholeColumns(const Area& a);
+// Where a position along one axis goes when first..last are deleted on that axis:
+// false when it is deleted.
+bool MovePosition(Long first, Long last, Long& pos);
+// Where an interval along one axis goes when first..last are deleted: false when it
+// disappears entirely.
+bool MoveInterval(Long first, Long last, Long& lo, Long& hi);
+// Where a cell goes under a deletion: false when it is deleted.
+bool MoveCell(const SheetEdit& d, Long& row, Long& col);
+// Whether a deletion would cut through the area (only a block that moves cells left
+// can: its rows must hold the area entirely, or the area must lie left of it).
+bool CutsThrough(const SheetEdit& d, const Area& a);
+// Where an area goes under a deletion: false when nothing of it is left.
+bool MoveArea(const SheetEdit& d, Area& a);
+
+// The column runs (sorted, not overlapping; a `Run` has `Long first, last`) after a
+// change to the columns first..last: a run reaching past an edge is cut there, the
+// columns no run covers get runs of their own from `make(first, last)`, and `change` is
+// applied to every run inside first..last. The result is sorted.
+template <class Run, class Make, class Change>
+std::vector<Run> ChangeColumnRuns(const std::vector<Run>& runs, Long first, Long last, Make make,
+                                  Change change) {
+    std::vector<Run> out;
+    const auto piece = [](Run run, Long lo, Long hi) {
+        run.first = lo;
+        run.last = hi;
+        return run;
+    };
+    const auto changed = [&](Run run) {
+        change(run);
+        out.push_back(std::move(run));
+    };
+    Long next = first;  // the first column of first..last not yet covered
+    for (const auto& run : runs) {
+        if (run.last < first || run.first > last) {
+            out.push_back(run);
+            continue;
+        }
+        if (run.first < first) out.push_back(piece(run, run.first, first - 1));
+        const Long lo = std::max(run.first, first), hi = std::min(run.last, last);
+        if (next < lo) changed(make(next, lo - 1));
+        changed(piece(run, lo, hi));
+        next = hi + 1;
+        if (run.last > last) out.push_back(piece(run, last + 1, run.last));
+    }
+    if (next <= last) changed(make(next, last));
+    std::sort(out.begin(), out.end(), [](const Run& a, const Run& b) { return a.first < b.first; });
+    return out;
+}
 
 // Applies the edits to a worksheet part and returns the new XML. `formulasMoved` is
 // set when a formula was overwritten, removed or moved, which makes the workbook's

@@ -214,7 +214,7 @@ struct WorkbookModel {
     std::string path;
     std::string workbookPart = "xl/workbook.xml";  // the package part of the workbook itself
     // A legacy binary workbook (.xls), read from its records: it has no package parts
-    // and is not saved.
+    // and is saved by rebuilding the changed sheets' records (see xls_writer.hpp).
     bool legacyBinary = false;
     std::vector<SheetModel> sheets;
     std::size_t activeTab = 0;

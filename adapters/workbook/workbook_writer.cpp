@@ -16,7 +16,7 @@
 #include "adapters/posix/posix_system.hpp"
 #include "adapters/workbook/package.hpp"
 #include "adapters/workbook/sheet_edits.hpp"
-#include "adapters/workbook/xls_reader.hpp"
+#include "adapters/workbook/xls_writer.hpp"
 #include "adapters/workbook/xml_parts.hpp"
 #include "core/error.hpp"
 
@@ -29,10 +29,6 @@ constexpr zip_uint32_t kCompressionLevel = 6;
 SaveInterrupt& Interrupt() {
     static SaveInterrupt interrupt;
     return interrupt;
-}
-
-[[noreturn]] void RaiseSaveError(const std::string& path, const std::string& why) {
-    Raise(err::kApplicationDefined, "Cannot save the workbook " + path + ": " + why);
 }
 
 bool NoWriteBits(const struct stat& st) {
@@ -172,6 +168,27 @@ class Rewrite {
     double progress_ = 0;
 };
 
+// Puts a new file's bytes in the place of the workbook file, through a temporary file.
+void WriteInPlace(const std::string& path, const std::string& bytes) {
+    // In pieces of a sixteenth (at least 4 KiB), so that a test can stop the write half way.
+    const std::size_t chunk = std::max<std::size_t>(bytes.size() / 16, 4096);
+    try {
+        posix::FileReplacement file(path);
+        for (std::size_t done = 0; done < bytes.size(); done += chunk) {
+            if (Interrupt() &&
+                Interrupt()(static_cast<double>(done) / static_cast<double>(bytes.size())))
+                RaiseSaveError(path,
+                               "writing the new file failed (interrupted); the workbook file "
+                               "was left as it was");
+            file.Write(std::string_view(bytes).substr(done, chunk));
+        }
+        file.Commit();
+    } catch (const RuntimeError& e) {
+        if (e.Number() == err::kApplicationDefined) throw;
+        RaiseSaveError(path, e.Description() + "; the workbook file was left as it was");
+    }
+}
+
 std::string SaveXml(const pugi::xml_document& doc) {
     std::ostringstream out;
     doc.save(out, "", pugi::format_raw | pugi::format_no_declaration, pugi::encoding_utf8);
@@ -230,7 +247,11 @@ void SaveWorkbook(WorkbookModel& model) {
     bool changed = false;
     for (const auto& sheet : model.sheets) changed = changed || !sheet.edits.empty();
     if (!changed) return;  // nothing to write: the file already holds the workbook
-    if (model.legacyBinary) RefuseLegacySave(model.path);
+    if (model.legacyBinary) {
+        WriteInPlace(model.path, LegacyWorkbookWithEdits(model));
+        for (auto& sheet : model.sheets) sheet.edits.clear();
+        return;
+    }
 
     // The parts are patched from the file as it is now; the reading package is closed
     // before the new file replaces it.

@@ -846,11 +846,4 @@ std::unique_ptr<WorkbookModel> LoadLegacyWorkbook(const std::string& path) {
     return XlsReader(path, stream.bytes, stream.biff5).Read();
 }
 
-void RefuseLegacySave(const std::string& path) {
-    Raise(err::kApplicationDefined,
-          "Cannot save the workbook " + path +
-              ": it is a legacy binary workbook (.xls), which is read but not written; the file "
-              "is left as it was. Save it as .xlsx in the spreadsheet program and try again");
-}
-
 }  // namespace tbln::workbook

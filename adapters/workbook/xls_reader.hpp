@@ -18,8 +18,4 @@ bool IsLegacyWorkbookFile(const std::string& path);
 // is wrong: a damaged container or record, an encrypted workbook, a version not read.
 std::unique_ptr<WorkbookModel> LoadLegacyWorkbook(const std::string& path);
 
-// Legacy workbooks are read, not written: raises RuntimeError (1004) naming the file,
-// which is left as it is.
-[[noreturn]] void RefuseLegacySave(const std::string& path);
-
 }  // namespace tbln::workbook

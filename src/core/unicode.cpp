@@ -181,4 +181,22 @@ std::string Utf16LeToUtf8(std::string_view bytes) {
     return out;
 }
 
+std::string Utf8ToUtf16Le(std::string_view text) {
+    std::string out;
+    out.reserve(2 * text.size());
+    const auto unit = [&](char32_t u) {
+        out += static_cast<char>(u & 0xFF);
+        out += static_cast<char>((u >> 8) & 0xFF);
+    };
+    for (char32_t c : DecodeUtf8(text)) {
+        if (c >= 0x10000) {
+            unit(0xD800 + ((c - 0x10000) >> 10));
+            unit(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            unit(c);
+        }
+    }
+    return out;
+}
+
 }  // namespace tbln

@@ -17,6 +17,8 @@ inline constexpr char32_t kReplacementChar = 0xFFFD;
 // UTF-16LE code units as UTF-8: a surrogate pair gives one character, an unpaired
 // surrogate reads as U+FFFD, an odd last byte is dropped.
 std::string Utf16LeToUtf8(std::string_view bytes);
+// UTF-8 text as UTF-16LE code units (an invalid byte becomes U+FFFD).
+std::string Utf8ToUtf16Le(std::string_view text);
 
 // Decodes one character at text[pos]; returns the code point (U+FFFD for an invalid
 // byte) and sets `length` to the bytes it took (1 for an invalid byte).

@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "support/host_run.hpp"
 
@@ -186,6 +187,107 @@ TEST(HostDialogCommands, SavedWorkbooksReadBackWithOpenpyxl) {
                        " wb['Other']['K20'].value)",
                        luc),
               "48 r1c1 r12c4 None keep too\n");
+}
+
+// What Debian's python3-xlrd reads from a legacy workbook (tests/tools/xls_read_back.py).
+nlohmann::json Xlrd(const std::string& path) {
+    const std::string cmd = "/usr/bin/python3 " +
+                            Quote(std::string(TBLN_SOURCE_DIR) + "/tests/tools/xls_read_back.py") +
+                            " " + Quote(path);
+    std::string out;
+    FILE* pipe = popen(cmd.c_str(), "r");
+    std::array<char, 4096> buf{};
+    while (std::size_t n = fread(buf.data(), 1, buf.size(), pipe)) out.append(buf.data(), n);
+    pclose(pipe);
+    return nlohmann::json::parse(out, nullptr, false);
+}
+
+// Converts workbooks to .xlsx with LibreOffice (headless), into `out`.
+void LibreOfficeToXlsx(const TempDir& dir, const std::vector<std::string>& books,
+                       const std::string& out) {
+    std::string cmd = "HOME=" + Quote(dir.Path()) + " soffice --headless --norestore " +
+                      "--convert-to xlsx --outdir " + Quote(out);
+    for (const auto& b : books) cmd += " " + Quote(b);
+    ASSERT_EQ(std::system((cmd + " >/dev/null 2>&1").c_str()), 0) << cmd;
+}
+
+// Both dialogs that save, run on a legacy .xls workbook that LibreOffice made from an
+// XlsxWriter workbook and on real workbooks of the corpus: LibreOffice and xlrd read the
+// saved files with the changes and everything else intact.
+TEST(HostDialogCommands, DialogsSaveLegacyWorkbooks) {
+    TempDir dir;
+    const std::string book = dir / "book.xls";
+    std::filesystem::copy_file(Fixture("xls_save.xls"), book);
+    const auto before = Xlrd(book);
+    ASSERT_TRUE(before.is_object());
+
+    auto run = testing::RunHost(dir, "export-dgn-name --file " + Quote(book) +
+                                         " --sheet Names --start C5 --format dgn /d/one.dgn "
+                                         "/d/two-2.dgn");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(run.json["messages"].empty()) << run.json.dump();
+    run = testing::RunHost(dir, "set-luc --file " + Quote(book) + " --sheet Data --cell D12 --yes");
+    ASSERT_EQ(run.status, 0) << run.err;
+    ASSERT_EQ(run.json["messages"].size(), 2u) << run.json.dump();
+    EXPECT_EQ(run.json["messages"][1]["text"],
+              "The last used cell has been reset to Row 12, Col D     ");
+    // The lower cells of a shared formula go; the upper ones keep their formula.
+    run =
+        testing::RunHost(dir, "set-luc --file " + Quote(book) + " --sheet Shared --cell D12 --yes");
+    ASSERT_EQ(run.status, 0) << run.err;
+    ASSERT_EQ(run.json["messages"].size(), 2u) << run.json.dump();
+
+    const auto after = Xlrd(book);
+    ASSERT_TRUE(after.is_object());
+    EXPECT_EQ(after["streams"], before["streams"]);
+    EXPECT_EQ(after["sheets"]["Other"], before["sheets"]["Other"]);
+    EXPECT_EQ(after["sheets"]["Names"]["cells"]["C6"], "/d/two-2.dgn");
+    EXPECT_EQ(after["sheets"]["Data"]["size"], nlohmann::json::parse("[12, 4]"));
+
+    // LibreOffice's own reading, through its conversion to .xlsx and openpyxl.
+    std::vector<std::string> books{book};
+    const std::filesystem::path corpus = std::filesystem::path(TBLN_CORPUS) / "xls";
+    const bool withCorpus = std::filesystem::exists(corpus);
+    if (withCorpus) {
+        for (const char* name : {"SimpleMacro.xls", "sumifs.xls", "WithEmbeddedObjects.xls"}) {
+            const std::string copy = dir / name;
+            std::filesystem::copy_file(corpus / name, copy);
+            std::filesystem::permissions(copy, std::filesystem::perms::owner_write,
+                                         std::filesystem::perm_options::add);
+            run = testing::RunHost(
+                dir, "export-dgn-name --file " + Quote(copy) + " --start B40 /d/corpus.dgn");
+            ASSERT_EQ(run.status, 0) << run.err;
+            EXPECT_TRUE(run.json["messages"].empty()) << name << run.json.dump();
+            run = testing::RunHost(dir, "set-luc --file " + Quote(copy) + " --cell C40 --yes");
+            ASSERT_EQ(run.status, 0) << run.err;
+            EXPECT_EQ(run.json["messages"].size(), 2u) << name << run.json.dump();
+            books.push_back(copy);
+        }
+    }
+    const std::string out = dir / "converted";
+    LibreOfficeToXlsx(dir, books, out);
+    // B1, A2 and B2 lie under the merged area A1:B2.
+    EXPECT_EQ(Openpyxl("import openpyxl,sys\n"
+                       "wb=openpyxl.load_workbook(sys.argv[1])\n"
+                       "n,d=wb['Names'],wb['Data']\n"
+                       "cells=[c.value for row in d.iter_rows() for c in row if c.value]\n"
+                       "s=wb['Shared']\n"
+                       "print([c.value for c in n['C'] if c.value], len(cells),"
+                       " sorted(str(m) for m in d.merged_cells.ranges), wb['Other']['K20'].value,"
+                       " s['B5'].value, s['B12'].value, s['B13'].value)",
+                       out + "/book.xlsx"),
+              "['over me', '/d/one.dgn', '/d/two-2.dgn'] 45 ['A1:B2'] keep too =A5*2 =A12*2 "
+              "None\n");
+    if (!withCorpus) GTEST_SKIP() << "no corpus at " << corpus;
+    for (std::size_t i = 1; i < books.size(); ++i) {
+        const auto stem = std::filesystem::path(books[i]).stem().string();
+        EXPECT_EQ(Openpyxl("import openpyxl,sys\n"
+                           "ws=openpyxl.load_workbook(sys.argv[1]).active\n"
+                           "print(ws['B40'].value, ws.max_row <= 40, ws.max_column <= 3)",
+                           out + "/" + stem + ".xlsx"),
+                  "/d/corpus.dgn True True\n")
+            << stem;
+    }
 }
 
 }  // namespace

@@ -298,29 +298,5 @@ TEST(LegacyWorkbook, CutCopiesFailCleanly) {
     EXPECT_NE(OpenError(path).find("the workbook has no worksheet"), std::string::npos);
 }
 
-// The dialogs' saves are refused on a legacy workbook, which keeps every byte.
-TEST(LegacyWorkbook, SaveIsRefusedAndTheFileKept) {
-    TempDir dir;
-    const std::string path = dir / "names.xls";
-    fs::copy_file(Fixture("biff8.xls"), path);
-    const std::string before = ReadBytes(path);
-    scripted::ScriptedUi ui;
-    auto excel = workbook::CreateEmbeddedExcel(ui);
-    auto book = excel->Workbooks()->Open(path);
-    book->Sheets("Cells")->Cells(1, 1)->SetValue("changed");
-    try {
-        book->Save();
-        FAIL() << "saved";
-    } catch (const RuntimeError& e) {
-        EXPECT_EQ(e.Number(), err::kApplicationDefined);
-        EXPECT_NE(e.Description().find(path), std::string::npos);
-        EXPECT_NE(
-            e.Description().find("legacy binary workbook (.xls), which is read but not written"),
-            std::string::npos)
-            << e.Description();
-    }
-    EXPECT_EQ(ReadBytes(path), before);
-}
-
 }  // namespace
 }  // namespace tbln
