@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -48,6 +49,9 @@ struct DrawingObject {
     Integer beginArrowStyle = 1, beginArrowWidth = 2, endArrowStyle = 1, endArrowWidth = 2;
 
     std::string mediaPart;  // pictures: the package part of the image, "" when linked or missing
+    // Pictures of a legacy workbook, which has no package parts: the image file itself
+    // (`mediaPart` then only names it).
+    std::shared_ptr<const std::string> mediaBytes;
     bool mediaMissing = false;
 };
 

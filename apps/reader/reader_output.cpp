@@ -123,7 +123,12 @@ void WritePictures(const workbook::WorkbookModel& book, const workbook::SheetMod
         const auto dot = media.rfind('.');
         const std::string name = "image" + std::to_string(k + 1) +
                                  (dot == std::string::npos ? std::string() : media.substr(dot));
-        if (!media.empty() && !pictures[k]->mediaMissing) {
+        if (const auto& bytes = pictures[k]->mediaBytes) {
+            // A legacy workbook's picture, already taken out of its picture store.
+            OutFile file(picturesFolder + "/" + name);
+            file.Put(*bytes);
+            file.Close();
+        } else if (!media.empty() && !pictures[k]->mediaMissing) {
             if (!package) package = std::make_unique<workbook::Package>(book.path);
             OutFile file(picturesFolder + "/" + name);
             file.Put(package->Read(media));
