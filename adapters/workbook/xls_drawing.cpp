@@ -103,8 +103,9 @@ struct Rec {
     std::size_t Size() const { return end - begin; }
 };
 
-// The records one after another in data[begin, end); a record that claims more than
-// that holds is a fault.
+// The records one after another in data[begin, end). A container that claims more
+// than that holds ends where its parent ends (the spreadsheet program writes comment
+// containers that count shapes it left out); any other record that does is a fault.
 std::vector<Rec> Records(std::string_view data, std::size_t begin, std::size_t end) {
     std::vector<Rec> out;
     std::size_t pos = begin;
@@ -117,8 +118,10 @@ std::vector<Rec> Records(std::string_view data, std::size_t begin, std::size_t e
         r.version = static_cast<std::uint8_t>(verInst & 0x0F);
         r.instance = static_cast<std::uint16_t>(verInst >> 4);
         r.type = head.U16();
-        const std::uint32_t length = head.U32();
-        if (length > end - pos - 8) {
+        std::size_t length = head.U32();
+        if (length > end - pos - 8 && r.version == 0x0F) {
+            length = end - pos - 8;
+        } else if (length > end - pos - 8) {
             throw Fault{"the drawing record " + HexType(r.type) + " at byte " +
                         std::to_string(pos) + " claims " + std::to_string(length) +
                         " bytes, more than its container holds"};
@@ -222,7 +225,7 @@ StoredPicture ReadBlip(std::string_view data, const Rec& blip) {
             case kBlipPng:
             case kBlipDib:
             case kBlipTiff: {
-                picture.extension = blip.type == kBlipPng   ? ".png"
+                picture.extension = blip.type == kBlipPng    ? ".png"
                                     : blip.type == kBlipDib  ? ".bmp"
                                     : blip.type == kBlipTiff ? ".tiff"
                                                              : ".jpeg";
@@ -332,9 +335,8 @@ class Properties {
     // with or without that header; 6 when it was left out.
     static std::uint32_t ArrayHeaderLeftOut(std::uint16_t pid, std::string_view value,
                                             std::uint32_t size) {
-        static constexpr std::uint16_t kArrays[] = {0x0145, 0x0146, 0x0151, 0x0152, 0x0155,
-                                                    0x0156, 0x0157, 0x0158, 0x0197, 0x01C5,
-                                                    0x0383};
+        static constexpr std::uint16_t kArrays[] = {0x0145, 0x0146, 0x0151, 0x0152, 0x0155, 0x0156,
+                                                    0x0157, 0x0158, 0x0197, 0x01C5, 0x0383};
         if (std::find(std::begin(kArrays), std::end(kArrays), pid) == std::end(kArrays) ||
             value.size() < 6)
             return 0;
@@ -562,7 +564,9 @@ Integer ArrowheadStyleOf(std::uint32_t code) {
     return code < std::size(kStyles) ? kStyles[code] : 1;
 }
 
-Integer ArrowheadWidthOf(std::uint32_t code) { return code <= 2 ? static_cast<Integer>(code + 1) : 2; }
+Integer ArrowheadWidthOf(std::uint32_t code) {
+    return code <= 2 ? static_cast<Integer>(code + 1) : 2;
+}
 
 double Degrees(std::int32_t fixed) {
     double d = std::fmod(static_cast<double>(fixed) / 65536.0, 360.0);
@@ -615,11 +619,9 @@ class LegacyDrawingReader {
     // before the shape's container ends.
     static const SheetDrawingRecords::Record* Following(
         const std::vector<SheetDrawingRecords::Record>& list, std::size_t at, std::size_t end) {
-        const auto it =
-            std::lower_bound(list.begin(), list.end(), at,
-                             [](const SheetDrawingRecords::Record& r, std::size_t v) {
-                                 return r.at < v;
-                             });
+        const auto it = std::lower_bound(
+            list.begin(), list.end(), at,
+            [](const SheetDrawingRecords::Record& r, std::size_t v) { return r.at < v; });
         return it != list.end() && it->at <= end && !it->data.empty() ? &*it : nullptr;
     }
 
@@ -668,12 +670,13 @@ class LegacyDrawingReader {
         if (objectType == kObjNote) return;  // cell comments are not drawing objects
 
         DrawingObject o;
-        Classify(group, objectType, fsp->instance, (flags & kFlagOle) != 0,
-                 props.Has(kVertices), o);
+        Classify(group, objectType, fsp->instance, (flags & kFlagOle) != 0, props.Has(kVertices),
+                 o);
         o.name = props.Text(kShapeName);
         if (o.name.empty()) {
-            o.name = std::string(DefaultName(group ? std::uint16_t{kObjGroup} : objectType, o.type)) + " " +
-                     std::to_string(objectType != 0xFFFF ? objectId : spid % 1024);
+            o.name =
+                std::string(DefaultName(group ? std::uint16_t{kObjGroup} : objectType, o.type)) +
+                " " + std::to_string(objectType != 0xFFFF ? objectId : spid % 1024);
         }
         o.anchor = Anchor(*anchor);
         o.rotation = std::fmod(static_cast<double>(props.Signed(kRotation, 0)) / 65536.0, 360.0);
@@ -812,8 +815,8 @@ class LegacyDrawingReader {
     }
 
     void ReadFillAndLine(const Properties& props, DrawingObject& o) const {
-        const bool shape = o.type == excel::msoAutoShape || o.type == excel::msoTextBox ||
-                           o.type == 5;
+        const bool shape =
+            o.type == excel::msoAutoShape || o.type == excel::msoTextBox || o.type == 5;
         o.filled = props.Flag(kFillBooleans, 0x10, shape);
         o.fillRgb = ColorOf(props.Get(kFillColor, 0xFFFFFF), 0xFFFFFF);
         if (o.type == excel::msoLine) o.filled = false;
@@ -844,6 +847,9 @@ class LegacyDrawingReader {
     // (8 bytes each: the first character and the font).
     void ReadText(const SheetDrawingRecords::Record& txo, DrawingObject& o) const {
         o.hasTextFrame = true;
+        o.fontName = book_.DefaultFont().name;
+        o.fontSize = book_.DefaultFont().size;
+        if (txo.data.front().size() < 14) return;  // a damaged text record: no text
         Bytes head(txo.data.front(), biff::kTxo);
         head.Skip(10);
         std::size_t left = head.U16();
@@ -890,6 +896,29 @@ class LegacyDrawingReader {
 };
 
 }  // namespace
+
+void SheetDrawingRecords::Add(std::uint16_t id, std::uint16_t previous, std::string_view data) {
+    switch (id) {
+        case biff::kMsoDrawing:
+            containers.append(data);
+            break;
+        case biff::kObj:
+            objects.push_back({containers.size(), {data}});
+            break;
+        case biff::kTxo:
+            texts.push_back({containers.size(), {data}});
+            break;
+        case biff::kContinue:
+            if (previous == biff::kMsoDrawing) {
+                containers.append(data);
+            } else if (previous == biff::kTxo && !texts.empty()) {
+                texts.back().data.push_back(data);
+            }
+            break;
+        default:
+            break;
+    }
+}
 
 PictureStore ReadPictureStore(std::string_view group) {
     PictureStore store;

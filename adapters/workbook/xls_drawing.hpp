@@ -22,8 +22,8 @@ inline constexpr std::size_t kMaxPictureStoreEntries = 65536;  // pictures of a 
 
 // One picture of the drawing group's store.
 struct StoredPicture {
-    std::string extension;                      // ".png", ".jpeg", ".emf", ".wmf", ".bmp"...
-    std::shared_ptr<const std::string> bytes;   // the image file; null when not usable
+    std::string extension;                     // ".png", ".jpeg", ".emf", ".wmf", ".bmp"...
+    std::shared_ptr<const std::string> bytes;  // the image file; null when not usable
 };
 
 struct PictureStore {
@@ -36,11 +36,18 @@ struct PictureStore {
 // kept without bytes.
 PictureStore ReadPictureStore(std::string_view group);
 
-// What a sheet's records hold of its drawing, gathered while the sheet is read.
+// What a sheet's records hold of its drawing, gathered while the sheet is read (its
+// rows and columns are needed before the drawing can be placed): the drawing's
+// containers run on through MSODRAWING records and their CONTINUE records, with the OBJ
+// and TXO records of its objects between them.
 struct SheetDrawingRecords {
+    // Takes a record of the sheet (not of a chart inside it) if it is one of these;
+    // `previous` is the last record before it that was not a CONTINUE record.
+    void Add(std::uint16_t id, std::uint16_t previous, std::string_view data);
+
     std::string containers;  // the MSODRAWING records and their CONTINUE records, joined
     struct Record {
-        std::size_t at = 0;  // the length of `containers` when the record came
+        std::size_t at = 0;                  // the length of `containers` when the record came
         std::vector<std::string_view> data;  // the record, then its CONTINUE records
     };
     std::vector<Record> objects;  // OBJ records

@@ -277,7 +277,8 @@ class XlsReader {
         BuildStyles(fonts, formats, palette);
         palette_ = std::move(palette);
         // Drawings are read from Excel 97 on; older workbooks keep theirs in other records.
-        if (version_ == kBiff8 && !drawingGroup_.empty()) pictures_ = ReadPictureStore(drawingGroup_);
+        if (version_ == kBiff8 && !drawingGroup_.empty())
+            pictures_ = ReadPictureStore(drawingGroup_);
     }
 
     void ReadBoundSheet(Bytes& bytes) {
@@ -469,7 +470,7 @@ class XlsReader {
         selectionSeen_ = false;
         SheetDrawingRecords drawing;
         std::uint16_t previous = 0;  // the record that a CONTINUE record goes on
-        int depth = 1;  // substreams nested in a sheet (charts embedded in it)
+        int depth = 1;               // substreams nested in a sheet (charts embedded in it)
         while (depth > 0) {
             if (!records_.Next())
                 Bad("the sheet " + sheet.name +
@@ -483,7 +484,7 @@ class XlsReader {
                 --depth;
                 continue;
             }
-            if (depth == 1 && version_ == kBiff8) DrawingRecord(id, previous, drawing);
+            if (depth == 1 && version_ == kBiff8) drawing.Add(id, previous, records_.Data());
             if (depth == 1) SheetRecord(id);
             if (id != kContinue) previous = id;
         }
@@ -498,32 +499,6 @@ class XlsReader {
         ReadLegacySheetDrawing(drawing, pictures_, palette_, *model_, sheet);
         sheet_ = nullptr;
         sheetName_.clear();
-    }
-
-    // The records of the sheet's drawing, kept until the sheet's rows and columns are
-    // known: the drawing's containers run on through MSODRAWING records and their
-    // CONTINUE records, with the OBJ and TXO records of its objects between them.
-    void DrawingRecord(std::uint16_t id, std::uint16_t previous, SheetDrawingRecords& drawing) {
-        switch (id) {
-            case kMsoDrawing:
-                drawing.containers.append(records_.Data());
-                break;
-            case kObj:
-            case kTxo: {
-                auto& list = id == kObj ? drawing.objects : drawing.texts;
-                list.push_back({drawing.containers.size(), {records_.Data()}});
-                break;
-            }
-            case kContinue:
-                if (previous == kMsoDrawing) {
-                    drawing.containers.append(records_.Data());
-                } else if (previous == kTxo && !drawing.texts.empty()) {
-                    drawing.texts.back().data.push_back(records_.Data());
-                }
-                break;
-            default:
-                break;
-        }
     }
 
     void SheetRecord(std::uint16_t id) {
