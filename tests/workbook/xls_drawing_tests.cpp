@@ -202,6 +202,24 @@ TEST(LegacyDrawing, ShapesAndPicturesAsInTheWorkbookTheyWereSavedFrom) {
     EXPECT_NEAR(rising->lineWeight, 35 / 100.0 / 25.4 * 72, 0.01);  // 0.35 mm
 }
 
+// Texts with formatting runs read as their characters: a shared string of three runs,
+// and a text box of two lines whose font is its first run's (the text record's font
+// for empty text is another).
+TEST(LegacyDrawing, RichTextReadsAsItsCharacters) {
+    for (const char* file : {"drawing_formats.xls", "drawing_formats.xlsx"}) {
+        SCOPED_TRACE(file);
+        const auto book = LoadWorkbook(Fixture(file));
+        const auto& sheet = SheetNamed(*book, "Pictures");
+        ASSERT_NE(sheet.Find(3, 1), nullptr);
+        EXPECT_EQ(book->Text(*sheet.Find(3, 1)), "plain bold red italic");
+        const auto* box = ObjectNamed(sheet, "TextBox 3");
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(box->text, "Line one\nLine two");
+        EXPECT_EQ(box->fontName, "Courier New");
+        EXPECT_DOUBLE_EQ(box->fontSize, 12);
+    }
+}
+
 // The records of a sheet's drawing and the drawing group, as the reader gathers them.
 struct DrawingRecords {
     std::string stream;  // the workbook stream the records point into
