@@ -694,7 +694,7 @@ class LegacyDrawingReader {
 
         const SheetDrawingRecords::Record* text =
             textbox ? Following(records_.texts, textbox->end, container.end) : nullptr;
-        if (text && (o.type == excel::msoAutoShape || o.type == excel::msoTextBox)) {
+        if (text && (o.type == excel::msoAutoShape || o.type == excel::msoTextBox || o.type == 5)) {
             ReadText(*text, o);
         } else if (o.type == excel::msoTextBox) {
             o.hasTextFrame = true;
@@ -948,7 +948,6 @@ void ReadLegacySheetDrawing(const SheetDrawingRecords& records, const PictureSto
                             SheetModel& sheet) {
     auto& drawing = sheet.drawing;
     if (records.Empty()) return;
-    drawing.part = "drawing";
     std::string why;
     try {
         LegacyDrawingReader(records, store, palette, book, sheet).Read();
