@@ -905,16 +905,36 @@ void SheetDrawingRecords::Add(std::uint16_t id, std::uint16_t previous, std::str
         case biff::kObj:
             objects.push_back({containers.size(), {data}});
             break;
-        case biff::kTxo:
-            texts.push_back({containers.size(), {data}});
+        case biff::kTxo: {
+            Record text{containers.size(), {data}};
+            if (data.size() >= 14) {
+                Bytes head(data, biff::kTxo);
+                head.Skip(10);
+                text.charactersLeft = head.U16();
+                text.runBytesLeft = head.U16();
+            }
+            texts.push_back(std::move(text));
             break;
-        case biff::kContinue:
-            if (previous == biff::kMsoDrawing) {
+        }
+        case biff::kContinue: {
+            Record* text = previous == biff::kTxo && !texts.empty() ? &texts.back() : nullptr;
+            if (text && text->charactersLeft > 0) {
+                // Characters after a byte that says whether they are 8- or 16-bit.
+                text->data.push_back(data);
+                const std::size_t bytes = data.empty() ? 0 : data.size() - 1;
+                const std::size_t count = !data.empty() && (data[0] & 0x01) ? bytes / 2 : bytes;
+                text->charactersLeft -=
+                    std::min(text->charactersLeft, std::max<std::size_t>(count, 1));
+            } else if (text && text->runBytesLeft > 0) {
+                text->data.push_back(data);
+                text->runBytesLeft -=
+                    std::min(text->runBytesLeft, std::max<std::size_t>(data.size(), 1));
+            } else if (previous == biff::kMsoDrawing || previous == biff::kObj ||
+                       previous == biff::kTxo) {
                 containers.append(data);
-            } else if (previous == biff::kTxo && !texts.empty()) {
-                texts.back().data.push_back(data);
             }
             break;
+        }
         default:
             break;
     }

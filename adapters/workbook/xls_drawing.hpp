@@ -42,13 +42,18 @@ PictureStore ReadPictureStore(std::string_view group);
 // and TXO records of its objects between them.
 struct SheetDrawingRecords {
     // Takes a record of the sheet (not of a chart inside it) if it is one of these;
-    // `previous` is the last record before it that was not a CONTINUE record.
+    // `previous` is the last record before it that was not a CONTINUE record. Some
+    // writers go on with the drawing's containers in CONTINUE records after an OBJ
+    // record or after a TXO record's text and runs: those join the containers.
     void Add(std::uint16_t id, std::uint16_t previous, std::string_view data);
 
     std::string containers;  // the MSODRAWING records and their CONTINUE records, joined
     struct Record {
         std::size_t at = 0;                  // the length of `containers` when the record came
         std::vector<std::string_view> data;  // the record, then its CONTINUE records
+        // TXO: the characters and the bytes of formatting runs still to come in
+        // CONTINUE records.
+        std::size_t charactersLeft = 0, runBytesLeft = 0;
     };
     std::vector<Record> objects;  // OBJ records
     std::vector<Record> texts;    // TXO records

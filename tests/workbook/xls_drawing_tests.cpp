@@ -444,7 +444,8 @@ fs::path Corpus() {
 }
 
 // Real workbooks: comments, form controls, embedded objects, charts and pictures, drawings
-// that run on in CONTINUE records or whose containers count shapes left out.
+// that run on in CONTINUE records (after their own records, or after object and text
+// records) or whose containers count shapes left out.
 TEST(LegacyDrawing, CorpusWorkbooks) {
     const fs::path corpus = Corpus() / "xls";
     if (!fs::exists(corpus)) GTEST_SKIP() << "no corpus at " << corpus;
@@ -453,15 +454,17 @@ TEST(LegacyDrawing, CorpusWorkbooks) {
         const char* sheet;
         std::size_t objects;
         const char* first;  // the first object's name
-        Integer type;
+        Integer type;       // and type
+        const char* last;   // the last object's name
     };
     const std::vector<Case> cases = {
-        {"27933.xls", "Excel Test", 1, "Picture 1", excel::msoPicture},
-        {"37684.xls", "Sheet1", 0, "", 0},  // comments only
-        {"45538_form_Footer.xls", "Application Form (CEP)", 4, "Picture 1", excel::msoPicture},
-        {"35564.xls", "Standard Regional", 60, "Check Box 1", 8},
-        {"DrawingContinue.xls", "\u041b\u0438\u0441\u04421", 1, "", 0},
-        {"WithThreeCharts.xls", "Sheet2", 2, "Chart 1", 3},
+        {"27933.xls", "Excel Test", 1, "Picture 1", excel::msoPicture, "Picture 1"},
+        {"37684.xls", "Sheet1", 0, "", 0, ""},  // comments only
+        {"45538_form_Footer.xls", "Application Form (CEP)", 19, "Picture 1", excel::msoPicture,
+         "CheckBox4"},
+        {"35564.xls", "Standard Regional", 71, "Check Box 1", 8, "Check Box 158"},
+        {"DrawingContinue.xls", "\u041b\u0438\u0441\u04421", 1, "", 5, ""},
+        {"WithThreeCharts.xls", "Sheet2", 2, "Chart 1", 3, "Chart 2"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
@@ -473,10 +476,16 @@ TEST(LegacyDrawing, CorpusWorkbooks) {
         if (*c.first) {
             EXPECT_EQ(sheet.drawing.objects.front().name, c.first);
         }
-        if (c.type) {
-            EXPECT_EQ(sheet.drawing.objects.front().type, c.type);
+        EXPECT_EQ(sheet.drawing.objects.front().type, c.type);
+        if (*c.last) {
+            EXPECT_EQ(sheet.drawing.objects.back().name, c.last);
         }
     }
+    // The group after the drawing's containers went on in CONTINUE records.
+    const auto form = LoadWorkbook((corpus / "45538_form_Footer.xls").string());
+    const auto* group = ObjectNamed(SheetNamed(*form, "Application Form (CEP)"), "Group 90");
+    ASSERT_NE(group, nullptr);
+    EXPECT_EQ(group->type, 6);
 }
 
 }  // namespace
