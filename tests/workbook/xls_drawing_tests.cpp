@@ -229,7 +229,9 @@ struct DrawingRecords {
     std::string_view Keep(std::string bytes) { return replaced.emplace_back(std::move(bytes)); }
 };
 
-DrawingRecords Gather(const std::string& path, std::size_t sheetIndex) {
+// `asContinue`: each drawing record after an object or text record comes as a CONTINUE
+// record, as some writers make them.
+DrawingRecords Gather(const std::string& path, std::size_t sheetIndex, bool asContinue = false) {
     DrawingRecords out;
     out.stream = ReadWorkbookStream(path).bytes;
     biff::RecordStream records(out.stream);
@@ -237,7 +239,10 @@ DrawingRecords Gather(const std::string& path, std::size_t sheetIndex) {
     int depth = 0;
     std::uint16_t previous = 0;
     while (records.Next()) {
-        const auto id = records.Id();
+        auto id = records.Id();
+        if (asContinue && id == biff::kMsoDrawing &&
+            (previous == biff::kObj || previous == biff::kTxo))
+            id = biff::kContinue;
         if (id == biff::kBof) ++depth;
         if (id == biff::kEof && --depth == 0) ++sheet;
         if (id == biff::kMsoDrawingGroup ||
@@ -393,6 +398,21 @@ TEST(LegacyDrawing, DamagedDrawingRecordsAreSkippedOrRefused) {
     const auto outcome = ReadDamaged(*book, model, whole.sheet, broken);
     EXPECT_EQ(outcome.objects, 0u);
     EXPECT_NE(outcome.error.find("picture store"), std::string::npos);
+}
+
+// Drawing containers that go on in CONTINUE records after object and text records read
+// as those in drawing records.
+TEST(LegacyDrawing, ContainersGoingOnInContinueRecords) {
+    const std::string path = Fixture("drawing_xlsxwriter.xls");
+    const auto book = LoadWorkbook(path);
+    const auto& model = SheetNamed(*book, "Drawing");
+    const DrawingRecords plain = Gather(path, 0), continued = Gather(path, 0, true);
+    EXPECT_EQ(continued.sheet.containers, plain.sheet.containers);
+    const PictureStore store = ReadPictureStore(plain.group);
+    const auto outcome = ReadDamaged(*book, model, continued.sheet, store);
+    EXPECT_EQ(outcome.objects, 4u);
+    EXPECT_EQ(outcome.error, "");
+    EXPECT_EQ(outcome.text, "Pump housing");
 }
 
 // Cut at every byte, the sheet's containers and the drawing group are read up to the
