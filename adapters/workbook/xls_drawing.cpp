@@ -694,13 +694,9 @@ class LegacyDrawingReader {
 
         const SheetDrawingRecords::Record* text =
             textbox ? Following(records_.texts, textbox->end, container.end) : nullptr;
-        if (text && (o.type == excel::msoAutoShape || o.type == excel::msoTextBox || o.type == 5)) {
-            ReadText(*text, o);
-        } else if (o.type == excel::msoTextBox) {
-            o.hasTextFrame = true;
-            o.fontName = book_.DefaultFont().name;
-            o.fontSize = book_.DefaultFont().size;
-        }
+        const bool holdsText =
+            o.type == excel::msoAutoShape || o.type == excel::msoTextBox || o.type == 5;
+        if (holdsText && (text || o.type == excel::msoTextBox)) ReadText(text, o);
         if (sheet_.drawing.objects.size() >= kMaxDrawingObjects)
             throw Fault{"the drawing has more objects than the limit"};
         sheet_.drawing.objects.push_back(std::move(o));
@@ -844,12 +840,14 @@ class LegacyDrawingReader {
 
     // A TXO record: the text in the CONTINUE records after it, each starting with a
     // byte that says whether its characters are 8- or 16-bit, then the formatting runs
-    // (8 bytes each: the first character and the font).
-    void ReadText(const SheetDrawingRecords::Record& txo, DrawingObject& o) const {
+    // (8 bytes each: the first character and the font). A text box without a text
+    // record, or whose record is damaged, has no text.
+    void ReadText(const SheetDrawingRecords::Record* record, DrawingObject& o) const {
         o.hasTextFrame = true;
         o.fontName = book_.DefaultFont().name;
         o.fontSize = book_.DefaultFont().size;
-        if (txo.data.front().size() < 14) return;  // a damaged text record: no text
+        if (!record || record->data.front().size() < 14) return;
+        const auto& txo = *record;
         Bytes head(txo.data.front(), biff::kTxo);
         head.Skip(10);
         std::size_t left = head.U16();
