@@ -1,5 +1,6 @@
 // The engine's model of a sheet's drawing: the shapes and pictures of its DrawingML
-// part in drawing order, each with its anchor and the properties Excel reports,.
+// part (or of a legacy workbook's Office Drawing records) in drawing order, each with
+// its anchor and the properties Excel reports.
 #pragma once
 
 #include <cstdint>
