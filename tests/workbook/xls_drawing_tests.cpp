@@ -501,6 +501,20 @@ TEST(LegacyDrawing, CorpusWorkbooks) {
             EXPECT_EQ(sheet.drawing.objects.back().name, c.last);
         }
     }
+    // Metafiles are kept packed in the picture store: they come out whole, with the
+    // signature of an enhanced metafile.
+    const DrawingRecords objects = Gather((corpus / "37376.xls").string(), 0);
+    const PictureStore store = ReadPictureStore(objects.group);
+    EXPECT_EQ(store.error, "");
+    std::size_t metafiles = 0;
+    for (const auto& picture : store.pictures) {
+        if (picture.extension != ".emf") continue;
+        ASSERT_TRUE(picture.bytes);
+        ASSERT_GE(picture.bytes->size(), 88u);
+        EXPECT_EQ(picture.bytes->substr(40, 4), " EMF");
+        ++metafiles;
+    }
+    EXPECT_GT(metafiles, 0u);
     // The group after the drawing's containers went on in CONTINUE records.
     const auto form = LoadWorkbook((corpus / "45538_form_Footer.xls").string());
     const auto* group = ObjectNamed(SheetNamed(*form, "Application Form (CEP)"), "Group 90");
