@@ -1,10 +1,12 @@
 // What the host's cell listing reads of a loaded workbook, touched for a fuzz target:
-// every cell's text as shown and merged area, the row and column sizes, the drawings.
+// every cell's text as shown and merged area, the row and column sizes, the drawings
+// with their frames and pictures.
 #pragma once
 
 #include <cstddef>
 
 #include "adapters/workbook/display_text.hpp"
+#include "adapters/workbook/embedded_shapes.hpp"
 #include "adapters/workbook/workbook_model.hpp"
 
 namespace tbln::fuzz {
@@ -22,8 +24,12 @@ inline std::size_t DescribeWorkbook(const workbook::WorkbookModel& book) {
             if (sheet.FindColumn(col)) ++seen;
             seen += sheet.LineStyle(row, col);
         }
-        for (const auto& object : sheet.drawing.objects)
+        for (const auto& object : sheet.drawing.objects) {
             seen += object.name.size() + object.text.size();
+            const auto frame = workbook::FrameOf(book, sheet, object);
+            seen += static_cast<std::size_t>(frame.row) + static_cast<std::size_t>(frame.col);
+            if (object.mediaBytes) seen += object.mediaBytes->size();
+        }
     }
     return seen;
 }

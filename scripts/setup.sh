@@ -8,7 +8,7 @@ $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends \
     build-essential cmake ninja-build pkg-config \
     libgtest-dev libgmock-dev libbenchmark-dev \
-    libzip-dev libgsf-1-dev libexpat1-dev libpugixml-dev nlohmann-json3-dev libcli11-dev \
+    libzip-dev zlib1g-dev libgsf-1-dev libexpat1-dev libpugixml-dev nlohmann-json3-dev libcli11-dev \
     python3 python3-openpyxl python3-xlsxwriter python3-xlrd \
     libreoffice-calc-nogui \
     fonts-liberation2 fonts-crosextra-carlito fonts-crosextra-caladea libfontconfig-dev libfreetype-dev python3-docx perl time \

@@ -1,8 +1,10 @@
 // The engine's model of a sheet's drawing: the shapes and pictures of its DrawingML
-// part in drawing order, each with its anchor and the properties Excel reports,.
+// part (or of a legacy workbook's Office Drawing records) in drawing order, each with
+// its anchor and the properties Excel reports.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -48,6 +50,9 @@ struct DrawingObject {
     Integer beginArrowStyle = 1, beginArrowWidth = 2, endArrowStyle = 1, endArrowWidth = 2;
 
     std::string mediaPart;  // pictures: the package part of the image, "" when linked or missing
+    // Pictures of a legacy workbook, which has no package parts: the image file itself
+    // (`mediaPart` then only names it).
+    std::shared_ptr<const std::string> mediaBytes;
     bool mediaMissing = false;
 };
 

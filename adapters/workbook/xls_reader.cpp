@@ -13,6 +13,7 @@
 #include "adapters/workbook/format_code.hpp"
 #include "adapters/workbook/package.hpp"
 #include "adapters/workbook/styles.hpp"
+#include "adapters/workbook/xls_drawing.hpp"
 #include "core/error.hpp"
 
 namespace tbln::workbook {
@@ -210,11 +211,20 @@ class XlsReader {
         std::vector<std::uint32_t> palette(64);
         for (int i = 0; i < 64; ++i) PaletteColor(i, palette[static_cast<std::size_t>(i)]);
         bool ended = false;
+        std::uint16_t previous = 0;  // the record that a CONTINUE record goes on
         while (!ended && records_.Next()) {
             auto bytes = records_.Reader();
-            switch (records_.Id()) {
+            const std::uint16_t id = records_.Id();
+            if (id != kContinue) previous = id;
+            switch (id) {
                 case kEof:
                     ended = true;
+                    break;
+                case kMsoDrawingGroup:
+                    drawingGroup_.append(records_.Data());
+                    break;
+                case kContinue:
+                    if (previous == kMsoDrawingGroup) drawingGroup_.append(records_.Data());
                     break;
                 case kFilePass:
                     Bad("the workbook is encrypted with a password; open it in the spreadsheet "
@@ -265,6 +275,10 @@ class XlsReader {
         }
         if (!ended) Bad("the workbook's globals end without an EOF record (the file is cut short)");
         BuildStyles(fonts, formats, palette);
+        palette_ = std::move(palette);
+        // Drawings are read from Excel 97 on; older workbooks keep theirs in other records.
+        if (version_ == kBiff8 && !drawingGroup_.empty())
+            pictures_ = ReadPictureStore(drawingGroup_);
     }
 
     void ReadBoundSheet(Bytes& bytes) {
@@ -454,7 +468,9 @@ class XlsReader {
         activePane_ = 3;
         paneTop_ = paneLeft_ = 1;
         selectionSeen_ = false;
-        int depth = 1;  // substreams nested in a sheet (charts embedded in it)
+        SheetDrawingRecords drawing;
+        std::uint16_t previous = 0;  // the record that a CONTINUE record goes on
+        int depth = 1;               // substreams nested in a sheet (charts embedded in it)
         while (depth > 0) {
             if (!records_.Next())
                 Bad("the sheet " + sheet.name +
@@ -468,7 +484,9 @@ class XlsReader {
                 --depth;
                 continue;
             }
+            if (depth == 1 && version_ == kBiff8) drawing.Add(id, previous, records_.Data());
             if (depth == 1) SheetRecord(id);
+            if (id != kContinue) previous = id;
         }
         if (!selectionSeen_ && activePane_ != 3) {
             // An active pane without its own selection: its top-left cell is active.
@@ -478,6 +496,7 @@ class XlsReader {
                 Area{sheet.activeRow, sheet.activeCol, sheet.activeRow, sheet.activeCol}};
         }
         SortSheet(sheet, cellsSorted_, rowsSorted_);
+        ReadLegacySheetDrawing(drawing, pictures_, palette_, *model_, sheet);
         sheet_ = nullptr;
         sheetName_.clear();
     }
@@ -796,6 +815,9 @@ class XlsReader {
     int codePage_ = 1252;
     std::size_t activeTab_ = 0;
     std::vector<SheetEntry> sheets_;
+    std::vector<std::uint32_t> palette_;
+    std::string drawingGroup_;  // the drawing group's containers, joined
+    PictureStore pictures_;
     // The sheet being read.
     SheetModel* sheet_ = nullptr;
     std::string sheetName_;

@@ -108,10 +108,12 @@ void WritePictures(const workbook::WorkbookModel& book, const workbook::SheetMod
         const auto dot = media.rfind('.');
         const std::string name = "image" + std::to_string(k + 1) +
                                  (dot == std::string::npos ? std::string() : media.substr(dot));
-        if (!media.empty() && !pictures[k]->mediaMissing) {
-            if (!package) package = std::make_unique<workbook::Package>(book.path);
+        // A legacy workbook's picture is already out of its picture store.
+        const auto& bytes = pictures[k]->mediaBytes;
+        if (bytes || (!media.empty() && !pictures[k]->mediaMissing)) {
+            if (!bytes && !package) package = std::make_unique<workbook::Package>(book.path);
             OutFile file(picturesFolder + "/" + name);
-            file.Put(package->Read(media));
+            file.Put(bytes ? *bytes : package->Read(media));
             file.Close();
         }
         list += std::to_string(k + 1) + "*" + name + "\n";

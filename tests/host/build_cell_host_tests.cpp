@@ -176,6 +176,31 @@ TEST(HostBuildCell, TheBundledExampleGivesItsTableShapesAndPicture) {
     EXPECT_TRUE(std::filesystem::exists(dir / "root/pics/image1.png"));
 }
 
+// A legacy workbook's pictures come out of its picture store into the pictures folder,
+// byte for byte the images the workbook was made with.
+TEST(HostBuildCell, LegacyWorkbookPicturesReachThePicturesFolder) {
+    TempDir dir;
+    const auto run = testing::RunHost(
+        dir, "build-cell --file '" + Fixture("drawing_formats.xls") + "' --sheet Pictures");
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto& images = run.json["xlsImage0"]["items"];
+    ASSERT_EQ(images.size(), 2u);
+    EXPECT_EQ(images[0]["name"], "image1.jpeg");
+    EXPECT_EQ(images[1]["name"], "image2.png");
+    EXPECT_EQ(images[1]["TLRow"], 5);
+    EXPECT_EQ(images[1]["TLCol"], 4);
+    const auto bytes = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    };
+    EXPECT_EQ(bytes(dir / "root/pics/image2.png"), bytes(Fixture("red.png")));
+    EXPECT_EQ(bytes(dir / "root/pics/image1.jpeg").substr(0, 3), "\xFF\xD8\xFF");
+    const auto& shapes = run.json["xlsShape0"]["items"];
+    ASSERT_EQ(shapes.size(), 1u);
+    EXPECT_EQ(shapes[0]["text"], "Line one\nLine two");
+    EXPECT_EQ(shapes[0]["FontName"], "Courier New");
+}
+
 TEST(HostBuildCell, ShapesDrawnInLibreOfficeBecomeShapeRecords) {
     TempDir dir;
     const auto run = testing::RunHost(
