@@ -61,6 +61,7 @@ class Reader {
         if (!package_.Has(main)) {
             RaiseBadDocument(model_.path, "the package has no document part (" + main + ")");
         }
+        opc::CheckMainPartKind(package_, main);
         mainPart_ = main;
         const auto slash = main.rfind('/');
         folder_ = slash == std::string::npos ? "" : main.substr(0, slash + 1);

@@ -57,6 +57,7 @@ class Package {
     Package& operator=(const Package&) = delete;
 
     const std::string& Path() const noexcept { return path_; }
+    const PackageKind& Kind() const noexcept { return kind_; }
     const PackageLimits& Limits() const noexcept { return limits_; }
     // Raises the engine's error for this file.
     [[noreturn]] void Fail(const std::string& problem) const;

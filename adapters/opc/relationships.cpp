@@ -71,6 +71,57 @@ std::string ResolvePartName(const std::string& sourcePart, const std::string& ta
     return out;
 }
 
+std::string ContentTypeOf(const Package& pkg, const std::string& part) {
+    static const std::string kTypesPart = "[Content_Types].xml";
+    if (!pkg.Has(kTypesPart)) return "";
+    const auto lower = [](std::string_view text) {
+        std::string out(text);
+        for (char& c : out) {
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        }
+        return out;
+    };
+    const std::string name = lower("/" + part);
+    const auto dot = name.rfind('.');
+    const std::string extension = dot == std::string::npos ? "" : name.substr(dot + 1);
+    std::string byExtension;
+    const auto doc = pkg.ReadXml(kTypesPart);
+    for (auto n : doc->document_element().children()) {
+        const char* type = Attribute(n, "ContentType");
+        if (!type) continue;
+        const auto local = LocalName(n.name());
+        if (local == "Override") {
+            const char* partName = Attribute(n, "PartName");
+            if (partName && lower(partName) == name) return type;
+        } else if (local == "Default") {
+            const char* ext = Attribute(n, "Extension");
+            if (ext && lower(ext) == extension && byExtension.empty()) byExtension = type;
+        }
+    }
+    return byExtension;
+}
+
+void CheckMainPartKind(const Package& pkg, const std::string& part) {
+    // The kinds of Office file, by the words of their main parts' content types.
+    static const struct {
+        const char* noun;
+        const char* marks[2];
+    } kKinds[] = {
+        {"workbook", {"spreadsheetml", "ms-excel"}},
+        {"document", {"wordprocessingml", "ms-word"}},
+        {"presentation", {"presentationml", "ms-powerpoint"}},
+    };
+    const std::string type = ContentTypeOf(pkg, part);
+    for (const auto& kind : kKinds) {
+        for (const char* mark : kind.marks) {
+            if (type.find(mark) == std::string::npos) continue;
+            if (std::string_view(kind.noun) == pkg.Kind().noun) return;
+            pkg.Fail(std::string("the file is a ") + kind.noun + ", not a " + pkg.Kind().noun +
+                     " (its main part " + part + " is of the type " + type + ")");
+        }
+    }
+}
+
 std::string RelationshipsPartOf(const std::string& part) {
     const auto slash = part.rfind('/');
     const std::string folder = slash == std::string::npos ? "" : part.substr(0, slash + 1);

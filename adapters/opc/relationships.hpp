@@ -1,4 +1,4 @@
-// Part names and the relationships between the parts of a package.
+// Part names, the relationships between the parts of a package and their content types.
 #pragma once
 
 #include <map>
@@ -28,5 +28,13 @@ std::string ResolvePartName(const std::string& sourcePart, const std::string& ta
 // The relationships part of a part ("xl/workbook.xml" -> "xl/_rels/workbook.xml.rels",
 // "" -> "_rels/.rels").
 std::string RelationshipsPartOf(const std::string& part);
+
+// The content type [Content_Types].xml gives the part (by its name, else by its
+// extension, both without regard to case); "" when it gives none.
+std::string ContentTypeOf(const Package& pkg, const std::string& part);
+
+// Refuses a main part whose content type says the package is another kind of file
+// (a document given as a workbook, a presentation given as a document), naming both.
+void CheckMainPartKind(const Package& pkg, const std::string& part);
 
 }  // namespace tbln::opc

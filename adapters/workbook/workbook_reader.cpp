@@ -399,6 +399,7 @@ std::unique_ptr<WorkbookModel> LoadWorkbook(const std::string& path, opc::Packag
         RaiseBadWorkbook(path, "the package has no workbook part" +
                                    (workbookPart.empty() ? "" : " (" + workbookPart + ")"));
     }
+    opc::CheckMainPartKind(pkg, workbookPart);
     model->workbookPart = workbookPart;
     const auto rels = InternalRelationships(pkg, workbookPart);
     // The theme before the styles (styles refer to theme colours), the shared strings

@@ -123,6 +123,19 @@ TEST(SharedPackage, EncryptedPackagesAreNamedByBothEngines) {
               std::string::npos);
 }
 
+TEST(SharedPackage, EachEngineNamesTheOtherKindOfPackage) {
+    const std::string book = Fixture("openpyxl.xlsx");
+    const std::string doc = Fixture("word/one_line.docx");
+    EXPECT_NE(OpenError([&] { workbook::LoadWorkbook(doc); }, doc, "workbook")
+                  .find("the file is a document, not a workbook (its main part word/document.xml "
+                        "is of the type application/"
+                        "vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml)"),
+              std::string::npos);
+    EXPECT_NE(OpenError([&] { document::ReadDocx(book); }, book, "document")
+                  .find("the file is a workbook, not a document (its main part xl/workbook.xml"),
+              std::string::npos);
+}
+
 TEST(SharedPackage, RelationshipTargetsResolveAgainstTheirSourcePart) {
     const struct {
         const char* source;
