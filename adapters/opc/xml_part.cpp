@@ -69,11 +69,16 @@ std::unique_ptr<pugi::xml_document> ParseXmlPart(const Package& pkg, const std::
                                                  const std::string& bytes) {
     if (HasDoctype(bytes)) RefuseDoctype(pkg, part);
     auto doc = std::make_unique<pugi::xml_document>();
-    const auto result = doc->load_buffer(bytes.data(), bytes.size(),
-                                         pugi::parse_default | pugi::parse_ws_pcdata_single);
+    const auto result =
+        doc->load_buffer(bytes.data(), bytes.size(),
+                         pugi::parse_default | pugi::parse_ws_pcdata_single | pugi::parse_doctype);
     if (!result) {
         RefuseXml(pkg, part, LineAt(bytes, static_cast<std::size_t>(result.offset)),
                   result.description());
+    }
+    // A declaration HasDoctype cannot see in the bytes (another encoding) is seen here.
+    for (auto node : doc->children()) {
+        if (node.type() == pugi::node_doctype) RefuseDoctype(pkg, part);
     }
     if (!doc->document_element())
         RefuseXml(pkg, part, LineAt(bytes, bytes.size()), "no root element");

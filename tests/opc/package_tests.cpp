@@ -73,6 +73,7 @@ TEST(SharedPackage, BothEnginesRefuseEachHostilePackageAlike) {
          "refused (it may hide an entity expansion attack)",
          "the part word/document.xml declares a document type, which is refused"},
         {"doctype_rels", {}, "the part _rels/.rels declares a document type", nullptr},
+        {"doctype_utf16", {}, "the part _rels/.rels declares a document type", nullptr},
         {"deep",
          {},
          "the part xl/worksheets/sheet1.xml is not well-formed XML (line 1: elements are nested "
