@@ -13,13 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "adapters/opc/package.hpp"
+
 namespace tbln::document {
 
-// Limits on untrusted documents.
-inline constexpr std::size_t kMaxEntries = 10000;
-inline constexpr std::size_t kMaxPartBytes = 256u * 1024u * 1024u;    // one part, unpacked
-inline constexpr std::size_t kMaxTotalBytes = 1024u * 1024u * 1024u;  // all parts read, unpacked
-inline constexpr int kMaxXmlDepth = 256;
+// Limits on untrusted documents (those of the package are opc::PackageLimits).
 inline constexpr std::size_t kMaxStoryChars = 50u * 1000u * 1000u;
 
 // Characters of the story with a meaning of their own (Word's codes).
@@ -203,6 +201,6 @@ struct DocumentModel {
 };
 
 // Reads a .docx file; raises RuntimeError naming the file and the problem.
-DocumentModel ReadDocx(const std::string& path);
+DocumentModel ReadDocx(const std::string& path, opc::PackageLimits limits = {});
 
 }  // namespace tbln::document

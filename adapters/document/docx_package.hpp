@@ -1,42 +1,29 @@
-// The zip container of a .docx file and the XML of its parts, read with explicit
-// limits: entry count, unpacked bytes per part and in total (counted as they are
-// inflated, whatever the archive claims), XML depth; a part that declares a DOCTYPE
-// is refused, so entities are never expanded or fetched.
+// A .docx package: the shared package of adapters/opc, opened with the document
+// engine's messages ("Cannot open the document PATH: ...").
 #pragma once
 
-#include <cstddef>
-#include <memory>
 #include <string>
 
-#include <pugixml.hpp>
-
-struct zip;
+#include "adapters/opc/package.hpp"
+#include "adapters/opc/relationships.hpp"
 
 namespace tbln::document {
 
+inline constexpr opc::PackageKind kDocxPackage{
+    "document", "the file is not a .docx package",
+    "the file is a legacy binary Word file or another compound file, not a .docx package",
+    "the document is protected with a password; open it in the word processor, remove the "
+    "password and save it again"};
+
 // Raises the engine's error for a document that cannot be used.
-[[noreturn]] void RaiseBadDocument(const std::string& path, const std::string& problem);
+[[noreturn]] inline void RaiseBadDocument(const std::string& path, const std::string& problem) {
+    opc::RaiseBadPackage(kDocxPackage, path, problem);
+}
 
-class DocxPackage {
+class DocxPackage : public opc::Package {
   public:
-    explicit DocxPackage(const std::string& path);
-    ~DocxPackage();
-    DocxPackage(const DocxPackage&) = delete;
-    DocxPackage& operator=(const DocxPackage&) = delete;
-
-    bool Has(const std::string& name) const;
-    // The unpacked bytes of a part.
-    std::string Read(const std::string& name);
-    // The part parsed as XML (document element at the root); raises on damage.
-    std::unique_ptr<pugi::xml_document> ReadXml(const std::string& name);
-
-  private:
-    std::string path_;
-    zip* zip_ = nullptr;
-    std::size_t totalRead_ = 0;
+    explicit DocxPackage(const std::string& path, opc::PackageLimits limits = {})
+        : opc::Package(path, kDocxPackage, limits) {}
 };
-
-// Resolves a relationship target against the folder of the part that refers to it.
-std::string ResolvePartName(const std::string& sourcePart, const std::string& target);
 
 }  // namespace tbln::document

@@ -24,7 +24,9 @@ namespace {
 
 class Reader {
   public:
-    explicit Reader(const std::string& path) : package_(path) { model_.path = path; }
+    Reader(const std::string& path, opc::PackageLimits limits) : package_(path, limits) {
+        model_.path = path;
+    }
 
     DocumentModel Run() {
         const std::string main = MainPart();
@@ -55,37 +57,19 @@ class Reader {
             RaiseBadDocument(model_.path, "the package has no document part (word/document.xml)");
         }
         std::string main = "word/document.xml";
-        if (package_.Has("_rels/.rels")) {
-            auto rels = package_.ReadXml("_rels/.rels");
-            for (auto r = rels->document_element().first_child(); r; r = r.next_sibling()) {
-                const char* type = Attr(r, "Type");
-                const char* target = Attr(r, "Target");
-                if (type && target && std::string_view(type).ends_with("/officeDocument")) {
-                    main = ResolvePartName("", target);
-                }
-            }
+        for (const auto& [id, rel] : opc::ReadRelationships(package_, "")) {
+            if (rel.type == "officeDocument" && !rel.external) main = rel.target;
         }
         if (!package_.Has(main)) {
             RaiseBadDocument(model_.path, "the package has no document part (" + main + ")");
         }
+        opc::CheckMainPartKind(package_, main);
         mainPart_ = main;
         const auto slash = main.rfind('/');
         folder_ = slash == std::string::npos ? "" : main.substr(0, slash + 1);
         // The parts the main part names by relationship: styles, numbering, theme, settings.
-        const std::string rels = folder_ + "_rels/" + main.substr(folder_.size()) + ".rels";
-        if (package_.Has(rels)) {
-            auto xml = package_.ReadXml(rels);
-            for (auto r = xml->document_element().first_child(); r; r = r.next_sibling()) {
-                const char* type = Attr(r, "Type");
-                const char* target = Attr(r, "Target");
-                const char* mode = Attr(r, "TargetMode");
-                if (!type || !target || (mode && std::string_view(mode) == "External")) continue;
-                const std::string_view t(type);
-                const auto slashAt = t.rfind('/');
-                const std::string kind(slashAt == std::string_view::npos ? t
-                                                                         : t.substr(slashAt + 1));
-                related_.emplace(kind, ResolvePartName(main, target));
-            }
+        for (const auto& [id, rel] : opc::ReadRelationships(package_, main)) {
+            if (!rel.external) related_.emplace(rel.type, rel.target);
         }
         return main;
     }
@@ -729,8 +713,8 @@ class Reader {
 
 }  // namespace
 
-DocumentModel ReadDocx(const std::string& path) {
-    return Reader(path).Run();
+DocumentModel ReadDocx(const std::string& path, opc::PackageLimits limits) {
+    return Reader(path, limits).Run();
 }
 
 }  // namespace tbln::document

@@ -117,7 +117,7 @@ WorkbookStream ReadWorkbookStream(const std::string& path) {
     Ref<GsfInfile> root{gsf_infile_msole_new(file.p, &error)};
     if (!root.p) {
         const std::string reason = TakeError(error);
-        if (HoldsEncryptedPackage(path)) RaiseBadWorkbook(path, kPasswordProtected);
+        if (opc::HoldsEncryptedPackage(path)) RaiseBadWorkbook(path, kPasswordProtected);
         RaiseBadWorkbook(
             path,
             "the compound file of the legacy workbook is damaged or cut short (" + reason + ")");

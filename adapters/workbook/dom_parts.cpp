@@ -2,31 +2,12 @@
 
 #include <charconv>
 
-#include "adapters/workbook/package.hpp"
-#include "adapters/workbook/xml_parts.hpp"
+#include "adapters/opc/xml_part.hpp"
 
 namespace tbln::workbook {
 
-pugi::xml_document ParseSmallPart(const Package& pkg, const std::string& part) {
-    pugi::xml_document doc;
-    const std::string bytes = pkg.Read(part);
-    if (HasDoctype(bytes)) {
-        RaiseBadWorkbook(pkg.Path(), "the part " + part +
-                                         " declares a document type, which workbooks never do "
-                                         "(it may hide an entity expansion attack)");
-    }
-    const auto result = doc.load_buffer(bytes.data(), bytes.size(), pugi::parse_default);
-    if (!result || !doc.document_element()) {
-        RaiseBadWorkbook(pkg.Path(), "the part " + part + " is not well-formed XML (at byte " +
-                                         std::to_string(result.offset) + ": " +
-                                         (result ? "no document element" : result.description()) +
-                                         ")");
-    }
-    return doc;
-}
-
 bool Is(const pugi::xml_node& n, std::string_view local) {
-    return LocalName(n.name()) == local;
+    return opc::LocalName(n.name()) == local;
 }
 
 pugi::xml_node Child(const pugi::xml_node& parent, std::string_view local) {
@@ -38,7 +19,7 @@ pugi::xml_node Child(const pugi::xml_node& parent, std::string_view local) {
 
 const char* Attr(const pugi::xml_node& n, std::string_view local) {
     for (auto a : n.attributes()) {
-        if (LocalName(a.name()) == local) return a.value();
+        if (opc::LocalName(a.name()) == local) return a.value();
     }
     return nullptr;
 }

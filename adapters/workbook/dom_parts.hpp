@@ -1,20 +1,13 @@
-// The small parts of a workbook package (workbook, relationships, styles, theme),
-// read whole into a DOM. Element and attribute names are matched without their
-// namespace prefix, so transitional, strict and prefixed packages read alike.
+// The small parts of a workbook package (workbook, styles, theme, drawings), read whole
+// into a DOM by Package::ReadXml. Element and attribute names are matched without
+// their namespace prefix, so transitional, strict and prefixed packages read alike.
 #pragma once
 
 #include <pugixml.hpp>
 
-#include <string>
 #include <string_view>
 
 namespace tbln::workbook {
-
-class Package;
-
-// Parses a part; raises RuntimeError naming the workbook and the part when it is not
-// well-formed or declares a document type (entity declarations are never expanded).
-pugi::xml_document ParseSmallPart(const Package& pkg, const std::string& part);
 
 bool Is(const pugi::xml_node& n, std::string_view local);
 pugi::xml_node Child(const pugi::xml_node& parent, std::string_view local);

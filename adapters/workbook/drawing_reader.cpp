@@ -8,6 +8,7 @@
 #include <map>
 #include <string_view>
 
+#include "adapters/opc/relationships.hpp"
 #include "adapters/workbook/dom_parts.hpp"
 #include "adapters/workbook/package.hpp"
 #include "adapters/workbook/xml_parts.hpp"
@@ -47,32 +48,6 @@ bool TrueAttr(const Node& n, std::string_view local) {
 [[noreturn]] void BadDrawing(const std::string& path, const std::string& part,
                              const std::string& why) {
     RaiseBadWorkbook(path, "the drawing part " + part + " " + why);
-}
-
-struct Relationship {
-    std::string type;  // the last segment of the type URI
-    std::string target;
-    bool external = false;
-};
-
-std::map<std::string, Relationship> Relationships(const Package& pkg, const std::string& part) {
-    std::map<std::string, Relationship> rels;
-    const std::string relsPart = RelationshipsPartOf(part);
-    if (!pkg.Has(relsPart)) return rels;
-    const auto doc = ParseSmallPart(pkg, relsPart);
-    for (auto r : doc.document_element().children()) {
-        const char* id = Attr(r, "Id");
-        const char* type = Attr(r, "Type");
-        const char* target = Attr(r, "Target");
-        if (!Is(r, "Relationship") || !id || !type || !target) continue;
-        const char* mode = Attr(r, "TargetMode");
-        const bool external = mode && std::string_view(mode) == "External";
-        const std::string t(type);
-        rels[id] =
-            Relationship{t.substr(t.rfind('/') + 1),
-                         external ? std::string(target) : ResolvePartName(part, target), external};
-    }
-    return rels;
 }
 
 // --- colours -------------------------------------------------------------------
@@ -459,9 +434,9 @@ class DrawingReader {
         : pkg_(pkg), theme_(model.theme), colors_(model.theme), drawing_(drawing) {}
 
     void Read() {
-        const auto doc = ParseSmallPart(pkg_, drawing_.part);
-        rels_ = Relationships(pkg_, drawing_.part);
-        const Node root = doc.document_element();
+        const auto doc = pkg_.ReadXml(drawing_.part);
+        rels_ = opc::ReadRelationships(pkg_, drawing_.part);
+        const Node root = doc->document_element();
         if (!Is(root, "wsDr")) BadDrawing(pkg_.Path(), drawing_.part, "is not a sheet drawing");
         for (auto anchor : root.children()) ReadAnchor(anchor);
     }
@@ -594,7 +569,7 @@ class DrawingReader {
     const Theme& theme_;
     ColorResolver colors_;
     DrawingModel& drawing_;
-    std::map<std::string, Relationship> rels_;
+    std::map<std::string, opc::Relationship> rels_;
 };
 
 }  // namespace
@@ -741,7 +716,7 @@ Integer AutoShapeTypeOf(const std::string& preset) {
 void ReadSheetDrawing(const Package& pkg, const WorkbookModel& model, SheetModel& sheet) {
     auto& drawing = sheet.drawing;
     try {
-        for (const auto& [id, rel] : Relationships(pkg, sheet.part)) {
+        for (const auto& [id, rel] : opc::ReadRelationships(pkg, sheet.part)) {
             if (rel.type != "drawing" || rel.external) continue;
             drawing.part = rel.target;
             if (!pkg.Has(rel.target)) BadDrawing(pkg.Path(), rel.target, "is missing");

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "adapters/opc/xml_part.hpp"
 #include "adapters/workbook/dom_parts.hpp"
 #include "adapters/workbook/package.hpp"
 #include "adapters/workbook/xml_parts.hpp"
@@ -152,8 +153,8 @@ std::uint32_t ThemeColor(const Theme& theme, int index, double tint) {
 
 void ReadTheme(const Package& pkg, const std::string& part, WorkbookModel& book) {
     try {
-        const auto doc = ParseSmallPart(pkg, part);
-        const auto elements = Child(doc.document_element(), "themeElements");
+        const auto doc = pkg.ReadXml(part);
+        const auto elements = Child(doc->document_element(), "themeElements");
         std::vector<std::uint32_t> colors;
         for (auto slot : Child(elements, "clrScheme").children()) {
             for (auto value : slot.children()) {
@@ -182,8 +183,8 @@ void ReadTheme(const Package& pkg, const std::string& part, WorkbookModel& book)
 }
 
 void ReadStyles(const Package& pkg, const std::string& part, WorkbookModel& book) {
-    const auto doc = ParseSmallPart(pkg, part);
-    const auto root = doc.document_element();
+    const auto doc = pkg.ReadXml(part);
+    const auto root = doc->document_element();
 
     std::vector<std::uint32_t> palette(std::begin(kPalette), std::end(kPalette));
     if (auto indexed = Child(Child(root, "colors"), "indexedColors")) {
@@ -208,7 +209,7 @@ void ReadStyles(const Package& pkg, const std::string& part, WorkbookModel& book
         if (!Is(f, "font")) continue;
         Font font;
         for (auto p : f.children()) {
-            const auto name = LocalName(p.name());
+            const auto name = opc::LocalName(p.name());
             if (name == "b")
                 font.bold = FlagAttr(p, "val", true);
             else if (name == "i")

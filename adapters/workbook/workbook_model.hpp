@@ -15,6 +15,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "adapters/opc/package.hpp"
 #include "adapters/workbook/drawing_model.hpp"
 #include "core/numeric.hpp"
 
@@ -28,7 +29,6 @@ inline constexpr std::size_t kMaxCells = 20'000'000;
 inline constexpr std::size_t kMaxStrings = 20'000'000;
 inline constexpr std::size_t kMaxMerges = 1'000'000;
 inline constexpr std::size_t kMaxStyles = 200'000;  // each of fonts, fills, borders, formats
-inline constexpr int kMaxXmlDepth = 256;
 
 enum class CellType : std::uint8_t { Empty, Number, Text, Boolean, Error };
 
@@ -260,6 +260,8 @@ struct WorkbookModel {
 };
 
 // Reads a workbook file; raises RuntimeError (1004) naming the file and what is wrong.
-std::unique_ptr<WorkbookModel> LoadWorkbook(const std::string& path);
+// The limits apply to a package (.xlsx, .xlsm), not to a legacy binary workbook.
+std::unique_ptr<WorkbookModel> LoadWorkbook(const std::string& path,
+                                            opc::PackageLimits limits = {});
 
 }  // namespace tbln::workbook

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <map>
 
+#include "adapters/opc/relationships.hpp"
+#include "adapters/opc/xml_part.hpp"
 #include "adapters/posix/posix_system.hpp"
 #include "adapters/workbook/dom_parts.hpp"
 #include "adapters/workbook/drawing_reader.hpp"
@@ -19,26 +21,11 @@ namespace tbln::workbook {
 
 namespace {
 
-struct Relationship {
-    std::string type;    // the last segment of the type URI ("worksheet", "sharedStrings", ...)
-    std::string target;  // the resolved part name
-};
-
-std::map<std::string, Relationship> ReadRelationships(const Package& pkg, const std::string& part) {
-    std::map<std::string, Relationship> rels;
-    const std::string relsPart = RelationshipsPartOf(part);
-    if (!pkg.Has(relsPart)) return rels;
-    const auto doc = ParseSmallPart(pkg, relsPart);
-    for (auto r : doc.document_element().children()) {
-        if (!Is(r, "Relationship")) continue;
-        const char* id = Attr(r, "Id");
-        const char* type = Attr(r, "Type");
-        const char* target = Attr(r, "Target");
-        const char* mode = Attr(r, "TargetMode");
-        if (!id || !type || !target || (mode && std::string_view(mode) == "External")) continue;
-        std::string t(type);
-        rels[id] = Relationship{t.substr(t.rfind('/') + 1), ResolvePartName(part, target)};
-    }
+// The relationships to parts of the package, by Id.
+std::map<std::string, opc::Relationship> InternalRelationships(const Package& pkg,
+                                                               const std::string& part) {
+    auto rels = opc::ReadRelationships(pkg, part);
+    std::erase_if(rels, [](const auto& r) { return r.second.external; });
     return rels;
 }
 
@@ -70,38 +57,39 @@ void ReadSharedStrings(const Package& pkg, const std::string& part, WorkbookMode
     std::string current;
     bool inItem = false, inText = false;
     int phonetic = 0;
-    StreamXml(model.path, part, pkg.Read(part),
-              XmlHandlers{[&](std::string_view name, const char**) {
-                              if (name == "si") {
-                                  inItem = true;
-                                  current.clear();
-                              } else if (name == "rPh") {
-                                  ++phonetic;
-                              } else if (name == "t" && inItem && phonetic == 0) {
-                                  inText = true;
-                              }
-                          },
-                          [&](std::string_view name) {
-                              if (name == "si") {
-                                  // The count the file claims is never trusted: the
-                                  // table grows with the strings actually present.
-                                  if (model.strings.size() >= kMaxStrings) {
-                                      RaiseBadWorkbook(model.path,
-                                                       "the shared strings part holds more "
-                                                       "strings than the limit of " +
-                                                           std::to_string(kMaxStrings));
-                                  }
-                                  model.strings.push_back(DecodeEscapes(current));
-                                  inItem = false;
-                              } else if (name == "rPh") {
-                                  --phonetic;
-                              } else if (name == "t") {
-                                  inText = false;
-                              }
-                          },
-                          [&](std::string_view text) {
-                              if (inText) current.append(text);
-                          }});
+    opc::StreamXml(pkg, part, pkg.Read(part),
+                   opc::XmlHandlers{[&](std::string_view name, const char**) {
+                                        if (name == "si") {
+                                            inItem = true;
+                                            current.clear();
+                                        } else if (name == "rPh") {
+                                            ++phonetic;
+                                        } else if (name == "t" && inItem && phonetic == 0) {
+                                            inText = true;
+                                        }
+                                    },
+                                    [&](std::string_view name) {
+                                        if (name == "si") {
+                                            // The count the file claims is never trusted: the
+                                            // table grows with the strings actually present.
+                                            if (model.strings.size() >= kMaxStrings) {
+                                                RaiseBadWorkbook(
+                                                    model.path,
+                                                    "the shared strings part holds more "
+                                                    "strings than the limit of " +
+                                                        std::to_string(kMaxStrings));
+                                            }
+                                            model.strings.push_back(DecodeEscapes(current));
+                                            inItem = false;
+                                        } else if (name == "rPh") {
+                                            --phonetic;
+                                        } else if (name == "t") {
+                                            inText = false;
+                                        }
+                                    },
+                                    [&](std::string_view text) {
+                                        if (inText) current.append(text);
+                                    }});
     model.sharedStringCount = model.strings.size();
 }
 
@@ -135,13 +123,13 @@ class WorksheetReader {
     WorksheetReader(WorkbookModel& model, SheetModel& sheet) : model_(model), sheet_(sheet) {}
 
     void Read(const Package& pkg) {
-        const XmlHandlers handlers{[this](std::string_view n, const char** a) { Start(n, a); },
-                                   [this](std::string_view n) { End(n); },
-                                   [this](std::string_view t) {
-                                       if (inValue_ || inInlineText_) value_.append(t);
-                                   }};
+        const opc::XmlHandlers handlers{[this](std::string_view n, const char** a) { Start(n, a); },
+                                        [this](std::string_view n) { End(n); },
+                                        [this](std::string_view t) {
+                                            if (inValue_ || inInlineText_) value_.append(t);
+                                        }};
         // The sheet is parsed as it is unpacked, never held whole in memory.
-        XmlStream xml(model_.path, sheet_.part, handlers);
+        opc::XmlStream xml(pkg, sheet_.part, handlers);
         pkg.ReadChunks(sheet_.part, [&](std::string_view chunk) { xml.Feed(chunk, false); });
         xml.Feed({}, true);
         Finish();
@@ -262,7 +250,7 @@ class WorksheetReader {
         // One pass over the attributes: a sheet has a million of these.
         const char *r = nullptr, *s = nullptr, *t = nullptr;
         for (const char** a = attrs; *a; a += 2) {
-            const std::string_view name = LocalName(a[0]);
+            const std::string_view name = opc::LocalName(a[0]);
             if (name.size() != 1) continue;
             if (name[0] == 'r')
                 r = a[1];
@@ -393,24 +381,27 @@ class WorksheetReader {
 
 }  // namespace
 
-std::unique_ptr<WorkbookModel> LoadWorkbook(const std::string& path) {
+std::unique_ptr<WorkbookModel> LoadWorkbook(const std::string& path, opc::PackageLimits limits) {
     // A FIFO or a device would block the first read: refused before anything opens it.
     if (const auto problem = posix::NotRegularFileProblem(path); !problem.empty())
         RaiseBadWorkbook(path, problem);
     if (IsLegacyWorkbookFile(path)) return LoadLegacyWorkbook(path);
-    Package pkg(path);
+    Package pkg(path, limits);
     auto model = std::make_unique<WorkbookModel>();
     model->path = path;
 
     std::string workbookPart;
-    for (const auto& [id, rel] : ReadRelationships(pkg, "")) {
+    for (const auto& [id, rel] : InternalRelationships(pkg, "")) {
         if (rel.type == "officeDocument") workbookPart = rel.target;
     }
     if (workbookPart.empty() && pkg.Has("xl/workbook.xml")) workbookPart = "xl/workbook.xml";
-    if (workbookPart.empty() || !pkg.Has(workbookPart))
-        RaiseBadWorkbook(path, "the package has no workbook part");
+    if (workbookPart.empty() || !pkg.Has(workbookPart)) {
+        RaiseBadWorkbook(path, "the package has no workbook part" +
+                                   (workbookPart.empty() ? "" : " (" + workbookPart + ")"));
+    }
+    opc::CheckMainPartKind(pkg, workbookPart);
     model->workbookPart = workbookPart;
-    const auto rels = ReadRelationships(pkg, workbookPart);
+    const auto rels = InternalRelationships(pkg, workbookPart);
     // The theme before the styles (styles refer to theme colours), the shared strings
     // before the sheets.
     for (const auto& [id, rel] : rels) {
@@ -422,8 +413,8 @@ std::unique_ptr<WorkbookModel> LoadWorkbook(const std::string& path) {
         if (rel.type == "styles" && pkg.Has(rel.target)) ReadStyles(pkg, rel.target, *model);
     }
 
-    const auto doc = ParseSmallPart(pkg, workbookPart);
-    const auto root = doc.document_element();
+    const auto doc = pkg.ReadXml(workbookPart);
+    const auto root = doc->document_element();
     model->date1904 = FlagAttr(Child(root, "workbookPr"), "date1904", false);
     const auto activeTab = static_cast<std::size_t>(
         std::max(0.0, NumberAttr(Child(Child(root, "bookViews"), "workbookView"), "activeTab", 0)));

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "adapters/opc/relationships.hpp"
 #include "adapters/posix/posix_system.hpp"
 #include "adapters/workbook/package.hpp"
 #include "adapters/workbook/sheet_edits.hpp"
@@ -207,7 +208,7 @@ bool LoadXml(pugi::xml_document& doc, const std::string& bytes) {
 // whose chain names a cell without a formula. Excel rebuilds a missing chain, so the
 // chain, its relationship and its content type are removed.
 void RemoveCalculationChain(const Package& pkg, Rewrite& rewrite, const WorkbookModel& model) {
-    const std::string relsPart = RelationshipsPartOf(model.workbookPart);
+    const std::string relsPart = opc::RelationshipsPartOf(model.workbookPart);
     if (!pkg.Has(relsPart)) return;
     pugi::xml_document rels;
     if (!LoadXml(rels, pkg.Read(relsPart))) return;
@@ -216,7 +217,7 @@ void RemoveCalculationChain(const Package& pkg, Rewrite& rewrite, const Workbook
         auto next = r.next_sibling();
         const std::string_view type = r.attribute("Type").value();
         if (type.size() >= 10 && type.substr(type.size() - 10) == "/calcChain") {
-            chain = ResolvePartName(model.workbookPart, r.attribute("Target").value());
+            chain = opc::ResolvePartName(model.workbookPart, r.attribute("Target").value());
             rels.document_element().remove_child(r);
         }
         r = next;

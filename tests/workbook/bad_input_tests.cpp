@@ -88,7 +88,7 @@ TEST(BadInput, UnusualButSoundFilesOpen) {
 TEST(BadInput, InflatedBytesAreCountedNotTheHeaders) {
     const std::string path = Fixture("bad/inflates.xlsx");
     EXPECT_NO_THROW(LoadWorkbook(path));
-    Package pkg(path, PackageLimits{kMaxEntries, 1u << 20, kMaxTotalBytes});
+    Package pkg(path, opc::PackageLimits{opc::kMaxEntries, 1u << 20, opc::kMaxTotalBytes});
     try {
         pkg.Read("xl/worksheets/sheet1.xml");
         FAIL() << "read past the limit";
@@ -98,7 +98,7 @@ TEST(BadInput, InflatedBytesAreCountedNotTheHeaders) {
             << e.Description();
     }
     // The limit over the whole package counts every part read.
-    Package small(path, PackageLimits{kMaxEntries, kMaxEntryBytes, 5u << 20});
+    Package small(path, opc::PackageLimits{opc::kMaxEntries, opc::kMaxEntryBytes, 5u << 20});
     small.Read("xl/worksheets/sheet1.xml");
     EXPECT_THROW(small.Read("xl/worksheets/sheet1.xml"), RuntimeError);
 }

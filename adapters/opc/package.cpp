@@ -1,4 +1,4 @@
-#include "adapters/workbook/package.hpp"
+#include "adapters/opc/package.hpp"
 
 #include <zip.h>
 
@@ -8,22 +8,20 @@
 #include <string_view>
 #include <vector>
 
+#include "adapters/opc/xml_part.hpp"
 #include "adapters/posix/posix_system.hpp"
 #include "core/error.hpp"
 
-namespace tbln::workbook {
+namespace tbln::opc {
 
-void RaiseBadWorkbook(const std::string& path, const std::string& problem) {
-    Raise(err::kApplicationDefined, "Cannot open the workbook " + path + ": " + problem);
-}
-
-void RaiseSaveError(const std::string& path, const std::string& why) {
-    Raise(err::kApplicationDefined, "Cannot save the workbook " + path + ": " + why);
+void RaiseBadPackage(const PackageKind& kind, const std::string& path, const std::string& problem) {
+    Raise(err::kApplicationDefined,
+          std::string("Cannot open the ") + kind.noun + " " + path + ": " + problem);
 }
 
 bool HoldsEncryptedPackage(const std::string& path) {
-    // A password-protected workbook keeps its package encrypted inside a compound
-    // document, under the stream names below (UTF-16).
+    // A package saved with a password is kept encrypted inside a compound file, under
+    // the stream names below (UTF-16).
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
     in.seekg(0, std::ios::end);
@@ -47,47 +45,45 @@ bool HoldsEncryptedPackage(const std::string& path) {
 namespace {
 
 // What a file that libzip cannot open is, judged by its first bytes and content.
-std::string DiagnoseNonZip(const std::string& path) {
+std::string DiagnoseNonZip(const std::string& path, const PackageKind& kind) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return "the file cannot be read";
     std::string head(8, '\0');
     in.read(head.data(), 8);
     head.resize(static_cast<std::size_t>(in.gcount()));
     if (head.empty()) return "the file is empty";
-    if (head.rfind("\xD0\xCF\x11\xE0", 0) == 0) {
-        if (HoldsEncryptedPackage(path)) return kPasswordProtected;
-        return "it is a compound file, not a zip package";
-    }
+    if (head.rfind("\xD0\xCF\x11\xE0", 0) == 0)
+        return HoldsEncryptedPackage(path) ? kind.encrypted : kind.compound;
     if (head.rfind("PK\x03\x04", 0) == 0 || head.rfind("PK\x05\x06", 0) == 0) {
         return "the zip package is damaged or cut short (its central directory is missing or "
                "broken)";
     }
-    return "the file is not a workbook (it is not a valid zip package)";
+    return std::string(kind.notPackage) + " (it is not a valid zip package)";
 }
 
 }  // namespace
 
-Package::Package(const std::string& path, PackageLimits limits) : path_(path), limits_(limits) {
-    if (const auto problem = posix::NotRegularFileProblem(path); !problem.empty())
-        RaiseBadWorkbook(path, problem);
+Package::Package(const std::string& path, const PackageKind& kind, PackageLimits limits)
+    : path_(path), kind_(kind), limits_(limits) {
+    // A FIFO or a device would block the first read: refused before anything opens it.
+    if (const auto problem = posix::NotRegularFileProblem(path); !problem.empty()) Fail(problem);
     int error = 0;
     zip_ = zip_open(path.c_str(), ZIP_RDONLY, &error);
     if (!zip_) {
-        if (error == ZIP_ER_NOENT) RaiseBadWorkbook(path, "the file does not exist");
-        if (error == ZIP_ER_OPEN || error == ZIP_ER_READ)
-            RaiseBadWorkbook(path, "the file cannot be read");
-        RaiseBadWorkbook(path, DiagnoseNonZip(path));
+        if (error == ZIP_ER_NOENT) Fail("the file does not exist");
+        if (error == ZIP_ER_OPEN || error == ZIP_ER_READ) Fail("the file cannot be read");
+        Fail(DiagnoseNonZip(path, kind));
     }
     const auto fail = [&](const std::string& problem) {
         zip_discard(zip_);
         zip_ = nullptr;
-        RaiseBadWorkbook(path, problem);
+        Fail(problem);
     };
     const zip_int64_t n = zip_get_num_entries(zip_, 0);
     if (n == 0) fail("the zip package is empty");
     if (n < 0 || static_cast<std::size_t>(n) > limits_.entries)
         fail("the package has more parts than the limit of " + std::to_string(limits_.entries));
-    // Two parts of the same name make the package ambiguous: which one is the sheet?
+    // Two parts of the same name make the package ambiguous: which one is meant?
     std::set<std::string> names;
     for (zip_int64_t i = 0; i < n; ++i) {
         const char* name = zip_get_name(zip_, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_RAW);
@@ -99,6 +95,10 @@ Package::Package(const std::string& path, PackageLimits limits) : path_(path), l
 
 Package::~Package() {
     if (zip_) zip_discard(zip_);
+}
+
+void Package::Fail(const std::string& problem) const {
+    RaiseBadPackage(kind_, path_, problem);
 }
 
 bool Package::Has(const std::string& name) const {
@@ -119,9 +119,8 @@ void Package::ReadChunks(const std::string& name,
                          const std::function<void(std::string_view)>& sink) const {
     zip_file_t* raw = zip_fopen(zip_, name.c_str(), 0);
     if (!raw) {
-        if (!Has(name)) RaiseBadWorkbook(path_, "the part " + name + " is missing");
-        RaiseBadWorkbook(path_,
-                         "the part " + name + " cannot be unpacked (" + zip_strerror(zip_) + ")");
+        if (!Has(name)) Fail("the part " + name + " is missing");
+        Fail("the part " + name + " cannot be unpacked (" + zip_strerror(zip_) + ")");
     }
     struct Closer {
         zip_file_t* file;
@@ -146,11 +145,10 @@ void Package::ReadChunks(const std::string& name,
         const auto got = static_cast<std::size_t>(r);
         if (partBytes + got > limits_.entryBytes || inflated_ + got > limits_.totalBytes) {
             const bool part = partBytes + got > limits_.entryBytes;
-            RaiseBadWorkbook(
-                path_, "the part " + name + " unpacks to more than the limit of " +
-                           std::to_string((part ? limits_.entryBytes : limits_.totalBytes) >> 20) +
-                           (part ? " MiB for one part" : " MiB for the whole package") +
-                           " (it may be a zip bomb)");
+            Fail("the part " + name + " unpacks to more than the limit of " +
+                 std::to_string((part ? limits_.entryBytes : limits_.totalBytes) >> 20) +
+                 (part ? " MiB for one part" : " MiB for the whole package") +
+                 " (it may be a zip bomb)");
         }
         partBytes += got;
         inflated_ += got;
@@ -160,14 +158,12 @@ void Package::ReadChunks(const std::string& name,
     closer.file = nullptr;
     if (zip_fclose(raw) != 0) failed = true;
     if (failed) {
-        RaiseBadWorkbook(path_,
-                         "the part " + name +
-                             " is damaged (it does not unpack, or its checksum does not match)");
+        Fail("the part " + name +
+             " is damaged (it does not unpack, or its checksum does not match)");
     }
     if (sized && partBytes != st.size) {
-        RaiseBadWorkbook(path_, "the part " + name + " is damaged (it unpacks to " +
-                                    std::to_string(partBytes) + " bytes instead of " +
-                                    std::to_string(st.size) + ")");
+        Fail("the part " + name + " is damaged (it unpacks to " + std::to_string(partBytes) +
+             " bytes instead of " + std::to_string(st.size) + ")");
     }
 }
 
@@ -177,39 +173,8 @@ std::string Package::Read(const std::string& name) const {
     return bytes;
 }
 
-std::string ResolvePartName(const std::string& sourcePart, const std::string& target) {
-    std::string base;
-    if (!target.empty() && target.front() == '/') {
-        base = target.substr(1);
-    } else {
-        const auto slash = sourcePart.rfind('/');
-        base = (slash == std::string::npos ? "" : sourcePart.substr(0, slash + 1)) + target;
-    }
-    // Normalise "." and ".." segments.
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    while (start <= base.size()) {
-        const auto end = base.find('/', start);
-        const std::string seg =
-            base.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        if (seg == "..") {
-            if (!parts.empty()) parts.pop_back();
-        } else if (!seg.empty() && seg != ".") {
-            parts.push_back(seg);
-        }
-        if (end == std::string::npos) break;
-        start = end + 1;
-    }
-    std::string out;
-    for (const auto& p : parts) out += (out.empty() ? "" : "/") + p;
-    return out;
+std::unique_ptr<pugi::xml_document> Package::ReadXml(const std::string& name) const {
+    return ParseXmlPart(*this, name, Read(name));
 }
 
-std::string RelationshipsPartOf(const std::string& part) {
-    const auto slash = part.rfind('/');
-    const std::string folder = slash == std::string::npos ? "" : part.substr(0, slash + 1);
-    const std::string file = slash == std::string::npos ? part : part.substr(slash + 1);
-    return folder + "_rels/" + file + ".rels";
-}
-
-}  // namespace tbln::workbook
+}  // namespace tbln::opc
