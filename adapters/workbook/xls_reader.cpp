@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <utility>
 
 #include "adapters/workbook/biff_records.hpp"
 #include "adapters/workbook/compound_file.hpp"
@@ -170,6 +171,12 @@ class XlsReader {
                 model_->sheets.push_back(std::move(sheet));
                 ReadSheet(entry, model_->sheets.back());
             }
+            // Drawings are placed by their cells' sizes, and a column's size needs the
+            // workbook's digit width, judged from the columns of every sheet: so the
+            // drawings are read once all sheets are.
+            for (auto& [index, drawing] : drawings_)
+                ReadLegacySheetDrawing(drawing, pictures_, palette_, *model_,
+                                       model_->sheets[index]);
         } catch (const CutShort& cut) {
             Bad("the record " + Hex(cut.record) + " at byte " + std::to_string(records_.Offset()) +
                 " of the workbook stream is cut short" +
@@ -496,7 +503,7 @@ class XlsReader {
                 Area{sheet.activeRow, sheet.activeCol, sheet.activeRow, sheet.activeCol}};
         }
         SortSheet(sheet, cellsSorted_, rowsSorted_);
-        ReadLegacySheetDrawing(drawing, pictures_, palette_, *model_, sheet);
+        drawings_.emplace_back(model_->sheets.size() - 1, std::move(drawing));
         sheet_ = nullptr;
         sheetName_.clear();
     }
@@ -815,6 +822,8 @@ class XlsReader {
     int codePage_ = 1252;
     std::size_t activeTab_ = 0;
     std::vector<SheetEntry> sheets_;
+    // Each worksheet's drawing records (views into the stream), by its place in the model.
+    std::vector<std::pair<std::size_t, SheetDrawingRecords>> drawings_;
     std::vector<std::uint32_t> palette_;
     std::string drawingGroup_;  // the drawing group's containers, joined
     PictureStore pictures_;

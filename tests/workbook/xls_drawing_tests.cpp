@@ -205,6 +205,19 @@ TEST(LegacyDrawing, ShapesAndPicturesAsInTheWorkbookTheyWereSavedFrom) {
 // Texts with formatting runs read as their characters: a shared string of three runs,
 // and a text box of two lines whose font is its first run's (the text record's font
 // for empty text is another).
+// The first sheet's text box is placed while the workbook loads, before the second
+// sheet's columns (stored for 9-pixel digits) are read: the digit width still comes from
+// every sheet's columns, and the box is placed with it.
+TEST(LegacyDrawing, DrawingsArePlacedWithTheWholeWorkbooksDigitWidth) {
+    const auto book = LoadWorkbook(Fixture("drawing_late_widths.xls"));
+    EXPECT_EQ(MaxDigitWidth(*book), 9);
+    const auto& widths = SheetNamed(*book, "Widths");
+    const int pixels[] = {31, 47, 58, 77, 95, 101, 122, 139};
+    for (Long col = 1; col <= 8; ++col)
+        EXPECT_DOUBLE_EQ(ColumnWidthPoints(*book, widths, col), pixels[col - 1] * 0.75) << col;
+    ASSERT_EQ(SheetNamed(*book, "Drawing").drawing.objects.size(), 1u);
+}
+
 TEST(LegacyDrawing, RichTextReadsAsItsCharacters) {
     for (const char* file : {"drawing_formats.xls", "drawing_formats.xlsx"}) {
         SCOPED_TRACE(file);
