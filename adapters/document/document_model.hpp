@@ -94,6 +94,11 @@ struct CellPlace {
     // scaled to it: the cell's place in the grid, and the grid's whole width.
     double widthShare = 0;
     double gridLeft = 0, gridWidth = 0, gridTotal = 0;
+    // A table centred ('c') or set against the right edge ('r') of the text area, its
+    // grid `gridTotal` wide: `left` is then from the table's own left edge.
+    char align = 0;
+    // The cell's text set against the middle ('c') or the foot ('b') of its row.
+    char vAlign = 0;
 };
 
 struct Paragraph {

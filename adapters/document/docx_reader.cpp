@@ -22,6 +22,16 @@ namespace tbln::document {
 
 namespace {
 
+// Where a table or a row stands in the text area: 'c' centred, 'r' against the right
+// edge, 0 from the left edge.
+char TableAlignment(pugi::xml_node jc) {
+    const char* value = jc ? Attr(jc, "val") : nullptr;
+    const std::string_view v = value ? value : "";
+    if (v == "center") return 'c';
+    if (v == "right" || v == "end") return 'r';
+    return 0;
+}
+
 class Reader {
   public:
     Reader(const std::string& path, opc::PackageLimits limits) : package_(path, limits) {
@@ -185,6 +195,7 @@ class Reader {
             }
         }
         double indent = 0;
+        char align = 0;         // 'c' centred, 'r' against the right edge
         double widthShare = 0;  // of the text area's width, when the table gives one
         double spacing = 0;
         // Cell margins: the table's own, else its style's, else Word's 0.075 inch at the
@@ -248,6 +259,7 @@ class Reader {
             readMargins(Child(pr, "tblCellMar"), tableMargins);
             readBorders(Child(pr, "tblBorders"), tableBorders);
             if (auto ind = Child(pr, "tblInd")) indent = Twips(Number(ind, "w").value_or(0));
+            align = TableAlignment(Child(pr, "jc"));
             if (auto w = Child(pr, "tblW")) {
                 const char* type = Attr(w, "type");
                 if (type && std::string_view(type) == "pct") {
@@ -272,6 +284,7 @@ class Reader {
                 }
                 if (n != "tr") continue;
                 std::size_t col = 0;
+                char rowAlign = align;
                 LineRule heightRule = LineRule::Auto;
                 double height = 0;
                 bool cantSplit = false;
@@ -291,6 +304,7 @@ class Reader {
                         if (height <= 0) heightRule = LineRule::Auto;
                     }
                     if (auto c = Child(trPr, "cantSplit")) cantSplit = OnOff(c);
+                    if (auto jc = Child(trPr, "jc")) rowAlign = TableAlignment(jc);
                     // Only the rows from the first on repeat.
                     auto h = Child(trPr, "tblHeader");
                     headerRows = headerRows && h && OnOff(h);
@@ -310,7 +324,13 @@ class Reader {
                     double width = 0;
                     Margins margins = tableMargins;
                     char merge = 0;
+                    char vAlign = 0;
                     if (auto tcPr = Child(tc, "tcPr")) {
+                        if (auto va = Child(tcPr, "vAlign")) {
+                            const char* val = Attr(va, "val");
+                            const std::string_view v = val ? val : "";
+                            vAlign = v == "center" ? 'c' : v == "bottom" ? 'b' : 0;
+                        }
                         if (auto vm = Child(tcPr, "vMerge")) {
                             const char* val = Attr(vm, "val");
                             merge = val && std::string_view(val) == "restart" ? 'r' : 'c';
@@ -341,6 +361,13 @@ class Reader {
                     const double shift = model_.compatibilityMode < 15 ? tableMargins.left : 0;
                     place.left =
                         (outer.table >= 0 ? outer.left : 0) + indent + left - shift + margins.left;
+                    // A centred or right-aligned table is placed by its grid's width in
+                    // the text area; its indent does not apply.
+                    if (outer.table < 0 && rowAlign && !grid.empty()) {
+                        place.align = rowAlign;
+                        place.left = left + margins.left;
+                        for (const double g : grid) place.gridTotal += g;
+                    }
                     place.width = std::max(1.0, width - margins.left - margins.right);
                     place.top = margins.top;
                     place.bottom = margins.bottom;
@@ -353,10 +380,12 @@ class Reader {
                     place.borderAbove = outer.table >= 0 ? outer.borderAbove : borderAbove;
                     place.borderBelow = outer.table >= 0 ? outer.borderBelow : tableBorders.bottom;
                     place.merge = outer.table >= 0 ? outer.merge : merge;
+                    place.vAlign = outer.table >= 0 ? 0 : vAlign;
                     if (outer.table < 0 && widthShare > 0 && gridWidth > 0) {
                         place.widthShare = widthShare;
                         place.gridLeft = left;
                         place.gridWidth = gridWidth;
+                        place.gridTotal = 0;
                         for (const double g : grid) place.gridTotal += g;
                     }
                     place.header = outer.table >= 0 ? outer.header : headerRows;

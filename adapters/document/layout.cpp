@@ -661,11 +661,21 @@ class Paginator {
         double endY = y_;
         double cellLeft = -1e9;
         const bool mergedOn = MergedOn(to);
+        // Each cell's lines and where its text ends, to set them against the middle or
+        // the foot of the row once its height is known.
+        struct CellLines {
+            std::size_t first, end;
+            double textEnd;
+            char vAlign;
+        };
+        std::vector<CellLines> cells;
         for (std::size_t k = from; k < to; ++k) {
             const auto& p = model_.paragraphs[k];
             if (p.cell.left != cellLeft) {
                 // A new cell starts at the row's top.
                 cellLeft = p.cell.left;
+                const char vAlign = p.cell.merge ? 0 : p.cell.vAlign;
+                cells.push_back({layout_.lines.size(), layout_.lines.size(), 0, vAlign});
                 page_ = rowPage;
                 y_ = rowY;
                 atTop_ = rowAtTop;
@@ -684,6 +694,8 @@ class Paginator {
             }
             previousAfter_ = p.format.spaceAfter;
             const double cellEnd = y_ + previousAfter_ + p.cell.bottom;
+            cells.back().end = layout_.lines.size();
+            cells.back().textEnd = page_ == rowPage ? cellEnd : 1e9;
             // A merged cell's text that runs on below ends the merge's last row.
             const bool sizes = SizesRow(p.cell, mergedOn);
             if (!sizes && p.cell.merge != 'r') continue;
@@ -707,6 +719,15 @@ class Paginator {
             endY = rowTop + place.height;
         } else if (place.heightRule == LineRule::AtLeast && endPage == rowPage) {
             endY = std::max(endY, rowTop + place.height);
+        }
+        // A row on one page sets its centred and bottom-aligned cells' text down by the
+        // room left below it.
+        if (endPage == rowPage) {
+            for (const auto& c : cells) {
+                if (!c.vAlign || c.textEnd >= endY) continue;
+                const double down = c.vAlign == 'c' ? (endY - c.textEnd) / 2 : endY - c.textEnd;
+                for (std::size_t i = c.first; i < c.end; ++i) layout_.lines[i].y += down;
+            }
         }
         if (place.header) {
             if (headerTable_ != place.table) headerHeight_ = 0;
@@ -776,11 +797,16 @@ Layout LayOut(const DocumentModel& model, FontMetrics& metrics) {
             width = p.cell.width;
             // A table as wide as a share of the text area: its grid scaled to that width.
             const auto& c = p.cell;
+            double tableWidth = c.gridTotal;
             if (c.widthShare > 0 && c.gridTotal > 0) {
                 const double scale = c.widthShare * width0 / c.gridTotal - 1;
                 left += c.gridLeft * scale;
                 width = std::max(1.0, width + c.gridWidth * scale);
+                tableWidth = c.widthShare * width0;
             }
+            // Centred or against the right edge, also when wider than the text area.
+            if (c.align == 'c') left += (width0 - tableWidth) / 2;
+            if (c.align == 'r') left += width0 - tableWidth;
         }
         boxes.push_back(breaker.Break(p, left, width));
     }
