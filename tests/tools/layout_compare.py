@@ -6,6 +6,10 @@ the PDF's lines with their words' boxes. Our lines come from `tbln word-lines`. 
 matched in order by their text; a line counts as identical when its text and page agree,
 and its position is reported against the PDF's first word (x) and line top (y).
 
+The text layer of a PDF cuts and joins lines by their gaps (the cells of a table row most
+of all), so many lines have no equal there: a second figure aligns the two word by word
+and counts our lines whose words are mostly found, and mostly on the line's page.
+
 It also reports the page totals: ours, the count the document stores in docProps/app.xml
 (the word processor's last layout of it) and the PDF's.
 
@@ -188,6 +192,7 @@ def compare(binary, docx, verbose, cache=None):
     matcher = difflib.SequenceMatcher(None, a, b, autojunk=False)
     same = 0
     near = 0
+    aligned = same_page_by_words(ours, theirs)
     for block in matcher.get_matching_blocks():
         for k in range(block.size):
             o, t = ours[block.a + k], theirs[block.b + k]
@@ -207,7 +212,60 @@ def compare(binary, docx, verbose, cache=None):
                     print("  ours   p%d: %s" % (ours[i]["page"], a[i]))
                 for j in range(j1, j2):
                     print("  theirs p%d: %s" % (theirs[j]["page"], b[j]))
-    return same, near, len(ours), len(theirs), (our_pages, stored_pages(docx), their_pages)
+    return (same, aligned, near, len(ours), len(theirs),
+            (our_pages, stored_pages(docx), their_pages))
+
+
+def same_page_by_words(ours, theirs):
+    """How many of our lines are on their page of the PDF when the two are aligned word by
+    word (most of the line's words found, most of those on its page): this holds whatever
+    lines the PDF's text layer cuts or joins, as it does with the cells of table rows."""
+    def words(lines, order):
+        for n in order:
+            line = lines[n]
+            text = (line["label"] + " " + line["text"]) if line.get("label") else line["text"]
+            for w in text.split():
+                yield n, w
+    # Ours in reading order on each page, as the PDF's lines are: the cells of a row
+    # side by side, line by line.
+    a = list(words(ours, sorted(range(len(ours)), key=lambda n: (
+        ours[n]["page"], round(ours[n]["y"]), ours[n]["x"]))))
+    b = list(words(theirs, range(len(theirs))))
+    matcher = difflib.SequenceMatcher(None, [w for _, w in a], [w for _, w in b],
+                                      autojunk=False)
+    pair = {}  # our word -> the PDF's
+    for block in matcher.get_matching_blocks():
+        for k in range(block.size):
+            pair[block.a + k] = block.b + k
+    # Words the two orders set a little apart (a number centred beside two lines that
+    # the PDF puts with the first): an equal word not yet taken close to where the
+    # alignment stands.
+    taken = set(pair.values())
+    near = 0  # the PDF's place of the last aligned word
+    for i in range(len(a)):
+        if i in pair:
+            near = pair[i]
+            continue
+        for j in sorted(range(max(0, near - 30), min(len(b), near + 31)),
+                        key=lambda j: abs(j - near)):
+            if j not in taken and b[j][1] == a[i][1]:
+                pair[i] = j
+                taken.add(j)
+                break
+    found = [dict() for _ in ours]
+    for i, j in pair.items():
+        pages = found[a[i][0]]
+        page = theirs[b[j][0]]["page"]
+        pages[page] = pages.get(page, 0) + 1
+    total = [0] * len(ours)
+    for n, _ in a:
+        total[n] += 1
+    same = 0
+    for n, pages in enumerate(found):
+        matched = sum(pages.values())
+        if total[n] and matched * 2 >= total[n] and pages.get(ours[n]["page"], 0) * 2 > matched:
+            same += 1
+    return same
 
 
 def main(argv):
@@ -222,19 +280,22 @@ def main(argv):
         print(__doc__)
         return 2
     binary, files = args[0], args[1:]
-    total_same = total_near = total_ours = total_theirs = 0
+    total_same = total_aligned = total_near = total_ours = total_theirs = 0
     for f in files:
         try:
-            same, near, n_ours, n_theirs, pages = compare(binary, f, verbose, cache)
+            same, aligned, near, n_ours, n_theirs, pages = compare(binary, f, verbose, cache)
         except (subprocess.CalledProcessError, subprocess.TimeoutExpired) as e:
             print("%-40s skipped: %s failed" % (os.path.basename(f), e.cmd[0]))
             continue
         total = max(n_ours, n_theirs)
-        print("%-40s %4d/%4d lines identical in text and page (%5.1f %%), %4d within 1 pt; "
-              "pages: ours %d, stored %s, PDF %d" %
+        print("%-40s %4d/%4d lines identical in text and page (%5.1f %%), %4d within 1 pt, "
+              "%5.1f %% on the same page by words; pages: ours %d, stored %s, "
+              "PDF %d" %
               (os.path.basename(f)[:40], same, total, 100.0 * same / total if total else 100.0,
-               near, pages[0], pages[1] if pages[1] is not None else "-", pages[2]))
+               near, 100.0 * aligned / n_ours if n_ours else 100.0, pages[0],
+               pages[1] if pages[1] is not None else "-", pages[2]))
         total_same += same
+        total_aligned += aligned
         total_near += near
         total_ours += n_ours
         total_theirs += n_theirs
@@ -243,6 +304,10 @@ def main(argv):
           "(%.1f %%) within 1 pt in x and y" %
           (len(files), total_same, total, 100.0 * total_same / total if total else 100.0,
            total_near, 100.0 * total_near / total_same if total_same else 0.0))
+    print("ALL %d documents: %d/%d of our lines on the same page as the PDF's with the lines "
+          "aligned word by word (%.1f %%)" %
+          (len(files), total_aligned, total_ours,
+           100.0 * total_aligned / total_ours if total_ours else 100.0))
     return 0
 
 
