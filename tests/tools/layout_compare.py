@@ -10,6 +10,10 @@ The text layer of a PDF cuts and joins lines by their gaps (the cells of a table
 of all), so many lines have no equal there: a second figure aligns the two word by word
 and counts our lines whose words are mostly found, and mostly on the line's page.
 
+Where the document records where the word processor last started its pages
+(w:lastRenderedPageBreak), it reports how many of those we start a page at too, and
+within 3 lines: that is the word processor's own layout, not LibreOffice's.
+
 It also reports the page totals: ours, the count the document stores in docProps/app.xml
 (the word processor's last layout of it) and the PDF's.
 
@@ -212,8 +216,89 @@ def compare(binary, docx, verbose, cache=None):
                     print("  ours   p%d: %s" % (ours[i]["page"], a[i]))
                 for j in range(j1, j2):
                     print("  theirs p%d: %s" % (theirs[j]["page"], b[j]))
+    record = word_record(docx)
+    offsets = page_starts_against_record(ours, record) if record else []
     return (same, aligned, near, len(ours), len(theirs),
-            (our_pages, stored_pages(docx), their_pages))
+            (our_pages, stored_pages(docx), their_pages), offsets)
+
+
+W = "{http://schemas.openxmlformats.org/wordprocessingml/2006/main}"
+MC = "{http://schemas.openxmlformats.org/markup-compatibility/2006}"
+
+
+def word_record(docx):
+    """The words of the main story and where the word processor last started its pages
+    among them (the w:lastRenderedPageBreak marks it writes where it rendered one; a page
+    that starts with no text of its own, an empty paragraph or a picture, has none), or
+    None when the document has no such marks."""
+    try:
+        with zipfile.ZipFile(docx) as z:
+            root = ET.fromstring(z.read("word/document.xml"))
+    except (KeyError, zipfile.BadZipFile, OSError, ET.ParseError):
+        return None
+    words, starts, text = [], [], []
+    skip = {W + "txbxContent", W + "del", W + "instrText", W + "delText", MC + "Fallback"}
+
+    def flush():
+        words.extend(normalise(w) for w in "".join(text).split())
+        text.clear()
+
+    def walk(node, row):
+        for child in node:
+            tag = child.tag
+            if tag in skip:
+                continue
+            if tag == W + "tr" and row is None:
+                walk(child, [False])  # the marks in the cells of one row are one page
+            elif tag == W + "lastRenderedPageBreak":
+                if row is None or not row[0]:
+                    flush()
+                    starts.append(len(words))
+                    if row is not None:
+                        row[0] = True
+            elif tag == W + "t":
+                text.append(child.text or "")
+            elif tag in (W + "tab", W + "br", W + "cr"):
+                text.append(" ")
+            else:
+                walk(child, row)
+                if tag == W + "p":
+                    text.append(" ")
+
+    body = root.find(W + "body")
+    if body is None:
+        return None
+    walk(body, None)
+    flush()
+    return (words, starts) if starts else None
+
+
+def page_starts_against_record(ours, record):
+    """For each page start the word processor recorded, how many of our lines away from
+    it our nearest page start is (0: we start the page at the same line), or None where
+    its word is not found in ours: our lines (in story order) aligned with its words."""
+    words, starts = record
+    a, owner, first = [], [], []
+    for n, line in enumerate(ours):
+        if n == 0 or line["page"] != ours[n - 1]["page"]:
+            first.append(n)
+        for w in line["text"].split():
+            a.append(w)
+            owner.append(n)
+    matcher = difflib.SequenceMatcher(None, a, words, autojunk=False)
+    ours_at = {}
+    for block in matcher.get_matching_blocks():
+        for k in range(block.size):
+            ours_at[block.b + k] = block.a + k
+    offsets = []
+    for j in starts:
+        i = ours_at.get(j)
+        if i is None or not a[i] or i > 0 and owner[i - 1] == owner[i]:
+            offsets.append(None)  # not found, or not at the start of one of our lines
+            continue
+        line = owner[i]
+        offsets.append(min((f - line for f in first), key=abs))
+    return offsets
 
 
 def same_page_by_words(ours, theirs):
@@ -281,9 +366,11 @@ def main(argv):
         return 2
     binary, files = args[0], args[1:]
     total_same = total_aligned = total_near = total_ours = total_theirs = 0
+    starts = [0, 0, 0]  # recorded page starts, ours at the same line, within 3 lines
     for f in files:
         try:
-            same, aligned, near, n_ours, n_theirs, pages = compare(binary, f, verbose, cache)
+            same, aligned, near, n_ours, n_theirs, pages, offsets = compare(
+                binary, f, verbose, cache)
         except (subprocess.CalledProcessError, subprocess.TimeoutExpired) as e:
             print("%-40s skipped: %s failed" % (os.path.basename(f), e.cmd[0]))
             continue
@@ -294,6 +381,14 @@ def main(argv):
               (os.path.basename(f)[:40], same, total, 100.0 * same / total if total else 100.0,
                near, 100.0 * aligned / n_ours if n_ours else 100.0, pages[0],
                pages[1] if pages[1] is not None else "-", pages[2]))
+        if offsets:
+            at = sum(1 for o in offsets if o == 0)
+            close = sum(1 for o in offsets if o is not None and abs(o) <= 3)
+            print("%-40s the word processor's record: %d page starts, %d of them ours too, "
+                  "%d within 3 lines" % ("", len(offsets), at, close))
+            starts[0] += len(offsets)
+            starts[1] += at
+            starts[2] += close
         total_same += same
         total_aligned += aligned
         total_near += near
@@ -304,6 +399,8 @@ def main(argv):
           "(%.1f %%) within 1 pt in x and y" %
           (len(files), total_same, total, 100.0 * total_same / total if total else 100.0,
            total_near, 100.0 * total_near / total_same if total_same else 0.0))
+    print("ALL %d documents: of %d page starts the word processor recorded, %d are ours "
+          "too and %d within 3 lines" % (len(files), starts[0], starts[1], starts[2]))
     print("ALL %d documents: %d/%d of our lines on the same page as the PDF's with the lines "
           "aligned word by word (%.1f %%)" %
           (len(files), total_aligned, total_ours,
