@@ -86,6 +86,9 @@ struct CellPlace {
     // bottom border below its last row.
     double borderAbove = 0;
     double borderBelow = 0;
+    // With spacing between cells: the width of the cells' own bottom borders below the
+    // row's text.
+    double cellsBelow = 0;
     // Vertically merged cells: 'r' starts a merge that runs on into the rows below, 'c'
     // continues the one above (its text is not shown in a row of its own).
     char merge = 0;

@@ -312,11 +312,21 @@ class Reader {
                     headerRows = false;
                 }
                 double borderAbove = row == 0 ? tableBorders.top : tableBorders.insideH;
+                // With spacing between cells, each cell keeps its own borders above and
+                // below its text, inside the table's own around them all.
+                double cellsAbove = 0, cellsBelow = 0;
                 for (auto tc = tr.first_child(); tc; tc = tc.next_sibling()) {
                     if (tc.type() != pugi::node_element || Local(tc.name()) != "tc") continue;
-                    Borders own{borderAbove, 0, 0};
+                    Borders own{borderAbove, tableBorders.insideH, 0};
                     readBorders(Child(Child(tc, "tcPr"), "tcBorders"), own);
-                    borderAbove = std::max(borderAbove, own.top);
+                    cellsAbove = std::max(cellsAbove, own.top);
+                    cellsBelow = std::max(cellsBelow, own.bottom);
+                }
+                if (spacing > 0) {
+                    borderAbove = (row == 0 ? tableBorders.top : 0) + cellsAbove;
+                } else {
+                    borderAbove = std::max(borderAbove, cellsAbove);
+                    cellsBelow = 0;
                 }
                 for (auto tc = tr.first_child(); tc; tc = tc.next_sibling()) {
                     if (tc.type() != pugi::node_element || Local(tc.name()) != "tc") continue;
@@ -378,6 +388,7 @@ class Reader {
                     place.spacing = outer.table >= 0 ? outer.spacing : spacing;
                     if (outer.table >= 0) place.width = std::min(place.width, outer.width);
                     place.borderAbove = outer.table >= 0 ? outer.borderAbove : borderAbove;
+                    place.cellsBelow = outer.table >= 0 ? outer.cellsBelow : cellsBelow;
                     place.borderBelow = outer.table >= 0 ? outer.borderBelow : tableBorders.bottom;
                     place.merge = outer.table >= 0 ? outer.merge : merge;
                     place.vAlign = outer.table >= 0 ? 0 : vAlign;

@@ -253,10 +253,9 @@ class Paginator {
                 ++j;
             }
             Row(i, j, boxes);
-            // The table's spacing between cells also lies below its last row, and its bottom
-            // border.
+            // The table's bottom border lies below its last row.
             if (j >= ps.size() || ps[j].cell.table != ps[i].cell.table) {
-                y_ += ps[i].cell.spacing + ps[i].cell.borderBelow;
+                y_ += ps[i].cell.borderBelow;
             }
             i = j;
         }
@@ -626,7 +625,7 @@ class Paginator {
             tallest = std::max(tallest, cell + after + p.cell.bottom);
         }
         const auto& place = ps[from].cell;
-        tallest += place.borderAbove;
+        tallest += place.borderAbove + place.cellsBelow;
         if (place.heightRule == LineRule::Exact) return place.height;
         if (place.heightRule == LineRule::AtLeast) return std::max(tallest, place.height);
         return tallest;
@@ -644,7 +643,7 @@ class Paginator {
         if (!atTop_) {
             const double room = Bottom() - y_ + kEpsilon;
             const bool whole = place.cantSplit || place.heightRule == LineRule::Exact;
-            const double height = RowHeight(from, to, boxes) + place.spacing;
+            const double height = RowHeight(from, to, boxes) + 2 * place.spacing;
             if (FirstRowStart(from, boxes) > room ||
                 (whole && height > room && height <= Bottom() - Top())) {
                 NewPage(true);
@@ -693,7 +692,7 @@ class Paginator {
                 Emit(k, l);
             }
             previousAfter_ = p.format.spaceAfter;
-            const double cellEnd = y_ + previousAfter_ + p.cell.bottom;
+            const double cellEnd = y_ + previousAfter_ + p.cell.bottom + p.cell.cellsBelow;
             cells.back().end = layout_.lines.size();
             cells.back().textEnd = page_ == rowPage ? cellEnd : 1e9;
             // A merged cell's text that runs on below ends the merge's last row.
@@ -732,11 +731,12 @@ class Paginator {
         if (place.header) {
             if (headerTable_ != place.table) headerHeight_ = 0;
             headerTable_ = place.table;
-            if (endPage == rowPage) headerHeight_ += endY - rowTop + place.spacing;
+            if (endPage == rowPage) headerHeight_ += endY - rowTop + 2 * place.spacing;
         }
         repeatHeight_ = 0;
         page_ = endPage;
-        y_ = endY;
+        // The spacing between cells lies around each row: twice between two rows.
+        y_ = endY + place.spacing;
         atTop_ = false;
         previous_ = nullptr;
         previousAfter_ = 0;

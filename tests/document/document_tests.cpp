@@ -272,6 +272,13 @@ TEST_F(Engine, KeepsRowsFloatsAndNotesMoveLinesToTheirPlaces) {
         // A table as wide as the text area, its wider grid scaled down to it.
         {"share_table.docx", "three.", 1, 85.15},
         {"share_table.docx", "After the table.", 1, 98.3},
+        // 5 pt of spacing between cells lies around every row (twice between two rows,
+        // as the word processor's own page breaks show on real documents), and each cell
+        // keeps its own 0.5 pt borders above and below its text inside the table's.
+        {"cell_spacing.docx", "Spaced row 1", 1, 84.65 + 5 + 0.5 + 0.5},
+        {"cell_spacing.docx", "Spaced row 2", 1, 90.65 + 12.65 + 0.5 + 5 + 5 + 0.5},
+        {"cell_spacing.docx", "Spaced row 3", 1, 114.3 + 12.65 + 0.5 + 5 + 5 + 0.5},
+        {"cell_spacing.docx", "After the spaced table.", 1, 137.95 + 12.65 + 0.5 + 5 + 0.5},
         // A heading row marked to repeat stands above the rows on the next page.
         {"heading_rows.docx", "Row 49 cell 1", 2, 85.65},
         {"heading_rows.docx", "After the table.", 2, 506.45},
