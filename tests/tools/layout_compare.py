@@ -81,6 +81,8 @@ def pdf_lines(docx, workdir, cache=None):
                         workdir, docx],
                        check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                        timeout=300)
+        if not os.path.exists(pdf):  # LibreOffice could not read it, though it says nothing
+            raise subprocess.CalledProcessError(1, ["soffice"])
         if cached:
             os.makedirs(cache, exist_ok=True)
             shutil.copy(pdf, cached)
