@@ -57,6 +57,7 @@ class Reader {
             EndParagraph();
         }
         ReadFootnotes();
+        ReadHeadersAndFooters();
         model_.formatRuns.shrink_to_fit();
         return std::move(model_);
     }
@@ -79,7 +80,9 @@ class Reader {
         folder_ = slash == std::string::npos ? "" : main.substr(0, slash + 1);
         // The parts the main part names by relationship: styles, numbering, theme, settings.
         for (const auto& [id, rel] : opc::ReadRelationships(package_, main)) {
-            if (!rel.external) related_.emplace(rel.type, rel.target);
+            if (rel.external) continue;
+            related_.emplace(rel.type, rel.target);
+            if (rel.type == "header" || rel.type == "footer") headerFooterParts_[id] = rel.target;
         }
         return main;
     }
@@ -124,6 +127,26 @@ class Reader {
             const char* v = Attr(t, "val");
             s.continuous = v && std::string_view(v) == "continuous";
         }
+        if (auto m = Child(sectPr, "pgMar")) {
+            if (auto v = Number(m, "header")) s.header = std::clamp(Twips(*v), 0.0, s.pageHeight);
+            if (auto v = Number(m, "footer")) s.footer = std::clamp(Twips(*v), 0.0, s.pageHeight);
+        }
+        if (auto t = Child(sectPr, "titlePg")) s.titlePage = OnOff(t);
+        // A section without a header or footer of a kind keeps the one before it.
+        for (auto r = sectPr.first_child(); r; r = r.next_sibling()) {
+            if (r.type() != pugi::node_element) continue;
+            const auto n = Local(r.name());
+            if (n != "headerReference" && n != "footerReference") continue;
+            const char* type = Attr(r, "type");
+            const std::string_view kind = type ? type : "default";
+            const bool header = n == "headerReference";
+            int* slot = kind == "default" ? (header ? &s.headerStory : &s.footerStory)
+                        : kind == "first" ? (header ? &s.firstHeaderStory : &s.firstFooterStory)
+                                          : nullptr;  // even pages: their own layout is not kept
+            const char* id = Attr(r, "id");
+            const auto part = id ? headerFooterParts_.find(id) : headerFooterParts_.end();
+            if (slot) *slot = part == headerFooterParts_.end() ? -1 : StoryOf(part->second);
+        }
         // Keep the body at least one point high and wide.
         s.top = std::min(s.top, s.pageHeight - 1);
         s.bottom = std::min(s.bottom, s.pageHeight - s.top - 1);
@@ -166,6 +189,34 @@ class Reader {
         main.formats = model_.formats;
         main.notes = std::make_shared<DocumentModel>(std::move(model_));
         model_ = std::move(main);
+    }
+
+    // The index of a header's or footer's part among the stories read after the body.
+    int StoryOf(const std::string& part) {
+        const auto it = std::find(storyParts_.begin(), storyParts_.end(), part);
+        if (it != storyParts_.end()) return static_cast<int>(it - storyParts_.begin());
+        storyParts_.push_back(part);
+        return static_cast<int>(storyParts_.size() - 1);
+    }
+
+    // Each header and footer the sections name, read as a story of its own.
+    void ReadHeadersAndFooters() {
+        const auto references = std::move(references_);  // notes are the main story's
+        for (const auto& part : storyParts_) {
+            DocumentModel main = std::move(model_);
+            model_ = DocumentModel{};
+            model_.path = main.path;
+            model_.formats = std::move(main.formats);
+            model_.sections.push_back(Section{});
+            model_.defaultTab = main.defaultTab;
+            model_.compatibilityMode = main.compatibilityMode;
+            if (package_.Has(part)) BodyChildren(package_.ReadXml(part)->document_element(), {});
+            main.formats = std::move(model_.formats);
+            model_.formats = main.formats;
+            main.headerFooters.push_back(std::make_shared<const DocumentModel>(std::move(model_)));
+            model_ = std::move(main);
+        }
+        references_ = references;
     }
 
     // --- the story ---
@@ -418,7 +469,13 @@ class Reader {
         if (auto sectPr = Child(pPr, "sectPr")) {
             // This paragraph ends its section; the next section starts after it.
             ApplySection(sectPr, model_.sections.back());
-            model_.sections.push_back(Section{});
+            Section next;
+            const Section& before = model_.sections.back();
+            next.headerStory = before.headerStory;
+            next.footerStory = before.footerStory;
+            next.firstHeaderStory = before.firstHeaderStory;
+            next.firstFooterStory = before.firstFooterStory;
+            model_.sections.push_back(next);
         }
     }
 
@@ -741,6 +798,8 @@ class Reader {
     std::string paraStyleFont_;
     RunFormat markFormat_;
     std::vector<bool> fieldDepth_;
+    std::map<std::string, std::string, std::less<>> headerFooterParts_;  // by relationship id
+    std::vector<std::string> storyParts_;  // the headers' and footers' parts, by story
     int nextTable_ = 0;
     int noteNumber_ = 0;
     struct Reference {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
+#include <map>
 #include <utility>
 
 #include "core/unicode.hpp"
@@ -225,16 +226,25 @@ struct NoteHeight {
     double all = 0, first = 0;
 };
 
+// The text area of a section's pages, from the top and the foot of the page: its margins,
+// or further in where a header or footer takes more room; on the section's first page
+// when that has a header and footer of its own.
+struct PageArea {
+    double top = 72, bottom = 72;
+    double firstTop = 72, firstBottom = 72;
+};
+
 class Paginator {
   public:
     // noteHeights: the height of each footnote, separator: the separator's above the
-    // first note of a page.
+    // first note of a page; areas: each section's text area.
     Paginator(const DocumentModel& model, Layout& layout, std::vector<NoteHeight> noteHeights,
-              double separator)
+              double separator, std::vector<PageArea> areas)
         : model_(model),
           layout_(layout),
           noteHeights_(std::move(noteHeights)),
-          separator_(separator) {}
+          separator_(separator),
+          areas_(std::move(areas)) {}
 
     void Run(const std::vector<std::vector<LineBox>>& boxes) {
         const auto& ps = model_.paragraphs;
@@ -264,10 +274,13 @@ class Paginator {
 
   private:
     const document::Section& Sec() const { return model_.sections[section_]; }
-    double Top() const { return Sec().top; }
+    const PageArea& Area() const { return areas_[std::min(section_, areas_.size() - 1)]; }
+    bool FirstPage() const { return page_ == sectionPage_; }
+    double Top() const { return FirstPage() ? Area().firstTop : Area().top; }
     // The foot of the text area, above the footnotes placed on the page.
     double Bottom() const {
-        return Sec().pageHeight - Sec().bottom - (notePage_ == page_ ? noteSpace_ : 0);
+        return Sec().pageHeight - (FirstPage() ? Area().firstBottom : Area().bottom) -
+               (notePage_ == page_ ? noteSpace_ : 0);
     }
 
     // The room the footnotes referenced in the line take at the foot of the page, with
@@ -327,6 +340,7 @@ class Paginator {
         if (continuous || layout_.lines.empty()) return;
         // A page that holds nothing but the empty paragraph ending the section before
         // (after a page break) is the new section's first page.
+        sectionPage_ = blankPage_ ? page_ : page_ + 1;
         if (blankPage_) {
             y_ = Top();
             atTop_ = true;
@@ -754,7 +768,9 @@ class Paginator {
     std::vector<Band> bands_;
     std::vector<NoteHeight> noteHeights_;
     double separator_ = 0;
-    int notePage_ = 0;  // the page whose footnotes take noteSpace_
+    std::vector<PageArea> areas_;
+    int sectionPage_ = 1;  // the first page of the section
+    int notePage_ = 0;     // the page whose footnotes take noteSpace_
     double noteSpace_ = 0;
     double noteCarry_ = 0;  // footnote lines that run on to the next page
     bool longChain_ = false;
@@ -780,15 +796,15 @@ class Paginator {
     void Start() { y_ = Top(); }
 };
 
-}  // namespace
-
-Layout LayOut(const DocumentModel& model, FontMetrics& metrics) {
-    Layout layout;
+// Every paragraph's lines, each broken in its section's text width (or its cell's).
+std::vector<std::vector<LineBox>> BreakAll(const DocumentModel& model,
+                                           const std::vector<document::Section>& sections,
+                                           FontMetrics& metrics) {
     Breaker breaker(model, metrics);
     std::vector<std::vector<LineBox>> boxes;
     boxes.reserve(model.paragraphs.size());
     for (const auto& p : model.paragraphs) {
-        const auto& s = model.sections[std::min(p.section, model.sections.size() - 1)];
+        const auto& s = sections[std::min(p.section, sections.size() - 1)];
         double left = s.left;
         double width = std::max(1.0, s.pageWidth - s.left - s.right);
         const double width0 = width;
@@ -810,6 +826,70 @@ Layout LayOut(const DocumentModel& model, FontMetrics& metrics) {
         }
         boxes.push_back(breaker.Break(p, left, width));
     }
+    return boxes;
+}
+
+// The height of a header's or footer's story set in a section's text width, from its
+// first line's top to its last line's foot.
+double StoryHeight(const DocumentModel& story, const document::Section& section,
+                   FontMetrics& metrics) {
+    document::Section tall = section;
+    tall.top = tall.bottom = 0;
+    tall.pageHeight = 1e6;
+    tall.continuous = false;
+    const auto boxes = BreakAll(story, {tall}, metrics);
+    Layout layout;
+    Paginator paginator(story, layout, {}, 0, {PageArea{0, 0, 0, 0}});
+    paginator.Start();
+    paginator.Run(boxes);
+    double foot = 0;
+    for (const auto& l : layout.lines) foot = std::max(foot, l.y + l.height);
+    return foot;
+}
+
+// Each section's text area: a header reaching below the top margin pushes the text
+// down, a footer reaching above the bottom margin pushes its foot up.
+std::vector<PageArea> PageAreas(const DocumentModel& model, FontMetrics& metrics) {
+    std::vector<PageArea> areas;
+    // Heights by story and text width: sections are many where headers are few.
+    std::map<std::pair<int, double>, double> heights;
+    for (const auto& s : model.sections) {
+        const auto height = [&](int story) {
+            if (story < 0 || static_cast<std::size_t>(story) >= model.headerFooters.size())
+                return 0.0;
+            const auto key = std::make_pair(story, s.pageWidth - s.left - s.right);
+            const auto it = heights.find(key);
+            if (it != heights.end()) return it->second;
+            return heights[key] = StoryHeight(*model.headerFooters[story], s, metrics);
+        };
+        const auto top = [&](int story) {
+            const double h = height(story);
+            return h > 0 ? std::max(s.top, s.header + h) : s.top;
+        };
+        const auto bottom = [&](int story) {
+            const double h = height(story);
+            return h > 0 ? std::max(s.bottom, s.footer + h) : s.bottom;
+        };
+        PageArea a;
+        a.top = top(s.headerStory);
+        a.bottom = bottom(s.footerStory);
+        a.firstTop = s.titlePage ? top(s.firstHeaderStory) : a.top;
+        a.firstBottom = s.titlePage ? bottom(s.firstFooterStory) : a.bottom;
+        // The text area keeps at least a point.
+        a.bottom = std::min(a.bottom, s.pageHeight - s.top - 1);
+        a.top = std::min(a.top, s.pageHeight - a.bottom - 1);
+        a.firstBottom = std::min(a.firstBottom, s.pageHeight - s.top - 1);
+        a.firstTop = std::min(a.firstTop, s.pageHeight - a.firstBottom - 1);
+        areas.push_back(a);
+    }
+    return areas;
+}
+
+}  // namespace
+
+Layout LayOut(const DocumentModel& model, FontMetrics& metrics) {
+    Layout layout;
+    const auto boxes = BreakAll(model, model.sections, metrics);
     // The footnotes' heights, each set in the text width of its reference's section.
     std::vector<NoteHeight> noteHeights;
     double separator = 0;
@@ -842,7 +922,8 @@ Layout LayOut(const DocumentModel& model, FontMetrics& metrics) {
         }
         separator = height(0, model.separatorEnd, model.sections.front()).all;
     }
-    Paginator paginator(model, layout, std::move(noteHeights), separator);
+    Paginator paginator(model, layout, std::move(noteHeights), separator,
+                        PageAreas(model, metrics));
     paginator.Start();
     paginator.Run(boxes);
     return layout;

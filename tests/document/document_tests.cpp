@@ -279,6 +279,15 @@ TEST_F(Engine, KeepsRowsFloatsAndNotesMoveLinesToTheirPlaces) {
         {"cell_spacing.docx", "Spaced row 2", 1, 90.65 + 12.65 + 0.5 + 5 + 5 + 0.5},
         {"cell_spacing.docx", "Spaced row 3", 1, 114.3 + 12.65 + 0.5 + 5 + 5 + 0.5},
         {"cell_spacing.docx", "After the spaced table.", 1, 137.95 + 12.65 + 0.5 + 5 + 0.5},
+        // A header of six lines from 36 pt pushes the text below it, a footer of four
+        // lines from 36 pt pushes its foot up (to 792 - 36 - 4 x 12.65); the first page,
+        // with empty ones of its own, keeps the 72 pt margins. LibreOffice breaks the
+        // pages at the same lines.
+        {"tall_header.docx", "Body line 1.", 1, 72},
+        {"tall_header.docx", "Body line 50.", 1, 72 + 49 * 12.65},
+        {"tall_header.docx", "Body line 52.", 2, 36 + 6 * 12.65},
+        {"tall_header.docx", "Body line 96.", 2, 36 + 6 * 12.65 + 44 * 12.65},
+        {"tall_header.docx", "Body line 98.", 3, 36 + 6 * 12.65},
         // A heading row marked to repeat stands above the rows on the next page.
         {"heading_rows.docx", "Row 49 cell 1", 2, 85.65},
         {"heading_rows.docx", "After the table.", 2, 506.45},
