@@ -16,6 +16,7 @@
 #include "adapters/document/document_model.hpp"
 #include "adapters/document/docx_package.hpp"
 #include "adapters/document/docx_styles.hpp"
+#include "core/error.hpp"
 #include "core/unicode.hpp"
 
 namespace tbln::document {
@@ -210,7 +211,16 @@ class Reader {
             model_.sections.push_back(Section{});
             model_.defaultTab = main.defaultTab;
             model_.compatibilityMode = main.compatibilityMode;
-            if (package_.Has(part)) BodyChildren(package_.ReadXml(part)->document_element(), {});
+            try {
+                if (package_.Has(part))
+                    BodyChildren(package_.ReadXml(part)->document_element(), {});
+            } catch (const RuntimeError&) {
+                // A header or footer that cannot be read only gives up its room on the
+                // page: the document's own text is still there to import.
+                auto formats = std::move(model_.formats);
+                model_ = DocumentModel{};
+                model_.formats = std::move(formats);
+            }
             main.formats = std::move(model_.formats);
             model_.formats = main.formats;
             main.headerFooters.push_back(std::make_shared<const DocumentModel>(std::move(model_)));

@@ -288,6 +288,9 @@ TEST_F(Engine, KeepsRowsFloatsAndNotesMoveLinesToTheirPlaces) {
         {"tall_header.docx", "Body line 52.", 2, 36 + 6 * 12.65},
         {"tall_header.docx", "Body line 96.", 2, 36 + 6 * 12.65 + 44 * 12.65},
         {"tall_header.docx", "Body line 98.", 3, 36 + 6 * 12.65},
+        // The same with its header part cut short: the document opens, and only the
+        // header's room is lost.
+        {"broken_header.docx", "Body line 52.", 2, 72},
         // A heading row marked to repeat stands above the rows on the next page.
         {"heading_rows.docx", "Row 49 cell 1", 2, 85.65},
         {"heading_rows.docx", "After the table.", 2, 506.45},
