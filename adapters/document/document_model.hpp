@@ -125,10 +125,12 @@ struct Section {
     double right = 90;
     bool continuous = false;  // starts on the same page as the section before
     // Headers and footers: their distance from the page's edge, and their stories
-    // (indexes into DocumentModel::headerFooters, -1 for none): on every page, and on
-    // the section's first page when it has one of its own (titlePage).
+    // (indexes into DocumentModel::headerFooters, -1 for none): on every page, on even
+    // pages when the document sets those apart (DocumentModel::evenAndOddHeaders), and
+    // on the section's first page when it has one of its own (titlePage).
     double header = 36, footer = 36;
     int headerStory = -1, footerStory = -1;
+    int evenHeaderStory = -1, evenFooterStory = -1;
     int firstHeaderStory = -1, firstFooterStory = -1;
     bool titlePage = false;
 };
@@ -209,6 +211,7 @@ struct DocumentModel {
     // The headers' and footers' stories. They are not part of the main story; a header
     // or footer taller than its margin pushes the text area away from the page's edge.
     std::vector<std::shared_ptr<const DocumentModel>> headerFooters;
+    bool evenAndOddHeaders = false;
 
     // The format of the character at position i.
     const RunFormat& FormatAt(std::size_t i) const {

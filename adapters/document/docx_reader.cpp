@@ -100,6 +100,7 @@ class Reader {
         if (!package_.Has(part)) return;
         auto settings = package_.ReadXml(part);
         auto root = settings->document_element();
+        if (auto e = Child(root, "evenAndOddHeaders")) model_.evenAndOddHeaders = OnOff(e);
         if (auto t = Child(root, "defaultTabStop")) {
             if (auto v = Number(t, "val"); v && *v > 0) model_.defaultTab = Twips(*v);
         }
@@ -143,7 +144,8 @@ class Reader {
             const bool header = n == "headerReference";
             int* slot = kind == "default" ? (header ? &s.headerStory : &s.footerStory)
                         : kind == "first" ? (header ? &s.firstHeaderStory : &s.firstFooterStory)
-                                          : nullptr;  // even pages: their own layout is not kept
+                        : kind == "even"  ? (header ? &s.evenHeaderStory : &s.evenFooterStory)
+                                          : nullptr;
             const char* id = Attr(r, "id");
             const auto part = id ? headerFooterParts_.find(id) : headerFooterParts_.end();
             if (slot) *slot = part == headerFooterParts_.end() ? -1 : StoryOf(part->second);
@@ -483,6 +485,8 @@ class Reader {
             const Section& before = model_.sections.back();
             next.headerStory = before.headerStory;
             next.footerStory = before.footerStory;
+            next.evenHeaderStory = before.evenHeaderStory;
+            next.evenFooterStory = before.evenFooterStory;
             next.firstHeaderStory = before.firstHeaderStory;
             next.firstFooterStory = before.firstFooterStory;
             model_.sections.push_back(next);

@@ -231,6 +231,7 @@ struct NoteHeight {
 // when that has a header and footer of its own.
 struct PageArea {
     double top = 72, bottom = 72;
+    double evenTop = 72, evenBottom = 72;
     double firstTop = 72, firstBottom = 72;
 };
 
@@ -276,11 +277,15 @@ class Paginator {
     const document::Section& Sec() const { return model_.sections[section_]; }
     const PageArea& Area() const { return areas_[std::min(section_, areas_.size() - 1)]; }
     bool FirstPage() const { return page_ == sectionPage_; }
-    double Top() const { return FirstPage() ? Area().firstTop : Area().top; }
+    double Top() const {
+        return FirstPage() ? Area().firstTop : page_ % 2 ? Area().top : Area().evenTop;
+    }
     // The foot of the text area, above the footnotes placed on the page.
     double Bottom() const {
-        return Sec().pageHeight - (FirstPage() ? Area().firstBottom : Area().bottom) -
-               (notePage_ == page_ ? noteSpace_ : 0);
+        const double bottom = FirstPage() ? Area().firstBottom
+                              : page_ % 2 ? Area().bottom
+                                          : Area().evenBottom;
+        return Sec().pageHeight - bottom - (notePage_ == page_ ? noteSpace_ : 0);
     }
 
     // The room the footnotes referenced in the line take at the foot of the page, with
@@ -839,7 +844,7 @@ double StoryHeight(const DocumentModel& story, const document::Section& section,
     tall.continuous = false;
     const auto boxes = BreakAll(story, {tall}, metrics);
     Layout layout;
-    Paginator paginator(story, layout, {}, 0, {PageArea{0, 0, 0, 0}});
+    Paginator paginator(story, layout, {}, 0, {PageArea{0, 0, 0, 0, 0, 0}});
     paginator.Start();
     paginator.Run(boxes);
     double foot = 0;
@@ -873,13 +878,16 @@ std::vector<PageArea> PageAreas(const DocumentModel& model, FontMetrics& metrics
         PageArea a;
         a.top = top(s.headerStory);
         a.bottom = bottom(s.footerStory);
+        a.evenTop = model.evenAndOddHeaders ? top(s.evenHeaderStory) : a.top;
+        a.evenBottom = model.evenAndOddHeaders ? bottom(s.evenFooterStory) : a.bottom;
         a.firstTop = s.titlePage ? top(s.firstHeaderStory) : a.top;
         a.firstBottom = s.titlePage ? bottom(s.firstFooterStory) : a.bottom;
         // The text area keeps at least a point.
-        a.bottom = std::min(a.bottom, s.pageHeight - s.top - 1);
-        a.top = std::min(a.top, s.pageHeight - a.bottom - 1);
-        a.firstBottom = std::min(a.firstBottom, s.pageHeight - s.top - 1);
-        a.firstTop = std::min(a.firstTop, s.pageHeight - a.firstBottom - 1);
+        for (auto [t, b] : {std::pair{&a.top, &a.bottom}, std::pair{&a.evenTop, &a.evenBottom},
+                            std::pair{&a.firstTop, &a.firstBottom}}) {
+            *b = std::min(*b, s.pageHeight - s.top - 1);
+            *t = std::min(*t, s.pageHeight - *b - 1);
+        }
         areas.push_back(a);
     }
     return areas;

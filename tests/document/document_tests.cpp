@@ -288,6 +288,11 @@ TEST_F(Engine, KeepsRowsFloatsAndNotesMoveLinesToTheirPlaces) {
         {"tall_header.docx", "Body line 52.", 2, 36 + 6 * 12.65},
         {"tall_header.docx", "Body line 96.", 2, 36 + 6 * 12.65 + 44 * 12.65},
         {"tall_header.docx", "Body line 98.", 3, 36 + 6 * 12.65},
+        // Odd and even pages set apart: the even pages' header of six lines pushes
+        // their text down, the odd pages' one line keeps the margin (as LibreOffice).
+        {"even_header.docx", "Body line 1.", 1, 72},
+        {"even_header.docx", "Body line 52.", 2, 36 + 6 * 12.65},
+        {"even_header.docx", "Body line 100.", 3, 72},
         // The same with its header part cut short: the document opens, and only the
         // header's room is lost.
         {"broken_header.docx", "Body line 52.", 2, 72},
