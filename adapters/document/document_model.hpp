@@ -128,10 +128,11 @@ struct Section {
     // (indexes into DocumentModel::headerFooters, -1 for none): on every page, on even
     // pages when the document sets those apart (DocumentModel::evenAndOddHeaders), and
     // on the section's first page when it has one of its own (titlePage).
+    struct HeaderFooter {
+        int header = -1, footer = -1;
+    };
     double header = 36, footer = 36;
-    int headerStory = -1, footerStory = -1;
-    int evenHeaderStory = -1, evenFooterStory = -1;
-    int firstHeaderStory = -1, firstFooterStory = -1;
+    HeaderFooter every, even, first;
     bool titlePage = false;
 };
 

@@ -124,14 +124,12 @@ class Reader {
             if (auto v = Number(m, "bottom")) s.bottom = std::abs(Twips(*v));
             if (auto v = Number(m, "left")) s.left = Twips(*v);
             if (auto v = Number(m, "right")) s.right = Twips(*v);
+            if (auto v = Number(m, "header")) s.header = std::clamp(Twips(*v), 0.0, s.pageHeight);
+            if (auto v = Number(m, "footer")) s.footer = std::clamp(Twips(*v), 0.0, s.pageHeight);
         }
         if (auto t = Child(sectPr, "type")) {
             const char* v = Attr(t, "val");
             s.continuous = v && std::string_view(v) == "continuous";
-        }
-        if (auto m = Child(sectPr, "pgMar")) {
-            if (auto v = Number(m, "header")) s.header = std::clamp(Twips(*v), 0.0, s.pageHeight);
-            if (auto v = Number(m, "footer")) s.footer = std::clamp(Twips(*v), 0.0, s.pageHeight);
         }
         if (auto t = Child(sectPr, "titlePg")) s.titlePage = OnOff(t);
         // A section without a header or footer of a kind keeps the one before it.
@@ -141,14 +139,15 @@ class Reader {
             if (n != "headerReference" && n != "footerReference") continue;
             const char* type = Attr(r, "type");
             const std::string_view kind = type ? type : "default";
-            const bool header = n == "headerReference";
-            int* slot = kind == "default" ? (header ? &s.headerStory : &s.footerStory)
-                        : kind == "first" ? (header ? &s.firstHeaderStory : &s.firstFooterStory)
-                        : kind == "even"  ? (header ? &s.evenHeaderStory : &s.evenFooterStory)
-                                          : nullptr;
+            Section::HeaderFooter* pages = kind == "default" ? &s.every
+                                           : kind == "even"  ? &s.even
+                                           : kind == "first" ? &s.first
+                                                             : nullptr;
+            if (!pages) continue;
             const char* id = Attr(r, "id");
             const auto part = id ? headerFooterParts_.find(id) : headerFooterParts_.end();
-            if (slot) *slot = part == headerFooterParts_.end() ? -1 : StoryOf(part->second);
+            (n == "headerReference" ? pages->header : pages->footer) =
+                part == headerFooterParts_.end() ? -1 : StoryOf(part->second);
         }
         // Keep the body at least one point high and wide.
         s.top = std::min(s.top, s.pageHeight - 1);
@@ -172,6 +171,25 @@ class Reader {
             if (type == "separator") separator = n;
             if (type == "normal" && Attr(n, "id")) notes.emplace(Attr(n, "id"), n);
         }
+        model_.notes = std::make_shared<DocumentModel>(ReadStory([&](DocumentModel& main) {
+            BodyChildren(separator, CellPlace{});
+            main.separatorEnd = model_.paragraphs.size();
+            for (const auto& r : references_) {
+                const auto it = notes.find(r.id);
+                if (it == notes.end()) continue;
+                noteMark_ = r.number;
+                const std::size_t first = model_.paragraphs.size();
+                BodyChildren(it->second, CellPlace{});
+                main.footnotes.push_back({r.position, first, model_.paragraphs.size()});
+            }
+        }));
+    }
+
+    // A story of its own (the footnotes', a header's), read by `read` into a model that
+    // shares the main story's formats, sections and settings; `read` is given the main
+    // story, which is the one being read again afterwards.
+    template <class Read>
+    DocumentModel ReadStory(Read&& read) {
         DocumentModel main = std::move(model_);
         model_ = DocumentModel{};
         model_.path = main.path;
@@ -179,19 +197,11 @@ class Reader {
         model_.sections = main.sections;
         model_.defaultTab = main.defaultTab;
         model_.compatibilityMode = main.compatibilityMode;
-        BodyChildren(separator, CellPlace{});
-        main.separatorEnd = model_.paragraphs.size();
-        for (const auto& r : references_) {
-            const auto it = notes.find(r.id);
-            if (it == notes.end()) continue;
-            noteMark_ = r.number;
-            const std::size_t first = model_.paragraphs.size();
-            BodyChildren(it->second, CellPlace{});
-            main.footnotes.push_back({r.position, first, model_.paragraphs.size()});
-        }
+        read(main);
         main.formats = model_.formats;
-        main.notes = std::make_shared<DocumentModel>(std::move(model_));
+        DocumentModel story = std::move(model_);
         model_ = std::move(main);
+        return story;
     }
 
     // The index of a header's or footer's part among the stories read after the body.
@@ -202,33 +212,22 @@ class Reader {
         return static_cast<int>(storyParts_.size() - 1);
     }
 
-    // Each header and footer the sections name, read as a story of its own.
+    // Each header and footer the sections name, read as a story of its own (after the
+    // footnotes, so that a note referenced in one is not taken for the main story's).
     void ReadHeadersAndFooters() {
-        const auto references = std::move(references_);  // notes are the main story's
         for (const auto& part : storyParts_) {
-            DocumentModel main = std::move(model_);
-            model_ = DocumentModel{};
-            model_.path = main.path;
-            model_.formats = std::move(main.formats);
-            model_.sections.push_back(Section{});
-            model_.defaultTab = main.defaultTab;
-            model_.compatibilityMode = main.compatibilityMode;
-            try {
-                if (package_.Has(part))
-                    BodyChildren(package_.ReadXml(part)->document_element(), {});
-            } catch (const RuntimeError&) {
-                // A header or footer that cannot be read only gives up its room on the
-                // page: the document's own text is still there to import.
-                auto formats = std::move(model_.formats);
-                model_ = DocumentModel{};
-                model_.formats = std::move(formats);
-            }
-            main.formats = std::move(model_.formats);
-            model_.formats = main.formats;
-            main.headerFooters.push_back(std::make_shared<const DocumentModel>(std::move(model_)));
-            model_ = std::move(main);
+            auto story = ReadStory([&](DocumentModel&) {
+                try {
+                    if (package_.Has(part))
+                        BodyChildren(package_.ReadXml(part)->document_element(), {});
+                } catch (const RuntimeError&) {
+                    // A header or footer that cannot be read only gives up its room on
+                    // the page: the document's own text is still there to import.
+                    model_.paragraphs.clear();
+                }
+            });
+            model_.headerFooters.push_back(std::make_shared<const DocumentModel>(std::move(story)));
         }
-        references_ = references;
     }
 
     // --- the story ---
@@ -436,10 +435,12 @@ class Reader {
                         (outer.table >= 0 ? outer.left : 0) + indent + left - shift + margins.left;
                     // A centred or right-aligned table is placed by its grid's width in
                     // the text area; its indent does not apply.
-                    if (outer.table < 0 && rowAlign && !grid.empty()) {
-                        place.align = rowAlign;
-                        place.left = left + margins.left;
+                    if (outer.table < 0) {
                         for (const double g : grid) place.gridTotal += g;
+                        if (rowAlign && place.gridTotal > 0) {
+                            place.align = rowAlign;
+                            place.left = left + margins.left;
+                        }
                     }
                     place.width = std::max(1.0, width - margins.left - margins.right);
                     place.top = margins.top;
@@ -459,8 +460,6 @@ class Reader {
                         place.widthShare = widthShare;
                         place.gridLeft = left;
                         place.gridWidth = gridWidth;
-                        place.gridTotal = 0;
-                        for (const double g : grid) place.gridTotal += g;
                     }
                     place.header = outer.table >= 0 ? outer.header : headerRows;
                     BodyChildren(tc, place);
@@ -481,14 +480,11 @@ class Reader {
         if (auto sectPr = Child(pPr, "sectPr")) {
             // This paragraph ends its section; the next section starts after it.
             ApplySection(sectPr, model_.sections.back());
-            Section next;
             const Section& before = model_.sections.back();
-            next.headerStory = before.headerStory;
-            next.footerStory = before.footerStory;
-            next.evenHeaderStory = before.evenHeaderStory;
-            next.evenFooterStory = before.evenFooterStory;
-            next.firstHeaderStory = before.firstHeaderStory;
-            next.firstFooterStory = before.firstFooterStory;
+            Section next;
+            next.every = before.every;
+            next.even = before.even;
+            next.first = before.first;
             model_.sections.push_back(next);
         }
     }

@@ -227,12 +227,13 @@ struct NoteHeight {
 };
 
 // The text area of a section's pages, from the top and the foot of the page: its margins,
-// or further in where a header or footer takes more room; on the section's first page
-// when that has a header and footer of its own.
+// or further in where a header or footer takes more room; on every page, on even pages
+// and on the section's first page, which may have headers and footers of their own.
 struct PageArea {
-    double top = 72, bottom = 72;
-    double evenTop = 72, evenBottom = 72;
-    double firstTop = 72, firstBottom = 72;
+    struct Margins {
+        double top = 0, bottom = 0;
+    };
+    Margins every, even, first;
 };
 
 class Paginator {
@@ -275,17 +276,14 @@ class Paginator {
 
   private:
     const document::Section& Sec() const { return model_.sections[section_]; }
-    const PageArea& Area() const { return areas_[std::min(section_, areas_.size() - 1)]; }
-    bool FirstPage() const { return page_ == sectionPage_; }
-    double Top() const {
-        return FirstPage() ? Area().firstTop : page_ % 2 ? Area().top : Area().evenTop;
+    const PageArea::Margins& Margins() const {
+        const PageArea& area = areas_[std::min(section_, areas_.size() - 1)];
+        return page_ == sectionPage_ ? area.first : page_ % 2 ? area.every : area.even;
     }
+    double Top() const { return Margins().top; }
     // The foot of the text area, above the footnotes placed on the page.
     double Bottom() const {
-        const double bottom = FirstPage() ? Area().firstBottom
-                              : page_ % 2 ? Area().bottom
-                                          : Area().evenBottom;
-        return Sec().pageHeight - bottom - (notePage_ == page_ ? noteSpace_ : 0);
+        return Sec().pageHeight - Margins().bottom - (notePage_ == page_ ? noteSpace_ : 0);
     }
 
     // The room the footnotes referenced in the line take at the foot of the page, with
@@ -838,13 +836,9 @@ std::vector<std::vector<LineBox>> BreakAll(const DocumentModel& model,
 // first line's top to its last line's foot.
 double StoryHeight(const DocumentModel& story, const document::Section& section,
                    FontMetrics& metrics) {
-    document::Section tall = section;
-    tall.top = tall.bottom = 0;
-    tall.pageHeight = 1e6;
-    tall.continuous = false;
-    const auto boxes = BreakAll(story, {tall}, metrics);
+    const auto boxes = BreakAll(story, {section}, metrics);
     Layout layout;
-    Paginator paginator(story, layout, {}, 0, {PageArea{0, 0, 0, 0, 0, 0}});
+    Paginator paginator(story, layout, {}, 0, {PageArea{}});
     paginator.Start();
     paginator.Run(boxes);
     double foot = 0;
@@ -867,27 +861,19 @@ std::vector<PageArea> PageAreas(const DocumentModel& model, FontMetrics& metrics
             if (it != heights.end()) return it->second;
             return heights[key] = StoryHeight(*model.headerFooters[story], s, metrics);
         };
-        const auto top = [&](int story) {
-            const double h = height(story);
-            return h > 0 ? std::max(s.top, s.header + h) : s.top;
-        };
-        const auto bottom = [&](int story) {
-            const double h = height(story);
-            return h > 0 ? std::max(s.bottom, s.footer + h) : s.bottom;
+        const auto margins = [&](const document::Section::HeaderFooter& pages) {
+            const double header = height(pages.header), footer = height(pages.footer);
+            PageArea::Margins m;
+            m.bottom = footer > 0 ? std::max(s.bottom, s.footer + footer) : s.bottom;
+            m.bottom = std::min(m.bottom, s.pageHeight - s.top - 1);
+            m.top = header > 0 ? std::max(s.top, s.header + header) : s.top;
+            m.top = std::min(m.top, s.pageHeight - m.bottom - 1);  // a point of text area
+            return m;
         };
         PageArea a;
-        a.top = top(s.headerStory);
-        a.bottom = bottom(s.footerStory);
-        a.evenTop = model.evenAndOddHeaders ? top(s.evenHeaderStory) : a.top;
-        a.evenBottom = model.evenAndOddHeaders ? bottom(s.evenFooterStory) : a.bottom;
-        a.firstTop = s.titlePage ? top(s.firstHeaderStory) : a.top;
-        a.firstBottom = s.titlePage ? bottom(s.firstFooterStory) : a.bottom;
-        // The text area keeps at least a point.
-        for (auto [t, b] : {std::pair{&a.top, &a.bottom}, std::pair{&a.evenTop, &a.evenBottom},
-                            std::pair{&a.firstTop, &a.firstBottom}}) {
-            *b = std::min(*b, s.pageHeight - s.top - 1);
-            *t = std::min(*t, s.pageHeight - *b - 1);
-        }
+        a.every = margins(s.every);
+        a.even = model.evenAndOddHeaders ? margins(s.even) : a.every;
+        a.first = s.titlePage ? margins(s.first) : a.every;
         areas.push_back(a);
     }
     return areas;
