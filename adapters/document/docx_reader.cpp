@@ -292,13 +292,7 @@ class Reader {
         const auto readBorders = [&](pugi::xml_node borders, Borders& b) {
             if (!borders) return;
             const auto read = [&](const char* name, double& slot) {
-                if (auto e = Child(borders, name)) {
-                    const char* val = Attr(e, "val");
-                    const std::string_view v = val ? val : "single";
-                    slot = v == "nil" || v == "none"
-                               ? 0
-                               : std::clamp(Number(e, "sz").value_or(4) / 8, 0.25, 12.0);
-                }
+                if (auto e = Child(borders, name)) slot = BorderWidth(e);
             };
             read("top", b.top);
             read("bottom", b.bottom);

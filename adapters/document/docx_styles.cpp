@@ -33,6 +33,27 @@ long AlignmentKind(std::string_view v) {
     return it == kinds.end() ? 0 : it->second;
 }
 
+}  // namespace
+
+double BorderWidth(pugi::xml_node border) {
+    if (!border) return 0;
+    const char* val = Attr(border, "val");
+    const std::string_view v = val ? val : "single";
+    if (v == "nil" || v == "none") return 0;
+    const double w = std::clamp(Number(border, "sz").value_or(4) / 8, 0.25, 12.0);
+    // Two lines with a gap of their width between them.
+    if (v == "double" || v == "triple" || v == "doubleWave") return 3 * w;
+    // A thin line beside a thick one: the gap and the thin line grow with the width for a
+    // medium gap, and are set for a small (1.5 pt) or a large (2.25 pt) one. The other
+    // styles, the raised and sunk ones among them, take their width.
+    if (v.ends_with("MediumGap")) return 2 * w;
+    if (v.ends_with("SmallGap") && v != "dashSmallGap") return w + 1.5;
+    if (v.ends_with("LargeGap")) return w + 2.25;
+    return w;
+}
+
+namespace {
+
 std::string ToRoman(int n, bool upper) {
     if (n <= 0 || n >= 4000) return std::to_string(n);
     static const std::pair<int, const char*> table[] = {

@@ -37,6 +37,10 @@ double Twips(double t);
 bool OnOffValue(std::string_view s);
 // A toggle property: present without w:val, or with a true value.
 bool OnOff(pugi::xml_node node);
+// The room a border element (w:top, w:insideH, ...) takes across its line, in points: its
+// w:sz in eighths of a point for one line, three times that for a double line, and the
+// set gaps and thin lines of the compound styles; 0 for none.
+double BorderWidth(pugi::xml_node border);
 
 // Run properties as a partial set, merged along the style chain.
 struct RunProps {

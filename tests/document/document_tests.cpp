@@ -279,6 +279,15 @@ TEST_F(Engine, KeepsRowsFloatsAndNotesMoveLinesToTheirPlaces) {
         {"cell_spacing.docx", "Spaced row 2", 1, 90.65 + 12.65 + 0.5 + 5 + 5 + 0.5},
         {"cell_spacing.docx", "Spaced row 3", 1, 114.3 + 12.65 + 0.5 + 5 + 5 + 0.5},
         {"cell_spacing.docx", "After the spaced table.", 1, 137.95 + 12.65 + 0.5 + 5 + 0.5},
+        // Borders take their drawn room between rows: a 0.75 pt double line 2.25 pt, a
+        // 0.5 pt thick line with a large gap beside a thin one 2.75 pt (both as
+        // LibreOffice sets them), a 1.5 pt raised line its width (LibreOffice doubles it;
+        // the word processor's own page breaks on real documents do not).
+        {"border_styles.docx", "Double row 2", 1, 72 + 2.25 + 12.65 + 2.25},
+        {"border_styles.docx", "After the double table.", 1, 72 + 3 * 2.25 + 2 * 12.65},
+        {"border_styles.docx", "Gapped row 2", 1, 104.05 + 2 * (12.65 + 2.75)},
+        {"border_styles.docx", "After the gapped table.", 1, 104.05 + 3 * (12.65 + 2.75)},
+        {"border_styles.docx", "After the raised table.", 1, 150.25 + 3 * (12.65 + 1.5)},
         // A header of six lines from 36 pt pushes the text below it, a footer of four
         // lines from 36 pt pushes its foot up (to 792 - 36 - 4 x 12.65); the first page,
         // with empty ones of its own, keeps the 72 pt margins. LibreOffice breaks the
