@@ -64,6 +64,13 @@ struct ParagraphFormat {
     bool keepLines = false;
     bool widowControl = false;
     bool contextualSpacing = false;
+    // The room the paragraph's borders take above its first line, below its last and
+    // between it and a paragraph before it framed with it; paragraphs next to each other
+    // with the same (non-empty) frame are framed as one.
+    double borderTop = 0;
+    double borderBottom = 0;
+    double borderBetween = 0;
+    std::string frame;
     std::vector<TabStop> tabs;
     std::string styleId;
 };

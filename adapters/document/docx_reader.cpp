@@ -535,6 +535,22 @@ class Reader {
         f.keepLines = props.keepLines.value_or(false);
         f.widowControl = props.widowControl.value_or(false);
         f.contextualSpacing = props.contextual.value_or(false);
+        const ParaBorder none;
+        const auto& top = props.borderTop.value_or(none);
+        const auto& bottom = props.borderBottom.value_or(none);
+        const auto& between = props.borderBetween.value_or(none);
+        const auto& left = props.borderLeft.value_or(none);
+        const auto& right = props.borderRight.value_or(none);
+        f.borderTop = top.room;
+        f.borderBottom = bottom.room;
+        // A border between framed paragraphs keeps the bottom border's space above it.
+        f.borderBetween = between.room > 0 ? between.room + bottom.space : 0;
+        if (!(top.look + bottom.look + between.look + left.look + right.look).empty()) {
+            // Framed with its neighbours only when drawn alike at the same indents.
+            f.frame = top.look + '|' + bottom.look + '|' + between.look + '|' + left.look + '|' +
+                      right.look + '|' + std::to_string(f.indentLeft) + '|' +
+                      std::to_string(f.indentRight);
+        }
         for (const auto& [pos, clear] : props.tabs) f.tabs.push_back(TabStop{pos, clear});
 
         paraRun_ = run;

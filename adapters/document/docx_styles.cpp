@@ -269,6 +269,27 @@ ParaProps ReadParaProps(pugi::xml_node pPr) {
             if (auto l = Child(c, "ilvl")) {
                 if (auto v = Number(l, "val")) p.ilvl = std::clamp(static_cast<int>(*v), 0, 8);
             }
+        } else if (n == "pBdr") {
+            const auto side = [&](std::string_view name, std::optional<ParaBorder>& slot) {
+                auto e = Child(c, name);
+                if (!e) return;
+                ParaBorder b;
+                if (const double width = BorderWidth(e); width > 0) {
+                    // The space to the text is in points.
+                    b.space = std::clamp(Number(e, "space").value_or(0), 0.0, 31.0);
+                    b.room = width + b.space;
+                    for (const char* a : {"val", "sz", "space", "color"}) {
+                        b.look += Attr(e, a) ? Attr(e, a) : "";
+                        b.look += ',';
+                    }
+                }
+                slot = b;
+            };
+            side("top", p.borderTop);
+            side("bottom", p.borderBottom);
+            side("between", p.borderBetween);
+            side("left", p.borderLeft);
+            side("right", p.borderRight);
         } else if (n == "tabs") {
             for (auto t = c.first_child(); t; t = t.next_sibling()) {
                 if (t.type() != pugi::node_element || Local(t.name()) != "tab") continue;

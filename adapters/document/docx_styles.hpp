@@ -64,6 +64,13 @@ struct RunProps {
     }
 };
 
+// One side of a paragraph's border: the room it takes across its line (its drawn width
+// and its space from the text, `space`) and how it is drawn; an empty look for none.
+struct ParaBorder {
+    double room = 0, space = 0;
+    std::string look;
+};
+
 struct ParaProps {
     std::optional<long> alignment;
     std::optional<double> left, right, firstLine, before, after, line;
@@ -71,6 +78,8 @@ struct ParaProps {
     std::optional<bool> pageBreakBefore, keepNext, keepLines, widowControl, contextual;
     std::optional<int> numId, ilvl;
     std::vector<std::pair<double, bool>> tabs;  // position (pt), clear
+    // w:pBdr's sides, each set on its own along the style chain.
+    std::optional<ParaBorder> borderTop, borderBottom, borderBetween, borderLeft, borderRight;
 
     void Merge(const ParaProps& o) {
         if (o.alignment) alignment = o.alignment;
@@ -89,6 +98,11 @@ struct ParaProps {
         if (o.numId) numId = o.numId;
         if (o.ilvl) ilvl = o.ilvl;
         for (const auto& t : o.tabs) tabs.push_back(t);
+        for (auto side :
+             {&ParaProps::borderTop, &ParaProps::borderBottom, &ParaProps::borderBetween,
+              &ParaProps::borderLeft, &ParaProps::borderRight}) {
+            if (o.*side) this->*side = o.*side;
+        }
     }
 };
 

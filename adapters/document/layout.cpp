@@ -26,7 +26,8 @@ struct LineBox {
     std::size_t end = 0;
     double x = 0;       // from the page's left edge
     double origin = 0;  // the page's x of the text positions the line was measured in
-    double height = 0;
+    double height = 0;  // with the room of the paragraph's borders above and below
+    double above = 0, below = 0;
     bool pageBreakAfter = false;
 };
 
@@ -510,8 +511,9 @@ class Paginator {
         line.page = page_;
         line.x = box.x;
         line.origin = box.origin;
-        line.y = y_;
-        line.height = box.height;
+        line.y = y_ + box.above;
+        line.height = box.height - box.above - box.below;
+        line.below = box.below;
         layout_.lines.push_back(line);
         y_ += box.height;
         const auto& ps = model_.paragraphs;
@@ -829,6 +831,27 @@ std::vector<std::vector<LineBox>> BreakAll(const DocumentModel& model,
         }
         boxes.push_back(breaker.Break(p, left, width));
     }
+    // Borders take room above a paragraph's first line and below its last. Paragraphs
+    // next to each other in one cell (or both outside tables) framed alike are framed as
+    // one: the top border above the first, the border between them between each, the
+    // bottom border below the last.
+    const auto& ps = model.paragraphs;
+    const auto together = [&](std::size_t a, std::size_t b) {
+        const auto &p = ps[a], &q = ps[b];
+        return !p.format.frame.empty() && p.format.frame == q.format.frame &&
+               p.section == q.section && p.cell.table == q.cell.table && p.cell.row == q.cell.row &&
+               p.cell.left == q.cell.left;
+    };
+    for (std::size_t k = 0; k < ps.size(); ++k) {
+        if (boxes[k].empty()) continue;
+        const auto& f = ps[k].format;
+        const double above = k > 0 && together(k - 1, k) ? f.borderBetween : f.borderTop;
+        const double below = k + 1 < ps.size() && together(k, k + 1) ? 0 : f.borderBottom;
+        boxes[k].front().above += above;
+        boxes[k].front().height += above;
+        boxes[k].back().below += below;
+        boxes[k].back().height += below;
+    }
     return boxes;
 }
 
@@ -842,7 +865,7 @@ double StoryHeight(const DocumentModel& story, const document::Section& section,
     paginator.Start();
     paginator.Run(boxes);
     double foot = 0;
-    for (const auto& l : layout.lines) foot = std::max(foot, l.y + l.height);
+    for (const auto& l : layout.lines) foot = std::max(foot, l.y + l.height + l.below);
     return foot;
 }
 

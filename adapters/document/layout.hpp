@@ -28,6 +28,7 @@ struct Line {
     double origin = 0;  // the page's x of the text positions the line was measured in
     double y = 0;       // the top of the line from the page's top edge, points
     double height = 0;
+    double below = 0;  // the room its paragraph's bottom border takes under it
 };
 
 // The layout keeps its lines only; a character's x is measured again when asked for, so

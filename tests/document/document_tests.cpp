@@ -288,6 +288,15 @@ TEST_F(Engine, KeepsRowsFloatsAndNotesMoveLinesToTheirPlaces) {
         {"border_styles.docx", "Gapped row 2", 1, 104.05 + 2 * (12.65 + 2.75)},
         {"border_styles.docx", "After the gapped table.", 1, 104.05 + 3 * (12.65 + 2.75)},
         {"border_styles.docx", "After the raised table.", 1, 150.25 + 3 * (12.65 + 1.5)},
+        // Paragraph borders take their width and their space from the text: a 1 pt rule
+        // 4 pt below a heading, a 0.5 pt box 1 pt from three paragraphs framed as one,
+        // and a border between two more with the bottom border's space above it (as
+        // LibreOffice sets them).
+        {"paragraph_borders.docx", "Boxed line 1", 1, 72 + 12.65 + 5 + 1.5},
+        {"paragraph_borders.docx", "Boxed line 3", 1, 91.15 + 2 * 12.65},
+        {"paragraph_borders.docx", "After the box.", 1, 116.45 + 12.65 + 1.5},
+        {"paragraph_borders.docx", "Divided line 2", 1, 130.6 + 12.65 + 1.5 + 12.65 + 2.5},
+        {"paragraph_borders.docx", "After the divided box.", 1, 159.9 + 12.65 + 1.5},
         // A header of six lines from 36 pt pushes the text below it, a footer of four
         // lines from 36 pt pushes its foot up (to 792 - 36 - 4 x 12.65); the first page,
         // with empty ones of its own, keeps the 72 pt margins. LibreOffice breaks the
