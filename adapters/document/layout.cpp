@@ -187,12 +187,15 @@ class Breaker {
             if (f.alignment == 1) shift = room / 2;
             if (f.alignment == 2) shift = room;
             if (shift < 0) shift = 0;
-            // A multiple of single spacing scales the font's height; its line gap is added.
-            const double natural = std::max(ascent, object) + descent + gap;
+            // A multiple of single spacing scales the font's height (ascent and descent
+            // together in whole twips); its line gap is added.
+            const double text = fonts::Twip(ascent + descent);
+            const double standing = fonts::Twip(object + descent);
+            const double natural = std::max(text, standing) + gap;
             switch (f.lineRule) {
                 case LineRule::Auto:
                     // A multiple scales the text's height, not an object's.
-                    line.height = std::max((ascent + descent) * f.line + gap, object + descent);
+                    line.height = std::max(text * f.line + gap, standing);
                     break;
                 case LineRule::Exact:
                     line.height = f.line;

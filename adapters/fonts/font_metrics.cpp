@@ -121,12 +121,9 @@ FontMetrics::Face& FontMetrics::Get(const std::string& family, bool bold, bool i
     return f;
 }
 
-namespace {
-// Word processors lay text out in whole twips (1/20 pt): each advance is rounded to one.
 double Twip(double points) {
     return std::round(points * 20.0) / 20.0;
 }
-}  // namespace
 
 double FontMetrics::Advance(const std::string& family, bool bold, bool italic, double size,
                             char32_t c) {
@@ -147,7 +144,7 @@ double FontMetrics::Advance(const std::string& family, bool bold, bool italic, d
 }
 
 double FontMetrics::Ascent(const std::string& family, bool bold, bool italic, double size) {
-    return Twip(Get(family, bold, italic).ascent * size);
+    return Get(family, bold, italic).ascent * size;
 }
 
 double FontMetrics::LineGap(const std::string& family, bool bold, bool italic, double size) {
@@ -155,7 +152,7 @@ double FontMetrics::LineGap(const std::string& family, bool bold, bool italic, d
 }
 
 double FontMetrics::Descent(const std::string& family, bool bold, bool italic, double size) {
-    return Twip(Get(family, bold, italic).descent * size);
+    return Get(family, bold, italic).descent * size;
 }
 
 int FontMetrics::MaxDigitPixels(const std::string& family, double size) {

@@ -14,6 +14,9 @@
 
 namespace tbln::fonts {
 
+// Word processors lay text out in whole twips (1/20 pt): points rounded to one.
+double Twip(double points);
+
 class FontMetrics {
   public:
     FontMetrics();
@@ -21,12 +24,13 @@ class FontMetrics {
     FontMetrics(const FontMetrics&) = delete;
     FontMetrics& operator=(const FontMetrics&) = delete;
 
-    // Advance width of the character in points at the size.
+    // Advance width of the character in points at the size, in whole twips.
     double Advance(const std::string& family, bool bold, bool italic, double size, char32_t c);
-    // Ascent and descent in points at the size (both positive).
+    // Ascent and descent in points at the size (both positive), as the font gives them:
+    // a line's text height is their sum in whole twips.
     double Ascent(const std::string& family, bool bold, bool italic, double size);
     double Descent(const std::string& family, bool bold, bool italic, double size);
-    // The font's line gap (external leading) in points at the size.
+    // The font's line gap (external leading) in points at the size, in whole twips.
     double LineGap(const std::string& family, bool bold, bool italic, double size);
     // The widest of the digits 0 to 9 in whole pixels at 96 dpi (the regular face at
     // the size in points): the unit of the spreadsheet's column widths.

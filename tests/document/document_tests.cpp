@@ -391,6 +391,21 @@ TEST_F(Engine, WordsFontsAreMeasuredWithTheirMetricTwins) {
     EXPECT_NEAR(lines[3].y - lines[2].y, 24.5, 0.2);
 }
 
+TEST_F(Engine, ALinesTextHeightIsItsAscentAndDescentTogetherInWholeTwips) {
+    // Each line's height is where the next paragraph starts (no spacing between them);
+    // the heights are LibreOffice's for the same lines.
+    const std::pair<const char*, double> cases[] = {
+        {"Calibri 11", 13.45},      {"Calibri 9", 11.0},    {"Arial 14", 16.1},
+        {"Times New Roman 8", 9.2}, {"Cambria 10.5", 12.1}, {"Courier New 11", 12.45},
+    };
+    const auto lines = Lines("line_heights.docx");
+    ASSERT_EQ(lines.size(), std::size(cases) + 1);
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_EQ(lines[i].text.rfind(cases[i].first, 0), 0u) << lines[i].text;
+        EXPECT_NEAR(lines[i + 1].y - lines[i].y, cases[i].second, 0.001) << cases[i].first;
+    }
+}
+
 TEST_F(Engine, LinesBreakAtOptionalHyphens) {
     // Optional hyphens (Word's character 31) take no room and let a line break inside a
     // word, where LibreOffice breaks the same lines.
