@@ -329,7 +329,8 @@ class Reader {
             }
         }
         int row = 0;
-        bool headerRows = true;  // the rows so far are all heading rows
+        double borderBelowRow = 0;  // the bottom border of the row above
+        bool headerRows = true;     // the rows so far are all heading rows
         const auto rows = [&](pugi::xml_node parent, auto&& self) -> void {
             for (auto tr = parent.first_child(); tr; tr = tr.next_sibling()) {
                 if (tr.type() != pugi::node_element) continue;
@@ -367,13 +368,22 @@ class Reader {
                 } else {
                     headerRows = false;
                 }
-                double borderAbove = row == 0 ? tableBorders.top : tableBorders.insideH;
+                // A row with table borders of its own (w:tblPrEx) has its top and bottom
+                // ones above and below it, as if it were a table of its own.
+                std::optional<double> ownTop, ownBottom;
+                if (auto ex = Child(Child(tr, "tblPrEx"), "tblBorders")) {
+                    if (auto e = Child(ex, "top")) ownTop = BorderWidth(e);
+                    if (auto e = Child(ex, "bottom")) ownBottom = BorderWidth(e);
+                }
+                double borderAbove =
+                    ownTop.value_or(row == 0 ? tableBorders.top : tableBorders.insideH);
+                const double rowBottom = ownBottom.value_or(tableBorders.insideH);
                 // With spacing between cells, each cell keeps its own borders above and
                 // below its text, inside the table's own around them all.
                 double cellsAbove = 0, cellsBelow = 0;
                 for (auto tc = tr.first_child(); tc; tc = tc.next_sibling()) {
                     if (tc.type() != pugi::node_element || Local(tc.name()) != "tc") continue;
-                    Borders own{borderAbove, tableBorders.insideH, 0};
+                    Borders own{borderAbove, rowBottom, 0};
                     readBorders(Child(Child(tc, "tcPr"), "tcBorders"), own);
                     cellsAbove = std::max(cellsAbove, own.top);
                     cellsBelow = std::max(cellsBelow, own.bottom);
@@ -381,7 +391,11 @@ class Reader {
                 if (spacing > 0) {
                     borderAbove = (row == 0 ? tableBorders.top : 0) + cellsAbove;
                 } else {
-                    borderAbove = std::max(borderAbove, cellsAbove);
+                    // Between two rows the heavier of the upper one's bottom border and
+                    // the lower one's top border takes the room.
+                    borderAbove =
+                        std::max({borderAbove, cellsAbove, row == 0 ? 0 : borderBelowRow});
+                    borderBelowRow = rowBottom;
                     cellsBelow = 0;
                 }
                 for (auto tc = tr.first_child(); tc; tc = tc.next_sibling()) {
@@ -447,7 +461,8 @@ class Reader {
                     if (outer.table >= 0) place.width = std::min(place.width, outer.width);
                     place.borderAbove = outer.table >= 0 ? outer.borderAbove : borderAbove;
                     place.cellsBelow = outer.table >= 0 ? outer.cellsBelow : cellsBelow;
-                    place.borderBelow = outer.table >= 0 ? outer.borderBelow : tableBorders.bottom;
+                    place.borderBelow = outer.table >= 0 ? outer.borderBelow
+                                                         : ownBottom.value_or(tableBorders.bottom);
                     place.merge = outer.table >= 0 ? outer.merge : merge;
                     place.vAlign = outer.table >= 0 ? 0 : vAlign;
                     if (outer.table < 0 && widthShare > 0 && gridWidth > 0) {
