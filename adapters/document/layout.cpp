@@ -661,13 +661,24 @@ class Paginator {
         const auto& place = model_.paragraphs[from].cell;
         repeatHeight_ = headerTable_ == place.table && !place.header ? headerHeight_ : 0;
         // A row moves whole to the next page when its first lines do not fit, and when it
-        // may not break (or has an exact height) and does not fit.
+        // may not break (or has an exact height) and does not fit. A table's last row
+        // whose first paragraph is kept with the next moves whole with the first lines
+        // after the table when they do not fit below it.
         if (!atTop_) {
             const double room = Bottom() - y_ + kEpsilon;
             const bool whole = place.cantSplit || place.heightRule == LineRule::Exact;
             const double height = RowHeight(from, to, boxes) + 2 * place.spacing;
+            const auto& ps = model_.paragraphs;
+            double kept = 0;
+            if (ps[from].format.keepNext && to < ps.size() && ps[to].cell.table != place.table &&
+                ps[to].section == ps[from].section) {
+                double alone = 0;
+                ChainNeed(to, boxes, alone);
+                kept = height + place.borderBelow + ps[to].format.spaceBefore + alone;
+            }
             if (FirstRowStart(from, boxes) > room ||
-                (whole && height > room && height <= Bottom() - Top())) {
+                (whole && height > room && height <= Bottom() - Top()) ||
+                (kept > room && kept <= Bottom() - Top())) {
                 NewPage(true);
             }
         }

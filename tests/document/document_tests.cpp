@@ -288,6 +288,10 @@ TEST_F(Engine, KeepsRowsFloatsAndNotesMoveLinesToTheirPlaces) {
         {"border_styles.docx", "Gapped row 2", 1, 104.05 + 2 * (12.65 + 2.75)},
         {"border_styles.docx", "After the gapped table.", 1, 104.05 + 3 * (12.65 + 2.75)},
         {"border_styles.docx", "After the raised table.", 1, 150.25 + 3 * (12.65 + 1.5)},
+        // A row with borders of its own has them above and below it.
+        {"border_styles.docx", "Own row 2", 1, 192.7 + 12.65 + 0.5 + 12.65 + 3},
+        {"border_styles.docx", "Own row 3", 1, 221.5 + 12.65 + 3},
+        {"border_styles.docx", "After the table with a row of its own.", 1, 237.15 + 12.65 + 0.5},
         // Paragraph borders take their width and their space from the text: a 1 pt rule
         // 4 pt below a heading, a 0.5 pt box 1 pt from three paragraphs framed as one,
         // and a border between two more with the bottom border's space above it (as
@@ -297,6 +301,15 @@ TEST_F(Engine, KeepsRowsFloatsAndNotesMoveLinesToTheirPlaces) {
         {"paragraph_borders.docx", "After the box.", 1, 116.45 + 12.65 + 1.5},
         {"paragraph_borders.docx", "Divided line 2", 1, 130.6 + 12.65 + 1.5 + 12.65 + 2.5},
         {"paragraph_borders.docx", "After the divided box.", 1, 159.9 + 12.65 + 1.5},
+        // A table's last row whose first paragraph is kept with the next moves to the
+        // next page with the line after the table; kept by its last paragraph only, it
+        // stays (as LibreOffice).
+        {"kept_rows.docx", "Kept row line 1", 2, 72},
+        {"kept_rows.docx", "After the kept row.", 2, 72 + 2 * 12.65},
+        {"kept_rows.docx", "Row kept by its last line line 1", 2, 72 + 49 * 12.65},
+        {"kept_rows.docx", "After the row kept by its last line.", 3, 72},
+        {"kept_rows.docx", "First row line 1", 3, 72 + 47 * 12.65},
+        {"kept_rows.docx", "Last row line 1", 4, 72},
         // A header of six lines from 36 pt pushes the text below it, a footer of four
         // lines from 36 pt pushes its foot up (to 792 - 36 - 4 x 12.65); the first page,
         // with empty ones of its own, keeps the 72 pt margins. LibreOffice breaks the
