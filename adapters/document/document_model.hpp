@@ -64,6 +64,10 @@ struct ParagraphFormat {
     bool keepLines = false;
     bool widowControl = false;
     bool contextualSpacing = false;
+    // Spacing chosen as for a web page (14 pt), left out at the edges of the story and of
+    // a table cell and between the items of a list.
+    bool autoBefore = false;
+    bool autoAfter = false;
     // The room the paragraph's borders take above its first line, below its last and
     // between it and a paragraph before it framed with it; paragraphs next to each other
     // with the same (non-empty) frame are framed as one.
@@ -79,6 +83,11 @@ struct ParagraphFormat {
 struct CellPlace {
     int table = -1;  // -1: not in a table
     int row = 0;
+    // A table nested in a cell stacks its rows in that (outer) cell, each row's cells
+    // side by side from its top: `nestedRow` numbers the nested row the paragraph is in
+    // (-1: the outer cell's own text), `outerLeft` is the outer cell's `left`.
+    int nestedRow = -1;
+    double outerLeft = 0;
     double left = 0;   // the text area's left edge, from the page margin
     double width = 0;  // the text area's width
     double top = 0;    // the cell's margins above and below its text

@@ -57,6 +57,7 @@ class Reader {
             StartParagraph(pugi::xml_node(), CellPlace{});
             EndParagraph();
         }
+        WebSpacing(model_);
         ReadFootnotes();
         ReadHeadersAndFooters();
         model_.formatRuns.shrink_to_fit();
@@ -104,6 +105,8 @@ class Reader {
         if (auto t = Child(root, "defaultTabStop")) {
             if (auto v = Number(t, "val"); v && *v > 0) model_.defaultTab = Twips(*v);
         }
+        if (auto e = Child(Child(root, "compat"), "doNotUseHTMLParagraphAutoSpacing"))
+            fixedAutoSpacing_ = OnOff(e);
         for (auto c = Child(root, "compat").first_child(); c; c = c.next_sibling()) {
             const char* name = Attr(c, "name");
             if (c.type() == pugi::node_element && Local(c.name()) == "compatSetting" && name &&
@@ -198,6 +201,7 @@ class Reader {
         model_.defaultTab = main.defaultTab;
         model_.compatibilityMode = main.compatibilityMode;
         read(main);
+        WebSpacing(model_);
         main.formats = model_.formats;
         DocumentModel story = std::move(model_);
         model_ = std::move(main);
@@ -227,6 +231,41 @@ class Reader {
                 }
             });
             model_.headerFooters.push_back(std::make_shared<const DocumentModel>(std::move(story)));
+        }
+    }
+
+    // Automatic (web page) spacing is left out where a web page has none: before the
+    // story's first paragraph and a cell's first, after a cell's last, and between the
+    // items of a list (the last item keeps its space after).
+    static void WebSpacing(DocumentModel& story) {
+        auto& ps = story.paragraphs;
+        const auto sameCell = [&](std::size_t a, std::size_t b) {
+            const auto &p = ps[a].cell, &q = ps[b].cell;
+            return p.table == q.table && p.row == q.row && p.nestedRow == q.nestedRow &&
+                   p.left == q.left;
+        };
+        // Paragraphs a and b (next to each other) where b's cell begins or a's ends; a
+        // table nested in a cell is not its edge for the cell's own text around it.
+        const auto cellEdge = [&](std::size_t a, std::size_t b, std::size_t own) {
+            const auto &p = ps[a].cell, &q = ps[b].cell;
+            const bool sameOuter =
+                p.table == q.table && p.row == q.row && p.outerLeft == q.outerLeft;
+            return ps[own].cell.table >= 0 && !sameCell(a, b) &&
+                   !(ps[own].cell.nestedRow < 0 && sameOuter);
+        };
+        const auto listItems = [&](std::size_t a, std::size_t b) {
+            return !ps[a].listString.empty() && !ps[b].listString.empty() && sameCell(a, b);
+        };
+        for (std::size_t i = 0; i < ps.size(); ++i) {
+            auto& f = ps[i].format;
+            const bool last = i + 1 == ps.size();
+            if (f.autoBefore && (i == 0 || cellEdge(i - 1, i, i) || listItems(i - 1, i))) {
+                f.spaceBefore = 0;
+            }
+            if (f.autoAfter && ((last && ps[i].cell.table >= 0) ||
+                                (!last && (cellEdge(i, i + 1, i) || listItems(i, i + 1))))) {
+                f.spaceAfter = 0;
+            }
         }
     }
 
@@ -340,6 +379,7 @@ class Reader {
                     continue;
                 }
                 if (n != "tr") continue;
+                const int nestedRow = outer.table >= 0 ? nextNestedRow_++ : -1;
                 std::size_t col = 0;
                 char rowAlign = align;
                 LineRule heightRule = LineRule::Auto;
@@ -436,9 +476,10 @@ class Reader {
                     CellPlace place;
                     place.table = outer.table >= 0 ? outer.table : table;
                     place.row = outer.table >= 0 ? outer.row : row;
-                    // Older documents shift a table left by its cell margin, so that cell
-                    // text lines up with the text around the table.
-                    const double shift = model_.compatibilityMode < 15 ? tableMargins.left : 0;
+                    // Older documents shift a table (not one nested in a cell) left by its
+                    // cell margin, so that cell text lines up with the text around it.
+                    const double shift =
+                        model_.compatibilityMode < 15 && outer.table < 0 ? tableMargins.left : 0;
                     place.left =
                         (outer.table >= 0 ? outer.left : 0) + indent + left - shift + margins.left;
                     // A centred or right-aligned table is placed by its grid's width in
@@ -450,6 +491,8 @@ class Reader {
                             place.left = left + margins.left;
                         }
                     }
+                    place.nestedRow = nestedRow;
+                    place.outerLeft = outer.table >= 0 ? outer.outerLeft : place.left;
                     place.width = std::max(1.0, width - margins.left - margins.right);
                     place.top = margins.top;
                     place.bottom = margins.bottom;
@@ -540,8 +583,14 @@ class Reader {
         f.indentLeft = props.left.value_or(0);
         f.indentRight = props.right.value_or(0);
         f.firstLine = props.firstLine.value_or(0);
-        f.spaceBefore = props.before.value_or(0);
-        f.spaceAfter = props.after.value_or(0);
+        // Automatic spacing is 14 pt as on a web page, or a fixed 5 pt before and 10 pt
+        // after where the document asks for that.
+        f.autoBefore = props.autoBefore.value_or(false) && !fixedAutoSpacing_;
+        f.autoAfter = props.autoAfter.value_or(false) && !fixedAutoSpacing_;
+        f.spaceBefore = props.autoBefore.value_or(false) ? (fixedAutoSpacing_ ? 5 : 14)
+                                                         : props.before.value_or(0);
+        f.spaceAfter = props.autoAfter.value_or(false) ? (fixedAutoSpacing_ ? 10 : 14)
+                                                       : props.after.value_or(0);
         f.lineRule = props.lineRule.value_or(LineRule::Auto);
         f.line = props.line.value_or(1.0);
         if (f.lineRule == LineRule::Auto && f.line <= 0) f.line = 1.0;
@@ -836,6 +885,8 @@ class Reader {
     std::map<std::string, std::string, std::less<>> headerFooterParts_;  // by relationship id
     std::vector<std::string> storyParts_;  // the headers' and footers' parts, by story
     int nextTable_ = 0;
+    bool fixedAutoSpacing_ = false;  // automatic spacing is 5 pt before and 10 pt after
+    int nextNestedRow_ = 0;
     int noteNumber_ = 0;
     struct Reference {
         std::string id, number;

@@ -235,9 +235,9 @@ ParaProps ReadParaProps(pugi::xml_node pPr) {
         } else if (n == "spacing") {
             if (auto v = Number(c, "before")) p.before = Twips(*v);
             if (auto v = Number(c, "after")) p.after = Twips(*v);
-            // Automatic spacing (pages that came from the web): 14 pt.
-            if (const char* a = Attr(c, "beforeAutospacing"); a && OnOffValue(a)) p.before = 14;
-            if (const char* a = Attr(c, "afterAutospacing"); a && OnOffValue(a)) p.after = 14;
+            // Automatic spacing (pages that came from the web), set where the paragraph is.
+            if (const char* a = Attr(c, "beforeAutospacing")) p.autoBefore = OnOffValue(a);
+            if (const char* a = Attr(c, "afterAutospacing")) p.autoAfter = OnOffValue(a);
             if (auto v = Number(c, "line")) {
                 const char* rule = Attr(c, "lineRule");
                 const std::string_view r = rule ? rule : "auto";

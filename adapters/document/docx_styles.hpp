@@ -76,6 +76,7 @@ struct ParaProps {
     std::optional<double> left, right, firstLine, before, after, line;
     std::optional<LineRule> lineRule;
     std::optional<bool> pageBreakBefore, keepNext, keepLines, widowControl, contextual;
+    std::optional<bool> autoBefore, autoAfter;  // spacing chosen as for a web page
     std::optional<int> numId, ilvl;
     std::vector<std::pair<double, bool>> tabs;  // position (pt), clear
     // w:pBdr's sides, each set on its own along the style chain.
@@ -95,6 +96,8 @@ struct ParaProps {
         if (o.keepLines) keepLines = o.keepLines;
         if (o.widowControl) widowControl = o.widowControl;
         if (o.contextual) contextual = o.contextual;
+        if (o.autoBefore) autoBefore = o.autoBefore;
+        if (o.autoAfter) autoAfter = o.autoAfter;
         if (o.numId) numId = o.numId;
         if (o.ilvl) ilvl = o.ilvl;
         for (const auto& t : o.tabs) tabs.push_back(t);

@@ -446,8 +446,8 @@ class Paginator {
         for (std::size_t k = from; k < ps.size() && ps[k].cell.table == ps[from].cell.table &&
                                    ps[k].cell.row == ps[from].cell.row;
              ++k) {
-            if (ps[k].cell.left == cellLeft || ps[k].cell.merge == 'c') continue;
-            cellLeft = ps[k].cell.left;
+            if (ps[k].cell.outerLeft == cellLeft || ps[k].cell.merge == 'c') continue;
+            cellLeft = ps[k].cell.outerLeft;
             const double first = boxes[k].empty() ? 0 : boxes[k].front().height;
             start = std::max(start, ps[k].cell.top + ps[k].format.spaceBefore + first);
         }
@@ -632,19 +632,43 @@ class Paginator {
                      const std::vector<std::vector<LineBox>>& boxes) const {
         const auto& ps = model_.paragraphs;
         double tallest = 0, cell = 0, after = 0;
+        const document::Paragraph* previous = nullptr;
         double cellLeft = -1e9;
+        // A nested row: its number, where it starts in the cell and where its tallest
+        // cell ends, the nested cell being measured.
+        int nested = -1;
+        double nestedTop = 0, nestedEnd = 0, nestedLeft = -1e9;
         const bool mergedOn = MergedOn(to);
         for (std::size_t k = from; k < to; ++k) {
             const auto& p = ps[k];
             if (!SizesRow(p.cell, mergedOn)) continue;
-            if (p.cell.left != cellLeft) {
-                cellLeft = p.cell.left;
+            if (p.cell.outerLeft != cellLeft) {
+                cellLeft = p.cell.outerLeft;
                 cell = p.cell.top;
                 after = 0;
+                previous = nullptr;
+                nested = -1;
             }
-            cell += after + p.format.spaceBefore + Sum(boxes[k], boxes[k].size());
+            if (p.cell.nestedRow != nested) {
+                cell = nested >= 0 ? nestedEnd : cell + after;
+                after = 0;
+                previous = nullptr;
+                nested = p.cell.nestedRow;
+                nestedTop = nestedEnd = cell;
+                nestedLeft = -1e9;
+            }
+            if (nested >= 0 && p.cell.left != nestedLeft) {
+                nestedLeft = p.cell.left;
+                cell = nestedTop + p.cell.top;
+                after = 0;
+                previous = nullptr;
+            }
+            cell += (previous ? Between(previous, after, p) : p.format.spaceBefore) +
+                    Sum(boxes[k], boxes[k].size());
             after = p.format.spaceAfter;
-            tallest = std::max(tallest, cell + after + p.cell.bottom);
+            previous = &p;
+            nestedEnd = std::max(nestedEnd, cell + after + p.cell.bottom);
+            tallest = std::max(tallest, nested >= 0 ? nestedEnd : cell + after + p.cell.bottom);
         }
         const auto& place = ps[from].cell;
         tallest += place.borderAbove + place.cellsBelow;
@@ -701,11 +725,19 @@ class Paginator {
             char vAlign;
         };
         std::vector<CellLines> cells;
+        // A row of a table nested in the cell: its number, where it starts, the nested
+        // cell being set and where the nested row's tallest cell ends so far.
+        int nested = -1;
+        int nestedPage = 0, nestedEndPage = 0;
+        double nestedY = 0, nestedEnd = 0, nestedLeft = -1e9;
+        bool nestedAtTop = false;
         for (std::size_t k = from; k < to; ++k) {
             const auto& p = model_.paragraphs[k];
-            if (p.cell.left != cellLeft) {
+            bool fresh = false;  // the paragraph is the first of a cell: it starts at its top
+            if (p.cell.outerLeft != cellLeft) {
                 // A new cell starts at the row's top.
-                cellLeft = p.cell.left;
+                cellLeft = p.cell.outerLeft;
+                nested = -1;
                 const char vAlign = p.cell.merge ? 0 : p.cell.vAlign;
                 cells.push_back({layout_.lines.size(), layout_.lines.size(), 0, vAlign});
                 page_ = rowPage;
@@ -713,10 +745,37 @@ class Paginator {
                 atTop_ = rowAtTop;
                 previous_ = nullptr;
                 previousAfter_ = 0;
-                y_ += p.cell.top + p.format.spaceBefore;
-            } else {
-                y_ += previousAfter_ + p.format.spaceBefore;
+                fresh = true;
             }
+            if (p.cell.nestedRow != nested) {
+                // The cell's text goes on below a nested row that ends; a nested row
+                // starts below the cell's text so far.
+                if (nested >= 0) {
+                    page_ = nestedEndPage;
+                    y_ = nestedEnd;
+                    previous_ = nullptr;
+                } else if (!fresh) {
+                    y_ += previousAfter_;
+                }
+                previousAfter_ = 0;
+                nested = p.cell.nestedRow;
+                nestedPage = nestedEndPage = page_;
+                nestedY = nestedEnd = y_;
+                nestedAtTop = atTop_;
+                nestedLeft = -1e9;
+            }
+            if (nested >= 0 && p.cell.left != nestedLeft) {
+                // A nested row's cells each start at its top.
+                nestedLeft = p.cell.left;
+                page_ = nestedPage;
+                y_ = nestedY;
+                atTop_ = nestedAtTop;
+                previous_ = nullptr;
+                previousAfter_ = 0;
+                fresh = true;
+            }
+            // Paragraphs in a cell are spaced as in the body: the larger space between them.
+            y_ += fresh ? p.cell.top + p.format.spaceBefore : Between(previous_, previousAfter_, p);
             for (const auto& l : boxes[k]) {
                 if (Clear(y_, l.height) + l.height > Bottom() - NotesOf(l, 0).least + kEpsilon &&
                     !atTop_) {
@@ -725,16 +784,27 @@ class Paginator {
                 Emit(k, l);
             }
             previousAfter_ = p.format.spaceAfter;
-            const double cellEnd = y_ + previousAfter_ + p.cell.bottom + p.cell.cellsBelow;
+            previous_ = &p;
+            int endsOn = page_;
+            double cellEnd = y_ + previousAfter_ + p.cell.bottom;
+            if (nested >= 0) {
+                if (page_ > nestedEndPage || (page_ == nestedEndPage && cellEnd > nestedEnd)) {
+                    nestedEndPage = page_;
+                    nestedEnd = cellEnd;
+                }
+                endsOn = nestedEndPage;
+                cellEnd = nestedEnd;
+            }
+            cellEnd += p.cell.cellsBelow;
             cells.back().end = layout_.lines.size();
-            cells.back().textEnd = page_ == rowPage ? cellEnd : 1e9;
+            cells.back().textEnd = endsOn == rowPage ? cellEnd : 1e9;
             // A merged cell's text that runs on below ends the merge's last row.
             const bool sizes = SizesRow(p.cell, mergedOn);
             if (!sizes && p.cell.merge != 'r') continue;
             int& page = sizes ? endPage : mergePage_;
             double& end = sizes ? endY : mergeEnd_;
-            if (page_ > page || (page_ == page && cellEnd > end)) {
-                page = page_;
+            if (endsOn > page || (endsOn == page && cellEnd > end)) {
+                page = endsOn;
                 end = cellEnd;
             }
         }

@@ -310,6 +310,13 @@ TEST_F(Engine, KeepsRowsFloatsAndNotesMoveLinesToTheirPlaces) {
         {"kept_rows.docx", "After the row kept by its last line.", 3, 72},
         {"kept_rows.docx", "First row line 1", 3, 72 + 47 * 12.65},
         {"kept_rows.docx", "Last row line 1", 4, 72},
+        // Spaced as a web page: 14 pt between paragraphs, none before the story's first
+        // or a cell's first, none after a cell's last, none between list items.
+        {"web_spacing.docx", "Web body 1", 1, 72},
+        {"web_spacing.docx", "Web cell 1", 1, 72 + 2 * 26.65 + 26.65},
+        {"web_spacing.docx", "After the web table.", 1, 151.95 + 3 * 26.65},
+        {"web_spacing.docx", "Web item 3", 1, 231.9 + 26.65 + 2 * 12.65},
+        {"web_spacing.docx", "After the web list.", 1, 283.85 + 26.65},
         // A header of six lines from 36 pt pushes the text below it, a footer of four
         // lines from 36 pt pushes its foot up (to 792 - 36 - 4 x 12.65); the first page,
         // with empty ones of its own, keeps the 72 pt margins. LibreOffice breaks the
@@ -357,22 +364,32 @@ TEST_F(Engine, KeepsRowsFloatsAndNotesMoveLinesToTheirPlaces) {
 // also when wider than the text area; cells centred or set at the foot of their row
 // have their text moved down by the room below it. LibreOffice shows each line 0.1 pt
 // right of and below these places.
-TEST_F(Engine, AlignedTablesAndCellsSitWhereTheyAreAligned) {
+TEST_F(Engine, TablesSitWhereTheyAreAlignedOrNested) {
     const struct {
+        const char* file;
         const char* line;
         double x, y;
     } cases[] = {
-        {"Centred left", 90 + (432 - 576) / 2.0 + 5.4, 85.15},
-        {"Centred right", 90 + (432 - 576) / 2.0 + 288 + 5.4, 85.15},
-        {"Right left", 90 + 432 - 288 + 5.4, 111.45},
-        {"Right right", 90 + 432 - 144 + 5.4, 111.45},
-        {"Line one", 90, 137.75},
-        {"Middle", 90 + 144, 137.75 + 12.65},
-        {"Foot", 90 + 288, 137.75 + 2 * 12.65},
-        {"After the tables.", 90, 176.2},
+        {"aligned_tables.docx", "Centred left", 90 + (432 - 576) / 2.0 + 5.4, 85.15},
+        {"aligned_tables.docx", "Centred right", 90 + (432 - 576) / 2.0 + 288 + 5.4, 85.15},
+        {"aligned_tables.docx", "Right left", 90 + 432 - 288 + 5.4, 111.45},
+        {"aligned_tables.docx", "Right right", 90 + 432 - 144 + 5.4, 111.45},
+        {"aligned_tables.docx", "Line one", 90, 137.75},
+        {"aligned_tables.docx", "Middle", 90 + 144, 137.75 + 12.65},
+        {"aligned_tables.docx", "Foot", 90 + 288, 137.75 + 2 * 12.65},
+        {"aligned_tables.docx", "After the tables.", 90, 176.2},
+        // A table nested in a cell: its cells side by side (with their own margins)
+        // below the cell's text before it, the cell's text after it below its tallest
+        // cell, as LibreOffice sets them.
+        {"nested_table.docx", "Outer text before", 90, 72.5},
+        {"nested_table.docx", "Inner left", 90 + 5.4, 72.5 + 12.65},
+        {"nested_table.docx", "Inner right 1", 90 + 216 + 5.4, 72.5 + 12.65},
+        {"nested_table.docx", "Inner right 3", 90 + 216 + 5.4, 72.5 + 3 * 12.65},
+        {"nested_table.docx", "Outer text after", 90, 72.5 + 4 * 12.65},
+        {"nested_table.docx", "After the outer table.", 90, 123.1 + 12.65 + 0.5},
     };
-    const auto lines = Lines("aligned_tables.docx");
     for (const auto& c : cases) {
+        const auto lines = Lines(c.file);
         const auto it = std::find_if(lines.begin(), lines.end(), [&](const EngineLine& l) {
             return l.text.rfind(c.line, 0) == 0;
         });
