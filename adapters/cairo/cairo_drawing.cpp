@@ -25,6 +25,9 @@ namespace {
 constexpr double kPointsPerMm = 72.0 / 25.4;
 constexpr double kMarginPt = 14;
 constexpr double kPngPixelsPerPoint = 2;
+// The longest side an image surface may have: a longer drawing (a long document's pages)
+// is drawn with fewer pixels a point.
+constexpr double kPngMaxPixels = 32767;
 
 void SetColor(cairo_t* cr, Rgb c) {
     cairo_set_source_rgb(cr, c.r / 255.0, c.g / 255.0, c.b / 255.0);
@@ -62,6 +65,7 @@ struct CairoSink::State {
     cairo_surface_t* surface = nullptr;
     cairo_t* cr = nullptr;
     double scale = 1;  // points per drawing unit
+    double pixelsPerPoint = kPngPixelsPerPoint;
     bool ended = false;
 
     double X(double x) const { return kMarginPt + (x - frame.min.x) * scale; }
@@ -159,9 +163,10 @@ void CairoSink::Begin(const Frame& frame) {
             s.surface = cairo_svg_surface_create(s.temp.c_str(), w, h);
             break;
         case Format::Png:
+            s.pixelsPerPoint = std::min(kPngPixelsPerPoint, kPngMaxPixels / std::max(w, h));
             s.surface = cairo_image_surface_create(
-                CAIRO_FORMAT_RGB24, static_cast<int>(std::ceil(w * kPngPixelsPerPoint)),
-                static_cast<int>(std::ceil(h * kPngPixelsPerPoint)));
+                CAIRO_FORMAT_RGB24, static_cast<int>(std::floor(w * s.pixelsPerPoint)),
+                static_cast<int>(std::floor(h * s.pixelsPerPoint)));
             break;
     }
     if (cairo_surface_status(s.surface) != CAIRO_STATUS_SUCCESS) {
@@ -170,7 +175,7 @@ void CairoSink::Begin(const Frame& frame) {
     }
     s.cr = cairo_create(s.surface);
     if (FT_Init_FreeType(&s.library) != 0) s.library = nullptr;
-    if (s.format == Format::Png) cairo_scale(s.cr, kPngPixelsPerPoint, kPngPixelsPerPoint);
+    if (s.format == Format::Png) cairo_scale(s.cr, s.pixelsPerPoint, s.pixelsPerPoint);
     cairo_set_source_rgb(s.cr, 1, 1, 1);
     cairo_paint(s.cr);
     cairo_set_line_cap(s.cr, CAIRO_LINE_CAP_SQUARE);
