@@ -1,7 +1,9 @@
 #include "drawing/drawing.hpp"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <deque>
 #include <numbers>
 
@@ -621,7 +623,7 @@ std::string PlainText(std::string_view s) {
             continue;
         }
         if (ch != '\\' || i + 1 >= s.size()) {
-            out += ch;
+            if (static_cast<unsigned char>(ch) >= 0x20 || ch == '\n' || ch == '\t') out += ch;
             ++i;
             continue;
         }
@@ -652,8 +654,11 @@ std::string PlainText(std::string_view s) {
             }
             case 'U':
                 if (i + 5 <= s.size() && s[i] == '+') {
-                    AppendUtf8(out, static_cast<char32_t>(
-                                        std::stoul(std::string(s.substr(i + 1, 4)), nullptr, 16)));
+                    // Control characters (a line break, a picture's place) have no glyph.
+                    std::uint32_t c = 0;
+                    const char* digits = s.data() + i + 1;
+                    if (std::from_chars(digits, digits + 4, c, 16).ptr == digits + 4 && c >= 0x20)
+                        AppendUtf8(out, static_cast<char32_t>(c));
                     i += 5;
                 }
                 break;

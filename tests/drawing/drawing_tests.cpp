@@ -369,6 +369,10 @@ TEST(PlainText, DropsTheCodesAndKeepsTheCharacters) {
         {"\\A1;{\\fArial|b0|i0|c0|p34;m\\H0.7x;\\S2^;\\H1.429x;}", "m2"},
         {"{\\fArial|b0|i0|c0|p34;\\Lunder\\l, 45\\U+00B0}", "under, 45\xC2\xB0"},
         {"a\\Pb \\\\ \\{x\\}", "a\nb \\ {x}"},
+        // A line break or a picture's place in a Word line has no glyph to draw; a code
+        // that is not hexadecimal is left out.
+        {"{\\fArial|b0|i0|c0|p24;(14:30)\\U+000B}", "(14:30)"},
+        {"\\U+0001\rx\\U+zz12y", "xy"},
     };
     for (const auto& [in, out] : cases) EXPECT_EQ(PlainText(in), out) << in;
 }
