@@ -120,6 +120,12 @@ struct CellPlace {
     char vAlign = 0;
 };
 
+// Whether two places are the same cell (a nested table's cells are cells of their own),
+// or both outside tables.
+inline bool SameCell(const CellPlace& a, const CellPlace& b) {
+    return a.table == b.table && a.row == b.row && a.nestedRow == b.nestedRow && a.left == b.left;
+}
+
 struct Paragraph {
     std::size_t start = 0;  // first character
     std::size_t end = 0;    // the paragraph mark's position

@@ -240,9 +240,7 @@ class Reader {
     static void WebSpacing(DocumentModel& story) {
         auto& ps = story.paragraphs;
         const auto sameCell = [&](std::size_t a, std::size_t b) {
-            const auto &p = ps[a].cell, &q = ps[b].cell;
-            return p.table == q.table && p.row == q.row && p.nestedRow == q.nestedRow &&
-                   p.left == q.left;
+            return SameCell(ps[a].cell, ps[b].cell);
         };
         // Paragraphs a and b (next to each other) where b's cell begins or a's ends; a
         // table nested in a cell is not its edge for the cell's own text around it.

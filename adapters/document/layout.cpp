@@ -667,8 +667,9 @@ class Paginator {
                     Sum(boxes[k], boxes[k].size());
             after = p.format.spaceAfter;
             previous = &p;
-            nestedEnd = std::max(nestedEnd, cell + after + p.cell.bottom);
-            tallest = std::max(tallest, nested >= 0 ? nestedEnd : cell + after + p.cell.bottom);
+            const double end = cell + after + p.cell.bottom;
+            if (nested >= 0) nestedEnd = std::max(nestedEnd, end);
+            tallest = std::max(tallest, nested >= 0 ? nestedEnd : end);
         }
         const auto& place = ps[from].cell;
         tallest += place.borderAbove + place.cellsBelow;
@@ -923,8 +924,7 @@ std::vector<std::vector<LineBox>> BreakAll(const DocumentModel& model,
     const auto together = [&](std::size_t a, std::size_t b) {
         const auto &p = ps[a], &q = ps[b];
         return !p.format.frame.empty() && p.format.frame == q.format.frame &&
-               p.section == q.section && p.cell.table == q.cell.table && p.cell.row == q.cell.row &&
-               p.cell.left == q.cell.left;
+               p.section == q.section && SameCell(p.cell, q.cell);
     };
     for (std::size_t k = 0; k < ps.size(); ++k) {
         if (boxes[k].empty()) continue;
