@@ -38,6 +38,8 @@ struct RunFormat {
     bool superscript = false;
     bool subscript = false;
     bool hidden = false;
+    double spacing = 0;     // points added after each character (negative: condensed)
+    double scale = 100;     // the characters' width, percent
     std::string styleFont;  // the font of the character's style (character, else paragraph)
 
     bool operator==(const RunFormat&) const = default;

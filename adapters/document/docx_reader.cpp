@@ -651,7 +651,8 @@ class Reader {
         return f.font + '\x1f' + std::to_string(f.size) + '\x1f' + f.styleFont + '\x1f' +
                std::to_string((f.bold ? 1 : 0) | (f.italic ? 2 : 0) | (f.superscript ? 4 : 0) |
                               (f.subscript ? 8 : 0) | (f.hidden ? 16 : 0)) +
-               '\x1f' + std::to_string(f.underline);
+               '\x1f' + std::to_string(f.underline) + '\x1f' + std::to_string(f.spacing) + '\x1f' +
+               std::to_string(f.scale);
     }
 
     void AddChar(char32_t c, std::uint32_t format) {

@@ -212,6 +212,10 @@ RunProps ReadRunProps(pugi::xml_node rPr) {
             p.underline = v ? UnderlineKind(v) : 1;
         } else if (n == "vertAlign") {
             if (const char* v = Attr(c, "val")) p.vertAlign = v;
+        } else if (n == "spacing") {
+            if (auto v = Number(c, "val")) p.spacing = std::clamp(Twips(*v), -100.0, 100.0);
+        } else if (n == "w") {
+            if (auto v = Number(c, "val")) p.scale = std::clamp(*v, 1.0, 600.0);
         }
     }
     return p;
@@ -497,6 +501,8 @@ RunFormat StyleSheet::Resolve(const RunProps& p) const {
     f.italic = p.italic.value_or(false);
     f.hidden = p.hidden.value_or(false);
     f.underline = p.underline.value_or(0);
+    f.spacing = p.spacing.value_or(0);
+    f.scale = p.scale.value_or(100);
     if (p.vertAlign) {
         f.superscript = *p.vertAlign == "superscript";
         f.subscript = *p.vertAlign == "subscript";

@@ -49,6 +49,7 @@ struct RunProps {
     std::optional<bool> bold, italic, hidden;
     std::optional<long> underline;
     std::optional<std::string> vertAlign;
+    std::optional<double> spacing, scale;  // points after each character; width, percent
 
     void Merge(const RunProps& o) {
         if (o.ascii || o.asciiTheme) {
@@ -61,6 +62,8 @@ struct RunProps {
         if (o.hidden) hidden = o.hidden;
         if (o.underline) underline = o.underline;
         if (o.vertAlign) vertAlign = o.vertAlign;
+        if (o.spacing) spacing = o.spacing;
+        if (o.scale) scale = o.scale;
     }
 };
 

@@ -64,7 +64,9 @@ class Breaker {
         }
         const RunFormat& f = Format(i);
         const double size = (f.superscript || f.subscript) ? f.size * kScriptScale : f.size;
-        return metrics_.Advance(f.font, f.bold, f.italic, size, model_.text[i]);
+        const double advance = metrics_.Advance(f.font, f.bold, f.italic, size, model_.text[i]);
+        // Scaled and spaced characters: their width in whole twips, then the spacing.
+        return (f.scale == 100 ? advance : fonts::Twip(advance * f.scale / 100)) + f.spacing;
     }
 
     double NextTab(const Paragraph& p, double pos) const {
@@ -155,7 +157,8 @@ class Breaker {
                     breakAt = j + 1;
                 }
             }
-            // Alignment shifts the line by the room left after its last visible character.
+            // Alignment shifts the line by the room left after its last visible character
+            // (not counting the spacing after it).
             double contentEnd = startOffset;
             double ascent = 0, descent = 0, gap = 0;
             double object = 0;  // the tallest inline object
@@ -164,7 +167,8 @@ class Breaker {
                 const char32_t c = model_.text[k];
                 const bool visible = !(IsSpace(c) || c == kParagraphMark || c == kLineBreak ||
                                        c == kPageBreak || c == kColumnBreak);
-                if (visible) contentEnd = xs[k - line.start] + (c == kTab ? 0 : Width(k));
+                if (visible && c != kTab)
+                    contentEnd = xs[k - line.start] + Width(k) - Format(k).spacing;
                 if (c == kTab) contentEnd = k + 1 < line.end ? xs[k + 1 - line.start] : pos;
                 if (c != kParagraphMark || !any) {
                     if (c == kParagraphMark && k != line.start) continue;

@@ -436,6 +436,21 @@ TEST_F(Engine, ALinesTextHeightIsItsAscentAndDescentTogetherInWholeTwips) {
     }
 }
 
+TEST_F(Engine, ExpandedCondensedAndScaledCharactersTakeTheirWidth) {
+    // Right-aligned lines of 22 characters: expanded by 2 pt the line is 21 x 2 pt wider
+    // (the spacing after its last character does not count, as in LibreOffice),
+    // condensed by 0.5 pt 21 x 0.5 pt narrower, scaled to 150 % and 80 % that much of
+    // its width.
+    const auto lines = Lines("character_spacing.docx");
+    ASSERT_EQ(lines.size(), 5u);
+    const double right = 612 - 90;
+    const double plain = right - lines[0].x;
+    EXPECT_NEAR(right - lines[1].x, plain + 21 * 2, 0.01);
+    EXPECT_NEAR(right - lines[2].x, plain - 21 * 0.5, 0.01);
+    EXPECT_NEAR(right - lines[3].x, plain * 1.5, 0.5);
+    EXPECT_NEAR(right - lines[4].x, plain * 0.8, 0.5);
+}
+
 TEST_F(Engine, LinesBreakAtOptionalHyphens) {
     // Optional hyphens (Word's character 31) take no room and let a line break inside a
     // word, where LibreOffice breaks the same lines.
