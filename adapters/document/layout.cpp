@@ -736,21 +736,25 @@ class Paginator {
         int nestedPage = 0, nestedEndPage = 0;
         double nestedY = 0, nestedEnd = 0, nestedLeft = -1e9;
         bool nestedAtTop = false;
+        bool fresh = false;  // the paragraph is the first of a cell: it starts at its top
+        const auto startCell = [&](int page, double y, bool atTop) {
+            page_ = page;
+            y_ = y;
+            atTop_ = atTop;
+            previous_ = nullptr;
+            previousAfter_ = 0;
+            fresh = true;
+        };
         for (std::size_t k = from; k < to; ++k) {
             const auto& p = model_.paragraphs[k];
-            bool fresh = false;  // the paragraph is the first of a cell: it starts at its top
+            fresh = false;
             if (p.cell.outerLeft != cellLeft) {
                 // A new cell starts at the row's top.
                 cellLeft = p.cell.outerLeft;
                 nested = -1;
                 const char vAlign = p.cell.merge ? 0 : p.cell.vAlign;
                 cells.push_back({layout_.lines.size(), layout_.lines.size(), 0, vAlign});
-                page_ = rowPage;
-                y_ = rowY;
-                atTop_ = rowAtTop;
-                previous_ = nullptr;
-                previousAfter_ = 0;
-                fresh = true;
+                startCell(rowPage, rowY, rowAtTop);
             }
             if (p.cell.nestedRow != nested) {
                 // The cell's text goes on below a nested row that ends; a nested row
@@ -772,12 +776,7 @@ class Paginator {
             if (nested >= 0 && p.cell.left != nestedLeft) {
                 // A nested row's cells each start at its top.
                 nestedLeft = p.cell.left;
-                page_ = nestedPage;
-                y_ = nestedY;
-                atTop_ = nestedAtTop;
-                previous_ = nullptr;
-                previousAfter_ = 0;
-                fresh = true;
+                startCell(nestedPage, nestedY, nestedAtTop);
             }
             // Paragraphs in a cell are spaced as in the body: the larger space between them.
             y_ += fresh ? p.cell.top + p.format.spaceBefore : Between(previous_, previousAfter_, p);
