@@ -19,8 +19,9 @@ It also reports the page totals: ours, the count the document stores in docProps
 
 usage: layout_compare.py TBLN_BINARY DOCX... [--verbose] [--cache DIR]
 --cache DIR keeps the PDFs in DIR and uses them again on the next run (the word
-processor's side does not change between two runs of ours).
-Needs: libreoffice (soffice), poppler-utils (pdftotext).
+processor's side does not change between two runs of ours). --verbose also prints the
+lines that differ and, page by page, how far our page starts lie from the recorded ones.
+Needs: libreoffice-writer-nogui (soffice), poppler-utils (pdftotext).
 """
 import difflib
 import html
@@ -388,6 +389,11 @@ def main(argv):
             close = sum(1 for o in offsets if o is not None and abs(o) <= 3)
             print("%-40s the word processor's record: %d page starts, %d of them ours too, "
                   "%d within 3 lines" % ("", len(offsets), at, close))
+            if verbose:
+                # Page by page, how many of our lines our nearest page start lies after
+                # (negative: before) the word processor's; "?" where its word is not ours.
+                print("%-40s our page starts against them, in lines: %s" % (
+                    "", " ".join("?" if o is None else "%+d" % o for o in offsets)))
             starts[0] += len(offsets)
             starts[1] += at
             starts[2] += close
