@@ -1,6 +1,7 @@
 // The picture backend of the drawing room: PDF, SVG and PNG through Cairo, each font
 // read by FreeType from the file the document engine finds through fontconfig. One page holds the
-// whole drawing at its true size (PNG at 144 pixels per inch), white behind it.
+// whole drawing at its true size (PNG at 144 pixels per inch, fewer where that would make
+// an image longer than 32,767 pixels), white behind it.
 #pragma once
 
 #include <memory>
