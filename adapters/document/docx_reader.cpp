@@ -107,6 +107,8 @@ class Reader {
         }
         if (auto e = Child(Child(root, "compat"), "doNotUseHTMLParagraphAutoSpacing"))
             fixedAutoSpacing_ = OnOff(e);
+        if (auto e = Child(Child(root, "compat"), "overrideTableStyleFontSizeAndJustification"))
+            paraStyleOverTableStyle_ = OnOff(e);
         for (auto c = Child(root, "compat").first_child(); c; c = c.next_sibling()) {
             const char* name = Attr(c, "name");
             if (c.type() == pugi::node_element && Local(c.name()) == "compatSetting" && name &&
@@ -285,6 +287,90 @@ class Reader {
         }
     }
 
+    // Which parts of the table its style formats apart (w:tblLook): by default the
+    // banded rows and columns only; and how many rows and columns make a band.
+    struct TableLook {
+        bool firstRow = false, lastRow = false, firstColumn = false, lastColumn = false;
+        bool rowBands = true, columnBands = true;
+        int rowBand = 1, columnBand = 1;
+    };
+
+    static TableLook ReadTableLook(pugi::xml_node tblPr, const std::vector<const Style*>& style) {
+        TableLook look;
+        const auto bandSize = [&](pugi::xml_node pr, const char* name, int& slot) {
+            if (auto e = Child(pr, name)) {
+                slot = static_cast<int>(std::clamp(Number(e, "val").value_or(1), 1.0, 100.0));
+            }
+        };
+        for (const Style* s : style) {
+            bandSize(s->tablePr, "tblStyleRowBandSize", look.rowBand);
+            bandSize(s->tablePr, "tblStyleColBandSize", look.columnBand);
+        }
+        bandSize(tblPr, "tblStyleRowBandSize", look.rowBand);
+        bandSize(tblPr, "tblStyleColBandSize", look.columnBand);
+        auto e = Child(tblPr, "tblLook");
+        if (!e) return look;
+        // A bit mask in hexadecimal, or (newer) an attribute for each part.
+        unsigned mask = 0;
+        if (const char* v = Attr(e, "val")) {
+            const std::string_view hex(v);
+            std::from_chars(hex.data(), hex.data() + hex.size(), mask, 16);
+        }
+        const auto flag = [&](const char* name, unsigned bit) {
+            const char* v = Attr(e, name);
+            return v ? OnOffValue(v) : (mask & bit) != 0;
+        };
+        look.firstRow = flag("firstRow", 0x20);
+        look.lastRow = flag("lastRow", 0x40);
+        look.firstColumn = flag("firstColumn", 0x80);
+        look.lastColumn = flag("lastColumn", 0x100);
+        look.rowBands = !flag("noHBand", 0x200);
+        look.columnBands = !flag("noVBand", 0x400);
+        return look;
+    }
+
+    // The paragraph and run properties a table style gives the paragraphs of one cell: the
+    // whole table's, then the parts' the table shows, each over the one before: column
+    // bands, row bands, first and last column, first and last row, corner cells.
+    static TablePartProps CellStyle(const std::vector<const Style*>& style, const TableLook& look,
+                                    int row, int rows, int column, int columns) {
+        const bool first = look.firstRow && row == 0;
+        const bool last = look.lastRow && row == rows - 1;
+        const bool left = look.firstColumn && column == 0;
+        const bool right = look.lastColumn && column == columns - 1;
+        std::vector<std::string_view> parts = {"wholeTable"};
+        if (look.columnBands && !left && !right) {
+            const int band = (column - (look.firstColumn ? 1 : 0)) / look.columnBand;
+            parts.push_back(band % 2 == 0 ? "band1Vert" : "band2Vert");
+        }
+        if (look.rowBands && !first && !last) {
+            const int band = (row - (look.firstRow ? 1 : 0)) / look.rowBand;
+            parts.push_back(band % 2 == 0 ? "band1Horz" : "band2Horz");
+        }
+        if (left) parts.push_back("firstCol");
+        if (right) parts.push_back("lastCol");
+        if (first) parts.push_back("firstRow");
+        if (last) parts.push_back("lastRow");
+        if (first && left) parts.push_back("nwCell");
+        if (first && right) parts.push_back("neCell");
+        if (last && left) parts.push_back("swCell");
+        if (last && right) parts.push_back("seCell");
+        TablePartProps props;
+        for (const Style* s : style) {
+            props.para.Merge(s->para);
+            props.run.Merge(s->run);
+        }
+        for (const auto part : parts) {
+            for (const Style* s : style) {
+                const auto it = s->tableParts.find(part);
+                if (it == s->tableParts.end()) continue;
+                props.para.Merge(it->second.para);
+                props.run.Merge(it->second.run);
+            }
+        }
+        return props;
+    }
+
     void Table(pugi::xml_node tbl, const CellPlace& outer) {
         const int table = nextTable_++;
         std::vector<double> grid;
@@ -336,18 +422,19 @@ class Reader {
             read("insideH", b.insideH);
         };
         Borders tableBorders;
-        if (auto pr = Child(tbl, "tblPr")) {
-            if (auto style = Child(pr, "tblStyle")) {
-                if (const char* id = Attr(style, "val")) {
-                    for (const Style* st : sheet_.Chain(id)) {
-                        readMargins(Child(st->tablePr, "tblCellMar"), tableMargins);
-                        readBorders(Child(st->tablePr, "tblBorders"), tableBorders);
-                    }
-                }
-            } else if (const auto def = sheet_.styles.find(sheet_.defaultTableStyle);
-                       def != sheet_.styles.end()) {
-                readMargins(Child(def->second.tablePr, "tblCellMar"), tableMargins);
-                readBorders(Child(def->second.tablePr, "tblBorders"), tableBorders);
+        // The table's style, else the document's default table style.
+        const auto pr = Child(tbl, "tblPr");
+        std::vector<const Style*> tableStyle;
+        if (auto style = Child(pr, "tblStyle")) {
+            if (const char* id = Attr(style, "val")) tableStyle = sheet_.Chain(id);
+        } else {
+            tableStyle = sheet_.Chain(sheet_.defaultTableStyle);
+        }
+        const TableLook look = ReadTableLook(pr, tableStyle);
+        if (pr) {
+            for (const Style* st : tableStyle) {
+                readMargins(Child(st->tablePr, "tblCellMar"), tableMargins);
+                readBorders(Child(st->tablePr, "tblBorders"), tableBorders);
             }
             readMargins(Child(pr, "tblCellMar"), tableMargins);
             readBorders(Child(pr, "tblBorders"), tableBorders);
@@ -368,6 +455,15 @@ class Reader {
         int row = 0;
         double borderBelowRow = 0;  // the bottom border of the row above
         bool headerRows = true;     // the rows so far are all heading rows
+        const auto countRows = [](pugi::xml_node parent, auto&& self) -> int {
+            int count = 0;
+            for (auto tr = parent.first_child(); tr; tr = tr.next_sibling()) {
+                const auto n = tr.type() == pugi::node_element ? Local(tr.name()) : "";
+                count += n == "tr" ? 1 : n == "sdt" ? self(Child(tr, "sdtContent"), self) : 0;
+            }
+            return count;
+        };
+        const int rowCount = countRows(tbl, countRows);
         const auto rows = [&](pugi::xml_node parent, auto&& self) -> void {
             for (auto tr = parent.first_child(); tr; tr = tr.next_sibling()) {
                 if (tr.type() != pugi::node_element) continue;
@@ -419,8 +515,10 @@ class Reader {
                 // With spacing between cells, each cell keeps its own borders above and
                 // below its text, inside the table's own around them all.
                 double cellsAbove = 0, cellsBelow = 0;
+                int cellCount = 0;
                 for (auto tc = tr.first_child(); tc; tc = tc.next_sibling()) {
                     if (tc.type() != pugi::node_element || Local(tc.name()) != "tc") continue;
+                    ++cellCount;
                     Borders own{borderAbove, rowBottom, 0};
                     readBorders(Child(Child(tc, "tcPr"), "tcBorders"), own);
                     cellsAbove = std::max(cellsAbove, own.top);
@@ -436,6 +534,7 @@ class Reader {
                     borderBelowRow = rowBottom;
                     cellsBelow = 0;
                 }
+                int cellIndex = 0;
                 for (auto tc = tr.first_child(); tc; tc = tc.next_sibling()) {
                     if (tc.type() != pugi::node_element || Local(tc.name()) != "tc") continue;
                     std::size_t span = 1;
@@ -512,7 +611,10 @@ class Reader {
                         place.gridWidth = gridWidth;
                     }
                     place.header = outer.table >= 0 ? outer.header : headerRows;
+                    auto outerCellStyle = std::move(cellStyle_);
+                    cellStyle_ = CellStyle(tableStyle, look, row, rowCount, cellIndex++, cellCount);
                     BodyChildren(tc, place);
+                    cellStyle_ = std::move(outerCellStyle);
                     col += span;
                 }
                 ++row;
@@ -550,12 +652,30 @@ class Reader {
             if (const char* v = Attr(ps, "val")) styleId = v;
         }
         if (!sheet_.styles.count(styleId)) styleId = sheet_.defaultParaStyle;
+        // The document's defaults, then the table style's (in a cell), then the paragraph
+        // style's.
         ParaProps props = sheet_.defaultPara;
         RunProps run = sheet_.defaultRun;
+        ParaProps styled;
+        RunProps styledRun;
         for (const Style* s : sheet_.Chain(styleId)) {
-            props.Merge(s->para);
-            run.Merge(s->run);
+            styled.Merge(s->para);
+            styledRun.Merge(s->run);
         }
+        if (cellStyle_) {
+            props.Merge(cellStyle_->para);
+            run.Merge(cellStyle_->run);
+            // Where the default paragraph style sets a size of 11 or 12 points or left
+            // alignment, the table style's own size and alignment still win, unless the
+            // document asks for the paragraph style's.
+            if (styleId == sheet_.defaultParaStyle && !paraStyleOverTableStyle_) {
+                if (cellStyle_->run.size && (styledRun.size == 11.0 || styledRun.size == 12.0))
+                    styledRun.size.reset();
+                if (cellStyle_->para.alignment && styled.alignment == 0L) styled.alignment.reset();
+            }
+        }
+        props.Merge(styled);
+        run.Merge(styledRun);
         // Numbering: from the paragraph, else from its style.
         std::optional<int> numId = direct.numId ? direct.numId : props.numId;
         int ilvl = direct.ilvl.value_or(props.ilvl.value_or(0));
@@ -885,6 +1005,10 @@ class Reader {
     std::vector<std::string> storyParts_;  // the headers' and footers' parts, by story
     int nextTable_ = 0;
     bool fixedAutoSpacing_ = false;  // automatic spacing is 5 pt before and 10 pt after
+    // The default paragraph style's size and alignment win over a table style's.
+    bool paraStyleOverTableStyle_ = false;
+    // In a table's cell: the properties its table style gives the cell's paragraphs.
+    std::optional<TablePartProps> cellStyle_;
     int nextNestedRow_ = 0;
     int noteNumber_ = 0;
     struct Reference {

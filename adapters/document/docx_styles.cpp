@@ -338,6 +338,13 @@ void StyleSheet::ReadStyles(DocxPackage& package, const std::string& part) {
         style.para = ReadParaProps(Child(s, "pPr"));
         style.run = ReadRunProps(Child(s, "rPr"));
         style.tablePr = Child(s, "tblPr");
+        for (auto c = s.first_child(); c; c = c.next_sibling()) {
+            const char* type = Attr(c, "type");
+            if (c.type() != pugi::node_element || Local(c.name()) != "tblStylePr" || !type)
+                continue;
+            style.tableParts[type] = {ReadParaProps(Child(c, "pPr")),
+                                      ReadRunProps(Child(c, "rPr"))};
+        }
         const char* def = Attr(s, "default");
         if (def && style.type == "paragraph" &&
             (std::string_view(def) == "1" || std::string_view(def) == "true" ||

@@ -112,12 +112,21 @@ struct ParaProps {
     }
 };
 
+// The paragraph and run properties a table style gives a part of its table.
+struct TablePartProps {
+    ParaProps para;
+    RunProps run;
+};
+
 struct Style {
     std::string type;
     std::string basedOn;
     ParaProps para;
     RunProps run;
     pugi::xml_node tablePr;  // table styles: their table properties
+    // Table styles: the formats of parts of the table (w:tblStylePr) by their type
+    // ("firstRow", "band1Horz", "nwCell"...).
+    std::map<std::string, TablePartProps, std::less<>> tableParts;
 };
 
 struct Level {

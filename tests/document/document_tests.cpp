@@ -337,6 +337,14 @@ TEST_F(Engine, KeepsRowsFloatsAndNotesMoveLinesToTheirPlaces) {
         // A heading row marked to repeat stands above the rows on the next page.
         {"heading_rows.docx", "Row 49 cell 1", 2, 85.65},
         {"heading_rows.docx", "After the table.", 2, 506.45},
+        // Cell paragraphs take their table style's spacing over the document's defaults
+        // (all 45 single lines fit on page 1), a paragraph style's own spacing over the table
+        // style's, and the style's first-row format (12 pt after) in the first row only
+        // (as LibreOffice).
+        {"table_style.docx", "Styled line 44", 1, 72.5 + 43 * 12.65},
+        {"table_style.docx", "Own style line 2", 2, 85.15 + 12.65 + 6},
+        {"table_style.docx", "Header style row 2", 2, 136.1 + 12.65 + 12 + 0.5},
+        {"table_style.docx", "Header style row 3", 2, 161.25 + 12.65 + 0.5},
         // A page break ending its paragraph keeps the mark on its line; the empty
         // paragraph ending a section after it does not take a page of its own.
         {"break_then_section.docx", "Ends its page with a break.", 2, 72},
