@@ -8,10 +8,15 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <numbers>
+#include <optional>
 #include <stdexcept>
 #include <string_view>
 #include <vector>
+
+#include "core/unicode.hpp"
+#include "word/text_encoder.hpp"
 
 namespace tbln::dxf {
 
@@ -61,8 +66,209 @@ int NearestAci(Rgb c) {
     return best;
 }
 
+// Black (and automatic, which the drawing room gives as black) is ACI 7 without a true
+// colour: CAD shows it black on white paper and white on a dark model space.
 int Color24(Rgb c) {
+    if (c == Rgb{}) return -1;
     return (c.r << 16) | (c.g << 8) | c.b;
+}
+
+// Our own line type names: pasting the table into a template that defines the standard
+// names with other patterns must change neither.
+std::string LinetypeName(Dash dash) {
+    if (dash == Dash::Solid) return "CONTINUOUS";
+    return "TBLN_" + std::string(DashName(dash));
+}
+
+void AppendHex(std::string& out, std::uint32_t code) {
+    std::array<char, 16> buffer{};
+    std::snprintf(buffer.data(), buffer.size(), "\\U+%04X", static_cast<unsigned>(code));
+    out += buffer.data();
+}
+
+// A string as this AutoCAD 2000 file (code page ANSI_1252) holds it, plain printable
+// ASCII: other characters as \U+XXXX (past the basic plane as a UTF-16 pair, as CAD
+// programs write them), a tab as one space, other control characters dropped.
+std::string DxfString(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size() + 16);
+    for (std::size_t i = 0; i < utf8.size();) {
+        std::size_t length = 1;
+        const char32_t c = DecodeUtf8At(utf8, i, length);
+        i += length;
+        if (c == '\t') {
+            out += ' ';
+        } else if (c < 0x20 || c == 0x7F) {
+            continue;
+        } else if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c > 0xFFFF) {
+            const std::uint32_t v = c - 0x10000;
+            AppendHex(out, 0xD800 + (v >> 10));
+            AppendHex(out, 0xDC00 + (v & 0x3FF));
+        } else {
+            AppendHex(out, c);
+        }
+    }
+    return out;
+}
+
+// True when the text shows nothing: only spaces, line breaks and control characters
+// (CAD renderers fail to lay out an MTEXT of blanks, and it draws nothing anyway).
+bool Blank(std::string_view utf8) {
+    for (std::size_t i = 0; i < utf8.size();) {
+        std::size_t length = 1;
+        const char32_t c = DecodeUtf8At(utf8, i, length);
+        i += length;
+        if (c > 0x20 && c != 0x7F && c != 0xA0 && c != 0x3000) return false;
+    }
+    return true;
+}
+
+// The characters of a text as MTEXT content: MTEXT's escapes for its own specials
+// (\\, \{, \}), \P between lines.
+std::string MTextCharacters(std::string_view plain) {
+    std::string out;
+    for (const char ch : plain) {
+        if (ch == '\\' || ch == '{' || ch == '}') {
+            out += '\\';
+            out += ch;
+        } else if (ch == '\n') {
+            out += "\\P";
+        } else {
+            out += ch;
+        }
+    }
+    return DxfString(out);
+}
+
+// The MTEXT content of a text. A text whose formatted form is one font switch around its
+// characters (a cell's) is written again from its characters, so a backslash or a brace
+// in them stays a character; other texts (Word lines with several switches) keep the
+// host's codes as they are.
+std::string MTextContent(const Text& t) {
+    const std::string& f = t.formatted;
+    const auto end = f.find(';');
+    if (f.starts_with("{\\f") && f.ends_with('}') && end != std::string::npos) {
+        std::size_t start = end + 1;
+        if (t.underline && f.compare(start, 2, "\\L") == 0) start += 2;
+        // The characters as the host's codes encode them, lines joined by \P.
+        std::string body;
+        for (std::size_t from = 0;;) {
+            const auto stop = t.plain.find('\n', from);
+            std::string line = t.plain.substr(from, stop - from);
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            if (from > 0) body += "\\P";
+            body += EncodeText(line);
+            if (stop == std::string::npos) break;
+            from = stop + 1;
+        }
+        if (f.compare(start, f.size() - 1 - start, body) == 0) {
+            return DxfString(f.substr(0, start)) + MTextCharacters(t.plain) + "}";
+        }
+    }
+    return DxfString(f);
+}
+
+// MTEXT content in pieces of at most 250 characters (groups 3, the last one group 1), cut
+// only between escapes: a reader that decodes \U+XXXX piece by piece sees each whole.
+void WriteMTextContent(DL_WriterA& dw, std::string_view s) {
+    constexpr std::size_t kPiece = 250;
+    std::size_t start = 0;
+    while (s.size() - start > kPiece) {
+        std::size_t i = start;
+        while (i < s.size()) {
+            std::size_t length = 1;
+            if (s[i] == '\\' && i + 1 < s.size()) {
+                length = s.compare(i, 3, "\\U+") == 0 && i + 7 <= s.size() ? 7 : 2;
+            }
+            if (i + length - start > kPiece) break;
+            i += length;
+        }
+        dw.dxfString(3, std::string(s.substr(start, i - start)));
+        start = i;
+    }
+    dw.dxfString(1, std::string(s.substr(start)));
+}
+
+// The active viewport, so the drawing opens on the table: centred on the extents and
+// high enough to show them whole in a window of the usual proportions.
+void WriteActiveViewport(DL_WriterA& dw, const Frame& frame) {
+    constexpr double kAspect = 1.5;
+    const double w = std::max(frame.max.x - frame.min.x, 1e-6);
+    const double h = std::max(frame.max.y - frame.min.y, 1e-6);
+    const double height = std::max(h, w / kAspect) * 1.1;
+    dw.dxfString(0, "TABLE");
+    dw.dxfString(2, "VPORT");
+    dw.dxfHex(5, 0x8);
+    dw.dxfString(100, "AcDbSymbolTable");
+    dw.dxfInt(70, 1);
+    dw.dxfString(0, "VPORT");
+    dw.handle();
+    dw.dxfHex(330, 0x8);
+    dw.dxfString(100, "AcDbSymbolTableRecord");
+    dw.dxfString(100, "AcDbViewportTableRecord");
+    dw.dxfString(2, "*Active");
+    dw.dxfInt(70, 0);
+    const auto xy = [&](int code, double x, double y) {
+        dw.dxfReal(code, x);
+        dw.dxfReal(code + 10, y);
+    };
+    xy(10, 0.0, 0.0);
+    xy(11, 1.0, 1.0);
+    xy(12, (frame.min.x + frame.max.x) / 2, (frame.min.y + frame.max.y) / 2);
+    xy(13, 0.0, 0.0);
+    xy(14, 10.0, 10.0);
+    xy(15, 10.0, 10.0);
+    dw.coord(16, 0.0, 0.0, 1.0);
+    dw.coord(17, 0.0, 0.0, 0.0);
+    dw.dxfReal(40, height);
+    dw.dxfReal(41, kAspect);
+    dw.dxfReal(42, 50.0);
+    dw.dxfReal(43, 0.0);
+    dw.dxfReal(44, 0.0);
+    dw.dxfReal(50, 0.0);
+    dw.dxfReal(51, 0.0);
+    for (const auto& [code, value] : {std::pair{71, 0},
+                                      {72, 100},
+                                      {73, 1},
+                                      {74, 3},
+                                      {75, 0},
+                                      {76, 0},
+                                      {77, 0},
+                                      {78, 0},
+                                      {281, 0},
+                                      {65, 1}}) {
+        dw.dxfInt(code, value);
+    }
+    dw.coord(110, 0.0, 0.0, 0.0);
+    dw.coord(111, 1.0, 0.0, 0.0);
+    dw.coord(112, 0.0, 1.0, 0.0);
+    dw.dxfInt(79, 0);
+    dw.dxfReal(146, 0.0);
+    dw.dxfString(0, "ENDTAB");
+}
+
+// A text style of a TrueType family. CAD programs look the font up by the family name in
+// the style's extended data; the font file names the family's file as the drafter's
+// system has it ("Arial.ttf"), not whatever stands in for it where the drawing was made.
+void WriteTrueTypeStyle(DL_WriterA& dw, const std::string& family) {
+    dw.dxfString(0, "STYLE");
+    dw.handle();
+    dw.dxfString(100, "AcDbSymbolTableRecord");
+    dw.dxfString(100, "AcDbTextStyleTableRecord");
+    dw.dxfString(2, family);
+    dw.dxfInt(70, 0);
+    dw.dxfReal(40, 0.0);
+    dw.dxfReal(41, 1.0);
+    dw.dxfReal(50, 0.0);
+    dw.dxfInt(71, 0);
+    dw.dxfReal(42, 2.5);
+    dw.dxfString(3, family + ".ttf");
+    dw.dxfString(4, "");
+    dw.dxfString(1001, "ACAD");
+    dw.dxfString(1000, family);
+    dw.dxfInt(1071, 0);
 }
 
 // Width and height in pixels of a PNG file, or nothing for other files.
@@ -115,10 +321,29 @@ class BufferedWriter : public DL_WriterA {
     void dxfHex(int gc, int value) const override {
         Code(gc);
         std::fprintf(file_, "%X\n", static_cast<unsigned>(value));
+        if (!ownObjects_) return;
+        // dxflib writes its objects without their owners: a dictionary's entries (350)
+        // are owned by it, and each object names its owner right after its handle.
+        const auto h = static_cast<unsigned long>(value);
+        if (gc == 5) {
+            current_ = h;
+            if (const auto it = owners_.find(h); it != owners_.end()) {
+                dxfHex(330, static_cast<int>(it->second));
+            }
+        } else if (gc == 350) {
+            owners_.emplace(h, current_);
+        }
     }
+    // From here on the objects written get their owners.
+    void OwnObjects() { ownObjects_ = true; }
     void dxfString(int gc, const char* value) const override {
         Code(gc);
-        std::fputs(value, file_);
+        const std::string_view v(value);
+        if (std::all_of(v.begin(), v.end(), [](char ch) { return ch >= 0x20 && ch < 0x7F; })) {
+            std::fwrite(v.data(), 1, v.size(), file_);
+        } else {
+            std::fputs(DxfString(v).c_str(), file_);
+        }
         std::fputc('\n', file_);
     }
     void dxfString(int gc, const std::string& value) const override {
@@ -128,6 +353,9 @@ class BufferedWriter : public DL_WriterA {
   private:
     void Code(int gc) const { std::fprintf(file_, "%3d\n", gc); }
     std::FILE* file_;
+    bool ownObjects_ = false;
+    mutable unsigned long current_ = 0;
+    mutable std::map<unsigned long, unsigned long> owners_;
 };
 
 }  // namespace
@@ -142,8 +370,7 @@ struct DxfSink::State {
 
     DL_Attributes Attributes(Layer layer, const Pen& pen) const {
         return DL_Attributes(std::string(LayerName(layer)), NearestAci(pen.color),
-                             Color24(pen.color), Lineweight(pen.width),
-                             std::string(DashName(pen.dash)));
+                             Color24(pen.color), Lineweight(pen.width), LinetypeName(pen.dash));
     }
     // A solid hatch inside the closed outline.
     void Hatch(const std::vector<Point>& outline, Layer layer, Rgb color) {
@@ -193,6 +420,10 @@ void DxfSink::Begin(const Frame& frame) {
                       : std::abs(u - 0.1) < 1e-9      ? 5
                       : std::abs(u - 0.001) < 1e-9    ? 6
                                                       : 0;
+    // Every string is plain ASCII, other characters as \U+XXXX: a reader of any code page
+    // reads them the same.
+    dw.dxfString(9, "$DWGCODEPAGE");
+    dw.dxfString(3, "ANSI_1252");
     dw.dxfString(9, "$INSUNITS");
     dw.dxfInt(70, units);
     dw.dxfString(9, "$MEASUREMENT");
@@ -210,7 +441,7 @@ void DxfSink::Begin(const Frame& frame) {
     dw.sectionEnd();
 
     dw.sectionTables();
-    s.dxf.writeVPort(dw);
+    WriteActiveViewport(dw, frame);
     // Line types, their dashes in millimetres on paper scaled to drawing units.
     dw.tableLinetypes(2 + static_cast<int>(std::size(kDashes)));
     s.dxf.writeLinetype(dw, DL_LinetypeData("BYBLOCK", "", 0, 0, 0.0));
@@ -238,8 +469,8 @@ void DxfSink::Begin(const Frame& frame) {
             x *= u;
             length += std::abs(x);
         }
-        const std::string name(DashName(d));
-        s.dxf.writeLinetype(dw, DL_LinetypeData(name, name == "CONTINUOUS" ? "Solid line" : name, 0,
+        const std::string name = LinetypeName(d);
+        s.dxf.writeLinetype(dw, DL_LinetypeData(name, d == Dash::Solid ? "Solid line" : name, 0,
                                                 static_cast<int>(dashes.size()), length,
                                                 dashes.empty() ? nullptr : dashes.data()));
     }
@@ -254,11 +485,7 @@ void DxfSink::Begin(const Frame& frame) {
     dw.tableEnd();
     dw.tableStyle(1 + static_cast<int>(frame.fonts.size()));
     s.dxf.writeStyle(dw, DL_StyleData("Standard", 0, 0.0, 1.0, 0.0, 0, 2.5, "txt", ""));
-    // A TrueType style: dxflib writes the family into the style's extended data, where
-    // CAD programs look a TrueType font up by its family name.
-    for (const auto& font : frame.fonts) {
-        s.dxf.writeStyle(dw, DL_StyleData(font, 0, 0.0, 1.0, 0.0, 0, 2.5, font, ""));
-    }
+    for (const auto& font : frame.fonts) WriteTrueTypeStyle(dw, font);
     dw.tableEnd();
     s.dxf.writeView(dw);
     s.dxf.writeUcs(dw);
@@ -349,6 +576,7 @@ void DxfSink::Draw(const Fill& fill) {
 
 void DxfSink::Draw(const Text& t) {
     auto& s = *s_;
+    if (Blank(t.plain)) return;
     const double pad = t.inset;
     const int col = t.hAlign == HAlign::Left ? 0 : t.hAlign == HAlign::Center ? 1 : 2;
     const int row = t.vAlign == VAlign::Top ? 0 : t.vAlign == VAlign::Middle ? 1 : 2;
@@ -364,25 +592,26 @@ void DxfSink::Draw(const Text& t) {
         y = t.topLeft.y - t.height / 2;
         attach = 5;
     }
-    const double angle = t.rotation * std::numbers::pi / 180;
     // The text height of CAD is the height of capitals, about 0.7 of the font's size.
     const double height = t.size * 0.7;
     const double width = t.wrap && t.rotation == 0 ? std::max(0.0, t.width - 2 * pad) : 0.0;
-    // A group value holds no line break: a break inside the text is MTEXT's paragraph code.
-    std::string text;
-    for (const char ch : t.formatted) {
-        if (ch == '\n') {
-            text += "\\P";
-        } else if (ch != '\r') {
-            text += ch;
-        }
-    }
     Pen pen;
     pen.color = t.color;
-    s.dxf.writeMText(*s.dw,
-                     DL_MTextData(x, y, 0, std::cos(angle), std::sin(angle), 0, height, width,
-                                  attach, 1, 1, 1.0, text, t.font, angle),
-                     s.Attributes(t.layer, pen));
+    DL_WriterA& dw = *s.dw;
+    dw.entity("MTEXT");
+    dw.dxfString(100, "AcDbEntity");
+    dw.entityAttributes(s.Attributes(t.layer, pen));
+    dw.dxfString(100, "AcDbMText");
+    dw.coord(10, x, y);
+    dw.dxfReal(40, height);
+    dw.dxfReal(41, width);
+    dw.dxfInt(71, attach);
+    dw.dxfInt(72, 1);
+    WriteMTextContent(dw, MTextContent(t));
+    dw.dxfString(7, t.font);
+    dw.dxfReal(50, t.rotation);
+    dw.dxfInt(73, 1);
+    dw.dxfReal(44, 1.0);
 }
 
 void DxfSink::Draw(const Image& image) {
@@ -401,7 +630,19 @@ void DxfSink::End() {
     auto& s = *s_;
     DL_WriterA& dw = *s.dw;
     dw.sectionEnd();
-    s.dxf.writeObjects(dw);
+    s.dw->OwnObjects();
+    // The image dictionary lists the pictures' definitions by name and owns them.
+    s.dxf.writeObjects(dw, s.images.empty() ? "" : "ACAD_IMAGE_DICT");
+    if (!s.images.empty()) {
+        s.dxf.writeAppDictionary(dw);
+        std::map<std::string, int> names;
+        for (const auto& [handle, data] : s.images) {
+            std::string name = std::filesystem::path(data.ref).stem().string();
+            if (const int n = ++names[name]; n > 1) name += "_" + std::to_string(n);
+            dw.dxfString(3, name);
+            dw.dxfHex(350, static_cast<int>(handle));
+        }
+    }
     for (const auto& [handle, data] : s.images) {
         s.dxf.writeImageDef(dw, static_cast<int>(handle), data);
     }

@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Imports a workbook range with `tbln build-cell --dxf`, reads the DXF back with ezdxf
 (an independent reader), audits it and checks its entities against the records the
-command printed: one text per non-empty visible cell or merged area inside its box,
+command printed: one text per visible cell that shows characters or merged area inside its box,
 border segments exactly where the records have borders, one fill per filled box,
 pictures and shapes at their frames.
 
@@ -122,7 +122,7 @@ def pt(x, y):
 def check_texts(rec, msp, problems):
     g = Grid(rec)
     texts = [pt(t.dxf.insert.x, t.dxf.insert.y) for t in msp.query("MTEXT[layer=='TBLN-TEXTS']")]
-    expected = [(r, c, g.box(r, c)) for r, c, h in g.heads_in_range() if h["Value"] != ""]
+    expected = [(r, c, g.box(r, c)) for r, c, h in g.heads_in_range() if h["Value"].strip() != ""]
     if len(texts) != len(expected):
         problems.append(f"{len(texts)} texts for {len(expected)} non-empty cells")
     for r, c, (x0, y0, x1, y1) in expected:

@@ -1,17 +1,25 @@
 #!/usr/bin/python3
 """Imports a Word document with `tbln parse-word --dxf`, reads the DXF back with ezdxf,
-audits it and checks that every Word line is one MTEXT holding the line's formatted-text
-codes unchanged, at the line's position on its page (pages one below the other).
+audits it and checks that every Word line that shows characters is one MTEXT holding the
+line's formatted-text codes unchanged (a tab as a space, no other control characters), at
+the line's position on its page (pages one below the other).
 
 usage: check_word_dxf.py TBLN OUT_DIR DOCUMENT"""
 import json
 import os
+import re
 import subprocess
 import sys
 
 import ezdxf
 
 MM = 72 / 25.4
+CODES = re.compile(r"\\[fHACQTW][^;]*;|\\[PLlOo]|[{}]")
+
+
+def in_dxf(text):
+    """A text as a DXF string holds it: a tab as a space, no other control characters."""
+    return "".join(" " if c == "\t" else c for c in text if c >= " " or c == "\t")
 
 
 def main():
@@ -24,7 +32,8 @@ def main():
     if run.returncode != 0:
         sys.exit("tbln failed: " + run.stderr)
     rec = json.loads(run.stdout)
-    lines = [line for line in rec["wordLines0"]["items"] if line]
+    lines = [line for line in rec["wordLines0"]["items"]
+             if line and CODES.sub("", in_dxf(line["text"])).strip()]
     doc = ezdxf.readfile(dxf)
     if doc.audit().errors:
         sys.exit("audit errors")
@@ -34,7 +43,7 @@ def main():
         problems.append(f"{len(texts)} texts for {len(lines)} lines")
     page_height = rec["pageHei0"] + 36  # pages lie one below the other, half an inch apart
     for line, text in zip(lines, texts):
-        if text.text != line["text"]:
+        if text.text != in_dxf(line["text"]):
             problems.append(f"text {text.text!r} for the line {line['text']!r}")
         x, y = text.dxf.insert.x * MM, -text.dxf.insert.y * MM
         want_y = line["y"] + (line["pageNum"] - 1) * page_height

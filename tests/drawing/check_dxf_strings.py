@@ -1,0 +1,113 @@
+#!/usr/bin/python3
+"""Texts, names and colours of a DXF as CAD programs read them: a workbook made here with
+openpyxl (one row per case) is drawn with `tbln build-cell --dxf` and read back by ezdxf,
+strictly and with its recovering loader, and drawn by ezdxf's drawing add-on.
+
+usage: check_dxf_strings.py TBLN OUT_DIR"""
+import os
+import re
+import subprocess
+import sys
+
+import ezdxf
+import openpyxl
+from ezdxf import recover
+from ezdxf.addons.drawing import Frontend, RenderContext
+from ezdxf.addons.drawing.debug_backend import BasicBackend
+from openpyxl.styles import Font, PatternFill
+
+GERMAN = ("Maße prüfen, Stöße abdichten; " * 14)[:400]
+# value, font, fill, the text CAD shows (None: no text at all)
+CASES = [
+    (r"C:\temp\new\Pump{A}", None, None, r"C:\temp\new\Pump{A}"),
+    (" ", None, None, None),
+    (GERMAN, None, None, GERMAN),
+    ("ß" * 60, None, None, "ß" * 60),
+    ("Eins\r\nZwei\tDrei", None, None, "Eins\nZwei Drei"),
+    ("宋体 Text", "宋体", None, "宋体 Text"),
+    ("red fill", None, "FF0000", "red fill"),
+    ("black fill", None, "FF000000", "black fill"),
+]
+
+
+def main():
+    tbln, out = sys.argv[1:3]
+    os.makedirs(out, exist_ok=True)
+    book = os.path.join(out, "strings.xlsx")
+    wb = openpyxl.Workbook()
+    ws = wb.active
+    ws.title = "S"
+    ws.column_dimensions["A"].width = 80
+    for row, (value, font, fill, _) in enumerate(CASES, 1):
+        cell = ws.cell(row, 1, value)
+        if font:
+            cell.font = Font(name=font)
+        if fill:
+            cell.fill = PatternFill(fill_type="solid", fgColor=fill)
+    wb.save(book)
+    path = os.path.join(out, "strings.dxf")
+    env = dict(os.environ, QUORVEX_ROOT=os.path.join(out, "strings_root"))
+    run = subprocess.run([tbln, "build-cell", "--file", book, "--sheet", "S", "--dxf", path],
+                         env=env, capture_output=True, text=True)
+    if run.returncode != 0:
+        sys.exit("tbln failed: " + run.stderr)
+    problems = []
+    raw = open(path, "rb").read()
+    if any(b < 0x20 and b != 0x0A or b > 0x7E for b in raw):
+        problems.append("bytes other than printable ASCII in the file")
+    lines = raw.decode("ascii", "replace").split("\n")
+    pieces = [v for c, v in zip(lines[0::2], lines[1::2]) if c.strip() in ("1", "3")]
+    for piece in pieces:
+        if "\\" in re.sub(r"\\U\+[0-9A-F]{4}|\\[^U]", "", piece):
+            problems.append(f"a text piece cuts an escape: ...{piece[-12:]!r}")
+
+    doc = ezdxf.readfile(path)
+    if doc.header.get("$DWGCODEPAGE") != "ANSI_1252":
+        problems.append(f"code page {doc.header.get('$DWGCODEPAGE')}")
+    fixes = doc.audit().fixes
+    doc, auditor = recover.readfile(path)
+    fixes += auditor.fixes + auditor.errors
+    problems += ["repaired: " + f.message for f in fixes]
+    msp = doc.modelspace()
+
+    # Texts top to bottom: one per case that shows something, black as ACI 7 alone.
+    texts = sorted(msp.query("MTEXT"), key=lambda t: -t.dxf.insert.y)
+    want = [c for c in CASES if c[3] is not None]
+    got = [t.plain_text() for t in texts]
+    if got != [c[3] for c in want]:
+        problems.append(f"texts {got}")
+    for t, (_, font, _, _) in zip(texts, want):
+        if t.dxf.color != 7 or t.dxf.hasattr("true_color"):
+            problems.append(f"text {t.plain_text()[:20]!r}: ACI {t.dxf.color}, {t.rgb}")
+        style = doc.styles.get(t.dxf.style)
+        if font and (t.dxf.style != font or style.dxf.font != font + ".ttf"):
+            problems.append(f"style {t.dxf.style!r} font {style.dxf.font!r}, not {font!r}")
+
+    # Fills: a colour as true colour beside the nearest ACI, black as ACI 7 alone.
+    fills = sorted(msp.query("HATCH"), key=lambda h: -h.paths[0].edges[0].start.y)
+    colours = [(h.dxf.color, h.rgb) for h in fills]
+    if colours != [(1, (255, 0, 0)), (7, None)]:
+        problems.append(f"fill colours {colours}")
+
+    # Our own line type names; the view opens on the table.
+    names = {lt.dxf.name for lt in doc.linetypes}
+    if names & {"DASHED", "DOT", "DASHDOT", "DIVIDE"} or "TBLN_DASHED" not in names:
+        problems.append(f"line types {sorted(names)}")
+    lo, hi = doc.header["$EXTMIN"], doc.header["$EXTMAX"]
+    vp = doc.viewports.get("*Active")[0].dxf
+    centre = ((lo[0] + hi[0]) / 2, (lo[1] + hi[1]) / 2)
+    if abs(vp.center[0] - centre[0]) > 1e-6 or abs(vp.center[1] - centre[1]) > 1e-6 or \
+            vp.height < hi[1] - lo[1] or vp.height * vp.aspect_ratio < hi[0] - lo[0]:
+        problems.append(f"view at {vp.center} height {vp.height} on extents {lo} {hi}")
+
+    try:
+        Frontend(RenderContext(doc), BasicBackend()).draw_layout(msp, finalize=True)
+    except Exception as e:  # the renderer's own failure is the finding
+        problems.append(f"ezdxf's drawing add-on fails: {e!r}")
+    if problems:
+        sys.exit("\n".join(problems))
+    print("strings: ok")
+
+
+if __name__ == "__main__":
+    main()
