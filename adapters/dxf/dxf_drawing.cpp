@@ -2,6 +2,7 @@
 
 #include <dxflib/dl_dxf.h>
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>

@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Imports a workbook range with `tbln build-cell --dxf`, reads the DXF back with ezdxf
 (an independent reader), audits it and checks its entities against the records the
-command printed: one text per visible cell that shows characters or merged area inside its box,
+command printed: one text per visible cell or merged area that shows characters, inside its box,
 border segments exactly where the records have borders, one fill per filled box,
 pictures and shapes at their frames.
 
