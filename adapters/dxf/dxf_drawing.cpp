@@ -17,7 +17,6 @@
 #include <vector>
 
 #include "core/unicode.hpp"
-#include "word/text_encoder.hpp"
 
 namespace tbln::dxf {
 
@@ -124,51 +123,6 @@ bool Blank(std::string_view utf8) {
         if (c > 0x20 && c != 0x7F && c != 0xA0 && c != 0x3000) return false;
     }
     return true;
-}
-
-// The characters of a text as MTEXT content: MTEXT's escapes for its own specials
-// (\\, \{, \}), \P between lines.
-std::string MTextCharacters(std::string_view plain) {
-    std::string out;
-    for (const char ch : plain) {
-        if (ch == '\\' || ch == '{' || ch == '}') {
-            out += '\\';
-            out += ch;
-        } else if (ch == '\n') {
-            out += "\\P";
-        } else {
-            out += ch;
-        }
-    }
-    return DxfString(out);
-}
-
-// The MTEXT content of a text. A text whose formatted form is one font switch around its
-// characters (a cell's) is written again from its characters, so a backslash or a brace
-// in them stays a character; other texts (Word lines with several switches) keep the
-// host's codes as they are.
-std::string MTextContent(const Text& t) {
-    const std::string& f = t.formatted;
-    const auto end = f.find(';');
-    if (f.starts_with("{\\f") && f.ends_with('}') && end != std::string::npos) {
-        std::size_t start = end + 1;
-        if (t.underline && f.compare(start, 2, "\\L") == 0) start += 2;
-        // The characters as the host's codes encode them, lines joined by \P.
-        std::string body;
-        for (std::size_t from = 0;;) {
-            const auto stop = t.plain.find('\n', from);
-            std::string line = t.plain.substr(from, stop - from);
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            if (from > 0) body += "\\P";
-            body += EncodeText(line);
-            if (stop == std::string::npos) break;
-            from = stop + 1;
-        }
-        if (f.compare(start, f.size() - 1 - start, body) == 0) {
-            return DxfString(f.substr(0, start)) + MTextCharacters(t.plain) + "}";
-        }
-    }
-    return DxfString(f);
 }
 
 // MTEXT content in pieces of at most 250 characters (groups 3, the last one group 1), cut
@@ -608,7 +562,7 @@ void DxfSink::Draw(const Text& t) {
     dw.dxfReal(41, width);
     dw.dxfInt(71, attach);
     dw.dxfInt(72, 1);
-    WriteMTextContent(dw, MTextContent(t));
+    WriteMTextContent(dw, DxfString(t.formatted));
     dw.dxfString(7, t.font);
     dw.dxfReal(50, t.rotation);
     dw.dxfInt(73, 1);

@@ -121,7 +121,13 @@ std::string FormattedText(const std::string& text, const std::string& font, bool
         std::string line = text.substr(start, end - start);
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (start > 0) body += "\\P";
-        body += EncodeText(line);
+        // A cell's characters are plain text: the codes' own specials stay characters.
+        std::string escaped;
+        for (const char ch : line) {
+            if (ch == '\\' || ch == '{' || ch == '}') escaped += '\\';
+            escaped += ch;
+        }
+        body += EncodeText(escaped);
         if (end == std::string::npos) break;
         start = end + 1;
     }
