@@ -65,8 +65,8 @@ struct Host {
 
 // Limits on a JSON file the host reads (a tags file, an earlier capture): its size, how
 // deep its values nest and how many names one object holds. A capture nests five deep,
-// its records have fewer than fifty fields, and a capture of a million cells prints
-// about a gigabyte.
+// its records have fewer than fifty fields, and it prints some 400 bytes a cell: the
+// largest import (four million cells) fits.
 inline constexpr std::uintmax_t kMaxJsonFileBytes = std::uintmax_t{2} << 30;
 inline constexpr std::size_t kMaxJsonDepth = 64;
 inline constexpr std::size_t kMaxJsonNames = 128;
