@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 
 #include "adapters/dxf/dxf_drawing.hpp"
 #include "adapters/posix/posix_system.hpp"
@@ -85,10 +86,13 @@ int main(int argc, char** argv) {
         if (argc > 4) {
             const double peakBefore = PeakMiB();
             const auto t3 = std::chrono::steady_clock::now();
-            dxf::DxfSink sink(argv[4]);
-            drawing::DrawCapture(
-                {m.dgnCell, m.xlsShape, m.xlsImage, m.startRow, m.endRow, m.startCol, m.endCol, ""},
-                {}, sink);
+            {
+                std::ofstream out(argv[4], std::ios::binary);
+                dxf::DxfSink sink(out);
+                drawing::DrawCapture({m.dgnCell, m.xlsShape, m.xlsImage, m.startRow, m.endRow,
+                                      m.startCol, m.endCol, ""},
+                                     {}, sink);
+            }
             const auto t4 = std::chrono::steady_clock::now();
             std::printf(
                 "draw to DXF %.3f s (%.2f x capture), %.1f MiB file, peak memory %.0f -> "

@@ -8,7 +8,6 @@
 #include FT_FREETYPE_H
 
 #include <cmath>
-#include <filesystem>
 #include <map>
 #include <numbers>
 #include <sstream>
@@ -53,10 +52,18 @@ std::vector<std::string> Wrap(cairo_t* cr, const std::string& paragraph, double 
     return lines;
 }
 
+// Cairo's writer: the bytes go to the caller's stream.
+cairo_status_t WriteToStream(void* closure, const unsigned char* data, unsigned int length) {
+    auto& out = *static_cast<std::ostream*>(closure);
+    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(length));
+    return out ? CAIRO_STATUS_SUCCESS : CAIRO_STATUS_WRITE_ERROR;
+}
+
 }  // namespace
 
 struct CairoSink::State {
-    std::string path, temp;
+    explicit State(std::ostream& o) : out(o) {}
+    std::ostream& out;
     Format format;
     FindFont findFont;
     FT_Library library = nullptr;
@@ -66,7 +73,6 @@ struct CairoSink::State {
     cairo_t* cr = nullptr;
     double scale = 1;  // points per drawing unit
     double pixelsPerPoint = kPngPixelsPerPoint;
-    bool ended = false;
 
     double X(double x) const { return kMarginPt + (x - frame.min.x) * scale; }
     double Y(double y) const { return kMarginPt + (frame.max.y - y) * scale; }
@@ -131,11 +137,9 @@ struct CairoSink::State {
     }
 };
 
-CairoSink::CairoSink(std::string path, Format format, FindFont findFont)
-    : s_(std::make_unique<State>()) {
-    s_->path = std::move(path);
+CairoSink::CairoSink(std::ostream& out, Format format, FindFont findFont)
+    : s_(std::make_unique<State>(out)) {
     s_->findFont = std::move(findFont);
-    s_->temp = s_->path + ".tmp";
     s_->format = format;
 }
 
@@ -143,10 +147,6 @@ CairoSink::~CairoSink() {
     if (s_->cr) cairo_destroy(s_->cr);
     if (s_->surface) cairo_surface_destroy(s_->surface);
     s_->ReleaseFonts();
-    if (!s_->ended) {
-        std::error_code ignored;
-        std::filesystem::remove(s_->temp, ignored);
-    }
 }
 
 void CairoSink::Begin(const Frame& frame) {
@@ -157,10 +157,10 @@ void CairoSink::Begin(const Frame& frame) {
     const double h = (frame.max.y - frame.min.y) * s.scale + 2 * kMarginPt;
     switch (s.format) {
         case Format::Pdf:
-            s.surface = cairo_pdf_surface_create(s.temp.c_str(), w, h);
+            s.surface = cairo_pdf_surface_create_for_stream(WriteToStream, &s.out, w, h);
             break;
         case Format::Svg:
-            s.surface = cairo_svg_surface_create(s.temp.c_str(), w, h);
+            s.surface = cairo_svg_surface_create_for_stream(WriteToStream, &s.out, w, h);
             break;
         case Format::Png:
             s.pixelsPerPoint = std::min(kPngPixelsPerPoint, kPngMaxPixels / std::max(w, h));
@@ -170,7 +170,7 @@ void CairoSink::Begin(const Frame& frame) {
             break;
     }
     if (cairo_surface_status(s.surface) != CAIRO_STATUS_SUCCESS) {
-        throw std::runtime_error(s.path + ": cannot write the picture: " +
+        throw std::runtime_error(std::string("cannot write the picture: ") +
                                  cairo_status_to_string(cairo_surface_status(s.surface)));
     }
     s.cr = cairo_create(s.surface);
@@ -340,7 +340,7 @@ void CairoSink::End() {
     s.cr = nullptr;
     cairo_status_t status = CAIRO_STATUS_SUCCESS;
     if (s.format == Format::Png) {
-        status = cairo_surface_write_to_png(s.surface, s.temp.c_str());
+        status = cairo_surface_write_to_png_stream(s.surface, WriteToStream, &s.out);
     } else {
         cairo_surface_finish(s.surface);
         status = cairo_surface_status(s.surface);
@@ -348,14 +348,12 @@ void CairoSink::End() {
     cairo_surface_destroy(s.surface);
     s.surface = nullptr;
     s.ReleaseFonts();
+    s.out.flush();
+    if (status == CAIRO_STATUS_SUCCESS && !s.out) status = CAIRO_STATUS_WRITE_ERROR;
     if (status != CAIRO_STATUS_SUCCESS) {
-        throw std::runtime_error(s.path +
-                                 ": cannot write the picture: " + cairo_status_to_string(status));
+        throw std::runtime_error(std::string("cannot write the picture: ") +
+                                 cairo_status_to_string(status));
     }
-    std::error_code error;
-    std::filesystem::rename(s.temp, s.path, error);
-    s.ended = true;
-    if (error) throw std::runtime_error(s.path + ": cannot write the picture: " + error.message());
 }
 
 }  // namespace tbln::cairo

@@ -5,7 +5,7 @@
 #pragma once
 
 #include <memory>
-#include <string>
+#include <ostream>
 
 #include "drawing/drawing.hpp"
 
@@ -13,11 +13,11 @@ namespace tbln::cairo {
 
 enum class Format { Pdf, Svg, Png };
 
-// Writes to `path` through a temporary file beside it, renamed over `path` at End; raises
-// std::runtime_error naming the file when it cannot be written.
+// Writes the picture to `out`, which the caller opened and commits; End flushes it and
+// raises std::runtime_error when anything could not be written.
 class CairoSink : public drawing::Sink {
   public:
-    CairoSink(std::string path, Format format, drawing::FindFont findFont);
+    CairoSink(std::ostream& out, Format format, drawing::FindFont findFont);
     ~CairoSink() override;
     void Begin(const drawing::Frame& frame) override;
     void Draw(const drawing::Line& line) override;

@@ -6,7 +6,6 @@
 #include <array>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -239,43 +238,34 @@ std::optional<std::pair<int, int>> PngSize(const std::string& path) {
 }
 
 // dxflib's own ASCII writer ends every line with a flush, one system call per line,
-// which makes a large drawing take minutes; this one writes the same groups into a
-// buffered file and reports a failed write at the end.
-class BufferedWriter : public DL_WriterA {
+// which makes a large drawing take minutes; this one writes the same groups into the
+// caller's buffered stream and reports a failed write at the end.
+class StreamWriter : public DL_WriterA {
   public:
-    explicit BufferedWriter(const std::string& path)
-        : DL_WriterA("/dev/null", DL_Codes::AC1015), file_(std::fopen(path.c_str(), "wb")) {
-        if (file_) std::setvbuf(file_, nullptr, _IOFBF, 1 << 20);
-    }
-    ~BufferedWriter() override {
-        if (file_) std::fclose(file_);
-    }
-    bool Failed() const { return file_ == nullptr; }
-    // Closes the file; false when anything could not be written.
+    explicit StreamWriter(std::ostream& out)
+        : DL_WriterA("/dev/null", DL_Codes::AC1015), out_(out) {}
+    // Flushes the stream; false when anything could not be written.
     bool Finish() {
-        if (!file_) return false;
-        bool ok = std::fflush(file_) == 0 && std::ferror(file_) == 0;
-        ok = std::fclose(file_) == 0 && ok;
-        file_ = nullptr;
-        return ok;
+        out_.flush();
+        return out_.good();
     }
     void dxfReal(int gc, double value) const override {
         Code(gc);
         std::array<char, 32> text{};
         const auto end = std::to_chars(text.data(), text.data() + text.size(), value).ptr;
         std::string_view v(text.data(), static_cast<std::size_t>(end - text.data()));
-        std::fwrite(v.data(), 1, v.size(), file_);
+        out_ << v;
         // Reals keep a decimal point, as CAD programs write them.
-        if (v.find_first_of(".en") == std::string_view::npos) std::fputs(".0", file_);
-        std::fputc('\n', file_);
+        if (v.find_first_of(".en") == std::string_view::npos) out_ << ".0";
+        out_ << '\n';
     }
     void dxfInt(int gc, int value) const override {
         Code(gc);
-        std::fprintf(file_, "%d\n", value);
+        Number(value, 10);
     }
     void dxfHex(int gc, int value) const override {
         Code(gc);
-        std::fprintf(file_, "%X\n", static_cast<unsigned>(value));
+        Number(static_cast<unsigned>(value), 16);
         if (!ownObjects_) return;
         // dxflib writes its objects without their owners: a dictionary's entries (350)
         // are owned by it, and each object names its owner right after its handle.
@@ -295,19 +285,37 @@ class BufferedWriter : public DL_WriterA {
         Code(gc);
         const std::string_view v(value);
         if (std::all_of(v.begin(), v.end(), [](char ch) { return ch >= 0x20 && ch < 0x7F; })) {
-            std::fwrite(v.data(), 1, v.size(), file_);
+            out_ << v;
         } else {
-            std::fputs(DxfString(v).c_str(), file_);
+            out_ << DxfString(v);
         }
-        std::fputc('\n', file_);
+        out_ << '\n';
     }
     void dxfString(int gc, const std::string& value) const override {
         dxfString(gc, value.c_str());
     }
 
   private:
-    void Code(int gc) const { std::fprintf(file_, "%3d\n", gc); }
-    std::FILE* file_;
+    // A group code right-aligned in three places.
+    void Code(int gc) const {
+        std::array<char, 16> text{};
+        const auto end = std::to_chars(text.data(), text.data() + text.size(), gc).ptr;
+        for (auto n = end - text.data(); n < 3; ++n) out_ << ' ';
+        out_.write(text.data(), end - text.data());
+        out_ << '\n';
+    }
+    // A whole number and the end of its line; hexadecimal digits in capitals.
+    template <class N>
+    void Number(N value, int base) const {
+        std::array<char, 16> text{};
+        const auto end = std::to_chars(text.data(), text.data() + text.size(), value, base).ptr;
+        for (char* c = text.data(); c != end; ++c) {
+            if (*c >= 'a' && *c <= 'f') *c = static_cast<char>(*c - 'a' + 'A');
+        }
+        out_.write(text.data(), end - text.data());
+        out_ << '\n';
+    }
+    std::ostream& out_;
     bool ownObjects_ = false;
     mutable unsigned long current_ = 0;
     mutable std::map<unsigned long, unsigned long> owners_;
@@ -316,12 +324,12 @@ class BufferedWriter : public DL_WriterA {
 }  // namespace
 
 struct DxfSink::State {
-    std::string path, temp;
+    explicit State(std::ostream& o) : out(o) {}
+    std::ostream& out;
     Frame frame;
     DL_Dxf dxf;
-    std::unique_ptr<BufferedWriter> dw;
+    std::unique_ptr<StreamWriter> dw;
     std::vector<std::pair<unsigned long, DL_ImageData>> images;
-    bool ended = false;
 
     DL_Attributes Attributes(Layer layer, const Pen& pen) const {
         return DL_Attributes(std::string(LayerName(layer)), NearestAci(pen.color),
@@ -344,28 +352,16 @@ struct DxfSink::State {
     }
 };
 
-DxfSink::DxfSink(std::string path) : s_(std::make_unique<State>()) {
-    s_->path = std::move(path);
-    s_->temp = s_->path + ".tmp";
-}
+DxfSink::DxfSink(std::ostream& out) : s_(std::make_unique<State>(out)) {}
 
-DxfSink::~DxfSink() {
-    if (s_->dw && !s_->ended) {
-        s_->dw->Finish();
-        std::error_code ignored;
-        std::filesystem::remove(s_->temp, ignored);
-    }
-}
+DxfSink::~DxfSink() = default;
 
 void DxfSink::Begin(const Frame& frame) {
     auto& s = *s_;
     s.frame = frame;
     // dxflib takes the file's version from the writer it opens; that writer writes nothing.
     std::unique_ptr<DL_WriterA>(s.dxf.out("/dev/null", DL_Codes::AC1015));
-    s.dw = std::make_unique<BufferedWriter>(s.temp);
-    if (s.dw->Failed()) {
-        throw std::runtime_error(s.path + ": cannot write the drawing");
-    }
+    s.dw = std::make_unique<StreamWriter>(s.out);
     DL_WriterA& dw = *s.dw;
     s.dxf.writeHeader(dw);
     // Units: millimetres unless the scale names another unit.
@@ -603,14 +599,7 @@ void DxfSink::End() {
     }
     s.dxf.writeObjectsEnd(dw);
     dw.dxfEOF();
-    s.ended = true;
-    std::error_code error;
-    if (!s.dw->Finish()) {
-        std::filesystem::remove(s.temp, error);
-        throw std::runtime_error(s.path + ": cannot write the drawing (is the disk full?)");
-    }
-    std::filesystem::rename(s.temp, s.path, error);
-    if (error) throw std::runtime_error(s.path + ": cannot write the drawing: " + error.message());
+    if (!s.dw->Finish()) throw std::runtime_error("cannot write the drawing");
 }
 
 }  // namespace tbln::dxf

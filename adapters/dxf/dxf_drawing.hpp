@@ -6,17 +6,17 @@
 #pragma once
 
 #include <memory>
-#include <string>
+#include <ostream>
 
 #include "drawing/drawing.hpp"
 
 namespace tbln::dxf {
 
-// Writes to `path` through a temporary file beside it, renamed over `path` at End; raises
-// std::runtime_error naming the file when it cannot be written.
+// Writes the DXF text to `out`, which the caller opened and commits; End flushes it and
+// raises std::runtime_error when anything could not be written.
 class DxfSink : public drawing::Sink {
   public:
-    explicit DxfSink(std::string path);
+    explicit DxfSink(std::ostream& out);
     ~DxfSink() override;
     void Begin(const drawing::Frame& frame) override;
     void Draw(const drawing::Line& line) override;

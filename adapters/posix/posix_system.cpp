@@ -230,9 +230,16 @@ void FileReplacement::Write(std::string_view bytes) {
 
 void FileReplacement::Commit() {
     if (::fsync(fd_) != 0) RaiseFileError(err::kFileAccess, path_, std::strerror(errno));
-    // Keep the permissions of the file being replaced.
+    // Keep the permissions of the file being replaced; a new file gets the ordinary ones
+    // (0666 less the umask), not the temporary file's private 0600.
     struct stat st {};
-    if (::stat(target_.c_str(), &st) == 0) ::fchmod(fd_, st.st_mode & 07777);
+    if (::stat(target_.c_str(), &st) == 0) {
+        ::fchmod(fd_, st.st_mode & 07777);
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(fd_, 0666 & ~mask);
+    }
     if (::rename(temp_.c_str(), target_.c_str()) != 0) {
         RaiseFileError(err::kFileAccess, path_, std::strerror(errno));
     }

@@ -38,6 +38,9 @@ void CheckRegularFile(const std::string& path);
 // locked while it is in use. A save that was killed leaves its temporary file behind
 // unlocked; the next replacement of the same file removes such leftovers.
 //
+// The new file keeps the permissions of the file it replaces; a file that was not
+// there gets 0666 less the umask, as any program's new file does.
+//
 // A target that is read-only, or that exists and is not a regular file, is refused.
 // Every failure raises RuntimeError naming the file.
 class FileReplacement {

@@ -20,14 +20,16 @@ nlohmann::ordered_json BuildCellCommand(Host& host, const Options& options) {
     } catch (const std::invalid_argument& e) {
         throw UsageError(std::string("--") + e.what());
     }
+    DrawingOutputs drawings(options, {file});
     ShowProgressOnTerminal(host, DialogId::CellRangeForm);
 
     CaptureCall c;
     const json out = CallBuildCell(host, c);
     EndProgressLine();
-    WriteCaptureDrawings(host, options, c.result, c.dgnCell0, c.xlsShape0, c.xlsImage0, c.startRow0,
-                         c.endRow0, c.startCol0, c.endCol0);
+    drawings.WriteCapture(host, c.result, c.dgnCell0, c.xlsShape0, c.xlsImage0, c.startRow0,
+                          c.endRow0, c.startCol0, c.endCol0);
     PrintWithCells(std::cout, out, "dgnCell0", c.dgnCell0);
+    drawings.Finish();
     return AlreadyPrinted();
 }
 

@@ -33,6 +33,13 @@ struct OldCells {
     }
 };
 
+// A field of a record, null when the record lacks it.
+const json& Field(const json& record, const std::string& name) {
+    static const json kNone;
+    const auto it = record.find(name);
+    return it == record.end() ? kNone : *it;
+}
+
 bool Real(const json* x) {
     return x && !x->value("hidden", false) && x->value("row", 0) != 0;
 }
@@ -56,28 +63,89 @@ std::string Address(Long r, Long c) {
     return ColumnLetters(static_cast<Integer>(c)) + std::to_string(r);
 }
 
+// Whole numbers of the capture: Integers, rows and columns of the sheet's grid.
+constexpr long long kLowest = -32768, kHighest = 32767;
+
+bool WholeNumber(const json& v, long long lowest, long long highest) {
+    return v.is_number_integer() && v >= lowest && v <= highest;
+}
+
 }  // namespace
+
+void CheckEarlierCapture(const json& earlier, const std::string& path) {
+    const auto bad = [&](const std::string& field, const std::string& what) {
+        return UsageError(path + ": " + field + ": " + what);
+    };
+    const auto whole = [&](const json& record, const std::string& name, const std::string& field,
+                           long long lowest) {
+        if (record.contains(name) && !WholeNumber(record[name], lowest, kHighest)) {
+            throw bad(field, "must be a whole number from " + std::to_string(lowest) + " to " +
+                                 std::to_string(kHighest));
+        }
+    };
+    if (!earlier.is_object() || !earlier.contains("dgnCell0") || !earlier["dgnCell0"].is_object()) {
+        throw UsageError(path + ": not the output of build-cell or deep-update (no \"dgnCell0\")");
+    }
+    for (const char* name : {"startRow0", "endRow0", "startCol0", "endCol0"}) {
+        whole(earlier, name, name, 0);
+    }
+    const json& cells = earlier["dgnCell0"];
+    for (const char* bounds : {"rows", "cols"}) {
+        const json& b = Field(cells, bounds);
+        if (!b.is_array() || b.size() != 2 || !WholeNumber(b[0], kLowest, kHighest) ||
+            !WholeNumber(b[1], kLowest, kHighest)) {
+            throw bad(std::string("dgnCell0.") + bounds,
+                      "must be [first, last], two whole numbers from -32768 to 32767");
+        }
+    }
+    const json& items = Field(cells, "items");
+    if (!items.is_array()) throw bad("dgnCell0.items", "must be an array of rows");
+    for (std::size_t r = 0; r < items.size(); ++r) {
+        const std::string row = "dgnCell0.items[" + std::to_string(r) + "]";
+        if (!items[r].is_array()) throw bad(row, "must be an array of cells");
+        for (std::size_t c = 0; c < items[r].size(); ++c) {
+            const json& cell = items[r][c];
+            const std::string at = row + "[" + std::to_string(c) + "]";
+            if (cell.is_null()) continue;
+            if (!cell.is_object()) throw bad(at, "must be a cell record (an object) or null");
+            if (cell.contains("hidden") && !cell["hidden"].is_boolean()) {
+                throw bad(at + ".hidden", "must be true or false");
+            }
+            whole(cell, "row", at + ".row", kLowest);
+        }
+    }
+    for (const char* array : {"xlsShape0", "xlsImage0"}) {
+        const json& a = Field(earlier, array);
+        if (a.is_null()) continue;
+        if (!a.is_object()) throw bad(array, "must be an object with \"items\" or null");
+        const json& records = Field(a, "items");
+        if (records.is_null()) continue;
+        if (!records.is_array()) throw bad(std::string(array) + ".items", "must be an array");
+        for (std::size_t i = 0; i < records.size(); ++i) {
+            const std::string at = std::string(array) + ".items[" + std::to_string(i) + "]";
+            const json& record = records[i];
+            if (!record.is_object()) throw bad(at, "must be a record (an object)");
+            if (record.contains("top") && !record["top"].is_number()) {
+                throw bad(at + ".top", "must be a number");
+            }
+            if (record.contains("name") && !record["name"].is_string()) {
+                throw bad(at + ".name", "must be a text");
+            }
+        }
+    }
+}
 
 ChangeReport CompareCaptures(const json& earlier, const std::string& earlierPath,
                              const MyCellArray& cells, const MyShapeArray& shapes,
                              const MyImageArray& images, Integer startRow, Integer endRow,
                              Integer startCol, Integer endCol) {
-    const auto bad = [&] {
-        return UsageError(earlierPath +
-                          ": not the output of build-cell or deep-update (no \"dgnCell0\")");
-    };
-    if (!earlier.is_object() || !earlier.contains("dgnCell0") || !earlier["dgnCell0"].is_object()) {
-        throw bad();
-    }
+    CheckEarlierCapture(earlier, earlierPath);
     ChangeReport report;
     OldCells old;
-    try {
-        old.items = &earlier["dgnCell0"].at("items");
-        old.r0 = earlier["dgnCell0"].at("rows").at(0).get<Long>();
-        old.c0 = earlier["dgnCell0"].at("cols").at(0).get<Long>();
-    } catch (const json::exception&) {
-        throw bad();
-    }
+    const json& oldCells = earlier["dgnCell0"];
+    old.items = &oldCells["items"];
+    old.r0 = oldCells["rows"][0].get<Long>();
+    old.c0 = oldCells["cols"][0].get<Long>();
     const Long oldEndRow = earlier.value("endRow0", Long{0}),
                oldEndCol = earlier.value("endCol0", Long{0});
     const Long oldStartRow = earlier.value("startRow0", Long{1});
@@ -114,9 +182,10 @@ ChangeReport CompareCaptures(const json& earlier, const std::string& earlierPath
         const auto& now = cells(r, firstCol);
         if (!before || !now) continue;
         const json after = SingleJson(now->rowHeight);
-        if ((*before)["rowHeight"] != after) {
+        if (Field(*before, "rowHeight") != after) {
             report.changes.push_back(
-                {{"row", r}, {"height", {{"before", (*before)["rowHeight"]}, {"after", after}}}});
+                {{"row", r},
+                 {"height", {{"before", Field(*before, "rowHeight")}, {"after", after}}}});
             ++counts["row heights changed"];
         }
     }
@@ -125,10 +194,10 @@ ChangeReport CompareCaptures(const json& earlier, const std::string& earlierPath
         const auto& now = cells(firstRow, c);
         if (!before || !now) continue;
         const json after = SingleJson(now->colWidth);
-        if ((*before)["colWidth"] != after) {
+        if (Field(*before, "colWidth") != after) {
             report.changes.push_back(
                 {{"column", ColumnLetters(static_cast<Integer>(c))},
-                 {"width", {{"before", (*before)["colWidth"]}, {"after", after}}}});
+                 {"width", {{"before", Field(*before, "colWidth")}, {"after", after}}}});
             ++counts["column widths changed"];
         }
     }
@@ -146,8 +215,7 @@ ChangeReport CompareCaptures(const json& earlier, const std::string& earlierPath
             for (const auto& [aspect, fields] : kCellAspects) {
                 bool differs = false;
                 for (const char* f : fields) {
-                    const json x = b.contains(f) ? b[f] : json(),
-                               y = after.contains(f) ? after[f] : json();
+                    const json &x = Field(b, f), &y = Field(after, f);
                     if (x != y) {
                         differs = true;
                         valuesBefore[f] = x;
@@ -188,7 +256,7 @@ ChangeReport CompareCaptures(const json& earlier, const std::string& earlierPath
             } else {
                 json moved = json::array();
                 for (const char* f : {"top", "left", "width", "height", "rotation", "text"}) {
-                    if (found->second.contains(f) && found->second[f] != after[i][f]) {
+                    if (found->second.contains(f) && found->second[f] != Field(after[i], f)) {
                         moved.push_back(f);
                     }
                 }
@@ -198,8 +266,9 @@ ChangeReport CompareCaptures(const json& earlier, const std::string& earlierPath
                 entry["change"] = "moved";
                 entry["fields"] = moved;
                 for (const auto& f : moved) {
-                    entry["before"][f.get<std::string>()] = b[f.get<std::string>()];
-                    entry["after"][f.get<std::string>()] = after[i][f.get<std::string>()];
+                    const auto& name = f.get_ref<const std::string&>();
+                    entry["before"][name] = Field(b, name);
+                    entry["after"][name] = Field(after[i], name);
                 }
             }
             ++counts[std::string(kind) + "s " + entry["change"].get<std::string>()];

@@ -16,7 +16,12 @@ struct ChangeReport {
     std::string summary;                             // a few lines for people
 };
 
-// Raises UsageError naming `earlierPath` when the earlier JSON holds no capture.
+// Raises UsageError naming the file and the field when the earlier JSON is not a
+// capture as build-cell and deep-update print it: the cell array with its bounds and
+// rows of records, whole-number range bounds, shape and picture arrays of records.
+void CheckEarlierCapture(const json& earlier, const std::string& path);
+
+// Compares after CheckEarlierCapture, which it runs first.
 ChangeReport CompareCaptures(const json& earlier, const std::string& earlierPath,
                              const MyCellArray& cells, const MyShapeArray& shapes,
                              const MyImageArray& images, Integer startRow, Integer endRow,

@@ -16,6 +16,7 @@ namespace tbln::host {
 nlohmann::ordered_json DeepUpdateCommand(Host& host, const Options& options) {
     // The earlier capture is read first, so that a bad file stops before the update.
     const json earlier = options.Has("since") ? ReadJsonFile(options.Get("since")) : json();
+    if (options.Has("since")) CheckEarlierCapture(earlier, options.Get("since"));
     CaptureCall c;
     c.fileName0 = std::filesystem::absolute(options.Get("file")).lexically_normal();
     c.sheetName0 = options.Get("sheet");
@@ -45,6 +46,9 @@ nlohmann::ordered_json DeepUpdateCommand(Host& host, const Options& options) {
         cell(range.substr(0, colon), c.startRow0, c.startCol0);
         cell(range.substr(colon + 1), c.endRow0, c.endCol0);
     }
+    std::vector<std::string> inputs = {c.fileName0};
+    if (options.Has("since")) inputs.push_back(options.Get("since"));
+    DrawingOutputs drawings(options, inputs);
     ShowProgressOnTerminal(host, DialogId::DeepUpdateForm);
     json out = CallDeepUpdate(host, c);
     EndProgressLine();
@@ -55,9 +59,10 @@ nlohmann::ordered_json DeepUpdateCommand(Host& host, const Options& options) {
         std::cerr << report.summary;
         out["changes"] = report.changes;
     }
-    WriteCaptureDrawings(host, options, c.result, c.dgnCell0, c.xlsShape0, c.xlsImage0, c.startRow0,
-                         c.endRow0, c.startCol0, c.endCol0, report.cells);
+    drawings.WriteCapture(host, c.result, c.dgnCell0, c.xlsShape0, c.xlsImage0, c.startRow0,
+                          c.endRow0, c.startCol0, c.endCol0, report.cells);
     PrintWithCells(std::cout, out, "dgnCell0", c.dgnCell0);
+    drawings.Finish();
     return AlreadyPrinted();
 }
 

@@ -1,14 +1,25 @@
 #include "apps/host/drawing_output.hpp"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
+#include <filesystem>
 #include <functional>
 #include <iostream>
 #include <memory>
+#include <ostream>
 #include <stdexcept>
+#include <streambuf>
 
 #include "adapters/cairo/cairo_drawing.hpp"
 #include "adapters/dxf/dxf_drawing.hpp"
 #include "adapters/fonts/font_metrics.hpp"
+#include "adapters/posix/posix_system.hpp"
 #include "common/paths.hpp"
 
 namespace tbln::host {
@@ -58,78 +69,184 @@ class RevisionSink : public drawing::Sink {
     const std::vector<drawing::CellBox>& marks_;
 };
 
-// Runs `draw` once for every output file the options name.
-void ForEachOutput(const Options& options, const std::function<void(drawing::Sink&)>& draw) {
+// A buffered stream's bytes written to a descriptor; a failed write keeps its reason,
+// which the stream itself cannot carry.
+class DescriptorBuffer : public std::streambuf {
+  public:
+    explicit DescriptorBuffer(int fd) : fd_(fd) { Reset(); }
+    const std::string& Error() const { return error_; }
+
+  protected:
+    int_type overflow(int_type c) override {
+        if (!Drain()) return traits_type::eof();
+        if (!traits_type::eq_int_type(c, traits_type::eof())) {
+            *pptr() = traits_type::to_char_type(c);
+            pbump(1);
+        }
+        return traits_type::not_eof(c);
+    }
+    int sync() override { return Drain() ? 0 : -1; }
+
+  private:
+    void Reset() { setp(buffer_.data(), buffer_.data() + buffer_.size()); }
+    bool Drain() {
+        for (const char* p = pbase(); p < pptr();) {
+            const ssize_t n = ::write(fd_, p, static_cast<std::size_t>(pptr() - p));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                if (error_.empty()) error_ = n < 0 ? std::strerror(errno) : "nothing was written";
+                Reset();
+                return false;
+            }
+            p += n;
+        }
+        Reset();
+        return true;
+    }
+    std::array<char, 1 << 16> buffer_{};
+    int fd_;
+    std::string error_;
+};
+
+constexpr const char* kKinds[] = {"dxf", "pdf", "svg", "png"};
+
+// What makes two drawing files one: the device and inode of a file that is there, the
+// absolute path of one that is not yet.
+std::string Identity(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) {
+        return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+    }
+    return std::filesystem::absolute(posix::PathToWrite(path)).lexically_normal().string();
+}
+
+}  // namespace
+
+struct DrawingOutputs::File {
+    std::string option, path, identity;
+    // A regular file, or one not there yet, is replaced; anything else is written directly.
+    std::unique_ptr<posix::FileReplacement> replacement;
+    int direct = -1;
+    std::unique_ptr<DescriptorBuffer> buffer;
+    std::unique_ptr<std::ostream> stream;
+
+    ~File() {
+        if (direct >= 0) ::close(direct);
+    }
+};
+
+DrawingOutputs::DrawingOutputs(const Options& options, const std::vector<std::string>& inputs)
+    : drawingOptions_(DrawingOptions(options)) {
+    for (const char* kind : kKinds) {
+        if (!options.Has(kind)) continue;
+        auto file = std::make_unique<File>();
+        file->option = std::string("--") + kind;
+        file->path = options.Get(kind);
+        const auto refuse = [&](const std::string& why) {
+            return UsageError(file->option + " " + file->path + ": " + why);
+        };
+        struct stat st {};
+        const bool exists = ::stat(file->path.c_str(), &st) == 0;
+        if (exists && S_ISDIR(st.st_mode)) throw refuse("it is a folder");
+        for (const auto& input : inputs) {
+            struct stat in {};
+            if (exists && ::stat(input.c_str(), &in) == 0 && in.st_dev == st.st_dev &&
+                in.st_ino == st.st_ino) {
+                throw refuse("it is the input " + input + " itself; the drawing would replace it");
+            }
+        }
+        if (exists && !S_ISREG(st.st_mode)) {
+            file->direct = ::open(file->path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+            if (file->direct < 0) throw refuse(std::strerror(errno));
+        } else {
+            file->identity = Identity(file->path);
+            for (const auto& other : files_) {
+                if (other->identity == file->identity) {
+                    throw refuse("it is the same file as " + other->option + " " + other->path);
+                }
+            }
+            try {
+                file->replacement = std::make_unique<posix::FileReplacement>(file->path);
+            } catch (const RuntimeError& e) {
+                throw UsageError(file->option + ": " + e.Description());
+            }
+        }
+        file->buffer = std::make_unique<DescriptorBuffer>(
+            file->replacement ? file->replacement->Descriptor() : file->direct);
+        file->stream = std::make_unique<std::ostream>(file->buffer.get());
+        files_.push_back(std::move(file));
+    }
+}
+
+DrawingOutputs::~DrawingOutputs() = default;
+
+bool DrawingOutputs::Completed(Boolean result) {
+    if (result != False) return true;
+    // The temporary files go; the files asked for stay as they were.
+    if (!files_.empty()) std::cerr << "tbln: no drawing written: the import did not complete\n";
+    files_.clear();
+    return false;
+}
+
+void DrawingOutputs::Draw(const std::function<void(drawing::Sink&)>& draw) {
     fonts::FontMetrics metrics;
     const drawing::FindFont find = [&](const std::string& family, bool bold, bool italic) {
         drawing::FontFile file;
         file.path = metrics.FontFile(family, bold, italic, file.index);
         return file;
     };
-    const std::pair<const char*, std::function<std::unique_ptr<drawing::Sink>(std::string)>>
-        kinds[] = {
-            {"dxf", [&](std::string p) { return std::make_unique<dxf::DxfSink>(std::move(p)); }},
-            {"pdf",
-             [&](std::string p) {
-                 return std::make_unique<cairo::CairoSink>(std::move(p), cairo::Format::Pdf, find);
-             }},
-            {"svg",
-             [&](std::string p) {
-                 return std::make_unique<cairo::CairoSink>(std::move(p), cairo::Format::Svg, find);
-             }},
-            {"png",
-             [&](std::string p) {
-                 return std::make_unique<cairo::CairoSink>(std::move(p), cairo::Format::Png, find);
-             }},
-        };
-    for (const auto& [name, make] : kinds) {
-        if (!options.Has(name)) continue;
+    for (auto& file : files_) {
         try {
-            auto sink = make(options.Get(name));
+            std::ostream& out = *file->stream;
+            std::unique_ptr<drawing::Sink> sink;
+            if (file->option == "--dxf") {
+                sink = std::make_unique<dxf::DxfSink>(out);
+            } else {
+                const auto format = file->option == "--pdf"   ? cairo::Format::Pdf
+                                    : file->option == "--svg" ? cairo::Format::Svg
+                                                              : cairo::Format::Png;
+                sink = std::make_unique<cairo::CairoSink>(out, format, find);
+            }
             draw(*sink);
+            if (file->replacement) file->replacement->Commit();
         } catch (const std::runtime_error& e) {
-            throw UsageError(e.what());
+            // A failed write says why in the buffer; the sink only knows that it failed.
+            const std::string& why = file->buffer->Error();
+            failures_.push_back(file->path + ": " + e.what() +
+                                (why.empty() ? "" : " (" + why + ")"));
         }
     }
+    files_.clear();
 }
 
-// False, after saying so, when the entry point did not complete and drawings were asked for.
-bool Completed(const Options& options, Boolean result) {
-    if (result != False) return true;
-    for (const char* name : {"dxf", "pdf", "svg", "png"}) {
-        if (options.Has(name)) {
-            std::cerr << "tbln: no drawing written: the import did not complete\n";
-            break;
-        }
-    }
-    return false;
-}
-
-}  // namespace
-
-void WriteCaptureDrawings(Host& host, const Options& options, Boolean result,
-                          const MyCellArray& cells, const MyShapeArray& shapes,
-                          const MyImageArray& images, Integer startRow, Integer endRow,
-                          Integer startCol, Integer endCol,
-                          const std::vector<std::pair<Integer, Integer>>& revisions) {
-    const drawing::Options o = DrawingOptions(options);
-    if (!Completed(options, result)) return;
+void DrawingOutputs::WriteCapture(Host& host, Boolean result, const MyCellArray& cells,
+                                  const MyShapeArray& shapes, const MyImageArray& images,
+                                  Integer startRow, Integer endRow, Integer startCol,
+                                  Integer endCol,
+                                  const std::vector<std::pair<Integer, Integer>>& revisions) {
+    if (!Completed(result)) return;
     const drawing::Capture capture{cells,  shapes,   images, startRow,
                                    endRow, startCol, endCol, paths::PicturesFolder(host.sys)};
-    const auto marks = drawing::BoxesOf(capture, o, revisions);
-    ForEachOutput(options, [&](drawing::Sink& sink) {
+    const auto marks = drawing::BoxesOf(capture, drawingOptions_, revisions);
+    Draw([&](drawing::Sink& sink) {
         RevisionSink marked(sink, marks);
-        drawing::DrawCapture(capture, o, marked);
+        drawing::DrawCapture(capture, drawingOptions_, marked);
     });
 }
 
-void WriteWordDrawings(const Options& options, Boolean result, const WordLineArray& lines,
-                       Integer pages, Single pageWidth, Single pageHeight) {
-    const drawing::Options o = DrawingOptions(options);
-    if (!Completed(options, result)) return;
-    ForEachOutput(options, [&](drawing::Sink& sink) {
-        drawing::DrawWordLines(lines, pages, pageWidth, pageHeight, o, sink);
+void DrawingOutputs::WriteWord(Boolean result, const WordLineArray& lines, Integer pages,
+                               Single pageWidth, Single pageHeight) {
+    if (!Completed(result)) return;
+    Draw([&](drawing::Sink& sink) {
+        drawing::DrawWordLines(lines, pages, pageWidth, pageHeight, drawingOptions_, sink);
     });
+}
+
+void DrawingOutputs::Finish() const {
+    if (failures_.empty()) return;
+    std::string all = "no drawing written to ";
+    for (std::size_t i = 0; i < failures_.size(); ++i) all += (i ? "; " : "") + failures_[i];
+    throw UsageError(all);
 }
 
 }  // namespace tbln::host

@@ -3,7 +3,10 @@
 // handed back.
 #pragma once
 
+#include <functional>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "apps/host/host.hpp"
@@ -11,17 +14,47 @@
 
 namespace tbln::host {
 
-// Draws the captured range into every file asked for; `revisions` are marked on their
-// own layer. An import that did not complete (`result` False) draws nothing and says so
-// on stderr. Raises UsageError for a bad --scale or a file that cannot be written.
-void WriteCaptureDrawings(Host& host, const Options& options, Boolean result,
-                          const MyCellArray& cells, const MyShapeArray& shapes,
-                          const MyImageArray& images, Integer startRow, Integer endRow,
-                          Integer startCol, Integer endCol,
-                          const std::vector<std::pair<Integer, Integer>>& revisions = {});
+// The drawing files a command was asked for, opened before the import runs so that a
+// file that cannot be written stops the command before any work. A regular file (or
+// one not there yet) is replaced as every file is saved in place: the drawing goes to
+// a temporary file beside it (beside the file a symbolic link leads to) that is renamed
+// over it once complete, and a read-only file is refused. Anything else that is not a
+// folder (a device, a pipe) is written directly.
+class DrawingOutputs {
+  public:
+    // Raises UsageError, naming the option and the file, for a bad --scale, a folder, a
+    // file that is the same as one of `inputs` or as another drawing, and a file the
+    // replacement refuses (read-only, in a missing or read-only folder).
+    DrawingOutputs(const Options& options, const std::vector<std::string>& inputs);
+    ~DrawingOutputs();
+    DrawingOutputs(const DrawingOutputs&) = delete;
+    DrawingOutputs& operator=(const DrawingOutputs&) = delete;
 
-// Draws the Word lines page by page into every file asked for.
-void WriteWordDrawings(const Options& options, Boolean result, const WordLineArray& lines,
-                       Integer pages, Single pageWidth, Single pageHeight);
+    // Draws the captured range into every file; `revisions` are marked on their own
+    // layer. An import that did not complete (`result` False) draws nothing and says so
+    // on stderr.
+    void WriteCapture(Host& host, Boolean result, const MyCellArray& cells,
+                      const MyShapeArray& shapes, const MyImageArray& images, Integer startRow,
+                      Integer endRow, Integer startCol, Integer endCol,
+                      const std::vector<std::pair<Integer, Integer>>& revisions = {});
+
+    // Draws the Word lines page by page into every file.
+    void WriteWord(Boolean result, const WordLineArray& lines, Integer pages, Single pageWidth,
+                   Single pageHeight);
+
+    // Raises UsageError naming every drawing that could not be written and why; the
+    // command calls it once its JSON is printed, so the records are never lost.
+    void Finish() const;
+
+  private:
+    struct File;
+    // False, after saying so and dropping the files, when the import did not complete.
+    bool Completed(Boolean result);
+    // Runs `draw` once for every file and puts each one in place.
+    void Draw(const std::function<void(drawing::Sink&)>& draw);
+    std::vector<std::unique_ptr<File>> files_;
+    drawing::Options drawingOptions_;
+    std::vector<std::string> failures_;
+};
 
 }  // namespace tbln::host

@@ -3,6 +3,8 @@
 // entry point and prints what came back as one JSON object.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
@@ -61,7 +63,16 @@ struct Host {
     nlohmann::ordered_json Messages() const;
 };
 
-// Reads a JSON file; raises UsageError naming the file when it is missing or not JSON.
+// Limits on a JSON file the host reads (a tags file, an earlier capture): its size, how
+// deep its values nest and how many names one object holds. A capture nests five deep,
+// its records have fewer than fifty fields, and it prints some 400 bytes a cell: the
+// largest import (four million cells) fits.
+inline constexpr std::uintmax_t kMaxJsonFileBytes = std::uintmax_t{2} << 30;
+inline constexpr std::size_t kMaxJsonDepth = 64;
+inline constexpr std::size_t kMaxJsonNames = 128;
+
+// Reads a JSON file; raises UsageError naming the file when it is missing, not a regular
+// file, beyond the limits above (with the line) or not JSON.
 nlohmann::ordered_json ReadJsonFile(const std::string& path);
 
 // A tags file: a JSON array of TagPos objects (bounds 1 to n), or {"lower": L, "items": [...]}.

@@ -32,12 +32,15 @@ void PrintWhyNotAWordFile(Host& host, const std::string& path) {
 }
 
 nlohmann::ordered_json ParseWordCommand(Host& host, const Options& options) {
+    DrawingOutputs drawings(options, {options.Get("file")});
     host.ui.PushFileChoice(options.Get("file"));
     WordCall c;
     const json out = CallParseWord(host, c);
-    WriteWordDrawings(options, c.result, c.wordLines0, c.pageNum0, c.pageWid0, c.pageHei0);
+    drawings.WriteWord(c.result, c.wordLines0, c.pageNum0, c.pageWid0, c.pageHei0);
     if (c.result == False) PrintWhyNotAWordFile(host, options.Get("file"));
-    return PrintWordResult(out, c.wordLines0);
+    PrintWordResult(out, c.wordLines0);
+    drawings.Finish();
+    return AlreadyPrinted();
 }
 
 }  // namespace tbln::host

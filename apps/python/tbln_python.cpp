@@ -69,7 +69,8 @@ void BindArray(py::module_& m, const char* name) {
     cls.def(py::init<>())
         .def(py::init<Long, Long>(), py::arg("lower"), py::arg("upper"))
         .def(py::init([](const std::vector<std::shared_ptr<R>>& items, Long lower) {
-                 A a(lower, lower + static_cast<Long>(items.size()) - 1);
+                 A a(lower,
+                     SubLong(AddLong(lower, CheckedLong(static_cast<long long>(items.size()))), 1));
                  Long i = lower;
                  for (const auto& item : items) a(i++) = item;
                  return a;

@@ -15,6 +15,13 @@
 
 namespace tbln {
 
+// The number of elements from lower to upper, none when upper < lower. The count is a
+// Long: bounds whose count lies beyond one (-2147483648 To 2147483647) raise 6
+// ("Overflow") before anything is allocated.
+inline std::size_t ElementCount(Long lower, Long upper) {
+    return upper >= lower ? static_cast<std::size_t>(AddLong(SubLong(upper, lower), 1)) : 0;
+}
+
 template <class T>
 class Array {
   public:
@@ -35,10 +42,11 @@ class Array {
 
     // Discards the contents; upper < lower gives an empty, allocated array.
     void ReDim(Long lower, Long upper) {
+        const std::size_t count = ElementCount(lower, upper);
+        items_.assign(count, T{});
         lower_ = lower;
         upper_ = upper;
         allocated_ = true;
-        items_.assign(upper >= lower ? static_cast<std::size_t>(upper - lower + 1) : 0, T{});
     }
     void Erase() {
         items_.clear();
@@ -49,8 +57,8 @@ class Array {
     // ReDim Preserve: a new upper bound, keeping the elements that remain in range.
     void ReDimPreserve(Long upper) {
         if (!allocated_) Raise(err::kSubscript);
+        items_.resize(ElementCount(lower_, upper), T{});
         upper_ = upper;
-        items_.resize(upper >= lower_ ? static_cast<std::size_t>(upper - lower_ + 1) : 0, T{});
     }
 
     T& operator()(Long i) { return items_[Offset(i)]; }
@@ -89,15 +97,15 @@ class Array2D {
     Long ColUpper() const { return Bound(colUpper_); }
 
     void ReDim(Long rowLower, Long rowUpper, Long colLower, Long colUpper) {
+        const std::size_t rows = ElementCount(rowLower, rowUpper);
+        const std::size_t cols = ElementCount(colLower, colUpper);
+        items_.assign(rows * cols, T{});
         rowLower_ = rowLower;
         rowUpper_ = rowUpper;
         colLower_ = colLower;
         colUpper_ = colUpper;
+        cols_ = cols;
         allocated_ = true;
-        const auto rows =
-            rowUpper >= rowLower ? static_cast<std::size_t>(rowUpper - rowLower + 1) : 0;
-        cols_ = colUpper >= colLower ? static_cast<std::size_t>(colUpper - colLower + 1) : 0;
-        items_.assign(rows * cols_, T{});
     }
     void Erase() {
         items_.clear();

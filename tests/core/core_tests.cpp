@@ -150,6 +150,17 @@ TEST(Arrays, BoundsAreExplicitAndCheckedAndRecordsAreShared) {
     grid(2, 5) = std::make_shared<int>(1);
     EXPECT_EQ(ErrorOf([&] { grid(2, 2); }), err::kSubscript);
     EXPECT_EQ(ErrorOf([&] { grid(3, 3); }), err::kSubscript);
+
+    // Bounds whose element count is beyond a Long overflow; the array keeps its bounds.
+    constexpr Long kMin = std::numeric_limits<Long>::min(), kMax = std::numeric_limits<Long>::max();
+    EXPECT_EQ(ErrorOf([&] { a.ReDim(kMin, kMax); }), err::kOverflow);
+    EXPECT_EQ(ErrorOf([&] { a.ReDim(-1, kMax); }), err::kOverflow);
+    EXPECT_EQ(ErrorOf([&] { a.ReDimPreserve(kMax); }), err::kOverflow);
+    EXPECT_EQ(ErrorOf([&] { grid.ReDim(1, 1, kMin, 0); }), err::kOverflow);
+    EXPECT_EQ(a.Upper(), 2);
+    EXPECT_EQ(grid.ColUpper(), 5);
+    a.ReDim(kMax, kMax);
+    EXPECT_EQ(a.size(), 1u);
 }
 
 TEST(CollectionOfStrings, KeysIgnoreCaseAndDuplicatesRaise457) {

@@ -41,13 +41,17 @@ TEST(CairoPng, ADrawingTallerThanAnImageMayBeIsDrawnWithFewerPixels) {
     };
     for (const auto& c : cases) {
         const auto path = dir / "tall.png";
-        cairo::CairoSink sink(path.string(), cairo::Format::Png,
-                              [](const std::string&, bool, bool) { return drawing::FontFile{}; });
-        drawing::Frame frame;
-        frame.min = {0, -297 * c.pages};
-        frame.max = {210, 0};
-        sink.Begin(frame);
-        sink.End();
+        {
+            std::ofstream out(path, std::ios::binary);
+            cairo::CairoSink sink(out, cairo::Format::Png, [](const std::string&, bool, bool) {
+                return drawing::FontFile{};
+            });
+            drawing::Frame frame;
+            frame.min = {0, -297 * c.pages};
+            frame.max = {210, 0};
+            sink.Begin(frame);
+            sink.End();
+        }
         const auto [width, height] = PngSize(path);
         EXPECT_EQ(width, c.width) << c.pages;
         EXPECT_EQ(height, c.height) << c.pages;

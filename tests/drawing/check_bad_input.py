@@ -44,7 +44,7 @@ def main():
     if '"result": false' not in p.stdout or "no drawing written" not in p.stderr or \
             os.path.exists(unfinished):
         problems.append(f"unfinished import: {p.stderr.strip()!r}")
-    left = [f for f in os.listdir(out) if f.endswith(".tmp")]
+    left = [f for f in os.listdir(out) if f.endswith(".tmp") or ".tbln-save-" in f]
     if left or os.path.exists(os.path.join(out, "x.dxf")):
         problems.append(f"files left behind: {left}")
     if problems:

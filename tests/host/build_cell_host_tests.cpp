@@ -1,8 +1,10 @@
 // tbln build-cell and deep-update run as programs on a workbook made by an independent tool.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <fstream>
@@ -254,6 +256,140 @@ TEST(HostBuildCell, ShapesDrawnInLibreOfficeBecomeShapeRecords) {
             EXPECT_EQ(s["startX"], 0);
             EXPECT_EQ(s["endSize"], 0);
         }
+    }
+}
+
+// Drawing files are opened before the import: a file that would be destroyed (an input,
+// a read-only file) or cannot be written is refused at once, with one line naming it.
+// A regular file is replaced through a temporary file of its own, a link is written
+// through, and a device or pipe is written directly.
+TEST(HostDrawings, OutputsAreCheckedFirstAndWrittenAsWhatTheyAre) {
+    TempDir dir;
+    const std::string book = dir / "book.xlsx";
+    std::filesystem::copy_file(std::string(TBLN_SOURCE_DIR) + "/examples/door_schedule.xlsx", book);
+    const std::string old = dir / "old.json";
+    std::ofstream(old) << R"({"dgnCell0": {"rows": [1, 1], "cols": [1, 1], "items": [[null]]}})";
+    const std::string readOnly = dir / "read_only.pdf";
+    std::ofstream(readOnly) << "keep";
+    std::filesystem::permissions(readOnly, std::filesystem::perms::owner_read);
+    const auto bytes = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    };
+    const std::string bookBytes = bytes(book);
+    const std::string import = "build-cell --file " + testing::Quote(book) + " --sheet Doors ";
+    const struct {
+        std::string args, err;
+    } refused[] = {
+        {import + "--pdf " + testing::Quote(book), "--pdf " + book + ": it is the input"},
+        {"deep-update --file " + testing::Quote(book) + " --sheet Doors --whole --since " +
+             testing::Quote(old) + " --svg " + testing::Quote(old),
+         "--svg " + old + ": it is the input"},
+        {import + "--png " + testing::Quote(readOnly), "the file is read-only"},
+        {import + "--dxf " + testing::Quote(dir / "none/x.dxf"), dir / "none/x.dxf"},
+        {import + "--svg " + testing::Quote(dir.Path()), "it is a folder"},
+        {import + "--svg a.svg --pdf ./a.svg", "--svg a.svg: it is the same file as --pdf ./a.svg"},
+    };
+    for (const auto& c : refused) {
+        const auto run = testing::RunHostLine(
+            dir, "cd " + testing::Quote(dir.Path()) + " && $TBLN --root root " + c.args);
+        EXPECT_EQ(run.status, 2) << c.args;
+        EXPECT_TRUE(run.out.empty()) << "refused before the import: " << run.out.substr(0, 200);
+        EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    }
+    EXPECT_EQ(bytes(book), bookBytes);
+    EXPECT_EQ(bytes(old).substr(0, 12), R"({"dgnCell0":)");
+    EXPECT_EQ(bytes(readOnly), "keep");
+
+    // A new file gets the ordinary permissions, an unrelated NAME.tmp stays, a link stays
+    // a link to the drawing, a FIFO gets the drawing and /dev/null stays a device.
+    const std::string png = dir / "out.png", tmp = dir / "out.png.tmp";
+    std::ofstream(tmp) << "not ours";
+    std::ofstream(dir / "real.svg") << "old";
+    std::filesystem::create_symlink("real.svg", dir / "link.svg");
+    ASSERT_EQ(mkfifo((dir / "pipe.pdf").c_str(), 0600), 0);
+    auto run = testing::RunHostLine(
+        dir, "cd " + testing::Quote(dir.Path()) +
+                 " && umask 022 && (cat pipe.pdf > piped.pdf &) && $TBLN --root root " + import +
+                 "--png out.png --svg link.svg --pdf pipe.pdf --dxf /dev/null");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.json["result"], true);
+    EXPECT_EQ(bytes(png).substr(1, 3), "PNG");
+    EXPECT_EQ(std::filesystem::status(png).permissions(), std::filesystem::perms(0644));
+    EXPECT_EQ(bytes(tmp), "not ours");
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.svg"));
+    EXPECT_NE(bytes(dir / "real.svg").find("<svg"), std::string::npos);
+    EXPECT_EQ(bytes(dir / "piped.pdf").substr(0, 5), "%PDF-");
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
+
+    // A drawing that cannot be written after the import: the JSON is printed all the same,
+    // then the reason, and the status says it.
+    run = testing::RunHost(dir, import + "--dxf /dev/full");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.out.find("\"result\": true"), std::string::npos) << run.out.substr(0, 200);
+    EXPECT_NE(run.err.find("/dev/full: cannot write the drawing (No space left on device)"),
+              std::string::npos)
+        << run.err;
+}
+
+// An earlier capture that is not one is refused before the update, naming the file and
+// the field; a cell record without fields is compared as an empty cell.
+TEST(HostDeepUpdate, AHostileEarlierCaptureIsRefusedNamingTheFileAndTheField) {
+    TempDir dir;
+    const std::string book = std::string(TBLN_SOURCE_DIR) + "/examples/door_schedule.xlsx";
+    const auto capture = [](const std::string& cells, const std::string& rest = "") {
+        return R"({"dgnCell0": {"rows": [1, 1], "cols": [1, 1], "items": )" + cells + "}" + rest +
+               "}";
+    };
+    std::string manyNames = "{";
+    for (int i = 0; i < 1000; ++i) manyNames += "\"k" + std::to_string(i) + "\": 0, ";
+    manyNames += R"("dgnCell0": null})";
+    const struct {
+        std::string text;
+        int status;
+        std::string err;
+    } cases[] = {
+        {capture("[[{}]]", R"(, "startRow0": 1, "endRow0": 1, "startCol0": 1, "endCol0": 1)"), 0,
+         ""},
+        {R"({"dgnCell0": )" + std::string(100000, '[') + std::string(100000, ']') + "}", 2,
+         "line 1: values nest deeper than 64 levels"},
+        {manyNames, 2, "line 1: an object with more than 128 names"},
+        {capture("[[null]]", R"(, "endCol0": 1e308)"), 2, "endCol0: must be a whole number"},
+        {capture("[[null]]", R"(, "endCol0": 2147483647)"), 2, "endCol0: must be a whole number"},
+        {R"({"dgnCell0": {"rows": [1e308, 1], "cols": [1, 1], "items": []}})", 2,
+         "dgnCell0.rows: must be [first, last]"},
+        {capture("[5]"), 2, "dgnCell0.items[0]: must be an array of cells"},
+        {capture("[[null, 5]]"), 2, "dgnCell0.items[0][1]: must be a cell record"},
+        {capture(R"([[{"row": "one"}]])"), 2, "dgnCell0.items[0][0].row: must be a whole number"},
+        {capture(R"([[{"hidden": 1}]])"), 2, "dgnCell0.items[0][0].hidden: must be true or false"},
+        {capture("[]", R"(, "xlsImage0": {"items": [{"name": 5}]})"), 2,
+         "xlsImage0.items[0].name: must be a text"},
+        {capture("[]", R"(, "xlsShape0": 7)"), 2, "xlsShape0: must be an object"},
+        {capture("[]", R"(, "xlsShape0": {"items": [{"top": "high"}]})"), 2,
+         "xlsShape0.items[0].top: must be a number"},
+        {"{", 2, "not valid JSON"},
+        {"[]", 2, "not the output of build-cell or deep-update"},
+    };
+    for (const auto& c : cases) {
+        const std::string old = dir / "old.json";
+        std::ofstream(old) << c.text;
+        const auto run =
+            testing::RunHost(dir, "deep-update --file " + testing::Quote(book) +
+                                      " --sheet Doors --whole --since " + testing::Quote(old));
+        const std::string shown = c.text.substr(0, 80);
+        EXPECT_EQ(run.status, c.status) << shown << "\n" << run.err;
+        if (c.status == 0) {
+            const auto& changes = run.json["changes"];
+            EXPECT_TRUE(std::any_of(changes.begin(), changes.end(), [](const auto& change) {
+                return change.contains("height") && change["height"]["before"].is_null();
+            })) << changes.dump();
+            continue;
+        }
+        EXPECT_TRUE(run.out.empty()) << shown;
+        EXPECT_EQ(run.err.rfind("tbln: " + old + ": ", 0), 0u) << shown << "\n" << run.err;
+        EXPECT_NE(run.err.find(c.err), std::string::npos) << shown << "\n" << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
     }
 }
 

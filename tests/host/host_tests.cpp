@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <fstream>
@@ -78,11 +79,25 @@ TEST(HostInsertBlockPop, ExitStatusTellsWhatWentWrong) {
         EXPECT_EQ(run.status, c.status) << c.args << "\n" << run.err;
         EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
     }
-    const auto bad = WriteTags(dir, R"([{"tagName": 5}])");
-    const auto run = testing::RunHost(
-        dir, "insert-block-pop --file " + book + " --sheet S --row 1 --col 1 --tags " + Quote(bad));
-    EXPECT_EQ(run.status, 2);
-    EXPECT_NE(run.err.find("tagName"), std::string::npos) << run.err;
+    // Bad tags files: one line naming the file and what is wrong in it.
+    const struct {
+        const char *text, *err;
+    } badTags[] = {
+        {R"([{"tagName": 5}])", "tag 1: the field \"tagName\""},
+        {R"({"lower": -2147483648, "items": []})", "\"lower\" -2147483648 with 0 tags"},
+        {R"({"lower": 2147483647, "items": [{}, {}]})", "Overflow"},
+        {R"({"lower": 4294967296, "items": []})", "\"lower\" must be a whole number"},
+    };
+    for (const auto& c : badTags) {
+        const auto bad = WriteTags(dir, c.text);
+        const auto run =
+            testing::RunHost(dir, "insert-block-pop --file " + book +
+                                      " --sheet S --row 1 --col 1 --tags " + Quote(bad));
+        EXPECT_EQ(run.status, 2) << c.text;
+        EXPECT_EQ(run.err.rfind("tbln: " + bad + ": ", 0), 0u) << run.err;
+        EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    }
     EXPECT_EQ(testing::RunHost(dir, "no-such-command").status, 2);
 }
 

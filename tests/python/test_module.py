@@ -67,6 +67,10 @@ def test_a_run_time_error_reaches_the_caller_with_its_number(app):
     with pytest.raises(tbln.RuntimeError) as error:
         tags0[2]
     assert error.value.number == 9
+    for bounds in [(-2**31, 2**31 - 1), ([tbln.TagPos()], 2**31 - 1)]:
+        with pytest.raises(tbln.RuntimeError) as error:
+            tbln.TagPosArray(*bounds)
+        assert error.value.number == 6
     assert isinstance(error.value, RuntimeError)
 
 
