@@ -277,6 +277,33 @@ TEST(LegacyWorkbook, CorpusFilesOpenOrSayWhy) {
     EXPECT_GE(opened + 3, files);  // the three refused above
 }
 
+// Widths saved at 120 dpi land on the pixels of a 9-pixel digit (Arial 10 there): they
+// are pixels of 1/120 inch. A workbook saved at 96 dpi keeps 3/4 of a point a pixel.
+TEST(LegacyWorkbook, ColumnWidthsConvertAtTheDensityTheyWereSavedAt) {
+    const auto corpus = Corpus();
+    const struct {
+        const char* file;
+        const char* sheet;
+        double a, b;  // columns A and B in points
+    } cases[] = {
+        {"59858.xls", "Instructions", 68 * 0.6, 78 * 0.6},
+        {"60460.xls", "Questionnaire", 319 * 0.6, 77 * 0.6},
+        {"ex45978-extraLinkTableSheets.xls", "Schedule", 82 * 0.6, 172 * 0.6},
+        {"44861.xls", "data", 226 * 0.75, 97 * 0.75},
+    };
+    for (const auto& c : cases) {
+        const fs::path path = corpus / "xls" / c.file;
+        if (!fs::exists(path)) GTEST_SKIP() << "no corpus at " << corpus;
+        const auto book = LoadWorkbook(path.string());
+        const SheetModel* sheet = nullptr;
+        for (const auto& s : book->sheets) sheet = s.name == c.sheet ? &s : sheet;
+        ASSERT_TRUE(sheet) << c.file;
+        EXPECT_DOUBLE_EQ(ColumnWidthPoints(*book, *sheet, 1), c.a) << c.file;
+        EXPECT_DOUBLE_EQ(ColumnWidthPoints(*book, *sheet, 2), c.b) << c.file;
+        EXPECT_DOUBLE_EQ(ColumnLeftPoints(*book, *sheet, 3), c.a + c.b) << c.file;
+    }
+}
+
 TEST(LegacyWorkbook, CutCopiesFailCleanly) {
     TempDir dir;
     const std::string whole = ReadBytes(Fixture("biff8.xls"));
