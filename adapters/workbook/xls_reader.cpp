@@ -641,15 +641,7 @@ class XlsReader {
                 break;
             }
             case kMergedCells: {
-                const std::size_t count = bytes.U16();
-                for (std::size_t i = 0; i < count && bytes.Left() >= 8; ++i) {
-                    Area a;
-                    a.top = bytes.U16() + 1;
-                    a.bottom = bytes.U16() + 1;
-                    a.left = bytes.U16() + 1;
-                    a.right = bytes.U16() + 1;
-                    if (a.bottom < a.top) std::swap(a.top, a.bottom);
-                    if (a.right < a.left) std::swap(a.left, a.right);
+                for (const Area& a : MergedAreas(bytes)) {
                     if (a.right > kMaxCols) continue;
                     if (a.Rows() == 1 && a.Columns() == 1) continue;
                     if (sheet_->merges.size() >= kMaxMerges)
