@@ -268,7 +268,10 @@ TEST_F(LegacySave, RefusedCasesKeepTheFile) {
         {"a directory entry of an unknown kind",
          [this](excel::Workbook& b) {
              b.Sheets("Names")->Cells(5, 3)->SetValue("x");
-             DamageEntry(path, "\x01" "CompObj", 66, "\x07");
+             DamageEntry(path,
+                         "\x01"
+                         "CompObj",
+                         66, "\x07");
          },
          "the directory entry \\x01CompObj is of an unknown kind"},
     };
@@ -292,6 +295,25 @@ TEST_F(LegacySave, RefusedCasesKeepTheFile) {
         EXPECT_TRUE(ReadBytes(path) == kept) << "the workbook file changed";
         std::ofstream(path, std::ios::binary) << original;
     }
+}
+
+// Some writers store a merged area's corners the other way round: the save reads them as
+// the engine does, so the area moves with a deletion above it.
+TEST_F(LegacySave, InvertedMergeCornersMoveWithADeletion) {
+    std::string bytes = original;
+    const std::string e2f3("\x01\x00\x02\x00\x04\x00\x05\x00", 8);  // rows 2-3, columns E-F
+    const auto at = bytes.find(e2f3);
+    ASSERT_NE(at, std::string::npos);
+    bytes.replace(at, 8, std::string("\x02\x00\x01\x00\x05\x00\x04\x00", 8));
+    std::ofstream(path, std::ios::binary) << bytes;
+    auto book = Open();
+    book->Sheets("Names")->Range("1:1")->Delete();
+    book->Save();
+    const auto back = workbook::LoadWorkbook(path);
+    const auto* merge = back->sheets.at(0).FindMerge(1, 5);
+    ASSERT_NE(merge, nullptr);
+    EXPECT_EQ((std::vector<Long>{merge->top, merge->left, merge->bottom, merge->right}),
+              (std::vector<Long>{1, 5, 2, 6}));
 }
 
 fs::path Corpus() {
