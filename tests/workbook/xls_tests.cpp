@@ -304,6 +304,27 @@ TEST(LegacyWorkbook, ColumnWidthsConvertAtTheDensityTheyWereSavedAt) {
     }
 }
 
+// The built-in default password opens a workbook without a question (LibreOffice saved
+// both with RC4 encryption; python3-msoffcrypto-tool decrypted the first as the
+// reference); any other password is refused.
+TEST(LegacyWorkbook, TheDefaultPasswordOpensAnEncryptedWorkbook) {
+    const auto texts = [](const WorkbookModel& book) {
+        std::vector<std::string> out;
+        for (const auto& sheet : book.sheets) {
+            out.push_back(sheet.name);
+            for (const auto& e : sheet.cells) out.push_back(DisplayText(book, e.cell));
+        }
+        return out;
+    };
+    const auto decrypted = LoadWorkbook(Fixture("encrypted_default.xls"));
+    const auto reference = LoadWorkbook(Fixture("encrypted_default_plain.xls"));
+    EXPECT_EQ(texts(*decrypted), texts(*reference));
+    EXPECT_EQ(texts(*decrypted), (std::vector<std::string>{"Opened", "Decrypted text", "42.5",
+                                                           "Second", "second sheet"}));
+    EXPECT_NE(OpenError(Fixture("encrypted_other.xls")).find("encrypted with a password"),
+              std::string::npos);
+}
+
 TEST(LegacyWorkbook, CutCopiesFailCleanly) {
     TempDir dir;
     const std::string whole = ReadBytes(Fixture("biff8.xls"));
