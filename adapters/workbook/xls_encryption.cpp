@@ -90,11 +90,10 @@ struct BlockKeys {
     }
 };
 
-// The block keys the default password gives for the FILEPASS record's encryption, when
-// that password is the one: its verifier decrypts to the hash it is stored with.
+// The block keys the default password gives for the FILEPASS record's RC4 encryption,
+// when that password is the one: its verifier decrypts to the hash it is stored with.
 bool DefaultPasswordKeys(Bytes& filePass, BlockKeys& keys) {
     const std::string password = Utf8ToUtf16Le(kDefaultPassword);
-    if (filePass.U16() != 1) return false;  // XOR obfuscation
     const std::uint16_t major = filePass.U16(), minor = filePass.U16();
     std::string verifier, verifierHash;
     if (major == 1 && minor == 1) {
@@ -130,6 +129,79 @@ bool DefaultPasswordKeys(Bytes& filePass, BlockKeys& keys) {
     return Digest(keys.cryptoApi ? G_CHECKSUM_SHA1 : G_CHECKSUM_MD5, plain) == hash;
 }
 
+// XOR obfuscation ([MS-OFFCRYPTO] 2.3.7, method 1): a 16-byte array made from the
+// password, each data byte XORed with it and rotated.
+constexpr std::array<std::uint16_t, 15> kInitialCode = {0xE1F0, 0x1D0F, 0xCC9C, 0x84C0, 0x110C,
+                                                        0x0E10, 0xF1CE, 0x313E, 0x1872, 0xE139,
+                                                        0xD40F, 0x84F9, 0x280C, 0xA96A, 0x4EC3};
+constexpr std::array<std::uint16_t, 105> kXorMatrix = {
+    0xAEFC, 0x4DD9, 0x9BB2, 0x2745, 0x4E8A, 0x9D14, 0x2A09, 0x7B61, 0xF6C2, 0xFDA5, 0xEB6B, 0xC6F7,
+    0x9DCF, 0x2BBF, 0x4563, 0x8AC6, 0x05AD, 0x0B5A, 0x16B4, 0x2D68, 0x5AD0, 0x0375, 0x06EA, 0x0DD4,
+    0x1BA8, 0x3750, 0x6EA0, 0xDD40, 0xD849, 0xA0B3, 0x5147, 0xA28E, 0x553D, 0xAA7A, 0x44D5, 0x6F45,
+    0xDE8A, 0xAD35, 0x4A4B, 0x9496, 0x390D, 0x721A, 0xEB23, 0xC667, 0x9CEF, 0x29FF, 0x53FE, 0xA7FC,
+    0x5FD9, 0x47D3, 0x8FA6, 0x0F6D, 0x1EDA, 0x3DB4, 0x7B68, 0xF6D0, 0xB861, 0x60E3, 0xC1C6, 0x93AD,
+    0x377B, 0x6EF6, 0xDDEC, 0x45A0, 0x8B40, 0x06A1, 0x0D42, 0x1A84, 0x3508, 0x6A10, 0xAA51, 0x4483,
+    0x8906, 0x022D, 0x045A, 0x08B4, 0x1168, 0x76B4, 0xED68, 0xCAF1, 0x85C3, 0x1BA7, 0x374E, 0x6E9C,
+    0x3730, 0x6E60, 0xDCC0, 0xA9A1, 0x4363, 0x86C6, 0x1DAD, 0x3331, 0x6662, 0xCCC4, 0x89A9, 0x0373,
+    0x06E6, 0x0DCC, 0x1021, 0x2042, 0x4084, 0x8108, 0x1231, 0x2462, 0x48C4};
+constexpr std::array<std::uint8_t, 15> kPadArray = {0xBB, 0xFF, 0xFF, 0xBA, 0xFF, 0xFF, 0xB9, 0x80,
+                                                    0x00, 0xBE, 0x0F, 0x00, 0xBF, 0x0F, 0x00};
+
+std::uint8_t RotateRight(std::uint8_t b, int n) {
+    return static_cast<std::uint8_t>((b >> n) | (b << (8 - n)));
+}
+
+std::uint16_t XorVerifier(std::string_view password) {
+    std::uint16_t verifier = 0;
+    std::string bytes(1, static_cast<char>(password.size()));
+    bytes += password;
+    for (auto it = bytes.rbegin(); it != bytes.rend(); ++it) {
+        const auto high = static_cast<std::uint16_t>((verifier & 0x4000) ? 1 : 0);
+        verifier = static_cast<std::uint16_t>((high | ((verifier << 1) & 0x7FFF)) ^
+                                              static_cast<std::uint8_t>(*it));
+    }
+    return static_cast<std::uint16_t>(verifier ^ 0xCE4B);
+}
+
+std::uint16_t XorKey(std::string_view password) {
+    std::uint16_t key = kInitialCode[password.size() - 1];
+    std::size_t element = 0x68;
+    for (auto it = password.rbegin(); it != password.rend(); ++it) {
+        auto c = static_cast<std::uint8_t>(*it);
+        for (int bit = 0; bit < 7; ++bit, --element) {
+            if (c & 0x40) key ^= kXorMatrix[element];
+            c = static_cast<std::uint8_t>(c << 1);
+        }
+    }
+    return key;
+}
+
+std::array<std::uint8_t, 16> XorArray(std::string_view password) {
+    const std::uint16_t key = XorKey(password);
+    const auto high = static_cast<std::uint8_t>(key >> 8), low = static_cast<std::uint8_t>(key);
+    const auto mix = [](std::uint8_t a, std::uint8_t b) { return RotateRight(a ^ b, 1); };
+    const auto at = [&](std::size_t i) { return static_cast<std::uint8_t>(password[i]); };
+    std::array<std::uint8_t, 16> out{};
+    std::size_t index = password.size();
+    if (index % 2 == 1) {
+        out[index] = mix(kPadArray[0], high);
+        --index;
+        out[index] = mix(at(password.size() - 1), low);
+    }
+    while (index > 0) {
+        --index;
+        out[index] = mix(at(index), high);
+        --index;
+        out[index] = mix(at(index), low);
+    }
+    index = 15;
+    for (std::size_t pad = 15 - password.size(); pad > 0;) {
+        out[index--] = mix(kPadArray[pad--], high);
+        out[index--] = mix(kPadArray[pad--], low);
+    }
+    return out;
+}
+
 bool NeverEncrypted(std::uint16_t id) {
     return id == kBof || id == kFilePass || id == kUsrExcl || id == kFileLock ||
            id == kInterfaceHdr || id == kRrdInfo || id == kRrdHead;
@@ -137,15 +209,24 @@ bool NeverEncrypted(std::uint16_t id) {
 
 }  // namespace
 
-bool DecryptWithDefaultPassword(std::string& stream) {
+bool DecryptWithDefaultPassword(std::string& stream, bool biff5) {
     BlockKeys keys;
+    bool xorObfuscation = false;
     std::size_t start = 0;  // where the encrypted records begin: after FILEPASS
     try {
         RecordStream records(stream);
         while (records.Next() && records.Id() != kEof) {
             if (records.Id() != kFilePass) continue;
             auto filePass = records.Reader();
-            if (!DefaultPasswordKeys(filePass, keys)) return false;
+            // An Excel 5.0 or 95 workbook knows XOR obfuscation only, and says so by
+            // the record's size; a later one names its kind of encryption first.
+            xorObfuscation = biff5 || filePass.U16() == 0;
+            if (xorObfuscation) {
+                filePass.U16();  // the key the array is made from, derived again below
+                if (filePass.U16() != XorVerifier(kDefaultPassword)) return false;
+            } else if (!DefaultPasswordKeys(filePass, keys)) {
+                return false;
+            }
             start = records.Offset() + 4 + records.Data().size();
             break;
         }
@@ -153,9 +234,12 @@ bool DecryptWithDefaultPassword(std::string& stream) {
     } catch (const CutShort&) {
         return false;  // a damaged FILEPASS: the reader refuses the workbook as encrypted
     }
+    const std::array<std::uint8_t, 16> xorArray = XorArray(kDefaultPassword);
     try {
-        // Each byte of a record's data is XORed with the key stream at the byte's own
-        // position in the stream (the headers are left plain but count).
+        // RC4: each byte of a record's data is XORed with the key stream at the byte's
+        // own position in the stream (the headers are left plain but count). XOR
+        // obfuscation: the array is taken from the position after the record's data
+        // (four bytes further for BOUNDSHEET) on, one element a byte.
         std::uint32_t block = 0xFFFFFFFF;
         std::vector<std::uint8_t> keyStream(kBlockBytes);
         RecordStream records(stream);
@@ -165,6 +249,14 @@ bool DecryptWithDefaultPassword(std::string& stream) {
             if (NeverEncrypted(id)) continue;
             std::size_t at = records.Offset() + 4 + (id == kBoundSheet ? 4 : 0);
             const std::size_t end = records.Offset() + 4 + records.Data().size();
+            if (xorObfuscation) {
+                std::size_t index = end + (id == kBoundSheet ? 4 : 0);
+                for (; at < end; ++at, ++index) {
+                    const auto b = static_cast<std::uint8_t>(stream[at]) ^ xorArray[index % 16];
+                    stream[at] = static_cast<char>(RotateRight(static_cast<std::uint8_t>(b), 5));
+                }
+                continue;
+            }
             for (; at < end; ++at) {
                 if (at / kBlockBytes != block) {
                     block = static_cast<std::uint32_t>(at / kBlockBytes);

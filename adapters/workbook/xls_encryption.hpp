@@ -8,11 +8,11 @@
 
 namespace tbln::workbook {
 
-// Decrypts the workbook stream of an Excel 97 to 2003 workbook in place when its FILEPASS
-// record says RC4 or CryptoAPI RC4 encryption and the default password opens it; the
-// FILEPASS record stays, so a save still sees the workbook as encrypted. Returns whether
-// the stream was decrypted: false for a stream that is not encrypted, another password,
-// or a kind of encryption not decrypted here (XOR obfuscation).
-bool DecryptWithDefaultPassword(std::string& stream);
+// Decrypts a workbook stream in place when the default password opens it: XOR
+// obfuscation (Excel 5.0 and later; `biff5` for a stream of Excel 5.0 or 95), RC4 and
+// CryptoAPI RC4 (Excel 97 and later). The FILEPASS record stays, so a save still sees
+// the workbook as encrypted. Returns whether the stream was decrypted: false for a
+// stream that is not encrypted, or that another password protects.
+bool DecryptWithDefaultPassword(std::string& stream, bool biff5);
 
 }  // namespace tbln::workbook

@@ -868,7 +868,7 @@ std::unique_ptr<WorkbookModel> LoadLegacyWorkbook(const std::string& path) {
                                    "format and try again");
     }
     WorkbookStream stream = ReadWorkbookStream(path);
-    const bool decrypted = !stream.biff5 && DecryptWithDefaultPassword(stream.bytes);
+    const bool decrypted = DecryptWithDefaultPassword(stream.bytes, stream.biff5);
     return XlsReader(path, stream.bytes, stream.biff5, decrypted).Read();
 }
 
