@@ -3,6 +3,7 @@
 #include <glib.h>
 
 #include <cstring>
+#include <utility>
 
 #include "core/text.hpp"
 #include "core/unicode.hpp"
@@ -72,6 +73,22 @@ std::string_view Bytes::Take(std::size_t n) {
     const auto out = data_.substr(pos_, n);
     pos_ += n;
     return out;
+}
+
+std::vector<Area> MergedAreas(Bytes& bytes) {
+    std::vector<Area> areas;
+    const std::size_t count = bytes.U16();
+    for (std::size_t i = 0; i < count && bytes.Left() >= 8; ++i) {
+        Area a;
+        a.top = bytes.U16() + 1;
+        a.bottom = bytes.U16() + 1;
+        a.left = bytes.U16() + 1;
+        a.right = bytes.U16() + 1;
+        if (a.bottom < a.top) std::swap(a.top, a.bottom);
+        if (a.right < a.left) std::swap(a.left, a.right);
+        areas.push_back(a);
+    }
+    return areas;
 }
 
 std::string CodePageToUtf8(std::string_view bytes, int codePage) {

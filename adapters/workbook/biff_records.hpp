@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "adapters/workbook/workbook_model.hpp"
+
 namespace tbln::workbook::biff {
 
 // Record identifiers.
@@ -117,6 +119,11 @@ class ContinuedBytes {
 // character count of `countBytes` bytes, or, when `codePage` is not 0, an older
 // workbook's 8-bit string in that code page.
 std::string ReadString(Bytes& bytes, int countBytes, int codePage);
+
+// The areas of a MERGEDCELLS record, 1-based, each with its corners in order (some
+// writers store them the other way round); the count the record gives is trusted only
+// as far as its bytes go.
+std::vector<Area> MergedAreas(Bytes& bytes);
 
 // The records of a workbook stream in order.
 class RecordStream {

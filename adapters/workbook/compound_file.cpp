@@ -2,6 +2,7 @@
 
 #include <gsf/gsf-infile-msole.h>
 #include <gsf/gsf-infile.h>
+#include <gsf/gsf-input-memory.h>
 #include <gsf/gsf-input-stdio.h>
 #include <gsf/gsf-input.h>
 #include <gsf/gsf-outfile-msole.h>
@@ -11,10 +12,17 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <fstream>
+#include <iterator>
+#include <map>
 #include <string_view>
+#include <utility>
+#include <vector>
 
+#include "adapters/workbook/biff_records.hpp"
 #include "adapters/workbook/package.hpp"
+#include "core/unicode.hpp"
 
 namespace tbln::workbook {
 
@@ -69,10 +77,134 @@ void Initialise() {
     (void)initialised;
 }
 
+// An entry's name as a message shows it: control characters (the "\x05" that starts
+// the property-set streams' names) written as escapes.
+std::string ShownName(const std::string& name) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string shown;
+    for (const char c : name) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20) {
+            shown += "\\x";
+            shown += kDigits[u >> 4];
+            shown += kDigits[u & 0xF];
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
+
+// The streams and storages a compound file's directory names, by path ("Storage/Stream")
+// with each stream's size (-1 for a storage). Read here from the file's bytes, not through
+// libgsf, which leaves out the entries it cannot read (and every entry found only through
+// them): the save compares the two, so that it never drops a stream silently. Raises the
+// save error naming the file when the directory itself cannot be followed.
+using Directory = std::map<std::string, std::int64_t>;
+
+Directory ReadDirectory(const std::string& path, std::string_view file) {
+    constexpr std::uint32_t kLastSector = 0xFFFFFFFA, kNoEntry = 0xFFFFFFFF;
+    constexpr std::size_t kEntryBytes = 128;
+    const auto damaged = [&](const std::string& what) {
+        RaiseSaveError(path, "the compound file of the legacy workbook is damaged (" + what +
+                                 "); the workbook file was left as it was");
+    };
+    Directory directory;
+    try {
+        biff::Bytes header(file, 0);
+        header.Seek(0x1E);
+        const unsigned shift = header.U16();
+        if (shift != 9 && shift != 12) damaged("its sectors are of an unknown size");
+        const std::size_t sectorBytes = std::size_t{1} << shift;
+        // The sectors the file holds, the header's and a last one cut short counted.
+        const std::size_t sectors = (file.size() + sectorBytes - 1) / sectorBytes;
+        header.Seek(0x2C);
+        const std::uint32_t fatSectors = header.U32();
+        const std::uint32_t firstDirectory = header.U32();
+        header.Seek(0x44);
+        std::uint32_t nextDifat = header.U32();
+        const std::uint32_t difatSectors = header.U32();
+        // A sector's bytes, or none when it lies beyond the end of the file.
+        const auto sector = [&](std::uint32_t n) -> std::string_view {
+            const std::size_t at = (n + std::size_t{1}) * sectorBytes;
+            if (n >= kLastSector || at >= file.size()) return {};
+            return file.substr(at, std::min(sectorBytes, file.size() - at));
+        };
+        // The sectors of the allocation table: 109 in the header, the rest in a chain.
+        std::vector<std::uint32_t> fatList;
+        for (int i = 0; i < 109; ++i) fatList.push_back(header.U32());
+        for (std::uint32_t k = 0; k < difatSectors && k <= sectors && nextDifat < kLastSector;
+             ++k) {
+            biff::Bytes difat(sector(nextDifat), 0);
+            while (difat.Left() > 4) fatList.push_back(difat.U32());
+            nextDifat = difat.Left() == 4 ? difat.U32() : kNoEntry;
+        }
+        fatList.resize(std::min<std::size_t>(fatList.size(), fatSectors));
+        const auto next = [&](std::uint32_t n) -> std::uint32_t {
+            const std::size_t perSector = sectorBytes / 4;
+            if (n / perSector >= fatList.size()) return kNoEntry;
+            biff::Bytes fat(sector(fatList[n / perSector]), 0);
+            if ((n % perSector) * 4 + 4 > fat.Size()) return kNoEntry;
+            fat.Seek((n % perSector) * 4);
+            return fat.U32();
+        };
+        // The directory's entries, in the order of its chain of sectors.
+        std::vector<std::string_view> entries;
+        std::size_t steps = 0;
+        for (std::uint32_t n = firstDirectory; n < kLastSector; n = next(n)) {
+            if (++steps > sectors) damaged("its directory runs in a circle");
+            const std::string_view bytes = sector(n);
+            for (std::size_t at = 0; at + kEntryBytes <= bytes.size(); at += kEntryBytes)
+                entries.push_back(bytes.substr(at, kEntryBytes));
+        }
+        if (entries.empty()) damaged("it has no directory");
+        // The tree of entries from the root's children, each entry met once.
+        std::vector<bool> met(entries.size());
+        std::vector<std::pair<std::uint32_t, std::string>> pending;
+        biff::Bytes root(entries[0], 0);
+        root.Seek(66);
+        if (root.U8() != 5) damaged("its directory does not start with the root");
+        root.Seek(76);
+        pending.emplace_back(root.U32(), "");
+        met[0] = true;
+        while (!pending.empty()) {
+            const auto [index, folder] = pending.back();
+            pending.pop_back();
+            if (index == kNoEntry) continue;
+            if (index >= entries.size() || met[index])
+                damaged(
+                    "its directory refers to an entry it does not hold: it is cut short or "
+                    "damaged");
+            met[index] = true;
+            biff::Bytes entry(entries[index], 0);
+            entry.Seek(64);
+            const std::size_t nameBytes = std::min<std::size_t>(entry.U16(), 64);
+            const std::uint8_t type = entry.U8();
+            entry.Skip(1);
+            const std::uint32_t left = entry.U32(), right = entry.U32(), child = entry.U32();
+            entry.Seek(120);
+            const std::uint32_t size = entry.U32();  // the high half is not always zero
+            const std::string name = folder + Utf16LeToUtf8(entries[index].substr(
+                                                  0, nameBytes >= 2 ? nameBytes - 2 : 0));
+            if (type != 1 && type != 2)
+                damaged("the directory entry " + ShownName(name) + " is of an unknown kind");
+            directory[name] = type == 2 ? std::int64_t{size} : -1;
+            pending.emplace_back(left, folder);
+            pending.emplace_back(right, folder);
+            if (type == 1) pending.emplace_back(child, name + "/");
+        }
+    } catch (const biff::CutShort&) {
+        damaged("its header or directory is cut short");
+    }
+    return directory;
+}
+
 // Copies the children of a storage: storages with their class ids, streams byte for
-// byte, except the top-level workbook stream, which becomes `workbook`.
+// byte, except the top-level workbook stream, which becomes `workbook`. Each entry
+// copied is struck off `expected` (by path, with its size).
 void CopyStorage(const std::string& path, GsfInfile* in, GsfOutfile* out, bool top,
-                 const std::string& workbook, bool& replaced) {
+                 const std::string& workbook, bool& replaced, const std::string& folder,
+                 Directory& copied) {
     const int n = gsf_infile_num_children(in);
     for (int i = 0; i < n; ++i) {
         const char* name = gsf_infile_name_by_index(in, i);
@@ -80,6 +212,7 @@ void CopyStorage(const std::string& path, GsfInfile* in, GsfOutfile* out, bool t
         if (!name || !child.p) RaiseSaveError(path, "an entry of its compound file cannot be read");
         const bool storage =
             GSF_IS_INFILE(child.p) && gsf_infile_num_children(GSF_INFILE(child.p)) >= 0;
+        copied[folder + name] = storage ? -1 : static_cast<std::int64_t>(gsf_input_size(child.p));
         Ref<GsfOutput> copy{gsf_outfile_new_child(out, name, storage)};
         if (!copy.p) RaiseSaveError(path, std::string("the entry ") + name + " cannot be copied");
         bool ok = true;
@@ -87,7 +220,8 @@ void CopyStorage(const std::string& path, GsfInfile* in, GsfOutfile* out, bool t
             guint8 id[16];
             if (gsf_infile_msole_get_class_id(GSF_INFILE_MSOLE(child.p), id))
                 gsf_outfile_msole_set_class_id(GSF_OUTFILE_MSOLE(copy.p), id);
-            CopyStorage(path, GSF_INFILE(child.p), GSF_OUTFILE(copy.p), false, workbook, replaced);
+            CopyStorage(path, GSF_INFILE(child.p), GSF_OUTFILE(copy.p), false, workbook, replaced,
+                        folder + name + "/", copied);
         } else if (top && !replaced && EqualIgnoringAsciiCase(name, "Workbook")) {
             replaced = true;
             ok = gsf_output_write(copy.p, workbook.size(),
@@ -158,9 +292,19 @@ WorkbookStream ReadWorkbookStream(const std::string& path) {
 
 std::string CompoundFileWithWorkbookStream(const std::string& path, const std::string& stream) {
     Initialise();
+    // The file is read once: libgsf copies the very bytes whose directory is checked.
+    std::string original;
+    {
+        std::ifstream in(path, std::ios::binary);
+        if (!in) RaiseSaveError(path, "the file cannot be read");
+        original.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        if (in.bad()) RaiseSaveError(path, "the file cannot be read");
+    }
+    const Directory directory = ReadDirectory(path, original);
     GError* error = nullptr;
-    Ref<GsfInput> file{gsf_input_stdio_new(path.c_str(), &error)};
-    if (!file.p) RaiseSaveError(path, "the file cannot be read (" + TakeError(error) + ")");
+    Ref<GsfInput> file{gsf_input_memory_new(reinterpret_cast<const guint8*>(original.data()),
+                                            static_cast<gsf_off_t>(original.size()), FALSE)};
+    if (!file.p) RaiseSaveError(path, "the file cannot be read");
     Ref<GsfInfile> root{gsf_infile_msole_new(file.p, &error)};
     if (!root.p) {
         RaiseSaveError(path, "the compound file of the legacy workbook is damaged or cut short (" +
@@ -172,8 +316,23 @@ std::string CompoundFileWithWorkbookStream(const std::string& path, const std::s
     if (gsf_infile_msole_get_class_id(GSF_INFILE_MSOLE(root.p), id))
         gsf_outfile_msole_set_class_id(GSF_OUTFILE_MSOLE(out.p), id);
     bool replaced = false;
-    CopyStorage(path, root.p, out.p, true, stream, replaced);
+    Directory copied;
+    CopyStorage(path, root.p, out.p, true, stream, replaced, "", copied);
     if (!replaced) RaiseSaveError(path, "the compound file holds no workbook stream");
+    std::vector<std::string> lost;
+    for (const auto& [name, size] : directory) {
+        const auto it = copied.find(name);
+        if (it == copied.end() || it->second != size) lost.push_back(ShownName(name));
+    }
+    if (!lost.empty()) {
+        std::string names;
+        for (std::size_t i = 0; i < lost.size(); ++i)
+            names += (i == 0 ? "" : i + 1 == lost.size() ? " and " : ", ") + lost[i];
+        RaiseSaveError(path, "the compound file of the legacy workbook is damaged: " + names +
+                                 " cannot be read whole, and saving would lose " +
+                                 (lost.size() == 1 ? "it" : "them") +
+                                 "; the workbook file was left as it was");
+    }
     if (!gsf_output_close(GSF_OUTPUT(out.p)))
         RaiseSaveError(path, "the new compound file cannot be written");
     const auto size = gsf_output_size(memory.p);

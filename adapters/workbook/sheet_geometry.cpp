@@ -65,6 +65,12 @@ int DefaultWidthPixels(const WorkbookModel& book, const SheetModel& sheet) {
     return (pixels + 7) / 8 * 8;
 }
 
+// Points of a width in pixels: pixels at the density the widths were written at.
+double WidthPixelsToPoints(const WorkbookModel& book, double pixels) {
+    MaxDigitWidth(book);
+    return book.widthDpi > 0 ? pixels * 72 / book.widthDpi : pixels * kPointsPerPixel;
+}
+
 int ColumnPixels(const WorkbookModel& book, const SheetModel& sheet, Long col) {
     const ColumnInfo* info = sheet.FindColumn(col);
     if (info && info->hidden) return 0;
@@ -125,6 +131,17 @@ int MaxDigitWidth(const WorkbookModel& book) {
             bestVotes = count;
         }
     }
+    // The spreadsheet writes a column's width from its pixels on the screen it runs on,
+    // with that screen's digit width: a workbook saved at 120 dpi (125 % scaling) has
+    // widths that land on the pixels of the font's digit at 120 dpi (Arial 10 and
+    // Calibri 11: 9 pixels, where 96 dpi gives 7). Such widths are pixels of 1/120 inch,
+    // 0.6 of a point; every other workbook's are pixels of 1/96 inch, 0.75 of a point.
+    // The default width (a whole number of digits plus padding) follows the same digit,
+    // so it converts at the same density.
+    constexpr double kLargeDpi = 120, kStandardDpi = 96;
+    const bool large =
+        best != measured && best == MeasuredDigitWidth(font.name, size * kLargeDpi / kStandardDpi);
+    book.widthDpi = static_cast<int>(large ? kLargeDpi : kStandardDpi);
     book.digitWidth = best;
     return best;
 }
@@ -155,7 +172,7 @@ double RowHeightPoints(const WorkbookModel& book, const SheetModel& sheet, Long 
 }
 
 double ColumnWidthPoints(const WorkbookModel& book, const SheetModel& sheet, Long col) {
-    return ColumnPixels(book, sheet, col) * kPointsPerPixel;
+    return WidthPixelsToPoints(book, ColumnPixels(book, sheet, col));
 }
 
 double ColumnWidthCharacters(const WorkbookModel& book, const SheetModel& sheet, Long col) {
@@ -185,7 +202,7 @@ double RowSpanPoints(const WorkbookModel& book, const SheetModel& sheet, Long fi
 
 double ColumnSpanPoints(const WorkbookModel& book, const SheetModel& sheet, Long first, Long last) {
     if (last < first) return 0;
-    const double standard = DefaultWidthPixels(book, sheet) * kPointsPerPixel;
+    const double standard = WidthPixelsToPoints(book, DefaultWidthPixels(book, sheet));
     double width = standard * static_cast<double>(last - first + 1);
     auto it = std::lower_bound(sheet.columns.begin(), sheet.columns.end(), first,
                                [](const ColumnInfo& c, Long k) { return c.last < k; });

@@ -2,8 +2,9 @@
 // rows and columns from the sheet's top-left corner (where shapes are anchored).
 //
 // Column widths are stored in characters of the workbook's default font (the
-// maximum digit width, in pixels at 96 dpi) including 5 pixels of cell padding;
-// Excel turns them into whole pixels and reports 3/4 of a point per pixel.
+// maximum digit width, in pixels of the screen the workbook was saved on) including
+// 5 pixels of cell padding; Excel turns them into whole pixels and reports them in
+// points at that screen's density (3/4 of a point a pixel at 96 dpi).
 #pragma once
 
 #include "adapters/workbook/workbook_model.hpp"
@@ -23,10 +24,10 @@ double RowTopPoints(const WorkbookModel& book, const SheetModel& sheet, Long row
 // Distance in points from the left of the sheet to the left of `col`.
 double ColumnLeftPoints(const WorkbookModel& book, const SheetModel& sheet, Long col);
 
-// The width of the widest digit of the workbook's default font, in pixels at 96 dpi:
-// the digit width its stored column widths were written with where they show it
-// (they land on whole pixels for one digit width only), else the width measured on
-// the font. Worked out once per workbook.
+// The width of the widest digit of the workbook's default font, in pixels: the digit
+// width its stored column widths were written with where they show it (they land on
+// whole pixels for one digit width only), else the width measured on the font at 96
+// dpi. Worked out once per workbook, with the density those pixels have (widthDpi).
 int MaxDigitWidth(const WorkbookModel& book);
 // Width of a column in characters, as Excel's ColumnWidth reports it (hidden: 0).
 double ColumnWidthCharacters(const WorkbookModel& book, const SheetModel& sheet, Long col);

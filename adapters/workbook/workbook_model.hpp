@@ -237,6 +237,9 @@ struct WorkbookModel {
     // The default font's digit width in pixels, once worked out (see sheet_geometry.hpp);
     // 0 before.
     mutable int digitWidth = 0;
+    // The screen density (dots per inch) its stored column widths were written at, worked
+    // out with the digit width; 0 before.
+    mutable int widthDpi = 0;
 
     const std::string& Text(const Cell& cell) const {
         static const std::string empty;

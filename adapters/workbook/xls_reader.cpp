@@ -15,6 +15,7 @@
 #include "adapters/workbook/package.hpp"
 #include "adapters/workbook/styles.hpp"
 #include "adapters/workbook/xls_drawing.hpp"
+#include "adapters/workbook/xls_encryption.hpp"
 #include "core/error.hpp"
 
 namespace tbln::workbook {
@@ -150,8 +151,8 @@ struct SheetEntry {
 
 class XlsReader {
   public:
-    XlsReader(const std::string& path, std::string_view stream, bool bookStream)
-        : path_(path), records_(stream), bookStream_(bookStream) {}
+    XlsReader(const std::string& path, std::string_view stream, bool bookStream, bool decrypted)
+        : path_(path), records_(stream), bookStream_(bookStream), decrypted_(decrypted) {}
 
     std::unique_ptr<WorkbookModel> Read() {
         model_ = std::make_unique<WorkbookModel>();
@@ -234,6 +235,7 @@ class XlsReader {
                     if (previous == kMsoDrawingGroup) drawingGroup_.append(records_.Data());
                     break;
                 case kFilePass:
+                    if (decrypted_) break;  // the default password opened it
                     Bad("the workbook is encrypted with a password; open it in the spreadsheet "
                         "program, remove the password and save it again");
                 case kCodePage:
@@ -641,15 +643,7 @@ class XlsReader {
                 break;
             }
             case kMergedCells: {
-                const std::size_t count = bytes.U16();
-                for (std::size_t i = 0; i < count && bytes.Left() >= 8; ++i) {
-                    Area a;
-                    a.top = bytes.U16() + 1;
-                    a.bottom = bytes.U16() + 1;
-                    a.left = bytes.U16() + 1;
-                    a.right = bytes.U16() + 1;
-                    if (a.bottom < a.top) std::swap(a.top, a.bottom);
-                    if (a.right < a.left) std::swap(a.left, a.right);
+                for (const Area& a : MergedAreas(bytes)) {
                     if (a.right > kMaxCols) continue;
                     if (a.Rows() == 1 && a.Columns() == 1) continue;
                     if (sheet_->merges.size() >= kMaxMerges)
@@ -816,7 +810,7 @@ class XlsReader {
 
     std::string path_;
     RecordStream records_;
-    bool bookStream_;
+    bool bookStream_, decrypted_;
     std::unique_ptr<WorkbookModel> model_;
     std::uint16_t version_ = 0;
     int codePage_ = 1252;
@@ -873,8 +867,9 @@ std::unique_ptr<WorkbookModel> LoadLegacyWorkbook(const std::string& path) {
                                    "and later (.xls) and .xlsx workbooks are; save it in a newer "
                                    "format and try again");
     }
-    const WorkbookStream stream = ReadWorkbookStream(path);
-    return XlsReader(path, stream.bytes, stream.biff5).Read();
+    WorkbookStream stream = ReadWorkbookStream(path);
+    const bool decrypted = DecryptWithDefaultPassword(stream.bytes, stream.biff5);
+    return XlsReader(path, stream.bytes, stream.biff5, decrypted).Read();
 }
 
 }  // namespace tbln::workbook

@@ -33,16 +33,21 @@ constexpr std::size_t kRowRecordBytes = 4 + 16;
 constexpr Long kRowsPerBlock = 32;
 constexpr std::size_t kMergesPerRecord = 1026;  // 8,210 bytes, inside a record's 8,224
 
-std::uint16_t Get16(std::string_view s, std::size_t at) {
-    return static_cast<std::uint16_t>(static_cast<unsigned char>(s[at]) |
-                                      static_cast<unsigned char>(s[at + 1]) << 8);
+// Values at a place in a record's bytes, read through the reader's checked view: bytes
+// the record does not have raise CutShort, which refuses the save.
+std::uint16_t Get16(std::string_view s, std::size_t at, std::uint16_t record) {
+    Bytes bytes(s, record);
+    bytes.Seek(at);
+    return bytes.U16();
 }
-std::uint32_t Get32(std::string_view s, std::size_t at) {
-    return Get16(s, at) | static_cast<std::uint32_t>(Get16(s, at + 2)) << 16;
+std::uint32_t Get32(std::string_view s, std::size_t at, std::uint16_t record) {
+    Bytes bytes(s, record);
+    bytes.Seek(at);
+    return bytes.U32();
 }
 void Set16(std::string& s, std::size_t at, std::uint32_t v) {
+    s.at(at + 1) = static_cast<char>((v >> 8) & 0xFF);
     s[at] = static_cast<char>(v & 0xFF);
-    s[at + 1] = static_cast<char>((v >> 8) & 0xFF);
 }
 void Set32(std::string& s, std::size_t at, std::uint32_t v) {
     Set16(s, at, v & 0xFFFF);
@@ -100,8 +105,8 @@ struct CellRecords {
     std::uint32_t host = 0;     // the group's key: the cell holding the group's formula
     std::uint16_t carries = 0;  // the group's SHRFMLA, ARRAY or TABLE record, on its host
 
-    std::uint16_t Id() const { return Get16(bytes, 0); }
-    std::uint16_t Xf() const { return Get16(bytes, 8); }
+    std::uint16_t Id() const { return Get16(bytes, 0, 0); }
+    std::uint16_t Xf() const { return Get16(bytes, 8, Id()); }
     bool Run() const { return lastCol > col; }
 };
 
@@ -236,7 +241,7 @@ class SheetRebuild {
     void Read(std::string_view substream) {
         RecordStream records(substream);
         records.Next();  // the BOF, checked by the caller
-        if (records.Data().size() < 4 || Get16(records.Data(), 2) != kWorksheetType)
+        if (Get16(records.Data(), 2, kBof) != kWorksheetType)
             Bad("is kept as another kind of sheet (a dialog or chart sheet)");
         items_.push_back(Item(kBof, Whole(substream, records)));
         enum { Before, Inside, After } where = Before;
@@ -278,7 +283,7 @@ class SheetRebuild {
                     item.bytes.clear();
                     break;
                 case kDefaultRowHeight:
-                    if (data.size() >= 4) defaultRowTwips_ = Get16(data, 2) & 0x7FFFu;
+                    defaultRowTwips_ = Get16(data, 2, id) & 0x7FFFu;
                     break;
                 case kColInfo:
                     ReadColumns(data);
@@ -293,9 +298,8 @@ class SheetRebuild {
                     item.bytes.clear();
                     break;
                 case kHLink:
-                    if (data.size() < 8) Bad("has a damaged hyperlink record");
-                    item.area = Area{Get16(data, 0) + 1, Get16(data, 4) + 1, Get16(data, 2) + 1,
-                                     Get16(data, 6) + 1};
+                    item.area = Area{Get16(data, 0, id) + 1, Get16(data, 4, id) + 1,
+                                     Get16(data, 2, id) + 1, Get16(data, 6, id) + 1};
                     break;
                 case kHLinkTooltip:
                     // A hyperlink's tooltip goes with its hyperlink.
@@ -346,10 +350,12 @@ class SheetRebuild {
             return;
         }
         if (id == kRow) {
-            if (data.size() < 16) Bad("has a damaged ROW record");
             hasRowRecords_ = true;
-            auto& row = rows_[Get16(data, 0) + 1].row;
-            if (row.empty()) row = std::string(data.substr(0, 16));  // the first of two wins
+            auto fields = records.Reader();
+            auto& row = rows_[fields.U16() + 1].row;
+            fields.Seek(0);
+            const auto kept = fields.Take(16);
+            if (row.empty()) row = std::string(kept);  // the first of two wins
             return;
         }
         if (IsFormulaFollower(id)) {
@@ -364,24 +370,32 @@ class SheetRebuild {
             }
             return;
         }
-        if (data.size() < 6) Bad("has a cell record " + RecordId(id) + " that is cut short");
+        auto fields = records.Reader();
         CellRecords cell;
-        cell.row = Get16(data, 0) + 1;
-        cell.col = cell.lastCol = Get16(data, 2) + 1;
+        cell.row = fields.U16() + 1;
+        cell.col = cell.lastCol = fields.U16() + 1;
+        fields.U16();  // the format, read by Xf()
         cell.bytes = std::string(bytes);
         if (id == kMulRk || id == kMulBlank) {
             const std::size_t each = id == kMulRk ? 6 : 2;
-            cell.lastCol = Get16(data, data.size() - 2) + 1;
+            cell.lastCol = Get16(data, data.size() - 2, id) + 1;
             if (cell.lastCol < cell.col ||
                 data.size() != 6 + each * static_cast<std::size_t>(cell.lastCol - cell.col + 1))
                 Bad("has a damaged " + RecordId(id) + " record");
         }
         if (cell.lastCol > kSheetCols) Bad("has a cell outside the sheet");
-        if (id == kFormula && data.size() >= 27 && Get16(data, 20) >= 5 &&
-            (data[22] == 0x01 || data[22] == 0x02)) {
-            // The formula is the group's, kept with the cell named here.
-            cell.grouped = true;
-            cell.host = HostKey(Get16(data, 23) + 1, Get16(data, 25) + 1);
+        if (id == kFormula) {
+            fields.Seek(20);
+            // A formula of a shared formula or an array is a reference (PtgExp, PtgTbl) to
+            // the group's formula, kept with the cell named here.
+            if (fields.U16() >= 5) {
+                const std::uint8_t token = fields.U8();
+                const Long hostRow = fields.U16() + 1, hostCol = fields.U16() + 1;
+                if (token == 0x01 || token == 0x02) {
+                    cell.grouped = true;
+                    cell.host = HostKey(hostRow, hostCol);
+                }
+            }
         }
         cells.push_back(std::move(cell));
     }
@@ -409,10 +423,11 @@ class SheetRebuild {
     }
 
     void ReadColumns(std::string_view data) {
-        if (data.size() < 10) Bad("has a damaged COLINFO record");
+        Bytes fields(data, kColInfo);
         ColumnRun run;
-        run.first = Get16(data, 0) + 1;
-        run.last = std::min<Long>(Get16(data, 2) + 1, kSheetCols);
+        run.first = fields.U16() + 1;
+        run.last = std::min<Long>(fields.U16() + 1, kSheetCols);
+        fields.Skip(6);  // width, format, options: 10 bytes at least, 12 as written
         run.data = std::string(data.substr(0, std::min<std::size_t>(data.size(), 12)));
         run.data.resize(12, '\0');
         if (run.first > run.last) return;
@@ -423,15 +438,7 @@ class SheetRebuild {
 
     void ReadMerges(std::string_view data) {
         Bytes bytes(data, kMergedCells);
-        const std::size_t count = bytes.U16();
-        for (std::size_t i = 0; i < count && bytes.Left() >= 8; ++i) {
-            Area a;
-            a.top = bytes.U16() + 1;
-            a.bottom = bytes.U16() + 1;
-            a.left = bytes.U16() + 1;
-            a.right = bytes.U16() + 1;
-            merges_.push_back(a);
-        }
+        for (const Area& a : MergedAreas(bytes)) merges_.push_back(a);
     }
 
     // --- Edits ----------------------------------------------------------------
@@ -456,11 +463,11 @@ class SheetRebuild {
     std::uint16_t LineXf(Long row, Long col) const {
         const auto r = rows_.find(row);
         if (r != rows_.end() && !r->second.row.empty()) {
-            const std::uint32_t flags = Get32(r->second.row, 12);
+            const std::uint32_t flags = Get32(r->second.row, 12, kRow);
             if (flags & 0x80) return static_cast<std::uint16_t>((flags >> 16) & 0x0FFF);
         }
         for (const auto& run : columns_) {
-            if (run.first <= col && col <= run.last) return Get16(run.data, 6);
+            if (run.first <= col && col <= run.last) return Get16(run.data, 6, kColInfo);
         }
         return kDefaultXf;
     }
@@ -573,7 +580,7 @@ class SheetRebuild {
                 return ColumnRun{lo, hi, data};
             },
             [&](ColumnRun& run) {
-                std::uint32_t flags = Get16(run.data, 8);
+                std::uint32_t flags = Get16(run.data, 8, kColInfo);
                 if (width > 0) {
                     Set16(run.data, 4, coldx);
                     flags = (flags & ~0x05u) | 0x02u;  // shown, width set by the user
@@ -714,7 +721,7 @@ class SheetRebuild {
             Set16(bytes, at + 6, static_cast<std::uint32_t>(item.area.right - 1));
         };
         put(4);
-        const std::size_t tooltip = 4 + Get16(bytes, 2);
+        const std::size_t tooltip = 4 + Get16(bytes, 2, kHLink);
         if (tooltip < bytes.size()) put(tooltip + 4 + 2);
         return bytes;
     }
@@ -827,11 +834,16 @@ void MoveIndexRecords(std::string& substream, std::int64_t delta) {
     int depth = 0;
     while (records.Next()) {
         depth += records.Id() == kBof ? 1 : records.Id() == kEof ? -1 : 0;
-        if (depth != 1 || records.Id() != kIndex || records.Data().size() < 16) continue;
+        if (depth != 1 || records.Id() != kIndex) continue;
+        // The positions after the row numbers: DEFCOLWIDTH's, then one per block of rows.
+        auto positions = records.Reader();
+        positions.Seek(12);
         const std::size_t data = records.Offset() + 4;
-        for (std::size_t at = data + 12; at + 4 <= data + records.Data().size(); at += 4) {
-            if (at == data + 12 && Get32(substream, at) == 0) continue;  // no DEFCOLWIDTH
-            const std::int64_t moved = static_cast<std::int64_t>(Get32(substream, at)) + delta;
+        while (positions.Left() >= 4) {
+            const std::size_t at = data + positions.Pos();
+            const std::uint32_t position = positions.U32();
+            if (at == data + 12 && position == 0) continue;  // no DEFCOLWIDTH
+            const std::int64_t moved = static_cast<std::int64_t>(position) + delta;
             Set32(substream, at, static_cast<std::uint32_t>(moved));
         }
     }
@@ -843,11 +855,9 @@ struct SheetEntry {
     std::string name;
 };
 
-}  // namespace
-
-std::string LegacyWorkbookWithEdits(const WorkbookModel& model) {
+// The workbook stream with the edits written into it.
+std::string StreamWithEdits(const WorkbookModel& model, const WorkbookStream& workbook) {
     const std::string& path = model.path;
-    const WorkbookStream workbook = ReadWorkbookStream(path);
     const std::string_view stream = workbook.bytes;
     const std::string biff5 =
         "it is an Excel 5.0 or 95 workbook (BIFF5), which is read but not written; save it "
@@ -943,7 +953,21 @@ std::string LegacyWorkbookWithEdits(const WorkbookModel& model) {
         cursor = entry.end;
     }
     out.append(stream.substr(cursor));
-    return CompoundFileWithWorkbookStream(path, out);
+    return out;
+}
+
+}  // namespace
+
+std::string LegacyWorkbookWithEdits(const WorkbookModel& model) {
+    const WorkbookStream workbook = ReadWorkbookStream(model.path);
+    std::string stream;
+    try {
+        stream = StreamWithEdits(model, workbook);
+    } catch (const CutShort& cut) {
+        Refuse(model.path,
+               "the record " + RecordId(cut.record) + " of the workbook stream is cut short");
+    }
+    return CompoundFileWithWorkbookStream(model.path, stream);
 }
 
 }  // namespace tbln::workbook

@@ -149,8 +149,8 @@ void BuildMergedCell(Module& m, Single& rowOffset, Integer row, Integer column) 
 
     Single height = 0, width = 0, chars = 0;
     std::vector<MyCell*> area;
-    for (Integer i = row; i <= first->rowTo; ++i) {
-        for (Integer k = column; k <= first->colTo; ++k) {
+    for (Long i = row; i <= first->rowTo; ++i) {
+        for (Long k = column; k <= first->colTo; ++k) {
             if (i != row || k != column) m.dgnCell(i, k) = m.newCells.New();
             MyCell& cell = *m.dgnCell(i, k);
             const JCell& g = Grid(m, i, k);
@@ -190,18 +190,20 @@ void CaptureRange(Module& m) {
 
     const Long gridRows = m.rowHeights.Upper();
     const Long gridCols = m.colWidths.Upper();
+    // The walks below count in Long: a range may end on row 32767, the last one an
+    // Integer holds, and an Integer counter would overflow on the step past it.
     const Integer nRows = m.endRow >= gridRows ? m.endRow : AddInteger(m.endRow, 1);
     const Integer nCols = m.endCol >= gridCols ? m.endCol : AddInteger(m.endCol, 1);
     m.dgnCell.ReDim(1, nRows, 1, nCols);
 
-    for (Integer r = 1; r <= nRows; ++r) {
+    for (Long r = 1; r <= nRows; ++r) {
         m.rowHeights(r) = static_cast<Single>(app->Cells(r, 1)->Height());
     }
-    for (Integer c = 1; c <= nCols; ++c) {
+    for (Long c = 1; c <= nCols; ++c) {
         m.colWidths(c) = static_cast<Single>(app->Cells(1, c)->Width());
     }
-    for (Integer r = m.startRow; r <= nRows; ++r) {
-        for (Integer c = m.startCol; c <= nCols; ++c) {
+    for (Long r = m.startRow; r <= nRows; ++r) {
+        for (Long c = m.startCol; c <= nCols; ++c) {
             JCell& j = Grid(m, r, c);
             j.height = m.rowHeights(r);
             j.width = m.colWidths(c);
@@ -209,7 +211,7 @@ void CaptureRange(Module& m) {
     }
 
     if (m.startRow > 1) {
-        for (Integer r = 2; r <= m.endRow; ++r) {
+        for (Long r = 2; r <= m.endRow; ++r) {
             auto cell = m.newCells.New();
             cell->rowHeight = m.rowHeights(r);
             cell->hidden = m.rowHidden(r);
@@ -217,7 +219,7 @@ void CaptureRange(Module& m) {
         }
     }
     if (m.startCol > 1) {
-        for (Integer c = 2; c <= m.endCol; ++c) {
+        for (Long c = 2; c <= m.endCol; ++c) {
             auto cell = m.newCells.New();
             cell->colWidth = m.colWidths(c);
             cell->hidden = m.colHidden(c);
@@ -259,7 +261,7 @@ void CaptureRange(Module& m) {
         }
     };
 
-    for (Integer r = firstRow; r <= nRows; ++r) {
+    for (Long r = firstRow; r <= nRows; ++r) {
         if (m.dialogCancelled) return;
         if (m.rowHidden(r)) {
             step([&] {
@@ -272,7 +274,7 @@ void CaptureRange(Module& m) {
             continue;
         }
         Single rowOffset = 0;
-        for (Integer c = firstCol; c <= nCols; ++c) {
+        for (Long c = firstCol; c <= nCols; ++c) {
             if (m.colHidden(c)) {
                 step([&] {
                     if (!m.dgnCell(r, c)) {
@@ -289,9 +291,9 @@ void CaptureRange(Module& m) {
             const JCell& j = *jp;
             const auto& existing = m.dgnCell(r, c);
             if (j.HorizontalAlignment != kCentreAcrossSelection && !j.MergeCells) {
-                step([&] { BuildSimpleCell(m, rowOffset, r, c); });
+                step([&] { BuildSimpleCell(m, rowOffset, CheckedInteger(r), CheckedInteger(c)); });
             } else if (!existing || !existing->storeDone) {
-                step([&] { BuildMergedCell(m, rowOffset, r, c); });
+                step([&] { BuildMergedCell(m, rowOffset, CheckedInteger(r), CheckedInteger(c)); });
             } else {
                 if (c == existing->colFrom) rowOffset += existing->mergedColWidth;
                 continue;
@@ -342,7 +344,7 @@ void CaptureRange(Module& m) {
         // The widths of the range's own visible columns: what the records of its first
         // row add up to, also when that row is hidden and holds no records.
         m.totalWidth = 0;
-        for (Integer c = m.startCol; c <= m.endCol; ++c) {
+        for (Long c = m.startCol; c <= m.endCol; ++c) {
             if (!m.colHidden(c)) m.totalWidth += m.colWidths(c);
         }
     });

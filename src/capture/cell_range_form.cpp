@@ -305,7 +305,7 @@ void CellRangeForm::WidenOverMergedAreas() {
 void CellRangeForm::WidenOverCentredText() {
     auto& m = m_;
     const Long lastCol = m.colWidths.Upper();
-    for (Integer r = m.startRow; r <= m.endRow && !m.dialogCancelled; ++r) {
+    for (Long r = m.startRow; r <= m.endRow && !m.dialogCancelled; ++r) {
         const auto& j = m.jCells(r, m.endCol);
         if (!j || j->HorizontalAlignment != kCentreAcrossSelection) continue;
         Integer count = 0;

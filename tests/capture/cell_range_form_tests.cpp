@@ -232,6 +232,25 @@ TEST(CellRangeForm, ARangeTheGridCannotHoldIsRefusedWithItsReason) {
     }
 }
 
+// Row 32767 is the last an import holds: a sheet that tall imports whole, down to its
+// last cell; one row more is refused with the reason.
+TEST(CellRangeForm, ASheetOfTheLastImportableRowImportsWhole) {
+    const std::string book = std::filesystem::absolute(Fixture("tall_rows.xlsx")).string();
+    for (const Long rows : {32766, 32767}) {
+        Import t;
+        t.Script(book, "Rows" + std::to_string(rows), {});
+        ASSERT_EQ(t.Build(), True) << rows << ::testing::PrintToString(t.Prompts());
+        EXPECT_EQ(t.endRow, rows);
+        EXPECT_EQ(t.Cell(rows, 1).Value, "last") << rows;
+        EXPECT_EQ(t.height, static_cast<Single>(rows) * 15) << rows;
+    }
+    Import t;
+    t.Script(book, "Rows32768", {});
+    EXPECT_EQ(t.Build(), False);
+    ASSERT_EQ(t.Prompts().size(), 1u);
+    EXPECT_NE(t.Prompts()[0].find("32768 rows"), std::string::npos) << t.Prompts()[0];
+}
+
 TEST(CellRangeForm, NameChecksAndMissingWorkbookStopStart) {
     {
         Import t;

@@ -207,14 +207,16 @@ TEST(LegacyDrawing, ShapesAndPicturesAsInTheWorkbookTheyWereSavedFrom) {
 // for empty text is another).
 // The first sheet's text box is placed while the workbook loads, before the second
 // sheet's columns (stored for 9-pixel digits) are read: the digit width still comes from
-// every sheet's columns, and the box is placed with it.
+// every sheet's columns, and the box is placed with it. Nine pixels is the default
+// font's digit at 120 dpi, so the pixels are 1/120 inch.
 TEST(LegacyDrawing, DrawingsArePlacedWithTheWholeWorkbooksDigitWidth) {
     const auto book = LoadWorkbook(Fixture("drawing_late_widths.xls"));
     EXPECT_EQ(MaxDigitWidth(*book), 9);
     const auto& widths = SheetNamed(*book, "Widths");
     const int pixels[] = {31, 47, 58, 77, 95, 101, 122, 139};
     for (Long col = 1; col <= 8; ++col)
-        EXPECT_DOUBLE_EQ(ColumnWidthPoints(*book, widths, col), pixels[col - 1] * 0.75) << col;
+        EXPECT_DOUBLE_EQ(ColumnWidthPoints(*book, widths, col), pixels[col - 1] * 72 / 120.0)
+            << col;
     ASSERT_EQ(SheetNamed(*book, "Drawing").drawing.objects.size(), 1u);
 }
 

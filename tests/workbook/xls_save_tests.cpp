@@ -211,6 +211,19 @@ TEST_F(LegacySave, KilledHalfWayLeavesTheWorkbook) {
 
 // What cannot be written safely is refused, naming the file and why, and the file keeps
 // every byte.
+// Damages the directory entry of the stream `name` once the workbook is open: `value`
+// written at `offset` into its 128 bytes (116: first sector, 120: size; 66: kind).
+void DamageEntry(const std::string& path, const std::string& name, std::size_t offset,
+                 const std::string& value) {
+    std::string bytes = ReadBytes(path);
+    std::string utf16;
+    for (char c : name) utf16 += std::string{c, '\0'};
+    const auto at = bytes.find(utf16);
+    ASSERT_NE(at, std::string::npos) << name;
+    bytes.replace(at + offset, value.size(), value);
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
 TEST_F(LegacySave, RefusedCasesKeepTheFile) {
     struct Case {
         const char* what;
@@ -243,12 +256,31 @@ TEST_F(LegacySave, RefusedCasesKeepTheFile) {
              workbook::SetSaveInterruptForTesting([](double done) { return done >= 0.5; });
          },
          "writing the new file failed"},
+        // Streams the container library cannot read are left out of its listing (with
+        // every entry found only through them): the save would drop them.
+        {"a property stream longer than the file",
+         [this](excel::Workbook& b) {
+             b.Sheets("Names")->Cells(5, 3)->SetValue("x");
+             DamageEntry(path, "\x05SummaryInformation", 120, std::string("\xFF\xFF\xFF\x7F", 4));
+         },
+         "the compound file of the legacy workbook is damaged: \\x05DocumentSummaryInformation "
+         "and \\x05SummaryInformation cannot be read whole, and saving would lose them"},
+        {"a directory entry of an unknown kind",
+         [this](excel::Workbook& b) {
+             b.Sheets("Names")->Cells(5, 3)->SetValue("x");
+             DamageEntry(path,
+                         "\x01"
+                         "CompObj",
+                         66, "\x07");
+         },
+         "the directory entry \\x01CompObj is of an unknown kind"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         auto fresh = workbook::CreateEmbeddedExcel(ui);
         auto book = fresh->Workbooks()->Open(path);
         c.change(*book);
+        const std::string kept = ReadBytes(path);
         try {
             book->Save();
             ADD_FAILURE() << "saved";
@@ -260,8 +292,28 @@ TEST_F(LegacySave, RefusedCasesKeepTheFile) {
         }
         workbook::SetSaveInterruptForTesting(nullptr);
         chmod(path.c_str(), 0644);
-        EXPECT_TRUE(ReadBytes(path) == original) << "the workbook file changed";
+        EXPECT_TRUE(ReadBytes(path) == kept) << "the workbook file changed";
+        std::ofstream(path, std::ios::binary) << original;
     }
+}
+
+// Some writers store a merged area's corners the other way round: the save reads them as
+// the engine does, so the area moves with a deletion above it.
+TEST_F(LegacySave, InvertedMergeCornersMoveWithADeletion) {
+    std::string bytes = original;
+    const std::string e2f3("\x01\x00\x02\x00\x04\x00\x05\x00", 8);  // rows 2-3, columns E-F
+    const auto at = bytes.find(e2f3);
+    ASSERT_NE(at, std::string::npos);
+    bytes.replace(at, 8, std::string("\x02\x00\x01\x00\x05\x00\x04\x00", 8));
+    std::ofstream(path, std::ios::binary) << bytes;
+    auto book = Open();
+    book->Sheets("Names")->Range("1:1")->Delete();
+    book->Save();
+    const auto back = workbook::LoadWorkbook(path);
+    const auto* merge = back->sheets.at(0).FindMerge(1, 5);
+    ASSERT_NE(merge, nullptr);
+    EXPECT_EQ((std::vector<Long>{merge->top, merge->left, merge->bottom, merge->right}),
+              (std::vector<Long>{1, 5, 2, 6}));
 }
 
 fs::path Corpus() {

@@ -277,6 +277,54 @@ TEST(LegacyWorkbook, CorpusFilesOpenOrSayWhy) {
     EXPECT_GE(opened + 3, files);  // the three refused above
 }
 
+// Widths saved at 120 dpi land on the pixels of a 9-pixel digit (Arial 10 there): they
+// are pixels of 1/120 inch. A workbook saved at 96 dpi keeps 3/4 of a point a pixel.
+TEST(LegacyWorkbook, ColumnWidthsConvertAtTheDensityTheyWereSavedAt) {
+    const auto corpus = Corpus();
+    const struct {
+        const char* file;
+        const char* sheet;
+        double a, b;  // columns A and B in points
+    } cases[] = {
+        {"59858.xls", "Instructions", 68 * 0.6, 78 * 0.6},
+        {"60460.xls", "Questionnaire", 319 * 0.6, 77 * 0.6},
+        {"ex45978-extraLinkTableSheets.xls", "Schedule", 82 * 0.6, 172 * 0.6},
+        {"44861.xls", "data", 226 * 0.75, 97 * 0.75},
+    };
+    for (const auto& c : cases) {
+        const fs::path path = corpus / "xls" / c.file;
+        if (!fs::exists(path)) GTEST_SKIP() << "no corpus at " << corpus;
+        const auto book = LoadWorkbook(path.string());
+        const SheetModel* sheet = nullptr;
+        for (const auto& s : book->sheets) sheet = s.name == c.sheet ? &s : sheet;
+        ASSERT_TRUE(sheet) << c.file;
+        EXPECT_DOUBLE_EQ(ColumnWidthPoints(*book, *sheet, 1), c.a) << c.file;
+        EXPECT_DOUBLE_EQ(ColumnWidthPoints(*book, *sheet, 2), c.b) << c.file;
+        EXPECT_DOUBLE_EQ(ColumnLeftPoints(*book, *sheet, 3), c.a + c.b) << c.file;
+    }
+}
+
+// The built-in default password opens a workbook without a question (LibreOffice saved
+// both with RC4 encryption; python3-msoffcrypto-tool decrypted the first as the
+// reference); any other password is refused.
+TEST(LegacyWorkbook, TheDefaultPasswordOpensAnEncryptedWorkbook) {
+    const auto texts = [](const WorkbookModel& book) {
+        std::vector<std::string> out;
+        for (const auto& sheet : book.sheets) {
+            out.push_back(sheet.name);
+            for (const auto& e : sheet.cells) out.push_back(DisplayText(book, e.cell));
+        }
+        return out;
+    };
+    const auto decrypted = LoadWorkbook(Fixture("encrypted_default.xls"));
+    const auto reference = LoadWorkbook(Fixture("encrypted_default_plain.xls"));
+    EXPECT_EQ(texts(*decrypted), texts(*reference));
+    EXPECT_EQ(texts(*decrypted), (std::vector<std::string>{"Opened", "Decrypted text", "42.5",
+                                                           "Second", "second sheet"}));
+    EXPECT_NE(OpenError(Fixture("encrypted_other.xls")).find("encrypted with a password"),
+              std::string::npos);
+}
+
 TEST(LegacyWorkbook, CutCopiesFailCleanly) {
     TempDir dir;
     const std::string whole = ReadBytes(Fixture("biff8.xls"));
