@@ -55,6 +55,7 @@ std::size_t CharLength(std::string_view code, std::size_t pos) {
 }
 
 void AddLiteral(Section& s, std::string_view text) {
+    if (text.empty()) return;
     if (!s.tokens.empty() && s.tokens.back().kind == Tok::Literal)
         s.tokens.back().text.append(text);
     else
