@@ -108,7 +108,7 @@ CellContent DescribeContent(const WorkbookModel& book, const SheetModel& sheet, 
     const Cell* cell = sheet.Find(row, column);
     v.style = cell ? cell->style : sheet.LineStyle(row, column);
     if (cell) {
-        v.text = DisplayText(book, *cell);
+        v.text = DisplayText(book, sheet, row, column, *cell);
         v.number = cell->number;
         switch (cell->type) {
             case CellType::Empty:

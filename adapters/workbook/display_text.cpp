@@ -3,112 +3,15 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
 #include "adapters/workbook/format_code.hpp"
+#include "adapters/workbook/sheet_geometry.hpp"
+#include "core/text.hpp"
 #include "core/unicode.hpp"
 
 namespace tbln::workbook {
-
-namespace {
-
-constexpr int kGeneralWidth = 11;
-
-std::string StripZeros(std::string s) {
-    if (s.find('.') == std::string::npos) return s;
-    while (!s.empty() && s.back() == '0') s.pop_back();
-    if (!s.empty() && s.back() == '.') s.pop_back();
-    return s;
-}
-
-// Plain form with as many decimals as fit in the width.
-std::string Plain(double value) {
-    for (int decimals = kGeneralWidth; decimals >= 0; --decimals) {
-        char buf[64];
-        std::snprintf(buf, sizeof buf, "%.*f", decimals, value);
-        std::string s = StripZeros(buf);
-        if (s == "-0") s = "0";
-        if (static_cast<int>(s.size()) <= kGeneralWidth) return s;
-    }
-    return {};
-}
-
-// Exponent form: mantissa with up to as many decimals as fit, exponent of at least two digits.
-std::string Scientific(double value) {
-    for (int decimals = kGeneralWidth; decimals >= 0; --decimals) {
-        char buf[64];
-        std::snprintf(buf, sizeof buf, "%.*E", decimals, value);
-        std::string s(buf);
-        const auto e = s.find('E');
-        std::string mantissa = StripZeros(s.substr(0, e));
-        const int exponent = std::atoi(s.c_str() + e + 1);
-        char ex[16];
-        std::snprintf(ex, sizeof ex, "E%c%02d", exponent < 0 ? '-' : '+', std::abs(exponent));
-        std::string out = mantissa + ex;
-        if (static_cast<int>(out.size()) <= kGeneralWidth) return out;
-    }
-    return "#";
-}
-
-// The number of significant digits a rendering keeps.
-int SignificantDigits(const std::string& s) {
-    int count = 0, pendingZeros = 0;
-    bool started = false;
-    for (char c : s) {
-        if (c == 'E') break;
-        if (c < '0' || c > '9') continue;
-        if (c == '0') {
-            if (started) ++pendingZeros;
-            continue;
-        }
-        started = true;
-        count += pendingZeros + 1;
-        pendingZeros = 0;
-    }
-    return count;
-}
-
-}  // namespace
-
-std::string FormatGeneral(double value) {
-    if (value == 0) return "0";
-    // No worksheet holds an infinity or a NaN, but a file may write one ("inf", "nan").
-    if (!std::isfinite(value)) return "#NUM!";
-    const double magnitudeFast = std::fabs(value);
-    // Common cases with one conversion: whole numbers and numbers from 0.001 up, where
-    // the plain form always keeps more digits than the exponent form.
-    if (magnitudeFast < 99999999999.5 && magnitudeFast >= 0.001) {
-        char buf[64];
-        if (value == std::floor(value) && magnitudeFast < 1e11) {
-            const auto r = std::to_chars(buf, buf + sizeof buf, static_cast<long long>(value));
-            return std::string(buf, r.ptr);
-        }
-        const int negative = value < 0 ? 1 : 0;
-        const int intDigits =
-            magnitudeFast < 1 ? 1 : static_cast<int>(std::floor(std::log10(magnitudeFast))) + 1;
-        const int decimals = kGeneralWidth - negative - intDigits - 1;
-        if (decimals >= 0) {
-            const auto r =
-                std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
-            std::string s = StripZeros(std::string(buf, r.ptr));
-            if (static_cast<int>(s.size()) <= kGeneralWidth && s != "0" && s != "-0") return s;
-        }
-    }
-    const double magnitude = std::fabs(value);
-    // The plain form when it fits the width and keeps at least as many significant
-    // digits as the exponent form; otherwise the exponent form.
-    const std::string scientific = Scientific(value);
-    if (magnitude < 99999999999.5) {
-        const std::string plain = Plain(value);
-        if (!plain.empty() && plain != "0" &&
-            SignificantDigits(plain) >= SignificantDigits(scientific)) {
-            return plain;
-        }
-    }
-    return scientific;
-}
 
 namespace {
 
@@ -144,7 +47,11 @@ Decimal ToDecimal(double value) {
 
 // The magnitude as the spreadsheet keeps it, as a double.
 double Kept(double value) {
-    return std::isfinite(value) ? std::strtod(KeptText(value).c_str(), nullptr) : std::fabs(value);
+    if (!std::isfinite(value)) return std::fabs(value);
+    const std::string text = KeptText(value);
+    double kept = 0;
+    std::from_chars(text.data(), text.data() + text.size(), kept);
+    return kept;
 }
 
 // The number rounded to `decimals` places, halves away from zero, as its integer digits
@@ -185,6 +92,111 @@ void SplitDigits(const Decimal& d, int decimals, std::string& integer, std::stri
     }
     if (integer.find_first_not_of('0') == std::string::npos) integer.clear();
 }
+
+// ---- General ----------------------------------------------------------------------
+
+constexpr int kGeneralWidth = 11;
+// What a date out of range shows, and a value no section of its code takes.
+constexpr const char* kNotShown = "########";
+
+// The number of significant digits a rendering keeps.
+int SignificantDigits(const std::string& s) {
+    int count = 0, pendingZeros = 0;
+    bool started = false;
+    for (char c : s) {
+        if (c == 'E') break;
+        if (c < '0' || c > '9') continue;
+        if (c == '0') {
+            if (started) ++pendingZeros;
+            continue;
+        }
+        started = true;
+        count += pendingZeros + 1;
+        pendingZeros = 0;
+    }
+    return count;
+}
+
+// The kept number rounded to `decimals` places (halves away from zero), without
+// trailing zeros: "41207.69", "0".
+std::string PlainText(const Decimal& d, bool negative, int decimals) {
+    std::string integer, fraction;
+    SplitDigits(d, decimals, integer, fraction);
+    while (!fraction.empty() && fraction.back() == '0') fraction.pop_back();
+    if (integer.empty() && fraction.empty()) return "0";
+    std::string out = negative ? "-" : "";
+    out += integer.empty() ? "0" : integer;
+    if (!fraction.empty()) out += "." + fraction;
+    return out;
+}
+
+// The exponent form with `decimals` places in the mantissa, without trailing zeros:
+// "1.23E+08", "1E-20".
+std::string ExponentForm(const Decimal& d, bool negative, int decimals) {
+    int exponent = d.point - 1;
+    std::string integer, fraction;
+    SplitDigits(Decimal{d.digits, 1}, decimals, integer, fraction);
+    if (integer.size() > 1) {  // 9.99 rounded up to 10.0
+        integer = "1";
+        ++exponent;
+    }
+    while (!fraction.empty() && fraction.back() == '0') fraction.pop_back();
+    std::string out = negative ? "-" : "";
+    out += integer;
+    if (!fraction.empty()) out += "." + fraction;
+    return out + ExponentText(exponent);
+}
+
+// The widest rendering of `form` (PlainText or ExponentForm) that fits the width:
+// as many decimals as fit; empty when not even none do.
+template <class Form>
+std::string Widest(const Decimal& d, bool negative, int width, Form form) {
+    for (int decimals = width; decimals >= 0; --decimals) {
+        std::string s = form(d, negative, decimals);
+        if (static_cast<int>(s.size()) <= width) return s;
+    }
+    return {};
+}
+
+}  // namespace
+
+std::string FormatGeneral(double value, int width) {
+    if (value == 0) return "0";
+    // No worksheet holds an infinity or a NaN, but a file may write one ("inf", "nan").
+    if (!std::isfinite(value)) return "#NUM!";
+    width = std::clamp(width, 1, kGeneralWidth);
+    const double magnitude = std::fabs(value);
+    const bool negative = value < 0;
+    // Whole numbers that fit, with one conversion.
+    if (value == std::floor(value) && magnitude < 1e11) {
+        char buf[32];
+        const auto r = std::to_chars(buf, buf + sizeof buf, static_cast<long long>(value));
+        if (r.ptr - buf <= width) return std::string(buf, r.ptr);
+    }
+    const Decimal d = ToDecimal(value);
+    // Numbers from 0.001 up whose integer part fits: the plain form with the decimals
+    // that fit always keeps more digits than the exponent form.
+    if (magnitude >= 0.001) {
+        const int intDigits = std::max(d.point, 1);
+        const int decimals = width - (negative ? 1 : 0) - intDigits - 1;
+        if (decimals >= 0) {
+            std::string s = PlainText(d, negative, decimals);
+            if (static_cast<int>(s.size()) <= width && s != "0") return s;
+        }
+    }
+    // The plain form when it fits the width and keeps at least as many significant
+    // digits as the exponent form; otherwise the exponent form; "#" across the width
+    // when neither fits.
+    const std::string scientific = Widest(d, negative, width, ExponentForm);
+    const std::string plain = d.point <= width ? Widest(d, negative, width, PlainText) : "";
+    if (!plain.empty() && plain != "0" &&
+        (scientific.empty() || SignificantDigits(plain) >= SignificantDigits(scientific))) {
+        return plain;
+    }
+    return scientific.empty() ? std::string(static_cast<std::size_t>(width), '#') : scientific;
+}
+
+namespace {
 
 // The number times a whole factor, rounded to a whole number with halves away from zero.
 long long RoundedTimes(const Decimal& d, long long factor) {
@@ -267,9 +279,7 @@ std::vector<std::string> FillInteger(std::string_view placeholders, const std::s
 
 // The digits of a whole number of any size, without a sign.
 std::string WholeDigits(double whole) {
-    char buf[400];
-    std::snprintf(buf, sizeof buf, "%.0f", std::fabs(whole));
-    return buf;
+    return FixedText(std::fabs(whole), 0);
 }
 
 std::string FormatFraction(double value, const Section& s) {
@@ -550,6 +560,93 @@ std::string FormatDecimal(double value, const Section& s, bool showSign) {
     return out;
 }
 
+// ---- East Asian numerals ----------------------------------------------------------
+
+// The numerals of [DBNum1] (lower case), [DBNum2] (the financial upper case) and
+// [DBNum3] (full-width digits): digits 0 to 9, then the units ten, hundred and thousand,
+// then the units of each group of four digits (10^4, 10^8, 10^12, 10^16).
+struct Numerals {
+    const char* digits[10];
+    const char* units[3];
+    const char* groups[4];
+};
+constexpr Numerals kLower = {{"〇", "一", "二", "三", "四", "五", "六", "七", "八", "九"},
+                             {"十", "百", "千"},
+                             {"万", "亿", "兆", "京"}};
+constexpr Numerals kUpper = {{"零", "壹", "贰", "叁", "肆", "伍", "陆", "柒", "捌", "玖"},
+                             {"拾", "佰", "仟"},
+                             {"万", "亿", "兆", "京"}};
+constexpr Numerals kLowerTraditional = {
+    {"〇", "一", "二", "三", "四", "五", "六", "七", "八", "九"},
+    {"十", "百", "千"},
+    {"萬", "億", "兆", "京"}};
+constexpr Numerals kUpperTraditional = {
+    {"零", "壹", "貳", "參", "肆", "伍", "陸", "柒", "捌", "玖"},
+    {"拾", "佰", "仟"},
+    {"萬", "億", "兆", "京"}};
+constexpr const char* kFullWidth[] = {"０", "１", "２", "３", "４", "５", "６", "７", "８", "９"};
+
+// A whole number read out with units: 12323 is 一万二千三百二十三, 1023 一千〇二十三
+// (a run of zeros inside the number is one zero numeral), 10 一十.
+std::string WithUnits(std::string_view digits, const Numerals& n) {
+    while (digits.size() > 1 && digits.front() == '0') digits.remove_prefix(1);
+    std::string out;
+    if (digits.size() > 20) {
+        for (char c : digits) out += n.digits[c - '0'];
+        return out;
+    }
+    bool zeros = false, groupShown = false;
+    for (std::size_t k = 0; k < digits.size(); ++k) {
+        const std::size_t place = digits.size() - 1 - k;
+        const int digit = digits[k] - '0';
+        if (digit == 0) {
+            zeros = !out.empty();
+        } else {
+            if (zeros) out += n.digits[0];
+            zeros = false;
+            out += n.digits[digit];
+            if (place % 4 != 0) out += n.units[place % 4 - 1];
+            groupShown = true;
+        }
+        if (place % 4 == 0 && place > 0) {
+            if (groupShown) out += n.groups[place / 4 - 1];
+            groupShown = false;
+        }
+    }
+    return out.empty() ? n.digits[0] : out;
+}
+
+// A number's text with its digits as the section's numerals: the integer digits with
+// units (without the thousands separators), the digits after the point one by one.
+std::string NativeNumerals(const std::string& text, const Section& s) {
+    const Numerals& n = s.nativeDigits == 2 ? (s.traditional ? kUpperTraditional : kUpper)
+                                            : (s.traditional ? kLowerTraditional : kLower);
+    const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    std::string out;
+    for (std::size_t i = 0; i < text.size();) {
+        if (!isDigit(text[i])) {
+            out += text[i++];
+            continue;
+        }
+        const bool afterPoint = i > 0 && text[i - 1] == '.';
+        std::string digits;
+        while (i < text.size() &&
+               (isDigit(text[i]) ||
+                (text[i] == ',' && !afterPoint && i + 1 < text.size() && isDigit(text[i + 1])))) {
+            if (text[i] != ',') digits += text[i];
+            ++i;
+        }
+        if (s.nativeDigits == 3) {
+            for (char c : digits) out += kFullWidth[c - '0'];
+        } else if (afterPoint) {
+            for (char c : digits) out += n.digits[c - '0'];
+        } else {
+            out += WithUnits(digits, n);
+        }
+    }
+    return out;
+}
+
 // ---- Dates and times ------------------------------------------------------------
 
 constexpr const char* kMonths[] = {"January",   "February", "March",    "April",
@@ -584,7 +681,7 @@ std::string FormatDate(double serial, const Section& s, bool date1904) {
         if (t.text == "am/pm" || t.text == "AM/PM" || t.text == "a/p" || t.text == "A/P")
             ampm = true;
     }
-    if (serial < 0 || serial >= 2958466 || !std::isfinite(serial)) return "########";
+    if (serial < 0 || serial >= 2958466 || !std::isfinite(serial)) return kNotShown;
     // Whole units of the shown precision (seconds, or tenths to thousandths of them),
     // rounded on the serial as the spreadsheet keeps it.
     long long unit = 1;
@@ -686,9 +783,10 @@ std::string FormatDate(double serial, const Section& s, bool date1904) {
     return out;
 }
 
-std::string FormatWithSection(double value, const Section& s, bool showSign, bool date1904) {
+std::string FormatWithSection(double value, const Section& s, bool showSign, bool date1904,
+                              int width) {
     if (s.isDate) {
-        if (value < 0) return "########";
+        if (value < 0) return kNotShown;
         return FormatDate(value, s, date1904);
     }
     for (std::size_t k = 0; k < s.tokens.size(); ++k) {
@@ -708,7 +806,7 @@ std::string FormatWithSection(double value, const Section& s, bool showSign, boo
     }
     // A lone General section keeps General's own rules (and its sign).
     if (s.tokens.size() == 1 && s.tokens[0].kind == Tok::General)
-        return (showSign || value >= 0) ? FormatGeneral(value) : FormatGeneral(std::fabs(value));
+        return FormatGeneral(showSign ? value : std::fabs(value), width);
     return FormatDecimal(value, s, showSign);
 }
 
@@ -727,12 +825,23 @@ std::string_view FormatCodeView(const WorkbookModel& book, std::uint32_t style) 
 }
 }  // namespace
 
+namespace {
+// A number cell's text with General `width` characters wide.
+std::string NumberText(const WorkbookModel& book, const Cell& cell, int width) {
+    if (book.Format(cell.style).numberFormat == 0 &&
+        book.numberFormats.find(0) == book.numberFormats.end())
+        return FormatGeneral(cell.number, width);
+    return FormatNumber(cell.number, FormatCodeView(book, cell.style), book.date1904, width);
+}
+}  // namespace
+
 std::string FormatCodeOf(const WorkbookModel& book, std::uint32_t style) {
     return std::string(FormatCodeView(book, style));
 }
 
-std::string FormatNumber(double value, std::string_view code, bool date1904) {
-    if (code.empty() || IsGeneral(code) || !std::isfinite(value)) return FormatGeneral(value);
+std::string FormatNumber(double value, std::string_view code, bool date1904, int width) {
+    if (code.empty() || IsGeneral(code) || !std::isfinite(value))
+        return FormatGeneral(value, width);
     const auto& sections = ParsedFormat(code);
     // Sections that show numbers (a fourth is for text only).
     const std::size_t n = std::min<std::size_t>(sections.size(), 3);
@@ -750,7 +859,7 @@ std::string FormatNumber(double value, std::string_view code, bool date1904) {
         } else if (n > 2) {
             chosen = 2;
         } else {
-            return "########";  // no section takes the value: Excel shows it as not fitting
+            return kNotShown;  // no section takes the value: Excel shows it as not fitting
         }
         // A section meant for negatives shows no sign of its own.
         const auto& c = sections[chosen].condition;
@@ -778,7 +887,15 @@ std::string FormatNumber(double value, std::string_view code, bool date1904) {
         }
         return out;
     }
-    return FormatWithSection(value, s, showSign, date1904);
+    if (s.nativeDigits == 0 || s.isDate)
+        return FormatWithSection(value, s, showSign, date1904, width);
+    // Numerals read out in full: a whole number of up to 15 digits shows all its digits
+    // where General would switch to the exponent form.
+    const bool lone = s.tokens.size() == 1 && s.tokens[0].kind == Tok::General;
+    const double shown = showSign ? value : std::fabs(value);
+    if (lone && shown == std::floor(shown) && std::fabs(shown) < 1e15)
+        return NativeNumerals(FixedText(shown, 0), s);
+    return NativeNumerals(FormatWithSection(value, s, showSign, date1904, width), s);
 }
 
 std::string FormatText(const std::string& text, std::string_view code) {
@@ -812,12 +929,26 @@ std::string DisplayText(const WorkbookModel& book, const Cell& cell) {
         case CellType::Boolean:
             return cell.number != 0 ? "TRUE" : "FALSE";
         case CellType::Number:
-            if (book.Format(cell.style).numberFormat == 0 &&
-                book.numberFormats.find(0) == book.numberFormats.end())
-                return FormatGeneral(cell.number);
-            return FormatNumber(cell.number, FormatCodeView(book, cell.style), book.date1904);
+            return NumberText(book, cell, kGeneralWidth);
     }
     return {};
+}
+
+std::string DisplayText(const WorkbookModel& book, const SheetModel& sheet, Long row, Long column,
+                        const Cell& cell) {
+    if (cell.type != CellType::Number || book.Format(cell.style).shrinkToFit)
+        return DisplayText(book, cell);
+    const Area* merged = sheet.FindMerge(row, column);
+    const double characters = merged
+                                  ? ColumnSpanCharacters(book, sheet, merged->left, merged->right)
+                                  : ColumnWidthCharacters(book, sheet, column);
+    // A hidden column shows nothing; its text is the whole text.
+    if (characters <= 0) return DisplayText(book, cell);
+    const int width = std::max(1, static_cast<int>(std::floor(characters)));
+    std::string text = NumberText(book, cell, width);
+    if (text == kNotShown || static_cast<int>(CharCount(text)) > width)
+        text.assign(static_cast<std::size_t>(width), '#');
+    return text;
 }
 
 }  // namespace tbln::workbook

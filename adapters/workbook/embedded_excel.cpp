@@ -414,7 +414,8 @@ Long RangeImpl::Count() {
 std::string RangeImpl::Text() {
     const auto& a = areas_.front();
     const Cell* cell = sheet_->Model().Find(a.top, a.left);
-    return cell ? DisplayText(sheet_->BookModel(), *cell) : std::string{};
+    return cell ? DisplayText(sheet_->BookModel(), sheet_->Model(), a.top, a.left, *cell)
+                : std::string{};
 }
 
 double RangeImpl::Height() {

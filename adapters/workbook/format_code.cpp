@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cstdlib>
 #include <functional>
 #include <unordered_map>
 
+#include "core/numeric.hpp"
 #include "core/unicode.hpp"
 
 namespace tbln::workbook {
@@ -53,6 +55,7 @@ std::size_t CharLength(std::string_view code, std::size_t pos) {
 }
 
 void AddLiteral(Section& s, std::string_view text) {
+    if (text.empty()) return;
     if (!s.tokens.empty() && s.tokens.back().kind == Tok::Literal)
         s.tokens.back().text.append(text);
     else
@@ -70,7 +73,7 @@ bool ReadBracket(Section& s, std::string_view item) {
         if (item.size() > 1 && (item[1] == '=' || item[1] == '>')) n = 2;
         Condition c;
         c.op = std::string(item.substr(0, n));
-        c.value = std::atof(std::string(item.substr(n)).c_str());
+        c.value = ParseDecimal(item.substr(n)).value_or(0);
         s.condition = c;
         return false;
     }
@@ -84,7 +87,7 @@ bool ReadBracket(Section& s, std::string_view item) {
             dash == std::string_view::npos ? std::string_view{} : item.substr(dash + 1);
         if (EqualIgnoringCase(locale, "F800")) {
             s.tokens.clear();
-            for (const char* t : {"dddd", ", ", "mmmm", " ", "dd", ", ", "yyyy"}) {
+            for (const char* t : {"dddd", ", ", "mmmm", " ", "d", ", ", "yyyy"}) {
                 if (std::string_view(t).find_first_of(", ") == std::string_view::npos)
                     s.tokens.push_back(Token{Tok::Date, t});
                 else
@@ -104,7 +107,17 @@ bool ReadBracket(Section& s, std::string_view item) {
             s.isDate = true;
             return true;
         }
+        // A Chinese locale of Taiwan, Hong Kong or Macao picks the traditional numerals.
+        unsigned lcid = 0;
+        std::from_chars(locale.data(), locale.data() + locale.size(), lcid, 16);
+        lcid &= 0xFFFF;
+        s.traditional = lcid == 0x0404 || lcid == 0x0C04 || lcid == 0x1404;
         AddLiteral(s, text);
+        return false;
+    }
+    if (item.size() == 6 && EqualIgnoringCase(item.substr(0, 5), "DBNum") && item[5] >= '1' &&
+        item[5] <= '3') {
+        s.nativeDigits = item[5] - '0';
         return false;
     }
     const char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(first)));

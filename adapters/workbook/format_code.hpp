@@ -57,6 +57,10 @@ struct Section {
     int percents = 0;           // each % multiplies by 100
     int scaling = 0;            // each comma after the last placeholder divides by 1000
     bool contiguous = true;     // no literal between the integer placeholders
+    // [DBNum1] to [DBNum3]: the digits shown as East Asian numerals (0 for none), in
+    // the traditional Chinese forms for a Taiwan, Hong Kong or Macao locale ([$-404]).
+    int nativeDigits = 0;
+    bool traditional = false;
 };
 
 // The sections of a format code (at most four). A workbook uses a handful of codes for

@@ -3,6 +3,7 @@
 #include <pugixml.hpp>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <map>
@@ -42,10 +43,9 @@ Long LongAttribute(const pugi::xml_node& n, const char* name, Long fallback) {
 }
 
 std::string NumberText(double v) {
-    std::ostringstream out;
-    out.precision(15);
-    out << v;
-    return out.str();
+    char buf[32];
+    return std::string(buf,
+                       std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 15).ptr);
 }
 
 bool ParseRefArea(std::string_view ref, Area& a) {

@@ -175,15 +175,31 @@ double ColumnWidthPoints(const WorkbookModel& book, const SheetModel& sheet, Lon
     return WidthPixelsToPoints(book, ColumnPixels(book, sheet, col));
 }
 
-double ColumnWidthCharacters(const WorkbookModel& book, const SheetModel& sheet, Long col) {
-    const int pixels = ColumnPixels(book, sheet, col);
-    if (pixels == 0) return 0;
-    const int mdw = MaxDigitWidth(book);
+namespace {
+
+// Characters of the default font's digits in a width of whole pixels, as ColumnWidth
+// reports them.
+double PixelsToCharacters(int pixels, int mdw) {
+    if (pixels <= 0) return 0;
     // Narrower than one character plus padding: the padding shrinks with the width.
     const double characters = pixels <= mdw + kCellPadding
                                   ? static_cast<double>(pixels) / (mdw + kCellPadding)
                                   : static_cast<double>(pixels - kCellPadding) / mdw;
     return std::round(characters * 100) / 100;
+}
+
+}  // namespace
+
+double ColumnWidthCharacters(const WorkbookModel& book, const SheetModel& sheet, Long col) {
+    return PixelsToCharacters(ColumnPixels(book, sheet, col), MaxDigitWidth(book));
+}
+
+double ColumnSpanCharacters(const WorkbookModel& book, const SheetModel& sheet, Long first,
+                            Long last) {
+    if (first == last) return ColumnWidthCharacters(book, sheet, first);
+    const auto pixels =
+        static_cast<int>(std::lround(ColumnSpanPoints(book, sheet, first, last) / kPointsPerPixel));
+    return PixelsToCharacters(pixels, MaxDigitWidth(book));
 }
 
 double RowSpanPoints(const WorkbookModel& book, const SheetModel& sheet, Long first, Long last) {

@@ -31,6 +31,10 @@ double ColumnLeftPoints(const WorkbookModel& book, const SheetModel& sheet, Long
 int MaxDigitWidth(const WorkbookModel& book);
 // Width of a column in characters, as Excel's ColumnWidth reports it (hidden: 0).
 double ColumnWidthCharacters(const WorkbookModel& book, const SheetModel& sheet, Long col);
+// Width of the columns first..last together (a merged area) in characters, the cell
+// padding counted once.
+double ColumnSpanCharacters(const WorkbookModel& book, const SheetModel& sheet, Long first,
+                            Long last);
 // Whether a row or a column is hidden.
 bool RowHidden(const SheetModel& sheet, Long row);
 bool ColumnHidden(const SheetModel& sheet, Long col);

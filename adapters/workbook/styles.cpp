@@ -64,11 +64,11 @@ Color ReadColor(const pugi::xml_node& n, const WorkbookModel& book,
         }
     }
     if (!c.automatic) {
-        if (const char* tint = Attr(n, "tint")) {
+        if (Attr(n, "tint")) {
             // A tint on an explicit colour lightens or darkens it the same way.
             Theme single;
             single.colors = {c.rgb};
-            c.rgb = ThemeColor(single, -1, std::atof(tint));
+            c.rgb = ThemeColor(single, -1, NumberAttr(n, "tint", 0));
         }
     }
     return c;

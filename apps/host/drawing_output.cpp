@@ -21,6 +21,7 @@
 #include "adapters/fonts/font_metrics.hpp"
 #include "adapters/posix/posix_system.hpp"
 #include "common/paths.hpp"
+#include "core/numeric.hpp"
 
 namespace tbln::host {
 
@@ -30,14 +31,8 @@ drawing::Options DrawingOptions(const Options& options) {
     drawing::Options o;
     if (options.Has("scale")) {
         const std::string text = options.Get("scale");
-        std::size_t used = 0;
-        double scale = 0;
-        try {
-            scale = std::stod(text, &used);
-        } catch (const std::exception&) {
-            used = 0;
-        }
-        if (used != text.size() || !(scale > 0) || !std::isfinite(scale)) {
+        const double scale = ParseDecimal(text).value_or(0);
+        if (!(scale > 0) || !std::isfinite(scale)) {
             throw UsageError("--scale " + text +
                              " is not a positive number of drawing units per millimetre");
         }

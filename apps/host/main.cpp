@@ -9,6 +9,7 @@
 #include "apps/host/host.hpp"
 #include "apps/host/streamed_json.hpp"
 #include "core/error.hpp"
+#include "core/numeric.hpp"
 
 namespace {
 
@@ -240,10 +241,8 @@ int main(int argc, char** argv) {
     // Nobody presses Cancel in a run from the command line: the wait for the reader ends.
     double readerTimeout = 300;
     if (!readerTimeoutText.empty()) {
-        char* end = nullptr;
-        readerTimeout = std::strtod(readerTimeoutText.c_str(), &end);
-        if (end == readerTimeoutText.c_str() || *end != '\0' || !(readerTimeout > 0) ||
-            readerTimeout > 86400) {
+        readerTimeout = tbln::ParseDecimal(readerTimeoutText).value_or(0);
+        if (!(readerTimeout > 0) || readerTimeout > 86400) {
             std::cerr << "tbln: --reader-timeout " << readerTimeoutText
                       << " is not a number of seconds from 0 to 86400\n";
             return 2;

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <string>
 #include <system_error>
 
@@ -75,7 +76,11 @@ Long ToLong(double value) {
     return CheckedFromDouble<Long>(value);
 }
 
-double NumericValue(std::string_view text) {
+namespace {
+
+// Reads a decimal number (see ParseDecimal); the error says whether the text is no
+// number or one beyond a Double's range.
+std::errc ReadDecimal(std::string_view text, double& out) {
     std::size_t begin = 0;
     std::size_t end = text.size();
     while (begin < end && IsBlank(text[begin])) ++begin;
@@ -90,14 +95,31 @@ double NumericValue(std::string_view text) {
     // take "inf", "nan" and hexadecimal forms, which are not numbers here.
     if (body.empty() ||
         !(std::isdigit(static_cast<unsigned char>(body.front())) || body.front() == '.')) {
-        Raise(err::kTypeMismatch);
+        return std::errc::invalid_argument;
     }
     double value = 0;
     const auto [ptr, ec] =
         std::from_chars(body.data(), body.data() + body.size(), value, std::chars_format::general);
+    if (ec != std::errc()) return ec;
+    if (ptr != body.data() + body.size()) return std::errc::invalid_argument;
+    out = negative ? -value : value;
+    return std::errc();
+}
+
+}  // namespace
+
+std::optional<double> ParseDecimal(std::string_view text) {
+    double value = 0;
+    if (ReadDecimal(text, value) != std::errc()) return std::nullopt;
+    return value;
+}
+
+double NumericValue(std::string_view text) {
+    double value = 0;
+    const std::errc ec = ReadDecimal(text, value);
     if (ec == std::errc::result_out_of_range) Raise(err::kOverflow);
-    if (ec != std::errc() || ptr != body.data() + body.size()) Raise(err::kTypeMismatch);
-    return negative ? -value : value;
+    if (ec != std::errc()) Raise(err::kTypeMismatch);
+    return value;
 }
 
 Integer ToInteger(std::string_view text) {

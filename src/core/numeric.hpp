@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 namespace tbln {
@@ -47,6 +48,10 @@ Long ToLong(double value);
 // digits with an optional decimal point ("." only) and an optional exponent.
 // Raises 13 when the text is not a number.
 double NumericValue(std::string_view text);
+// The same reading without raising, and whatever the process's locale ("." is the
+// decimal point): for numbers in files and on command lines. Empty when the text is
+// not a number or lies beyond a Double's range.
+std::optional<double> ParseDecimal(std::string_view text);
 Integer ToInteger(std::string_view text);
 Long ToLong(std::string_view text);
 

@@ -1,8 +1,8 @@
 #include "core/text.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <mutex>
@@ -12,6 +12,15 @@
 namespace tbln {
 
 namespace {
+
+// The exponent of "d.ddde+xx" written by ScientificText, the "e" at `e`.
+int ExponentOf(std::string_view text, std::size_t e) {
+    int exponent = 0;
+    const char* first = text.data() + e + 1;
+    if (*first == '+') ++first;
+    std::from_chars(first, text.data() + text.size(), exponent);
+    return exponent;
+}
 
 // Renders value with `digits` significant digits in the runtime's style.
 std::string RenderSignificant(double value, int digits) {
@@ -34,14 +43,12 @@ std::string RenderSignificant(double value, int digits) {
             return std::string(buf, p) + kQuarter[fraction];
         }
     }
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.*E", digits - 1, value);
-    // buf is "[-]d.dddE[+-]xx": split into sign, mantissa digits and exponent.
-    std::string s(buf);
+    // "[-]d.ddde[+-]xx": split into sign, mantissa digits and exponent.
+    std::string s = ScientificText(value, digits - 1);
     const bool negative = s[0] == '-';
     if (negative) s.erase(0, 1);
-    const auto e = s.find('E');
-    int exponent = std::atoi(s.c_str() + e + 1);
+    const auto e = s.find('e');
+    const int exponent = ExponentOf(s, e);
     std::string mantissa = s.substr(0, 1) + s.substr(2, e - 2);
     while (mantissa.size() > 1 && mantissa.back() == '0') mantissa.pop_back();
 
@@ -49,9 +56,7 @@ std::string RenderSignificant(double value, int digits) {
     if (exponent >= digits || exponent < -6) {
         out += mantissa.substr(0, 1);
         if (mantissa.size() > 1) out += "." + mantissa.substr(1);
-        char ex[16];
-        std::snprintf(ex, sizeof ex, "E%c%02d", exponent < 0 ? '-' : '+', std::abs(exponent));
-        return out + ex;
+        return out + ExponentText(exponent);
     }
     if (exponent < 0)
         return out + "0." + std::string(static_cast<size_t>(-exponent - 1), '0') + mantissa;
@@ -127,9 +132,29 @@ std::ostream& operator<<(std::ostream& out, const SharedText& text) {
 std::string FormatPercent(double value) {
     const double percent = std::round(value * 100.0);  // std::round takes halves away from zero
     if (percent == 0) return "0%";
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.0f%%", percent);
-    return buf;
+    return FixedText(percent, 0) + "%";
+}
+
+std::string FixedText(double value, int decimals) {
+    char buf[400];  // the largest double has 309 digits; callers ask for at most 30 decimals
+    const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed,
+                                 std::clamp(decimals, 0, 60));
+    return std::string(buf, r.ptr);
+}
+
+std::string ScientificText(double value, int decimals) {
+    char buf[128];
+    const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific,
+                                 std::clamp(decimals, 0, 60));
+    return std::string(buf, r.ptr);
+}
+
+std::string ExponentText(int exponent) {
+    std::string out = exponent < 0 ? "E-" : "E+";
+    const int magnitude = std::abs(exponent);
+    if (magnitude < 10) out += '0';
+    char buf[8];
+    return out.append(buf, std::to_chars(buf, buf + sizeof buf, magnitude).ptr);
 }
 
 }  // namespace tbln

@@ -50,6 +50,15 @@ std::string NumberToText(double value);
 // The same for a Single, which keeps 7 significant digits (1.1f gives "1.1").
 std::string NumberToText(float value);
 
+// A number with `decimals` digits after the point ("%.*f"), and in the exponent form
+// with `decimals` digits after the point ("%.*e": "1.50e-07"). "." is the decimal
+// separator whatever the process's locale: a GUI toolkit switches the C library's
+// numeric locale to the user's, where printf would write a decimal comma.
+std::string FixedText(double value, int decimals);
+std::string ScientificText(double value, int decimals);
+// The exponent as the runtime and the spreadsheet show it: "E+05", "E-12", "E+308".
+std::string ExponentText(int exponent);
+
 // Appends the UTF-8 form of one Unicode code point.
 void AppendUtf8(std::string& out, char32_t codePoint);
 

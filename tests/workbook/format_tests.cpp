@@ -2,6 +2,7 @@
 // written by independent tools.
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -41,6 +42,40 @@ TEST(NumberFormat, ShowsValuesAsExcelDoes) {
     for (const auto& c : cases) {
         EXPECT_EQ(FormatNumber(c.value, c.code), c.text) << c.value << " as " << c.code;
     }
+    // A GUI toolkit switches the C library's numeric locale to the user's, where
+    // printf writes and strtod reads a decimal comma: the texts stay the same.
+    const std::string locale = std::setlocale(LC_NUMERIC, nullptr);
+    if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8"))
+        GTEST_SKIP() << "no de_DE.UTF-8 locale (locale-gen de_DE.UTF-8): not tried under it";
+    for (const auto& c : cases) {
+        EXPECT_EQ(FormatNumber(c.value, c.code), c.text)
+            << c.value << " as " << c.code << " (de_DE)";
+    }
+    std::setlocale(LC_NUMERIC, locale.c_str());
+}
+
+TEST(NumberFormat, GeneralFitsTheColumn) {
+    // The texts LibreOffice prints in columns that wide (its widths are in pixels, ours
+    // in characters, so only cases where the two agree).
+    struct Case {
+        double value;
+        int width;
+        const char* text;
+    } cases[] = {
+        {41207.69229, 8, "41207.69"},
+        {123456789, 8, "1.23E+08"},
+        {3.14159265358979, 8, "3.141593"},
+        {41207.69229, 5, "41208"},
+        {123456789, 5, "1E+08"},
+        {-1234.5678, 5, "-1235"},
+        {1e-20, 5, "1E-20"},
+        {3.14159265358979, 3, "3.1"},
+        {41207.69229, 3, "###"},
+        {1e-20, 3, "###"},
+        {0.125, 4, "0.13"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FormatGeneral(c.value, c.width), c.text) << c.value << " in " << c.width;
 }
 
 // The fields of one line of a CSV file (quoted fields with doubled quotes).
@@ -558,6 +593,18 @@ TEST_F(EngineFormats, DisplayedTextsInBothDateSystems) {
         {"F4", "<text>"},
         {"F5", "FALSE"},
         {"F6", "#DIV/0!"},
+        // In a column of 8.43 characters (H) and of 3 (I), as LibreOffice prints them:
+        // General keeps the decimals that fit, else takes the exponent form; other
+        // numbers and dates that do not fit are "#" across the width (LibreOffice
+        // writes three). A merged area has the width of its columns.
+        {"H1", "41207.69"},
+        {"H2", "1.23E+08"},
+        {"H3", "########"},
+        {"H4", "########"},
+        {"I1", "###"},
+        {"I2", "###"},
+        {"I5", "3.1"},
+        {"H6", "41207.69229"},
     };
     for (const char* file : {"numbers.xlsx", "numbers1904.xlsx"}) {
         auto sheet = excel->Workbooks()->Open(Fixture(file))->Sheets("Numbers");

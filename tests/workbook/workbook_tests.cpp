@@ -71,7 +71,7 @@ TEST_F(Engine, ReadsCellsAsDisplayedFromTwoIndependentWriters) {
         {"blocks.xlsx", "Title Block", 1, 27, "far column"},
         {"blocks.xlsx", "Title Block", 9, 9, ""},
         {"openpyxl.xlsx", "Sheet1", 2, 2, "0.3"},
-        {"openpyxl.xlsx", "Sheet1", 3, 2, "1.23457E+11"},
+        {"openpyxl.xlsx", "Sheet1", 3, 2, "1.23E+11"},  // in a column of 8.43 characters
         {"openpyxl.xlsx", "other", 3, 3, "other sheet"},
     };
     for (const auto& c : cases) {
