@@ -1,6 +1,10 @@
 #include "adapters/workbook/embedded_excel.hpp"
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -84,6 +88,29 @@ bool ParseArea(std::string_view text, Area& area) {
     return true;
 }
 
+// What tells one version of a workbook file from another: where it lives (device and
+// inode, which a save by rename changes), its size, and its modification and status
+// change times to the nanosecond (a program that restores the modification time still
+// changes the status time).
+struct FileStamp {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{}, changed{};
+    bool operator==(const FileStamp& o) const {
+        return device == o.device && inode == o.inode && size == o.size &&
+               modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec &&
+               changed.tv_sec == o.changed.tv_sec && changed.tv_nsec == o.changed.tv_nsec;
+    }
+};
+
+// The stamp of the file path leads to; none when it cannot be looked at (removed).
+std::optional<FileStamp> StampOf(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    return FileStamp{st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
+}
+
 std::vector<Area> ParseAddress(std::string_view address) {
     std::vector<Area> areas;
     std::size_t start = 0;
@@ -147,6 +174,10 @@ class SheetImpl : public excel::Worksheet, public std::enable_shared_from_this<S
     const WorkbookModel& BookModel();
     std::shared_ptr<BookImpl> Book();
     bool IsActive();
+    // After the workbook was read again: the sheet's place in it, or kGone when the
+    // file no longer has a sheet of this name.
+    static constexpr std::size_t kGone = static_cast<std::size_t>(-1);
+    void MoveTo(std::size_t index) { index_ = index; }
 
     std::string Name() override { return Model().name; }
     void Activate() override;
@@ -189,8 +220,12 @@ class SheetsImpl;
 
 class BookImpl : public excel::Workbook, public std::enable_shared_from_this<BookImpl> {
   public:
-    BookImpl(std::weak_ptr<AppImpl> app, std::unique_ptr<WorkbookModel> model, std::string fullName)
-        : app_(std::move(app)), model_(std::move(model)), fullName_(std::move(fullName)) {}
+    BookImpl(std::weak_ptr<AppImpl> app, std::unique_ptr<WorkbookModel> model, std::string fullName,
+             std::optional<FileStamp> stamp)
+        : app_(std::move(app)),
+          model_(std::move(model)),
+          fullName_(std::move(fullName)),
+          stamp_(stamp) {}
 
     void CreateSheets() {
         for (std::size_t i = 0; i < model_->sheets.size(); ++i) {
@@ -200,21 +235,40 @@ class BookImpl : public excel::Workbook, public std::enable_shared_from_this<Boo
     WorkbookModel& Model() { return *model_; }
     std::shared_ptr<AppImpl> App();
     const std::vector<std::shared_ptr<SheetImpl>>& SheetList() const { return sheets_; }
+    // Makes this the application's active workbook.
+    void MakeActive();
+    // Reads the file again when another program changed it since it was read here.
+    void Refresh();
 
     std::string Name() override { return fs::path(fullName_).filename().string(); }
     std::string FullName() override { return fullName_; }
-    void Activate() override;
+    // Activating a workbook is how a dialog opens one that is already open: the file a
+    // drafter has just saved elsewhere is what the dialog then sees.
+    void Activate() override {
+        Refresh();
+        MakeActive();
+    }
     std::shared_ptr<excel::Worksheet> ActiveSheet() override {
         return sheets_.at(model_->activeTab);
     }
     std::shared_ptr<excel::Sheets> Sheets() override;
-    void Save() override { SaveWorkbook(*model_); }
+    void Save() override;
 
   private:
+    bool HasUnsavedEdits() const {
+        return std::any_of(model_->sheets.begin(), model_->sheets.end(),
+                           [](const SheetModel& s) { return !s.edits.empty(); });
+    }
+    void Reload();
+
     std::weak_ptr<AppImpl> app_;
     std::unique_ptr<WorkbookModel> model_;
     std::string fullName_;
     std::vector<std::shared_ptr<SheetImpl>> sheets_;
+    // The version of the file the model holds; none when the file could not be looked at.
+    std::optional<FileStamp> stamp_;
+    // The version of the file the user was told is not read because of unsaved edits.
+    std::optional<FileStamp> notReadStamp_;
 };
 
 class SheetsImpl : public excel::Sheets {
@@ -321,7 +375,9 @@ class WorkbooksImpl : public excel::Workbooks {
                 return book;
             }
         }
-        auto book = std::make_shared<BookImpl>(app_, LoadWorkbook(fullName), fullName);
+        // The stamp is taken first: a file changed while it is read is read again later.
+        const auto stamp = StampOf(fullName);
+        auto book = std::make_shared<BookImpl>(app_, LoadWorkbook(fullName), fullName, stamp);
         book->CreateSheets();
         app_->Books().push_back(book);
         app_->SetActive(book);
@@ -342,8 +398,74 @@ std::shared_ptr<AppImpl> BookImpl::App() {
     return app;
 }
 
-void BookImpl::Activate() {
+void BookImpl::MakeActive() {
     App()->SetActive(shared_from_this());
+}
+
+void BookImpl::Refresh() {
+    const auto now = StampOf(fullName_);
+    // A file that is gone leaves the open copy as it is, as a removed file leaves an
+    // open workbook.
+    if (!now || now == stamp_) return;
+    if (HasUnsavedEdits()) {
+        // Our own changes are not thrown away: the open copy stays what the engine
+        // shows, and a save writes those changes into the file as it is then. The user
+        // is told once for each version of the file.
+        if (notReadStamp_ != now) {
+            notReadStamp_ = now;
+            App()->Ui().MsgBox("The file " + fullName_ +
+                                   " was changed by another program, but the workbook open "
+                                   "here has changes that are not saved: the open workbook is "
+                                   "used as it is.     ",
+                               ui::vbInformation, "Error");
+        }
+        return;
+    }
+    Reload();
+    stamp_ = now;
+}
+
+void BookImpl::Reload() {
+    auto fresh = LoadWorkbook(fullName_);
+    // What the user did in the open workbook that is not in the file stays: the active
+    // sheet, and each sheet's active cell and selection, found by the sheet's name.
+    auto& old = *model_;
+    const std::string activeName =
+        old.activeTab < old.sheets.size() ? old.sheets[old.activeTab].name : std::string();
+    std::vector<std::shared_ptr<SheetImpl>> sheets;
+    std::vector<bool> kept(old.sheets.size());
+    for (std::size_t i = 0; i < fresh->sheets.size(); ++i) {
+        auto& sheet = fresh->sheets[i];
+        std::shared_ptr<SheetImpl> impl;
+        for (std::size_t j = 0; j < old.sheets.size() && !impl; ++j) {
+            if (kept[j] || !KeysEqual(old.sheets[j].name, sheet.name)) continue;
+            kept[j] = true;
+            sheet.activeRow = old.sheets[j].activeRow;
+            sheet.activeCol = old.sheets[j].activeCol;
+            sheet.selection = old.sheets[j].selection;
+            impl = sheets_.at(j);
+            impl->MoveTo(i);
+        }
+        if (!impl) impl = std::make_shared<SheetImpl>(weak_from_this(), i);
+        sheets.push_back(std::move(impl));
+        if (!activeName.empty() && KeysEqual(sheet.name, activeName)) fresh->activeTab = i;
+    }
+    // A sheet the file no longer has is gone for whoever still holds it.
+    for (std::size_t j = 0; j < sheets_.size(); ++j) {
+        if (!kept[j]) sheets_[j]->MoveTo(SheetImpl::kGone);
+    }
+    // The model object stays the same, so a window that draws it keeps a valid pointer.
+    *model_ = std::move(*fresh);
+    sheets_ = std::move(sheets);
+}
+
+void BookImpl::Save() {
+    const bool unchangedSinceRead = StampOf(fullName_) == stamp_;
+    SaveWorkbook(*model_);
+    // The file now holds the model. When another program had changed the file, the save
+    // wrote our changes into its version, which the model lacks: the old stamp stays,
+    // so the next opening reads the file again.
+    if (unchangedSinceRead) stamp_ = StampOf(fullName_);
 }
 
 std::shared_ptr<excel::Sheets> BookImpl::Sheets() {
@@ -357,7 +479,14 @@ std::shared_ptr<BookImpl> SheetImpl::Book() {
 }
 
 SheetModel& SheetImpl::Model() {
-    return Book()->Model().sheets.at(index_);
+    auto book = Book();
+    auto& sheets = book->Model().sheets;
+    if (index_ >= sheets.size()) {
+        Raise(err::kApplicationDefined, "The sheet is no longer in the workbook " +
+                                            book->FullName() +
+                                            ": the file was changed by another program");
+    }
+    return sheets[index_];
 }
 const WorkbookModel& SheetImpl::BookModel() {
     return Book()->Model();
@@ -370,7 +499,8 @@ bool SheetImpl::IsActive() {
 
 void SheetImpl::Activate() {
     auto book = Book();
-    book->Activate();
+    Model();  // a sheet no longer in the workbook cannot be activated
+    book->MakeActive();
     book->Model().activeTab = index_;
 }
 

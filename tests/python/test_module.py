@@ -46,6 +46,40 @@ def test_build_cell_then_deep_update_on_the_door_schedule(app):
     assert u.dgnCell0[4, 1].Value == "D01"
 
 
+def test_deep_update_reads_the_workbook_as_saved_since(app, tmp_path):
+    path = str(tmp_path / "plan.xlsx")
+
+    def save(path, sheet_name, text, height, width):
+        # Written beside and renamed over, as a spreadsheet program saves.
+        book = openpyxl.Workbook()
+        sheet = book.active
+        sheet.title = sheet_name
+        sheet["D5"], sheet["D6"] = "Door", text
+        sheet.row_dimensions[6].height = height
+        sheet.column_dimensions["B"].width = width
+        book.save(path + ".new.xlsx")
+        os.replace(path + ".new.xlsx", path)
+
+    def update(path):
+        u = app.DeepUpdate(fileName0=path, sheetName0="Plan", startRow0=5, endRow0=6,
+                           startCol0=2, endCol0=4)
+        cells = u.dgnCell0
+        return u.result, cells[6, 4].Value, cells[6, 4].rowHeight, cells[5, 2].colWidth
+
+    save(path, "Plan", "old", 15, 24)
+    assert update(path) == (True, "old", 15, 126)
+    # Saved again by another program while the workbook stays open here: the update
+    # sees what a workbook opened for the first time sees.
+    save(path, "Plan", "new", 30, 40)
+    save(str(tmp_path / "fresh.xlsx"), "Plan", "new", 30, 40)
+    assert update(path) == update(str(tmp_path / "fresh.xlsx")) == (True, "new", 30, 210)
+
+    # The sheet renamed since: the update fails and says why.
+    save(path, "Plan 2", "new", 30, 40)
+    assert update(path)[0] is False
+    assert app.messages[-1] == ("Error", f'The workbook {path} has no sheet named "Plan"     ')
+
+
 def test_build_cell_cancelled_hands_back_an_empty_font_collection(app):
     # No script: the dialog waits for the user, who presses Cancel.
     r = app.BuildCell()

@@ -265,6 +265,40 @@ TEST_F(Saving, AFailedSaveLeavesTheFileAsItWas) {
     }
 }
 
+// A workbook another program saved since it was opened here is read again when it is
+// opened again, unless it holds changes of ours not yet saved: those are kept (the user
+// is told once) until a save writes them into the file as it is then.
+TEST_F(Saving, OpeningAgainReadsWhatAnotherProgramSaved) {
+    auto book = Open();
+    auto sheet = book->Sheets("Names");
+    sheet->Activate();
+    sheet->Range("C4")->Select();
+    const std::string before = sheet->Cells(2, 3)->Text();
+    // The other program: a second engine, saving by rename.
+    auto other = workbook::CreateEmbeddedExcel(ui);
+    auto theirs = other->Workbooks()->Open(path);
+    theirs->Sheets("Names")->Cells(2, 3)->SetValue("theirs");
+    sheet->Cells(5, 1)->SetValue("ours");
+    theirs->Save();
+    for (int i = 0; i < 2; ++i) EXPECT_EQ(Open(), book);
+    EXPECT_EQ(sheet->Cells(2, 3)->Text(), before) << "our unsaved copy is kept";
+    ASSERT_EQ(ui.Messages().size(), 1u) << "told once";
+    EXPECT_NE(ui.Messages()[0].prompt.find(path + " was changed by another program"),
+              std::string::npos);
+    book->Save();
+    Open();
+    EXPECT_EQ(sheet->Cells(2, 3)->Text(), "theirs");
+    EXPECT_EQ(sheet->Cells(5, 1)->Text(), "ours");
+    EXPECT_EQ(excel->ActiveCell()->Row(), 4) << "the user's active cell stays";
+    EXPECT_EQ(excel->ActiveCell()->Column(), 3);
+    // A file without the sheet: whoever still holds it gets an error, not a crash.
+    fs::copy_file(Fixture("capture.xlsx"), dir / "new.xlsx");
+    fs::rename(dir / "new.xlsx", path);
+    book->Activate();
+    EXPECT_THROW(sheet->Name(), RuntimeError);
+    EXPECT_THROW(book->Sheets("Names"), RuntimeError);
+}
+
 // A workbook opened through symbolic links (a relative link to an absolute one) is saved
 // where the links lead; the links stay links.
 TEST_F(Saving, ASaveThroughSymbolicLinksWritesTheFileTheyLeadTo) {
