@@ -45,8 +45,9 @@ TEST(NumberFormat, ShowsValuesAsExcelDoes) {
     // A GUI toolkit switches the C library's numeric locale to the user's, where
     // printf writes and strtod reads a decimal comma: the texts stay the same.
     const std::string locale = std::setlocale(LC_NUMERIC, nullptr);
-    if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8"))
+    if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8")) {
         GTEST_SKIP() << "no de_DE.UTF-8 locale (locale-gen de_DE.UTF-8): not tried under it";
+    }
     for (const auto& c : cases) {
         EXPECT_EQ(FormatNumber(c.value, c.code), c.text)
             << c.value << " as " << c.code << " (de_DE)";
@@ -441,7 +442,9 @@ TEST_F(Formats, CorpusDigitWidthsMatchTheStoredWidths) {
     namespace fs = std::filesystem;
     const char* env = std::getenv("TBLN_CORPUS");
     const fs::path root = fs::path(env && *env ? env : TBLN_CORPUS);
-    if (!fs::exists(root / "xlsx")) GTEST_SKIP() << "no corpus";
+    if (!fs::exists(root / "xlsx")) {
+        GTEST_SKIP() << "no corpus";
+    }
     std::map<std::string, int> digits;
     for (const char* folder : {"xlsx", "xls"}) {
         for (const auto& entry : fs::directory_iterator(root / folder)) {
@@ -474,7 +477,9 @@ TEST_F(Formats, CorpusDigitWidthsMatchTheStoredWidths) {
     const std::pair<const char*, int> expected[] = {
         {"simple-monthly-budget.xlsx", 7}, {"59858.xls", 9}, {"MissingBits.xls", 7}};
     for (const auto& [name, digit] : expected) {
-        if (digits.count(name)) EXPECT_EQ(digits[name], digit) << name;
+        if (digits.count(name)) {
+            EXPECT_EQ(digits[name], digit) << name;
+        }
     }
 }
 
