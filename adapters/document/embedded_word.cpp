@@ -394,16 +394,7 @@ class AppImpl : public word::Application, public std::enable_shared_from_this<Ap
 
     std::shared_ptr<word::Document> Open(const std::string& path) {
         auto doc = std::make_shared<OpenDocument>();
-        try {
-            doc->model = ReadDocx(path);
-        } catch (const RuntimeError&) {
-            // Like Word, a missing file is told apart from one that cannot be read.
-            std::error_code ec;
-            if (!std::filesystem::exists(path, ec) && !ec) {
-                Raise(err::kFileNotFound, StandardDescription(err::kFileNotFound) + ": " + path);
-            }
-            throw;
-        }
+        doc->model = ReadDocx(path);
         doc->layout = LayOut(doc->model, *metrics_);
         doc->metrics = metrics_;
         auto impl = std::make_shared<DocumentImpl>(std::move(doc));

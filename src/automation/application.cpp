@@ -172,15 +172,8 @@ Boolean Application::ImportWord(bool chooseFile, WordLineArray& wordLines0, Inte
         try {
             m_.wordDoc = app.Documents()->Open(path);
             opened = true;
-        } catch (const RuntimeError& e) {
-            // Word says when there is no file at all; anything else it cannot open is
-            // not a Word file to the user.
-            if (e.Number() == err::kFileNotFound) {
-                ui.MsgBox(StandardDescription(err::kFileNotFound) + ": " + path, ui::vbInformation,
-                          "Error");
-            } else {
-                ui.MsgBox("File " + path + " is not a valid Word file", ui::vbInformation, "Error");
-            }
+        } catch (const RuntimeError&) {
+            ui.MsgBox("File " + path + " is not a valid Word file", ui::vbInformation, "Error");
         }
         if (opened) {
             trap.Run([&] { app.SetVisible(false); });

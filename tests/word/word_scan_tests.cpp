@@ -240,19 +240,14 @@ TEST_F(WordScan, ParseWordAndItsMessages) {
     EXPECT_EQ(fileName0, "unchanged");
     EXPECT_FALSE(none.IsAllocated());
 
-    // A file that is not a Word document, and one that does not exist: the message names
-    // the file and says which.
-    const std::string bad = Fixture("word/bad_doctype.docx"), missing = bad + ".missing";
-    for (const auto& [file, prompt] : {std::pair{bad, "File " + bad + " is not a valid Word file"},
-                                       std::pair{missing, "File not found: " + missing}}) {
-        fileName0 = file;
-        const auto before = platform.ui.Messages().size();
-        EXPECT_EQ(app.UpdateWord(none, pageNum0, pageWid0, pageHei0, fileName0), False);
-        ASSERT_EQ(platform.ui.Messages().size(), before + 1);
-        EXPECT_EQ(platform.ui.Messages().back().prompt, prompt);
-        EXPECT_EQ(platform.ui.Messages().back().title, "Error");
-        EXPECT_EQ(platform.ui.Messages().back().style, ui::vbInformation);
-    }
+    // A file that is not a Word document: the message names it.
+    const std::string bad = Fixture("word/bad_doctype.docx");
+    fileName0 = bad;
+    EXPECT_EQ(app.UpdateWord(none, pageNum0, pageWid0, pageHei0, fileName0), False);
+    ASSERT_EQ(platform.ui.Messages().size(), 1u);
+    EXPECT_EQ(platform.ui.Messages()[0].prompt, "File " + bad + " is not a valid Word file");
+    EXPECT_EQ(platform.ui.Messages()[0].title, "Error");
+    EXPECT_EQ(platform.ui.Messages()[0].style, ui::vbInformation);
 
     // No Word at all.
     platform.objects.Unregister("Word.Application");
