@@ -46,10 +46,8 @@ std::shared_ptr<excel::Worksheet> FindSheet(excel::Workbook& book, const std::st
     }
 }
 
-void ShowNoSuchSheet(ui::Ui& ui, const std::string& name, const std::string& workbook) {
-    ui.MsgBox("The workbook " + (workbook.empty() ? "" : workbook + " ") + "has no sheet named \"" +
-                  name + "\"     ",
-              ui::vbInformation, "Error");
+void ShowNoSuchSheet(ui::Ui& ui, const std::string& name) {
+    ui.MsgBox("The workbook has no sheet named \"" + name + "\"     ", ui::vbInformation, "Error");
 }
 
 void RunHandler(ui::Ui& ui, const std::function<void()>& handler) {

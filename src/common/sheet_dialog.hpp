@@ -45,9 +45,8 @@ bool GuardSheetSwitch(ui::Ui& ui, const std::shared_ptr<excel::Application>& xlA
 std::shared_ptr<excel::Worksheet> FindSheet(excel::Workbook& book, const std::string& name);
 
 // Tells the user that the sheet box names no sheet of the workbook (a button that acts
-// on the sheet then does nothing). A dialog that does not show the workbook's path
-// passes it, and the message names the file.
-void ShowNoSuchSheet(ui::Ui& ui, const std::string& name, const std::string& workbook = {});
+// on the sheet then does nothing).
+void ShowNoSuchSheet(ui::Ui& ui, const std::string& name);
 
 // Routines the block and batch dialogs share beyond these: the sheet box with its
 // guard timer, the error report of a handler, and the tabbed tag list.

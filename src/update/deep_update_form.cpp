@@ -1,7 +1,6 @@
 #include "update/deep_update_form.hpp"
 
 #include "capture/reader_exchange.hpp"
-#include "common/sheet_dialog.hpp"
 #include "common/utilities.hpp"
 #include "core/error.hpp"
 
@@ -43,11 +42,8 @@ void DeepUpdateForm::Form_Load() {
         Unload();
         return;
     }
-    // A sheet renamed or removed since the import: the user is told which, since no
-    // dialog shows the workbook, and the update fails.
-    m_.xlSheet = FindSheet(*m_.xlBook, m_.sheetName);
-    if (!m_.xlSheet) {
-        ShowNoSuchSheet(ui, m_.sheetName, m_.fileName);
+    trap.Run([&] { m_.xlSheet = m_.xlBook->Sheets(m_.sheetName); });
+    if (!m_.xlSheet || trap.Number() != 0) {
         Unload();
         return;
     }
