@@ -5,13 +5,16 @@
 #include <cairo-svg.h>
 #include <cairo.h>
 #include <ft2build.h>
+#include <gdk-pixbuf/gdk-pixbuf.h>
 #include FT_FREETYPE_H
 
 #include <cmath>
+#include <cstdint>
 #include <map>
 #include <numbers>
 #include <sstream>
 #include <stdexcept>
+#include <string_view>
 #include <tuple>
 #include <vector>
 
@@ -52,6 +55,72 @@ std::vector<std::string> Wrap(cairo_t* cr, const std::string& paragraph, double 
     return lines;
 }
 
+// The formats a workbook's pictures come in that gdk-pixbuf decodes, by its names for
+// them. Its other loaders (icons, vector images) are never asked to read a workbook's file.
+constexpr std::string_view kPictureFormats[] = {"png", "jpeg", "gif", "bmp", "tiff"};
+// A picture with more pixels is not decoded: a small file may claim an enormous image.
+constexpr double kMaxPicturePixels = 50e6;
+
+// The picture's format is one we decode and its size is within the limit.
+std::optional<PixelSize> Decodable(const std::string& path) {
+    int width = 0, height = 0;
+    GdkPixbufFormat* format = gdk_pixbuf_get_file_info(path.c_str(), &width, &height);
+    if (!format || width <= 0 || height <= 0 ||
+        static_cast<double>(width) * height > kMaxPicturePixels) {
+        return std::nullopt;
+    }
+    gchar* name = gdk_pixbuf_format_get_name(format);
+    const std::string_view formatName = name ? name : "";
+    bool known = false;
+    for (const auto f : kPictureFormats) known = known || f == formatName;
+    g_free(name);
+    if (!known) return std::nullopt;
+    return PixelSize{width, height};
+}
+
+// The picture as a Cairo image surface, or nullptr when it cannot be decoded.
+cairo_surface_t* DecodePicture(const std::string& path) {
+    if (!Decodable(path)) return nullptr;
+    GError* error = nullptr;
+    GdkPixbuf* pixbuf = gdk_pixbuf_new_from_file(path.c_str(), &error);
+    if (error) g_error_free(error);
+    if (!pixbuf) return nullptr;
+    const int width = gdk_pixbuf_get_width(pixbuf), height = gdk_pixbuf_get_height(pixbuf);
+    const int channels = gdk_pixbuf_get_n_channels(pixbuf);
+    const bool alpha = gdk_pixbuf_get_has_alpha(pixbuf);
+    cairo_surface_t* surface = nullptr;
+    if (gdk_pixbuf_get_colorspace(pixbuf) == GDK_COLORSPACE_RGB &&
+        gdk_pixbuf_get_bits_per_sample(pixbuf) == 8 && channels == (alpha ? 4 : 3)) {
+        surface = cairo_image_surface_create(alpha ? CAIRO_FORMAT_ARGB32 : CAIRO_FORMAT_RGB24,
+                                             width, height);
+    }
+    if (surface && cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS) {
+        // gdk-pixbuf's bytes are R, G, B (and A, not premultiplied); Cairo's are native
+        // 32-bit words with the colour premultiplied by the alpha.
+        cairo_surface_flush(surface);
+        const guchar* from = gdk_pixbuf_read_pixels(pixbuf);
+        const int fromStride = gdk_pixbuf_get_rowstride(pixbuf);
+        unsigned char* to = cairo_image_surface_get_data(surface);
+        const int toStride = cairo_image_surface_get_stride(surface);
+        for (int y = 0; y < height; ++y) {
+            const guchar* p = from + static_cast<std::ptrdiff_t>(y) * fromStride;
+            auto* q =
+                reinterpret_cast<std::uint32_t*>(to + static_cast<std::ptrdiff_t>(y) * toStride);
+            for (int x = 0; x < width; ++x, p += channels) {
+                const std::uint32_t a = alpha ? p[3] : 255;
+                const auto pre = [a](std::uint32_t c) { return (c * a + 127) / 255; };
+                q[x] = a << 24 | pre(p[0]) << 16 | pre(p[1]) << 8 | pre(p[2]);
+            }
+        }
+        cairo_surface_mark_dirty(surface);
+    } else if (surface) {
+        cairo_surface_destroy(surface);
+        surface = nullptr;
+    }
+    g_object_unref(pixbuf);
+    return surface;
+}
+
 // Cairo's writer: the bytes go to the caller's stream.
 cairo_status_t WriteToStream(void* closure, const unsigned char* data, unsigned int length) {
     auto& out = *static_cast<std::ostream*>(closure);
@@ -60,6 +129,10 @@ cairo_status_t WriteToStream(void* closure, const unsigned char* data, unsigned 
 }
 
 }  // namespace
+
+std::optional<PixelSize> PicturePixels(const std::string& path) {
+    return Decodable(path);
+}
 
 struct CairoSink::State {
     explicit State(std::ostream& o) : out(o) {}
@@ -312,25 +385,24 @@ void CairoSink::Draw(const Image& image) {
     auto& s = *s_;
     const double x = s.X(image.topLeft.x), y = s.Y(image.topLeft.y);
     const double w = image.width * s.scale, h = image.height * s.scale;
-    cairo_surface_t* picture = cairo_image_surface_create_from_png(image.path.c_str());
-    if (cairo_surface_status(picture) == CAIRO_STATUS_SUCCESS &&
-        cairo_image_surface_get_width(picture) > 0 && cairo_image_surface_get_height(picture) > 0) {
-        cairo_save(s.cr);
-        cairo_translate(s.cr, x, y);
-        cairo_scale(s.cr, w / cairo_image_surface_get_width(picture),
-                    h / cairo_image_surface_get_height(picture));
-        cairo_set_source_surface(s.cr, picture, 0, 0);
-        cairo_paint(s.cr);
-        cairo_restore(s.cr);
-    } else {
-        // A picture that cannot be read shows as a crossed frame.
+    cairo_surface_t* picture = DecodePicture(image.path);
+    if (!picture) {
+        // A picture that cannot be decoded (missing, a metafile) shows as a crossed frame.
         cairo_rectangle(s.cr, x, y, w, h);
         cairo_move_to(s.cr, x, y);
         cairo_line_to(s.cr, x + w, y + h);
         cairo_move_to(s.cr, x + w, y);
         cairo_line_to(s.cr, x, y + h);
         s.Stroke(Pen{0.18, Dash::Solid, false, {128, 128, 128}});
+        return;
     }
+    cairo_save(s.cr);
+    cairo_translate(s.cr, x, y);
+    cairo_scale(s.cr, w / cairo_image_surface_get_width(picture),
+                h / cairo_image_surface_get_height(picture));
+    cairo_set_source_surface(s.cr, picture, 0, 0);
+    cairo_paint(s.cr);
+    cairo_restore(s.cr);
     cairo_surface_destroy(picture);
 }
 

@@ -1,17 +1,30 @@
 // The picture backend of the drawing room: PDF, SVG and PNG through Cairo, each font
 // read by FreeType from the file the document engine finds through fontconfig. One page holds the
 // whole drawing at its true size (PNG at 144 pixels per inch, fewer where that would make
-// an image longer than 32,767 pixels), white behind it.
+// an image longer than 32,767 pixels), white behind it. Pictures are embedded, decoded by
+// gdk-pixbuf: PNG, JPEG, GIF, BMP and TIFF; a metafile (EMF, WMF) or any other file shows
+// as a crossed frame.
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <ostream>
+#include <string>
 
 #include "drawing/drawing.hpp"
 
 namespace tbln::cairo {
 
 enum class Format { Pdf, Svg, Png };
+
+struct PixelSize {
+    int width = 0, height = 0;
+    bool operator==(const PixelSize&) const = default;
+};
+
+// The size in pixels of a picture file this backend draws, read from its header; nothing
+// for a file it does not draw (missing, not a picture, a metafile, too large to decode).
+std::optional<PixelSize> PicturePixels(const std::string& path);
 
 // Writes the picture to `out`, which the caller opened and commits; End flushes it and
 // raises std::runtime_error when anything could not be written.
