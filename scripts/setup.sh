@@ -9,10 +9,10 @@ $SUDO apt-get install -y -qq --no-install-recommends \
     build-essential cmake ninja-build pkg-config \
     libgtest-dev libgmock-dev libbenchmark-dev \
     libzip-dev zlib1g-dev libgsf-1-dev libexpat1-dev libpugixml-dev nlohmann-json3-dev libcli11-dev \
-    python3 python3-openpyxl python3-xlsxwriter python3-xlrd \
+    python3 python3-openpyxl python3-xlsxwriter python3-xlrd python3-pil poppler-utils \
     libreoffice-calc-nogui \
     fonts-liberation2 fonts-crosextra-carlito fonts-crosextra-caladea libfontconfig-dev libfreetype-dev python3-docx perl time \
-    libdxflib-dev libcairo2-dev python3-ezdxf qt6-base-dev \
+    libdxflib-dev libcairo2-dev libgdk-pixbuf-2.0-dev python3-ezdxf qt6-base-dev \
     pybind11-dev python3-dev python3-pytest python3-pyqt6 dpkg-dev locales >/dev/null
 # The number format tests run again under a numeric locale with a decimal comma.
 if ! locale -a | grep -qi '^de_DE\.utf-\?8$'; then $SUDO localedef -i de_DE -f UTF-8 de_DE.UTF-8; fi

@@ -7,10 +7,8 @@
 #include <charconv>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <numbers>
-#include <optional>
 #include <stdexcept>
 #include <string_view>
 #include <vector>
@@ -225,18 +223,6 @@ void WriteTrueTypeStyle(DL_WriterA& dw, const std::string& family) {
     dw.dxfInt(1071, 0);
 }
 
-// Width and height in pixels of a PNG file, or nothing for other files.
-std::optional<std::pair<int, int>> PngSize(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::array<unsigned char, 24> head{};
-    if (!in.read(reinterpret_cast<char*>(head.data()), head.size())) return std::nullopt;
-    if (head[1] != 'P' || head[2] != 'N' || head[3] != 'G') return std::nullopt;
-    const auto be = [&](int at) {
-        return (head[at] << 24) | (head[at + 1] << 16) | (head[at + 2] << 8) | head[at + 3];
-    };
-    return std::pair{be(16), be(20)};
-}
-
 // dxflib's own ASCII writer ends every line with a flush, one system call per line,
 // which makes a large drawing take minutes; this one writes the same groups into the
 // caller's buffered stream and reports a failed write at the end.
@@ -326,6 +312,7 @@ class StreamWriter : public DL_WriterA {
 struct DxfSink::State {
     explicit State(std::ostream& o) : out(o) {}
     std::ostream& out;
+    ReferToPicture refer;
     Frame frame;
     DL_Dxf dxf;
     std::unique_ptr<StreamWriter> dw;
@@ -352,7 +339,9 @@ struct DxfSink::State {
     }
 };
 
-DxfSink::DxfSink(std::ostream& out) : s_(std::make_unique<State>(out)) {}
+DxfSink::DxfSink(std::ostream& out, ReferToPicture refer) : s_(std::make_unique<State>(out)) {
+    s_->refer = std::move(refer);
+}
 
 DxfSink::~DxfSink() = default;
 
@@ -567,11 +556,12 @@ void DxfSink::Draw(const Text& t) {
 
 void DxfSink::Draw(const Image& image) {
     auto& s = *s_;
-    const auto size = PngSize(image.path);
+    const PictureFile file = s.refer ? s.refer(image.path) : PictureFile{image.path, {}};
+    const auto& size = file.pixels;
     const int px = size ? size->first : std::max(1, static_cast<int>(image.width * 4));
     const int py = size ? size->second : std::max(1, static_cast<int>(image.height * 4));
     // The insertion point is the picture's bottom-left corner; u and v are one pixel.
-    DL_ImageData data(image.path, image.topLeft.x, image.topLeft.y - image.height, 0,
+    DL_ImageData data(file.name, image.topLeft.x, image.topLeft.y - image.height, 0,
                       image.width / px, 0, 0, 0, image.height / py, 0, px, py, 50, 50, 0);
     const unsigned long handle = s.dxf.writeImage(*s.dw, data, s.Attributes(image.layer, Pen{}));
     s.images.emplace_back(handle, data);

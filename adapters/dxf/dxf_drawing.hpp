@@ -2,21 +2,36 @@
 // through dxflib (GPL-2; linked into the reference host program only, never into the
 // library). Texts are MTEXT in the host's formatted-text codes, one text style per font,
 // one layer per kind, lineweights and line types per pen, fills as solid hatches,
-// pictures as IMAGE entities referring to the extracted picture files.
+// pictures as IMAGE entities referring to picture files (a DXF never holds the picture).
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <optional>
 #include <ostream>
+#include <string>
+#include <utility>
 
 #include "drawing/drawing.hpp"
 
 namespace tbln::dxf {
 
+// How the drawing names a picture's file in its image definition (a path relative to the
+// drawing's folder is looked up there) and the picture's width and height in pixels, when
+// they can be read.
+struct PictureFile {
+    std::string name;
+    std::optional<std::pair<int, int>> pixels;
+};
+using ReferToPicture = std::function<PictureFile(const std::string& path)>;
+
 // Writes the DXF text to `out`, which the caller opened and commits; End flushes it and
-// raises std::runtime_error when anything could not be written.
+// raises std::runtime_error when anything could not be written. Each picture's file is
+// named as `refer` says; without it, by its own path. A picture whose size in pixels is
+// not known gets four pixels a drawing unit.
 class DxfSink : public drawing::Sink {
   public:
-    explicit DxfSink(std::ostream& out);
+    explicit DxfSink(std::ostream& out, ReferToPicture refer = {});
     ~DxfSink() override;
     void Begin(const drawing::Frame& frame) override;
     void Draw(const drawing::Line& line) override;

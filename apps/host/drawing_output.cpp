@@ -1,18 +1,25 @@
 #include "apps/host/drawing_output.hpp"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <functional>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <ostream>
+#include <set>
 #include <stdexcept>
 #include <streambuf>
 
@@ -105,6 +112,198 @@ class DescriptorBuffer : public std::streambuf {
 
 constexpr const char* kKinds[] = {"dxf", "pdf", "svg", "png"};
 
+namespace fs = std::filesystem;
+
+// A picture's size in pixels as the picture backend reads it, in the DXF writer's terms.
+std::optional<std::pair<int, int>> PixelsOf(const std::string& path) {
+    const auto size = cairo::PicturePixels(path);
+    if (!size) return std::nullopt;
+    return std::pair{size->width, size->height};
+}
+
+[[noreturn]] void RaiseErrno(const std::string& what, const std::string& path) {
+    throw std::runtime_error(what + " " + path + ": " + std::strerror(errno));
+}
+
+// The pictures of a DXF drawing NAME.dxf, copied into the folder NAME-pics beside it and
+// named from the drawing relatively, so that the drawing keeps its pictures when the next
+// import empties the install root's pictures folder, and the drawing and its pictures can
+// be moved together. The copies go into a hidden folder beside it
+// (".NAME-pics.tbln-save-XXXXXX", locked while in use) that Commit puts in place of
+// NAME-pics in one step; what NAME-pics held before goes, nothing else. A drawing without
+// pictures leaves no NAME-pics. A run that was killed leaves its hidden folder behind
+// unlocked; the next drawing of the same name removes it.
+class PictureFolder {
+  public:
+    // `drawing` is the file the DXF is renamed to; `option` names it in errors. Raises
+    // UsageError when NAME-pics is there and is not a folder.
+    PictureFolder(const std::string& option, const std::string& drawing) {
+        const fs::path path(drawing);
+        name_ = path.stem().string() + "-pics";
+        parent_ = path.parent_path().empty() ? fs::path(".") : path.parent_path();
+        folder_ = path.parent_path() / name_;
+        struct stat st {};
+        if (::lstat(folder_.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) {
+            throw UsageError(option + ": " + folder_.string() +
+                             ", where the drawing's pictures go, is not a folder");
+        }
+    }
+    ~PictureFolder() {
+        if (!staging_.empty()) {
+            std::error_code ignored;
+            fs::remove_all(staging_, ignored);
+        }
+        if (lock_ >= 0) ::close(lock_);
+    }
+    PictureFolder(const PictureFolder&) = delete;
+    PictureFolder& operator=(const PictureFolder&) = delete;
+
+    // Copies the picture file (once however often it is drawn) and says how the drawing
+    // names it. A picture whose file is missing is named all the same, without a copy.
+    dxf::PictureFile Add(const std::string& path) {
+        auto& name = copied_[path];
+        if (name.empty()) {
+            const fs::path file = fs::path(path).filename();
+            const std::string stem = file.stem().string(), extension = file.extension().string();
+            name =
+                stem.empty() || stem == "." || stem == ".." ? "picture" + extension : file.string();
+            for (int n = 2; !names_.insert(name).second; ++n) {
+                name = (stem.empty() ? "picture" : stem) + "_" + std::to_string(n) + extension;
+            }
+            if (posix::NotRegularFileProblem(path).empty()) Copy(path, Staging() / name);
+        }
+        return {name_ + "/" + name, PixelsOf(path)};
+    }
+
+    // Puts the copies in place of NAME-pics; without pictures, NAME-pics goes.
+    void Commit() {
+        std::error_code ignored;
+        if (staging_.empty()) {
+            struct stat st {};
+            if (::lstat(folder_.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+                fs::remove_all(folder_, ignored);
+            }
+            return;
+        }
+        // The folder keeps the permissions of the one it replaces; a new one gets those of
+        // any new folder (0777 less the umask), not the hidden one's private ones.
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        struct stat replaced {};
+        const mode_t mode =
+            ::stat(folder_.c_str(), &replaced) == 0 ? replaced.st_mode & 07777 : 0777 & ~mask;
+        if (::fchmod(lock_, mode) != 0 || ::fsync(lock_) != 0) {
+            RaiseErrno("cannot write", staging_);
+        }
+        if (::renameat2(AT_FDCWD, staging_.c_str(), AT_FDCWD, folder_.c_str(), RENAME_EXCHANGE) !=
+            0) {
+            if (errno == ENOENT) {
+                if (::rename(staging_.c_str(), folder_.c_str()) != 0) {
+                    RaiseErrno("cannot write", folder_);
+                }
+                staging_.clear();
+                return;
+            }
+            // A file system that cannot swap two folders: the old one is moved aside first.
+            const std::string old = staging_ + "-old";
+            if (::rename(folder_.c_str(), old.c_str()) != 0) RaiseErrno("cannot replace", folder_);
+            if (::rename(staging_.c_str(), folder_.c_str()) != 0) {
+                const int e = errno;
+                ::rename(old.c_str(), folder_.c_str());
+                errno = e;
+                RaiseErrno("cannot write", folder_);
+            }
+            fs::remove_all(old, ignored);
+            staging_.clear();
+            return;
+        }
+        // The hidden folder now holds what NAME-pics held.
+        fs::remove_all(staging_, ignored);
+        staging_.clear();
+    }
+
+  private:
+    std::string Prefix() const { return "." + name_ + ".tbln-save-"; }
+
+    // The hidden folder, made and locked on the first picture.
+    fs::path Staging() {
+        if (!staging_.empty()) return staging_;
+        RemoveLeftovers();
+        std::string pattern = (parent_ / (Prefix() + "XXXXXX")).string();
+        if (!::mkdtemp(pattern.data())) RaiseErrno("cannot write beside", folder_);
+        staging_ = pattern;
+        lock_ = ::open(staging_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (lock_ < 0 || ::flock(lock_, LOCK_EX | LOCK_NB) != 0)
+            RaiseErrno("cannot lock", staging_);
+        // Still there once locked: another run may have taken it for a leftover.
+        struct stat opened {
+        }, named{};
+        if (::fstat(lock_, &opened) != 0 || ::lstat(staging_.c_str(), &named) != 0 ||
+            opened.st_ino != named.st_ino || opened.st_dev != named.st_dev) {
+            throw std::runtime_error("cannot write " + staging_ + ": another run removed it");
+        }
+        return staging_;
+    }
+
+    // Hidden folders of killed runs for this drawing: named as ours and locked by no one.
+    void RemoveLeftovers() const {
+        const std::string prefix = Prefix();
+        std::vector<fs::path> leftovers;
+        if (DIR* dir = ::opendir(parent_.c_str())) {
+            while (const dirent* entry = ::readdir(dir)) {
+                const std::string_view name(entry->d_name);
+                if (name.starts_with(prefix) &&
+                    (name.size() == prefix.size() + 6 || name.size() == prefix.size() + 10)) {
+                    leftovers.push_back(parent_ / name);
+                }
+            }
+            ::closedir(dir);
+        }
+        for (const auto& path : leftovers) {
+            const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (fd < 0) continue;
+            if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+                std::error_code ignored;
+                fs::remove_all(path, ignored);
+            }
+            ::close(fd);
+        }
+    }
+
+    // A copy readable by others as any new file is (0666 less the umask), synced.
+    static void Copy(const std::string& from, const fs::path& to) {
+        const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+        if (in < 0) RaiseErrno("cannot read the picture", from);
+        const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        int error = out < 0 ? errno : 0;
+        std::array<char, 1 << 16> buffer{};
+        for (ssize_t n = 1; error == 0 && n > 0;) {
+            n = ::read(in, buffer.data(), buffer.size());
+            if (n < 0) error = errno == EINTR ? 0 : errno;
+            for (ssize_t done = 0; error == 0 && done < n;) {
+                const ssize_t w =
+                    ::write(out, buffer.data() + done, static_cast<std::size_t>(n - done));
+                if (w < 0 && errno != EINTR) error = errno;
+                done += std::max<ssize_t>(w, 0);
+            }
+        }
+        if (error == 0 && ::fsync(out) != 0) error = errno;
+        ::close(in);
+        if (out >= 0 && ::close(out) != 0 && error == 0) error = errno;
+        if (error != 0) {
+            errno = error;
+            RaiseErrno("cannot copy the picture to", to);
+        }
+    }
+
+    std::string name_;  // NAME-pics
+    fs::path parent_, folder_;
+    std::string staging_;
+    int lock_ = -1;
+    std::map<std::string, std::string> copied_;  // picture file -> its name in the folder
+    std::set<std::string> names_;
+};
+
 // What makes two drawing files one: the device and inode of a file that is there, the
 // absolute path of one that is not yet.
 std::string Identity(const std::string& path) {
@@ -121,6 +320,8 @@ struct DrawingOutputs::File {
     std::string option, path, identity;
     // A regular file, or one not there yet, is replaced; anything else is written directly.
     std::unique_ptr<posix::FileReplacement> replacement;
+    // A DXF file's pictures; a DXF written directly names the pictures where they are.
+    std::unique_ptr<PictureFolder> pictures;
     int direct = -1;
     std::unique_ptr<DescriptorBuffer> buffer;
     std::unique_ptr<std::ostream> stream;
@@ -165,6 +366,10 @@ DrawingOutputs::DrawingOutputs(const Options& options, const std::vector<std::st
             } catch (const RuntimeError& e) {
                 throw UsageError(file->option + ": " + e.Description());
             }
+            if (file->option == "--dxf") {
+                file->pictures = std::make_unique<PictureFolder>(file->option + " " + file->path,
+                                                                 file->replacement->Target());
+            }
         }
         file->buffer = std::make_unique<DescriptorBuffer>(
             file->replacement ? file->replacement->Descriptor() : file->direct);
@@ -195,7 +400,15 @@ void DrawingOutputs::Draw(const std::function<void(drawing::Sink&)>& draw) {
             std::ostream& out = *file->stream;
             std::unique_ptr<drawing::Sink> sink;
             if (file->option == "--dxf") {
-                sink = std::make_unique<dxf::DxfSink>(out);
+                dxf::ReferToPicture refer = [](const std::string& path) {
+                    return dxf::PictureFile{path, PixelsOf(path)};
+                };
+                if (file->pictures) {
+                    refer = [&pictures = *file->pictures](const std::string& path) {
+                        return pictures.Add(path);
+                    };
+                }
+                sink = std::make_unique<dxf::DxfSink>(out, refer);
             } else {
                 const auto format = file->option == "--pdf"   ? cairo::Format::Pdf
                                     : file->option == "--svg" ? cairo::Format::Svg
@@ -203,6 +416,8 @@ void DrawingOutputs::Draw(const std::function<void(drawing::Sink&)>& draw) {
                 sink = std::make_unique<cairo::CairoSink>(out, format, find);
             }
             draw(*sink);
+            // The pictures first: a drawing that is in place has its pictures.
+            if (file->pictures) file->pictures->Commit();
             if (file->replacement) file->replacement->Commit();
         } catch (const std::runtime_error& e) {
             // A failed write says why in the buffer; the sink only knows that it failed.

@@ -19,12 +19,15 @@ namespace tbln::host {
 // one not there yet) is replaced as every file is saved in place: the drawing goes to
 // a temporary file beside it (beside the file a symbolic link leads to) that is renamed
 // over it once complete, and a read-only file is refused. Anything else that is not a
-// folder (a device, a pipe) is written directly.
+// folder (a device, a pipe) is written directly. A DXF file NAME.dxf that is replaced
+// gets copies of its pictures in the folder NAME-pics beside it, which it names
+// relatively; PDF, SVG and PNG embed their pictures.
 class DrawingOutputs {
   public:
     // Raises UsageError, naming the option and the file, for a bad --scale, a folder, a
-    // file that is the same as one of `inputs` or as another drawing, and a file the
-    // replacement refuses (read-only, in a missing or read-only folder).
+    // file that is the same as one of `inputs` or as another drawing, a file the
+    // replacement refuses (read-only, in a missing or read-only folder), and a DXF whose
+    // NAME-pics is there but is not a folder.
     DrawingOutputs(const Options& options, const std::vector<std::string>& inputs);
     ~DrawingOutputs();
     DrawingOutputs(const DrawingOutputs&) = delete;

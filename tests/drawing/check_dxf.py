@@ -13,6 +13,7 @@ import sys
 
 import ezdxf
 from ezdxf import bbox
+from PIL import Image
 
 MM = 72 / 25.4  # points per millimetre
 TOL = 0.05      # points
@@ -41,7 +42,7 @@ def main():
     check_texts(rec, msp, problems)
     check_borders(rec, msp, problems)
     check_fills(rec, msp, problems)
-    check_pictures(rec, msp, env["QUORVEX_ROOT"], problems)
+    check_pictures(rec, msp, dxf_path, problems)
     check_shapes(rec, msp, problems)
     if problems:
         fail("\n".join(problems[:40]))
@@ -240,7 +241,7 @@ def records(rec, name):
     return [] if len(items) == 1 and items[0]["top"] == -1000 else items
 
 
-def check_pictures(rec, msp, root, problems):
+def check_pictures(rec, msp, dxf_path, problems):
     ox, oy = Grid(rec).origin
     pictures = records(rec, "xlsImage0")
     images = list(msp.query("IMAGE"))
@@ -253,8 +254,17 @@ def check_pictures(rec, msp, root, problems):
         h = img.dxf.v_pixel.y * img.dxf.image_size.y * MM
         if abs(x - p["left"]) > TOL or abs(y - h - p["top"]) > TOL or abs(w - p["width"]) > TOL:
             problems.append(f"picture {p['name']} at {x, y - h, w} instead of its frame")
-        if not img.image_def or not os.path.exists(os.path.join(root, "pics", p["name"])):
-            problems.append(f"picture {p['name']} has no file")
+        # The file is named relatively to the drawing's folder, and has the size in pixels
+        # that the image definition gives (where Pillow decodes it: not a metafile).
+        name = img.image_def.dxf.filename if img.image_def else ""
+        path = os.path.join(os.path.dirname(dxf_path), name)
+        if not name or os.path.isabs(name) or not os.path.isfile(path):
+            problems.append(f"picture {p['name']} has no file beside the drawing: {name!r}")
+            continue
+        with Image.open(path) as picture:
+            size = picture.size if picture.format in ("PNG", "JPEG", "GIF", "BMP", "TIFF") else None
+        if size and tuple(int(v) for v in img.image_def.dxf.image_size)[:2] != size:
+            problems.append(f"picture {name}: {tuple(img.image_def.dxf.image_size)} pixels, not {size}")
 
 
 def check_shapes(rec, msp, problems):
