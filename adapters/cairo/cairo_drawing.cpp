@@ -61,14 +61,11 @@ constexpr std::string_view kPictureFormats[] = {"png", "jpeg", "gif", "bmp", "ti
 // A picture with more pixels is not decoded: a small file may claim an enormous image.
 constexpr double kMaxPicturePixels = 50e6;
 
-// The picture's format is one we decode and its size is within the limit.
-std::optional<PixelSize> Decodable(const std::string& path) {
+// The picture's size from its header, when its format is one we decode.
+std::optional<PixelSize> PictureHeader(const std::string& path) {
     int width = 0, height = 0;
     GdkPixbufFormat* format = gdk_pixbuf_get_file_info(path.c_str(), &width, &height);
-    if (!format || width <= 0 || height <= 0 ||
-        static_cast<double>(width) * height > kMaxPicturePixels) {
-        return std::nullopt;
-    }
+    if (!format || width <= 0 || height <= 0) return std::nullopt;
     gchar* name = gdk_pixbuf_format_get_name(format);
     const std::string_view formatName = name ? name : "";
     bool known = false;
@@ -80,7 +77,10 @@ std::optional<PixelSize> Decodable(const std::string& path) {
 
 // The picture as a Cairo image surface, or nullptr when it cannot be decoded.
 cairo_surface_t* DecodePicture(const std::string& path) {
-    if (!Decodable(path)) return nullptr;
+    const auto size = PictureHeader(path);
+    if (!size || static_cast<double>(size->width) * size->height > kMaxPicturePixels) {
+        return nullptr;
+    }
     GError* error = nullptr;
     GdkPixbuf* pixbuf = gdk_pixbuf_new_from_file(path.c_str(), &error);
     if (error) g_error_free(error);
@@ -131,7 +131,7 @@ cairo_status_t WriteToStream(void* closure, const unsigned char* data, unsigned 
 }  // namespace
 
 std::optional<PixelSize> PicturePixels(const std::string& path) {
-    return Decodable(path);
+    return PictureHeader(path);
 }
 
 struct CairoSink::State {

@@ -22,8 +22,8 @@ struct PixelSize {
     bool operator==(const PixelSize&) const = default;
 };
 
-// The size in pixels of a picture file this backend draws, read from its header; nothing
-// for a file it does not draw (missing, not a picture, a metafile, too large to decode).
+// The size in pixels of a picture file of a format this backend draws, read from its
+// header; nothing for any other file (missing, not a picture, a metafile).
 std::optional<PixelSize> PicturePixels(const std::string& path);
 
 // Writes the picture to `out`, which the caller opened and commits; End flushes it and
