@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdint>
 #include <deque>
-#include <limits>
 #include <numbers>
 
 #include "core/text.hpp"
@@ -522,11 +521,12 @@ void EmitText(Text t, Sink& sink, bool cut) {
 }
 
 // How far a text may run from the cell at (r, k) in direction `dir` (1 right, -1 left):
-// across the empty neighbours up to the first one that stops it, no further than `need`.
-double Room(const Grid& g, Long r, Long k, int dir, double need) {
+// across the empty neighbours up to the first one that stops it. All of that room is the
+// text's, so that a program with other font metrics does not wrap it.
+double Room(const Grid& g, Long r, Long k, int dir) {
     const auto next = [&](Long at) { return dir > 0 ? g.NextCol(at) : g.PrevCol(at); };
     double room = 0;
-    for (Long n = next(k); room < need && !g.Stops(r, n); n = next(n)) {
+    for (Long n = next(k); !g.Stops(r, n); n = next(n)) {
         room += PointsToUnits(g.At(r, n)->colWidth, g.options());
     }
     return room;
@@ -558,26 +558,8 @@ void DrawBoxText(const Grid& g, const MyCell& head, const CellBox& box, Sink& si
     const bool keeps = head.isMerged || head.isWrapCell || head.fontOrient != 0 ||
                        (look && (look->number || look->fillAligned || look->shrinks));
     if (!keeps) {
-        double widest = -1;
-        for (std::size_t start = 0;;) {
-            const auto end = t.plain.find('\n', start);
-            if (const auto w =
-                    sink.TextWidth(t, std::string_view(t.plain).substr(start, end - start))) {
-                widest = std::max(widest, *w);
-            }
-            if (end == std::string::npos) break;
-            start = end + 1;
-        }
-        const double unknown = std::numeric_limits<double>::infinity();
-        if (t.hAlign == HAlign::Center) {
-            const double need = widest < 0 ? unknown : (widest - box.width) / 2;
-            t.spillLeft = Room(g, box.row, box.col, -1, need);
-            t.spillRight = Room(g, box.row, box.colTo, 1, need);
-        } else {
-            const double need = widest < 0 ? unknown : widest + t.inset - box.width;
-            if (t.hAlign == HAlign::Left) t.spillRight = Room(g, box.row, box.colTo, 1, need);
-            if (t.hAlign == HAlign::Right) t.spillLeft = Room(g, box.row, box.col, -1, need);
-        }
+        if (t.hAlign != HAlign::Right) t.spillRight = Room(g, box.row, box.colTo, 1);
+        if (t.hAlign != HAlign::Left) t.spillLeft = Room(g, box.row, box.col, -1);
     }
     EmitText(std::move(t), sink, true);
 }

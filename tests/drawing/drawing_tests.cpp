@@ -336,13 +336,13 @@ TEST(DrawCapture, ATextRunsIntoEmptyNeighboursAndIsCutWhereTheSinkCannotClip) {
         double spillLeft, spillRight;  // in columns
         const char* shown;
     } cases[] = {
-        {"abcdefghijkl", "LEFT", false, true, "", "", "", 0, 1, "abcdefghijkl"},
+        {"abcdefghijkl", "LEFT", false, true, "", "", "", 0, 2, "abcdefghijkl"},
         {"abcdefghijkl", "RIGHT", false, true, "", "", "", 1, 0, "abcdefghijkl"},
-        {"abcdefghijkl", "MID", false, true, "", "", "", 1, 1, "abcdefghijkl"},
+        {"abcdefghijkl", "MID", false, true, "", "", "", 1, 2, "abcdefghijkl"},
         {"abcdefghijkl", "MID", false, true, "", "x", "", 1, 0, "abcdefghijkl"},
         {"abcdefghijkl", "LEFT", false, true, "", "x", "", 0, 0, "abcdefghijkl"},
         {"abcdefghijkl", "LEFT", false, false, "", "x", "", 0, 0, "abcdefg"},
-        {"abcdefghijkl", "LEFT", false, false, "", "", "", 0, 1, "abcdefghijkl"},
+        {"abcdefghijkl", "LEFT", false, false, "", "", "", 0, 2, "abcdefghijkl"},
         {"abcdefghijkl", "RIGHT", false, false, "x", "", "", 0, 0, "fghijkl"},
         {"abcdefghijkl", "MID", false, false, "", "x", "", 1, 0, "abcdefghi"},
         {"abcdefghijkl", "LEFT", true, true, "", "", "", 0, 0, "abcdef\nghijkl"},
