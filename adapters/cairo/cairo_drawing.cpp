@@ -35,26 +35,6 @@ void SetColor(cairo_t* cr, Rgb c) {
     cairo_set_source_rgb(cr, c.r / 255.0, c.g / 255.0, c.b / 255.0);
 }
 
-// Splits one paragraph into lines no wider than `width` (points), at spaces.
-std::vector<std::string> Wrap(cairo_t* cr, const std::string& paragraph, double width) {
-    std::vector<std::string> lines;
-    std::istringstream words(paragraph);
-    std::string word, line;
-    while (words >> word) {
-        const std::string tryLine = line.empty() ? word : line + " " + word;
-        cairo_text_extents_t e;
-        cairo_text_extents(cr, tryLine.c_str(), &e);
-        if (!line.empty() && e.x_advance > width) {
-            lines.push_back(line);
-            line = word;
-        } else {
-            line = tryLine;
-        }
-    }
-    lines.push_back(line);
-    return lines;
-}
-
 // The formats a workbook's pictures come in that gdk-pixbuf decodes, by its names for
 // them. Its other loaders (icons, vector images) are never asked to read a workbook's file.
 constexpr std::string_view kPictureFormats[] = {"png", "jpeg", "gif", "bmp", "tiff"};
@@ -336,22 +316,21 @@ void CairoSink::Draw(const Text& t) {
     const double w = turned && std::abs(std::abs(t.rotation) - 90) < 1 ? boxH : boxW;
     const double h = turned && std::abs(std::abs(t.rotation) - 90) < 1 ? boxW : boxH;
     cairo_translate(cr, -w / 2, -h / 2);
-    // Like the spreadsheet, lines that do not fit the box's height are cut off.
+    // Like the spreadsheet, what does not fit the box's height, or its width with the
+    // empty neighbours the text may run into, is cut off.
     if (!turned) {
-        cairo_rectangle(cr, -w * 50, 0, w * 100 + 1e4, h);
+        const double left = t.spillLeft * s.scale, right = t.spillRight * s.scale;
+        cairo_rectangle(cr, -left, 0, w + left + right, h);
         cairo_clip(cr);
     }
 
+    // The drawing room has broken wrapped texts into lines.
     std::vector<std::string> lines;
     std::istringstream paragraphs(t.plain);
     std::string paragraph;
     while (std::getline(paragraphs, paragraph)) {
         if (!paragraph.empty() && paragraph.back() == '\r') paragraph.pop_back();
-        if (t.wrap) {
-            for (auto& l : Wrap(cr, paragraph, w - 2 * pad)) lines.push_back(std::move(l));
-        } else {
-            lines.push_back(paragraph);
-        }
+        lines.push_back(paragraph);
     }
     cairo_font_extents_t fe;
     cairo_font_extents(cr, &fe);
@@ -379,6 +358,19 @@ void CairoSink::Draw(const Text& t) {
         y += lineH;
     }
     cairo_restore(cr);
+}
+
+std::optional<double> CairoSink::TextWidth(const Text& style, std::string_view run) {
+    auto& s = *s_;
+    if (!s.cr) return std::nullopt;
+    cairo_save(s.cr);
+    s.SelectFont(style.font, style.bold, style.italic);
+    cairo_set_font_size(s.cr, style.size * s.scale);
+    cairo_text_extents_t e;
+    const std::string text(run);
+    cairo_text_extents(s.cr, text.c_str(), &e);
+    cairo_restore(s.cr);
+    return e.x_advance / s.scale;
 }
 
 void CairoSink::Draw(const Image& image) {

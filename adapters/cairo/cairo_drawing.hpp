@@ -40,6 +40,8 @@ class CairoSink : public drawing::Sink {
     void Draw(const drawing::Text& text) override;
     void Draw(const drawing::Image& image) override;
     void End() override;
+    // Measured with the font the text is drawn in; nothing before Begin.
+    std::optional<double> TextWidth(const drawing::Text& style, std::string_view run) override;
 
   private:
     struct State;

@@ -313,6 +313,7 @@ struct DxfSink::State {
     explicit State(std::ostream& o) : out(o) {}
     std::ostream& out;
     ReferToPicture refer;
+    MeasureRun measure;
     Frame frame;
     DL_Dxf dxf;
     std::unique_ptr<StreamWriter> dw;
@@ -339,7 +340,9 @@ struct DxfSink::State {
     }
 };
 
-DxfSink::DxfSink(std::ostream& out, ReferToPicture refer) : s_(std::make_unique<State>(out)) {
+DxfSink::DxfSink(std::ostream& out, MeasureRun measure, ReferToPicture refer)
+    : s_(std::make_unique<State>(out)) {
+    s_->measure = std::move(measure);
     s_->refer = std::move(refer);
 }
 
@@ -507,6 +510,8 @@ void DxfSink::Draw(const Ellipse& e) {
 }
 
 void DxfSink::Draw(const Fill& fill) {
+    // White is the paper's: a white hatch adds nothing on paper and shows as a slab in CAD.
+    if (fill.color == Rgb{255, 255, 255}) return;
     const double l = fill.topLeft.x, t = fill.topLeft.y;
     // The hatch alone: the outline belongs to the borders.
     s_->Hatch(
@@ -534,7 +539,11 @@ void DxfSink::Draw(const Text& t) {
     }
     // The text height of CAD is the height of capitals, about 0.7 of the font's size.
     const double height = t.size * 0.7;
-    const double width = t.wrap && t.rotation == 0 ? std::max(0.0, t.width - 2 * pad) : 0.0;
+    // The width the text may use: its box less the insets, with the empty neighbours an
+    // unwrapped text runs into (the same on both sides of a centred one).
+    const double spill =
+        col == 1 ? 2 * std::max(t.spillLeft, t.spillRight) : t.spillLeft + t.spillRight;
+    const double width = t.rotation == 0 ? std::max(0.0, t.width - 2 * pad + spill) : 0.0;
     Pen pen;
     pen.color = t.color;
     DL_WriterA& dw = *s.dw;
@@ -552,6 +561,18 @@ void DxfSink::Draw(const Text& t) {
     dw.dxfReal(50, t.rotation);
     dw.dxfInt(73, 1);
     dw.dxfReal(44, 1.0);
+}
+
+std::optional<double> DxfSink::TextWidth(const Text& style, std::string_view run) {
+    auto& s = *s_;
+    if (!s.measure) return std::nullopt;
+    const double pointsPerUnit = 72 / 25.4 / (s.frame.unitsPerMm > 0 ? s.frame.unitsPerMm : 1);
+    return s.measure(style.font, style.bold, style.italic, style.size * pointsPerUnit, run) /
+           pointsPerUnit;
+}
+
+double DxfSink::LineHeight(const Text& style) {
+    return style.size * 0.7 * 5 / 3;
 }
 
 void DxfSink::Draw(const Image& image) {

@@ -26,8 +26,8 @@ nlohmann::ordered_json BuildCellCommand(Host& host, const Options& options) {
     CaptureCall c;
     const json out = CallBuildCell(host, c);
     EndProgressLine();
-    drawings.WriteCapture(host, c.result, c.dgnCell0, c.xlsShape0, c.xlsImage0, c.startRow0,
-                          c.endRow0, c.startCol0, c.endCol0);
+    drawings.WriteCapture(host, c.result, c.fileName0, c.sheetName0, c.dgnCell0, c.xlsShape0,
+                          c.xlsImage0, c.startRow0, c.endRow0, c.startCol0, c.endCol0);
     PrintWithCells(std::cout, out, "dgnCell0", c.dgnCell0);
     drawings.Finish();
     return AlreadyPrinted();

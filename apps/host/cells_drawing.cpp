@@ -1,5 +1,6 @@
 #include "apps/host/cells_drawing.hpp"
 
+#include "adapters/workbook/cell_format.hpp"
 #include "adapters/workbook/embedded_shapes.hpp"
 #include "adapters/workbook/xml_parts.hpp"
 #include "platform/excel.hpp"
@@ -20,6 +21,25 @@ json FrameJson(const ShapeFrame& f) {
 }
 
 }  // namespace
+
+drawing::LookOf CellLooks(const WorkbookModel& book, const SheetModel& sheet) {
+    return [&book, &sheet](Integer row, Integer col) -> std::optional<drawing::CellLook> {
+        const CellContent c = DescribeContent(book, sheet, row, col);
+        const CellView& v = FormatView(book, c.style);
+        drawing::CellLook look;
+        look.pattern = v.fillPattern;
+        look.patternColor = drawing::ParseRgb(v.fillColor);
+        look.patternBackground = drawing::ParseRgb(v.patternBackground);
+        look.fontColor = drawing::ParseRgb(v.fontColor);
+        look.borderColors = {drawing::ParseRgb(v.top.color), drawing::ParseRgb(v.bottom.color),
+                             drawing::ParseRgb(v.left.color), drawing::ParseRgb(v.right.color)};
+        look.content = c.type != ValueType::Empty;
+        look.number = c.type == ValueType::Number;
+        look.fillAligned = v.horizontalAlignment == xlFill;
+        look.shrinks = v.shrinkToFit;
+        return look;
+    };
+}
 
 json ShapesJson(const WorkbookModel& book, const SheetModel& sheet) {
     json shapes = json::array();

@@ -1,10 +1,12 @@
-// The drawing part of `tbln cells`: every shape and picture of the sheet with the
-// members the shape and picture capture reads.
+// How the host reads the workbook for its drawings: for `tbln cells`, every shape and
+// picture of the sheet with the members the shape and picture capture reads; for the
+// drawings of an import, what each cell shows beyond its record.
 #pragma once
 
 #include <nlohmann/json.hpp>
 
 #include "adapters/workbook/workbook_model.hpp"
+#include "drawing/drawing.hpp"
 
 namespace tbln::host {
 
@@ -13,5 +15,10 @@ nlohmann::ordered_json ShapesJson(const workbook::WorkbookModel& book,
                                   const workbook::SheetModel& sheet);
 nlohmann::ordered_json PicturesJson(const workbook::WorkbookModel& book,
                                     const workbook::SheetModel& sheet);
+
+// The looks of the sheet's cells as the engine resolves them: the fill's pattern and
+// colours, the font's and each border's colour (theme colours with their tints), and
+// what the cell holds. The book and the sheet outlive the function.
+drawing::LookOf CellLooks(const workbook::WorkbookModel& book, const workbook::SheetModel& sheet);
 
 }  // namespace tbln::host

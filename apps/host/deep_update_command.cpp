@@ -59,8 +59,9 @@ nlohmann::ordered_json DeepUpdateCommand(Host& host, const Options& options) {
         std::cerr << report.summary;
         out["changes"] = report.changes;
     }
-    drawings.WriteCapture(host, c.result, c.dgnCell0, c.xlsShape0, c.xlsImage0, c.startRow0,
-                          c.endRow0, c.startCol0, c.endCol0, report.cells);
+    drawings.WriteCapture(host, c.result, c.fileName0, c.sheetName0, c.dgnCell0, c.xlsShape0,
+                          c.xlsImage0, c.startRow0, c.endRow0, c.startCol0, c.endCol0,
+                          report.cells);
     PrintWithCells(std::cout, out, "dgnCell0", c.dgnCell0);
     drawings.Finish();
     return AlreadyPrinted();

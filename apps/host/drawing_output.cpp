@@ -27,8 +27,11 @@
 #include "adapters/dxf/dxf_drawing.hpp"
 #include "adapters/fonts/font_metrics.hpp"
 #include "adapters/posix/posix_system.hpp"
+#include "adapters/workbook/cell_format.hpp"
+#include "apps/host/cells_drawing.hpp"
 #include "common/paths.hpp"
 #include "core/numeric.hpp"
+#include "core/unicode.hpp"
 
 namespace tbln::host {
 
@@ -61,6 +64,11 @@ class RevisionSink : public drawing::Sink {
     void Draw(const drawing::Text& x) override { inner_.Draw(x); }
     void Draw(const drawing::Image& x) override { inner_.Draw(x); }
     void NextPage() override { inner_.NextPage(); }
+    std::optional<double> TextWidth(const drawing::Text& style, std::string_view run) override {
+        return inner_.TextWidth(style, run);
+    }
+    double LineHeight(const drawing::Text& style) override { return inner_.LineHeight(style); }
+    bool Clips() const override { return inner_.Clips(); }
     void End() override {
         drawing::DrawRevisionMarks(marks_, inner_);
         inner_.End();
@@ -395,6 +403,17 @@ void DrawingOutputs::Draw(const std::function<void(drawing::Sink&)>& draw) {
         file.path = metrics.FontFile(family, bold, italic, file.index);
         return file;
     };
+    // A CAD program shows the DXF's texts with the fonts these metrics read.
+    const drawing::MeasureRun measure = [&](const std::string& family, bool bold, bool italic,
+                                            double points, std::string_view run) {
+        double width = 0;
+        for (std::size_t i = 0; i < run.size();) {
+            std::size_t length = 1;
+            width += metrics.Advance(family, bold, italic, points, DecodeUtf8At(run, i, length));
+            i += std::max<std::size_t>(length, 1);
+        }
+        return width;
+    };
     for (auto& file : files_) {
         try {
             std::ostream& out = *file->stream;
@@ -408,7 +427,7 @@ void DrawingOutputs::Draw(const std::function<void(drawing::Sink&)>& draw) {
                         return pictures.Add(path);
                     };
                 }
-                sink = std::make_unique<dxf::DxfSink>(out, refer);
+                sink = std::make_unique<dxf::DxfSink>(out, measure, refer);
             } else {
                 const auto format = file->option == "--pdf"   ? cairo::Format::Pdf
                                     : file->option == "--svg" ? cairo::Format::Svg
@@ -429,14 +448,29 @@ void DrawingOutputs::Draw(const std::function<void(drawing::Sink&)>& draw) {
     files_.clear();
 }
 
-void DrawingOutputs::WriteCapture(Host& host, Boolean result, const MyCellArray& cells,
+void DrawingOutputs::WriteCapture(Host& host, Boolean result, const std::string& book,
+                                  const std::string& sheet, const MyCellArray& cells,
                                   const MyShapeArray& shapes, const MyImageArray& images,
                                   Integer startRow, Integer endRow, Integer startCol,
                                   Integer endCol,
                                   const std::vector<std::pair<Integer, Integer>>& revisions) {
     if (!Completed(result)) return;
-    const drawing::Capture capture{cells,  shapes,   images, startRow,
-                                   endRow, startCol, endCol, paths::PicturesFolder(host.sys)};
+    drawing::Capture capture{cells,  shapes,   images, startRow,
+                             endRow, startCol, endCol, paths::PicturesFolder(host.sys)};
+    // The engine's view of the cells (colours with their tints, what each one holds); a
+    // workbook that cannot be read again leaves the records alone to draw from.
+    std::unique_ptr<workbook::WorkbookModel> model;
+    const workbook::SheetModel* found = nullptr;
+    if (!files_.empty()) {
+        try {
+            model = workbook::LoadWorkbook(book);
+            found = workbook::FindSheet(*model, sheet);
+        } catch (const RuntimeError& e) {
+            std::cerr << "tbln: the drawing shows what the records hold only: " << e.Description()
+                      << "\n";
+        }
+    }
+    if (found) capture.looks = CellLooks(*model, *found);
     const auto marks = drawing::BoxesOf(capture, drawingOptions_, revisions);
     Draw([&](drawing::Sink& sink) {
         RevisionSink marked(sink, marks);

@@ -33,12 +33,14 @@ class DrawingOutputs {
     DrawingOutputs(const DrawingOutputs&) = delete;
     DrawingOutputs& operator=(const DrawingOutputs&) = delete;
 
-    // Draws the captured range into every file; `revisions` are marked on their own
-    // layer. An import that did not complete (`result` False) draws nothing and says so
-    // on stderr.
-    void WriteCapture(Host& host, Boolean result, const MyCellArray& cells,
-                      const MyShapeArray& shapes, const MyImageArray& images, Integer startRow,
-                      Integer endRow, Integer startCol, Integer endCol,
+    // Draws the captured range of the sheet `sheet` of the workbook `book` into every
+    // file, with what the engine reads of each cell beside its record; `revisions` are
+    // marked on their own layer. An import that did not complete (`result` False) draws
+    // nothing and says so on stderr.
+    void WriteCapture(Host& host, Boolean result, const std::string& book, const std::string& sheet,
+                      const MyCellArray& cells, const MyShapeArray& shapes,
+                      const MyImageArray& images, Integer startRow, Integer endRow,
+                      Integer startCol, Integer endCol,
                       const std::vector<std::pair<Integer, Integer>>& revisions = {});
 
     // Draws the Word lines page by page into every file.

@@ -8,6 +8,7 @@
 #include <numbers>
 
 #include "core/text.hpp"
+#include "core/unicode.hpp"
 #include "word/text_encoder.hpp"
 
 namespace tbln::drawing {
@@ -88,18 +89,6 @@ std::optional<Pen> Stronger(const std::optional<Pen>& a, const std::optional<Pen
     if (!a) return b;
     if (!b) return a;
     return b->width > a->width ? b : a;
-}
-
-std::optional<Rgb> ParseRgb(const std::string& text) {
-    std::string hex = text;
-    if (hex.size() == 8) hex = hex.substr(2);  // ARGB
-    if (hex.size() != 6 || hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
-        return std::nullopt;
-    }
-    const auto part = [&](std::size_t i) {
-        return static_cast<unsigned char>(std::stoi(hex.substr(i, 2), nullptr, 16));
-    };
-    return Rgb{part(0), part(2), part(4)};
 }
 
 // Excel's text orientation as degrees counter-clockwise.
@@ -215,6 +204,21 @@ class Grid {
         return box;
     }
 
+    // The look the host read for a record's cell, if any.
+    std::optional<CellLook> Look(const MyCell* cell) const {
+        if (!cell || !c_.looks) return std::nullopt;
+        return c_.looks(cell->row, cell->col);
+    }
+    // Whether a neighbour's text stops before the cell at (r, k): it holds a value, is
+    // part of a merged area, or lies outside the range.
+    bool Stops(Long r, Long k) const {
+        if (k < c_.startCol || k > c_.endCol) return true;
+        const MyCell* p = At(r, k);
+        if (!p || p->isMerged) return true;
+        const auto look = Look(p);
+        return look ? look->content : !p->Value.empty();
+    }
+
     const Capture& capture() const { return c_; }
     const Options& options() const { return o_; }
 
@@ -267,18 +271,34 @@ class EdgeRun {
     Pen pen_;
 };
 
-std::optional<Pen> SidePen(const MyCell* cell, char side) {
+// The pen of one side of a cell, in the side's colour where the host read it.
+std::optional<Pen> SidePen(const Grid& g, const MyCell* cell, char side) {
     if (!cell) return std::nullopt;
+    std::optional<Pen> pen;
+    std::size_t index = 0;
     switch (side) {
         case 'U':
-            return BorderPen(cell->bdUp, cell->bdUpWeight.str(), cell->bdUpLT.str());
+            pen = BorderPen(cell->bdUp, cell->bdUpWeight.str(), cell->bdUpLT.str());
+            break;
         case 'B':
-            return BorderPen(cell->bdBottom, cell->bdBottomWeight.str(), cell->bdBottomLT.str());
+            pen = BorderPen(cell->bdBottom, cell->bdBottomWeight.str(), cell->bdBottomLT.str());
+            index = 1;
+            break;
         case 'L':
-            return BorderPen(cell->bdLeft, cell->bdLeftWeight.str(), cell->bdLeftLT.str());
+            pen = BorderPen(cell->bdLeft, cell->bdLeftWeight.str(), cell->bdLeftLT.str());
+            index = 2;
+            break;
         default:
-            return BorderPen(cell->bdRight, cell->bdRightWeight.str(), cell->bdRightLT.str());
+            pen = BorderPen(cell->bdRight, cell->bdRightWeight.str(), cell->bdRightLT.str());
+            index = 3;
+            break;
     }
+    if (pen) {
+        if (const auto look = g.Look(cell); look && look->borderColors[index]) {
+            pen->color = *look->borderColors[index];
+        }
+    }
+    return pen;
 }
 
 // The runs a box's sides continue: the top and bottom lines of its row, the vertical
@@ -308,12 +328,13 @@ void DrawBoxBorders(const Grid& g, const MyCell& head, const CellBox& box, const
             if (!g.ColVisible(k) || !rec) continue;
             const double w = PointsToUnits(rec->colWidth, g.options());
             const double x2 = k == box.colTo ? right : std::min(right, x + w);
-            top_run.Add({x, top}, {x2, top},
-                        Stronger(SidePen(&head, 'U'), SidePen(g.Head(g.PrevRow(box.row), k), 'B')));
+            top_run.Add(
+                {x, top}, {x2, top},
+                Stronger(SidePen(g, &head, 'U'), SidePen(g, g.Head(g.PrevRow(box.row), k), 'B')));
             if (lastRow) {
-                bottom_run.Add(
-                    {x, bottom}, {x2, bottom},
-                    Stronger(SidePen(&head, 'B'), SidePen(g.Head(g.NextRow(box.rowTo), k), 'U')));
+                bottom_run.Add({x, bottom}, {x2, bottom},
+                               Stronger(SidePen(g, &head, 'B'),
+                                        SidePen(g, g.Head(g.NextRow(box.rowTo), k), 'U')));
             }
             x = x2;
         }
@@ -325,12 +346,13 @@ void DrawBoxBorders(const Grid& g, const MyCell& head, const CellBox& box, const
         if (!g.RowVisible(r) || !rec) continue;
         const double h = PointsToUnits(rec->rowHeight, g.options());
         const double y2 = r == box.rowTo ? bottom : std::max(bottom, y - h);
-        left_run.Add({left, y}, {left, y2},
-                     Stronger(SidePen(&head, 'L'), SidePen(g.Head(r, g.PrevCol(box.col)), 'R')));
+        left_run.Add(
+            {left, y}, {left, y2},
+            Stronger(SidePen(g, &head, 'L'), SidePen(g, g.Head(r, g.PrevCol(box.col)), 'R')));
         if (lastCol) {
             right_run.Add(
                 {right, y}, {right, y2},
-                Stronger(SidePen(&head, 'R'), SidePen(g.Head(r, g.NextCol(box.colTo)), 'L')));
+                Stronger(SidePen(g, &head, 'R'), SidePen(g, g.Head(r, g.NextCol(box.colTo)), 'L')));
         }
         y = y2;
     }
@@ -341,16 +363,184 @@ double CellInset(const CellBox& box, const Options& options) {
     return std::min(PointsToUnits(1.5, options), box.width / 4);
 }
 
-void DrawBoxText(const MyCell& head, const CellBox& box, const Options& options, Sink& sink) {
+// The byte offsets of the characters of `s`, and its end.
+std::vector<std::size_t> CharacterStarts(std::string_view s) {
+    std::vector<std::size_t> at;
+    for (std::size_t i = 0; i < s.size();) {
+        at.push_back(i);
+        std::size_t length = 1;
+        DecodeUtf8At(s, i, length);
+        i += std::max<std::size_t>(length, 1);
+    }
+    at.push_back(s.size());
+    return at;
+}
+
+// How many characters from the start (or from the end) of `s` are no wider than `room`.
+std::size_t Fitting(std::string_view s, double room, bool fromEnd, const Text& t, Sink& sink) {
+    const auto at = CharacterStarts(s);
+    const std::size_t n = at.size() - 1;
+    std::size_t lo = 0, hi = n;
+    while (lo < hi) {
+        const std::size_t mid = (lo + hi + 1) / 2;
+        const auto part = fromEnd ? s.substr(at[n - mid]) : s.substr(0, at[mid]);
+        if (sink.TextWidth(t, part).value_or(0) <= room) {
+            lo = mid;
+        } else {
+            hi = mid - 1;
+        }
+    }
+    return lo;
+}
+
+// The first `count` characters of `s` (or, `fromEnd`, the last).
+std::string_view Characters(std::string_view s, std::size_t count, bool fromEnd) {
+    const auto at = CharacterStarts(s);
+    const std::size_t n = at.size() - 1;
+    count = std::min(count, n);
+    return fromEnd ? s.substr(at[n - count]) : s.substr(0, at[count]);
+}
+
+// A paragraph broken into lines no wider than `room`, as the spreadsheet wraps a cell:
+// at spaces, and a word wider than the room between its characters.
+std::vector<std::string> WrapParagraph(std::string_view paragraph, double room, const Text& t,
+                                       Sink& sink) {
+    const auto width = [&](std::string_view run) { return sink.TextWidth(t, run).value_or(0); };
+    std::vector<std::string> lines;
+    std::string line;
+    for (std::size_t i = 0; i < paragraph.size();) {
+        if (paragraph[i] == ' ') {
+            ++i;
+            continue;
+        }
+        const auto end = std::min(paragraph.find(' ', i), paragraph.size());
+        std::string_view word = paragraph.substr(i, end - i);
+        i = end;
+        std::string candidate = line.empty() ? std::string(word) : line + " " + std::string(word);
+        if (width(candidate) <= room) {
+            line = std::move(candidate);
+            continue;
+        }
+        if (!line.empty()) lines.push_back(std::exchange(line, {}));
+        while (width(word) > room) {
+            // At least one character a line, however narrow the room.
+            const auto head = Characters(
+                word, std::max<std::size_t>(1, Fitting(word, room, false, t, sink)), false);
+            lines.emplace_back(head);
+            word.remove_prefix(head.size());
+        }
+        line = word;
+    }
+    lines.push_back(line);
+    return lines;
+}
+
+// One line of an unturned text cut to the room it may use, for a sink that cannot clip;
+// `shift` is how far the middle of what is left lies right of the middle of the whole.
+std::string CutLine(const std::string& line, const Text& t, Sink& sink, double& shift) {
+    shift = 0;
+    const double whole = sink.TextWidth(t, line).value_or(0);
+    if (t.hAlign == HAlign::Left) {
+        const double room = t.width - t.inset + t.spillRight;
+        return std::string(Characters(line, Fitting(line, room, false, t, sink), false));
+    }
+    if (t.hAlign == HAlign::Right) {
+        const double room = t.width - t.inset + t.spillLeft;
+        return std::string(Characters(line, Fitting(line, room, true, t, sink), true));
+    }
+    // Centred: each half runs from the box's middle towards its own side.
+    const double overLeft = whole / 2 - (t.width / 2 + t.spillLeft);
+    const double overRight = whole / 2 - (t.width / 2 + t.spillRight);
+    std::string_view kept = line;
+    double cutLeft = 0, cutRight = 0;
+    if (overLeft > 0) {
+        // The fewest characters from the start that are at least as wide as the excess.
+        const std::size_t n = Fitting(kept, overLeft - 1e-9, false, t, sink) + 1;
+        const auto cut = Characters(kept, n, false);
+        cutLeft = sink.TextWidth(t, cut).value_or(0);
+        kept.remove_prefix(cut.size());
+    }
+    if (overRight > 0 && !kept.empty()) {
+        const std::size_t n = Fitting(kept, overRight - 1e-9, true, t, sink) + 1;
+        const auto cut = Characters(kept, n, true);
+        cutRight = sink.TextWidth(t, cut).value_or(0);
+        kept.remove_suffix(cut.size());
+    }
+    shift = (cutLeft - cutRight) / 2;
+    return std::string(kept);
+}
+
+// Lays a cell's or a shape's text out as the sink shows it and draws it. Where the sink
+// measures, a wrapped text is broken into lines here; with `cut`, for a sink that cannot
+// clip, the lines of an unturned text are cut to the room they may use and only the lines
+// that fit the box's height are kept (the first, the middle or the last ones, by the
+// alignment).
+void EmitText(Text t, Sink& sink, bool cut) {
+    std::vector<std::string> lines;
+    for (std::size_t start = 0;;) {
+        const auto end = t.plain.find('\n', start);
+        std::string line = t.plain.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(std::move(line));
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    if (sink.TextWidth(t, "0")) {
+        if (t.wrap) {
+            const bool upright = std::abs(std::abs(t.rotation) - 90) < 1;
+            const double room = (upright ? t.height : t.width) - 2 * t.inset;
+            std::vector<std::string> wrapped;
+            for (const auto& paragraph : lines) {
+                for (auto& l : WrapParagraph(paragraph, room, t, sink))
+                    wrapped.push_back(std::move(l));
+            }
+            lines = std::move(wrapped);
+        }
+        if (cut && !sink.Clips() && t.rotation == 0) {
+            double shift = 0;
+            for (auto& line : lines) line = CutLine(line, t, sink, shift);
+            // A single line keeps its place; the lines of a block stay centred together.
+            if (lines.size() == 1) t.topLeft.x += shift;
+            const double lineHeight = sink.LineHeight(t);
+            const auto fit = static_cast<std::size_t>(
+                std::max(1.0, std::floor((t.height - 2 * t.inset) / lineHeight + 1e-9)));
+            if (lines.size() > fit) {
+                const std::size_t skip = t.vAlign == VAlign::Top      ? 0
+                                         : t.vAlign == VAlign::Middle ? (lines.size() - fit) / 2
+                                                                      : lines.size() - fit;
+                lines = std::vector<std::string>(lines.begin() + static_cast<long>(skip),
+                                                 lines.begin() + static_cast<long>(skip + fit));
+            }
+        }
+    }
+    std::string plain;
+    for (std::size_t i = 0; i < lines.size(); ++i) plain += (i ? "\n" : "") + lines[i];
+    t.plain = std::move(plain);
+    t.formatted = FormattedText(t.plain, t.font, t.bold, t.italic, t.underline);
+    sink.Draw(t);
+}
+
+// How far a text may run from the cell at (r, k) in direction `dir` (1 right, -1 left):
+// across the empty neighbours up to the first one that stops it. All of that room is the
+// text's, so that a program with other font metrics does not wrap it.
+double Room(const Grid& g, Long r, Long k, int dir) {
+    const auto next = [&](Long at) { return dir > 0 ? g.NextCol(at) : g.PrevCol(at); };
+    double room = 0;
+    for (Long n = next(k); !g.Stops(r, n); n = next(n)) {
+        room += PointsToUnits(g.At(r, n)->colWidth, g.options());
+    }
+    return room;
+}
+
+void DrawBoxText(const Grid& g, const MyCell& head, const CellBox& box, Sink& sink) {
     if (head.Value.empty()) return;
+    const Options& options = g.options();
     Text t;
     t.topLeft = box.topLeft;
     t.width = box.width;
     t.height = box.height;
     t.font = FontOf(head.FontName.str());
     t.plain = head.Value;
-    t.formatted =
-        FormattedText(head.Value, t.font, head.fontBold, head.fontItalic, head.fontUnderline);
     t.size = PointsToUnits(head.fontsize > 0 ? head.fontsize : 11, options);
     t.bold = head.fontBold;
     t.italic = head.fontItalic;
@@ -361,7 +551,17 @@ void DrawBoxText(const MyCell& head, const CellBox& box, const Options& options,
     const std::string h = head.horAlign.str(), v = head.verAlign.str();
     t.hAlign = h == "MID" ? HAlign::Center : h == "RIGHT" ? HAlign::Right : HAlign::Left;
     t.vAlign = v == "MID" ? VAlign::Middle : v == "TOP" ? VAlign::Top : VAlign::Bottom;
-    sink.Draw(t);
+    const auto look = g.Look(&head);
+    if (look && look->fontColor) t.color = *look->fontColor;
+    // A text runs into empty neighbours unless it is wrapped, turned, merged, a number
+    // (which shows "#" instead), repeated or shrunk into its own cell.
+    const bool keeps = head.isMerged || head.isWrapCell || head.fontOrient != 0 ||
+                       (look && (look->number || look->fillAligned || look->shrinks));
+    if (!keeps) {
+        if (t.hAlign != HAlign::Right) t.spillRight = Room(g, box.row, box.colTo, 1);
+        if (t.hAlign != HAlign::Left) t.spillLeft = Room(g, box.row, box.col, -1);
+    }
+    EmitText(std::move(t), sink, true);
 }
 
 Point Rotate(Point p, Point center, double degrees) {
@@ -483,7 +683,6 @@ void DrawShape(const Grid& g, const MyShape& s, Sink& sink) {
         t.height = h;
         t.plain = s.text;
         t.font = FontOf(s.FontName);
-        t.formatted = FormattedText(s.text, t.font, false, false, false);
         t.size = PointsToUnits(s.fontsize > 0 ? s.fontsize : 11, o);
         t.wrap = true;
         t.inset = PointsToUnits(3.6, o);  // a text frame's margin
@@ -492,7 +691,8 @@ void DrawShape(const Grid& g, const MyShape& s, Sink& sink) {
         t.hAlign = textBox ? HAlign::Left : HAlign::Center;
         t.vAlign = textBox ? VAlign::Top : VAlign::Middle;
         t.layer = Layer::Shapes;
-        sink.Draw(t);
+        // A text frame lets its text run past its edges.
+        EmitText(std::move(t), sink, false);
     }
 }
 
@@ -504,6 +704,52 @@ bool Placeholder(const A& a) {
 }
 
 }  // namespace
+
+std::optional<Rgb> ParseRgb(const std::string& text) {
+    std::string hex = text;
+    if (hex.size() == 8) hex = hex.substr(2);  // ARGB
+    if (hex.size() != 6 || hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
+        return std::nullopt;
+    }
+    const auto part = [&](std::size_t i) {
+        return static_cast<unsigned char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+    };
+    return Rgb{part(0), part(2), part(4)};
+}
+
+std::optional<Rgb> ShownFill(std::string_view pattern, std::optional<Rgb> color,
+                             std::optional<Rgb> background) {
+    // The share of each pattern's 8 x 8 tile that shows the pattern's colour.
+    static constexpr std::pair<std::string_view, double> kDensities[] = {{"solid", 1},
+                                                                         {"darkGray", 0.75},
+                                                                         {"mediumGray", 0.5},
+                                                                         {"lightGray", 0.25},
+                                                                         {"gray125", 0.125},
+                                                                         {"gray0625", 0.0625},
+                                                                         {"darkHorizontal", 0.5},
+                                                                         {"darkVertical", 0.5},
+                                                                         {"darkDown", 0.5},
+                                                                         {"darkUp", 0.5},
+                                                                         {"darkGrid", 0.5},
+                                                                         {"darkTrellis", 0.75},
+                                                                         {"lightHorizontal", 0.25},
+                                                                         {"lightVertical", 0.25},
+                                                                         {"lightDown", 0.25},
+                                                                         {"lightUp", 0.25},
+                                                                         {"lightGrid", 0.4375},
+                                                                         {"lightTrellis", 0.375}};
+    if (pattern.empty() || pattern == "none") return std::nullopt;
+    const auto known = std::find_if(std::begin(kDensities), std::end(kDensities),
+                                    [&](const auto& d) { return d.first == pattern; });
+    // A fill of another kind (a gradient) shows its colour where it has one.
+    if (known == std::end(kDensities)) return color;
+    const double d = known->second;
+    const Rgb fg = color.value_or(Rgb{0, 0, 0}), bg = background.value_or(Rgb{255, 255, 255});
+    const auto mix = [&](unsigned char a, unsigned char b) {
+        return static_cast<unsigned char>(std::lround(a * d + b * (1 - d)));
+    };
+    return Rgb{mix(fg.r, bg.r), mix(fg.g, bg.g), mix(fg.b, bg.b)};
+}
 
 std::vector<CellBox> BoxesOf(const Capture& capture, const Options& options,
                              const std::vector<std::pair<Integer, Integer>>& cells) {
@@ -559,31 +805,46 @@ void DrawCapture(const Capture& capture, const Options& options, Sink& sink) {
     }
     sink.Begin(frame);
 
+    // The head of the box at (r, k): the cell itself, or the first cell of a merged area.
+    const auto head = [&](Long r, Long k) -> const MyCell* {
+        const MyCell* p = g.At(r, k);
+        return p && (!p->isMerged || (p->rowFrom == r && p->colFrom == k)) ? p : nullptr;
+    };
+    // All fills first, then all borders, then all texts: a text that runs into its empty
+    // neighbours is never covered by their fills.
+    for (Long r = capture.startRow; r <= capture.endRow; ++r) {
+        for (Long k = capture.startCol; k <= capture.endCol; ++k) {
+            const MyCell* h = head(r, k);
+            if (!h) continue;
+            const auto look = g.Look(h);
+            const auto recorded = ParseRgb(h->bgColor.str());
+            const auto shown =
+                look       ? ShownFill(look->pattern, look->patternColor, look->patternBackground)
+                : recorded ? ShownFill(h->pattern.str(), recorded, std::nullopt)
+                           : std::nullopt;
+            if (!shown) continue;
+            const CellBox box = *g.Box(r, k);
+            sink.Draw(Fill{box.topLeft, box.width, box.height, *shown,
+                           look ? look->pattern : h->pattern.str()});
+        }
+    }
     std::deque<EdgeRun> columns;  // the vertical line at each column's left, and the last right
     for (Long k = capture.startCol; k <= capture.endCol + 1; ++k) columns.emplace_back(sink);
     for (Long r = capture.startRow; r <= capture.endRow; ++r) {
         EdgeRun top(sink), bottom(sink);
         for (Long k = capture.startCol; k <= capture.endCol; ++k) {
-            const MyCell* head = g.At(r, k);
-            if (!head || (head->isMerged && (head->rowFrom != r || head->colFrom != k))) continue;
-            const CellBox box = *g.Box(r, k);
-            const std::string pattern = head->pattern.str();
-            if (const auto color = ParseRgb(head->bgColor.str());
-                color && pattern != "none" && !pattern.empty()) {
-                // A pattern of dots or lines over white reads as a paler colour.
-                const Rgb shown = pattern == "solid"
-                                      ? *color
-                                      : Rgb{static_cast<unsigned char>((color->r + 255) / 2),
-                                            static_cast<unsigned char>((color->g + 255) / 2),
-                                            static_cast<unsigned char>((color->b + 255) / 2)};
-                sink.Draw(Fill{box.topLeft, box.width, box.height, shown, pattern});
-            }
+            const MyCell* h = head(r, k);
+            if (!h) continue;
             const auto column = static_cast<std::size_t>(k - capture.startCol);
-            DrawBoxBorders(g, *head, box, {top, bottom, columns[column], columns.back()});
-            DrawBoxText(*head, box, options, sink);
+            DrawBoxBorders(g, *h, *g.Box(r, k), {top, bottom, columns[column], columns.back()});
         }
     }
     for (auto& run : columns) run.Flush();
+    for (Long r = capture.startRow; r <= capture.endRow; ++r) {
+        for (Long k = capture.startCol; k <= capture.endCol; ++k) {
+            if (const MyCell* h = head(r, k)) DrawBoxText(g, *h, *g.Box(r, k), sink);
+        }
+    }
     if (shapes) {
         for (const auto& s : capture.shapes) {
             if (s) DrawShape(g, *s, sink);

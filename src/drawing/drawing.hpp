@@ -6,6 +6,7 @@
 // toolkit; the library itself never draws.
 #pragma once
 
+#include <array>
 #include <functional>
 #include <optional>
 #include <string>
@@ -77,7 +78,7 @@ struct Ellipse {
 struct Fill {
     Point topLeft;
     double width = 0, height = 0;
-    Rgb color;            // as shown: a patterned fill shows paler than its colour
+    Rgb color;            // as shown: a pattern's colour mixed into its background
     std::string pattern;  // "solid" or the name of the pattern
     Layer layer = Layer::Fills;
 };
@@ -97,6 +98,9 @@ struct Text {
     HAlign hAlign = HAlign::Left;
     VAlign vAlign = VAlign::Bottom;
     Layer layer = Layer::Texts;
+    // How far an unturned text may run past the box's left and right edges into empty
+    // neighbours; beyond that it is cut off.
+    double spillLeft = 0, spillRight = 0;
 };
 
 struct Image {
@@ -127,6 +131,16 @@ class Sink {
     // Pictures with several pages (Word documents) start each further page here.
     virtual void NextPage() {}
     virtual void End() = 0;
+    // A sink that knows its fonts says how wide a run of a text's font is and how far
+    // apart the text's lines are, in drawing units: the drawing room then breaks wrapped
+    // texts into lines itself, and cuts texts to what fits for a sink that cannot clip.
+    virtual std::optional<double> TextWidth(const Text& style, std::string_view run) {
+        (void)style;
+        (void)run;
+        return std::nullopt;
+    }
+    virtual double LineHeight(const Text& style) { return style.size * 1.2; }
+    virtual bool Clips() const { return true; }
 };
 
 // Where a backend finds the font file of a family, weight and slant (the document
@@ -136,18 +150,40 @@ struct FontFile {
     int index = 0;     // the face in a collection file
 };
 using FindFont = std::function<FontFile(const std::string& family, bool bold, bool italic)>;
+// The advance width in points of a run of text in a family, weight and slant at a size in
+// points (the metrics the layout uses).
+using MeasureRun = std::function<double(const std::string& family, bool bold, bool italic,
+                                        double points, std::string_view run)>;
 
 struct Options {
     double unitsPerMm = 1;  // drawing units per millimetre
 };
 
-// The records of a BuildCell or DeepUpdate, as the entry point handed them back.
+// What the spreadsheet shows of a cell that its record does not say, read from the
+// workbook by a host that has it. Colours are as the workbook resolves them (theme
+// colours with their tints); nullopt is automatic.
+struct CellLook {
+    std::string pattern;  // "none", "solid", "gray125", "lightUp", ...
+    std::optional<Rgb> patternColor, patternBackground;
+    std::optional<Rgb> fontColor;
+    std::array<std::optional<Rgb>, 4> borderColors;  // top, bottom, left, right
+    bool content = false;      // holds a value: a neighbour's text stops before it
+    bool number = false;       // a number or date: shows "#" rather than running over
+    bool fillAligned = false;  // repeats its text within its own cell
+    bool shrinks = false;      // shrinks its text into its own cell
+};
+// The look of the cell at a sheet row and column, or nullopt where the host has none.
+using LookOf = std::function<std::optional<CellLook>(Integer row, Integer col)>;
+
+// The records of a BuildCell or DeepUpdate, as the entry point handed them back, and the
+// looks of their cells where the host can read them.
 struct Capture {
     const MyCellArray& cells;
     const MyShapeArray& shapes;
     const MyImageArray& images;
     Integer startRow = 0, endRow = 0, startCol = 0, endCol = 0;
     std::string picturesFolder;
+    LookOf looks = {};
 };
 
 // A cell or merged area as drawn: its sheet range and its box in drawing units.
@@ -157,8 +193,9 @@ struct CellBox {
     double width = 0, height = 0;
 };
 
-// Draws the range: fills, borders (each shared edge once), texts, then shapes and
-// pictures at their frames.
+// Draws the range: all fills, then all borders (each shared edge once), then all texts
+// (running into empty neighbours as the spreadsheet shows them), then shapes and
+// pictures at their frames, so that nothing of a cell covers its neighbour's text.
 void DrawCapture(const Capture& capture, const Options& options, Sink& sink);
 
 // The boxes of the visible cells or merged areas that hold the given (row, col) cells.
@@ -174,6 +211,15 @@ void DrawWordLines(const WordLineArray& lines, Integer pages, Single pageWidth, 
 
 // The characters of a text in the host's formatted-text codes, without the codes.
 std::string PlainText(std::string_view formatted);
+
+// "RRGGBB" (or "AARRGGBB") as a colour; nullopt for anything else ("auto", "none").
+std::optional<Rgb> ParseRgb(const std::string& text);
+
+// A cell's fill as it shows: the pattern's colour (automatic: black) over its background
+// (automatic: white), mixed at the share of the pattern's tile it covers; nullopt for
+// no fill.
+std::optional<Rgb> ShownFill(std::string_view pattern, std::optional<Rgb> color,
+                             std::optional<Rgb> background);
 
 // Points (Excel's and Word's unit) to drawing units.
 inline double PointsToUnits(double points, const Options& options) {

@@ -2,8 +2,9 @@
 """Imports a workbook range with `tbln build-cell --dxf`, reads the DXF back with ezdxf
 (an independent reader), audits it and checks its entities against the records the
 command printed: one text per visible cell or merged area that shows characters, inside its box,
-border segments exactly where the records have borders, one fill per filled box,
-pictures and shapes at their frames.
+border segments exactly where the records have borders, one fill per filled box but none
+white (white is the paper's), pictures and shapes at their frames; and all fills before all
+borders before all texts before shapes and pictures, so nothing covers a text.
 
 usage: check_dxf.py TBLN OUT_DIR BOOK SHEET [RANGE]"""
 import json
@@ -44,6 +45,7 @@ def main():
     check_fills(rec, msp, problems)
     check_pictures(rec, msp, dxf_path, problems)
     check_shapes(rec, msp, problems)
+    check_order(msp, problems)
     if problems:
         fail("\n".join(problems[:40]))
     print(name + ": ok")
@@ -221,7 +223,7 @@ def check_fills(rec, msp, problems):
     want = []
     for r, c, h in g.heads_in_range():
         color = h["bgColor"]
-        if len(color) == 6 and h["pattern"] not in ("none", ""):
+        if len(color) == 6 and color.upper() != "FFFFFF" and h["pattern"] not in ("none", ""):
             want.append(g.box(r, c))
     got = []
     for hatch in msp.query("HATCH[layer=='TBLN-FILLS']"):
@@ -230,9 +232,20 @@ def check_fills(rec, msp, problems):
         got.append((x0, y0, x1, y1))
     if len(got) != len(want):
         problems.append(f"{len(got)} fills for {len(want)} filled boxes")
+    for hatch in msp.query("HATCH[layer=='TBLN-FILLS']"):
+        if hatch.rgb == (255, 255, 255):
+            problems.append("a white fill")
     for b in want:
         if not any(all(abs(u - v) < TOL for u, v in zip(b, f)) for f in got):
             problems.append(f"no fill on box {b}")
+
+
+def check_order(msp, problems):
+    """Fills, then borders, then texts, then shapes and pictures."""
+    rank = {"TBLN-FILLS": 0, "TBLN-BORDERS": 1, "TBLN-TEXTS": 2, "TBLN-SHAPES": 3, "TBLN-PICTURES": 3}
+    ranks = [rank[e.dxf.layer] for e in msp if e.dxf.layer in rank]
+    if ranks != sorted(ranks):
+        problems.append("entities out of order: fills, borders, texts, shapes and pictures")
 
 
 def records(rec, name):

@@ -1,6 +1,7 @@
 // The drawing room: records to primitives, checked through a sink that records them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "drawing/drawing.hpp"
@@ -18,16 +19,27 @@ struct Recorder : Sink {
     std::vector<Fill> fills;
     std::vector<Text> texts;
     std::vector<Image> images;
+    std::string order;  // one letter a primitive: Fill, Line, Text, ...
     int pages = 1;
+    // With a character width (drawing units), the recorder measures every character
+    // alike and sets lines one unit apart; `clips` false stands for a DXF.
+    double charWidth = 0;
+    bool clips = true;
     void Begin(const Frame& f) override { frame = f; }
-    void Draw(const Line& x) override { lines.push_back(x); }
-    void Draw(const Path& x) override { paths.push_back(x); }
-    void Draw(const Ellipse& x) override { ellipses.push_back(x); }
-    void Draw(const Fill& x) override { fills.push_back(x); }
-    void Draw(const Text& x) override { texts.push_back(x); }
-    void Draw(const Image& x) override { images.push_back(x); }
+    void Draw(const Line& x) override { lines.push_back(x), order += 'L'; }
+    void Draw(const Path& x) override { paths.push_back(x), order += 'P'; }
+    void Draw(const Ellipse& x) override { ellipses.push_back(x), order += 'E'; }
+    void Draw(const Fill& x) override { fills.push_back(x), order += 'F'; }
+    void Draw(const Text& x) override { texts.push_back(x), order += 'T'; }
+    void Draw(const Image& x) override { images.push_back(x), order += 'I'; }
     void NextPage() override { ++pages; }
     void End() override {}
+    std::optional<double> TextWidth(const Text&, std::string_view run) override {
+        if (charWidth == 0) return std::nullopt;
+        return charWidth * static_cast<double>(run.size());
+    }
+    double LineHeight(const Text&) override { return 1; }
+    bool Clips() const override { return clips; }
 };
 
 // A grid of plain 10 x 20 point cells, rows and columns 1..n, every record filled the
@@ -56,9 +68,8 @@ void Box(MyCell& cell, const char* style) {
 
 Recorder Draw(const MyCellArray& cells, Integer r1, Integer r2, Integer c1, Integer c2,
               const MyShapeArray& shapes = {}, const MyImageArray& images = {},
-              Options options = {}) {
-    Recorder rec;
-    DrawCapture({cells, shapes, images, r1, r2, c1, c2, "/pics"}, options, rec);
+              Options options = {}, Recorder rec = {}, LookOf looks = {}) {
+    DrawCapture({cells, shapes, images, r1, r2, c1, c2, "/pics", std::move(looks)}, options, rec);
     return rec;
 }
 
@@ -242,6 +253,141 @@ TEST(DrawCapture, CellTextEncodingAlignmentAndRotation) {
         EXPECT_EQ(rec.texts[0].hAlign, c.h) << c.value;
         EXPECT_EQ(rec.texts[0].vAlign, c.v) << c.value;
         EXPECT_EQ(rec.frame.fonts, std::vector<std::string>{"Arial"});
+    }
+}
+
+TEST(DrawCapture, FillsThenBordersThenTextsInTheColoursTheWorkbookGives) {
+    // A label running into its filled neighbours is never covered: every fill comes
+    // first, then every border, then every text. The colours are the workbook's.
+    auto cells = Grid(1, 3);
+    EachCell(cells, [](MyCell& c) {
+        Box(c, "thin");
+        c.bgColor = "FFFFFF";
+        c.pattern = "solid";
+    });
+    cells(1, 1)->Value = "A long label";
+    CellLook look;
+    look.pattern = "gray125";  // automatic colours: black over white
+    look.fontColor = Rgb{0, 0, 255};
+    look.borderColors = {Rgb{255, 255, 255}, std::nullopt, Rgb{0, 128, 0}, std::nullopt};
+    const auto rec = Draw(cells, 1, 1, 1, 3, {}, {}, {}, {}, [&](Integer, Integer col) {
+        CellLook l = look;
+        l.content = col == 1;
+        return std::optional(l);
+    });
+    EXPECT_EQ(rec.order, "FFFLLLLLLT");
+    EXPECT_EQ(rec.fills[0].color, (Rgb{223, 223, 223}));
+    EXPECT_EQ(rec.texts[0].color, (Rgb{0, 0, 255}));
+    const auto at = [&](Point from, Point to) {
+        const auto l = std::find_if(rec.lines.begin(), rec.lines.end(), [&](const Line& x) {
+            return std::hypot(x.from.x - from.x, x.from.y - from.y) < 1e-9 &&
+                   std::hypot(x.to.x - to.x, x.to.y - to.y) < 1e-9;
+        });
+        return l == rec.lines.end() ? Rgb{1, 1, 1} : l->pen.color;
+    };
+    const double w = 60 * kMm, h = -10 * kMm;
+    EXPECT_EQ(at({0, 0}, {w, 0}), (Rgb{255, 255, 255})) << "the top edge";
+    EXPECT_EQ(at({0, 0}, {0, h}), (Rgb{0, 128, 0})) << "the left edge";
+    EXPECT_EQ(at({0, h}, {w, h}), (Rgb{})) << "automatic: black";
+}
+
+TEST(ShownFill, APatternMixesItsColourIntoItsBackgroundAtItsDensity) {
+    // The shades LibreOffice prints for the patterns of a black-on-white fill (within one
+    // step: it rounds up), and automatic colours (black pattern, white background).
+    const std::optional<Rgb> black = Rgb{0, 0, 0}, white = Rgb{255, 255, 255};
+    const struct {
+        const char* pattern;
+        std::optional<Rgb> color, background;
+        std::optional<Rgb> shown;
+    } cases[] = {
+        {"solid", Rgb{10, 20, 30}, white, Rgb{10, 20, 30}},
+        {"solid", std::nullopt, std::nullopt, Rgb{0, 0, 0}},
+        {"darkGray", black, white, Rgb{64, 64, 64}},
+        {"mediumGray", black, white, Rgb{128, 128, 128}},
+        {"gray125", black, white, Rgb{223, 223, 223}},
+        {"gray0625", std::nullopt, std::nullopt, Rgb{239, 239, 239}},
+        {"darkTrellis", black, white, Rgb{64, 64, 64}},
+        {"lightUp", std::nullopt, std::nullopt, Rgb{191, 191, 191}},
+        {"lightGrid", black, white, Rgb{143, 143, 143}},
+        {"lightTrellis", black, white, Rgb{159, 159, 159}},
+        {"lightHorizontal", Rgb{255, 0, 0}, Rgb{0, 0, 255}, Rgb{64, 0, 191}},
+        {"none", black, white, std::nullopt},
+        {"", black, white, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ShownFill(c.pattern, c.color, c.background), c.shown) << c.pattern;
+    }
+}
+
+TEST(DrawCapture, ATextRunsIntoEmptyNeighboursAndIsCutWhereTheSinkCannotClip) {
+    // Four 20-point cells; the text sits in the second. Each character is 0.9 mm wide
+    // and lines are 1 mm apart: the cell (7.06 mm, 1.5 points kept free at its edges)
+    // holds 7 characters from its inset to its far edge, 6 wrapped, 2 lines.
+    const double col = 20 * kMm;
+    const struct {
+        const char* value;
+        const char* hor;
+        bool wrap, clips;
+        const char* left;   // column 1's value
+        const char* right;  // column 3's value
+        const char* look;   // "number": the text's cell holds a number; "formula": column 3
+                            // holds an empty text; "merged": column 3 is a merged area;
+                            // "edge": the range ends at column 2
+        double spillLeft, spillRight;  // in columns
+        const char* shown;
+    } cases[] = {
+        {"abcdefghijkl", "LEFT", false, true, "", "", "", 0, 2, "abcdefghijkl"},
+        {"abcdefghijkl", "RIGHT", false, true, "", "", "", 1, 0, "abcdefghijkl"},
+        {"abcdefghijkl", "MID", false, true, "", "", "", 1, 2, "abcdefghijkl"},
+        {"abcdefghijkl", "MID", false, true, "", "x", "", 1, 0, "abcdefghijkl"},
+        {"abcdefghijkl", "LEFT", false, true, "", "x", "", 0, 0, "abcdefghijkl"},
+        {"abcdefghijkl", "LEFT", false, false, "", "x", "", 0, 0, "abcdefg"},
+        {"abcdefghijkl", "LEFT", false, false, "", "", "", 0, 2, "abcdefghijkl"},
+        {"abcdefghijkl", "RIGHT", false, false, "x", "", "", 0, 0, "fghijkl"},
+        {"abcdefghijkl", "MID", false, false, "", "x", "", 1, 0, "abcdefghi"},
+        {"abcdefghijkl", "LEFT", true, true, "", "", "", 0, 0, "abcdef\nghijkl"},
+        {"abcdef ghijkl mn", "LEFT", true, false, "", "", "", 0, 0, "ghijkl\nmn"},
+        {"abcdefghijkl", "LEFT", false, true, "", "", "number", 0, 0, "abcdefghijkl"},
+        {"abcdefghijkl", "LEFT", false, true, "", "", "formula", 0, 0, "abcdefghijkl"},
+        {"abcdefghijkl", "LEFT", false, true, "", "", "merged", 0, 0, "abcdefghijkl"},
+        {"abcdefghijkl", "LEFT", false, true, "", "", "edge", 0, 0, "abcdefghijkl"},
+    };
+    for (const auto& c : cases) {
+        auto cells = Grid(1, 4);
+        cells(1, 1)->Value = c.left;
+        auto& cell = *cells(1, 2);
+        cell.Value = c.value;
+        cell.horAlign = c.hor;
+        cell.isWrapCell = c.wrap;
+        cells(1, 3)->Value = c.right;
+        const std::string look = c.look;
+        if (look == "merged") {
+            cells(1, 3)->isMerged = true;
+            cells(1, 3)->rowFrom = 1;
+            cells(1, 3)->colFrom = 3;
+        }
+        LookOf looks;
+        if (look == "number" || look == "formula") {
+            looks = [&](Integer, Integer k) {
+                CellLook l;
+                l.content = !cells(1, k)->Value.empty() || (look == "formula" && k == 3);
+                l.number = look == "number" && k == 2;
+                return std::optional(l);
+            };
+        }
+        Recorder sink;
+        sink.charWidth = 0.9;
+        sink.clips = c.clips;
+        const auto rec =
+            Draw(cells, 1, 1, 1, look == "edge" ? 2 : 4, {}, {}, {}, sink, std::move(looks));
+        const auto text = std::find_if(rec.texts.begin(), rec.texts.end(), [&](const Text& t) {
+            return t.width == col && t.plain != "x";
+        });
+        ASSERT_NE(text, rec.texts.end()) << c.value;
+        EXPECT_NEAR(text->spillLeft, c.spillLeft * col, 1e-9) << c.hor << " " << c.left << c.right;
+        EXPECT_NEAR(text->spillRight, c.spillRight * col, 1e-9)
+            << c.hor << " " << c.left << c.right;
+        EXPECT_EQ(text->plain, c.shown) << c.hor << " " << c.left << c.right << " " << c.look;
     }
 }
 
