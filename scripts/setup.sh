@@ -13,4 +13,4 @@ $SUDO apt-get install -y -qq --no-install-recommends \
     libreoffice-calc-nogui \
     fonts-liberation2 fonts-crosextra-carlito fonts-crosextra-caladea libfontconfig-dev libfreetype-dev python3-docx perl time \
     libdxflib-dev libcairo2-dev python3-ezdxf qt6-base-dev \
-    pybind11-dev python3-dev python3-pytest python3-pyqt6 dpkg-dev >/dev/null
+    pybind11-dev python3-dev python3-pytest python3-pyqt6 xvfb x11-utils dpkg-dev >/dev/null
