@@ -93,8 +93,13 @@ def test_the_host_ends_with_a_status_when_its_display_goes_away(tmp_path):
     xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-nolisten", "tcp"],
                             pass_fds=[write], stderr=subprocess.DEVNULL, env=plain)
     os.close(write)
-    display = ":" + os.read(read, 64).decode().strip()  # written once the server is ready
+    # The server writes its display number and a line feed once it is ready; it ends
+    # itself when the line feed cannot be written.
+    number = b""
+    while not number.endswith(b"\n"):
+        number += os.read(read, 64) or b"\n"
     os.close(read)
+    display = ":" + number.decode().strip()
     # Insert Block cannot open its workbook: its message box waits for the user.
     host = subprocess.Popen(
         [HOST, "--root", str(tmp_path), "--gui", "insert-block", "--file",
