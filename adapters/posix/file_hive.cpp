@@ -1,6 +1,9 @@
 #include "adapters/posix/file_hive.hpp"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -162,6 +165,35 @@ FileHive::FileHive(std::string path) : path_(std::move(path)) {
 }
 
 FileHive::~FileHive() = default;
+
+HiveFileLock::HiveFileLock(const std::string& hivePath) {
+    std::string target = hivePath;
+    try {
+        target = PathToWrite(hivePath);
+    } catch (const RuntimeError&) {
+        // A loop of links: reading the file says so.
+    }
+    const std::string lockPath = target + ".lock";
+    fd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd_ < 0) {
+        // No lock file can be made where the hive lives (a missing or read-only folder):
+        // nothing can be saved there either.
+        if (errno == ENOENT || errno == EACCES || errno == EROFS || errno == EPERM) return;
+        throw HiveFileError(hivePath, 0,
+                            "cannot be locked: " + lockPath + ": " + std::strerror(errno));
+    }
+    while (::flock(fd_, LOCK_EX) != 0) {
+        if (errno == EINTR) continue;
+        const int e = errno;
+        ::close(fd_);
+        fd_ = -1;
+        throw HiveFileError(hivePath, 0, "cannot be locked: " + lockPath + ": " + std::strerror(e));
+    }
+}
+
+HiveFileLock::~HiveFileLock() {
+    if (fd_ >= 0) ::close(fd_);
+}
 
 FileHive::Key* FileHive::Create(const std::vector<std::string>& parts, bool withSections) {
     Key* k = &keys_.front();

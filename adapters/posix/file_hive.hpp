@@ -23,6 +23,10 @@
 // a regular file, is refused with an error naming the file and the line. Changes live
 // in memory until Save, which writes the whole file once through a temporary file
 // beside it and a rename.
+//
+// A program that changes the hive holds the hive file's lock (HiveFileLock) from before
+// it loads the file until it has written it, so that two programs changing one hive at
+// once do not lose each other's changes.
 #pragma once
 
 #include <deque>
@@ -49,6 +53,22 @@ class HiveFileError : public std::runtime_error {
     std::string file_;
     std::size_t line_;
     std::string description_;
+};
+
+// The lock of a hive file for one read-modify-write: an exclusive flock on the lock
+// file "NAME.lock" beside the hive file (beside the file a symbolic link leads to),
+// made when missing and left in place. Waits while another process holds it; held
+// until destroyed. In a folder where no lock file can be made nothing can be saved
+// either: the lock is then not taken. Raises HiveFileError when locking fails.
+class HiveFileLock {
+  public:
+    explicit HiveFileLock(const std::string& hivePath);
+    ~HiveFileLock();
+    HiveFileLock(const HiveFileLock&) = delete;
+    HiveFileLock& operator=(const HiveFileLock&) = delete;
+
+  private:
+    int fd_ = -1;
 };
 
 class FileHive : public registry::Hive {

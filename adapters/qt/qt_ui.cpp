@@ -182,7 +182,8 @@ class QtUi::Impl {
             if (!stack.empty()) {
                 try {
                     stack.back()->form->Unload();
-                } catch (...) {
+                } catch (const RuntimeError&) {
+                    // The first error is the one raised; the unload's own is the same trouble.
                 }
             }
         }

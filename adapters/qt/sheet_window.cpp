@@ -251,7 +251,7 @@ class SheetView : public QAbstractScrollArea {
                         sheet->Cells(std::max(anchor_.first, to.first),
                                      std::max(anchor_.second, to.second)))
                 ->Select();
-        } catch (...) {
+        } catch (const RuntimeError&) {
             // A sheet closed behind the window's back: nothing to select.
         }
         viewport()->update();
@@ -621,7 +621,8 @@ SheetWindow::SheetWindow(QtUi& ui, AppSource app, QWidget* parent)
             if (auto book = excel ? excel->ActiveWorkbook() : nullptr) {
                 book->Sheets()->Item(tabs_->tabText(index).toStdString())->Activate();
             }
-        } catch (...) {
+        } catch (const RuntimeError&) {
+            // The sheet went away behind the window's back: the next Sync shows what is.
         }
         Sync();
     });

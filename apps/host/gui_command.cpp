@@ -7,7 +7,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QFileDialog>
-#include <QHeaderView>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenuBar>
@@ -15,23 +14,22 @@
 #include <QPlainTextEdit>
 #include <QStatusBar>
 #include <QTabWidget>
-#include <QTableWidget>
 #include <QVBoxLayout>
 #include <filesystem>
 #include <pugixml.hpp>
 
 #include "adapters/posix/posix_system.hpp"
+#include "adapters/qt/display_probe.hpp"
 #include "adapters/qt/qt_ui.hpp"
 #include "adapters/qt/sheet_window.hpp"
 #include "apps/host/entry_points.hpp"
 #include "apps/host/json_records.hpp"
+#include "apps/host/record_table.hpp"
 #include "apps/host/streamed_json.hpp"
 
 namespace tbln::host {
 
-namespace {
-
-struct Desktop {
+struct DesktopScope::Desktop {
     int argc = 1;
     char name[5] = "tbln";
     char* argv[2] = {name, nullptr};
@@ -48,9 +46,14 @@ struct Desktop {
     }
 };
 
-Desktop& TheDesktop() {
-    static Desktop desktop;
-    return desktop;
+namespace {
+
+// The desktop of the DesktopScope that lives, or null.
+DesktopScope::Desktop* g_desktop = nullptr;
+
+DesktopScope::Desktop& TheDesktop() {
+    if (!g_desktop) throw std::logic_error("the desktop is used outside its DesktopScope");
+    return *g_desktop;
 }
 
 // A menu item of the menu file: its caption and the entry point its macro runs.
@@ -93,50 +96,9 @@ std::string MenuFile(Host& host) {
     return TBLN_MENU_FILE;
 }
 
-QString Cell(const json& v) {
-    if (v.is_string()) return QString::fromStdString(v.get<std::string>());
-    if (v.is_null()) return {};
-    return QString::fromStdString(v.dump());
-}
-
-// A table of records: one row per object, one column per member.
-QTableWidget* RecordTable(const std::vector<const json*>& records) {
-    std::vector<std::string> columns;
-    for (const auto* r : records) {
-        for (const auto& [key, value] : r->items()) {
-            if (std::find(columns.begin(), columns.end(), key) == columns.end())
-                columns.push_back(key);
-        }
-    }
-    auto* table =
-        new QTableWidget(static_cast<int>(records.size()), static_cast<int>(columns.size()));
-    QStringList headers;
-    for (const auto& c : columns) headers << QString::fromStdString(c);
-    table->setHorizontalHeaderLabels(headers);
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        for (std::size_t k = 0; k < columns.size(); ++k) {
-            if (records[i]->contains(columns[k])) {
-                table->setItem(static_cast<int>(i), static_cast<int>(k),
-                               new QTableWidgetItem(Cell((*records[i])[columns[k]])));
-            }
-        }
-    }
-    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    return table;
-}
-
-// The records of an array (a 2-D array's rows run on), objects only.
-void CollectRecords(const json& v, std::vector<const json*>& out) {
-    if (v.is_object()) out.push_back(&v);
-    if (v.is_array()) {
-        for (const auto& e : v) CollectRecords(e, out);
-    }
-}
-
 class HostWindow : public QMainWindow {
   public:
-    HostWindow(Host& host, Desktop& desktop) : host_(host), desktop_(desktop) {
+    HostWindow(Host& host, DesktopScope::Desktop& desktop) : host_(host), desktop_(desktop) {
         setObjectName("HostWindow");
         setWindowTitle("tbln - drawing host");
         results_ = new QTabWidget;
@@ -190,29 +152,28 @@ class HostWindow : public QMainWindow {
             messages.push_back({{"title", title}, {"text", text}});
         result["messages"] = messages;
         menuBar()->setEnabled(true);
-        Show(item.caption, result);
+        Show(item.caption, std::move(result));
     }
 
-    void Show(const std::string& caption, const json& result) {
-        last_ = result;
+    // The result as tables: its record arrays, one tab each, and its other values in a
+    // first tab. The tables read the records in the result kept for saving.
+    void Show(const std::string& caption, json result) {
+        last_ = std::make_shared<const json>(std::move(result));
         saveAction_->setEnabled(true);
         auto* page = new QTabWidget;
-        json scalars = json::object();
-        for (const auto& [key, value] : result.items()) {
+        auto summary = std::make_shared<json>(json::array());
+        for (const auto& [key, value] : last_->items()) {
             std::vector<const json*> records;
             CollectRecords(value, records);
             if (value.is_array() && !records.empty()) {
-                page->addTab(RecordTable(records), QString::fromStdString(key));
+                page->addTab(RecordTable(last_, std::move(records)), QString::fromStdString(key));
             } else if (!value.is_array() || !value.empty()) {
-                scalars[key] = value;
+                summary->push_back({{"name", key}, {"value", value}});
             }
         }
-        std::vector<const json*> summary;
-        json rows = json::array();
-        for (const auto& [key, value] : scalars.items())
-            rows.push_back({{"name", key}, {"value", value}});
-        for (const auto& r : rows) summary.push_back(&r);
-        page->insertTab(0, RecordTable(summary), "Result");
+        std::vector<const json*> rows;
+        for (const auto& r : *summary) rows.push_back(&r);
+        page->insertTab(0, RecordTable(summary, std::move(rows)), "Result");
         page->setCurrentIndex(0);
         results_->addTab(page, QString::fromStdString(caption));
         results_->setCurrentWidget(page);
@@ -269,37 +230,50 @@ class HostWindow : public QMainWindow {
         if (path.isEmpty()) return;
         // Saved as every file is saved in place, in the text the commands print.
         try {
-            posix::WriteFileAtomically(path.toStdString(), DumpJson(last_) + "\n");
+            posix::WriteFileAtomically(path.toStdString(), DumpJson(*last_) + "\n");
         } catch (const RuntimeError& e) {
             QMessageBox::critical(this, "Save Result", QString::fromStdString(e.Description()));
         }
     }
 
     Host& host_;
-    Desktop& desktop_;
+    DesktopScope::Desktop& desktop_;
     QTabWidget* results_ = nullptr;
     QAction* saveAction_ = nullptr;
-    json last_;
-    CaptureCall capture_;  // the last import, which Update Range captures again
-    WordCall word_;        // the last Word import, whose file Update Word reads again
+    std::shared_ptr<const json> last_;  // the last result, shown and saved
+    CaptureCall capture_;               // the last import, which Update Range captures again
+    WordCall word_;                     // the last Word import, whose file Update Word reads again
 };
 
 }  // namespace
 
-ui::Ui& DesktopUi() {
-    return TheDesktop().ui;
+DesktopScope::DesktopScope() {
+    if (g_desktop) throw std::logic_error("one DesktopScope at a time");
+    // Qt ends the process when its platform cannot start: asked first, it is one line.
+    if (const std::string problem = qt::DisplayProblem(); !problem.empty()) {
+        throw UsageError(problem);
+    }
+    desktop_ = std::make_unique<Desktop>();
+    g_desktop = desktop_.get();
 }
 
-void FollowEngines(Host& host) {
-    Desktop& desktop = TheDesktop();
-    if (desktop.sheet) return;
-    desktop.sheet =
-        std::make_unique<qt::SheetWindow>(desktop.ui, qt::RunningSpreadsheet(host.objects));
+DesktopScope::~DesktopScope() {
+    g_desktop = nullptr;
+}
+
+ui::Ui& DesktopScope::Ui() {
+    return desktop_->ui;
+}
+
+void DesktopScope::FollowEngines(Host& host) {
+    if (desktop_->sheet) return;
+    desktop_->sheet =
+        std::make_unique<qt::SheetWindow>(desktop_->ui, qt::RunningSpreadsheet(host.objects));
 }
 
 json GuiCommand(Host& host, const Options& options) {
-    Desktop& desktop = TheDesktop();
-    FollowEngines(host);
+    DesktopScope::Desktop& desktop = TheDesktop();
+    if (!desktop.sheet) throw std::logic_error("the gui command runs with the sheet window");
     HostWindow window(host, desktop);
     // The host window at the left, the sheet window beside it, as the user arranges them.
     window.resize(560, 440);

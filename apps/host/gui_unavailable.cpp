@@ -3,11 +3,19 @@
 
 namespace tbln::host {
 
-ui::Ui& DesktopUi() {
+struct DesktopScope::Desktop {};
+
+DesktopScope::DesktopScope() {
     throw UsageError("this tbln was built without the desktop user interface");
 }
 
-void FollowEngines(Host&) {}
+DesktopScope::~DesktopScope() = default;
+
+ui::Ui& DesktopScope::Ui() {
+    throw UsageError("this tbln was built without the desktop user interface");
+}
+
+void DesktopScope::FollowEngines(Host&) {}
 
 nlohmann::ordered_json GuiCommand(Host&, const Options&) {
     throw UsageError("this tbln was built without the desktop user interface");

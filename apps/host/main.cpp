@@ -2,6 +2,7 @@
 #include <CLI/CLI.hpp>
 #include <cstdlib>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "apps/host/streamed_json.hpp"
 #include "core/error.hpp"
 #include "core/numeric.hpp"
+#include "core/text.hpp"
 
 namespace {
 
@@ -239,12 +241,21 @@ int main(int argc, char** argv) {
         return 2;
     }
     // Nobody presses Cancel in a run from the command line: the wait for the reader ends.
-    double readerTimeout = 300;
+    Long readerWaitLimitMs = kDefaultReaderWaitLimitMs;
     if (!readerTimeoutText.empty()) {
-        readerTimeout = tbln::ParseDecimal(readerTimeoutText).value_or(0);
-        if (!(readerTimeout > 0) || readerTimeout > 86400) {
+        const auto seconds = tbln::ParseDecimal(readerTimeoutText);
+        bool valid = seconds.has_value();
+        if (valid) {
+            try {
+                readerWaitLimitMs = ReaderWaitLimitMs(*seconds);
+            } catch (const RuntimeError&) {
+                valid = false;
+            }
+        }
+        if (!valid) {
             std::cerr << "tbln: --reader-timeout " << readerTimeoutText
-                      << " is not a number of seconds from 0 to 86400\n";
+                      << " is not a number of seconds from 0 to "
+                      << NumberToText(kMaxReaderTimeoutSeconds) << "\n";
             return 2;
         }
     }
@@ -268,12 +279,17 @@ int main(int argc, char** argv) {
     }
     try {
         gui = gui || command->run == host::GuiCommand;
-        host::Host h(root, gui ? &host::DesktopUi() : nullptr);
-        h.module.readerWaitLimitMs = static_cast<Long>(readerTimeout * 1000);
-        if (gui) host::FollowEngines(h);
+        // The desktop outlives the host that shows its dialogs through it.
+        std::optional<host::DesktopScope> desktop;
+        if (gui) desktop.emplace();
+        host::Host h(root, desktop ? &desktop->Ui() : nullptr);
+        h.module.readerWaitLimitMs = readerWaitLimitMs;
+        if (desktop) desktop->FollowEngines(h);
         const auto result = command->run(h, options);
         // A command with a large record array prints it itself, record by record.
         if (!result.is_discarded()) std::cout << host::DumpJson(result) << "\n";
+        // All of it is out before the host and the desktop are torn down.
+        std::cout.flush();
         return 0;
     } catch (const host::UsageError& e) {
         std::cerr << "tbln: " << e.what() << "\n";

@@ -53,6 +53,8 @@ int main(int argc, char** argv) {
     if (hivePath.empty()) hivePath = root + "/" + kDefaultHive;
 
     try {
+        // Another installation changing the same hive waits until this one has written it.
+        const posix::HiveFileLock lock(hivePath);
         posix::FileHive hive(hivePath);
         posix::PosixSystem sys(root);
         scripted::ScriptedUi ui;

@@ -8,6 +8,7 @@
 #include <memory>
 #include <stdexcept>
 
+#include "adapters/qt/display_probe.hpp"
 #include "adapters/qt/qt_ui.hpp"
 #include "adapters/qt/sheet_window.hpp"
 #include "tbln.hpp"
@@ -36,6 +37,9 @@ void EnsureApplication() {
         throw std::runtime_error(
             "the qt user interface needs a display: set DISPLAY or WAYLAND_DISPLAY, or "
             "QT_QPA_PLATFORM (offscreen shows no windows)");
+    // Qt ends the process when its platform cannot start: asked first, the caller hears why.
+    if (const std::string problem = qt::DisplayProblem(); !problem.empty())
+        throw std::runtime_error("the qt user interface cannot run: " + problem);
     static int argc = 1;
     static char name[] = "tbln";
     static char* argv[] = {name, nullptr};

@@ -199,18 +199,28 @@ py::kwargs TagsOut(TagPosArray& tags0, TagPosArray& tags1, const std::string& fi
 void BindApplication(py::module_& m) {
     using py::arg;
     py::class_<Session>(m, "Application")
-        .def(py::init<const std::string&, const std::string&>(), arg("root") = "",
-             arg("ui") = "scripted",
+        .def(py::init([](const std::string& root, const std::string& ui, double readerTimeout) {
+                 auto session = std::make_unique<Session>(root, ui);
+                 session->App().SetReaderTimeout(readerTimeout);
+                 return session;
+             }),
+             arg("root") = "", arg("ui") = "scripted",
+             arg("reader_timeout") = kDefaultReaderWaitLimitMs / 1000.0,
              "root stands for the install folder (empty: QUORVEX_ROOT, else "
              "~/.local/share/quorvex); ui names the user interface: \"scripted\" (the "
              "dialogs answered by the script queued with click, set_text, file_choice... "
              "before each entry point), \"qt\" (the real dialogs, with a window showing "
-             "the workbook; needs DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM), or "
+             "the workbook; needs a display Qt can reach, or QT_QPA_PLATFORM=offscreen), or "
              "\"auto\" (\"qt\" where it can run, else \"scripted\"); tbln.ui_names() "
-             "lists them.")
+             "lists them. reader_timeout is how many seconds an import waits for the "
+             "workbook reader before it is cancelled (above 0, at most a day).")
         .def_property_readonly("root", [](Session& s) { return s.Sys().InstallRoot(); })
         .def_property_readonly("ui", &Session::UiName,
                                "The user interface chosen (\"auto\" resolved).")
+        .def_property(
+            "reader_timeout", [](Session& s) { return s.App().ReaderTimeout(); },
+            [](Session& s, double seconds) { s.App().SetReaderTimeout(seconds); },
+            "Seconds an import waits for the workbook reader before it is cancelled.")
         // Entry points.
         .def(
             "SetTopMostWindow",

@@ -55,6 +55,12 @@ class Application {
 
     void SetLUC();
 
+    // How long, in seconds, an import waits for the workbook reader before it is
+    // cancelled as Cancel would (the module's readerWaitLimitMs; five minutes unless
+    // set). Setting raises 5 unless 0 < seconds <= kMaxReaderTimeoutSeconds.
+    double ReaderTimeout() const { return m_.readerWaitLimitMs / 1000.0; }
+    void SetReaderTimeout(double seconds) { m_.readerWaitLimitMs = ReaderWaitLimitMs(seconds); }
+
   private:
     // Fills every tag of tagList from the cell at its offset from (row, col) on xlSheet.
     void FillTagValues(Integer row, Integer col);

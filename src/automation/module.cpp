@@ -1,6 +1,9 @@
 #include "automation/module.hpp"
 
+#include <cmath>
+
 #include "core/error.hpp"
+#include "core/text.hpp"
 
 namespace tbln {
 
@@ -24,6 +27,18 @@ const char* DialogName(DialogId id) {
             return "MakeLUCForm";
     }
     return "?";
+}
+
+Long ReaderWaitLimitMs(double seconds) {
+    if (!(seconds > 0) || seconds > kMaxReaderTimeoutSeconds) {
+        const std::string given = std::isnan(seconds)      ? "NaN"
+                                  : std::isfinite(seconds) ? NumberToText(seconds)
+                                                           : "infinite";
+        Raise(err::kInvalidCall, "The reader timeout " + given +
+                                     " is not a number of seconds above 0 and up to " +
+                                     NumberToText(kMaxReaderTimeoutSeconds));
+    }
+    return static_cast<Long>(std::llround(seconds * 1000));
 }
 
 Module::Module(Ports p) : ports(p) {}

@@ -32,6 +32,15 @@ enum class DialogId {
 };
 const char* DialogName(DialogId id);
 
+// How long an import waits for the external reader (and for another import holding
+// it) before it is cancelled as Cancel would: five minutes unless the caller says.
+inline constexpr Long kDefaultReaderWaitLimitMs = 300000;
+// The longest wait a caller may ask for, in seconds: a day.
+inline constexpr double kMaxReaderTimeoutSeconds = 86400;
+// The wait limit in milliseconds for `seconds`; raises 5 naming the value unless it
+// is more than 0 and at most kMaxReaderTimeoutSeconds.
+Long ReaderWaitLimitMs(double seconds);
+
 class Module;
 using DialogFactory = std::function<std::unique_ptr<ui::Form>(Module&)>;
 
@@ -106,8 +115,8 @@ class Module {
     // installation never read each other's files.
     std::unique_ptr<sys::FolderLock> readerLock;
     // The real time the wait for the reader lasts at most before the wait is cancelled
-    // and the reader ended (0: no limit; the user has Cancel). Non-interactive runs set it.
-    Long readerWaitLimitMs = 0;
+    // and the reader ended, for every caller: a hung reader never holds the host for good.
+    Long readerWaitLimitMs = kDefaultReaderWaitLimitMs;
 
     // Releases the Excel references (sheet, workbook, application).
     void ReleaseExcel();

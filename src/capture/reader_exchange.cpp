@@ -398,6 +398,24 @@ bool RefuseMarkedName(ui::Ui& ui, const std::string& text, bool isFile) {
     return true;
 }
 
+// The reader's one line on why it could not read the workbook: the first line of
+// error.txt, of at most kMaxErrorLine bytes, so that a reader writing on and on is not
+// read whole; a character cut at the end reads as U+FFFD.
+std::string ReaderErrorLine(sys::System& sys, const std::string& path) {
+    constexpr std::size_t kMaxErrorLine = 4096;
+    const auto input = sys.OpenFile(path);
+    std::string text(kMaxErrorLine, '\0');
+    std::size_t got = 0;
+    while (got < text.size()) {
+        const std::size_t n = input->Read(text.data() + got, text.size() - got);
+        if (n == 0) break;
+        got += n;
+    }
+    text.resize(got);
+    text.resize(std::min(got, text.find_first_of("\r\n")));
+    return IsValidUtf8(text) ? text : ValidUtf8(text);
+}
+
 }  // namespace
 
 void EndReaderExchange(Module& m) {
@@ -504,9 +522,7 @@ bool RunReaderAndWait(Module& m, const ProgressDisplay& progress) {
     }
     const std::string errorFile = paths::ReaderFile(sys, "error.txt");
     if (sys.FileExists(errorFile)) {
-        std::string text = sys.ReadFile(errorFile);
-        while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-        ui.MsgBox(text, ui::vbInformation, "Error");
+        ui.MsgBox(ReaderErrorLine(sys, errorFile), ui::vbInformation, "Error");
         return false;
     }
     sys.Sleep(100);

@@ -2,8 +2,11 @@
 // malformed files with the line at fault.
 #include "adapters/posix/file_hive.hpp"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -143,6 +146,24 @@ TEST(FileHive, AMissingFileIsAnEmptyHiveWrittenOnlyBySave) {
     EXPECT_EQ(old.Text(), lf);
     old.SetString("K", "W", "more");
     EXPECT_EQ(old.Text(), "REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"V\"=\"data\"\n\"W\"=\"more\"\n");
+}
+
+// Two programs changing one hive at once: the second waits on the lock from before it
+// reads until the first has written its changes.
+TEST(FileHive, TheLockIsHeldUntilItIsDestroyed) {
+    TempDir dir;
+    const std::string path = dir / "hive.reg";
+    const auto anotherGetsTheLock = [&] {
+        const int fd = open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        const bool got = flock(fd, LOCK_EX | LOCK_NB) == 0;
+        close(fd);
+        return got;
+    };
+    {
+        const posix::HiveFileLock lock(path);
+        EXPECT_FALSE(anotherGetsTheLock());
+    }
+    EXPECT_TRUE(anotherGetsTheLock());
 }
 
 TEST(FileHive, ChangesThatCannotBeSavedRaiseAndSayWhy) {

@@ -3,6 +3,7 @@ windows (here on the offscreen platform), played by a user's steps on the widget
 "auto" takes them where windows can be shown and the script elsewhere; a caller who
 does not choose them never loads Qt."""
 import os
+import shutil
 import subprocess
 import sys
 import textwrap
@@ -26,7 +27,26 @@ def run_python(code, **env):
     return done.stdout
 
 
-def test_without_a_display_auto_is_the_script_and_qt_says_what_it_needs():
+# A display number nobody serves (the tests skip when something does), and what the
+# library and the host say without a display they can reach.
+UNSERVED = ":7391"
+NO_DISPLAY = [
+    ({}, "QT_QPA_PLATFORM"),
+    ({"DISPLAY": UNSERVED}, "could not connect to display " + UNSERVED),
+    ({"DISPLAY": UNSERVED, "QT_QPA_PLATFORM": "xcb"}, "could not connect to display"),
+    ({"QT_QPA_PLATFORM": "bogus"}, 'platform plugin "bogus"'),
+    ({"WAYLAND_DISPLAY": "gone", "XDG_RUNTIME_DIR": "/nonexistent"}, "wayland"),
+]
+
+
+@pytest.fixture
+def no_display():
+    if os.path.exists("/tmp/.X11-unix/X" + UNSERVED[1:]):
+        pytest.skip("display " + UNSERVED + " is served here")
+
+
+@pytest.mark.parametrize("env, says", NO_DISPLAY)
+def test_without_a_display_auto_is_the_script_and_qt_says_why(no_display, env, says):
     out = run_python("""
         import tbln
         print("qt" in tbln.ui_names())
@@ -35,11 +55,72 @@ def test_without_a_display_auto_is_the_script_and_qt_says_what_it_needs():
             tbln.Application(ui="qt")
         except Exception as e:
             print(e)
-    """)
+    """, **env)
     listed, auto, error = out.splitlines()
     assert listed == "True"
     assert auto == "scripted"
-    assert "needs a display" in error and "QT_QPA_PLATFORM" in error
+    assert says in error
+
+
+HOST = os.path.join(os.environ.get("TBLN_BUILD_DIR", ""), "apps", "host", "tbln")
+BOOK = os.path.join(SOURCE, "examples", "title_block.xlsx")
+TAGS = os.path.join(SOURCE, "examples", "title_block_tags.json")
+
+
+def host_environment(**env):
+    environment = {k: v for k, v in os.environ.items() if k not in DISPLAY_VARIABLES}
+    environment.update(env)
+    return environment
+
+
+@pytest.mark.parametrize("env, says", NO_DISPLAY)
+def test_the_host_without_a_display_says_why_in_one_line(no_display, env, says, tmp_path):
+    for args in (["gui"], ["--gui", "set-luc", "--file", BOOK, "--cell", "B2"]):
+        done = subprocess.run([HOST, "--root", str(tmp_path), *args], env=host_environment(**env),
+                              capture_output=True, text=True, timeout=120)
+        assert done.returncode == 2, done.stderr
+        assert done.stdout == ""
+        assert done.stderr.startswith("tbln: ") and done.stderr.count("\n") == 1, done.stderr
+        assert says in done.stderr
+
+
+def test_the_host_ends_with_a_status_when_its_display_goes_away(tmp_path):
+    if not shutil.which("Xvfb") or not shutil.which("xwininfo"):
+        pytest.skip("needs Xvfb and xwininfo")
+    # The display's own programs run without the sanitizers' runtime the tests preload.
+    plain = {k: v for k, v in os.environ.items() if k != "LD_PRELOAD"}
+    read, write = os.pipe()
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-nolisten", "tcp"],
+                            pass_fds=[write], stderr=subprocess.DEVNULL, env=plain)
+    os.close(write)
+    # The server writes its display number and a line feed once it is ready; it ends
+    # itself when the line feed cannot be written.
+    number = b""
+    while not number.endswith(b"\n"):
+        number += os.read(read, 64) or b"\n"
+    os.close(read)
+    display = ":" + number.decode().strip()
+    # Insert Block cannot open its workbook: its message box waits for the user.
+    host = subprocess.Popen(
+        [HOST, "--root", str(tmp_path), "--gui", "insert-block", "--file",
+         str(tmp_path / "gone.xlsx"), "--tags", TAGS, "--block-id", "A1"],
+        env=host_environment(DISPLAY=display, QT_QPA_PLATFORM="xcb",
+                             ASAN_OPTIONS="detect_leaks=0:handle_segv=0"),
+        stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    try:
+        deadline = time.monotonic() + 120
+        while host.poll() is None and time.monotonic() < deadline:
+            tree = subprocess.run(["xwininfo", "-display", display, "-root", "-tree"],
+                                  capture_output=True, text=True, env=plain).stdout
+            if '"Error On Opening Excel File"' in tree:
+                break
+            time.sleep(0.1)
+        assert host.poll() is None, host.stderr.read()
+    finally:
+        xvfb.kill()
+        xvfb.wait()
+    out, err = host.communicate(timeout=120)
+    assert host.returncode in (0, 1, 2), err  # a negative status is a signal
 
 
 def test_a_caller_who_does_not_choose_qt_never_loads_it():

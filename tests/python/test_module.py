@@ -244,6 +244,23 @@ def test_bad_arguments_are_refused():
     assert "scripted" in tbln.ui_names()
 
 
+def test_a_reader_that_never_answers_is_given_up_at_the_reader_timeout(monkeypatch, tmp_path):
+    reader = tmp_path / "hung-reader"
+    reader.write_text("#!/bin/sh\nexec sleep 60\n")
+    reader.chmod(0o755)
+    monkeypatch.setenv("TBLN_READER", str(reader))
+    app = tbln.Application(root=str(tmp_path / "quorvex"))
+    assert app.reader_timeout == 300  # the command line's bound, for every caller
+    app.reader_timeout = 1
+    app.range_dialog(example("door_schedule.xlsx"), "Doors")
+    assert app.BuildCell().result is False
+    assert [text for _, text in app.messages if "did not answer within 1 seconds" in text]
+    assert tbln.Application(reader_timeout=2.5).reader_timeout == 2.5
+    for bad in (0, -1, 86401, float("nan")):
+        with pytest.raises(tbln.RuntimeError, match="reader timeout"):
+            app.reader_timeout = bad
+
+
 def test_the_install_root_defaults_to_quorvex_root(monkeypatch, tmp_path):
     monkeypatch.setenv("QUORVEX_ROOT", str(tmp_path))
     assert tbln.Application().root == str(tmp_path)
