@@ -37,5 +37,6 @@ for folder in $(echo "$line" | cut -d' ' -f3-); do
 done
 
 cd "$build/artifacts/$target"
+export LSAN_OPTIONS="suppressions=$src/fuzz/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 exec "$build/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
     -max_len=1048576 -print_final_stats=1 "$@" "$build/corpus/$target" "$seeds"
