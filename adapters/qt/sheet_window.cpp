@@ -2,6 +2,7 @@
 
 #include <QAbstractScrollArea>
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -21,6 +22,7 @@
 #include "adapters/workbook/package.hpp"
 #include "adapters/workbook/sheet_geometry.hpp"
 #include "core/error.hpp"
+#include "drawing/drawing.hpp"
 
 namespace tbln::qt {
 
@@ -121,6 +123,44 @@ QPen OutlinePen(const DrawingObject& o) {
     return pen;
 }
 
+// A cell or merged area in view: what it shows, where, and how far its text runs into
+// the empty neighbours left and right.
+struct ShownCell {
+    CellView view;
+    QRectF rect;
+    double spillLeft = 0, spillRight = 0;
+};
+
+// What the spreadsheet's rule for running texts asks of a cell: General aligns numbers
+// right, truth values and errors centred and texts left.
+drawing::SpillTraits SpillTraitsOf(const CellView& v) {
+    drawing::SpillTraits t;
+    switch (v.horizontalAlignment) {
+        case workbook::xlCenter:
+        case workbook::xlCenterAcrossSelection:
+            t.align = drawing::HAlign::Center;
+            break;
+        case workbook::xlRight:
+            t.align = drawing::HAlign::Right;
+            break;
+        case workbook::xlGeneral:
+            t.align = v.type == workbook::ValueType::Number ? drawing::HAlign::Right
+                      : v.type == workbook::ValueType::Text ? drawing::HAlign::Left
+                                                            : drawing::HAlign::Center;
+            break;
+        default:
+            t.align = drawing::HAlign::Left;
+    }
+    t.merged = v.merged;
+    t.wrapped = v.wrapText || v.horizontalAlignment == workbook::xlJustify ||
+                v.horizontalAlignment == workbook::xlDistributed;
+    t.turned = v.orientation != workbook::xlHorizontal && v.orientation != 0;
+    t.number = v.type == workbook::ValueType::Number;
+    t.fillAligned = v.horizontalAlignment == workbook::xlFill;
+    t.shrinks = v.shrinkToFit;
+    return t;
+}
+
 }  // namespace
 
 // The grid: row and column offsets in pixels for the lines up to the used area and a
@@ -132,6 +172,7 @@ class SheetView : public QAbstractScrollArea {
         viewport()->setBackgroundRole(QPalette::Base);
         viewport()->setAutoFillBackground(true);
         setObjectName("grid");
+        setFocusPolicy(Qt::StrongFocus);
     }
 
     const WorkbookModel* Book() const {
@@ -205,17 +246,37 @@ class SheetView : public QAbstractScrollArea {
         return {std::max<Long>(row, 1), std::max<Long>(col, 1)};
     }
 
+    // Scrolls the least that brings the cell into view.
     void EnsureVisible(Long row, Long col) {
         const QRectF r = CellRectF(row, col, row, col);
         const QRect area = viewport()->rect().adjusted(kHeaderWidth, kHeaderHeight, 0, 0);
-        if (r.height() > 0 && (r.top() < area.top() || r.bottom() > area.bottom())) {
-            verticalScrollBar()->setValue(static_cast<int>(rowTop_[static_cast<std::size_t>(
-                std::min<Long>(row - 1, static_cast<Long>(rowTop_.size()) - 1))]));
-        }
-        if (r.width() > 0 && (r.left() < area.left() || r.right() > area.right())) {
-            horizontalScrollBar()->setValue(static_cast<int>(colLeft_[static_cast<std::size_t>(
-                std::min<Long>(col - 1, static_cast<Long>(colLeft_.size()) - 1))]));
-        }
+        const auto start = [](const std::vector<double>& v, Long i) {
+            return static_cast<int>(v[static_cast<std::size_t>(
+                std::min<Long>(i - 1, static_cast<Long>(v.size()) - 1))]);
+        };
+        QScrollBar* v = verticalScrollBar();
+        QScrollBar* h = horizontalScrollBar();
+        if (r.height() > 0 && r.top() < area.top())
+            v->setValue(start(rowTop_, row));
+        else if (r.height() > 0 && r.bottom() > area.bottom() + 1)
+            v->setValue(
+                std::min(start(rowTop_, row),
+                         v->value() + static_cast<int>(std::ceil(r.bottom() - area.bottom() - 1))));
+        if (r.width() > 0 && r.left() < area.left())
+            h->setValue(start(colLeft_, col));
+        else if (r.width() > 0 && r.right() > area.right() + 1)
+            h->setValue(
+                std::min(start(colLeft_, col),
+                         h->value() + static_cast<int>(std::ceil(r.right() - area.right() - 1))));
+    }
+    // Shows the sheet from the cell at its top-left corner, as its saved view does.
+    void ScrollTo(Long row, Long col) {
+        const auto start = [](const std::vector<double>& v, Long i) {
+            return static_cast<int>(v[static_cast<std::size_t>(
+                std::clamp<Long>(i - 1, 0, static_cast<Long>(v.size()) - 1))]);
+        };
+        verticalScrollBar()->setValue(start(rowTop_, row));
+        horizontalScrollBar()->setValue(start(colLeft_, col));
     }
 
   protected:
@@ -226,39 +287,127 @@ class SheetView : public QAbstractScrollArea {
     void scrollContentsBy(int, int) override { viewport()->update(); }
 
     void mousePressEvent(QMouseEvent* e) override {
-        if (e->button() != Qt::LeftButton || !Book()) return;
-        anchor_ = CellAt(e->position().toPoint());
-        Select(anchor_);
+        const SheetModel* sheet = ShownSheet(Book());
+        if (e->button() != Qt::LeftButton || !sheet) return;
+        setFocus(Qt::MouseFocusReason);
+        // Shift+click extends the selection from the active cell; a click inside a
+        // merged area makes its top-left cell active.
+        if (e->modifiers() & Qt::ShiftModifier) {
+            anchor_ = {sheet->activeRow, sheet->activeCol};
+        } else {
+            anchor_ = TopLeftOf(*sheet, CellAt(e->position().toPoint()));
+        }
+        Select(CellAt(e->position().toPoint()));
     }
     void mouseMoveEvent(QMouseEvent* e) override {
         if (!(e->buttons() & Qt::LeftButton) || !Book()) return;
         Select(CellAt(e->position().toPoint()));
     }
+    // The arrow keys move the active cell, with Shift they move the selection's far
+    // corner, keeping what moved in view.
+    void keyPressEvent(QKeyEvent* e) override {
+        const SheetModel* sheet = ShownSheet(Book());
+        int dr = 0, dc = 0;
+        switch (e->key()) {
+            case Qt::Key_Up:
+                dr = -1;
+                break;
+            case Qt::Key_Down:
+                dr = 1;
+                break;
+            case Qt::Key_Left:
+                dc = -1;
+                break;
+            case Qt::Key_Right:
+                dc = 1;
+                break;
+            default:
+                return QAbstractScrollArea::keyPressEvent(e);
+        }
+        if (!sheet) return;
+        Measure();
+        const std::pair<Long, Long> active{sheet->activeRow, sheet->activeCol};
+        if (active != anchor_) anchor_ = corner_ = active;  // moved by code or a click elsewhere
+        if (e->modifiers() & Qt::ShiftModifier) {
+            corner_ = Step(*sheet, corner_, dr, dc);
+            Select(corner_);
+            EnsureVisible(corner_.first, corner_.second);
+        } else {
+            anchor_ = TopLeftOf(*sheet, Step(*sheet, active, dr, dc));
+            Select(anchor_);
+            EnsureVisible(anchor_.first, anchor_.second);
+        }
+    }
 
     void paintEvent(QPaintEvent*) override;
 
   private:
-    // Selects the cells from the anchor to `to` in the engine, as a click or drag in
-    // the spreadsheet does; the active cell is the one first clicked.
+    // The top-left cell of the merged area holding `cell`, else the cell.
+    static std::pair<Long, Long> TopLeftOf(const SheetModel& sheet, std::pair<Long, Long> cell) {
+        if (const Area* m = sheet.FindMerge(cell.first, cell.second)) return {m->top, m->left};
+        return cell;
+    }
+    // The next shown cell from `from` one step along (dr, dc), past the merged area it
+    // is in, staying on the sheet.
+    std::pair<Long, Long> Step(const SheetModel& sheet, std::pair<Long, Long> from, int dr,
+                               int dc) const {
+        const Area* m = sheet.FindMerge(from.first, from.second);
+        Long r = dr > 0 && m ? m->bottom : from.first, c = dc > 0 && m ? m->right : from.second;
+        if (dr < 0 && m) r = m->top;
+        if (dc < 0 && m) c = m->left;
+        const auto shown = [](const std::vector<double>& v, Long i) {
+            return v[static_cast<std::size_t>(i)] > v[static_cast<std::size_t>(i - 1)];
+        };
+        const auto lines = [](const std::vector<double>& v) {
+            return static_cast<Long>(v.size()) - 1;
+        };
+        for (Long i = r + dr; dr != 0 && i >= 1 && i <= lines(rowTop_); i += dr) {
+            if (shown(rowTop_, i)) return {i, from.second};
+        }
+        for (Long i = c + dc; dc != 0 && i >= 1 && i <= lines(colLeft_); i += dc) {
+            if (shown(colLeft_, i)) return {from.first, i};
+        }
+        return from;
+    }
+
+    // Selects the cells from the anchor to `to` in the engine, as a click, drag or
+    // Shift+arrow in the spreadsheet does: the area grows over the merged areas it cuts,
+    // and the anchor stays the active cell.
     void Select(std::pair<Long, Long> to) {
+        const SheetModel* model = ShownSheet(Book());
+        if (!model) return;
+        corner_ = to;
+        Area a{std::min(anchor_.first, to.first), std::min(anchor_.second, to.second),
+               std::max(anchor_.first, to.first), std::max(anchor_.second, to.second)};
+        for (bool grew = true; grew;) {
+            grew = false;
+            for (const Area& m : model->merges) {
+                if (m.bottom < a.top || m.top > a.bottom || m.right < a.left || m.left > a.right)
+                    continue;
+                const Area u{std::min(a.top, m.top), std::min(a.left, m.left),
+                             std::max(a.bottom, m.bottom), std::max(a.right, m.right)};
+                if (u.top != a.top || u.left != a.left || u.bottom != a.bottom ||
+                    u.right != a.right) {
+                    a = u;
+                    grew = true;
+                }
+            }
+        }
         try {
             const auto app = app_();
             auto sheet = app ? app->ActiveSheet() : nullptr;
             if (!sheet) return;
-            sheet
-                ->Range(sheet->Cells(std::min(anchor_.first, to.first),
-                                     std::min(anchor_.second, to.second)),
-                        sheet->Cells(std::max(anchor_.first, to.first),
-                                     std::max(anchor_.second, to.second)))
-                ->Select();
+            sheet->Range(sheet->Cells(a.top, a.left), sheet->Cells(a.bottom, a.right))->Select();
+            if (anchor_ != std::pair{a.top, a.left})
+                sheet->Cells(anchor_.first, anchor_.second)->Activate();
         } catch (const RuntimeError&) {
             // A sheet closed behind the window's back: nothing to select.
         }
         viewport()->update();
     }
 
-    void PaintCell(QPainter& p, const WorkbookModel& book, const SheetModel& sheet, Long row,
-                   Long col, const QRectF& rect, double overflowRight);
+    void PaintFill(QPainter& p, const ShownCell& cell);
+    void PaintText(QPainter& p, const ShownCell& cell);
     void PaintBorders(QPainter& p, const CellView& v, const QRectF& rect);
     void PaintDrawing(QPainter& p, const WorkbookModel& book, const SheetModel& sheet);
     void PaintShape(QPainter& p, const DrawingObject& o, const QRectF& own);
@@ -267,7 +416,8 @@ class SheetView : public QAbstractScrollArea {
     SheetWindow::AppSource app_;
     std::vector<double> rowTop_{0}, colLeft_{0};  // never empty: line 1 starts at 0
     std::tuple<const SheetModel*, std::size_t, std::size_t, std::size_t> key_{};
-    std::pair<Long, Long> anchor_{1, 1};
+    std::pair<Long, Long> anchor_{1, 1};  // the active cell the selection grows from
+    std::pair<Long, Long> corner_{1, 1};  // its far corner, which Shift+arrows move
     // The frame of each drawing object in pixels from the sheet's top-left corner, in
     // drawing order, measured with the lines.
     std::vector<QRectF> frames_;
@@ -322,28 +472,52 @@ void SheetView::paintEvent(QPaintEvent*) {
         }
         return nullptr;
     };
+    // The cells in view and the merged areas, each once: all fills, then all texts, then
+    // all borders, so that a text running over an empty neighbour shows over its fill.
+    std::vector<ShownCell> cells;
+    const Long lines = static_cast<Long>(colLeft_.size()) - 1;
+    const auto next = [&](Long at, int dir) {
+        for (Long k = at + dir; k >= 1 && k <= lines; k += dir) {
+            if (colLeft_[static_cast<std::size_t>(k)] > colLeft_[static_cast<std::size_t>(k - 1)])
+                return k;
+        }
+        return dir > 0 ? lines + 1 : Long{0};
+    };
+    const auto width = [&](Long k) {
+        return colLeft_[static_cast<std::size_t>(k)] - colLeft_[static_cast<std::size_t>(k - 1)];
+    };
+    const auto add = [&](Long r, Long c, const QRectF& rect) {
+        ShownCell cell{workbook::DescribeCell(*book, *sheet, r, c), rect, 0, 0};
+        if (!cell.view.text.empty()) {
+            const drawing::SpillSides sides = drawing::SpillSidesOf(SpillTraitsOf(cell.view));
+            const auto stops = [&](Long k) {
+                if (k < 1 || k > lines) return true;
+                const auto* n = sheet->Find(r, k);
+                return (n && n->type != workbook::CellType::Empty) || sheet->FindMerge(r, k);
+            };
+            // The room beyond the view is never seen: the walk ends a column past it.
+            const auto seen = [&](Long k) {
+                return k < firstCol - 1 || k > lastCol + 1 || stops(k);
+            };
+            if (sides.right) cell.spillRight = drawing::SpillRoom(c, 1, next, seen, width);
+            if (sides.left) cell.spillLeft = drawing::SpillRoom(c, -1, next, seen, width);
+        }
+        cells.push_back(std::move(cell));
+    };
     for (Long r = firstRow; r <= lastRow; ++r) {
         if (rowTop_[static_cast<std::size_t>(r)] == rowTop_[static_cast<std::size_t>(r - 1)])
             continue;
         for (Long c = firstCol; c <= lastCol; ++c) {
             if (colLeft_[static_cast<std::size_t>(c)] == colLeft_[static_cast<std::size_t>(c - 1)])
                 continue;
-            if (mergeOf(r, c)) continue;
-            // Text that does not wrap runs on over empty cells to the right.
-            double overflow = 0;
-            for (Long k = c + 1; k <= lastCol + 1 && k < static_cast<Long>(colLeft_.size()); ++k) {
-                const auto* next = sheet->Find(r, k);
-                if ((next && next->type != workbook::CellType::Empty) || mergeOf(r, k)) break;
-                overflow =
-                    colLeft_[static_cast<std::size_t>(k)] - colLeft_[static_cast<std::size_t>(c)];
-            }
-            PaintCell(p, *book, *sheet, r, c, CellRectF(r, c, r, c), overflow);
+            if (!mergeOf(r, c)) add(r, c, CellRectF(r, c, r, c));
         }
     }
-    for (const auto* m : merges) {
-        PaintCell(p, *book, *sheet, m->top, m->left,
-                  CellRectF(m->top, m->left, m->bottom, m->right), 0);
-    }
+    for (const auto* m : merges)
+        add(m->top, m->left, CellRectF(m->top, m->left, m->bottom, m->right));
+    for (const auto& cell : cells) PaintFill(p, cell);
+    for (const auto& cell : cells) PaintText(p, cell);
+    for (const auto& cell : cells) PaintBorders(p, cell.view, cell.rect);
     // The selection over the cells, the active cell framed.
     const QColor selection(33, 115, 70);
     for (const auto& a : sheet->selection) {
@@ -407,9 +581,9 @@ void SheetView::paintEvent(QPaintEvent*) {
     p.drawLine(QPointF(kHeaderWidth - 0.5, 0), QPointF(kHeaderWidth - 0.5, height));
 }
 
-void SheetView::PaintCell(QPainter& p, const WorkbookModel& book, const SheetModel& sheet, Long row,
-                          Long col, const QRectF& rect, double overflowRight) {
-    const CellView v = workbook::DescribeCell(book, sheet, row, col);
+void SheetView::PaintFill(QPainter& p, const ShownCell& cell) {
+    const CellView& v = cell.view;
+    const QRectF& rect = cell.rect;
     if (v.fillPattern == "solid" || v.fillPattern == "gradient") {
         if (!v.fillColor.empty()) p.fillRect(rect, Rgb(v.fillColor, Qt::white));
     } else if (v.fillPattern != "none" && !v.fillPattern.empty()) {
@@ -417,6 +591,11 @@ void SheetView::PaintCell(QPainter& p, const WorkbookModel& book, const SheetMod
         p.fillRect(rect, PatternBrush(v.fillPattern, Rgb(v.fillColor, Qt::black),
                                       Rgb(v.patternBackground, Qt::white)));
     }
+}
+
+void SheetView::PaintText(QPainter& p, const ShownCell& cell) {
+    const CellView& v = cell.view;
+    const QRectF& rect = cell.rect;
     if (!v.text.empty()) {
         QFont f(QString::fromStdString(v.fontName.empty() ? "Calibri" : v.fontName));
         f.setPointSizeF(v.fontSize > 0 ? v.fontSize : 11);
@@ -426,26 +605,30 @@ void SheetView::PaintCell(QPainter& p, const WorkbookModel& book, const SheetMod
         f.setStrikeOut(v.strikethrough);
         p.setFont(f);
         p.setPen(Rgb(v.fontColor, Qt::black));
-        int flags = 0;
         const bool number = v.type == workbook::ValueType::Number;
-        switch (v.horizontalAlignment) {
-            case workbook::xlCenter:
-            case workbook::xlCenterAcrossSelection:
-                flags |= Qt::AlignHCenter;
-                break;
-            case workbook::xlRight:
-                flags |= Qt::AlignRight;
-                break;
-            case workbook::xlJustify:
-            case workbook::xlDistributed:
-                flags |= Qt::AlignJustify;
-                break;
-            case workbook::xlGeneral:
-                flags |= number ? Qt::AlignRight : Qt::AlignLeft;
-                break;
-            default:
-                flags |= Qt::AlignLeft;
+        const QString text = QString::fromStdString(v.text);
+        QRectF textRect = rect.adjusted(2 + v.indent * 9, 1, -2, -1);
+        int flags = 0;
+        if (v.horizontalAlignment == workbook::xlJustify ||
+            v.horizontalAlignment == workbook::xlDistributed) {
+            flags |= Qt::AlignJustify;
+        } else {
+            switch (SpillTraitsOf(v).align) {
+                case drawing::HAlign::Center:
+                    flags |= Qt::AlignHCenter;
+                    break;
+                case drawing::HAlign::Right:
+                    flags |= Qt::AlignRight;
+                    break;
+                case drawing::HAlign::Left:
+                    flags |= Qt::AlignLeft;
+                    break;
+            }
         }
+        // A number wider than its cell in this font keeps its sign and first digits:
+        // it is cut on the right, never on the left.
+        if (number && !v.wrapText && QFontMetricsF(f).horizontalAdvance(text) > textRect.width())
+            flags = (flags & ~Qt::AlignHorizontal_Mask) | Qt::AlignLeft;
         switch (v.verticalAlignment) {
             case workbook::xlTop:
                 flags |= Qt::AlignTop;
@@ -459,11 +642,10 @@ void SheetView::PaintCell(QPainter& p, const WorkbookModel& book, const SheetMod
                 flags |= Qt::AlignBottom;
         }
         if (v.wrapText) flags |= Qt::TextWordWrap;
-        QRectF textRect = rect.adjusted(2 + v.indent * 9, 1, -2, -1);
-        if (!v.wrapText && (flags & Qt::AlignLeft) && !number)
-            textRect.setRight(rect.left() + overflowRight + rect.width() - 2);
         p.save();
-        p.setClipRect(textRect.adjusted(-2, -1, 2, 1), Qt::IntersectClip);
+        // The text is laid out in its cell and shows as far as the empty neighbours it
+        // runs into.
+        p.setClipRect(rect.adjusted(-cell.spillLeft, 0, cell.spillRight, 0), Qt::IntersectClip);
         int degrees = 0;
         if (v.orientation == workbook::xlUpward)
             degrees = 90;
@@ -479,14 +661,12 @@ void SheetView::PaintCell(QPainter& p, const WorkbookModel& book, const SheetMod
                 std::abs(degrees) >= 45
                     ? QRectF(-rect.height() / 2, -rect.width() / 2, rect.height(), rect.width())
                     : QRectF(-rect.width() / 2, -rect.height() / 2, rect.width(), rect.height());
-            p.drawText(turned, (flags & ~Qt::AlignVertical_Mask) | Qt::AlignVCenter,
-                       QString::fromStdString(v.text));
+            p.drawText(turned, (flags & ~Qt::AlignVertical_Mask) | Qt::AlignVCenter, text);
         } else {
-            p.drawText(textRect, flags, QString::fromStdString(v.text));
+            p.drawText(textRect, flags, text);
         }
         p.restore();
     }
-    PaintBorders(p, v, rect);
 }
 
 void SheetView::PaintBorders(QPainter& p, const CellView& v, const QRectF& rect) {
@@ -559,6 +739,29 @@ void SheetView::PaintShape(QPainter& p, const DrawingObject& o, const QRectF& ow
     const std::string& preset = o.preset;
     if (o.type == 9 || preset == "line" || preset.rfind("straightConnector", 0) == 0) {
         p.drawLine(own.topLeft(), own.bottomRight());
+        // The arrowheads at its begin (top-left before flipping) and end.
+        const QPen pen = p.pen();
+        p.setPen(QPen(pen.color(), pen.widthF()));
+        p.setBrush(pen.color());
+        const auto head = [&](QPointF tip, QPointF from, Integer style, Integer size) {
+            const auto a = drawing::ArrowheadOf({tip.x(), tip.y()}, {from.x(), from.y()}, style,
+                                                size, std::max(pen.widthF(), 1.0));
+            if (!a) return;
+            if (a->oval) {
+                p.drawEllipse(QPointF(a->center.x, a->center.y), a->radius, a->radius);
+                return;
+            }
+            QPolygonF points;
+            for (const auto& pt : a->points) points << QPointF(pt.x, pt.y);
+            if (a->closed)
+                p.drawPolygon(points);
+            else
+                p.drawPolyline(points);
+        };
+        if (o.lineWeight > 0) {
+            head(own.topLeft(), own.bottomRight(), o.beginArrowStyle, o.beginArrowWidth);
+            head(own.bottomRight(), own.topLeft(), o.endArrowStyle, o.endArrowWidth);
+        }
     } else if (preset == "ellipse") {
         p.drawEllipse(own);
     } else if (preset == "roundRect") {
@@ -686,10 +889,14 @@ void SheetWindow::Sync() {
         const QSignalBlocker block(tabs_);
         tabs_->setCurrentIndex(current);
     }
-    // When code moved the active cell (View Selection, a dialog's Select), bring it into view.
+    // A sheet shown anew opens at its saved view; when code moved the active cell since
+    // (View Selection, a dialog's Select), the window brings it into view.
     if (const SheetModel* sheet = ShownSheet(book)) {
         const auto active = std::tuple{sheet, sheet->activeRow, sheet->activeCol};
-        if (active != lastActive_ && !(QApplication::mouseButtons() & Qt::LeftButton)) {
+        if (std::get<0>(active) != std::get<0>(lastActive_)) {
+            view_->Measure();
+            view_->ScrollTo(sheet->topRow, sheet->leftCol);
+        } else if (active != lastActive_ && !(QApplication::mouseButtons() & Qt::LeftButton)) {
             view_->Measure();
             view_->EnsureVisible(sheet->activeRow, sheet->activeCol);
         }

@@ -155,7 +155,7 @@ class RangeImpl : public excel::Range, public std::enable_shared_from_this<Range
     bool MergeCells() override;
     std::shared_ptr<excel::Range> MergeArea() override;
     void Select() override;
-    void Activate() override { Select(); }
+    void Activate() override;
     void Delete() override;
     std::shared_ptr<excel::Worksheet> Worksheet() override;
 
@@ -588,6 +588,19 @@ void RangeImpl::Select() {
     m.selection = areas_;
     m.activeRow = areas_.front().top;
     m.activeCol = areas_.front().left;
+}
+
+// Activating a cell inside the selection moves the active cell and keeps the selection,
+// as Shift+click and Shift+arrows leave it; any other range is selected.
+void RangeImpl::Activate() {
+    auto& m = sheet_->Model();
+    const Area& a = areas_.front();
+    const bool inside = areas_.size() == 1 && a.Rows() * a.Columns() == 1 && sheet_->IsActive() &&
+                        std::any_of(m.selection.begin(), m.selection.end(),
+                                    [&](const Area& s) { return s.Contains(a.top, a.left); });
+    if (!inside) return Select();
+    m.activeRow = a.top;
+    m.activeCol = a.left;
 }
 
 std::shared_ptr<excel::Worksheet> RangeImpl::Worksheet() {

@@ -101,6 +101,7 @@ struct SheetModel {
     std::vector<Area> merges;
     Long activeRow = 1, activeCol = 1;
     std::vector<Area> selection{Area{}};
+    Long topRow = 1, leftCol = 1;  // the saved view's top-left visible cell
     std::string dimension;         // the `<dimension ref>` the writer recorded, for information
     std::vector<SheetEdit> edits;  // unsaved changes, oldest first
     DrawingModel drawing;          // shapes and pictures

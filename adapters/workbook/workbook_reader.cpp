@@ -199,7 +199,11 @@ class WorksheetReader {
                 if (!areas.empty()) sheet_.selection = std::move(areas);
             }
         } else if (name == "sheetView") {
-            if (views_++ > 0) selectionSeen_ = true;  // only the first view counts
+            if (views_++ > 0) {
+                selectionSeen_ = true;  // only the first view counts
+            } else if (const char* tl = Attribute(attrs, "topLeftCell")) {
+                ParseCellRef(tl, sheet_.topRow, sheet_.leftCol);
+            }
         } else if (name == "dimension") {
             if (const char* ref = Attribute(attrs, "ref")) {
                 sheet_.dimension = ref;

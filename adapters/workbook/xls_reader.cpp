@@ -652,6 +652,12 @@ class XlsReader {
                 }
                 break;
             }
+            case kWindow2:
+                // The options, then the top row and left column in view.
+                bytes.Skip(2);
+                sheet_->topRow = Row(bytes.U16());
+                sheet_->leftCol = std::min<Long>(bytes.U16() + 1, kMaxCols);
+                break;
             case kPane:
                 bytes.Skip(4);
                 paneTop_ = Row(bytes.U16());

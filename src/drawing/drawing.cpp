@@ -520,16 +520,13 @@ void EmitText(Text t, Sink& sink, bool cut) {
     sink.Draw(t);
 }
 
-// How far a text may run from the cell at (r, k) in direction `dir` (1 right, -1 left):
-// across the empty neighbours up to the first one that stops it. All of that room is the
-// text's, so that a program with other font metrics does not wrap it.
+// How far a text may run from the cell at (r, k) in direction `dir`. All of that room is
+// the text's, so that a program with other font metrics does not wrap it.
 double Room(const Grid& g, Long r, Long k, int dir) {
-    const auto next = [&](Long at) { return dir > 0 ? g.NextCol(at) : g.PrevCol(at); };
-    double room = 0;
-    for (Long n = next(k); !g.Stops(r, n); n = next(n)) {
-        room += PointsToUnits(g.At(r, n)->colWidth, g.options());
-    }
-    return room;
+    return SpillRoom(
+        k, dir, [&](Long at, int d) { return d > 0 ? g.NextCol(at) : g.PrevCol(at); },
+        [&](Long n) { return g.Stops(r, n); },
+        [&](Long n) { return PointsToUnits(g.At(r, n)->colWidth, g.options()); });
 }
 
 void DrawBoxText(const Grid& g, const MyCell& head, const CellBox& box, Sink& sink) {
@@ -553,14 +550,11 @@ void DrawBoxText(const Grid& g, const MyCell& head, const CellBox& box, Sink& si
     t.vAlign = v == "MID" ? VAlign::Middle : v == "TOP" ? VAlign::Top : VAlign::Bottom;
     const auto look = g.Look(&head);
     if (look && look->fontColor) t.color = *look->fontColor;
-    // A text runs into empty neighbours unless it is wrapped, turned, merged, a number
-    // (which shows "#" instead), repeated or shrunk into its own cell.
-    const bool keeps = head.isMerged || head.isWrapCell || head.fontOrient != 0 ||
-                       (look && (look->number || look->fillAligned || look->shrinks));
-    if (!keeps) {
-        if (t.hAlign != HAlign::Right) t.spillRight = Room(g, box.row, box.colTo, 1);
-        if (t.hAlign != HAlign::Left) t.spillLeft = Room(g, box.row, box.col, -1);
-    }
+    const SpillSides sides =
+        SpillSidesOf({t.hAlign, head.isMerged, head.isWrapCell, head.fontOrient != 0,
+                      look && look->number, look && look->fillAligned, look && look->shrinks});
+    if (sides.right) t.spillRight = Room(g, box.row, box.colTo, 1);
+    if (sides.left) t.spillLeft = Room(g, box.row, box.col, -1);
     EmitText(std::move(t), sink, true);
 }
 
@@ -589,40 +583,21 @@ Dash ShapeDash(Integer dashStyle) {
     }
 }
 
-// An arrowhead of Excel's style (2 triangle, 3 open, 4 stealth, 5 diamond, 6 oval) at
-// `tip`, pointing away from `from`.
 void DrawArrowhead(Point tip, Point from, Integer style, Integer size, const Pen& pen, Sink& sink) {
-    if (style <= 1) return;
-    const double dx = tip.x - from.x, dy = tip.y - from.y;
-    const double len = std::hypot(dx, dy);
-    if (len <= 0) return;
-    const double ux = dx / len, uy = dy / len;
-    const double scale = std::max(pen.width, 0.25) * (size >= 3 ? 5 : size == 1 ? 3 : 4);
-    const double l = scale, w = scale * 0.5;
-    const Point back{tip.x - ux * l, tip.y - uy * l};
-    const Point a{back.x - uy * w, back.y + ux * w}, b{back.x + uy * w, back.y - ux * w};
+    const auto head = ArrowheadOf(tip, from, style, size, std::max(pen.width, 0.25));
+    if (!head) return;
     Pen solid = pen;
     solid.dash = Dash::Solid;
-    if (style == 6) {
-        sink.Draw(Ellipse{{tip.x - ux * w, tip.y - uy * w}, w, w, 0, 0, 360, solid});
+    if (head->oval) {
+        sink.Draw(Ellipse{head->center, head->radius, head->radius, 0, 0, 360, solid});
         return;
     }
-    Path head;
-    head.pen = solid;
-    if (style == 3) {
-        head.points = {a, tip, b};
-    } else if (style == 5) {
-        head.points = {tip, a, {tip.x - ux * 2 * l, tip.y - uy * 2 * l}, b};
-        head.closed = true;
-        head.fill = pen.color;
-    } else {
-        const Point notch{tip.x - ux * l * (style == 4 ? 0.6 : 1.0),
-                          tip.y - uy * l * (style == 4 ? 0.6 : 1.0)};
-        head.points = {tip, a, notch, b};
-        head.closed = true;
-        head.fill = pen.color;
-    }
-    sink.Draw(head);
+    Path path;
+    path.pen = solid;
+    path.points = head->points;
+    path.closed = head->closed;
+    if (head->closed) path.fill = pen.color;
+    sink.Draw(path);
 }
 
 void DrawShape(const Grid& g, const MyShape& s, Sink& sink) {
@@ -1007,6 +982,46 @@ void DrawWordLines(const WordLineArray& lines, Integer pages, Single pageWidth, 
         drawPage(++page);
     }
     sink.End();
+}
+
+SpillSides SpillSidesOf(const SpillTraits& t) {
+    if (t.merged || t.wrapped || t.turned || t.number || t.fillAligned || t.shrinks) return {};
+    return {t.align != HAlign::Left, t.align != HAlign::Right};
+}
+
+double SpillRoom(Long from, int dir, const std::function<Long(Long, int)>& next,
+                 const std::function<bool(Long)>& stops, const std::function<double(Long)>& width) {
+    double room = 0;
+    for (Long n = next(from, dir); !stops(n); n = next(n, dir)) room += width(n);
+    return room;
+}
+
+std::optional<Arrowhead> ArrowheadOf(Point tip, Point from, Integer style, Integer size,
+                                     double lineWidth) {
+    if (style <= 1) return std::nullopt;
+    const double dx = tip.x - from.x, dy = tip.y - from.y;
+    const double len = std::hypot(dx, dy);
+    if (len <= 0) return std::nullopt;
+    const double ux = dx / len, uy = dy / len;
+    const double l = lineWidth * (size >= 3 ? 5 : size == 1 ? 3 : 4), w = l * 0.5;
+    const Point back{tip.x - ux * l, tip.y - uy * l};
+    const Point a{back.x - uy * w, back.y + ux * w}, b{back.x + uy * w, back.y - ux * w};
+    Arrowhead head;
+    if (style == 6) {
+        head.oval = true;
+        head.center = {tip.x - ux * w, tip.y - uy * w};
+        head.radius = w;
+    } else if (style == 3) {
+        head.points = {a, tip, b};
+    } else if (style == 5) {
+        head.points = {tip, a, {tip.x - ux * 2 * l, tip.y - uy * 2 * l}, b};
+        head.closed = true;
+    } else {
+        const double notch = style == 4 ? 0.6 : 1.0;
+        head.points = {tip, a, {tip.x - ux * l * notch, tip.y - uy * l * notch}, b};
+        head.closed = true;
+    }
+    return head;
 }
 
 }  // namespace tbln::drawing

@@ -221,6 +221,40 @@ std::optional<Rgb> ParseRgb(const std::string& text);
 std::optional<Rgb> ShownFill(std::string_view pattern, std::optional<Rgb> color,
                              std::optional<Rgb> background);
 
+// The spreadsheet's rule for a cell's text running past its box into empty neighbours:
+// a wrapped, turned, merged, repeated or shrunk text stays in its box, as does a number
+// (which shows "#" instead); any other runs right when aligned left, left when aligned
+// right and both ways when centred.
+struct SpillTraits {
+    HAlign align = HAlign::Left;
+    bool merged = false, wrapped = false, turned = false, number = false;
+    bool fillAligned = false, shrinks = false;
+};
+struct SpillSides {
+    bool left = false, right = false;
+};
+SpillSides SpillSidesOf(const SpillTraits& traits);
+
+// How far a text may run from column `from` in direction `dir` (1 right, -1 left): the
+// summed widths of the neighbours `next(column, dir)` steps to, up to the first one that
+// `stops` (holds a value, is part of a merged area or lies beyond the sheet).
+double SpillRoom(Long from, int dir, const std::function<Long(Long, int)>& next,
+                 const std::function<bool(Long)>& stops, const std::function<double(Long)>& width);
+
+// An arrowhead of Excel's style (2 triangle, 3 open, 4 stealth, 5 diamond, 6 oval) and
+// size (1 small, 2 medium, 3 large) at `tip`, pointing away from `from`, for a line
+// `lineWidth` wide, in the caller's units: an oval of `radius` about `center`, else a
+// polyline (closed and filled with the line's colour unless open).
+struct Arrowhead {
+    bool oval = false;
+    Point center;
+    double radius = 0;
+    std::vector<Point> points;
+    bool closed = false;
+};
+std::optional<Arrowhead> ArrowheadOf(Point tip, Point from, Integer style, Integer size,
+                                     double lineWidth);
+
 // Points (Excel's and Word's unit) to drawing units.
 inline double PointsToUnits(double points, const Options& options) {
     return points * 25.4 / 72.0 * options.unitsPerMm;
