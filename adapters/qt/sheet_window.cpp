@@ -483,7 +483,7 @@ void SheetView::paintEvent(QPaintEvent*) {
         }
         return dir > 0 ? lines + 1 : Long{0};
     };
-    const auto width = [&](Long k) {
+    const auto columnWidth = [&](Long k) {
         return colLeft_[static_cast<std::size_t>(k)] - colLeft_[static_cast<std::size_t>(k - 1)];
     };
     const auto add = [&](Long r, Long c, const QRectF& rect) {
@@ -499,8 +499,8 @@ void SheetView::paintEvent(QPaintEvent*) {
             const auto seen = [&](Long k) {
                 return k < firstCol - 1 || k > lastCol + 1 || stops(k);
             };
-            if (sides.right) cell.spillRight = drawing::SpillRoom(c, 1, next, seen, width);
-            if (sides.left) cell.spillLeft = drawing::SpillRoom(c, -1, next, seen, width);
+            if (sides.right) cell.spillRight = drawing::SpillRoom(c, 1, next, seen, columnWidth);
+            if (sides.left) cell.spillLeft = drawing::SpillRoom(c, -1, next, seen, columnWidth);
         }
         cells.push_back(std::move(cell));
     };

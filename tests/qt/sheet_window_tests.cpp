@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QTabBar>
 #include <QTest>
+#include <functional>
 
 #include "adapters/qt/qt_ui.hpp"
 #include "adapters/qt/sheet_window.hpp"
@@ -119,9 +120,46 @@ TEST(SheetWindow, ClicksDragsAndTabsReachTheEngine) {
     EXPECT_EQ(sheet.selection[0].left, 1);
     EXPECT_EQ(sheet.selection[0].bottom, 4);
     EXPECT_EQ(sheet.selection[0].right, 3);
+    // A click inside a merged area makes its top-left cell active and selects it whole;
+    // Shift+click and Shift+arrows grow the selection from the active cell, arrows move it.
+    struct Step {
+        const char* what;
+        std::function<void()> act;
+        Long row, col, top, left, bottom, right;
+    };
+    const auto click = [&](Long r, Long c, Qt::KeyboardModifiers m = {}) {
+        return [&s, r, c, m] {
+            QTest::mouseClick(s.window.Grid(), Qt::LeftButton, m,
+                              s.InGrid(s.window.CellRect(r, c).center()));
+        };
+    };
+    const auto key = [&](Qt::Key k, Qt::KeyboardModifiers m = {}) {
+        return [&s, k, m] { QTest::keyClick(s.window.Grid()->parentWidget(), k, m); };
+    };
+    const Step steps[] = {
+        {"click C6 in B5:C6", click(6, 3), 5, 2, 5, 2, 6, 3},
+        {"Down leaves the merged area", key(Qt::Key_Down), 7, 2, 7, 2, 7, 2},
+        {"Right", key(Qt::Key_Right), 7, 3, 7, 3, 7, 3},
+        {"Right skips the hidden column", key(Qt::Key_Right), 7, 5, 7, 5, 7, 5},
+        {"Shift+Up", key(Qt::Key_Up, Qt::ShiftModifier), 7, 5, 6, 5, 7, 5},
+        {"Shift+Left grows over B5:C6", key(Qt::Key_Left, Qt::ShiftModifier), 7, 5, 5, 2, 7, 5},
+        {"click A2", click(2, 1), 2, 1, 2, 1, 2, 1},
+        {"Shift+click C3", click(3, 3, Qt::ShiftModifier), 2, 1, 2, 1, 3, 3},
+    };
+    for (const Step& step : steps) {
+        step.act();
+        const auto& model = workbook::ActiveWorkbookModel(*s.app)->sheets.at(0);
+        ASSERT_EQ(model.selection.size(), 1u) << step.what;
+        const workbook::Area& a = model.selection[0];
+        EXPECT_EQ(std::tuple(model.activeRow, model.activeCol, a.top, a.left, a.bottom, a.right),
+                  std::tuple(step.row, step.col, step.top, step.left, step.bottom, step.right))
+            << step.what;
+    }
     ASSERT_EQ(s.window.Tabs()->count(), 2);
     QTest::mouseClick(s.window.Tabs(), Qt::LeftButton, {}, s.window.Tabs()->tabRect(1).center());
     EXPECT_EQ(s.app->ActiveSheet()->Name(), "Notes");
+    EXPECT_EQ(s.InGrid(s.window.CellRect(5, 3).topLeft()), QPoint(44, 20))
+        << "the sheet shows from its saved top-left cell C5, not from its active cell A1";
     // The engine's own activation moves the tab back.
     s.app->ActiveWorkbook()->Sheets()->Item("Plan")->Activate();
     s.window.Sync();
