@@ -47,6 +47,23 @@ template <class R>
 void BindRecord(py::module_& m, const char* name) {
     py::class_<R, std::shared_ptr<R>> cls(m, name);
     cls.def(py::init<>());
+    // Fields by keyword, e.g. TagPos(tagName="DWGNO", offsetRow=1); the others keep the
+    // record's defaults.
+    cls.def(py::init([name = std::string(name)](const py::kwargs& fields) {
+        auto r = std::make_shared<R>();
+        for (const auto& [key, value] : fields) {
+            const auto field = py::str(key).template cast<std::string>();
+            bool known = false;
+            R::Visit([&](const char* f, auto member) {
+                if (field != f) return;
+                (*r).*member =
+                    value.template cast<std::remove_reference_t<decltype((*r).*member)>>();
+                known = true;
+            });
+            if (!known) throw py::type_error(name + " has no field " + field);
+        }
+        return r;
+    }));
     py::list fields;
     R::Visit([&](const char* field, auto member) {
         fields.append(field);
@@ -674,7 +691,20 @@ void BindApplication(py::module_& m) {
 
 PYBIND11_MODULE(tbln, m) {
     using namespace tbln;
-    m.doc() = "Spreadsheet and document import for CAD macros.";
+    m.doc() =
+        "Spreadsheet and document import for CAD macros.\n\n"
+        "tbln.read_range(path, sheet, cells) imports a range in one call and returns a Table "
+        "of MyCell records; tbln.Application holds the automation interface's entry points "
+        "(BuildCell, DeepUpdate, ParseWord...) under their own names.\n\n"
+        "Coordinates: lengths and positions are in points (1/72 inch). Records are indexed "
+        "by sheet row and column, and the grid reaches one row below and one column right "
+        "of the range (and one row above and one column left when they exist): A2:H8 gives "
+        "dgnCell0 rows 1..9 x cols 1..8. deltaX and deltaY are offsets from the range's "
+        "first column and the top of the row above the range, as the records define them. "
+        "Hidden cells are placeholders that carry only hidden=True (col 0). Value is the "
+        "cell's displayed text, in its number format. Colours (bgColor) are hex strings "
+        "such as \"FFFF00\", or \"none\".";
+    m.attr("__version__") = TBLN_VERSION;
     g_runtimeError = PyErr_NewExceptionWithDoc(
         "tbln.RuntimeError",
         "A run-time error of the library: number and description as the macro sees them.",
@@ -715,4 +745,12 @@ PYBIND11_MODULE(tbln, m) {
     BindApplication(m);
     BindLayer(m);
     m.def("ui_names", &UiNames, "The user interfaces an Application can be built with.");
+    // What `from tbln import *` brings in: not RuntimeError, which would hide the builtin.
+    py::list all;
+    for (const char* name :
+         {"Application", "Collection", "Error", "JCell", "MyCell", "MyCellArray", "MyImage",
+          "MyImageArray", "MyShape", "MyShapeArray", "Segment", "Table", "TagPos", "TagPosArray",
+          "WordLine", "WordLineArray", "read_range", "ui_names", "__version__"})
+        all.append(name);
+    m.attr("__all__") = all;
 }

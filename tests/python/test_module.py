@@ -231,7 +231,10 @@ def test_records_keep_every_field_under_its_name(record):
         new = {bool: True, int: 7, float: 2.5, str: "x"}[type(value)]
         setattr(r, name, new)
         assert getattr(r, name) == new, name
+        assert getattr(record(**{name: new}), name) == new, name
     assert len(set(record._fields)) == len(record._fields)
+    with pytest.raises(TypeError, match="no field nope"):
+        record(nope=1)
 
 
 def test_bad_arguments_are_refused():
@@ -319,3 +322,34 @@ def test_messages_start_afresh_at_each_entry_point(app):
         app.range_dialog(example("notes.docx"))
         assert app.BuildCell().result is False
         assert [title for title, _ in app.messages] == ["Error On Opening Excel File", "Error"]
+
+
+def test_star_import_keeps_the_builtin_runtime_error_and_the_version_is_the_project_s():
+    names = {}
+    exec("from tbln import *", names)
+    assert "RuntimeError" not in names and "read_range" in names and "Table" in names
+    with open(os.path.join(SOURCE, "CMakeLists.txt")) as cmake:
+        assert f"project(tbln VERSION {tbln.__version__} " in cmake.read()
+
+
+def test_other_threads_run_while_a_range_is_imported(monkeypatch, tmp_path):
+    import threading
+    import time
+    monkeypatch.setenv("QUORVEX_ROOT", str(tmp_path / "quorvex"))
+    ticks, stop = [0], threading.Event()
+
+    def tick():
+        while not stop.is_set():
+            ticks[0] += 1
+            time.sleep(0.001)
+
+    thread = threading.Thread(target=tick)
+    thread.start()
+    try:
+        before = ticks[0]
+        tbln.read_range(example("door_schedule.xlsx"), "Doors", "A1:H10")
+        during = ticks[0] - before
+    finally:
+        stop.set()
+        thread.join()
+    assert during > 5
