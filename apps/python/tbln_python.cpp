@@ -8,9 +8,15 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <regex>
 #include <string>
 #include <type_traits>
 
+#include "common/utilities.hpp"
+#include "platform/excel.hpp"
 #include "tbln.hpp"
 
 namespace py = pybind11;
@@ -41,6 +47,23 @@ template <class R>
 void BindRecord(py::module_& m, const char* name) {
     py::class_<R, std::shared_ptr<R>> cls(m, name);
     cls.def(py::init<>());
+    // Fields by keyword, e.g. TagPos(tagName="DWGNO", offsetRow=1); the others keep the
+    // record's defaults.
+    cls.def(py::init([name = std::string(name)](const py::kwargs& fields) {
+        auto r = std::make_shared<R>();
+        for (const auto& [key, value] : fields) {
+            const auto field = py::str(key).template cast<std::string>();
+            bool known = false;
+            R::Visit([&](const char* f, auto member) {
+                if (field != f) return;
+                (*r).*member =
+                    value.template cast<std::remove_reference_t<decltype((*r).*member)>>();
+                known = true;
+            });
+            if (!known) throw py::type_error(name + " has no field " + field);
+        }
+        return r;
+    }));
     py::list fields;
     R::Visit([&](const char* field, auto member) {
         fields.append(field);
@@ -196,11 +219,265 @@ py::kwargs TagsOut(TagPosArray& tags0, TagPosArray& tags1, const std::string& fi
     return k;
 }
 
+// The session as Python holds it: the message boxes seen before the current entry
+// point are left out of `messages`, so each call's list starts empty.
+struct PySession : Session {
+    using Session::Session;
+    std::size_t firstMessage = 0;
+    void ClearMessages() { firstMessage = Messages().size(); }
+};
+
+// ---- The Pythonic layer: one call per import, the dialog answered from the arguments.
+
+PyObject* g_error = nullptr;
+
+// A range given as "A1:H20", "$A$1:$H$8" or "b2" (one cell), in the dialog's form
+// "A1:H20"; anything else raises ValueError. Columns have at most two letters and rows
+// run from 1 to 32767, the bounds of the cell numbers.
+std::string DialogRange(const std::string& cells) {
+    static const std::regex form(
+        R"(\$?([A-Za-z]{1,2})\$?([0-9]{1,5})(?::\$?([A-Za-z]{1,2})\$?([0-9]{1,5}))?)");
+    std::smatch m;
+    const auto bad = [&] {
+        return py::value_error("range \"" + cells +
+                               "\" is not a range like A1:H20 (columns A to ZZ, rows 1 to 32767)");
+    };
+    if (!std::regex_match(cells, m, form)) throw bad();
+    std::string out;
+    for (int i : {1, 3}) {
+        const int letters = m[i].matched ? i : 1;
+        std::string col = m[letters].str();
+        for (auto& ch : col) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+        const long row = std::stol(m[letters + 1].str());
+        if (row < 1 || row > 32767) throw bad();
+        out += (out.empty() ? "" : ":") + col + std::to_string(row);
+    }
+    return out;
+}
+
+// os.PathLike or str, made absolute: the reader runs in its own folder.
+std::string AbsolutePath(const py::object& path) {
+    const auto text = py::module_::import("os").attr("fspath")(path);
+    if (!py::isinstance<py::str>(text))
+        throw py::type_error("path must be str or os.PathLike[str]");
+    return std::filesystem::absolute(text.cast<std::string>()).lexically_normal().string();
+}
+
+[[noreturn]] void RaiseFileNotFound(const std::string& path) {
+    py::object error = py::reinterpret_borrow<py::object>(PyExc_FileNotFoundError)(
+        ENOENT, "No such file or directory", path);
+    PyErr_SetObject(PyExc_FileNotFoundError, error.ptr());
+    throw py::error_already_set();
+}
+
+// The text of a message box as an exception's message: its trailing padding dropped.
+std::string MessageText(std::string text) {
+    text.erase(text.find_last_not_of(" \r\n") + 1);
+    return text;
+}
+
+// Raises tbln.Error with the first message the dialogs showed (the cause; later ones
+// follow from it), and all of them in
+// `messages`.
+[[noreturn]] void RaiseImportFailed(const std::vector<ShownMessage>& shown,
+                                    const std::string& fallback) {
+    py::list all;
+    for (const auto& msg : shown) all.append(py::make_tuple(msg.title, msg.text));
+    py::object error = py::reinterpret_borrow<py::object>(g_error)(
+        shown.empty() ? fallback : MessageText(shown.front().text));
+    error.attr("messages") = all;
+    PyErr_SetObject(g_error, error.ptr());
+    throw py::error_already_set();
+}
+
+// A captured range: its cells and the sizes of its rows and columns.
+struct Table {
+    std::string path, sheet, range;
+    Integer firstRow = 0, lastRow = 0, firstCol = 0, lastCol = 0;
+    Single totalWidth = 0, totalHeight = 0;
+    std::vector<std::shared_ptr<MyCell>> cells;
+    std::vector<Single> columnWidths, rowHeights;
+    std::vector<bool> hiddenColumns, hiddenRows;
+    std::vector<std::string> merges;
+};
+
+std::string CellName(Integer row, Integer col) {
+    return ColumnLetters(col) + std::to_string(row);
+}
+
+// The range's records, row by row. A row's height and a column's width are the largest
+// its records carry (hidden placeholders carry 0); a row or column of size 0 is hidden,
+// as the spreadsheet treats it.
+Table MakeTable(std::string path, std::string sheet, const MyCellArray& grid, Integer r1,
+                Integer r2, Integer c1, Integer c2, Single totalWidth, Single totalHeight) {
+    Table t;
+    t.path = std::move(path);
+    t.sheet = std::move(sheet);
+    t.firstRow = r1, t.lastRow = r2, t.firstCol = c1, t.lastCol = c2;
+    t.range = CellName(r1, c1) + ":" + CellName(r2, c2);
+    t.totalWidth = totalWidth, t.totalHeight = totalHeight;
+    t.columnWidths.assign(static_cast<std::size_t>(c2 - c1 + 1), 0);
+    for (Integer r = r1; r <= r2; ++r) {
+        Single height = 0;
+        for (Integer c = c1; c <= c2; ++c) {
+            const auto& cell = grid(r, c);
+            if (!cell) continue;
+            t.cells.push_back(cell);
+            auto& width = t.columnWidths[static_cast<std::size_t>(c - c1)];
+            width = std::max(width, cell->colWidth);
+            height = std::max(height, cell->rowHeight);
+            if (cell->hidden == False && cell->isMerged != False && cell->rowTo > 0 &&
+                cell->colTo > 0)
+                t.merges.push_back(CellName(r, c) + ":" + CellName(cell->rowTo, cell->colTo));
+        }
+        t.rowHeights.push_back(height);
+        t.hiddenRows.push_back(height == 0);
+    }
+    for (const Single width : t.columnWidths) t.hiddenColumns.push_back(width == 0);
+    return t;
+}
+
+py::dict RecordDict(const MyCell& cell) {
+    py::dict d;
+    MyCell::Visit([&](const char* field, auto member) { d[field] = py::cast(cell.*member); });
+    return d;
+}
+
+py::dict TableDict(const Table& t) {
+    py::dict d;
+    d["path"] = t.path;
+    d["sheet"] = t.sheet;
+    d["range"] = t.range;
+    d["column_widths"] = t.columnWidths;
+    d["row_heights"] = t.rowHeights;
+    d["hidden_columns"] = t.hiddenColumns;
+    d["hidden_rows"] = t.hiddenRows;
+    d["merges"] = t.merges;
+    py::list cells;
+    for (const auto& cell : t.cells) cells.append(RecordDict(*cell));
+    d["cells"] = cells;
+    return d;
+}
+
+Table ReadRange(const py::object& pathArg, const std::optional<std::string>& sheet,
+                const std::string& cells) {
+    const std::string path = AbsolutePath(pathArg);
+    const std::string range = DialogRange(cells);
+    if (!std::filesystem::is_regular_file(path)) RaiseFileNotFound(path);
+    Session session("", "scripted");
+    CaptureArgs c;
+    Boolean fastUpdate0 = False;
+    Boolean ok = False;
+    {
+        // Nothing below calls back into Python: the scripted dialogs answer from the
+        // queue filled here, and the reader is another process.
+        py::gil_scoped_release release;
+        session.InstallReader();
+        session.RangeDialog(path, sheet.value_or(""), range);
+        std::string dwgdgn = "dwg", qvPath;
+        ok = session.App().BuildCell(c.fileName0, c.sheetName0, c.excelFonts0, c.dgnCell0,
+                                     c.xlsShape0, c.xlsImage0, c.totalHeight0, c.totalWidth0,
+                                     c.startRow0, c.endRow0, c.startCol0, c.endCol0, dwgdgn, qvPath,
+                                     fastUpdate0);
+    }
+    if (ok == False) {
+        const auto shown = session.Messages();
+        if (sheet) {
+            // The workbook opened but has no such sheet.
+            bool noSheet = false;
+            try {
+                auto app = As<excel::Application>(session.Objects().GetObject("Excel.Application"));
+                if (auto book = app ? app->ActiveWorkbook() : nullptr) {
+                    try {
+                        book->Sheets(*sheet);
+                    } catch (const RuntimeError&) {
+                        noSheet = true;
+                    }
+                }
+            } catch (const RuntimeError&) {
+            }
+            if (noSheet) {
+                throw py::key_error(shown.empty()
+                                        ? "The workbook has no sheet named \"" + *sheet + "\""
+                                        : MessageText(shown.front().text));
+            }
+        }
+        RaiseImportFailed(shown, "The import of " + path + " did not finish");
+    }
+    // The sheet's name as the workbook spells it (the dialog keeps what was typed).
+    std::string sheetName = c.sheetName0;
+    if (auto app = As<excel::Application>(session.Objects().GetObject("Excel.Application"))) {
+        if (auto book = app->ActiveWorkbook()) sheetName = book->ActiveSheet()->Name();
+    }
+    return MakeTable(c.fileName0, sheetName, c.dgnCell0, c.startRow0, c.endRow0, c.startCol0,
+                     c.endCol0, c.totalWidth0, c.totalHeight0);
+}
+
+void BindLayer(py::module_& m) {
+    using py::arg;
+    py::class_<Table>(m, "Table",
+                      "A captured range: its cell records (MyCell) row by row, and the sizes of "
+                      "its rows and columns in points.")
+        .def_readonly("path", &Table::path, "The workbook's absolute path.")
+        .def_readonly("sheet", &Table::sheet, "The sheet's name as the workbook spells it.")
+        .def_readonly("range", &Table::range,
+                      "The range captured, e.g. \"A1:H10\": the one asked for, widened so that "
+                      "no merged area is cut and clamped to the sheet's used area.")
+        .def_readonly("first_row", &Table::firstRow, "First row of the range on the sheet.")
+        .def_readonly("last_row", &Table::lastRow, "Last row of the range on the sheet.")
+        .def_readonly("first_col", &Table::firstCol, "First column of the range (A is 1).")
+        .def_readonly("last_col", &Table::lastCol, "Last column of the range (A is 1).")
+        .def_readonly("total_width", &Table::totalWidth,
+                      "Sum of the range's column widths, in points.")
+        .def_readonly("total_height", &Table::totalHeight,
+                      "Sum of the range's row heights, in points.")
+        .def_readonly("column_widths", &Table::columnWidths,
+                      "Width of each column of the range, in points; 0 for a hidden column.")
+        .def_readonly("row_heights", &Table::rowHeights,
+                      "Height of each row of the range, in points; 0 for a hidden row.")
+        .def_readonly("hidden_columns", &Table::hiddenColumns,
+                      "For each column of the range: True when it is hidden.")
+        .def_readonly("hidden_rows", &Table::hiddenRows,
+                      "For each row of the range: True when it is hidden.")
+        .def_readonly("merges", &Table::merges,
+                      "The merged areas (and centre-across runs) that start in the range, as "
+                      "range strings such as \"A1:H1\".")
+        .def(
+            "__len__", [](const Table& t) { return t.cells.size(); }, "The number of cell records.")
+        .def(
+            "__iter__",
+            [](const Table& t) { return py::make_iterator(t.cells.begin(), t.cells.end()); },
+            py::keep_alive<0, 1>(), "The cell records (MyCell), row by row, left to right.")
+        .def("to_dict", &TableDict,
+             "The table as plain data: path, sheet, range, column_widths, row_heights, "
+             "hidden_columns, hidden_rows, merges and cells (one dict of MyCell fields each).")
+        .def("__eq__",
+             [](const Table& a, const py::object& b) -> py::object {
+                 if (!py::isinstance<Table>(b))
+                     return py::reinterpret_borrow<py::object>(Py_NotImplemented);
+                 return py::bool_(TableDict(a).equal(TableDict(b.cast<const Table&>())));
+             })
+        .def("__repr__", [](const Table& t) {
+            return "Table(path=" + std::string(py::repr(py::str(t.path))) +
+                   ", sheet=" + std::string(py::repr(py::str(t.sheet))) + ", range=" + t.range +
+                   ", cells=" + std::to_string(t.cells.size()) + ")";
+        });
+    m.attr("Table").attr("__hash__") = py::none();
+    m.def("read_range", &ReadRange, arg("path"), arg("sheet") = py::none(), arg("cells") = "A1:H20",
+          "Imports the range `cells` (\"A1:H20\", \"$A$1:$H$8\", lower case too) of the "
+          "sheet `sheet` (None: the workbook's active sheet) of the workbook at `path` "
+          "(str or os.PathLike), as the range dialog does when answered with them, and "
+          "returns a Table. Raises FileNotFoundError when there is no such file, KeyError "
+          "when the workbook has no such sheet, ValueError for a range that is not like "
+          "A1:H20, and tbln.Error with the dialog's message (all the messages in its "
+          "`messages`) when the import fails otherwise.");
+}
+
 void BindApplication(py::module_& m) {
     using py::arg;
-    py::class_<Session>(m, "Application")
+    py::class_<PySession>(m, "Application")
         .def(py::init([](const std::string& root, const std::string& ui, double readerTimeout) {
-                 auto session = std::make_unique<Session>(root, ui);
+                 auto session = std::make_unique<PySession>(root, ui);
                  session->App().SetReaderTimeout(readerTimeout);
                  return session;
              }),
@@ -214,17 +491,18 @@ void BindApplication(py::module_& m) {
              "\"auto\" (\"qt\" where it can run, else \"scripted\"); tbln.ui_names() "
              "lists them. reader_timeout is how many seconds an import waits for the "
              "workbook reader before it is cancelled (above 0, at most a day).")
-        .def_property_readonly("root", [](Session& s) { return s.Sys().InstallRoot(); })
+        .def_property_readonly("root", [](PySession& s) { return s.Sys().InstallRoot(); })
         .def_property_readonly("ui", &Session::UiName,
                                "The user interface chosen (\"auto\" resolved).")
         .def_property(
-            "reader_timeout", [](Session& s) { return s.App().ReaderTimeout(); },
-            [](Session& s, double seconds) { s.App().SetReaderTimeout(seconds); },
+            "reader_timeout", [](PySession& s) { return s.App().ReaderTimeout(); },
+            [](PySession& s, double seconds) { s.App().SetReaderTimeout(seconds); },
             "Seconds an import waits for the workbook reader before it is cancelled.")
         // Entry points.
         .def(
             "SetTopMostWindow",
-            [](Session& s, Long hwnd, py::object Topmost) {
+            [](PySession& s, Long hwnd, py::object Topmost) {
+                s.ClearMessages();
                 Boolean topmost = ToAutomationBoolean(Topmost);
                 const Long r = s.App().SetTopMostWindow(hwnd, topmost);
                 py::kwargs k;
@@ -235,7 +513,8 @@ void BindApplication(py::module_& m) {
             arg("hwnd") = 0, arg("Topmost") = false)
         .def(
             "BuildCell",
-            [](Session& s, std::string dwgdgn, std::string QVPath) {
+            [](PySession& s, std::string dwgdgn, std::string QVPath) {
+                s.ClearMessages();
                 s.InstallReader();
                 CaptureArgs c;
                 Boolean fastUpdate0 = False;
@@ -252,8 +531,9 @@ void BindApplication(py::module_& m) {
             arg("dwgdgn") = "dwg", arg("QVPath") = "")
         .def(
             "DeepUpdate",
-            [](Session& s, std::string fileName0, std::string sheetName0, Integer startRow0,
+            [](PySession& s, std::string fileName0, std::string sheetName0, Integer startRow0,
                Integer endRow0, Integer startCol0, Integer endCol0, std::string dwgdgn) {
+                s.ClearMessages();
                 s.InstallReader();
                 CaptureArgs c;
                 c.fileName0 = std::move(fileName0);
@@ -274,10 +554,11 @@ void BindApplication(py::module_& m) {
             arg("endCol0"), arg("dwgdgn") = "dwg")
         .def(
             "Populate",
-            [](Session& s, Integer row10, Integer row20, Integer rown0, Integer col10,
+            [](PySession& s, Integer row10, Integer row20, Integer rown0, Integer col10,
                Integer col20, Integer coln0, std::string templatePath0, std::string outputPath0,
                std::string excelPath0, std::string sheetName0, std::string dwgdgn,
                std::string QVPath) {
+                s.ClearMessages();
                 const Boolean r =
                     s.App().Populate(row10, row20, rown0, col10, col20, coln0, templatePath0,
                                      outputPath0, excelPath0, sheetName0, dwgdgn, QVPath);
@@ -301,7 +582,8 @@ void BindApplication(py::module_& m) {
             arg("excelPath0") = "", arg("sheetName0") = "", arg("dwgdgn") = "dwg",
             arg("QVPath") = "")
         .def("ParseWord",
-             [](Session& s) {
+             [](PySession& s) {
+                 s.ClearMessages();
                  WordLineArray wordLines0;
                  Integer pageNum0 = 0;
                  Single pageWid0 = 0, pageHei0 = 0;
@@ -313,7 +595,8 @@ void BindApplication(py::module_& m) {
              })
         .def(
             "UpdateWord",
-            [](Session& s, std::string fileName0) {
+            [](PySession& s, std::string fileName0) {
+                s.ClearMessages();
                 WordLineArray wordLines0;
                 Integer pageNum0 = 0;
                 Single pageWid0 = 0, pageHei0 = 0;
@@ -325,7 +608,8 @@ void BindApplication(py::module_& m) {
             arg("fileName0"))
         .def(
             "ExportDGNName",
-            [](Session& s, std::string fileFormat0) {
+            [](PySession& s, std::string fileFormat0) {
+                s.ClearMessages();
                 s.App().ExportDGNName(fileFormat0);
                 py::kwargs k;
                 k["fileFormat0"] = fileFormat0;
@@ -334,8 +618,9 @@ void BindApplication(py::module_& m) {
             arg("fileFormat0") = "dwg")
         .def(
             "MakeBlock",
-            [](Session& s, TagPosArray tags0, std::string fileName0, std::string sheetName0,
+            [](PySession& s, TagPosArray tags0, std::string fileName0, std::string sheetName0,
                std::string QVPath) {
+                s.ClearMessages();
                 TagPosArray tags1;
                 const Boolean r = s.App().MakeBlock(tags0, tags1, fileName0, sheetName0, QVPath);
                 py::kwargs k = TagsOut(tags0, tags1, fileName0, sheetName0);
@@ -345,7 +630,8 @@ void BindApplication(py::module_& m) {
             arg("tags0"), arg("fileName0") = "", arg("sheetName0") = "", arg("QVPath") = "")
         .def(
             "InsertBlock",
-            [](Session& s, TagPosArray tags0, std::string fileName0, std::string sheetName0) {
+            [](PySession& s, TagPosArray tags0, std::string fileName0, std::string sheetName0) {
+                s.ClearMessages();
                 TagPosArray tags1;
                 const Boolean r = s.App().InsertBlock(tags0, tags1, fileName0, sheetName0);
                 return Result(Bool(r), TagsOut(tags0, tags1, fileName0, sheetName0));
@@ -353,8 +639,9 @@ void BindApplication(py::module_& m) {
             arg("tags0"), arg("fileName0") = "", arg("sheetName0") = "")
         .def(
             "InsertBlockPop",
-            [](Session& s, TagPosArray tags0, std::string fileName0, std::string sheetName0,
+            [](PySession& s, TagPosArray tags0, std::string fileName0, std::string sheetName0,
                Integer row, Integer col) {
+                s.ClearMessages();
                 TagPosArray tags1;
                 const Boolean r =
                     s.App().InsertBlockPop(tags0, tags1, fileName0, sheetName0, row, col);
@@ -365,7 +652,8 @@ void BindApplication(py::module_& m) {
             },
             arg("tags0"), arg("fileName0"), arg("sheetName0"), arg("row"), arg("col"))
         .def("SetLUC",
-             [](Session& s) {
+             [](PySession& s) {
+                 s.ClearMessages();
                  s.App().SetLUC();
                  return Result(py::none(), py::kwargs());
              })
@@ -385,11 +673,17 @@ void BindApplication(py::module_& m) {
              arg("button") = "btnBrowse")
         .def("range_dialog", &Session::RangeDialog, arg("file"), arg("sheet") = "",
              arg("range") = "")
-        .def_property_readonly("messages", [](const Session& s) {
-            py::list out;
-            for (const auto& msg : s.Messages()) out.append(py::make_tuple(msg.title, msg.text));
-            return out;
-        });
+        .def_property_readonly(
+            "messages",
+            [](const PySession& s) {
+                py::list out;
+                const auto all = s.Messages();
+                for (std::size_t i = s.firstMessage; i < all.size(); ++i)
+                    out.append(py::make_tuple(all[i].title, all[i].text));
+                return out;
+            },
+            "The message boxes (title, text) shown by the last entry point call; each entry "
+            "point starts the list afresh.");
 }
 
 }  // namespace
@@ -397,7 +691,20 @@ void BindApplication(py::module_& m) {
 
 PYBIND11_MODULE(tbln, m) {
     using namespace tbln;
-    m.doc() = "Spreadsheet and document import for CAD macros.";
+    m.doc() =
+        "Spreadsheet and document import for CAD macros.\n\n"
+        "tbln.read_range(path, sheet, cells) imports a range in one call and returns a Table "
+        "of MyCell records; tbln.Application holds the automation interface's entry points "
+        "(BuildCell, DeepUpdate, ParseWord...) under their own names.\n\n"
+        "Coordinates: lengths and positions are in points (1/72 inch). Records are indexed "
+        "by sheet row and column, and the grid reaches one row below and one column right "
+        "of the range (and one row above and one column left when they exist): A2:H8 gives "
+        "dgnCell0 rows 1..9 x cols 1..8. deltaX and deltaY are offsets from the range's "
+        "first column and the top of the row above the range, as the records define them. "
+        "Hidden cells are placeholders that carry only hidden=True (col 0). Value is the "
+        "cell's displayed text, in its number format. Colours (bgColor) are hex strings "
+        "such as \"FFFF00\", or \"none\".";
+    m.attr("__version__") = TBLN_VERSION;
     g_runtimeError = PyErr_NewExceptionWithDoc(
         "tbln.RuntimeError",
         "A run-time error of the library: number and description as the macro sees them.",
@@ -415,6 +722,13 @@ PYBIND11_MODULE(tbln, m) {
         }
     });
 
+    g_error = PyErr_NewExceptionWithDoc(
+        "tbln.Error",
+        "An import that did not finish: its message is the last message box the dialogs "
+        "showed, and `messages` holds all of them as (title, text).",
+        PyExc_Exception, nullptr);
+    m.attr("Error") = py::handle(g_error);
+
     BindRecord<MyCell>(m, "MyCell");
     BindRecord<JCell>(m, "JCell");
     BindRecord<MyShape>(m, "MyShape");
@@ -429,5 +743,14 @@ PYBIND11_MODULE(tbln, m) {
     BindArray<TagPos>(m, "TagPosArray");
     BindCollection(m);
     BindApplication(m);
+    BindLayer(m);
     m.def("ui_names", &UiNames, "The user interfaces an Application can be built with.");
+    // What `from tbln import *` brings in: not RuntimeError, which would hide the builtin.
+    py::list all;
+    for (const char* name :
+         {"Application", "Collection", "Error", "JCell", "MyCell", "MyCellArray", "MyImage",
+          "MyImageArray", "MyShape", "MyShapeArray", "Segment", "Table", "TagPos", "TagPosArray",
+          "WordLine", "WordLineArray", "read_range", "ui_names", "__version__"})
+        all.append(name);
+    m.attr("__all__") = all;
 }

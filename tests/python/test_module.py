@@ -1,5 +1,6 @@
 """The Python module tbln: every entry point on real workbooks and documents."""
 import os
+import pathlib
 import shutil
 import sys
 
@@ -230,7 +231,10 @@ def test_records_keep_every_field_under_its_name(record):
         new = {bool: True, int: 7, float: 2.5, str: "x"}[type(value)]
         setattr(r, name, new)
         assert getattr(r, name) == new, name
+        assert getattr(record(**{name: new}), name) == new, name
     assert len(set(record._fields)) == len(record._fields)
+    with pytest.raises(TypeError, match="no field nope"):
+        record(nope=1)
 
 
 def test_bad_arguments_are_refused():
@@ -280,3 +284,72 @@ def test_the_ezdxf_example_draws_the_schedule_into_a_clean_dxf(tmp_path):
     texts = {e.plain_text() for e in doc.modelspace().query("MTEXT")}
     assert {"DOOR SCHEDULE", "Mark", "D01", "0.90"} <= texts
     assert len(doc.modelspace().query("LINE")) > 50
+
+
+def test_read_range_answers_the_range_dialog_from_its_arguments(monkeypatch, tmp_path):
+    monkeypatch.setenv("QUORVEX_ROOT", str(tmp_path / "quorvex"))
+    monkeypatch.chdir(SOURCE)  # a relative path reaches the reader as an absolute one
+    t = tbln.read_range(pathlib.Path("examples/door_schedule.xlsx"), "doors", "$a$1:$h$10")
+    assert (t.sheet, t.range, len(t)) == ("Doors", "A1:H10", 80)
+    cells = list(t)
+    assert cells[0].Value == "DOOR SCHEDULE" and cells[8 * 3 + 3].Value == "0.90"
+    # Column C is hidden: width 0, its placeholders carry col 0.
+    assert t.column_widths[:3] == [40.5, 129.75, 0] and t.hidden_columns[2]
+    assert cells[8 * 3 + 2].col == 0 and cells[8 * 3 + 2].hidden
+    assert t.row_heights[:3] == [28, 15, 40] and not any(t.hidden_rows)
+    assert t.merges[:2] == ["A1:H1", "A2:C2"]
+    assert t == tbln.read_range(example("door_schedule.xlsx"), None, "A1:H10")
+    assert t != tbln.read_range(example("door_schedule.xlsx"), "Doors", "A1:H9")
+    assert t.to_dict()["cells"][0]["Value"] == "DOOR SCHEDULE"
+
+
+@pytest.mark.parametrize("path, sheet, cells, error, message", [
+    ("missing.xlsx", None, "A1:H20", FileNotFoundError, "missing.xlsx"),
+    ("door_schedule.xlsx", "Nope", "A1:H20", KeyError, 'no sheet named "Nope"'),
+    ("door_schedule.xlsx", "Doors", "A0:B3", ValueError, "not a range like A1:H20"),
+    ("door_schedule.xlsx", "Doors", "A1:ZZZ3", ValueError, "not a range like A1:H20"),
+    ("door_schedule.xlsx", "Doors", "A1:B", ValueError, "not a range like A1:H20"),
+    ("notes.docx", None, "A1:H20", tbln.Error, "notes.docx: the file is a document"),
+])
+def test_read_range_failures(monkeypatch, tmp_path, path, sheet, cells, error, message):
+    monkeypatch.setenv("QUORVEX_ROOT", str(tmp_path / "quorvex"))
+    with pytest.raises(error, match=message):
+        tbln.read_range(example(path), sheet, cells)
+
+
+def test_messages_start_afresh_at_each_entry_point(app):
+    for _ in range(2):
+        app.range_dialog(example("notes.docx"))
+        assert app.BuildCell().result is False
+        assert [title for title, _ in app.messages] == ["Error On Opening Excel File", "Error"]
+
+
+def test_star_import_keeps_the_builtin_runtime_error_and_the_version_is_the_project_s():
+    names = {}
+    exec("from tbln import *", names)
+    assert "RuntimeError" not in names and "read_range" in names and "Table" in names
+    with open(os.path.join(SOURCE, "CMakeLists.txt")) as cmake:
+        assert f"project(tbln VERSION {tbln.__version__} " in cmake.read()
+
+
+def test_other_threads_run_while_a_range_is_imported(monkeypatch, tmp_path):
+    import threading
+    import time
+    monkeypatch.setenv("QUORVEX_ROOT", str(tmp_path / "quorvex"))
+    ticks, stop = [0], threading.Event()
+
+    def tick():
+        while not stop.is_set():
+            ticks[0] += 1
+            time.sleep(0.001)
+
+    thread = threading.Thread(target=tick)
+    thread.start()
+    try:
+        before = ticks[0]
+        tbln.read_range(example("door_schedule.xlsx"), "Doors", "A1:H10")
+        during = ticks[0] - before
+    finally:
+        stop.set()
+        thread.join()
+    assert during > 5
