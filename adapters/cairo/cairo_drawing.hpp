@@ -39,6 +39,8 @@ class CairoSink : public drawing::Sink {
     void Draw(const drawing::Fill& fill) override;
     void Draw(const drawing::Text& text) override;
     void Draw(const drawing::Image& image) override;
+    // A drawing of pages in a PDF starts its next page; SVG and PNG draw one picture.
+    void NextPage() override;
     void End() override;
     // Measured with the font the text is drawn in; nothing before Begin.
     std::optional<double> TextWidth(const drawing::Text& style, std::string_view run) override;
