@@ -205,8 +205,8 @@ struct CairoSink::State {
         return false;
     }
     // The face that draws a character the family's own face lacks, as fontconfig finds
-    // it among the fonts that have it (a CJK font for Chinese characters); none when no
-    // installed font has it.
+    // it among the fonts nearest the family that have it (a CJK font for Chinese
+    // characters); none when no installed font has it.
     Face FallbackFor(const std::string& family, bool bold, bool italic, char32_t c) {
         const auto key = std::tuple{family, bold, italic, c};
         if (const auto found = fallbackFor.find(key); found != fallbackFor.end()) {
@@ -217,9 +217,6 @@ struct CairoSink::State {
         FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
         FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
         FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
-        FcCharSet* chars = FcCharSetCreate();
-        FcCharSetAddChar(chars, static_cast<FcChar32>(c));
-        FcPatternAddCharSet(pattern, FC_CHARSET, chars);
         FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
         FcDefaultSubstitute(pattern);
         FcResult result = FcResultNoMatch;
@@ -242,7 +239,6 @@ struct CairoSink::State {
             break;
         }
         if (set) FcFontSetDestroy(set);
-        FcCharSetDestroy(chars);
         FcPatternDestroy(pattern);
         return fallbackFor[key] = face;
     }
