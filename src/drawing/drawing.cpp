@@ -939,7 +939,8 @@ std::vector<TextRun> FormattedRuns(std::string_view s, const TextRun& start) {
                 const auto parsed =
                     std::from_chars(value.data(), value.data() + value.size(), ratio);
                 if (parsed.ec == std::errc() && value.ends_with('x') && ratio > 0) {
-                    style.scale *= ratio;
+                    // To two decimals: the 0.7 and 1.429 of a stacked run undo each other.
+                    style.scale = std::round(style.scale * ratio * 100) / 100;
                 }
                 i = end + 1;
                 break;

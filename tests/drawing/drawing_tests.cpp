@@ -523,5 +523,33 @@ TEST(PlainText, DropsTheCodesAndKeepsTheCharacters) {
     for (const auto& [in, out] : cases) EXPECT_EQ(PlainText(in), out) << in;
 }
 
+// Each run as "text/font/b i u/scale/script", runs joined by " + ".
+TEST(FormattedRuns, SplitsALineIntoItsStyles) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"\\A1;{\\fArial|b0|i0|c0|p34;x\\H0.7x;\\S2^;\\H1.429x;\\fArial|b0|i0|c0|p34; CO "
+         "\\H0.7x;\\S^2;\\H1.429x;}",
+         "x/Arial/000/1/0 + 2/Arial/000/0.7/1 + ( CO )/Arial/000/1/0 + 2/Arial/000/0.7/2"},
+        {"{\\fArial|b0|i0|c0|p34;a\\fCourier New|b0|i1|c0|p49;b\\fArial|b1|i0|c0|p34;\\Lc\\l.}",
+         "a/Arial/000/1/0 + b/Courier New/010/1/0 + c/Arial/101/1/0 + ./Arial/100/1/0"},
+        {"{\\fTimes New Roman|b0|i0|c0|p18;Big\\H2x;ger\tx}",
+         "Big/Times New Roman/000/1/0 + (ger\tx)/Times New Roman/000/2/0"},
+    };
+    for (const auto& [in, out] : cases) {
+        std::string got;
+        for (const auto& r : FormattedRuns(in)) {
+            char scale[16];
+            std::snprintf(scale, sizeof scale, "%g", r.scale);
+            const std::string text =
+                r.text.find(' ') != std::string::npos || r.text.find('\t') != std::string::npos
+                    ? "(" + r.text + ")"
+                    : r.text;
+            got += (got.empty() ? "" : " + ") + text + "/" + r.font + "/" + (r.bold ? "1" : "0") +
+                   (r.italic ? "1" : "0") + (r.underline ? "1" : "0") + "/" + scale + "/" +
+                   std::to_string(r.script);
+        }
+        EXPECT_EQ(got, out) << in;
+    }
+}
+
 }  // namespace
 }  // namespace tbln::drawing
