@@ -132,6 +132,7 @@ struct CairoSink::State {
     std::map<std::tuple<std::string, bool, bool>, Face> faces;
     std::map<std::pair<std::string, int>, Face> fallbackFaces;  // by file and index
     std::map<std::tuple<std::string, bool, bool, char32_t>, Face> fallbackFor;
+    FcConfig* fontconfig = nullptr;
     Frame frame;
     double margin = kMarginPt;
     int page = 1;
@@ -217,10 +218,13 @@ struct CairoSink::State {
         FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
         FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
         FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
-        FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+        // A configuration of our own, loaded at the first character that needs it and
+        // released with the fonts, so that nothing of fontconfig outlives the picture.
+        if (!fontconfig) fontconfig = FcInitLoadConfigAndFonts();
+        FcConfigSubstitute(fontconfig, pattern, FcMatchPattern);
         FcDefaultSubstitute(pattern);
         FcResult result = FcResultNoMatch;
-        FcFontSet* set = FcFontSort(nullptr, pattern, FcFalse, nullptr, &result);
+        FcFontSet* set = FcFontSort(fontconfig, pattern, FcFalse, nullptr, &result);
         for (int i = 0; set && i < set->nfont; ++i) {
             FcCharSet* has = nullptr;
             FcChar8* file = nullptr;
@@ -341,6 +345,8 @@ struct CairoSink::State {
         faces.clear();
         fallbackFaces.clear();
         fallbackFor.clear();
+        if (fontconfig) FcConfigDestroy(fontconfig);
+        fontconfig = nullptr;
         // Cairo keeps fonts for the life of the program; with no Cairo object left they
         // are released, so that the FreeType library can go.
         cairo_debug_reset_static_data();
