@@ -1026,11 +1026,12 @@ std::string BulletOf(const WordLine& line) {
     std::uint32_t c = chars.empty() ? static_cast<std::uint32_t>(line.bulletType) & 0xFFFF
                                     : static_cast<std::uint32_t>(chars[0]);
     if (c >= 0xF000 && c <= 0xF0FF) {
+        // A character of a symbol font the "Symbol" table does not know (the fonts of
+        // pictograms) is drawn as a plain bullet.
         const std::uint32_t symbol = SymbolToUnicode(c - 0xF000);
-        c = symbol ? symbol : c - 0xF000;
-        if (c == 0xA7) c = 0x25AA;  // the square of the symbol fonts
+        c = symbol ? symbol : c >= 0xF021 && c < 0xF07F ? c - 0xF000 : 0x2022;
     }
-    if (c < 0x20) c = 0x2022;
+    if (c < 0x20 || (c >= 0x7F && c < 0xA0)) c = 0x2022;
     std::string out;
     AppendUtf8(out, static_cast<char32_t>(c));
     return out;
