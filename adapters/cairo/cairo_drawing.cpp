@@ -518,7 +518,10 @@ void CairoSink::Draw(const Text& t) {
     if (!t.runs.empty()) {
         // A line of runs in their own styles; a justified one fills its width.
         SetColor(cr, t.color);
-        const double baseline = pad + fe.ascent;
+        // Below the top of the line by the ascent of its tallest run.
+        double tallest = 1;
+        for (const auto& run : t.runs) tallest = std::max(tallest, run.scale);
+        const double baseline = pad + fe.ascent * tallest;
         double extra = 0;
         if (t.justifyWidth > 0) {
             const auto [end, spaces] = s.ShowRuns(t, pad, baseline, 0, false);

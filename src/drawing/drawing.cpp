@@ -1124,6 +1124,10 @@ void DrawWordLines(const WordLineArray& lines, Integer pages, Single pageWidth, 
                 t.underline = t.runs.front().underline;
             }
             t.size = size;
+            // The line is as high as its tallest run.
+            double tallest = 1;
+            for (const auto& run : t.runs) tallest = std::max(tallest, run.scale);
+            t.height = size * 1.2 * tallest;
             t.hAlign = HAlign::Left;
             t.vAlign = VAlign::Top;
             // Word's default tab stops, every half inch from the margin.
