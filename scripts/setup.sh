@@ -11,7 +11,7 @@ $SUDO apt-get install -y -qq --no-install-recommends \
     libzip-dev zlib1g-dev libgsf-1-dev libexpat1-dev libpugixml-dev nlohmann-json3-dev libcli11-dev \
     python3 python3-openpyxl python3-xlsxwriter python3-xlrd python3-pil poppler-utils \
     libreoffice-calc-nogui \
-    fonts-liberation2 fonts-crosextra-carlito fonts-crosextra-caladea libfontconfig-dev libfreetype-dev python3-docx perl time \
+    fonts-liberation2 fonts-crosextra-carlito fonts-crosextra-caladea fonts-wqy-microhei libfontconfig-dev libfreetype-dev python3-docx perl time \
     libdxflib-dev libcairo2-dev libgdk-pixbuf-2.0-dev python3-ezdxf qt6-base-dev \
     pybind11-dev python3-dev python3-pytest python3-pyqt6 xvfb x11-utils dpkg-dev locales >/dev/null
 # The number format tests run again under a numeric locale with a decimal comma.

@@ -4,6 +4,7 @@
 #include <cairo-pdf.h>
 #include <cairo-svg.h>
 #include <cairo.h>
+#include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include FT_FREETYPE_H
@@ -18,6 +19,8 @@
 #include <tuple>
 #include <vector>
 
+#include "core/unicode.hpp"
+
 namespace tbln::cairo {
 
 using namespace drawing;
@@ -30,6 +33,8 @@ constexpr double kPngPixelsPerPoint = 2;
 // The longest side an image surface may have: a longer drawing (a long document's pages)
 // is drawn with fewer pixels a point.
 constexpr double kPngMaxPixels = 32767;
+// Tab stops count from where a line starts.
+constexpr double kTabOrigin = 0;
 
 void SetColor(cairo_t* cr, Rgb c) {
     cairo_set_source_rgb(cr, c.r / 255.0, c.g / 255.0, c.b / 255.0);
@@ -120,15 +125,31 @@ struct CairoSink::State {
     Format format;
     FindFont findFont;
     FT_Library library = nullptr;
-    std::map<std::tuple<std::string, bool, bool>, cairo_font_face_t*> faces;
+    struct Face {
+        cairo_font_face_t* cairo = nullptr;
+        FT_Face ft = nullptr;  // owned by the Cairo face
+    };
+    std::map<std::tuple<std::string, bool, bool>, Face> faces;
+    std::map<std::pair<std::string, int>, Face> fallbackFaces;  // by file and index
+    std::map<std::tuple<std::string, bool, bool, char32_t>, Face> fallbackFor;
+    FcConfig* fontconfig = nullptr;
     Frame frame;
+    double margin = kMarginPt;
+    int page = 1;
+    // The drawing's top on the current page: pages of a drawing of pages each start at
+    // the top of their own page.
+    double PageOffset() const {
+        return frame.pageHeight > 0 && format == Format::Pdf
+                   ? (page - 1) * (frame.pageHeight + frame.pageGap) * scale
+                   : 0;
+    }
     cairo_surface_t* surface = nullptr;
     cairo_t* cr = nullptr;
     double scale = 1;  // points per drawing unit
     double pixelsPerPoint = kPngPixelsPerPoint;
 
-    double X(double x) const { return kMarginPt + (x - frame.min.x) * scale; }
-    double Y(double y) const { return kMarginPt + (frame.max.y - y) * scale; }
+    double X(double x) const { return margin + (x - frame.min.x) * scale; }
+    double Y(double y) const { return margin + (frame.max.y - y) * scale - PageOffset(); }
     void Stroke(const Pen& pen) const {
         SetColor(cr, pen.color);
         const double w = std::max(pen.width, 0.1) * kPointsPerMm;
@@ -153,23 +174,30 @@ struct CairoSink::State {
         cairo_set_dash(cr, dashes.data(), static_cast<int>(dashes.size()), 0);
         cairo_stroke(cr);
     }
+    static Face OpenFace(FT_Library library, const FontFile& file) {
+        Face face;
+        if (file.path.empty() || !library ||
+            FT_New_Face(library, file.path.c_str(), file.index, &face.ft) != 0) {
+            return {};
+        }
+        face.cairo = cairo_ft_font_face_create_for_ft_face(face.ft, 0);
+        static cairo_user_data_key_t key;
+        // The FreeType face lives as long as Cairo's font face.
+        cairo_font_face_set_user_data(face.cairo, &key, face.ft,
+                                      [](void* p) { FT_Done_Face(static_cast<FT_Face>(p)); });
+        return face;
+    }
+    Face FaceOf(const std::string& family, bool bold, bool italic) {
+        auto& face = faces[{family, bold, italic}];
+        if (!face.cairo && library && findFont)
+            face = OpenFace(library, findFont(family, bold, italic));
+        return face;
+    }
     // Selects the font; falls back to Cairo's own choice when no file was found.
     bool SelectFont(const std::string& family, bool bold, bool italic) {
-        auto& face = faces[{family, bold, italic}];
-        if (!face && library && findFont) {
-            const FontFile file = findFont(family, bold, italic);
-            FT_Face ft = nullptr;
-            if (!file.path.empty() &&
-                FT_New_Face(library, file.path.c_str(), file.index, &ft) == 0) {
-                face = cairo_ft_font_face_create_for_ft_face(ft, 0);
-                static cairo_user_data_key_t key;
-                // The FreeType face lives as long as Cairo's font face.
-                cairo_font_face_set_user_data(
-                    face, &key, ft, [](void* p) { FT_Done_Face(static_cast<FT_Face>(p)); });
-            }
-        }
-        if (face) {
-            cairo_set_font_face(cr, face);
+        const Face face = FaceOf(family, bold, italic);
+        if (face.cairo) {
+            cairo_set_font_face(cr, face.cairo);
             return true;
         }
         cairo_select_font_face(cr, family.c_str(),
@@ -177,11 +205,148 @@ struct CairoSink::State {
                                bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
         return false;
     }
+    // The face that draws a character the family's own face lacks, as fontconfig finds
+    // it among the fonts nearest the family that have it (a CJK font for Chinese
+    // characters); none when no installed font has it.
+    Face FallbackFor(const std::string& family, bool bold, bool italic, char32_t c) {
+        const auto key = std::tuple{family, bold, italic, c};
+        if (const auto found = fallbackFor.find(key); found != fallbackFor.end()) {
+            return found->second;
+        }
+        Face face;
+        FcPattern* pattern = FcPatternCreate();
+        FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+        FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+        FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+        // A configuration of our own, loaded at the first character that needs it and
+        // released with the fonts, so that nothing of fontconfig outlives the picture.
+        if (!fontconfig) fontconfig = FcInitLoadConfigAndFonts();
+        FcConfigSubstitute(fontconfig, pattern, FcMatchPattern);
+        FcDefaultSubstitute(pattern);
+        FcResult result = FcResultNoMatch;
+        FcFontSet* set = FcFontSort(fontconfig, pattern, FcFalse, nullptr, &result);
+        for (int i = 0; set && i < set->nfont; ++i) {
+            FcCharSet* has = nullptr;
+            FcChar8* file = nullptr;
+            int index = 0;
+            if (FcPatternGetCharSet(set->fonts[i], FC_CHARSET, 0, &has) != FcResultMatch ||
+                !FcCharSetHasChar(has, static_cast<FcChar32>(c)) ||
+                FcPatternGetString(set->fonts[i], FC_FILE, 0, &file) != FcResultMatch) {
+                continue;
+            }
+            FcPatternGetInteger(set->fonts[i], FC_INDEX, 0, &index);
+            auto& cached = fallbackFaces[{reinterpret_cast<const char*>(file), index}];
+            if (!cached.cairo) {
+                cached = OpenFace(library, {reinterpret_cast<const char*>(file), index});
+            }
+            face = cached;
+            break;
+        }
+        if (set) FcFontSetDestroy(set);
+        FcPatternDestroy(pattern);
+        return fallbackFor[key] = face;
+    }
+    // Shows (or only measures) a run at the current point, each character in the family's
+    // face or, where that face lacks it, in a face that has it; gives the run's advance.
+    double ShowRun(const std::string& family, bool bold, bool italic, double size,
+                   std::string_view text, bool show) {
+        const Face own = FaceOf(family, bold, italic);
+        double advance = 0;
+        for (std::size_t i = 0; i < text.size();) {
+            Face face;
+            std::size_t j = i;
+            for (bool first = true; j < text.size(); first = false) {
+                std::size_t length = 1;
+                const char32_t c = DecodeUtf8At(text, j, length);
+                Face f = own;
+                if (own.ft && c >= 0x20 && FT_Get_Char_Index(own.ft, c) == 0) {
+                    const Face other = FallbackFor(family, bold, italic, c);
+                    if (other.cairo) f = other;
+                }
+                if (!first && f.cairo != face.cairo) break;
+                face = f;
+                j += std::max<std::size_t>(length, 1);
+            }
+            const std::string piece(text.substr(i, j - i));
+            if (face.cairo) {
+                cairo_set_font_face(cr, face.cairo);
+            } else {
+                SelectFont(family, bold, italic);
+            }
+            cairo_set_font_size(cr, size);
+            cairo_text_extents_t e;
+            cairo_text_extents(cr, piece.c_str(), &e);
+            if (show) cairo_show_text(cr, piece.c_str());
+            advance += e.x_advance;
+            i = j;
+        }
+        return advance;
+    }
+    // A line of runs from `x` on the baseline: tabs go to the next tab stop, and the
+    // spaces between words grow by `extraSpace` each. Gives where the line's last
+    // character that is not a space ends and how many spaces come before it.
+    std::pair<double, int> ShowRuns(const Text& t, double x, double baseline, double extraSpace,
+                                    bool show) {
+        const double size = t.size * scale, tab = t.tabWidth * scale;
+        double end = x;
+        int spaces = 0, spacesBefore = 0;
+        for (const auto& run : t.runs) {
+            const std::string& family = run.font.empty() ? t.font : run.font;
+            const double runSize = size * run.scale;
+            const double shift = run.script == 1   ? -0.45 * runSize
+                                 : run.script == 2 ? 0.2 * runSize
+                                                   : 0;
+            const double from = x;
+            std::size_t i = 0;
+            const auto flush = [&](std::size_t to) {
+                if (to <= i) return;
+                if (show) cairo_move_to(cr, x, baseline + shift);
+                x += ShowRun(family, run.bold, run.italic, runSize,
+                             std::string_view(run.text).substr(i, to - i), show);
+            };
+            for (std::size_t k = 0; k < run.text.size(); ++k) {
+                const char c = run.text[k];
+                if (c == '\t') {
+                    flush(k);
+                    i = k + 1;
+                    x = tab > 0 ? (std::floor((x - kTabOrigin) / tab + 1e-9) + 1) * tab
+                                : x + runSize;
+                } else if (c == ' ') {
+                    flush(k + 1);
+                    i = k + 1;
+                    ++spaces;
+                    x += extraSpace;
+                } else if (k + 1 == run.text.size() || run.text[k + 1] == ' ' ||
+                           run.text[k + 1] == '\t') {
+                    flush(k + 1);
+                    i = k + 1;
+                    end = x;
+                    spacesBefore = spaces;
+                }
+            }
+            flush(run.text.size());
+            if (show && run.underline && x > from) {
+                SetColor(cr, t.color);
+                cairo_set_line_width(cr, std::max(0.5, runSize / 16));
+                cairo_move_to(cr, from, baseline + shift + runSize / 8);
+                cairo_line_to(cr, x, baseline + shift + runSize / 8);
+                cairo_stroke(cr);
+            }
+        }
+        return {end, spacesBefore};
+    }
     void ReleaseFonts() {
         for (auto& [key, face] : faces) {
-            if (face) cairo_font_face_destroy(face);
+            if (face.cairo) cairo_font_face_destroy(face.cairo);
+        }
+        for (auto& [key, face] : fallbackFaces) {
+            if (face.cairo) cairo_font_face_destroy(face.cairo);
         }
         faces.clear();
+        fallbackFaces.clear();
+        fallbackFor.clear();
+        if (fontconfig) FcConfigDestroy(fontconfig);
+        fontconfig = nullptr;
         // Cairo keeps fonts for the life of the program; with no Cairo object left they
         // are released, so that the FreeType library can go.
         cairo_debug_reset_static_data();
@@ -206,8 +371,15 @@ void CairoSink::Begin(const Frame& frame) {
     auto& s = *s_;
     s.frame = frame;
     s.scale = kPointsPerMm / (frame.unitsPerMm > 0 ? frame.unitsPerMm : 1);
-    const double w = (frame.max.x - frame.min.x) * s.scale + 2 * kMarginPt;
-    const double h = (frame.max.y - frame.min.y) * s.scale + 2 * kMarginPt;
+    // Pages are drawn at their own size, without a margin around them; a PDF has a page
+    // for each of them.
+    s.margin = frame.pageHeight > 0 ? 0 : kMarginPt;
+    s.page = 1;
+    const double w = (frame.max.x - frame.min.x) * s.scale + 2 * s.margin;
+    const double h = (frame.pageHeight > 0 && s.format == Format::Pdf ? frame.pageHeight
+                                                                      : frame.max.y - frame.min.y) *
+                         s.scale +
+                     2 * s.margin;
     switch (s.format) {
         case Format::Pdf:
             s.surface = cairo_pdf_surface_create_for_stream(WriteToStream, &s.out, w, h);
@@ -232,6 +404,15 @@ void CairoSink::Begin(const Frame& frame) {
     cairo_set_source_rgb(s.cr, 1, 1, 1);
     cairo_paint(s.cr);
     cairo_set_line_cap(s.cr, CAIRO_LINE_CAP_SQUARE);
+}
+
+void CairoSink::NextPage() {
+    auto& s = *s_;
+    if (s.format != Format::Pdf || s.frame.pageHeight <= 0) return;
+    cairo_show_page(s.cr);
+    ++s.page;
+    cairo_set_source_rgb(s.cr, 1, 1, 1);
+    cairo_paint(s.cr);
 }
 
 void CairoSink::Draw(const Line& line) {
@@ -334,6 +515,23 @@ void CairoSink::Draw(const Text& t) {
     }
     cairo_font_extents_t fe;
     cairo_font_extents(cr, &fe);
+    if (!t.runs.empty()) {
+        // A line of runs in their own styles; a justified one fills its width.
+        SetColor(cr, t.color);
+        // Below the top of the line by the ascent of its tallest run.
+        double tallest = 1;
+        for (const auto& run : t.runs) tallest = std::max(tallest, run.scale);
+        const double baseline = pad + fe.ascent * tallest;
+        double extra = 0;
+        if (t.justifyWidth > 0) {
+            const auto [end, spaces] = s.ShowRuns(t, pad, baseline, 0, false);
+            const double room = t.justifyWidth * s.scale - end;
+            if (spaces > 0 && room > 0 && room / spaces < size * 2) extra = room / spaces;
+        }
+        s.ShowRuns(t, pad, baseline, extra, true);
+        cairo_restore(cr);
+        return;
+    }
     const double lineH = fe.height;
     const double blockH = lineH * static_cast<double>(lines.size());
     double y = t.vAlign == VAlign::Top      ? pad
@@ -341,18 +539,17 @@ void CairoSink::Draw(const Text& t) {
                                             : h - pad - blockH;
     SetColor(cr, t.color);
     for (const auto& line : lines) {
-        cairo_text_extents_t e;
-        cairo_text_extents(cr, line.c_str(), &e);
+        const double advance = s.ShowRun(t.font, t.bold, t.italic, size, line, false);
         const double x = t.hAlign == HAlign::Left     ? pad
-                         : t.hAlign == HAlign::Center ? (w - e.x_advance) / 2
-                                                      : w - pad - e.x_advance;
+                         : t.hAlign == HAlign::Center ? (w - advance) / 2
+                                                      : w - pad - advance;
         const double baseline = y + fe.ascent;
         cairo_move_to(cr, x, baseline);
-        cairo_show_text(cr, line.c_str());
+        s.ShowRun(t.font, t.bold, t.italic, size, line, true);
         if (t.underline) {
             cairo_set_line_width(cr, std::max(0.5, size / 16));
             cairo_move_to(cr, x, baseline + size / 8);
-            cairo_line_to(cr, x + e.x_advance, baseline + size / 8);
+            cairo_line_to(cr, x + advance, baseline + size / 8);
             cairo_stroke(cr);
         }
         y += lineH;
@@ -364,13 +561,10 @@ std::optional<double> CairoSink::TextWidth(const Text& style, std::string_view r
     auto& s = *s_;
     if (!s.cr) return std::nullopt;
     cairo_save(s.cr);
-    s.SelectFont(style.font, style.bold, style.italic);
-    cairo_set_font_size(s.cr, style.size * s.scale);
-    cairo_text_extents_t e;
-    const std::string text(run);
-    cairo_text_extents(s.cr, text.c_str(), &e);
+    const double advance =
+        s.ShowRun(style.font, style.bold, style.italic, style.size * s.scale, run, false);
     cairo_restore(s.cr);
-    return e.x_advance / s.scale;
+    return advance / s.scale;
 }
 
 void CairoSink::Draw(const Image& image) {

@@ -1,9 +1,11 @@
 // The picture backend of the drawing room: PDF, SVG and PNG through Cairo, each font
-// read by FreeType from the file the document engine finds through fontconfig. One page holds the
+// read by FreeType from the file the document engine finds through fontconfig, and a
+// character that font lacks from a font fontconfig finds that has it. One page holds the
 // whole drawing at its true size (PNG at 144 pixels per inch, fewer where that would make
-// an image longer than 32,767 pixels), white behind it. Pictures are embedded, decoded by
-// gdk-pixbuf: PNG, JPEG, GIF, BMP and TIFF; a metafile (EMF, WMF) or any other file shows
-// as a crossed frame.
+// an image longer than 32,767 pixels), white behind it; a drawing of pages (a Word
+// document) has a PDF page for each of its pages, at the page's size. Pictures are embedded,
+// decoded by gdk-pixbuf: PNG, JPEG, GIF, BMP and TIFF; a metafile (EMF, WMF) or any other file
+// shows as a crossed frame.
 #pragma once
 
 #include <memory>
@@ -39,6 +41,8 @@ class CairoSink : public drawing::Sink {
     void Draw(const drawing::Fill& fill) override;
     void Draw(const drawing::Text& text) override;
     void Draw(const drawing::Image& image) override;
+    // A drawing of pages in a PDF starts its next page; SVG and PNG draw one picture.
+    void NextPage() override;
     void End() override;
     // Measured with the font the text is drawn in; nothing before Begin.
     std::optional<double> TextWidth(const drawing::Text& style, std::string_view run) override;

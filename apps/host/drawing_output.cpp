@@ -481,8 +481,47 @@ void DrawingOutputs::WriteCapture(Host& host, Boolean result, const std::string&
 void DrawingOutputs::WriteWord(Boolean result, const WordLineArray& lines, Integer pages,
                                Single pageWidth, Single pageHeight) {
     if (!Completed(result)) return;
+    // A PNG or SVG of a document of several pages becomes one picture a page, NAME-1.png,
+    // NAME-2.png, ... beside the file asked for, which is left as it was; a picture of one
+    // page keeps the name asked for. A device or pipe gets the first page.
+    std::vector<std::unique_ptr<File>> pageFiles;
+    std::vector<int> pageOf;
+    for (auto& file : files_) {
+        const bool picture = file->option == "--png" || file->option == "--svg";
+        if (pages <= 1 || !picture || !file->replacement) {
+            pageOf.push_back(pages > 1 && picture ? 1 : 0);
+            pageFiles.push_back(std::move(file));
+            continue;
+        }
+        const fs::path path(file->path);
+        for (int page = 1; page <= pages; ++page) {
+            auto one = std::make_unique<File>();
+            one->option = file->option;
+            one->path = (path.parent_path() / (path.stem().string() + "-" + std::to_string(page) +
+                                               path.extension().string()))
+                            .string();
+            try {
+                one->replacement = std::make_unique<posix::FileReplacement>(one->path);
+            } catch (const RuntimeError& e) {
+                failures_.push_back(one->path + ": " + e.Description());
+                continue;
+            }
+            one->buffer = std::make_unique<DescriptorBuffer>(one->replacement->Descriptor());
+            one->stream = std::make_unique<std::ostream>(one->buffer.get());
+            pageFiles.push_back(std::move(one));
+            pageOf.push_back(page);
+        }
+    }
+    files_ = std::move(pageFiles);
+    std::size_t next = 0;
     Draw([&](drawing::Sink& sink) {
-        drawing::DrawWordLines(lines, pages, pageWidth, pageHeight, drawingOptions_, sink);
+        const int page = next < pageOf.size() ? pageOf[next++] : 0;
+        if (page == 0) {
+            drawing::DrawWordLines(lines, pages, pageWidth, pageHeight, drawingOptions_, sink);
+            return;
+        }
+        drawing::PageSink one(sink, page);
+        drawing::DrawWordLines(lines, pages, pageWidth, pageHeight, drawingOptions_, one);
     });
 }
 

@@ -852,8 +852,24 @@ void DrawRevisionMarks(const std::vector<CellBox>& boxes, Sink& sink) {
     }
 }
 
-std::string PlainText(std::string_view s) {
-    std::string out;
+std::vector<TextRun> FormattedRuns(std::string_view s, const TextRun& start) {
+    std::vector<TextRun> runs;
+    TextRun style = start;
+    style.text.clear();
+    // Characters go to a run of the current style, a new one when the style changed.
+    const auto add = [&](std::string_view chars, int script) {
+        if (chars.empty()) return;
+        TextRun want = style;
+        want.script = script;
+        if (runs.empty() || [&] {
+                TextRun last = runs.back();
+                last.text.clear();
+                return !(last == want);
+            }()) {
+            runs.push_back(want);
+        }
+        runs.back().text += chars;
+    };
     const auto skipTo = [&](std::size_t& i, char stop) {
         const auto end = s.find(stop, i);
         i = end == std::string_view::npos ? s.size() : end + 1;
@@ -865,7 +881,9 @@ std::string PlainText(std::string_view s) {
             continue;
         }
         if (ch != '\\' || i + 1 >= s.size()) {
-            if (static_cast<unsigned char>(ch) >= 0x20 || ch == '\n' || ch == '\t') out += ch;
+            if (static_cast<unsigned char>(ch) >= 0x20 || ch == '\n' || ch == '\t') {
+                add(std::string_view(&s[i], 1), 0);
+            }
             ++i;
             continue;
         }
@@ -873,8 +891,35 @@ std::string PlainText(std::string_view s) {
         i += 2;
         switch (code) {
             case 'f':
-            case 'F':
-            case 'H':
+            case 'F': {
+                // "\fName|b1|i0|c0|p34;": the font and its weight and slant.
+                const auto end = std::min(s.find(';', i), s.size());
+                const std::string_view spec = s.substr(i, end - i);
+                style.font = std::string(spec.substr(0, spec.find('|')));
+                for (std::size_t bar = spec.find('|'); bar != std::string_view::npos;
+                     bar = spec.find('|', bar + 1)) {
+                    if (bar + 2 >= spec.size()) continue;
+                    if (spec[bar + 1] == 'b') style.bold = spec[bar + 2] == '1';
+                    if (spec[bar + 1] == 'i') style.italic = spec[bar + 2] == '1';
+                }
+                i = end + 1;
+                break;
+            }
+            case 'H': {
+                // "\H0.7x;" scales the current height; "\H2.5;" sets it, which a run
+                // without a height of its own cannot say: it stays as it is.
+                const auto end = std::min(s.find(';', i), s.size());
+                const std::string_view value = s.substr(i, end - i);
+                double ratio = 0;
+                const auto parsed =
+                    std::from_chars(value.data(), value.data() + value.size(), ratio);
+                if (parsed.ec == std::errc() && value.ends_with('x') && ratio > 0) {
+                    // To two decimals: the 0.7 and 1.429 of a stacked run undo each other.
+                    style.scale = std::round(style.scale * ratio * 100) / 100;
+                }
+                i = end + 1;
+                break;
+            }
             case 'A':
             case 'C':
             case 'Q':
@@ -883,15 +928,27 @@ std::string PlainText(std::string_view s) {
                 skipTo(i, ';');
                 break;
             case 'P':
-                out += '\n';
+                add("\n", 0);
+                break;
+            case 'L':
+            case 'l':
+                style.underline = code == 'L';
                 break;
             case 'S': {
-                // A stacked run "top^bottom;" shows its characters.
-                const auto end = s.find(';', i);
-                for (std::size_t j = i; j < std::min(end, s.size()); ++j) {
-                    if (s[j] != '^' && s[j] != '/' && s[j] != '#') out += s[j];
+                // A stacked run "top^bottom;": the top raised, the bottom lowered.
+                const auto end = std::min(s.find(';', i), s.size());
+                std::string top, bottom;
+                bool lower = false;
+                for (std::size_t j = i; j < end; ++j) {
+                    if (s[j] == '^' || s[j] == '/' || s[j] == '#') {
+                        lower = true;
+                    } else {
+                        (lower ? bottom : top) += s[j];
+                    }
                 }
-                i = end == std::string_view::npos ? s.size() : end + 1;
+                add(top, 1);
+                add(bottom, 2);
+                i = end == s.size() ? end : end + 1;
                 break;
             }
             case 'U':
@@ -899,22 +956,73 @@ std::string PlainText(std::string_view s) {
                     // Control characters (a line break, a picture's place) have no glyph.
                     std::uint32_t c = 0;
                     const char* digits = s.data() + i + 1;
-                    if (std::from_chars(digits, digits + 4, c, 16).ptr == digits + 4 && c >= 0x20)
-                        AppendUtf8(out, static_cast<char32_t>(c));
+                    if (std::from_chars(digits, digits + 4, c, 16).ptr == digits + 4 && c >= 0x20) {
+                        std::string one;
+                        AppendUtf8(one, static_cast<char32_t>(c));
+                        add(one, 0);
+                    }
                     i += 5;
                 }
                 break;
             case '\\':
             case '{':
             case '}':
-                out += code;
+                add(std::string_view(&s[i - 1], 1), 0);
                 break;
             default:
-                break;  // \L \l \O \o and the like switch a style on or off
+                break;  // \O \o and the like switch a style on or off
         }
+    }
+    return runs;
+}
+
+std::string PlainText(std::string_view s) {
+    std::string out;
+    for (const auto& run : FormattedRuns(s)) out += run.text;
+    return out;
+}
+
+void PageSink::Begin(const Frame& frame) {
+    Frame one = frame;
+    if (frame.pageHeight > 0) {
+        one.max.y = frame.max.y - (frame.pageHeight + frame.pageGap) * (page_ - 1);
+        one.min.y = one.max.y - frame.pageHeight;
+    }
+    one.pages = 1;
+    inner_.Begin(one);
+}
+
+namespace {
+
+// The character Word draws a list's bullet with: its list string's first character, the
+// "Symbol" font's private codes as their Unicode characters.
+std::string BulletOf(const WordLine& line) {
+    const auto chars = DecodeUtf8(line.listString);
+    std::uint32_t c = chars.empty() ? static_cast<std::uint32_t>(line.bulletType) & 0xFFFF
+                                    : static_cast<std::uint32_t>(chars[0]);
+    if (c >= 0xF000 && c <= 0xF0FF) {
+        // A character of a symbol font the "Symbol" table does not know (the fonts of
+        // pictograms) is drawn as a plain bullet.
+        const std::uint32_t symbol = SymbolToUnicode(c - 0xF000);
+        c = symbol ? symbol : c >= 0xF021 && c < 0xF07F ? c - 0xF000 : 0x2022;
+    }
+    if (c < 0x20 || (c >= 0x7F && c < 0xA0)) c = 0x2022;
+    std::string out;
+    AppendUtf8(out, static_cast<char32_t>(c));
+    return out;
+}
+
+// The line's codes for the DXF: the host's codes as they are, without control characters
+// (a page break) that have no place in a text.
+std::string WithoutControls(const std::string& text) {
+    std::string out;
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x20 || c == '\t') out += c;
     }
     return out;
 }
+
+}  // namespace
 
 void DrawWordLines(const WordLineArray& lines, Integer pages, Single pageWidth, Single pageHeight,
                    const Options& options, Sink& sink) {
@@ -924,17 +1032,29 @@ void DrawWordLines(const WordLineArray& lines, Integer pages, Single pageWidth, 
     Frame frame;
     frame.unitsPerMm = options.unitsPerMm;
     frame.pages = n;
+    frame.pageHeight = h;
+    frame.pageGap = gap;
     frame.min = {0, -(h + gap) * (n - 1) - h};
     frame.max = {w, 0};
+    // Justified lines end at the right margin, which the records do not carry: the pages'
+    // margins are taken as even, the left one where the leftmost line starts.
+    double leftMargin = pageWidth;
     if (lines.IsAllocated()) {
         for (const auto& l : lines) {
             if (!l) continue;
-            const std::string font = FontOf(l->FontName);
-            if (std::find(frame.fonts.begin(), frame.fonts.end(), font) == frame.fonts.end()) {
-                frame.fonts.push_back(font);
+            if (l->charLen > 0 || !l->text.empty()) leftMargin = std::min<double>(leftMargin, l->x);
+            const auto addFont = [&](const std::string& font) {
+                if (std::find(frame.fonts.begin(), frame.fonts.end(), font) == frame.fonts.end()) {
+                    frame.fonts.push_back(font);
+                }
+            };
+            addFont(FontOf(l->FontName));
+            for (const auto& run : FormattedRuns(l->text)) {
+                if (!run.font.empty()) addFont(run.font);
             }
         }
     }
+    const double rightEdge = PointsToUnits(std::max<double>(pageWidth - leftMargin, 0), options);
     sink.Begin(frame);
     int page = 1;
     const auto pageTop = [&](int p) { return -(h + gap) * (p - 1); };
@@ -949,6 +1069,7 @@ void DrawWordLines(const WordLineArray& lines, Integer pages, Single pageWidth, 
         sink.Draw(outline);
     };
     drawPage(1);
+    bool startsParagraph = true;
     if (lines.IsAllocated()) {
         for (const auto& l : lines) {
             if (!l) continue;
@@ -963,17 +1084,42 @@ void DrawWordLines(const WordLineArray& lines, Integer pages, Single pageWidth, 
                          pageTop(page) - PointsToUnits(l->y, options)};
             t.width = std::max(0.0, w - t.topLeft.x);
             t.height = size * 1.2;
-            t.formatted = l->text;
-            t.plain = PlainText(l->text);
+            t.formatted = WithoutControls(l->text);
             t.font = FontOf(l->FontName);
-            // The style of the line's first font switch ("\fArial|b1|i0|...").
-            const std::string first = l->text.substr(0, l->text.find(';'));
-            t.bold = first.find("|b1|") != std::string::npos;
-            t.italic = first.find("|i1|") != std::string::npos;
-            t.underline = l->simple && l->text.find("\\L") != std::string::npos;
+            TextRun start;
+            start.font = t.font;
+            t.runs = FormattedRuns(t.formatted, start);
+            t.plain.clear();
+            for (const auto& run : t.runs) t.plain += run.text;
+            // The style of the line's first run, for a sink that draws one style a line.
+            if (!t.runs.empty()) {
+                t.font = t.runs.front().font;
+                t.bold = t.runs.front().bold;
+                t.italic = t.runs.front().italic;
+                t.underline = t.runs.front().underline;
+            }
             t.size = size;
+            // The line is as high as its tallest run.
+            double tallest = 1;
+            for (const auto& run : t.runs) tallest = std::max(tallest, run.scale);
+            t.height = size * 1.2 * tallest;
             t.hAlign = HAlign::Left;
             t.vAlign = VAlign::Top;
+            // Word's default tab stops, every half inch from the margin.
+            t.tabWidth = PointsToUnits(36, options);
+            if (l->justify && !l->newLine) {
+                t.justifyWidth = std::max(0.0, rightEdge - t.topLeft.x);
+            }
+            if (l->listType == 2 && startsParagraph) {
+                // The bullet sits where the line starts, over the two spaces kept for it.
+                Text bullet = t;
+                bullet.runs.clear();
+                bullet.formatted = bullet.plain = BulletOf(*l);
+                bullet.bold = bullet.italic = bullet.underline = false;
+                bullet.justifyWidth = 0;
+                sink.Draw(bullet);
+            }
+            startsParagraph = l->newLine;
             sink.Draw(t);
         }
     }

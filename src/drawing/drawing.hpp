@@ -83,6 +83,16 @@ struct Fill {
     Layer layer = Layer::Fills;
 };
 
+// A run of a text in one style, as its formatted-text codes switch styles.
+struct TextRun {
+    std::string text;
+    std::string font;  // empty: the text's own font
+    bool bold = false, italic = false, underline = false;
+    double scale = 1;  // height relative to the text's size
+    int script = 0;    // 0 normal, 1 superscript, 2 subscript
+    bool operator==(const TextRun&) const = default;
+};
+
 // Text placed inside a box by its alignments.
 struct Text {
     Point topLeft;  // of the box
@@ -101,6 +111,11 @@ struct Text {
     // How far an unturned text may run past the box's left and right edges into empty
     // neighbours; beyond that it is cut off.
     double spillLeft = 0, spillRight = 0;
+    // A one-line text drawn run by run in the runs' styles (a Word line); empty: the
+    // whole text in the text's style.
+    std::vector<TextRun> runs;
+    double tabWidth = 0;      // tab stops every this many drawing units from the left
+    double justifyWidth = 0;  // the line's spaces stretched to fill this width
 };
 
 struct Image {
@@ -116,6 +131,9 @@ struct Frame {
     std::vector<std::string> fonts;
     double unitsPerMm = 1;
     int pages = 1;
+    // Drawings of pages (Word documents): each page this high, stacked top to bottom
+    // with this gap; a backend with pages gives each one a page of its own.
+    double pageHeight = 0, pageGap = 0;
 };
 
 class Sink {
@@ -211,6 +229,47 @@ void DrawWordLines(const WordLineArray& lines, Integer pages, Single pageWidth, 
 
 // The characters of a text in the host's formatted-text codes, without the codes.
 std::string PlainText(std::string_view formatted);
+// The same characters in runs of one style each: font switches (with their bold and
+// italic flags), underline, relative heights and stacked super- and subscripts. A run
+// before the first font switch has `start`'s style.
+std::vector<TextRun> FormattedRuns(std::string_view formatted, const TextRun& start = {});
+
+// One page of a drawing of pages: forwards the primitives of page `page` (from 1) only,
+// framed as a drawing of that one page.
+class PageSink : public Sink {
+  public:
+    PageSink(Sink& inner, int page) : inner_(inner), page_(page) {}
+    void Begin(const Frame& frame) override;
+    void Draw(const Line& x) override {
+        if (current_ == page_) inner_.Draw(x);
+    }
+    void Draw(const Path& x) override {
+        if (current_ == page_) inner_.Draw(x);
+    }
+    void Draw(const Ellipse& x) override {
+        if (current_ == page_) inner_.Draw(x);
+    }
+    void Draw(const Fill& x) override {
+        if (current_ == page_) inner_.Draw(x);
+    }
+    void Draw(const Text& x) override {
+        if (current_ == page_) inner_.Draw(x);
+    }
+    void Draw(const Image& x) override {
+        if (current_ == page_) inner_.Draw(x);
+    }
+    void NextPage() override { ++current_; }
+    void End() override { inner_.End(); }
+    std::optional<double> TextWidth(const Text& style, std::string_view run) override {
+        return inner_.TextWidth(style, run);
+    }
+    double LineHeight(const Text& style) override { return inner_.LineHeight(style); }
+    bool Clips() const override { return inner_.Clips(); }
+
+  private:
+    Sink& inner_;
+    int page_, current_ = 1;
+};
 
 // "RRGGBB" (or "AARRGGBB") as a colour; nullopt for anything else ("auto", "none").
 std::optional<Rgb> ParseRgb(const std::string& text);

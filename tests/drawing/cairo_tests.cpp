@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "adapters/cairo/cairo_drawing.hpp"
 
@@ -57,6 +58,31 @@ TEST(CairoPng, ADrawingTallerThanAnImageMayBeIsDrawnWithFewerPixels) {
         EXPECT_EQ(height, c.height) << c.pages;
     }
     std::filesystem::remove_all(dir);
+}
+
+TEST(CairoPdf, ADrawingOfPagesHasAPageForEachAtItsSize) {
+    std::ostringstream out;
+    {
+        cairo::CairoSink sink(out, cairo::Format::Pdf,
+                              [](const std::string&, bool, bool) { return drawing::FontFile{}; });
+        drawing::Frame frame;
+        frame.pages = 3;
+        frame.pageHeight = 11 * 25.4;
+        frame.pageGap = 10;
+        frame.min = {0, -3 * frame.pageHeight - 2 * frame.pageGap};
+        frame.max = {8.5 * 25.4, 0};
+        sink.Begin(frame);
+        sink.NextPage();
+        sink.NextPage();
+        sink.End();
+    }
+    const std::string pdf = out.str();
+    std::size_t pages = 0;
+    for (auto at = pdf.find("/MediaBox [ 0 0 612 792 ]"); at != std::string::npos;
+         at = pdf.find("/MediaBox [ 0 0 612 792 ]", at + 1)) {
+        ++pages;
+    }
+    EXPECT_EQ(pages, 3u) << pdf.substr(0, 2000);
 }
 
 }  // namespace

@@ -2,7 +2,8 @@
 """Imports a Word document with `tbln parse-word --dxf`, reads the DXF back with ezdxf,
 audits it and checks that every Word line that shows characters is one MTEXT holding the
 line's formatted-text codes unchanged (a tab as a space, no other control characters), at
-the line's position on its page (pages one below the other).
+the line's position on its page (pages one below the other), and that the first line of
+every bulleted paragraph has its bullet drawn beside it as a text of its own.
 
 usage: check_word_dxf.py TBLN OUT_DIR DOCUMENT"""
 import json
@@ -37,8 +38,14 @@ def main():
     doc = ezdxf.readfile(dxf)
     if doc.audit().errors:
         sys.exit("audit errors")
-    texts = list(doc.modelspace().query("MTEXT[layer=='TBLN-TEXTS']"))
+    all_texts = list(doc.modelspace().query("MTEXT[layer=='TBLN-TEXTS']"))
+    texts = [text for text in all_texts if "{" in text.text]
+    items = rec["wordLines0"]["items"]
+    bullets = sum(1 for i, line in enumerate(items) if line and line["listType"] == 2 and
+                  (i == 0 or not items[i - 1] or items[i - 1]["newLine"]))
     problems = []
+    if len(all_texts) - len(texts) != bullets:
+        problems.append(f"{len(all_texts) - len(texts)} bullets for {bullets} bulleted paragraphs")
     if len(texts) != len(lines):
         problems.append(f"{len(texts)} texts for {len(lines)} lines")
     page_height = rec["pageHei0"] + 36  # pages lie one below the other, half an inch apart

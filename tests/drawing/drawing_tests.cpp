@@ -485,7 +485,8 @@ TEST(DrawCapture, PlaceholderRecordsDrawNothingAndTheScaleChangesTheUnits) {
 
 TEST(DrawWordLines, LinesGoPageByPageAtTheirPositions) {
     WordLineArray lines(1, 3);
-    const char* texts[] = {"{\\fArial|b1|i0|c0|p34;Title}", "{\\fArial|b0|i0|c0|p34;body}",
+    // The second line is a justified bullet item that runs on and ends in a page break.
+    const char* texts[] = {"{\\fArial|b1|i0|c0|p34;Title}", "{\\fArial|b0|i0|c0|p34;  body\f}",
                            "{\\fArial|b0|i1|c0|p34;\\Lnext}"};
     for (int i = 1; i <= 3; ++i) {
         lines(i) = std::make_shared<WordLine>();
@@ -495,10 +496,21 @@ TEST(DrawWordLines, LinesGoPageByPageAtTheirPositions) {
         lines(i)->pageNum = static_cast<Integer>(i == 3 ? 2 : 1);
         lines(i)->fontsize = 12;
         lines(i)->simple = true;
+        lines(i)->newLine = i != 2;
     }
+    lines(2)->listType = 2;
+    lines(2)->listString = "\xEF\x82\xB7";  // U+F0B7, the "Symbol" font's bullet
+    lines(2)->justify = true;
     Recorder rec;
     DrawWordLines(lines, 2, 612, 792, {}, rec);
-    ASSERT_EQ(rec.texts.size(), 3u);
+    ASSERT_EQ(rec.texts.size(), 4u);
+    EXPECT_EQ(rec.texts[1].plain, "\xE2\x80\xA2");  // the bullet, where the line starts
+    EXPECT_NEAR(rec.texts[1].topLeft.x, 72 * kMm, 1e-9);
+    rec.texts.erase(rec.texts.begin() + 1);
+    EXPECT_EQ(rec.texts[1].formatted, "{\\fArial|b0|i0|c0|p34;  body}");
+    EXPECT_NEAR(rec.texts[1].justifyWidth, (612 - 72 - 72) * kMm, 1e-9);
+    EXPECT_EQ(rec.texts[2].justifyWidth, 0);  // a paragraph's last line is not stretched
+    EXPECT_NEAR(rec.frame.pageHeight, 792 * kMm, 1e-9);
     EXPECT_EQ(rec.pages, 2);
     EXPECT_EQ(rec.paths.size(), 2u);  // one frame per page
     EXPECT_TRUE(rec.texts[0].bold);
@@ -521,6 +533,34 @@ TEST(PlainText, DropsTheCodesAndKeepsTheCharacters) {
         {"\\U+0001\rx\\U+zz12y", "xy"},
     };
     for (const auto& [in, out] : cases) EXPECT_EQ(PlainText(in), out) << in;
+}
+
+// Each run as "text/font/b i u/scale/script", runs joined by " + ".
+TEST(FormattedRuns, SplitsALineIntoItsStyles) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"\\A1;{\\fArial|b0|i0|c0|p34;x\\H0.7x;\\S2^;\\H1.429x;\\fArial|b0|i0|c0|p34; CO "
+         "\\H0.7x;\\S^2;\\H1.429x;}",
+         "x/Arial/000/1/0 + 2/Arial/000/0.7/1 + ( CO )/Arial/000/1/0 + 2/Arial/000/0.7/2"},
+        {"{\\fArial|b0|i0|c0|p34;a\\fCourier New|b0|i1|c0|p49;b\\fArial|b1|i0|c0|p34;\\Lc\\l.}",
+         "a/Arial/000/1/0 + b/Courier New/010/1/0 + c/Arial/101/1/0 + ./Arial/100/1/0"},
+        {"{\\fTimes New Roman|b0|i0|c0|p18;Big\\H2x;ger\tx}",
+         "Big/Times New Roman/000/1/0 + (ger\tx)/Times New Roman/000/2/0"},
+    };
+    for (const auto& [in, out] : cases) {
+        std::string got;
+        for (const auto& r : FormattedRuns(in)) {
+            char scale[16];
+            std::snprintf(scale, sizeof scale, "%g", r.scale);
+            const std::string text =
+                r.text.find(' ') != std::string::npos || r.text.find('\t') != std::string::npos
+                    ? "(" + r.text + ")"
+                    : r.text;
+            got += (got.empty() ? "" : " + ") + text + "/" + r.font + "/" + (r.bold ? "1" : "0") +
+                   (r.italic ? "1" : "0") + (r.underline ? "1" : "0") + "/" + scale + "/" +
+                   std::to_string(r.script);
+        }
+        EXPECT_EQ(got, out) << in;
+    }
 }
 
 }  // namespace
