@@ -168,7 +168,7 @@ class QtUi::Impl {
     std::vector<std::unique_ptr<Shown>> stack;
     std::exception_ptr pending;
     ui::Hwnd next = 0x1000;
-    int blocking = 0;  // message boxes and choosers up: the dialogs' timers wait
+    int blocking = 0;    // message boxes and choosers up: the dialogs' timers wait
     QString lastFolder;  // where the user last chose a file or folder
     std::optional<std::string> firstInitialDir;
 
@@ -881,8 +881,8 @@ Long QtUi::ScreenHeight() {
 }
 
 ui::Hwnd QtUi::CreateWindowEx(Long exStyle, const std::string& className,
-                              const std::string& /*title*/, Long style, Long x, Long y,
-                              Long width, Long height, ui::Hwnd parent) {
+                              const std::string& /*title*/, Long style, Long x, Long y, Long width,
+                              Long height, ui::Hwnd parent) {
     QWidget* p = impl_->Get(parent);
     QWidget* w = className == "msctls_progress32" ? new QProgressBar(p) : new QWidget(p);
     if (auto* bar = qobject_cast<QProgressBar*>(w)) bar->setTextVisible(false);
