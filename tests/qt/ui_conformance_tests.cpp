@@ -278,10 +278,11 @@ TEST(ChoosersOnTheDesktop, StartInTheLastFolderUsed) {
     QDir().mkpath(root + "/books");
     QFile(root + "/books/a.xlsx").open(QIODevice::WriteOnly);
     qt::QtUi ui;
-    EXPECT_EQ(OpenIn(ui, S(root), root + "/books/a.xlsx"), root);
-    EXPECT_EQ(OpenIn(ui, S(root), {}), root + "/books") << "the first folder again: the last one";
-    EXPECT_EQ(OpenIn(ui, "", {}), root + "/books");
-    EXPECT_EQ(OpenIn(ui, "/", {}), "/") << "another folder named is where it opens";
+    EXPECT_EQ(S(OpenIn(ui, S(root), root + "/books/a.xlsx")), S(root));
+    EXPECT_EQ(S(OpenIn(ui, S(root), {})), S(root + "/books"))
+        << "the first folder again: the last one";
+    EXPECT_EQ(S(OpenIn(ui, "", {})), S(root + "/books"));
+    EXPECT_EQ(S(OpenIn(ui, "/", {})), "/") << "another folder named is where it opens";
     QDir(root).removeRecursively();
 }
 
