@@ -7,7 +7,9 @@
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFont>
 #include <QFrame>
+#include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -25,6 +27,7 @@
 #include <algorithm>
 #include <exception>
 #include <functional>
+#include <optional>
 
 #include "core/error.hpp"
 
@@ -36,6 +39,7 @@ constexpr int kTwipsPerPixel = 15;
 constexpr Long kFrameWidth = 120;   // twips of a form's width taken by its frame
 constexpr Long kFrameHeight = 510;  // twips of a form's height taken by frame and caption
 constexpr Long WM_NCLBUTTONDOWN = 0xA1;
+constexpr Long kWsVisible = 0x10000000;
 constexpr Long PBM_SETRANGE = 0x401, PBM_SETPOS = 0x402, PBM_SETSTEP = 0x404, PBM_STEPIT = 0x405,
                PBM_SETRANGE32 = 0x406, PBM_GETRANGE = 0x407;
 constexpr Long OFN_OVERWRITEPROMPT = 0x2, OFN_ALLOWMULTISELECT = 0x200, OFN_FILEMUSTEXIST = 0x1000;
@@ -87,6 +91,18 @@ class TabStopDelegate : public QStyledItemDelegate {
         painter->restore();
     }
 };
+
+// The bar keeps its position within its range, as the common control does: a position
+// outside is taken as the nearer end, and a new range pulls the position into it (Qt would
+// ignore the one and empty the bar for the other).
+void SetBarValue(QProgressBar& bar, int value) {
+    bar.setValue(std::clamp(value, bar.minimum(), std::max(bar.minimum(), bar.maximum())));
+}
+void SetBarRange(QProgressBar& bar, int low, int high) {
+    const int value = bar.value();
+    bar.setRange(low, high);
+    SetBarValue(bar, value);
+}
 
 // A check box takes a click anywhere on the control, not only on its box and caption.
 class CheckBoxWidget : public QCheckBox {
@@ -152,7 +168,9 @@ class QtUi::Impl {
     std::vector<std::unique_ptr<Shown>> stack;
     std::exception_ptr pending;
     ui::Hwnd next = 0x1000;
-    int blocking = 0;  // message boxes and choosers up: the dialogs' timers wait
+    int blocking = 0;    // message boxes and choosers up: the dialogs' timers wait
+    QString lastFolder;  // where the user last chose a file or folder
+    std::optional<std::string> firstInitialDir;
 
     ui::Hwnd Add(QWidget* w) {
         next += 4;
@@ -164,6 +182,16 @@ class QtUi::Impl {
         return it == handles.end() ? nullptr : it->second.data();
     }
     QWidget* TopWindow() const { return stack.empty() ? nullptr : stack.back()->window; }
+    // The active window when the first dialog opens, unless it is a window the adapter
+    // knows by handle (the sheet window) or a dialog on its way out.
+    QWidget* Opener() const {
+        QWidget* w = QApplication::activeWindow();
+        if (!w || !w->isVisible() || dynamic_cast<DialogWindow*>(w)) return nullptr;
+        for (const auto& [h, known] : handles) {
+            if (known == w) return nullptr;
+        }
+        return w;
+    }
     Shown* Find(const ui::Form& form) const {
         for (const auto& s : stack) {
             if (s->form == &form) return s.get();
@@ -245,13 +273,21 @@ class QtUi::Impl {
         }
     }
 
-    static void RefreshControl(ui::Control& c, QWidget& w) {
+    void RefreshControl(ui::Control& c, QWidget& w) const {
         const QSignalBlocker block(&w);
         const QRect geometry(Px(c.Left), Px(c.Top), Px(c.Width), Px(c.Height));
         if (c.Width > 0 && w.geometry() != geometry) w.setGeometry(geometry);
+        // A control's child window (the progress bar's bar) fills the control.
+        if (QWidget* child = Get(c.ChildWindow());
+            child && child->parentWidget() == &w && child->geometry() != w.rect()) {
+            child->setGeometry(w.rect());
+        }
         w.setEnabled(c.Enabled);
         w.setVisible(c.Visible);
-        if (auto* l = dynamic_cast<ui::Label*>(&c)) {
+        if (auto* f = dynamic_cast<ui::Frame*>(&c)) {
+            auto* q = static_cast<QGroupBox*>(&w);
+            if (q->title() != Q(f->Caption())) q->setTitle(Q(f->Caption()));
+        } else if (auto* l = dynamic_cast<ui::Label*>(&c)) {
             auto* q = static_cast<QLabel*>(&w);
             if (q->text() != Q(l->Caption())) q->setText(Q(l->Caption()));
         } else if (auto* b = dynamic_cast<ui::CommandButton*>(&c)) {
@@ -331,6 +367,12 @@ class QtUi::Impl {
             });
             return q;
         }
+        if (dynamic_cast<ui::Frame*>(&c)) {
+            // A group box behind the controls it groups; clicks go through to the form.
+            auto* q = new QGroupBox(parent);
+            q->setAttribute(Qt::WA_TransparentForMouseEvents);
+            return q;
+        }
         if (dynamic_cast<ui::Label*>(&c)) {
             auto* q = new QLabel(parent);
             q->setWordWrap(true);
@@ -342,6 +384,32 @@ class QtUi::Impl {
         auto* q = new QFrame(parent);
         q->setAttribute(Qt::WA_TransparentForMouseEvents);
         return q;
+    }
+
+    // The folder a chooser opens in. As the system's choosers do, a request that names no
+    // folder, or names the folder of the first request again, opens where the user last
+    // chose; any other folder it names is where it opens.
+    QString StartFolder(const std::string& initialDir) {
+        if (!firstInitialDir) firstInitialDir = initialDir;
+        if (!lastFolder.isEmpty() && (initialDir.empty() || initialDir == *firstInitialDir))
+            return lastFolder;
+        return Q(initialDir);
+    }
+
+    QFileDialog* MakeFileDialog(const ui::FileDialogRequest& request) {
+        auto* d = new QFileDialog(TopWindow(), Q(request.title), StartFolder(request.initialDir));
+        d->setOption(QFileDialog::DontUseNativeDialog);
+        QStringList filters;
+        for (const auto& f : NameFilters(request.filter)) filters << Q(f);
+        if (!filters.isEmpty()) {
+            d->setNameFilters(filters);
+            const int index =
+                std::clamp(request.filterIndex, 1, static_cast<int>(filters.size())) - 1;
+            d->selectNameFilter(filters[index]);
+        }
+        if (!request.fileName.empty()) d->selectFile(Q(request.fileName));
+        if (!request.defaultExt.empty()) d->setDefaultSuffix(Q(request.defaultExt));
+        return d;
     }
 
     // Places a control's child window (made before the form was shown) inside it.
@@ -371,9 +439,18 @@ void DialogWindow::keyPressEvent(QKeyEvent* e) {
     QDialog::keyPressEvent(e);
 }
 
+// The close box leaves the dialog the way Cancel does: it presses the Cancel button (whose
+// handler then decides, as it does for a click), and unloads a form that has none. While
+// the Cancel button cannot be pressed the dialog stays open.
 void DialogWindow::closeEvent(QCloseEvent* e) {
     e->ignore();
-    impl_.Dispatch([this] { form_.Unload(); });
+    impl_.Dispatch([this] {
+        if (ui::CommandButton* cancel = form_.CancelButton()) {
+            cancel->PerformClick();
+        } else {
+            form_.Unload();
+        }
+    });
 }
 
 void DialogWindow::mouseMoveEvent(QMouseEvent* e) {
@@ -469,10 +546,21 @@ void QtUi::ShowModal(ui::Form& form) {
     auto shown = std::make_unique<Impl::Shown>();
     Impl::Shown& s = *shown;
     s.form = &form;
-    s.window = new DialogWindow(impl, form, impl.TopWindow());
+    // Modal to the window that opened it, and kept above that window: the dialog under
+    // it, else the active window. The windows the dialogs read from (the sheet window)
+    // keep taking clicks.
+    s.window = new DialogWindow(impl, form, impl.TopWindow() ? impl.TopWindow() : impl.Opener());
+    s.window->setWindowModality(Qt::WindowModal);
+    // The forms' font, by name: the font configuration stands in a face of close metrics
+    // where it is not installed.
+    QFont font("Tahoma");
+    font.setPointSizeF(8.25);
+    s.window->setFont(font);
     s.window->setObjectName(Q(form.Name()));
     s.window->setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     s.window->setFixedSize(Px(form.Width - kFrameWidth), Px(form.Height - kFrameHeight));
+    // The title is there before the load runs, which finds its own window by it.
+    s.window->setWindowTitle(Q(form.Caption));
     form.hWnd = impl.Add(s.window);
     for (auto* c : form.Controls()) {
         if (auto* t = dynamic_cast<ui::Timer*>(c)) {
@@ -490,12 +578,22 @@ void QtUi::ShowModal(ui::Form& form) {
             continue;
         }
         QWidget* w = impl.MakeWidget(*c, s.window);
+        if (dynamic_cast<ui::Frame*>(c)) w->lower();
         w->setObjectName(Q(c->Name()));
         c->hWnd = impl.Add(w);
         s.bindings.push_back({c, w});
     }
     impl.stack.push_back(std::move(shown));
     const auto leave = [&] {
+        // The controls' child windows outlive the dialog window: the reused form shows
+        // them again.
+        for (auto& b : s.bindings) {
+            if (QWidget* child = impl.Get(b.control->ChildWindow());
+                child && b.widget && child->parentWidget() == b.widget) {
+                child->hide();
+                child->setParent(nullptr);
+            }
+        }
         for (auto* c : form.Controls()) {
             impl.handles.erase(c->hWnd);
             c->hWnd = 0;
@@ -515,8 +613,8 @@ void QtUi::ShowModal(ui::Form& form) {
         throw;
     }
     if (form.IsLoaded() && !impl.pending) {
-        for (auto& b : s.bindings) impl.Adopt(*b.control, b.widget);
         impl.Refresh(s);
+        for (auto& b : s.bindings) impl.Adopt(*b.control, b.widget);
         s.window->show();
         s.window->raise();
         s.window->activateWindow();
@@ -545,46 +643,41 @@ void QtUi::DoEvents() {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
-namespace {
-
-QFileDialog* MakeFileDialog(QWidget* parent, const ui::FileDialogRequest& request) {
-    auto* d = new QFileDialog(parent, Q(request.title), Q(request.initialDir));
-    d->setOption(QFileDialog::DontUseNativeDialog);
-    QStringList filters;
-    for (const auto& f : NameFilters(request.filter)) filters << Q(f);
-    if (!filters.isEmpty()) {
-        d->setNameFilters(filters);
-        const int index = std::clamp(request.filterIndex, 1, static_cast<int>(filters.size())) - 1;
-        d->selectNameFilter(filters[index]);
-    }
-    if (!request.fileName.empty()) d->selectFile(Q(request.fileName));
-    if (!request.defaultExt.empty()) d->setDefaultSuffix(Q(request.defaultExt));
-    return d;
-}
-
-}  // namespace
-
 std::vector<std::string> NameFilters(const std::string& filter) {
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    while (start <= filter.size()) {
-        const auto bar = filter.find('|', start);
-        parts.push_back(
-            filter.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
-        if (bar == std::string::npos) break;
-        start = bar + 1;
-    }
+    // The port's "description|pattern" pairs, or the spreadsheet chooser's
+    // "description, pattern" pairs.
+    const QString text = Q(filter);
+    const QStringList parts = text.contains('|') ? text.split('|') : text.split(',');
+    static const QStringList kWorkbooks = {"*.xlsx", "*.xlsm", "*.xls"};
     std::vector<std::string> out;
-    for (std::size_t i = 0; i + 1 < parts.size(); i += 2) {
-        std::string patterns = parts[i + 1];
-        std::replace(patterns.begin(), patterns.end(), ';', ' ');
-        out.push_back(parts[i] + " (" + patterns + ")");
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString description = parts[i].trimmed();
+        QStringList patterns;
+        for (const auto& p : parts[i + 1].split(';', Qt::SkipEmptyParts)) {
+            if (!p.trimmed().isEmpty()) patterns << p.trimmed();
+        }
+        if (patterns.isEmpty()) continue;
+        // The engine opens every workbook format, whichever one the filter names.
+        const bool workbook = std::any_of(patterns.begin(), patterns.end(), [](const QString& p) {
+            return kWorkbooks.contains(p, Qt::CaseInsensitive);
+        });
+        if (workbook) {
+            for (const auto& w : kWorkbooks) {
+                if (!patterns.contains(w, Qt::CaseInsensitive)) patterns << w;
+            }
+        }
+        // Qt takes the patterns from the description's last parentheses: a description
+        // that shows its patterns there has them replaced, any other is given them.
+        if (description.endsWith(')') && description.lastIndexOf('(') > 0) {
+            description = description.left(description.lastIndexOf('(')).trimmed();
+        }
+        out.push_back(S(description + " (" + patterns.join(' ') + ")"));
     }
     return out;
 }
 
 bool QtUi::GetOpenFileName(ui::FileDialogRequest& request) {
-    std::unique_ptr<QFileDialog> d(MakeFileDialog(impl_->TopWindow(), request));
+    std::unique_ptr<QFileDialog> d(impl_->MakeFileDialog(request));
     d->setAcceptMode(QFileDialog::AcceptOpen);
     const bool multiple = (request.flags & OFN_ALLOWMULTISELECT) != 0;
     d->setFileMode(multiple                                   ? QFileDialog::ExistingFiles
@@ -594,6 +687,7 @@ bool QtUi::GetOpenFileName(ui::FileDialogRequest& request) {
     const bool ok = d->exec() == QDialog::Accepted && !d->selectedFiles().isEmpty();
     --impl_->blocking;
     if (!ok) return false;
+    impl_->lastFolder = d->directory().absolutePath();
     const QStringList files = d->selectedFiles();
     if (multiple && files.size() > 1) {
         std::string joined = S(d->directory().absolutePath());
@@ -606,7 +700,7 @@ bool QtUi::GetOpenFileName(ui::FileDialogRequest& request) {
 }
 
 bool QtUi::GetSaveFileName(ui::FileDialogRequest& request) {
-    std::unique_ptr<QFileDialog> d(MakeFileDialog(impl_->TopWindow(), request));
+    std::unique_ptr<QFileDialog> d(impl_->MakeFileDialog(request));
     d->setAcceptMode(QFileDialog::AcceptSave);
     d->setFileMode(QFileDialog::AnyFile);
     if ((request.flags & OFN_OVERWRITEPROMPT) == 0) d->setOption(QFileDialog::DontConfirmOverwrite);
@@ -614,20 +708,23 @@ bool QtUi::GetSaveFileName(ui::FileDialogRequest& request) {
     const bool ok = d->exec() == QDialog::Accepted && !d->selectedFiles().isEmpty();
     --impl_->blocking;
     if (!ok) return false;
+    impl_->lastFolder = QFileInfo(d->selectedFiles().front()).absolutePath();
     request.fileName = S(d->selectedFiles().front());
     return true;
 }
 
 std::string QtUi::BrowseForFolder(ui::Hwnd owner, const std::string& title) {
     QWidget* parent = impl_->Get(owner);
-    QFileDialog d(parent ? parent : impl_->TopWindow(), Q(title));
+    QFileDialog d(parent ? parent : impl_->TopWindow(), Q(title), impl_->lastFolder);
     d.setOption(QFileDialog::DontUseNativeDialog);
     d.setFileMode(QFileDialog::Directory);
     d.setOption(QFileDialog::ShowDirsOnly);
     ++impl_->blocking;
     const bool ok = d.exec() == QDialog::Accepted && !d.selectedFiles().isEmpty();
     --impl_->blocking;
-    return ok ? S(d.selectedFiles().front()) : std::string{};
+    if (!ok) return {};
+    impl_->lastFolder = QFileInfo(d.selectedFiles().front()).absolutePath();
+    return S(d.selectedFiles().front());
 }
 
 Long QtUi::SetWindowPos(ui::Hwnd hwnd, ui::Hwnd insertAfter, Long x, Long y, Long cx, Long cy,
@@ -650,6 +747,10 @@ Long QtUi::SetWindowPos(ui::Hwnd hwnd, ui::Hwnd insertAfter, Long x, Long y, Lon
 ui::Hwnd QtUi::FindWindow(const std::string& /*className*/, const std::string& title) {
     for (auto& [window, update] : impl_->titleUpdates) {
         if (window) update();
+    }
+    for (auto& s : impl_->stack) {
+        if (s->window->windowTitle() != Q(s->form->Caption))
+            s->window->setWindowTitle(Q(s->form->Caption));
     }
     for (const auto& [h, w] : impl_->handles) {
         if (w && w->isWindow() && w->windowTitle() == Q(title)) return h;
@@ -727,16 +828,17 @@ Long QtUi::SendMessage(ui::Hwnd hwnd, Long message, Long wParam, const std::vect
     if (auto* bar = qobject_cast<QProgressBar*>(w)) {
         switch (message) {
             case PBM_SETRANGE32:
-                bar->setRange(static_cast<int>(wParam), static_cast<int>(l));
+                SetBarRange(*bar, static_cast<int>(wParam), static_cast<int>(l));
                 return 1;
             case PBM_SETRANGE:
-                bar->setRange(static_cast<int>(l & 0xFFFF), static_cast<int>((l >> 16) & 0xFFFF));
+                SetBarRange(*bar, static_cast<int>(l & 0xFFFF),
+                            static_cast<int>((l >> 16) & 0xFFFF));
                 return 1;
             case PBM_GETRANGE:
                 return wParam != 0 ? bar->minimum() : bar->maximum();
             case PBM_SETPOS: {
                 const int old = bar->value();
-                bar->setValue(static_cast<int>(wParam));
+                SetBarValue(*bar, static_cast<int>(wParam));
                 return old;
             }
             case PBM_SETSTEP:
@@ -745,7 +847,7 @@ Long QtUi::SendMessage(ui::Hwnd hwnd, Long message, Long wParam, const std::vect
             case PBM_STEPIT: {
                 const auto it = impl_->words.find({hwnd, 1});
                 const Long step = it == impl_->words.end() ? 10 : it->second;
-                bar->setValue(bar->value() + static_cast<int>(step));
+                SetBarValue(*bar, bar->value() + static_cast<int>(step));
                 return 1;
             }
             default:
@@ -779,13 +881,14 @@ Long QtUi::ScreenHeight() {
 }
 
 ui::Hwnd QtUi::CreateWindowEx(Long exStyle, const std::string& className,
-                              const std::string& /*title*/, Long /*style*/, Long x, Long y,
-                              Long width, Long height, ui::Hwnd parent) {
+                              const std::string& /*title*/, Long style, Long x, Long y, Long width,
+                              Long height, ui::Hwnd parent) {
     QWidget* p = impl_->Get(parent);
     QWidget* w = className == "msctls_progress32" ? new QProgressBar(p) : new QWidget(p);
     if (auto* bar = qobject_cast<QProgressBar*>(w)) bar->setTextVisible(false);
     w->setGeometry(static_cast<int>(x), static_cast<int>(y), static_cast<int>(width),
                    static_cast<int>(height));
+    if (p && (style & kWsVisible) != 0) w->show();
     const ui::Hwnd h = impl_->Add(w);
     impl_->words[{h, -20}] = exStyle;
     return h;

@@ -96,6 +96,8 @@ std::string MenuFile(Host& host) {
     return TBLN_MENU_FILE;
 }
 
+constexpr Long kFileMustExist = 0x1000;
+
 class HostWindow : public QMainWindow {
   public:
     HostWindow(Host& host, DesktopScope::Desktop& desktop) : host_(host), desktop_(desktop) {
@@ -214,9 +216,13 @@ class HostWindow : public QMainWindow {
     }
 
     void OpenWorkbook() {
-        const QString path =
-            QFileDialog::getOpenFileName(this, "Open Workbook", {}, "Workbooks (*.xlsx *.xlsm)");
-        if (path.isEmpty()) return;
+        // The dialogs' chooser: every workbook format, starting where the user last chose.
+        ui::FileDialogRequest request;
+        request.title = "Open Workbook";
+        request.filter = "Workbooks|*.xlsx;*.xlsm;*.xls";
+        request.flags = kFileMustExist;
+        if (!desktop_.ui.GetOpenFileName(request)) return;
+        const QString path = QString::fromStdString(request.fileName);
         try {
             Open(path.toStdString());
         } catch (const RuntimeError& e) {

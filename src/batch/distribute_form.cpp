@@ -75,36 +75,55 @@ NameRange getRange(ui::Ui& ui, std::string col1, const std::string& row1Text, st
 }
 
 DistributeForm::DistributeForm(Module& m) : BatchDialog("DistributeForm", m) {
-    // Layout: the workbook group (file, sheet, the three cells with their Update
-    // buttons), the drawing group, Start and Cancel bottom right.
+    // Layout: the workbook frame (file, sheet, the three name cells under their Column
+    // and Row heads, each with its Update button), the drawing frame (template and
+    // output folder), Start and Cancel bottom right.
     Width = 7095;
-    Height = 5325;
+    Height = 5565;
     lbTitle.Move(120, 120, 6735, 375);
-    Frame1.Move(120, 600, 6735, 255);
-    tbExcelPath.Move(120, 900, 5400, 315);
-    btnBrowseExcel.Move(5640, 885, 1215, 345);
-    cbSheetName.Move(120, 1320, 5400, 315);
-    tbCol1.Move(120, 1740, 840, 315);
-    tbRow1.Move(1080, 1740, 840, 315);
-    btnUpdate1.Move(2040, 1725, 1095, 345);
-    tbCol2.Move(120, 2160, 840, 315);
-    tbRow2.Move(1080, 2160, 840, 315);
-    btnUpdate2.Move(2040, 2145, 1095, 345);
-    tbColn.Move(120, 2580, 840, 315);
-    tbRown.Move(1080, 2580, 840, 315);
-    btnUpdaten.Move(2040, 2565, 1095, 345);
-    btnView.Move(5520, 2565, 1335, 345);
-    Frame2.Move(120, 3060, 6735, 255);
-    tbDGNPath.Move(120, 3360, 5400, 315);
-    btnBrowseDGN.Move(5640, 3345, 1215, 345);
-    tbOutputPath.Move(120, 3780, 5400, 315);
-    btnBrowseOutput.Move(5640, 3765, 1215, 345);
-    btnPopulate.Move(4320, 4320, 1215, 375);
-    btnCancel.Move(5640, 4320, 1215, 375);
+    Frame1.Move(120, 540, 6735, 2700);
+    Label1.Move(240, 900, 600, 255);
+    tbExcelPath.Move(840, 870, 4560, 315);
+    btnBrowseExcel.Move(5520, 855, 1215, 345);
+    Label2.Move(240, 1320, 600, 255);
+    cbSheetName.Move(840, 1290, 4560, 315);
+    Label3.Move(2400, 1680, 840, 255);
+    Label4.Move(3360, 1680, 840, 255);
+    Label5.Move(240, 1995, 2100, 255);
+    tbCol1.Move(2400, 1965, 840, 315);
+    tbRow1.Move(3360, 1965, 840, 315);
+    btnUpdate1.Move(4320, 1950, 1095, 345);
+    Label6.Move(240, 2385, 2100, 255);
+    tbCol2.Move(2400, 2355, 840, 315);
+    tbRow2.Move(3360, 2355, 840, 315);
+    btnUpdate2.Move(4320, 2340, 1095, 345);
+    Label7.Move(240, 2775, 2100, 255);
+    tbColn.Move(2400, 2745, 840, 315);
+    tbRown.Move(3360, 2745, 840, 315);
+    btnUpdaten.Move(4320, 2730, 1095, 345);
+    btnView.Move(5520, 2730, 1215, 345);
+    Frame2.Move(120, 3300, 6735, 1140);
+    Label8.Move(240, 3660, 1500, 255);
+    tbDGNPath.Move(1800, 3630, 3600, 315);
+    btnBrowseDGN.Move(5520, 3615, 1215, 345);
+    Label9.Move(240, 4050, 1500, 255);
+    tbOutputPath.Move(1800, 4020, 3600, 315);
+    btnBrowseOutput.Move(5520, 4005, 1215, 345);
+    btnPopulate.Move(4320, 4560, 1215, 375);
+    btnCancel.Move(5640, 4560, 1215, 375);
     Caption = "Populate Excel Data";
     lbTitle.SetCaption("Populate Excel Data");
     Frame1.SetCaption("Excel Data");
+    Label1.SetCaption("File : ");
+    Label2.SetCaption("Sheet:");
+    Label3.SetCaption("Column");
+    Label4.SetCaption("Row");
+    Label5.SetCaption("First Drawing Name");
+    Label6.SetCaption("Second  Drawing Name");
+    Label7.SetCaption("Last Drawing Name");
     Frame2.SetCaption("Drawing Data");
+    Label8.SetCaption("Template Drawing");
+    Label9.SetCaption("Output Directory");
     for (auto* b : {&btnUpdate1, &btnUpdate2, &btnUpdaten}) b->SetCaption("Update");
     btnBrowseDGN.SetCaption("Browse");
     btnBrowseOutput.SetCaption("Browse");

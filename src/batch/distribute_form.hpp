@@ -27,7 +27,14 @@ class DistributeForm : public BatchDialog {
     explicit DistributeForm(Module& m);
 
     ui::Label lbTitle{*this, "lbTitle"};
-    ui::Label Frame1{*this, "Frame1"};
+    ui::Frame Frame1{*this, "Frame1"};
+    ui::Label Label1{*this, "Label1"};  // "File : "
+    ui::Label Label2{*this, "Label2"};  // "Sheet:"
+    ui::Label Label3{*this, "Label3"};  // "Column"
+    ui::Label Label4{*this, "Label4"};  // "Row"
+    ui::Label Label5{*this, "Label5"};  // the three name cells' lines
+    ui::Label Label6{*this, "Label6"};
+    ui::Label Label7{*this, "Label7"};
     ui::TextBox tbCol1{*this, "tbCol1"};
     ui::TextBox tbRow1{*this, "tbRow1"};
     ui::CommandButton btnUpdate1{*this, "btnUpdate1"};
@@ -37,7 +44,9 @@ class DistributeForm : public BatchDialog {
     ui::TextBox tbColn{*this, "tbColn"};
     ui::TextBox tbRown{*this, "tbRown"};
     ui::CommandButton btnUpdaten{*this, "btnUpdaten"};
-    ui::Label Frame2{*this, "Frame2"};
+    ui::Frame Frame2{*this, "Frame2"};
+    ui::Label Label8{*this, "Label8"};  // "Template Drawing"
+    ui::Label Label9{*this, "Label9"};  // "Output Directory"
     ui::TextBox tbDGNPath{*this, "tbDGNPath"};
     ui::CommandButton btnBrowseDGN{*this, "btnBrowseDGN"};
     ui::TextBox tbOutputPath{*this, "tbOutputPath"};

@@ -29,28 +29,39 @@ std::vector<std::string> FormatMultiReturn(const std::string& result) {
 }
 
 MultiDGNsForm::MultiDGNsForm(Module& m) : BatchDialog("MultiDGNsForm", m) {
-    // Layout: the drawing list with its buttons at the right, the destination group
-    // under it, Export and Cancel bottom right.
+    // Layout: the frame of the drawing list with its buttons at the right, the
+    // destination frame under it (file, sheet, the start cell under its Column and Row
+    // heads), Export and Cancel bottom right.
     Width = 7095;
-    Height = 5445;
+    Height = 6225;
     lbTitle.Move(120, 120, 6735, 375);
-    Frame2.Move(120, 600, 6735, 255);
-    lbDGNNames.Move(120, 900, 5400, 2100);
-    btnAdd.Move(5640, 900, 1215, 375);
-    btnRemove.Move(5640, 1380, 1215, 375);
-    btnRemoveAll.Move(5640, 1860, 1215, 375);
-    Frame1.Move(120, 3120, 6735, 255);
-    tbExcelPath.Move(120, 3420, 5400, 315);
-    btnBrowseExcel.Move(5640, 3405, 1215, 345);
-    cbSheetName.Move(120, 3840, 3000, 315);
-    tbCol1.Move(3240, 3840, 840, 315);
-    tbRow1.Move(4200, 3840, 1320, 315);
-    btnUpdate1.Move(5640, 3825, 1215, 345);
-    btnExport.Move(4320, 4440, 1215, 375);
-    btnCancel.Move(5640, 4440, 1215, 375);
+    Frame2.Move(120, 540, 6735, 2640);
+    lbDGNNames.Move(240, 840, 5160, 2160);
+    btnAdd.Move(5520, 840, 1215, 375);
+    btnRemove.Move(5520, 1320, 1215, 375);
+    btnRemoveAll.Move(5520, 1800, 1215, 375);
+    Frame1.Move(120, 3240, 6735, 1860);
+    Label1.Move(240, 3600, 600, 255);
+    tbExcelPath.Move(840, 3570, 4560, 315);
+    btnBrowseExcel.Move(5520, 3555, 1215, 345);
+    Label2.Move(240, 4020, 600, 255);
+    cbSheetName.Move(840, 3990, 4560, 315);
+    Label3.Move(2400, 4380, 840, 255);
+    Label4.Move(3360, 4380, 840, 255);
+    Label5.Move(240, 4695, 2100, 255);
+    tbCol1.Move(2400, 4665, 840, 315);
+    tbRow1.Move(3360, 4665, 840, 315);
+    btnUpdate1.Move(4320, 4650, 1095, 345);
+    btnExport.Move(4320, 5220, 1215, 375);
+    btnCancel.Move(5640, 5220, 1215, 375);
     Caption = " Export Drawing Names to Excel";
     lbTitle.SetCaption(" Export Drawing Names to Excel");
     Frame2.SetCaption("Selected Drawing Names");
+    Label1.SetCaption("File : ");
+    Label2.SetCaption("Sheet:");
+    Label3.SetCaption("Column");
+    Label4.SetCaption("Row");
+    Label5.SetCaption("Start Cell");
     btnAdd.SetCaption("Add");
     btnRemove.SetCaption("Remove");
     btnRemoveAll.SetCaption("Remove All");

@@ -19,12 +19,17 @@ class MultiDGNsForm : public BatchDialog {
     explicit MultiDGNsForm(Module& m);
 
     ui::Label lbTitle{*this, "lbTitle"};
-    ui::Label Frame2{*this, "Frame2"};
+    ui::Frame Frame2{*this, "Frame2"};
     ui::ListBox lbDGNNames{*this, "lbDGNNames"};
     ui::CommandButton btnAdd{*this, "btnAdd"};
     ui::CommandButton btnRemove{*this, "btnRemove"};
     ui::CommandButton btnRemoveAll{*this, "btnRemoveAll"};
-    ui::Label Frame1{*this, "Frame1"};
+    ui::Frame Frame1{*this, "Frame1"};
+    ui::Label Label1{*this, "Label1"};  // "File : "
+    ui::Label Label2{*this, "Label2"};  // "Sheet:"
+    ui::Label Label3{*this, "Label3"};  // "Column"
+    ui::Label Label4{*this, "Label4"};  // "Row"
+    ui::Label Label5{*this, "Label5"};  // "Start Cell"
     ui::TextBox tbCol1{*this, "tbCol1"};
     ui::TextBox tbRow1{*this, "tbRow1"};
     ui::CommandButton btnUpdate1{*this, "btnUpdate1"};

@@ -123,6 +123,12 @@ class Label : public StatefulControl<LabelState> {
     void SetCaption(std::string c) { state.caption = std::move(c); }
 };
 
+// A frame: a captioned box drawn around the controls placed inside its area.
+class Frame : public Label {
+  public:
+    using Label::Label;
+};
+
 struct ButtonState {
     std::string caption;
     bool cancel = false;  // the button that Esc (and a script that runs out) presses

@@ -180,7 +180,11 @@ class QtDriver : public UiDriver {
     }
     void Act(std::string what, std::function<void()> act) {
         Push({std::move(what),
-              [this] { return QApplication::activeModalWidget() == nullptr && Top(); },
+              [this] {
+                  // The dialog is modal itself; no message box or chooser over it.
+                  QWidget* modal = QApplication::activeModalWidget();
+                  return Top() && (modal == nullptr || modal == Top());
+              },
               std::move(act)});
     }
     QWidget* Top() const {

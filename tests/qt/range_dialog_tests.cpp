@@ -6,11 +6,15 @@
 // the sheet window.
 #include <gtest/gtest.h>
 
+#include <QGroupBox>
+#include <QLabel>
+#include <QProgressBar>
 #include <QTabBar>
 #include <QTest>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 #include "adapters/qt/qt_ui.hpp"
 #include "adapters/qt/sheet_window.hpp"
@@ -19,8 +23,10 @@
 #include "batch/multi_dgns_form.hpp"
 #include "blocks/make_block_form.hpp"
 #include "capture/cell_range_form.hpp"
+#include "common/progress_bar.hpp"
 #include "common/sheet_dialog.hpp"
 #include "qt/qt_driver.hpp"
+#include "update/deep_update_form.hpp"
 
 namespace tbln {
 namespace {
@@ -233,6 +239,143 @@ TEST(LinkBlockDialogOnTheDesktop, TagsPickedInTheListAreBoundToTheCellsClicked) 
     EXPECT_EQ(tags1(0)->offsetCol, 0);
     EXPECT_EQ(tags1(1)->offsetRow, 0) << "B10 from A10";
     EXPECT_EQ(tags1(1)->offsetCol, 1);
+}
+
+TEST(DialogsOnTheDesktop, TheCloseBoxCancelsAndExportHasNone) {
+    DesktopHost d;
+    auto& driver = *d.driver;
+    driver.Call([&] { d.ui.FormWindow(d.Form())->close(); });
+    Capture c;
+    EXPECT_EQ(c.Run(*d.h), False) << "the close box cancels the range import";
+    EXPECT_FALSE(d.Form().IsLoaded());
+    driver.Call([&] { d.ui.FormWindow(d.h->module.Dialog(DialogId::DistributeForm))->close(); });
+    Integer r1 = 0, r2 = 0, rn = 0, c1 = 0, c2 = 0, cn = 0;
+    std::string templatePath, outputPath, excelPath, sheetName, dwgdgn = "dwg",
+                                                                qv = d.root.string();
+    EXPECT_EQ(d.h->app.Populate(r1, r2, rn, c1, c2, cn, templatePath, outputPath, excelPath,
+                                sheetName, dwgdgn, qv),
+              False)
+        << "the close box cancels Populate";
+    bool closeBox = true;
+    driver.Call([&] {
+        closeBox = d.ui.FormWindow(d.h->module.Dialog(DialogId::MultiDGNsForm))
+                       ->windowFlags()
+                       .testFlag(Qt::WindowCloseButtonHint);
+    });
+    driver.Click("btnCancel");
+    std::string format = "dgn";
+    d.h->app.ExportDGNName(format);
+    EXPECT_FALSE(closeBox) << "the export is left through Export or Cancel only";
+}
+
+// Every label and frame of the batch dialogs, with its text whole and apart from the others.
+TEST(DialogsOnTheDesktop, BatchDialogsShowTheirLabelsAndFrames) {
+    struct Case {
+        DialogId id;
+        std::set<std::string> labels, frames;
+    };
+    const std::vector<Case> cases = {
+        {DialogId::DistributeForm,
+         {"Populate Excel Data", "File : ", "Sheet:", "Column", "Row", "First Drawing Name",
+          "Second  Drawing Name", "Last Drawing Name", "Template Drawing", "Output Directory"},
+         {"Excel Data", "Drawing Data"}},
+        {DialogId::MultiDGNsForm,
+         {" Export Drawing Names to Excel", "File : ", "Sheet:", "Column", "Row", "Start Cell"},
+         {"Selected Drawing Names", "Export to Excel Destination"}},
+    };
+    DesktopHost d;
+    auto& driver = *d.driver;
+    for (const auto& k : cases) {
+        std::set<std::string> labels, frames;
+        driver.Call([&] {
+            QWidget* w = d.ui.FormWindow(d.h->module.Dialog(k.id));
+            std::vector<QWidget*> controls;
+            for (auto* label : w->findChildren<QLabel*>()) {
+                labels.insert(label->text().toStdString());
+                EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width())
+                    << "cut off: " << label->text().toStdString();
+            }
+            for (auto* frame : w->findChildren<QGroupBox*>()) {
+                frames.insert(frame->title().toStdString());
+            }
+            for (auto* c : w->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+                if (!qobject_cast<QGroupBox*>(c) && c->isVisible()) controls.push_back(c);
+            }
+            for (std::size_t i = 0; i < controls.size(); ++i) {
+                for (std::size_t j = i + 1; j < controls.size(); ++j) {
+                    EXPECT_FALSE(controls[i]->geometry().intersects(controls[j]->geometry()))
+                        << controls[i]->objectName().toStdString() << " over "
+                        << controls[j]->objectName().toStdString();
+                }
+            }
+        });
+        driver.Click("btnCancel");
+        Integer r1 = 0, r2 = 0, rn = 0, c1 = 0, c2 = 0, cn = 0;
+        std::string templatePath, outputPath, excelPath, sheetName, dwgdgn = "dwg",
+                                                                    qv = d.root.string();
+        if (k.id == DialogId::DistributeForm) {
+            d.h->app.Populate(r1, r2, rn, c1, c2, cn, templatePath, outputPath, excelPath,
+                              sheetName, dwgdgn, qv);
+        } else {
+            d.h->app.ExportDGNName(dwgdgn);
+        }
+        EXPECT_EQ(labels, k.labels);
+        EXPECT_EQ(frames, k.frames);
+    }
+}
+
+// The update's bar, seen at every change of its position on two showings of the reused
+// dialog: there, filling its control, at the control's position.
+TEST(DialogsOnTheDesktop, TheProgressBarFillsItsControlOnEveryShowing) {
+    DesktopHost d;
+    auto& form = dynamic_cast<DeepUpdateForm&>(d.h->module.Dialog(DialogId::DeepUpdateForm));
+    for (int showing = 1; showing <= 2; ++showing) {
+        std::vector<std::string> faults;
+        int samples = 0;
+        Long last = -1;
+        bool full = false;
+        form.ProgressBar1.PropertyChanged = [&](const std::string& name) {
+            if (name != "Position" || !form.ProgressBar1.hWnd) return;
+            ++samples;
+            QWidget* frame = d.ui.Widget(form.ProgressBar1.hWnd);
+            auto* bar = frame ? frame->findChild<QProgressBar*>() : nullptr;
+            last = form.ProgressBar1.Position();
+            full = last == form.ProgressBar1.Max();
+            if (!bar || !bar->isVisibleTo(frame)) {
+                faults.push_back("no bar");
+            } else if (bar->geometry() != frame->rect()) {
+                faults.push_back("bar " + std::to_string(bar->width()) + " px in " +
+                                 std::to_string(frame->width()));
+            } else if (bar->value() != last) {
+                faults.push_back("bar at " + std::to_string(bar->value()) + " for " +
+                                 std::to_string(last));
+            }
+        };
+        std::string file = kBook, sheetName = "Plan", dwgdgn = "dwg";
+        std::shared_ptr<Collection> fonts;
+        MyCellArray cells;
+        MyShapeArray shapes;
+        MyImageArray images;
+        Single height = 0, width = 0;
+        Integer r1 = 1, r2 = 10, c1 = 1, c2 = 3;
+        EXPECT_EQ(d.h->app.DeepUpdate(file, sheetName, fonts, cells, shapes, images, height, width,
+                                      r1, r2, c1, c2, dwgdgn),
+                  True);
+        EXPECT_GT(samples, 1) << showing;
+        EXPECT_TRUE(full) << showing << ": the bar ends full";
+        EXPECT_TRUE(faults.empty()) << showing << ": " << ::testing::PrintToString(faults);
+        form.ProgressBar1.PropertyChanged = nullptr;
+    }
+    // The bar keeps its position within its range, as the common control does.
+    const ui::Hwnd bar = d.ui.CreateWindowEx(0, "msctls_progress32", "", 0, 0, 0, 100, 20, 0);
+    const auto at = [&](Long message, Long wParam, Long lParam) {
+        d.ui.SendMessage(bar, message, wParam, {lParam});
+        return qobject_cast<QProgressBar*>(d.ui.Widget(bar))->value();
+    };
+    EXPECT_EQ(at(PBM_SETPOS, 100, 0), 100);
+    EXPECT_EQ(at(PBM_SETRANGE32, 0, 50), 50) << "a new range pulls the position in";
+    EXPECT_EQ(at(PBM_SETPOS, 80, 0), 50) << "a position past the end is the end";
+    d.ui.DestroyWindow(bar);
 }
 
 }  // namespace

@@ -104,11 +104,12 @@ int main(int argc, char** argv) {
         h.app.BuildCell(file, sheetName, fonts, cells, shapes, images, height, width, r1, r2, c1,
                         c2, dwgdgn, qv, fast);
     }
-    // The update's progress window, caught as it starts.
-    {
+    // The update's progress window, caught as it starts, on its first and second showing
+    // (the second reuses the dialog's default instance).
+    for (const char* shot : {"update_progress.png", "update_progress_again.png"}) {
         auto& d = *driver;
         d.Wait(900);
-        d.Call([&] { Save(top(DialogId::DeepUpdateForm), out / "update_progress.png"); });
+        d.Call([&, shot] { Save(top(DialogId::DeepUpdateForm), out / shot); });
         std::string file = door, sheetName = "Doors", dwgdgn = "dwg";
         std::shared_ptr<Collection> fonts;
         MyCellArray cells;

@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QListWidget>
@@ -25,6 +27,10 @@
 
 namespace tbln {
 namespace {
+
+std::string S(const QString& s) {
+    return s.toStdString();
+}
 
 // A dialog with one control of each kind; every event is logged.
 class Probe : public ui::Form {
@@ -226,10 +232,91 @@ TEST(ConformanceErrors, AnErrorEscapingAHandlerClosesTheDialogAndReachesTheCalle
     }
 }
 
-TEST(NameFilters, BecomeQtFilters) {
-    EXPECT_EQ(qt::NameFilters("Excel Files|*.xls;*.xlsx|All Files|*.*"),
-              (std::vector<std::string>{"Excel Files (*.xls *.xlsx)", "All Files (*.*)"}));
-    EXPECT_TRUE(qt::NameFilters("").empty());
+TEST(NameFilters, BecomeQtFiltersAndEveryWorkbookFormatIsOffered) {
+    const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
+        {"Excel Files|*.xls;*.xlsx|All Files|*.*",
+         {"Excel Files (*.xls *.xlsx *.xlsm)", "All Files (*.*)"}},
+        {"Excel Files (*.xls), *.xls", {"Excel Files (*.xls *.xlsx *.xlsm)"}},
+        {"Text (*.txt),*.txt,All (*.*),*.*", {"Text (*.txt)", "All (*.*)"}},
+        {"Excel File  *.xls|*.xls", {"Excel File  *.xls (*.xls *.xlsx *.xlsm)"}},
+        {"Word Documents (*.docx)|*.docx|All Files (*.*)|*.*",
+         {"Word Documents (*.docx)", "All Files (*.*)"}},
+        {"DGN File  *.dgn|*.dgn", {"DGN File  *.dgn (*.dgn)"}},
+        {"", {}},
+    };
+    for (const auto& [filter, expected] : cases)
+        EXPECT_EQ(qt::NameFilters(filter), expected) << filter;
+}
+
+// The folder a chooser opens in, the file chosen in it (empty: cancelled).
+QString OpenIn(qt::QtUi& ui, const std::string& initialDir, const QString& choose) {
+    QString dir;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!d) return;
+        answer.stop();
+        dir = d->directory().absolutePath();
+        if (choose.isEmpty()) {
+            d->reject();
+        } else {
+            d->selectFile(choose);
+            QMetaObject::invokeMethod(d, "accept");
+        }
+    });
+    answer.start(20);
+    ui::FileDialogRequest r;
+    r.initialDir = initialDir;
+    r.filter = "All|*.*";
+    r.flags = 0x1000;
+    ui.GetOpenFileName(r);
+    return dir;
+}
+
+TEST(ChoosersOnTheDesktop, StartInTheLastFolderUsed) {
+    const QString root = QDir::tempPath() + "/tbln-choosers-" + QString::number(::getpid());
+    QDir().mkpath(root + "/books");
+    QFile(root + "/books/a.xlsx").open(QIODevice::WriteOnly);
+    qt::QtUi ui;
+    EXPECT_EQ(S(OpenIn(ui, S(root), root + "/books/a.xlsx")), S(root));
+    EXPECT_EQ(S(OpenIn(ui, S(root), {})), S(root + "/books"))
+        << "the first folder again: the last one";
+    EXPECT_EQ(S(OpenIn(ui, "", {})), S(root + "/books"));
+    EXPECT_EQ(S(OpenIn(ui, "/", {})), "/") << "another folder named is where it opens";
+    QDir(root).removeRecursively();
+}
+
+// A dialog is modal to the window that opened it, asks for Tahoma, and its close box takes
+// the Cancel path (or unloads a form without Cancel).
+TEST(DialogsOnTheDesktop, AreModalToTheirOpenerAndTheCloseBoxCancels) {
+    for (const bool withCancel : {true, false}) {
+        QWidget opener;
+        opener.show();
+        opener.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&opener));
+        auto driver = MakeQtDriver();
+        Probe probe(driver->Ui());
+        probe.btnCancel.SetCancel(withCancel);
+        QWidget* parent = nullptr;
+        Qt::WindowModality modality = Qt::NonModal;
+        QString family;
+        driver->Call([&] {
+            QWidget* w = dynamic_cast<qt::QtUi&>(driver->Ui()).FormWindow(probe);
+            parent = w->parentWidget();
+            modality = w->windowModality();
+            family = w->font().family();
+            w->close();
+        });
+        driver->Run(probe);
+        EXPECT_EQ(parent, &opener);
+        EXPECT_EQ(modality, Qt::WindowModal);
+        EXPECT_EQ(family, "Tahoma");
+        const std::vector<std::string> expected =
+            withCancel ? std::vector<std::string>{"load", "cancel", "unload"}
+                       : std::vector<std::string>{"load", "unload"};
+        EXPECT_EQ(probe.log, expected);
+        EXPECT_FALSE(probe.IsLoaded());
+    }
 }
 
 }  // namespace
