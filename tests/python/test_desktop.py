@@ -180,11 +180,11 @@ class User:
 
 
 def window(name, ready=lambda w: True):
-    """Finds the visible window of the form `name` once no modal window is up and
-    `ready` holds for it."""
-    from PyQt6.QtWidgets import QApplication
+    """Finds the visible window of the form `name` once no chooser or message box is up
+    over it (the forms are modal themselves) and `ready` holds for it."""
+    from PyQt6.QtWidgets import QApplication, QFileDialog, QMessageBox
     def find():
-        if QApplication.activeModalWidget() is not None:
+        if isinstance(QApplication.activeModalWidget(), (QFileDialog, QMessageBox)):
             return None
         for w in QApplication.topLevelWidgets():
             if w.objectName() == name and w.isVisible() and ready(w):
