@@ -38,5 +38,8 @@ done
 
 cd "$build/artifacts/$target"
 export LSAN_OPTIONS="suppressions=$src/fuzz/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+# Whole stacks through the system libraries, so that a suppression can name the library
+# function a leak comes from.
+export ASAN_OPTIONS="fast_unwind_on_malloc=0${ASAN_OPTIONS:+:$ASAN_OPTIONS}"
 exec "$build/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
     -max_len=1048576 -print_final_stats=1 "$@" "$build/corpus/$target" "$seeds"
