@@ -15,6 +15,8 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <pugixml.hpp>
 
@@ -29,10 +31,33 @@
 
 namespace tbln::host {
 
+namespace {
+
+// Qt ends the process with an abort when it cannot go on (a display that went away
+// between the check and the connection): the host ends instead with its status for
+// unusable input and one line, as it does when the check finds no display.
+QtMessageHandler qtHandler = nullptr;  // Qt's own, for every other message
+
+void EndOnFatalQtMessage(QtMsgType type, const QMessageLogContext& context,
+                         const QString& message) {
+    if (type != QtFatalMsg) {
+        if (qtHandler) qtHandler(type, context, message);
+        return;
+    }
+    std::string line = message.toStdString();
+    line = line.substr(0, line.find('\n'));
+    std::fputs(("tbln: the desktop cannot go on: " + line + "\n").c_str(), stderr);
+    std::fflush(stdout);
+    std::_Exit(2);
+}
+
+}  // namespace
+
 struct DesktopScope::Desktop {
     int argc = 1;
     char name[5] = "tbln";
     char* argv[2] = {name, nullptr};
+    bool fatalHandled = (qtHandler = qInstallMessageHandler(EndOnFatalQtMessage), true);
     QApplication app{argc, argv};
     qt::QtUi ui;
     std::unique_ptr<qt::SheetWindow> sheet;
