@@ -82,6 +82,10 @@ struct Capture {
         return h.app.BuildCell(file, sheet, fonts, cells, shapes, images, height, width, startRow,
                                endRow, startCol, endCol, dwgdgn, qvPath, fast);
     }
+    Boolean Update(host::Host& h) {
+        return h.app.DeepUpdate(file, sheet, fonts, cells, shapes, images, height, width, startRow,
+                                endRow, startCol, endCol, dwgdgn);
+    }
 };
 
 const std::string kBook = std::string(TBLN_FIXTURES) + "/gui_sheets.xlsx";
@@ -351,16 +355,10 @@ TEST(DialogsOnTheDesktop, TheProgressBarFillsItsControlOnEveryShowing) {
                                  std::to_string(last));
             }
         };
-        std::string file = kBook, sheetName = "Plan", dwgdgn = "dwg";
-        std::shared_ptr<Collection> fonts;
-        MyCellArray cells;
-        MyShapeArray shapes;
-        MyImageArray images;
-        Single height = 0, width = 0;
-        Integer r1 = 1, r2 = 10, c1 = 1, c2 = 3;
-        EXPECT_EQ(d.h->app.DeepUpdate(file, sheetName, fonts, cells, shapes, images, height, width,
-                                      r1, r2, c1, c2, dwgdgn),
-                  True);
+        Capture update;
+        update.file = kBook, update.sheet = "Plan";
+        update.startRow = 1, update.endRow = 10, update.startCol = 1, update.endCol = 3;
+        EXPECT_EQ(update.Update(*d.h), True);
         EXPECT_GT(samples, 1) << showing;
         EXPECT_TRUE(full) << showing << ": the bar ends full";
         EXPECT_TRUE(faults.empty()) << showing << ": " << ::testing::PrintToString(faults);
