@@ -5,7 +5,9 @@
 // in field order with the field's type; and the entry points of Application with their
 // by-reference arguments and results. Prints each difference; exits 1 when there is one.
 //
-// Usage: typelib_check.exe PATH\tbln.dll
+// Usage: typelib_check.exe PATH\tbln.dll [FIELDS]
+// With FIELDS, also writes every record property as "Class field Type" lines, in order,
+// for the macro suite's round trips.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -228,6 +230,27 @@ std::vector<std::string> ExpectedApplication() {
     return out;
 }
 
+// The record classes' properties, one "Class field Type" line each.
+void WriteFields(const wchar_t* path) {
+    FILE* out = _wfopen(path, L"w");
+    if (!out) {
+        Check(false, "cannot write " + Narrow(path));
+        return;
+    }
+    auto write = [&](const char* className, const std::vector<Member>& fields) {
+        for (const auto& f : fields)
+            std::fprintf(out, "%s %s %s\n", className, f.name.c_str(), f.type.c_str());
+    };
+    write("MyCell", Fields<MyCell>());
+    write("TagPos", Fields<TagPos>());
+    write("JCell", Fields<JCell>());
+    write("MyShape", Fields<MyShape>());
+    write("WordLine", Fields<WordLine>());
+    write("Segment", Fields<Segment>());
+    write("MyImage", Fields<MyImage>());
+    std::fclose(out);
+}
+
 void CompareMembers(const std::string& interfaceName, ITypeInfo* info,
                     const std::vector<std::string>& expected) {
     const auto actual = Actual(info);
@@ -255,8 +278,8 @@ std::vector<std::string> ExpectedMembers(const std::string& className) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 2) {
-        std::printf("usage: typelib_check PATH\\tbln.dll\n");
+    if (argc != 2 && argc != 3) {
+        std::printf("usage: typelib_check PATH\\tbln.dll [FIELDS]\n");
         return 2;
     }
     CoInitialize(nullptr);
@@ -335,6 +358,7 @@ int wmain(int argc, wchar_t** argv) {
         coclass->Release();
     }
     Check(next == std::size(kClassIdentities), std::to_string(next) + " classes");
+    if (argc == 3) WriteFields(argv[2]);
     library->Release();
     std::printf("typelib: %d checks, %d failed\n", g_checks, g_failures);
     return g_failures ? 1 : 0;

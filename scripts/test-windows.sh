@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# Builds the Windows deliverables (scripts/build-windows.sh) and tests tbln.dll under Wine
+# as a CAD macro uses it:
+#   - regsvr32 registers the classes (machine-wide, then for the current user only with
+#     /n /i:user) and /u removes every key again;
+#   - typelib_check.exe reads the type library back and checks its identities and members;
+#   - the VBScript suite (tests/windows/suite.vbs) run by cscript creates every class,
+#     round-trips every record property and calls the eleven entry points with answers
+#     files through TBLN_ANSWERS;
+#   - compare_records.py compares the records the macro got with what the Linux host
+#     (build-asan/apps/host/tbln, built when missing) prints for the same import.
+# The Wine prefix lives in build-windows/wineprefix; its drive C holds the install root.
+# With TBLN_SKIP_WINDOWS_BUILD=1 the build step is skipped (the files must be there).
+set -euo pipefail
+ROOT="$(cd "$(dirname "$0")/.." && pwd)"
+OUT="$ROOT/build-windows"
+cd "$ROOT"
+
+start=$SECONDS
+if [ "${TBLN_SKIP_WINDOWS_BUILD:-0}" != 1 ]; then scripts/build-windows.sh; fi
+built=$SECONDS
+for f in tbln.dll tests/typelib_check.exe; do
+    [ -f "$OUT/$f" ] || { echo "test-windows: $OUT/$f was not built" >&2; exit 1; }
+done
+
+export WINEARCH=win64 WINEPREFIX="$OUT/wineprefix" WINEDEBUG=-all
+WINE=/usr/lib/wine/wine64
+[ -f "$WINEPREFIX/system.reg" ] || "$WINE" wineboot -i >/dev/null 2>&1
+win() { "$WINE" winepath -w "$1" 2>/dev/null; }
+DLL="$(win "$OUT/tbln.dll")"
+RESULTS="$OUT/tests/windows"
+rm -rf "$RESULTS" && mkdir -p "$RESULTS"
+failed=0
+fail() { echo "FAIL $*"; failed=1; }
+
+# The Linux host's records for the same import.
+HOST="${TBLN_HOST:-$ROOT/build-asan/apps/host/tbln}"
+if [ ! -x "$HOST" ]; then
+    cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTBLN_SANITIZE=ON >/dev/null
+    cmake --build build-asan --target tbln tbln-reader >/dev/null
+fi
+"$HOST" --root "$RESULTS/linux-root" build-cell --file examples/door_schedule.xlsx --range A1:H10 \
+    >"$RESULTS/build_cell.json"
+
+# Registration: the keys appear with regsvr32 and are all gone after regsvr32 /u; the
+# same under the current user's classes with /n /i:user.
+KEYS=('tbln.Application\CLSID' 'tbln.MyImage\CLSID'
+      'CLSID\{6CC4A1DA-2E20-49AF-B45D-A6A6693F2128}\InprocServer32'
+      'TypeLib\{4AF2A03D-0E4F-4D57-9F57-263582CBD09F}\1.0\409\win64'
+      'Interface\{E374A307-E3F4-422B-A5A2-935D4750B0C3}\TypeLib')
+keys_are() {  # present|absent ROOT
+    for key in "${KEYS[@]}"; do
+        if "$WINE" reg query "$2\\$key" >/dev/null 2>&1; then
+            [ "$1" = present ] || fail "$2\\$key is still there"
+        else
+            [ "$1" = absent ] || fail "$2\\$key was not written"
+        fi
+    done
+}
+register() {  # what, regsvr32 arguments...
+    local what="$1"
+    shift
+    "$WINE" regsvr32 /s "$@" "$DLL" || fail "regsvr32 $* $what failed"
+}
+register "per-user" /n /i:user
+keys_are present 'HKCU\Software\Classes'
+keys_are absent 'HKCR'
+register "per-user removal" /u /n /i:user
+keys_are absent 'HKCU\Software\Classes'
+register "removal of an unregistered server" /u
+register "" 
+keys_are present 'HKCR'
+register "removal" /u
+keys_are absent 'HKCR'
+register ""
+
+# The type library, and the record properties for the suite.
+"$WINE" "$OUT/tests/typelib_check.exe" "$DLL" "$(win "$RESULTS/fields.txt")" | tr -d '\r' ||
+    fail "the type library differs"
+
+# The macro suite, then its records against the Linux host's.
+TBLN_TEST_ROOT="$(win "$ROOT")" TBLN_TEST_OUT="$(win "$RESULTS")" \
+    TBLN_TEST_FIELDS="$(win "$RESULTS/fields.txt")" \
+    "$WINE" cscript //nologo "$(win "$ROOT/tests/windows/suite.vbs")" | tr -d '\r' ||
+    fail "the macro suite"
+for name in build_cell deep_update; do
+    if [ -f "$RESULTS/$name.records" ]; then
+        /usr/bin/python3 tests/windows/compare_records.py "$RESULTS/build_cell.json" \
+            "$RESULTS/$name.records" || fail "$name records differ from the Linux host's"
+    else
+        fail "the macro wrote no $name records"
+    fi
+done
+register "removal at the end" /u
+
+echo "test-windows: build $((built - start)) s, Wine suite $((SECONDS - built)) s"
+exit $failed
