@@ -284,7 +284,8 @@ HRESULT CoerceArgument(const VARIANT& in, VARTYPE declared, VARIANT& out) {
         v = &plain;
     }
     const bool nothing = v->vt == VT_EMPTY || v->vt == VT_NULL ||
-                         (v->vt == VT_ERROR && v->scode == DISP_E_PARAMNOTFOUND);
+                         (v->vt == VT_ERROR && v->scode == DISP_E_PARAMNOTFOUND) ||
+                         ((v->vt & VT_ARRAY) && !v->parray);
     HRESULT hr = S_OK;
     if (declared & VT_ARRAY) {
         out.vt = declared;
@@ -327,13 +328,14 @@ HRESULT StoreArgument(VARIANT& value, const VARIANT& target) {
         if (into->vt & VT_BYREF) return StoreArgument(value, *into);
         VARIANT stored;
         VariantInit(&stored);
-        if (references) {
+        if ((value.vt & VT_ARRAY) && !value.parray) {
+            // An array that was never dimensioned: the Variant stays Empty, as a script
+            // tests it with IsArray.
+            VariantClear(&value);
+        } else if (references) {
             stored.vt = VT_ARRAY | VT_VARIANT;
-            stored.parray = nullptr;
-            if (value.parray) {
-                const HRESULT hr = ToVariants(value.parray, &stored.parray);
-                if (FAILED(hr)) return hr;
-            }
+            const HRESULT hr = ToVariants(value.parray, &stored.parray);
+            if (FAILED(hr)) return hr;
             VariantClear(&value);
         } else {
             stored = value;
