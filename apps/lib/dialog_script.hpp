@@ -6,8 +6,12 @@
 
 #include <string>
 
+#include <vector>
+
+#include "adapters/scripted/answers_file.hpp"
 #include "adapters/scripted/scripted_ui.hpp"
 #include "platform/objects.hpp"
+#include "platform/sys.hpp"
 
 namespace tbln::script {
 
@@ -25,5 +29,20 @@ void SelectCell(scripted::ScriptedUi& ui, ObjectServer& objects, const std::stri
 // the range when it is not a range like A1:H20.
 void RangeDialog(scripted::ScriptedUi& ui, const std::string& file, const std::string& sheet,
                  const std::string& range);
+
+// Queues the steps of an answers file: choices on the choosers' queues, answers on the
+// message boxes' queue, the rest as actions in order (a cell step as SelectCell does).
+void QueueAnswers(scripted::ScriptedUi& ui, ObjectServer& objects,
+                  const std::vector<scripted::AnswerStep>& steps);
+
+// Answers the dialogs from the answers file at `path`, read through `sys`: its steps are
+// queued, and when the environment variable TBLN_MESSAGES names a file, every message
+// box shown from now on (and every note about a step that did not fit its dialog) is
+// written to that file, one MessageLine each, the file rewritten whole (through a
+// temporary file) after each; it is created empty at once. Raises
+// scripted::AnswersError naming the file when it cannot be read or holds a malformed
+// line, before anything is queued.
+void UseAnswers(scripted::ScriptedUi& ui, ObjectServer& objects, sys::System& sys,
+                const std::string& path);
 
 }  // namespace tbln::script
