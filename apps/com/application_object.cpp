@@ -6,9 +6,12 @@
 #include <memory>
 #include <mutex>
 
+#include "adapters/scripted/answers_file.hpp"
+#include "adapters/scripted/scripted_ui.hpp"
 #include "apps/com/com_values.hpp"
 #include "apps/com/dispatch.hpp"
 #include "apps/com/record_objects.hpp"
+#include "apps/lib/dialog_script.hpp"
 #include "apps/lib/tbln.hpp"
 #include "tbln_h.h"
 
@@ -103,6 +106,21 @@ void StoreAll(S&... slots) {
 
 namespace {
 
+// A variable of the process's environment as it is now (a macro may set it through
+// WScript.Shell before a call), mirrored into the C runtime's copy, which the library
+// reads; empty when unset.
+std::string Environment(const wchar_t* name) {
+    std::wstring value(256, L'\0');
+    DWORD n = GetEnvironmentVariableW(name, value.data(), static_cast<DWORD>(value.size()));
+    if (n >= value.size()) {
+        value.resize(n);
+        n = GetEnvironmentVariableW(name, value.data(), static_cast<DWORD>(value.size()));
+    }
+    value.resize(n < value.size() ? n : 0);
+    _wputenv_s(name, value.c_str());
+    return FromWide(value);
+}
+
 Session& TheSession() {
     static std::once_flag once;
     static std::unique_ptr<Session> session;
@@ -114,10 +132,28 @@ class ApplicationObject : public Dispatch<_Application> {
   public:
     ApplicationObject() : Dispatch(IID__Application), session_(TheSession()) {}
 
+    // Every entry point first takes its answers: the steps of the file TBLN_ANSWERS names
+    // (read afresh for each call), or none, so that every dialog is cancelled.
+    void TakeAnswers() {
+        scripted::ScriptedUi* ui = session_.Scripted();
+        if (!ui) return;
+        ui->ClearScript();
+        ui->onMessage = nullptr;
+        Environment(L"TBLN_MESSAGES");
+        const std::string answers = Environment(L"TBLN_ANSWERS");
+        if (answers.empty()) return;
+        try {
+            script::UseAnswers(*ui, session_.Objects(), session_.Sys(), answers);
+        } catch (const scripted::AnswersError& e) {
+            Raise(err::kInvalidCall, e.what());
+        }
+    }
+
     HRESULT STDMETHODCALLTYPE SetTopMostWindow(LONG* hwnd, VARIANT_BOOL* Topmost,
                                                LONG* result) override {
         if (!hwnd || !Topmost || !result) return E_POINTER;
         return Guard([&] {
+            TakeAnswers();
             Slot h(hwnd);
             Slot t(Topmost);
             *result = App().SetTopMostWindow(h.v, t.v);
@@ -133,6 +169,7 @@ class ApplicationObject : public Dispatch<_Application> {
                                         BSTR* dwgdgn, BSTR* QVPath, VARIANT_BOOL* fastUpdate0,
                                         VARIANT_BOOL* result) override {
         return Guard([&] {
+            TakeAnswers();
             session_.InstallReader();
             Slot f(fileName0), s(sheetName0);
             Slot fonts(excelFonts0);
@@ -156,6 +193,7 @@ class ApplicationObject : public Dispatch<_Application> {
                                          SHORT* endRow0, SHORT* startCol0, SHORT* endCol0,
                                          BSTR* dwgdgn, VARIANT_BOOL* result) override {
         return Guard([&] {
+            TakeAnswers();
             session_.InstallReader();
             Slot f(fileName0), s(sheetName0);
             Slot fonts(excelFonts0);
@@ -176,6 +214,7 @@ class ApplicationObject : public Dispatch<_Application> {
                                        BSTR* outputPath0, BSTR* excelPath0, BSTR* sheetName0,
                                        BSTR* dwgdgn, BSTR* QVPath, VARIANT_BOOL* result) override {
         return Guard([&] {
+            TakeAnswers();
             Slot a(row10), b(row20), n(rown0), c(col10), e(col20), m(coln0);
             Slot t(templatePath0), o(outputPath0), x(excelPath0), s(sheetName0), d(dwgdgn),
                 q(QVPath);
@@ -197,6 +236,7 @@ class ApplicationObject : public Dispatch<_Application> {
 
     HRESULT STDMETHODCALLTYPE ExportDGNName(BSTR* fileFormat0) override {
         return Guard([&] {
+            TakeAnswers();
             Slot f(fileFormat0);
             App().ExportDGNName(f.v);
             StoreAll(f);
@@ -207,6 +247,7 @@ class ApplicationObject : public Dispatch<_Application> {
                                         BSTR* sheetName0, BSTR* QVPath,
                                         VARIANT_BOOL* result) override {
         return Guard([&] {
+            TakeAnswers();
             Slot<TagPosArray, SAFEARRAY*> t0(tags0), t1(tags1);
             Slot f(fileName0), s(sheetName0), q(QVPath);
             *result = App().MakeBlock(t0.v, t1.v, f.v, s.v, q.v);
@@ -217,6 +258,7 @@ class ApplicationObject : public Dispatch<_Application> {
     HRESULT STDMETHODCALLTYPE InsertBlock(SAFEARRAY** tags0, SAFEARRAY** tags1, BSTR* fileName0,
                                           BSTR* sheetName0, VARIANT_BOOL* result) override {
         return Guard([&] {
+            TakeAnswers();
             Slot<TagPosArray, SAFEARRAY*> t0(tags0), t1(tags1);
             Slot f(fileName0), s(sheetName0);
             *result = App().InsertBlock(t0.v, t1.v, f.v, s.v);
@@ -228,6 +270,7 @@ class ApplicationObject : public Dispatch<_Application> {
                                              BSTR* sheetName0, SHORT* row, SHORT* col,
                                              VARIANT_BOOL* result) override {
         return Guard([&] {
+            TakeAnswers();
             Slot<TagPosArray, SAFEARRAY*> t0(tags0), t1(tags1);
             Slot f(fileName0), s(sheetName0);
             Slot r(row), c(col);
@@ -237,7 +280,10 @@ class ApplicationObject : public Dispatch<_Application> {
     }
 
     HRESULT STDMETHODCALLTYPE SetLUC() override {
-        return Guard([&] { App().SetLUC(); });
+        return Guard([&] {
+            TakeAnswers();
+            App().SetLUC();
+        });
     }
 
   private:
@@ -246,6 +292,7 @@ class ApplicationObject : public Dispatch<_Application> {
     HRESULT ImportWord(bool chooseFile, SAFEARRAY** wordLines0, SHORT* pageNum0, FLOAT* pageWid0,
                        FLOAT* pageHei0, BSTR* fileName0, VARIANT_BOOL* result) {
         return Guard([&] {
+            TakeAnswers();
             Slot<WordLineArray, SAFEARRAY*> lines(wordLines0);
             Slot n(pageNum0);
             Slot w(pageWid0), h(pageHei0);

@@ -188,9 +188,12 @@ BSTR ToBstr(std::string_view utf8) {
 }
 
 std::string FromBstr(BSTR text) {
-    const UINT n = SysStringLen(text);
-    std::string units(std::size_t{n} * 2, '\0');
-    for (UINT i = 0; i < n; ++i) {
+    return FromWide(std::wstring_view(text, SysStringLen(text)));
+}
+
+std::string FromWide(std::wstring_view text) {
+    std::string units(text.size() * 2, '\0');
+    for (std::size_t i = 0; i < text.size(); ++i) {
         units[2 * i] = static_cast<char>(text[i] & 0xFF);
         units[2 * i + 1] = static_cast<char>(text[i] >> 8);
     }

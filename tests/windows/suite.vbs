@@ -6,9 +6,10 @@
 ' OUT\*.records for compare_records.py, and checks that a run-time error of the library
 ' reaches the macro with its number and description.
 '
-' Environment: TBLN_TEST_ROOT, the repository; TBLN_TEST_OUT, the folder for the answers
-' files and the records; TBLN_TEST_FIELDS, the record properties ("Class field Type"
-' lines, written by typelib_check). Prints FAIL lines and a summary; exits 1 on a failure.
+' Environment: TBLN_TEST_ROOT, the repository; TBLN_TEST_OUT, the folder for the records;
+' TBLN_TEST_FIELDS, the record properties ("Class field Type" lines, written by
+' typelib_check); TBLN_ANSWERS, the answers file the suite rewrites before each call.
+' Prints FAIL lines and a summary line last; exits 1 on a failure.
 Option Explicit
 
 Dim shell, env, fso, root, out, failures, checks, fields
@@ -42,20 +43,17 @@ Sub ReadFields(path)
     file.Close
 End Sub
 
-' The answers file for the next entry point: its lines are written to OUT\name.txt and
-' TBLN_ANSWERS names it; no lines: no answers file (every dialog is cancelled).
-Sub Answers(name, lines)
+' The answers for the next entry point, written into the file TBLN_ANSWERS names, which
+' the library reads afresh at every call; no lines: an empty file, so every dialog is
+' cancelled. (Under Wine a script cannot set its own environment: WScript.Shell's
+' process environment takes no new values there.)
+Sub Answers(lines)
     Dim file, line
-    If UBound(lines) < 0 Then
-        env.Remove "TBLN_ANSWERS"
-        Exit Sub
-    End If
-    Set file = fso.CreateTextFile(out & "\" & name & ".txt", True)
+    Set file = fso.CreateTextFile(env("TBLN_ANSWERS"), True)
     For Each line In lines
         file.WriteLine line
     Next
     file.Close
-    env("TBLN_ANSWERS") = out & "\" & name & ".txt"
 End Sub
 
 ' A value as one line of a records file: strings with backslash, tab, CR and LF escaped.
@@ -158,7 +156,7 @@ Check result = 0 And TypeName(result) = "Long", "SetTopMostWindow(0, False) = " 
 ' ---- BuildCell: A1:H10 of the door schedule, as a drafter answers the range dialog.
 Dim fileName0, sheetName0, fonts, cells, shapes, images, totalHeight0, totalWidth0
 Dim startRow0, endRow0, startCol0, endCol0, dwgdgn, qvPath, fastUpdate0
-Answers "build_cell", Array("file " & root & "\examples\door_schedule.xlsx", "click btnBrowse", _
+Answers Array("file " & root & "\examples\door_schedule.xlsx", "click btnBrowse", _
     "set topLeftCol A", "set topLeftRow 1", "set botRightCol H", "set botRightRow 10", "click btnOK")
 dwgdgn = "dwg"
 qvPath = ""
@@ -200,7 +198,7 @@ End If
 
 ' ---- DeepUpdate: the recorded workbook, sheet and range again, without a dialog.
 Dim fonts2, cells2, shapes2, images2
-Answers "deep_update", Array()
+Answers Array()
 result = app.DeepUpdate(fileName0, sheetName0, fonts2, cells2, shapes2, images2, totalHeight0, totalWidth0, _
     startRow0, endRow0, startCol0, endCol0, dwgdgn)
 Check result = True, "DeepUpdate of the recorded range returns " & Show(result)
@@ -213,21 +211,21 @@ End If
 Dim row10, row20, rown0, col10, col20, coln0, templatePath0, outputPath0, excelPath0, popSheet
 row10 = 1: row20 = 2: rown0 = 3: col10 = 4: col20 = 5: coln0 = 6
 templatePath0 = "t": outputPath0 = "o": excelPath0 = "x": popSheet = "s"
-Answers "populate", Array("click btnCancel")
+Answers Array("click btnCancel")
 result = app.Populate(row10, row20, rown0, col10, col20, coln0, templatePath0, outputPath0, excelPath0, popSheet, dwgdgn, qvPath)
 Check result = False And row10 = 1 And coln0 = 6 And templatePath0 = "t" And popSheet = "s", _
     "Populate cancelled returns " & Show(result) & " and leaves its arguments"
 
 ' ---- ParseWord and UpdateWord: the notes document, chosen in the file dialog.
 Dim lines, pageNum0, pageWid0, pageHei0, wordFile
-Answers "parse_word", Array("file " & root & "\examples\notes.docx")
+Answers Array("file " & root & "\examples\notes.docx")
 result = app.ParseWord(lines, pageNum0, pageWid0, pageHei0, wordFile)
 Check result = True And IsArray(lines), "ParseWord returns " & Show(result)
 Check fso.GetFileName(wordFile) = "notes.docx", "ParseWord's fileName0 is " & wordFile
 Check pageWid0 > 0 And pageHei0 > 0 And TypeName(pageWid0) = "Single", "ParseWord's page size " & pageWid0 & " x " & pageHei0
 If IsArray(lines) Then Check LBound(lines) = 0 And TypeName(lines(0)) = "_WordLine", "wordLines0 starts at 0 with a WordLine"
 Dim lines2
-Answers "update_word", Array()
+Answers Array()
 result = app.UpdateWord(lines2, pageNum0, pageWid0, pageHei0, wordFile)
 Check result = True And IsArray(lines2), "UpdateWord returns " & Show(result)
 If IsArray(lines) And IsArray(lines2) Then
@@ -237,10 +235,10 @@ End If
 ' ---- ExportDGNName and SetLUC cancelled: no result, no error.
 Dim fileFormat0
 fileFormat0 = "dwg"
-Answers "export_dgn_name", Array("click btnCancel")
+Answers Array("click btnCancel")
 app.ExportDGNName fileFormat0
 Check fileFormat0 = "dwg", "ExportDGNName leaves fileFormat0"
-Answers "set_luc", Array("click btnCancel")
+Answers Array("click btnCancel")
 app.SetLUC
 
 ' ---- MakeBlock and InsertBlock cancelled: False; tags1 not handed back.
@@ -253,10 +251,10 @@ For i = 0 To 2
 Next
 fileName0 = root & "\examples\title_block.xlsx"
 blockSheet = "Title Block"
-Answers "make_block", Array("click btnCancel")
+Answers Array("click btnCancel")
 result = app.MakeBlock(tags0, tags1, fileName0, blockSheet, qvPath)
 Check result = False And Not IsArray(tags1), "MakeBlock cancelled returns " & Show(result)
-Answers "insert_block", Array("click btnCancel")
+Answers Array("click btnCancel")
 result = app.InsertBlock(tags0, tags1, fileName0, blockSheet)
 Check result = False And Not IsArray(tags1), "InsertBlock cancelled returns " & Show(result)
 
@@ -264,7 +262,7 @@ Check result = False And Not IsArray(tags1), "InsertBlock cancelled returns " & 
 ' macro's own TagPos objects are the ones filled. Offsets past row 32767: error 6.
 Dim row, col
 row = 2: col = 2
-Answers "insert_block_pop", Array()
+Answers Array()
 result = app.InsertBlockPop(tags0, tags1, fileName0, blockSheet, row, col)
 Check result = True And IsArray(tags1), "InsertBlockPop returns " & Show(result)
 If IsArray(tags1) Then
@@ -280,7 +278,14 @@ Check Err.Number = 6 And Err.Description = "Overflow", "an offset past row 32767
 Err.Clear
 On Error GoTo 0
 
-env.Remove "TBLN_ANSWERS"
+' ---- A malformed answers file: error 5, naming the file and the line.
+Answers Array("press btnOK")
+On Error Resume Next
+app.SetLUC
+Check Err.Number = 5 And InStr(Err.Description, "line 1") > 0, "a malformed answers file raises " & Err.Number & " " & Err.Description
+Err.Clear
+On Error GoTo 0
+
 WScript.Echo "macro suite: " & checks & " checks, " & failures & " failed"
 If failures > 0 Then WScript.Quit 1
 WScript.Quit 0
