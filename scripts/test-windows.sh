@@ -79,11 +79,15 @@ register ""
     fail "the type library differs"
 
 # The macro suite, then its records against the Linux host's.
+/usr/bin/python3 -c 'import sys; open(sys.argv[1], "w", encoding="utf-16").write("Gr\u00fc\u00dfe \U0001d74a\n")' \
+    "$RESULTS/wide.txt"
+/usr/bin/python3 tests/windows/make_accessors.py "$RESULTS/fields.txt" "$RESULTS/accessors.vbs"
+cat tests/windows/suite.vbs "$RESULTS/accessors.vbs" >"$RESULTS/suite.vbs"
 # Wine's cscript ends a script that stops on an error with status 0 and says nothing,
 # so the suite's last line must be its summary.
-TBLN_TEST_ROOT="$(win "$ROOT")" TBLN_TEST_OUT="$(win "$RESULTS")" \
-    TBLN_TEST_FIELDS="$(win "$RESULTS/fields.txt")" TBLN_ANSWERS="$(win "$RESULTS/answers.txt")" \
-    "$WINE" cscript //nologo "$(win "$ROOT/tests/windows/suite.vbs")" | tr -d '\r' |
+TBLN_TEST_ROOT="$(win "$ROOT")" TBLN_TEST_OUT="$(win "$RESULTS")" TBLN_ANSWERS="$(win "$RESULTS/answers.txt")" \
+    TBLN_TEST_WIDE="$(win "$RESULTS/wide.txt")" \
+    "$WINE" cscript //nologo "$(win "$RESULTS/suite.vbs")" | tr -d '\r' |
     tee "$RESULTS/suite.log" || fail "the macro suite"
 tail -n 1 "$RESULTS/suite.log" | grep -q '^macro suite: .* 0 failed$' ||
     fail "the macro suite did not finish (its last line is not its summary)"

@@ -3,9 +3,10 @@
 // SWP_NOSIZE...), so they are removed here, whichever headers come first.
 #pragma once
 
+#include <windows.h>
+
 #include <oaidl.h>
 #include <oleauto.h>
-#include <windows.h>
 
 #undef HWND_TOPMOST
 #undef HWND_NOTOPMOST

@@ -6,13 +6,16 @@
 ' OUT\*.records for compare_records.py, and checks that a run-time error of the library
 ' reaches the macro with its number and description.
 '
+' The accessors of every record property (RoundTrip, Fresh, Write) are written from the
+' records by make_accessors.py and appended to this script before it runs.
+'
 ' Environment: TBLN_TEST_ROOT, the repository; TBLN_TEST_OUT, the folder for the records;
-' TBLN_TEST_FIELDS, the record properties ("Class field Type" lines, written by
-' typelib_check); TBLN_ANSWERS, the answers file the suite rewrites before each call.
+' TBLN_ANSWERS, the answers file the suite rewrites before each call;
+' TBLN_TEST_WIDE, a UTF-16 file whose first line is a text beyond ASCII.
 ' Prints FAIL lines and a summary line last; exits 1 on a failure.
 Option Explicit
 
-Dim shell, env, fso, root, out, failures, checks, fields
+Dim shell, env, fso, root, out, failures, checks
 Set shell = CreateObject("WScript.Shell")
 Set env = shell.Environment("PROCESS")
 Set fso = CreateObject("Scripting.FileSystemObject")
@@ -29,18 +32,9 @@ Sub Check(ok, what)
     End If
 End Sub
 
-' The properties of each record class, in interface order: fields(Class) = Array of
-' "field Type".
-Set fields = CreateObject("Scripting.Dictionary")
-Sub ReadFields(path)
-    Dim file, parts
-    Set file = fso.OpenTextFile(path, 1)
-    Do Until file.AtEndOfStream
-        parts = Split(file.ReadLine, " ")
-        If Not fields.Exists(parts(0)) Then fields.Add parts(0), CreateObject("Scripting.Dictionary")
-        fields(parts(0)).Add parts(1), parts(2)
-    Loop
-    file.Close
+' A property's value as read back, against the value and type it should have.
+Sub CheckValue(what, got, expected, kind)
+    Check got = expected And TypeName(got) = kind, what & " reads " & Show(got) & " As " & TypeName(got)
 End Sub
 
 ' The answers for the next entry point, written into the file TBLN_ANSWERS names, which
@@ -66,14 +60,11 @@ Function Show(value)
 End Function
 
 Sub WriteRecord(file, path, className, record)
-    Dim f
     If record Is Nothing Then
         file.WriteLine path & vbTab & "Nothing"
-        Exit Sub
+    Else
+        Write className, file, path, record
     End If
-    For Each f In fields(className).Keys
-        file.WriteLine path & "." & f & vbTab & TypeName(Eval("record." & f)) & vbTab & Show(Eval("record." & f))
-    Next
 End Sub
 
 ' The records an import handed back, one line per field, UTF-16 (the texts are Unicode).
@@ -109,39 +100,17 @@ Sub WriteCapture(name, result, fileName0, sheetName0, fonts, cells, shapes, imag
     file.Close
 End Sub
 
-ReadFields env("TBLN_TEST_FIELDS")
-
 ' ---- Every class by its ProgID; a fresh MyCell; let then get of every property.
-Dim className, o, f, v, wide
-wide = "Gr" & ChrW(252) & ChrW(223) & "e " & ChrW(&HD835) & ChrW(&HDF4A)
+Dim className, o, wide
+' Text beyond ASCII and beyond the 16-bit range (a surrogate pair), from a UTF-16 file
+' (Wine's VBScript has no ChrW).
+wide = fso.OpenTextFile(env("TBLN_TEST_WIDE"), 1, False, -1).ReadLine
 For Each className In Array("Application", "MyCell", "TagPos", "JCell", "MyShape", "WordLine", "Segment", "MyImage")
     Set o = CreateObject("tbln." & className)
     Check TypeName(o) = "_" & className, "tbln." & className & " is " & TypeName(o)
-    If className <> "Application" Then
-        For Each f In fields(className).Keys
-            Select Case fields(className)(f)
-                Case "Integer": v = CInt(-12345)
-                Case "Long": v = CLng(123456789)
-                Case "Single": v = CSng(1.5)
-                Case "Double": v = CDbl(-2.25E+100)
-                Case "Boolean": v = True
-                Case "String": v = wide & " " & f
-            End Select
-            Execute "o." & f & " = v"
-            Check Eval("o." & f) = v And TypeName(Eval("o." & f)) = fields(className)(f), _
-                className & "." & f & " reads back " & Show(Eval("o." & f)) & " As " & TypeName(Eval("o." & f))
-        Next
-    End If
+    If className <> "Application" Then RoundTrip className, o
 Next
-Set o = CreateObject("tbln.MyCell")
-For Each f In fields("MyCell").Keys
-    v = Eval("o." & f)
-    Select Case fields("MyCell")(f)
-        Case "Boolean": Check v = False, "a fresh MyCell." & f & " is " & Show(v)
-        Case "String": Check v = "", "a fresh MyCell." & f & " is " & Show(v)
-        Case Else: Check v = 0, "a fresh MyCell." & f & " is " & Show(v)
-    End Select
-Next
+Fresh "MyCell", CreateObject("tbln.MyCell")
 
 Dim app
 Set app = CreateObject("tbln.Application")

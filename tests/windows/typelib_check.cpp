@@ -14,8 +14,9 @@
 
 #include "automation/records.hpp"
 
-#include <oleauto.h>
 #include <windows.h>
+
+#include <oleauto.h>
 
 namespace {
 
