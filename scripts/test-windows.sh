@@ -62,13 +62,13 @@ register() {  # what, regsvr32 arguments...
     shift
     "$WINE" regsvr32 /s "$@" "$DLL" || fail "regsvr32 $* $what failed"
 }
+register "removal of a server that was not registered" /u
 register "per-user" /n /i:user
 keys_are present 'HKCU\Software\Classes'
 keys_are absent 'HKCR'
 register "per-user removal" /u /n /i:user
 keys_are absent 'HKCU\Software\Classes'
-register "removal of an unregistered server" /u
-register "" 
+register ""
 keys_are present 'HKCR'
 register "removal" /u
 keys_are absent 'HKCR'

@@ -8,6 +8,7 @@
 
 #include "adapters/scripted/answers_file.hpp"
 #include "adapters/scripted/scripted_ui.hpp"
+#include "adapters/win32/wide_text.hpp"
 #include "apps/com/com_values.hpp"
 #include "apps/com/dispatch.hpp"
 #include "apps/com/record_objects.hpp"
@@ -118,7 +119,7 @@ std::string Environment(const wchar_t* name) {
     }
     value.resize(n < value.size() ? n : 0);
     _wputenv_s(name, value.c_str());
-    return FromWide(value);
+    return win32::Narrow(value);
 }
 
 Session& TheSession() {

@@ -3,9 +3,9 @@
 #include <cstring>
 #include <vector>
 
+#include "adapters/win32/wide_text.hpp"
 #include "apps/com/record_objects.hpp"
 #include "core/error.hpp"
-#include "core/unicode.hpp"
 
 namespace tbln::com {
 
@@ -176,28 +176,14 @@ void FromSafeArray1(SAFEARRAY* array, Array<std::shared_ptr<R>>& records) {
 }  // namespace
 
 BSTR ToBstr(std::string_view utf8) {
-    const std::string units = Utf8ToUtf16Le(utf8);
-    std::vector<OLECHAR> chars(units.size() / 2);
-    for (std::size_t i = 0; i < chars.size(); ++i) {
-        chars[i] = static_cast<OLECHAR>(static_cast<unsigned char>(units[2 * i]) |
-                                        static_cast<unsigned char>(units[2 * i + 1]) << 8);
-    }
-    const BSTR text = SysAllocStringLen(chars.data(), static_cast<UINT>(chars.size()));
-    if (!text) throw std::bad_alloc();
-    return text;
+    const std::wstring text = win32::Wide(utf8);
+    const BSTR made = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+    if (!made) throw std::bad_alloc();
+    return made;
 }
 
 std::string FromBstr(BSTR text) {
-    return FromWide(std::wstring_view(text, SysStringLen(text)));
-}
-
-std::string FromWide(std::wstring_view text) {
-    std::string units(text.size() * 2, '\0');
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        units[2 * i] = static_cast<char>(text[i] & 0xFF);
-        units[2 * i + 1] = static_cast<char>(text[i] >> 8);
-    }
-    return Utf16LeToUtf8(units);
+    return win32::Narrow(std::wstring_view(text, SysStringLen(text)));
 }
 
 SAFEARRAY* ToSafeArray(const MyCellArray& cells) {

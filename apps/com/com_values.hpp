@@ -15,10 +15,10 @@
 
 namespace tbln::com {
 
-// Text. A null BSTR is the empty string.
+// Text, through the one crossing between UTF-8 and UTF-16 (adapters/win32/wide_text).
+// A null BSTR is the empty string.
 BSTR ToBstr(std::string_view utf8);
 std::string FromBstr(BSTR text);
-std::string FromWide(std::wstring_view text);
 
 // A scalar of the core as the automation type of its accessor, and back. Booleans
 // cross as True (-1) and False (0); any other value reads as True.

@@ -3,6 +3,8 @@
 #include <mutex>
 #include <vector>
 
+#include "adapters/win32/wide_text.hpp"
+#include "adapters/win32/win32_system.hpp"
 #include "apps/com/com_values.hpp"
 
 namespace tbln::com {
@@ -89,25 +91,8 @@ bool Missing(const VARIANT& v) {
 
 }  // namespace
 
-HMODULE SelfModule() {
-    HMODULE self = nullptr;
-    GetModuleHandleExW(
-        GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-        reinterpret_cast<LPCWSTR>(&SelfModule), &self);
-    return self;
-}
-
 std::wstring SelfPath() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n =
-            GetModuleFileNameW(SelfModule(), path.data(), static_cast<DWORD>(path.size()));
-        if (n < path.size()) {
-            path.resize(n);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
+    return win32::Wide(win32::ModulePath());
 }
 
 HRESULT TypeLibrary(ITypeLib** out) {

@@ -20,8 +20,7 @@ namespace tbln::com {
 extern std::atomic<long> g_objects;
 extern std::atomic<long> g_locks;
 
-// The DLL's own module handle and file path.
-HMODULE SelfModule();
+// The DLL's own file path.
 std::wstring SelfPath();
 
 // The type library embedded in the DLL (loaded once, on first use); nullptr and the

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <oaidl.h>
+#include <ole2.h>
 #include <oleauto.h>
 
 #undef HWND_TOPMOST

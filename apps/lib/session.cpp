@@ -9,6 +9,9 @@
 
 #include "adapters/document/embedded_word.hpp"
 #include "adapters/posix/posix_system.hpp"
+#ifdef _WIN32
+#include "adapters/win32/win32_system.hpp"
+#endif
 #include "adapters/scripted/scripted_ui.hpp"
 #include "adapters/shell/shell_application.hpp"
 #include "adapters/workbook/embedded_excel.hpp"
@@ -83,10 +86,24 @@ UiFactory FactoryOf(const std::string& name) {
     throw std::invalid_argument("no user interface named \"" + name + "\" (known: " + known + ")");
 }
 
+#ifdef _WIN32
+// The system port of this platform, over the install root.
+using NativeSystem = win32::Win32System;
+// The name the reader's batch file starts it by, in the reader folder.
+const std::string kReaderTarget = std::string(paths::kReaderProgram) + ".exe";
+#else
+using NativeSystem = posix::PosixSystem;
+const std::string kReaderTarget = paths::kReaderProgram;
+#endif
+
 // Where the external reader is looked for, in order.
 std::vector<fs::path> ReaderCandidates() {
     std::vector<fs::path> candidates;
     if (const char* env = std::getenv("TBLN_READER"); env && *env) candidates.emplace_back(env);
+#ifdef _WIN32
+    // Beside the DLL (or the program) this session is linked into.
+    candidates.push_back(fs::path(win32::ModulePath()).parent_path() / "tbln-reader.exe");
+#else
     std::error_code ec;
     const fs::path self = fs::read_symlink("/proc/self/exe", ec);
     if (!ec) {
@@ -99,6 +116,7 @@ std::vector<fs::path> ReaderCandidates() {
 #endif
 #ifdef TBLN_INSTALLED_READER
     candidates.emplace_back(TBLN_INSTALLED_READER);
+#endif
 #endif
     return candidates;
 }
@@ -125,7 +143,7 @@ std::vector<std::string> UiNames() {
 void InstallReader(sys::System& sys) {
     sys.MakeDirs(paths::ReaderFolder(sys));
     sys.MakeDirs(paths::PicturesFolder(sys));
-    const std::string target = paths::ReaderFile(sys, paths::kReaderProgram);
+    const std::string target = paths::ReaderFile(sys, kReaderTarget);
     fs::path source;
     std::error_code ec;
     for (const auto& candidate : ReaderCandidates()) {
@@ -173,7 +191,7 @@ Session::Session(const std::string& root, ui::Ui& ui) {
 void Session::Build(ui::Ui& ui, const std::string& root) {
     ui_ = &ui;
     scripted_ = dynamic_cast<scripted::ScriptedUi*>(ui_);
-    sys_ = std::make_unique<posix::PosixSystem>(posix::ResolveInstallRoot(root));
+    sys_ = std::make_unique<NativeSystem>(posix::ResolveInstallRoot(root));
     module_ = CreateModule(Ports{ui, *sys_, objects_});
     app_ = std::make_unique<Application>(*module_);
     workbook::RegisterEmbeddedExcel(objects_, ui);

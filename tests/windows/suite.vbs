@@ -119,6 +119,7 @@ Set app = CreateObject("tbln.Application")
 Dim hwnd, topmost, result
 hwnd = 0
 topmost = False
+Answers Array()
 result = app.SetTopMostWindow(hwnd, topmost)
 Check result = 0 And TypeName(result) = "Long", "SetTopMostWindow(0, False) = " & Show(result)
 
