@@ -9,7 +9,8 @@
 ' The accessors of every record property (RoundTrip, Fresh, Write) are written from the
 ' records by make_accessors.py and appended to this script before it runs.
 '
-' Environment: TBLN_TEST_ROOT, the repository; TBLN_TEST_OUT, the folder for the records;
+' Environment: TBLN_TEST_ROOT, the repository; TBLN_TEST_OUT, the folder for the records
+' and imports.txt (the further workbooks to import);
 ' TBLN_ANSWERS, the answers file the suite rewrites before each call;
 ' TBLN_TEST_WIDE, a UTF-16 file whose first line is a text beyond ASCII.
 ' Prints FAIL lines and a summary line last; exits 1 on a failure.
@@ -165,6 +166,23 @@ If TypeName(fonts) = "_Collection" Then
     Err.Clear
     On Error GoTo 0
 End If
+
+' ---- BuildCell on more workbooks: each line of OUT\imports.txt names the records file, the
+' workbook and the corners of the range (tab-separated); their records are compared too.
+Dim imports, corners, f2, s2, fonts3, cells3, shapes3, images3, th3, tw3, r13, r23, c13, c23, fast3
+Set imports = fso.OpenTextFile(out & "\imports.txt", 1)
+Do Until imports.AtEndOfStream
+    corners = Split(imports.ReadLine, vbTab)
+    Answers Array("file " & corners(1), "click btnBrowse", "set topLeftCol " & corners(2), _
+        "set topLeftRow " & corners(3), "set botRightCol " & corners(4), "set botRightRow " & corners(5), "click btnOK")
+    f2 = "": s2 = ""
+    result = app.BuildCell(f2, s2, fonts3, cells3, shapes3, images3, th3, tw3, r13, r23, c13, c23, dwgdgn, qvPath, fast3)
+    Check result = True And IsArray(cells3), "BuildCell of " & corners(1) & " returns " & Show(result)
+    If IsArray(cells3) Then
+        WriteCapture corners(0), result, f2, s2, fonts3, cells3, shapes3, images3, th3, tw3, r13, r23, c13, c23
+    End If
+Loop
+imports.Close
 
 ' ---- DeepUpdate: the recorded workbook, sheet and range again, without a dialog.
 Dim fonts2, cells2, shapes2, images2
