@@ -8,8 +8,10 @@
 #     round-trips every record property and calls the eleven entry points with answers
 #     files through TBLN_ANSWERS;
 #   - compare_records.py compares the records the macro got with what the Linux host
-#     (build-asan/apps/host/tbln, built when missing) prints for the same import.
-# The Wine prefix lives in build-windows/wineprefix; its drive C holds the install root.
+#     (build-asan/apps/host/tbln, built when missing) prints for the same import;
+#   - tbln-reader.exe and Tabulon.exe are compared with their Linux twins.
+# The Wine prefix (tests/windows/wine_prefix.sh) lives in build-windows/wineprefix; its
+# drive C holds the install root.
 # With TBLN_SKIP_WINDOWS_BUILD=1 the build step is skipped (the files must be there).
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
@@ -25,15 +27,7 @@ done
 
 export WINEARCH=win64 WINEPREFIX="$OUT/wineprefix" WINEDEBUG=-all
 WINE=/usr/lib/wine/wine64
-[ -f "$WINEPREFIX/system.reg" ] || "$WINE" wineboot -i >/dev/null 2>&1
-# The office fonts the workbooks name are measured with their metric-compatible twins,
-# as fontconfig's aliases give them to the Linux host: Wine's GDI falls back to another
-# face for a name it does not have, unless a replacement says which.
-for pair in Calibri=Carlito Cambria=Caladea Arial="Liberation Sans" \
-    "Times New Roman"="Liberation Serif" "Courier New"="Liberation Mono"; do
-    "$WINE" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "${pair%%=*}" /d "${pair#*=}" /f \
-        >/dev/null 2>&1
-done
+tests/windows/wine_prefix.sh "$OUT"
 win() { "$WINE" winepath -w "$1" 2>/dev/null; }
 DLL="$(win "$OUT/tbln.dll")"
 RESULTS="$OUT/tests/windows"
@@ -41,11 +35,12 @@ rm -rf "$RESULTS" && mkdir -p "$RESULTS"
 failed=0
 fail() { echo "FAIL $*"; failed=1; }
 
-# The Linux host's records for the same import.
-HOST="${TBLN_HOST:-$ROOT/build-asan/apps/host/tbln}"
-if [ ! -x "$HOST" ]; then
+# The Linux programs the Windows ones are compared with (the sanitizer build's).
+LINUX="$ROOT/build-asan/apps"
+HOST="$LINUX/host/tbln"
+if [ ! -x "$HOST" ] || [ ! -x "$LINUX/reader/tbln-reader" ] || [ ! -x "$LINUX/installer/Tabulon" ]; then
     cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTBLN_SANITIZE=ON >/dev/null
-    cmake --build build-asan --target tbln tbln-reader >/dev/null
+    cmake --build build-asan --target tbln tbln-reader Tabulon >/dev/null
 fi
 "$HOST" --root "$RESULTS/linux-root" build-cell --file examples/door_schedule.xlsx --range A1:H10 \
     >"$RESULTS/build_cell.json"
@@ -124,6 +119,12 @@ for name in "${COMPARED[@]}"; do
     fi
 done
 register "removal at the end" /u
+
+# The reader and the installer: the same files and registry as their Linux twins.
+tests/windows/reader_matches_linux.sh "$LINUX/reader/tbln-reader" "$OUT" ||
+    fail "tbln-reader.exe differs from the Linux reader"
+/usr/bin/python3 tests/windows/tabulon_matches_linux.py "$LINUX/installer/Tabulon" "$OUT" ||
+    fail "Tabulon.exe differs from the Linux installer"
 
 echo "test-windows: build $((built - start)) s, Wine suite $((SECONDS - built)) s"
 exit $failed
