@@ -476,13 +476,35 @@ void BindLayer(py::module_& m) {
 void BindApplication(py::module_& m) {
     using py::arg;
     py::class_<PySession>(m, "Application")
-        .def(py::init([](const std::string& root, const std::string& ui, double readerTimeout) {
-                 auto session = std::make_unique<PySession>(root, ui);
+        .def(py::init([](const std::string& root, const std::string& ui, double readerTimeout,
+                         const py::object& answers) {
+                 std::string answersPath;
+                 if (!answers.is_none()) {
+                     answersPath = AbsolutePath(answers);
+                     if (ui != "scripted" && ui != "auto") {
+                         throw py::value_error("answers are for the scripted user interface, not \"" +
+                                               ui + "\"");
+                     }
+                     if (!std::filesystem::is_regular_file(answersPath)) {
+                         RaiseFileNotFound(answersPath);
+                     }
+                 }
+                 // An answers file answers every dialog: none is shown.
+                 auto session =
+                     std::make_unique<PySession>(root, answersPath.empty() ? ui : "scripted");
                  session->App().SetReaderTimeout(readerTimeout);
+                 if (!answersPath.empty()) {
+                     try {
+                         session->UseAnswers(answersPath);
+                     } catch (const std::invalid_argument& e) {
+                         throw py::value_error(e.what());
+                     }
+                 }
                  return session;
              }),
              arg("root") = "", arg("ui") = "scripted",
              arg("reader_timeout") = kDefaultReaderWaitLimitMs / 1000.0,
+             arg("answers") = py::none(),
              "root stands for the install folder (empty: QUORVEX_ROOT, else "
              "~/.local/share/quorvex); ui names the user interface: \"scripted\" (the "
              "dialogs answered by the script queued with click, set_text, file_choice... "
