@@ -95,6 +95,10 @@ void ScriptedUi::ShowModal(ui::Form& form) {
         form.BeginLoad();
         while (form.IsLoaded()) {
             if (!actions_.empty()) {
+                if (const Long think = actions_.front().thinkMs; think > 0) {
+                    AdvanceClock(now_ + think, [&] { return !form.IsLoaded(); });
+                    if (!form.IsLoaded() || actions_.empty()) continue;
+                }
                 const Action action = actions_.front();
                 actions_.pop_front();
                 headDoEvents_ = 0;

@@ -43,6 +43,10 @@ struct Action {
     // Call: what the user does outside the dialog at this point (clicks a cell in the
     // spreadsheet beside it, switches a sheet tab), run as a function.
     std::function<void()> call;
+    // Virtual time the user takes before the action while the form waits, its timers
+    // running: a form that closes itself meanwhile (once its work is done) leaves the
+    // action to the next form.
+    Long thinkMs = 0;
     // Where the action was written ("answers.txt: line 4"), for the note when it does
     // not fit the dialog; empty for actions queued by code.
     std::string origin;

@@ -18,7 +18,11 @@ void OpenWorkbook(scripted::ScriptedUi& ui, const std::string& file, const std::
 }
 
 void SelectCell(scripted::ScriptedUi& ui, ObjectServer& objects, const std::string& cell) {
-    ui.Push(scripted::Action::Call([&objects, cell] {
+    ui.Push(CellClick(objects, cell));
+}
+
+scripted::Action CellClick(ObjectServer& objects, const std::string& cell) {
+    return scripted::Action::Call([&objects, cell] {
         // No workbook open: there is nothing to click on, and the dialog's own
         // message for the next button tells the user so.
         std::shared_ptr<excel::Application> app;
@@ -29,7 +33,7 @@ void SelectCell(scripted::ScriptedUi& ui, ObjectServer& objects, const std::stri
         }
         if (!app->ActiveWorkbook()) return;
         app->ActiveSheet()->Range(cell)->Select();
-    }));
+    });
 }
 
 void RangeDialog(scripted::ScriptedUi& ui, const std::string& file, const std::string& sheet,
@@ -73,7 +77,7 @@ void QueueAnswers(scripted::ScriptedUi& ui, ObjectServer& objects,
                 ui.PushAnswer(step.index);
                 break;
             case Kind::Cell:
-                SelectCell(ui, objects, step.text);
+                action = CellClick(objects, step.text);
                 break;
             case Kind::Set:
                 action = scripted::Action::SetText(step.control, step.text);
@@ -87,6 +91,7 @@ void QueueAnswers(scripted::ScriptedUi& ui, ObjectServer& objects,
         }
         if (action) {
             action->origin = step.origin;
+            action->thinkMs = kAnswerStepMs;
             ui.Push(std::move(*action));
         }
     }

@@ -23,6 +23,8 @@ void OpenWorkbook(scripted::ScriptedUi& ui, const std::string& file, const std::
 // Queues a click on `cell` of Excel's active sheet (the user picking a cell beside the
 // dialog); nothing happens when no workbook is open.
 void SelectCell(scripted::ScriptedUi& ui, ObjectServer& objects, const std::string& cell);
+// That click as an action, to queue later.
+scripted::Action CellClick(ObjectServer& objects, const std::string& cell);
 
 // Queues the range-import dialog: workbook, sheet, the corners of `range` ("A1:H20",
 // one cell, or empty for the used area), then OK. Raises std::invalid_argument naming
@@ -30,8 +32,14 @@ void SelectCell(scripted::ScriptedUi& ui, ObjectServer& objects, const std::stri
 void RangeDialog(scripted::ScriptedUi& ui, const std::string& file, const std::string& sheet,
                  const std::string& range);
 
+// The virtual time a step of an answers file waits for (kAnswerStepMs) while the dialog's
+// timers run, so that a dialog that closes itself once its work is done (the import
+// dialog after OK) has closed before the next step, which is then the next dialog's.
+inline constexpr Long kAnswerStepMs = 1000;
+
 // Queues the steps of an answers file: choices on the choosers' queues, answers on the
-// message boxes' queue, the rest as actions in order (a cell step as SelectCell does).
+// message boxes' queue, the rest as actions in order (a cell step as SelectCell does),
+// each after kAnswerStepMs.
 void QueueAnswers(scripted::ScriptedUi& ui, ObjectServer& objects,
                   const std::vector<scripted::AnswerStep>& steps);
 
