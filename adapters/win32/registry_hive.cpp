@@ -91,7 +91,7 @@ std::optional<registry::Value> RegistryHive::QueryValue(const std::string& key,
     bytes.resize(size);
     registry::Value value;
     value.type = type;
-    if (type == REG_SZ || type == REG_EXPAND_SZ) {
+    if (type == registry::REG_SZ || type == registry::REG_EXPAND_SZ) {
         // The characters as stored (UTF-16), without the terminating NUL when present.
         std::wstring text(bytes.size() / 2, L'\0');
         std::copy(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(text.size() * 2),

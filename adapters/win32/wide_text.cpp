@@ -2,9 +2,10 @@
 
 // clang-format off
 #include "adapters/win32/windows_api.hpp"
-#include <shellapi.h>
+
 // clang-format on
 
+#include <algorithm>
 #include <cstring>
 
 #include "core/unicode.hpp"
@@ -33,6 +34,23 @@ std::vector<std::string> CommandLineArguments() {
     for (int i = 1; argv && i < count; ++i) args.push_back(Narrow(argv[i]));
     if (argv) LocalFree(argv);
     return args;
+}
+
+std::string ArgumentFromBatchFile(const std::string& argument) {
+    const std::wstring wide = Wide(argument);
+    UINT codePage = GetConsoleCP();
+    if (codePage == 0) codePage = CP_OEMCP;
+    BOOL lost = FALSE;
+    const int n = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide.data(),
+                                      static_cast<int>(wide.size()), nullptr, 0, nullptr, &lost);
+    if (n <= 0 || lost) return argument;
+    std::string bytes(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()),
+                        bytes.data(), n, nullptr, &lost);
+    const bool ascii = std::all_of(bytes.begin(), bytes.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (lost || ascii || !IsValidUtf8(bytes)) return argument;
+    return bytes;
 }
 
 std::string ErrorText(unsigned long error) {

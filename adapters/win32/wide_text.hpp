@@ -16,6 +16,12 @@ std::string Narrow(std::wstring_view utf16);
 // system passed them: main's narrow argv would carry them in the ANSI code page.
 std::vector<std::string> CommandLineArguments();
 
+// An argument as run.bat holds it. The library writes run.bat in UTF-8, and the command
+// interpreter reads a batch file in the console's code page: an argument that the code
+// page turns back into valid UTF-8 bytes outside ASCII is those bytes read as UTF-8;
+// any other argument (one passed by a program, not a batch file) is kept.
+std::string ArgumentFromBatchFile(const std::string& argument);
+
 // The system's message for a Win32 error number, without its line end.
 std::string ErrorText(unsigned long error);
 

@@ -2,7 +2,7 @@
 
 // clang-format off
 #include "adapters/win32/windows_api.hpp"
-#include <shellapi.h>
+
 // clang-format on
 
 #include <algorithm>

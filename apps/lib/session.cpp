@@ -89,11 +89,8 @@ UiFactory FactoryOf(const std::string& name) {
 #ifdef _WIN32
 // The system port of this platform, over the install root.
 using NativeSystem = win32::Win32System;
-// The name the reader's batch file starts it by, in the reader folder.
-const std::string kReaderTarget = std::string(paths::kReaderProgram) + ".exe";
 #else
 using NativeSystem = posix::PosixSystem;
-const std::string kReaderTarget = paths::kReaderProgram;
 #endif
 
 // Where the external reader is looked for, in order.
@@ -143,7 +140,7 @@ std::vector<std::string> UiNames() {
 void InstallReader(sys::System& sys) {
     sys.MakeDirs(paths::ReaderFolder(sys));
     sys.MakeDirs(paths::PicturesFolder(sys));
-    const std::string target = paths::ReaderFile(sys, kReaderTarget);
+    const std::string target = paths::ReaderFile(sys, paths::kReaderProgramFile);
     fs::path source;
     std::error_code ec;
     for (const auto& candidate : ReaderCandidates()) {

@@ -16,10 +16,12 @@
 
 int main(int argc, char** argv) {
 #ifdef _WIN32
-    // The arguments as the system passed them (UTF-16), in UTF-8, not in the ANSI code page.
+    // The arguments as the system passed them (UTF-16), in UTF-8, not in the ANSI code
+    // page; run.bat's bytes are UTF-8, which the command interpreter read in its code page.
     (void)argc;
     (void)argv;
     std::vector<std::string> args = tbln::win32::CommandLineArguments();
+    for (auto& a : args) a = tbln::win32::ArgumentFromBatchFile(a);
 #else
     std::vector<std::string> args(argv + 1, argv + argc);
 #endif
