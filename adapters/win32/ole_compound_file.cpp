@@ -1,7 +1,7 @@
 // The compound-file container of a legacy binary workbook (.xls) on Windows, through
 // OLE structured storage (StgOpenStorageEx, IStorage, IStream): the same interface as the
 // libgsf container (adapters/workbook/compound_file.hpp). A save copies every stream and
-// storage but the workbook stream into a new compound file in memory with
+// storage but the workbook stream into a new compound file (a temporary file) with
 // IStorage::CopyTo, class ids with it, and writes the new workbook stream beside them.
 // clang-format off
 #include "adapters/win32/windows_api.hpp"
@@ -139,12 +139,17 @@ std::string CompoundFileWithWorkbookStream(const std::string& path, const std::s
     std::wstring name = StreamName(source.p, L"Workbook");
     if (name.empty()) RaiseSaveError(path, "the compound file holds no workbook stream");
 
-    // The new compound file, in memory.
-    Ref<ILockBytes> memory;
+    // The new compound file, in a temporary file removed when released: the memory-backed
+    // storage of Wine leaves heap memory in the directory's free entries.
+    wchar_t folder[MAX_PATH + 1] = {}, temp[MAX_PATH + 1] = {};
+    if (!GetTempPathW(MAX_PATH + 1, folder) || !GetTempFileNameW(folder, L"tbl", 0, temp))
+        RaiseSaveError(path, "no temporary file for the new compound file");
     Ref<IStorage> target;
-    if (FAILED(CreateILockBytesOnHGlobal(nullptr, TRUE, &memory.p)) ||
-        FAILED(StgCreateDocfileOnILockBytes(
-            memory.p, STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, &target.p))) {
+    if (FAILED(StgCreateStorageEx(
+            temp, STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE | STGM_DELETEONRELEASE,
+            STGFMT_DOCFILE, 0, nullptr, nullptr, IID_IStorage,
+            reinterpret_cast<void**>(&target.p)))) {
+        DeleteFileW(temp);
         RaiseSaveError(path, "the new compound file cannot be made");
     }
     // Everything but the workbook stream, then the new workbook stream under its name.
@@ -169,19 +174,16 @@ std::string CompoundFileWithWorkbookStream(const std::string& path, const std::s
     workbook.p = nullptr;
     if (FAILED(target.p->Commit(STGC_DEFAULT)))
         RaiseSaveError(path, "the new compound file cannot be written");
-    target.p->Release();
-    target.p = nullptr;
-
-    STATSTG stat{};
-    HGLOBAL global = nullptr;
-    if (FAILED(memory.p->Stat(&stat, STATFLAG_NONAME)) ||
-        FAILED(GetHGlobalFromILockBytes(memory.p, &global)))
-        RaiseSaveError(path, "the new compound file cannot be written");
-    const void* bytes = GlobalLock(global);
-    if (!bytes) RaiseSaveError(path, "the new compound file cannot be written");
-    std::string out(static_cast<const char*>(bytes),
-                    static_cast<std::size_t>(stat.cbSize.QuadPart));
-    GlobalUnlock(global);
+    // Read while the storage still holds it (it is deleted on release).
+    std::string out;
+    const HANDLE h =
+        CreateFileW(temp, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) RaiseSaveError(path, "the new compound file cannot be read");
+    char chunk[65536];
+    DWORD n = 0;
+    while (ReadFile(h, chunk, sizeof chunk, &n, nullptr) && n > 0) out.append(chunk, n);
+    CloseHandle(h);
     return out;
 }
 

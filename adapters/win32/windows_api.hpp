@@ -5,10 +5,14 @@
 // it includes first.
 #pragma once
 
+// clang-format off
+#include <windows.h>
 #include <commctrl.h>
+#include <commdlg.h>
+#include <objbase.h>
 #include <shellapi.h>
 #include <shlobj.h>
-#include <windows.h>
+// clang-format on
 
 #undef DeleteFile
 #undef CopyFile
