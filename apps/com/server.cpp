@@ -14,6 +14,7 @@
 #include "apps/com/dispatch.hpp"
 #include "apps/com/record_objects.hpp"
 #include "automation/records.hpp"
+#include "platform/registry.hpp"
 #include "tbln_h.h"
 
 namespace tbln::com {
@@ -156,7 +157,8 @@ HRESULT Register(HKEY classes) {
                                          nullptr, &opened, nullptr);
         for (const auto& [name, value] : key.values) {
             if (status != ERROR_SUCCESS) break;
-            status = RegSetValueExW(opened, name.empty() ? nullptr : name.c_str(), 0, REG_SZ,
+            status = RegSetValueExW(opened, name.empty() ? nullptr : name.c_str(), 0,
+                                    static_cast<DWORD>(registry::REG_SZ),
                                     reinterpret_cast<const BYTE*>(value.c_str()),
                                     static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
         }
