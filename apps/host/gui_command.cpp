@@ -1,33 +1,42 @@
 // tbln gui [--file BOOK]: the host window standing in for the drawing program. Its
 // pull-down menu holds the items of the installed menu file, one per entry point; each
-// runs its entry point with the real dialogs beside the sheet window, and the returned
-// records are shown in tables and can be saved as the JSON the commands print.
+// runs its entry point with the real dialogs beside the sheet window. An import is drawn
+// on the window's drawing as the host's macro draws it, the returned records are shown in
+// tables beside it with the messages shown, and the drawing and the records can be saved.
 #include "apps/host/gui.hpp"
 
 #include <QAction>
 #include <QApplication>
 #include <QFileDialog>
 #include <QLabel>
+#include <QListWidget>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <pugixml.hpp>
 
 #include "adapters/posix/posix_system.hpp"
 #include "adapters/qt/display_probe.hpp"
 #include "adapters/qt/qt_ui.hpp"
 #include "adapters/qt/sheet_window.hpp"
+#include "apps/host/change_report.hpp"
+#include "apps/host/drawing_canvas.hpp"
+#include "apps/host/drawing_output.hpp"
 #include "apps/host/entry_points.hpp"
 #include "apps/host/json_records.hpp"
 #include "apps/host/record_table.hpp"
 #include "apps/host/streamed_json.hpp"
+#include "common/paths.hpp"
 
 namespace tbln::host {
 
@@ -128,15 +137,36 @@ class HostWindow : public QMainWindow {
     HostWindow(Host& host, DesktopScope::Desktop& desktop) : host_(host), desktop_(desktop) {
         setObjectName("HostWindow");
         setWindowTitle("tbln - drawing host");
+        // The drawing at the left; the records and the messages of each run beside it.
+        canvas_ = new DrawingCanvas;
         results_ = new QTabWidget;
         results_->setDocumentMode(true);
-        setCentralWidget(results_);
+        messages_ = new QListWidget;
+        messages_->setObjectName("messages");
+        auto* side = new QSplitter(Qt::Vertical);
+        side->addWidget(results_);
+        side->addWidget(messages_);
+        side->setStretchFactor(0, 4);
+        side->setStretchFactor(1, 1);
+        auto* central = new QSplitter(Qt::Horizontal);
+        central->addWidget(canvas_);
+        central->addWidget(side);
+        central->setStretchFactor(0, 3);
+        central->setStretchFactor(1, 2);
+        setCentralWidget(central);
         auto* file = menuBar()->addMenu("&File");
         file->addAction("&Open Workbook...", [this] { OpenWorkbook(); });
+        drawingAction_ = file->addAction("Save &Drawing...", [this] { SaveDrawing(); });
+        drawingAction_->setEnabled(false);
         saveAction_ = file->addAction("&Save Result as JSON...", [this] { SaveResult(); });
         saveAction_->setEnabled(false);
         file->addSeparator();
-        file->addAction("E&xit", [this] { close(); });
+        // Exit ends the session: every window closes (the sheet window too) and the
+        // process ends.
+        file->addAction("E&xit", [] {
+            QApplication::closeAllWindows();
+            QApplication::quit();
+        });
         const auto [name, items] = ReadMenu(MenuFile(host));
         auto* menu = menuBar()->addMenu(QString::fromStdString(name.empty() ? "Quorvex" : name));
         menu->setObjectName("systemMenu");
@@ -175,8 +205,11 @@ class HostWindow : public QMainWindow {
             result = {{"error", e.what()}};
         }
         auto messages = json::array();
-        for (const auto& [title, text] : desktop_.messages)
+        messages_->clear();
+        for (const auto& [title, text] : desktop_.messages) {
             messages.push_back({{"title", title}, {"text", text}});
+            messages_->addItem(QString::fromStdString(title + ": " + text));
+        }
         result["messages"] = messages;
         menuBar()->setEnabled(true);
         Show(item.caption, std::move(result));
@@ -210,12 +243,35 @@ class HostWindow : public QMainWindow {
   private:
     json RunEntryPoint(const std::string& entry) {
         if (entry == "BuildCell" || entry == "DeepUpdate") {
-            if (entry == "DeepUpdate" && capture_.fileName0.empty())
+            if (entry == "DeepUpdate" && !lastImport_)
                 throw std::runtime_error("Import a range first: Update Range captures it again.");
-            // The macro's variables of the last import: its file, sheet and range go in.
-            json out = entry == "BuildCell" ? CallBuildCell(host_, capture_)
-                                            : CallDeepUpdate(host_, capture_);
-            out["dgnCell0"] = ArrayJson(capture_.dgnCell0);
+            // The macro's variables of the last import: its file, sheet and range go in. An
+            // import that did not complete (cancelled) leaves them, and the drawing, as
+            // they were, as the macro does when the result is False.
+            CaptureCall call = capture_;
+            json out =
+                entry == "BuildCell" ? CallBuildCell(host_, call) : CallDeepUpdate(host_, call);
+            out["dgnCell0"] = ArrayJson(call.dgnCell0);
+            if (call.result == False) return out;
+            const std::string pictures = paths::PicturesFolder(host_.sys);
+            if (entry == "BuildCell") {
+                lastImport_ = canvas_->Place(call, pictures);
+            } else {
+                // The changes since the import drawn, marked on the drawing.
+                ChangeReport report;
+                try {
+                    report = CompareCaptures(*lastCapture_, "the last import", call.dgnCell0,
+                                             call.xlsShape0, call.xlsImage0, call.startRow0,
+                                             call.endRow0, call.startCol0, call.endCol0);
+                    out["changes"] = report.changes;
+                } catch (const UsageError& e) {
+                    out["changes"] = e.what();
+                }
+                canvas_->Redraw(*lastImport_, call, pictures, report.cells);
+            }
+            capture_ = std::move(call);
+            lastCapture_ = std::make_shared<json>(out);
+            drawingAction_->setEnabled(true);
             return out;
         }
         if (entry == "ParseWord" || entry == "UpdateWord") {
@@ -255,6 +311,35 @@ class HostWindow : public QMainWindow {
         }
     }
 
+    // The whole drawing, every import at its place, as DXF, PDF, SVG or PNG by the name's
+    // extension, through the drawing outputs of the commands.
+    void SaveDrawing() {
+        QString chosen;
+        const QString path = QFileDialog::getSaveFileName(
+            this, "Save Drawing", "drawing.pdf",
+            "PDF (*.pdf);;SVG (*.svg);;PNG (*.png);;DXF (*.dxf)", &chosen);
+        if (path.isEmpty()) return;
+        std::string file = path.toStdString();
+        std::string kind = std::filesystem::path(file).extension().string();
+        kind = kind.empty() ? "" : kind.substr(1);
+        for (auto& c : kind) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (kind != "dxf" && kind != "pdf" && kind != "svg" && kind != "png") {
+            // A name without one of the four extensions gets the chosen filter's.
+            kind = chosen.section('.', 1).section(')', 0, 0).toStdString();
+            file += "." + kind;
+        }
+        try {
+            Options options;
+            options.Add(kind, file);
+            DrawingOutputs outputs(options, {});
+            outputs.WriteDrawing([this](drawing::Sink& sink) { canvas_->DrawAll(sink); });
+            outputs.Finish();
+            statusBar()->showMessage(QString::fromStdString("Drawing saved to " + file + "."));
+        } catch (const UsageError& e) {
+            QMessageBox::critical(this, "Save Drawing", e.what());
+        }
+    }
+
     void SaveResult() {
         const QString path = QFileDialog::getSaveFileName(this, "Save Result as JSON",
                                                           "result.json", "JSON (*.json)");
@@ -269,11 +354,16 @@ class HostWindow : public QMainWindow {
 
     Host& host_;
     DesktopScope::Desktop& desktop_;
+    DrawingCanvas* canvas_ = nullptr;
     QTabWidget* results_ = nullptr;
+    QListWidget* messages_ = nullptr;
     QAction* saveAction_ = nullptr;
-    std::shared_ptr<const json> last_;  // the last result, shown and saved
-    CaptureCall capture_;               // the last import, which Update Range captures again
-    WordCall word_;                     // the last Word import, whose file Update Word reads again
+    QAction* drawingAction_ = nullptr;
+    std::shared_ptr<const json> last_;         // the last result, shown and saved
+    CaptureCall capture_;                      // the last import, which Update Range captures again
+    std::optional<std::size_t> lastImport_;    // its drawing on the canvas
+    std::shared_ptr<const json> lastCapture_;  // its records as returned, for the changes
+    WordCall word_;  // the last Word import, whose file Update Word reads again
 };
 
 }  // namespace
@@ -307,7 +397,7 @@ json GuiCommand(Host& host, const Options& options) {
     if (!desktop.sheet) throw std::logic_error("the gui command runs with the sheet window");
     HostWindow window(host, desktop);
     // The host window at the left, the sheet window beside it, as the user arranges them.
-    window.resize(560, 440);
+    window.resize(900, 600);
     window.move(20, 20);
     window.show();
     desktop.sheet->move(window.frameGeometry().right() + 20, 20);

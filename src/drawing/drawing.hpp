@@ -202,6 +202,13 @@ struct Capture {
     Integer startRow = 0, endRow = 0, startCol = 0, endCol = 0;
     std::string picturesFolder;
     LookOf looks = {};
+    // A backend that shows part of the drawing (a window panned over it) names that part
+    // in drawing units: fills and borders of boxes wholly outside it are left out, and
+    // texts of rows wholly above or below it (a text may run sideways into view).
+    struct Area {
+        Point min, max;
+    };
+    std::optional<Area> only = {};
 };
 
 // A cell or merged area as drawn: its sheet range and its box in drawing units.
@@ -210,6 +217,9 @@ struct CellBox {
     Point topLeft;
     double width = 0, height = 0;
 };
+
+// The extents and fonts of the drawing of the range, as DrawCapture begins it.
+Frame CaptureFrame(const Capture& capture, const Options& options);
 
 // Draws the range: all fills, then all borders (each shared edge once), then all texts
 // (running into empty neighbours as the spreadsheet shows them), then shapes and
