@@ -1,6 +1,7 @@
 #include "adapters/qt/qt_drawing.hpp"
 
 #include <QFont>
+#include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QImageReader>
 #include <QPainterPath>
@@ -28,15 +29,6 @@ QColor ColorOf(Rgb c) {
     return QColor(c.r, c.g, c.b);
 }
 
-QFont FontOf(const std::string& family, bool bold, bool italic) {
-    QFont font(QString::fromStdString(family));
-    font.setPixelSize(static_cast<int>(kShapedPixels));
-    font.setBold(bold);
-    font.setItalic(italic);
-    font.setKerning(true);
-    return font;
-}
-
 QImage Decode(const std::string& path) {
     QImageReader reader(QString::fromStdString(path));
     const QByteArray format = reader.format().toLower();
@@ -52,9 +44,33 @@ QImage Decode(const std::string& path) {
 
 }  // namespace
 
-PainterSink::PainterSink(QPainter& painter, double pixelsPerUnit, Point origin,
-                         PictureCache& pictures)
-    : painter_(painter), scale_(pixelsPerUnit), origin_(origin), pictures_(pictures) {}
+PainterSink::PainterSink(QPainter& painter, double pixelsPerUnit, Point origin, PaintCache& cache)
+    : painter_(painter), scale_(pixelsPerUnit), origin_(origin), cache_(cache) {}
+
+const QFont& PainterSink::FontOf(const std::string& family, bool bold, bool italic) {
+    auto [it, added] = cache_.fonts.try_emplace({family, bold, italic});
+    if (!added) return it->second;
+    QString name = QString::fromStdString(family);
+    if (cache_.findFont) {
+        const drawing::FontFile file = cache_.findFont(family, bold, italic);
+        if (!file.path.empty()) {
+            auto [known, first] = cache_.families.try_emplace(file.path);
+            if (first) {
+                const int id = QFontDatabase::addApplicationFont(QString::fromStdString(file.path));
+                const QStringList names = QFontDatabase::applicationFontFamilies(id);
+                if (!names.isEmpty()) known->second = names.front();
+            }
+            if (!known->second.isEmpty()) name = known->second;
+        }
+    }
+    QFont font(name);
+    font.setPixelSize(static_cast<int>(kShapedPixels));
+    font.setBold(bold);
+    font.setItalic(italic);
+    font.setKerning(true);
+    it->second = font;
+    return it->second;
+}
 
 void PainterSink::Begin(const Frame& frame) {
     unitsPerMm_ = frame.unitsPerMm > 0 ? frame.unitsPerMm : 1;
@@ -285,7 +301,7 @@ void PainterSink::Draw(const Text& t) {
 void PainterSink::Draw(const Image& image) {
     const QPointF a = At(image.topLeft);
     const QRectF box(a.x(), a.y(), image.width * scale_, image.height * scale_);
-    auto [it, added] = pictures_.try_emplace(image.path);
+    auto [it, added] = cache_.pictures.try_emplace(image.path);
     if (added) it->second = Decode(image.path);
     if (it->second.isNull()) {
         // A picture that cannot be decoded (missing, a metafile) shows as a crossed frame.

@@ -95,7 +95,9 @@ struct DrawingCanvas::Import {
     }
 };
 
-DrawingCanvas::DrawingCanvas(QWidget* parent) : QWidget(parent), scale_(kTrueSize) {
+DrawingCanvas::DrawingCanvas(drawing::FindFont findFont, QWidget* parent)
+    : QWidget(parent), scale_(kTrueSize) {
+    cache_.findFont = std::move(findFont);
     setObjectName("DrawingCanvas");
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(200, 150);
@@ -205,7 +207,7 @@ void DrawingCanvas::paintEvent(QPaintEvent* event) {
         drawing::Capture capture = import->Capture();
         capture.only = only;
         qt::PainterSink sink(painter, scale_, {view_.x - import->at.x, view_.y - import->at.y},
-                             pictures_);
+                             cache_);
         drawing::DrawCapture(capture, options_, sink);
         drawing::DrawRevisionMarks(import->marks, sink);
     }

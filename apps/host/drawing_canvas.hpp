@@ -20,7 +20,8 @@ namespace tbln::host {
 
 class DrawingCanvas : public QWidget {
   public:
-    explicit DrawingCanvas(QWidget* parent = nullptr);
+    // `findFont` finds the font files the picture backend draws with.
+    explicit DrawingCanvas(drawing::FindFont findFont, QWidget* parent = nullptr);
     ~DrawingCanvas() override;
 
     // Draws an import (which completed) at the point clicked since the last one, else
@@ -58,7 +59,7 @@ class DrawingCanvas : public QWidget {
     drawing::Point view_;
     std::optional<drawing::Point> clicked_;
     std::optional<QPointF> pressed_, dragged_;
-    qt::PictureCache pictures_;
+    qt::PaintCache cache_;
 };
 
 }  // namespace tbln::host

@@ -25,6 +25,7 @@
 #include <optional>
 #include <pugixml.hpp>
 
+#include "adapters/fonts/font_metrics.hpp"
 #include "adapters/posix/posix_system.hpp"
 #include "adapters/qt/display_probe.hpp"
 #include "adapters/qt/qt_ui.hpp"
@@ -138,7 +139,12 @@ class HostWindow : public QMainWindow {
         setObjectName("HostWindow");
         setWindowTitle("tbln - drawing host");
         // The drawing at the left; the records and the messages of each run beside it.
-        canvas_ = new DrawingCanvas;
+        // Texts in the font files the picture backend draws with.
+        canvas_ = new DrawingCanvas([this](const std::string& family, bool bold, bool italic) {
+            drawing::FontFile file;
+            file.path = metrics_.FontFile(family, bold, italic, file.index);
+            return file;
+        });
         results_ = new QTabWidget;
         results_->setDocumentMode(true);
         messages_ = new QListWidget;
@@ -146,13 +152,11 @@ class HostWindow : public QMainWindow {
         auto* side = new QSplitter(Qt::Vertical);
         side->addWidget(results_);
         side->addWidget(messages_);
-        side->setStretchFactor(0, 4);
-        side->setStretchFactor(1, 1);
+        side->setSizes({440, 110});
         auto* central = new QSplitter(Qt::Horizontal);
         central->addWidget(canvas_);
         central->addWidget(side);
-        central->setStretchFactor(0, 3);
-        central->setStretchFactor(1, 2);
+        central->setSizes({560, 340});
         setCentralWidget(central);
         auto* file = menuBar()->addMenu("&File");
         file->addAction("&Open Workbook...", [this] { OpenWorkbook(); });
@@ -354,6 +358,7 @@ class HostWindow : public QMainWindow {
 
     Host& host_;
     DesktopScope::Desktop& desktop_;
+    fonts::FontMetrics metrics_;
     DrawingCanvas* canvas_ = nullptr;
     QTabWidget* results_ = nullptr;
     QListWidget* messages_ = nullptr;
