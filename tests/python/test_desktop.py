@@ -389,3 +389,47 @@ def test_the_range_dialog_is_a_real_window_beside_the_workbook(desktop):
 def test_the_script_is_for_the_scripted_user_interface_only(desktop):
     with pytest.raises(RuntimeError, match="only the scripted user interface"):
         desktop.click("btnOK")
+
+
+def test_the_host_window_updates_no_range_after_a_cancelled_import(desk, tmp_path):
+    me = Desk(desk)
+    host = subprocess.Popen([HOST, "--root", str(tmp_path / "gui"), "gui", "--file", DOOR],
+                            env=host_environment(DISPLAY=desk, QT_QPA_PLATFORM="xcb",
+                                                 ASAN_OPTIONS="detect_leaks=0"),
+                            stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+
+    def menu(*keys):
+        """Keys pressed on the host window: Alt+F opens File, Right the system's menu."""
+        window = me.window("tbln - drawing host", host)
+        me.x("windowraise", window)
+        me.x("windowfocus", "--sync", window)
+        me.x("key", "--delay", "200", "alt+f", *keys)
+
+    menu("Right", "Return")  # Import Range
+    # The workbook chosen, then the import cancelled.
+    me.click(me.window("Import Excel Data", host), 5640, 555, 1095, 345)  # Browse
+    time.sleep(2)
+    me.type(DOOR)
+    me.x("key", "Return")
+    time.sleep(2)
+    form = me.window("Import Excel Data", host)
+    while me.x("search", "--onlyvisible", "--name", "^Import Excel Data$").strip():
+        me.x("windowfocus", form)
+        me.x("key", "Escape")
+        time.sleep(0.5)
+    menu("Right", "Down", "Return")  # Update Range
+    time.sleep(2)
+    menu("s")  # Save Result as JSON
+    time.sleep(2)
+    me.type(str(tmp_path / "result.json"))
+    me.x("key", "Return")
+    deadline = time.monotonic() + 60
+    while not (tmp_path / "result.json").exists() and time.monotonic() < deadline:
+        time.sleep(0.2)
+    menu("x")  # Exit
+    out, err = host.communicate(timeout=120)
+    assert host.returncode == 0, err
+    # The cancelled import's workbook and range are not the macro's: there is nothing to
+    # update yet.
+    assert json.loads((tmp_path / "result.json").read_text()) == {
+        "error": "Import a range first: Update Range captures it again.", "messages": []}
