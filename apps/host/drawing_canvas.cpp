@@ -139,7 +139,11 @@ std::size_t DrawingCanvas::Place(const CaptureCall& call, const std::string& pic
     import->at = NextPlace();
     clicked_.reset();
     Load(*import, call, picturesFolder);
-    // The new import's top-left corner comes into view, with some room around it.
+    // The new import comes into view from its top-left corner, as wide as the window
+    // shows it between the drawing's true size and an eighth of it.
+    const double width = import->frame.max.x - import->frame.min.x + 2 * kGapMm;
+    if (width > 0 && this->width() > 0)
+        scale_ = std::clamp(this->width() / width, kTrueSize / 8, kTrueSize);
     view_ = {import->at.x - kGapMm, import->at.y + kGapMm};
     imports_.push_back(std::move(import));
     update();

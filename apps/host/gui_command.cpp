@@ -227,9 +227,12 @@ class HostWindow : public QMainWindow {
         auto* page = new QTabWidget;
         auto summary = std::make_shared<json>(json::array());
         for (const auto& [key, value] : last_->items()) {
+            // A record array with its bounds holds its records in "items".
+            const json& list =
+                value.is_object() && value.contains("items") ? value["items"] : value;
             std::vector<const json*> records;
-            CollectRecords(value, records);
-            if (value.is_array() && !records.empty()) {
+            if (list.is_array()) CollectRecords(list, records);
+            if (!records.empty()) {
                 page->addTab(RecordTable(last_, std::move(records)), QString::fromStdString(key));
             } else if (!value.is_array() || !value.empty()) {
                 summary->push_back({{"name", key}, {"value", value}});
