@@ -24,6 +24,8 @@
 #include <filesystem>
 #include <optional>
 #include <pugixml.hpp>
+#include <sstream>
+#include <utility>
 
 #include "adapters/fonts/font_metrics.hpp"
 #include "adapters/posix/posix_system.hpp"
@@ -217,6 +219,10 @@ class HostWindow : public QMainWindow {
         result["messages"] = messages;
         menuBar()->setEnabled(true);
         Show(item.caption, std::move(result));
+        lastCells_ = std::exchange(shownCells_, {});
+        // An import's records as shown are the ones its next update is compared with.
+        if (captured_) lastCapture_ = last_;
+        captured_ = false;
     }
 
     // The result as tables: its record arrays, one tab each, and its other values in a
@@ -232,7 +238,9 @@ class HostWindow : public QMainWindow {
                 value.is_object() && value.contains("items") ? value["items"] : value;
             std::vector<const json*> records;
             if (list.is_array()) CollectRecords(list, records);
-            if (!records.empty()) {
+            if (key == "dgnCell0" && value.is_null() && shownCells_.IsAllocated()) {
+                page->addTab(CellTable(shownCells_), QString::fromStdString(key));
+            } else if (!records.empty()) {
                 page->addTab(RecordTable(last_, std::move(records)), QString::fromStdString(key));
             } else if (!value.is_array() || !value.empty()) {
                 summary->push_back({{"name", key}, {"value", value}});
@@ -248,6 +256,20 @@ class HostWindow : public QMainWindow {
     }
 
   private:
+    // The cell records of an import, a row of the table each, row by row of the range.
+    static QTableView* CellTable(const MyCellArray& cells) {
+        const auto columns = static_cast<std::size_t>(cells.ColUpper() - cells.ColLower() + 1);
+        const auto count =
+            static_cast<std::size_t>(cells.RowUpper() - cells.RowLower() + 1) * columns;
+        const auto at = [cells, columns](std::size_t i) -> const std::shared_ptr<MyCell>& {
+            return cells(cells.RowLower() + static_cast<Long>(i / columns),
+                         cells.ColLower() + static_cast<Long>(i % columns));
+        };
+        json sample = RecordJson(std::make_shared<MyCell>());
+        return RecordTable(new RecordTableModel(
+            count, [at](std::size_t i) { return RecordJson(at(i)); }, sample));
+    }
+
     json RunEntryPoint(const std::string& entry) {
         if (entry == "BuildCell" || entry == "DeepUpdate") {
             if (entry == "DeepUpdate" && !lastImport_)
@@ -258,7 +280,9 @@ class HostWindow : public QMainWindow {
             CaptureCall call = capture_;
             json out =
                 entry == "BuildCell" ? CallBuildCell(host_, call) : CallDeepUpdate(host_, call);
-            out["dgnCell0"] = ArrayJson(call.dgnCell0);
+            // The cells stay records (dgnCell0 holds null in the JSON, as the commands
+            // print it): the tables make each one into its fields while it is shown.
+            shownCells_ = call.dgnCell0;
             if (call.result == False) return out;
             const std::string pictures = paths::PicturesFolder(host_.sys);
             if (entry == "BuildCell") {
@@ -267,7 +291,9 @@ class HostWindow : public QMainWindow {
                 // The changes since the import drawn, marked on the drawing.
                 ChangeReport report;
                 try {
-                    report = CompareCaptures(*lastCapture_, "the last import", call.dgnCell0,
+                    json earlier = *lastCapture_;
+                    earlier["dgnCell0"] = ArrayJson(capture_.dgnCell0);
+                    report = CompareCaptures(earlier, "the last import", call.dgnCell0,
                                              call.xlsShape0, call.xlsImage0, call.startRow0,
                                              call.endRow0, call.startCol0, call.endCol0);
                     out["changes"] = report.changes;
@@ -277,7 +303,7 @@ class HostWindow : public QMainWindow {
                 canvas_->Redraw(*lastImport_, call, pictures, report.cells);
             }
             capture_ = std::move(call);
-            lastCapture_ = std::make_shared<json>(out);
+            captured_ = true;
             drawingAction_->setEnabled(true);
             return out;
         }
@@ -353,7 +379,13 @@ class HostWindow : public QMainWindow {
         if (path.isEmpty()) return;
         // Saved as every file is saved in place, in the text the commands print.
         try {
-            posix::WriteFileAtomically(path.toStdString(), DumpJson(*last_) + "\n");
+            std::ostringstream text;
+            if (last_->contains("dgnCell0") && (*last_)["dgnCell0"].is_null()) {
+                PrintWithCells(text, *last_, "dgnCell0", lastCells_);
+            } else {
+                text << DumpJson(*last_) << "\n";
+            }
+            posix::WriteFileAtomically(path.toStdString(), text.str());
         } catch (const RuntimeError& e) {
             QMessageBox::critical(this, "Save Result", QString::fromStdString(e.Description()));
         }
@@ -371,7 +403,11 @@ class HostWindow : public QMainWindow {
     CaptureCall capture_;                      // the last import, which Update Range captures again
     std::optional<std::size_t> lastImport_;    // its drawing on the canvas
     std::shared_ptr<const json> lastCapture_;  // its records as returned, for the changes
-    WordCall word_;  // the last Word import, whose file Update Word reads again
+    bool captured_ = false;
+    MyCellArray shownCells_;  // the cells of the result being shown (null in its JSON)
+    MyCellArray lastCells_;   // those of the last result shown, saved with it                    //
+                              // the run in progress completed an import
+    WordCall word_;           // the last Word import, whose file Update Word reads again
 };
 
 }  // namespace
