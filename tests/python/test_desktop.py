@@ -391,45 +391,87 @@ def test_the_script_is_for_the_scripted_user_interface_only(desktop):
         desktop.click("btnOK")
 
 
-def test_the_host_window_updates_no_range_after_a_cancelled_import(desk, tmp_path):
-    me = Desk(desk)
-    host = subprocess.Popen([HOST, "--root", str(tmp_path / "gui"), "gui", "--file", DOOR],
-                            env=host_environment(DISPLAY=desk, QT_QPA_PLATFORM="xcb",
-                                                 ASAN_OPTIONS="detect_leaks=0"),
-                            stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+class HostWindow:
+    """`tbln gui --file BOOK` at a display of our own, driven from its menus' keys."""
 
-    def menu(*keys):
+    def __init__(self, desk, tmp_path, book):
+        self.me = Desk(desk)
+        self.host = subprocess.Popen(
+            [HOST, "--root", str(tmp_path / "gui"), "gui", "--file", book],
+            env=host_environment(DISPLAY=desk, QT_QPA_PLATFORM="xcb",
+                                 ASAN_OPTIONS="detect_leaks=0"),
+            stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+
+    def menu(self, *keys):
         """Keys pressed on the host window: Alt+F opens File, Right the system's menu."""
-        window = me.window("tbln - drawing host", host)
-        me.x("windowraise", window)
-        me.x("windowfocus", "--sync", window)
-        me.x("key", "--delay", "200", "alt+f", *keys)
+        window = self.me.window("tbln - drawing host", self.host)
+        self.me.x("windowraise", window)
+        self.me.x("windowfocus", "--sync", window)
+        self.me.x("key", "--delay", "200", "alt+f", *keys)
 
-    menu("Right", "Return")  # Import Range
-    # The workbook chosen, then the import cancelled.
-    me.click(me.window("Import Excel Data", host), 5640, 555, 1095, 345)  # Browse
-    time.sleep(2)
-    me.type(DOOR)
-    me.x("key", "Return")
-    time.sleep(2)
-    form = me.window("Import Excel Data", host)
-    while me.x("search", "--onlyvisible", "--name", "^Import Excel Data$").strip():
-        me.x("windowfocus", form)
-        me.x("key", "Escape")
+    def import_range(self, book, corners=None):
+        """Import Range: the workbook chosen, then the corners typed and Start, or Cancel."""
+        me = self.me
+        self.menu("Right", "Return")
+        me.click(me.window("Import Excel Data", self.host), 5640, 555, 1095, 345)  # Browse
+        time.sleep(2)
+        me.type(book)
+        me.x("key", "Return")
+        time.sleep(2)
+        if corners:
+            for box, text in zip([(2280, 1770), (3480, 1770), (2280, 2220), (3480, 2220)],
+                                 corners):
+                me.click(me.window("Import Excel Data", self.host), *box, 1080, 315)
+                me.type(text)
+            me.click(me.window("Import Excel Data", self.host), 4200, 4215, 1215, 375)
+        while me.x("search", "--onlyvisible", "--name", "^Import Excel Data$").strip():
+            if not corners:
+                me.x("windowfocus", me.window("Import Excel Data", self.host))
+                me.x("key", "Escape")
+            time.sleep(0.5)
+
+    def save(self, key, path):
+        """File > Save Result as JSON (s) or Save Drawing (d), to `path`."""
+        self.menu(key)
+        time.sleep(2)
+        self.me.type(str(path))
+        self.me.x("key", "Return")
+        deadline = time.monotonic() + 60
+        while not path.exists() and time.monotonic() < deadline:
+            time.sleep(0.2)
         time.sleep(0.5)
-    menu("Right", "Down", "Return")  # Update Range
+
+    def exit(self):
+        self.menu("x")
+        out, err = self.host.communicate(timeout=120)
+        assert self.host.returncode == 0, err
+
+
+def test_the_host_window_updates_no_range_after_a_cancelled_import(desk, tmp_path):
+    window = HostWindow(desk, tmp_path, DOOR)
+    window.import_range(DOOR)
+    window.menu("Right", "Down", "Return")  # Update Range
     time.sleep(2)
-    menu("s")  # Save Result as JSON
-    time.sleep(2)
-    me.type(str(tmp_path / "result.json"))
-    me.x("key", "Return")
-    deadline = time.monotonic() + 60
-    while not (tmp_path / "result.json").exists() and time.monotonic() < deadline:
-        time.sleep(0.2)
-    menu("x")  # Exit
-    out, err = host.communicate(timeout=120)
-    assert host.returncode == 0, err
+    window.save("s", tmp_path / "result.json")
+    window.exit()
     # The cancelled import's workbook and range are not the macro's: there is nothing to
     # update yet.
     assert json.loads((tmp_path / "result.json").read_text()) == {
         "error": "Import a range first: Update Range captures it again.", "messages": []}
+
+
+def test_the_host_window_saves_the_import_as_the_command_line_writes_it(desk, tmp_path):
+    window = HostWindow(desk, tmp_path, DOOR)
+    window.import_range(DOOR, ["A", "1", "H", "10"])
+    window.save("s", tmp_path / "result.json")
+    window.save("d", tmp_path / "drawing.png")
+    window.exit()
+    printed = cli(tmp_path, ["build-cell", "--file", DOOR, "--range", "A1:H10", "--png",
+                             str(tmp_path / "cli.png")])
+    saved = json.loads((tmp_path / "result.json").read_text())
+    # The workbook was open already in the window: its capture may be the fast one.
+    for result in (saved, printed):
+        result.pop("fastUpdate0")
+    assert saved == printed
+    # One import on the drawing, at its origin: the picture the command draws.
+    assert (tmp_path / "drawing.png").read_bytes() == (tmp_path / "cli.png").read_bytes()
