@@ -20,6 +20,8 @@ constexpr double kTrueSize = 96 / 25.4;
 constexpr double kMinZoom = 0.01, kMaxZoom = 200;
 // Room kept between an import and the one drawn below it, and around the one in view.
 constexpr double kGapMm = 10;
+// Far above any drawing: a part to show that holds nothing.
+constexpr double kNowhere = 1e300;
 // A press that moves less than this many pixels is a click, not a drag.
 constexpr double kClickSlack = 4;
 
@@ -75,11 +77,27 @@ class MovedSink : public drawing::Sink {
     drawing::Point by_;
 };
 
+// Keeps the frame a drawing begins with and nothing else.
+class FrameSink : public drawing::Sink {
+  public:
+    void Begin(const drawing::Frame& f) override { frame = f; }
+    void Draw(const drawing::Line&) override {}
+    void Draw(const drawing::Path&) override {}
+    void Draw(const drawing::Ellipse&) override {}
+    void Draw(const drawing::Fill&) override {}
+    void Draw(const drawing::Text&) override {}
+    void Draw(const drawing::Image&) override {}
+    void End() override {}
+    drawing::Frame frame;
+};
+
 }  // namespace
 
-// An import as drawn: its records, what the workbook shows of its cells, and its place.
+// An import as drawn: its records (a range's, or a document's lines), what the workbook
+// shows of its cells, and its place.
 struct DrawingCanvas::Import {
     CaptureCall call;
+    std::optional<WordCall> word;
     std::string picturesFolder;
     std::unique_ptr<workbook::WorkbookModel> book;
     const workbook::SheetModel* sheet = nullptr;
@@ -92,6 +110,20 @@ struct DrawingCanvas::Import {
                            call.endRow0,  call.startCol0, call.endCol0,   picturesFolder};
         if (sheet) c.looks = CellLooks(*book, *sheet);
         return c;
+    }
+    // Draws it about its own corner; with `only`, what lies wholly outside that part may
+    // be left out.
+    void Draw(const drawing::Options& options, drawing::Sink& sink,
+              const std::optional<drawing::Area>& only) const {
+        if (word) {
+            drawing::DrawWordLines(word->wordLines0, word->pageNum0, word->pageWid0, word->pageHei0,
+                                   options, sink, only);
+        } else {
+            drawing::Capture c = Capture();
+            c.only = only;
+            drawing::DrawCapture(c, options, sink);
+        }
+        drawing::DrawRevisionMarks(marks, sink);
     }
 };
 
@@ -110,6 +142,7 @@ DrawingCanvas::~DrawingCanvas() = default;
 void DrawingCanvas::Load(Import& import, const CaptureCall& call,
                          const std::string& picturesFolder) {
     import.call = call;
+    import.word.reset();
     import.picturesFolder = picturesFolder;
     import.sheet = nullptr;
     import.book.reset();
@@ -134,11 +167,34 @@ drawing::Point DrawingCanvas::NextPlace() const {
     return {last.at.x, last.at.y + last.frame.min.y - kGapMm * options_.unitsPerMm};
 }
 
+void DrawingCanvas::Load(Import& import, const WordCall& call) {
+    import.word = call;
+    // Its pages' extents, without a line drawn.
+    FrameSink frame;
+    import.Draw(options_, frame, drawing::Area{{0, kNowhere}, { 0, kNowhere }});
+    import.frame = frame.frame;
+}
+
 std::size_t DrawingCanvas::Place(const CaptureCall& call, const std::string& picturesFolder) {
     auto import = std::make_unique<Import>();
+    Load(*import, call, picturesFolder);
+    return Place(std::move(import));
+}
+
+std::size_t DrawingCanvas::Place(const WordCall& call) {
+    auto import = std::make_unique<Import>();
+    Load(*import, call);
+    return Place(std::move(import));
+}
+
+void DrawingCanvas::Redraw(std::size_t index, const WordCall& call) {
+    Load(*imports_.at(index), call);
+    update();
+}
+
+std::size_t DrawingCanvas::Place(std::unique_ptr<Import> import) {
     import->at = NextPlace();
     clicked_.reset();
-    Load(*import, call, picturesFolder);
     // The new import comes into view from its top-left corner, as wide as the window
     // shows it between the drawing's true size and an eighth of it.
     const double width = import->frame.max.x - import->frame.min.x + 2 * kGapMm;
@@ -164,7 +220,13 @@ void DrawingCanvas::DrawAll(drawing::Sink& sink) const {
     all.unitsPerMm = options_.unitsPerMm;
     bool first = true;
     for (const auto& import : imports_) {
-        const auto& f = import->frame;
+        drawing::Frame f = import->frame;
+        if (import->word) {
+            // A document's fonts are listed only by a drawing of all its lines.
+            FrameSink whole;
+            import->Draw(options_, whole, std::nullopt);
+            f = whole.frame;
+        }
         const drawing::Point min{f.min.x + import->at.x, f.min.y + import->at.y};
         const drawing::Point max{f.max.x + import->at.x, f.max.y + import->at.y};
         all.min =
@@ -180,8 +242,7 @@ void DrawingCanvas::DrawAll(drawing::Sink& sink) const {
     sink.Begin(all);
     for (const auto& import : imports_) {
         MovedSink moved(sink, import->at);
-        drawing::DrawCapture(import->Capture(), options_, moved);
-        drawing::DrawRevisionMarks(import->marks, moved);
+        import->Draw(options_, moved, std::nullopt);
     }
     sink.End();
 }
@@ -201,19 +262,16 @@ void DrawingCanvas::paintEvent(QPaintEvent* event) {
     const drawing::Point bottomRight = CanvasPoint(exposed.bottomRight());
     for (const auto& import : imports_) {
         // The part in view, about the import's own corner.
-        const drawing::Capture::Area only{{topLeft.x - import->at.x, bottomRight.y - import->at.y},
-                                          {bottomRight.x - import->at.x, topLeft.y - import->at.y}};
+        const drawing::Area only{{topLeft.x - import->at.x, bottomRight.y - import->at.y},
+                                 {bottomRight.x - import->at.x, topLeft.y - import->at.y}};
         const auto& f = import->frame;
         if (only.max.x < f.min.x || only.min.x > f.max.x || only.max.y < f.min.y ||
             only.min.y > f.max.y) {
             continue;
         }
-        drawing::Capture capture = import->Capture();
-        capture.only = only;
         qt::PainterSink sink(painter, scale_, {view_.x - import->at.x, view_.y - import->at.y},
                              cache_);
-        drawing::DrawCapture(capture, options_, sink);
-        drawing::DrawRevisionMarks(import->marks, sink);
+        import->Draw(options_, sink, only);
     }
     if (clicked_) {
         // Where the next import goes: a small cross.

@@ -27,10 +27,13 @@ class DrawingCanvas : public QWidget {
     // Draws an import (which completed) at the point clicked since the last one, else
     // below the last one, and brings it into view; gives its number.
     std::size_t Place(const CaptureCall& call, const std::string& picturesFolder);
+    // The same for a document's lines, page by page.
+    std::size_t Place(const WordCall& call);
     // Draws import `index` again from its new records, in place, with `changed` cells
     // marked.
     void Redraw(std::size_t index, const CaptureCall& call, const std::string& picturesFolder,
                 const std::vector<std::pair<Integer, Integer>>& changed);
+    void Redraw(std::size_t index, const WordCall& call);
     bool Empty() const { return imports_.empty(); }
     // The whole drawing, every import at its place, into one sink.
     void DrawAll(drawing::Sink& sink) const;
@@ -52,6 +55,8 @@ class DrawingCanvas : public QWidget {
     struct Import;
     drawing::Point CanvasPoint(QPointF pixel) const;
     void Load(Import& import, const CaptureCall& call, const std::string& picturesFolder);
+    void Load(Import& import, const WordCall& call);
+    std::size_t Place(std::unique_ptr<Import> import);
 
     std::vector<std::unique_ptr<Import>> imports_;
     drawing::Options options_;

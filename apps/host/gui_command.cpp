@@ -308,9 +308,19 @@ class HostWindow : public QMainWindow {
             return out;
         }
         if (entry == "ParseWord" || entry == "UpdateWord") {
+            // As for a range: a document import that did not complete leaves the last one.
+            WordCall call = word_;
             json out =
-                entry == "ParseWord" ? CallParseWord(host_, word_) : CallUpdateWord(host_, word_);
-            out["wordLines0"] = ArrayJson(word_.wordLines0);
+                entry == "ParseWord" ? CallParseWord(host_, call) : CallUpdateWord(host_, call);
+            out["wordLines0"] = ArrayJson(call.wordLines0);
+            if (call.result == False) return out;
+            if (entry == "UpdateWord" && lastDocument_) {
+                canvas_->Redraw(*lastDocument_, call);
+            } else {
+                lastDocument_ = canvas_->Place(call);
+            }
+            word_ = std::move(call);
+            drawingAction_->setEnabled(true);
             return out;
         }
         if (entry == "MakeBlock" || entry == "InsertBlock") {
@@ -407,7 +417,8 @@ class HostWindow : public QMainWindow {
     MyCellArray shownCells_;  // the cells of the result being shown (null in its JSON)
     MyCellArray lastCells_;   // those of the last result shown, saved with it                    //
                               // the run in progress completed an import
-    WordCall word_;           // the last Word import, whose file Update Word reads again
+    std::optional<std::size_t> lastDocument_;  // its drawing on the canvas
+    WordCall word_;  // the last Word import, whose file Update Word reads again
 };
 
 }  // namespace

@@ -1056,7 +1056,7 @@ std::string WithoutControls(const std::string& text) {
 }  // namespace
 
 void DrawWordLines(const WordLineArray& lines, Integer pages, Single pageWidth, Single pageHeight,
-                   const Options& options, Sink& sink) {
+                   const Options& options, Sink& sink, const std::optional<Area>& only) {
     const double w = PointsToUnits(pageWidth, options), h = PointsToUnits(pageHeight, options);
     const double gap = PointsToUnits(36, options);
     const int n = std::max<int>(1, pages);
@@ -1074,6 +1074,7 @@ void DrawWordLines(const WordLineArray& lines, Integer pages, Single pageWidth, 
         for (const auto& l : lines) {
             if (!l) continue;
             if (l->charLen > 0 || !l->text.empty()) leftMargin = std::min<double>(leftMargin, l->x);
+            if (only) continue;
             const auto addFont = [&](const std::string& font) {
                 if (std::find(frame.fonts.begin(), frame.fonts.end(), font) == frame.fonts.end()) {
                     frame.fonts.push_back(font);
@@ -1113,6 +1114,11 @@ void DrawWordLines(const WordLineArray& lines, Integer pages, Single pageWidth, 
             // Word reports the top of the line; the text's box is one line high.
             t.topLeft = {PointsToUnits(l->x, options),
                          pageTop(page) - PointsToUnits(l->y, options)};
+            // A line is at most three times its size high (its tallest run's scale).
+            if (only && (t.topLeft.y < only->min.y || t.topLeft.y - 3.6 * size > only->max.y)) {
+                startsParagraph = l->newLine;
+                continue;
+            }
             t.width = std::max(0.0, w - t.topLeft.x);
             t.height = size * 1.2;
             t.formatted = WithoutControls(l->text);

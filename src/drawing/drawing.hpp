@@ -177,6 +177,12 @@ struct Options {
     double unitsPerMm = 1;  // drawing units per millimetre
 };
 
+// The part of a drawing a backend shows (a window panned over it), in drawing units:
+// what lies wholly outside it may be left out.
+struct Area {
+    Point min, max;
+};
+
 // What the spreadsheet shows of a cell that its record does not say, read from the
 // workbook by a host that has it. Colours are as the workbook resolves them (theme
 // colours with their tints); nullopt is automatic.
@@ -202,12 +208,9 @@ struct Capture {
     Integer startRow = 0, endRow = 0, startCol = 0, endCol = 0;
     std::string picturesFolder;
     LookOf looks = {};
-    // A backend that shows part of the drawing (a window panned over it) names that part
-    // in drawing units: fills and borders of boxes wholly outside it are left out, and
-    // texts of rows wholly above or below it (a text may run sideways into view).
-    struct Area {
-        Point min, max;
-    };
+    // Only this part need be drawn (see Area): fills and borders of boxes wholly outside
+    // it are left out, and texts of rows wholly above or below it (a text may run
+    // sideways into view).
     std::optional<Area> only = {};
 };
 
@@ -234,8 +237,10 @@ std::vector<CellBox> BoxesOf(const Capture& capture, const Options& options,
 void DrawRevisionMarks(const std::vector<CellBox>& boxes, Sink& sink);
 
 // The Word lines of a ParseWord, page by page, each page below the one before.
+// With `only`, the lines wholly above or below it are left out, and the frame lists no
+// fonts.
 void DrawWordLines(const WordLineArray& lines, Integer pages, Single pageWidth, Single pageHeight,
-                   const Options& options, Sink& sink);
+                   const Options& options, Sink& sink, const std::optional<Area>& only = {});
 
 // The characters of a text in the host's formatted-text codes, without the codes.
 std::string PlainText(std::string_view formatted);

@@ -100,7 +100,7 @@ TEST(DrawingCanvas, AnImportPaintedIsThePictureOfIt) {
     // and little drawn below it.
     drawing::Capture part = capture;
     const double third = frame.max.y - (frame.max.y - frame.min.y) / 3;
-    part.only = drawing::Capture::Area{{frame.min.x, third}, {frame.max.x, frame.max.y}};
+    part.only = drawing::Area{{frame.min.x, third}, {frame.max.x, frame.max.y}};
     const QImage top = paint(part);
     const int edge = static_cast<int>((origin.y - third) * scale);
     EXPECT_EQ(DifferentSquares(painted, top, {0, 0, all.width(), edge}), 0);
