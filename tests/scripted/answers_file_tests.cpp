@@ -110,7 +110,8 @@ TEST(AnswersFile, AMalformedLineNamesTheFileTheLineAndTheProblem) {
         ParseAnswers(std::string(scripted::kMaxAnswersFileBytes + 1, '#'), "big.txt");
         ADD_FAILURE() << "a file beyond the limit was accepted";
     } catch (const AnswersError& e) {
-        EXPECT_EQ(std::string(e.what()), "big.txt: larger than the 1048576 bytes an answers file may hold");
+        EXPECT_EQ(std::string(e.what()),
+                  "big.txt: larger than the 1048576 bytes an answers file may hold");
     }
 }
 
