@@ -229,6 +229,14 @@ void Session::RangeDialog(const std::string& file, const std::string& sheet,
     script::RangeDialog(RequireScripted(), file, sheet, range);
 }
 
+void Session::UseAnswers(const std::string& path) {
+    try {
+        script::UseAnswers(RequireScripted(), objects_, *sys_, path);
+    } catch (const scripted::AnswersError& e) {
+        throw std::invalid_argument(e.what());
+    }
+}
+
 std::vector<ShownMessage> Session::Messages() const {
     std::vector<ShownMessage> out;
     if (scripted_) {

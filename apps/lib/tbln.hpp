@@ -107,6 +107,10 @@ class Session {
     // The whole range-import dialog: workbook, sheet, range ("A1:H20", "B2", or empty
     // for the sheet's used area), then OK. Raises std::invalid_argument for a bad range.
     void RangeDialog(const std::string& file, const std::string& sheet, const std::string& range);
+    // Answers the dialogs from the answers file at `path` (see script::UseAnswers:
+    // TBLN_MESSAGES is honoured); raises std::invalid_argument naming the file, the line
+    // and the problem when it cannot be read or holds a malformed line.
+    void UseAnswers(const std::string& path);
     // The message boxes shown so far.
     std::vector<ShownMessage> Messages() const;
 

@@ -476,13 +476,35 @@ void BindLayer(py::module_& m) {
 void BindApplication(py::module_& m) {
     using py::arg;
     py::class_<PySession>(m, "Application")
-        .def(py::init([](const std::string& root, const std::string& ui, double readerTimeout) {
-                 auto session = std::make_unique<PySession>(root, ui);
+        .def(py::init([](const std::string& root, const std::string& ui, double readerTimeout,
+                         const py::object& answers) {
+                 std::string answersPath;
+                 if (!answers.is_none()) {
+                     answersPath = AbsolutePath(answers);
+                     if (ui != "scripted" && ui != "auto") {
+                         throw py::value_error(
+                             "answers are for the scripted user interface, not \"" + ui + "\"");
+                     }
+                     if (!std::filesystem::is_regular_file(answersPath)) {
+                         RaiseFileNotFound(answersPath);
+                     }
+                 }
+                 // An answers file answers every dialog: none is shown.
+                 auto session =
+                     std::make_unique<PySession>(root, answersPath.empty() ? ui : "scripted");
                  session->App().SetReaderTimeout(readerTimeout);
+                 if (!answersPath.empty()) {
+                     try {
+                         session->UseAnswers(answersPath);
+                     } catch (const std::invalid_argument& e) {
+                         throw py::value_error(e.what());
+                     }
+                 }
                  return session;
              }),
              arg("root") = "", arg("ui") = "scripted",
              arg("reader_timeout") = kDefaultReaderWaitLimitMs / 1000.0,
+             arg("answers") = py::none(),
              "root stands for the install folder (empty: QUORVEX_ROOT, else "
              "~/.local/share/quorvex); ui names the user interface: \"scripted\" (the "
              "dialogs answered by the script queued with click, set_text, file_choice... "
@@ -490,7 +512,46 @@ void BindApplication(py::module_& m) {
              "the workbook; needs a display Qt can reach, or QT_QPA_PLATFORM=offscreen), or "
              "\"auto\" (\"qt\" where it can run, else \"scripted\"); tbln.ui_names() "
              "lists them. reader_timeout is how many seconds an import waits for the "
-             "workbook reader before it is cancelled (above 0, at most a day).")
+             "workbook reader before it is cancelled (above 0, at most a day).\n\n"
+             "answers (str or os.PathLike) names an answers file that answers every dialog "
+             "of this application, one step a line, in the dialogs' own control names:\n"
+             "  file PATH            the next file chooser answers PATH ('file' alone cancels)\n"
+             "  folder PATH          the next folder chooser answers PATH\n"
+             "  set CONTROL TEXT     types TEXT into a text or combo box\n"
+             "  click CONTROL        presses a button\n"
+             "  pick CONTROL INDEX   selects a line of a list, 0 for the first\n"
+             "  cell A1              clicks that cell of the workbook's active sheet\n"
+             "  answer ok|cancel|yes|no   answers the next message box\n"
+             "Blank lines and lines starting with # are skipped; PATH and TEXT are the rest of "
+             "the line after one blank. Each step waits a virtual second for the dialog's "
+             "timers, so one file answers several calls in turn. A step naming a control the "
+             "dialog lacks ends the dialog as Cancel would, drops the rest of the file and "
+             "adds a message titled 'answers' naming the file and line; a file that runs out "
+             "also ends the dialog as Cancel would. When TBLN_MESSAGES names a file, every "
+             "message is written to it, one 'TITLE<tab>TEXT' a line (backslash, tab, CR, LF "
+             "escaped as \\\\, \\t, \\r, \\n). A missing file raises FileNotFoundError, a "
+             "malformed line ValueError with the file, line and problem.\n\n"
+             "The dialogs' controls (entry point: controls):\n"
+             "  BuildCell (CellRangeForm): btnBrowse (file chooser: the workbook), "
+             "cbSheetName, topLeftCol, topLeftRow, botRightCol, botRightRow, btnUpdateTL, "
+             "btnUpdateBR (take the active cell as that corner), btnView, btnOK (Start), "
+             "btnCancel\n"
+             "  MakeBlock (MakeBlockForm), InsertBlock (InsertBlockForm): btnBrowseExcel "
+             "(file chooser), cbSheetName, tbCol1, tbRow1, btnUpdate1 (the active cell is the "
+             "Block ID), lbTags (the tags in their array's order), btnView, btnMake, "
+             "btnCancel; MakeBlock also btnUpdate (link the selected tag to the active cell)\n"
+             "  Populate (DistributeForm): btnBrowseExcel, cbSheetName, tbCol1, tbRow1, "
+             "btnUpdate1, tbCol2, tbRow2, btnUpdate2, tbColn, tbRown, btnUpdaten (first, "
+             "second, last drawing-name cells), btnBrowseDGN (file chooser: the template), "
+             "btnBrowseOutput (folder chooser), btnView, btnPopulate (Start), btnCancel\n"
+             "  ExportDGNName (MultiDGNsForm): btnBrowseExcel, cbSheetName, lbDGNNames, "
+             "btnAdd (file chooser: a drawing), btnRemove, btnRemoveAll, tbCol1, tbRow1, "
+             "btnUpdate1 (the first cell written), btnExport, btnCancel\n"
+             "  SetLUC (MakeLUCForm): btnBrowse, cbSheetName, btnOK (Reset, after a Warning "
+             "answered ok or cancel), btnCancel\n"
+             "  ParseWord: a file chooser, then a progress dialog that closes itself; "
+             "DeepUpdate and UpdateWord show only a progress dialog, InsertBlockPop and "
+             "SetTopMostWindow none.")
         .def_property_readonly("root", [](PySession& s) { return s.Sys().InstallRoot(); })
         .def_property_readonly("ui", &Session::UiName,
                                "The user interface chosen (\"auto\" resolved).")

@@ -109,6 +109,40 @@ def test_a_run_time_error_reaches_the_caller_with_its_number(app):
     assert isinstance(error.value, RuntimeError)
 
 
+def test_an_answers_file_answers_the_dialogs_of_one_application(app, tmp_path, monkeypatch):
+    app.range_dialog(example("door_schedule.xlsx"), "Doors", "A2:C5")
+    expected = app.BuildCell().dgnCell0
+    answers = tmp_path / "answers.txt"
+    answers.write_text(f"""# two imports, the second with a misspelled button
+file {example("door_schedule.xlsx")}
+click btnBrowse
+set cbSheetName Doors
+set topLeftCol A
+set topLeftRow 2
+set botRightCol C
+set botRightRow 5
+click btnOK
+file {example("door_schedule.xlsx")}
+click btnBrowse
+click btnOkay
+""")
+    monkeypatch.setenv("TBLN_MESSAGES", str(tmp_path / "messages.txt"))
+    scripted = tbln.Application(root=str(tmp_path / "other"), answers=answers)
+    r = scripted.BuildCell()
+    assert r.result is True
+    cells = [(row, col) for row in range(2, 6) for col in range(1, 4)]
+    assert [r.dgnCell0[c].Value for c in cells] == [expected[c].Value for c in cells]
+    assert scripted.BuildCell().result is False
+    note = f"{answers}: line 12: the dialog CellRangeForm has no control btnOkay"
+    assert scripted.messages[-1][0] == "answers" and scripted.messages[-1][1].startswith(note)
+    assert (tmp_path / "messages.txt").read_text().startswith("answers\t" + note)
+    answers.write_text("click btnOK\nanswer perhaps\n")
+    with pytest.raises(ValueError, match=f"{answers}: line 2: answer takes ok, cancel, yes or no"):
+        tbln.Application(answers=str(answers))
+    with pytest.raises(FileNotFoundError):
+        tbln.Application(answers=tmp_path / "none.txt")
+
+
 def test_tags_round_trip_through_make_block_and_insert_block_pop(app):
     names = ["DWGNO", "TITLE", "QTY"]
     tags0 = [tbln.TagPos() for _ in names]
