@@ -271,8 +271,11 @@ class EdgeRun {
     Pen pen_;
 };
 
-// The pen of one side of a cell, in the side's colour where the host read it.
-std::optional<Pen> SidePen(const Grid& g, const MyCell* cell, char side) {
+// The pen of one side of a cell, in the side's colour where the host read it. A merged
+// area's record carries the style of its outer edges; their colours are those of the cells
+// along them (`edge`, the cell whose side this piece is), as the spreadsheet keeps them.
+std::optional<Pen> SidePen(const Grid& g, const MyCell* cell, char side,
+                           const MyCell* edge = nullptr) {
     if (!cell) return std::nullopt;
     std::optional<Pen> pen;
     std::size_t index = 0;
@@ -294,7 +297,7 @@ std::optional<Pen> SidePen(const Grid& g, const MyCell* cell, char side) {
             break;
     }
     if (pen) {
-        if (const auto look = g.Look(cell); look && look->borderColors[index]) {
+        if (const auto look = g.Look(edge ? edge : cell); look && look->borderColors[index]) {
             pen->color = *look->borderColors[index];
         }
     }
@@ -328,13 +331,14 @@ void DrawBoxBorders(const Grid& g, const MyCell& head, const CellBox& box, const
             if (!g.ColVisible(k) || !rec) continue;
             const double w = PointsToUnits(rec->colWidth, g.options());
             const double x2 = k == box.colTo ? right : std::min(right, x + w);
-            top_run.Add(
-                {x, top}, {x2, top},
-                Stronger(SidePen(g, &head, 'U'), SidePen(g, g.Head(g.PrevRow(box.row), k), 'B')));
+            const Long above = g.PrevRow(box.row), below = g.NextRow(box.rowTo);
+            top_run.Add({x, top}, {x2, top},
+                        Stronger(SidePen(g, &head, 'U', rec),
+                                 SidePen(g, g.Head(above, k), 'B', g.At(above, k))));
             if (lastRow) {
                 bottom_run.Add({x, bottom}, {x2, bottom},
-                               Stronger(SidePen(g, &head, 'B'),
-                                        SidePen(g, g.Head(g.NextRow(box.rowTo), k), 'U')));
+                               Stronger(SidePen(g, &head, 'B', g.At(box.rowTo, k)),
+                                        SidePen(g, g.Head(below, k), 'U', g.At(below, k))));
             }
             x = x2;
         }
@@ -346,13 +350,14 @@ void DrawBoxBorders(const Grid& g, const MyCell& head, const CellBox& box, const
         if (!g.RowVisible(r) || !rec) continue;
         const double h = PointsToUnits(rec->rowHeight, g.options());
         const double y2 = r == box.rowTo ? bottom : std::max(bottom, y - h);
-        left_run.Add(
-            {left, y}, {left, y2},
-            Stronger(SidePen(g, &head, 'L'), SidePen(g, g.Head(r, g.PrevCol(box.col)), 'R')));
+        const Long before = g.PrevCol(box.col), after = g.NextCol(box.colTo);
+        left_run.Add({left, y}, {left, y2},
+                     Stronger(SidePen(g, &head, 'L', rec),
+                              SidePen(g, g.Head(r, before), 'R', g.At(r, before))));
         if (lastCol) {
-            right_run.Add(
-                {right, y}, {right, y2},
-                Stronger(SidePen(g, &head, 'R'), SidePen(g, g.Head(r, g.NextCol(box.colTo)), 'L')));
+            right_run.Add({right, y}, {right, y2},
+                          Stronger(SidePen(g, &head, 'R', g.At(r, box.colTo)),
+                                   SidePen(g, g.Head(r, after), 'L', g.At(r, after))));
         }
         y = y2;
     }
@@ -555,6 +560,26 @@ void DrawBoxText(const Grid& g, const MyCell& head, const CellBox& box, Sink& si
                       look && look->number, look && look->fillAligned, look && look->shrinks});
     if (sides.right) t.spillRight = Room(g, box.row, box.colTo, 1);
     if (sides.left) t.spillLeft = Room(g, box.row, box.col, -1);
+    if (const auto hash = sink.TextWidth(t, "#"); look && hash && *hash > 0) {
+        const double room = std::max(0.0, t.width - 2 * t.inset);
+        if (look->number && t.plain.find_first_not_of('#') == std::string::npos) {
+            // A number too wide for its column fills its box with as many "#" as fit,
+            // never a part of one.
+            t.plain.assign(std::max<std::size_t>(1, static_cast<std::size_t>(room / *hash + 1e-9)),
+                           '#');
+        } else if (look->shrinks && !t.wrap && t.rotation == 0) {
+            // A text that shrinks to fit is drawn as much smaller as its widest line needs.
+            double widest = 0;
+            for (std::size_t start = 0; start <= t.plain.size();) {
+                const auto end = std::min(t.plain.find('\n', start), t.plain.size());
+                widest = std::max(
+                    widest, sink.TextWidth(t, std::string_view(t.plain).substr(start, end - start))
+                                .value_or(0));
+                start = end + 1;
+            }
+            if (widest > room && room > 0) t.size *= room / widest;
+        }
+    }
     EmitText(std::move(t), sink, true);
 }
 

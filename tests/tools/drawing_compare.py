@@ -379,18 +379,18 @@ def ink(part, bg):
 
 def edge_share(img, a, b, bg_a, bg_b, vertical):
     """Whether a line shows along the grid edge from a to b (pixels): on one of the pixel
-    lines within 3 of the edge, a run over at least LINE_RUN of its length of pixels unlike
+    lines within 2 of the edge, a run over at least LINE_RUN of its length of pixels unlike
     both boxes' colours. A text running over the edge crosses it in short pieces only."""
     (x0, y0), (x1, y1) = a, b
     h, w, _ = img.shape
     if vertical:
         x = int(round(x0))
         lo, hi = int(round(y0)) + INSET, int(round(y1)) - INSET
-        strip = img[max(lo, 0):min(hi, h), max(x - 3, 0):min(x + 4, w)]
+        strip = img[max(lo, 0):min(hi, h), max(x - 2, 0):min(x + 3, w)]
     else:
         y = int(round(y0))
         lo, hi = int(round(x0)) + INSET, int(round(x1)) - INSET
-        strip = img[max(y - 3, 0):min(y + 4, h), max(lo, 0):min(hi, w)].transpose(1, 0, 2)
+        strip = img[max(y - 2, 0):min(y + 3, h), max(lo, 0):min(hi, w)].transpose(1, 0, 2)
     if hi - lo < 4 or strip.size == 0:
         return None
     s = strip.astype(int)
