@@ -204,10 +204,29 @@ class Grid {
         return box;
     }
 
-    // The look the host read for a record's cell, if any.
-    std::optional<CellLook> Look(const MyCell* cell) const {
-        if (!cell || !c_.looks) return std::nullopt;
-        return c_.looks(cell->row, cell->col);
+    // The look the host read for a record's cell, if any. Each pass over the range asks
+    // for a cell's look several times (its sides and its neighbours' sides, the room of
+    // the texts beside it) row after row: the rows asked last are kept.
+    const std::optional<CellLook>& Look(const MyCell* cell) const {
+        static const std::optional<CellLook> none;
+        if (!cell || !c_.looks) return none;
+        const auto& a = c_.cells;
+        if (cell->col < a.ColLower() || cell->col > a.ColUpper()) {
+            scratch_ = c_.looks(cell->row, cell->col);
+            return scratch_;
+        }
+        auto row = std::find_if(looks_.begin(), looks_.end(),
+                                [&](const LookRow& x) { return x.row == cell->row; });
+        if (row == looks_.end()) {
+            if (looks_.size() >= kLookRows) looks_.pop_front();
+            looks_.push_back(
+                {cell->row, std::vector<std::optional<std::optional<CellLook>>>(
+                                static_cast<std::size_t>(a.ColUpper() - a.ColLower() + 1))});
+            row = std::prev(looks_.end());
+        }
+        auto& slot = row->cells[Ci(cell->col)];
+        if (!slot) slot = c_.looks(cell->row, cell->col);
+        return *slot;
     }
     // Whether a neighbour's text stops before the cell at (r, k): it holds a value, is
     // part of a merged area, or lies outside the range.
@@ -232,6 +251,13 @@ class Grid {
         return bound + dir;  // none visible up to the records' edge: no neighbour there
     }
 
+    struct LookRow {
+        Long row;
+        std::vector<std::optional<std::optional<CellLook>>> cells;  // outer: asked yet
+    };
+    static constexpr std::size_t kLookRows = 4;  // a row, the ones above and below, and one more
+    mutable std::deque<LookRow> looks_;
+    mutable std::optional<CellLook> scratch_;
     const Capture& c_;
     const Options& o_;
     std::vector<bool> rows_, cols_;
@@ -269,6 +295,36 @@ class EdgeRun {
     bool run_ = false;
     Point from_, to_;
     Pen pen_;
+};
+
+// Draws side-by-side boxes of one row with the same fill as one fill, which looks the
+// same and is one hatch rather than one a cell: feed the boxes of a row left to right,
+// then flush.
+class FillRun {
+  public:
+    // Boxes this close (drawing units) touch.
+    FillRun(Sink& sink, double touch) : sink_(sink), touch_(touch) {}
+    void Add(Fill fill) {
+        if (run_ && fill.color == run_->color && fill.pattern == run_->pattern &&
+            fill.layer == run_->layer && Near(fill.topLeft.y, run_->topLeft.y) &&
+            Near(fill.height, run_->height) &&
+            Near(fill.topLeft.x, run_->topLeft.x + run_->width)) {
+            run_->width = fill.topLeft.x + fill.width - run_->topLeft.x;
+            return;
+        }
+        Flush();
+        run_ = std::move(fill);
+    }
+    void Flush() {
+        if (run_) sink_.Draw(*run_);
+        run_.reset();
+    }
+
+  private:
+    bool Near(double a, double b) const { return std::abs(a - b) <= touch_; }
+    Sink& sink_;
+    double touch_;
+    std::optional<Fill> run_;
 };
 
 // The pen of one side of a cell, in the side's colour where the host read it. A merged
@@ -445,6 +501,17 @@ std::vector<std::string> WrapParagraph(std::string_view paragraph, double room, 
 std::string CutLine(const std::string& line, const Text& t, Sink& sink, double& shift) {
     shift = 0;
     const double whole = sink.TextWidth(t, line).value_or(0);
+    // Most texts fit: nothing to cut.
+    const double roomLeft = t.hAlign == HAlign::Left     ? t.inset
+                            : t.hAlign == HAlign::Center ? (t.width - whole) / 2 + t.spillLeft
+                                                         : t.width - t.inset + t.spillLeft - whole;
+    const double roomRight = t.hAlign == HAlign::Right ? t.inset
+                             : t.hAlign == HAlign::Center
+                                 ? (t.width - whole) / 2 + t.spillRight
+                                 : t.width - t.inset + t.spillRight - whole;
+    if (roomLeft >= 0 && roomRight >= 0) {
+        return line;
+    }
     if (t.hAlign == HAlign::Left) {
         const double room = t.width - t.inset + t.spillRight;
         return std::string(Characters(line, Fitting(line, room, false, t, sink), false));
@@ -811,7 +878,9 @@ void DrawCapture(const Capture& capture, const Options& options, Sink& sink) {
         return p && (!p->isMerged || (p->rowFrom == r && p->colFrom == k)) ? p : nullptr;
     };
     // All fills first, then all borders, then all texts: a text that runs into its empty
-    // neighbours is never covered by their fills.
+    // neighbours is never covered by their fills. Boxes meet where their records' sizes
+    // (single precision) say, to a thousandth of a millimetre.
+    FillRun fills(sink, 1e-3 * options.unitsPerMm);
     for (Long r = capture.startRow; r <= capture.endRow; ++r) {
         for (Long k = capture.startCol; k <= capture.endCol; ++k) {
             const MyCell* h = head(r, k);
@@ -824,9 +893,10 @@ void DrawCapture(const Capture& capture, const Options& options, Sink& sink) {
                            : std::nullopt;
             if (!shown) continue;
             const CellBox box = *g.Box(r, k);
-            sink.Draw(Fill{box.topLeft, box.width, box.height, *shown,
+            fills.Add(Fill{box.topLeft, box.width, box.height, *shown,
                            look ? look->pattern : h->pattern.str()});
         }
+        fills.Flush();
     }
     std::deque<EdgeRun> columns;  // the vertical line at each column's left, and the last right
     for (Long k = capture.startCol; k <= capture.endCol + 1; ++k) columns.emplace_back(sink);

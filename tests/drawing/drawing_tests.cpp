@@ -286,8 +286,10 @@ TEST(DrawCapture, FillsThenBordersThenTextsInTheColoursTheWorkbookGives) {
         l.content = col == 1;
         return std::optional(l);
     });
-    EXPECT_EQ(rec.order, "FFFLLLLLLT");
+    // The three cells of one fill side by side are one fill.
+    EXPECT_EQ(rec.order, "FLLLLLLT");
     EXPECT_EQ(rec.fills[0].color, (Rgb{223, 223, 223}));
+    EXPECT_NEAR(rec.fills[0].width, 60 * kMm, 1e-9);
     EXPECT_EQ(rec.texts[0].color, (Rgb{0, 0, 255}));
     const auto at = [&](Point from, Point to) {
         const auto l = std::find_if(rec.lines.begin(), rec.lines.end(), [&](const Line& x) {
