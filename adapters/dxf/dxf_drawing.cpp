@@ -385,14 +385,32 @@ struct DxfSink::State {
         return DL_Attributes(std::string(LayerName(layer)), NearestAci(pen.color),
                              Color24(pen.color), Lineweight(pen.width), LinetypeName(pen.dash));
     }
+    // The head of an entity of ours: its kind, handle, layer, colour and lineweight, and a
+    // line type where it is not the layers' own (continuous); the scale of the line type
+    // is left at its default.
+    void Head(const char* kind, Layer layer, const Pen& pen) const {
+        DL_WriterA& w = *dw;
+        w.entity(kind);
+        w.dxfString(100, "AcDbEntity");
+        w.dxfString(8, std::string(LayerName(layer)));
+        w.dxfInt(62, NearestAci(pen.color));
+        if (const int rgb = Color24(pen.color); rgb != -1) w.dxfInt(420, rgb);
+        w.dxfInt(370, Lineweight(pen.width));
+        if (pen.dash != Dash::Solid) w.dxfString(6, LinetypeName(pen.dash));
+    }
+    void Line(Point a, Point b, Layer layer, const Pen& pen) const {
+        DL_WriterA& w = *dw;
+        Head("LINE", layer, pen);
+        w.dxfString(100, "AcDbLine");
+        w.coord(10, a.x, a.y);
+        w.coord(11, b.x, b.y);
+    }
     // A solid hatch inside the closed outline, given as one polyline boundary.
     void Hatch(const std::vector<Point>& outline, Layer layer, Rgb color) {
         Pen pen;
         pen.color = color;
         DL_WriterA& w = *dw;
-        w.entity("HATCH");
-        w.dxfString(100, "AcDbEntity");
-        w.entityAttributes(Attributes(layer, pen));
+        Head("HATCH", layer, pen);
         w.dxfString(100, "AcDbHatch");
         w.coord(10, 0.0, 0.0);
         w.dxfReal(210, 0.0);
@@ -528,10 +546,8 @@ void DxfSink::Begin(const Frame& frame) {
 
 void DxfSink::Draw(const Line& line) {
     auto& s = *s_;
-    const auto attrib = s.Attributes(line.layer, line.pen);
     if (!line.pen.doubled) {
-        s.dxf.writeLine(*s.dw, DL_LineData(line.from.x, line.from.y, 0, line.to.x, line.to.y, 0),
-                        attrib);
+        s.Line(line.from, line.to, line.layer, line.pen);
         return;
     }
     // A double border: two lines either side of the edge.
@@ -541,10 +557,8 @@ void DxfSink::Draw(const Line& line) {
     const double off = 0.3 * s.frame.unitsPerMm;
     const double nx = -dy / len * off, ny = dx / len * off;
     for (double side : {-1.0, 1.0}) {
-        s.dxf.writeLine(*s.dw,
-                        DL_LineData(line.from.x + side * nx, line.from.y + side * ny, 0,
-                                    line.to.x + side * nx, line.to.y + side * ny, 0),
-                        attrib);
+        s.Line({line.from.x + side * nx, line.from.y + side * ny},
+               {line.to.x + side * nx, line.to.y + side * ny}, line.layer, line.pen);
     }
 }
 
@@ -624,9 +638,7 @@ void DxfSink::Draw(const Text& t) {
     Pen pen;
     pen.color = t.color;
     DL_WriterA& dw = *s.dw;
-    dw.entity("MTEXT");
-    dw.dxfString(100, "AcDbEntity");
-    dw.entityAttributes(s.Attributes(t.layer, pen));
+    s.Head("MTEXT", t.layer, pen);
     dw.dxfString(100, "AcDbMText");
     dw.coord(10, x, y);
     dw.dxfReal(40, height);

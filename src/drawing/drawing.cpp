@@ -743,7 +743,8 @@ void DrawShape(const Grid& g, const MyShape& s, Sink& sink) {
         for (auto& p : frame.points) p = Rotate(p, center, turn);
         sink.Draw(frame);
     }
-    if (!s.text.empty()) {
+    // A text frame without room (a hidden text box is one of no height) shows no text.
+    if (!s.text.empty() && w > 0 && h > 0) {
         Text t;
         t.topLeft = tl;
         t.width = w;

@@ -428,7 +428,7 @@ TEST(DrawCapture, ShapesAndPicturesSitAtTheirFramesFromTheSheetCorner) {
             cells(r, c) = cell;
         }
     }
-    MyShapeArray shapes(1, 3);
+    MyShapeArray shapes(1, 4);
     shapes(1) = std::make_shared<MyShape>();
     *shapes(1) = MyShape{};
     shapes(1)->shapeType = 1;
@@ -454,6 +454,9 @@ TEST(DrawCapture, ShapesAndPicturesSitAtTheirFramesFromTheSheetCorner) {
     shapes(3)->width = 40;
     shapes(3)->height = 20;
     shapes(3)->text = "note\nsecond";
+    shapes(4) = std::make_shared<MyShape>(*shapes(3));  // no room: its text does not show
+    shapes(4)->height = 0;
+    shapes(4)->text = "hidden";
     MyImageArray images(1, 1);
     images(1) = std::make_shared<MyImage>();
     images(1)->name = "image1.png";
@@ -471,7 +474,7 @@ TEST(DrawCapture, ShapesAndPicturesSitAtTheirFramesFromTheSheetCorner) {
     ASSERT_EQ(rec.lines.size(), 1u);
     EXPECT_NEAR(rec.lines[0].from.x, 0, 1e-9);
     EXPECT_NEAR(rec.lines[0].to.x, 40 * kMm, 1e-9);
-    ASSERT_EQ(rec.paths.size(), 2u);  // the arrowhead, then the text box's frame
+    ASSERT_EQ(rec.paths.size(), 3u);  // the arrowhead, then the text boxes' frames
     EXPECT_FALSE(rec.paths[0].closed);
     EXPECT_NEAR(rec.paths[0].points[1].x, 40 * kMm, 1e-9);  // its tip
     const auto& frame = rec.paths[1].points;

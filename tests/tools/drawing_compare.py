@@ -26,8 +26,9 @@ text display rules (overflow and its stops, "###", General numbers shortened to 
 long words broken in wrapped cells) and coloured borders, fills, patterns and fonts.
 `--book BOOK SHEET [RANGE]` compares another range instead (none: tbln's default range);
 `--docx DOC` renders a Word document with `tbln parse-word --pdf` beside LibreOffice's PDF of
-it (pictures only). `--pictures DIR` writes each comparison as a picture, ours left and
-LibreOffice right, at 72 pixels per inch in few colours (small enough to keep).
+it (pictures only). `--pictures DIR` writes each comparison as a picture at 72 pixels per inch
+in few colours (small enough to keep): ours, LibreOffice's, and for a range ezdxf's drawing of
+our DXF of it (python3-ezdxf, python3-matplotlib), left to right.
 
 usage: drawing_compare.py TBLN [--book BOOK SHEET [RANGE]]... [--docx DOC]... [--pictures DIR]
                           [--keep DIR]
@@ -38,6 +39,7 @@ python3-pil, python3-xlsxwriter.
 import argparse
 import json
 import os
+import re
 import subprocess
 import sys
 import tempfile
@@ -406,10 +408,13 @@ def edge_share(img, a, b, bg_a, bg_b, vertical):
 
 
 def compare_range(tbln, office, work, book, sheet, rng, pictures):
-    name = os.path.splitext(os.path.basename(book))[0] + "_" + sheet.replace(" ", "_")
+    name = re.sub(r"[^A-Za-z0-9.-]+", "_", os.path.splitext(os.path.basename(book))[0] + "_" + sheet).strip("_")
     ours_png = os.path.join(work, name + "_ours.png")
     env = dict(os.environ, QUORVEX_ROOT=os.path.join(work, name + "_root"))
     args = [tbln, "build-cell", "--file", book, "--sheet", sheet, "--png", ours_png]
+    dxf = os.path.join(work, name + "_ours.dxf")
+    if pictures:
+        args += ["--dxf", dxf]
     if rng:
         args += ["--range", rng]
     run = subprocess.run(args, env=env, capture_output=True, text=True, timeout=600)
@@ -499,8 +504,19 @@ def compare_range(tbln, office, work, book, sheet, rng, pictures):
     if len(notes) > 12:
         print(f"    ... {len(notes) - 12} more")
     if pictures:
-        side_by_side([ours_png, lo_png], os.path.join(pictures, name + ".png"))
+        side_by_side([ours_png, lo_png, dxf_picture(dxf)], os.path.join(pictures, name + ".png"))
     return ok
+
+
+def dxf_picture(dxf):
+    """ezdxf's drawing of our DXF (its matplotlib backend), at 144 pixels per inch."""
+    import logging
+    import ezdxf
+    from ezdxf.addons.drawing import matplotlib as backend
+    logging.getLogger("matplotlib.font_manager").setLevel(logging.ERROR)
+    png = os.path.splitext(dxf)[0] + "_ezdxf.png"
+    backend.qsave(ezdxf.readfile(dxf).modelspace(), png, bg="#FFFFFF", dpi=144)
+    return png
 
 
 def compare_document(tbln, office, work, doc, pictures):
@@ -525,19 +541,23 @@ def compare_document(tbln, office, work, doc, pictures):
 
 
 def side_by_side(paths, out, scale=0.5):
-    """The pictures left to right on a grey ground, scaled, in few colours."""
+    """The pictures next to each other on a grey ground, scaled, in few colours: left to
+    right, or top to bottom when they are wide."""
     images = [Image.open(p).convert("RGB") for p in paths]
     images = [i.resize((max(1, int(i.width * scale)), max(1, int(i.height * scale))), Image.LANCZOS)
               for i in images]
     gap = 12
-    w = sum(i.width for i in images) + gap * (len(images) + 1)
-    h = max(i.height for i in images) + 2 * gap
-    sheet = Image.new("RGB", (w, h), (150, 150, 150))
-    x = gap
+    wide = sum(i.width for i in images) > 2 * sum(i.height for i in images)
+    if wide:
+        size = (max(i.width for i in images) + 2 * gap, sum(i.height for i in images) + gap * (len(images) + 1))
+    else:
+        size = (sum(i.width for i in images) + gap * (len(images) + 1), max(i.height for i in images) + 2 * gap)
+    sheet = Image.new("RGB", size, (150, 150, 150))
+    at = gap
     for i in images:
-        sheet.paste(i, (x, gap))
-        x += i.width + gap
-    sheet.quantize(colors=48, dither=Image.Dither.NONE).save(out, optimize=True)
+        sheet.paste(i, (gap, at) if wide else (at, gap))
+        at += (i.height if wide else i.width) + gap
+    sheet.quantize(colors=16, dither=Image.Dither.NONE).save(out, optimize=True)
 
 
 def a1(rows, cols):
