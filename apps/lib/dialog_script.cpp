@@ -1,5 +1,6 @@
 #include "apps/lib/dialog_script.hpp"
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <stdexcept>
@@ -113,6 +114,18 @@ void UseAnswers(scripted::ScriptedUi& ui, ObjectServer& objects, sys::System& sy
         throw scripted::AnswersError(path, 0, "cannot be read: " + e.Description());
     }
     QueueAnswers(ui, objects, scripted::ParseAnswers(text, path));
+    // A message box the file has no answer for is answered as a person who walks away
+    // would: Cancel, else No, so that a warning before the workbook is overwritten never
+    // goes ahead unless the file says so; a box with neither takes its default button.
+    ui.decide = [](const std::string&, int style, const std::string&) {
+        const auto buttons = ui::MessageButtons(style);
+        for (const int cautious : {ui::vbCancel, ui::vbNo}) {
+            if (std::find(buttons.begin(), buttons.end(), cautious) != buttons.end()) {
+                return cautious;
+            }
+        }
+        return ui::DefaultAnswer(style);
+    };
 
     const char* messages = std::getenv("TBLN_MESSAGES");
     if (!messages || !*messages) return;
