@@ -140,6 +140,7 @@ class ApplicationObject : public Dispatch<_Application> {
         if (!ui) return;
         ui->ClearScript();
         ui->onMessage = nullptr;
+        ui->decide = nullptr;
         Environment(L"TBLN_MESSAGES");
         const std::string answers = Environment(L"TBLN_ANSWERS");
         if (answers.empty()) return;
