@@ -19,11 +19,15 @@ SVG = "{http://www.w3.org/2000/svg}"
 
 
 def glyphs_and_lines(svg):
-    """The glyphs drawn ((href, x, y) in points) and the straight strokes ((x1, y1, x2, y2))."""
+    """The glyphs drawn with an outline ((href, x, y) in points; spaces have none) and the
+    straight strokes ((x1, y1, x2, y2))."""
     root = ET.fromstring(svg)
+    blank = {"#" + g.get("id") for g in root.iter() if g.get("id", "").startswith("glyph")
+             and not any(p.get("d") for p in g.iter(SVG + "path"))}
     glyphs, lines = [], []
     for use in root.iter(SVG + "use"):
-        glyphs.append((use.get(XLINK), float(use.get("x", 0)), float(use.get("y", 0))))
+        if use.get(XLINK, "").startswith("#glyph") and use.get(XLINK) not in blank:
+            glyphs.append((use.get(XLINK), float(use.get("x", 0)), float(use.get("y", 0))))
     for path in root.iter(SVG + "path"):
         style = path.get("style") or ""
         m = re.fullmatch(r"\s*M ([-0-9.e]+) ([-0-9.e]+) L ([-0-9.e]+) ([-0-9.e]+)\s*",
@@ -93,24 +97,28 @@ def check_symbol(view, table, problems):
         for cell in sorted((c for c in cells if c.row == r), key=lambda c: c.col):
             for ch in cell.Value:
                 if not ch.isspace():
-                    chars.append(((cell.FontName, cell.fontBold, cell.fontItalic, ch), cell))
-        band = sorted((x, href) for href, x, y in glyphs if top[i] < y <= top[i + 1] + 0.01)
+                    chars.append(((cell.FontName, cell.fontsize, cell.fontBold, cell.fontItalic, ch),
+                                  cell))
+        # The shapes beside the range have texts of their own.
+        band = sorted((x, href) for href, x, y in glyphs
+                      if top[i] < y <= top[i + 1] + 0.01 and left[0] <= x < left[-1])
         if len(band) != len(chars):
             problems.append("row %d: %d glyphs for the records' %d characters %r" % (
-                r, len(band), len(chars), "".join(k[3] for k, _ in chars)))
+                r, len(band), len(chars), "".join(k[-1] for k, _ in chars)))
             continue
         for (key, cell), (x, href) in zip(chars, band):
             if glyph_of.setdefault(key, href) != href:
                 problems.append("row %d: %r drawn as %s and as %s" % (
-                    r, key[3], glyph_of[key], href))
+                    r, key[-1], glyph_of[key], href))
     if len(set(glyph_of.values())) != len(glyph_of):
         problems.append("two characters share one glyph")
     return {"glyphs": len(glyphs), "lines": len(lines), "checked_characters": len(glyph_of)}
 
 
 def main():
+    import tbln_freecad  # puts the module the installer named on the path
+
     import tbln
-    import tbln_freecad
 
     step, book = os.environ["QUORVEX_STEP"], os.environ["QUORVEX_BOOK"]
     saved = os.environ["QUORVEX_DOCUMENT"]

@@ -6,7 +6,10 @@ The headless half of the Quorvex workbench, usable from macros and freecadcmd:
   a TechDraw page as one symbol view and returns the view, which remembers the
   workbook, the sheet and the range;
 - update(view) captures that range again and redraws the view in place, marking the
-  changed cells, and writes a summary to the report view.
+  changed cells, and writes a summary to the report view;
+- import_word(document, path) draws a Word document page by page, one symbol view a page;
+- link_block(template, book, sheet, links) binds a TechDraw template's editable texts to
+  cells, and insert_block(template) fills them from the sheet.
 
 The drawings are the tbln module's own (Table.to_svg, the host's --svg picture); this
 package only places them. Lengths on the page are millimetres; the records' lengths
@@ -36,7 +39,8 @@ def _find_module():
 _find_module()
 import tbln  # noqa: E402
 
-__all__ = ["import_range", "update", "new_page", "symbol_svg", "QUORVEX_GROUP"]
+__all__ = ["import_range", "import_word", "update", "link_block", "insert_block", "new_page",
+           "symbol_svg", "QUORVEX_GROUP"]
 
 # The property group of everything Quorvex keeps on a view.
 QUORVEX_GROUP = "Quorvex"
@@ -169,6 +173,78 @@ def import_range(document, book, sheet, cells, page=None, scale=1.0, position=No
     return view
 
 
+def import_word(document, path, page=None, scale=1.0):
+    """Draws the Word document at `path` as one symbol view for each of its pages and
+    returns the views: each on a new TechDraw page (with `page`: all on that page, side
+    by side). The views keep WordDocument and WordPage. Raises what tbln.read_document
+    raises."""
+    word = tbln.read_document(path)
+    views = []
+    for number in range(1, word.pages + 1):
+        target = page if page is not None else new_page(document, "QuorvexWordPage")
+        view = document.addObject("TechDraw::DrawViewSymbol", "QuorvexWord")
+        _add_property(view, "App::PropertyFile", "WordDocument", "The Word document")
+        _add_property(view, "App::PropertyInteger", "WordPage", "The document's page shown")
+        view.WordDocument, view.WordPage = word.path, number
+        svg = word.to_svg(number)
+        view.Symbol = symbol_svg(svg)
+        view.ScaleType = "Custom"
+        view.Scale = scale
+        target.addView(view)
+        width, height = (v * scale for v in symbol_size(svg))
+        _, page_height = _page_size(target)
+        offset = sum(symbol_size(v.Symbol)[0] * float(v.Scale) + PAGE_MARGIN
+                     for v in views if page is not None)
+        view.X = PAGE_MARGIN + offset + width / 2
+        view.Y = page_height - PAGE_MARGIN - height / 2
+        view.Label = "%s page %d" % (os.path.basename(word.path), number)
+        views.append(view)
+    document.recompute()
+    return views
+
+
+def link_block(template, book, sheet, links):
+    """Binds editable texts of a TechDraw template (the title block's fields) to cells:
+    `links` maps an editable text's name to a cell of the sheet `sheet` of the workbook
+    `book`, e.g. {"DrawingNumber": "B2", "FC-Title": "C2"}. Names the template does not
+    have raise KeyError."""
+    unknown = sorted(set(links) - set(template.EditableTexts))
+    if unknown:
+        raise KeyError("the template has no editable text named %s" % ", ".join(unknown))
+    _add_property(template, "App::PropertyFile", "Workbook", "The workbook the fields come from")
+    _add_property(template, "App::PropertyString", "Sheet", "The sheet of the workbook")
+    _add_property(template, "App::PropertyMap", "Links", "Editable text name -> cell")
+    template.Workbook, template.Sheet = os.path.abspath(os.fspath(book)), sheet
+    template.Links = {name: cell.replace("$", "").upper() for name, cell in links.items()}
+
+
+def insert_block(template):
+    """Fills the template's linked editable texts with the cells' shown texts, read from
+    the workbook in one import, and returns the texts set."""
+    links = dict(template.Links)
+    if not links:
+        return {}
+    places = {}
+    for name, cell in links.items():
+        m = re.fullmatch(r"([A-Z]{1,2})([0-9]+)", cell)
+        if not m:
+            raise ValueError("%s: %r is not a cell like B2" % (name, cell))
+        col = 0
+        for ch in m.group(1):
+            col = col * 26 + ord(ch) - 64
+        places[name] = (int(m.group(2)), col)
+    rows = [r for r, _ in places.values()]
+    cols = [c for _, c in places.values()]
+    cells = "%s:%s" % (_cell_name(min(rows), min(cols)), _cell_name(max(rows), max(cols)))
+    table = tbln.read_range(template.Workbook, template.Sheet or None, cells)
+    shown = {(c.row, c.col): c.Value for c in table if not c.hidden}
+    texts = dict(template.EditableTexts)
+    filled = {name: shown.get(place, "") for name, place in places.items()}
+    texts.update(filled)
+    template.EditableTexts = texts
+    return filled
+
+
 def _changes(before, after):
     lines, revisions = [], []
     old_cells, new_cells = before.get("cells", {}), after["cells"]
@@ -191,6 +267,12 @@ def update(view):
     range does), redraws the view in place with the changed cells marked, writes a
     summary to the report view and returns its lines (one per change; empty when nothing
     changed)."""
+    if hasattr(view, "WordPage"):
+        word = tbln.read_document(view.WordDocument)
+        view.Symbol = symbol_svg(word.to_svg(min(view.WordPage, word.pages)))
+        view.recompute()
+        FreeCAD.Console.PrintMessage("Quorvex update of %s: redrawn\n" % view.Label)
+        return []
     table = tbln.update_range(view.Workbook, view.Sheet, view.Range)
     try:
         before = json.loads(view.QuorvexRecords or "{}")
