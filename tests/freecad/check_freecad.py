@@ -3,8 +3,9 @@
 
 Tabulon --host freecad installs the workbench into a new FreeCAD user folder (a second
 run changes nothing); a document gets the door schedule's A1:H10 on a TechDraw page as
-one symbol view, whose texts and borders must be where the records put them; the
-document is saved. The workbook is then edited and saved by openpyxl, the document
+one symbol view, whose texts and borders must be where the records put them; a
+template's editable texts are linked to cells of the title block workbook and filled;
+the Word notes become a view for each of their two pages; the document is saved. The workbook is then edited and saved by openpyxl, the document
 reopened in a new FreeCAD and the view updated: the change lines name the edited cells
 and the redrawn symbol shows the new texts.
 
@@ -45,7 +46,9 @@ def main():
     book = os.path.join(out, "door_schedule.xlsx")
     shutil.copy(os.path.join(examples, "door_schedule.xlsx"), book)
     env = dict(os.environ, XDG_DATA_HOME=data, XDG_CONFIG_HOME=os.path.join(out, "config"),
-               QUORVEX_BOOK=book, QUORVEX_DOCUMENT=os.path.join(out, "schedule.FCStd"))
+               QUORVEX_BOOK=book, QUORVEX_DOCUMENT=os.path.join(out, "schedule.FCStd"),
+               QUORVEX_TITLE_BOOK=os.path.join(examples, "title_block.xlsx"),
+               QUORVEX_WORD=os.path.join(examples, "notes.docx"))
     env.pop("LD_PRELOAD", None)
 
     def step(name):
@@ -68,6 +71,16 @@ def main():
     imported, _ = step("import")
     if imported["values"]["4,2"] != "Single leaf timber door" or imported["checked_characters"] < 20:
         sys.exit("import: the records or the checked texts are not the schedule's: %r" % imported)
+
+    title = openpyxl.load_workbook(os.path.join(examples, "title_block.xlsx"))["Title Block"]
+    expected = {"DrawingNumber": title["B2"].value, "FC-Title": title["C2"].value,
+                "Weight": str(title["B3"].value)}
+    if imported["filled"] != expected or imported["editable"] != expected:
+        sys.exit("insert block: filled %r, the template holds %r, the workbook %r"
+                 % (imported["filled"], imported["editable"], expected))
+    pages = [page for page, glyphs in imported["word"] if glyphs > 0]
+    if pages != [1, 2]:
+        sys.exit("import word: pages with texts %r, not both of the document's" % pages)
 
     # Edited as another program saves: a longer text, a number and a taller row.
     wb = openpyxl.load_workbook(book)

@@ -129,6 +129,18 @@ def main():
         view = tbln_freecad.import_range(doc, book, "Doors", "A1:H10", page=page)
         if view not in page.Views:
             problems.append("the view is not on the page")
+        # A title block on FreeCAD's own template, filled from the workbook's cells.
+        titled = doc.addObject("TechDraw::DrawPage", "Titled")
+        template = doc.addObject("TechDraw::DrawSVGTemplate", "TitledTemplate")
+        template.Template = os.path.join(FreeCAD.getResourceDir(), "Mod", "TechDraw",
+                                         "Templates", "A3_LandscapeTD.svg")
+        titled.Template = template
+        tbln_freecad.link_block(template, os.environ["QUORVEX_TITLE_BOOK"], "Title Block",
+                                {"DrawingNumber": "B2", "FC-Title": "$C$2", "Weight": "B3"})
+        out["filled"] = tbln_freecad.insert_block(template)
+        out["editable"] = {k: template.EditableTexts[k] for k in out["filled"]}
+        words = tbln_freecad.import_word(doc, os.environ["QUORVEX_WORD"])
+        out["word"] = [[v.WordPage, len(glyphs_and_lines(v.Symbol)[1])] for v in words]
     else:
         doc = FreeCAD.openDocument(saved)
         view = [o for o in doc.Objects if o.TypeId == "TechDraw::DrawViewSymbol"][0]

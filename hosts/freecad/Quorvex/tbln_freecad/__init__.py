@@ -221,7 +221,7 @@ def link_block(template, book, sheet, links):
 def insert_block(template):
     """Fills the template's linked editable texts with the cells' shown texts, read from
     the workbook in one import, and returns the texts set."""
-    links = dict(template.Links)
+    links = dict(getattr(template, "Links", {}))
     if not links:
         return {}
     places = {}
