@@ -165,8 +165,8 @@ def import_range(document, book, sheet, cells, page=None, scale=1.0, position=No
     width, height = _draw(view, table)
     view.ScaleType = "Custom"
     view.Scale = scale
-    page.addView(view)
     x, y = position if position else _next_free_spot(page, width * scale, height * scale)
+    page.addView(view)
     view.X, view.Y = x, y
     view.Label = "%s %s!%s" % (os.path.basename(table.path), table.sheet, table.range)
     document.recompute()
