@@ -922,10 +922,11 @@ PYBIND11_MODULE(tbln, m) {
     // What `from tbln import *` brings in: not RuntimeError, which would hide the builtin.
     py::list all;
     for (const char* name :
-         {"Application", "Collection",   "Document",     "Error",    "JCell",         "MyCell",
-          "MyCellArray", "MyImage",      "MyImageArray", "MyShape",  "MyShapeArray",  "Segment",
-          "Table",       "TagPos",       "TagPosArray",  "WordLine", "WordLineArray", "read_range",
-          "ui_names",    "update_range", "__version__"})
+         {"Application",  "Collection",    "Document",      "Error",        "JCell",
+          "MyCell",       "MyCellArray",   "MyImage",       "MyImageArray", "MyShape",
+          "MyShapeArray", "Segment",       "Table",         "TagPos",       "TagPosArray",
+          "WordLine",     "WordLineArray", "read_document", "read_range",   "ui_names",
+          "update_range", "__version__"})
         all.append(name);
     m.attr("__all__") = all;
 }
