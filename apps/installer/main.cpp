@@ -21,10 +21,11 @@ namespace {
 // Where the hive file lives when --hive does not name one.
 constexpr const char* kDefaultHive = "registry/current_user.reg";
 
-// The build tree's copy when it is there (a run from the build), else the installation's.
+// The installation's copy for an installed Tabulon, else the build tree's.
 std::string BuildOrInstalled(const char* build, const char* installed) {
     std::error_code ec;
-    return std::filesystem::exists(build, ec) ? build : installed;
+    const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return !ec && self.parent_path() == TBLN_INSTALLED_BINDIR ? installed : build;
 }
 
 std::string Environment(const char* name) {
