@@ -653,6 +653,9 @@ void BindApplication(py::module_& m) {
         .def(py::init([](const std::string& root, const std::string& ui, double readerTimeout) {
                  auto session = std::make_unique<PySession>(root, ui);
                  session->App().SetReaderTimeout(readerTimeout);
+                 if (!session->UiWarning().empty() &&
+                     PyErr_WarnEx(PyExc_RuntimeWarning, session->UiWarning().c_str(), 1) != 0)
+                     throw py::error_already_set();
                  return session;
              }),
              arg("root") = "", arg("ui") = "scripted",

@@ -2,6 +2,7 @@
 import os
 import pathlib
 import shutil
+import subprocess
 import sys
 
 import openpyxl
@@ -372,3 +373,22 @@ def test_other_threads_run_while_a_range_is_imported(monkeypatch, tmp_path):
         stop.set()
         thread.join()
     assert during > 5
+
+
+def test_no_qt6_dialogs_in_a_process_running_qt5():
+    pytest.importorskip("PySide2.QtCore")  # Qt 5, as FreeCAD runs it (Debian's freecad)
+    code = """
+import warnings, PySide2.QtCore, tbln
+with warnings.catch_warnings(record=True) as seen:
+    warnings.simplefilter("always")
+    print(tbln.Application(ui="auto").ui, [str(w.message) for w in seen])
+try:
+    tbln.Application(ui="qt")
+except ValueError as e:
+    print(e)
+"""
+    out = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True,
+                         check=True).stdout.splitlines()
+    assert out[0].startswith("scripted ['the real dialogs run on Qt 6, and this process "
+                             "already runs libQt5Core.so.5")
+    assert 'runs on Qt 6, and this process already runs another Qt (libQt5Core' in out[1]
