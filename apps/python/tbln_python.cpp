@@ -19,10 +19,12 @@
 
 #include "adapters/cairo/cairo_drawing.hpp"
 #include "adapters/fonts/font_metrics.hpp"
+#include "adapters/scripted/scripted_ui.hpp"
 #include "adapters/workbook/cell_format.hpp"
 #include "adapters/workbook/workbook_model.hpp"
 #include "adapters/workbook/xml_parts.hpp"
 #include "apps/host/cells_drawing.hpp"
+#include "capture/capture_range.hpp"
 #include "common/paths.hpp"
 #include "common/utilities.hpp"
 #include "drawing/drawing.hpp"
@@ -424,15 +426,47 @@ py::dict TableDict(const Table& t) {
 // One import of a range without a dialog to answer: BuildCell through the range dialog
 // answered with the arguments, or (`deep`) DeepUpdate of exactly that range, as the
 // update of an imported range runs.
+//
+// `progress` (None or a callable) is called with the share done, 0 to 1, whenever the
+// dialog's progress bar moves. An exception it raises, or KeyboardInterrupt (Ctrl-C),
+// stops the import: the range dialog's Cancel is clicked at its next look at its events,
+// so the import ends as a user's Cancel ends it, and the exception reaches the caller.
+// The update has no Cancel: it runs to its end and the exception follows.
 Table CaptureRange(const py::object& pathArg, const std::optional<std::string>& sheet,
-                   const std::string& cells, bool deep) {
+                   const std::string& cells, bool deep, const py::object& progress) {
     const std::string path = AbsolutePath(pathArg);
     const std::string range = DialogRange(cells);
     if (!std::filesystem::is_regular_file(path)) RaiseFileNotFound(path);
+    if (!progress.is_none() && !PyCallable_Check(progress.ptr()))
+        throw py::type_error("progress must be None or a callable taking the share done");
     Session session("", "scripted");
     CaptureArgs c;
     Boolean fastUpdate0 = False;
     Boolean ok = False;
+    std::optional<py::error_already_set> stopped;
+    auto* dialog = dynamic_cast<ProgressDialog*>(
+        &session.GetModule().Dialog(deep ? DialogId::DeepUpdateForm : DialogId::CellRangeForm));
+    if (dialog) {
+        ProgressBar* bar = &dialog->Progress().bar;
+        bar->PropertyChanged = [&, bar](const std::string& name) {
+            if (name != "Position" || bar->Max() == 0 || stopped) return;
+            py::gil_scoped_acquire gil;
+            try {
+                if (!progress.is_none())
+                    progress(static_cast<double>(bar->Position()) / bar->Max());
+                if (PyErr_CheckSignals() != 0) throw py::error_already_set();
+            } catch (py::error_already_set& e) {
+                stopped.emplace(std::move(e));
+                if (!deep) session.Scripted()->Push(scripted::Action::Click("btnCancel", 0));
+            }
+        };
+    }
+    const auto reraise = [&] {
+        if (!stopped) return;
+        stopped->restore();
+        stopped.reset();
+        throw py::error_already_set();
+    };
     {
         // Nothing below calls back into Python: the scripted dialogs answer from the
         // queue filled here, and the reader is another process.
@@ -459,6 +493,7 @@ Table CaptureRange(const py::object& pathArg, const std::optional<std::string>& 
                                          qvPath, fastUpdate0);
         }
     }
+    reraise();
     if (ok == False) {
         const auto shown = session.Messages();
         if (sheet) {
@@ -497,13 +532,13 @@ Table CaptureRange(const py::object& pathArg, const std::optional<std::string>& 
 }
 
 Table ReadRange(const py::object& path, const std::optional<std::string>& sheet,
-                const std::string& cells) {
-    return CaptureRange(path, sheet, cells, false);
+                const std::string& cells, const py::object& progress) {
+    return CaptureRange(path, sheet, cells, false, progress);
 }
 
 Table UpdateRange(const py::object& path, const std::optional<std::string>& sheet,
-                  const std::string& cells) {
-    return CaptureRange(path, sheet, cells, true);
+                  const std::string& cells, const py::object& progress) {
+    return CaptureRange(path, sheet, cells, true, progress);
 }
 
 // A Word document's lines as an import hands them back, page by page.
@@ -607,7 +642,8 @@ void BindLayer(py::module_& m) {
                    ", cells=" + std::to_string(t.cells.size()) + ")";
         });
     m.attr("Table").attr("__hash__") = py::none();
-    m.def("update_range", &UpdateRange, arg("path"), arg("sheet"), arg("cells"),
+    m.def("update_range", &UpdateRange, arg("path"), arg("sheet"), arg("cells"), py::kw_only(),
+          arg("progress") = py::none(),
           "Captures the range `cells` of the sheet `sheet` of the workbook at `path` again, "
           "exactly that range and without a dialog, as the update of an imported range "
           "does (DeepUpdate), and returns a Table. Raises as read_range does.");
@@ -638,13 +674,17 @@ void BindLayer(py::module_& m) {
           "and returns a Document. Raises FileNotFoundError when there is no such file and "
           "tbln.Error with the import's message when it is not a document it can read.");
     m.def("read_range", &ReadRange, arg("path"), arg("sheet") = py::none(), arg("cells") = "A1:H20",
+          py::kw_only(), arg("progress") = py::none(),
           "Imports the range `cells` (\"A1:H20\", \"$A$1:$H$8\", lower case too) of the "
           "sheet `sheet` (None: the workbook's active sheet) of the workbook at `path` "
           "(str or os.PathLike), as the range dialog does when answered with them, and "
           "returns a Table. Raises FileNotFoundError when there is no such file, KeyError "
           "when the workbook has no such sheet, ValueError for a range that is not like "
           "A1:H20, and tbln.Error with the dialog's message (all the messages in its "
-          "`messages`) when the import fails otherwise.");
+          "`messages`) when the import fails otherwise. `progress`, when given, is called "
+          "with the share done (0 to 1) as the dialog's progress bar moves; an exception it "
+          "raises, or Ctrl-C (KeyboardInterrupt), cancels the import as the dialog's Cancel "
+          "does and reaches the caller.");
 }
 
 void BindApplication(py::module_& m) {

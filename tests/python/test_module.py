@@ -392,3 +392,27 @@ except ValueError as e:
     assert out[0].startswith("scripted ['the real dialogs run on Qt 6, and this process "
                              "already runs libQt5Core.so.5")
     assert 'runs on Qt 6, and this process already runs another Qt (libQt5Core' in out[1]
+
+
+def test_progress_and_an_interrupt_cancelling_the_import(monkeypatch, tmp_path):
+    root = tmp_path / "quorvex"
+    monkeypatch.setenv("QUORVEX_ROOT", str(root))
+    book = example("door_schedule.xlsx")
+    shares = []
+    whole = tbln.read_range(book, "Doors", "A1:H10", progress=shares.append)
+    assert all(0 <= s <= 1 for s in shares) and shares[-1] == 1 and len(shares) > 10
+
+    calls = []
+
+    def interrupt(share):
+        calls.append(share)
+        if share > 0.3:
+            raise KeyboardInterrupt
+
+    with pytest.raises(KeyboardInterrupt):
+        tbln.read_range(book, "Doors", "A1:H10", progress=interrupt)
+    # Cancelled at once, as the dialog's Cancel cancels: no more progress, no temporary
+    # file left in the installation, and the next import is whole.
+    assert calls[-1] > 0.3 >= calls[-2] and len(calls) < len(shares)
+    assert not [p for p in root.rglob("*") if ".tmp" in p.name or "tbln-save" in p.name]
+    assert tbln.read_range(book, "Doors", "A1:H10") == whole
