@@ -736,8 +736,11 @@ std::vector<CellBox> BoxesOf(const Capture& capture, const Options& options,
     return boxes;
 }
 
-void DrawCapture(const Capture& capture, const Options& options, Sink& sink) {
-    const Grid g(capture, options);
+namespace {
+
+Frame FrameOf(const Grid& g) {
+    const Capture& capture = g.capture();
+    const Options& options = g.options();
     Frame frame;
     frame.unitsPerMm = options.unitsPerMm;
     const auto extend = [&](Point p) {
@@ -778,7 +781,29 @@ void DrawCapture(const Capture& capture, const Options& options, Sink& sink) {
             extend(g.Sheet(p->left + p->width, p->top + p->height));
         }
     }
-    sink.Begin(frame);
+    return frame;
+}
+
+// Whether a box lies wholly outside the part asked for, across (`across`) or only above
+// or below it.
+bool Outside(const Capture& capture, const CellBox& box, bool across) {
+    if (!capture.only) return false;
+    const auto& a = *capture.only;
+    const double bottom = box.topLeft.y - box.height, right = box.topLeft.x + box.width;
+    if (box.topLeft.y < a.min.y || bottom > a.max.y) return true;
+    return across && (right < a.min.x || box.topLeft.x > a.max.x);
+}
+
+}  // namespace
+
+Frame CaptureFrame(const Capture& capture, const Options& options) {
+    return FrameOf(Grid(capture, options));
+}
+
+void DrawCapture(const Capture& capture, const Options& options, Sink& sink) {
+    const Grid g(capture, options);
+    sink.Begin(FrameOf(g));
+    const bool shapes = !Placeholder(capture.shapes), images = !Placeholder(capture.images);
 
     // The head of the box at (r, k): the cell itself, or the first cell of a merged area.
     const auto head = [&](Long r, Long k) -> const MyCell* {
@@ -791,6 +816,8 @@ void DrawCapture(const Capture& capture, const Options& options, Sink& sink) {
         for (Long k = capture.startCol; k <= capture.endCol; ++k) {
             const MyCell* h = head(r, k);
             if (!h) continue;
+            const CellBox box = *g.Box(r, k);
+            if (Outside(capture, box, true)) continue;
             const auto look = g.Look(h);
             const auto recorded = ParseRgb(h->bgColor.str());
             const auto shown =
@@ -798,7 +825,6 @@ void DrawCapture(const Capture& capture, const Options& options, Sink& sink) {
                 : recorded ? ShownFill(h->pattern.str(), recorded, std::nullopt)
                            : std::nullopt;
             if (!shown) continue;
-            const CellBox box = *g.Box(r, k);
             sink.Draw(Fill{box.topLeft, box.width, box.height, *shown,
                            look ? look->pattern : h->pattern.str()});
         }
@@ -811,13 +837,18 @@ void DrawCapture(const Capture& capture, const Options& options, Sink& sink) {
             const MyCell* h = head(r, k);
             if (!h) continue;
             const auto column = static_cast<std::size_t>(k - capture.startCol);
-            DrawBoxBorders(g, *h, *g.Box(r, k), {top, bottom, columns[column], columns.back()});
+            const CellBox box = *g.Box(r, k);
+            if (Outside(capture, box, true)) continue;
+            DrawBoxBorders(g, *h, box, {top, bottom, columns[column], columns.back()});
         }
     }
     for (auto& run : columns) run.Flush();
     for (Long r = capture.startRow; r <= capture.endRow; ++r) {
         for (Long k = capture.startCol; k <= capture.endCol; ++k) {
-            if (const MyCell* h = head(r, k)) DrawBoxText(g, *h, *g.Box(r, k), sink);
+            const MyCell* h = head(r, k);
+            if (!h) continue;
+            const CellBox box = *g.Box(r, k);
+            if (!Outside(capture, box, false)) DrawBoxText(g, *h, box, sink);
         }
     }
     if (shapes) {
@@ -1025,7 +1056,7 @@ std::string WithoutControls(const std::string& text) {
 }  // namespace
 
 void DrawWordLines(const WordLineArray& lines, Integer pages, Single pageWidth, Single pageHeight,
-                   const Options& options, Sink& sink) {
+                   const Options& options, Sink& sink, const std::optional<Area>& only) {
     const double w = PointsToUnits(pageWidth, options), h = PointsToUnits(pageHeight, options);
     const double gap = PointsToUnits(36, options);
     const int n = std::max<int>(1, pages);
@@ -1043,6 +1074,7 @@ void DrawWordLines(const WordLineArray& lines, Integer pages, Single pageWidth, 
         for (const auto& l : lines) {
             if (!l) continue;
             if (l->charLen > 0 || !l->text.empty()) leftMargin = std::min<double>(leftMargin, l->x);
+            if (only) continue;
             const auto addFont = [&](const std::string& font) {
                 if (std::find(frame.fonts.begin(), frame.fonts.end(), font) == frame.fonts.end()) {
                     frame.fonts.push_back(font);
@@ -1082,6 +1114,11 @@ void DrawWordLines(const WordLineArray& lines, Integer pages, Single pageWidth, 
             // Word reports the top of the line; the text's box is one line high.
             t.topLeft = {PointsToUnits(l->x, options),
                          pageTop(page) - PointsToUnits(l->y, options)};
+            // A line is at most three times its size high (its tallest run's scale).
+            if (only && (t.topLeft.y < only->min.y || t.topLeft.y - 3.6 * size > only->max.y)) {
+                startsParagraph = l->newLine;
+                continue;
+            }
             t.width = std::max(0.0, w - t.topLeft.x);
             t.height = size * 1.2;
             t.formatted = WithoutControls(l->text);

@@ -519,6 +519,15 @@ TEST(DrawWordLines, LinesGoPageByPageAtTheirPositions) {
     EXPECT_NEAR(rec.texts[2].topLeft.y, -(792 + 36 + 72) * kMm, 1e-9);
     EXPECT_TRUE(rec.texts[2].italic && rec.texts[2].underline);
     EXPECT_EQ(rec.texts[2].formatted, texts[2]);
+
+    // A window over the second page only: its line as before, the first page's left out,
+    // both pages' frames kept.
+    Recorder part;
+    DrawWordLines(lines, 2, 612, 792, {}, part, Area{{0, -2000 * kMm}, {612 * kMm, -800 * kMm}});
+    ASSERT_EQ(part.texts.size(), 1u);
+    EXPECT_EQ(part.texts[0].formatted, texts[2]);
+    EXPECT_NEAR(part.texts[0].topLeft.y, rec.texts[2].topLeft.y, 1e-9);
+    EXPECT_EQ(part.paths.size(), 2u);
 }
 
 TEST(PlainText, DropsTheCodesAndKeepsTheCharacters) {
