@@ -4,9 +4,10 @@
 #include <map>
 #include <mutex>
 
+#include <link.h>
+
 #ifdef TBLN_UI_PLUGINS
 #include <dlfcn.h>
-#include <link.h>
 #endif
 
 #include "adapters/document/embedded_word.hpp"
