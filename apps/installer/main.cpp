@@ -1,21 +1,30 @@
 // Tabulon: the installer. Registers the system with every AutoCAD profile in the
-// current user's hive (a file-backed hive on this system), or with --host freecad
-// installs the FreeCAD workbench, and prints one line per value written and per file
-// rewritten. Messages for the user are printed, as every run here is non-interactive.
+// current user's hive (a file-backed hive on POSIX, the real registry on Windows), or on
+// POSIX with --host freecad installs the FreeCAD workbench, and prints one line per value
+// written and per file rewritten. Messages for the user are printed, as every run here is
+// non-interactive.
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
 
-#include "adapters/posix/file_hive.hpp"
 #include "adapters/posix/posix_system.hpp"
+#ifdef _WIN32
+#include "adapters/win32/registry_hive.hpp"
+#include "adapters/win32/wide_text.hpp"
+#include "adapters/win32/win32_system.hpp"
+#else
+#include "adapters/posix/file_hive.hpp"
+#include "installer/freecad_workbench.hpp"
+#endif
 #include "adapters/scripted/scripted_ui.hpp"
 #include "core/error.hpp"
-#include "installer/freecad_workbench.hpp"
 #include "installer/installer.hpp"
 
+#ifndef _WIN32
 namespace {
 
 // Where the hive file lives when --hive does not name one.
@@ -81,6 +90,7 @@ int InstallFreecad(std::string userDir, bool dryRun) {
 }
 
 }  // namespace
+#endif
 
 int main(int argc, char** argv) {
     using namespace tbln;
@@ -94,6 +104,11 @@ int main(int argc, char** argv) {
     const CLI::Validator kNotEmpty(
         [](const std::string& v) { return v.empty() ? std::string("is empty") : std::string(); },
         "", "not empty");
+#ifdef _WIN32
+    cli.add_option("--root", root, "the install root (default: QUORVEX_ROOT, else C:\\Quorvex)")
+        ->type_name("DIR")
+        ->check(kNotEmpty);
+#else
     cli.add_option("--root", root,
                    "the install root (default: QUORVEX_ROOT, else ~/.local/share/quorvex)")
         ->type_name("DIR")
@@ -102,7 +117,9 @@ int main(int argc, char** argv) {
                    "the current user's hive file (default: ROOT/registry/current_user.reg)")
         ->type_name("FILE")
         ->check(kNotEmpty);
+#endif
     cli.add_flag("--dry-run", dryRun, "print what would change without writing anything");
+#ifndef _WIN32
     cli.add_option("--host", host,
                    "the CAD host to register with: acad (every AutoCAD profile of the hive) or "
                    "freecad (the workbench in FreeCAD's user Mod folder)")
@@ -113,14 +130,26 @@ int main(int argc, char** argv) {
                        "$XDG_DATA_HOME/FreeCAD, else ~/.local/share/FreeCAD)")
             ->type_name("DIR")
             ->check(kNotEmpty);
+#endif
     try {
+#ifdef _WIN32
+        // The arguments as the system passed them (UTF-16), in UTF-8; CLI11 takes them last
+        // first.
+        (void)argc;
+        (void)argv;
+        auto args = win32::CommandLineArguments();
+        std::reverse(args.begin(), args.end());
+        cli.parse(args);
+#else
         cli.parse(argc, argv);
+#endif
     } catch (const CLI::CallForHelp& e) {
         return cli.exit(e, std::cout, std::cerr);
     } catch (const CLI::ParseError& e) {
         std::cerr << "Tabulon: " << e.what() << " (Tabulon --help lists the options)\n";
         return 2;
     }
+#ifndef _WIN32
     if (host == "freecad") {
         try {
             return InstallFreecad(userDir, dryRun);
@@ -134,14 +163,25 @@ int main(int argc, char** argv) {
                      "options)\n";
         return 2;
     }
+#endif
     root = posix::ResolveInstallRoot(root);
+#ifdef _WIN32
+    // The real registry; what the messages call the hive.
+    hivePath = "HKEY_CURRENT_USER";
+#else
     if (hivePath.empty()) hivePath = root + "/" + kDefaultHive;
+#endif
 
     try {
+#ifdef _WIN32
+        win32::RegistryHive hive;
+        win32::Win32System sys(root);
+#else
         // Another installation changing the same hive waits until this one has written it.
         const posix::HiveFileLock lock(hivePath);
         posix::FileHive hive(hivePath);
         posix::PosixSystem sys(root);
+#endif
         scripted::ScriptedUi ui;
         ui.onMessage = [](const scripted::Message& m) {
             std::cerr << m.title << ": " << m.prompt << "\n";
@@ -159,9 +199,15 @@ int main(int argc, char** argv) {
         if (!dryRun) {
             std::vector<std::pair<std::string, std::string>> files(context.files.begin(),
                                                                    context.files.end());
+#ifndef _WIN32
             if (hive.Changed()) files.emplace_back(hive.Path(), hive.Text());
+#endif
             try {
                 posix::WriteFilesAtomically(files);
+#ifdef _WIN32
+                // The registry last, once the files are in place.
+                hive.Commit();
+#endif
             } catch (const RuntimeError& e) {
                 std::cerr << "Tabulon: " << e.Description() << "; nothing was changed\n";
                 return 1;
@@ -171,9 +217,11 @@ int main(int argc, char** argv) {
         if (lines.empty()) std::cerr << "Tabulon: nothing to change in " << hivePath << "\n";
         if (dryRun) std::cerr << "Tabulon: dry run, nothing was written\n";
         return 0;
+#ifndef _WIN32
     } catch (const posix::HiveFileError& e) {
         std::cerr << "Tabulon: the hive file " << e.what() << "\n";
         return 1;
+#endif
     } catch (const RuntimeError& e) {
         std::cerr << "Tabulon: " << e.Description() << "\n";
         return 1;

@@ -161,7 +161,7 @@ std::vector<std::string> UiNames() {
 void InstallReader(sys::System& sys) {
     sys.MakeDirs(paths::ReaderFolder(sys));
     sys.MakeDirs(paths::PicturesFolder(sys));
-    const std::string target = paths::ReaderFile(sys, paths::kReaderProgram);
+    const std::string target = paths::ReaderFile(sys, paths::kReaderProgramFile);
     fs::path source;
     std::error_code ec;
     for (const auto& candidate : ReaderCandidates()) {
