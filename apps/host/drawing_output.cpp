@@ -52,34 +52,6 @@ drawing::Options DrawingOptions(const Options& options) {
     return o;
 }
 
-// Forwards everything and marks the revisions just before the drawing ends.
-class RevisionSink : public drawing::Sink {
-  public:
-    RevisionSink(drawing::Sink& inner, const std::vector<drawing::CellBox>& marks)
-        : inner_(inner), marks_(marks) {}
-    void Begin(const drawing::Frame& f) override { inner_.Begin(f); }
-    void Draw(const drawing::Line& x) override { inner_.Draw(x); }
-    void Draw(const drawing::Path& x) override { inner_.Draw(x); }
-    void Draw(const drawing::Ellipse& x) override { inner_.Draw(x); }
-    void Draw(const drawing::Fill& x) override { inner_.Draw(x); }
-    void Draw(const drawing::Text& x) override { inner_.Draw(x); }
-    void Draw(const drawing::Image& x) override { inner_.Draw(x); }
-    void NextPage() override { inner_.NextPage(); }
-    std::optional<double> TextWidth(const drawing::Text& style, std::string_view run) override {
-        return inner_.TextWidth(style, run);
-    }
-    double LineHeight(const drawing::Text& style) override { return inner_.LineHeight(style); }
-    bool Clips() const override { return inner_.Clips(); }
-    void End() override {
-        drawing::DrawRevisionMarks(marks_, inner_);
-        inner_.End();
-    }
-
-  private:
-    drawing::Sink& inner_;
-    const std::vector<drawing::CellBox>& marks_;
-};
-
 // A buffered stream's bytes written to a descriptor; a failed write keeps its reason,
 // which the stream itself cannot carry.
 class DescriptorBuffer : public std::streambuf {
@@ -484,7 +456,7 @@ void DrawingOutputs::WriteCapture(Host& host, Boolean result, const std::string&
     if (found) capture.looks = CellLooks(*model, *found);
     const auto marks = drawing::BoxesOf(capture, drawingOptions_, revisions);
     Draw([&](drawing::Sink& sink) {
-        RevisionSink marked(sink, marks);
+        drawing::RevisionSink marked(sink, marks);
         drawing::DrawCapture(capture, drawingOptions_, marked);
     });
 }

@@ -81,6 +81,9 @@ class Session {
     ui::Ui& Ui() { return *ui_; }
     // The name of the user interface chosen ("auto" resolved).
     const std::string& UiName() const { return uiName_; }
+    // Why "auto" chose the scripted interface where the real dialogs could not be loaded
+    // safely (another Qt major version in the process); empty otherwise.
+    const std::string& UiWarning() const { return uiWarning_; }
 
     // Places the external reader in the install root (see InstallReader).
     void InstallReader();
@@ -118,7 +121,7 @@ class Session {
     void Build(ui::Ui& ui, const std::string& root);
     scripted::ScriptedUi& RequireScripted();
 
-    std::string uiName_;
+    std::string uiName_, uiWarning_;
     std::unique_ptr<ui::Ui> ownUi_;  // the one chosen by name
     ui::Ui* ui_ = nullptr;
     scripted::ScriptedUi* scripted_ = nullptr;

@@ -286,6 +286,35 @@ class PageSink : public Sink {
     int page_, current_ = 1;
 };
 
+// Forwards everything and marks the boxes of changed cells just before the drawing ends,
+// so the marks lie over everything else.
+class RevisionSink : public Sink {
+  public:
+    RevisionSink(Sink& inner, std::vector<CellBox> marks)
+        : inner_(inner), marks_(std::move(marks)) {}
+    void Begin(const Frame& f) override { inner_.Begin(f); }
+    void Draw(const Line& x) override { inner_.Draw(x); }
+    void Draw(const Path& x) override { inner_.Draw(x); }
+    void Draw(const Ellipse& x) override { inner_.Draw(x); }
+    void Draw(const Fill& x) override { inner_.Draw(x); }
+    void Draw(const Text& x) override { inner_.Draw(x); }
+    void Draw(const Image& x) override { inner_.Draw(x); }
+    void NextPage() override { inner_.NextPage(); }
+    std::optional<double> TextWidth(const Text& style, std::string_view run) override {
+        return inner_.TextWidth(style, run);
+    }
+    double LineHeight(const Text& style) override { return inner_.LineHeight(style); }
+    bool Clips() const override { return inner_.Clips(); }
+    void End() override {
+        DrawRevisionMarks(marks_, inner_);
+        inner_.End();
+    }
+
+  private:
+    Sink& inner_;
+    std::vector<CellBox> marks_;
+};
+
 // "RRGGBB" (or "AARRGGBB") as a colour; nullopt for anything else ("auto", "none").
 std::optional<Rgb> ParseRgb(const std::string& text);
 
