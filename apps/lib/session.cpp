@@ -4,7 +4,9 @@
 #include <map>
 #include <mutex>
 
+#ifndef _WIN32
 #include <link.h>
+#endif
 
 #ifdef TBLN_UI_PLUGINS
 #include <dlfcn.h>
@@ -69,6 +71,10 @@ constexpr int kQtMajor = 6;
 // empty when there is none.
 std::string OtherQtInProcess() {
     std::string found;
+#ifdef _WIN32
+    // The Windows build has no Qt user interface to load.
+    return found;
+#else
     dl_iterate_phdr(
         [](dl_phdr_info* info, std::size_t, void* data) {
             const std::string_view path = info->dlpi_name ? info->dlpi_name : "";
@@ -86,6 +92,7 @@ std::string OtherQtInProcess() {
         },
         &found);
     return found;
+#endif
 }
 
 // The factory of a user interface, loading its plugin when it is not registered yet;
