@@ -377,7 +377,7 @@ drawing::Options DrawingScale(double unitsPerMm) {
 // The SVG picture the host's --svg writes of the table: the records drawn with what the
 // engine reads of each cell (fills, font and border colours), through the same backend.
 std::string TableSvg(const Table& t, double unitsPerMm,
-                     const std::vector<std::pair<Integer, Integer>>& revisions) {
+                     const std::vector<std::pair<Integer, Integer>>& revisions, bool clip) {
     const auto options = DrawingScale(unitsPerMm);
     drawing::Capture capture{t.grid,    t.shapes,   t.images,  t.firstRow,
                              t.lastRow, t.firstCol, t.lastCol, t.picturesFolder};
@@ -395,7 +395,9 @@ std::string TableSvg(const Table& t, double unitsPerMm,
         py::gil_scoped_release release;
         fonts::FontMetrics metrics;
         cairo::CairoSink sink(out, cairo::Format::Svg, PictureFonts(metrics));
-        drawing::RevisionSink marked(sink, drawing::BoxesOf(capture, options, revisions));
+        drawing::UnclippedSink unclipped(sink);
+        drawing::RevisionSink marked(clip ? static_cast<drawing::Sink&>(sink) : unclipped,
+                                     drawing::BoxesOf(capture, options, revisions));
         drawing::DrawCapture(capture, options, marked);
     }
     return out.str();
@@ -623,11 +625,13 @@ void BindLayer(py::module_& m) {
              "The table as plain data: path, sheet, range, column_widths, row_heights, "
              "hidden_columns, hidden_rows, merges and cells (one dict of MyCell fields each).")
         .def("to_svg", &TableSvg, arg("scale") = 1.0,
-             arg("revisions") = std::vector<std::pair<Integer, Integer>>(),
+             arg("revisions") = std::vector<std::pair<Integer, Integer>>(), arg("clip") = true,
              "The table as the host's --svg draws it (fills, borders, texts, shapes and "
              "pictures), as SVG text whose units are points: one drawing unit per millimetre "
              "on paper times `scale` (drawing units per millimetre), with a margin of 14 pt "
              "around the range. `revisions` are (row, col) sheet cells marked as changed. "
+             "With clip=False each text is cut to its room rather than clipped, for viewers "
+             "that ignore SVG clip paths. "
              "Pictures are read from the folder the import wrote them to, "
              "which the next import rewrites: draw the table before importing again.")
         .def("__eq__",

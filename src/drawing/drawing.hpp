@@ -286,12 +286,10 @@ class PageSink : public Sink {
     int page_, current_ = 1;
 };
 
-// Forwards everything and marks the boxes of changed cells just before the drawing ends,
-// so the marks lie over everything else.
-class RevisionSink : public Sink {
+// Forwards everything to another sink; the sinks below change one thing each.
+class ForwardingSink : public Sink {
   public:
-    RevisionSink(Sink& inner, std::vector<CellBox> marks)
-        : inner_(inner), marks_(std::move(marks)) {}
+    explicit ForwardingSink(Sink& inner) : inner_(inner) {}
     void Begin(const Frame& f) override { inner_.Begin(f); }
     void Draw(const Line& x) override { inner_.Draw(x); }
     void Draw(const Path& x) override { inner_.Draw(x); }
@@ -300,19 +298,39 @@ class RevisionSink : public Sink {
     void Draw(const Text& x) override { inner_.Draw(x); }
     void Draw(const Image& x) override { inner_.Draw(x); }
     void NextPage() override { inner_.NextPage(); }
+    void End() override { inner_.End(); }
     std::optional<double> TextWidth(const Text& style, std::string_view run) override {
         return inner_.TextWidth(style, run);
     }
     double LineHeight(const Text& style) override { return inner_.LineHeight(style); }
     bool Clips() const override { return inner_.Clips(); }
+
+  protected:
+    Sink& inner_;
+};
+
+// Marks the boxes of changed cells just before the drawing ends, so the marks lie over
+// everything else.
+class RevisionSink : public ForwardingSink {
+  public:
+    RevisionSink(Sink& inner, std::vector<CellBox> marks)
+        : ForwardingSink(inner), marks_(std::move(marks)) {}
     void End() override {
         DrawRevisionMarks(marks_, inner_);
         inner_.End();
     }
 
   private:
-    Sink& inner_;
     std::vector<CellBox> marks_;
+};
+
+// Says it cannot clip, so the drawing room cuts each text to the room it may use: for a
+// picture shown by a viewer that ignores clip paths (Qt's SVG renderer in FreeCAD draws
+// a wrapped text's hidden lines over the rows below otherwise).
+class UnclippedSink : public ForwardingSink {
+  public:
+    using ForwardingSink::ForwardingSink;
+    bool Clips() const override { return false; }
 };
 
 // "RRGGBB" (or "AARRGGBB") as a colour; nullopt for anything else ("auto", "none").

@@ -137,7 +137,7 @@ def _add_property(view, kind, name, doc, hidden=False):
 
 
 def _draw(view, table, revisions=()):
-    svg = table.to_svg(revisions=list(revisions))
+    svg = table.to_svg(revisions=list(revisions), clip=False)
     view.Symbol = symbol_svg(svg)
     view.QuorvexRecords = json.dumps(_records(table), sort_keys=True)
     return symbol_size(svg)
