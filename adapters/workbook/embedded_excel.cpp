@@ -8,13 +8,13 @@
 #include <string_view>
 #include <vector>
 
-#include "adapters/workbook/display_text.hpp"
+#include "adapters/workbook/a1.hpp"
 #include "adapters/workbook/embedded_shapes.hpp"
+#include "adapters/workbook/numfmt/display_text.hpp"
+#include "adapters/workbook/save.hpp"
 #include "adapters/workbook/sheet_edits.hpp"
 #include "adapters/workbook/sheet_geometry.hpp"
 #include "adapters/workbook/workbook_model.hpp"
-#include "adapters/workbook/workbook_writer.hpp"
-#include "adapters/workbook/xml_parts.hpp"
 #include "core/collection.hpp"
 #include "core/error.hpp"
 

@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "adapters/posix/posix_system.hpp"
+#include "adapters/workbook/a1.hpp"
 #include "adapters/workbook/cell_format.hpp"
 #include "adapters/workbook/package.hpp"
 #include "adapters/workbook/sheet_geometry.hpp"
 #include "adapters/workbook/workbook_model.hpp"
-#include "adapters/workbook/xml_parts.hpp"
 #include "core/error.hpp"
 #include "core/unicode.hpp"
 #include "platform/excel.hpp"

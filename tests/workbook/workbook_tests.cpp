@@ -7,8 +7,8 @@
 #include <limits>
 
 #include "adapters/scripted/scripted_ui.hpp"
-#include "adapters/workbook/display_text.hpp"
 #include "adapters/workbook/embedded_excel.hpp"
+#include "adapters/workbook/numfmt/display_text.hpp"
 #include "adapters/workbook/workbook_model.hpp"
 #include "core/error.hpp"
 #include "support/test_platform.hpp"

@@ -1,4 +1,4 @@
-#include "adapters/workbook/xls_reader.hpp"
+#include "adapters/workbook/xls/xls_reader.hpp"
 
 #include <algorithm>
 #include <array>
@@ -8,14 +8,14 @@
 #include <fstream>
 #include <utility>
 
-#include "adapters/workbook/biff_records.hpp"
-#include "adapters/workbook/compound_file.hpp"
-#include "adapters/workbook/display_text.hpp"
-#include "adapters/workbook/format_code.hpp"
+#include "adapters/workbook/colour.hpp"
+#include "adapters/workbook/numfmt/display_text.hpp"
+#include "adapters/workbook/numfmt/format_code.hpp"
 #include "adapters/workbook/package.hpp"
-#include "adapters/workbook/styles.hpp"
-#include "adapters/workbook/xls_drawing.hpp"
-#include "adapters/workbook/xls_encryption.hpp"
+#include "adapters/workbook/xls/biff_records.hpp"
+#include "adapters/workbook/xls/compound_file.hpp"
+#include "adapters/workbook/xls/xls_drawing.hpp"
+#include "adapters/workbook/xls/xls_encryption.hpp"
 #include "core/error.hpp"
 
 namespace tbln::workbook {
