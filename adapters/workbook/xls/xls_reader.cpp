@@ -8,6 +8,7 @@
 #include <fstream>
 #include <utility>
 
+#include "adapters/workbook/a1.hpp"
 #include "adapters/workbook/colour.hpp"
 #include "adapters/workbook/numfmt/display_text.hpp"
 #include "adapters/workbook/numfmt/format_code.hpp"
@@ -683,13 +684,8 @@ class XlsReader {
 
     static std::string AreaText(std::uint32_t top, unsigned left, std::uint32_t bottom,
                                 unsigned right) {
-        const auto letters = [](unsigned col) {
-            std::string s;
-            for (; col > 0; col = (col - 1) / 26)
-                s.insert(s.begin(), static_cast<char>('A' + (col - 1) % 26));
-            return s;
-        };
-        return letters(left) + std::to_string(top) + ":" + letters(right) + std::to_string(bottom);
+        return CellReference(static_cast<Long>(top), static_cast<Long>(left)) + ":" +
+               CellReference(static_cast<Long>(bottom), static_cast<Long>(right));
     }
 
     [[noreturn]] void BadSheet(const std::string& problem) const {

@@ -4,7 +4,7 @@
 #include <cctype>
 #include <cstdio>
 
-#include "core/text.hpp"
+#include "core/unicode.hpp"
 
 namespace tbln::workbook {
 

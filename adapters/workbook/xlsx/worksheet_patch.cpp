@@ -44,15 +44,6 @@ std::string NumberText(double v) {
                        std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 15).ptr);
 }
 
-bool ParseRefArea(std::string_view ref, Area& a) {
-    const auto colon = ref.find(':');
-    if (!ParseCellRef(ref.substr(0, colon), a.top, a.left)) return false;
-    a.bottom = a.top;
-    a.right = a.left;
-    if (colon == std::string_view::npos) return true;
-    return ParseCellRef(ref.substr(colon + 1), a.bottom, a.right);
-}
-
 std::string AreaReference(const Area& a) {
     return workbook::AreaReference(a.top, a.left, a.bottom, a.right);
 }
@@ -340,7 +331,7 @@ class SheetXml {
         for (auto n = parent.first_child(); n;) {
             auto next = n.next_sibling();
             Area a;
-            if (Is(n, item) && ParseRefArea(n.attribute("ref").value(), a)) {
+            if (Is(n, item) && ParseArea(n.attribute("ref").value(), a)) {
                 if (merges && CutsThrough(d, a)) RaiseMergedCut();
                 if (!MoveArea(d, a) || (merges && a.top == a.bottom && a.left == a.right)) {
                     parent.remove_child(n);

@@ -57,7 +57,7 @@ long long ParseInteger(const char* text, long long fallback) {
 }
 
 bool FlagValue(const char* v) {
-    return v && (std::string_view(v) == "1" || std::string_view(v) == "true");
+    return v && opc::OnOff(v).value_or(false);
 }
 
 void ReadSharedStrings(const Package& pkg, const std::string& part, WorkbookModel& model) {
@@ -100,31 +100,6 @@ void ReadSharedStrings(const Package& pkg, const std::string& part, WorkbookMode
     model.sharedStringCount = model.strings.size();
 }
 
-// Reads the area list of a "sqref" or "ref" attribute ("A1:B2 C3").
-std::vector<Area> ParseAreas(std::string_view refs) {
-    std::vector<Area> areas;
-    std::size_t start = 0;
-    while (start < refs.size()) {
-        auto end = refs.find(' ', start);
-        if (end == std::string_view::npos) end = refs.size();
-        const auto ref = refs.substr(start, end - start);
-        const auto colon = ref.find(':');
-        Area a;
-        if (ParseCellRef(ref.substr(0, colon), a.top, a.left)) {
-            a.bottom = a.top;
-            a.right = a.left;
-            if (colon == std::string_view::npos ||
-                ParseCellRef(ref.substr(colon + 1), a.bottom, a.right)) {
-                if (a.bottom < a.top) std::swap(a.top, a.bottom);
-                if (a.right < a.left) std::swap(a.left, a.right);
-                areas.push_back(a);
-            }
-        }
-        start = end + 1;
-    }
-    return areas;
-}
-
 class WorksheetReader {
   public:
     WorksheetReader(WorkbookModel& model, SheetModel& sheet) : model_(model), sheet_(sheet) {}
@@ -162,7 +137,7 @@ class WorksheetReader {
             inInlineText_ = true;
         } else if (name == "mergeCell") {
             if (const char* ref = opc::Attr(attrs, "ref")) {
-                for (const auto& a : ParseAreas(ref)) {
+                for (const auto& a : ParseAreaList(ref)) {
                     if (sheet_.merges.size() >= kMaxMerges)
                         Bad("has more merged areas than the limit");
                     if (a.top != a.bottom || a.left != a.right) sheet_.merges.push_back(a);
@@ -202,7 +177,7 @@ class WorksheetReader {
                 ParseCellRef(ac, sheet_.activeRow, sheet_.activeCol);
             }
             if (const char* sq = opc::Attr(attrs, "sqref")) {
-                auto areas = ParseAreas(sq);
+                auto areas = ParseAreaList(sq);
                 if (!areas.empty()) sheet_.selection = std::move(areas);
             }
         } else if (name == "sheetView") {
@@ -223,7 +198,7 @@ class WorksheetReader {
     // is not copied as it grows. Only address space is taken until cells arrive, and
     // the claim is capped: a whole-sheet dimension reserves no more than a large sheet.
     void ReserveCells(std::string_view ref) {
-        const auto areas = ParseAreas(ref);
+        const auto areas = ParseAreaList(ref);
         if (areas.size() != 1) return;
         const Area& a = areas.front();
         if (a.bottom < a.top || a.right < a.left) return;
