@@ -10,9 +10,12 @@ in points and are drawn in millimetres.
 """
 import os
 import sys
+from types import SimpleNamespace
 
 import ezdxf
+from ezdxf.document import Drawing
 from ezdxf.enums import MTextEntityAlignment
+from ezdxf.layouts.layout import Modelspace
 
 import tbln
 
@@ -32,7 +35,7 @@ ATTACHMENT = {
 }
 
 
-def import_range(book, sheet):
+def import_range(book: str, sheet: str) -> SimpleNamespace:
     """The cells of the sheet's used area, as the range dialog captures them."""
     app = tbln.Application()
     app.range_dialog(book, sheet)
@@ -43,7 +46,7 @@ def import_range(book, sheet):
     return r
 
 
-def draw_cell(msp, cell):
+def draw_cell(msp: Modelspace, cell: tbln.MyCell) -> None:
     width = (cell.mergedColWidth if cell.isMerged else cell.colWidth) * MM_PER_POINT
     height = (cell.mergedRowHeight if cell.isMerged else cell.rowHeight) * MM_PER_POINT
     left, top = cell.deltaX * MM_PER_POINT, -cell.deltaY * MM_PER_POINT
@@ -70,8 +73,8 @@ def draw_cell(msp, cell):
     text.set_location((x, y), attachment_point=ATTACHMENT[(ver, hor)])
 
 
-def draw_table(r, out):
-    doc = ezdxf.new("R2010", setup=True, units=ezdxf.units.MM)
+def draw_table(r: SimpleNamespace, out: str) -> int:
+    doc: Drawing = ezdxf.new("R2010", setup=True, units=ezdxf.units.MM)  # type: ignore[attr-defined]
     doc.layers.add("TABLE-BORDERS", color=7)
     doc.layers.add("TABLE-TEXT", color=3)
     doc.styles.add("TABLE", font="LiberationSans-Regular.ttf")
@@ -93,7 +96,7 @@ def draw_table(r, out):
     return drawn
 
 
-def main(argv):
+def main(argv: list[str]) -> None:
     book = argv[1] if len(argv) > 1 else os.path.join(HERE, "door_schedule.xlsx")
     sheet = argv[2] if len(argv) > 2 else "Doors"
     out = argv[3] if len(argv) > 3 else "door_schedule.dxf"

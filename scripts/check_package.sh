@@ -48,3 +48,11 @@ assert cells["items"][0][0]["Value"] == "DOOR SCHEDULE", cells["items"][0][0]
 print("check_package.sh: the installed tbln imported the door schedule:",
       f"{cells['rows'][1]} rows, {cells['cols'][1]} columns")
 EOF
+
+# FreeCAD as a host, from the installed files: Tabulon --host freecad into a new user
+# folder, then the workbench's import, title block, Word pages and update in freecadcmd.
+if command -v freecadcmd >/dev/null; then
+    env -i HOME="$work/home" PATH=/usr/bin:/bin LANG=C.UTF-8 /usr/bin/python3 \
+        "$OLDPWD/tests/freecad/check_freecad.py" /usr/bin/Tabulon /usr/share/tbln/examples \
+        "$work/freecad"
+fi

@@ -224,26 +224,57 @@ void WriteTrueTypeStyle(DL_WriterA& dw, const std::string& family) {
 }
 
 // dxflib's own ASCII writer ends every line with a flush, one system call per line,
-// which makes a large drawing take minutes; this one writes the same groups into the
-// caller's buffered stream and reports a failed write at the end.
+// which makes a large drawing take minutes; this one gathers the groups in a buffer of its
+// own, handed to the caller's stream in large pieces, and reports a failed write at the end.
 class StreamWriter : public DL_WriterA {
   public:
     explicit StreamWriter(std::ostream& out)
-        : DL_WriterA("/dev/null", DL_Codes::AC1015), out_(out) {}
-    // Flushes the stream; false when anything could not be written.
+        : DL_WriterA("/dev/null", DL_Codes::AC1015), out_(out) {
+        buffer_.reserve(kPiece + 4096);
+    }
+    // Hands the rest to the stream and flushes it; false when anything could not be written.
     bool Finish() {
+        Drain();
         out_.flush();
         return out_.good();
     }
+    // Reals to ten decimals, far below anything a drawing shows in any unit, and shorter
+    // to write and to read than their shortest exact form; a value too large for that in
+    // its exact form. Always with a decimal point, as CAD programs write them.
     void dxfReal(int gc, double value) const override {
         Code(gc);
+        constexpr long long kScale = 10'000'000'000;
+        if (std::isfinite(value) && std::abs(value) < 1e8) {
+            const long long n = std::llround(value * static_cast<double>(kScale));
+            const unsigned long long a = n < 0 ? 0ULL - static_cast<unsigned long long>(n)
+                                               : static_cast<unsigned long long>(n);
+            if (n < 0) buffer_ += '-';
+            std::array<char, 24> text{};
+            auto end = std::to_chars(text.data(), text.data() + text.size(), a / kScale).ptr;
+            buffer_.append(text.data(), end);
+            buffer_ += '.';
+            unsigned long long fraction = a % kScale;
+            if (fraction == 0) {
+                buffer_ += '0';
+            } else {
+                std::array<char, 10> digits{};
+                for (int i = 9; i >= 0; --i, fraction /= 10) {
+                    digits[static_cast<std::size_t>(i)] = static_cast<char>('0' + fraction % 10);
+                }
+                std::size_t used = digits.size();
+                while (digits[used - 1] == '0') --used;
+                buffer_.append(digits.data(), used);
+            }
+            End();
+            return;
+        }
         std::array<char, 32> text{};
         const auto end = std::to_chars(text.data(), text.data() + text.size(), value).ptr;
-        std::string_view v(text.data(), static_cast<std::size_t>(end - text.data()));
-        out_ << v;
+        const std::string_view v(text.data(), static_cast<std::size_t>(end - text.data()));
+        buffer_ += v;
         // Reals keep a decimal point, as CAD programs write them.
-        if (v.find_first_of(".en") == std::string_view::npos) out_ << ".0";
-        out_ << '\n';
+        if (v.find_first_of(".en") == std::string_view::npos) buffer_ += ".0";
+        End();
     }
     void dxfInt(int gc, int value) const override {
         Code(gc);
@@ -271,24 +302,45 @@ class StreamWriter : public DL_WriterA {
         Code(gc);
         const std::string_view v(value);
         if (std::all_of(v.begin(), v.end(), [](char ch) { return ch >= 0x20 && ch < 0x7F; })) {
-            out_ << v;
+            buffer_ += v;
         } else {
-            out_ << DxfString(v);
+            buffer_ += DxfString(v);
         }
-        out_ << '\n';
+        End();
     }
     void dxfString(int gc, const std::string& value) const override {
         dxfString(gc, value.c_str());
     }
 
   private:
-    // A group code right-aligned in three places.
+    static constexpr std::size_t kPiece = 1 << 16;
+    // A group code right-aligned in three places, and the end of its line; the codes a
+    // DXF has (below 1072) are formatted once.
+    struct CodeText {
+        std::array<char, 8> text{};
+        std::size_t size = 0;
+    };
+    static CodeText FormatCode(int gc) {
+        CodeText c;
+        const auto end = std::to_chars(c.text.data(), c.text.data() + c.text.size() - 1, gc).ptr;
+        const auto digits = static_cast<std::size_t>(end - c.text.data());
+        const std::size_t pad = digits < 3 ? 3 - digits : 0;
+        std::copy_backward(c.text.data(), end, end + pad);
+        std::fill_n(c.text.data(), pad, ' ');
+        c.size = digits + pad + 1;
+        c.text[c.size - 1] = '\n';
+        return c;
+    }
     void Code(int gc) const {
-        std::array<char, 16> text{};
-        const auto end = std::to_chars(text.data(), text.data() + text.size(), gc).ptr;
-        for (auto n = end - text.data(); n < 3; ++n) out_ << ' ';
-        out_.write(text.data(), end - text.data());
-        out_ << '\n';
+        static const auto kCodes = [] {
+            std::array<CodeText, 1072> codes{};
+            for (int i = 0; i < static_cast<int>(codes.size()); ++i) codes[i] = FormatCode(i);
+            return codes;
+        }();
+        const CodeText c = gc >= 0 && gc < static_cast<int>(kCodes.size())
+                               ? kCodes[static_cast<std::size_t>(gc)]
+                               : FormatCode(gc);
+        buffer_.append(c.text.data(), c.size);
     }
     // A whole number and the end of its line; hexadecimal digits in capitals.
     template <class N>
@@ -298,10 +350,20 @@ class StreamWriter : public DL_WriterA {
         for (char* c = text.data(); c != end; ++c) {
             if (*c >= 'a' && *c <= 'f') *c = static_cast<char>(*c - 'a' + 'A');
         }
-        out_.write(text.data(), end - text.data());
-        out_ << '\n';
+        buffer_.append(text.data(), end);
+        End();
+    }
+    // The end of a group's value; a full buffer goes to the stream.
+    void End() const {
+        buffer_ += '\n';
+        if (buffer_.size() >= kPiece) Drain();
+    }
+    void Drain() const {
+        out_.write(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
+        buffer_.clear();
     }
     std::ostream& out_;
+    mutable std::string buffer_;
     bool ownObjects_ = false;
     mutable unsigned long current_ = 0;
     mutable std::map<unsigned long, unsigned long> owners_;
@@ -323,20 +385,53 @@ struct DxfSink::State {
         return DL_Attributes(std::string(LayerName(layer)), NearestAci(pen.color),
                              Color24(pen.color), Lineweight(pen.width), LinetypeName(pen.dash));
     }
-    // A solid hatch inside the closed outline.
+    // The head of an entity of ours: its kind, handle, layer, colour and lineweight, and a
+    // line type where it is not the layers' own (continuous); the scale of the line type
+    // is left at its default.
+    void Head(const char* kind, Layer layer, const Pen& pen) const {
+        DL_WriterA& w = *dw;
+        w.entity(kind);
+        w.dxfString(100, "AcDbEntity");
+        w.dxfString(8, std::string(LayerName(layer)));
+        w.dxfInt(62, NearestAci(pen.color));
+        if (const int rgb = Color24(pen.color); rgb != -1) w.dxfInt(420, rgb);
+        w.dxfInt(370, Lineweight(pen.width));
+        if (pen.dash != Dash::Solid) w.dxfString(6, LinetypeName(pen.dash));
+    }
+    void Line(Point a, Point b, Layer layer, const Pen& pen) const {
+        DL_WriterA& w = *dw;
+        Head("LINE", layer, pen);
+        w.dxfString(100, "AcDbLine");
+        w.coord(10, a.x, a.y);
+        w.coord(11, b.x, b.y);
+    }
+    // A solid hatch inside the closed outline, given as one polyline boundary.
     void Hatch(const std::vector<Point>& outline, Layer layer, Rgb color) {
         Pen pen;
         pen.color = color;
-        const DL_HatchData data(1, true, 1.0, 0.0, "SOLID");
-        const DL_HatchLoopData loop(static_cast<int>(outline.size()));
-        dxf.writeHatch1(*dw, data, Attributes(layer, pen));
-        dxf.writeHatchLoop1(*dw, loop);
-        for (std::size_t i = 0; i < outline.size(); ++i) {
-            const Point a = outline[i], b = outline[(i + 1) % outline.size()];
-            dxf.writeHatchEdge(*dw, DL_HatchEdgeData(a.x, a.y, b.x, b.y));
+        DL_WriterA& w = *dw;
+        Head("HATCH", layer, pen);
+        w.dxfString(100, "AcDbHatch");
+        w.coord(10, 0.0, 0.0);
+        w.dxfReal(210, 0.0);
+        w.dxfReal(220, 0.0);
+        w.dxfReal(230, 1.0);
+        w.dxfString(2, "SOLID");
+        w.dxfInt(70, 1);  // solid
+        w.dxfInt(71, 0);  // not associative
+        w.dxfInt(91, 1);  // one boundary path
+        w.dxfInt(92, 3);  // external, a polyline
+        w.dxfInt(72, 0);  // without bulges
+        w.dxfInt(73, 1);  // closed
+        w.dxfInt(93, static_cast<int>(outline.size()));
+        for (const Point& p : outline) {
+            w.dxfReal(10, p.x);
+            w.dxfReal(20, p.y);
         }
-        dxf.writeHatchLoop2(*dw, loop);
-        dxf.writeHatch2(*dw, data, Attributes(layer, pen));
+        w.dxfInt(97, 0);  // no source objects
+        w.dxfInt(75, 0);  // odd parity
+        w.dxfInt(76, 1);  // predefined pattern
+        w.dxfInt(98, 0);  // no seed points
     }
 };
 
@@ -451,10 +546,8 @@ void DxfSink::Begin(const Frame& frame) {
 
 void DxfSink::Draw(const Line& line) {
     auto& s = *s_;
-    const auto attrib = s.Attributes(line.layer, line.pen);
     if (!line.pen.doubled) {
-        s.dxf.writeLine(*s.dw, DL_LineData(line.from.x, line.from.y, 0, line.to.x, line.to.y, 0),
-                        attrib);
+        s.Line(line.from, line.to, line.layer, line.pen);
         return;
     }
     // A double border: two lines either side of the edge.
@@ -464,10 +557,8 @@ void DxfSink::Draw(const Line& line) {
     const double off = 0.3 * s.frame.unitsPerMm;
     const double nx = -dy / len * off, ny = dx / len * off;
     for (double side : {-1.0, 1.0}) {
-        s.dxf.writeLine(*s.dw,
-                        DL_LineData(line.from.x + side * nx, line.from.y + side * ny, 0,
-                                    line.to.x + side * nx, line.to.y + side * ny, 0),
-                        attrib);
+        s.Line({line.from.x + side * nx, line.from.y + side * ny},
+               {line.to.x + side * nx, line.to.y + side * ny}, line.layer, line.pen);
     }
 }
 
@@ -547,9 +638,7 @@ void DxfSink::Draw(const Text& t) {
     Pen pen;
     pen.color = t.color;
     DL_WriterA& dw = *s.dw;
-    dw.entity("MTEXT");
-    dw.dxfString(100, "AcDbEntity");
-    dw.entityAttributes(s.Attributes(t.layer, pen));
+    s.Head("MTEXT", t.layer, pen);
     dw.dxfString(100, "AcDbMText");
     dw.coord(10, x, y);
     dw.dxfReal(40, height);

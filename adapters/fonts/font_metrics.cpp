@@ -24,6 +24,10 @@ struct FontMetrics::Impl {
     FcConfig* config = nullptr;  // our own configuration, released with us
     FT_Library library = nullptr;
     std::map<std::tuple<std::string, bool, bool>, std::unique_ptr<Face>> faces;
+    // The face asked for last: a run of characters asks for the same one each time.
+    const std::string* lastFamily = nullptr;
+    bool lastBold = false, lastItalic = false;
+    Face* last = nullptr;
 };
 
 FontMetrics::FontMetrics() : impl_(std::make_unique<Impl>()) {
@@ -75,8 +79,17 @@ std::string FontMetrics::FontFile(const std::string& family, bool bold, bool ita
 }
 
 FontMetrics::Face& FontMetrics::Get(const std::string& family, bool bold, bool italic) {
-    auto& slot = impl_->faces[{family, bold, italic}];
-    if (slot) return *slot;
+    auto& i = *impl_;
+    if (i.last && i.lastBold == bold && i.lastItalic == italic && *i.lastFamily == family) {
+        return *i.last;
+    }
+    const auto at = i.faces.try_emplace({family, bold, italic}).first;
+    auto& slot = at->second;
+    i.lastFamily = &std::get<0>(at->first);
+    i.lastBold = bold;
+    i.lastItalic = italic;
+    if (slot) return *(i.last = slot.get());
+    i.last = nullptr;
     slot = std::make_unique<Face>();
     Face& f = *slot;
     int index = 0;
@@ -118,6 +131,7 @@ FontMetrics::Face& FontMetrics::Get(const std::string& family, bool bold, bool i
     } else {
         f.face = nullptr;
     }
+    i.last = &f;
     return f;
 }
 

@@ -182,6 +182,46 @@ void CheckRegularFile(const std::string& path) {
         RaiseFileError(err::kFileAccess, path, problem);
 }
 
+namespace {
+
+bool NoWriteBits(const struct stat& st) {
+    return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+}
+
+}  // namespace
+
+std::string SaveProblem(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return "the file no longer exists";
+    if (!S_ISREG(st.st_mode)) return "it is not a regular file";
+    if (NoWriteBits(st) || ::access(path.c_str(), W_OK) != 0) return "the file is read-only";
+    std::string folder = fs::path(PathToWrite(path)).parent_path().string();
+    if (folder.empty()) folder = ".";
+    struct stat dir {};
+    if (::stat(folder.c_str(), &dir) != 0 || NoWriteBits(dir) ||
+        ::access(folder.c_str(), W_OK | X_OK) != 0) {
+        return "the folder " + folder + " is read-only";
+    }
+    return {};
+}
+
+std::optional<std::string> FileStampOf(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    std::string stamp;
+    const auto put = [&](const auto& field) {
+        stamp.append(reinterpret_cast<const char*>(&field), sizeof field);
+    };
+    put(st.st_dev);
+    put(st.st_ino);
+    put(st.st_size);
+    put(st.st_mtim.tv_sec);
+    put(st.st_mtim.tv_nsec);
+    put(st.st_ctim.tv_sec);
+    put(st.st_ctim.tv_nsec);
+    return stamp;
+}
+
 FileReplacement::FileReplacement(const std::string& path)
     : path_(path), target_(PathToWrite(path)) {
     struct stat existing {};

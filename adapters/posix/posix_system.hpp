@@ -2,6 +2,7 @@
 // sleeping and starting the external reader's batch file without a shell.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -28,6 +29,21 @@ std::string NotRegularFileProblem(const std::string& path);
 
 // Raises RuntimeError 75 naming the file when NotRegularFileProblem finds a problem.
 void CheckRegularFile(const std::string& path);
+
+// Why a save cannot replace the file at path: "the file no longer exists", "it is not a
+// regular file", "the file is read-only" or "the folder FOLDER is read-only"; empty when
+// it can. A file or folder without any write permission is read-only even for a user
+// whom the system would let write (as a read-only attribute is on the original
+// platform). The folder is the one the new file is written in: the folder of the file a
+// symbolic link leads to.
+std::string SaveProblem(const std::string& path);
+
+// What tells one version of a file from another: where it lives (which a save by rename
+// changes), its size, and its modification and status change times as finely as the
+// system keeps them (a program that restores the modification time still changes the
+// status time). Stamps compare equal when the file is the same version; nullopt when
+// the file cannot be looked at (removed).
+std::optional<std::string> FileStampOf(const std::string& path);
 
 // One file replaced in place, the one way every in-place save goes: the new bytes go to
 // a temporary file beside the real target (PathToWrite), which is synced and renamed

@@ -95,6 +95,10 @@ void ScriptedUi::ShowModal(ui::Form& form) {
         form.BeginLoad();
         while (form.IsLoaded()) {
             if (!actions_.empty()) {
+                if (const Long think = actions_.front().thinkMs; think > 0) {
+                    AdvanceClock(now_ + think, [&] { return !form.IsLoaded(); });
+                    if (!form.IsLoaded() || actions_.empty()) continue;
+                }
                 const Action action = actions_.front();
                 actions_.pop_front();
                 headDoEvents_ = 0;
@@ -103,10 +107,7 @@ void ScriptedUi::ShowModal(ui::Form& form) {
             }
             AdvanceClock(now_ + idleLimitMs, [&] { return !form.IsLoaded() || !actions_.empty(); });
             if (!form.IsLoaded() || !actions_.empty()) continue;
-            if (auto* cancel = form.CancelButton(); cancel && cancel->Enabled && cancel->Visible) {
-                cancel->PerformClick();
-            }
-            if (form.IsLoaded()) form.Unload();
+            CancelForm(form);
         }
     } catch (...) {
         // An error that escapes a dialog's handler closes the dialog and reaches the
@@ -145,9 +146,8 @@ void ScriptedUi::Deliver(const Action& action) {
         return;
     }
     ui::Control* control = form.FindControl(action.control);
-    if (!control) {
-        Raise(err::kInvalidCall, "The dialog " + form.Name() + " has no control " + action.control);
-    }
+    if (!control) return Refuse(form, action, "has no control " + action.control);
+    const std::string in = "'s " + action.control;
     // A user cannot act on a disabled or hidden control: the action is lost, as a click would be.
     if (!control->Enabled || !control->Visible) return;
     switch (action.kind) {
@@ -157,14 +157,19 @@ void ScriptedUi::Deliver(const Action& action) {
             } else if (auto* c = dynamic_cast<ui::ComboBox*>(control)) {
                 c->SetText(action.text);
             } else {
-                Raise(err::kInvalidCall, action.control + " does not take text");
+                return Refuse(form, action, in + " takes no text");
             }
             break;
         case Action::Kind::Pick:
             if (auto* l = dynamic_cast<ui::ListControl*>(control)) {
+                if (action.index >= l->ListCount()) {
+                    return Refuse(form, action,
+                                  in + " has " + std::to_string(l->ListCount()) +
+                                      " lines, no line " + std::to_string(action.index));
+                }
                 l->SetListIndex(action.index);
             } else {
-                Raise(err::kInvalidCall, action.control + " is not a list");
+                return Refuse(form, action, in + " is not a list");
             }
             break;
         case Action::Kind::Click:
@@ -175,7 +180,7 @@ void ScriptedUi::Deliver(const Action& action) {
             } else if (auto* k = dynamic_cast<ui::CheckBox*>(control)) {
                 k->SetValue(k->Value() == 0 ? 1 : 0);
             } else {
-                Raise(err::kInvalidCall, action.control + " cannot be clicked");
+                return Refuse(form, action, in + " cannot be clicked");
             }
             break;
         case Action::Kind::DblClick:
@@ -189,6 +194,27 @@ void ScriptedUi::Deliver(const Action& action) {
         case Action::Kind::Call:
             break;
     }
+}
+
+void ScriptedUi::Refuse(ui::Form& form, const Action& action, const std::string& problem) {
+    const std::string note = (action.origin.empty() ? "" : action.origin + ": ") + "the dialog " +
+                             form.Name() + (problem.starts_with("'s") ? "" : " ") + problem +
+                             "; the dialog ends as Cancel would, and the rest of the script "
+                             "is dropped";
+    actions_.clear();
+    answers_.clear();
+    fileChoices_.clear();
+    folderChoices_.clear();
+    messages_.push_back(Message{kNoteTitle, note, 0, ui::vbCancel});
+    if (onMessage) onMessage(messages_.back());
+    CancelForm(form);
+}
+
+void ScriptedUi::CancelForm(ui::Form& form) {
+    if (auto* cancel = form.CancelButton(); cancel && cancel->Enabled && cancel->Visible) {
+        cancel->PerformClick();
+    }
+    if (form.IsLoaded()) form.Unload();
 }
 
 void ScriptedUi::AdvanceClock(Long until, const std::function<bool()>& stop) {

@@ -8,7 +8,11 @@
 // virtual clock that only Wait actions advance. When the script runs out while a form
 // is still open, the timers run for a bounded virtual time (so a dialog that closes
 // itself can finish), then the form's Cancel button is pressed, or the form unloaded
-// when it has none, so a run always ends.
+// when it has none, so a run always ends. An action that does not fit the form on top
+// (a control it does not have, text for a button, a list line beyond the list) ends that
+// form the same way and drops the rest of the script; a note saying why is recorded
+// among the messages, titled "answers" (kNoteTitle), so every host shows it where it
+// shows the message boxes.
 //
 // Every message box is recorded and answered from the queue of answers, else with
 // its default button. Window calls are recorded in a journal, and the scripted
@@ -39,6 +43,13 @@ struct Action {
     // Call: what the user does outside the dialog at this point (clicks a cell in the
     // spreadsheet beside it, switches a sheet tab), run as a function.
     std::function<void()> call;
+    // Virtual time the user takes before the action while the form waits, its timers
+    // running: a form that closes itself meanwhile (once its work is done) leaves the
+    // action to the next form.
+    Long thinkMs = 0;
+    // Where the action was written ("answers.txt: line 4"), for the note when it does
+    // not fit the dialog; empty for actions queued by code.
+    std::string origin;
 
     static Action SetText(std::string control, std::string text, int atDoEvents = -1);
     static Action Pick(std::string control, int index, int atDoEvents = -1);
@@ -51,6 +62,9 @@ struct Action {
     static Action MouseDrag(int atDoEvents = -1);
     static Action Call(std::function<void()> call, int atDoEvents = -1);
 };
+
+// The title of the notes about an action that did not fit its form.
+inline constexpr const char* kNoteTitle = "answers";
 
 struct Message {
     std::string title;
@@ -85,7 +99,7 @@ class ScriptedUi : public ui::Ui {
     // Virtual time a form is given to close itself once the script has run out.
     Long idleLimitMs = 60000;
 
-    // Observations.
+    // Observations: the message boxes shown and the notes, in order.
     const std::vector<Message>& Messages() const { return messages_; }
     std::function<void(const Message&)> onMessage;
     const std::vector<WindowCall>& Journal() const { return journal_; }
@@ -146,6 +160,12 @@ class ScriptedUi : public ui::Ui {
     };
 
     void Deliver(const Action& action);
+    // The action does not fit the form on top: a note, the rest of the script dropped,
+    // the form ended as its Cancel button would end it.
+    void Refuse(ui::Form& form, const Action& action, const std::string& problem);
+    // Presses the form's Cancel button, or unloads the form when it has none (or the
+    // button cannot be pressed).
+    static void CancelForm(ui::Form& form);
     ui::Form& Top();
     // Advances the virtual clock to `until`, firing due timers of the shown forms.
     // Stops early when `stop` returns true.

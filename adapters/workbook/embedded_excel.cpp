@@ -1,13 +1,12 @@
 #include "adapters/workbook/embedded_excel.hpp"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <string_view>
 #include <vector>
 
+#include "adapters/posix/posix_system.hpp"
 #include "adapters/workbook/a1.hpp"
 #include "adapters/workbook/embedded_shapes.hpp"
 #include "adapters/workbook/numfmt/display_text.hpp"
@@ -35,27 +34,11 @@ std::string_view Trim(std::string_view s) {
     return s;
 }
 
-// What tells one version of a workbook file from another: where it lives (device and
-// inode, which a save by rename changes), its size, and its modification and status
-// change times to the nanosecond (a program that restores the modification time still
-// changes the status time).
-struct FileStamp {
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    timespec modified{}, changed{};
-    bool operator==(const FileStamp& o) const {
-        return device == o.device && inode == o.inode && size == o.size &&
-               modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec &&
-               changed.tv_sec == o.changed.tv_sec && changed.tv_nsec == o.changed.tv_nsec;
-    }
-};
+// What tells one version of a workbook file from another (the file helpers' stamp).
+using FileStamp = std::string;
 
-// The stamp of the file path leads to; none when it cannot be looked at (removed).
 std::optional<FileStamp> StampOf(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
-    return FileStamp{st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
+    return posix::FileStampOf(path);
 }
 
 std::vector<Area> ParseAddress(std::string_view address) {

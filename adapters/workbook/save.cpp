@@ -1,10 +1,6 @@
 #include "adapters/workbook/save.hpp"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <filesystem>
 
 #include "adapters/posix/posix_system.hpp"
 #include "adapters/workbook/package.hpp"
@@ -16,27 +12,9 @@ namespace tbln::workbook {
 
 namespace {
 
-bool NoWriteBits(const struct stat& st) {
-    return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
-}
-
-// A file or folder without any write permission is read-only even for a user whom the
-// system would let write (as a read-only attribute is on the original platform). The
-// folder is the one the new file is written in: the folder of the file a symbolic link
-// leads to.
 void CheckWritable(const std::string& path) {
-    struct stat st {};
-    if (stat(path.c_str(), &st) != 0) RaiseSaveError(path, "the file no longer exists");
-    if (!S_ISREG(st.st_mode)) RaiseSaveError(path, "it is not a regular file");
-    if (NoWriteBits(st) || access(path.c_str(), W_OK) != 0)
-        RaiseSaveError(path, "the file is read-only");
-    std::string folder = std::filesystem::path(posix::PathToWrite(path)).parent_path().string();
-    if (folder.empty()) folder = ".";
-    struct stat dir {};
-    if (stat(folder.c_str(), &dir) != 0 || NoWriteBits(dir) ||
-        access(folder.c_str(), W_OK | X_OK) != 0) {
-        RaiseSaveError(path, "the folder " + folder + " is read-only");
-    }
+    if (const auto problem = posix::SaveProblem(path); !problem.empty())
+        RaiseSaveError(path, problem);
 }
 
 }  // namespace

@@ -13,14 +13,19 @@
 namespace tbln::host {
 
 nlohmann::ordered_json BuildCellCommand(Host& host, const Options& options) {
-    const std::string file = std::filesystem::absolute(options.Get("file")).lexically_normal();
-    if (!std::filesystem::exists(file)) throw UsageError(file + ": no such workbook");
-    try {
-        script::RangeDialog(host.ui, file, options.Get("sheet", ""), options.Get("range", ""));
-    } catch (const std::invalid_argument& e) {
-        throw UsageError(std::string("--") + e.what());
+    // With an answers file, the workbook is the one its file step chooses.
+    std::vector<std::string> inputs;
+    if (!options.Has("answers")) {
+        const std::string file = std::filesystem::absolute(options.Get("file")).lexically_normal();
+        if (!std::filesystem::exists(file)) throw UsageError(file + ": no such workbook");
+        try {
+            script::RangeDialog(host.ui, file, options.Get("sheet", ""), options.Get("range", ""));
+        } catch (const std::invalid_argument& e) {
+            throw UsageError(std::string("--") + e.what());
+        }
+        inputs.push_back(file);
     }
-    DrawingOutputs drawings(options, {file});
+    DrawingOutputs drawings(options, inputs);
     ShowProgressOnTerminal(host, DialogId::CellRangeForm);
 
     CaptureCall c;

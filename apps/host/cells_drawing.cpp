@@ -24,8 +24,10 @@ json FrameJson(const ShapeFrame& f) {
 
 drawing::LookOf CellLooks(const WorkbookModel& book, const SheetModel& sheet) {
     return [&book, &sheet](Integer row, Integer col) -> std::optional<drawing::CellLook> {
-        const CellContent c = DescribeContent(book, sheet, row, col);
-        const CellView& v = FormatView(book, c.style);
+        // The cell's kind and format only: its displayed text is the record's.
+        const Cell* cell = sheet.Find(row, col);
+        const CellView& v = FormatView(book, cell ? cell->style : sheet.LineStyle(row, col));
+        const CellType type = cell ? cell->type : CellType::Empty;
         drawing::CellLook look;
         look.pattern = v.fillPattern;
         look.patternColor = drawing::ParseRgb(v.fillColor);
@@ -33,8 +35,8 @@ drawing::LookOf CellLooks(const WorkbookModel& book, const SheetModel& sheet) {
         look.fontColor = drawing::ParseRgb(v.fontColor);
         look.borderColors = {drawing::ParseRgb(v.top.color), drawing::ParseRgb(v.bottom.color),
                              drawing::ParseRgb(v.left.color), drawing::ParseRgb(v.right.color)};
-        look.content = c.type != ValueType::Empty;
-        look.number = c.type == ValueType::Number;
+        look.content = type != CellType::Empty;
+        look.number = type == CellType::Number;
         look.fillAligned = v.horizontalAlignment == xlFill;
         look.shrinks = v.shrinkToFit;
         return look;

@@ -1,14 +1,11 @@
 #include "apps/host/dialog_script.hpp"
 
-#include <regex>
-
 #include "apps/lib/dialog_script.hpp"
 
 namespace tbln::host {
 
 void CheckCell(const std::string& option, const std::string& cell) {
-    static const std::regex kCell("[A-Za-z]{1,3}[1-9][0-9]{0,6}");
-    if (!std::regex_match(cell, kCell)) {
+    if (!scripted::IsA1Cell(cell)) {
         throw UsageError("--" + option + " " + cell + " is not a cell such as B2");
     }
 }

@@ -28,6 +28,7 @@
 #include "adapters/fonts/font_metrics.hpp"
 #include "adapters/posix/posix_system.hpp"
 #include "adapters/workbook/cell_format.hpp"
+#include "adapters/workbook/embedded_excel.hpp"
 #include "apps/host/cells_drawing.hpp"
 #include "common/paths.hpp"
 #include "core/numeric.hpp"
@@ -50,34 +51,6 @@ drawing::Options DrawingOptions(const Options& options) {
     }
     return o;
 }
-
-// Forwards everything and marks the revisions just before the drawing ends.
-class RevisionSink : public drawing::Sink {
-  public:
-    RevisionSink(drawing::Sink& inner, const std::vector<drawing::CellBox>& marks)
-        : inner_(inner), marks_(marks) {}
-    void Begin(const drawing::Frame& f) override { inner_.Begin(f); }
-    void Draw(const drawing::Line& x) override { inner_.Draw(x); }
-    void Draw(const drawing::Path& x) override { inner_.Draw(x); }
-    void Draw(const drawing::Ellipse& x) override { inner_.Draw(x); }
-    void Draw(const drawing::Fill& x) override { inner_.Draw(x); }
-    void Draw(const drawing::Text& x) override { inner_.Draw(x); }
-    void Draw(const drawing::Image& x) override { inner_.Draw(x); }
-    void NextPage() override { inner_.NextPage(); }
-    std::optional<double> TextWidth(const drawing::Text& style, std::string_view run) override {
-        return inner_.TextWidth(style, run);
-    }
-    double LineHeight(const drawing::Text& style) override { return inner_.LineHeight(style); }
-    bool Clips() const override { return inner_.Clips(); }
-    void End() override {
-        drawing::DrawRevisionMarks(marks_, inner_);
-        inner_.End();
-    }
-
-  private:
-    drawing::Sink& inner_;
-    const std::vector<drawing::CellBox>& marks_;
-};
 
 // A buffered stream's bytes written to a descriptor; a failed write keeps its reason,
 // which the stream itself cannot carry.
@@ -457,23 +430,33 @@ void DrawingOutputs::WriteCapture(Host& host, Boolean result, const std::string&
     if (!Completed(result)) return;
     drawing::Capture capture{cells,  shapes,   images, startRow,
                              endRow, startCol, endCol, paths::PicturesFolder(host.sys)};
-    // The engine's view of the cells (colours with their tints, what each one holds); a
-    // workbook that cannot be read again leaves the records alone to draw from.
-    std::unique_ptr<workbook::WorkbookModel> model;
+    // The engine's view of the cells (colours with their tints, what each one holds): the
+    // workbook the import left open in the engine, else the file read again; a workbook
+    // that cannot be read again leaves the records alone to draw from.
+    std::unique_ptr<workbook::WorkbookModel> loaded;
+    const workbook::WorkbookModel* model = nullptr;
     const workbook::SheetModel* found = nullptr;
     if (!files_.empty()) {
-        try {
-            model = workbook::LoadWorkbook(book);
-            found = workbook::FindSheet(*model, sheet);
-        } catch (const RuntimeError& e) {
-            std::cerr << "tbln: the drawing shows what the records hold only: " << e.Description()
-                      << "\n";
+        const auto* open =
+            host.module.xlApp ? workbook::ActiveWorkbookModel(*host.module.xlApp) : nullptr;
+        std::error_code ignored;
+        if (open && fs::equivalent(open->path, book, ignored)) {
+            model = open;
+        } else {
+            try {
+                loaded = workbook::LoadWorkbook(book);
+                model = loaded.get();
+            } catch (const RuntimeError& e) {
+                std::cerr << "tbln: the drawing shows what the records hold only: "
+                          << e.Description() << "\n";
+            }
         }
+        if (model) found = workbook::FindSheet(*model, sheet);
     }
     if (found) capture.looks = CellLooks(*model, *found);
     const auto marks = drawing::BoxesOf(capture, drawingOptions_, revisions);
     Draw([&](drawing::Sink& sink) {
-        RevisionSink marked(sink, marks);
+        drawing::RevisionSink marked(sink, marks);
         drawing::DrawCapture(capture, drawingOptions_, marked);
     });
 }

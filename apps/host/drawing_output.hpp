@@ -47,6 +47,10 @@ class DrawingOutputs {
     void WriteWord(Boolean result, const WordLineArray& lines, Integer pages, Single pageWidth,
                    Single pageHeight);
 
+    // Draws a drawing made elsewhere (the host window's, every import at its place) into
+    // every file.
+    void WriteDrawing(const std::function<void(drawing::Sink&)>& draw) { Draw(draw); }
+
     // Raises UsageError naming every drawing that could not be written and why; the
     // command calls it once its JSON is printed, so the records are never lost.
     void Finish() const;

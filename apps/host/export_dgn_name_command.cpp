@@ -5,8 +5,16 @@
 namespace tbln::host {
 
 nlohmann::ordered_json ExportDgnNameCommand(Host& host, const Options& options) {
-    const std::string file = options.Get("file");
     const std::string fileFormat0 = DrawingFormat(options);
+    if (options.Has("answers")) {
+        if (!options.Positional().empty()) {
+            throw UsageError(
+                "the drawings answer the file chooser; with --answers the answers "
+                "file chooses them");
+        }
+        return CallExportDGNName(host, fileFormat0);
+    }
+    const std::string file = options.Get("file");
     const std::string start = options.Get("start");
     CheckCell("start", start);
     if (options.Positional().empty()) throw UsageError("name at least one DRAWING to export");

@@ -1,33 +1,45 @@
 // tbln gui [--file BOOK]: the host window standing in for the drawing program. Its
 // pull-down menu holds the items of the installed menu file, one per entry point; each
-// runs its entry point with the real dialogs beside the sheet window, and the returned
-// records are shown in tables and can be saved as the JSON the commands print.
+// runs its entry point with the real dialogs beside the sheet window. An import is drawn
+// on the window's drawing as the host's macro draws it, the returned records are shown in
+// tables beside it with the messages shown, and the drawing and the records can be saved.
 #include "apps/host/gui.hpp"
 
 #include <QAction>
 #include <QApplication>
 #include <QFileDialog>
 #include <QLabel>
+#include <QListWidget>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <pugixml.hpp>
+#include <sstream>
+#include <utility>
 
+#include "adapters/fonts/font_metrics.hpp"
 #include "adapters/posix/posix_system.hpp"
 #include "adapters/qt/display_probe.hpp"
 #include "adapters/qt/qt_ui.hpp"
 #include "adapters/qt/sheet_window.hpp"
+#include "apps/host/change_report.hpp"
+#include "apps/host/drawing_canvas.hpp"
+#include "apps/host/drawing_output.hpp"
 #include "apps/host/entry_points.hpp"
 #include "apps/host/json_records.hpp"
 #include "apps/host/record_table.hpp"
 #include "apps/host/streamed_json.hpp"
+#include "common/paths.hpp"
 
 namespace tbln::host {
 
@@ -128,15 +140,39 @@ class HostWindow : public QMainWindow {
     HostWindow(Host& host, DesktopScope::Desktop& desktop) : host_(host), desktop_(desktop) {
         setObjectName("HostWindow");
         setWindowTitle("tbln - drawing host");
+        // The drawing at the left; the records and the messages of each run beside it.
+        // Texts in the font files the picture backend draws with.
+        canvas_ = new DrawingCanvas([this](const std::string& family, bool bold, bool italic) {
+            drawing::FontFile file;
+            file.path = metrics_.FontFile(family, bold, italic, file.index);
+            return file;
+        });
         results_ = new QTabWidget;
         results_->setDocumentMode(true);
-        setCentralWidget(results_);
+        messages_ = new QListWidget;
+        messages_->setObjectName("messages");
+        auto* side = new QSplitter(Qt::Vertical);
+        side->addWidget(results_);
+        side->addWidget(messages_);
+        side->setSizes({440, 110});
+        auto* central = new QSplitter(Qt::Horizontal);
+        central->addWidget(canvas_);
+        central->addWidget(side);
+        central->setSizes({560, 340});
+        setCentralWidget(central);
         auto* file = menuBar()->addMenu("&File");
         file->addAction("&Open Workbook...", [this] { OpenWorkbook(); });
+        drawingAction_ = file->addAction("Save &Drawing...", [this] { SaveDrawing(); });
+        drawingAction_->setEnabled(false);
         saveAction_ = file->addAction("&Save Result as JSON...", [this] { SaveResult(); });
         saveAction_->setEnabled(false);
         file->addSeparator();
-        file->addAction("E&xit", [this] { close(); });
+        // Exit ends the session: every window closes (the sheet window too) and the
+        // process ends.
+        file->addAction("E&xit", [] {
+            QApplication::closeAllWindows();
+            QApplication::quit();
+        });
         const auto [name, items] = ReadMenu(MenuFile(host));
         auto* menu = menuBar()->addMenu(QString::fromStdString(name.empty() ? "Quorvex" : name));
         menu->setObjectName("systemMenu");
@@ -175,11 +211,18 @@ class HostWindow : public QMainWindow {
             result = {{"error", e.what()}};
         }
         auto messages = json::array();
-        for (const auto& [title, text] : desktop_.messages)
+        messages_->clear();
+        for (const auto& [title, text] : desktop_.messages) {
             messages.push_back({{"title", title}, {"text", text}});
+            messages_->addItem(QString::fromStdString(title + ": " + text));
+        }
         result["messages"] = messages;
         menuBar()->setEnabled(true);
         Show(item.caption, std::move(result));
+        lastCells_ = std::exchange(shownCells_, {});
+        // An import's records as shown are the ones its next update is compared with.
+        if (captured_) lastCapture_ = last_;
+        captured_ = false;
     }
 
     // The result as tables: its record arrays, one tab each, and its other values in a
@@ -190,9 +233,14 @@ class HostWindow : public QMainWindow {
         auto* page = new QTabWidget;
         auto summary = std::make_shared<json>(json::array());
         for (const auto& [key, value] : last_->items()) {
+            // A record array with its bounds holds its records in "items".
+            const json& list =
+                value.is_object() && value.contains("items") ? value["items"] : value;
             std::vector<const json*> records;
-            CollectRecords(value, records);
-            if (value.is_array() && !records.empty()) {
+            if (list.is_array()) CollectRecords(list, records);
+            if (key == "dgnCell0" && value.is_null() && shownCells_.IsAllocated()) {
+                page->addTab(CellTable(shownCells_), QString::fromStdString(key));
+            } else if (!records.empty()) {
                 page->addTab(RecordTable(last_, std::move(records)), QString::fromStdString(key));
             } else if (!value.is_array() || !value.empty()) {
                 summary->push_back({{"name", key}, {"value", value}});
@@ -208,20 +256,71 @@ class HostWindow : public QMainWindow {
     }
 
   private:
+    // The cell records of an import, a row of the table each, row by row of the range.
+    static QTableView* CellTable(const MyCellArray& cells) {
+        const auto columns = static_cast<std::size_t>(cells.ColUpper() - cells.ColLower() + 1);
+        const auto count =
+            static_cast<std::size_t>(cells.RowUpper() - cells.RowLower() + 1) * columns;
+        const auto at = [cells, columns](std::size_t i) -> const std::shared_ptr<MyCell>& {
+            return cells(cells.RowLower() + static_cast<Long>(i / columns),
+                         cells.ColLower() + static_cast<Long>(i % columns));
+        };
+        json sample = RecordJson(std::make_shared<MyCell>());
+        return RecordTable(new RecordTableModel(
+            count, [at](std::size_t i) { return RecordJson(at(i)); }, sample));
+    }
+
     json RunEntryPoint(const std::string& entry) {
         if (entry == "BuildCell" || entry == "DeepUpdate") {
-            if (entry == "DeepUpdate" && capture_.fileName0.empty())
+            if (entry == "DeepUpdate" && !lastImport_)
                 throw std::runtime_error("Import a range first: Update Range captures it again.");
-            // The macro's variables of the last import: its file, sheet and range go in.
-            json out = entry == "BuildCell" ? CallBuildCell(host_, capture_)
-                                            : CallDeepUpdate(host_, capture_);
-            out["dgnCell0"] = ArrayJson(capture_.dgnCell0);
+            // The macro's variables of the last import: its file, sheet and range go in. An
+            // import that did not complete (cancelled) leaves them, and the drawing, as
+            // they were, as the macro does when the result is False.
+            CaptureCall call = capture_;
+            json out =
+                entry == "BuildCell" ? CallBuildCell(host_, call) : CallDeepUpdate(host_, call);
+            // The cells stay records (dgnCell0 holds null in the JSON, as the commands
+            // print it): the tables make each one into its fields while it is shown.
+            shownCells_ = call.dgnCell0;
+            if (call.result == False) return out;
+            const std::string pictures = paths::PicturesFolder(host_.sys);
+            if (entry == "BuildCell") {
+                lastImport_ = canvas_->Place(call, pictures);
+            } else {
+                // The changes since the import drawn, marked on the drawing.
+                ChangeReport report;
+                try {
+                    json earlier = *lastCapture_;
+                    earlier["dgnCell0"] = ArrayJson(capture_.dgnCell0);
+                    report = CompareCaptures(earlier, "the last import", call.dgnCell0,
+                                             call.xlsShape0, call.xlsImage0, call.startRow0,
+                                             call.endRow0, call.startCol0, call.endCol0);
+                    out["changes"] = report.changes;
+                } catch (const UsageError& e) {
+                    out["changes"] = e.what();
+                }
+                canvas_->Redraw(*lastImport_, call, pictures, report.cells);
+            }
+            capture_ = std::move(call);
+            captured_ = true;
+            drawingAction_->setEnabled(true);
             return out;
         }
         if (entry == "ParseWord" || entry == "UpdateWord") {
+            // As for a range: a document import that did not complete leaves the last one.
+            WordCall call = word_;
             json out =
-                entry == "ParseWord" ? CallParseWord(host_, word_) : CallUpdateWord(host_, word_);
-            out["wordLines0"] = ArrayJson(word_.wordLines0);
+                entry == "ParseWord" ? CallParseWord(host_, call) : CallUpdateWord(host_, call);
+            out["wordLines0"] = ArrayJson(call.wordLines0);
+            if (call.result == False) return out;
+            if (entry == "UpdateWord" && lastDocument_) {
+                canvas_->Redraw(*lastDocument_, call);
+            } else {
+                lastDocument_ = canvas_->Place(call);
+            }
+            word_ = std::move(call);
+            drawingAction_->setEnabled(true);
             return out;
         }
         if (entry == "MakeBlock" || entry == "InsertBlock") {
@@ -255,13 +354,48 @@ class HostWindow : public QMainWindow {
         }
     }
 
+    // The whole drawing, every import at its place, as DXF, PDF, SVG or PNG by the name's
+    // extension, through the drawing outputs of the commands.
+    void SaveDrawing() {
+        QString chosen;
+        const QString path = QFileDialog::getSaveFileName(
+            this, "Save Drawing", "drawing.pdf",
+            "PDF (*.pdf);;SVG (*.svg);;PNG (*.png);;DXF (*.dxf)", &chosen);
+        if (path.isEmpty()) return;
+        std::string file = path.toStdString();
+        std::string kind = std::filesystem::path(file).extension().string();
+        kind = kind.empty() ? "" : kind.substr(1);
+        for (auto& c : kind) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (kind != "dxf" && kind != "pdf" && kind != "svg" && kind != "png") {
+            // A name without one of the four extensions gets the chosen filter's.
+            kind = chosen.section('.', 1).section(')', 0, 0).toStdString();
+            file += "." + kind;
+        }
+        try {
+            Options options;
+            options.Add(kind, file);
+            DrawingOutputs outputs(options, {});
+            outputs.WriteDrawing([this](drawing::Sink& sink) { canvas_->DrawAll(sink); });
+            outputs.Finish();
+            statusBar()->showMessage(QString::fromStdString("Drawing saved to " + file + "."));
+        } catch (const UsageError& e) {
+            QMessageBox::critical(this, "Save Drawing", e.what());
+        }
+    }
+
     void SaveResult() {
         const QString path = QFileDialog::getSaveFileName(this, "Save Result as JSON",
                                                           "result.json", "JSON (*.json)");
         if (path.isEmpty()) return;
         // Saved as every file is saved in place, in the text the commands print.
         try {
-            posix::WriteFileAtomically(path.toStdString(), DumpJson(*last_) + "\n");
+            std::ostringstream text;
+            if (last_->contains("dgnCell0") && (*last_)["dgnCell0"].is_null()) {
+                PrintWithCells(text, *last_, "dgnCell0", lastCells_);
+            } else {
+                text << DumpJson(*last_) << "\n";
+            }
+            posix::WriteFileAtomically(path.toStdString(), text.str());
         } catch (const RuntimeError& e) {
             QMessageBox::critical(this, "Save Result", QString::fromStdString(e.Description()));
         }
@@ -269,11 +403,22 @@ class HostWindow : public QMainWindow {
 
     Host& host_;
     DesktopScope::Desktop& desktop_;
+    fonts::FontMetrics metrics_;
+    DrawingCanvas* canvas_ = nullptr;
     QTabWidget* results_ = nullptr;
+    QListWidget* messages_ = nullptr;
     QAction* saveAction_ = nullptr;
-    std::shared_ptr<const json> last_;  // the last result, shown and saved
-    CaptureCall capture_;               // the last import, which Update Range captures again
-    WordCall word_;                     // the last Word import, whose file Update Word reads again
+    QAction* drawingAction_ = nullptr;
+    std::shared_ptr<const json> last_;         // the last result, shown and saved
+    CaptureCall capture_;                      // the last import, which Update Range captures again
+    std::optional<std::size_t> lastImport_;    // its drawing on the canvas
+    std::shared_ptr<const json> lastCapture_;  // its records as returned, for the changes
+    bool captured_ = false;
+    MyCellArray shownCells_;  // the cells of the result being shown (null in its JSON)
+    MyCellArray lastCells_;   // those of the last result shown, saved with it                    //
+                              // the run in progress completed an import
+    std::optional<std::size_t> lastDocument_;  // its drawing on the canvas
+    WordCall word_;  // the last Word import, whose file Update Word reads again
 };
 
 }  // namespace
@@ -307,7 +452,7 @@ json GuiCommand(Host& host, const Options& options) {
     if (!desktop.sheet) throw std::logic_error("the gui command runs with the sheet window");
     HostWindow window(host, desktop);
     // The host window at the left, the sheet window beside it, as the user arranges them.
-    window.resize(560, 440);
+    window.resize(900, 600);
     window.move(20, 20);
     window.show();
     desktop.sheet->move(window.frameGeometry().right() + 20, 20);

@@ -8,6 +8,7 @@ nlohmann::ordered_json InsertBlockCommand(Host& host, const Options& options) {
     const std::string fileName0 = options.Get("file");
     const std::string sheetName0 = options.Get("sheet", "");
     TagPosArray tags0 = ReadTags(options.Get("tags"));
+    if (options.Has("answers")) return CallInsertBlock(host, tags0, fileName0, sheetName0);
     const std::string blockId = options.Get("block-id");
     CheckCell("block-id", blockId);
     // The dialog opens the workbook handed in and chooses the sheet active in it; the

@@ -4,11 +4,13 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "apps/host/gui.hpp"
 #include "apps/host/host.hpp"
 #include "apps/host/streamed_json.hpp"
+#include "apps/lib/dialog_script.hpp"
 #include "core/error.hpp"
 #include "core/numeric.hpp"
 #include "core/text.hpp"
@@ -18,13 +20,15 @@ namespace {
 using Command = tbln::host::json (*)(tbln::host::Host&, const tbln::host::Options&);
 
 // One option of a command: its name without "--", what its value stands for (none for a
-// switch), whether it must be given or may repeat, and its help line.
+// switch), whether it must be given or may repeat, its help line, and whether it answers
+// the command's dialog (an answers file then answers it instead).
 struct OptionSpec {
     enum Kind { kOptional, kRequired, kRepeated, kSwitch };
     const char* name;
     const char* value;
     Kind kind;
     const char* help;
+    bool answersDialog = false;
 };
 
 // A command: drives one entry point and returns the JSON to print.
@@ -41,6 +45,10 @@ struct CommandSpec {
 using K = OptionSpec::Kind;
 const OptionSpec kBook{"file", "BOOK", K::kRequired, "the workbook"};
 const OptionSpec kSheet{"sheet", "NAME", K::kOptional, "the sheet (default: the active one)"};
+// The workbook and sheet chosen in the command's dialog.
+const OptionSpec kDialogBook{"file", "BOOK", K::kRequired, "the workbook", true};
+const OptionSpec kDialogSheet{"sheet", "NAME", K::kOptional, "the sheet (default: the active one)",
+                              true};
 const OptionSpec kFormat{"format", "dgn|dwg", K::kOptional, "the drawings' format (default dwg)"};
 
 const std::vector<CommandSpec>& Commands() {
@@ -64,7 +72,7 @@ const std::vector<CommandSpec>& Commands() {
         {"parse-word",
          ParseWordCommand,
          "import DOC line by line as formatted text (Word's file dialog answered with DOC)",
-         {{"file", "DOC", K::kRequired, "the document"}},
+         {{"file", "DOC", K::kRequired, "the document", true}},
          nullptr,
          false,
          true},
@@ -79,42 +87,45 @@ const std::vector<CommandSpec>& Commands() {
         {"make-block",
          MakeBlockCommand,
          "link the tags to cells through the Link Block dialog",
-         {kBook,
-          kSheet,
+         {kDialogBook,
+          kDialogSheet,
           {"tags", "TAGS.json", K::kRequired, "the block's tags"},
-          {"block-id", "CELL", K::kRequired, "the Block ID cell"},
-          {"bind", "TAG=CELL", K::kRepeated, "link TAG to CELL (repeat for each tag)"}}},
+          {"block-id", "CELL", K::kRequired, "the Block ID cell", true},
+          {"bind", "TAG=CELL", K::kRepeated, "link TAG to CELL (repeat for each tag)", true}}},
         {"insert-block",
          InsertBlockCommand,
          "fill linked tags from a Block ID cell through the Insert Block dialog",
          {kBook,
           kSheet,
           {"tags", "TAGS.json", K::kRequired, "the block's tags"},
-          {"block-id", "CELL", K::kRequired, "the Block ID cell"}}},
+          {"block-id", "CELL", K::kRequired, "the Block ID cell", true}}},
         {"populate",
          PopulateCommand,
          "choose the drawing-name cells, template and output folder (Populate dialog)",
-         {kBook,
-          kSheet,
-          {"first", "CELL", K::kRequired, "the first drawing-name cell"},
-          {"second", "CELL", K::kRequired, "the second drawing-name cell"},
-          {"last", "CELL", K::kRequired, "the last drawing-name cell"},
-          {"template", "PATH", K::kRequired, "the template drawing"},
-          {"output", "DIR", K::kRequired, "the folder the drawings go to"},
+         {kDialogBook,
+          kDialogSheet,
+          {"first", "CELL", K::kRequired, "the first drawing-name cell", true},
+          {"second", "CELL", K::kRequired, "the second drawing-name cell", true},
+          {"last", "CELL", K::kRequired, "the last drawing-name cell", true},
+          {"template", "PATH", K::kRequired, "the template drawing", true},
+          {"output", "DIR", K::kRequired, "the folder the drawings go to", true},
           kFormat}},
         {"export-dgn-name",
          ExportDgnNameCommand,
          "write the drawing names down from CELL and save the workbook",
-         {kBook, kSheet, {"start", "CELL", K::kRequired, "the first cell written"}, kFormat},
+         {kDialogBook,
+          kDialogSheet,
+          {"start", "CELL", K::kRequired, "the first cell written", true},
+          kFormat},
          "DRAWING",
          true},
         {"set-luc",
          SetLucCommand,
          "make CELL the sheet's last used cell and save (only with --yes)",
-         {kBook,
-          kSheet,
-          {"cell", "CELL", K::kRequired, "the new last used cell"},
-          {"yes", nullptr, K::kSwitch, "answer Yes to the question before saving"}}},
+         {kDialogBook,
+          kDialogSheet,
+          {"cell", "CELL", K::kRequired, "the new last used cell", true},
+          {"yes", nullptr, K::kSwitch, "answer Yes to the question before saving", true}}},
         {"set-top-most-window",
          SetTopMostWindowCommand,
          "put a window into the top-most band or take it out",
@@ -123,7 +134,9 @@ const std::vector<CommandSpec>& Commands() {
         {"build-cell",
          BuildCellCommand,
          "import a range (the whole sheet without --range) as cell, shape and picture records",
-         {kBook, kSheet, {"range", "A1:H20", K::kOptional, "the range (default: the whole sheet)"}},
+         {kDialogBook,
+          kDialogSheet,
+          {"range", "A1:H20", K::kOptional, "the range (default: the whole sheet)", true}},
          nullptr,
          false,
          true},
@@ -156,14 +169,16 @@ const std::vector<OptionSpec> kDrawingOptions = {
     {"scale", "N", K::kOptional, "N drawing units per millimetre (default 1: millimetres)"},
 };
 
-void Declare(CLI::App& sub, const OptionSpec& spec) {
+// With `answering` (an answers file answers the dialogs), an option that answers the
+// dialog need not be given.
+void Declare(CLI::App& sub, const OptionSpec& spec, bool answering) {
     const std::string flag = std::string("--") + spec.name;
     if (spec.kind == K::kSwitch) {
         sub.add_flag(flag, spec.help);
         return;
     }
     CLI::Option* o = sub.add_option(flag, spec.help)->type_name(spec.value);
-    if (spec.kind == K::kRequired) o->required();
+    if (spec.kind == K::kRequired && !(answering && spec.answersDialog)) o->required();
     // A repeated option takes one value each time; any other may be given once.
     o->multi_option_policy(spec.kind == K::kRepeated ? CLI::MultiOptionPolicy::TakeAll
                                                      : CLI::MultiOptionPolicy::Throw);
@@ -189,21 +204,35 @@ int main(int argc, char** argv) {
         "tbln");
     std::string root;
     std::string readerTimeoutText;
+    std::string answers;
     bool gui = false;
+    // Whether an answers file answers the dialogs is known before the command's options
+    // are declared: the options it answers are then not required.
+    bool answering = false;
+    if (const char* env = std::getenv("TBLN_ANSWERS"); env && *env) answering = true;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view word = argv[i];
+        if (word == "--answers" || word.starts_with("--answers=")) answering = true;
+    }
     cli.add_option("--root", root, "the install root (default: found from the program)")
         ->type_name("DIR");
     cli.add_option("--reader-timeout", readerTimeoutText,
                    "how long build-cell and deep-update wait for the workbook reader (and for "
                    "another import holding it) before they cancel (default 300)")
         ->type_name("SECONDS");
+    cli.add_option("--answers", answers,
+                   "answer the command's dialogs from FILE, one step a line (see the README); "
+                   "the options that answer them are then left out")
+        ->type_name("FILE")
+        ->envname("TBLN_ANSWERS");
     cli.add_flag("--gui", gui,
                  "show the command's dialogs on the desktop instead of answering them from the "
                  "options");
     for (const auto& command : Commands()) {
         CLI::App* sub = cli.add_subcommand(command.name, command.help);
-        for (const auto& spec : command.options) Declare(*sub, spec);
+        for (const auto& spec : command.options) Declare(*sub, spec, answering);
         if (command.draws) {
-            for (const auto& spec : kDrawingOptions) Declare(*sub, spec);
+            for (const auto& spec : kDrawingOptions) Declare(*sub, spec, answering);
         }
         if (command.positional) {
             CLI::Option* p = sub->add_option(command.positional, "");
@@ -268,7 +297,22 @@ int main(int argc, char** argv) {
         }
     }
     host::Options options;
-    for (const auto& spec : command->options) Collect(*sub, spec, options);
+    for (const auto& spec : command->options) {
+        if (!answers.empty() && spec.answersDialog &&
+            sub->get_option(std::string("--") + spec.name)->count() > 0) {
+            std::cerr << "tbln: --" << spec.name << " answers the " << command->name
+                      << " dialog; with --answers the answers file answers it\n";
+            return 2;
+        }
+        Collect(*sub, spec, options);
+    }
+    if (!answers.empty()) {
+        if (gui || command->run == host::GuiCommand) {
+            std::cerr << "tbln: --answers answers the dialogs that --gui shows; give one of them\n";
+            return 2;
+        }
+        options.Add("answers", answers);
+    }
     if (command->draws) {
         for (const auto& spec : kDrawingOptions) Collect(*sub, spec, options);
     }
@@ -285,6 +329,7 @@ int main(int argc, char** argv) {
         host::Host h(root, desktop ? &desktop->Ui() : nullptr);
         h.module.readerWaitLimitMs = readerWaitLimitMs;
         if (desktop) desktop->FollowEngines(h);
+        if (!answers.empty()) script::UseAnswers(h.ui, h.objects, h.sys, answers);
         const auto result = command->run(h, options);
         // A command with a large record array prints it itself, record by record.
         if (!result.is_discarded()) std::cout << host::DumpJson(result) << "\n";

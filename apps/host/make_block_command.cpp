@@ -5,8 +5,9 @@
 namespace tbln::host {
 
 nlohmann::ordered_json MakeBlockCommand(Host& host, const Options& options) {
-    const std::string file = options.Get("file");
     TagPosArray tags0 = ReadTags(options.Get("tags"));
+    if (options.Has("answers")) return CallMakeBlock(host, tags0);
+    const std::string file = options.Get("file");
     const std::string blockId = options.Get("block-id");
     CheckCell("block-id", blockId);
     ScriptOpenWorkbook(host, file, options.Get("sheet", ""), "btnBrowseExcel");

@@ -32,12 +32,17 @@ void PrintWhyNotAWordFile(Host& host, const std::string& path) {
 }
 
 nlohmann::ordered_json ParseWordCommand(Host& host, const Options& options) {
-    DrawingOutputs drawings(options, {options.Get("file")});
-    host.ui.PushFileChoice(options.Get("file"));
+    // With an answers file, the document is the one its file step chooses.
+    const bool answering = options.Has("answers");
+    DrawingOutputs drawings(options, answering ? std::vector<std::string>{}
+                                               : std::vector<std::string>{options.Get("file")});
+    if (!answering) host.ui.PushFileChoice(options.Get("file"));
     WordCall c;
     const json out = CallParseWord(host, c);
     drawings.WriteWord(c.result, c.wordLines0, c.pageNum0, c.pageWid0, c.pageHei0);
-    if (c.result == False) PrintWhyNotAWordFile(host, options.Get("file"));
+    if (c.result == False) {
+        PrintWhyNotAWordFile(host, answering ? c.fileName0 : options.Get("file"));
+    }
     PrintWordResult(out, c.wordLines0);
     drawings.Finish();
     return AlreadyPrinted();

@@ -5,8 +5,9 @@
 namespace tbln::host {
 
 nlohmann::ordered_json PopulateCommand(Host& host, const Options& options) {
-    const std::string file = options.Get("file");
     std::string dwgdgn = DrawingFormat(options);
+    if (options.Has("answers")) return CallPopulate(host, dwgdgn);
+    const std::string file = options.Get("file");
     ScriptOpenWorkbook(host, file, options.Get("sheet", ""), "btnBrowseExcel");
     const std::pair<const char*, const char*> cells[] = {
         {"first", "btnUpdate1"}, {"second", "btnUpdate2"}, {"last", "btnUpdaten"}};

@@ -23,8 +23,25 @@ RecordTableModel::RecordTableModel(std::shared_ptr<const json> source,
     }
 }
 
+RecordTableModel::RecordTableModel(std::size_t count, std::function<json(std::size_t)> record,
+                                   const json& sample, QObject* parent)
+    : QAbstractTableModel(parent), count_(count), make_(std::move(record)) {
+    if (sample.is_object()) {
+        for (const auto& [key, value] : sample.items()) columns_.push_back(key);
+    }
+}
+
+const RecordTableModel::json& RecordTableModel::Record(std::size_t row) const {
+    if (!make_) return *records_[row];
+    if (row != madeRow_) {
+        made_ = make_(row);
+        madeRow_ = row;
+    }
+    return made_;
+}
+
 int RecordTableModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(records_.size());
+    return parent.isValid() ? 0 : static_cast<int>(make_ ? count_ : records_.size());
 }
 
 int RecordTableModel::columnCount(const QModelIndex& parent) const {
@@ -33,7 +50,8 @@ int RecordTableModel::columnCount(const QModelIndex& parent) const {
 
 QVariant RecordTableModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole || !index.isValid()) return {};
-    const json& record = *records_[static_cast<std::size_t>(index.row())];
+    const json& record = Record(static_cast<std::size_t>(index.row()));
+    if (!record.is_object()) return {};
     const auto it = record.find(columns_[static_cast<std::size_t>(index.column())]);
     if (it == record.end() || it->is_null()) return {};
     if (it->is_string()) return QString::fromStdString(it->get_ref<const std::string&>());
@@ -48,8 +66,13 @@ QVariant RecordTableModel::headerData(int section, Qt::Orientation orientation, 
 
 QTableView* RecordTable(std::shared_ptr<const nlohmann::ordered_json> source,
                         std::vector<const nlohmann::ordered_json*> records) {
+    return RecordTable(new RecordTableModel(std::move(source), std::move(records)));
+}
+
+QTableView* RecordTable(RecordTableModel* model) {
     auto* table = new QTableView;
-    table->setModel(new RecordTableModel(std::move(source), std::move(records), table));
+    model->setParent(table);
+    table->setModel(model);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setWordWrap(false);
     // Every row has the same height, and the columns fit the first rows' texts once;

@@ -5,6 +5,7 @@
 namespace tbln::host {
 
 nlohmann::ordered_json SetLucCommand(Host& host, const Options& options) {
+    if (options.Has("answers")) return CallSetLUC(host);
     const std::string file = options.Get("file");
     const std::string cell = options.Get("cell");
     CheckCell("cell", cell);

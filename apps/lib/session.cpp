@@ -1,7 +1,10 @@
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <map>
 #include <mutex>
+
+#include <link.h>
 
 #ifdef TBLN_UI_PLUGINS
 #include <dlfcn.h>
@@ -55,6 +58,33 @@ std::map<std::string, fs::path> UiPlugins() {
     return plugins;
 }
 
+// The "qt" user interface runs on Qt 6. A process that already runs another major version
+// of Qt (FreeCAD runs Qt 5) cannot hold both: their symbols and event loops collide.
+constexpr int kQtMajor = 6;
+
+// The file name of a Qt core library of another major version loaded in the process, or
+// empty when there is none.
+std::string OtherQtInProcess() {
+    std::string found;
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, std::size_t, void* data) {
+            const std::string_view path = info->dlpi_name ? info->dlpi_name : "";
+            const std::string_view name = path.substr(path.rfind('/') + 1);
+            // libQt5Core.so.5, libQt6Core.so.6, and Qt 4's libQtCore.so.4.
+            const bool qt4 = name.starts_with("libQtCore.so");
+            const bool qtN = name.starts_with("libQt") && name.size() > 5 &&
+                             std::isdigit(static_cast<unsigned char>(name[5])) &&
+                             name.substr(6).starts_with("Core.so");
+            if ((qt4 || (qtN && name[5] - '0' != kQtMajor)) && name.find(".so") != name.npos) {
+                *static_cast<std::string*>(data) = std::string(name);
+                return 1;
+            }
+            return 0;
+        },
+        &found);
+    return found;
+}
+
 // The factory of a user interface, loading its plugin when it is not registered yet;
 // raises std::invalid_argument naming the known ones when there is none.
 UiFactory FactoryOf(const std::string& name) {
@@ -67,6 +97,12 @@ UiFactory FactoryOf(const std::string& name) {
 #ifdef TBLN_UI_PLUGINS
     const auto plugins = UiPlugins();
     if (const auto it = plugins.find(name); it != plugins.end()) {
+        if (const auto other = OtherQtInProcess(); name == "qt" && !other.empty()) {
+            throw std::invalid_argument("the user interface \"qt\" runs on Qt " +
+                                        std::to_string(kQtMajor) +
+                                        ", and this process already runs another Qt (" + other +
+                                        "); one process cannot hold both: choose \"scripted\"");
+        }
         // Loading registers it; the plugin stays loaded for the life of the process.
         if (!dlopen(it->second.c_str(), RTLD_NOW | RTLD_LOCAL)) {
             const char* why = dlerror();
@@ -125,7 +161,7 @@ std::vector<std::string> UiNames() {
 void InstallReader(sys::System& sys) {
     sys.MakeDirs(paths::ReaderFolder(sys));
     sys.MakeDirs(paths::PicturesFolder(sys));
-    const std::string target = paths::ReaderFile(sys, paths::kReaderProgram);
+    const std::string target = paths::ReaderFile(sys, paths::kReaderProgramFile);
     fs::path source;
     std::error_code ec;
     for (const auto& candidate : ReaderCandidates()) {
@@ -150,7 +186,13 @@ void InstallReader(sys::System& sys) {
 }
 
 Session::Session(const std::string& root, const std::string& uiName) {
-    if (uiName == "auto") {
+    if (uiName == "auto" && !OtherQtInProcess().empty()) {
+        uiWarning_ = "the real dialogs run on Qt " + std::to_string(kQtMajor) +
+                     ", and this process already runs " + OtherQtInProcess() +
+                     "; the scripted interface is used instead";
+        ownUi_ = FactoryOf("scripted")(objects_);
+        uiName_ = "scripted";
+    } else if (uiName == "auto") {
         // The real dialogs where they can be shown, else the script.
         try {
             ownUi_ = FactoryOf("qt")(objects_);
@@ -227,6 +269,14 @@ void Session::OpenWorkbook(const std::string& file, const std::string& sheet,
 void Session::RangeDialog(const std::string& file, const std::string& sheet,
                           const std::string& range) {
     script::RangeDialog(RequireScripted(), file, sheet, range);
+}
+
+void Session::UseAnswers(const std::string& path) {
+    try {
+        script::UseAnswers(RequireScripted(), objects_, *sys_, path);
+    } catch (const scripted::AnswersError& e) {
+        throw std::invalid_argument(e.what());
+    }
 }
 
 std::vector<ShownMessage> Session::Messages() const {

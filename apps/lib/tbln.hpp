@@ -81,6 +81,9 @@ class Session {
     ui::Ui& Ui() { return *ui_; }
     // The name of the user interface chosen ("auto" resolved).
     const std::string& UiName() const { return uiName_; }
+    // Why "auto" chose the scripted interface where the real dialogs could not be loaded
+    // safely (another Qt major version in the process); empty otherwise.
+    const std::string& UiWarning() const { return uiWarning_; }
 
     // Places the external reader in the install root (see InstallReader).
     void InstallReader();
@@ -107,6 +110,10 @@ class Session {
     // The whole range-import dialog: workbook, sheet, range ("A1:H20", "B2", or empty
     // for the sheet's used area), then OK. Raises std::invalid_argument for a bad range.
     void RangeDialog(const std::string& file, const std::string& sheet, const std::string& range);
+    // Answers the dialogs from the answers file at `path` (see script::UseAnswers:
+    // TBLN_MESSAGES is honoured); raises std::invalid_argument naming the file, the line
+    // and the problem when it cannot be read or holds a malformed line.
+    void UseAnswers(const std::string& path);
     // The message boxes shown so far.
     std::vector<ShownMessage> Messages() const;
 
@@ -114,7 +121,7 @@ class Session {
     void Build(ui::Ui& ui, const std::string& root);
     scripted::ScriptedUi& RequireScripted();
 
-    std::string uiName_;
+    std::string uiName_, uiWarning_;
     std::unique_ptr<ui::Ui> ownUi_;  // the one chosen by name
     ui::Ui* ui_ = nullptr;
     scripted::ScriptedUi* scripted_ = nullptr;

@@ -10,12 +10,24 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <filesystem>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <type_traits>
 
+#include "adapters/cairo/cairo_drawing.hpp"
+#include "adapters/fonts/font_metrics.hpp"
+#include "adapters/scripted/scripted_ui.hpp"
+#include "adapters/workbook/a1.hpp"
+#include "adapters/workbook/cell_format.hpp"
+#include "adapters/workbook/workbook_model.hpp"
+#include "apps/host/cells_drawing.hpp"
+#include "capture/capture_range.hpp"
+#include "common/paths.hpp"
 #include "common/utilities.hpp"
+#include "drawing/drawing.hpp"
 #include "platform/excel.hpp"
 #include "tbln.hpp"
 
@@ -299,6 +311,12 @@ struct Table {
     std::vector<Single> columnWidths, rowHeights;
     std::vector<bool> hiddenColumns, hiddenRows;
     std::vector<std::string> merges;
+    // What the drawing needs beyond the cells: the whole grid, the shapes and pictures,
+    // and the folder the pictures were written to.
+    MyCellArray grid;
+    MyShapeArray shapes;
+    MyImageArray images;
+    std::string picturesFolder;
 };
 
 std::string CellName(Integer row, Integer col) {
@@ -334,7 +352,53 @@ Table MakeTable(std::string path, std::string sheet, const MyCellArray& grid, In
         t.hiddenRows.push_back(height == 0);
     }
     for (const Single width : t.columnWidths) t.hiddenColumns.push_back(width == 0);
+    t.grid = grid;
     return t;
+}
+
+// The fonts of the pictures: the files the document engine's metrics read.
+drawing::FindFont PictureFonts(fonts::FontMetrics& metrics) {
+    return [&metrics](const std::string& family, bool bold, bool italic) {
+        drawing::FontFile file;
+        file.path = metrics.FontFile(family, bold, italic, file.index);
+        return file;
+    };
+}
+
+// Units per millimetre of a drawing; anything but a positive number raises ValueError.
+drawing::Options DrawingScale(double unitsPerMm) {
+    if (!(unitsPerMm > 0) || !std::isfinite(unitsPerMm))
+        throw py::value_error("scale must be a positive number of drawing units per millimetre");
+    drawing::Options options;
+    options.unitsPerMm = unitsPerMm;
+    return options;
+}
+
+// The SVG picture the host's --svg writes of the table: the records drawn with what the
+// engine reads of each cell (fills, font and border colours), through the same backend.
+std::string TableSvg(const Table& t, double unitsPerMm,
+                     const std::vector<std::pair<Integer, Integer>>& revisions) {
+    const auto options = DrawingScale(unitsPerMm);
+    drawing::Capture capture{t.grid,    t.shapes,   t.images,  t.firstRow,
+                             t.lastRow, t.firstCol, t.lastCol, t.picturesFolder};
+    std::unique_ptr<workbook::WorkbookModel> model;
+    const workbook::SheetModel* sheet = nullptr;
+    try {
+        model = workbook::LoadWorkbook(t.path);
+        sheet = workbook::FindSheet(*model, t.sheet);
+    } catch (const RuntimeError&) {
+        // A workbook gone since: the records alone are drawn.
+    }
+    if (sheet) capture.looks = host::CellLooks(*model, *sheet);
+    std::ostringstream out;
+    {
+        py::gil_scoped_release release;
+        fonts::FontMetrics metrics;
+        cairo::CairoSink sink(out, cairo::Format::Svg, PictureFonts(metrics));
+        drawing::RevisionSink marked(sink, drawing::BoxesOf(capture, options, revisions));
+        drawing::DrawCapture(capture, options, marked);
+    }
+    return out.str();
 }
 
 py::dict RecordDict(const MyCell& cell) {
@@ -359,27 +423,77 @@ py::dict TableDict(const Table& t) {
     return d;
 }
 
-Table ReadRange(const py::object& pathArg, const std::optional<std::string>& sheet,
-                const std::string& cells) {
+// One import of a range without a dialog to answer: BuildCell through the range dialog
+// answered with the arguments, or (`deep`) DeepUpdate of exactly that range, as the
+// update of an imported range runs.
+//
+// `progress` (None or a callable) is called with the share done, 0 to 1, whenever the
+// dialog's progress bar moves. An exception it raises, or KeyboardInterrupt (Ctrl-C),
+// stops the import: the range dialog's Cancel is clicked at its next look at its events,
+// so the import ends as a user's Cancel ends it, and the exception reaches the caller.
+// The update has no Cancel: it runs to its end and the exception follows.
+Table CaptureRange(const py::object& pathArg, const std::optional<std::string>& sheet,
+                   const std::string& cells, bool deep, const py::object& progress) {
     const std::string path = AbsolutePath(pathArg);
     const std::string range = DialogRange(cells);
     if (!std::filesystem::is_regular_file(path)) RaiseFileNotFound(path);
+    if (!progress.is_none() && !PyCallable_Check(progress.ptr()))
+        throw py::type_error("progress must be None or a callable taking the share done");
     Session session("", "scripted");
     CaptureArgs c;
     Boolean fastUpdate0 = False;
     Boolean ok = False;
+    std::optional<py::error_already_set> stopped;
+    auto* dialog = dynamic_cast<ProgressDialog*>(
+        &session.GetModule().Dialog(deep ? DialogId::DeepUpdateForm : DialogId::CellRangeForm));
+    if (dialog) {
+        ProgressBar* bar = &dialog->Progress().bar;
+        bar->PropertyChanged = [&, bar](const std::string& name) {
+            if (name != "Position" || bar->Max() == 0 || stopped) return;
+            py::gil_scoped_acquire gil;
+            try {
+                if (!progress.is_none())
+                    progress(static_cast<double>(bar->Position()) / bar->Max());
+                if (PyErr_CheckSignals() != 0) throw py::error_already_set();
+            } catch (py::error_already_set& e) {
+                stopped.emplace(std::move(e));
+                if (!deep) session.Scripted()->Push(scripted::Action::Click("btnCancel", 0));
+            }
+        };
+    }
+    const auto reraise = [&] {
+        if (!stopped) return;
+        stopped->restore();
+        stopped.reset();
+        throw py::error_already_set();
+    };
     {
         // Nothing below calls back into Python: the scripted dialogs answer from the
         // queue filled here, and the reader is another process.
         py::gil_scoped_release release;
         session.InstallReader();
-        session.RangeDialog(path, sheet.value_or(""), range);
         std::string dwgdgn = "dwg", qvPath;
-        ok = session.App().BuildCell(c.fileName0, c.sheetName0, c.excelFonts0, c.dgnCell0,
-                                     c.xlsShape0, c.xlsImage0, c.totalHeight0, c.totalWidth0,
-                                     c.startRow0, c.endRow0, c.startCol0, c.endCol0, dwgdgn, qvPath,
-                                     fastUpdate0);
+        if (deep) {
+            c.fileName0 = path;
+            c.sheetName0 = sheet.value_or("");
+            const auto colon = range.find(':');
+            Long row = 0, col = 0;
+            workbook::ParseCellRef(range.substr(0, colon), row, col);
+            c.startRow0 = static_cast<Integer>(row), c.startCol0 = static_cast<Integer>(col);
+            workbook::ParseCellRef(range.substr(colon + 1), row, col);
+            c.endRow0 = static_cast<Integer>(row), c.endCol0 = static_cast<Integer>(col);
+            ok = session.App().DeepUpdate(c.fileName0, c.sheetName0, c.excelFonts0, c.dgnCell0,
+                                          c.xlsShape0, c.xlsImage0, c.totalHeight0, c.totalWidth0,
+                                          c.startRow0, c.endRow0, c.startCol0, c.endCol0, dwgdgn);
+        } else {
+            session.RangeDialog(path, sheet.value_or(""), range);
+            ok = session.App().BuildCell(c.fileName0, c.sheetName0, c.excelFonts0, c.dgnCell0,
+                                         c.xlsShape0, c.xlsImage0, c.totalHeight0, c.totalWidth0,
+                                         c.startRow0, c.endRow0, c.startCol0, c.endCol0, dwgdgn,
+                                         qvPath, fastUpdate0);
+        }
     }
+    reraise();
     if (ok == False) {
         const auto shown = session.Messages();
         if (sheet) {
@@ -409,8 +523,65 @@ Table ReadRange(const py::object& pathArg, const std::optional<std::string>& she
     if (auto app = As<excel::Application>(session.Objects().GetObject("Excel.Application"))) {
         if (auto book = app->ActiveWorkbook()) sheetName = book->ActiveSheet()->Name();
     }
-    return MakeTable(c.fileName0, sheetName, c.dgnCell0, c.startRow0, c.endRow0, c.startCol0,
-                     c.endCol0, c.totalWidth0, c.totalHeight0);
+    Table t = MakeTable(c.fileName0, sheetName, c.dgnCell0, c.startRow0, c.endRow0, c.startCol0,
+                        c.endCol0, c.totalWidth0, c.totalHeight0);
+    t.shapes = std::move(c.xlsShape0);
+    t.images = std::move(c.xlsImage0);
+    t.picturesFolder = paths::PicturesFolder(session.Sys());
+    return t;
+}
+
+Table ReadRange(const py::object& path, const std::optional<std::string>& sheet,
+                const std::string& cells, const py::object& progress) {
+    return CaptureRange(path, sheet, cells, false, progress);
+}
+
+Table UpdateRange(const py::object& path, const std::optional<std::string>& sheet,
+                  const std::string& cells, const py::object& progress) {
+    return CaptureRange(path, sheet, cells, true, progress);
+}
+
+// A Word document's lines as an import hands them back, page by page.
+struct Document {
+    std::string path;
+    Integer pages = 0;
+    Single pageWidth = 0, pageHeight = 0;
+    WordLineArray lines;
+};
+
+Document ReadDocument(const py::object& pathArg) {
+    const std::string path = AbsolutePath(pathArg);
+    if (!std::filesystem::is_regular_file(path)) RaiseFileNotFound(path);
+    Session session("", "scripted");
+    Document d;
+    d.path = path;
+    std::string fileName0 = path;
+    Boolean ok = False;
+    {
+        py::gil_scoped_release release;
+        ok = session.App().UpdateWord(d.lines, d.pages, d.pageWidth, d.pageHeight, fileName0);
+    }
+    if (ok == False)
+        RaiseImportFailed(session.Messages(), "The import of " + path + " did not finish");
+    return d;
+}
+
+// One page of the document as the host's --svg draws it, at the page's size.
+std::string DocumentSvg(const Document& d, Integer page, double unitsPerMm) {
+    const auto options = DrawingScale(unitsPerMm);
+    if (page < 1 || page > d.pages)
+        throw py::index_error("page " + std::to_string(page) +
+                              " is not a page of the document (1 to " + std::to_string(d.pages) +
+                              ")");
+    std::ostringstream out;
+    {
+        py::gil_scoped_release release;
+        fonts::FontMetrics metrics;
+        cairo::CairoSink sink(out, cairo::Format::Svg, PictureFonts(metrics));
+        drawing::PageSink one(sink, page);
+        drawing::DrawWordLines(d.lines, d.pages, d.pageWidth, d.pageHeight, options, one);
+    }
+    return out.str();
 }
 
 void BindLayer(py::module_& m) {
@@ -451,6 +622,14 @@ void BindLayer(py::module_& m) {
         .def("to_dict", &TableDict,
              "The table as plain data: path, sheet, range, column_widths, row_heights, "
              "hidden_columns, hidden_rows, merges and cells (one dict of MyCell fields each).")
+        .def("to_svg", &TableSvg, arg("scale") = 1.0,
+             arg("revisions") = std::vector<std::pair<Integer, Integer>>(),
+             "The table as the host's --svg draws it (fills, borders, texts, shapes and "
+             "pictures), as SVG text whose units are points: one drawing unit per millimetre "
+             "on paper times `scale` (drawing units per millimetre), with a margin of 14 pt "
+             "around the range. `revisions` are (row, col) sheet cells marked as changed. "
+             "Pictures are read from the folder the import wrote them to, "
+             "which the next import rewrites: draw the table before importing again.")
         .def("__eq__",
              [](const Table& a, const py::object& b) -> py::object {
                  if (!py::isinstance<Table>(b))
@@ -463,26 +642,86 @@ void BindLayer(py::module_& m) {
                    ", cells=" + std::to_string(t.cells.size()) + ")";
         });
     m.attr("Table").attr("__hash__") = py::none();
+    m.def("update_range", &UpdateRange, arg("path"), arg("sheet"), arg("cells"), py::kw_only(),
+          arg("progress") = py::none(),
+          "Captures the range `cells` of the sheet `sheet` of the workbook at `path` again, "
+          "exactly that range and without a dialog, as the update of an imported range "
+          "does (DeepUpdate), and returns a Table. Raises as read_range does.");
+    py::class_<Document>(m, "Document",
+                         "A Word document as the import reads it: its lines (WordLine records, "
+                         "positions in points from the top left of their page) and its pages.")
+        .def_readonly("path", &Document::path, "The document's absolute path.")
+        .def_readonly("pages", &Document::pages, "The number of pages.")
+        .def_readonly("page_width", &Document::pageWidth, "The page's width, in points.")
+        .def_readonly("page_height", &Document::pageHeight, "The page's height, in points.")
+        .def(
+            "__len__", [](const Document& d) { return d.lines.size(); }, "The number of lines.")
+        .def(
+            "__iter__",
+            [](const Document& d) { return py::make_iterator(d.lines.begin(), d.lines.end()); },
+            py::keep_alive<0, 1>(), "The lines (WordLine), page by page, top to bottom.")
+        .def("to_svg", &DocumentSvg, arg("page") = 1, arg("scale") = 1.0,
+             "The page `page` (from 1) as the host's --svg draws it, as SVG text whose units "
+             "are points, at the page's size; `scale` as for Table.to_svg. Raises IndexError "
+             "for a page the document does not have.")
+        .def("__repr__", [](const Document& d) {
+            return "Document(path=" + std::string(py::repr(py::str(d.path))) +
+                   ", pages=" + std::to_string(d.pages) +
+                   ", lines=" + std::to_string(d.lines.size()) + ")";
+        });
+    m.def("read_document", &ReadDocument, arg("path"),
+          "Reads the Word document at `path` (str or os.PathLike) as the Word import does "
+          "and returns a Document. Raises FileNotFoundError when there is no such file and "
+          "tbln.Error with the import's message when it is not a document it can read.");
     m.def("read_range", &ReadRange, arg("path"), arg("sheet") = py::none(), arg("cells") = "A1:H20",
+          py::kw_only(), arg("progress") = py::none(),
           "Imports the range `cells` (\"A1:H20\", \"$A$1:$H$8\", lower case too) of the "
           "sheet `sheet` (None: the workbook's active sheet) of the workbook at `path` "
           "(str or os.PathLike), as the range dialog does when answered with them, and "
           "returns a Table. Raises FileNotFoundError when there is no such file, KeyError "
           "when the workbook has no such sheet, ValueError for a range that is not like "
           "A1:H20, and tbln.Error with the dialog's message (all the messages in its "
-          "`messages`) when the import fails otherwise.");
+          "`messages`) when the import fails otherwise. `progress`, when given, is called "
+          "with the share done (0 to 1) as the dialog's progress bar moves; an exception it "
+          "raises, or Ctrl-C (KeyboardInterrupt), cancels the import as the dialog's Cancel "
+          "does and reaches the caller.");
 }
 
 void BindApplication(py::module_& m) {
     using py::arg;
     py::class_<PySession>(m, "Application")
-        .def(py::init([](const std::string& root, const std::string& ui, double readerTimeout) {
-                 auto session = std::make_unique<PySession>(root, ui);
+        .def(py::init([](const std::string& root, const std::string& ui, double readerTimeout,
+                         const py::object& answers) {
+                 std::string answersPath;
+                 if (!answers.is_none()) {
+                     answersPath = AbsolutePath(answers);
+                     if (ui != "scripted" && ui != "auto") {
+                         throw py::value_error(
+                             "answers are for the scripted user interface, not \"" + ui + "\"");
+                     }
+                     if (!std::filesystem::is_regular_file(answersPath)) {
+                         RaiseFileNotFound(answersPath);
+                     }
+                 }
+                 // An answers file answers every dialog: none is shown.
+                 auto session =
+                     std::make_unique<PySession>(root, answersPath.empty() ? ui : "scripted");
                  session->App().SetReaderTimeout(readerTimeout);
+                 if (!session->UiWarning().empty() &&
+                     PyErr_WarnEx(PyExc_RuntimeWarning, session->UiWarning().c_str(), 1) != 0)
+                     throw py::error_already_set();
+                 if (!answersPath.empty()) {
+                     try {
+                         session->UseAnswers(answersPath);
+                     } catch (const std::invalid_argument& e) {
+                         throw py::value_error(e.what());
+                     }
+                 }
                  return session;
              }),
              arg("root") = "", arg("ui") = "scripted",
              arg("reader_timeout") = kDefaultReaderWaitLimitMs / 1000.0,
+             arg("answers") = py::none(),
              "root stands for the install folder (empty: QUORVEX_ROOT, else "
              "~/.local/share/quorvex); ui names the user interface: \"scripted\" (the "
              "dialogs answered by the script queued with click, set_text, file_choice... "
@@ -490,7 +729,46 @@ void BindApplication(py::module_& m) {
              "the workbook; needs a display Qt can reach, or QT_QPA_PLATFORM=offscreen), or "
              "\"auto\" (\"qt\" where it can run, else \"scripted\"); tbln.ui_names() "
              "lists them. reader_timeout is how many seconds an import waits for the "
-             "workbook reader before it is cancelled (above 0, at most a day).")
+             "workbook reader before it is cancelled (above 0, at most a day).\n\n"
+             "answers (str or os.PathLike) names an answers file that answers every dialog "
+             "of this application, one step a line, in the dialogs' own control names:\n"
+             "  file PATH            the next file chooser answers PATH ('file' alone cancels)\n"
+             "  folder PATH          the next folder chooser answers PATH\n"
+             "  set CONTROL TEXT     types TEXT into a text or combo box\n"
+             "  click CONTROL        presses a button\n"
+             "  pick CONTROL INDEX   selects a line of a list, 0 for the first\n"
+             "  cell A1              clicks that cell of the workbook's active sheet\n"
+             "  answer ok|cancel|yes|no   answers the next message box\n"
+             "Blank lines and lines starting with # are skipped; PATH and TEXT are the rest of "
+             "the line after one blank. Each step waits a virtual second for the dialog's "
+             "timers, so one file answers several calls in turn. A step naming a control the "
+             "dialog lacks ends the dialog as Cancel would, drops the rest of the file and "
+             "adds a message titled 'answers' naming the file and line; a file that runs out "
+             "also ends the dialog as Cancel would. When TBLN_MESSAGES names a file, every "
+             "message is written to it, one 'TITLE<tab>TEXT' a line (backslash, tab, CR, LF "
+             "escaped as \\\\, \\t, \\r, \\n). A missing file raises FileNotFoundError, a "
+             "malformed line ValueError with the file, line and problem.\n\n"
+             "The dialogs' controls (entry point: controls):\n"
+             "  BuildCell (CellRangeForm): btnBrowse (file chooser: the workbook), "
+             "cbSheetName, topLeftCol, topLeftRow, botRightCol, botRightRow, btnUpdateTL, "
+             "btnUpdateBR (take the active cell as that corner), btnView, btnOK (Start), "
+             "btnCancel\n"
+             "  MakeBlock (MakeBlockForm), InsertBlock (InsertBlockForm): btnBrowseExcel "
+             "(file chooser), cbSheetName, tbCol1, tbRow1, btnUpdate1 (the active cell is the "
+             "Block ID), lbTags (the tags in their array's order), btnView, btnMake, "
+             "btnCancel; MakeBlock also btnUpdate (link the selected tag to the active cell)\n"
+             "  Populate (DistributeForm): btnBrowseExcel, cbSheetName, tbCol1, tbRow1, "
+             "btnUpdate1, tbCol2, tbRow2, btnUpdate2, tbColn, tbRown, btnUpdaten (first, "
+             "second, last drawing-name cells), btnBrowseDGN (file chooser: the template), "
+             "btnBrowseOutput (folder chooser), btnView, btnPopulate (Start), btnCancel\n"
+             "  ExportDGNName (MultiDGNsForm): btnBrowseExcel, cbSheetName, lbDGNNames, "
+             "btnAdd (file chooser: a drawing), btnRemove, btnRemoveAll, tbCol1, tbRow1, "
+             "btnUpdate1 (the first cell written), btnExport, btnCancel\n"
+             "  SetLUC (MakeLUCForm): btnBrowse, cbSheetName, btnOK (Reset, after a Warning "
+             "answered ok or cancel), btnCancel\n"
+             "  ParseWord: a file chooser, then a progress dialog that closes itself; "
+             "DeepUpdate and UpdateWord show only a progress dialog, InsertBlockPop and "
+             "SetTopMostWindow none.")
         .def_property_readonly("root", [](PySession& s) { return s.Sys().InstallRoot(); })
         .def_property_readonly("ui", &Session::UiName,
                                "The user interface chosen (\"auto\" resolved).")
@@ -748,9 +1026,11 @@ PYBIND11_MODULE(tbln, m) {
     // What `from tbln import *` brings in: not RuntimeError, which would hide the builtin.
     py::list all;
     for (const char* name :
-         {"Application", "Collection", "Error", "JCell", "MyCell", "MyCellArray", "MyImage",
-          "MyImageArray", "MyShape", "MyShapeArray", "Segment", "Table", "TagPos", "TagPosArray",
-          "WordLine", "WordLineArray", "read_range", "ui_names", "__version__"})
+         {"Application",  "Collection",    "Document",      "Error",        "JCell",
+          "MyCell",       "MyCellArray",   "MyImage",       "MyImageArray", "MyShape",
+          "MyShapeArray", "Segment",       "Table",         "TagPos",       "TagPosArray",
+          "WordLine",     "WordLineArray", "read_document", "read_range",   "ui_names",
+          "update_range", "__version__"})
         all.append(name);
     m.attr("__all__") = all;
 }

@@ -18,8 +18,14 @@ std::string PicturesFolder(sys::System& sys);
 // The CAD host's folder of the installation.
 std::string AcadFolder(sys::System& sys);
 
-// The program name run.bat starts; the install step places the reader under it.
+// The program name run.bat starts; the install step places the reader under it, as
+// the file kReaderProgramFile (on Windows the shell finds the program by its extension).
 inline constexpr const char* kReaderProgram = "javaw";
+#ifdef _WIN32
+inline constexpr const char* kReaderProgramFile = "javaw.exe";
+#else
+inline constexpr const char* kReaderProgramFile = kReaderProgram;
+#endif
 
 // Joins a folder and a name with "/".
 std::string Join(const std::string& folder, const std::string& name);

@@ -204,10 +204,29 @@ class Grid {
         return box;
     }
 
-    // The look the host read for a record's cell, if any.
-    std::optional<CellLook> Look(const MyCell* cell) const {
-        if (!cell || !c_.looks) return std::nullopt;
-        return c_.looks(cell->row, cell->col);
+    // The look the host read for a record's cell, if any. Each pass over the range asks
+    // for a cell's look several times (its sides and its neighbours' sides, the room of
+    // the texts beside it) row after row: the rows asked last are kept.
+    const std::optional<CellLook>& Look(const MyCell* cell) const {
+        static const std::optional<CellLook> none;
+        if (!cell || !c_.looks) return none;
+        const auto& a = c_.cells;
+        if (cell->col < a.ColLower() || cell->col > a.ColUpper()) {
+            scratch_ = c_.looks(cell->row, cell->col);
+            return scratch_;
+        }
+        auto row = std::find_if(looks_.begin(), looks_.end(),
+                                [&](const LookRow& x) { return x.row == cell->row; });
+        if (row == looks_.end()) {
+            if (looks_.size() >= kLookRows) looks_.pop_front();
+            looks_.push_back(
+                {cell->row, std::vector<std::optional<std::optional<CellLook>>>(
+                                static_cast<std::size_t>(a.ColUpper() - a.ColLower() + 1))});
+            row = std::prev(looks_.end());
+        }
+        auto& slot = row->cells[Ci(cell->col)];
+        if (!slot) slot = c_.looks(cell->row, cell->col);
+        return *slot;
     }
     // Whether a neighbour's text stops before the cell at (r, k): it holds a value, is
     // part of a merged area, or lies outside the range.
@@ -232,6 +251,13 @@ class Grid {
         return bound + dir;  // none visible up to the records' edge: no neighbour there
     }
 
+    struct LookRow {
+        Long row;
+        std::vector<std::optional<std::optional<CellLook>>> cells;  // outer: asked yet
+    };
+    static constexpr std::size_t kLookRows = 4;  // a row, the ones above and below, and one more
+    mutable std::deque<LookRow> looks_;
+    mutable std::optional<CellLook> scratch_;
     const Capture& c_;
     const Options& o_;
     std::vector<bool> rows_, cols_;
@@ -271,8 +297,41 @@ class EdgeRun {
     Pen pen_;
 };
 
-// The pen of one side of a cell, in the side's colour where the host read it.
-std::optional<Pen> SidePen(const Grid& g, const MyCell* cell, char side) {
+// Draws side-by-side boxes of one row with the same fill as one fill, which looks the
+// same and is one hatch rather than one a cell: feed the boxes of a row left to right,
+// then flush.
+class FillRun {
+  public:
+    // Boxes this close (drawing units) touch.
+    FillRun(Sink& sink, double touch) : sink_(sink), touch_(touch) {}
+    void Add(Fill fill) {
+        if (run_ && fill.color == run_->color && fill.pattern == run_->pattern &&
+            fill.layer == run_->layer && Near(fill.topLeft.y, run_->topLeft.y) &&
+            Near(fill.height, run_->height) &&
+            Near(fill.topLeft.x, run_->topLeft.x + run_->width)) {
+            run_->width = fill.topLeft.x + fill.width - run_->topLeft.x;
+            return;
+        }
+        Flush();
+        run_ = std::move(fill);
+    }
+    void Flush() {
+        if (run_) sink_.Draw(*run_);
+        run_.reset();
+    }
+
+  private:
+    bool Near(double a, double b) const { return std::abs(a - b) <= touch_; }
+    Sink& sink_;
+    double touch_;
+    std::optional<Fill> run_;
+};
+
+// The pen of one side of a cell, in the side's colour where the host read it. A merged
+// area's record carries the style of its outer edges; their colours are those of the cells
+// along them (`edge`, the cell whose side this piece is), as the spreadsheet keeps them.
+std::optional<Pen> SidePen(const Grid& g, const MyCell* cell, char side,
+                           const MyCell* edge = nullptr) {
     if (!cell) return std::nullopt;
     std::optional<Pen> pen;
     std::size_t index = 0;
@@ -294,7 +353,7 @@ std::optional<Pen> SidePen(const Grid& g, const MyCell* cell, char side) {
             break;
     }
     if (pen) {
-        if (const auto look = g.Look(cell); look && look->borderColors[index]) {
+        if (const auto look = g.Look(edge ? edge : cell); look && look->borderColors[index]) {
             pen->color = *look->borderColors[index];
         }
     }
@@ -328,13 +387,14 @@ void DrawBoxBorders(const Grid& g, const MyCell& head, const CellBox& box, const
             if (!g.ColVisible(k) || !rec) continue;
             const double w = PointsToUnits(rec->colWidth, g.options());
             const double x2 = k == box.colTo ? right : std::min(right, x + w);
-            top_run.Add(
-                {x, top}, {x2, top},
-                Stronger(SidePen(g, &head, 'U'), SidePen(g, g.Head(g.PrevRow(box.row), k), 'B')));
+            const Long above = g.PrevRow(box.row), below = g.NextRow(box.rowTo);
+            top_run.Add({x, top}, {x2, top},
+                        Stronger(SidePen(g, &head, 'U', rec),
+                                 SidePen(g, g.Head(above, k), 'B', g.At(above, k))));
             if (lastRow) {
                 bottom_run.Add({x, bottom}, {x2, bottom},
-                               Stronger(SidePen(g, &head, 'B'),
-                                        SidePen(g, g.Head(g.NextRow(box.rowTo), k), 'U')));
+                               Stronger(SidePen(g, &head, 'B', g.At(box.rowTo, k)),
+                                        SidePen(g, g.Head(below, k), 'U', g.At(below, k))));
             }
             x = x2;
         }
@@ -346,13 +406,14 @@ void DrawBoxBorders(const Grid& g, const MyCell& head, const CellBox& box, const
         if (!g.RowVisible(r) || !rec) continue;
         const double h = PointsToUnits(rec->rowHeight, g.options());
         const double y2 = r == box.rowTo ? bottom : std::max(bottom, y - h);
-        left_run.Add(
-            {left, y}, {left, y2},
-            Stronger(SidePen(g, &head, 'L'), SidePen(g, g.Head(r, g.PrevCol(box.col)), 'R')));
+        const Long before = g.PrevCol(box.col), after = g.NextCol(box.colTo);
+        left_run.Add({left, y}, {left, y2},
+                     Stronger(SidePen(g, &head, 'L', rec),
+                              SidePen(g, g.Head(r, before), 'R', g.At(r, before))));
         if (lastCol) {
-            right_run.Add(
-                {right, y}, {right, y2},
-                Stronger(SidePen(g, &head, 'R'), SidePen(g, g.Head(r, g.NextCol(box.colTo)), 'L')));
+            right_run.Add({right, y}, {right, y2},
+                          Stronger(SidePen(g, &head, 'R', g.At(r, box.colTo)),
+                                   SidePen(g, g.Head(r, after), 'L', g.At(r, after))));
         }
         y = y2;
     }
@@ -440,6 +501,17 @@ std::vector<std::string> WrapParagraph(std::string_view paragraph, double room, 
 std::string CutLine(const std::string& line, const Text& t, Sink& sink, double& shift) {
     shift = 0;
     const double whole = sink.TextWidth(t, line).value_or(0);
+    // Most texts fit: nothing to cut.
+    const double roomLeft = t.hAlign == HAlign::Left     ? t.inset
+                            : t.hAlign == HAlign::Center ? (t.width - whole) / 2 + t.spillLeft
+                                                         : t.width - t.inset + t.spillLeft - whole;
+    const double roomRight = t.hAlign == HAlign::Right ? t.inset
+                             : t.hAlign == HAlign::Center
+                                 ? (t.width - whole) / 2 + t.spillRight
+                                 : t.width - t.inset + t.spillRight - whole;
+    if (roomLeft >= 0 && roomRight >= 0) {
+        return line;
+    }
     if (t.hAlign == HAlign::Left) {
         const double room = t.width - t.inset + t.spillRight;
         return std::string(Characters(line, Fitting(line, room, false, t, sink), false));
@@ -555,6 +627,26 @@ void DrawBoxText(const Grid& g, const MyCell& head, const CellBox& box, Sink& si
                       look && look->number, look && look->fillAligned, look && look->shrinks});
     if (sides.right) t.spillRight = Room(g, box.row, box.colTo, 1);
     if (sides.left) t.spillLeft = Room(g, box.row, box.col, -1);
+    if (const auto hash = sink.TextWidth(t, "#"); look && hash && *hash > 0) {
+        const double room = std::max(0.0, t.width - 2 * t.inset);
+        if (look->number && t.plain.find_first_not_of('#') == std::string::npos) {
+            // A number too wide for its column fills its box with as many "#" as fit,
+            // never a part of one.
+            t.plain.assign(std::max<std::size_t>(1, static_cast<std::size_t>(room / *hash + 1e-9)),
+                           '#');
+        } else if (look->shrinks && !t.wrap && t.rotation == 0) {
+            // A text that shrinks to fit is drawn as much smaller as its widest line needs.
+            double widest = 0;
+            for (std::size_t start = 0; start <= t.plain.size();) {
+                const auto end = std::min(t.plain.find('\n', start), t.plain.size());
+                widest = std::max(
+                    widest, sink.TextWidth(t, std::string_view(t.plain).substr(start, end - start))
+                                .value_or(0));
+                start = end + 1;
+            }
+            if (widest > room && room > 0) t.size *= room / widest;
+        }
+    }
     EmitText(std::move(t), sink, true);
 }
 
@@ -651,7 +743,8 @@ void DrawShape(const Grid& g, const MyShape& s, Sink& sink) {
         for (auto& p : frame.points) p = Rotate(p, center, turn);
         sink.Draw(frame);
     }
-    if (!s.text.empty()) {
+    // A text frame without room (a hidden text box is one of no height) shows no text.
+    if (!s.text.empty() && w > 0 && h > 0) {
         Text t;
         t.topLeft = tl;
         t.width = w;
@@ -736,8 +829,11 @@ std::vector<CellBox> BoxesOf(const Capture& capture, const Options& options,
     return boxes;
 }
 
-void DrawCapture(const Capture& capture, const Options& options, Sink& sink) {
-    const Grid g(capture, options);
+namespace {
+
+Frame FrameOf(const Grid& g) {
+    const Capture& capture = g.capture();
+    const Options& options = g.options();
     Frame frame;
     frame.unitsPerMm = options.unitsPerMm;
     const auto extend = [&](Point p) {
@@ -778,7 +874,29 @@ void DrawCapture(const Capture& capture, const Options& options, Sink& sink) {
             extend(g.Sheet(p->left + p->width, p->top + p->height));
         }
     }
-    sink.Begin(frame);
+    return frame;
+}
+
+// Whether a box lies wholly outside the part asked for, across (`across`) or only above
+// or below it.
+bool Outside(const Capture& capture, const CellBox& box, bool across) {
+    if (!capture.only) return false;
+    const auto& a = *capture.only;
+    const double bottom = box.topLeft.y - box.height, right = box.topLeft.x + box.width;
+    if (box.topLeft.y < a.min.y || bottom > a.max.y) return true;
+    return across && (right < a.min.x || box.topLeft.x > a.max.x);
+}
+
+}  // namespace
+
+Frame CaptureFrame(const Capture& capture, const Options& options) {
+    return FrameOf(Grid(capture, options));
+}
+
+void DrawCapture(const Capture& capture, const Options& options, Sink& sink) {
+    const Grid g(capture, options);
+    sink.Begin(FrameOf(g));
+    const bool shapes = !Placeholder(capture.shapes), images = !Placeholder(capture.images);
 
     // The head of the box at (r, k): the cell itself, or the first cell of a merged area.
     const auto head = [&](Long r, Long k) -> const MyCell* {
@@ -786,11 +904,15 @@ void DrawCapture(const Capture& capture, const Options& options, Sink& sink) {
         return p && (!p->isMerged || (p->rowFrom == r && p->colFrom == k)) ? p : nullptr;
     };
     // All fills first, then all borders, then all texts: a text that runs into its empty
-    // neighbours is never covered by their fills.
+    // neighbours is never covered by their fills. Boxes meet where their records' sizes
+    // (single precision) say, to a thousandth of a millimetre.
+    FillRun fills(sink, 1e-3 * options.unitsPerMm);
     for (Long r = capture.startRow; r <= capture.endRow; ++r) {
         for (Long k = capture.startCol; k <= capture.endCol; ++k) {
             const MyCell* h = head(r, k);
             if (!h) continue;
+            const CellBox box = *g.Box(r, k);
+            if (Outside(capture, box, true)) continue;
             const auto look = g.Look(h);
             const auto recorded = ParseRgb(h->bgColor.str());
             const auto shown =
@@ -798,10 +920,10 @@ void DrawCapture(const Capture& capture, const Options& options, Sink& sink) {
                 : recorded ? ShownFill(h->pattern.str(), recorded, std::nullopt)
                            : std::nullopt;
             if (!shown) continue;
-            const CellBox box = *g.Box(r, k);
-            sink.Draw(Fill{box.topLeft, box.width, box.height, *shown,
+            fills.Add(Fill{box.topLeft, box.width, box.height, *shown,
                            look ? look->pattern : h->pattern.str()});
         }
+        fills.Flush();
     }
     std::deque<EdgeRun> columns;  // the vertical line at each column's left, and the last right
     for (Long k = capture.startCol; k <= capture.endCol + 1; ++k) columns.emplace_back(sink);
@@ -811,13 +933,18 @@ void DrawCapture(const Capture& capture, const Options& options, Sink& sink) {
             const MyCell* h = head(r, k);
             if (!h) continue;
             const auto column = static_cast<std::size_t>(k - capture.startCol);
-            DrawBoxBorders(g, *h, *g.Box(r, k), {top, bottom, columns[column], columns.back()});
+            const CellBox box = *g.Box(r, k);
+            if (Outside(capture, box, true)) continue;
+            DrawBoxBorders(g, *h, box, {top, bottom, columns[column], columns.back()});
         }
     }
     for (auto& run : columns) run.Flush();
     for (Long r = capture.startRow; r <= capture.endRow; ++r) {
         for (Long k = capture.startCol; k <= capture.endCol; ++k) {
-            if (const MyCell* h = head(r, k)) DrawBoxText(g, *h, *g.Box(r, k), sink);
+            const MyCell* h = head(r, k);
+            if (!h) continue;
+            const CellBox box = *g.Box(r, k);
+            if (!Outside(capture, box, false)) DrawBoxText(g, *h, box, sink);
         }
     }
     if (shapes) {
@@ -1025,7 +1152,7 @@ std::string WithoutControls(const std::string& text) {
 }  // namespace
 
 void DrawWordLines(const WordLineArray& lines, Integer pages, Single pageWidth, Single pageHeight,
-                   const Options& options, Sink& sink) {
+                   const Options& options, Sink& sink, const std::optional<Area>& only) {
     const double w = PointsToUnits(pageWidth, options), h = PointsToUnits(pageHeight, options);
     const double gap = PointsToUnits(36, options);
     const int n = std::max<int>(1, pages);
@@ -1043,6 +1170,7 @@ void DrawWordLines(const WordLineArray& lines, Integer pages, Single pageWidth, 
         for (const auto& l : lines) {
             if (!l) continue;
             if (l->charLen > 0 || !l->text.empty()) leftMargin = std::min<double>(leftMargin, l->x);
+            if (only) continue;
             const auto addFont = [&](const std::string& font) {
                 if (std::find(frame.fonts.begin(), frame.fonts.end(), font) == frame.fonts.end()) {
                     frame.fonts.push_back(font);
@@ -1082,6 +1210,11 @@ void DrawWordLines(const WordLineArray& lines, Integer pages, Single pageWidth, 
             // Word reports the top of the line; the text's box is one line high.
             t.topLeft = {PointsToUnits(l->x, options),
                          pageTop(page) - PointsToUnits(l->y, options)};
+            // A line is at most three times its size high (its tallest run's scale).
+            if (only && (t.topLeft.y < only->min.y || t.topLeft.y - 3.6 * size > only->max.y)) {
+                startsParagraph = l->newLine;
+                continue;
+            }
             t.width = std::max(0.0, w - t.topLeft.x);
             t.height = size * 1.2;
             t.formatted = WithoutControls(l->text);

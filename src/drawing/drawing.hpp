@@ -177,6 +177,12 @@ struct Options {
     double unitsPerMm = 1;  // drawing units per millimetre
 };
 
+// The part of a drawing a backend shows (a window panned over it), in drawing units:
+// what lies wholly outside it may be left out.
+struct Area {
+    Point min, max;
+};
+
 // What the spreadsheet shows of a cell that its record does not say, read from the
 // workbook by a host that has it. Colours are as the workbook resolves them (theme
 // colours with their tints); nullopt is automatic.
@@ -202,6 +208,10 @@ struct Capture {
     Integer startRow = 0, endRow = 0, startCol = 0, endCol = 0;
     std::string picturesFolder;
     LookOf looks = {};
+    // Only this part need be drawn (see Area): fills and borders of boxes wholly outside
+    // it are left out, and texts of rows wholly above or below it (a text may run
+    // sideways into view).
+    std::optional<Area> only = {};
 };
 
 // A cell or merged area as drawn: its sheet range and its box in drawing units.
@@ -210,6 +220,9 @@ struct CellBox {
     Point topLeft;
     double width = 0, height = 0;
 };
+
+// The extents and fonts of the drawing of the range, as DrawCapture begins it.
+Frame CaptureFrame(const Capture& capture, const Options& options);
 
 // Draws the range: all fills, then all borders (each shared edge once), then all texts
 // (running into empty neighbours as the spreadsheet shows them), then shapes and
@@ -224,8 +237,10 @@ std::vector<CellBox> BoxesOf(const Capture& capture, const Options& options,
 void DrawRevisionMarks(const std::vector<CellBox>& boxes, Sink& sink);
 
 // The Word lines of a ParseWord, page by page, each page below the one before.
+// With `only`, the lines wholly above or below it are left out, and the frame lists no
+// fonts.
 void DrawWordLines(const WordLineArray& lines, Integer pages, Single pageWidth, Single pageHeight,
-                   const Options& options, Sink& sink);
+                   const Options& options, Sink& sink, const std::optional<Area>& only = {});
 
 // The characters of a text in the host's formatted-text codes, without the codes.
 std::string PlainText(std::string_view formatted);
@@ -269,6 +284,35 @@ class PageSink : public Sink {
   private:
     Sink& inner_;
     int page_, current_ = 1;
+};
+
+// Forwards everything and marks the boxes of changed cells just before the drawing ends,
+// so the marks lie over everything else.
+class RevisionSink : public Sink {
+  public:
+    RevisionSink(Sink& inner, std::vector<CellBox> marks)
+        : inner_(inner), marks_(std::move(marks)) {}
+    void Begin(const Frame& f) override { inner_.Begin(f); }
+    void Draw(const Line& x) override { inner_.Draw(x); }
+    void Draw(const Path& x) override { inner_.Draw(x); }
+    void Draw(const Ellipse& x) override { inner_.Draw(x); }
+    void Draw(const Fill& x) override { inner_.Draw(x); }
+    void Draw(const Text& x) override { inner_.Draw(x); }
+    void Draw(const Image& x) override { inner_.Draw(x); }
+    void NextPage() override { inner_.NextPage(); }
+    std::optional<double> TextWidth(const Text& style, std::string_view run) override {
+        return inner_.TextWidth(style, run);
+    }
+    double LineHeight(const Text& style) override { return inner_.LineHeight(style); }
+    bool Clips() const override { return inner_.Clips(); }
+    void End() override {
+        DrawRevisionMarks(marks_, inner_);
+        inner_.End();
+    }
+
+  private:
+    Sink& inner_;
+    std::vector<CellBox> marks_;
 };
 
 // "RRGGBB" (or "AARRGGBB") as a colour; nullopt for anything else ("auto", "none").

@@ -2,8 +2,8 @@
 """Imports a workbook range with `tbln build-cell --dxf`, reads the DXF back with ezdxf
 (an independent reader), audits it and checks its entities against the records the
 command printed: one text per visible cell or merged area that shows characters, inside its box,
-border segments exactly where the records have borders, one fill per filled box but none
-white (white is the paper's), pictures and shapes at their frames; and all fills before all
+border segments exactly where the records have borders, one fill per run of side-by-side
+boxes of a row with the same fill but none white (white is the paper's), pictures and shapes at their frames; and all fills before all
 borders before all texts before shapes and pictures, so nothing covers a text.
 
 usage: check_dxf.py TBLN OUT_DIR BOOK SHEET [RANGE]"""
@@ -219,19 +219,29 @@ def check_borders(rec, msp, problems):
 
 
 def check_fills(rec, msp, problems):
+    """One hatch for each run of side-by-side boxes of a row with the same fill."""
     g = Grid(rec)
-    want = []
+    want, last = [], None
     for r, c, h in g.heads_in_range():
         color = h["bgColor"]
         if len(color) == 6 and color.upper() != "FFFFFF" and h["pattern"] not in ("none", ""):
-            want.append(g.box(r, c))
+            x0, y0, x1, y1 = g.box(r, c)
+            fill = (color.upper(), h["pattern"])
+            if want and last == fill and abs(want[-1][2] - x0) < TOL and \
+                    abs(want[-1][1] - y0) < TOL and abs(want[-1][3] - y1) < TOL:
+                want[-1] = (want[-1][0], y0, x1, y1)
+            else:
+                want.append((x0, y0, x1, y1))
+            last = fill
+        else:
+            last = None
     got = []
     for hatch in msp.query("HATCH[layer=='TBLN-FILLS']"):
         e = bbox.extents([hatch])
         (x0, y1), (x1, y0) = pt(e.extmin.x, e.extmin.y), pt(e.extmax.x, e.extmax.y)
         got.append((x0, y0, x1, y1))
     if len(got) != len(want):
-        problems.append(f"{len(got)} fills for {len(want)} filled boxes")
+        problems.append(f"{len(got)} fills for {len(want)} runs of filled boxes")
     for hatch in msp.query("HATCH[layer=='TBLN-FILLS']"):
         if hatch.rgb == (255, 255, 255):
             problems.append("a white fill")

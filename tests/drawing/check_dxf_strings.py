@@ -105,7 +105,7 @@ def main():
             problems.append(f"style {t.dxf.style!r} font {style.dxf.font!r}, not {font!r}")
 
     # Fills: a colour as true colour beside the nearest ACI, black as ACI 7 alone.
-    fills = sorted(msp.query("HATCH"), key=lambda h: -h.paths[0].edges[0].start.y)
+    fills = sorted(msp.query("HATCH"), key=lambda h: -max(v[1] for v in h.paths[0].vertices))
     colours = [(h.dxf.color, h.rgb) for h in fills]
     # Theme 0 (white) darkened by a quarter; gray125 covers an eighth of its tile.
     if colours != [(1, (255, 0, 0)), (7, None), (9, (191, 191, 191)), (9, (223, 223, 223))]:

@@ -203,7 +203,18 @@ TEST(DrawCapture, AMergedAreaIsOneBoxWithOneTextAndNoInnerEdges) {
     head.verAlign = "MID";
     head.bgColor = "D9E1F2";
     head.pattern = "solid";
-    const auto rec = Draw(cells, 1, 2, 1, 2);
+    // The colours of the outer edges are those of the cells along them.
+    const auto rec = Draw(cells, 1, 2, 1, 2, {}, {}, {}, {}, [](Integer, Integer col) {
+        CellLook l;
+        l.pattern = "solid";
+        l.patternColor = Rgb{0xD9, 0xE1, 0xF2};
+        if (col == 2) l.borderColors[3] = Rgb{255, 255, 255};
+        return std::optional(l);
+    });
+    for (const auto& l : rec.lines) {
+        const bool right = l.from.x > 39 * kMm && l.to.x > 39 * kMm;
+        EXPECT_EQ(l.pen.color, (right ? Rgb{255, 255, 255} : Rgb{})) << l.from.x << "," << l.from.y;
+    }
     ASSERT_EQ(rec.texts.size(), 1u);
     EXPECT_NEAR(rec.texts[0].width, 40 * kMm, 1e-9);
     EXPECT_NEAR(rec.texts[0].height, 20 * kMm, 1e-9);
@@ -275,8 +286,10 @@ TEST(DrawCapture, FillsThenBordersThenTextsInTheColoursTheWorkbookGives) {
         l.content = col == 1;
         return std::optional(l);
     });
-    EXPECT_EQ(rec.order, "FFFLLLLLLT");
+    // The three cells of one fill side by side are one fill.
+    EXPECT_EQ(rec.order, "FLLLLLLT");
     EXPECT_EQ(rec.fills[0].color, (Rgb{223, 223, 223}));
+    EXPECT_NEAR(rec.fills[0].width, 60 * kMm, 1e-9);
     EXPECT_EQ(rec.texts[0].color, (Rgb{0, 0, 255}));
     const auto at = [&](Point from, Point to) {
         const auto l = std::find_if(rec.lines.begin(), rec.lines.end(), [&](const Line& x) {
@@ -332,7 +345,8 @@ TEST(DrawCapture, ATextRunsIntoEmptyNeighboursAndIsCutWhereTheSinkCannotClip) {
         const char* right;  // column 3's value
         const char* look;   // "number": the text's cell holds a number; "formula": column 3
                             // holds an empty text; "merged": column 3 is a merged area;
-                            // "edge": the range ends at column 2
+                            // "edge": the range ends at column 2; "shrink": the text's
+                            // cell shrinks its text to fit (to 6 / 10.8 of its size)
         double spillLeft, spillRight;  // in columns
         const char* shown;
     } cases[] = {
@@ -348,6 +362,9 @@ TEST(DrawCapture, ATextRunsIntoEmptyNeighboursAndIsCutWhereTheSinkCannotClip) {
         {"abcdefghijkl", "LEFT", true, true, "", "", "", 0, 0, "abcdef\nghijkl"},
         {"abcdef ghijkl mn", "LEFT", true, false, "", "", "", 0, 0, "ghijkl\nmn"},
         {"abcdefghijkl", "LEFT", false, true, "", "", "number", 0, 0, "abcdefghijkl"},
+        {"####", "RIGHT", false, true, "", "", "number", 0, 0, "######"},
+        {"##########", "RIGHT", false, false, "", "", "number", 0, 0, "######"},
+        {"abcdefghijkl", "LEFT", false, true, "", "", "shrink", 0, 0, "abcdefghijkl"},
         {"abcdefghijkl", "LEFT", false, true, "", "", "formula", 0, 0, "abcdefghijkl"},
         {"abcdefghijkl", "LEFT", false, true, "", "", "merged", 0, 0, "abcdefghijkl"},
         {"abcdefghijkl", "LEFT", false, true, "", "", "edge", 0, 0, "abcdefghijkl"},
@@ -367,11 +384,12 @@ TEST(DrawCapture, ATextRunsIntoEmptyNeighboursAndIsCutWhereTheSinkCannotClip) {
             cells(1, 3)->colFrom = 3;
         }
         LookOf looks;
-        if (look == "number" || look == "formula") {
+        if (look == "number" || look == "formula" || look == "shrink") {
             looks = [&](Integer, Integer k) {
                 CellLook l;
                 l.content = !cells(1, k)->Value.empty() || (look == "formula" && k == 3);
                 l.number = look == "number" && k == 2;
+                l.shrinks = look == "shrink" && k == 2;
                 return std::optional(l);
             };
         }
@@ -388,6 +406,7 @@ TEST(DrawCapture, ATextRunsIntoEmptyNeighboursAndIsCutWhereTheSinkCannotClip) {
         EXPECT_NEAR(text->spillRight, c.spillRight * col, 1e-9)
             << c.hor << " " << c.left << c.right;
         EXPECT_EQ(text->plain, c.shown) << c.hor << " " << c.left << c.right << " " << c.look;
+        EXPECT_NEAR(text->size, 11 * kMm * (look == "shrink" ? (col - 3 * kMm) / 10.8 : 1), 1e-9);
     }
 }
 
@@ -409,7 +428,7 @@ TEST(DrawCapture, ShapesAndPicturesSitAtTheirFramesFromTheSheetCorner) {
             cells(r, c) = cell;
         }
     }
-    MyShapeArray shapes(1, 3);
+    MyShapeArray shapes(1, 4);
     shapes(1) = std::make_shared<MyShape>();
     *shapes(1) = MyShape{};
     shapes(1)->shapeType = 1;
@@ -435,6 +454,9 @@ TEST(DrawCapture, ShapesAndPicturesSitAtTheirFramesFromTheSheetCorner) {
     shapes(3)->width = 40;
     shapes(3)->height = 20;
     shapes(3)->text = "note\nsecond";
+    shapes(4) = std::make_shared<MyShape>(*shapes(3));  // no room: its text does not show
+    shapes(4)->height = 0;
+    shapes(4)->text = "hidden";
     MyImageArray images(1, 1);
     images(1) = std::make_shared<MyImage>();
     images(1)->name = "image1.png";
@@ -452,7 +474,7 @@ TEST(DrawCapture, ShapesAndPicturesSitAtTheirFramesFromTheSheetCorner) {
     ASSERT_EQ(rec.lines.size(), 1u);
     EXPECT_NEAR(rec.lines[0].from.x, 0, 1e-9);
     EXPECT_NEAR(rec.lines[0].to.x, 40 * kMm, 1e-9);
-    ASSERT_EQ(rec.paths.size(), 2u);  // the arrowhead, then the text box's frame
+    ASSERT_EQ(rec.paths.size(), 3u);  // the arrowhead, then the text boxes' frames
     EXPECT_FALSE(rec.paths[0].closed);
     EXPECT_NEAR(rec.paths[0].points[1].x, 40 * kMm, 1e-9);  // its tip
     const auto& frame = rec.paths[1].points;
@@ -519,6 +541,15 @@ TEST(DrawWordLines, LinesGoPageByPageAtTheirPositions) {
     EXPECT_NEAR(rec.texts[2].topLeft.y, -(792 + 36 + 72) * kMm, 1e-9);
     EXPECT_TRUE(rec.texts[2].italic && rec.texts[2].underline);
     EXPECT_EQ(rec.texts[2].formatted, texts[2]);
+
+    // A window over the second page only: its line as before, the first page's left out,
+    // both pages' frames kept.
+    Recorder part;
+    DrawWordLines(lines, 2, 612, 792, {}, part, Area{{0, -2000 * kMm}, {612 * kMm, -800 * kMm}});
+    ASSERT_EQ(part.texts.size(), 1u);
+    EXPECT_EQ(part.texts[0].formatted, texts[2]);
+    EXPECT_NEAR(part.texts[0].topLeft.y, rec.texts[2].topLeft.y, 1e-9);
+    EXPECT_EQ(part.paths.size(), 2u);
 }
 
 TEST(PlainText, DropsTheCodesAndKeepsTheCharacters) {

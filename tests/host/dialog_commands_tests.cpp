@@ -66,6 +66,88 @@ TEST(HostDialogCommands, MakeBlockThenInsertBlockOnTheExample) {
     EXPECT_EQ(run.json["messages"][0]["text"], "Tag update is not completed    ");
 }
 
+// An answers file drives each family of dialogs to the same records as the options do.
+TEST(HostDialogCommands, AnAnswersFileAnswersTheDialogsAsTheOptionsDo) {
+    TempDir dir;
+    const std::string schedule = Example("door_schedule.xlsx");
+    const std::string title = Example("title_block.xlsx");
+    const std::string copy = dir / "copy.xlsx";
+    std::filesystem::copy_file(title, copy);
+    const std::string tags = Quote(dir / "tags.json");
+    std::ofstream(dir / "tags.json") << R"([{"tagName": "DWGNO"}, {"tagName": "TITLE"}])";
+    struct Case {
+        std::string options, answers, command;
+    } cases[] = {
+        {"build-cell --file " + Quote(schedule) + " --range A1:H10",
+         "# the range dialog\nfile " + schedule +
+             "\nclick btnBrowse\nset topLeftCol A\nset topLeftRow 1\n"
+             "set botRightCol H\nset botRightRow 10\nclick btnOK\n",
+         "build-cell"},
+        {"parse-word --file " + Quote(Example("notes.docx")),
+         "file " + Example("notes.docx") + "\n", "parse-word"},
+        {"make-block --file " + Quote(title) + " --sheet 'Title Block' --tags " + tags +
+             " --block-id B2 --bind DWGNO=B2 --bind TITLE=C2",
+         "file " + title +
+             "\nclick btnBrowseExcel\nset cbSheetName Title Block\ncell B2\nclick btnUpdate1\n"
+             "pick lbTags 0\ncell B2\nclick btnUpdate\npick lbTags 1\ncell C2\n"
+             "click btnUpdate\nclick btnMake\n",
+         "make-block --tags " + tags},
+        {"populate --file " + Quote(schedule) +
+             " --first A4 --second A5 --last A10 --template /work/plan7.dgn --output /out",
+         "file " + schedule +
+             "\nclick btnBrowseExcel\ncell A4\nclick btnUpdate1\ncell A5\nclick btnUpdate2\n"
+             "cell A10\nclick btnUpdaten\nfile /work/plan7.dgn\nclick btnBrowseDGN\n"
+             "folder /out\nclick btnBrowseOutput\nclick btnPopulate\n",
+         "populate"},
+        {"set-luc --file " + Quote(copy) + " --sheet 'Title Block' --cell C3",
+         "file " + copy + "\nclick btnBrowse\nset cbSheetName Title Block\ncell C3\nclick btnOK\n",
+         "set-luc"},
+    };
+    const std::string answers = dir / "answers.txt";
+    const std::string messages = dir / "messages.txt";
+    for (const auto& c : cases) {
+        const auto expected = testing::RunHost(dir, c.options);
+        ASSERT_EQ(expected.status, 0) << expected.err;
+        std::ofstream(answers) << c.answers;
+        const auto run = testing::RunHostLine(
+            dir, "TBLN_MESSAGES=" + Quote(messages) + " $TBLN --root " + Quote(dir / "root") +
+                     " --answers " + Quote(answers) + " " + c.command);
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.json, expected.json) << c.command;
+        std::string lines;
+        for (const auto& m : run.json["messages"]) {
+            std::string text = m["text"];
+            for (std::size_t at = 0; (at = text.find('\r', at)) != std::string::npos;) {
+                text.replace(at, 1, "\\r");
+            }
+            lines += m["title"].get<std::string>() + "\t" + text + "\n";
+        }
+        EXPECT_EQ(Bytes(messages), lines) << c.command;
+    }
+    EXPECT_EQ(Bytes(copy), Bytes(title)) << "a warning the file does not answer keeps the workbook";
+
+    // The variable names the file as --answers does. A control the dialog does not have
+    // ends it as Cancel would, and the messages say which line named it.
+    std::ofstream(answers) << "file " << schedule << "\nclick btnBrowse\nclick btnOKK\n";
+    auto run = testing::RunHostLine(dir, "TBLN_ANSWERS=" + Quote(answers) + " $TBLN --root " +
+                                             Quote(dir / "root") + " build-cell");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.json["result"], false);
+    EXPECT_EQ(run.json["messages"].back()["text"],
+              answers +
+                  ": line 3: the dialog CellRangeForm has no control btnOKK; the dialog "
+                  "ends as Cancel would, and the rest of the script is dropped");
+    // A malformed line stops the run before any dialog, as does an option the file answers.
+    std::ofstream(answers) << "click btnBrowse\npick lbTags first\n";
+    run = testing::RunHost(dir, "--answers " + Quote(answers) + " set-luc");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err,
+              "tbln: " + answers + ": line 2: \"first\" is not a list index from 0 to 32767\n");
+    run = testing::RunHost(dir, "--answers " + Quote(answers) + " set-luc --cell C3");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("--cell answers the set-luc dialog"), std::string::npos) << run.err;
+}
+
 TEST(HostDialogCommands, PopulateAndSetTopMostWindow) {
     TempDir dir;
     auto run =

@@ -2,6 +2,7 @@
 import os
 import pathlib
 import shutil
+import subprocess
 import sys
 
 import openpyxl
@@ -107,6 +108,40 @@ def test_a_run_time_error_reaches_the_caller_with_its_number(app):
             tbln.TagPosArray(*bounds)
         assert error.value.number == 6
     assert isinstance(error.value, RuntimeError)
+
+
+def test_an_answers_file_answers_the_dialogs_of_one_application(app, tmp_path, monkeypatch):
+    app.range_dialog(example("door_schedule.xlsx"), "Doors", "A2:C5")
+    expected = app.BuildCell().dgnCell0
+    answers = tmp_path / "answers.txt"
+    answers.write_text(f"""# two imports, the second with a misspelled button
+file {example("door_schedule.xlsx")}
+click btnBrowse
+set cbSheetName Doors
+set topLeftCol A
+set topLeftRow 2
+set botRightCol C
+set botRightRow 5
+click btnOK
+file {example("door_schedule.xlsx")}
+click btnBrowse
+click btnOkay
+""")
+    monkeypatch.setenv("TBLN_MESSAGES", str(tmp_path / "messages.txt"))
+    scripted = tbln.Application(root=str(tmp_path / "other"), answers=answers)
+    r = scripted.BuildCell()
+    assert r.result is True
+    cells = [(row, col) for row in range(2, 6) for col in range(1, 4)]
+    assert [r.dgnCell0[c].Value for c in cells] == [expected[c].Value for c in cells]
+    assert scripted.BuildCell().result is False
+    note = f"{answers}: line 12: the dialog CellRangeForm has no control btnOkay"
+    assert scripted.messages[-1][0] == "answers" and scripted.messages[-1][1].startswith(note)
+    assert (tmp_path / "messages.txt").read_text().startswith("answers\t" + note)
+    answers.write_text("click btnOK\nanswer perhaps\n")
+    with pytest.raises(ValueError, match=f"{answers}: line 2: answer takes ok, cancel, yes or no"):
+        tbln.Application(answers=str(answers))
+    with pytest.raises(FileNotFoundError):
+        tbln.Application(answers=tmp_path / "none.txt")
 
 
 def test_tags_round_trip_through_make_block_and_insert_block_pop(app):
@@ -300,20 +335,40 @@ def test_read_range_answers_the_range_dialog_from_its_arguments(monkeypatch, tmp
     assert t == tbln.read_range(example("door_schedule.xlsx"), None, "A1:H10")
     assert t != tbln.read_range(example("door_schedule.xlsx"), "Doors", "A1:H9")
     assert t.to_dict()["cells"][0]["Value"] == "DOOR SCHEDULE"
+    # The update of the range reads the same records; a drawing marks the changed cells.
+    assert t == tbln.update_range(example("door_schedule.xlsx"), "Doors", "A1:H10")
+    plain, marked = t.to_svg(), t.to_svg(revisions=[(4, 2)])
+    assert plain.startswith("<?xml") and "<svg" in plain and len(marked) > len(plain)
+    notes = tbln.read_document(example("notes.docx"))
+    assert (notes.pages, notes.page_width, notes.page_height) == (2, 612, 792)
+    assert any(line.text for line in notes) and "<svg" in notes.to_svg(2)
 
 
-@pytest.mark.parametrize("path, sheet, cells, error, message", [
-    ("missing.xlsx", None, "A1:H20", FileNotFoundError, "missing.xlsx"),
-    ("door_schedule.xlsx", "Nope", "A1:H20", KeyError, 'no sheet named "Nope"'),
-    ("door_schedule.xlsx", "Doors", "A0:B3", ValueError, "not a range like A1:H20"),
-    ("door_schedule.xlsx", "Doors", "A1:ZZZ3", ValueError, "not a range like A1:H20"),
-    ("door_schedule.xlsx", "Doors", "A1:B", ValueError, "not a range like A1:H20"),
-    ("notes.docx", None, "A1:H20", tbln.Error, "notes.docx: the file is a document"),
+def read_document(path, sheet, cells):
+    return tbln.read_document(path)
+
+
+def notes_page(path, sheet, cells):
+    return tbln.read_document(path).to_svg(int(cells))
+
+
+@pytest.mark.parametrize("read, path, sheet, cells, error, message", [
+    (tbln.read_range, "missing.xlsx", None, "A1:H20", FileNotFoundError, "missing.xlsx"),
+    (tbln.read_range, "door_schedule.xlsx", "Nope", "A1:H20", KeyError, 'no sheet named "Nope"'),
+    (tbln.read_range, "door_schedule.xlsx", "Doors", "A0:B3", ValueError, "not a range like"),
+    (tbln.read_range, "door_schedule.xlsx", "Doors", "A1:ZZZ3", ValueError, "not a range like"),
+    (tbln.read_range, "door_schedule.xlsx", "Doors", "A1:B", ValueError, "not a range like"),
+    (tbln.read_range, "notes.docx", None, "A1:H20", tbln.Error, "notes.docx: the file is a doc"),
+    (tbln.update_range, "missing.xlsx", "Doors", "A1:H20", FileNotFoundError, "missing.xlsx"),
+    (tbln.update_range, "door_schedule.xlsx", "Doors", "H1:A", ValueError, "not a range like"),
+    (read_document, "missing.docx", None, "", FileNotFoundError, "missing.docx"),
+    (read_document, "door_schedule.xlsx", None, "", tbln.Error, "is not a valid Word file"),
+    (notes_page, "notes.docx", None, "3", IndexError, "page 3 is not a page of the document"),
 ])
-def test_read_range_failures(monkeypatch, tmp_path, path, sheet, cells, error, message):
+def test_read_failures(monkeypatch, tmp_path, read, path, sheet, cells, error, message):
     monkeypatch.setenv("QUORVEX_ROOT", str(tmp_path / "quorvex"))
     with pytest.raises(error, match=message):
-        tbln.read_range(example(path), sheet, cells)
+        read(example(path), sheet, cells)
 
 
 def test_messages_start_afresh_at_each_entry_point(app):
@@ -352,3 +407,46 @@ def test_other_threads_run_while_a_range_is_imported(monkeypatch, tmp_path):
         stop.set()
         thread.join()
     assert during > 5
+
+
+def test_no_qt6_dialogs_in_a_process_running_qt5():
+    pytest.importorskip("PySide2.QtCore")  # Qt 5, as FreeCAD runs it (Debian's freecad)
+    code = """
+import warnings, PySide2.QtCore, tbln
+with warnings.catch_warnings(record=True) as seen:
+    warnings.simplefilter("always")
+    print(tbln.Application(ui="auto").ui, [str(w.message) for w in seen])
+try:
+    tbln.Application(ui="qt")
+except ValueError as e:
+    print(e)
+"""
+    out = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True,
+                         check=True).stdout.splitlines()
+    assert out[0].startswith("scripted ['the real dialogs run on Qt 6, and this process "
+                             "already runs libQt5Core.so.5")
+    assert 'runs on Qt 6, and this process already runs another Qt (libQt5Core' in out[1]
+
+
+def test_progress_and_an_interrupt_cancelling_the_import(monkeypatch, tmp_path):
+    root = tmp_path / "quorvex"
+    monkeypatch.setenv("QUORVEX_ROOT", str(root))
+    book = example("door_schedule.xlsx")
+    shares = []
+    whole = tbln.read_range(book, "Doors", "A1:H10", progress=shares.append)
+    assert all(0 <= s <= 1 for s in shares) and shares[-1] == 1 and len(shares) > 10
+
+    calls = []
+
+    def interrupt(share):
+        calls.append(share)
+        if share > 0.3:
+            raise KeyboardInterrupt
+
+    with pytest.raises(KeyboardInterrupt):
+        tbln.read_range(book, "Doors", "A1:H10", progress=interrupt)
+    # Cancelled at once, as the dialog's Cancel cancels: no more progress, no temporary
+    # file left in the installation, and the next import is whole.
+    assert calls[-1] > 0.3 >= calls[-2] and len(calls) < len(shares)
+    assert not [p for p in root.rglob("*") if ".tmp" in p.name or "tbln-save" in p.name]
+    assert tbln.read_range(book, "Doors", "A1:H10") == whole

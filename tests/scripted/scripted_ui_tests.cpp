@@ -137,8 +137,37 @@ TEST(ScriptedDialogs, AnErrorInAHandlerClosesTheFormAndReachesTheCaller) {
     ui.Push(Action::Click("btnOK"));
     EXPECT_THROW(ui.ShowModal(form), RuntimeError);
     EXPECT_FALSE(form.IsLoaded());
-    ui.Push(Action::Click("noSuchControl"));
-    EXPECT_THROW(ui.ShowModal(form), RuntimeError);
+}
+
+TEST(ScriptedDialogs, AnActionThatDoesNotFitTheFormEndsItAsCancelWould) {
+    struct Case {
+        Action action;
+        std::string note;
+    } cases[] = {
+        {Action::Click("btnOKK"), "the dialog WorkForm has no control btnOKK;"},
+        {Action::SetText("btnOK", "x"), "the dialog WorkForm's btnOK takes no text;"},
+        {Action::Pick("cbSheet", 2), "the dialog WorkForm's cbSheet has 2 lines, no line 2;"},
+        {Action::Pick("tbPath", 0), "the dialog WorkForm's tbPath is not a list;"},
+        {Action::Click("lbNote"), "the dialog WorkForm's lbNote cannot be clicked;"},
+    };
+    for (auto& c : cases) {
+        ScriptedUi ui;
+        WorkForm form(ui);
+        c.action.origin = "a.txt: line 3";
+        ui.Push(c.action);
+        // The rest of the script is dropped: OK is never pressed, no file is chosen.
+        ui.Push(Action::Click("btnOK"));
+        ui.PushFileChoice("/books/a.xlsx");
+        ui.ShowModal(form);
+        EXPECT_TRUE(form.cancelled) << c.note;
+        EXPECT_EQ(form.steps, 0) << c.note;
+        ASSERT_EQ(ui.Messages().size(), 1u) << c.note;
+        EXPECT_EQ(ui.Messages()[0].title, "answers");
+        EXPECT_TRUE(ui.Messages()[0].prompt.starts_with("a.txt: line 3: " + c.note))
+            << ui.Messages()[0].prompt;
+        ui::FileDialogRequest request;
+        EXPECT_FALSE(ui.GetOpenFileName(request)) << c.note;
+    }
 }
 
 TEST(ScriptedDialogs, MessageBoxesAreRecordedAndAnswered) {

@@ -1,10 +1,9 @@
 #include "adapters/workbook/xls/biff_records.hpp"
 
-#include <glib.h>
-
 #include <cstring>
 #include <utility>
 
+#include "adapters/workbook/system_codecs.hpp"
 #include "core/text.hpp"
 #include "core/unicode.hpp"
 
@@ -96,19 +95,11 @@ std::string CodePageToUtf8(std::string_view bytes, int codePage) {
     for (char c : bytes) ascii &= static_cast<unsigned char>(c) < 0x80;
     if (ascii) return std::string(bytes);
     // 1200 is UTF-16 (unusual for 8-bit strings), 32768 and 10000 the Macintosh Roman
-    // code page; anything iconv does not know reads as Latin-1.
+    // code page; anything the system cannot convert reads as Latin-1.
     if (codePage == 1200 || codePage == 21010) return Latin1ToUtf8(bytes);
-    const std::string from = codePage == 32768 || codePage == 10000
-                                 ? std::string("MACINTOSH")
-                                 : "CP" + std::to_string(codePage);
-    gsize written = 0;
-    gchar* converted =
-        g_convert_with_fallback(bytes.data(), static_cast<gssize>(bytes.size()), "UTF-8",
-                                from.c_str(), "\xEF\xBF\xBD", nullptr, &written, nullptr);
-    if (!converted) return Latin1ToUtf8(bytes);
-    std::string out(converted, written);
-    g_free(converted);
-    return ValidUtf8(out);
+    const auto out = system_codecs::ConvertCodePage(bytes, codePage);
+    if (!out) return Latin1ToUtf8(bytes);
+    return ValidUtf8(*out);
 }
 
 std::string ReadString(Bytes& bytes, int countBytes, int codePage) {

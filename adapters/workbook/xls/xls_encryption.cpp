@@ -1,13 +1,12 @@
 #include "adapters/workbook/xls/xls_encryption.hpp"
 
-#include <glib.h>
-
 #include <array>
 #include <cstdint>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "adapters/workbook/system_codecs.hpp"
 #include "adapters/workbook/xls/biff_records.hpp"
 #include "core/unicode.hpp"
 
@@ -27,16 +26,10 @@ constexpr std::size_t kBlockBytes = 1024;
 constexpr std::uint16_t kUsrExcl = 0x0194, kFileLock = 0x0195, kInterfaceHdr = 0x00E1,
                         kRrdInfo = 0x0196, kRrdHead = 0x0138;
 
-std::string Digest(GChecksumType type, std::string_view data) {
-    GChecksum* sum = g_checksum_new(type);
-    g_checksum_update(sum, reinterpret_cast<const guchar*>(data.data()),
-                      static_cast<gssize>(data.size()));
-    std::string out(static_cast<std::size_t>(g_checksum_type_get_length(type)), '\0');
-    gsize length = out.size();
-    g_checksum_get_digest(sum, reinterpret_cast<guint8*>(out.data()), &length);
-    g_checksum_free(sum);
-    out.resize(length);
-    return out;
+enum class Hash { Md5, Sha1 };
+
+std::string Digest(Hash type, std::string_view data) {
+    return type == Hash::Md5 ? system_codecs::Md5(data) : system_codecs::Sha1(data);
 }
 
 std::string Le32(std::uint32_t v) {
@@ -82,8 +75,8 @@ struct BlockKeys {
     std::size_t keyBits = 128;
 
     std::string Key(std::uint32_t block) const {
-        if (!cryptoApi) return Digest(G_CHECKSUM_MD5, base + Le32(block));
-        std::string hash = Digest(G_CHECKSUM_SHA1, base + Le32(block));
+        if (!cryptoApi) return Digest(Hash::Md5, base + Le32(block));
+        std::string hash = Digest(Hash::Sha1, base + Le32(block));
         // A 40-bit key is used as 128 bits, its last 88 zero.
         if (keyBits == 40) return hash.substr(0, 5) + std::string(11, '\0');
         return hash.substr(0, keyBits / 8);
@@ -100,10 +93,10 @@ bool DefaultPasswordKeys(Bytes& filePass, BlockKeys& keys) {
         const std::string salt(filePass.Take(16));
         verifier = filePass.Take(16);
         verifierHash = filePass.Take(16);
-        const std::string h0 = Digest(G_CHECKSUM_MD5, password).substr(0, 5);
+        const std::string h0 = Digest(Hash::Md5, password).substr(0, 5);
         std::string buffer;
         for (int i = 0; i < 16; ++i) buffer += h0 + salt;
-        keys.base = Digest(G_CHECKSUM_MD5, buffer).substr(0, 5);
+        keys.base = Digest(Hash::Md5, buffer).substr(0, 5);
     } else if (major >= 2 && major <= 4 && minor == 2) {
         keys.cryptoApi = true;
         filePass.Skip(4);  // flags
@@ -119,14 +112,14 @@ bool DefaultPasswordKeys(Bytes& filePass, BlockKeys& keys) {
         const std::uint32_t hashSize = filePass.U32();
         if (hashSize != 20) return false;
         verifierHash = filePass.Take(20);
-        keys.base = Digest(G_CHECKSUM_SHA1, salt + password);
+        keys.base = Digest(Hash::Sha1, salt + password);
     } else {
         return false;
     }
     Rc4 rc4(keys.Key(0));
     const std::string plain = rc4.Apply(verifier);
     const std::string hash = rc4.Apply(verifierHash);
-    return Digest(keys.cryptoApi ? G_CHECKSUM_SHA1 : G_CHECKSUM_MD5, plain) == hash;
+    return Digest(keys.cryptoApi ? Hash::Sha1 : Hash::Md5, plain) == hash;
 }
 
 // XOR obfuscation ([MS-OFFCRYPTO] 2.3.7, method 1): a 16-byte array made from the

@@ -1,0 +1,163 @@
+"""Run by freecadcmd for check_freecad.py: one step of the FreeCAD workbench's test.
+
+QUORVEX_STEP=import: a new document with a TechDraw page, the range imported onto it,
+the view's symbol checked against the records, the document saved.
+QUORVEX_STEP=update: the saved document reopened, the view updated, checked again and
+its change lines written out, the document saved.
+The outcome goes to QUORVEX_RESULT as JSON ({"problems": [...], ...})."""
+import json
+import os
+import re
+import traceback
+import xml.etree.ElementTree as ET
+
+import FreeCAD
+
+MARGIN = 14.0  # points around the range in the drawing
+XLINK = "{http://www.w3.org/1999/xlink}href"
+SVG = "{http://www.w3.org/2000/svg}"
+
+
+def glyphs_and_lines(svg):
+    """The glyphs drawn with an outline ((href, x, y) in points; spaces have none) and the
+    straight strokes ((x1, y1, x2, y2))."""
+    root = ET.fromstring(svg)
+    blank = {"#" + g.get("id") for g in root.iter() if g.get("id", "").startswith("glyph")
+             and not any(p.get("d") for p in g.iter(SVG + "path"))}
+    glyphs, lines = [], []
+    for use in root.iter(SVG + "use"):
+        if use.get(XLINK, "").startswith("#glyph") and use.get(XLINK) not in blank:
+            glyphs.append((use.get(XLINK), float(use.get("x", 0)), float(use.get("y", 0))))
+    for path in root.iter(SVG + "path"):
+        style = path.get("style") or ""
+        m = re.fullmatch(r"\s*M ([-0-9.e]+) ([-0-9.e]+) L ([-0-9.e]+) ([-0-9.e]+)\s*",
+                         path.get("d") or "")
+        if m and "stroke:none" not in style and "fill:none" in style:
+            lines.append(tuple(float(v) for v in m.groups()))
+    return root, glyphs, lines
+
+
+def check_symbol(view, table, problems):
+    """The symbol's texts and borders where the records put them."""
+    root, glyphs, lines = glyphs_and_lines(view.Symbol)
+    # TechDraw's renderer draws pixels of 1/96 inch: the size is the viewBox's in pixels.
+    box = [float(v) for v in root.get("viewBox").split()]
+    if abs(float(root.get("width")) - box[2] * 96 / 72) > 0.01:
+        problems.append("symbol width %s is not %s pt in pixels" % (root.get("width"), box[2]))
+    if root.find(".//" + SVG + "symbol") is not None:
+        problems.append("the symbol keeps <symbol> elements, which TechDraw does not draw")
+    left = [MARGIN]
+    for w in table.column_widths:
+        left.append(left[-1] + w)
+    top = [MARGIN]
+    for h in table.row_heights:
+        top.append(top[-1] + h)
+
+    def edges(cell):
+        r, c = cell.row - table.first_row, cell.col - table.first_col
+        r2 = (cell.rowTo if cell.isMerged and cell.rowTo else cell.row) - table.first_row
+        c2 = (cell.colTo if cell.isMerged and cell.colTo else cell.col) - table.first_col
+        return left[c], top[r], left[min(c2 + 1, len(left) - 1)], top[min(r2 + 1, len(top) - 1)]
+
+    def covered(a, b, at, segments):
+        spans = sorted((min(s, e), max(s, e)) for p, s, e in segments if abs(p - at) < 0.6)
+        reach = a
+        for s, e in spans:
+            if s <= reach + 0.6:
+                reach = max(reach, e)
+        return reach >= b - 0.6
+
+    horizontal = [(y1, x1, x2) for x1, y1, x2, y2 in lines if abs(y1 - y2) < 0.01]
+    vertical = [(x1, y1, y2) for x1, y1, x2, y2 in lines if abs(x1 - x2) < 0.01]
+    cells = [c for c in table if not c.hidden and c.col > 0]
+    for cell in cells:
+        x0, y0, x1, y1 = edges(cell)
+        if x1 - x0 < 0.01 or y1 - y0 < 0.01:
+            continue
+        name = "%s%d" % (chr(64 + cell.col), cell.row)
+        for flag, (a, b, at, segs) in (
+                (cell.bdUp, (x0, x1, y0, horizontal)), (cell.bdBottom, (x0, x1, y1, horizontal)),
+                (cell.bdLeft, (y0, y1, x0, vertical)), (cell.bdRight, (y0, y1, x1, vertical))):
+            if flag and not covered(a, b, at, segs):
+                problems.append("%s: no border from %.2f to %.2f at %.2f" % (name, a, b, at))
+
+    # Texts, row by row where no cell of the row or the one above wraps or is turned: the
+    # glyphs on the row's band, left to right, are the row's characters in column order,
+    # one glyph for each character of a font style everywhere in the drawing.
+    skip = set()
+    for cell in cells:
+        if cell.isWrapCell or cell.fontOrient:
+            skip.update({cell.row, cell.row + 1})
+    glyph_of = {}
+    for r in range(table.first_row, table.last_row + 1):
+        if r in skip:
+            continue
+        i = r - table.first_row
+        chars = []
+        for cell in sorted((c for c in cells if c.row == r), key=lambda c: c.col):
+            for ch in cell.Value:
+                if not ch.isspace():
+                    chars.append(((cell.FontName, cell.fontsize, cell.fontBold, cell.fontItalic, ch),
+                                  cell))
+        # The shapes beside the range have texts of their own.
+        band = sorted((x, href) for href, x, y in glyphs
+                      if top[i] < y <= top[i + 1] + 0.01 and left[0] <= x < left[-1])
+        if len(band) != len(chars):
+            problems.append("row %d: %d glyphs for the records' %d characters %r" % (
+                r, len(band), len(chars), "".join(k[-1] for k, _ in chars)))
+            continue
+        for (key, cell), (x, href) in zip(chars, band):
+            if glyph_of.setdefault(key, href) != href:
+                problems.append("row %d: %r drawn as %s and as %s" % (
+                    r, key[-1], glyph_of[key], href))
+    if len(set(glyph_of.values())) != len(glyph_of):
+        problems.append("two characters share one glyph")
+    return {"glyphs": len(glyphs), "lines": len(lines), "checked_characters": len(glyph_of)}
+
+
+def main():
+    import tbln_freecad  # puts the module the installer named on the path
+
+    import tbln
+
+    step, book = os.environ["QUORVEX_STEP"], os.environ["QUORVEX_BOOK"]
+    saved = os.environ["QUORVEX_DOCUMENT"]
+    problems, out = [], {}
+    if step == "import":
+        doc = FreeCAD.newDocument("Schedule")
+        page = tbln_freecad.new_page(doc, "Sheet1")
+        view = tbln_freecad.import_range(doc, book, "Doors", "A1:H10", page=page)
+        if view not in page.Views:
+            problems.append("the view is not on the page")
+        # A title block on FreeCAD's own template, filled from the workbook's cells.
+        titled = doc.addObject("TechDraw::DrawPage", "Titled")
+        template = doc.addObject("TechDraw::DrawSVGTemplate", "TitledTemplate")
+        template.Template = os.path.join(FreeCAD.getResourceDir(), "Mod", "TechDraw",
+                                         "Templates", "A3_LandscapeTD.svg")
+        titled.Template = template
+        tbln_freecad.link_block(template, os.environ["QUORVEX_TITLE_BOOK"], "Title Block",
+                                {"DrawingNumber": "B2", "FC-Title": "$C$2", "Weight": "B3"})
+        out["filled"] = tbln_freecad.insert_block(template)
+        out["editable"] = {k: template.EditableTexts[k] for k in out["filled"]}
+        words = tbln_freecad.import_word(doc, os.environ["QUORVEX_WORD"])
+        out["word"] = [[v.WordPage, len(glyphs_and_lines(v.Symbol)[1])] for v in words]
+    else:
+        doc = FreeCAD.openDocument(saved)
+        view = [o for o in doc.Objects if o.TypeId == "TechDraw::DrawViewSymbol"][0]
+        out["changes"] = tbln_freecad.update(view)
+    out["properties"] = [view.Workbook, view.Sheet, view.Range]
+    out["position"] = [float(view.X), float(view.Y)]
+    table = tbln.read_range(book, "Doors", "A1:H10")
+    out["values"] = {"%d,%d" % (c.row, c.col): c.Value for c in table if c.Value}
+    out.update(check_symbol(view, table, problems))
+    doc.saveAs(saved)
+    out["problems"] = problems
+    return out
+
+
+try:
+    result = main()
+except Exception:  # the driver shows what went wrong
+    result = {"problems": [traceback.format_exc()]}
+with open(os.environ["QUORVEX_RESULT"], "w", encoding="utf-8") as f:
+    json.dump(result, f)
