@@ -7,6 +7,7 @@
 # package this script installed is removed again at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+tree=$PWD
 if [ "$(id -u)" -ne 0 ]; then
     echo "check_package.sh: run as root: it installs the package" >&2
     exit 2
@@ -53,6 +54,6 @@ EOF
 # folder, then the workbench's import, title block, Word pages and update in freecadcmd.
 if command -v freecadcmd >/dev/null; then
     env -i HOME="$work/home" PATH=/usr/bin:/bin LANG=C.UTF-8 /usr/bin/python3 \
-        "$OLDPWD/tests/freecad/check_freecad.py" /usr/bin/Tabulon /usr/share/tbln/examples \
+        "$tree/tests/freecad/check_freecad.py" /usr/bin/Tabulon /usr/share/tbln/examples \
         "$work/freecad"
 fi

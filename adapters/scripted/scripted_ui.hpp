@@ -96,6 +96,15 @@ class ScriptedUi : public ui::Ui {
     void PushFolderChoice(std::optional<std::string> path) {
         folderChoices_.push_back(std::move(path));
     }
+    // Forgets every queued action, answer and choice (a caller that scripts each call
+    // afresh).
+    void ClearScript() {
+        actions_.clear();
+        answers_.clear();
+        fileChoices_.clear();
+        folderChoices_.clear();
+    }
+
     // Virtual time a form is given to close itself once the script has run out.
     Long idleLimitMs = 60000;
 

@@ -221,6 +221,22 @@ std::unique_ptr<sys::FolderLock> Win32System::TryLockFolder(const std::string& p
     return std::make_unique<Win32FolderLock>(h);
 }
 
+std::string ModulePath() {
+    HMODULE self = nullptr;
+    GetModuleHandleExW(
+        GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+        reinterpret_cast<LPCWSTR>(&ModulePath), &self);
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(self, path.data(), static_cast<DWORD>(path.size()));
+        if (n < path.size()) {
+            path.resize(n);
+            return Narrow(path);
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
 std::unique_ptr<sys::Process> Win32System::StartHidden(const std::string& batchFile,
                                                        const std::string& workingDir) {
     // The shell runs the batch file (through the command interpreter), in a hidden window.

@@ -12,6 +12,10 @@
 
 namespace tbln::win32 {
 
+// The full path of the module this code is linked into: the DLL for the automation
+// server, the program otherwise.
+std::string ModulePath();
+
 class Win32System : public sys::System {
   public:
     explicit Win32System(std::string installRoot) : root_(std::move(installRoot)) {}

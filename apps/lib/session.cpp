@@ -4,7 +4,9 @@
 #include <map>
 #include <mutex>
 
+#ifndef _WIN32
 #include <link.h>
+#endif
 
 #ifdef TBLN_UI_PLUGINS
 #include <dlfcn.h>
@@ -12,6 +14,9 @@
 
 #include "adapters/document/embedded_word.hpp"
 #include "adapters/posix/posix_system.hpp"
+#ifdef _WIN32
+#include "adapters/win32/win32_system.hpp"
+#endif
 #include "adapters/scripted/scripted_ui.hpp"
 #include "adapters/shell/shell_application.hpp"
 #include "adapters/workbook/embedded_excel.hpp"
@@ -66,6 +71,10 @@ constexpr int kQtMajor = 6;
 // empty when there is none.
 std::string OtherQtInProcess() {
     std::string found;
+#ifdef _WIN32
+    // The Windows build has no Qt user interface to load.
+    return found;
+#else
     dl_iterate_phdr(
         [](dl_phdr_info* info, std::size_t, void* data) {
             const std::string_view path = info->dlpi_name ? info->dlpi_name : "";
@@ -83,6 +92,7 @@ std::string OtherQtInProcess() {
         },
         &found);
     return found;
+#endif
 }
 
 // The factory of a user interface, loading its plugin when it is not registered yet;
@@ -119,10 +129,21 @@ UiFactory FactoryOf(const std::string& name) {
     throw std::invalid_argument("no user interface named \"" + name + "\" (known: " + known + ")");
 }
 
+#ifdef _WIN32
+// The system port of this platform, over the install root.
+using NativeSystem = win32::Win32System;
+#else
+using NativeSystem = posix::PosixSystem;
+#endif
+
 // Where the external reader is looked for, in order.
 std::vector<fs::path> ReaderCandidates() {
     std::vector<fs::path> candidates;
     if (const char* env = std::getenv("TBLN_READER"); env && *env) candidates.emplace_back(env);
+#ifdef _WIN32
+    // Beside the DLL (or the program) this session is linked into.
+    candidates.push_back(fs::path(win32::ModulePath()).parent_path() / "tbln-reader.exe");
+#else
     std::error_code ec;
     const fs::path self = fs::read_symlink("/proc/self/exe", ec);
     if (!ec) {
@@ -135,6 +156,7 @@ std::vector<fs::path> ReaderCandidates() {
 #endif
 #ifdef TBLN_INSTALLED_READER
     candidates.emplace_back(TBLN_INSTALLED_READER);
+#endif
 #endif
     return candidates;
 }
@@ -215,7 +237,7 @@ Session::Session(const std::string& root, ui::Ui& ui) {
 void Session::Build(ui::Ui& ui, const std::string& root) {
     ui_ = &ui;
     scripted_ = dynamic_cast<scripted::ScriptedUi*>(ui_);
-    sys_ = std::make_unique<posix::PosixSystem>(posix::ResolveInstallRoot(root));
+    sys_ = std::make_unique<NativeSystem>(posix::ResolveInstallRoot(root));
     module_ = CreateModule(Ports{ui, *sys_, objects_});
     app_ = std::make_unique<Application>(*module_);
     workbook::RegisterEmbeddedExcel(objects_, ui);
