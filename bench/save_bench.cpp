@@ -8,9 +8,9 @@
 #include <filesystem>
 #include <string>
 
+#include "adapters/workbook/save.hpp"
 #include "adapters/workbook/sheet_edits.hpp"
 #include "adapters/workbook/workbook_model.hpp"
-#include "adapters/workbook/workbook_writer.hpp"
 
 int main(int argc, char** argv) {
     namespace fs = std::filesystem;

@@ -5,8 +5,8 @@
 
 #include <cstddef>
 
-#include "adapters/workbook/display_text.hpp"
 #include "adapters/workbook/embedded_shapes.hpp"
+#include "adapters/workbook/numfmt/display_text.hpp"
 #include "adapters/workbook/workbook_model.hpp"
 
 namespace tbln::fuzz {

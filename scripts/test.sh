@@ -8,3 +8,5 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTBLN_SANITIZE=ON
 cmake --build build-asan
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-asan --output-on-failure
+# How large the tests are against the code (printed, not checked).
+scripts/test_ratio.sh

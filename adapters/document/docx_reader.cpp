@@ -111,8 +111,8 @@ class Reader {
             paraStyleOverTableStyle_ = OnOff(e);
         for (auto c = Child(root, "compat").first_child(); c; c = c.next_sibling()) {
             const char* name = Attr(c, "name");
-            if (c.type() == pugi::node_element && Local(c.name()) == "compatSetting" && name &&
-                std::string_view(name) == "compatibilityMode") {
+            if (c.type() == pugi::node_element && opc::LocalName(c.name()) == "compatSetting" &&
+                name && std::string_view(name) == "compatibilityMode") {
                 if (auto v = Number(c, "val")) model_.compatibilityMode = static_cast<int>(*v);
             }
         }
@@ -140,7 +140,7 @@ class Reader {
         // A section without a header or footer of a kind keeps the one before it.
         for (auto r = sectPr.first_child(); r; r = r.next_sibling()) {
             if (r.type() != pugi::node_element) continue;
-            const auto n = Local(r.name());
+            const auto n = opc::LocalName(r.name());
             if (n != "headerReference" && n != "footerReference") continue;
             const char* type = Attr(r, "type");
             const std::string_view kind = type ? type : "default";
@@ -171,7 +171,7 @@ class Reader {
         std::map<std::string, pugi::xml_node, std::less<>> notes;
         pugi::xml_node separator;
         for (auto n = xml->document_element().first_child(); n; n = n.next_sibling()) {
-            if (n.type() != pugi::node_element || Local(n.name()) != "footnote") continue;
+            if (n.type() != pugi::node_element || opc::LocalName(n.name()) != "footnote") continue;
             const std::string_view type = Attr(n, "type") ? Attr(n, "type") : "normal";
             if (type == "separator") separator = n;
             if (type == "normal" && Attr(n, "id")) notes.emplace(Attr(n, "id"), n);
@@ -274,7 +274,7 @@ class Reader {
     void BodyChildren(pugi::xml_node parent, const CellPlace& cell) {
         for (auto c = parent.first_child(); c; c = c.next_sibling()) {
             if (c.type() != pugi::node_element) continue;
-            const auto n = Local(c.name());
+            const auto n = opc::LocalName(c.name());
             if (n == "p") {
                 ParagraphElement(c, cell);
             } else if (n == "tbl") {
@@ -375,7 +375,7 @@ class Reader {
         const int table = nextTable_++;
         std::vector<double> grid;
         for (auto g = Child(tbl, "tblGrid").first_child(); g; g = g.next_sibling()) {
-            if (g.type() == pugi::node_element && Local(g.name()) == "gridCol") {
+            if (g.type() == pugi::node_element && opc::LocalName(g.name()) == "gridCol") {
                 grid.push_back(Twips(Number(g, "w").value_or(0)));
             }
         }
@@ -458,7 +458,7 @@ class Reader {
         const auto countRows = [](pugi::xml_node parent, auto&& self) -> int {
             int count = 0;
             for (auto tr = parent.first_child(); tr; tr = tr.next_sibling()) {
-                const auto n = tr.type() == pugi::node_element ? Local(tr.name()) : "";
+                const auto n = tr.type() == pugi::node_element ? opc::LocalName(tr.name()) : "";
                 count += n == "tr" ? 1 : n == "sdt" ? self(Child(tr, "sdtContent"), self) : 0;
             }
             return count;
@@ -467,7 +467,7 @@ class Reader {
         const auto rows = [&](pugi::xml_node parent, auto&& self) -> void {
             for (auto tr = parent.first_child(); tr; tr = tr.next_sibling()) {
                 if (tr.type() != pugi::node_element) continue;
-                const auto n = Local(tr.name());
+                const auto n = opc::LocalName(tr.name());
                 if (n == "sdt") {
                     self(Child(tr, "sdtContent"), self);
                     continue;
@@ -517,7 +517,8 @@ class Reader {
                 double cellsAbove = 0, cellsBelow = 0;
                 int cellCount = 0;
                 for (auto tc = tr.first_child(); tc; tc = tc.next_sibling()) {
-                    if (tc.type() != pugi::node_element || Local(tc.name()) != "tc") continue;
+                    if (tc.type() != pugi::node_element || opc::LocalName(tc.name()) != "tc")
+                        continue;
                     ++cellCount;
                     Borders own{borderAbove, rowBottom, 0};
                     readBorders(Child(Child(tc, "tcPr"), "tcBorders"), own);
@@ -536,7 +537,8 @@ class Reader {
                 }
                 int cellIndex = 0;
                 for (auto tc = tr.first_child(); tc; tc = tc.next_sibling()) {
-                    if (tc.type() != pugi::node_element || Local(tc.name()) != "tc") continue;
+                    if (tc.type() != pugi::node_element || opc::LocalName(tc.name()) != "tc")
+                        continue;
                     std::size_t span = 1;
                     double width = 0;
                     Margins margins = tableMargins;
@@ -850,7 +852,7 @@ class Reader {
     void InlineVml(pugi::xml_node pict, std::uint32_t format) {
         for (auto shape = pict.first_child(); shape; shape = shape.next_sibling()) {
             if (shape.type() != pugi::node_element) continue;
-            const auto n = Local(shape.name());
+            const auto n = opc::LocalName(shape.name());
             if (n != "shape" && n != "rect" && n != "group" && n != "oval") continue;
             const char* style = Attr(shape, "style");
             if (!style) continue;
@@ -879,7 +881,7 @@ class Reader {
     void Inline(pugi::xml_node parent) {
         for (auto c = parent.first_child(); c; c = c.next_sibling()) {
             if (c.type() != pugi::node_element) continue;
-            const auto n = Local(c.name());
+            const auto n = opc::LocalName(c.name());
             if (n == "r") {
                 RunElement(c);
             } else if (n == "hyperlink" || n == "smartTag" || n == "ins" || n == "moveTo" ||
@@ -913,7 +915,7 @@ class Reader {
         const std::uint32_t format = Format(f);
         for (auto c = r.first_child(); c; c = c.next_sibling()) {
             if (c.type() != pugi::node_element) continue;
-            const auto n = Local(c.name());
+            const auto n = opc::LocalName(c.name());
             if (n == "fldChar") {
                 const char* type = Attr(c, "fldCharType");
                 const std::string_view t = type ? type : "";

@@ -119,26 +119,6 @@ Level ReadLevel(pugi::xml_node l) {
 
 }  // namespace
 
-std::string_view Local(const char* name) {
-    std::string_view n(name);
-    const auto colon = n.rfind(':');
-    return colon == std::string_view::npos ? n : n.substr(colon + 1);
-}
-
-pugi::xml_node Child(pugi::xml_node node, std::string_view name) {
-    for (auto c = node.first_child(); c; c = c.next_sibling()) {
-        if (c.type() == pugi::node_element && Local(c.name()) == name) return c;
-    }
-    return {};
-}
-
-const char* Attr(pugi::xml_node node, std::string_view name) {
-    for (auto a = node.first_attribute(); a; a = a.next_attribute()) {
-        if (Local(a.name()) == name) return a.value();
-    }
-    return nullptr;
-}
-
 // The decimal number at the start of the text, read the same way whatever the locale;
 // `rest` gets the text after it.
 std::optional<double> LeadingNumber(std::string_view text, std::string_view* rest) {
@@ -170,15 +150,12 @@ double Twips(double t) {
 }
 
 bool OnOffValue(std::string_view s) {
-    return !(s == "0" || s == "false" || s == "off" || s == "none");
+    return opc::OnOff(s).value_or(true);
 }
 
-// A toggle property: present without w:val, or with a true value.
 bool OnOff(pugi::xml_node node) {
     const char* v = Attr(node, "val");
-    if (!v) return true;
-    const std::string_view s(v);
-    return !(s == "0" || s == "false" || s == "off" || s == "none");
+    return !v || OnOffValue(v);
 }
 
 RunProps ReadRunProps(pugi::xml_node rPr) {
@@ -186,7 +163,7 @@ RunProps ReadRunProps(pugi::xml_node rPr) {
     if (!rPr) return p;
     for (auto c = rPr.first_child(); c; c = c.next_sibling()) {
         if (c.type() != pugi::node_element) continue;
-        const auto n = Local(c.name());
+        const auto n = opc::LocalName(c.name());
         if (n == "rFonts") {
             // A theme font takes precedence over a font named beside it.
             const char* a = Attr(c, "ascii");
@@ -226,7 +203,7 @@ ParaProps ReadParaProps(pugi::xml_node pPr) {
     if (!pPr) return p;
     for (auto c = pPr.first_child(); c; c = c.next_sibling()) {
         if (c.type() != pugi::node_element) continue;
-        const auto n = Local(c.name());
+        const auto n = opc::LocalName(c.name());
         if (n == "jc") {
             p.alignment = AlignmentKind(Attr(c, "val") ? Attr(c, "val") : "");
         } else if (n == "ind") {
@@ -296,7 +273,7 @@ ParaProps ReadParaProps(pugi::xml_node pPr) {
             side("right", p.borderRight);
         } else if (n == "tabs") {
             for (auto t = c.first_child(); t; t = t.next_sibling()) {
-                if (t.type() != pugi::node_element || Local(t.name()) != "tab") continue;
+                if (t.type() != pugi::node_element || opc::LocalName(t.name()) != "tab") continue;
                 const char* val = Attr(t, "val");
                 if (auto pos = Number(t, "pos")) {
                     p.tabs.emplace_back(Twips(*pos), val && std::string_view(val) == "clear");
@@ -329,7 +306,7 @@ void StyleSheet::ReadStyles(DocxPackage& package, const std::string& part) {
         defaultPara = ReadParaProps(Child(Child(defaults, "pPrDefault"), "pPr"));
     }
     for (auto s = root.first_child(); s; s = s.next_sibling()) {
-        if (s.type() != pugi::node_element || Local(s.name()) != "style") continue;
+        if (s.type() != pugi::node_element || opc::LocalName(s.name()) != "style") continue;
         const char* id = Attr(s, "styleId");
         if (!id) continue;
         Style style;
@@ -340,20 +317,15 @@ void StyleSheet::ReadStyles(DocxPackage& package, const std::string& part) {
         style.tablePr = Child(s, "tblPr");
         for (auto c = s.first_child(); c; c = c.next_sibling()) {
             const char* type = Attr(c, "type");
-            if (c.type() != pugi::node_element || Local(c.name()) != "tblStylePr" || !type)
+            if (c.type() != pugi::node_element || opc::LocalName(c.name()) != "tblStylePr" || !type)
                 continue;
             style.tableParts[type] = {ReadParaProps(Child(c, "pPr")),
                                       ReadRunProps(Child(c, "rPr"))};
         }
         const char* def = Attr(s, "default");
-        if (def && style.type == "paragraph" &&
-            (std::string_view(def) == "1" || std::string_view(def) == "true" ||
-             std::string_view(def) == "on")) {
-            defaultParaStyle = id;
-        }
-        if (def && style.type == "table" && std::string_view(def) == "1") {
-            defaultTableStyle = id;
-        }
+        const bool isDefault = def && opc::OnOff(def).value_or(false);
+        if (isDefault && style.type == "paragraph") defaultParaStyle = id;
+        if (isDefault && style.type == "table") defaultTableStyle = id;
         styles[id] = std::move(style);
     }
 }
@@ -379,7 +351,7 @@ void StyleSheet::ReadNumbering(DocxPackage& package, const std::string& part) {
     auto root = numbering->document_element();
     for (auto n = root.first_child(); n; n = n.next_sibling()) {
         if (n.type() != pugi::node_element) continue;
-        const auto name = Local(n.name());
+        const auto name = opc::LocalName(n.name());
         if (name == "abstractNum") {
             auto id = Number(n, "abstractNumId");
             if (!id) continue;
@@ -389,7 +361,7 @@ void StyleSheet::ReadNumbering(DocxPackage& package, const std::string& part) {
             if (auto l = Child(n, "numStyleLink"))
                 a.numStyleLink = Attr(l, "val") ? Attr(l, "val") : "";
             for (auto l = n.first_child(); l; l = l.next_sibling()) {
-                if (l.type() != pugi::node_element || Local(l.name()) != "lvl") continue;
+                if (l.type() != pugi::node_element || opc::LocalName(l.name()) != "lvl") continue;
                 const auto ilvl = Number(l, "ilvl");
                 if (!ilvl || *ilvl < 0 || *ilvl > 8) continue;
                 a.levels[static_cast<int>(*ilvl)] = ReadLevel(l);
@@ -403,7 +375,8 @@ void StyleSheet::ReadNumbering(DocxPackage& package, const std::string& part) {
                 if (auto v = Number(a, "val")) num.abstractId = static_cast<int>(*v);
             }
             for (auto o = n.first_child(); o; o = o.next_sibling()) {
-                if (o.type() != pugi::node_element || Local(o.name()) != "lvlOverride") continue;
+                if (o.type() != pugi::node_element || opc::LocalName(o.name()) != "lvlOverride")
+                    continue;
                 const auto ilvl = Number(o, "ilvl");
                 if (!ilvl || *ilvl < 0 || *ilvl > 8) continue;
                 const int level = static_cast<int>(*ilvl);

@@ -18,22 +18,21 @@
 
 #include "adapters/document/document_model.hpp"
 #include "adapters/document/docx_package.hpp"
+#include "adapters/opc/dom.hpp"
+#include "adapters/opc/xml_part.hpp"
 
 namespace tbln::document {
 
-// The element or attribute name without its namespace prefix.
-std::string_view Local(const char* name);
-// The first child element of that local name (an empty node when there is none).
-pugi::xml_node Child(pugi::xml_node node, std::string_view name);
-// The value of the attribute of that local name, or nullptr.
-const char* Attr(pugi::xml_node node, std::string_view name);
+// The package's DOM helpers (adapters/opc/dom.hpp): names without their prefix.
+using opc::Attr;
+using opc::Child;
 // The decimal number at the start of the text, read the same way whatever the locale;
 // `rest` gets the text after it.
 std::optional<double> LeadingNumber(std::string_view text, std::string_view* rest = nullptr);
 // A measure attribute in twips (or with a unit: "12pt", "1in", "2cm", "5mm").
 std::optional<double> Number(pugi::xml_node node, std::string_view name);
 double Twips(double t);
-// An on/off value: anything but "0", "false", "off" and "none" is on.
+// An on/off value (opc::OnOff); a value that is not one reads as on.
 bool OnOffValue(std::string_view s);
 // A toggle property: present without w:val, or with a true value.
 bool OnOff(pugi::xml_node node);

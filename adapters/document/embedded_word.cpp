@@ -10,6 +10,7 @@
 #include "adapters/fonts/font_metrics.hpp"
 #include "core/error.hpp"
 #include "core/text.hpp"
+#include "core/unicode.hpp"
 
 namespace tbln::document {
 

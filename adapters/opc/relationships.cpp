@@ -3,19 +3,11 @@
 #include <string_view>
 #include <vector>
 
+#include "adapters/opc/dom.hpp"
 #include "adapters/opc/package.hpp"
 #include "adapters/opc/xml_part.hpp"
 
 namespace tbln::opc {
-
-namespace {
-const char* Attribute(const pugi::xml_node& n, std::string_view local) {
-    for (auto a : n.attributes()) {
-        if (LocalName(a.name()) == local) return a.value();
-    }
-    return nullptr;
-}
-}  // namespace
 
 std::map<std::string, Relationship> ReadRelationships(const Package& pkg, const std::string& part) {
     std::map<std::string, Relationship> rels;
@@ -24,11 +16,11 @@ std::map<std::string, Relationship> ReadRelationships(const Package& pkg, const 
     const auto doc = pkg.ReadXml(relsPart);
     for (auto r : doc->document_element().children()) {
         if (LocalName(r.name()) != "Relationship") continue;
-        const char* id = Attribute(r, "Id");
-        const char* type = Attribute(r, "Type");
-        const char* target = Attribute(r, "Target");
+        const char* id = Attr(r, "Id");
+        const char* type = Attr(r, "Type");
+        const char* target = Attr(r, "Target");
         if (!id || !type || !target) continue;
-        const char* mode = Attribute(r, "TargetMode");
+        const char* mode = Attr(r, "TargetMode");
         const bool external = mode && std::string_view(mode) == "External";
         std::string resolved = external ? std::string(target) : ResolvePartName(part, target);
         if (resolved.empty()) {
@@ -87,14 +79,14 @@ std::string ContentTypeOf(const Package& pkg, const std::string& part) {
     std::string byExtension;
     const auto doc = pkg.ReadXml(kTypesPart);
     for (auto n : doc->document_element().children()) {
-        const char* type = Attribute(n, "ContentType");
+        const char* type = Attr(n, "ContentType");
         if (!type) continue;
         const auto local = LocalName(n.name());
         if (local == "Override") {
-            const char* partName = Attribute(n, "PartName");
+            const char* partName = Attr(n, "PartName");
             if (partName && lower(partName) == name) return type;
         } else if (local == "Default") {
-            const char* ext = Attribute(n, "Extension");
+            const char* ext = Attr(n, "Extension");
             if (ext && lower(ext) == extension && byExtension.empty()) byExtension = type;
         }
     }

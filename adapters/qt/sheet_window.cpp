@@ -21,6 +21,7 @@
 #include "adapters/workbook/embedded_shapes.hpp"
 #include "adapters/workbook/package.hpp"
 #include "adapters/workbook/sheet_geometry.hpp"
+#include "core/a1.hpp"
 #include "core/error.hpp"
 #include "drawing/drawing.hpp"
 
@@ -46,16 +47,6 @@ double Pixels(double points) {
 QColor Rgb(const std::string& hex, const QColor& fallback) {
     if (hex.size() != 6) return fallback;
     return QColor(QString::fromStdString("#" + hex));
-}
-
-std::string ColumnLetters(Long col) {
-    std::string s;
-    while (col > 0) {
-        const Long d = (col - 1) % 26;
-        s.insert(s.begin(), static_cast<char>('A' + d));
-        col = (col - 1) / 26;
-    }
-    return s;
 }
 
 const SheetModel* ShownSheet(const WorkbookModel* book) {
@@ -562,7 +553,7 @@ void SheetView::paintEvent(QPaintEvent*) {
         p.setPen(headerLine);
         p.drawLine(h.topRight() + QPointF(-0.5, 0), h.bottomRight() + QPointF(-0.5, 0));
         p.setPen(Qt::black);
-        p.drawText(h, Qt::AlignCenter, QString::fromStdString(ColumnLetters(c)));
+        p.drawText(h, Qt::AlignCenter, QString::fromStdString(a1::ColumnLetters(c)));
     }
     p.setClipRect(QRect(0, kHeaderHeight, kHeaderWidth, height - kHeaderHeight));
     for (Long r = firstRow; r <= lastRow; ++r) {

@@ -120,7 +120,6 @@ void ScriptedUi::ShowModal(ui::Form& form) {
 }
 
 void ScriptedUi::DoEvents() {
-    ++doEventsCalls_;
     if (actions_.empty() || actions_.front().atDoEvents < 0 || stack_.empty()) return;
     if (headDoEvents_ < actions_.front().atDoEvents) {
         ++headDoEvents_;

@@ -96,7 +96,6 @@ class ScriptedUi : public ui::Ui {
     void PushFolderChoice(std::optional<std::string> path) {
         folderChoices_.push_back(std::move(path));
     }
-    bool ScriptDone() const { return actions_.empty(); }
     // Forgets every queued action, answer and choice (a caller that scripts each call
     // afresh).
     void ClearScript() {
@@ -115,7 +114,6 @@ class ScriptedUi : public ui::Ui {
     const std::vector<WindowCall>& Journal() const { return journal_; }
     void ClearJournal() { journal_.clear(); }
     Long Now() const { return now_; }
-    int DoEventsCalls() const { return doEventsCalls_; }
     // The forms shown so far, by name, in order.
     const std::vector<std::string>& Shown() const { return shown_; }
 
@@ -200,7 +198,6 @@ class ScriptedUi : public ui::Ui {
     std::string activeTitle_;
     ui::Hwnd nextHandle_ = 0x1000;
     Long now_ = 0;
-    int doEventsCalls_ = 0;
     int headDoEvents_ = 0;  // DoEvents calls since the head action reached the front
 };
 

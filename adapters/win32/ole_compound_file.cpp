@@ -1,6 +1,6 @@
 // The compound-file container of a legacy binary workbook (.xls) on Windows, through
 // OLE structured storage (StgOpenStorageEx, IStorage, IStream): the same interface as the
-// libgsf container (adapters/workbook/compound_file.hpp). A save copies every stream and
+// libgsf container (adapters/workbook/xls/compound_file.hpp). A save copies every stream and
 // storage but the workbook stream into a new compound file (a temporary file) with
 // IStorage::CopyTo, class ids with it, and writes the new workbook stream beside them.
 // clang-format off
@@ -13,8 +13,8 @@
 
 #include "adapters/opc/package.hpp"
 #include "adapters/win32/wide_text.hpp"
-#include "adapters/workbook/compound_file.hpp"
 #include "adapters/workbook/package.hpp"
+#include "adapters/workbook/xls/compound_file.hpp"
 
 namespace tbln::workbook {
 

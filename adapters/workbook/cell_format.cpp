@@ -4,7 +4,7 @@
 #include <memory>
 #include <vector>
 
-#include "adapters/workbook/display_text.hpp"
+#include "adapters/workbook/numfmt/display_text.hpp"
 #include "core/collection.hpp"
 
 namespace tbln::workbook {

@@ -7,13 +7,13 @@
 #include <vector>
 
 #include "adapters/posix/posix_system.hpp"
-#include "adapters/workbook/display_text.hpp"
+#include "adapters/workbook/a1.hpp"
 #include "adapters/workbook/embedded_shapes.hpp"
+#include "adapters/workbook/numfmt/display_text.hpp"
+#include "adapters/workbook/save.hpp"
 #include "adapters/workbook/sheet_edits.hpp"
 #include "adapters/workbook/sheet_geometry.hpp"
 #include "adapters/workbook/workbook_model.hpp"
-#include "adapters/workbook/workbook_writer.hpp"
-#include "adapters/workbook/xml_parts.hpp"
 #include "core/collection.hpp"
 #include "core/error.hpp"
 
@@ -32,59 +32,6 @@ std::string_view Trim(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
     while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
     return s;
-}
-
-bool ParseNumber(std::string_view s, Long limit, Long& out) {
-    if (!s.empty() && s.front() == '$') s.remove_prefix(1);
-    if (s.empty() || s.size() > 8) return false;
-    long long v = 0;
-    for (char c : s) {
-        if (c < '0' || c > '9') return false;
-        v = v * 10 + (c - '0');
-    }
-    if (v < 1 || v > limit) return false;
-    out = static_cast<Long>(v);
-    return true;
-}
-
-bool ParseColumnLetters(std::string_view s, Long& out) {
-    if (!s.empty() && s.front() == '$') s.remove_prefix(1);
-    if (s.empty() || s.size() > 3) return false;
-    long long v = 0;
-    for (char c : s) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        if (c < 'A' || c > 'Z') return false;
-        v = v * 26 + (c - 'A' + 1);
-    }
-    if (v > kMaxCols) return false;
-    out = static_cast<Long>(v);
-    return true;
-}
-
-// One area of an A1 address: "B2", "B2:D4", "13:65536", "C:D".
-bool ParseArea(std::string_view text, Area& area) {
-    const auto colon = text.find(':');
-    if (colon == std::string_view::npos) {
-        if (!ParseCellRef(text, area.top, area.left)) return false;
-        area.bottom = area.top;
-        area.right = area.left;
-        return true;
-    }
-    const auto first = Trim(text.substr(0, colon));
-    const auto second = Trim(text.substr(colon + 1));
-    Long r1, c1, r2, c2;
-    if (ParseCellRef(first, r1, c1) && ParseCellRef(second, r2, c2)) {
-    } else if (ParseNumber(first, kMaxRows, r1) && ParseNumber(second, kMaxRows, r2)) {
-        c1 = 1;
-        c2 = kMaxCols;
-    } else if (ParseColumnLetters(first, c1) && ParseColumnLetters(second, c2)) {
-        r1 = 1;
-        r2 = kMaxRows;
-    } else {
-        return false;
-    }
-    area = Area{std::min(r1, r2), std::min(c1, c2), std::max(r1, r2), std::max(c1, c2)};
-    return true;
 }
 
 // What tells one version of a workbook file from another (the file helpers' stamp).

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "adapters/workbook/colour.hpp"
 #include "adapters/workbook/sheet_geometry.hpp"
-#include "adapters/workbook/styles.hpp"
 #include "core/error.hpp"
 
 namespace tbln::workbook {

@@ -1,7 +1,7 @@
 // Changing a sheet: cell texts, column widths and deletions. Each change is applied to
 // the in-memory model at once (so the engine reads back what it wrote) and recorded,
-// and saving applies the recorded changes to the sheet's own XML, leaving everything
-// else in it as it was.
+// and saving applies the recorded changes to the sheet in the file (xlsx/worksheet_patch,
+// xls/xls_writer), leaving everything else in it as it was.
 #pragma once
 
 #include <algorithm>
@@ -34,6 +34,9 @@ void DeleteCells(SheetModel& sheet, const Area& block);
 
 // How a deletion moves things: a deletion of whole rows moves the rows below up; any
 // other block moves the cells right of it, in its rows, to the left.
+
+// Raises 1004: a deletion would cut through a merged area.
+[[noreturn]] void RaiseMergedCut();
 
 // Whole rows (every column) and whole columns (every row) of the sheet.
 bool WholeRows(const Area& a);
@@ -86,12 +89,5 @@ std::vector<Run> ChangeColumnRuns(const std::vector<Run>& runs, Long first, Long
     std::sort(out.begin(), out.end(), [](const Run& a, const Run& b) { return a.first < b.first; });
     return out;
 }
-
-// Applies the edits to a worksheet part and returns the new XML. `formulasMoved` is
-// set when a formula was overwritten, removed or moved, which makes the workbook's
-// calculation chain stale. Raises 1004 naming the file and part when the XML is bad.
-std::string PatchWorksheetXml(const std::string& workbookPath, const std::string& part,
-                              const std::string& xml, const std::vector<SheetEdit>& edits,
-                              bool& formulasMoved);
 
 }  // namespace tbln::workbook

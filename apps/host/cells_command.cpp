@@ -9,10 +9,10 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "adapters/workbook/a1.hpp"
 #include "adapters/workbook/cell_format.hpp"
 #include "adapters/workbook/sheet_geometry.hpp"
 #include "adapters/workbook/workbook_model.hpp"
-#include "adapters/workbook/xml_parts.hpp"
 #include "apps/host/cells_drawing.hpp"
 #include "apps/host/host.hpp"
 #include "apps/host/streamed_json.hpp"

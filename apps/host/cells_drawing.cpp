@@ -1,8 +1,8 @@
 #include "apps/host/cells_drawing.hpp"
 
+#include "adapters/workbook/a1.hpp"
 #include "adapters/workbook/cell_format.hpp"
 #include "adapters/workbook/embedded_shapes.hpp"
-#include "adapters/workbook/xml_parts.hpp"
 #include "platform/excel.hpp"
 
 namespace tbln::host {

@@ -8,11 +8,12 @@
 #include <vector>
 
 #include "adapters/posix/posix_system.hpp"
+#include "adapters/workbook/a1.hpp"
 #include "adapters/workbook/cell_format.hpp"
 #include "adapters/workbook/package.hpp"
 #include "adapters/workbook/sheet_geometry.hpp"
 #include "adapters/workbook/workbook_model.hpp"
-#include "adapters/workbook/xml_parts.hpp"
+#include "capture/reader_markers.hpp"
 #include "core/error.hpp"
 #include "core/unicode.hpp"
 #include "platform/excel.hpp"
@@ -20,8 +21,6 @@
 namespace tbln::reader {
 
 namespace {
-
-constexpr std::string_view kSep = "|=!";
 
 // Text put together field by field.
 struct Text {
@@ -161,30 +160,30 @@ void WriteReaderOutput(const std::string& path, const std::string& sheetName,
 
     OutFile out(folder + "/output.txt");
     out.Put(rows);
-    out.Put(kSep);
+    out.Put(kReaderSeparator);
     out.Put(cols);
     for (Long r = 1; r <= rows; ++r) {
         if (RowHidden(*sheet, r)) {
-            out.Put(kSep);
+            out.Put(kReaderSeparator);
             out.Put("R");
             out.Put(r);
         }
     }
     for (Long c = 1; c <= cols; ++c) {
         if (ColumnHidden(*sheet, c)) {
-            out.Put(kSep);
+            out.Put(kReaderSeparator);
             out.Put("C");
             out.Put(c);
         }
     }
     out.Put("\n");
     for (Long r = 1; r <= rows; ++r) {
-        if (r > 1) out.Put(kSep);
+        if (r > 1) out.Put(kReaderSeparator);
         out.PutNumber(RowHeightPoints(*book, *sheet, r));
     }
     out.Put("\n");
     for (Long c = 1; c <= cols; ++c) {
-        if (c > 1) out.Put(kSep);
+        if (c > 1) out.Put(kReaderSeparator);
         out.PutNumber(ColumnWidthPoints(*book, *sheet, c));
     }
     out.Put("\n");
@@ -200,19 +199,20 @@ void WriteReaderOutput(const std::string& path, const std::string& sheetName,
         if (slot) return *slot;
         const CellView& v = FormatView(*book, style);
         Text t;
-        t.Put(static_cast<long>(v.horizontalAlignment)).Put(kSep);
-        t.Put(static_cast<long>(v.verticalAlignment)).Put(kSep);
-        t.Put(Or(v.fontName, "null")).Put(kSep);
-        t.PutNumber(v.fontSize).Put(kSep);
-        for (bool b : {v.underline, v.italic, v.bold, v.wrapText}) t.Put(b ? "1" : "0").Put(kSep);
-        t.Put(static_cast<long>(OrientationDegrees(v.orientation))).Put(kSep);
+        t.Put(static_cast<long>(v.horizontalAlignment)).Put(kReaderSeparator);
+        t.Put(static_cast<long>(v.verticalAlignment)).Put(kReaderSeparator);
+        t.Put(Or(v.fontName, "null")).Put(kReaderSeparator);
+        t.PutNumber(v.fontSize).Put(kReaderSeparator);
+        for (bool b : {v.underline, v.italic, v.bold, v.wrapText})
+            t.Put(b ? "1" : "0").Put(kReaderSeparator);
+        t.Put(static_cast<long>(OrientationDegrees(v.orientation))).Put(kReaderSeparator);
         for (const auto* edge : {&v.top, &v.bottom, &v.left, &v.right}) {
-            t.Put(Or(edge->style, "none")).Put(kSep);
+            t.Put(Or(edge->style, "none")).Put(kReaderSeparator);
         }
         Text f;
         const bool noFill = v.fillPattern.empty() || v.fillPattern == "none";
-        f.Put(noFill ? "none" : Or(v.fillColor, "auto")).Put(kSep);
-        f.Put(Or(v.fillPattern, "none")).Put(kSep);
+        f.Put(noFill ? "none" : Or(v.fillColor, "auto")).Put(kReaderSeparator);
+        f.Put(Or(v.fillPattern, "none")).Put(kReaderSeparator);
         slot = FormatText{std::move(t.text), std::move(f.text)};
         return *slot;
     };
@@ -221,27 +221,27 @@ void WriteReaderOutput(const std::string& path, const std::string& sheetName,
             const CellContent v = DescribeContent(*book, *sheet, r, c);
             const FormatText& format = formatText(v.style);
             out.Put(r);
-            out.Put(kSep);
+            out.Put(kReaderSeparator);
             out.Put(c);
-            out.Put(kSep);
+            out.Put(kReaderSeparator);
             out.Put(v.merged ? "1" : "0");
-            out.Put(kSep);
+            out.Put(kReaderSeparator);
             for (Long n :
                  {v.mergeArea.top, v.mergeArea.left, v.mergeArea.bottom, v.mergeArea.right}) {
                 out.Put(n);
-                out.Put(kSep);
+                out.Put(kReaderSeparator);
             }
             out.Put(format.alignmentToBorders);
             out.Put(v.type == ValueType::Empty ? "1" : "0");
-            out.Put(kSep);
+            out.Put(kReaderSeparator);
             out.Put(v.type == ValueType::Number ? "1" : "0");
-            out.Put(kSep);
+            out.Put(kReaderSeparator);
             out.Put(format.fill);
             if (v.text.empty()) {
-                out.Put("mervik_this_cell_is_empty");
+                out.Put(kCellIsEmpty);
             } else if (v.text.find_first_of("\r\n") != std::string::npos ||
-                       v.text.find(kSep) != std::string::npos) {
-                out.Put("mervik_this_cell_needs_vb");
+                       v.text.find(kReaderSeparator) != std::string::npos) {
+                out.Put(kCellNeedsVb);
             } else {
                 out.Put(v.text);
             }

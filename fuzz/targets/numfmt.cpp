@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "adapters/workbook/display_text.hpp"
+#include "adapters/workbook/numfmt/display_text.hpp"
 #include "core/error.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "adapters/workbook/workbook_model.hpp"
-#include "adapters/workbook/xls_reader.hpp"
+#include "adapters/workbook/xls/xls_reader.hpp"
 #include "core/error.hpp"
 #include "fuzz/describe_workbook.hpp"
 #include "fuzz/fuzz_input.hpp"

@@ -7,10 +7,10 @@
 #include <string_view>
 #include <vector>
 
-#include "adapters/workbook/biff_records.hpp"
 #include "adapters/workbook/embedded_shapes.hpp"
 #include "adapters/workbook/workbook_model.hpp"
-#include "adapters/workbook/xls_drawing.hpp"
+#include "adapters/workbook/xls/biff_records.hpp"
+#include "adapters/workbook/xls/xls_drawing.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace tbln::workbook;

@@ -8,8 +8,8 @@
 
 #include "adapters/workbook/sheet_edits.hpp"
 #include "adapters/workbook/workbook_model.hpp"
-#include "adapters/workbook/xls_reader.hpp"
-#include "adapters/workbook/xls_writer.hpp"
+#include "adapters/workbook/xls/xls_reader.hpp"
+#include "adapters/workbook/xls/xls_writer.hpp"
 #include "core/error.hpp"
 #include "fuzz/fuzz_input.hpp"
 

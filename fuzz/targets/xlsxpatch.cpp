@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "adapters/workbook/sheet_edits.hpp"
 #include "adapters/workbook/workbook_model.hpp"
+#include "adapters/workbook/xlsx/worksheet_patch.hpp"
 #include "core/error.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

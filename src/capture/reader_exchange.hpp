@@ -12,18 +12,13 @@
 #include <string_view>
 
 #include "automation/module.hpp"
+#include "capture/reader_markers.hpp"
 #include "common/progress_bar.hpp"
 #include "common/reader_arguments.hpp"
 #include "platform/sys.hpp"
 #include "platform/ui.hpp"
 
 namespace tbln {
-
-// The field separator of output.txt and the reader's markers.
-inline constexpr std::string_view kReaderSeparator = "|=!";
-inline constexpr const char* kCellIsEmpty = "mervik_this_cell_is_empty";
-inline constexpr const char* kCellNeedsVb = "mervik_this_cell_needs_vb";
-inline constexpr int kCellFields = 25;
 
 // Clears the previous exchange (run.bat, the pictures folder's files, image.txt and
 // the reader's error.txt), writes run.bat for fileName and sheetName, and starts it

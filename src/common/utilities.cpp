@@ -1,5 +1,6 @@
 #include "common/utilities.hpp"
 
+#include "core/a1.hpp"
 #include "core/error.hpp"
 #include "core/unicode.hpp"
 
@@ -47,11 +48,7 @@ bool OpenExcelFile(const Ports& ports, const std::string& fileName, bool visible
 
 std::string ColumnLetters(Integer col) {
     if (col < 1) Raise(err::kInvalidCall);
-    std::string letters;
-    for (int n = col; n > 0; n = (n - 1) / 26) {
-        letters.insert(letters.begin(), static_cast<char>('A' + (n - 1) % 26));
-    }
-    return letters;
+    return a1::ColumnLetters(col);
 }
 
 Integer ColumnNumber(ui::Ui& ui, std::string& letters) {

@@ -60,9 +60,6 @@ Long AddLong(Long a, Long b) {
 Long SubLong(Long a, Long b) {
     return Checked<Long>(static_cast<long long>(a) - b);
 }
-Long MulLong(Long a, Long b) {
-    return Checked<Long>(static_cast<long long>(a) * b);
-}
 
 double RoundHalfEven(double value) {
     if (!std::isfinite(value)) return value;

@@ -35,7 +35,6 @@ Integer SubInteger(Integer a, Integer b);
 Integer MulInteger(Integer a, Integer b);
 Long AddLong(Long a, Long b);
 Long SubLong(Long a, Long b);
-Long MulLong(Long a, Long b);
 
 // Round half to even (the rounding of every conversion to a whole number).
 double RoundHalfEven(double value);

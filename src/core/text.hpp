@@ -59,9 +59,6 @@ std::string ScientificText(double value, int decimals);
 // The exponent as the runtime and the spreadsheet show it: "E+05", "E-12", "E+308".
 std::string ExponentText(int exponent);
 
-// Appends the UTF-8 form of one Unicode code point.
-void AppendUtf8(std::string& out, char32_t codePoint);
-
 // Format(value, "0%"): the value as a whole percentage, halves rounded away from zero.
 std::string FormatPercent(double value);
 

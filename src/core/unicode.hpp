@@ -1,4 +1,4 @@
-// Characters of UTF-8 text: the one place that decodes, counts, cuts and folds them.
+// Characters of UTF-8 text: the one place that encodes, decodes, counts, cuts and folds them.
 //
 // Every text the product handles is UTF-8. Text from files and readers is untrusted:
 // a byte that does not belong to a well-formed sequence (a stray continuation byte, a
@@ -13,6 +13,9 @@
 namespace tbln {
 
 inline constexpr char32_t kReplacementChar = 0xFFFD;
+
+// Appends the UTF-8 form of one Unicode code point.
+void AppendUtf8(std::string& out, char32_t codePoint);
 
 // UTF-16LE code units as UTF-8: a surrogate pair gives one character, an unpaired
 // surrogate reads as U+FFFD, an odd last byte is dropped.

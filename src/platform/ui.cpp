@@ -29,7 +29,7 @@ int DefaultAnswer(int style) {
     return buttons[index < buttons.size() ? index : 0];
 }
 
-Control::Control(Form& owner, std::string name) : owner_(owner), name_(std::move(name)) {
+Control::Control(Form& owner, std::string name) : name_(std::move(name)) {
     owner.Register(this);
 }
 

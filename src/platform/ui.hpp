@@ -60,7 +60,6 @@ class Control {
     Control& operator=(const Control&) = delete;
 
     const std::string& Name() const noexcept { return name_; }
-    Form& Owner() const noexcept { return owner_; }
 
     bool Enabled = true;
     bool Visible = true;
@@ -84,7 +83,6 @@ class Control {
     virtual void RestoreDesignState() = 0;
 
   private:
-    Form& owner_;
     std::string name_;
 };
 
@@ -160,7 +158,6 @@ class TextBox : public StatefulControl<TextBoxState> {
     // Setting a different text raises Change, from code as from the user.
     void SetText(std::string t);
     bool Locked() const { return state.locked; }
-    void SetLocked(bool l) { state.locked = l; }
 
     std::function<void()> Change;
 };

@@ -39,45 +39,22 @@ std::vector<Sent> Messages(const scripted::ScriptedUi& ui) {
     return out;
 }
 
-TEST(ProgressBar, CreationValuesAndSavedPropertiesInTheirOrder) {
+// What a form stores of its bar comes back when the form is loaded again; defaults and
+// the position are not stored.
+TEST(ProgressBar, StoredPropertiesComeBack) {
     BarDesktop ui;
     TestForm form("Host");
     ProgressBar bar(form, "ProgressBar1", ui);
-    EXPECT_EQ(bar.Min(), 1);
-    EXPECT_EQ(bar.Max(), 100);
-    EXPECT_EQ(bar.Step(), 1);
-    EXPECT_EQ(bar.ForeColor(), static_cast<Long>(0x8000000D));
-    EXPECT_EQ(bar.BackColor(), 0);
-    EXPECT_EQ(bar.BorderStyle(), 0);
-    EXPECT_EQ(bar.hwnd(), 0);
-
     PropertyBag empty;
     bar.ReadProperties(empty);
-    EXPECT_EQ(empty.Journal(),
-              (std::vector<std::string>{"read Smooth", "read Orientation", "read BorderStyle",
-                                        "read ForeColor", "read BackColor", "read Min", "read Max",
-                                        "read Step"}));
     EXPECT_NE(bar.hwnd(), 0);
-    EXPECT_EQ(bar.Min(), 0);
-    EXPECT_EQ(bar.BackColor(), static_cast<Long>(0x8000000F));
-    EXPECT_EQ(bar.BorderStyle(), 1);
-
-    PropertyBag saved;
-    bar.WriteProperties(saved);
-    EXPECT_EQ(saved.Journal(),
-              (std::vector<std::string>{"write BorderStyle", "write Smooth", "write Orientation",
-                                        "write ForeColor", "write BackColor", "write Min",
-                                        "write Max", "write Step"}));
-    EXPECT_FALSE(saved.Has("Max")) << "defaults are not stored";
     bar.SetMax(500);
     bar.SetSmooth(true);
     bar.SetPosition(77);
     PropertyBag changed;
     bar.WriteProperties(changed);
-    EXPECT_EQ(changed.Value("Max"), 500);
-    EXPECT_EQ(changed.Value("Smooth"), True);
-    EXPECT_FALSE(changed.Has("Position")) << "the position is not persisted";
-
+    EXPECT_FALSE(changed.Has("Min")) << "defaults are not stored";
+    EXPECT_FALSE(changed.Has("Position"));
     ProgressBar again(form, "Again", ui);
     again.ReadProperties(changed);
     EXPECT_EQ(again.Max(), 500);

@@ -39,19 +39,17 @@ struct Installation {
         Write(dir / "root/acad/version.txt", marker);
         Write(dir / "hive.reg", "Windows Registry Editor Version 5.00\r\n" + hiveText);
     }
-    // Runs the installer on a freshly loaded hive and, unless it is a dry run, writes
-    // the rewritten files and the hive as Tabulon does; returns the report.
-    std::vector<std::string> Run(bool dryRun = false) {
+    // Runs the installer on a freshly loaded hive and writes the rewritten files and the
+    // hive as Tabulon does; returns the report.
+    std::vector<std::string> Run() {
         posix::FileHive hive(dir / "hive.reg");
         lines.clear();
         InstallContext context{hive, sys, ui, [this](const std::string& l) { lines.push_back(l); }};
         started = InstallerStart(context);
-        if (!dryRun) {
-            std::vector<std::pair<std::string, std::string>> files(context.files.begin(),
-                                                                   context.files.end());
-            if (hive.Changed()) files.emplace_back(hive.Path(), hive.Text());
-            posix::WriteFilesAtomically(files);
-        }
+        std::vector<std::pair<std::string, std::string>> files(context.files.begin(),
+                                                               context.files.end());
+        if (hive.Changed()) files.emplace_back(hive.Path(), hive.Text());
+        posix::WriteFilesAtomically(files);
         return lines;
     }
     std::optional<std::string> Value(const std::string& key, const std::string& name) {
@@ -464,19 +462,6 @@ TEST(PartialMenu, AProfileWithoutAMenuFileNamesNoFile) {
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_NE(lines[1].find("has no \"MenuFile\" value"), std::string::npos) << lines[1];
     EXPECT_EQ(Read(inst.dir / "No Value.cui"), "</CommonItems>\n");
-}
-
-TEST(DryRun, ReportsTheSameChangesAndWritesNothing) {
-    TempDir cuiDir;
-    const std::string cui = cuiDir / "acad";
-    Installation inst(R162Profile(cui));
-    Write(cui + ".cui", "<a>\n</CommonItems>\n");
-    const std::string hiveBefore = Read(inst.dir / "hive.reg");
-    const auto dry = inst.Run(true);
-    EXPECT_EQ(Read(inst.dir / "hive.reg"), hiveBefore);
-    EXPECT_EQ(Read(cui + ".cui"), "<a>\n</CommonItems>\n");
-    EXPECT_EQ(inst.Run(false), dry);
-    EXPECT_EQ(dry.size(), 3u);
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 
 #include "adapters/posix/posix_system.hpp"
 #include "adapters/win32/wide_text.hpp"
-#include "adapters/workbook/compound_file.hpp"
+#include "adapters/workbook/xls/compound_file.hpp"
 #include "core/error.hpp"
 
 int main() {

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "adapters/workbook/display_text.hpp"
+#include "adapters/workbook/numfmt/display_text.hpp"
 #include "adapters/workbook/package.hpp"
 #include "adapters/workbook/workbook_model.hpp"
 #include "core/error.hpp"

@@ -12,16 +12,16 @@
 #include <vector>
 
 #include "adapters/scripted/scripted_ui.hpp"
+#include "adapters/workbook/a1.hpp"
 #include "adapters/workbook/cell_format.hpp"
-#include "adapters/workbook/display_text.hpp"
+#include "adapters/workbook/colour.hpp"
 #include "adapters/workbook/embedded_excel.hpp"
-#include "adapters/workbook/format_code.hpp"
+#include "adapters/workbook/numfmt/display_text.hpp"
+#include "adapters/workbook/numfmt/format_code.hpp"
+#include "adapters/workbook/save.hpp"
 #include "adapters/workbook/sheet_edits.hpp"
 #include "adapters/workbook/sheet_geometry.hpp"
-#include "adapters/workbook/styles.hpp"
 #include "adapters/workbook/workbook_model.hpp"
-#include "adapters/workbook/workbook_writer.hpp"
-#include "adapters/workbook/xml_parts.hpp"
 #include "core/error.hpp"
 #include "support/test_platform.hpp"
 

@@ -19,10 +19,11 @@
 #include "adapters/scripted/scripted_ui.hpp"
 #include "adapters/workbook/embedded_excel.hpp"
 #include "adapters/workbook/package.hpp"
+#include "adapters/workbook/save.hpp"
 #include "adapters/workbook/sheet_edits.hpp"
-#include "adapters/workbook/workbook_writer.hpp"
 #include "core/error.hpp"
 #include "support/test_platform.hpp"
+#include "workbook/save_interrupt_seam.hpp"
 
 namespace tbln {
 namespace {
@@ -69,7 +70,7 @@ class Saving : public ::testing::Test {
         original = ReadBytes(path);
     }
     ~Saving() override {
-        workbook::SetSaveInterruptForTesting(nullptr);
+        testing::SetSaveInterrupt(nullptr);
         chmod(dir.Path().c_str(), 0755);
     }
     std::shared_ptr<excel::Workbook> Open() { return excel->Workbooks()->Open(path); }
@@ -234,8 +235,7 @@ TEST_F(Saving, AFailedSaveLeavesTheFileAsItWas) {
         {"read-only file", [this] { chmod(path.c_str(), 0444); }, "read-only"},
         {"read-only folder", [this] { chmod(dir.Path().c_str(), 0555); }, "read-only"},
         {"write fails half way",
-         [] { workbook::SetSaveInterruptForTesting([](double done) { return done >= 0.5; }); },
-         "failed"},
+         [] { testing::SetSaveInterrupt([](double done) { return done >= 0.5; }); }, "failed"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -257,7 +257,7 @@ TEST_F(Saving, AFailedSaveLeavesTheFileAsItWas) {
         // Once the cause is gone, the same edits save.
         chmod(dir.Path().c_str(), 0755);
         chmod(path.c_str(), 0644);
-        workbook::SetSaveInterruptForTesting(nullptr);
+        testing::SetSaveInterrupt(nullptr);
         book->Save();
         EXPECT_EQ(fresh->Workbooks()->Open(path)->Sheets("Names")->Cells(2, 3)->Text(), "lost");
         fs::remove(path);

@@ -7,8 +7,9 @@
 #include <limits>
 
 #include "adapters/scripted/scripted_ui.hpp"
-#include "adapters/workbook/display_text.hpp"
+#include "adapters/workbook/a1.hpp"
 #include "adapters/workbook/embedded_excel.hpp"
+#include "adapters/workbook/numfmt/display_text.hpp"
 #include "adapters/workbook/workbook_model.hpp"
 #include "core/error.hpp"
 #include "support/test_platform.hpp"
@@ -104,6 +105,31 @@ TEST_F(Engine, WorkbookStateFollowsTheFile) {
     EXPECT_EQ(excel->ActiveCell()->Row(), 3);
     EXPECT_EQ(excel->ActiveCell()->Column(), 3);
     EXPECT_EQ(excel->ActiveCell()->Text(), "2.5");
+}
+
+// References at the edges of the letters and of the sheet (XFD1048576 is the last cell),
+// each written and read back; a sheet's "sqref" lists leave out what is not an area.
+TEST(A1References, BoundariesRoundTrip) {
+    struct Case {
+        Long row, col;
+        const char* ref;
+    } cases[] = {{1, 1, "A1"},    {1, 26, "Z1"},    {1, 27, "AA1"},
+                 {9, 702, "ZZ9"}, {9, 703, "AAA9"}, {1048576, 16384, "XFD1048576"}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(workbook::CellReference(c.row, c.col), c.ref);
+        Long row = 0, col = 0;
+        EXPECT_TRUE(workbook::ParseCellRef(c.ref, row, col)) << c.ref;
+        EXPECT_EQ(std::pair(row, col), std::pair(c.row, c.col)) << c.ref;
+    }
+    Long row = 0, col = 0;
+    for (const char* bad : {"XFE1", "A0", "A1048577", "1A", "A", "A1B"})
+        EXPECT_FALSE(workbook::ParseCellRef(bad, row, col)) << bad;
+    const auto areas = workbook::ParseAreaList("A1:B2 bad D4:C3 $E$5");
+    ASSERT_EQ(areas.size(), 3u);
+    EXPECT_EQ(workbook::AreaReference(areas[1].top, areas[1].left, areas[1].bottom, areas[1].right),
+              "C3:D4");
+    EXPECT_EQ(workbook::AreaReference(areas[2].top, areas[2].left, areas[2].bottom, areas[2].right),
+              "E5");
 }
 
 TEST_F(Engine, RangeAddresses) {

@@ -12,13 +12,13 @@
 #include <iterator>
 #include <list>
 
-#include "adapters/workbook/biff_records.hpp"
-#include "adapters/workbook/compound_file.hpp"
 #include "adapters/workbook/embedded_shapes.hpp"
 #include "adapters/workbook/package.hpp"
 #include "adapters/workbook/sheet_geometry.hpp"
 #include "adapters/workbook/workbook_model.hpp"
-#include "adapters/workbook/xls_drawing.hpp"
+#include "adapters/workbook/xls/biff_records.hpp"
+#include "adapters/workbook/xls/compound_file.hpp"
+#include "adapters/workbook/xls/xls_drawing.hpp"
 #include "core/error.hpp"
 #include "platform/excel.hpp"
 #include "support/test_platform.hpp"

@@ -17,14 +17,15 @@
 #include <nlohmann/json.hpp>
 
 #include "adapters/scripted/scripted_ui.hpp"
-#include "adapters/workbook/biff_records.hpp"
-#include "adapters/workbook/compound_file.hpp"
-#include "adapters/workbook/display_text.hpp"
 #include "adapters/workbook/embedded_excel.hpp"
+#include "adapters/workbook/numfmt/display_text.hpp"
+#include "adapters/workbook/save.hpp"
 #include "adapters/workbook/workbook_model.hpp"
-#include "adapters/workbook/workbook_writer.hpp"
+#include "adapters/workbook/xls/biff_records.hpp"
+#include "adapters/workbook/xls/compound_file.hpp"
 #include "core/error.hpp"
 #include "support/test_platform.hpp"
+#include "workbook/save_interrupt_seam.hpp"
 
 namespace tbln {
 namespace {
@@ -77,7 +78,7 @@ class LegacySave : public ::testing::Test {
         original = ReadBytes(path);
     }
     ~LegacySave() override {
-        workbook::SetSaveInterruptForTesting(nullptr);
+        testing::SetSaveInterrupt(nullptr);
         chmod(path.c_str(), 0644);
     }
     std::shared_ptr<excel::Workbook> Open() { return excel->Workbooks()->Open(path); }
@@ -196,7 +197,7 @@ TEST_F(LegacySave, KilledHalfWayLeavesTheWorkbook) {
     if (child == 0) {
         auto book = Open();
         book->Sheets("Names")->Cells(5, 3)->SetValue("lost");
-        workbook::SetSaveInterruptForTesting([](double done) {
+        testing::SetSaveInterrupt([](double done) {
             if (done >= 0.5) raise(SIGKILL);
             return false;
         });
@@ -253,7 +254,7 @@ TEST_F(LegacySave, RefusedCasesKeepTheFile) {
         {"a write that fails half way",
          [](excel::Workbook& b) {
              b.Sheets("Names")->Cells(5, 3)->SetValue("x");
-             workbook::SetSaveInterruptForTesting([](double done) { return done >= 0.5; });
+             testing::SetSaveInterrupt([](double done) { return done >= 0.5; });
          },
          "writing the new file failed"},
         // Streams the container library cannot read are left out of its listing (with
@@ -290,7 +291,7 @@ TEST_F(LegacySave, RefusedCasesKeepTheFile) {
                 << e.Description();
             EXPECT_NE(e.Description().find(c.reason), std::string::npos) << e.Description();
         }
-        workbook::SetSaveInterruptForTesting(nullptr);
+        testing::SetSaveInterrupt(nullptr);
         chmod(path.c_str(), 0644);
         EXPECT_TRUE(ReadBytes(path) == kept) << "the workbook file changed";
         std::ofstream(path, std::ios::binary) << original;

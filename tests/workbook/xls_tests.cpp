@@ -12,11 +12,11 @@
 #include <iterator>
 
 #include "adapters/scripted/scripted_ui.hpp"
-#include "adapters/workbook/biff_records.hpp"
-#include "adapters/workbook/display_text.hpp"
 #include "adapters/workbook/embedded_excel.hpp"
+#include "adapters/workbook/numfmt/display_text.hpp"
 #include "adapters/workbook/sheet_geometry.hpp"
 #include "adapters/workbook/workbook_model.hpp"
+#include "adapters/workbook/xls/biff_records.hpp"
 #include "core/error.hpp"
 #include "support/test_platform.hpp"
 

@@ -1,4 +1,4 @@
-#include "adapters/workbook/workbook_writer.hpp"
+#include "adapters/workbook/xlsx/xlsx_writer.hpp"
 
 #include <zip.h>
 #include <pugixml.hpp>
@@ -7,16 +7,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "adapters/opc/relationships.hpp"
-#include "adapters/posix/posix_system.hpp"
 #include "adapters/workbook/package.hpp"
-#include "adapters/workbook/sheet_edits.hpp"
-#include "adapters/workbook/xls_writer.hpp"
-#include "adapters/workbook/xml_parts.hpp"
+#include "adapters/workbook/save.hpp"
+#include "adapters/workbook/xlsx/worksheet_patch.hpp"
 #include "core/error.hpp"
 
 namespace tbln::workbook {
@@ -24,16 +21,6 @@ namespace tbln::workbook {
 namespace {
 
 constexpr zip_uint32_t kCompressionLevel = 6;
-
-SaveInterrupt& Interrupt() {
-    static SaveInterrupt interrupt;
-    return interrupt;
-}
-
-void CheckWritable(const std::string& path) {
-    if (const auto problem = posix::SaveProblem(path); !problem.empty())
-        RaiseSaveError(path, problem);
-}
 
 // An open package being rewritten; discarded (the file untouched) unless committed.
 // The package is opened from the file's bytes in memory and written back to memory, so
@@ -101,7 +88,7 @@ class Rewrite {
 
     // Writes the new package and puts it in the file's place.
     void Commit() {
-        if (Interrupt()) {
+        if (SaveInterruptible()) {
             zip_register_progress_callback_with_state(
                 zip_, 0.001,
                 [](zip_t*, double progress, void* ud) {
@@ -112,7 +99,7 @@ class Rewrite {
                 zip_,
                 [](zip_t*, void* ud) {
                     const auto* self = static_cast<Rewrite*>(ud);
-                    return Interrupt() && Interrupt()(self->progress_) ? 1 : 0;
+                    return SaveInterrupted(self->progress_) ? 1 : 0;
                 },
                 nullptr, this);
         }
@@ -122,8 +109,7 @@ class Rewrite {
                                       "); the workbook file was left as it was");
         }
         zip_ = nullptr;
-        try {
-            posix::FileReplacement file(path_);
+        ReplaceFile(path_, [&](const ByteSink& write) {
             if (zip_source_open(source_) != 0) {
                 RaiseSaveError(path_, std::string("the new file cannot be read back (") +
                                           zip_error_strerror(zip_source_error(source_)) + ")");
@@ -131,14 +117,10 @@ class Rewrite {
             std::string chunk(1 << 16, '\0');
             zip_int64_t n = 0;
             while ((n = zip_source_read(source_, chunk.data(), chunk.size())) > 0) {
-                file.Write(std::string_view(chunk.data(), static_cast<std::size_t>(n)));
+                write(std::string_view(chunk.data(), static_cast<std::size_t>(n)));
             }
             zip_source_close(source_);
-            file.Commit();
-        } catch (const RuntimeError& e) {
-            if (e.Number() == err::kApplicationDefined) throw;
-            RaiseSaveError(path_, e.Description() + "; the workbook file was left as it was");
-        }
+        });
     }
 
   private:
@@ -148,27 +130,6 @@ class Rewrite {
     std::deque<std::string> buffers_;  // the new parts' bytes, alive until the package is written
     double progress_ = 0;
 };
-
-// Puts a new file's bytes in the place of the workbook file, through a temporary file.
-void WriteInPlace(const std::string& path, const std::string& bytes) {
-    // In pieces of a sixteenth (at least 4 KiB), so that a test can stop the write half way.
-    const std::size_t chunk = std::max<std::size_t>(bytes.size() / 16, 4096);
-    try {
-        posix::FileReplacement file(path);
-        for (std::size_t done = 0; done < bytes.size(); done += chunk) {
-            if (Interrupt() &&
-                Interrupt()(static_cast<double>(done) / static_cast<double>(bytes.size())))
-                RaiseSaveError(path,
-                               "writing the new file failed (interrupted); the workbook file "
-                               "was left as it was");
-            file.Write(std::string_view(bytes).substr(done, chunk));
-        }
-        file.Commit();
-    } catch (const RuntimeError& e) {
-        if (e.Number() == err::kApplicationDefined) throw;
-        RaiseSaveError(path, e.Description() + "; the workbook file was left as it was");
-    }
-}
 
 std::string SaveXml(const pugi::xml_document& doc) {
     std::ostringstream out;
@@ -219,21 +180,7 @@ void RemoveCalculationChain(const Package& pkg, Rewrite& rewrite, const Workbook
 
 }  // namespace
 
-void SetSaveInterruptForTesting(SaveInterrupt interrupt) {
-    Interrupt() = std::move(interrupt);
-}
-
-void SaveWorkbook(WorkbookModel& model) {
-    CheckWritable(model.path);
-    bool changed = false;
-    for (const auto& sheet : model.sheets) changed = changed || !sheet.edits.empty();
-    if (!changed) return;  // nothing to write: the file already holds the workbook
-    if (model.legacyBinary) {
-        WriteInPlace(model.path, LegacyWorkbookWithEdits(model));
-        for (auto& sheet : model.sheets) sheet.edits.clear();
-        return;
-    }
-
+void SavePackageEdits(WorkbookModel& model) {
     // The parts are patched from the file as it is now; the reading package is closed
     // before the new file replaces it.
     Rewrite rewrite(model.path);
@@ -251,7 +198,6 @@ void SaveWorkbook(WorkbookModel& model) {
         if (formulasMoved) RemoveCalculationChain(pkg, rewrite, model);
     }
     rewrite.Commit();
-    for (auto& sheet : model.sheets) sheet.edits.clear();
 }
 
 }  // namespace tbln::workbook

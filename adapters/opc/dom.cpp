@@ -1,25 +1,32 @@
-#include "adapters/workbook/dom_parts.hpp"
+#include "adapters/opc/dom.hpp"
 
 #include <charconv>
 
 #include "adapters/opc/xml_part.hpp"
 
-namespace tbln::workbook {
+namespace tbln::opc {
 
 bool Is(const pugi::xml_node& n, std::string_view local) {
-    return opc::LocalName(n.name()) == local;
+    return LocalName(n.name()) == local;
 }
 
 pugi::xml_node Child(const pugi::xml_node& parent, std::string_view local) {
     for (auto n : parent.children()) {
-        if (Is(n, local)) return n;
+        if (n.type() == pugi::node_element && Is(n, local)) return n;
     }
     return {};
 }
 
 const char* Attr(const pugi::xml_node& n, std::string_view local) {
     for (auto a : n.attributes()) {
-        if (opc::LocalName(a.name()) == local) return a.value();
+        if (LocalName(a.name()) == local) return a.value();
+    }
+    return nullptr;
+}
+
+const char* Attr(const char** attributes, std::string_view local) {
+    for (const char** a = attributes; a && *a; a += 2) {
+        if (LocalName(a[0]) == local) return a[1];
     }
     return nullptr;
 }
@@ -33,13 +40,15 @@ double NumberAttr(const pugi::xml_node& n, std::string_view local, double fallba
     return r.ec == std::errc() ? out : fallback;
 }
 
-bool FlagAttr(const pugi::xml_node& n, std::string_view local, bool fallback) {
-    const char* v = Attr(n, local);
-    if (!v) return fallback;
-    const std::string_view s(v);
+std::optional<bool> OnOff(std::string_view s) {
     if (s == "1" || s == "true" || s == "on") return true;
     if (s == "0" || s == "false" || s == "off") return false;
-    return fallback;
+    return std::nullopt;
 }
 
-}  // namespace tbln::workbook
+bool FlagAttr(const pugi::xml_node& n, std::string_view local, bool fallback) {
+    const char* v = Attr(n, local);
+    return v ? OnOff(v).value_or(fallback) : fallback;
+}
+
+}  // namespace tbln::opc

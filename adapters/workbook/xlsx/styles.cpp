@@ -1,35 +1,25 @@
-#include "adapters/workbook/styles.hpp"
+#include "adapters/workbook/xlsx/styles.hpp"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
+#include "adapters/opc/dom.hpp"
 #include "adapters/opc/xml_part.hpp"
-#include "adapters/workbook/dom_parts.hpp"
+#include "adapters/workbook/a1.hpp"
+#include "adapters/workbook/colour.hpp"
 #include "adapters/workbook/package.hpp"
-#include "adapters/workbook/xml_parts.hpp"
 #include "core/error.hpp"
 
 namespace tbln::workbook {
 
+using opc::Attr;
+using opc::Child;
+using opc::FlagAttr;
+using opc::Is;
+using opc::NumberAttr;
+
 namespace {
-
-// The legacy 56-colour palette with the eight fixed colours before it.
-constexpr std::uint32_t kPalette[64] = {
-    0x000000, 0xFFFFFF, 0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0xFF00FF, 0x00FFFF,
-    0x000000, 0xFFFFFF, 0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0xFF00FF, 0x00FFFF,
-    0x800000, 0x008000, 0x000080, 0x808000, 0x800080, 0x008080, 0xC0C0C0, 0x808080,
-    0x9999FF, 0x993366, 0xFFFFCC, 0xCCFFFF, 0x660066, 0xFF8080, 0x0066CC, 0xCCCCFF,
-    0x000080, 0xFF00FF, 0xFFFF00, 0x00FFFF, 0x800080, 0x800000, 0x008080, 0x0000FF,
-    0x00CCFF, 0xCCFFFF, 0xCCFFCC, 0xFFFF99, 0x99CCFF, 0xFF99CC, 0xCC99FF, 0xFFCC99,
-    0x3366FF, 0x33CCCC, 0x99CC00, 0xFFCC00, 0xFF9900, 0xFF6600, 0x666699, 0x969696,
-    0x003366, 0x339966, 0x003300, 0x333300, 0x993300, 0x993366, 0x333399, 0x333333,
-};
-
-// The default Office theme, for workbooks without a theme part.
-const std::vector<std::uint32_t> kOfficeTheme = {0x000000, 0xFFFFFF, 0x1F497D, 0xEEECE1,
-                                                 0x4F81BD, 0xC0504D, 0x9BBB59, 0x8064A2,
-                                                 0x4BACC6, 0xF79646, 0x0000FF, 0x800080};
 
 std::uint32_t ParseHexColor(const char* text) {
     std::string_view v(text);
@@ -93,64 +83,6 @@ BorderEdge ReadEdge(const pugi::xml_node& n, const WorkbookModel& book,
 
 }  // namespace
 
-bool PaletteColor(int index, std::uint32_t& rgb) {
-    if (index < 0 || index >= 64) return false;
-    rgb = kPalette[index];
-    return true;
-}
-
-std::uint32_t ThemeColor(const Theme& theme, int index, double tint) {
-    const auto& colors = theme.colors.empty() ? kOfficeTheme : theme.colors;
-    std::uint32_t rgb = 0;
-    if (index < 0) {
-        rgb = colors.front();
-    } else {
-        // Cells name the light colours before the dark ones; the theme lists dark first.
-        static constexpr int kOrder[] = {1, 0, 3, 2};
-        const std::size_t i = static_cast<std::size_t>(index < 4 ? kOrder[index] : index);
-        if (i < colors.size()) rgb = colors[i];
-    }
-    if (tint == 0) return rgb;
-    tint = std::clamp(tint, -1.0, 1.0);
-    // Lighten or darken in HLS space, keeping hue and saturation.
-    const double r = ((rgb >> 16) & 0xFF) / 255.0, g = ((rgb >> 8) & 0xFF) / 255.0,
-                 b = (rgb & 0xFF) / 255.0;
-    const double mx = std::max({r, g, b}), mn = std::min({r, g, b});
-    double h = 0, s = 0, l = (mx + mn) / 2;
-    if (mx != mn) {
-        const double d = mx - mn;
-        s = l > 0.5 ? d / (2 - mx - mn) : d / (mx + mn);
-        if (mx == r)
-            h = (g - b) / d + (g < b ? 6 : 0);
-        else if (mx == g)
-            h = (b - r) / d + 2;
-        else
-            h = (r - g) / d + 4;
-        h /= 6;
-    }
-    l = tint < 0 ? l * (1 + tint) : l * (1 - tint) + tint;
-    const auto hue = [](double p, double q, double t) {
-        if (t < 0) t += 1;
-        if (t > 1) t -= 1;
-        if (t < 1.0 / 6) return p + (q - p) * 6 * t;
-        if (t < 0.5) return q;
-        if (t < 2.0 / 3) return p + (q - p) * (2.0 / 3 - t) * 6;
-        return p;
-    };
-    double nr = l, ng = l, nb = l;
-    if (s != 0) {
-        const double q = l < 0.5 ? l * (1 + s) : l + s - l * s;
-        const double p = 2 * l - q;
-        nr = hue(p, q, h + 1.0 / 3);
-        ng = hue(p, q, h);
-        nb = hue(p, q, h - 1.0 / 3);
-    }
-    const auto channel = [](double v) {
-        return static_cast<std::uint32_t>(std::lround(std::clamp(v, 0.0, 1.0) * 255));
-    };
-    return (channel(nr) << 16) | (channel(ng) << 8) | channel(nb);
-}
-
 void ReadTheme(const Package& pkg, const std::string& part, WorkbookModel& book) {
     try {
         const auto doc = pkg.ReadXml(part);
@@ -186,7 +118,7 @@ void ReadStyles(const Package& pkg, const std::string& part, WorkbookModel& book
     const auto doc = pkg.ReadXml(part);
     const auto root = doc->document_element();
 
-    std::vector<std::uint32_t> palette(std::begin(kPalette), std::end(kPalette));
+    std::vector<std::uint32_t> palette(LegacyPalette().begin(), LegacyPalette().end());
     if (auto indexed = Child(Child(root, "colors"), "indexedColors")) {
         std::size_t i = 0;
         for (auto c : indexed.children()) {

@@ -14,8 +14,4 @@ class Package;
 // what is wrong, naming the file and the part.
 void ReadSheetDrawing(const Package& pkg, const WorkbookModel& model, SheetModel& sheet);
 
-// Excel's auto-shape code of a preset geometry; 138 (not a primitive) for one Excel
-// does not number.
-Integer AutoShapeTypeOf(const std::string& preset);
-
 }  // namespace tbln::workbook

@@ -1,4 +1,4 @@
-#include "adapters/workbook/xls_drawing.hpp"
+#include "adapters/workbook/xls/xls_drawing.hpp"
 
 #include <zlib.h>
 
@@ -7,9 +7,9 @@
 #include <map>
 #include <optional>
 
-#include "adapters/workbook/biff_records.hpp"
-#include "adapters/workbook/drawing_reader.hpp"
+#include "adapters/workbook/shape_presets.hpp"
 #include "adapters/workbook/sheet_geometry.hpp"
+#include "adapters/workbook/xls/biff_records.hpp"
 #include "core/text.hpp"
 #include "core/unicode.hpp"
 #include "platform/excel.hpp"

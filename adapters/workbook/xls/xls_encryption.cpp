@@ -1,4 +1,4 @@
-#include "adapters/workbook/xls_encryption.hpp"
+#include "adapters/workbook/xls/xls_encryption.hpp"
 
 #include <array>
 #include <cstdint>
@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
-#include "adapters/workbook/biff_records.hpp"
 #include "adapters/workbook/system_codecs.hpp"
+#include "adapters/workbook/xls/biff_records.hpp"
 #include "core/unicode.hpp"
 
 namespace tbln::workbook {

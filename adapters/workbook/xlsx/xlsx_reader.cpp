@@ -1,23 +1,30 @@
 // Reading a workbook package into the engine's model.
+#include "adapters/workbook/xlsx/xlsx_reader.hpp"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <map>
 
+#include "adapters/opc/dom.hpp"
 #include "adapters/opc/relationships.hpp"
 #include "adapters/opc/xml_part.hpp"
-#include "adapters/posix/posix_system.hpp"
-#include "adapters/workbook/dom_parts.hpp"
-#include "adapters/workbook/drawing_reader.hpp"
+#include "adapters/workbook/a1.hpp"
 #include "adapters/workbook/package.hpp"
-#include "adapters/workbook/styles.hpp"
 #include "adapters/workbook/workbook_model.hpp"
-#include "adapters/workbook/xls_reader.hpp"
-#include "adapters/workbook/xml_parts.hpp"
+#include "adapters/workbook/xlsx/drawing_reader.hpp"
+#include "adapters/workbook/xlsx/escapes.hpp"
+#include "adapters/workbook/xlsx/styles.hpp"
 #include "core/error.hpp"
 
 namespace tbln::workbook {
+
+using opc::Attr;
+using opc::Child;
+using opc::FlagAttr;
+using opc::Is;
+using opc::NumberAttr;
 
 namespace {
 
@@ -50,7 +57,7 @@ long long ParseInteger(const char* text, long long fallback) {
 }
 
 bool FlagValue(const char* v) {
-    return v && (std::string_view(v) == "1" || std::string_view(v) == "true");
+    return v && opc::OnOff(v).value_or(false);
 }
 
 void ReadSharedStrings(const Package& pkg, const std::string& part, WorkbookModel& model) {
@@ -93,31 +100,6 @@ void ReadSharedStrings(const Package& pkg, const std::string& part, WorkbookMode
     model.sharedStringCount = model.strings.size();
 }
 
-// Reads the area list of a "sqref" or "ref" attribute ("A1:B2 C3").
-std::vector<Area> ParseAreas(std::string_view refs) {
-    std::vector<Area> areas;
-    std::size_t start = 0;
-    while (start < refs.size()) {
-        auto end = refs.find(' ', start);
-        if (end == std::string_view::npos) end = refs.size();
-        const auto ref = refs.substr(start, end - start);
-        const auto colon = ref.find(':');
-        Area a;
-        if (ParseCellRef(ref.substr(0, colon), a.top, a.left)) {
-            a.bottom = a.top;
-            a.right = a.left;
-            if (colon == std::string_view::npos ||
-                ParseCellRef(ref.substr(colon + 1), a.bottom, a.right)) {
-                if (a.bottom < a.top) std::swap(a.top, a.bottom);
-                if (a.right < a.left) std::swap(a.left, a.right);
-                areas.push_back(a);
-            }
-        }
-        start = end + 1;
-    }
-    return areas;
-}
-
 class WorksheetReader {
   public:
     WorksheetReader(WorkbookModel& model, SheetModel& sheet) : model_(model), sheet_(sheet) {}
@@ -154,8 +136,8 @@ class WorksheetReader {
         } else if (name == "t" && inInline_ && phonetic_ == 0) {
             inInlineText_ = true;
         } else if (name == "mergeCell") {
-            if (const char* ref = Attribute(attrs, "ref")) {
-                for (const auto& a : ParseAreas(ref)) {
+            if (const char* ref = opc::Attr(attrs, "ref")) {
+                for (const auto& a : ParseAreaList(ref)) {
                     if (sheet_.merges.size() >= kMaxMerges)
                         Bad("has more merged areas than the limit");
                     if (a.top != a.bottom || a.left != a.right) sheet_.merges.push_back(a);
@@ -164,48 +146,48 @@ class WorksheetReader {
         } else if (name == "col") {
             ColumnInfo c;
             c.first = static_cast<Long>(
-                std::clamp<long long>(ParseInteger(Attribute(attrs, "min"), 0), 0, kMaxCols));
+                std::clamp<long long>(ParseInteger(opc::Attr(attrs, "min"), 0), 0, kMaxCols));
             c.last = static_cast<Long>(
-                std::clamp<long long>(ParseInteger(Attribute(attrs, "max"), 0), 0, kMaxCols));
+                std::clamp<long long>(ParseInteger(opc::Attr(attrs, "max"), 0), 0, kMaxCols));
             if (c.first < 1 || c.last < c.first) return;
             double w = 0;
-            if (const char* width = Attribute(attrs, "width"); width && ParseDouble(width, w))
+            if (const char* width = opc::Attr(attrs, "width"); width && ParseDouble(width, w))
                 c.width = std::clamp(w, 0.0, 255.0);
-            c.hidden = FlagValue(Attribute(attrs, "hidden"));
-            c.style = static_cast<std::uint32_t>(ParseInteger(Attribute(attrs, "style"), 0));
+            c.hidden = FlagValue(opc::Attr(attrs, "hidden"));
+            c.style = static_cast<std::uint32_t>(ParseInteger(opc::Attr(attrs, "style"), 0));
             if (sheet_.columns.size() < static_cast<std::size_t>(kMaxCols))
                 sheet_.columns.push_back(c);
         } else if (name == "sheetFormatPr") {
             double v = 0;
-            if (const char* h = Attribute(attrs, "defaultRowHeight"); h && ParseDouble(h, v))
+            if (const char* h = opc::Attr(attrs, "defaultRowHeight"); h && ParseDouble(h, v))
                 sheet_.defaultRowHeight = std::clamp(v, 0.0, 409.5);
-            if (const char* w = Attribute(attrs, "defaultColWidth"); w && ParseDouble(w, v))
+            if (const char* w = opc::Attr(attrs, "defaultColWidth"); w && ParseDouble(w, v))
                 sheet_.defaultColumnWidth = std::clamp(v, 0.0, 255.0);
             sheet_.baseColumnWidth = static_cast<Long>(
-                std::clamp<long long>(ParseInteger(Attribute(attrs, "baseColWidth"), 8), 0, 255));
-            sheet_.rowsHiddenByDefault = FlagValue(Attribute(attrs, "zeroHeight"));
+                std::clamp<long long>(ParseInteger(opc::Attr(attrs, "baseColWidth"), 8), 0, 255));
+            sheet_.rowsHiddenByDefault = FlagValue(opc::Attr(attrs, "zeroHeight"));
         } else if (name == "pane") {
-            if (const char* p = Attribute(attrs, "activePane")) activePane_ = p;
+            if (const char* p = opc::Attr(attrs, "activePane")) activePane_ = p;
         } else if (name == "selection" && !selectionSeen_) {
-            const char* pane = Attribute(attrs, "pane");
+            const char* pane = opc::Attr(attrs, "pane");
             const std::string_view paneName = pane ? pane : "topLeft";
             if (!activePane_.empty() && paneName != activePane_) return;
             selectionSeen_ = true;
-            if (const char* ac = Attribute(attrs, "activeCell")) {
+            if (const char* ac = opc::Attr(attrs, "activeCell")) {
                 ParseCellRef(ac, sheet_.activeRow, sheet_.activeCol);
             }
-            if (const char* sq = Attribute(attrs, "sqref")) {
-                auto areas = ParseAreas(sq);
+            if (const char* sq = opc::Attr(attrs, "sqref")) {
+                auto areas = ParseAreaList(sq);
                 if (!areas.empty()) sheet_.selection = std::move(areas);
             }
         } else if (name == "sheetView") {
             if (views_++ > 0) {
                 selectionSeen_ = true;  // only the first view counts
-            } else if (const char* tl = Attribute(attrs, "topLeftCell")) {
+            } else if (const char* tl = opc::Attr(attrs, "topLeftCell")) {
                 ParseCellRef(tl, sheet_.topRow, sheet_.leftCol);
             }
         } else if (name == "dimension") {
-            if (const char* ref = Attribute(attrs, "ref")) {
+            if (const char* ref = opc::Attr(attrs, "ref")) {
                 sheet_.dimension = ref;
                 ReserveCells(ref);
             }
@@ -216,7 +198,7 @@ class WorksheetReader {
     // is not copied as it grows. Only address space is taken until cells arrive, and
     // the claim is capped: a whole-sheet dimension reserves no more than a large sheet.
     void ReserveCells(std::string_view ref) {
-        const auto areas = ParseAreas(ref);
+        const auto areas = ParseAreaList(ref);
         if (areas.size() != 1) return;
         const Area& a = areas.front();
         if (a.bottom < a.top || a.right < a.left) return;
@@ -227,7 +209,7 @@ class WorksheetReader {
     }
 
     void StartRow(const char** attrs) {
-        const char* r = Attribute(attrs, "r");
+        const char* r = opc::Attr(attrs, "r");
         const long long rr = r ? ParseInteger(r, -1) : row_ + 1;
         if (rr < 1 || rr > kMaxRows)
             Bad("has a row outside the sheet (" + std::string(r ? r : "") + ")");
@@ -236,12 +218,12 @@ class WorksheetReader {
         RowInfo info;
         info.row = row_;
         double h = 0;
-        if (const char* ht = Attribute(attrs, "ht"); ht && ParseDouble(ht, h))
+        if (const char* ht = opc::Attr(attrs, "ht"); ht && ParseDouble(ht, h))
             info.height = std::clamp(h, 0.0, 409.5);
-        info.hidden = FlagValue(Attribute(attrs, "hidden"));
-        info.customFormat = FlagValue(Attribute(attrs, "customFormat"));
+        info.hidden = FlagValue(opc::Attr(attrs, "hidden"));
+        info.customFormat = FlagValue(opc::Attr(attrs, "customFormat"));
         if (info.customFormat)
-            info.style = static_cast<std::uint32_t>(ParseInteger(Attribute(attrs, "s"), 0));
+            info.style = static_cast<std::uint32_t>(ParseInteger(opc::Attr(attrs, "s"), 0));
         // Under zeroHeight every row not listed is hidden; a listed row shows
         // unless it says otherwise.
         if (info.height >= 0 || info.hidden || info.customFormat || sheet_.rowsHiddenByDefault) {
@@ -385,11 +367,8 @@ class WorksheetReader {
 
 }  // namespace
 
-std::unique_ptr<WorkbookModel> LoadWorkbook(const std::string& path, opc::PackageLimits limits) {
-    // A FIFO or a device would block the first read: refused before anything opens it.
-    if (const auto problem = posix::NotRegularFileProblem(path); !problem.empty())
-        RaiseBadWorkbook(path, problem);
-    if (IsLegacyWorkbookFile(path)) return LoadLegacyWorkbook(path);
+std::unique_ptr<WorkbookModel> LoadPackageWorkbook(const std::string& path,
+                                                   opc::PackageLimits limits) {
     Package pkg(path, limits);
     auto model = std::make_unique<WorkbookModel>();
     model->path = path;

@@ -1,4 +1,4 @@
-#include "adapters/workbook/format_code.hpp"
+#include "adapters/workbook/numfmt/format_code.hpp"
 
 #include <algorithm>
 #include <cctype>

@@ -1,4 +1,4 @@
-#include "adapters/workbook/xls_reader.hpp"
+#include "adapters/workbook/xls/xls_reader.hpp"
 
 #include <algorithm>
 #include <array>
@@ -8,14 +8,15 @@
 #include <fstream>
 #include <utility>
 
-#include "adapters/workbook/biff_records.hpp"
-#include "adapters/workbook/compound_file.hpp"
-#include "adapters/workbook/display_text.hpp"
-#include "adapters/workbook/format_code.hpp"
+#include "adapters/workbook/a1.hpp"
+#include "adapters/workbook/colour.hpp"
+#include "adapters/workbook/numfmt/display_text.hpp"
+#include "adapters/workbook/numfmt/format_code.hpp"
 #include "adapters/workbook/package.hpp"
-#include "adapters/workbook/styles.hpp"
-#include "adapters/workbook/xls_drawing.hpp"
-#include "adapters/workbook/xls_encryption.hpp"
+#include "adapters/workbook/xls/biff_records.hpp"
+#include "adapters/workbook/xls/compound_file.hpp"
+#include "adapters/workbook/xls/xls_drawing.hpp"
+#include "adapters/workbook/xls/xls_encryption.hpp"
 #include "core/error.hpp"
 
 namespace tbln::workbook {
@@ -683,13 +684,8 @@ class XlsReader {
 
     static std::string AreaText(std::uint32_t top, unsigned left, std::uint32_t bottom,
                                 unsigned right) {
-        const auto letters = [](unsigned col) {
-            std::string s;
-            for (; col > 0; col = (col - 1) / 26)
-                s.insert(s.begin(), static_cast<char>('A' + (col - 1) % 26));
-            return s;
-        };
-        return letters(left) + std::to_string(top) + ":" + letters(right) + std::to_string(bottom);
+        return CellReference(static_cast<Long>(top), static_cast<Long>(left)) + ":" +
+               CellReference(static_cast<Long>(bottom), static_cast<Long>(right));
     }
 
     [[noreturn]] void BadSheet(const std::string& problem) const {

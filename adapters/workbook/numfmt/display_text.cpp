@@ -1,4 +1,4 @@
-#include "adapters/workbook/display_text.hpp"
+#include "adapters/workbook/numfmt/display_text.hpp"
 
 #include <algorithm>
 #include <charconv>
@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "adapters/workbook/format_code.hpp"
+#include "adapters/workbook/numfmt/format_code.hpp"
 #include "adapters/workbook/sheet_geometry.hpp"
 #include "core/text.hpp"
 #include "core/unicode.hpp"

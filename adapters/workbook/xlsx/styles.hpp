@@ -18,12 +18,4 @@ void ReadTheme(const Package& pkg, const std::string& part, WorkbookModel& book)
 // book.theme, so the theme is read first.
 void ReadStyles(const Package& pkg, const std::string& part, WorkbookModel& book);
 
-// The theme colour `index` (as cells refer to it: 0 light 1, 1 dark 1, 2 light 2,
-// 3 dark 2, 4-9 accents, 10 hyperlink, 11 followed hyperlink) lightened or darkened
-// by `tint` (-1 to 1).
-std::uint32_t ThemeColor(const Theme& theme, int index, double tint);
-
-// The colour of the legacy palette at `index` (0-63); 64 and above are automatic.
-bool PaletteColor(int index, std::uint32_t& rgb);
-
 }  // namespace tbln::workbook

@@ -1,4 +1,4 @@
-#include "adapters/workbook/biff_records.hpp"
+#include "adapters/workbook/xls/biff_records.hpp"
 
 #include <cstring>
 #include <utility>

@@ -1,4 +1,4 @@
-#include "adapters/workbook/drawing_reader.hpp"
+#include "adapters/workbook/xlsx/drawing_reader.hpp"
 
 #include <pugixml.hpp>
 
@@ -8,13 +8,21 @@
 #include <map>
 #include <string_view>
 
+#include "adapters/opc/dom.hpp"
 #include "adapters/opc/relationships.hpp"
-#include "adapters/workbook/dom_parts.hpp"
+#include "adapters/workbook/a1.hpp"
+#include "adapters/workbook/colour.hpp"
 #include "adapters/workbook/package.hpp"
-#include "adapters/workbook/xml_parts.hpp"
+#include "adapters/workbook/shape_presets.hpp"
+#include "adapters/workbook/xlsx/escapes.hpp"
 #include "core/error.hpp"
 
 namespace tbln::workbook {
+
+using opc::Attr;
+using opc::Child;
+using opc::FlagAttr;
+using opc::Is;
 
 namespace {
 
@@ -40,11 +48,6 @@ std::int64_t ChildInt(const Node& n, std::string_view local) {
     return Int(Child(n, local).text().get());
 }
 
-bool TrueAttr(const Node& n, std::string_view local) {
-    const char* v = Attr(n, local);
-    return v && (std::string_view(v) == "1" || std::string_view(v) == "true");
-}
-
 [[noreturn]] void BadDrawing(const std::string& path, const std::string& part,
                              const std::string& why) {
     RaiseBadWorkbook(path, "the drawing part " + part + " " + why);
@@ -52,56 +55,11 @@ bool TrueAttr(const Node& n, std::string_view local) {
 
 // --- colours -------------------------------------------------------------------
 
-struct Rgb {
-    double r, g, b;  // 0..1
-};
-
-Rgb FromHex(std::uint32_t v) {
-    return Rgb{((v >> 16) & 0xFF) / 255.0, ((v >> 8) & 0xFF) / 255.0, (v & 0xFF) / 255.0};
-}
-
-std::uint32_t ToHex(const Rgb& c) {
-    const auto byte = [](double x) {
-        return static_cast<std::uint32_t>(std::lround(std::clamp(x, 0.0, 1.0) * 255));
-    };
-    return (byte(c.r) << 16) | (byte(c.g) << 8) | byte(c.b);
-}
-
 std::uint32_t ParseHex(const char* text, std::uint32_t fallback) {
     if (!text) return fallback;
     char* end = nullptr;
     const unsigned long v = std::strtoul(text, &end, 16);
     return end && *end == '\0' ? static_cast<std::uint32_t>(v & 0xFFFFFF) : fallback;
-}
-
-// Luminance modulation and offset work in HSL, as DrawingML defines them.
-Rgb ModulateLuminance(const Rgb& c, double mod, double off) {
-    const double mx = std::max({c.r, c.g, c.b}), mn = std::min({c.r, c.g, c.b});
-    double h = 0, s = 0, l = (mx + mn) / 2;
-    if (mx != mn) {
-        const double d = mx - mn;
-        s = l > 0.5 ? d / (2 - mx - mn) : d / (mx + mn);
-        if (mx == c.r) {
-            h = (c.g - c.b) / d + (c.g < c.b ? 6 : 0);
-        } else if (mx == c.g) {
-            h = (c.b - c.r) / d + 2;
-        } else {
-            h = (c.r - c.g) / d + 4;
-        }
-        h /= 6;
-    }
-    l = std::clamp(l * mod + off, 0.0, 1.0);
-    if (s == 0) return Rgb{l, l, l};
-    const double q = l < 0.5 ? l * (1 + s) : l + s - l * s, p = 2 * l - q;
-    const auto hue = [&](double t) {
-        if (t < 0) t += 1;
-        if (t > 1) t -= 1;
-        if (t < 1.0 / 6) return p + (q - p) * 6 * t;
-        if (t < 0.5) return q;
-        if (t < 2.0 / 3) return p + (q - p) * (2.0 / 3 - t) * 6;
-        return p;
-    };
-    return Rgb{hue(h + 1.0 / 3), hue(h), hue(h - 1.0 / 3)};
 }
 
 class ColorResolver {
@@ -164,22 +122,15 @@ class ColorResolver {
         static const char* const kOrder[] = {"dk1",     "lt1",     "dk2",     "lt2",
                                              "accent1", "accent2", "accent3", "accent4",
                                              "accent5", "accent6", "hlink",   "folHlink"};
-        for (std::size_t i = 0; i < std::size(kOrder) && i < theme_.colors.size(); ++i) {
+        // Office's default theme stands in for a workbook without one.
+        const auto& fallback = OfficeThemeColors();
+        for (std::size_t i = 0; i < std::size(kOrder); ++i) {
             if (key == kOrder[i]) {
-                out = theme_.colors[i];
+                out = i < theme_.colors.size() ? theme_.colors[i] : fallback[i];
                 return true;
             }
         }
-        // Office's default theme, for a workbook without one.
-        static const std::map<std::string, std::uint32_t, std::less<>> kDefault = {
-            {"dk1", 0x000000},     {"lt1", 0xFFFFFF},     {"dk2", 0x1F497D},
-            {"lt2", 0xEEECE1},     {"accent1", 0x4F81BD}, {"accent2", 0xC0504D},
-            {"accent3", 0x9BBB59}, {"accent4", 0x8064A2}, {"accent5", 0x4BACC6},
-            {"accent6", 0xF79646}, {"hlink", 0x0000FF},   {"folHlink", 0x800080}};
-        const auto it = kDefault.find(key);
-        if (it == kDefault.end()) return false;
-        out = it->second;
-        return true;
+        return false;
     }
 
     static std::uint32_t ApplyModifiers(const Node& c, std::uint32_t base) {
@@ -409,8 +360,8 @@ void ReadTransform(const Node& xfrm, DrawingObject& o) {
     if (!xfrm) return;
     o.rotation = std::fmod(static_cast<double>(Int(Attr(xfrm, "rot"))) / 60000.0, 360.0);
     if (o.rotation < 0) o.rotation += 360;
-    o.flipH = TrueAttr(xfrm, "flipH");
-    o.flipV = TrueAttr(xfrm, "flipV");
+    o.flipH = FlagAttr(xfrm, "flipH", false);
+    o.flipV = FlagAttr(xfrm, "flipV", false);
 }
 
 Integer GraphicFrameType(const Node& frame) {
@@ -513,7 +464,7 @@ class DrawingReader {
                 o.type = 8;  // msoFormControl
             } else if (line) {
                 o.type = 9;  // msoLine
-            } else if (TrueAttr(Child(nv, "cNvSpPr"), "txBox")) {
+            } else if (FlagAttr(Child(nv, "cNvSpPr"), "txBox", false)) {
                 o.type = 17;  // msoTextBox
             } else if (!prst && Child(spPr, "custGeom")) {
                 o.type = 5;  // msoFreeform
@@ -573,145 +524,6 @@ class DrawingReader {
 };
 
 }  // namespace
-
-Integer AutoShapeTypeOf(const std::string& preset) {
-    static const std::map<std::string, Integer, std::less<>> kCodes = {
-        {"rect", 1},
-        {"parallelogram", 2},
-        {"trapezoid", 3},
-        {"diamond", 4},
-        {"roundRect", 5},
-        {"octagon", 6},
-        {"triangle", 7},
-        {"rtTriangle", 8},
-        {"ellipse", 9},
-        {"hexagon", 10},
-        {"plus", 11},
-        {"pentagon", 12},
-        {"can", 13},
-        {"cube", 14},
-        {"bevel", 15},
-        {"foldedCorner", 16},
-        {"smileyFace", 17},
-        {"donut", 18},
-        {"noSmoking", 19},
-        {"blockArc", 20},
-        {"heart", 21},
-        {"lightningBolt", 22},
-        {"sun", 23},
-        {"moon", 24},
-        {"arc", 25},
-        {"bracketPair", 26},
-        {"bracePair", 27},
-        {"plaque", 28},
-        {"leftBracket", 29},
-        {"rightBracket", 30},
-        {"leftBrace", 31},
-        {"rightBrace", 32},
-        {"rightArrow", 33},
-        {"leftArrow", 34},
-        {"upArrow", 35},
-        {"downArrow", 36},
-        {"leftRightArrow", 37},
-        {"upDownArrow", 38},
-        {"quadArrow", 39},
-        {"leftRightUpArrow", 40},
-        {"bentArrow", 41},
-        {"uturnArrow", 42},
-        {"leftUpArrow", 43},
-        {"bentUpArrow", 44},
-        {"curvedRightArrow", 45},
-        {"curvedLeftArrow", 46},
-        {"curvedUpArrow", 47},
-        {"curvedDownArrow", 48},
-        {"stripedRightArrow", 49},
-        {"notchedRightArrow", 50},
-        {"homePlate", 51},
-        {"chevron", 52},
-        {"rightArrowCallout", 53},
-        {"leftArrowCallout", 54},
-        {"upArrowCallout", 55},
-        {"downArrowCallout", 56},
-        {"leftRightArrowCallout", 57},
-        {"upDownArrowCallout", 58},
-        {"quadArrowCallout", 59},
-        {"circularArrow", 60},
-        {"flowChartProcess", 61},
-        {"flowChartAlternateProcess", 62},
-        {"flowChartDecision", 63},
-        {"flowChartInputOutput", 64},
-        {"flowChartPredefinedProcess", 65},
-        {"flowChartInternalStorage", 66},
-        {"flowChartDocument", 67},
-        {"flowChartMultidocument", 68},
-        {"flowChartTerminator", 69},
-        {"flowChartPreparation", 70},
-        {"flowChartManualInput", 71},
-        {"flowChartManualOperation", 72},
-        {"flowChartConnector", 73},
-        {"flowChartOffpageConnector", 74},
-        {"flowChartPunchedCard", 75},
-        {"flowChartPunchedTape", 76},
-        {"flowChartSummingJunction", 77},
-        {"flowChartOr", 78},
-        {"flowChartCollate", 79},
-        {"flowChartSort", 80},
-        {"flowChartExtract", 81},
-        {"flowChartMerge", 82},
-        {"flowChartOnlineStorage", 83},
-        {"flowChartDelay", 84},
-        {"flowChartMagneticTape", 85},
-        {"flowChartMagneticDisk", 86},
-        {"flowChartMagneticDrum", 87},
-        {"flowChartDisplay", 88},
-        {"irregularSeal1", 89},
-        {"irregularSeal2", 90},
-        {"star4", 91},
-        {"star5", 92},
-        {"star8", 93},
-        {"star16", 94},
-        {"star24", 95},
-        {"star32", 96},
-        {"ribbon2", 97},
-        {"ribbon", 98},
-        {"ellipseRibbon2", 99},
-        {"ellipseRibbon", 100},
-        {"verticalScroll", 101},
-        {"horizontalScroll", 102},
-        {"wave", 103},
-        {"doubleWave", 104},
-        {"wedgeRectCallout", 105},
-        {"wedgeRoundRectCallout", 106},
-        {"wedgeEllipseCallout", 107},
-        {"cloudCallout", 108},
-        {"borderCallout1", 109},
-        {"borderCallout2", 110},
-        {"borderCallout3", 111},
-        {"accentCallout1", 113},
-        {"accentCallout2", 114},
-        {"accentCallout3", 115},
-        {"callout1", 117},
-        {"callout2", 118},
-        {"callout3", 119},
-        {"accentBorderCallout1", 121},
-        {"accentBorderCallout2", 122},
-        {"accentBorderCallout3", 123},
-        {"actionButtonBlank", 125},
-        {"actionButtonHome", 126},
-        {"actionButtonHelp", 127},
-        {"actionButtonInformation", 128},
-        {"actionButtonBackPrevious", 129},
-        {"actionButtonForwardNext", 130},
-        {"actionButtonBeginning", 131},
-        {"actionButtonEnd", 132},
-        {"actionButtonReturn", 133},
-        {"actionButtonDocument", 134},
-        {"actionButtonSound", 135},
-        {"actionButtonMovie", 136},
-        {"cloud", 179}};
-    const auto it = kCodes.find(preset);
-    return it == kCodes.end() ? 138 : it->second;  // msoShapeNotPrimitive
-}
 
 void ReadSheetDrawing(const Package& pkg, const WorkbookModel& model, SheetModel& sheet) {
     auto& drawing = sheet.drawing;

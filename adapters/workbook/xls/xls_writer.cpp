@@ -1,4 +1,4 @@
-#include "adapters/workbook/xls_writer.hpp"
+#include "adapters/workbook/xls/xls_writer.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -7,11 +7,11 @@
 #include <utility>
 #include <vector>
 
-#include "adapters/workbook/biff_records.hpp"
-#include "adapters/workbook/compound_file.hpp"
+#include "adapters/workbook/a1.hpp"
 #include "adapters/workbook/package.hpp"
 #include "adapters/workbook/sheet_edits.hpp"
-#include "adapters/workbook/xml_parts.hpp"
+#include "adapters/workbook/xls/biff_records.hpp"
+#include "adapters/workbook/xls/compound_file.hpp"
 #include "core/unicode.hpp"
 
 namespace tbln::workbook {

@@ -1,4 +1,4 @@
-#include "adapters/workbook/compound_file.hpp"
+#include "adapters/workbook/xls/compound_file.hpp"
 
 #include <gsf/gsf-infile-msole.h>
 #include <gsf/gsf-infile.h>
@@ -20,8 +20,8 @@
 #include <utility>
 #include <vector>
 
-#include "adapters/workbook/biff_records.hpp"
 #include "adapters/workbook/package.hpp"
+#include "adapters/workbook/xls/biff_records.hpp"
 #include "core/unicode.hpp"
 
 namespace tbln::workbook {
