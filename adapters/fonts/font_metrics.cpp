@@ -135,10 +135,6 @@ FontMetrics::Face& FontMetrics::Get(const std::string& family, bool bold, bool i
     return f;
 }
 
-double Twip(double points) {
-    return std::round(points * 20.0) / 20.0;
-}
-
 double FontMetrics::Advance(const std::string& family, bool bold, bool italic, double size,
                             char32_t c) {
     Face& f = Get(family, bold, italic);
@@ -167,14 +163,6 @@ double FontMetrics::LineGap(const std::string& family, bool bold, bool italic, d
 
 double FontMetrics::Descent(const std::string& family, bool bold, bool italic, double size) {
     return Get(family, bold, italic).descent * size;
-}
-
-int FontMetrics::MaxDigitPixels(const std::string& family, double size) {
-    constexpr double kPixelsPerPoint = 96.0 / 72.0;
-    double widest = 0;
-    for (char32_t digit = U'0'; digit <= U'9'; ++digit)
-        widest = std::max(widest, Advance(family, false, false, size, digit));
-    return std::max(1, static_cast<int>(std::lround(widest * kPixelsPerPoint)));
 }
 
 }  // namespace tbln::fonts
