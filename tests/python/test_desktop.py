@@ -164,6 +164,15 @@ class Desk:
             time.sleep(0.2)
         pytest.fail("no window " + caption + ": " + host.stderr.read())
 
+    def gone(self, caption, host):
+        """Waits until no window has the caption (a chooser closed by its answer)."""
+        deadline = time.monotonic() + 120
+        while time.monotonic() < deadline and host.poll() is None:
+            if not self.x("search", "--name", "^" + caption + "$").split():
+                return
+            time.sleep(0.2)
+        pytest.fail("the window " + caption + " stayed open")
+
     def click(self, window, left, top, width, height):
         self.x("windowraise", window)
         place = dict(line.split("=") for line in
@@ -237,7 +246,8 @@ def test_a_gui_import_answered_prints_what_the_command_line_prints(desk, tmp_pat
     time.sleep(1)
     me.type(DOOR)
     me.x("key", "Return")
-    time.sleep(2)
+    me.gone("Open", host)
+    time.sleep(1)
     # The corners typed into their boxes, then Start.
     for box, text in [((2280, 1770), "A"), ((3480, 1770), "1"), ((2280, 2220), "H"),
                       ((3480, 2220), "10")]:
