@@ -18,6 +18,13 @@ def example(name):
     return os.path.join(SOURCE, "examples", name)
 
 
+@pytest.fixture(autouse=True)
+def own_install_root(monkeypatch, tmp_path_factory):
+    """Each test's default install root is its own: the reader folder and the pictures
+    an import rewrites are not shared with tests running beside it, nor the user's."""
+    monkeypatch.setenv("QUORVEX_ROOT", str(tmp_path_factory.mktemp("root")))
+
+
 @pytest.fixture
 def app(tmp_path):
     return tbln.Application(root=str(tmp_path / "quorvex"))
