@@ -155,14 +155,21 @@ class Desk:
         return subprocess.run(["xdotool", *args], env=self.env, capture_output=True,
                               text=True, timeout=60).stdout
 
-    def window(self, caption, host):
-        deadline = time.monotonic() + 120
+    def window(self, caption, host, seconds=120):
+        found = self.find(caption, host, seconds)
+        if not found:
+            pytest.fail("no window " + caption + ": " + host.stderr.read())
+        return found
+
+    def find(self, caption, host, seconds):
+        """The window with the caption once it shows, else None after `seconds`."""
+        deadline = time.monotonic() + seconds
         while time.monotonic() < deadline and host.poll() is None:
             found = self.x("search", "--name", "^" + caption + "$").split()
             if found:
                 return found[0]
             time.sleep(0.2)
-        pytest.fail("no window " + caption + ": " + host.stderr.read())
+        return None
 
     def gone(self, caption, host):
         """Waits until no window has the caption (a chooser closed by its answer)."""
@@ -413,16 +420,22 @@ class HostWindow:
             stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
 
     def menu(self, *keys):
-        """Keys pressed on the host window: Alt+F opens File, Right the system's menu."""
+        """Keys pressed on the host window: Alt+F opens File, Right the system's menu.
+        Without a window manager the focus can miss a window that is still being mapped,
+        so callers that can see the outcome press the keys again when it does not come."""
         window = self.me.window("tbln - drawing host", self.host)
         self.me.x("windowraise", window)
-        self.me.x("windowfocus", "--sync", window)
+        self.me.x("windowfocus", window)
+        time.sleep(0.3)
         self.me.x("key", "--delay", "200", "alt+f", *keys)
 
     def import_range(self, book, corners=None):
         """Import Range: the workbook chosen, then the corners typed and Start, or Cancel."""
         me = self.me
-        self.menu("Right", "Return")
+        for _ in range(5):
+            self.menu("Right", "Return")
+            if me.find("Import Excel Data", self.host, 10):
+                break
         me.click(me.window("Import Excel Data", self.host), 5640, 555, 1095, 345)  # Browse
         time.sleep(2)
         me.type(book)
@@ -442,8 +455,13 @@ class HostWindow:
 
     def save(self, key, path):
         """File > Save Result as JSON (s) or Save Drawing (d), to `path`."""
-        self.menu(key)
-        time.sleep(2)
+        caption = {"s": "Save Result as JSON", "d": "Save Drawing"}[key]
+        for _ in range(5):
+            self.menu(key)
+            if self.me.find(caption, self.host, 10):
+                break
+        self.me.x("windowfocus", self.me.window(caption, self.host))
+        time.sleep(1)
         self.me.type(str(path))
         self.me.x("key", "Return")
         deadline = time.monotonic() + 60
@@ -452,8 +470,16 @@ class HostWindow:
         time.sleep(0.5)
 
     def exit(self):
-        self.menu("x")
-        out, err = self.host.communicate(timeout=120)
+        for _ in range(5):
+            self.menu("x")
+            try:
+                out, err = self.host.communicate(timeout=20)
+                break
+            except subprocess.TimeoutExpired:
+                continue
+        else:
+            self.host.kill()
+            pytest.fail("File > Exit did not end the host: " + self.host.communicate()[1])
         assert self.host.returncode == 0, err
 
 
