@@ -33,8 +33,6 @@ constexpr double kPngPixelsPerPoint = 2;
 // The longest side an image surface may have: a longer drawing (a long document's pages)
 // is drawn with fewer pixels a point.
 constexpr double kPngMaxPixels = 32767;
-// Tab stops count from where a line starts.
-constexpr double kTabOrigin = 0;
 
 void SetColor(cairo_t* cr, Rgb c) {
     cairo_set_source_rgb(cr, c.r / 255.0, c.g / 255.0, c.b / 255.0);
@@ -282,59 +280,6 @@ struct CairoSink::State {
         }
         return advance;
     }
-    // A line of runs from `x` on the baseline: tabs go to the next tab stop, and the
-    // spaces between words grow by `extraSpace` each. Gives where the line's last
-    // character that is not a space ends and how many spaces come before it.
-    std::pair<double, int> ShowRuns(const Text& t, double x, double baseline, double extraSpace,
-                                    bool show) {
-        const double size = t.size * scale, tab = t.tabWidth * scale;
-        double end = x;
-        int spaces = 0, spacesBefore = 0;
-        for (const auto& run : t.runs) {
-            const std::string& family = run.font.empty() ? t.font : run.font;
-            const double runSize = size * run.scale;
-            const double shift = run.script == 1   ? -0.45 * runSize
-                                 : run.script == 2 ? 0.2 * runSize
-                                                   : 0;
-            const double from = x;
-            std::size_t i = 0;
-            const auto flush = [&](std::size_t to) {
-                if (to <= i) return;
-                if (show) cairo_move_to(cr, x, baseline + shift);
-                x += ShowRun(family, run.bold, run.italic, runSize,
-                             std::string_view(run.text).substr(i, to - i), show);
-            };
-            for (std::size_t k = 0; k < run.text.size(); ++k) {
-                const char c = run.text[k];
-                if (c == '\t') {
-                    flush(k);
-                    i = k + 1;
-                    x = tab > 0 ? (std::floor((x - kTabOrigin) / tab + 1e-9) + 1) * tab
-                                : x + runSize;
-                } else if (c == ' ') {
-                    flush(k + 1);
-                    i = k + 1;
-                    ++spaces;
-                    x += extraSpace;
-                } else if (k + 1 == run.text.size() || run.text[k + 1] == ' ' ||
-                           run.text[k + 1] == '\t') {
-                    flush(k + 1);
-                    i = k + 1;
-                    end = x;
-                    spacesBefore = spaces;
-                }
-            }
-            flush(run.text.size());
-            if (show && run.underline && x > from) {
-                SetColor(cr, t.color);
-                cairo_set_line_width(cr, std::max(0.5, runSize / 16));
-                cairo_move_to(cr, from, baseline + shift + runSize / 8);
-                cairo_line_to(cr, x, baseline + shift + runSize / 8);
-                cairo_stroke(cr);
-            }
-        }
-        return {end, spacesBefore};
-    }
     void ReleaseFonts() {
         for (auto& [key, face] : faces) {
             if (face.cairo) cairo_font_face_destroy(face.cairo);
@@ -518,17 +463,19 @@ void CairoSink::Draw(const Text& t) {
     if (!t.runs.empty()) {
         // A line of runs in their own styles; a justified one fills its width.
         SetColor(cr, t.color);
-        // Below the top of the line by the ascent of its tallest run.
-        double tallest = 1;
-        for (const auto& run : t.runs) tallest = std::max(tallest, run.scale);
-        const double baseline = pad + fe.ascent * tallest;
-        double extra = 0;
-        if (t.justifyWidth > 0) {
-            const auto [end, spaces] = s.ShowRuns(t, pad, baseline, 0, false);
-            const double room = t.justifyWidth * s.scale - end;
-            if (spaces > 0 && room > 0 && room / spaces < size * 2) extra = room / spaces;
-        }
-        s.ShowRuns(t, pad, baseline, extra, true);
+        ShowRuns(t, s.scale, pad, fe.ascent,
+                 {[&](const TextRun& run, const std::string& family, double runSize,
+                      std::string_view text, double x, double y, bool show) {
+                      if (show) cairo_move_to(cr, x, y);
+                      return s.ShowRun(family, run.bold, run.italic, runSize, text, show);
+                  },
+                  [&](double x0, double x1, double y, double runSize) {
+                      SetColor(cr, t.color);
+                      cairo_set_line_width(cr, std::max(0.5, runSize / 16));
+                      cairo_move_to(cr, x0, y);
+                      cairo_line_to(cr, x1, y);
+                      cairo_stroke(cr);
+                  }});
         cairo_restore(cr);
         return;
     }

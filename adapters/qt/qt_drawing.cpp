@@ -189,53 +189,6 @@ std::optional<double> PainterSink::TextWidth(const Text& style, std::string_view
            style.size / kShapedPixels;
 }
 
-std::pair<double, int> PainterSink::Runs(const Text& t, double x, double baseline,
-                                         double extraSpace, bool show) {
-    const double size = t.size * scale_, tab = t.tabWidth * scale_;
-    double end = x;
-    int spaces = 0, spacesBefore = 0;
-    for (const auto& run : t.runs) {
-        const std::string& family = run.font.empty() ? t.font : run.font;
-        const double runSize = size * run.scale;
-        const double shift = run.script == 1   ? -0.45 * runSize
-                             : run.script == 2 ? 0.2 * runSize
-                                               : 0;
-        const double from = x;
-        const QString text = QString::fromStdString(run.text);
-        qsizetype i = 0;
-        const auto flush = [&](qsizetype to) {
-            if (to <= i) return;
-            x += Run(family, run.bold, run.italic, runSize, text.mid(i, to - i),
-                     {x, baseline + shift}, show);
-        };
-        for (qsizetype c = 0; c < text.size(); ++c) {
-            const QChar ch = text[c];
-            if (ch == '\t') {
-                flush(c);
-                i = c + 1;
-                x = tab > 0 ? (std::floor(x / tab + 1e-9) + 1) * tab : x + runSize;
-            } else if (ch == ' ') {
-                flush(c + 1);
-                i = c + 1;
-                ++spaces;
-                x += extraSpace;
-            } else if (c + 1 == text.size() || text[c + 1] == ' ' || text[c + 1] == '\t') {
-                flush(c + 1);
-                i = c + 1;
-                end = x;
-                spacesBefore = spaces;
-            }
-        }
-        flush(text.size());
-        if (show && run.underline && x > from) {
-            const double y = baseline + shift + runSize / 8;
-            painter_.setPen(QPen(ColorOf(t.color), std::max(0.5, runSize / 16)));
-            painter_.drawLine(QPointF(from, y), QPointF(x, y));
-        }
-    }
-    return {end, spacesBefore};
-}
-
 void PainterSink::Draw(const Text& t) {
     painter_.save();
     const double size = t.size * scale_;
@@ -261,16 +214,18 @@ void PainterSink::Draw(const Text& t) {
     const double k = size / kShapedPixels;
     const double ascent = metrics.ascent() * k;
     if (!t.runs.empty()) {
-        double tallest = 1;
-        for (const auto& run : t.runs) tallest = std::max(tallest, run.scale);
-        const double baseline = pad + ascent * tallest;
-        double extra = 0;
-        if (t.justifyWidth > 0) {
-            const auto [end, spaces] = Runs(t, pad, baseline, 0, false);
-            const double room = t.justifyWidth * scale_ - end;
-            if (spaces > 0 && room > 0 && room / spaces < size * 2) extra = room / spaces;
-        }
-        Runs(t, pad, baseline, extra, true);
+        ShowRuns(t, scale_, pad, ascent,
+                 {[&](const TextRun& run, const std::string& family, double runSize,
+                      std::string_view text, double x, double y, bool show) {
+                      return Run(
+                          family, run.bold, run.italic, runSize,
+                          QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
+                          {x, y}, show);
+                  },
+                  [&](double x0, double x1, double y, double runSize) {
+                      painter_.setPen(QPen(ColorOf(t.color), std::max(0.5, runSize / 16)));
+                      painter_.drawLine(QPointF(x0, y), QPointF(x1, y));
+                  }});
         painter_.restore();
         return;
     }

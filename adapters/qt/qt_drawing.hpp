@@ -49,11 +49,6 @@ class PainterSink : public drawing::Sink {
     // its advance in pixels.
     double Run(const std::string& family, bool bold, bool italic, double size, const QString& text,
                QPointF at, bool show);
-    // A line of runs from `x` on the baseline, tabs to the next stop and `extraSpace`
-    // added at each space; gives where its last character other than a space ends and
-    // the number of spaces before it.
-    std::pair<double, int> Runs(const drawing::Text& t, double x, double baseline,
-                                double extraSpace, bool show);
 
     QPainter& painter_;
     double scale_;  // pixels a drawing unit

@@ -1263,4 +1263,72 @@ void DrawWordLines(const WordLineArray& lines, Integer pages, Single pageWidth, 
     sink.End();
 }
 
+namespace {
+
+// A line of runs from `x` on the baseline, tabs to the next stop and `extraSpace` added
+// at each space; gives where its last character other than a space ends and the number
+// of spaces before it. Shown only when `show`.
+std::pair<double, int> LayOutRuns(const Text& t, double scale, double x, double baseline,
+                                  double extraSpace, bool show, const RunPainter& painter) {
+    const double size = t.size * scale, tab = t.tabWidth * scale;
+    double end = x;
+    int spaces = 0, spacesBefore = 0;
+    for (const auto& run : t.runs) {
+        const std::string& family = run.font.empty() ? t.font : run.font;
+        const double runSize = size * run.scale;
+        const double shift = run.script == 1   ? -0.45 * runSize
+                             : run.script == 2 ? 0.2 * runSize
+                                               : 0;
+        const double from = x;
+        const std::string_view text = run.text;
+        std::size_t i = 0;
+        const auto flush = [&](std::size_t to) {
+            if (to <= i) return;
+            x += painter.piece(run, family, runSize, text.substr(i, to - i), x, baseline + shift,
+                               show);
+        };
+        // Spaces and tabs are single bytes in UTF-8: splitting at them never cuts a
+        // character.
+        for (std::size_t k = 0; k < text.size(); ++k) {
+            const char c = text[k];
+            if (c == '\t') {
+                flush(k);
+                i = k + 1;
+                x = tab > 0 ? (std::floor(x / tab + 1e-9) + 1) * tab : x + runSize;
+            } else if (c == ' ') {
+                flush(k + 1);
+                i = k + 1;
+                ++spaces;
+                x += extraSpace;
+            } else if (k + 1 == text.size() || text[k + 1] == ' ' || text[k + 1] == '\t') {
+                flush(k + 1);
+                i = k + 1;
+                end = x;
+                spacesBefore = spaces;
+            }
+        }
+        flush(text.size());
+        if (show && run.underline && x > from) {
+            painter.underline(from, x, baseline + shift + runSize / 8, runSize);
+        }
+    }
+    return {end, spacesBefore};
+}
+
+}  // namespace
+
+void ShowRuns(const Text& t, double scale, double pad, double ascent, const RunPainter& painter) {
+    // Below the top of the line by the ascent of its tallest run.
+    double tallest = 1;
+    for (const auto& run : t.runs) tallest = std::max(tallest, run.scale);
+    const double baseline = pad + ascent * tallest;
+    double extra = 0;
+    if (t.justifyWidth > 0) {
+        const auto [end, spaces] = LayOutRuns(t, scale, pad, baseline, 0, false, painter);
+        const double room = t.justifyWidth * scale - end;
+        if (spaces > 0 && room > 0 && room / spaces < t.size * scale * 2) extra = room / spaces;
+    }
+    LayOutRuns(t, scale, pad, baseline, extra, true, painter);
+}
+
 }  // namespace tbln::drawing

@@ -249,6 +249,21 @@ std::string PlainText(std::string_view formatted);
 // before the first font switch has `start`'s style.
 std::vector<TextRun> FormattedRuns(std::string_view formatted, const TextRun& start = {});
 
+// How a picture backend shows a line of runs: `piece` gives the advance of a stretch of
+// one run's text in a family at a size, drawn with its baseline start at (x, y) when
+// `show`; `underline` strokes an underline from x0 to x1 at y for a run of that size.
+struct RunPainter {
+    std::function<double(const TextRun& run, const std::string& family, double size,
+                         std::string_view text, double x, double y, bool show)>
+        piece;
+    std::function<void(double x0, double x1, double y, double size)> underline;
+};
+// Shows the line of runs of `t` (units: the backend's, `scale` of them a drawing unit),
+// starting `pad` from the box's left and below its top by `ascent` times the tallest
+// run: tabs go to the next stop, super- and subscripts are raised and lowered, and a
+// justified line has its spaces stretched to fill its width.
+void ShowRuns(const Text& t, double scale, double pad, double ascent, const RunPainter& painter);
+
 // One page of a drawing of pages: forwards the primitives of page `page` (from 1) only,
 // framed as a drawing of that one page.
 class PageSink : public Sink {
