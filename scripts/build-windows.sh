@@ -107,7 +107,7 @@ cmake -S "$ROOT" -B "$OUT/cmake" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" -D
 nice cmake --build "$OUT/cmake" -j "$JOBS"
 
 # The results need nothing but Windows' own DLLs.
-SYSTEM_DLLS='^(kernel32|user32|gdi32|advapi32|shell32|ole32|oleaut32|comctl32|comdlg32|shlwapi|uxtheme|version|msvcrt|bcrypt|ws2_32|winmm|imm32|rpcrt4|api-ms-win-.*)\.dll$'
+SYSTEM_DLLS='^(kernel32|user32|gdi32|advapi32|shell32|ole32|oleaut32|comctl32|comdlg32|shlwapi|uxtheme|version|msvcrt|bcrypt|ws2_32|winmm|imm32|rpcrt4|msimg32|windowscodecs|api-ms-win-.*)\.dll$'
 status=0
 for f in "$OUT"/*.exe "$OUT"/*.dll; do
     [ -e "$f" ] || continue

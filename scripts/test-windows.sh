@@ -10,7 +10,8 @@
 #   - compare_records.py compares the records the macro got with what the Linux host
 #     (build-asan/apps/host/tbln, built when missing) prints for the same import;
 #   - tbln-reader.exe and Tabulon.exe are compared with their Linux twins, and the
-#     Windows adapters' window calls and compound files checked.
+#     Windows adapters' window calls, the sheet window (clicks at measured places, its
+#     paint) and compound files checked.
 # The Wine prefix (tests/windows/wine_prefix.sh) lives in build-windows/wineprefix; its
 # drive C holds the install root.
 # With TBLN_SKIP_WINDOWS_BUILD=1 the build step is skipped (the files must be there).
@@ -100,7 +101,7 @@ register ""
 /usr/bin/python3 -c 'import sys; open(sys.argv[1], "w", encoding="utf-16").write("Gr\u00fc\u00dfe \U0001d74a\n")' \
     "$RESULTS/wide.txt"
 /usr/bin/python3 tests/windows/make_accessors.py "$RESULTS/fields.txt" "$RESULTS/accessors.vbs"
-cat tests/windows/suite.vbs "$RESULTS/accessors.vbs" >"$RESULTS/suite.vbs"
+cat tests/windows/suite.vbs tests/windows/records.vbs "$RESULTS/accessors.vbs" >"$RESULTS/suite.vbs"
 # Wine's cscript ends a script that stops on an error with status 0 and says nothing,
 # so the suite's last line must be its summary.
 TBLN_TEST_ROOT="$(win "$ROOT")" TBLN_TEST_OUT="$(win "$RESULTS")" TBLN_ANSWERS="$(win "$RESULTS/answers.txt")" \
@@ -129,8 +130,10 @@ tests/windows/reader_matches_linux.sh "$LINUX/reader/tbln-reader" "$OUT" ||
     fail "Tabulon.exe differs from the Linux installer"
 if [ -n "${DISPLAY:-}" ]; then  # Wine makes real windows only on a display
     "$WINE" "$OUT/tbln-window-check.exe" | tr -d '\r' || fail "the window calls"
+    "$WINE" "$OUT/tbln-sheet-window-check.exe" "$(win "$ROOT/tests/fixtures/gui_sheets.xlsx")" |
+        tr -d '\r' || fail "the sheet window's clicks and paint"
 else
-    echo "skipped: the window calls (no display)"
+    echo "skipped: the window calls and the sheet window (no display)"
 fi
 tests/windows/compound_file_roundtrip.sh "$OUT" || fail "the rewritten compound files"
 
