@@ -9,6 +9,8 @@
 #     files through TBLN_ANSWERS;
 #   - compare_records.py compares the records the macro got with what the Linux host
 #     (build-asan/apps/host/tbln, built when missing) prints for the same import;
+#   - on a display, a macro's BuildCell with the range dialog shown beside the sheet window,
+#     played by tbln-range-dialog-driver as a drafter, hands back the same records;
 #   - tbln-reader.exe and Tabulon.exe are compared with their Linux twins, and the
 #     Windows adapters' window calls, the sheet window (clicks at measured places, its
 #     paint) and compound files checked.
@@ -120,6 +122,41 @@ for name in "${COMPARED[@]}"; do
         fail "the macro wrote no $name records"
     fi
 done
+# The range dialog shown to a person (no answers file) beside the sheet window, played by
+# tbln-range-dialog-driver: the workbook chosen through the file chooser, A1 and H10
+# clicked in the sheet window with the two Update buttons, Start; the macro's records
+# equal the Linux host's. Then Esc, and the macro gets False. With TBLN_SCREENSHOTS set to
+# a folder, the screen is saved there as sheet_window.png once the corners are taken.
+if [ -n "${DISPLAY:-}" ]; then
+    cat tests/windows/shown_dialog.vbs tests/windows/records.vbs "$RESULTS/accessors.vbs" \
+        >"$RESULTS/shown_dialog.vbs"
+    pause=()
+    if [ -n "${TBLN_SCREENSHOTS:-}" ]; then
+        pause=("$(win "$RESULTS/screenshot.pause")")
+        (
+            for _ in $(seq 3000); do [ -f "$RESULTS/screenshot.pause" ] && break; sleep 0.1; done
+            [ -f "$RESULTS/screenshot.pause" ] || exit 0
+            /usr/bin/python3 -c 'import sys; from PIL import ImageGrab
+ImageGrab.grab(xdisplay=sys.argv[1]).save(sys.argv[2])' "$DISPLAY" "$TBLN_SCREENSHOTS/sheet_window.png"
+            rm -f "$RESULTS/screenshot.pause"
+        ) &
+    fi
+    shown() {  # start|escape NAME [PAUSE_FILE]
+        TBLN_TEST_OUT="$(win "$RESULTS")" "$WINE" "$OUT/tbln-range-dialog-driver.exe" "$1" \
+            "$(win "$RESULTS/shown_dialog.vbs")" "$2" "$(win "$ROOT/examples/door_schedule.xlsx")" \
+            Doors "${@:3}" | tr -d '\r' | tee "$RESULTS/$2.log"
+    }
+    shown start shown_dialog "${pause[@]}" || fail "the range dialog played by the driver"
+    grep -qx 'BuildCell returned True' "$RESULTS/shown_dialog.log" ||
+        fail "BuildCell with the dialog shown did not return True"
+    /usr/bin/python3 tests/windows/compare_records.py "$RESULTS/build_cell.json" \
+        "$RESULTS/shown_dialog.records" || fail "the records of the shown dialog differ"
+    shown escape shown_escape || fail "Esc on the range dialog"
+    grep -qx 'BuildCell returned False' "$RESULTS/shown_escape.log" ||
+        fail "Esc on the range dialog did not make BuildCell return False"
+else
+    echo "skipped: the range dialog shown beside the sheet window (no display)"
+fi
 register "removal at the end" /u
 
 # The reader and the installer: the same files and registry as their Linux twins; the

@@ -1,5 +1,6 @@
 #include "apps/com/desktop.hpp"
 
+#include "adapters/win32/sheet_window.hpp"
 #include "adapters/win32/win32_ui.hpp"
 #include "adapters/win32/windows_api.hpp"
 
@@ -7,10 +8,28 @@ namespace tbln::com {
 
 namespace {
 
-// The dialogs, and the windows shown beside them.
+// The dialogs, and the sheet window beside them: it follows the session's spreadsheet
+// and shows itself once a workbook is open; the dialogs never disable it, so the user
+// clicks the cells their Update buttons read.
 class Desktop : public win32::Win32Ui {
   public:
-    explicit Desktop(ObjectServer& /*objects*/) {}
+    explicit Desktop(ObjectServer& objects) : sheet_(workbook::RunningSpreadsheet(objects)) {
+        AddWindow(sheet_.Handle());
+    }
+
+    // The dialogs find the spreadsheet's window by its caption, which changes at once
+    // when a workbook opens: the sheet window takes the engine's caption first.
+    ui::Hwnd FindWindow(const std::string& className, const std::string& title) override {
+        sheet_.Sync();
+        return Win32Ui::FindWindow(className, title);
+    }
+    void AppActivate(const std::string& title) override {
+        sheet_.Sync();
+        Win32Ui::AppActivate(title);
+    }
+
+  private:
+    win32::SheetWindow sheet_;
 };
 
 const bool registered = [] {
