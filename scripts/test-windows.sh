@@ -137,7 +137,8 @@ if [ -n "${DISPLAY:-}" ]; then
             for _ in $(seq 3000); do [ -f "$RESULTS/screenshot.pause" ] && break; sleep 0.1; done
             [ -f "$RESULTS/screenshot.pause" ] || exit 0
             /usr/bin/python3 -c 'import sys; from PIL import ImageGrab
-ImageGrab.grab(xdisplay=sys.argv[1]).save(sys.argv[2])' "$DISPLAY" "$TBLN_SCREENSHOTS/sheet_window.png"
+screen = ImageGrab.grab(xdisplay=sys.argv[1])
+screen.crop(screen.getbbox()).save(sys.argv[2])' "$DISPLAY" "$TBLN_SCREENSHOTS/sheet_window.png"
             rm -f "$RESULTS/screenshot.pause"
         ) &
     fi

@@ -253,7 +253,8 @@ std::vector<drawing::Arrowhead> LineArrowheads(const DrawingObject& o, const Pix
     std::vector<drawing::Arrowhead> heads;
     if (o.lineWeight <= 0) return heads;
     const drawing::Point topLeft{own.x, own.y}, bottomRight{own.Right(), own.Bottom()};
-    const double width = std::max(lineWidth, 1.0);
+    // A thin line's heads are sized as for a line of 2 points, so that they show.
+    const double width = std::max(lineWidth, ScenePixels(2));
     if (auto a =
             drawing::ArrowheadOf(topLeft, bottomRight, o.beginArrowStyle, o.beginArrowWidth, width))
         heads.push_back(std::move(*a));

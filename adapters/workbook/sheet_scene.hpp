@@ -126,7 +126,8 @@ ShapeKind ShapeKindOf(const DrawingObject& o);
 // The corner radius of a rounded rectangle `width` x `height`.
 double RoundCorner(const DrawingObject& o, double width, double height);
 // A line's arrowheads at its begin (the frame's top-left before flipping) and end, in the
-// shape's own coordinates (`own`: the frame centred on 0, 0) for a pen `lineWidth` wide.
+// shape's own coordinates (`own`: the frame centred on 0, 0) for a pen `lineWidth` wide
+// (2 points at least).
 std::vector<drawing::Arrowhead> LineArrowheads(const DrawingObject& o, const PixelRect& own,
                                                double lineWidth);
 // The box of a shape's text in its own coordinates: within its insets (0.1 inch left
