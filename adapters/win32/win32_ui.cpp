@@ -121,6 +121,7 @@ class Win32Ui::Impl {
     Win32Ui& ui_;
     std::vector<std::unique_ptr<Shown>> stack;
     std::set<HWND> known;  // windows a dialog never disables
+    std::vector<std::function<void()>> titleUpdates;
     std::exception_ptr pending;
     HFONT font = nullptr;
     HWND parking = nullptr;
@@ -322,10 +323,6 @@ class Win32Ui::Impl {
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ThisModule(),
                                  nullptr);
         SendMessageW(w, WM_SETFONT, reinterpret_cast<WPARAM>(Font()), FALSE);
-        // A frame lies behind the controls it groups.
-        if (dynamic_cast<ui::Frame*>(&c))
-            ::SetWindowPos(w, HWND_BOTTOM, 0, 0, 0, 0,
-                           ui::SWP_NOMOVE | ui::SWP_NOSIZE | SWP_NOACTIVATE);
         return w;
     }
 
@@ -480,8 +477,19 @@ Win32Ui::Win32Ui() : impl_(std::make_unique<Impl>(*this)) {
 
 Win32Ui::~Win32Ui() = default;
 
-void Win32Ui::AddWindow(HWND window) {
+void Win32Ui::AddWindow(HWND window, std::function<void()> update) {
     impl_->known.insert(window);
+    if (update) impl_->titleUpdates.push_back(std::move(update));
+}
+
+ui::Hwnd Win32Ui::FindWindow(const std::string& className, const std::string& title) {
+    for (auto& update : impl_->titleUpdates) update();
+    return Win32Windows::FindWindow(className, title);
+}
+
+void Win32Ui::AppActivate(const std::string& title) {
+    for (auto& update : impl_->titleUpdates) update();
+    Win32Windows::AppActivate(title);
 }
 
 HWND Win32Ui::FormWindow(const ui::Form& form) const {
@@ -574,7 +582,9 @@ void Win32Ui::ShowModal(ui::Form& form) {
     s.form = &form;
     // Modal to the window that opened it: the dialog under it, else the active window.
     s.owner = impl.TopWindow() ? impl.TopWindow() : impl.Opener();
-    const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+    // Without clipping its children, so that the background shows inside a frame, whose
+    // group box draws only its edge and caption.
+    const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
     const DWORD ex = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
     RECT frame{0, 0, impl.Px(form.Width - kFrameWidth), impl.Px(form.Height - kFrameHeight)};
     AdjustWindowRectEx(&frame, style, FALSE, ex);
@@ -598,6 +608,13 @@ void Win32Ui::ShowModal(ui::Form& form) {
         binding.control = c;
         binding.hwnd = w;
         s.bindings.push_back(std::move(binding));
+    }
+    // A frame lies behind the controls it groups (each new control went below the ones
+    // made before it).
+    for (auto& b : s.bindings) {
+        if (dynamic_cast<ui::Frame*>(b.control))
+            ::SetWindowPos(b.hwnd, HWND_BOTTOM, 0, 0, 0, 0,
+                           ui::SWP_NOMOVE | ui::SWP_NOSIZE | SWP_NOACTIVATE);
     }
     impl.stack.push_back(std::move(shown));
     const auto leave = [&] {
