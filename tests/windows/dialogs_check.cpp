@@ -7,6 +7,10 @@
 // forward. Pictures go to the folder given as the first argument (BMP files).
 // Prints one line per check; exits 1 when one fails.
 //   tbln-dialogs-check.exe PICTURES_FOLDER EXAMPLES_FOLDER
+// With --leave, it is the person at another program's dialog instead: it waits for a
+// dialog window captioned CAPTION (in any process, such as a macro's cscript) and leaves
+// it with Esc or with the close box; exits 1 when none comes within a minute.
+//   tbln-dialogs-check.exe --leave CAPTION esc|close
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -95,7 +99,30 @@ const char* Name(Leave how) {
 
 int Run(int argc, char** argv);
 
+// Leaves another program's dialog as a person does: Esc pressed on it, or its close box.
+int LeaveDialog(const std::string& caption, const std::string& how) {
+    const std::wstring title = win32::Wide(caption);
+    for (int tries = 0; tries < 600; ++tries) {
+        HWND dialog = FindWindowW(L"tblnForm", title.c_str());
+        if (dialog && IsWindowVisible(dialog) && IsWindowEnabled(dialog)) {
+            if (how == "close") {
+                PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+            } else {
+                PostMessageW(dialog, WM_KEYDOWN, VK_ESCAPE, 1);
+                PostMessageW(dialog, WM_KEYUP, VK_ESCAPE, 0xC0000001);
+            }
+            std::printf("ok: the dialog %s was shown and left with %s\n", caption.c_str(),
+                        how.c_str());
+            return 0;
+        }
+        Sleep(100);
+    }
+    std::printf("FAILED: no dialog %s was shown\n", caption.c_str());
+    return 1;
+}
+
 int main(int argc, char** argv) {
+    if (argc == 4 && std::string(argv[1]) == "--leave") return LeaveDialog(argv[2], argv[3]);
     try {
         return Run(argc, argv);
     } catch (const std::exception& e) {
