@@ -47,6 +47,14 @@ std::wstring TextOf(HWND hwnd) {
     return text;
 }
 
+// A caption only the program changes: sent when it differs from the one last sent.
+void SetCaption(HWND hwnd, std::string& sent, const std::string& text) {
+    if (text == sent) return;
+    SetWindowTextW(hwnd, Wide(text).c_str());
+    sent = text;
+}
+
+// A text the user edits too: sent when it differs from what the window shows.
 void SetTextIfChanged(HWND hwnd, const std::string& text) {
     const std::wstring wide = Wide(text);
     if (TextOf(hwnd) != wide) SetWindowTextW(hwnd, wide.c_str());
@@ -93,6 +101,7 @@ class Win32Ui::Impl {
         Long left = -1, top = -1, width = -1, height = -1;
         std::vector<std::string> items;
         std::vector<Long> stops;
+        std::string caption;
         bool isDefault = false;
         bool locked = false;
     };
@@ -110,6 +119,7 @@ class Win32Ui::Impl {
         std::vector<Binding> bindings;
         std::vector<TimerBinding> timers;
         Long left = -1, top = -1;
+        std::string caption;
     };
 
     explicit Impl(Win32Ui& ui) : ui_(ui) {}
@@ -193,7 +203,7 @@ class Win32Ui::Impl {
             return;
         }
         ++refreshing;
-        SetTextIfChanged(s.window, form.Caption);
+        SetCaption(s.window, s.caption, form.Caption);
         if (form.Left != s.left || form.Top != s.top) {
             ::SetWindowPos(s.window, nullptr, Px(form.Left), Px(form.Top), 0, 0,
                            ui::SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -251,9 +261,9 @@ class Win32Ui::Impl {
         if (static_cast<bool>(GetWindowLongW(w, GWL_STYLE) & WS_VISIBLE) != c.Visible)
             ::ShowWindow(w, c.Visible ? SW_SHOWNA : SW_HIDE);
         if (auto* l = dynamic_cast<ui::Label*>(&c)) {
-            SetTextIfChanged(w, l->Caption());  // frames too
+            SetCaption(w, b.caption, l->Caption());  // frames too
         } else if (auto* bt = dynamic_cast<ui::CommandButton*>(&c)) {
-            SetTextIfChanged(w, bt->Caption());
+            SetCaption(w, b.caption, bt->Caption());
             if (bt->Default() != b.isDefault) {
                 SendMessageW(w, BM_SETSTYLE, bt->Default() ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON,
                              TRUE);
@@ -266,7 +276,7 @@ class Win32Ui::Impl {
                 b.locked = t->Locked();
             }
         } else if (auto* k = dynamic_cast<ui::CheckBox*>(&c)) {
-            SetTextIfChanged(w, k->Caption());
+            SetCaption(w, b.caption, k->Caption());
             const WPARAM state = k->Value() != 0 ? BST_CHECKED : BST_UNCHECKED;
             if (static_cast<WPARAM>(SendMessageW(w, BM_GETCHECK, 0, 0)) != state)
                 SendMessageW(w, BM_SETCHECK, state, 0);
