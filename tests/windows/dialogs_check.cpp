@@ -174,7 +174,32 @@ int Run(int argc, char** argv) {
                               {"btnUpdateBR", "Please select an Excel file for update"},
                               {"btnView", "Please select an Excel file for viewing"}};
         std::vector<std::pair<std::string, std::string>> seen(std::size(cases));
-        driver.OnDialog("Import Excel Data", [](ui::Form&) {});
+        // Dragged by its background with the mouse, the dialog follows: the button pressed
+        // on the background, the mouse moved in two steps, the button released.
+        RECT before{}, after{};
+        POINT from{10, 250};  // below View Selection: the dialog's background
+        const auto mouse = [](LONG x, LONG y, DWORD button) {
+            INPUT in{};
+            in.type = INPUT_MOUSE;
+            in.mi.dx = x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
+            in.mi.dy = y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
+            in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | button;
+            SendInput(1, &in, sizeof in);
+        };
+        driver.OnDialog("Import Excel Data", [&](ui::Form& form) {
+            HWND w = ui.FormWindow(form);
+            GetWindowRect(w, &before);
+            ClientToScreen(w, &from);
+            mouse(from.x, from.y, 0);
+            mouse(from.x, from.y, MOUSEEVENTF_LEFTDOWN);
+        });
+        driver.Call([&] { mouse(from.x + 20, from.y + 15, 0); });
+        driver.Call([&] { mouse(from.x + 40, from.y + 30, 0); });
+        driver.Call([&] { mouse(from.x + 40, from.y + 30, MOUSEEVENTF_LEFTUP); });
+        driver.Call([&] {
+            GetWindowRect(ui.FormWindow(session.GetModule().Dialog(DialogId::CellRangeForm)),
+                          &after);
+        });
         for (std::size_t i = 0; i < std::size(cases); ++i) {
             driver.Click(cases[i].button);
             driver.ReadAndAnswer(ui::vbOK, seen[i].first, seen[i].second);
@@ -191,6 +216,10 @@ int Run(int argc, char** argv) {
         Boolean result = app.BuildCell(file, sheetName, fonts, cells, shapes, images, height, width,
                                        r1, r2, c1, c2, dwgdgn, qvPath, fast);
         Check(result == False, "BuildCell left with Esc returns False");
+        Check(after.left - before.left == 40 && after.top - before.top == 30,
+              "the range dialog follows the mouse dragging its background",
+              "moved by " + std::to_string(after.left - before.left) + ", " +
+                  std::to_string(after.top - before.top));
         for (std::size_t i = 0; i < std::size(cases); ++i) {
             Check(
                 seen[i].first == "Error" && seen[i].second == cases[i].text,
