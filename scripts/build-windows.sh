@@ -17,10 +17,11 @@ SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
 
-# The Debian packages: the cross compilers and Windows' zlib, Wine to run the results,
-# the header-only libraries, and the fonts the layout measures with.
+# The Debian packages: the cross compilers and Windows' zlib, Wine to run the results
+# (on Xvfb, with Pillow for the dialogs' pictures), the header-only libraries, and the
+# fonts the layout measures with.
 PACKAGES=(cmake ninja-build pkg-config dpkg-dev g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
-          mingw-w64-tools libz-mingw-w64-dev wine64 libwine-dev nlohmann-json3-dev libcli11-dev
+          mingw-w64-tools libz-mingw-w64-dev wine64 libwine-dev xvfb python3-pil nlohmann-json3-dev libcli11-dev
           fonts-liberation2 fonts-crosextra-carlito)
 missing=()
 for p in "${PACKAGES[@]}"; do

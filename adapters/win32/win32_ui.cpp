@@ -47,6 +47,14 @@ std::wstring TextOf(HWND hwnd) {
     return text;
 }
 
+// A caption only the program changes: sent when it differs from the one last sent.
+void SetCaption(HWND hwnd, std::string& sent, const std::string& text) {
+    if (text == sent) return;
+    SetWindowTextW(hwnd, Wide(text).c_str());
+    sent = text;
+}
+
+// A text the user edits too: sent when it differs from what the window shows.
 void SetTextIfChanged(HWND hwnd, const std::string& text) {
     const std::wstring wide = Wide(text);
     if (TextOf(hwnd) != wide) SetWindowTextW(hwnd, wide.c_str());
@@ -93,6 +101,7 @@ class Win32Ui::Impl {
         Long left = -1, top = -1, width = -1, height = -1;
         std::vector<std::string> items;
         std::vector<Long> stops;
+        std::string caption;
         bool isDefault = false;
         bool locked = false;
     };
@@ -110,6 +119,7 @@ class Win32Ui::Impl {
         std::vector<Binding> bindings;
         std::vector<TimerBinding> timers;
         Long left = -1, top = -1;
+        std::string caption;
     };
 
     explicit Impl(Win32Ui& ui) : ui_(ui) {}
@@ -121,6 +131,7 @@ class Win32Ui::Impl {
     Win32Ui& ui_;
     std::vector<std::unique_ptr<Shown>> stack;
     std::set<HWND> known;  // windows a dialog never disables
+    std::vector<std::function<void()>> titleUpdates;
     std::exception_ptr pending;
     HFONT font = nullptr;
     HWND parking = nullptr;
@@ -192,7 +203,7 @@ class Win32Ui::Impl {
             return;
         }
         ++refreshing;
-        SetTextIfChanged(s.window, form.Caption);
+        SetCaption(s.window, s.caption, form.Caption);
         if (form.Left != s.left || form.Top != s.top) {
             ::SetWindowPos(s.window, nullptr, Px(form.Left), Px(form.Top), 0, 0,
                            ui::SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -250,9 +261,9 @@ class Win32Ui::Impl {
         if (static_cast<bool>(GetWindowLongW(w, GWL_STYLE) & WS_VISIBLE) != c.Visible)
             ::ShowWindow(w, c.Visible ? SW_SHOWNA : SW_HIDE);
         if (auto* l = dynamic_cast<ui::Label*>(&c)) {
-            SetTextIfChanged(w, l->Caption());  // frames too
+            SetCaption(w, b.caption, l->Caption());  // frames too
         } else if (auto* bt = dynamic_cast<ui::CommandButton*>(&c)) {
-            SetTextIfChanged(w, bt->Caption());
+            SetCaption(w, b.caption, bt->Caption());
             if (bt->Default() != b.isDefault) {
                 SendMessageW(w, BM_SETSTYLE, bt->Default() ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON,
                              TRUE);
@@ -265,7 +276,7 @@ class Win32Ui::Impl {
                 b.locked = t->Locked();
             }
         } else if (auto* k = dynamic_cast<ui::CheckBox*>(&c)) {
-            SetTextIfChanged(w, k->Caption());
+            SetCaption(w, b.caption, k->Caption());
             const WPARAM state = k->Value() != 0 ? BST_CHECKED : BST_UNCHECKED;
             if (static_cast<WPARAM>(SendMessageW(w, BM_GETCHECK, 0, 0)) != state)
                 SendMessageW(w, BM_SETCHECK, state, 0);
@@ -322,10 +333,6 @@ class Win32Ui::Impl {
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ThisModule(),
                                  nullptr);
         SendMessageW(w, WM_SETFONT, reinterpret_cast<WPARAM>(Font()), FALSE);
-        // A frame lies behind the controls it groups.
-        if (dynamic_cast<ui::Frame*>(&c))
-            ::SetWindowPos(w, HWND_BOTTOM, 0, 0, 0, 0,
-                           ui::SWP_NOMOVE | ui::SWP_NOSIZE | SWP_NOACTIVATE);
         return w;
     }
 
@@ -480,8 +487,19 @@ Win32Ui::Win32Ui() : impl_(std::make_unique<Impl>(*this)) {
 
 Win32Ui::~Win32Ui() = default;
 
-void Win32Ui::AddWindow(HWND window) {
+void Win32Ui::AddWindow(HWND window, std::function<void()> update) {
     impl_->known.insert(window);
+    if (update) impl_->titleUpdates.push_back(std::move(update));
+}
+
+ui::Hwnd Win32Ui::FindWindow(const std::string& className, const std::string& title) {
+    for (auto& update : impl_->titleUpdates) update();
+    return Win32Windows::FindWindow(className, title);
+}
+
+void Win32Ui::AppActivate(const std::string& title) {
+    for (auto& update : impl_->titleUpdates) update();
+    Win32Windows::AppActivate(title);
 }
 
 HWND Win32Ui::FormWindow(const ui::Form& form) const {
@@ -574,7 +592,9 @@ void Win32Ui::ShowModal(ui::Form& form) {
     s.form = &form;
     // Modal to the window that opened it: the dialog under it, else the active window.
     s.owner = impl.TopWindow() ? impl.TopWindow() : impl.Opener();
-    const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+    // Without clipping its children, so that the background shows inside a frame, whose
+    // group box draws only its edge and caption.
+    const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
     const DWORD ex = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
     RECT frame{0, 0, impl.Px(form.Width - kFrameWidth), impl.Px(form.Height - kFrameHeight)};
     AdjustWindowRectEx(&frame, style, FALSE, ex);
@@ -598,6 +618,13 @@ void Win32Ui::ShowModal(ui::Form& form) {
         binding.control = c;
         binding.hwnd = w;
         s.bindings.push_back(std::move(binding));
+    }
+    // A frame lies behind the controls it groups (each new control went below the ones
+    // made before it).
+    for (auto& b : s.bindings) {
+        if (dynamic_cast<ui::Frame*>(b.control))
+            ::SetWindowPos(b.hwnd, HWND_BOTTOM, 0, 0, 0, 0,
+                           ui::SWP_NOMOVE | ui::SWP_NOSIZE | SWP_NOACTIVATE);
     }
     impl.stack.push_back(std::move(shown));
     const auto leave = [&] {

@@ -34,8 +34,9 @@ class Win32Ui : public Win32Windows {
     Win32Ui& operator=(const Win32Ui&) = delete;
 
     // A top-level window the dialogs read from (the sheet window): a dialog never
-    // disables it, so the user can keep clicking in it while the dialog is up.
-    void AddWindow(HWND window);
+    // disables it, so the user can keep clicking in it while the dialog is up. `update`,
+    // when given, brings the window's title up to date before every search by title.
+    void AddWindow(HWND window, std::function<void()> update = {});
     // The dialog window of a form while it is shown, or null.
     HWND FormWindow(const ui::Form& form) const;
     // Called whenever a form has been shown and laid out (tests and screenshots).
@@ -49,6 +50,8 @@ class Win32Ui : public Win32Windows {
     bool GetOpenFileName(ui::FileDialogRequest& request) override;
     bool GetSaveFileName(ui::FileDialogRequest& request) override;
     std::string BrowseForFolder(ui::Hwnd owner, const std::string& title) override;
+    ui::Hwnd FindWindow(const std::string& className, const std::string& title) override;
+    void AppActivate(const std::string& title) override;
     Long SendMessage(ui::Hwnd hwnd, Long message, Long wParam,
                      const std::vector<Long>& lParam) override;
     // A child window asked for before its control has a window (the progress bar makes

@@ -1,17 +1,15 @@
 // Plays the drafter at the range dialog of BuildCell while a macro runs it with the
 // dialogs shown (no answers file). It starts `cscript //nologo MACRO NAME`, finds the
 // "Import Excel Data" dialog by its caption and its controls by their window identifiers
-// (the form's controls in order from ui::kFirstControlId), and then, as the step asks:
-//   start:  browses to the workbook through the real file chooser (the path typed into
-//           the chooser's file name box, then Open), picks the sheet, clicks A1 in the
-//           sheet window and the first Update button, H10 and the second, and presses
-//           Start;
-//   escape: presses Esc on the dialog.
+// (ui::ControlId, from the form itself); browses to the workbook through the real file
+// chooser (the path typed into the chooser's file name box, then Open), picks the sheet,
+// clicks A1 in the sheet window and the first Update button, H10 and the second, and
+// presses Start.
 // A cell is clicked with real mouse messages at its pixel position in the sheet window,
 // found by the sheet scene over the same workbook opened here, sized and scrolled as the
 // window is. With a pause file, the driver creates it once the corners are taken and
 // waits until it is removed (a screenshot is taken meanwhile).
-// Usage: tbln-range-dialog-driver start|escape MACRO NAME WORKBOOK SHEET [PAUSE_FILE]
+// Usage: tbln-range-dialog-driver MACRO NAME WORKBOOK SHEET [PAUSE_FILE]
 // Prints each step; exits with cscript's status, or 1 when a step does not come about.
 #include <cstdio>
 #include <functional>
@@ -97,14 +95,13 @@ void Click(HWND button) {
 
 int main() {
     const std::vector<std::string> args = win32::CommandLineArguments();
-    if (args.size() < 5 || (args[0] != "start" && args[0] != "escape")) {
+    if (args.size() < 4) {
         std::fprintf(stderr,
-                     "usage: tbln-range-dialog-driver start|escape MACRO NAME WORKBOOK SHEET "
-                     "[PAUSE_FILE]\n");
+                     "usage: tbln-range-dialog-driver MACRO NAME WORKBOOK SHEET [PAUSE_FILE]\n");
         return 2;
     }
-    const std::string &step = args[0], &macro = args[1], &name = args[2], &workbookPath = args[3],
-                      &sheetName = args[4];
+    const std::string &macro = args[0], &name = args[1], &workbookPath = args[2],
+                      &sheetName = args[3];
 
     // The dialog's window identifiers, from the form itself.
     scripted::ScriptedUi ui;
@@ -136,71 +133,65 @@ int main() {
         return h;
     };
 
-    if (step == "escape") {
-        PostMessageW(dialog, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
-        PostMessageW(dialog, WM_KEYUP, VK_ESCAPE, 0xC0010001);
-    } else {
-        Click(item(form.btnBrowse));
-        HWND chooser = nullptr;
-        Await("the file chooser",
-              [&] { return (chooser = MacroWindow(L"#32770", L"Open")) != nullptr; });
-        HWND box = GetDlgItem(chooser, kFileNameBox);
-        if (!box) box = GetDlgItem(chooser, kOldFileNameBox);
-        if (!box) Fail("no file name box in the chooser");
-        const std::wstring path = win32::Wide(workbookPath);
-        SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
-        Click(GetDlgItem(chooser, IDOK));
-        Await("the workbook's path in the dialog",
-              [&] { return TextOf(item(form.tbPath)) == workbookPath; });
+    Click(item(form.btnBrowse));
+    HWND chooser = nullptr;
+    Await("the file chooser",
+          [&] { return (chooser = MacroWindow(L"#32770", L"Open")) != nullptr; });
+    HWND box = GetDlgItem(chooser, kFileNameBox);
+    if (!box) box = GetDlgItem(chooser, kOldFileNameBox);
+    if (!box) Fail("no file name box in the chooser");
+    const std::wstring path = win32::Wide(workbookPath);
+    SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    Click(GetDlgItem(chooser, IDOK));
+    Await("the workbook's path in the dialog",
+          [&] { return TextOf(item(form.tbPath)) == workbookPath; });
 
-        // The sheet, picked from the list as a click does.
-        HWND sheets = item(form.cbSheetName);
-        const std::wstring sheet = win32::Wide(sheetName);
-        const LRESULT index = SendMessageW(sheets, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                                           reinterpret_cast<LPARAM>(sheet.c_str()));
-        if (index < 0) Fail("no sheet " + sheetName + " in the list");
-        SendMessageW(sheets, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-        SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id(form.cbSheetName), CBN_SELCHANGE),
-                     reinterpret_cast<LPARAM>(sheets));
+    // The sheet, picked from the list as a click does.
+    HWND sheets = item(form.cbSheetName);
+    const std::wstring sheet = win32::Wide(sheetName);
+    const LRESULT index = SendMessageW(sheets, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                       reinterpret_cast<LPARAM>(sheet.c_str()));
+    if (index < 0) Fail("no sheet " + sheetName + " in the list");
+    SendMessageW(sheets, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id(form.cbSheetName), CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(sheets));
 
-        // The sheet window, and the same workbook here for the cells' places in it.
-        app->Workbooks()->Open(workbookPath);
-        HWND window = nullptr;
-        const std::wstring caption = win32::Wide(app->Caption());
-        Await("the sheet window",
-              [&] { return (window = MacroWindow(nullptr, caption)) != nullptr; });
-        workbook::SheetScene scene([&] { return app; });
-        const auto clickCell = [&](Long row, Long col) {
-            RECT client{};
-            GetClientRect(window, &client);
-            scene.Measure();
-            scene.Resize(client.right, client.bottom - win32::SheetWindow::kTabStripHeight);
-            scene.Follow(false);  // the sheet shown from its saved view
-            const workbook::PixelRect r = scene.CellRect(row, col, row, col);
-            const LPARAM at = MAKELPARAM(static_cast<int>(r.x + r.width / 2),
-                                         static_cast<int>(r.y + r.height / 2));
-            PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, at);
-            PostMessageW(window, WM_LBUTTONUP, 0, at);
-        };
-        clickCell(1, 1);
-        Click(item(form.btnUpdateTL));
-        Await("A1 as the top-left corner", [&] {
-            return TextOf(item(form.topLeftCol)) == "A" && TextOf(item(form.topLeftRow)) == "1";
-        });
-        clickCell(10, 8);
-        Click(item(form.btnUpdateBR));
-        Await("H10 as the bottom-right corner", [&] {
-            return TextOf(item(form.botRightCol)) == "H" && TextOf(item(form.botRightRow)) == "10";
-        });
-        if (args.size() > 5) {
-            const std::wstring pause = win32::Wide(args[5]);
-            CloseHandle(CreateFileW(pause.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-            Await("the screenshot",
-                  [&] { return GetFileAttributesW(pause.c_str()) == INVALID_FILE_ATTRIBUTES; });
-        }
-        Click(item(form.btnOK));
+    // The sheet window, and the same workbook here for the cells' places in it.
+    app->Workbooks()->Open(workbookPath);
+    HWND window = nullptr;
+    const std::wstring caption = win32::Wide(app->Caption());
+    Await("the sheet window", [&] { return (window = MacroWindow(nullptr, caption)) != nullptr; });
+    workbook::SheetScene scene([&] { return app; });
+    const auto clickCell = [&](Long row, Long col) {
+        RECT client{};
+        GetClientRect(window, &client);
+        scene.Measure();
+        scene.Resize(client.right, client.bottom - win32::SheetWindow::kTabStripHeight);
+        scene.Follow(false);  // the sheet shown from its saved view
+        const workbook::PixelRect r = scene.CellRect(row, col, row, col);
+        const LPARAM at =
+            MAKELPARAM(static_cast<int>(r.x + r.width / 2), static_cast<int>(r.y + r.height / 2));
+        PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        PostMessageW(window, WM_LBUTTONUP, 0, at);
+    };
+    clickCell(1, 1);
+    Click(item(form.btnUpdateTL));
+    Await("A1 as the top-left corner", [&] {
+        return TextOf(item(form.topLeftCol)) == "A" && TextOf(item(form.topLeftRow)) == "1";
+    });
+    clickCell(10, 8);
+    Click(item(form.btnUpdateBR));
+    Await("H10 as the bottom-right corner", [&] {
+        return TextOf(item(form.botRightCol)) == "H" && TextOf(item(form.botRightRow)) == "10";
+    });
+    if (args.size() > 4) {
+        const std::wstring pause = win32::Wide(args[4]);
+        CloseHandle(CreateFileW(pause.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+        Await("the screenshot",
+              [&] { return GetFileAttributesW(pause.c_str()) == INVALID_FILE_ATTRIBUTES; });
     }
+    Click(item(form.btnOK));
     if (WaitForSingleObject(pi.hProcess, 120000) != WAIT_OBJECT_0) {
         TerminateProcess(pi.hProcess, 1);
         Fail("the macro did not end after the dialog");

@@ -1,5 +1,6 @@
 #include "windows/win32_driver.hpp"
 
+#include <cstdio>
 #include <deque>
 #include <map>
 #include <vector>
@@ -13,7 +14,7 @@ namespace {
 
 constexpr UINT kPumpMs = 20;
 constexpr ULONGLONG kStepTimeoutMs = 30000;
-constexpr ULONGLONG kRanOutMs = 2000;
+constexpr ULONGLONG kRanOutMs = 30000;  // a dialog may be busy for long under Wine
 constexpr int kMessageTextId = 0xFFFF;  // the text of a message box
 constexpr int kFileNameBox = 0x47C;     // the explorer chooser's file name box (cmb13)
 constexpr int kOldFileNameBox = 0x480;  // the older chooser's (edt1)
@@ -132,6 +133,8 @@ class Win32Driver::Impl {
     // run ends with the step's name instead of hanging.
     void GiveUp() {
         failures += "the dialog never became ready to " + steps.front().what + "\n";
+        std::fprintf(stderr, "driver: the dialog never became ready to %s\n",
+                     steps.front().what.c_str());
         steps.clear();
         waitingSince = 0;
         for (HWND d; (d = SystemDialog(true)) || (d = SystemDialog(false));) {
@@ -244,14 +247,23 @@ void Win32Driver::CancelChooser() {
 }
 
 void Win32Driver::ChooseFile(const std::string& path) {
-    impl_->Push({"choose " + path, [] { return SystemDialog(false) != nullptr; },
-                 [path] {
-                     HWND d = SystemDialog(false);
-                     HWND name = GetDlgItem(d, kFileNameBox);
-                     if (!name) name = GetDlgItem(d, kOldFileNameBox);
+    // As a person does: the path typed into the file name box, then Open. The chooser
+    // fills its boxes after it shows, so the path is typed until it stays there.
+    const auto nameBox = [] {
+        HWND d = SystemDialog(false);
+        if (!d) return HWND{};
+        HWND name = GetDlgItem(d, kFileNameBox);
+        return name ? name : GetDlgItem(d, kOldFileNameBox);
+    };
+    impl_->Push({"choose " + path,
+                 [path, nameBox] {
+                     HWND name = nameBox();
+                     if (!name) return false;
+                     if (TextOf(name) == path) return true;
                      SetWindowTextW(name, win32::Wide(path).c_str());
-                     PostMessageW(d, WM_COMMAND, IDOK, 0);
-                 }});
+                     return false;
+                 },
+                 [] { PostMessageW(SystemDialog(false), WM_COMMAND, IDOK, 0); }});
 }
 
 void Win32Driver::Key(const std::string& key) {
