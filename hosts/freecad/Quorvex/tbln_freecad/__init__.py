@@ -61,6 +61,8 @@ class Cancelled(Exception):
 QUORVEX_GROUP = "Quorvex"
 # Kept free around the tables at the page's edges, in millimetres.
 PAGE_MARGIN = 10.0
+# Points the drawing keeps free around the range (Table.to_svg's margin).
+DRAWING_MARGIN_POINTS = 14.0
 # Millimetres per point, and the pixels per point of the SVG renderer TechDraw uses
 # (96 pixels per inch): a symbol is drawn one pixel to 1/96 inch.
 MM_PER_POINT = 25.4 / 72.0
@@ -212,8 +214,8 @@ def import_range(document, book, sheet, cells, page=None, scale=1.0, position=No
 
     `page` is a TechDraw page of `document` (None: a new page on a blank A3 template);
     `scale` is the view's scale (1: the range's true size on paper); `position` is the
-    view's centre (x, y) in millimetres on the page, or `corner` its top-left corner
-    (None for both: the page's next free spot, see next_free_spot). The view keeps
+    view's centre (x, y) in millimetres on the page, or `corner` where the range's
+    top-left corner goes (None for both: the page's next free spot, see next_free_spot). The view keeps
     Workbook, Sheet and Range (the range as captured: a merged area cut by `cells`
     widens it).
 
@@ -242,7 +244,9 @@ def import_range(document, book, sheet, cells, page=None, scale=1.0, position=No
         view.ScaleType = "Custom"
         view.Scale = scale
         if corner is not None:
-            position = (corner[0] + width * scale / 2, corner[1] - height * scale / 2)
+            margin = DRAWING_MARGIN_POINTS * MM_PER_POINT * scale
+            position = (corner[0] - margin + width * scale / 2,
+                        corner[1] + margin - height * scale / 2)
         x, y = position if position else next_free_spot(page, width * scale, height * scale)
         page.addView(view)
         view.X, view.Y = x, y

@@ -51,6 +51,7 @@ class RangeDialog(QtGui.QDialog):
         self.setWindowTitle("Quorvex - Import Range")
         form = QtGui.QFormLayout(self)
         self.book = QtGui.QLineEdit()
+        self.book.setMinimumWidth(360)
         browse = QtGui.QPushButton("Browse...")
         browse.clicked.connect(self.browse)
         row = QtGui.QHBoxLayout()
@@ -118,81 +119,119 @@ class Progress:
         return exc[0] is tbln_freecad.Cancelled  # a cancel is no failure
 
 
-def _page_view(page):
-    """The graphics view that shows `page` in FreeCAD's window, opened when it is not."""
+def _page_graphics(window):
+    """The page's graphics view in an MDI window of FreeCAD's, or None."""
+    for view in window.findChildren(QtGui.QGraphicsView):
+        if view.metaObject().className() == "TechDrawGui::QGVPage":
+            return view
+    return None
+
+
+def _title(window):
+    """What an MDI window of FreeCAD's shows: a page's label, or "DOCUMENT : VIEW"."""
+    return window.windowTitle().replace("[*]", "").split(" : ")[-1]
+
+
+def shown_page(page):
+    """The MDI window and the graphics view that show `page`, or (None, None)."""
     area = _main_window().findChild(QtGui.QMdiArea)
+    for sub in area.subWindowList() if area else []:
+        view = _page_graphics(sub) if _title(sub) == page.Label else None
+        if view is not None:
+            return sub, view
+    return None, None
 
-    def find():
-        for sub in area.subWindowList() if area else []:
-            if sub.windowTitle().split(" : ")[-1].startswith(page.Label):
-                views = sub.findChildren(QtGui.QGraphicsView)
-                if views:
-                    area.setActiveSubWindow(sub)
-                    return views[0]
-        return None
 
-    found = find()
-    if found is None and page.ViewObject is not None:
+def _alive(view):
+    """Whether a widget's wrapper still reaches its widget: FreeCAD may replace a page's
+    view while opening it."""
+    try:
+        view.viewport()
+        return True
+    except RuntimeError:
+        return False
+
+
+def _page_view(page):
+    """Brings the window that shows `page` forward, opened when it is not; False when
+    FreeCAD shows it nowhere."""
+    sub, view = shown_page(page)
+    if view is None and page.ViewObject is not None:
         page.ViewObject.doubleClicked()
+    for _ in range(20):
         QtGui.QApplication.processEvents()
-        found = find()
-    return found
+        sub, view = shown_page(page)
+        if view is not None and _alive(view):
+            break
+        time.sleep(0.05)
+    if sub is None or not _alive(view):
+        return False
+    _main_window().findChild(QtGui.QMdiArea).setActiveSubWindow(sub)
+    QtGui.QApplication.processEvents()
+    return True
 
 
-def page_point(view, pixel):
-    """The point (x, y) in millimetres on the page under a pixel of the page's graphics
-    view: the scene holds the page in units of its template's size (the template's
-    drawing spans the page's width), y downward."""
+def page_point(view, pixel, page):
+    """The point (x, y) in millimetres on `page` under a pixel of its graphics view: the
+    scene holds the page in units of its template's size (the template's drawing spans
+    the page's width), y downward."""
     scene = view.mapToScene(pixel)
     template = _template_rect(view)
     if template is None or template.width() <= 0:
         return None
-    page_width = float(view.page.Template.Width)
+    page_width = float(page.Template.Width)
     per_mm = template.width() / page_width
     return ((scene.x() - template.left()) / per_mm, (template.bottom() - scene.y()) / per_mm)
 
 
 def _template_rect(view):
-    """The scene rectangle of the page's template drawing: the widest item."""
+    """The scene rectangle of the page's template drawing: its widest item."""
     best = None
-    for item in view.scene().items():
-        if item.parentItem() is None:
-            r = item.sceneBoundingRect()
-            if best is None or r.width() > best.width():
-                best = r
+    # Through the view: a second view.scene() of FreeCAD's page is a deleted wrapper.
+    for item in view.items():
+        r = item.sceneBoundingRect()
+        if best is None or r.width() > best.width():
+            best = r
     return best
 
 
 class ClickOnPage(QtCore.QObject):
-    """Waits for one left click on a page's graphics view and hands the point clicked
-    (millimetres on the page) to `done`; Esc hands None (the next free spot)."""
+    """Waits for one left click on the page's graphics view and hands the point clicked
+    (millimetres on the page) to `done`; Esc hands None (the next free spot). It watches
+    the application's events rather than hold the view: FreeCAD's page views come to
+    Python as wrappers that a second wrapper of the same view can leave dangling."""
 
-    def __init__(self, view, done):
-        super().__init__(view)
-        self.view, self.done = view, done
-        view.viewport().installEventFilter(self)
-        view.installEventFilter(self)
-        view.viewport().setCursor(QtCore.Qt.CrossCursor)
-        view.setFocus()
-        FreeCADGui.getMainWindow().statusBar().showMessage(
+    def __init__(self, page, done):
+        super().__init__()
+        self.page, self.done = page, done
+        QtGui.QApplication.instance().installEventFilter(self)
+        QtGui.QApplication.setOverrideCursor(QtCore.Qt.CrossCursor)
+        _main_window().statusBar().showMessage(
             "Quorvex: click on the page where the table goes (Esc: the next free spot)")
 
     def finish(self, point):
-        self.view.viewport().removeEventFilter(self)
-        self.view.removeEventFilter(self)
-        self.view.viewport().unsetCursor()
-        FreeCADGui.getMainWindow().statusBar().clearMessage()
+        QtGui.QApplication.instance().removeEventFilter(self)
+        QtGui.QApplication.restoreOverrideCursor()
+        _main_window().statusBar().clearMessage()
         QtCore.QTimer.singleShot(0, lambda: self.done(point))
 
     def eventFilter(self, obj, event):
-        if event.type() == QtCore.QEvent.MouseButtonPress and \
-                event.button() == QtCore.Qt.LeftButton:
-            self.finish(page_point(self.view, event.pos()))
-            return True
-        if event.type() == QtCore.QEvent.KeyPress and event.key() == QtCore.Qt.Key_Escape:
+        kind = event.type()
+        if kind == QtCore.QEvent.KeyPress and event.key() == QtCore.Qt.Key_Escape:
             self.finish(None)
             return True
-        return False
+        if kind != QtCore.QEvent.MouseButtonPress or event.button() != QtCore.Qt.LeftButton:
+            return False
+        view = obj.parentWidget() if isinstance(obj, QtGui.QWidget) else None
+        if view is None or view.metaObject().className() != "TechDrawGui::QGVPage":
+            return False
+        window = view.parentWidget()
+        while window is not None and not isinstance(window, QtGui.QMdiSubWindow):
+            window = window.parentWidget()
+        if window is None or _title(window) != self.page.Label:
+            return False
+        self.finish(page_point(view, event.pos(), self.page))
+        return True
 
 
 class ImportRange:
@@ -211,13 +250,11 @@ class ImportRange:
             self.run(*args, scale=scale, as_draft=True)
             return
         page = _selected_page(document) or tbln_freecad.new_page(document)
-        view = _page_view(page) if place == 0 else None
-        if view is None:
+        if place == 1 or not _page_view(page):
             self.run(*args, page=page, scale=scale)
             return
-        view.page = page
         # The table's top-left corner goes where the user clicks.
-        self.picker = ClickOnPage(view, lambda point: self.run(*args, page=page, scale=scale,
+        self.picker = ClickOnPage(page, lambda point: self.run(*args, page=page, scale=scale,
                                                                corner=point))
 
     def run(self, *args, **kwargs):
