@@ -215,9 +215,9 @@ def import_range(document, book, sheet, cells, page=None, scale=1.0, position=No
     `page` is a TechDraw page of `document` (None: a new page on a blank A3 template);
     `scale` is the view's scale (1: the range's true size on paper); `position` is the
     view's centre (x, y) in millimetres on the page, or `corner` where the range's
-    top-left corner goes (None for both: the page's next free spot, see next_free_spot). The view keeps
-    Workbook, Sheet and Range (the range as captured: a merged area cut by `cells`
-    widens it).
+    top-left corner goes (None for both: the page's next free spot, see next_free_spot).
+    The view keeps Workbook, Sheet and Range (the range as captured: a merged area cut
+    by `cells` widens it).
 
     With as_draft=True the table becomes Draft objects in the 3D document instead, in a
     group that keeps Workbook, Sheet and Range and is returned: a Draft line for each
