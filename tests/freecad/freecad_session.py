@@ -120,12 +120,11 @@ def check_symbol(view, table, problems):
 def placed_and_cancelled(tbln_freecad, doc, page, book, problems):
     """More tables on the page: below the first when no place is given, at a place and
     scale given; imports cancelled by their progress callback leave nothing behind."""
-    first = [v for v in page.Views if v.TypeId == "TechDraw::DrawViewSymbol"][0]
-    below = tbln_freecad.import_range(doc, book, "Doors", "A1:C4", page=page)
+    tbln_freecad.import_range(doc, book, "Doors", "A1:C4", page=page)
     there = tbln_freecad.import_range(doc, book, "Doors", "A1:B2", page=page, scale=0.5,
                                       position=(380.0, 40.0))
     boxes = tbln_freecad._symbol_boxes(page)
-    (l1, b1, r1, t1), (l2, b2, r2, t2) = boxes[0], boxes[1]
+    (l1, b1, _, _), (l2, b2, _, t2) = boxes[0], boxes[1]
     if not (abs(l1 - l2) < 0.01 and t2 < b1 and t2 > b1 - 10 and b2 > 10):
         problems.append("the second table is not under the first: %r" % boxes[:2])
     if (float(there.X), float(there.Y), float(there.Scale)) != (380.0, 40.0, 0.5):
@@ -152,7 +151,6 @@ def placed_and_cancelled(tbln_freecad, doc, page, book, problems):
                 draft, sorted(set(o.Name for o in doc.Objects) - set(names))))
     if not any(0 < s < 0.3 for s in shares):
         problems.append("no progress before the cancel: %r" % shares[:5])
-    return first, below
 
 
 def draft_table(tbln_freecad, tbln, doc, book, problems):
