@@ -418,6 +418,18 @@ QRect SheetWindow::CellRect(Long row, Long column) const {
     return r.toAlignedRect().translated(view_->viewport()->mapTo(this, QPoint(0, 0)));
 }
 
+void SheetWindow::Follow(bool on) {
+    following_ = on;
+    if (on) {
+        timer_->start(150);
+        Sync();
+        return;
+    }
+    timer_->stop();
+    hide();
+    shownOnce_ = false;
+}
+
 void SheetWindow::Sync() {
     view_->Scene();
     const workbook::SheetScene::Followed f =
@@ -425,7 +437,7 @@ void SheetWindow::Sync() {
     view_->Push();
     const QString caption = QString::fromStdString(f.caption);
     if (windowTitle() != caption) setWindowTitle(caption);
-    if (f.open && !shownOnce_) {
+    if (f.open && !shownOnce_ && following_) {
         shownOnce_ = true;
         show();
     }

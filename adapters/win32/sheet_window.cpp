@@ -217,6 +217,7 @@ struct SheetWindow::Impl {
     workbook::SheetScene scene;
     HWND hwnd = nullptr;
     bool shownOnce = false;
+    bool following = true;
     workbook::SheetTabs tabs;
     std::vector<RECT> tabRects;
     std::map<std::string, Bitmap> pictures;  // decoded once per workbook file and part
@@ -787,6 +788,20 @@ void SheetWindow::Sync() {
     if (impl_->hwnd) impl_->Follow();
 }
 
+void SheetWindow::Follow(bool on) {
+    Impl& w = *impl_;
+    w.following = on;
+    if (!w.hwnd) return;
+    if (on) {
+        SetTimer(w.hwnd, kFollowTimer, kFollowMilliseconds, nullptr);
+        w.Follow();
+        return;
+    }
+    KillTimer(w.hwnd, kFollowTimer);
+    ShowWindow(w.hwnd, SW_HIDE);
+    w.shownOnce = false;
+}
+
 void SheetWindow::Impl::Follow() {
     Scene();
     const workbook::SheetScene::Followed f = scene.Follow(GetCapture() == hwnd);
@@ -795,7 +810,7 @@ void SheetWindow::Impl::Follow() {
     GetWindowTextW(hwnd, now, 256);
     if (caption != now) SetWindowTextW(hwnd, caption.c_str());
     tabs = f.tabs;
-    if (f.open && !shownOnce) {
+    if (f.open && !shownOnce && following) {
         shownOnce = true;
         ShowWindow(hwnd, SW_SHOWNOACTIVATE);
     }

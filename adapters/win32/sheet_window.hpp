@@ -35,6 +35,10 @@ class SheetWindow {
 
     // Follows the engine: caption, sheet tabs, the active sheet, scrolling, the drawing.
     void Sync();
+    // Whether the window follows the engine. Off, it is hidden and stays so; on again, it
+    // shows itself as soon as the engine has a workbook open (the library's dialogs turn
+    // it on for the length of one entry point's call, while messages are dispatched).
+    void Follow(bool on);
     HWND__* Handle() const;
     // Paints the grid and the tab strip as they show now into a device context the
     // size of the window's client area.

@@ -15,6 +15,22 @@ class Desktop : public win32::Win32Ui {
   public:
     explicit Desktop(ObjectServer& objects) : sheet_(workbook::RunningSpreadsheet(objects)) {
         AddWindow(sheet_.Handle());
+        sheet_.Follow(false);
+    }
+
+    // The sheet window follows the spreadsheet while an entry point's dialog is up, and
+    // is hidden when the call returns (no messages are dispatched then).
+    void ShowModal(ui::Form& form) override {
+        struct Depth {
+            Desktop& d;
+            explicit Depth(Desktop& desk) : d(desk) {
+                if (d.depth_++ == 0) d.sheet_.Follow(true);
+            }
+            ~Depth() {
+                if (--d.depth_ == 0) d.sheet_.Follow(false);
+            }
+        } depth(*this);
+        Win32Ui::ShowModal(form);
     }
 
     // The dialogs find the spreadsheet's window by its caption, which changes at once
@@ -30,6 +46,7 @@ class Desktop : public win32::Win32Ui {
 
   private:
     win32::SheetWindow sheet_;
+    int depth_ = 0;  // dialogs up
 };
 
 const bool registered = [] {
