@@ -157,9 +157,10 @@ struct ShownSelection {
 // Everything a paint draws, in order: gridlines, fills, texts, borders of `cells`; the
 // selections and the active cell's frame; the objects; the headers.
 struct Scene {
-    int width = 0, height = 0;                  // the window's grid, headers included
-    std::vector<double> rowLines, columnLines;  // gridlines: y of each shown row's foot, x
-    std::vector<ShownCell> cells;               // of each shown column's right edge
+    int width = 0, height = 0;  // the window's grid, headers included
+    // The gridlines: the y of each shown row's foot, the x of each shown column's right.
+    std::vector<double> rowLines, columnLines;
+    std::vector<ShownCell> cells;
     std::vector<ShownSelection> selections;
     PixelRect active;
     std::vector<ShownObject> objects;
