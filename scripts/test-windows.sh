@@ -53,6 +53,9 @@ if [ -z "${DISPLAY:-}" ] && command -v Xvfb >/dev/null; then
     [ -s "$displayfile" ] && export DISPLAY=":$(head -n 1 "$displayfile")"
     rm -f "$displayfile"
 fi
+# A Wine server still running in this prefix from an earlier run talks to that run's
+# display: let it end first.
+/usr/lib/wine/wineserver -w
 tests/windows/wine_prefix.sh "$OUT"
 win() { "$WINE" winepath -w "$1" 2>/dev/null; }
 DLL="$(win "$OUT/tbln.dll")"
