@@ -14,7 +14,9 @@ namespace {
 class Desktop : public win32::Win32Ui {
   public:
     explicit Desktop(ObjectServer& objects) : sheet_(workbook::RunningSpreadsheet(objects)) {
-        AddWindow(sheet_.Handle());
+        // Its caption changes at once when a workbook opens: it is taken before the
+        // dialogs look for the window by its title.
+        AddWindow(sheet_.Handle(), [this] { sheet_.Sync(); });
         sheet_.Follow(false);
     }
 
@@ -31,17 +33,6 @@ class Desktop : public win32::Win32Ui {
             }
         } depth(*this);
         Win32Ui::ShowModal(form);
-    }
-
-    // The dialogs find the spreadsheet's window by its caption, which changes at once
-    // when a workbook opens: the sheet window takes the engine's caption first.
-    ui::Hwnd FindWindow(const std::string& className, const std::string& title) override {
-        sheet_.Sync();
-        return Win32Ui::FindWindow(className, title);
-    }
-    void AppActivate(const std::string& title) override {
-        sheet_.Sync();
-        Win32Ui::AppActivate(title);
     }
 
   private:
