@@ -19,6 +19,7 @@ constexpr UINT_PTR kRefreshTimer = 1;  // follows changes made outside an event
 constexpr UINT kRefreshMs = 50;
 constexpr int kDropDownPixels = 160;  // the open list of a combo box
 constexpr Long kWsChild = 0x40000000;
+constexpr UINT kWmNcLButtonDown = 0xA1;
 constexpr DWORD kClientEdge = 0x200;  // WS_EX_CLIENTEDGE: the sunken edge of an entry field
 const wchar_t* const kFormClass = L"tblnForm";
 const wchar_t* const kHolderClass = L"tblnControl";
@@ -556,6 +557,16 @@ Long Win32Ui::SendMessage(ui::Hwnd hwnd, Long message, Long wParam,
                 b.stops = lParam;
             }
         }
+    }
+    if (message == kWmNcLButtonDown && (lParam.empty() || lParam.front() == 0)) {
+        // The caption drag the forms start with 0 for the point: the press a real click on
+        // the caption sends carries the cursor's screen position, which Wine's move loop
+        // starts from (Windows takes the cursor's position itself).
+        POINT cursor{};
+        GetCursorPos(&cursor);
+        return static_cast<Long>(SendMessageW(H(hwnd), kWmNcLButtonDown,
+                                              static_cast<WPARAM>(wParam),
+                                              MAKELPARAM(cursor.x, cursor.y)));
     }
     return Win32Windows::SendMessage(hwnd, message, wParam, lParam);
 }
