@@ -569,6 +569,7 @@ void QtUi::ShowModal(ui::Form& form) {
         if (dynamic_cast<ui::Frame*>(c)) w->lower();
         w->setObjectName(Q(c->Name()));
         c->hWnd = impl.Add(w);
+        c->WindowCreated();
         s.bindings.push_back({c, w});
     }
     impl.stack.push_back(std::move(shown));

@@ -82,7 +82,10 @@ void ScriptedUi::ShowModal(ui::Form& form) {
     }
     shown_.push_back(form.Name());
     form.hWnd = AddWindow(form.Caption);
-    for (auto* c : form.Controls()) c->hWnd = NewHandle();
+    for (auto* c : form.Controls()) {
+        c->hWnd = NewHandle();
+        c->WindowCreated();
+    }
     stack_.push_back(&form);
     const auto leave = [&] {
         windows_.erase(form.hWnd);

@@ -625,6 +625,7 @@ void Win32Ui::ShowModal(ui::Form& form) {
         }
         HWND w = impl.MakeWindow(*c, s.window, id);
         c->hWnd = Handle(w);
+        c->WindowCreated();
         Impl::Binding binding;
         binding.control = c;
         binding.hwnd = w;

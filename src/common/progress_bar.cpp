@@ -83,31 +83,42 @@ void ProgressBar::SetSmooth(bool bSmooth) {
 void ProgressBar::SetBorderStyle(Long eBorderStyle) {
     if (eBorderStyle == s_.borderStyle) return;
     s_.borderStyle = eBorderStyle;
-    if (bar_ != 0) {
-        const auto restyle = [&](ui::Hwnd window, Long set, Long clear) {
-            const Long old = ui_.GetWindowLong(window, GWL_EXSTYLE);
-            const Long style = (old | set) & ~clear;
-            if (style != old) {
-                ui_.SetWindowLong(window, GWL_EXSTYLE, style);
-                ui_.SetWindowPos(window, 0, 0, 0, 0, 0, SWP_FRAMECHANGED_NOMOVE_NOSIZE);
-            }
-        };
-        switch (eBorderStyle) {
-            case 1:
-                restyle(bar_, WS_EX_STATICEDGE, 0);
-                restyle(hWnd, 0, WS_EX_CLIENTEDGE);
-                break;
-            case 2:
-                restyle(hWnd, WS_EX_CLIENTEDGE, 0);
-                restyle(bar_, 0, WS_EX_STATICEDGE);
-                break;
-            default:
-                restyle(bar_, 0, WS_EX_STATICEDGE);
-                restyle(hWnd, 0, WS_EX_CLIENTEDGE);
-                break;
-        }
-    }
+    ApplyBorderStyle();
     Changed("BorderStyle");
+}
+
+// The border on the windows there are: the bar's thin edge (1) or the control's sunken
+// one (2). The control's own window comes only when its form is shown, so this runs
+// again then.
+void ProgressBar::ApplyBorderStyle() {
+    const auto restyle = [&](ui::Hwnd window, Long set, Long clear) {
+        if (window == 0) return;
+        const Long old = ui_.GetWindowLong(window, GWL_EXSTYLE);
+        const Long style = (old | set) & ~clear;
+        if (style != old) {
+            ui_.SetWindowLong(window, GWL_EXSTYLE, style);
+            ui_.SetWindowPos(window, 0, 0, 0, 0, 0, SWP_FRAMECHANGED_NOMOVE_NOSIZE);
+        }
+    };
+    if (bar_ == 0) return;
+    switch (s_.borderStyle) {
+        case 1:
+            restyle(bar_, WS_EX_STATICEDGE, 0);
+            restyle(hWnd, 0, WS_EX_CLIENTEDGE);
+            break;
+        case 2:
+            restyle(hWnd, WS_EX_CLIENTEDGE, 0);
+            restyle(bar_, 0, WS_EX_STATICEDGE);
+            break;
+        default:
+            restyle(bar_, 0, WS_EX_STATICEDGE);
+            restyle(hWnd, 0, WS_EX_CLIENTEDGE);
+            break;
+    }
+}
+
+void ProgressBar::WindowCreated() {
+    ApplyBorderStyle();
 }
 
 void ProgressBar::SetBackColor(Long oNewBackColor) {

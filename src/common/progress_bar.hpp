@@ -93,6 +93,7 @@ class ProgressBar : public ui::Control {
     void Resize();
     void Terminate();
 
+    void WindowCreated() override;
     void SaveDesignState() override;
     void RestoreDesignState() override;
 
@@ -108,6 +109,7 @@ class ProgressBar : public ui::Control {
     };
     void Changed(const char* name);
     void CreateBar();
+    void ApplyBorderStyle();
     void RecreateBar();
     void UpdateRange();
     Long Send(Long message, Long wParam, Long lParam);

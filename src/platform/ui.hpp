@@ -78,6 +78,9 @@ class Control {
     // A window the control created as its only child (a progress bar's bar window), which
     // the adapter places inside the control; 0 when there is none.
     virtual Hwnd ChildWindow() const { return 0; }
+    // Called by the adapter once hWnd is the control's new window, so that what the
+    // control keeps for its window (a progress bar's border) reaches it.
+    virtual void WindowCreated() {}
 
     // Design state: captured when the form is first shown, restored on unload.
     virtual void SaveDesignState() = 0;
