@@ -18,6 +18,7 @@
 #include "adapters/win32/wide_text.hpp"
 #include "adapters/win32/windows_api.hpp"
 #include "apps/lib/tbln.hpp"
+#include "common/progress_bar.hpp"
 #include "windows/win32_driver.hpp"
 
 namespace fs = std::filesystem;
@@ -89,6 +90,10 @@ class SheetStandIn {
     Module& m_;
     HWND window_ = nullptr;
 };
+
+HWND H(ui::Hwnd hwnd) {
+    return reinterpret_cast<HWND>(static_cast<LONG_PTR>(hwnd));
+}
 
 enum class Leave { Escape, CloseBox };
 const char* Name(Leave how) {
@@ -175,9 +180,13 @@ int Run(int argc, char** argv) {
                               {"btnView", "Please select an Excel file for viewing"}};
         std::vector<std::pair<std::string, std::string>> seen(std::size(cases));
         // Dragged by its background with the mouse, the dialog follows: the button pressed
-        // on the background, the mouse moved in two steps, the button released.
+        // on the background, the mouse moved in two steps, the button released. Each step
+        // waits until the one before has been taken off the input queue; a press the
+        // window never got (the form's drag never began) is released and given once more.
         RECT before{}, after{};
         POINT from{10, 250};  // below View Selection: the dialog's background
+        HWND dragged = nullptr;
+        bool pressedAgain = false;
         const auto mouse = [](LONG x, LONG y, DWORD button) {
             INPUT in{};
             in.type = INPUT_MOUSE;
@@ -186,20 +195,40 @@ int Run(int argc, char** argv) {
             in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | button;
             SendInput(1, &in, sizeof in);
         };
-        driver.OnDialog("Import Excel Data", [&](ui::Form& form) {
-            HWND w = ui.FormWindow(form);
-            GetWindowRect(w, &before);
-            ClientToScreen(w, &from);
+        const auto press = [&] {
             mouse(from.x, from.y, 0);
             mouse(from.x, from.y, MOUSEEVENTF_LEFTDOWN);
+        };
+        // The system's move loop runs for the dialog (the form's drag has begun).
+        const auto moving = [&] {
+            GUITHREADINFO info{};
+            info.cbSize = sizeof info;
+            return GetGUIThreadInfo(GetCurrentThreadId(), &info) &&
+                   ((info.flags & GUI_INMOVESIZE) != 0 ||
+                    (dragged && info.hwndMoveSize == dragged));
+        };
+        const auto settled = [] { return HIWORD(GetQueueStatus(QS_MOUSE)) == 0; };
+        driver.OnDialog("Import Excel Data", [&](ui::Form& form) {
+            dragged = ui.FormWindow(form);
+            GetWindowRect(dragged, &before);
+            ClientToScreen(dragged, &from);
+            press();
         });
-        driver.Call([&] { mouse(from.x + 20, from.y + 15, 0); });
-        driver.Call([&] { mouse(from.x + 40, from.y + 30, 0); });
-        driver.Call([&] { mouse(from.x + 40, from.y + 30, MOUSEEVENTF_LEFTUP); });
-        driver.Call([&] {
-            GetWindowRect(ui.FormWindow(session.GetModule().Dialog(DialogId::CellRangeForm)),
-                          &after);
-        });
+        driver.When(
+            "take the press on the background", [&] { return moving() || settled(); },
+            [&] {
+                if (moving()) return;
+                pressedAgain = true;
+                mouse(from.x, from.y, MOUSEEVENTF_LEFTUP);
+                press();
+            });
+        driver.When("begin the drag", moving, [&] { mouse(from.x + 20, from.y + 15, 0); });
+        driver.When("take the first move", settled, [&] { mouse(from.x + 40, from.y + 30, 0); });
+        driver.When("take the second move", settled,
+                    [&] { mouse(from.x + 40, from.y + 30, MOUSEEVENTF_LEFTUP); });
+        driver.When(
+            "end the drag", [&] { return settled() && !moving(); },
+            [&] { GetWindowRect(dragged, &after); });
         for (std::size_t i = 0; i < std::size(cases); ++i) {
             driver.Click(cases[i].button);
             driver.ReadAndAnswer(ui::vbOK, seen[i].first, seen[i].second);
@@ -219,7 +248,8 @@ int Run(int argc, char** argv) {
         Check(after.left - before.left == 40 && after.top - before.top == 30,
               "the range dialog follows the mouse dragging its background",
               "moved by " + std::to_string(after.left - before.left) + ", " +
-                  std::to_string(after.top - before.top));
+                  std::to_string(after.top - before.top) +
+                  (pressedAgain ? " (the first press was lost and given again)" : ""));
         for (std::size_t i = 0; i < std::size(cases); ++i) {
             Check(
                 seen[i].first == "Error" && seen[i].second == cases[i].text,
@@ -251,22 +281,54 @@ int Run(int argc, char** argv) {
         Check(result == False, "BuildCell left with the close box returns False");
     }
 
-    // The update's progress window, which closes itself.
+    // The update's progress window, which closes itself: pictured once its progress row
+    // shows, with the bar's border on the windows as its BorderStyle says (the control's
+    // window exists only while the form is shown): the bar's thin edge, or the control's
+    // sunken one.
     {
-        driver.OnDialog("Processing Excel Data", [&](ui::Form& form) {
-            Picture(ui.FormWindow(form), pictures / "update_progress.bmp");
-        });
-        std::string file = door, sheetName = "Doors", dwgdgn = "dwg";
-        std::shared_ptr<Collection> fonts;
-        MyCellArray cells;
-        MyShapeArray shapes;
-        MyImageArray images;
-        Single height = 0, width = 0;
-        Integer r1 = 1, r2 = 10, c1 = 1, c2 = 8;
-        const Boolean result = app.DeepUpdate(file, sheetName, fonts, cells, shapes, images, height,
-                                              width, r1, r2, c1, c2, dwgdgn);
-        Check(result == True && cells.RowUpper() == 10,
-              "DeepUpdate's progress window closes itself");
+        struct Border {
+            Long style;
+            DWORD holderEdge, barEdge;  // extended styles the control's and the bar's window have
+        };
+        const Border borders[] = {{1, 0, WS_EX_STATICEDGE}, {2, WS_EX_CLIENTEDGE, 0}};
+        ui::Form& form = session.GetModule().Dialog(DialogId::DeepUpdateForm);
+        auto& bar = dynamic_cast<ProgressBar&>(*form.FindControl("ProgressBar1"));
+        for (const Border& b : borders) {
+            bar.SetBorderStyle(b.style);
+            DWORD holderEx = 0, barEx = 0, barStyle = 0;
+            bool inside = false;
+            driver.OnDialog("Processing Excel Data", [](ui::Form&) {});
+            driver.When(
+                "show the progress row",
+                [&] { return form.IsLoaded() && IsWindowVisible(H(bar.hWnd)); },
+                [&] {
+                    HWND holder = H(bar.hWnd), window = H(bar.ChildWindow());
+                    holderEx = static_cast<DWORD>(GetWindowLongW(holder, GWL_EXSTYLE));
+                    barEx = static_cast<DWORD>(GetWindowLongW(window, GWL_EXSTYLE));
+                    barStyle = static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE));
+                    inside = GetParent(window) == holder;
+                    if (b.style == 1)
+                        Picture(ui.FormWindow(form), pictures / "update_progress.bmp");
+                });
+            std::string file = door, sheetName = "Doors", dwgdgn = "dwg";
+            std::shared_ptr<Collection> fonts;
+            MyCellArray cells;
+            MyShapeArray shapes;
+            MyImageArray images;
+            Single height = 0, width = 0;
+            Integer r1 = 1, r2 = 10, c1 = 1, c2 = 8;
+            const Boolean result = app.DeepUpdate(file, sheetName, fonts, cells, shapes, images,
+                                                  height, width, r1, r2, c1, c2, dwgdgn);
+            Check(result == True && cells.RowUpper() == 10,
+                  "DeepUpdate's progress window closes itself");
+            const std::string border = "BorderStyle " + std::to_string(b.style);
+            Check(inside && (barStyle & (WS_CHILD | WS_VISIBLE)) == (WS_CHILD | WS_VISIBLE),
+                  "the progress bar shows inside its control");
+            Check((holderEx & WS_EX_CLIENTEDGE) == b.holderEdge &&
+                      (barEx & WS_EX_STATICEDGE) == b.barEdge,
+                  border + " puts its edge on the progress bar's windows",
+                  "control " + std::to_string(holderEx) + ", bar " + std::to_string(barEx));
+        }
     }
 
     // The dialogs with a Cancel button, left with Esc and with the close box.

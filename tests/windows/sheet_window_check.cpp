@@ -2,7 +2,8 @@
 // engine's own ranges (the widths of the columns left of a cell, the heights of the rows
 // above it) make the right cell active — a plain cell, a cell inside a merged area, the
 // cells on either side of a hidden column, an extending Shift+click — and its paint shows
-// the fills, the border and the merged area where they belong.
+// the fills, the border and the merged area where they belong; the wheel scrolls and a
+// sheet tab activates its sheet.
 // Usage: tbln-sheet-window-check gui_sheets.xlsx. Prints one line per check; exits 1
 // when one fails.
 #include <cstdio>
@@ -126,5 +127,37 @@ int main(int argc, char** argv) {
     DeleteObject(bitmap);
     DeleteDC(dc);
     ReleaseDC(hwnd, screen);
+
+    // The wheel and the tabs, told by what the engine then holds: a click just under the
+    // column headers makes the first row in view active; a click along the tab strip,
+    // left to right, first changes the active sheet to the second tab's.
+    const auto press = [&](POINT p) {
+        SendMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(p.x, p.y));
+        SendMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(p.x, p.y));
+    };
+    const auto firstRowInView = [&] {
+        press(At(width(1) / 2, 2));
+        return workbook::ActiveWorkbookModel(*app)->sheets.at(0).activeRow;
+    };
+    const Long firstRow = firstRowInView();
+    SendMessageW(hwnd, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)),
+                 MAKELPARAM(100, 100));
+    const Long scrolledRow = firstRowInView();
+    check("the wheel turned down scrolls from row " + std::to_string(firstRow) + " to row " +
+              std::to_string(scrolledRow),
+          firstRow == 1 && scrolledRow > 1);
+    SendMessageW(hwnd, WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), MAKELPARAM(100, 100));
+    check("the wheel turned up scrolls back to row 1", firstRowInView() == 1);
+
+    const std::string second = app->ActiveWorkbook()->Sheets()->Item(2)->Name();
+    std::string reached;
+    GetClientRect(hwnd, &client);
+    for (LONG x = 2; x < client.right && reached.empty(); x += 4) {
+        press({x, client.bottom - win32::SheetWindow::kTabStripHeight / 2});
+        const std::string now = app->ActiveSheet()->Name();
+        if (now != sheet->Name()) reached = now;
+    }
+    check("a click on the tab " + second + " activates it (got " + reached + ")",
+          reached == second);
     return failed == 0 ? 0 : 1;
 }

@@ -221,6 +221,10 @@ void Win32Driver::Call(std::function<void()> call) {
     impl_->Act("a call", std::move(call));
 }
 
+void Win32Driver::When(std::string what, std::function<bool()> ready, std::function<void()> act) {
+    impl_->Push({std::move(what), std::move(ready), std::move(act)});
+}
+
 void Win32Driver::Answer(int answer) {
     impl_->Push({"answer the message box with " + std::to_string(answer),
                  [] { return SystemDialog(true) != nullptr; },

@@ -37,6 +37,8 @@ class Win32Driver : public UiDriver {
     void CloseBox();
     // Waits for a message box, records its title and text, answers it.
     void ReadAndAnswer(int answer, std::string& title, std::string& text);
+    // Runs `act` once `ready` holds (checked between messages, while the dialogs run).
+    void When(std::string what, std::function<bool()> ready, std::function<void()> act);
     // Runs `act` once a dialog captioned `caption` is the one on top.
     void OnDialog(const std::string& caption, std::function<void(ui::Form&)> act);
     // Steps that never became ready, named; empty when every step ran.
