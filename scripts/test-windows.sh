@@ -174,11 +174,13 @@ screen = ImageGrab.grab(xdisplay=sys.argv[1])
 screen.crop(screen.getbbox()).save(sys.argv[2])' "$DISPLAY" "$RESULTS/screenshots/sheet_window.png"
         rm -f "$pause"
     ) &
+    shooter=$!
     env -u TBLN_ANSWERS TBLN_TEST_OUT="$(win "$RESULTS")" "$WINE" "$OUT/tbln-range-dialog-driver.exe" \
         "$(win "$RESULTS/shown_dialog.vbs")" shown_dialog "$(win "$ROOT/examples/door_schedule.xlsx")" \
         Doors "$(win "$pause")" | tr -d '\r' | tee "$RESULTS/shown_dialog.log" ||
         fail "the range dialog played by the driver beside the sheet window"
-    wait
+    # Only the picture's shell: the display server runs in the background too.
+    wait "$shooter"
     grep -qx 'BuildCell returned True' "$RESULTS/shown_dialog.log" ||
         fail "BuildCell with the range dialog shown did not return True"
     /usr/bin/python3 tests/windows/compare_records.py "$RESULTS/build_cell.json" \
