@@ -757,8 +757,9 @@ void BindLayer(py::module_& m) {
              arg("revisions") = std::vector<std::pair<Integer, Integer>>(), arg("clip") = true,
              "The table as the host's --svg draws it (fills, borders, texts, shapes and "
              "pictures), as SVG text whose units are points: one drawing unit per millimetre "
-             "on paper times `scale` (drawing units per millimetre), with a margin of 14 pt "
-             "around the range. `revisions` are (row, col) sheet cells marked as changed. "
+             "on paper times `scale` (drawing units per millimetre), with a margin of "
+             "DRAWING_MARGIN_POINTS around the range. `revisions` are (row, col) sheet cells "
+             "marked as changed. "
              "With clip=False each text is cut to its room rather than clipped, for viewers "
              "that ignore SVG clip paths. "
              "Pictures are read from the folder the import wrote them to, "
@@ -1128,8 +1129,14 @@ PYBIND11_MODULE(tbln, m) {
         "first column and the top of the row above the range, as the records define them. "
         "Hidden cells are placeholders that carry only hidden=True (col 0). Value is the "
         "cell's displayed text, in its number format. Colours (bgColor) are hex strings "
-        "such as \"FFFF00\", or \"none\".";
+        "such as \"FFFF00\", or \"none\".\n\n"
+        "DRAWING_MARGIN_POINTS: the blank border in points around the range in a picture "
+        "of a table (Table.to_svg): the range's top-left corner lies that far right of and "
+        "below the picture's.";
     m.attr("__version__") = TBLN_VERSION;
+    // The picture's blank border: Table.to_svg draws the range's top-left corner this far
+    // in from the picture's, which a host needs to put that corner where the user clicked.
+    m.attr("DRAWING_MARGIN_POINTS") = cairo::kMarginPoints;
     g_runtimeError = PyErr_NewExceptionWithDoc(
         "tbln.RuntimeError",
         "A run-time error of the library: number and description as the macro sees them.",
@@ -1172,12 +1179,29 @@ PYBIND11_MODULE(tbln, m) {
     m.def("ui_names", &UiNames, "The user interfaces an Application can be built with.");
     // What `from tbln import *` brings in: not RuntimeError, which would hide the builtin.
     py::list all;
-    for (const char* name :
-         {"Application",  "Collection",    "Document",      "Error",        "JCell",
-          "MyCell",       "MyCellArray",   "MyImage",       "MyImageArray", "MyShape",
-          "MyShapeArray", "Segment",       "Table",         "TagPos",       "TagPosArray",
-          "WordLine",     "WordLineArray", "read_document", "read_range",   "ui_names",
-          "update_range", "__version__"})
+    for (const char* name : {"Application",
+                             "Collection",
+                             "Document",
+                             "Error",
+                             "JCell",
+                             "MyCell",
+                             "MyCellArray",
+                             "MyImage",
+                             "MyImageArray",
+                             "MyShape",
+                             "MyShapeArray",
+                             "Segment",
+                             "Table",
+                             "TagPos",
+                             "TagPosArray",
+                             "WordLine",
+                             "WordLineArray",
+                             "read_document",
+                             "read_range",
+                             "ui_names",
+                             "update_range",
+                             "__version__",
+                             "DRAWING_MARGIN_POINTS"})
         all.append(name);
     m.attr("__all__") = all;
 }
