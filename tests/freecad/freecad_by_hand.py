@@ -43,8 +43,8 @@ def page_pdf(ask, path, texts, absent=()):
     draws a symbol's texts as outlines (Qt's SVG renderer does so for any text), so the
     PDF holds no text to extract and the page, rendered by pdftoppm, is read by OCR
     (tesseract). Checks that the words read hold `texts` and not `absent`, and returns
-    the distances in pixels from the title's top to row 10's text and from column A's
-    heading to column D's (C is hidden)."""
+    where the title's top and column A's heading lie and the distances in pixels from
+    them to row 10's text and to column D's heading (C is hidden)."""
     ask("pdf", path=path)
     picture = path[:-4]
     subprocess.run(["pdftoppm", "-png", "-r", "200", "-singlefile", path, picture], check=True)
@@ -65,7 +65,8 @@ def page_pdf(ask, path, texts, absent=()):
     def where(word, key):
         return min(int(w[key]) for w in words if w["text"] == word)
 
-    return {"height": where("structural", "top") - where("DOOR", "top"),
+    return {"top": where("DOOR", "top"), "left": where("Mark", "left"),
+            "height": where("structural", "top") - where("DOOR", "top"),
             "width": where("Width", "left") - where("Mark", "left")}
 
 
@@ -203,8 +204,10 @@ def main():
                  and s["views"][0]["symbol"] != symbol)
         after = page_pdf(ask, os.path.join(os.path.dirname(book), "table_updated.pdf"), ["DOOR SCHEDULE", EDITED],
                          [ORIGINAL])
-        # Row 4 is 15 pt taller and column B about 100 pt wider, drawn at 0.8 at 200 dpi.
-        if not (after["height"] - before["height"] > 25 and after["width"] - before["width"] > 150):
+        # Row 4 is 15 pt taller and column B about 100 pt wider, drawn at 0.8 at 200 dpi;
+        # the table's top-left corner stays where it was clicked.
+        if not (after["height"] - before["height"] > 25 and after["width"] - before["width"] > 150
+                and abs(after["top"] - before["top"]) < 4 and abs(after["left"] - before["left"]) < 4):
             sys.exit("by hand: the updated PDF keeps the old geometry: %r then %r"
                      % (before, after))
         print("by hand: the page in PDF shows %r, then after the update %r" % (ORIGINAL, EDITED))

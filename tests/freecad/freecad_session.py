@@ -267,7 +267,9 @@ def main():
         out["draft_texts"] = sorted(t for o in group.Group if o.Label.startswith("Text")
                                     for t in o.Text)
     out["properties"] = [view.Workbook, view.Sheet, view.Range]
-    out["position"] = [float(view.X), float(view.Y)]
+    width, height = tbln_freecad.symbol_size(view.Symbol)
+    out["corner"] = [round(float(view.X) - width * float(view.Scale) / 2, 6),
+                     round(float(view.Y) + height * float(view.Scale) / 2, 6)]
     table = tbln.read_range(book, "Doors", "A1:H10")
     out["values"] = {"%d,%d" % (c.row, c.col): c.Value for c in table if c.Value}
     out.update(check_symbol(tbln, view, table, problems))

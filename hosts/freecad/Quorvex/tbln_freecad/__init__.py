@@ -445,9 +445,9 @@ def _changes(before, after):
 
 def update(view, progress=None):
     """Captures the view's range again from its workbook (as the update of an imported
-    range does), redraws the view in place with the changed cells marked, writes a
-    summary to the report view and returns its lines (one per change; empty when nothing
-    changed). A group of Draft objects made by import_range is rebuilt in place.
+    range does), redraws the view in place (its table's top-left corner kept) with the
+    changed cells marked, writes a summary to the report view and returns its lines (one
+    per change; empty when nothing changed). A group of Draft objects made by import_range is rebuilt in place.
     `progress` as for import_range: the update runs to its end and the exception
     follows, with the view unchanged."""
     if hasattr(view, "WordPage"):
@@ -470,7 +470,13 @@ def update(view, progress=None):
                      progress, group=view)
         _remove(view.Document, old)
     else:
-        _draw(view, table, revisions)
+        # The view is placed by its centre: moved by half the change of size, the table's
+        # top-left corner stays where it was (the page's y grows upward).
+        old_width, old_height = symbol_size(view.Symbol)
+        width, height = _draw(view, table, revisions)
+        scale = float(view.Scale)
+        view.X = float(view.X) + (width - old_width) * scale / 2
+        view.Y = float(view.Y) - (height - old_height) * scale / 2
         view.recompute()
     name = "%s (%s!%s)" % (view.Label, view.Sheet, view.Range)
     if lines:
