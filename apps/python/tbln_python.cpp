@@ -1179,29 +1179,13 @@ PYBIND11_MODULE(tbln, m) {
     m.def("ui_names", &UiNames, "The user interfaces an Application can be built with.");
     // What `from tbln import *` brings in: not RuntimeError, which would hide the builtin.
     py::list all;
-    for (const char* name : {"Application",
-                             "Collection",
-                             "Document",
-                             "Error",
-                             "JCell",
-                             "MyCell",
-                             "MyCellArray",
-                             "MyImage",
-                             "MyImageArray",
-                             "MyShape",
-                             "MyShapeArray",
-                             "Segment",
-                             "Table",
-                             "TagPos",
-                             "TagPosArray",
-                             "WordLine",
-                             "WordLineArray",
-                             "read_document",
-                             "read_range",
-                             "ui_names",
-                             "update_range",
-                             "__version__",
-                             "DRAWING_MARGIN_POINTS"})
+    for (const char* name :
+         {"Application",  "Collection",    "Document",      "Error",        "JCell",
+          "MyCell",       "MyCellArray",   "MyImage",       "MyImageArray", "MyShape",
+          "MyShapeArray", "Segment",       "Table",         "TagPos",       "TagPosArray",
+          "WordLine",     "WordLineArray", "read_document", "read_range",   "ui_names",
+          "update_range", "__version__"})
         all.append(name);
+    all.append("DRAWING_MARGIN_POINTS");
     m.attr("__all__") = all;
 }
