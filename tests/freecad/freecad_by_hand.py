@@ -23,8 +23,9 @@ from PIL import ImageGrab
 HERE = os.path.dirname(os.path.abspath(__file__))
 # The door schedule's B4 as shipped and as edited before the update.
 ORIGINAL, EDITED = "Single leaf timber door", "Oak door, oiled"
-# Rows of the import cancelled midway: long enough for its progress dialog to be seen.
-LONG_ROWS = 30000
+# Rows (of 26 columns) of the import cancelled midway: long enough for its progress
+# dialog to be seen and clicked (about five seconds' reading).
+LONG_ROWS = 32000
 
 
 def wait_for(what, condition, seconds=120):
@@ -217,24 +218,31 @@ def main():
         wb = openpyxl.Workbook(write_only=True)
         rows = wb.create_sheet("List")
         for r in range(1, LONG_ROWS + 1):
-            rows.append(["Item %d" % r] + [r * c for c in range(1, 8)])
+            rows.append(["Item %d" % r] + [r * c for c in range(1, 26)])
         wb.save(long_book)
         objects = state()["objects"]
         menu(1)
         wait_for("Import Range dialog",
                  lambda: (s := state()) and s["dialog"] == "Quorvex - Import Range")
         time.sleep(0.5)
-        fill(long_book, None, "", "A1:H%d" % LONG_ROWS, "1")
+        fill(long_book, None, "", "A1:Z%d" % LONG_ROWS, "1")
         xdo("key", "Tab", "Down", "Return")  # Place: at the page's next free spot
         wait_for("the progress dialog", lambda: (s := state()) and s.get("progress"))
         shot("freecad_progress.png")
-        xdo("key", "Escape")
+        # Cancel clicked: the progress dialog is a window of its own, found by its title.
+        found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^Quorvex$",
+                                "getwindowgeometry", "--shell"], env=env, check=True,
+                               capture_output=True, text=True).stdout
+        box = dict(line.split("=") for line in found.split() if "=" in line)
+        at = state()
+        cx, cy = at["cancel"]
+        xdo("mousemove", str(int(box["X"]) + cx), str(int(box["Y"]) + cy), "click", "1")
         gone = wait_for("the import's end", lambda: (s := state()) and s["dialog"] is None and s)
         if gone["objects"] != objects:
             sys.exit("by hand: the cancelled import left %r"
                      % sorted(set(gone["objects"]) - set(objects)))
-        print("by hand: the import of %d rows cancelled from its progress dialog left nothing"
-              % LONG_ROWS)
+        print("by hand: the import of %d rows cancelled from its progress dialog at %d/%d "
+              "left nothing" % (LONG_ROWS, *at["progress"]))
 
         # Populate: a template document named in a sheet of drawing names gives the others.
         folder = os.path.dirname(book)

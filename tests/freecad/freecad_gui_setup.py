@@ -89,6 +89,10 @@ def report():
         state["dialog"] = modal.windowTitle()
         if isinstance(modal, QtGui.QProgressDialog):
             state["progress"] = [modal.value(), modal.maximum()]
+            # Its Cancel button's centre in the dialog's own window.
+            cancel = modal.findChild(QtGui.QPushButton)
+            p = cancel.mapTo(modal, cancel.rect().center())
+            state["cancel"] = [p.x(), p.y()]
     with open(state_file + ".part", "w", encoding="utf-8") as f:
         json.dump(state, f)
     os.replace(state_file + ".part", state_file)
