@@ -1,6 +1,6 @@
 // Imports a sheet's used area through the installed library, as a CAD host's macro
 // does, and prints the range, the first cell's text and the number of fonts.
-#include <tbln.hpp>
+#include <tbln/tbln.hpp>
 
 #include <iostream>
 
