@@ -112,6 +112,18 @@ Boolean Application::DeepUpdate(std::string& fileName0, std::string& sheetName0,
     return result;
 }
 
+Boolean Application::BuildCell(CaptureArguments& a) {
+    return BuildCell(a.fileName0, a.sheetName0, a.excelFonts0, a.dgnCell0, a.xlsShape0,
+                     a.xlsImage0, a.totalHeight0, a.totalWidth0, a.startRow0, a.endRow0,
+                     a.startCol0, a.endCol0, a.dwgdgn, a.QVPath, a.fastUpdate0);
+}
+
+Boolean Application::DeepUpdate(CaptureArguments& a) {
+    return DeepUpdate(a.fileName0, a.sheetName0, a.excelFonts0, a.dgnCell0, a.xlsShape0,
+                      a.xlsImage0, a.totalHeight0, a.totalWidth0, a.startRow0, a.endRow0,
+                      a.startCol0, a.endCol0, a.dwgdgn);
+}
+
 Boolean Application::Populate(Integer& row10, Integer& row20, Integer& rown0, Integer& col10,
                               Integer& col20, Integer& coln0, std::string& templatePath0,
                               std::string& outputPath0, std::string& excelPath0,
