@@ -34,7 +34,7 @@ Boolean ShowRangeDialog(Module& m) {
 }
 
 Long Application::SetTopMostWindow(Long& hwnd, Boolean& Topmost) {
-    auto& ui = m_.ports.ui;
+    ui::WindowManager& ui = m_.ports.ui;
     if (Topmost == True) {
         return ui.SetWindowPos(hwnd, ui::HWND_TOPMOST, 0, 0, 0, 0, ui::SWP_NOMOVE | ui::SWP_NOSIZE);
     }
@@ -113,9 +113,9 @@ Boolean Application::DeepUpdate(std::string& fileName0, std::string& sheetName0,
 }
 
 Boolean Application::BuildCell(CaptureArguments& a) {
-    return BuildCell(a.fileName0, a.sheetName0, a.excelFonts0, a.dgnCell0, a.xlsShape0,
-                     a.xlsImage0, a.totalHeight0, a.totalWidth0, a.startRow0, a.endRow0,
-                     a.startCol0, a.endCol0, a.dwgdgn, a.QVPath, a.fastUpdate0);
+    return BuildCell(a.fileName0, a.sheetName0, a.excelFonts0, a.dgnCell0, a.xlsShape0, a.xlsImage0,
+                     a.totalHeight0, a.totalWidth0, a.startRow0, a.endRow0, a.startCol0, a.endCol0,
+                     a.dwgdgn, a.QVPath, a.fastUpdate0);
 }
 
 Boolean Application::DeepUpdate(CaptureArguments& a) {

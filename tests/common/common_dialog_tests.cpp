@@ -4,8 +4,8 @@
 #include <unistd.h>
 
 #include "adapters/shell/shell_application.hpp"
-#include "common/common_dialog.hpp"
 #include "common/sheet_dialog.hpp"
+#include "common/common_dialog.hpp"
 #include "platform/shell.hpp"
 #include "support/test_platform.hpp"
 
@@ -19,14 +19,14 @@ using testing::TestPlatform;
 TEST(CommonDialog, OwnerIsTheOpenExcelFileWindow) {
     TestPlatform p;
     p.ui.strictWindows = true;
-    EXPECT_EQ(CommonDialog(p.ui, p.sys).OwnerHwnd(), 0);
+    EXPECT_EQ(CommonDialog(p.ui, p.ui, p.sys).OwnerHwnd(), 0);
     const ui::Hwnd owner = p.ui.AddWindow("Open Excel File");
-    EXPECT_EQ(CommonDialog(p.ui, p.sys).OwnerHwnd(), owner);
+    EXPECT_EQ(CommonDialog(p.ui, p.ui, p.sys).OwnerHwnd(), owner);
 }
 
 TEST(CommonDialog, FilterAndTitleConversions) {
     TestPlatform p;
-    CommonDialog d(p.ui, p.sys);
+    CommonDialog d(p.ui, p.ui, p.sys);
     struct Case {
         std::string set, stored, read;
     } cases[] = {
@@ -57,7 +57,7 @@ TEST(CommonDialog, FlagTable) {
         {false, false, true, 0x1000, 0x1000}, {false, false, false, 0, 0},
     };
     for (const auto& c : cases) {
-        CommonDialog d(p.ui, p.sys);
+        CommonDialog d(p.ui, p.ui, p.sys);
         d.SetHideReadOnly(c.hide);
         d.SetMultiSelect(c.multi);
         d.SetFileMustExist(c.exist);
@@ -68,7 +68,7 @@ TEST(CommonDialog, FlagTable) {
 
 TEST(CommonDialog, ResultIsThePathOrTheFolderAndNamesSeparatedByNul) {
     TestPlatform p;
-    CommonDialog d(p.ui, p.sys);
+    CommonDialog d(p.ui, p.ui, p.sys);
     d.SetTitle("Pick");
     d.SetFilter("DWG File  *.dwg\0*.dwg\0"s);
     struct Case {
@@ -111,7 +111,7 @@ class RecordingUi : public scripted::ScriptedUi {
 TEST(CommonDialog, ChooserGetsOwnerTitleFilterAndFolder) {
     RecordingUi ui;
     posix::PosixSystem sys("/tmp");
-    CommonDialog d(ui, sys);
+    CommonDialog d(ui, ui, sys);
     d.SetOwnerHwnd(77);
     d.SetFilter("DGN File  *.dgn\0*.dgn\0"s);
     d.SetInitialDir("/drawings");
