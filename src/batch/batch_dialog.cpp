@@ -1,7 +1,7 @@
 #include "batch/batch_dialog.hpp"
 
 #include "common/utilities.hpp"
-#include "common/common_dialog.hpp"
+#include "controls/common_dialog.hpp"
 #include "core/error.hpp"
 
 namespace tbln {

@@ -4,7 +4,7 @@
 #include <cctype>
 
 #include "common/utilities.hpp"
-#include "common/common_dialog.hpp"
+#include "controls/common_dialog.hpp"
 #include "core/error.hpp"
 #include "core/unicode.hpp"
 #include "platform/shell.hpp"

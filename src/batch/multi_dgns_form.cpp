@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "common/utilities.hpp"
-#include "common/common_dialog.hpp"
+#include "controls/common_dialog.hpp"
 #include "core/error.hpp"
 #include "core/unicode.hpp"
 

@@ -23,8 +23,8 @@
 #include "batch/multi_dgns_form.hpp"
 #include "blocks/make_block_form.hpp"
 #include "capture/cell_range_form.hpp"
-#include "common/progress_bar.hpp"
 #include "common/sheet_dialog.hpp"
+#include "controls/progress_bar.hpp"
 #include "qt/qt_driver.hpp"
 #include "update/deep_update_form.hpp"
 

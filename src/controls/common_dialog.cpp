@@ -1,4 +1,4 @@
-#include "common/common_dialog.hpp"
+#include "controls/common_dialog.hpp"
 
 #include "core/error.hpp"
 
