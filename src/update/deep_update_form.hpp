@@ -5,7 +5,7 @@
 
 #include "automation/module.hpp"
 #include "capture/capture_range.hpp"
-#include "common/progress_bar.hpp"
+#include "controls/progress_bar.hpp"
 #include "platform/ui.hpp"
 
 namespace tbln {
