@@ -9,6 +9,12 @@ if [ ! -d "$build" ]; then
 fi
 cmake --build "$build" --target qt_screenshots
 QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}" "$build/tests/qt_screenshots" "$here/docs/screenshots"
+# The host window with the door schedule drawn, on a display server of its own.
+if command -v Xvfb >/dev/null && command -v xdotool >/dev/null; then
+    cmake --build "$build" --target tbln tbln-reader
+    /usr/bin/python3 "$here/scripts/host_window_screenshot.py" "$build/apps/host/tbln" \
+        "$here/docs/screenshots/host_window.png"
+fi
 # FreeCAD with the Quorvex workbench and a drawn table, when FreeCAD is installed: the
 # workbench installed into a temporary user folder, FreeCAD run under Xvfb.
 if command -v freecad >/dev/null && command -v xvfb-run >/dev/null; then
