@@ -851,12 +851,24 @@ QRect SheetWindow::CellRect(Long row, Long column) const {
     return r.toAlignedRect().translated(view_->viewport()->mapTo(this, QPoint(0, 0)));
 }
 
+void SheetWindow::Follow(bool on) {
+    following_ = on;
+    if (on) {
+        timer_->start(150);
+        Sync();
+        return;
+    }
+    timer_->stop();
+    hide();
+    shownOnce_ = false;
+}
+
 void SheetWindow::Sync() {
     const auto app = app_();
     const QString caption = QString::fromStdString(app ? app->Caption() : "Excel");
     if (windowTitle() != caption) setWindowTitle(caption);
     const WorkbookModel* book = view_->Book();
-    if (book && !shownOnce_) {
+    if (book && !shownOnce_ && following_) {
         shownOnce_ = true;
         show();
     }

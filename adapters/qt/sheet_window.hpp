@@ -35,6 +35,10 @@ class SheetWindow : public QWidget {
 
     // Follows the engine: caption, sheet tabs, the active sheet and the drawing.
     void Sync();
+    // Whether the window follows the engine. Off, it is hidden and stays so; on again, it
+    // shows itself as soon as the engine has a workbook open (the library's dialogs turn
+    // it on for the length of one entry point's call).
+    void Follow(bool on);
     // The rectangle of a cell of the shown sheet in the window's coordinates (empty
     // when the cell is out of view).
     QRect CellRect(Long row, Long column) const;
@@ -45,6 +49,7 @@ class SheetWindow : public QWidget {
   private:
     AppSource app_;
     bool shownOnce_ = false;
+    bool following_ = true;
     SheetView* view_ = nullptr;
     QTabBar* tabs_ = nullptr;
     QTimer* timer_ = nullptr;

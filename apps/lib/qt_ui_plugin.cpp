@@ -46,14 +46,33 @@ void EnsureApplication() {
     new QApplication(argc, argv);
 }
 
-// The dialogs, and the sheet window that follows the session's spreadsheet.
+// The dialogs, and the sheet window that follows the session's spreadsheet while an
+// entry point's dialog is up. The caller's window is the dialogs' opener (they are modal
+// to it); when the outermost dialog closes the call returns, and the sheet window closes
+// with it rather than stay on the caller's screen with no one to answer it.
 class LibraryDesktop : public qt::QtUi {
   public:
     explicit LibraryDesktop(ObjectServer& objects)
-        : sheet_(*this, qt::RunningSpreadsheet(objects)) {}
+        : sheet_(*this, qt::RunningSpreadsheet(objects)) {
+        sheet_.Follow(false);
+    }
+
+    void ShowModal(ui::Form& form) override {
+        struct Depth {
+            LibraryDesktop& d;
+            explicit Depth(LibraryDesktop& desk) : d(desk) {
+                if (d.depth_++ == 0) d.sheet_.Follow(true);
+            }
+            ~Depth() {
+                if (--d.depth_ == 0) d.sheet_.Follow(false);
+            }
+        } depth(*this);
+        qt::QtUi::ShowModal(form);
+    }
 
   private:
     qt::SheetWindow sheet_;
+    int depth_ = 0;
 };
 
 const bool registered = [] {

@@ -3,7 +3,7 @@
 import builtins
 import os
 from types import SimpleNamespace
-from typing import Callable, ClassVar, Generic, Iterator, TypeVar, overload
+from typing import Any, Callable, ClassVar, Generic, Iterator, TypeVar, overload
 
 __version__: str
 __all__ = ["Application", "Collection", "Document", "Error", "JCell", "MyCell", "MyCellArray",
@@ -271,6 +271,7 @@ class Table:
     def to_svg(
         self, scale: float = 1.0, revisions: list[tuple[int, int]] = ..., clip: bool = True
     ) -> str: ...
+    def primitives(self, scale: float = 1.0) -> list[dict[str, Any]]: ...
     def __eq__(self, other: object) -> bool: ...
 
 class Document:

@@ -403,6 +403,135 @@ std::string TableSvg(const Table& t, double unitsPerMm,
     return out.str();
 }
 
+// The drawing's primitives as TableSvg draws them, kept instead of drawn: for hosts that
+// build their own objects (lines, texts, faces) rather than show a picture. The picture
+// backend measures the texts, so wrapped texts arrive broken into lines and every text
+// cut to the room it may use.
+class PrimitiveRecorder : public drawing::ForwardingSink {
+  public:
+    using ForwardingSink::ForwardingSink;
+    void Draw(const drawing::Line& x) override { lines.push_back(x); }
+    void Draw(const drawing::Path& x) override { paths.push_back(x); }
+    void Draw(const drawing::Ellipse& x) override { ellipses.push_back(x); }
+    void Draw(const drawing::Fill& x) override { fills.push_back(x); }
+    void Draw(const drawing::Text& x) override { texts.push_back(x); }
+    void Draw(const drawing::Image& x) override { images.push_back(x); }
+    bool Clips() const override { return false; }
+
+    std::vector<drawing::Line> lines;
+    std::vector<drawing::Path> paths;
+    std::vector<drawing::Ellipse> ellipses;
+    std::vector<drawing::Fill> fills;
+    std::vector<drawing::Text> texts;
+    std::vector<drawing::Image> images;
+};
+
+py::tuple PyPoint(const drawing::Point& p) {
+    return py::make_tuple(p.x, p.y);
+}
+py::tuple PyRgb(const drawing::Rgb& c) {
+    return py::make_tuple(c.r, c.g, c.b);
+}
+py::dict Primitive(const char* kind, drawing::Layer layer) {
+    py::dict d;
+    d["kind"] = kind;
+    d["layer"] = std::string(drawing::LayerName(layer));
+    return d;
+}
+void AddPen(py::dict& d, const drawing::Pen& pen) {
+    d["pen_width"] = pen.width;
+    d["dash"] = std::string(drawing::DashName(pen.dash));
+    d["doubled"] = pen.doubled;
+    d["color"] = PyRgb(pen.color);
+}
+
+py::list TablePrimitives(const Table& t, double unitsPerMm) {
+    const auto options = DrawingScale(unitsPerMm);
+    drawing::Capture capture{t.grid,    t.shapes,   t.images,  t.firstRow,
+                             t.lastRow, t.firstCol, t.lastCol, t.picturesFolder};
+    std::unique_ptr<workbook::WorkbookModel> model;
+    const workbook::SheetModel* sheet = nullptr;
+    try {
+        model = workbook::LoadWorkbook(t.path);
+        sheet = workbook::FindSheet(*model, t.sheet);
+    } catch (const RuntimeError&) {
+        // A workbook gone since: the records alone are drawn.
+    }
+    if (sheet) capture.looks = host::CellLooks(*model, *sheet);
+    std::ostringstream discarded;
+    fonts::FontMetrics metrics;
+    cairo::CairoSink measure(discarded, cairo::Format::Svg, PictureFonts(metrics));
+    PrimitiveRecorder kept(measure);
+    {
+        py::gil_scoped_release release;
+        drawing::DrawCapture(capture, options, kept);
+    }
+    py::list out;
+    for (const auto& x : kept.fills) {
+        auto d = Primitive("fill", x.layer);
+        d["top_left"] = PyPoint(x.topLeft);
+        d["width"] = x.width;
+        d["height"] = x.height;
+        d["color"] = PyRgb(x.color);
+        d["pattern"] = x.pattern;
+        out.append(d);
+    }
+    for (const auto& x : kept.lines) {
+        auto d = Primitive("line", x.layer);
+        d["points"] = py::make_tuple(PyPoint(x.from), PyPoint(x.to));
+        AddPen(d, x.pen);
+        out.append(d);
+    }
+    for (const auto& x : kept.paths) {
+        auto d = Primitive("path", x.layer);
+        py::list points;
+        for (const auto& p : x.points) points.append(PyPoint(p));
+        d["points"] = points;
+        d["closed"] = x.closed;
+        d["fill"] = x.fill ? py::object(PyRgb(*x.fill)) : py::object(py::none());
+        AddPen(d, x.pen);
+        out.append(d);
+    }
+    for (const auto& x : kept.ellipses) {
+        auto d = Primitive("ellipse", x.layer);
+        d["center"] = PyPoint(x.center);
+        d["radii"] = py::make_tuple(x.rx, x.ry);
+        d["rotation"] = x.rotation;
+        d["angles"] = py::make_tuple(x.startAngle, x.endAngle);
+        AddPen(d, x.pen);
+        out.append(d);
+    }
+    for (const auto& x : kept.texts) {
+        static const char* const kH[] = {"left", "center", "right"};
+        static const char* const kV[] = {"top", "middle", "bottom"};
+        auto d = Primitive("text", x.layer);
+        d["top_left"] = PyPoint(x.topLeft);
+        d["width"] = x.width;
+        d["height"] = x.height;
+        d["text"] = x.plain;
+        d["font"] = x.font;
+        d["size"] = x.size;
+        d["inset"] = x.inset;
+        d["bold"] = x.bold;
+        d["italic"] = x.italic;
+        d["underline"] = x.underline;
+        d["color"] = PyRgb(x.color);
+        d["rotation"] = x.rotation;
+        d["h_align"] = kH[static_cast<int>(x.hAlign)];
+        d["v_align"] = kV[static_cast<int>(x.vAlign)];
+        out.append(d);
+    }
+    for (const auto& x : kept.images) {
+        auto d = Primitive("image", x.layer);
+        d["top_left"] = PyPoint(x.topLeft);
+        d["width"] = x.width;
+        d["height"] = x.height;
+        d["path"] = x.path;
+        out.append(d);
+    }
+    return out;
+}
+
 py::dict RecordDict(const MyCell& cell) {
     py::dict d;
     MyCell::Visit([&](const char* field, auto member) { d[field] = py::cast(cell.*member); });
@@ -634,6 +763,20 @@ void BindLayer(py::module_& m) {
              "that ignore SVG clip paths. "
              "Pictures are read from the folder the import wrote them to, "
              "which the next import rewrites: draw the table before importing again.")
+        .def("primitives", &TablePrimitives, arg("scale") = 1.0,
+             "The table as the drawing's primitives rather than a picture, for a host that "
+             "builds objects of its own: a list of dicts, each with \"kind\" and \"layer\" "
+             "(TBLN-FILLS, TBLN-BORDERS, TBLN-TEXTS, ...: the DXF layers). Lengths are millimetres "
+             "on paper times "
+             "`scale`, y grows upward and the range's top-left corner is (0, 0); colours are "
+             "(r, g, b) tuples of 0..255. Kinds: \"fill\" (top_left, width, height, color, "
+             "pattern), \"line\" (points: two (x, y); pen_width in mm, dash, doubled, color), "
+             "\"path\" (points, closed, fill colour or None, pen), \"ellipse\" (center, radii, "
+             "rotation, angles, pen), \"text\" (top_left, width and height of its box, text "
+             "(one line; a wrapped text comes as one text per line), font, size (em height), "
+             "inset, bold, italic, underline, color, rotation in degrees counter-clockwise, "
+             "h_align left/center/right, v_align top/middle/bottom) and \"image\" (top_left, "
+             "width, height, path). Fills come first, texts after the borders.")
         .def("__eq__",
              [](const Table& a, const py::object& b) -> py::object {
                  if (!py::isinstance<Table>(b))

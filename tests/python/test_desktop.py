@@ -454,6 +454,42 @@ def test_the_range_dialog_is_a_real_window_beside_the_workbook(desktop):
     assert r.dgnCell0[3, 2].Value == "Description"
 
 
+def test_a_qt6_callers_window_owns_the_dialogs_and_the_sheet_window_closes_on_return(tmp_path):
+    # A caller with its own Qt 6 application and main window (PyQt6, as Debian has no
+    # PySide6): the dialog is modal to that window, and the workbook's window goes away
+    # when the call returns.
+    out = run_python("""
+        import os, sys
+        sys.path.insert(0, %r)
+        from PyQt6.QtWidgets import QApplication, QLineEdit, QMainWindow
+        from PyQt6.QtCore import Qt
+        import tbln
+        from test_desktop import User, window, chooser, choose, click
+        qapp = QApplication([])
+        main = QMainWindow()
+        main.setObjectName("CallerWindow")
+        main.show()
+        main.activateWindow()
+        qapp.processEvents()
+        app = tbln.Application(root=%r, ui="qt")
+        user, seen = User(), {}
+        user.when(window("CellRangeForm"), lambda form: click(form, "btnBrowse"))
+        user.when(chooser, lambda dialog: choose(dialog, %r))
+        def look(form):
+            seen["parent"] = form.parentWidget().objectName()
+            seen["modal"] = form.windowModality() == Qt.WindowModality.WindowModal
+            seen["sheet"] = [w.isVisible() for w in qapp.topLevelWidgets()
+                             if w.objectName() == "SheetWindow"]
+            click(form, "btnCancel")
+        user.when(window("CellRangeForm", lambda f: f.findChild(QLineEdit, "tbPath").text()), look)
+        r = app.BuildCell()
+        print(r.result, seen["parent"], seen["modal"], seen["sheet"],
+              [w.isVisible() for w in qapp.topLevelWidgets() if w.objectName() == "SheetWindow"])
+    """ % (os.path.dirname(os.path.abspath(__file__)), str(tmp_path / "quorvex"),
+           os.path.join(SOURCE, "examples", "door_schedule.xlsx")), QT_QPA_PLATFORM="offscreen")
+    assert out.splitlines()[-1] == "False CallerWindow True [True] [False]", out
+
+
 def test_the_script_is_for_the_scripted_user_interface_only(desktop):
     with pytest.raises(RuntimeError, match="only the scripted user interface"):
         desktop.click("btnOK")

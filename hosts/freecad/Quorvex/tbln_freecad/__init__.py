@@ -4,12 +4,21 @@ The headless half of the Quorvex workbench, usable from macros and freecadcmd:
 
 - import_range(document, book, sheet, cells, page=None) draws a range of a workbook on
   a TechDraw page as one symbol view and returns the view, which remembers the
-  workbook, the sheet and the range;
+  workbook, the sheet and the range; with as_draft=True it builds Draft objects in the
+  3D document instead (lines for the borders, texts, faces for the fills);
 - update(view) captures that range again and redraws the view in place, marking the
   changed cells, and writes a summary to the report view;
 - import_word(document, path) draws a Word document page by page, one symbol view a page;
 - link_block(template, book, sheet, links) binds a TechDraw template's editable texts to
-  cells, and insert_block(template) fills them from the sheet.
+  cells, and insert_block(template) fills them from the sheet;
+- populate(template, book, sheet, first, second, last, output) makes one FreeCAD
+  document per drawing name of the sheet from a template document, and
+  export_drawing_names(book, sheet, start, drawings) writes drawings' file names into a
+  sheet, both through the Populate and Export dialogs of the module, answered.
+
+The functions that read a workbook take progress=callable: it is called with the share
+done (0 to 1) as the import goes; an exception it raises (KeyboardInterrupt too) cancels
+the import and reaches the caller, and nothing is left half-made in the document.
 
 The drawings are the tbln module's own (Table.to_svg, the host's --svg picture); this
 package only places them. Lengths on the page are millimetres; the records' lengths
@@ -18,6 +27,7 @@ are points (1/72 inch).
 import json
 import os
 import re
+import shutil
 import sys
 
 import FreeCAD
@@ -40,12 +50,19 @@ _find_module()
 import tbln  # noqa: E402
 
 __all__ = ["import_range", "import_word", "update", "link_block", "insert_block", "new_page",
-           "symbol_svg", "QUORVEX_GROUP"]
+           "populate", "export_drawing_names", "Cancelled", "next_free_spot", "symbol_svg",
+           "QUORVEX_GROUP"]
+
+class Cancelled(Exception):
+    """Raised by a progress callback to cancel the work, as the dialogs' Cancel does."""
+
 
 # The property group of everything Quorvex keeps on a view.
 QUORVEX_GROUP = "Quorvex"
 # Kept free around the tables at the page's edges, in millimetres.
 PAGE_MARGIN = 10.0
+# Points the drawing keeps free around the range (Table.to_svg's margin).
+DRAWING_MARGIN_POINTS = 14.0
 # Millimetres per point, and the pixels per point of the SVG renderer TechDraw uses
 # (96 pixels per inch): a symbol is drawn one pixel to 1/96 inch.
 MM_PER_POINT = 25.4 / 72.0
@@ -96,16 +113,46 @@ def _page_size(page):
     return float(template.Width), float(template.Height)
 
 
-def _next_free_spot(page, width, height):
-    """The centre of a view width x height millimetres at the page's top left, below the
-    Quorvex views already on it."""
-    page_width, page_height = _page_size(page)
-    top = page_height - PAGE_MARGIN
+def _symbol_boxes(page):
+    """(left, bottom, right, top) in millimetres of the page's symbol views."""
+    boxes = []
     for view in page.Views:
-        if hasattr(view, "QuorvexRecords"):
-            _, h = symbol_size(view.Symbol) if view.Symbol else (0.0, 0.0)
-            top = min(top, float(view.Y) - h * float(view.Scale) / 2 - PAGE_MARGIN / 2)
-    return PAGE_MARGIN + width / 2, top - height / 2
+        if view.TypeId != "TechDraw::DrawViewSymbol" or not view.Symbol:
+            continue
+        try:
+            w, h = symbol_size(view.Symbol)
+        except ValueError:
+            continue
+        w, h = w * float(view.Scale), h * float(view.Scale)
+        x, y = float(view.X), float(view.Y)
+        boxes.append((x - w / 2, y - h / 2, x + w / 2, y + h / 2))
+    return boxes
+
+
+def next_free_spot(page, width, height):
+    """The centre of a view width x height millimetres at the page's first free spot:
+    its top left when nothing is drawn there, else below or to the right of a view
+    already drawn, the highest and leftmost spot where the view fits inside the page's
+    margins without covering another view; when none is free, below the lowest view."""
+    page_width, page_height = _page_size(page)
+    boxes = _symbol_boxes(page)
+    gap = PAGE_MARGIN / 2
+    # Top-left corners to try: the page's, and under and beside every view.
+    corners = [(PAGE_MARGIN, page_height - PAGE_MARGIN)]
+    for left, bottom, right, top in boxes:
+        corners += [(left, bottom - gap), (right + gap, top)]
+
+    def fits(x, y):
+        if x + width > page_width - PAGE_MARGIN + 1e-6 or y - height < PAGE_MARGIN - 1e-6:
+            return False
+        return all(x + width <= l or x >= r or y - height >= t or y <= b
+                   for l, b, r, t in boxes)
+
+    for x, y in sorted(corners, key=lambda c: (-round(c[1], 3), c[0])):
+        if fits(x, y):
+            return x + width / 2, y - height / 2
+    lowest = min((b for _, b, _, _ in boxes), default=page_height - PAGE_MARGIN + gap)
+    return PAGE_MARGIN + width / 2, lowest - gap - height / 2
 
 
 def _records(table):
@@ -143,34 +190,170 @@ def _draw(view, table, revisions=()):
     return symbol_size(svg)
 
 
-def import_range(document, book, sheet, cells, page=None, scale=1.0, position=None):
+def _range_properties(obj, table):
+    _add_property(obj, "App::PropertyFile", "Workbook", "The workbook the table comes from")
+    _add_property(obj, "App::PropertyString", "Sheet", "The sheet of the workbook")
+    _add_property(obj, "App::PropertyString", "Range", "The range of the sheet, e.g. A1:H10")
+    _add_property(obj, "App::PropertyString", "QuorvexRecords",
+                  "What the last import or update captured", hidden=True)
+    obj.Workbook, obj.Sheet, obj.Range = table.path, table.sheet, table.range
+    obj.Label = "%s %s!%s" % (os.path.basename(table.path), table.sheet, table.range)
+
+
+def _reading(progress, share):
+    """The progress callback of a read that makes `share` of the whole work."""
+    if progress is None:
+        return None
+    return lambda done: progress(done * share)
+
+
+def import_range(document, book, sheet, cells, page=None, scale=1.0, position=None,
+                 as_draft=False, progress=None, corner=None):
     """Draws the range `cells` (e.g. "A1:H10") of the sheet `sheet` (None: the active one)
     of the workbook `book` on a TechDraw page, as one symbol view, and returns the view.
 
     `page` is a TechDraw page of `document` (None: a new page on a blank A3 template);
     `scale` is the view's scale (1: the range's true size on paper); `position` is the
-    view's centre (x, y) in millimetres on the page (None: the page's next free spot at
-    its top left). The view keeps Workbook, Sheet and Range (the range as captured: a
-    merged area cut by `cells` widens it). Raises what tbln.read_range raises."""
-    table = tbln.read_range(book, sheet, cells)
-    if page is None:
-        page = new_page(document)
-    view = document.addObject("TechDraw::DrawViewSymbol", "QuorvexTable")
-    _add_property(view, "App::PropertyFile", "Workbook", "The workbook the table comes from")
-    _add_property(view, "App::PropertyString", "Sheet", "The sheet of the workbook")
-    _add_property(view, "App::PropertyString", "Range", "The range of the sheet, e.g. A1:H10")
-    _add_property(view, "App::PropertyString", "QuorvexRecords",
-                  "What the last import or update captured", hidden=True)
-    view.Workbook, view.Sheet, view.Range = table.path, table.sheet, table.range
-    width, height = _draw(view, table)
-    view.ScaleType = "Custom"
-    view.Scale = scale
-    x, y = position if position else _next_free_spot(page, width * scale, height * scale)
-    page.addView(view)
-    view.X, view.Y = x, y
-    view.Label = "%s %s!%s" % (os.path.basename(table.path), table.sheet, table.range)
+    view's centre (x, y) in millimetres on the page, or `corner` where the range's
+    top-left corner goes (None for both: the page's next free spot, see next_free_spot).
+    The view keeps Workbook, Sheet and Range (the range as captured: a merged area cut
+    by `cells` widens it).
+
+    With as_draft=True the table becomes Draft objects in the 3D document instead, in a
+    group that keeps Workbook, Sheet and Range and is returned: a Draft line for each
+    border, a Draft text for each line of text, a face for each fill, lengths in
+    millimetres times `scale`, the range's top-left corner at `position` (x, y) (None:
+    the origin); `page` is not used.
+
+    `progress(share)` is called as the work goes (see the package's help); an exception
+    it raises cancels the import, removes what was made of it and is raised again.
+    Raises what tbln.read_range raises."""
+    table = tbln.read_range(book, sheet, cells,
+                            progress=_reading(progress, 0.8 if as_draft else 1.0))
+    if as_draft:
+        return _draft_table(document, table, scale, position or (0.0, 0.0), progress)
+    made = []
+    try:
+        if page is None:
+            page = new_page(document)
+            made += [page, page.Template]
+        view = document.addObject("TechDraw::DrawViewSymbol", "QuorvexTable")
+        made.append(view)
+        _range_properties(view, table)
+        width, height = _draw(view, table)
+        view.ScaleType = "Custom"
+        view.Scale = scale
+        if corner is not None:
+            margin = DRAWING_MARGIN_POINTS * MM_PER_POINT * scale
+            position = (corner[0] - margin + width * scale / 2,
+                        corner[1] + margin - height * scale / 2)
+        x, y = position if position else next_free_spot(page, width * scale, height * scale)
+        page.addView(view)
+        view.X, view.Y = x, y
+        if progress is not None:
+            progress(1.0)
+    except BaseException:
+        _remove(document, made)
+        raise
     document.recompute()
     return view
+
+
+def _remove(document, objects):
+    for obj in reversed(objects):
+        try:
+            document.removeObject(obj.Name)
+        except Exception:  # already gone with its owner
+            pass
+
+
+def _draft_table(document, table, scale, position, progress, group=None):
+    """Builds (or, given `group`, rebuilds) the Draft objects of a table."""
+    import Draft
+
+    primitives = table.primitives(scale)
+    ox, oy = position
+    made = []
+    fresh = group is None
+    try:
+        if fresh:
+            group = document.addObject("App::DocumentObjectGroup", "QuorvexDraft")
+            made.append(group)
+            _range_properties(group, table)
+            _add_property(group, "App::PropertyFloat", "Scale",
+                          "The scale (1: the true size on paper)")
+            _add_property(group, "App::PropertyVector", "Corner",
+                          "Where the range's top-left corner is")
+            group.Scale, group.Corner = scale, FreeCAD.Vector(ox, oy, 0)
+        for number, p in enumerate(primitives):
+            obj = _draft_object(Draft, p, ox, oy)
+            if obj is not None:
+                made.append(obj)
+                group.addObject(obj)
+            if progress is not None and number % 16 == 0:
+                progress(0.8 + 0.2 * number / len(primitives))
+        if progress is not None:
+            progress(1.0)
+    except BaseException:
+        _remove(document, made)
+        raise
+    group.QuorvexRecords = json.dumps(_records(table), sort_keys=True)
+    document.recompute()
+    return group
+
+
+def _gui_look(obj, p):
+    """Colours, widths and fonts live in the view provider, which only FreeCAD's user
+    interface has."""
+    vo = getattr(obj, "ViewObject", None)
+    if vo is None:
+        return
+    colour = tuple(c / 255.0 for c in p["color"])
+    if p["kind"] == "fill":
+        vo.ShapeColor, vo.LineColor, vo.LineWidth = colour, colour, 1.0
+    elif p["kind"] == "text":
+        vo.TextColor = colour
+        vo.FontSize = p["size"]
+        vo.Justification = p["h_align"].capitalize()
+        if p["font"]:
+            vo.FontName = p["font"]
+    else:
+        vo.LineColor = colour
+        vo.LineWidth = max(1.0, p["pen_width"] * 96 / 25.4)
+        if p.get("fill") is not None:
+            vo.ShapeColor = tuple(c / 255.0 for c in p["fill"])
+
+
+def _draft_object(Draft, p, ox, oy):
+    V = FreeCAD.Vector
+    kind = p["kind"]
+    if kind == "fill":
+        (x, y), w, h = p["top_left"], p["width"], p["height"]
+        # Just under the borders and texts, which lie in the plane z = 0.
+        where = FreeCAD.Placement(V(ox + x, oy + y - h, -0.01), FreeCAD.Rotation())
+        obj = Draft.make_rectangle(w, h, where, face=True)
+        obj.Label = "Fill"
+    elif kind == "line" or (kind == "path" and len(p["points"]) >= 2):
+        points = [V(ox + x, oy + y, 0) for x, y in p["points"]]
+        obj = Draft.make_wire(points, closed=p.get("closed", False),
+                              face=p.get("fill") is not None)
+        obj.Label = "Border" if p["layer"] == "TBLN-BORDERS" else "Shape"
+    elif kind == "text" and p["text"].strip():
+        (x, y), w, h = p["top_left"], p["width"], p["height"]
+        inset, size = p["inset"], p["size"]
+        ax = {"left": x + inset, "center": x + w / 2, "right": x + w - inset}[p["h_align"]]
+        # The baseline of the line: a capital's height (about 0.72 em) under the top, or
+        # the descent (about 0.21 em) over the bottom.
+        ay = {"top": y - inset - 0.72 * size, "middle": y - h / 2 - 0.26 * size,
+              "bottom": y - h + inset + 0.21 * size}[p["v_align"]]
+        where = FreeCAD.Placement(V(ox + ax, oy + ay, 0), FreeCAD.Rotation(V(0, 0, 1),
+                                                                            p["rotation"]))
+        obj = Draft.make_text(p["text"].split("\n"), where)
+        obj.Label = "Text"
+    else:
+        return None
+    _gui_look(obj, p)
+    return obj
 
 
 def import_word(document, path, page=None, scale=1.0):
@@ -262,25 +445,35 @@ def _changes(before, after):
     return lines, revisions
 
 
-def update(view):
+def update(view, progress=None):
     """Captures the view's range again from its workbook (as the update of an imported
     range does), redraws the view in place with the changed cells marked, writes a
     summary to the report view and returns its lines (one per change; empty when nothing
-    changed)."""
+    changed). A group of Draft objects made by import_range is rebuilt in place.
+    `progress` as for import_range: the update runs to its end and the exception
+    follows, with the view unchanged."""
     if hasattr(view, "WordPage"):
         word = tbln.read_document(view.WordDocument)
         view.Symbol = symbol_svg(word.to_svg(min(view.WordPage, word.pages)))
         view.recompute()
         FreeCAD.Console.PrintMessage("Quorvex update of %s: redrawn\n" % view.Label)
         return []
-    table = tbln.update_range(view.Workbook, view.Sheet, view.Range)
+    draft = view.TypeId == "App::DocumentObjectGroup"
+    table = tbln.update_range(view.Workbook, view.Sheet, view.Range,
+                              progress=_reading(progress, 0.8 if draft else 1.0))
     try:
         before = json.loads(view.QuorvexRecords or "{}")
     except ValueError:
         before = {}
     lines, revisions = _changes(before, _records(table))
-    _draw(view, table, revisions)
-    view.recompute()
+    if draft:
+        old = list(view.Group)
+        _draft_table(view.Document, table, float(view.Scale), (view.Corner.x, view.Corner.y),
+                     progress, group=view)
+        _remove(view.Document, old)
+    else:
+        _draw(view, table, revisions)
+        view.recompute()
     name = "%s (%s!%s)" % (view.Label, view.Sheet, view.Range)
     if lines:
         FreeCAD.Console.PrintMessage("Quorvex update of %s: %d change(s)\n  %s\n"
@@ -288,3 +481,153 @@ def update(view):
     else:
         FreeCAD.Console.PrintMessage("Quorvex update of %s: no change\n" % name)
     return lines
+
+
+def _cell(text):
+    """(row, column) of a cell like "B2" or "$B$2"."""
+    m = re.fullmatch(r"\$?([A-Za-z]{1,2})\$?([0-9]+)", text.strip())
+    if not m:
+        raise ValueError("%r is not a cell like B2" % text)
+    col = 0
+    for ch in m.group(1).upper():
+        col = col * 26 + ord(ch) - 64
+    return int(m.group(2)), col
+
+
+def _answered(book, sheet):
+    """An Application whose dialogs are answered by a script, the workbook opened in
+    the Populate or Export dialog's own way."""
+    app = tbln.Application(ui="scripted")
+    app.open_workbook(os.path.abspath(os.fspath(book)), sheet or "", "btnBrowseExcel")
+    return app
+
+
+def _raise_for(app, what):
+    shown = app.messages
+    raise tbln.Error(shown[-1][1] if shown else "%s did not finish" % what)
+
+
+def _populate_dialog(book, sheet, cells, template, output):
+    app = _answered(book, sheet)
+    for line, cell in zip("12n", cells):
+        row, col = _cell(cell)
+        app.set_text("tbCol" + line, _cell_name(1, col)[:-1])
+        app.set_text("tbRow" + line, str(row))
+    app.file_choice(template)
+    app.click("btnBrowseDGN")
+    app.folder_choice(output)
+    app.click("btnBrowseOutput")
+    app.click("btnPopulate")
+    return app, app.Populate(dwgdgn="dwg")
+
+
+def populate(template, book, sheet, first, second, last, output, progress=None):
+    """Makes one FreeCAD document per drawing name from the template document
+    `template` (an .FCStd file), as the Populate dialog prepares it: the names are the
+    displayed texts of the cells `first`, `second`, ... up to `last` of the sheet `sheet`
+    of the workbook `book` (all in one column or one row, the step being second - first),
+    and the template must be one of them (its file name, or its name without .FCStd).
+    Each document is `output`/NAME.FCStd (".FCStd" added to a name without it); the
+    template itself is not written over. In each, the page templates' editable texts
+    linked to cells (link_block) are filled from the cells shifted by the distance from
+    the template's own name cell to this drawing's name cell, so a title block linked to
+    the template's row of the sheet is filled from each drawing's row.
+
+    Returns the paths written. A refusal of the dialog raises tbln.Error with its message
+    (e.g. "The template file plan7.FCStd is not in the Excel drawing name list");
+    FileNotFoundError for a missing template or workbook. `progress` as for
+    import_range; a cancel leaves the documents already written."""
+    template = os.path.abspath(os.fspath(template))
+    output = os.path.abspath(os.fspath(output))
+    for path in (template, os.fspath(book)):
+        if not os.path.isfile(path):
+            raise FileNotFoundError(2, "No such file", path)
+    app, r = _populate_dialog(book, sheet, (first, second, last), template, output)
+    stem = os.path.splitext(template)[0]
+    if not r.result:
+        # A name cell may leave out the extension: the dialog matches a drawing's
+        # name with and without the extension of the host's drawings.
+        again, r2 = _populate_dialog(book, sheet, (first, second, last), stem + ".dwg", output)
+        if not r2.result:
+            _raise_for(app, "Populate")
+        r = r2
+    rows = range(r.row10, r.rown0 + (1 if r.row20 >= r.row10 else -1), (r.row20 - r.row10) or 1)
+    cols = range(r.col10, r.coln0 + (1 if r.col20 >= r.col10 else -1), (r.col20 - r.col10) or 1)
+    cells = [(row, r.col10) for row in rows] if r.col10 == r.col20 else \
+        [(r.row10, col) for col in cols]
+    table = tbln.read_range(r.excelPath0, r.sheetName0, "%s:%s" % (
+        _cell_name(min(c[0] for c in cells), min(c[1] for c in cells)),
+        _cell_name(max(c[0] for c in cells), max(c[1] for c in cells))))
+    shown = {(c.row, c.col): c.Value.strip() for c in table if not c.hidden}
+    names = [(cell, shown.get(cell, "")) for cell in cells]
+    # The template's own name cell, as the dialog found it.
+    known = {os.path.basename(template).lower(), os.path.basename(stem).lower() + ".dwg"}
+    home = next(cell for cell, name in names
+                if known & {name.lower() + ext for ext in ("", ".fcstd", ".dwg", ".dgn")})
+    os.makedirs(output, exist_ok=True)
+    written = []
+    for number, (cell, name) in enumerate(names):
+        if not name:
+            continue
+        target = os.path.join(output, name if name.lower().endswith(".fcstd")
+                              else name + ".FCStd")
+        if os.path.abspath(target) == template:
+            continue
+        _write_drawing(template, target, (cell[0] - home[0], cell[1] - home[1]), name)
+        written.append(target)
+        if progress is not None:
+            progress((number + 1) / len(names))
+    return written
+
+
+def _write_drawing(template, target, shift, name):
+    """Copies the template to a temporary document beside `target`, fills its linked
+    texts from the shifted cells, and renames it to `target`. The template is opened as
+    that copy, so a template open in FreeCAD stays as the user has it."""
+    folder = os.path.dirname(target)
+    temporary = os.path.join(folder, ".%s.%d.FCStd" % (os.path.basename(target), os.getpid()))
+    shutil.copyfile(template, temporary)
+    try:
+        document = FreeCAD.openDocument(temporary)
+        try:
+            for obj in document.Objects:
+                links = dict(getattr(obj, "Links", {}) or {})
+                if not links or not hasattr(obj, "EditableTexts"):
+                    continue
+                obj.Links = {key: _cell_name(*(a + b for a, b in zip(_cell(cell), shift)))
+                             for key, cell in links.items()}
+                insert_block(obj)
+            document.Label = os.path.splitext(name)[0]
+            document.recompute()
+            document.save()
+        finally:
+            FreeCAD.closeDocument(document.Name)
+        os.replace(temporary, target)
+    finally:
+        if os.path.exists(temporary):
+            os.remove(temporary)
+
+
+def export_drawing_names(book, sheet, start, drawings):
+    """Writes the file names of `drawings` (paths, e.g. of .FCStd documents) into the
+    sheet `sheet` of the workbook `book`, one a row downwards from the cell `start`, as
+    the Export dialog does (the column widened to fit, the workbook saved), and returns
+    the names written. Several drawings are listed by bare file name, in the order given.
+    Raises tbln.Error with the dialog's message when the dialog refuses the start cell."""
+    if not os.path.isfile(os.fspath(book)):
+        raise FileNotFoundError(2, "No such file", os.fspath(book))
+    app = _answered(book, sheet)
+    names = [os.path.basename(os.fspath(d)) for d in drawings]
+    if names:
+        # The file chooser's answer for several files: the folder, then each name.
+        app.file_choice("\0".join([os.path.dirname(os.path.abspath(os.fspath(drawings[0])))]
+                                   + names))
+        app.click("btnAdd")
+    row, col = _cell(start)
+    app.set_text("tbCol1", _cell_name(1, col)[:-1])
+    app.set_text("tbRow1", str(row))
+    app.click("btnExport")
+    app.ExportDGNName(fileFormat0="dwg")
+    if app.messages:
+        _raise_for(app, "Export Drawing Names")
+    return names
