@@ -224,7 +224,7 @@ def main():
                     old = best.setdefault(kind, {}).get(key)
                     best[kind][key] = value if old is None else min(old, value)
     finally:
-        xvfb.kill()
+        xvfb.terminate()
         xvfb.wait()
     columns = ["peak MB", "cpu s", "wall s", "start to closed s", "closed to shown s"]
     print("%-8s" % "run" + "".join("%19s" % c for c in columns))

@@ -101,5 +101,5 @@ with tempfile.TemporaryDirectory() as root:
     finally:
         host.kill()
         host.wait()
-        xvfb.kill()
+        xvfb.terminate()
         xvfb.wait()
