@@ -173,10 +173,11 @@ class Desk:
         return None
 
     def gone(self, caption, host):
-        """Waits until no window has the caption (a chooser closed by its answer)."""
+        """Waits until no window with the caption shows (a chooser closed by its answer;
+        the host window keeps its chooser, hidden, for the next time)."""
         deadline = time.monotonic() + 120
         while time.monotonic() < deadline and host.poll() is None:
-            if not self.x("search", "--name", "^" + caption + "$").split():
+            if not self.x("search", "--onlyvisible", "--name", "^" + caption + "$").split():
                 return
             time.sleep(0.2)
         pytest.fail("the window " + caption + " stayed open")
