@@ -17,10 +17,11 @@ SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
 
-# The Debian packages: the cross compilers and Windows' zlib, Wine to run the results,
-# the header-only libraries, and the fonts the layout measures with.
+# The Debian packages: the cross compilers and Windows' zlib, Wine to run the results
+# (on Xvfb, with Pillow for the dialogs' pictures), the header-only libraries, and the
+# fonts the layout measures with.
 PACKAGES=(cmake ninja-build pkg-config dpkg-dev g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
-          mingw-w64-tools libz-mingw-w64-dev wine64 libwine-dev nlohmann-json3-dev libcli11-dev
+          mingw-w64-tools libz-mingw-w64-dev wine64 libwine-dev xvfb python3-pil nlohmann-json3-dev libcli11-dev
           fonts-liberation2 fonts-crosextra-carlito)
 missing=()
 for p in "${PACKAGES[@]}"; do
@@ -107,7 +108,7 @@ cmake -S "$ROOT" -B "$OUT/cmake" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" -D
 nice cmake --build "$OUT/cmake" -j "$JOBS"
 
 # The results need nothing but Windows' own DLLs.
-SYSTEM_DLLS='^(kernel32|user32|gdi32|advapi32|shell32|ole32|oleaut32|comctl32|comdlg32|shlwapi|uxtheme|version|msvcrt|bcrypt|ws2_32|winmm|imm32|rpcrt4|api-ms-win-.*)\.dll$'
+SYSTEM_DLLS='^(kernel32|user32|gdi32|advapi32|shell32|ole32|oleaut32|comctl32|comdlg32|shlwapi|uxtheme|version|msvcrt|bcrypt|ws2_32|winmm|imm32|rpcrt4|msimg32|windowscodecs|api-ms-win-.*)\.dll$'
 status=0
 for f in "$OUT"/*.exe "$OUT"/*.dll; do
     [ -e "$f" ] || continue

@@ -9,8 +9,20 @@
 #     files through TBLN_ANSWERS;
 #   - compare_records.py compares the records the macro got with what the Linux host
 #     (build-asan/apps/host/tbln, built when missing) prints for the same import;
+#   - a macro calling BuildCell with no answers file gets the real range dialog, which
+#     is left with Esc and with its close box, and False back; played by
+#     tbln-range-dialog-driver as a drafter beside the sheet window, it hands back the same
+#     records as the Linux host;
 #   - tbln-reader.exe and Tabulon.exe are compared with their Linux twins, and the
-#     Windows adapters' window calls and compound files checked.
+#     Windows adapters' window calls, the sheet window (clicks at measured places, its
+#     paint) and compound files checked;
+#   - the dialog scenarios every user interface plays (tbln-ui-conformance.exe) and the
+#     library's dialogs opened through the entry points (tbln-dialogs-check.exe) run on
+#     the Win32 dialogs; the dialogs' pictures are written to
+#     build-windows/tests/windows/screenshots (and to docs/screenshots/windows with
+#     TBLN_UPDATE_SCREENSHOTS=1).
+# Windows need a display: the caller's DISPLAY, else an Xvfb started here on a free
+# display and stopped at the end (by its process id).
 # The Wine prefix (tests/windows/wine_prefix.sh) lives in build-windows/wineprefix; its
 # drive C holds the install root.
 # With TBLN_SKIP_WINDOWS_BUILD=1 the build step is skipped (the files must be there).
@@ -28,6 +40,22 @@ done
 
 export WINEARCH=win64 WINEPREFIX="$OUT/wineprefix" WINEDEBUG=-all
 WINE=/usr/lib/wine/wine64
+
+# A display for the windows: the caller's, else a private Xvfb on the first free display.
+XVFB_PID=""
+stop_xvfb() { if [ -n "$XVFB_PID" ]; then kill "$XVFB_PID" 2>/dev/null || true; wait "$XVFB_PID" 2>/dev/null || true; fi; }
+trap stop_xvfb EXIT
+if [ -z "${DISPLAY:-}" ] && command -v Xvfb >/dev/null; then
+    displayfile="$(mktemp)"
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$displayfile" 2>/dev/null &
+    XVFB_PID=$!
+    for _ in $(seq 100); do [ -s "$displayfile" ] && break; sleep 0.1; done
+    [ -s "$displayfile" ] && export DISPLAY=":$(head -n 1 "$displayfile")"
+    rm -f "$displayfile"
+fi
+# A Wine server still running in this prefix from an earlier run talks to that run's
+# display: let it end first.
+/usr/lib/wine/wineserver -w
 tests/windows/wine_prefix.sh "$OUT"
 win() { "$WINE" winepath -w "$1" 2>/dev/null; }
 DLL="$(win "$OUT/tbln.dll")"
@@ -100,7 +128,7 @@ register ""
 /usr/bin/python3 -c 'import sys; open(sys.argv[1], "w", encoding="utf-16").write("Gr\u00fc\u00dfe \U0001d74a\n")' \
     "$RESULTS/wide.txt"
 /usr/bin/python3 tests/windows/make_accessors.py "$RESULTS/fields.txt" "$RESULTS/accessors.vbs"
-cat tests/windows/suite.vbs "$RESULTS/accessors.vbs" >"$RESULTS/suite.vbs"
+cat tests/windows/suite.vbs tests/windows/records.vbs "$RESULTS/accessors.vbs" >"$RESULTS/suite.vbs"
 # Wine's cscript ends a script that stops on an error with status 0 and says nothing,
 # so the suite's last line must be its summary.
 TBLN_TEST_ROOT="$(win "$ROOT")" TBLN_TEST_OUT="$(win "$RESULTS")" TBLN_ANSWERS="$(win "$RESULTS/answers.txt")" \
@@ -119,6 +147,46 @@ for name in "${COMPARED[@]}"; do
         fail "the macro wrote no $name records"
     fi
 done
+# The real dialog for a macro without answers, left with Esc and with the close box.
+if [ -n "${DISPLAY:-}" ]; then
+    for how in esc close; do
+        "$WINE" "$OUT/tbln-dialogs-check.exe" --leave "Import Excel Data" "$how" >"$RESULTS/leave_$how.log" &
+        leaver=$!
+        got="$(env -u TBLN_ANSWERS "$WINE" cscript //nologo "$(win "$ROOT/tests/windows/real_dialog.vbs")" | tr -d '\r')"
+        wait "$leaver" || fail "the range dialog was not shown to the macro without answers"
+        tr -d '\r' <"$RESULTS/leave_$how.log"
+        [ "$got" = "BuildCell: False Boolean" ] || fail "BuildCell left with $how gave: $got"
+    done
+    # Played by a drafter (tbln-range-dialog-driver) beside the sheet window: the workbook
+    # chosen through the file chooser, A1 and H10 clicked in the sheet window with the two
+    # Update buttons, Start; the macro's records equal the Linux host's. The screen is
+    # pictured once the corners are taken (sheet_window.png). Not in a desktop of Wine's
+    # own: the screen of one does not show the dialog over the sheet window.
+    cat tests/windows/shown_dialog.vbs tests/windows/records.vbs "$RESULTS/accessors.vbs" \
+        >"$RESULTS/shown_dialog.vbs"
+    mkdir -p "$RESULTS/screenshots"
+    pause="$RESULTS/screenshot.pause"
+    (
+        for _ in $(seq 3000); do [ -f "$pause" ] && break; sleep 0.1; done
+        [ -f "$pause" ] || exit 0
+        /usr/bin/python3 -c 'import sys; from PIL import ImageGrab
+screen = ImageGrab.grab(xdisplay=sys.argv[1])
+screen.crop(screen.getbbox()).save(sys.argv[2])' "$DISPLAY" "$RESULTS/screenshots/sheet_window.png"
+        rm -f "$pause"
+    ) &
+    env -u TBLN_ANSWERS TBLN_TEST_OUT="$(win "$RESULTS")" "$WINE" "$OUT/tbln-range-dialog-driver.exe" \
+        "$(win "$RESULTS/shown_dialog.vbs")" shown_dialog "$(win "$ROOT/examples/door_schedule.xlsx")" \
+        Doors "$(win "$pause")" | tr -d '\r' | tee "$RESULTS/shown_dialog.log" ||
+        fail "the range dialog played by the driver beside the sheet window"
+    wait
+    grep -qx 'BuildCell returned True' "$RESULTS/shown_dialog.log" ||
+        fail "BuildCell with the range dialog shown did not return True"
+    /usr/bin/python3 tests/windows/compare_records.py "$RESULTS/build_cell.json" \
+        "$RESULTS/shown_dialog.records" || fail "the records of the shown dialog differ"
+    if [ "${TBLN_UPDATE_SCREENSHOTS:-0}" = 1 ] && [ -f "$RESULTS/screenshots/sheet_window.png" ]; then
+        cp "$RESULTS/screenshots/sheet_window.png" "$ROOT/docs/screenshots/windows/"
+    fi
+fi
 register "removal at the end" /u
 
 # The reader and the installer: the same files and registry as their Linux twins; the
@@ -129,8 +197,30 @@ tests/windows/reader_matches_linux.sh "$LINUX/reader/tbln-reader" "$OUT" ||
     fail "Tabulon.exe differs from the Linux installer"
 if [ -n "${DISPLAY:-}" ]; then  # Wine makes real windows only on a display
     "$WINE" "$OUT/tbln-window-check.exe" | tr -d '\r' || fail "the window calls"
+    "$WINE" "$OUT/tbln-sheet-window-check.exe" "$(win "$ROOT/tests/fixtures/gui_sheets.xlsx")" |
+        tr -d '\r' || fail "the sheet window's clicks and paint"
+    "$WINE" "$OUT/tbln-ui-conformance.exe" | tr -d '\r' || fail "the dialog scenarios on Win32"
+    # The library's dialogs in a desktop of Wine's own, which draws the windows' frames
+    # and captions as Windows does (the pictures show them); its exit status is not the
+    # program's, so the printed checks are read.
+    shots="$RESULTS/screenshots"
+    mkdir -p "$shots"
+    "$WINE" explorer /desktop=tbln-tests,1024x768 "$(win "$OUT/tbln-dialogs-check.exe")" \
+        "$(win "$shots")" "$(win "$ROOT/examples")" | tr -d '\r' | tee "$RESULTS/dialogs.log"
+    grep -q '^ok: every step of the driver ran$' "$RESULTS/dialogs.log" && ! grep -q '^FAILED' "$RESULTS/dialogs.log" ||
+        fail "the library's dialogs on Win32"
+    pictures="$shots"
+    [ "${TBLN_UPDATE_SCREENSHOTS:-0}" = 1 ] && pictures="$ROOT/docs/screenshots/windows"
+    /usr/bin/python3 - "$shots" "$pictures" <<'PY'
+import pathlib, sys
+from PIL import Image
+source, target = map(pathlib.Path, sys.argv[1:])
+target.mkdir(parents=True, exist_ok=True)
+for bmp in sorted(source.glob("*.bmp")):
+    Image.open(bmp).save(target / (bmp.stem + ".png"))
+PY
 else
-    echo "skipped: the window calls (no display)"
+    echo "skipped: the window calls, the sheet window and the dialogs (no display)"
 fi
 tests/windows/compound_file_roundtrip.sh "$OUT" || fail "the rewritten compound files"
 

@@ -168,9 +168,8 @@ class QtUi::Impl {
     std::vector<std::unique_ptr<Shown>> stack;
     std::exception_ptr pending;
     ui::Hwnd next = 0x1000;
-    int blocking = 0;    // message boxes and choosers up: the dialogs' timers wait
-    QString lastFolder;  // where the user last chose a file or folder
-    std::optional<std::string> firstInitialDir;
+    int blocking = 0;            // message boxes and choosers up: the dialogs' timers wait
+    ui::ChooserFolders folders;  // where the choosers open
 
     ui::Hwnd Add(QWidget* w) {
         next += 4;
@@ -397,18 +396,9 @@ class QtUi::Impl {
         return q;
     }
 
-    // The folder a chooser opens in. As the system's choosers do, a request that names no
-    // folder, or names the folder of the first request again, opens where the user last
-    // chose; any other folder it names is where it opens.
-    QString StartFolder(const std::string& initialDir) {
-        if (!firstInitialDir) firstInitialDir = initialDir;
-        if (!lastFolder.isEmpty() && (initialDir.empty() || initialDir == *firstInitialDir))
-            return lastFolder;
-        return Q(initialDir);
-    }
-
     QFileDialog* MakeFileDialog(const ui::FileDialogRequest& request) {
-        auto* d = new QFileDialog(TopWindow(), Q(request.title), StartFolder(request.initialDir));
+        auto* d =
+            new QFileDialog(TopWindow(), Q(request.title), Q(folders.Start(request.initialDir)));
         d->setOption(QFileDialog::DontUseNativeDialog);
         QStringList filters;
         for (const auto& f : NameFilters(request.filter)) filters << Q(f);
@@ -438,9 +428,7 @@ void DialogWindow::keyPressEvent(QKeyEvent* e) {
     if (e->key() == Qt::Key_Escape) {
         target = form_.CancelButton();
     } else if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
-        for (auto* c : form_.Controls()) {
-            if (auto* b = dynamic_cast<ui::CommandButton*>(c); b && b->Default()) target = b;
-        }
+        target = form_.DefaultButton();
     }
     if (target) {
         impl_.Dispatch([target] { target->PerformClick(); });
@@ -656,34 +644,17 @@ void QtUi::DoEvents() {
 }
 
 std::vector<std::string> NameFilters(const std::string& filter) {
-    // The port's "description|pattern" pairs, or the spreadsheet chooser's
-    // "description, pattern" pairs.
-    const QString text = Q(filter);
-    const QStringList parts = text.contains('|') ? text.split('|') : text.split(',');
-    static const QStringList kWorkbooks = {"*.xlsx", "*.xlsm", "*.xls"};
     std::vector<std::string> out;
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        QString description = parts[i].trimmed();
-        QStringList patterns;
-        for (const auto& p : parts[i + 1].split(';', Qt::SkipEmptyParts)) {
-            if (!p.trimmed().isEmpty()) patterns << p.trimmed();
-        }
-        if (patterns.isEmpty()) continue;
-        // The engine opens every workbook format, whichever one the filter names.
-        const bool workbook = std::any_of(patterns.begin(), patterns.end(), [](const QString& p) {
-            return kWorkbooks.contains(p, Qt::CaseInsensitive);
-        });
-        if (workbook) {
-            for (const auto& w : kWorkbooks) {
-                if (!patterns.contains(w, Qt::CaseInsensitive)) patterns << w;
-            }
-        }
+    for (const auto& [text, patterns] : ui::FileFilters(filter)) {
         // Qt takes the patterns from the description's last parentheses: a description
         // that shows its patterns there has them replaced, any other is given them.
+        QString description = Q(text);
         if (description.endsWith(')') && description.lastIndexOf('(') > 0) {
             description = description.left(description.lastIndexOf('(')).trimmed();
         }
-        out.push_back(S(description + " (" + patterns.join(' ') + ")"));
+        QStringList list;
+        for (const auto& p : patterns) list << Q(p);
+        out.push_back(S(description + " (" + list.join(' ') + ")"));
     }
     return out;
 }
@@ -699,7 +670,7 @@ bool QtUi::GetOpenFileName(ui::FileDialogRequest& request) {
     const bool ok = d->exec() == QDialog::Accepted && !d->selectedFiles().isEmpty();
     --impl_->blocking;
     if (!ok) return false;
-    impl_->lastFolder = d->directory().absolutePath();
+    impl_->folders.Chosen(S(d->directory().absolutePath()));
     const QStringList files = d->selectedFiles();
     if (multiple && files.size() > 1) {
         std::string joined = S(d->directory().absolutePath());
@@ -720,14 +691,14 @@ bool QtUi::GetSaveFileName(ui::FileDialogRequest& request) {
     const bool ok = d->exec() == QDialog::Accepted && !d->selectedFiles().isEmpty();
     --impl_->blocking;
     if (!ok) return false;
-    impl_->lastFolder = QFileInfo(d->selectedFiles().front()).absolutePath();
+    impl_->folders.Chosen(S(QFileInfo(d->selectedFiles().front()).absolutePath()));
     request.fileName = S(d->selectedFiles().front());
     return true;
 }
 
 std::string QtUi::BrowseForFolder(ui::Hwnd owner, const std::string& title) {
     QWidget* parent = impl_->Get(owner);
-    QFileDialog d(parent ? parent : impl_->TopWindow(), Q(title), impl_->lastFolder);
+    QFileDialog d(parent ? parent : impl_->TopWindow(), Q(title), Q(impl_->folders.Last()));
     d.setOption(QFileDialog::DontUseNativeDialog);
     d.setFileMode(QFileDialog::Directory);
     d.setOption(QFileDialog::ShowDirsOnly);
@@ -735,7 +706,7 @@ std::string QtUi::BrowseForFolder(ui::Hwnd owner, const std::string& title) {
     const bool ok = d.exec() == QDialog::Accepted && !d.selectedFiles().isEmpty();
     --impl_->blocking;
     if (!ok) return {};
-    impl_->lastFolder = QFileInfo(d.selectedFiles().front()).absolutePath();
+    impl_->folders.Chosen(S(QFileInfo(d.selectedFiles().front()).absolutePath()));
     return S(d.selectedFiles().front());
 }
 

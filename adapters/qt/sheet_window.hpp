@@ -1,21 +1,17 @@
-// The sheet window: the embedded spreadsheet engine's active workbook as the
+// The sheet window on Qt: the embedded spreadsheet engine's active workbook as the
 // spreadsheet application shows it, beside the dialogs. Its caption is the engine's
-// Caption, so the dialogs find and activate it by title. The grid draws the cells in
-// view only (column widths and row heights with hidden ones hidden, merged areas,
-// displayed texts in their fonts and alignment, fills with their patterns, borders),
-// and the sheet's shapes and pictures over the cells at their anchors; clicking and
-// dragging selects cells in the engine, and the sheet tabs activate sheets, so the
-// dialogs' Update buttons and sheet-switch guards see what the user did.
+// Caption, so the dialogs find and activate it by title. What shows where, and what a
+// click, drag or arrow key does, is the sheet scene's (adapters/workbook/sheet_scene);
+// this window paints the scene's cells, selection, shapes, pictures and headers with
+// QPainter and hands it the mouse, the keys and the sheet tabs.
 #pragma once
 
 #include <QWidget>
 #include <functional>
 #include <memory>
 #include <string>
-#include <tuple>
 
-#include "platform/excel.hpp"
-#include "platform/objects.hpp"
+#include "adapters/workbook/sheet_scene.hpp"
 
 class QTabBar;
 class QTimer;
@@ -29,7 +25,7 @@ class SheetWindow : public QWidget {
   public:
     // `app` finds the engine's application (null while none runs); the window shows
     // itself the first time the engine has a workbook open.
-    using AppSource = std::function<std::shared_ptr<excel::Application>()>;
+    using AppSource = workbook::AppSource;
     SheetWindow(QtUi& ui, AppSource app, QWidget* parent = nullptr);
     ~SheetWindow() override;
 
@@ -53,11 +49,6 @@ class SheetWindow : public QWidget {
     SheetView* view_ = nullptr;
     QTabBar* tabs_ = nullptr;
     QTimer* timer_ = nullptr;
-    std::tuple<const void*, long, long> lastActive_{};
 };
-
-// The spreadsheet application running in `objects`, found each time it is asked for
-// (null while none runs): what a sheet window beside the dialogs follows.
-SheetWindow::AppSource RunningSpreadsheet(ObjectServer& objects);
 
 }  // namespace tbln::qt

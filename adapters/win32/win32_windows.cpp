@@ -17,28 +17,44 @@ ui::Hwnd Handle(HWND hwnd) {
     return static_cast<ui::Hwnd>(reinterpret_cast<LONG_PTR>(hwnd));
 }
 
-// "Description|pattern|..." as the dialogs take it: NUL between the parts, two at the end.
+// The filter as the common dialogs take it: description, NUL, patterns joined by ";",
+// NUL, ..., and a second NUL at the end.
 std::wstring Filter(const std::string& filter) {
-    std::wstring out = Wide(filter);
-    for (auto& c : out)
-        if (c == L'|') c = L'\0';
-    out.push_back(L'\0');
+    std::wstring out;
+    for (const auto& [description, patterns] : ui::FileFilters(filter)) {
+        out += Wide(description);
+        out.push_back(L'\0');
+        for (std::size_t i = 0; i < patterns.size(); ++i) {
+            if (i > 0) out.push_back(L';');
+            out += Wide(patterns[i]);
+        }
+        out.push_back(L'\0');
+    }
     out.push_back(L'\0');
     return out;
 }
 
+// The folder part of a chosen path.
+std::string FolderOf(const std::string& path) {
+    const auto at = path.find_last_of("\\/");
+    return at == std::string::npos ? std::string() : path.substr(0, at);
+}
+
+}  // namespace
+
 // The common file dialog: the chosen path (or, chosen several at once, the folder and the
 // names separated by NULs) in request.fileName; false when cancelled.
-bool FileDialog(ui::FileDialogRequest& request, bool save) {
+bool Win32Windows::FileDialog(ui::FileDialogRequest& request, bool save) {
     constexpr DWORD kBuffer = 32768;
     std::wstring file = Wide(request.fileName);
     file.resize(kBuffer, L'\0');
     const std::wstring filter = Filter(request.filter), title = Wide(request.title),
-                       dir = Wide(request.initialDir), ext = Wide(request.defaultExt);
+                       dir = Wide(folders_.Start(request.initialDir)),
+                       ext = Wide(request.defaultExt);
     OPENFILENAMEW ofn{};
     ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = H(request.owner);
-    ofn.lpstrFilter = request.filter.empty() ? nullptr : filter.c_str();
+    ofn.hwndOwner = request.owner ? H(request.owner) : DialogOwner();
+    ofn.lpstrFilter = filter.size() > 1 ? filter.c_str() : nullptr;
     ofn.nFilterIndex = static_cast<DWORD>(request.filterIndex);
     ofn.lpstrFile = file.data();
     ofn.nMaxFile = kBuffer;
@@ -49,11 +65,16 @@ bool FileDialog(ui::FileDialogRequest& request, bool save) {
     if (!(save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn))) return false;
     // Several names end with two NULs; one name with one.
     std::size_t end = file.find(L'\0');
+    const bool several = end + 1 < file.size() && file[end + 1] != L'\0';
     while (end + 1 < file.size() && file[end + 1] != L'\0') end = file.find(L'\0', end + 1);
     request.fileName = Narrow(std::wstring_view(file.data(), end));
     request.filterIndex = static_cast<int>(ofn.nFilterIndex);
+    folders_.Chosen(several ? request.fileName.substr(0, request.fileName.find('\0'))
+                            : FolderOf(request.fileName));
     return true;
 }
+
+namespace {
 
 struct TitleSearch {
     std::wstring prefix;
@@ -82,7 +103,7 @@ Win32Windows::Win32Windows() {
 
 int Win32Windows::MsgBox(const std::string& prompt, int style, const std::string& title) {
     // The runtime's styles and answers are the system's own numbers.
-    return MessageBoxW(GetActiveWindow(), Wide(prompt).c_str(), Wide(title).c_str(),
+    return MessageBoxW(DialogOwner(), Wide(prompt).c_str(), Wide(title).c_str(),
                        static_cast<UINT>(style) | MB_SETFOREGROUND);
 }
 
@@ -137,8 +158,12 @@ bool Win32Windows::RemoveMenu(Long menu, Long position, Long flags) {
 
 Long Win32Windows::SendMessage(ui::Hwnd hwnd, Long message, Long wParam,
                                const std::vector<Long>& lParam) {
-    // The list of numbers goes by reference (a list box's tab stops), none as 0.
-    const LPARAM l = lParam.empty() ? 0 : reinterpret_cast<LPARAM>(lParam.data());
+    // The list box's tab stops go by reference as the array they are; every other
+    // message takes its one number by value (a progress bar's range and position, the
+    // caption drag's 0), none as 0.
+    const LPARAM l = lParam.empty()                  ? 0
+                     : message == ui::LB_SETTABSTOPS ? reinterpret_cast<LPARAM>(lParam.data())
+                                                     : static_cast<LPARAM>(lParam.front());
     return static_cast<Long>(
         SendMessageW(H(hwnd), static_cast<UINT>(message), static_cast<WPARAM>(wParam), l));
 }
@@ -225,19 +250,24 @@ bool Win32Windows::GetSaveFileName(ui::FileDialogRequest& request) {
     return FileDialog(request, true);
 }
 
+HWND Win32Windows::DialogOwner() {
+    return GetActiveWindow();
+}
+
 std::string Win32Windows::BrowseForFolder(ui::Hwnd owner, const std::string& title) {
     // The chooser with the edit box and the new style, as the dialogs ask the shell for it;
     // the new style needs COM on this thread.
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     const std::wstring text = Wide(title);
     BROWSEINFOW info{};
-    info.hwndOwner = H(owner);
+    info.hwndOwner = owner ? H(owner) : DialogOwner();
     info.lpszTitle = text.c_str();
     info.ulFlags = 0x0001 | 0x0010 | 0x0040;  // only file-system folders, edit box, new style
     std::string chosen;
     if (PIDLIST_ABSOLUTE list = SHBrowseForFolderW(&info)) {
         wchar_t path[MAX_PATH] = {};
         if (SHGetPathFromIDListW(list, path)) chosen = Narrow(path);
+        if (!chosen.empty()) folders_.Chosen(FolderOf(chosen));
         CoTaskMemFree(list);
     }
     if (SUCCEEDED(com)) CoUninitialize();

@@ -11,6 +11,9 @@
 
 #include "platform/ui.hpp"
 
+struct HWND__;
+using HWND = HWND__*;
+
 namespace tbln::win32 {
 
 class Win32Windows : public ui::Ui {
@@ -51,6 +54,14 @@ class Win32Windows : public ui::Ui {
     bool GetOpenFileName(ui::FileDialogRequest& request) override;
     bool GetSaveFileName(ui::FileDialogRequest& request) override;
     std::string BrowseForFolder(ui::Hwnd owner, const std::string& title) override;
+
+  protected:
+    // The window a chooser or message box is modal to when the caller names none.
+    virtual HWND DialogOwner();
+
+  private:
+    bool FileDialog(ui::FileDialogRequest& request, bool save);
+    ui::ChooserFolders folders_;
 };
 
 }  // namespace tbln::win32

@@ -10,6 +10,7 @@
 #include "adapters/scripted/scripted_ui.hpp"
 #include "adapters/win32/wide_text.hpp"
 #include "apps/com/com_values.hpp"
+#include "apps/com/desktop.hpp"
 #include "apps/com/dispatch.hpp"
 #include "apps/com/record_objects.hpp"
 #include "apps/lib/dialog_script.hpp"
@@ -133,8 +134,9 @@ class ApplicationObject : public Dispatch<_Application> {
   public:
     ApplicationObject() : Dispatch(IID__Application), session_(TheSession()) {}
 
-    // Every entry point first takes its answers: the steps of the file TBLN_ANSWERS names
-    // (read afresh for each call), or none, so that every dialog is cancelled.
+    // Every entry point first takes its answers when the dialogs are answered from a file
+    // (see MakeSession): the steps of the file TBLN_ANSWERS names, read afresh for each
+    // call, or none, so that every dialog is cancelled. Shown to the user, they take none.
     void TakeAnswers() {
         scripted::ScriptedUi* ui = session_.Scripted();
         if (!ui) return;
@@ -309,10 +311,6 @@ class ApplicationObject : public Dispatch<_Application> {
 };
 
 }  // namespace
-
-std::unique_ptr<Session> MakeSession() {
-    return std::make_unique<Session>("", "scripted");
-}
 
 HRESULT CreateApplication(REFIID iid, void** out) {
     ApplicationObject* made = nullptr;

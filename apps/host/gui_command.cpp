@@ -503,7 +503,7 @@ ui::Ui& DesktopScope::Ui() {
 void DesktopScope::FollowEngines(Host& host) {
     if (desktop_->sheet) return;
     desktop_->sheet =
-        std::make_unique<qt::SheetWindow>(desktop_->ui, qt::RunningSpreadsheet(host.objects));
+        std::make_unique<qt::SheetWindow>(desktop_->ui, workbook::RunningSpreadsheet(host.objects));
 }
 
 json GuiCommand(Host& host, const Options& options) {

@@ -53,7 +53,7 @@ void EnsureApplication() {
 class LibraryDesktop : public qt::QtUi {
   public:
     explicit LibraryDesktop(ObjectServer& objects)
-        : sheet_(*this, qt::RunningSpreadsheet(objects)) {
+        : sheet_(*this, workbook::RunningSpreadsheet(objects)) {
         sheet_.Follow(false);
     }
 

@@ -1,12 +1,25 @@
-// The spreadsheet's display rules that both the drawings and the desktop's sheet window
-// follow: how far a cell's text runs into its neighbours, and the shape of a line's
-// arrowheads. Pure functions, so the sheet window's plugin can carry them without the
-// rest of the drawing room.
+// The spreadsheet's display rules that both the drawings and the sheet windows follow:
+// how far a cell's text runs into its neighbours, the shape of a line's arrowheads, and
+// colours as the workbook writes them. Pure functions, so the sheet windows can carry
+// them without the rest of the drawing room.
 #include <cmath>
+#include <string>
 
 #include "drawing/drawing.hpp"
 
 namespace tbln::drawing {
+
+std::optional<Rgb> ParseRgb(const std::string& text) {
+    std::string hex = text;
+    if (hex.size() == 8) hex = hex.substr(2);  // ARGB
+    if (hex.size() != 6 || hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
+        return std::nullopt;
+    }
+    const auto part = [&](std::size_t i) {
+        return static_cast<unsigned char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+    };
+    return Rgb{part(0), part(2), part(4)};
+}
 
 SpillSides SpillSidesOf(const SpillTraits& t) {
     if (t.merged || t.wrapped || t.turned || t.number || t.fillAligned || t.shrinks) return {};

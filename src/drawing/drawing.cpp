@@ -773,18 +773,6 @@ bool Placeholder(const A& a) {
 
 }  // namespace
 
-std::optional<Rgb> ParseRgb(const std::string& text) {
-    std::string hex = text;
-    if (hex.size() == 8) hex = hex.substr(2);  // ARGB
-    if (hex.size() != 6 || hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
-        return std::nullopt;
-    }
-    const auto part = [&](std::size_t i) {
-        return static_cast<unsigned char>(std::stoi(hex.substr(i, 2), nullptr, 16));
-    };
-    return Rgb{part(0), part(2), part(4)};
-}
-
 std::optional<Rgb> ShownFill(std::string_view pattern, std::optional<Rgb> color,
                              std::optional<Rgb> background) {
     // The share of each pattern's 8 x 8 tile that shows the pattern's colour.

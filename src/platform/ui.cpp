@@ -1,5 +1,9 @@
 #include "platform/ui.hpp"
 
+#include <algorithm>
+#include <cctype>
+#include <string_view>
+
 #include "core/error.hpp"
 
 namespace tbln::ui {
@@ -119,6 +123,13 @@ CommandButton* Form::CancelButton() const {
     return nullptr;
 }
 
+CommandButton* Form::DefaultButton() const {
+    for (auto* c : controls_) {
+        if (auto* b = dynamic_cast<CommandButton*>(c); b && b->Default()) return b;
+    }
+    return nullptr;
+}
+
 void Form::BeginLoad() {
     if (!designSaved_) {
         for (auto* c : controls_) c->SaveDesignState();
@@ -135,6 +146,82 @@ void Form::Unload() {
     Form_Unload();
     for (auto* c : controls_) c->RestoreDesignState();
     hWnd = 0;
+}
+
+int ControlId(const Form& form, const Control& control) {
+    const auto& all = form.Controls();
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        if (all[i] == &control) return kFirstControlId + static_cast<int>(i);
+    }
+    return 0;
+}
+
+Control* ControlById(const Form& form, int id) {
+    const auto& all = form.Controls();
+    const int index = id - kFirstControlId;
+    return index >= 0 && index < static_cast<int>(all.size()) ? all[static_cast<std::size_t>(index)]
+                                                              : nullptr;
+}
+
+namespace {
+
+std::string Trimmed(std::string_view s) {
+    const auto begin = s.find_first_not_of(" \t");
+    if (begin == std::string_view::npos) return {};
+    const auto end = s.find_last_not_of(" \t");
+    return std::string(s.substr(begin, end - begin + 1));
+}
+
+std::vector<std::string> Split(std::string_view s, char separator) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (;;) {
+        const auto at = s.find(separator, start);
+        parts.emplace_back(s.substr(start, at == std::string_view::npos ? s.npos : at - start));
+        if (at == std::string_view::npos) return parts;
+        start = at + 1;
+    }
+}
+
+bool SamePattern(const std::string& a, const std::string& b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
+               return std::tolower(x) == std::tolower(y);
+           });
+}
+
+}  // namespace
+
+std::vector<FileFilter> FileFilters(const std::string& filter) {
+    static const std::vector<std::string> kWorkbooks = {"*.xlsx", "*.xlsm", "*.xls"};
+    const auto parts = Split(filter, filter.find('|') != std::string::npos ? '|' : ',');
+    const auto has = [](const std::vector<std::string>& list, const std::string& p) {
+        return std::any_of(list.begin(), list.end(),
+                           [&](const std::string& q) { return SamePattern(p, q); });
+    };
+    std::vector<FileFilter> out;
+    for (std::size_t i = 0; i + 1 < parts.size(); i += 2) {
+        FileFilter entry{Trimmed(parts[i]), {}};
+        for (const auto& p : Split(parts[i + 1], ';')) {
+            if (auto t = Trimmed(p); !t.empty()) entry.patterns.push_back(std::move(t));
+        }
+        if (entry.patterns.empty()) continue;
+        const bool workbook = std::any_of(entry.patterns.begin(), entry.patterns.end(),
+                                          [&](const std::string& p) { return has(kWorkbooks, p); });
+        if (workbook) {
+            for (const auto& w : kWorkbooks) {
+                if (!has(entry.patterns, w)) entry.patterns.push_back(w);
+            }
+        }
+        out.push_back(std::move(entry));
+    }
+    return out;
+}
+
+std::string ChooserFolders::Start(const std::string& initialDir) {
+    if (!first_) first_ = initialDir;
+    if (!last_.empty() && (initialDir.empty() || initialDir == *first_)) return last_;
+    return initialDir;
 }
 
 }  // namespace tbln::ui

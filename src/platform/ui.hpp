@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -269,8 +270,10 @@ class Form {
 
     const std::vector<Control*>& Controls() const noexcept { return controls_; }
     Control* FindControl(const std::string& name) const;
-    // The button whose Cancel property is set, if any.
+    // The button whose Cancel property is set (Esc presses it), if any.
     CommandButton* CancelButton() const;
+    // The button whose Default property is set (Enter presses it), if any.
+    CommandButton* DefaultButton() const;
 
     // Called by the adapter when it shows the form: the first time, captures the
     // design state of every control; then marks the form loaded and runs Form_Load.
@@ -315,6 +318,41 @@ struct FileDialogRequest {
     std::string fileName;  // initial file name
     std::string defaultExt;
     Long flags = 0;
+};
+
+// The window identifier of a control on a real window system: one rule for every form,
+// 1000 plus the control's place in Form::Controls(), so that a driver (a test, an
+// accessibility tool) finds a control by the same number every time.
+inline constexpr int kFirstControlId = 1000;
+int ControlId(const Form& form, const Control& control);
+// The control with that identifier, or null.
+Control* ControlById(const Form& form, int id);
+
+// One entry of a file chooser's filter: its description and its patterns.
+struct FileFilter {
+    std::string description;
+    std::vector<std::string> patterns;
+};
+// The entries of a file dialog request's filter: the port's "description|pattern|..."
+// pairs, or the spreadsheet chooser's "description, pattern, ..." pairs; patterns are
+// separated by ";". Since the embedded engine opens every workbook format whichever one
+// the filter names, an entry naming a workbook pattern offers all of them.
+std::vector<FileFilter> FileFilters(const std::string& filter);
+
+// The folder a chooser opens in. As the system's choosers do, a request that names no
+// folder, or names the folder of the first request again, opens where the user last
+// chose; any other folder it names is where it opens.
+class ChooserFolders {
+  public:
+    std::string Start(const std::string& initialDir);
+    // The user chose something in this folder.
+    void Chosen(std::string folder) { last_ = std::move(folder); }
+    // Where the user last chose (empty before the first choice).
+    const std::string& Last() const { return last_; }
+
+  private:
+    std::string last_;
+    std::optional<std::string> first_;
 };
 
 // The user interface proper: message boxes, modal forms, "let events run" and the

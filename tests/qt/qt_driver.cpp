@@ -42,10 +42,8 @@ class ScriptedDriver : public UiDriver {
     void Key(const std::string& key) override {
         // The key presses the button that has the role.
         ui_.Push(scripted::Action::Call([this, key] {
-            for (auto* c : form_->Controls()) {
-                auto* b = dynamic_cast<ui::CommandButton*>(c);
-                if (b && (key == "Escape" ? b->Cancel() : b->Default())) b->PerformClick();
-            }
+            if (auto* b = key == "Escape" ? form_->CancelButton() : form_->DefaultButton())
+                b->PerformClick();
         }));
     }
     void Run(ui::Form& form) override {

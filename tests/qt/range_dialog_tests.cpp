@@ -47,7 +47,7 @@ struct DesktopHost {
         ::setenv("TBLN_READER", TBLN_READER_BINARY, 1);
         h = std::make_unique<host::Host>(root.string(), &ui);
         host::InstallReader(*h);
-        sheet = std::make_unique<qt::SheetWindow>(ui, qt::RunningSpreadsheet(h->objects));
+        sheet = std::make_unique<qt::SheetWindow>(ui, workbook::RunningSpreadsheet(h->objects));
         ui.onMessage = [this](const std::string&, const std::string& text) {
             messages.push_back(text);
         };

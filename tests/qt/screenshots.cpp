@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
     auto& ui = dynamic_cast<qt::QtUi&>(driver->Ui());
     host::Host h(root.string(), &ui);
     host::InstallReader(h);
-    qt::SheetWindow sheet(ui, qt::RunningSpreadsheet(h.objects));
+    qt::SheetWindow sheet(ui, workbook::RunningSpreadsheet(h.objects));
     const auto top = [&](DialogId id) { return ui.FormWindow(h.module.Dialog(id)); };
     const auto clickCell = [&](Long row, Long col) {
         sheet.Sync();
