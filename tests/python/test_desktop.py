@@ -151,6 +151,7 @@ class Desk:
 
     def __init__(self, display):
         self.env = dict(PLAIN, DISPLAY=display)
+        self.found = {}  # window: the caption and host it was found by
 
     def x(self, *args):
         return subprocess.run(["xdotool", *args], env=self.env, capture_output=True,
@@ -166,8 +167,9 @@ class Desk:
         """The window with the caption once it shows, else None after `seconds`."""
         deadline = time.monotonic() + seconds
         while time.monotonic() < deadline and host.poll() is None:
-            found = self.x("search", "--name", "^" + caption + "$").split()
+            found = self.x("search", "--onlyvisible", "--name", "^" + caption + "$").split()
             if found:
+                self.found[found[0]] = (caption, host)
                 return found[0]
             time.sleep(0.2)
         return None
@@ -183,9 +185,15 @@ class Desk:
         pytest.fail("the window " + caption + " stayed open")
 
     def click(self, window, left, top, width, height):
-        self.x("windowraise", window)
         place = dict(line.split("=") for line in
                      self.x("getwindowgeometry", "--shell", window).split())
+        if "X" not in place:
+            # A dialog that enters or leaves the top-most band gets a new window: the
+            # window with the same caption that shows now.
+            window = self.window(*self.found[window])
+            place = dict(line.split("=") for line in
+                         self.x("getwindowgeometry", "--shell", window).split())
+        self.x("windowraise", window)
         self.x("mousemove", str(int(place["X"]) + (left + width // 2) // 15),
                str(int(place["Y"]) + (top + height // 2) // 15), "click", "1")
         time.sleep(0.3)
