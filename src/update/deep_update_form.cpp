@@ -52,6 +52,10 @@ void DeepUpdateForm::Form_Load() {
     SetWindowTopMost(ui, hWnd, True);
 }
 
+void DeepUpdateForm::Form_Unload() {
+    if (!m_.captureDone) m_.dialogCancelled = true;
+}
+
 void DeepUpdateForm::Timer1_Timer() {
     ui::UserInterface& ui = m_.ports.ui;
     if (updatePending) {
