@@ -13,7 +13,8 @@ if [ "$(id -u)" -ne 0 ]; then
     exit 2
 fi
 build=build-release
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTBLN_TESTS=OFF >/dev/null
+# Warnings are errors here too: the Release build's optimiser finds some the Debug one does not.
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTBLN_TESTS=OFF -DTBLN_WERROR=ON >/dev/null
 cmake --build "$build"
 rm -f "$build"/tbln_*.deb
 (cd "$build" && cpack -G DEB -B "$PWD" >/dev/null)
@@ -51,9 +52,22 @@ print("check_package.sh: the installed tbln imported the door schedule:",
 EOF
 
 # FreeCAD as a host, from the installed files: Tabulon --host freecad into a new user
-# folder, then the workbench's import, title block, Word pages and update in freecadcmd.
+# folder, then the workbench's import, title block, Word pages and update in freecadcmd;
+# then the same by hand in FreeCAD's window on an X display of its own
+# (TBLN_FREECAD_DISPLAY, default :94): the page exported to PDF and read back before and
+# after an update, a cancelled import, Populate and Export Drawing Names (about a minute;
+# its screenshots stay in the temporary folder, scripts/screenshots.sh makes the README's).
 if command -v freecadcmd >/dev/null; then
     env -i HOME="$work/home" PATH=/usr/bin:/bin LANG=C.UTF-8 /usr/bin/python3 \
         "$tree/tests/freecad/check_freecad.py" /usr/bin/Tabulon /usr/share/tbln/examples \
         "$work/freecad"
+fi
+if command -v freecad >/dev/null && command -v Xvfb >/dev/null && command -v xdotool >/dev/null \
+    && command -v tesseract >/dev/null; then
+    mkdir -p "$work/by-hand/books" "$work/by-hand/shots"
+    cp /usr/share/tbln/examples/door_schedule.xlsx "$work/by-hand/books/"
+    env -i HOME="$work/home" PATH=/usr/bin:/bin LANG=C.UTF-8 /usr/bin/python3 \
+        "$tree/tests/freecad/freecad_by_hand.py" /usr/bin/Tabulon \
+        "$work/by-hand/books/door_schedule.xlsx" "$work/by-hand/shots" \
+        "${TBLN_FREECAD_DISPLAY:-:94}"
 fi

@@ -28,7 +28,6 @@ using namespace drawing;
 namespace {
 
 constexpr double kPointsPerMm = 72.0 / 25.4;
-constexpr double kMarginPt = 14;
 constexpr double kPngPixelsPerPoint = 2;
 // The longest side an image surface may have: a longer drawing (a long document's pages)
 // is drawn with fewer pixels a point.
@@ -132,7 +131,7 @@ struct CairoSink::State {
     std::map<std::tuple<std::string, bool, bool, char32_t>, Face> fallbackFor;
     FcConfig* fontconfig = nullptr;
     Frame frame;
-    double margin = kMarginPt;
+    double margin = kMarginPoints;
     int page = 1;
     // The drawing's top on the current page: pages of a drawing of pages each start at
     // the top of their own page.
@@ -318,7 +317,7 @@ void CairoSink::Begin(const Frame& frame) {
     s.scale = kPointsPerMm / (frame.unitsPerMm > 0 ? frame.unitsPerMm : 1);
     // Pages are drawn at their own size, without a margin around them; a PDF has a page
     // for each of them.
-    s.margin = frame.pageHeight > 0 ? 0 : kMarginPt;
+    s.margin = frame.pageHeight > 0 ? 0 : kMarginPoints;
     s.page = 1;
     const double w = (frame.max.x - frame.min.x) * s.scale + 2 * s.margin;
     const double h = (frame.pageHeight > 0 && s.format == Format::Pdf ? frame.pageHeight

@@ -19,6 +19,10 @@ namespace tbln::cairo {
 
 enum class Format { Pdf, Svg, Png };
 
+// The blank border, in points, that every picture leaves around the drawing: a host that
+// places a picture by the drawing's corner offsets it by this much.
+constexpr double kMarginPoints = 14;
+
 struct PixelSize {
     int width = 0, height = 0;
     bool operator==(const PixelSize&) const = default;

@@ -221,10 +221,21 @@ class QtUi::Impl {
         for (auto& s : stack) Refresh(*s);
     }
 
+    // An unloaded form's window is hidden and torn down: what its widgets signal from then
+    // on (an editable combo box commits its text as focus leaves it, a list emptied row by
+    // row moves its current row) is not the user's and must not reach the form, whose
+    // lists are empty again.
+    void Silence(Shown& s) {
+        for (auto& b : s.bindings) {
+            if (b.widget) b.widget->blockSignals(true);
+        }
+    }
+
     void Refresh(Shown& s) {
         ui::Form& form = *s.form;
         if (!form.IsLoaded()) {
             for (auto& t : s.timers) t->qtimer->stop();
+            Silence(s);
             s.window->hide();
             if (s.loop) s.loop->quit();
             return;
@@ -590,6 +601,7 @@ void QtUi::ShowModal(ui::Form& form) {
         impl.handles.erase(form.hWnd);
         form.hWnd = 0;
         for (auto& t : s.timers) t->qtimer->stop();
+        impl.Silence(s);
         s.window->hide();
         s.window->deleteLater();
         impl.stack.pop_back();

@@ -92,10 +92,17 @@ CellView DescribeFormat(const WorkbookModel& book, std::uint32_t style) {
 
 }  // namespace
 
+// One view per cell format, made on first use; the last slot serves styles out of range.
+struct FormatViewCache {
+    std::vector<std::unique_ptr<CellView>> views;
+};
+
 const CellView& FormatView(const WorkbookModel& book, std::uint32_t style) {
-    using Cache = std::vector<std::unique_ptr<CellView>>;
-    if (!book.formatViews) book.formatViews = std::make_shared<Cache>(book.cellFormats.size() + 1);
-    auto& cache = *static_cast<Cache*>(book.formatViews.get());
+    if (!book.formatViews) {
+        book.formatViews = std::make_shared<FormatViewCache>();
+        book.formatViews->views.resize(book.cellFormats.size() + 1);
+    }
+    auto& cache = book.formatViews->views;
     const std::size_t slot = style < book.cellFormats.size() ? style : book.cellFormats.size();
     if (slot >= cache.size()) cache.resize(slot + 1);
     if (!cache[slot]) cache[slot] = std::make_unique<CellView>(DescribeFormat(book, style));

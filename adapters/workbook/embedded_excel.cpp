@@ -150,7 +150,7 @@ class SheetsImpl;
 
 class BookImpl : public excel::Workbook, public std::enable_shared_from_this<BookImpl> {
   public:
-    BookImpl(std::weak_ptr<AppImpl> app, std::unique_ptr<WorkbookModel> model, std::string fullName,
+    BookImpl(std::weak_ptr<AppImpl> app, std::shared_ptr<WorkbookModel> model, std::string fullName,
              std::optional<FileStamp> stamp)
         : app_(std::move(app)),
           model_(std::move(model)),
@@ -163,6 +163,7 @@ class BookImpl : public excel::Workbook, public std::enable_shared_from_this<Boo
         }
     }
     WorkbookModel& Model() { return *model_; }
+    const std::shared_ptr<WorkbookModel>& SharedModel() const { return model_; }
     std::shared_ptr<AppImpl> App();
     const std::vector<std::shared_ptr<SheetImpl>>& SheetList() const { return sheets_; }
     // Makes this the application's active workbook.
@@ -192,7 +193,9 @@ class BookImpl : public excel::Workbook, public std::enable_shared_from_this<Boo
     void Reload();
 
     std::weak_ptr<AppImpl> app_;
-    std::unique_ptr<WorkbookModel> model_;
+    // Shared with drawings made from it: reading the file again gives a new model, and a
+    // drawing keeps the version it was made from.
+    std::shared_ptr<WorkbookModel> model_;
     std::string fullName_;
     std::vector<std::shared_ptr<SheetImpl>> sheets_;
     // The version of the file the model holds; none when the file could not be looked at.
@@ -384,8 +387,8 @@ void BookImpl::Reload() {
     for (std::size_t j = 0; j < sheets_.size(); ++j) {
         if (!kept[j]) sheets_[j]->MoveTo(SheetImpl::kGone);
     }
-    // The model object stays the same, so a window that draws it keeps a valid pointer.
-    *model_ = std::move(*fresh);
+    // A window that draws the active workbook asks for its model each time it draws.
+    model_ = std::move(fresh);
     sheets_ = std::move(sheets);
 }
 
@@ -576,6 +579,17 @@ const WorkbookModel* ActiveWorkbookModel(excel::Application& app) {
     auto* impl = dynamic_cast<AppImpl*>(&app);
     const auto book = impl ? impl->Active() : nullptr;
     return book ? &book->Model() : nullptr;
+}
+
+std::shared_ptr<const WorkbookModel> OpenWorkbookModel(excel::Application& app,
+                                                       const std::string& path) {
+    auto* impl = dynamic_cast<AppImpl*>(&app);
+    if (!impl) return nullptr;
+    for (const auto& book : impl->Books()) {
+        std::error_code ignored;
+        if (fs::equivalent(book->FullName(), path, ignored)) return book->SharedModel();
+    }
+    return nullptr;
 }
 
 }  // namespace tbln::workbook

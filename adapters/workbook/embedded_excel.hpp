@@ -5,6 +5,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "platform/excel.hpp"
 #include "platform/objects.hpp"
@@ -23,5 +24,11 @@ struct WorkbookModel;
 // The model of the application's active workbook, for a window that draws it; null
 // when no workbook is open or the application is not the embedded engine.
 const WorkbookModel* ActiveWorkbookModel(excel::Application& app);
+// The model of the open workbook whose file is `path` (however the path names it), for
+// a drawing of what was imported from it: shared, so that the drawing keeps the version
+// it was made from when the engine reads the file again. Null when the workbook is not
+// open or the application is not the embedded engine.
+std::shared_ptr<const WorkbookModel> OpenWorkbookModel(excel::Application& app,
+                                                       const std::string& path);
 
 }  // namespace tbln::workbook

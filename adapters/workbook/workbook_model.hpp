@@ -21,6 +21,9 @@
 
 namespace tbln::workbook {
 
+// The cell format views derived once per cell format (defined in cell_format.cpp).
+struct FormatViewCache;
+
 // The sheet's limits in the file format.
 inline constexpr Long kMaxRows = 1048576;
 inline constexpr Long kMaxCols = 16384;
@@ -234,7 +237,7 @@ struct WorkbookModel {
     std::uint32_t normalFont = 0;  // the font of the Normal cell style
     // What readers derive once per cell format (see cell_format.cpp); reset it after
     // changing the styles.
-    mutable std::shared_ptr<void> formatViews;
+    mutable std::shared_ptr<FormatViewCache> formatViews;
     // The default font's digit width in pixels, once worked out (see sheet_geometry.hpp);
     // 0 before.
     mutable int digitWidth = 0;

@@ -106,6 +106,56 @@ void StoreAll(S&... slots) {
     (slots.Store(), ...);
 }
 
+// The by-reference arguments BuildCell and DeepUpdate share, read from the caller's
+// slots into one CaptureArguments (Take) and stored back from it after the call (Give).
+struct CaptureSlots {
+    CaptureSlots(BSTR* fileName0, BSTR* sheetName0, _Collection** excelFonts0, SAFEARRAY** dgnCell0,
+                 SAFEARRAY** xlsShape0, SAFEARRAY** xlsImage0, FLOAT* totalHeight0,
+                 FLOAT* totalWidth0, SHORT* startRow0, SHORT* endRow0, SHORT* startCol0,
+                 SHORT* endCol0, BSTR* dwgdgn)
+        : f(fileName0),
+          s(sheetName0),
+          fonts(excelFonts0),
+          cells(dgnCell0),
+          shapes(xlsShape0),
+          images(xlsImage0),
+          th(totalHeight0),
+          tw(totalWidth0),
+          r1(startRow0),
+          r2(endRow0),
+          c1(startCol0),
+          c2(endCol0),
+          d(dwgdgn) {}
+
+    Slot<std::string, BSTR> f, s;
+    Slot<std::shared_ptr<Collection>, _Collection*> fonts;
+    Slot<MyCellArray, SAFEARRAY*> cells;
+    Slot<MyShapeArray, SAFEARRAY*> shapes;
+    Slot<MyImageArray, SAFEARRAY*> images;
+    Slot<Single, FLOAT> th, tw;
+    Slot<Integer, SHORT> r1, r2, c1, c2;
+    Slot<std::string, BSTR> d;
+
+    template <class Fn>
+    void Each(CaptureArguments& a, Fn fn) {
+        fn(f, a.fileName0), fn(s, a.sheetName0), fn(fonts, a.excelFonts0), fn(cells, a.dgnCell0);
+        fn(shapes, a.xlsShape0), fn(images, a.xlsImage0), fn(th, a.totalHeight0);
+        fn(tw, a.totalWidth0), fn(r1, a.startRow0), fn(r2, a.endRow0), fn(c1, a.startCol0);
+        fn(c2, a.endCol0), fn(d, a.dwgdgn);
+    }
+    CaptureArguments Take() {
+        CaptureArguments a;
+        Each(a, [](auto& slot, auto& value) { value = std::move(slot.v); });
+        return a;
+    }
+    void Give(CaptureArguments& a) {
+        Each(a, [](auto& slot, auto& value) {
+            slot.v = std::move(value);
+            slot.Store();
+        });
+    }
+};
+
 namespace {
 
 // A variable of the process's environment as it is now (a macro may set it through
@@ -175,18 +225,17 @@ class ApplicationObject : public Dispatch<_Application> {
         return Guard([&] {
             TakeAnswers();
             session_.InstallReader();
-            Slot f(fileName0), s(sheetName0);
-            Slot fonts(excelFonts0);
-            Slot<MyCellArray, SAFEARRAY*> cells(dgnCell0);
-            Slot<MyShapeArray, SAFEARRAY*> shapes(xlsShape0);
-            Slot<MyImageArray, SAFEARRAY*> images(xlsImage0);
-            Slot th(totalHeight0), tw(totalWidth0);
-            Slot r1(startRow0), r2(endRow0), c1(startCol0), c2(endCol0);
-            Slot d(dwgdgn), q(QVPath);
+            CaptureSlots slots(fileName0, sheetName0, excelFonts0, dgnCell0, xlsShape0, xlsImage0,
+                               totalHeight0, totalWidth0, startRow0, endRow0, startCol0, endCol0,
+                               dwgdgn);
+            Slot q(QVPath);
             Slot fast(fastUpdate0);
-            *result = App().BuildCell(f.v, s.v, fonts.v, cells.v, shapes.v, images.v, th.v, tw.v,
-                                      r1.v, r2.v, c1.v, c2.v, d.v, q.v, fast.v);
-            StoreAll(f, s, fonts, cells, shapes, images, th, tw, r1, r2, c1, c2, d, q, fast);
+            CaptureArguments a = slots.Take();
+            a.QVPath = q.v, a.fastUpdate0 = fast.v;
+            *result = App().BuildCell(a);
+            q.v = a.QVPath, fast.v = a.fastUpdate0;
+            slots.Give(a);
+            StoreAll(q, fast);
         });
     }
 
@@ -199,17 +248,12 @@ class ApplicationObject : public Dispatch<_Application> {
         return Guard([&] {
             TakeAnswers();
             session_.InstallReader();
-            Slot f(fileName0), s(sheetName0);
-            Slot fonts(excelFonts0);
-            Slot<MyCellArray, SAFEARRAY*> cells(dgnCell0);
-            Slot<MyShapeArray, SAFEARRAY*> shapes(xlsShape0);
-            Slot<MyImageArray, SAFEARRAY*> images(xlsImage0);
-            Slot th(totalHeight0), tw(totalWidth0);
-            Slot r1(startRow0), r2(endRow0), c1(startCol0), c2(endCol0);
-            Slot d(dwgdgn);
-            *result = App().DeepUpdate(f.v, s.v, fonts.v, cells.v, shapes.v, images.v, th.v, tw.v,
-                                       r1.v, r2.v, c1.v, c2.v, d.v);
-            StoreAll(f, s, fonts, cells, shapes, images, th, tw, r1, r2, c1, c2, d);
+            CaptureSlots slots(fileName0, sheetName0, excelFonts0, dgnCell0, xlsShape0, xlsImage0,
+                               totalHeight0, totalWidth0, startRow0, endRow0, startCol0, endCol0,
+                               dwgdgn);
+            CaptureArguments a = slots.Take();
+            *result = App().DeepUpdate(a);
+            slots.Give(a);
         });
     }
 

@@ -1,7 +1,10 @@
 #include "apps/host/cells_drawing.hpp"
 
+#include <iostream>
+
 #include "adapters/workbook/a1.hpp"
 #include "adapters/workbook/cell_format.hpp"
+#include "adapters/workbook/embedded_excel.hpp"
 #include "adapters/workbook/embedded_shapes.hpp"
 #include "platform/excel.hpp"
 
@@ -41,6 +44,23 @@ drawing::LookOf CellLooks(const WorkbookModel& book, const SheetModel& sheet) {
         look.shrinks = v.shrinkToFit;
         return look;
     };
+}
+
+std::shared_ptr<const WorkbookModel> ImportedWorkbook(ObjectServer& objects,
+                                                      const std::string& path) {
+    try {
+        const auto app = As<excel::Application>(objects.GetObject("Excel.Application"));
+        if (auto open = OpenWorkbookModel(*app, path)) return open;
+    } catch (const RuntimeError&) {
+        // No spreadsheet engine runs: the file is read again.
+    }
+    try {
+        return LoadWorkbook(path);
+    } catch (const RuntimeError& e) {
+        std::cerr << "tbln: the drawing shows what the records hold only: " << e.Description()
+                  << "\n";
+        return nullptr;
+    }
 }
 
 json ShapesJson(const WorkbookModel& book, const SheetModel& sheet) {

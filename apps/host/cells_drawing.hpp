@@ -3,10 +3,13 @@
 // drawings of an import, what each cell shows beyond its record.
 #pragma once
 
+#include <memory>
 #include <nlohmann/json.hpp>
+#include <string>
 
 #include "adapters/workbook/workbook_model.hpp"
 #include "drawing/drawing.hpp"
+#include "platform/objects.hpp"
 
 namespace tbln::host {
 
@@ -20,5 +23,11 @@ nlohmann::ordered_json PicturesJson(const workbook::WorkbookModel& book,
 // colours, the font's and each border's colour (theme colours with their tints), and
 // what the cell holds. The book and the sheet outlive the function.
 drawing::LookOf CellLooks(const workbook::WorkbookModel& book, const workbook::SheetModel& sheet);
+
+// The workbook an import read, for its drawing: the copy the session's spreadsheet engine
+// holds open (the import left it open), else the file read again; null, after saying why
+// on stderr, when it cannot be read (the drawing then shows what the records hold only).
+std::shared_ptr<const workbook::WorkbookModel> ImportedWorkbook(ObjectServer& objects,
+                                                                const std::string& path);
 
 }  // namespace tbln::host

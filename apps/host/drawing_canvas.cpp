@@ -6,7 +6,6 @@
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
-#include <iostream>
 
 #include "adapters/workbook/cell_format.hpp"
 #include "apps/host/cells_drawing.hpp"
@@ -96,18 +95,18 @@ class FrameSink : public drawing::Sink {
 // An import as drawn: its records (a range's, or a document's lines), what the workbook
 // shows of its cells, and its place.
 struct DrawingCanvas::Import {
-    CaptureCall call;
-    std::optional<WordCall> word;
+    std::shared_ptr<const CaptureCall> call;
+    std::shared_ptr<const WordCall> word;
     std::string picturesFolder;
-    std::unique_ptr<workbook::WorkbookModel> book;
+    Book book;
     const workbook::SheetModel* sheet = nullptr;
     drawing::Point at;     // where the range's top-left corner lies on the canvas
     drawing::Frame frame;  // its extents about that corner
     std::vector<drawing::CellBox> marks;
 
     drawing::Capture Capture() const {
-        drawing::Capture c{call.dgnCell0, call.xlsShape0, call.xlsImage0, call.startRow0,
-                           call.endRow0,  call.startCol0, call.endCol0,   picturesFolder};
+        drawing::Capture c{call->dgnCell0, call->xlsShape0, call->xlsImage0, call->startRow0,
+                           call->endRow0,  call->startCol0, call->endCol0,   picturesFolder};
         if (sheet) c.looks = CellLooks(*book, *sheet);
         return c;
     }
@@ -139,23 +138,16 @@ DrawingCanvas::DrawingCanvas(drawing::FindFont findFont, QWidget* parent)
 
 DrawingCanvas::~DrawingCanvas() = default;
 
-void DrawingCanvas::Load(Import& import, const CaptureCall& call,
+void DrawingCanvas::Load(Import& import, std::shared_ptr<const CaptureCall> call, Book book,
                          const std::string& picturesFolder) {
-    import.call = call;
+    import.call = std::move(call);
     import.word.reset();
     import.picturesFolder = picturesFolder;
-    import.sheet = nullptr;
-    import.book.reset();
     // The engine's view of the cells (colours with their tints, what each one holds), as
-    // the drawing outputs read it; a workbook that cannot be read again leaves the records
-    // alone to draw from.
-    try {
-        import.book = workbook::LoadWorkbook(call.fileName0);
-        import.sheet = workbook::FindSheet(*import.book, call.sheetName0);
-    } catch (const RuntimeError& e) {
-        std::cerr << "tbln: the drawing shows what the records hold only: " << e.Description()
-                  << "\n";
-    }
+    // the drawing outputs read it.
+    import.book = std::move(book);
+    import.sheet =
+        import.book ? workbook::FindSheet(*import.book, import.call->sheetName0) : nullptr;
     import.frame = drawing::CaptureFrame(import.Capture(), options_);
     import.marks.clear();
 }
@@ -167,28 +159,29 @@ drawing::Point DrawingCanvas::NextPlace() const {
     return {last.at.x, last.at.y + last.frame.min.y - kGapMm * options_.unitsPerMm};
 }
 
-void DrawingCanvas::Load(Import& import, const WordCall& call) {
-    import.word = call;
+void DrawingCanvas::Load(Import& import, std::shared_ptr<const WordCall> call) {
+    import.word = std::move(call);
     // Its pages' extents, without a line drawn.
     FrameSink frame;
     import.Draw(options_, frame, drawing::Area{{0, kNowhere}, { 0, kNowhere }});
     import.frame = frame.frame;
 }
 
-std::size_t DrawingCanvas::Place(const CaptureCall& call, const std::string& picturesFolder) {
+std::size_t DrawingCanvas::Place(std::shared_ptr<const CaptureCall> call, Book book,
+                                 const std::string& picturesFolder) {
     auto import = std::make_unique<Import>();
-    Load(*import, call, picturesFolder);
+    Load(*import, std::move(call), std::move(book), picturesFolder);
     return Place(std::move(import));
 }
 
-std::size_t DrawingCanvas::Place(const WordCall& call) {
+std::size_t DrawingCanvas::Place(std::shared_ptr<const WordCall> call) {
     auto import = std::make_unique<Import>();
-    Load(*import, call);
+    Load(*import, std::move(call));
     return Place(std::move(import));
 }
 
-void DrawingCanvas::Redraw(std::size_t index, const WordCall& call) {
-    Load(*imports_.at(index), call);
+void DrawingCanvas::Redraw(std::size_t index, std::shared_ptr<const WordCall> call) {
+    Load(*imports_.at(index), std::move(call));
     update();
 }
 
@@ -206,11 +199,11 @@ std::size_t DrawingCanvas::Place(std::unique_ptr<Import> import) {
     return imports_.size() - 1;
 }
 
-void DrawingCanvas::Redraw(std::size_t index, const CaptureCall& call,
+void DrawingCanvas::Redraw(std::size_t index, std::shared_ptr<const CaptureCall> call, Book book,
                            const std::string& picturesFolder,
                            const std::vector<std::pair<Integer, Integer>>& changed) {
     Import& import = *imports_.at(index);
-    Load(import, call, picturesFolder);
+    Load(import, std::move(call), std::move(book), picturesFolder);
     import.marks = drawing::BoxesOf(import.Capture(), options_, changed);
     update();
 }

@@ -25,15 +25,20 @@ class DrawingCanvas : public QWidget {
     ~DrawingCanvas() override;
 
     // Draws an import (which completed) at the point clicked since the last one, else
-    // below the last one, and brings it into view; gives its number.
-    std::size_t Place(const CaptureCall& call, const std::string& picturesFolder);
+    // below the last one, and brings it into view; gives its number. The drawing keeps
+    // the records and the workbook they came from (null: the records alone are drawn),
+    // which the host window shares.
+    using Book = std::shared_ptr<const workbook::WorkbookModel>;
+    std::size_t Place(std::shared_ptr<const CaptureCall> call, Book book,
+                      const std::string& picturesFolder);
     // The same for a document's lines, page by page.
-    std::size_t Place(const WordCall& call);
+    std::size_t Place(std::shared_ptr<const WordCall> call);
     // Draws import `index` again from its new records, in place, with `changed` cells
     // marked.
-    void Redraw(std::size_t index, const CaptureCall& call, const std::string& picturesFolder,
+    void Redraw(std::size_t index, std::shared_ptr<const CaptureCall> call, Book book,
+                const std::string& picturesFolder,
                 const std::vector<std::pair<Integer, Integer>>& changed);
-    void Redraw(std::size_t index, const WordCall& call);
+    void Redraw(std::size_t index, std::shared_ptr<const WordCall> call);
     bool Empty() const { return imports_.empty(); }
     // The whole drawing, every import at its place, into one sink.
     void DrawAll(drawing::Sink& sink) const;
@@ -54,8 +59,9 @@ class DrawingCanvas : public QWidget {
   private:
     struct Import;
     drawing::Point CanvasPoint(QPointF pixel) const;
-    void Load(Import& import, const CaptureCall& call, const std::string& picturesFolder);
-    void Load(Import& import, const WordCall& call);
+    void Load(Import& import, std::shared_ptr<const CaptureCall> call, Book book,
+              const std::string& picturesFolder);
+    void Load(Import& import, std::shared_ptr<const WordCall> call);
     std::size_t Place(std::unique_ptr<Import> import);
 
     std::vector<std::unique_ptr<Import>> imports_;

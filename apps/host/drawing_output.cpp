@@ -28,7 +28,6 @@
 #include "adapters/fonts/font_metrics.hpp"
 #include "adapters/posix/posix_system.hpp"
 #include "adapters/workbook/cell_format.hpp"
-#include "adapters/workbook/embedded_excel.hpp"
 #include "apps/host/cells_drawing.hpp"
 #include "common/paths.hpp"
 #include "core/numeric.hpp"
@@ -430,29 +429,11 @@ void DrawingOutputs::WriteCapture(Host& host, Boolean result, const std::string&
     if (!Completed(result)) return;
     drawing::Capture capture{cells,  shapes,   images, startRow,
                              endRow, startCol, endCol, paths::PicturesFolder(host.sys)};
-    // The engine's view of the cells (colours with their tints, what each one holds): the
-    // workbook the import left open in the engine, else the file read again; a workbook
-    // that cannot be read again leaves the records alone to draw from.
-    std::unique_ptr<workbook::WorkbookModel> loaded;
-    const workbook::WorkbookModel* model = nullptr;
+    // The engine's view of the cells (colours with their tints, what each one holds).
+    std::shared_ptr<const workbook::WorkbookModel> model;
     const workbook::SheetModel* found = nullptr;
-    if (!files_.empty()) {
-        const auto* open =
-            host.module.xlApp ? workbook::ActiveWorkbookModel(*host.module.xlApp) : nullptr;
-        std::error_code ignored;
-        if (open && fs::equivalent(open->path, book, ignored)) {
-            model = open;
-        } else {
-            try {
-                loaded = workbook::LoadWorkbook(book);
-                model = loaded.get();
-            } catch (const RuntimeError& e) {
-                std::cerr << "tbln: the drawing shows what the records hold only: "
-                          << e.Description() << "\n";
-            }
-        }
-        if (model) found = workbook::FindSheet(*model, sheet);
-    }
+    if (!files_.empty()) model = ImportedWorkbook(host.objects, book);
+    if (model) found = workbook::FindSheet(*model, sheet);
     if (found) capture.looks = CellLooks(*model, *found);
     const auto marks = drawing::BoxesOf(capture, drawingOptions_, revisions);
     Draw([&](drawing::Sink& sink) {

@@ -43,10 +43,9 @@ json WordJson(Host& host, const WordCall& c) {
 
 json CallBuildCell(Host& host, CaptureCall& c) {
     InstallReader(host);
-    std::string dwgdgn = "dwg", QVPath = host.sys.InstallRoot();
-    c.result = host.app.BuildCell(c.fileName0, c.sheetName0, c.excelFonts0, c.dgnCell0, c.xlsShape0,
-                                  c.xlsImage0, c.totalHeight0, c.totalWidth0, c.startRow0,
-                                  c.endRow0, c.startCol0, c.endCol0, dwgdgn, QVPath, c.fastUpdate0);
+    c.dwgdgn = "dwg";
+    c.QVPath = host.sys.InstallRoot();
+    c.result = host.app.BuildCell(c);
     json out = CaptureJson(c);
     out["fastUpdate0"] = c.fastUpdate0 != False;
     out["messages"] = host.Messages();
@@ -55,10 +54,8 @@ json CallBuildCell(Host& host, CaptureCall& c) {
 
 json CallDeepUpdate(Host& host, CaptureCall& c) {
     InstallReader(host);
-    std::string dwgdgn = "dwg";
-    c.result = host.app.DeepUpdate(c.fileName0, c.sheetName0, c.excelFonts0, c.dgnCell0,
-                                   c.xlsShape0, c.xlsImage0, c.totalHeight0, c.totalWidth0,
-                                   c.startRow0, c.endRow0, c.startCol0, c.endCol0, dwgdgn);
+    c.dwgdgn = "dwg";
+    c.result = host.app.DeepUpdate(c);
     json out = CaptureJson(c);
     out["messages"] = host.Messages();
     return out;

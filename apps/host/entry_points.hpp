@@ -13,16 +13,8 @@ namespace tbln::host {
 
 // BuildCell's and DeepUpdate's result and by-reference arguments. The file, sheet and
 // range go in (DeepUpdate reads them) and come back with the rest.
-struct CaptureCall {
+struct CaptureCall : CaptureArguments {
     Boolean result = False;
-    std::string fileName0, sheetName0;
-    std::shared_ptr<Collection> excelFonts0;
-    MyCellArray dgnCell0;
-    MyShapeArray xlsShape0;
-    MyImageArray xlsImage0;
-    Single totalHeight0 = 0, totalWidth0 = 0;
-    Integer startRow0 = 0, endRow0 = 0, startCol0 = 0, endCol0 = 0;
-    Boolean fastUpdate0 = False;
 };
 
 // ParseWord's and UpdateWord's result and by-reference arguments; UpdateWord reads

@@ -32,6 +32,7 @@
 #include "adapters/qt/display_probe.hpp"
 #include "adapters/qt/qt_ui.hpp"
 #include "adapters/qt/sheet_window.hpp"
+#include "apps/host/cells_drawing.hpp"
 #include "apps/host/change_report.hpp"
 #include "apps/host/drawing_canvas.hpp"
 #include "apps/host/drawing_output.hpp"
@@ -219,29 +220,35 @@ class HostWindow : public QMainWindow {
         result["messages"] = messages;
         menuBar()->setEnabled(true);
         Show(item.caption, std::move(result));
-        lastCells_ = std::exchange(shownCells_, {});
         // An import's records as shown are the ones its next update is compared with.
-        if (captured_) lastCapture_ = last_;
+        if (captured_) lastCapture_ = last_.values;
         captured_ = false;
     }
 
     // The result as tables: its record arrays, one tab each, and its other values in a
-    // first tab. The tables read the records in the result kept for saving.
+    // first tab. The tables read the records where they are: in the result kept for
+    // saving, or, for the cells and the document lines, the entry point's own records.
     void Show(const std::string& caption, json result) {
-        last_ = std::make_shared<const json>(std::move(result));
+        last_ = {std::make_shared<const json>(std::move(result)), std::exchange(running_, {})};
         saveAction_->setEnabled(true);
         auto* page = new QTabWidget;
         auto summary = std::make_shared<json>(json::array());
-        for (const auto& [key, value] : last_->items()) {
+        const auto& capture = last_.records.capture;
+        const auto& word = last_.records.word;
+        for (const auto& [key, value] : last_.values->items()) {
             // A record array with its bounds holds its records in "items".
             const json& list =
                 value.is_object() && value.contains("items") ? value["items"] : value;
             std::vector<const json*> records;
             if (list.is_array()) CollectRecords(list, records);
-            if (key == "dgnCell0" && value.is_null() && shownCells_.IsAllocated()) {
-                page->addTab(CellTable(shownCells_), QString::fromStdString(key));
+            if (key == "dgnCell0" && value.is_null() && capture &&
+                capture->dgnCell0.IsAllocated()) {
+                page->addTab(CellTable(capture), QString::fromStdString(key));
+            } else if (key == "wordLines0" && word && word->wordLines0.IsAllocated()) {
+                page->addTab(LineTable(word), QString::fromStdString(key));
             } else if (!records.empty()) {
-                page->addTab(RecordTable(last_, std::move(records)), QString::fromStdString(key));
+                page->addTab(RecordTable(last_.values, std::move(records)),
+                             QString::fromStdString(key));
             } else if (!value.is_array() || !value.empty()) {
                 summary->push_back({{"name", key}, {"value", value}});
             }
@@ -256,18 +263,59 @@ class HostWindow : public QMainWindow {
     }
 
   private:
+    // The record arrays of a result that its JSON leaves out (the cells as null, the
+    // document lines with null items), as the entry point handed them back.
+    struct Records {
+        std::shared_ptr<const CaptureCall> capture;
+        std::shared_ptr<const WordCall> word;
+    };
+    // A result as shown and saved.
+    struct Result {
+        std::shared_ptr<const json> values;
+        Records records;
+    };
+
     // The cell records of an import, a row of the table each, row by row of the range.
-    static QTableView* CellTable(const MyCellArray& cells) {
+    // The table shares the import's records with the drawing.
+    static QTableView* CellTable(std::shared_ptr<const CaptureCall> call) {
+        const MyCellArray& cells = call->dgnCell0;
         const auto columns = static_cast<std::size_t>(cells.ColUpper() - cells.ColLower() + 1);
         const auto count =
             static_cast<std::size_t>(cells.RowUpper() - cells.RowLower() + 1) * columns;
-        const auto at = [cells, columns](std::size_t i) -> const std::shared_ptr<MyCell>& {
-            return cells(cells.RowLower() + static_cast<Long>(i / columns),
-                         cells.ColLower() + static_cast<Long>(i % columns));
-        };
-        json sample = RecordJson(std::make_shared<MyCell>());
         return RecordTable(new RecordTableModel(
-            count, [at](std::size_t i) { return RecordJson(at(i)); }, sample));
+            count,
+            [call, columns](std::size_t i) {
+                const MyCellArray& c = call->dgnCell0;
+                return RecordJson(c(c.RowLower() + static_cast<Long>(i / columns),
+                                    c.ColLower() + static_cast<Long>(i % columns)));
+            },
+            RecordJson(std::make_shared<MyCell>())));
+    }
+
+    // The lines of a document import, a row of the table each.
+    static QTableView* LineTable(std::shared_ptr<const WordCall> call) {
+        const WordLineArray& lines = call->wordLines0;
+        return RecordTable(new RecordTableModel(
+            static_cast<std::size_t>(lines.Upper() - lines.Lower() + 1),
+            [call](std::size_t i) {
+                const WordLineArray& l = call->wordLines0;
+                return RecordJson(l(l.Lower() + static_cast<Long>(i)));
+            },
+            RecordJson(std::make_shared<WordLine>())));
+    }
+
+    // The macro's variables of the last import going into an entry point: its file,
+    // sheet and range (the record arrays are what the entry point hands back).
+    static CaptureCall Inputs(const std::shared_ptr<const CaptureCall>& last) {
+        CaptureCall call;
+        if (!last) return call;
+        call.fileName0 = last->fileName0;
+        call.sheetName0 = last->sheetName0;
+        call.startRow0 = last->startRow0;
+        call.endRow0 = last->endRow0;
+        call.startCol0 = last->startCol0;
+        call.endCol0 = last->endCol0;
+        return call;
     }
 
     json RunEntryPoint(const std::string& entry) {
@@ -277,30 +325,33 @@ class HostWindow : public QMainWindow {
             // The macro's variables of the last import: its file, sheet and range go in. An
             // import that did not complete (cancelled) leaves them, and the drawing, as
             // they were, as the macro does when the result is False.
-            CaptureCall call = capture_;
+            auto call = std::make_shared<CaptureCall>(Inputs(capture_));
             json out =
-                entry == "BuildCell" ? CallBuildCell(host_, call) : CallDeepUpdate(host_, call);
+                entry == "BuildCell" ? CallBuildCell(host_, *call) : CallDeepUpdate(host_, *call);
             // The cells stay records (dgnCell0 holds null in the JSON, as the commands
-            // print it): the tables make each one into its fields while it is shown.
-            shownCells_ = call.dgnCell0;
-            if (call.result == False) return out;
+            // print it): the tables make each one into its fields while it is shown, and
+            // the drawing, the tables and the saved result share them.
+            running_.capture = call;
+            if (call->result == False) return out;
             const std::string pictures = paths::PicturesFolder(host_.sys);
+            // The workbook as the session's engine holds it open, not read again.
+            auto book = ImportedWorkbook(host_.objects, call->fileName0);
             if (entry == "BuildCell") {
-                lastImport_ = canvas_->Place(call, pictures);
+                lastImport_ = canvas_->Place(call, std::move(book), pictures);
             } else {
                 // The changes since the import drawn, marked on the drawing.
                 ChangeReport report;
                 try {
                     json earlier = *lastCapture_;
-                    earlier["dgnCell0"] = ArrayJson(capture_.dgnCell0);
-                    report = CompareCaptures(earlier, "the last import", call.dgnCell0,
-                                             call.xlsShape0, call.xlsImage0, call.startRow0,
-                                             call.endRow0, call.startCol0, call.endCol0);
+                    earlier["dgnCell0"] = ArrayJson(capture_->dgnCell0);
+                    report = CompareCaptures(earlier, "the last import", call->dgnCell0,
+                                             call->xlsShape0, call->xlsImage0, call->startRow0,
+                                             call->endRow0, call->startCol0, call->endCol0);
                     out["changes"] = report.changes;
                 } catch (const UsageError& e) {
                     out["changes"] = e.what();
                 }
-                canvas_->Redraw(*lastImport_, call, pictures, report.cells);
+                canvas_->Redraw(*lastImport_, call, std::move(book), pictures, report.cells);
             }
             capture_ = std::move(call);
             captured_ = true;
@@ -309,11 +360,15 @@ class HostWindow : public QMainWindow {
         }
         if (entry == "ParseWord" || entry == "UpdateWord") {
             // As for a range: a document import that did not complete leaves the last one.
-            WordCall call = word_;
+            // Update Word reads the last one's file again.
+            auto call = std::make_shared<WordCall>();
+            if (word_) call->fileName0 = word_->fileName0;
             json out =
-                entry == "ParseWord" ? CallParseWord(host_, call) : CallUpdateWord(host_, call);
-            out["wordLines0"] = ArrayJson(call.wordLines0);
-            if (call.result == False) return out;
+                entry == "ParseWord" ? CallParseWord(host_, *call) : CallUpdateWord(host_, *call);
+            // The lines stay records (their items are null in the JSON, as the commands
+            // print them), shared by the drawing, the table and the saved result.
+            running_.word = call;
+            if (call->result == False) return out;
             if (entry == "UpdateWord" && lastDocument_) {
                 canvas_->Redraw(*lastDocument_, call);
             } else {
@@ -390,10 +445,14 @@ class HostWindow : public QMainWindow {
         // Saved as every file is saved in place, in the text the commands print.
         try {
             std::ostringstream text;
-            if (last_->contains("dgnCell0") && (*last_)["dgnCell0"].is_null()) {
-                PrintWithCells(text, *last_, "dgnCell0", lastCells_);
+            const json& result = *last_.values;
+            if (last_.records.capture && result.contains("dgnCell0") &&
+                result["dgnCell0"].is_null()) {
+                PrintWithCells(text, result, "dgnCell0", last_.records.capture->dgnCell0);
+            } else if (last_.records.word) {
+                PrintWordResult(text, result, last_.records.word->wordLines0);
             } else {
-                text << DumpJson(*last_) << "\n";
+                text << DumpJson(result) << "\n";
             }
             posix::WriteFileAtomically(path.toStdString(), text.str());
         } catch (const RuntimeError& e) {
@@ -409,16 +468,16 @@ class HostWindow : public QMainWindow {
     QListWidget* messages_ = nullptr;
     QAction* saveAction_ = nullptr;
     QAction* drawingAction_ = nullptr;
-    std::shared_ptr<const json> last_;         // the last result, shown and saved
-    CaptureCall capture_;                      // the last import, which Update Range captures again
-    std::optional<std::size_t> lastImport_;    // its drawing on the canvas
-    std::shared_ptr<const json> lastCapture_;  // its records as returned, for the changes
-    bool captured_ = false;
-    MyCellArray shownCells_;  // the cells of the result being shown (null in its JSON)
-    MyCellArray lastCells_;   // those of the last result shown, saved with it                    //
-                              // the run in progress completed an import
-    std::optional<std::size_t> lastDocument_;  // its drawing on the canvas
-    WordCall word_;  // the last Word import, whose file Update Word reads again
+    Result last_;                                 // the last result, shown and saved
+    Records running_;                             // the records of the run in progress
+    std::shared_ptr<const CaptureCall> capture_;  // the last import, which Update Range
+                                                  // captures again
+    std::optional<std::size_t> lastImport_;       // its drawing on the canvas
+    std::shared_ptr<const json> lastCapture_;     // its result, for the changes
+    bool captured_ = false;                       // the run in progress completed an import
+    std::shared_ptr<const WordCall> word_;        // the last document import, which Update
+                                                  // Word reads again
+    std::optional<std::size_t> lastDocument_;     // its drawing on the canvas
 };
 
 }  // namespace

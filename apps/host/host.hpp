@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -84,9 +85,9 @@ nlohmann::ordered_json CellsCommand(Host& host, const Options& options);
 nlohmann::ordered_json ParseWordCommand(Host& host, const Options& options);
 nlohmann::ordered_json UpdateWordCommand(Host& host, const Options& options);
 nlohmann::ordered_json WordLinesCommand(Host& host, const Options& options);
-// Prints the JSON of a Word import (CallParseWord, CallUpdateWord) with its lines written
-// one at a time; returns AlreadyPrinted().
-nlohmann::ordered_json PrintWordResult(const nlohmann::ordered_json& out,
+// Prints the JSON of a Word import (CallParseWord, CallUpdateWord) to `to` with its lines
+// written one at a time; returns AlreadyPrinted().
+nlohmann::ordered_json PrintWordResult(std::ostream& to, const nlohmann::ordered_json& out,
                                        const WordLineArray& wordLines0);
 // After a Word import that said the file is not a valid Word file: prints the document
 // engine's reason on stderr, which the message leaves out.

@@ -8,7 +8,8 @@
 
 namespace tbln::host {
 
-nlohmann::ordered_json PrintWordResult(const json& out, const WordLineArray& wordLines0) {
+nlohmann::ordered_json PrintWordResult(std::ostream& to, const json& out,
+                                       const WordLineArray& wordLines0) {
     // A long document has hundreds of thousands of lines: written one at a time.
     std::vector<std::pair<std::string, ItemSource>> arrays;
     if (wordLines0.IsAllocated()) {
@@ -16,7 +17,7 @@ nlohmann::ordered_json PrintWordResult(const json& out, const WordLineArray& wor
             for (const auto& line : wordLines0) sink(RecordJson(line));
         });
     }
-    PrintWithArrays(std::cout, out, arrays);
+    PrintWithArrays(to, out, arrays);
     return AlreadyPrinted();
 }
 
@@ -43,7 +44,7 @@ nlohmann::ordered_json ParseWordCommand(Host& host, const Options& options) {
     if (c.result == False) {
         PrintWhyNotAWordFile(host, answering ? c.fileName0 : options.Get("file"));
     }
-    PrintWordResult(out, c.wordLines0);
+    PrintWordResult(std::cout, out, c.wordLines0);
     drawings.Finish();
     return AlreadyPrinted();
 }

@@ -1,4 +1,6 @@
 // tbln update-word --file DOC: UpdateWord on DOC, without a file dialog.
+#include <iostream>
+
 #include "apps/host/entry_points.hpp"
 
 namespace tbln::host {
@@ -8,7 +10,7 @@ nlohmann::ordered_json UpdateWordCommand(Host& host, const Options& options) {
     c.fileName0 = options.Get("file");
     const json out = CallUpdateWord(host, c);
     if (c.result == False) PrintWhyNotAWordFile(host, options.Get("file"));
-    return PrintWordResult(out, c.wordLines0);
+    return PrintWordResult(std::cout, out, c.wordLines0);
 }
 
 }  // namespace tbln::host

@@ -6,10 +6,14 @@ from types import SimpleNamespace
 from typing import Any, Callable, ClassVar, Generic, Iterator, TypeVar, overload
 
 __version__: str
+DRAWING_MARGIN_POINTS: float
+"""The blank border in points around the range in a picture of a table (Table.to_svg):
+the range's top-left corner lies that far right of and below the picture's."""
 __all__ = ["Application", "Collection", "Document", "Error", "JCell", "MyCell", "MyCellArray",
            "MyImage", "MyImageArray", "MyShape", "MyShapeArray", "Segment", "Table", "TagPos",
            "TagPosArray", "WordLine", "WordLineArray", "read_document", "read_range", "ui_names",
-           "update_range", "__version__"]
+           "update_range", "__version__",
+           "DRAWING_MARGIN_POINTS"]
 
 _StrPath = str | os.PathLike[str]
 

@@ -182,33 +182,23 @@ Boolean ToAutomationBoolean(const py::object& v) {
     return v.cast<Boolean>();
 }
 
-// The twelve values BuildCell and DeepUpdate hand back.
-struct CaptureArgs {
-    std::string fileName0, sheetName0;
-    std::shared_ptr<Collection> excelFonts0;
-    MyCellArray dgnCell0;
-    MyShapeArray xlsShape0;
-    MyImageArray xlsImage0;
-    Single totalHeight0 = 0, totalWidth0 = 0;
-    Integer startRow0 = 0, endRow0 = 0, startCol0 = 0, endCol0 = 0;
-
-    py::kwargs Out() {
-        py::kwargs k;
-        k["fileName0"] = fileName0;
-        k["sheetName0"] = sheetName0;
-        k["excelFonts0"] = excelFonts0;
-        k["dgnCell0"] = std::move(dgnCell0);
-        k["xlsShape0"] = std::move(xlsShape0);
-        k["xlsImage0"] = std::move(xlsImage0);
-        k["totalHeight0"] = totalHeight0;
-        k["totalWidth0"] = totalWidth0;
-        k["startRow0"] = startRow0;
-        k["endRow0"] = endRow0;
-        k["startCol0"] = startCol0;
-        k["endCol0"] = endCol0;
-        return k;
-    }
-};
+// The twelve values BuildCell and DeepUpdate hand back (the records moved out).
+py::kwargs CaptureOut(CaptureArguments& c) {
+    py::kwargs k;
+    k["fileName0"] = c.fileName0;
+    k["sheetName0"] = c.sheetName0;
+    k["excelFonts0"] = c.excelFonts0;
+    k["dgnCell0"] = std::move(c.dgnCell0);
+    k["xlsShape0"] = std::move(c.xlsShape0);
+    k["xlsImage0"] = std::move(c.xlsImage0);
+    k["totalHeight0"] = c.totalHeight0;
+    k["totalWidth0"] = c.totalWidth0;
+    k["startRow0"] = c.startRow0;
+    k["endRow0"] = c.endRow0;
+    k["startCol0"] = c.startCol0;
+    k["endCol0"] = c.endCol0;
+    return k;
+}
 
 py::kwargs WordOut(WordLineArray& wordLines0, Integer pageNum0, Single pageWid0, Single pageHei0,
                    const std::string& fileName0) {
@@ -571,8 +561,7 @@ Table CaptureRange(const py::object& pathArg, const std::optional<std::string>& 
     if (!progress.is_none() && !PyCallable_Check(progress.ptr()))
         throw py::type_error("progress must be None or a callable taking the share done");
     Session session("", "scripted");
-    CaptureArgs c;
-    Boolean fastUpdate0 = False;
+    CaptureArguments c;
     Boolean ok = False;
     std::optional<py::error_already_set> stopped;
     auto* dialog = dynamic_cast<ProgressDialog*>(
@@ -603,7 +592,6 @@ Table CaptureRange(const py::object& pathArg, const std::optional<std::string>& 
         // queue filled here, and the reader is another process.
         py::gil_scoped_release release;
         session.InstallReader();
-        std::string dwgdgn = "dwg", qvPath;
         if (deep) {
             c.fileName0 = path;
             c.sheetName0 = sheet.value_or("");
@@ -613,15 +601,10 @@ Table CaptureRange(const py::object& pathArg, const std::optional<std::string>& 
             c.startRow0 = static_cast<Integer>(row), c.startCol0 = static_cast<Integer>(col);
             workbook::ParseCellRef(range.substr(colon + 1), row, col);
             c.endRow0 = static_cast<Integer>(row), c.endCol0 = static_cast<Integer>(col);
-            ok = session.App().DeepUpdate(c.fileName0, c.sheetName0, c.excelFonts0, c.dgnCell0,
-                                          c.xlsShape0, c.xlsImage0, c.totalHeight0, c.totalWidth0,
-                                          c.startRow0, c.endRow0, c.startCol0, c.endCol0, dwgdgn);
+            ok = session.App().DeepUpdate(c);
         } else {
             session.RangeDialog(path, sheet.value_or(""), range);
-            ok = session.App().BuildCell(c.fileName0, c.sheetName0, c.excelFonts0, c.dgnCell0,
-                                         c.xlsShape0, c.xlsImage0, c.totalHeight0, c.totalWidth0,
-                                         c.startRow0, c.endRow0, c.startCol0, c.endCol0, dwgdgn,
-                                         qvPath, fastUpdate0);
+            ok = session.App().BuildCell(c);
         }
     }
     reraise();
@@ -757,8 +740,9 @@ void BindLayer(py::module_& m) {
              arg("revisions") = std::vector<std::pair<Integer, Integer>>(), arg("clip") = true,
              "The table as the host's --svg draws it (fills, borders, texts, shapes and "
              "pictures), as SVG text whose units are points: one drawing unit per millimetre "
-             "on paper times `scale` (drawing units per millimetre), with a margin of 14 pt "
-             "around the range. `revisions` are (row, col) sheet cells marked as changed. "
+             "on paper times `scale` (drawing units per millimetre), with a margin of "
+             "DRAWING_MARGIN_POINTS around the range. `revisions` are (row, col) sheet cells "
+             "marked as changed. "
              "With clip=False each text is cut to its room rather than clipped, for viewers "
              "that ignore SVG clip paths. "
              "Pictures are read from the folder the import wrote them to, "
@@ -941,16 +925,14 @@ void BindApplication(py::module_& m) {
             [](PySession& s, std::string dwgdgn, std::string QVPath) {
                 s.ClearMessages();
                 s.InstallReader();
-                CaptureArgs c;
-                Boolean fastUpdate0 = False;
-                const Boolean r = s.App().BuildCell(
-                    c.fileName0, c.sheetName0, c.excelFonts0, c.dgnCell0, c.xlsShape0, c.xlsImage0,
-                    c.totalHeight0, c.totalWidth0, c.startRow0, c.endRow0, c.startCol0, c.endCol0,
-                    dwgdgn, QVPath, fastUpdate0);
-                py::kwargs k = c.Out();
-                k["dwgdgn"] = dwgdgn;
-                k["QVPath"] = QVPath;
-                k["fastUpdate0"] = Bool(fastUpdate0);
+                CaptureArguments c;
+                c.dwgdgn = std::move(dwgdgn);
+                c.QVPath = std::move(QVPath);
+                const Boolean r = s.App().BuildCell(c);
+                py::kwargs k = CaptureOut(c);
+                k["dwgdgn"] = c.dwgdgn;
+                k["QVPath"] = c.QVPath;
+                k["fastUpdate0"] = Bool(c.fastUpdate0);
                 return Result(Bool(r), k);
             },
             arg("dwgdgn") = "dwg", arg("QVPath") = "")
@@ -960,19 +942,17 @@ void BindApplication(py::module_& m) {
                Integer endRow0, Integer startCol0, Integer endCol0, std::string dwgdgn) {
                 s.ClearMessages();
                 s.InstallReader();
-                CaptureArgs c;
+                CaptureArguments c;
                 c.fileName0 = std::move(fileName0);
                 c.sheetName0 = std::move(sheetName0);
                 c.startRow0 = startRow0;
                 c.endRow0 = endRow0;
                 c.startCol0 = startCol0;
                 c.endCol0 = endCol0;
-                const Boolean r =
-                    s.App().DeepUpdate(c.fileName0, c.sheetName0, c.excelFonts0, c.dgnCell0,
-                                       c.xlsShape0, c.xlsImage0, c.totalHeight0, c.totalWidth0,
-                                       c.startRow0, c.endRow0, c.startCol0, c.endCol0, dwgdgn);
-                py::kwargs k = c.Out();
-                k["dwgdgn"] = dwgdgn;
+                c.dwgdgn = std::move(dwgdgn);
+                const Boolean r = s.App().DeepUpdate(c);
+                py::kwargs k = CaptureOut(c);
+                k["dwgdgn"] = c.dwgdgn;
                 return Result(Bool(r), k);
             },
             arg("fileName0"), arg("sheetName0"), arg("startRow0"), arg("endRow0"), arg("startCol0"),
@@ -1128,8 +1108,14 @@ PYBIND11_MODULE(tbln, m) {
         "first column and the top of the row above the range, as the records define them. "
         "Hidden cells are placeholders that carry only hidden=True (col 0). Value is the "
         "cell's displayed text, in its number format. Colours (bgColor) are hex strings "
-        "such as \"FFFF00\", or \"none\".";
+        "such as \"FFFF00\", or \"none\".\n\n"
+        "DRAWING_MARGIN_POINTS: the blank border in points around the range in a picture "
+        "of a table (Table.to_svg): the range's top-left corner lies that far right of and "
+        "below the picture's.";
     m.attr("__version__") = TBLN_VERSION;
+    // The picture's blank border: Table.to_svg draws the range's top-left corner this far
+    // in from the picture's, which a host needs to put that corner where the user clicked.
+    m.attr("DRAWING_MARGIN_POINTS") = cairo::kMarginPoints;
     g_runtimeError = PyErr_NewExceptionWithDoc(
         "tbln.RuntimeError",
         "A run-time error of the library: number and description as the macro sees them.",
@@ -1179,5 +1165,6 @@ PYBIND11_MODULE(tbln, m) {
           "WordLine",     "WordLineArray", "read_document", "read_range",   "ui_names",
           "update_range", "__version__"})
         all.append(name);
+    all.append("DRAWING_MARGIN_POINTS");
     m.attr("__all__") = all;
 }

@@ -34,7 +34,7 @@ Boolean ShowRangeDialog(Module& m) {
 }
 
 Long Application::SetTopMostWindow(Long& hwnd, Boolean& Topmost) {
-    auto& ui = m_.ports.ui;
+    ui::WindowManager& ui = m_.ports.ui;
     if (Topmost == True) {
         return ui.SetWindowPos(hwnd, ui::HWND_TOPMOST, 0, 0, 0, 0, ui::SWP_NOMOVE | ui::SWP_NOSIZE);
     }
@@ -110,6 +110,18 @@ Boolean Application::DeepUpdate(std::string& fileName0, std::string& sheetName0,
                     totalHeight0, totalWidth0, startRow0, endRow0, startCol0, endCol0);
     FinishCapture(trap);
     return result;
+}
+
+Boolean Application::BuildCell(CaptureArguments& a) {
+    return BuildCell(a.fileName0, a.sheetName0, a.excelFonts0, a.dgnCell0, a.xlsShape0, a.xlsImage0,
+                     a.totalHeight0, a.totalWidth0, a.startRow0, a.endRow0, a.startCol0, a.endCol0,
+                     a.dwgdgn, a.QVPath, a.fastUpdate0);
+}
+
+Boolean Application::DeepUpdate(CaptureArguments& a) {
+    return DeepUpdate(a.fileName0, a.sheetName0, a.excelFonts0, a.dgnCell0, a.xlsShape0,
+                      a.xlsImage0, a.totalHeight0, a.totalWidth0, a.startRow0, a.endRow0,
+                      a.startCol0, a.endCol0, a.dwgdgn);
 }
 
 Boolean Application::Populate(Integer& row10, Integer& row20, Integer& rown0, Integer& col10,

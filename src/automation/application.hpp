@@ -15,6 +15,22 @@ namespace tbln {
 // completed it.
 Boolean ShowRangeDialog(Module& m);
 
+// BuildCell's and DeepUpdate's by-reference arguments kept together, for callers that
+// hold them between calls (the reference host, the Python module, the automation server,
+// tests). DeepUpdate reads the file, sheet and range and leaves QVPath and fastUpdate0
+// alone; the overloads below pass each member to the entry point under its own name.
+struct CaptureArguments {
+    std::string fileName0, sheetName0;
+    std::shared_ptr<Collection> excelFonts0;
+    MyCellArray dgnCell0;
+    MyShapeArray xlsShape0;
+    MyImageArray xlsImage0;
+    Single totalHeight0 = 0, totalWidth0 = 0;
+    Integer startRow0 = 0, endRow0 = 0, startCol0 = 0, endCol0 = 0;
+    std::string dwgdgn = "dwg", QVPath;
+    Boolean fastUpdate0 = False;
+};
+
 class Application {
   public:
     explicit Application(Module& module) : m_(module) {}
@@ -33,6 +49,9 @@ class Application {
                        MyShapeArray& xlsShape0, MyImageArray& xlsImage0, Single& totalHeight0,
                        Single& totalWidth0, Integer& startRow0, Integer& endRow0,
                        Integer& startCol0, Integer& endCol0, std::string& dwgdgn);
+
+    Boolean BuildCell(CaptureArguments& a);
+    Boolean DeepUpdate(CaptureArguments& a);
 
     Boolean Populate(Integer& row10, Integer& row20, Integer& rown0, Integer& col10, Integer& col20,
                      Integer& coln0, std::string& templatePath0, std::string& outputPath0,

@@ -1,7 +1,7 @@
 #include "batch/batch_dialog.hpp"
 
-#include "common/common_dialog.hpp"
 #include "common/utilities.hpp"
+#include "controls/common_dialog.hpp"
 #include "core/error.hpp"
 
 namespace tbln {
@@ -30,7 +30,7 @@ void BatchDialog::ReturnTopMost() {
 }
 
 void BatchDialog::btnBrowseExcel_Click() {
-    CommonDialog chooser(ui_, ports_.sys);
+    CommonDialog chooser(ui_, windows_, ports_.sys);
     chooser.SetMultiSelect(false);
     chooser.SetTitle("Open an Excel file");
     chooser.SetFilter(std::string("Excel File  *.xls") + '\0' + "*.xls" + '\0');

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
-#include "common/common_dialog.hpp"
 #include "common/utilities.hpp"
+#include "controls/common_dialog.hpp"
 #include "core/error.hpp"
 #include "core/unicode.hpp"
 #include "platform/shell.hpp"
@@ -29,8 +29,9 @@ std::vector<Integer> Walk(Integer first, Integer last, Integer step) {
 
 }  // namespace
 
-NameRange getRange(ui::Ui& ui, std::string col1, const std::string& row1Text, std::string col2,
-                   const std::string& row2Text, std::string coln, const std::string& rownText) {
+NameRange getRange(ui::UserInterface& ui, std::string col1, const std::string& row1Text,
+                   std::string col2, const std::string& row2Text, std::string coln,
+                   const std::string& rownText) {
     NameRange out;
     try {
         const Integer c1 = ColumnNumber(ui, col1);
@@ -150,12 +151,12 @@ void DistributeForm::Form_Load() {
     m_.ReleaseExcel();
     Timer1.SetEnabled(true);
     Timer1.SetInterval(500);
-    CenterForm(ui_, *this);
+    CenterForm(windows_, *this);
     excelFocusOnHover = true;
 }
 
 void DistributeForm::btnBrowseDGN_Click() {
-    CommonDialog chooser(ui_, ports_.sys);
+    CommonDialog chooser(ui_, windows_, ports_.sys);
     chooser.SetMultiSelect(false);
     chooser.SetTitle("Open a DGN file");
     chooser.SetFilter(DrawingFilter());
@@ -168,7 +169,7 @@ void DistributeForm::btnBrowseDGN_Click() {
 void DistributeForm::btnBrowseOutput_Click() {
     auto shell = As<shell::Shell>(ports_.objects.CreateObject("Shell.Application"));
     LeaveTopMost();
-    const ui::Hwnd owner = ui_.FindWindow("", kOutputTitle);
+    const ui::Hwnd owner = windows_.FindWindow("", kOutputTitle);
     const Long options =
         shell::BIF_RETURNONLYFSDIRS | shell::BIF_EDITBOX | shell::BIF_NEWDIALOGSTYLE;
     ErrorTrap trap;

@@ -19,8 +19,9 @@ struct NameRange {
 
 // The drawing-name cells from the first, second and last cell's column letters and
 // row texts. Column letters of three or more characters are reported by ColumnNumber.
-NameRange getRange(ui::Ui& ui, std::string col1, const std::string& row1Text, std::string col2,
-                   const std::string& row2Text, std::string coln, const std::string& rownText);
+NameRange getRange(ui::UserInterface& ui, std::string col1, const std::string& row1Text,
+                   std::string col2, const std::string& row2Text, std::string coln,
+                   const std::string& rownText);
 
 class DistributeForm : public BatchDialog {
   public:

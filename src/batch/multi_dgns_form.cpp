@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "common/common_dialog.hpp"
 #include "common/utilities.hpp"
+#include "controls/common_dialog.hpp"
 #include "core/error.hpp"
 #include "core/unicode.hpp"
 
@@ -81,17 +81,17 @@ MultiDGNsForm::MultiDGNsForm(Module& m) : BatchDialog("MultiDGNsForm", m) {
 void MultiDGNsForm::Form_Load() {
     Timer1.SetEnabled(true);
     Timer1.SetInterval(500);
-    CenterForm(ui_, *this);
+    CenterForm(windows_, *this);
     excelFocusOnHover = true;
     TopMost(true);
     lbDGNNames.Clear();
     cbSheetName.Clear();
     saveError_.clear();
-    DisableCloseButton(ui_, ui_.FindWindow("", Caption));
+    DisableCloseButton(windows_, windows_.FindWindow("", Caption));
 }
 
 void MultiDGNsForm::btnAdd_Click() {
-    CommonDialog chooser(ui_, ports_.sys);
+    CommonDialog chooser(ui_, windows_, ports_.sys);
     chooser.SetMultiSelect(true);
     chooser.SetFileMustExist(true);
     chooser.SetFilter(DrawingFilter());

@@ -73,7 +73,7 @@ void BlockDialog::btnBrowseExcel_Click() {
     auto& app = *m_.xlApp;
     trap.Run([&] { app.SetVisible(true); });
     BringExcelForward();
-    trap.Run([&] { MaximizeWindow(ui_, app.Caption()); });
+    trap.Run([&] { MaximizeWindow(windows_, app.Caption()); });
     std::string text;
     bool chosen = false;
     trap.Run([&] {
@@ -85,7 +85,7 @@ void BlockDialog::btnBrowseExcel_Click() {
     const bool cancelled = !chosen || text == "False";
     if (maximiseAfterChooser_) {
         BringExcelForward();
-        trap.Run([&] { MaximizeWindow(ui_, app.Caption()); });
+        trap.Run([&] { MaximizeWindow(windows_, app.Caption()); });
         TopMost(true);
         excelFocusOnHover = true;
     }
@@ -159,7 +159,7 @@ void BlockDialog::UpdateListBox() {
                             tag->Value);
         }
     }
-    FillTabbedList(ui_, lbTags, lines);
+    FillTabbedList(ports_.ui, lbTags, lines);
 }
 
 }  // namespace tbln

@@ -35,9 +35,9 @@ void InsertBlockForm::Form_Load() {
     Timer1.SetInterval(500);
     UpdateListBox();
     TopMost(true);
-    CenterForm(ui_, *this);
+    CenterForm(windows_, *this);
     excelFocusOnHover = true;
-    ui_.SendMessage(lbTags.hWnd, LB_SETHORIZONTALEXTENT, 300, {0});
+    windows_.SendMessage(lbTags.hWnd, LB_SETHORIZONTALEXTENT, 300, {0});
 }
 
 void InsertBlockForm::btnUpdate1_Click() {

@@ -22,7 +22,7 @@ void MakeBlockForm::Form_Load() {
     Timer1.SetEnabled(true);
     Timer1.SetInterval(500);
     UpdateListBox();
-    CenterForm(ui_, *this);
+    CenterForm(windows_, *this);
     excelFocusOnHover = true;
 }
 

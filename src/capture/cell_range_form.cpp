@@ -15,7 +15,7 @@ const char* const kNameCheckTitle = "Excel File and Sheet Name Checking";
 
 }  // namespace
 
-bool ShowSpecialCharMessage(ui::Ui& ui, const std::string& text, bool isFile) {
+bool ShowSpecialCharMessage(ui::UserInterface& ui, const std::string& text, bool isFile) {
     const std::string what = isFile ? "Excel file path/name" : "Excel sheet name";
     const std::string rename = isFile ? "Excel file path/name" : "Excel sheet name";
     const std::string sep = "\r\r";
@@ -109,7 +109,7 @@ CellRangeForm::CellRangeForm(Module& m)
 }
 
 void CellRangeForm::Form_Load() {
-    auto& ui = m_.ports.ui;
+    ui::WindowManager& ui = m_.ports.ui;
     m_.captureDone = false;
     m_.ReleaseExcel();
     Timer1.SetEnabled(true);
@@ -323,7 +323,7 @@ void CellRangeForm::WidenOverCentredText() {
 
 void CellRangeForm::btnOK_Click() {
     if (busy_) return;
-    auto& ui = m_.ports.ui;
+    ui::UserInterface& ui = m_.ports.ui;
     if (!m_.xlApp || CharCount(tbPath.Text()) < 6) {
         ui.MsgBox("Please select an Excel file for importing", ui::vbInformation, "Error");
         return;
@@ -417,13 +417,13 @@ void CellRangeForm::btnCancel_Click() {
 }
 
 void CellRangeForm::Timer1_Timer() {
-    auto& ui = m_.ports.ui;
+    ui::UserInterface& ui = m_.ports.ui;
     if (m_.xlSheet) {
         if (cbSheetName.Text() != m_.sheetName) cbSheetName_Change();
         // The guard runs only for a sheet the box names, so a half-typed name does not
         // bring up the message on every tick.
         if (cbSheetName.Text() == m_.sheetName) {
-            GuardSheetSwitch(ui, m_.xlApp, m_.xlSheet, cbSheetName.Text());
+            GuardSheetSwitch(m_.ports.ui, m_.xlApp, m_.xlSheet, cbSheetName.Text());
         }
     }
     if (m_.captureDone) {

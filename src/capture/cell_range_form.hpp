@@ -7,7 +7,7 @@
 
 #include "automation/module.hpp"
 #include "capture/capture_range.hpp"
-#include "common/progress_bar.hpp"
+#include "controls/progress_bar.hpp"
 #include "platform/ui.hpp"
 
 namespace tbln {
@@ -72,6 +72,6 @@ class CellRangeForm : public ui::Form, public ProgressDialog {
 };
 
 // The name checks' messages, shared by the file path and the sheet name.
-bool ShowSpecialCharMessage(ui::Ui& ui, const std::string& text, bool isFile);
+bool ShowSpecialCharMessage(ui::UserInterface& ui, const std::string& text, bool isFile);
 
 }  // namespace tbln

@@ -386,7 +386,7 @@ namespace {
 
 // A name the reader would read back as another name (its markers in it) is refused
 // before anything runs: the reader would otherwise import another workbook or sheet.
-bool RefuseMarkedName(ui::Ui& ui, const std::string& text, bool isFile) {
+bool RefuseMarkedName(ui::UserInterface& ui, const std::string& text, bool isFile) {
     const std::string marker = ReaderArgumentMarker(text);
     if (marker.empty()) return false;
     const std::string what = isFile ? "Excel file path/name" : "Excel sheet name";
@@ -435,7 +435,7 @@ void RefuseRangeOutsideGrid(const Module& m, const std::string& address, Integer
 
 bool RunReaderAndWait(Module& m, const ProgressDisplay& progress) {
     auto& sys = m.ports.sys;
-    auto& ui = m.ports.ui;
+    ui::UserInterface& ui = m.ports.ui;
     EndReaderExchange(m);  // an exchange of this module before this one is over
     if (RefuseMarkedName(ui, m.fileName, true) || RefuseMarkedName(ui, m.sheetName, false)) {
         return false;

@@ -13,8 +13,8 @@
 
 #include "automation/module.hpp"
 #include "capture/reader_markers.hpp"
-#include "common/progress_bar.hpp"
 #include "common/reader_arguments.hpp"
+#include "controls/progress_bar.hpp"
 #include "platform/sys.hpp"
 #include "platform/ui.hpp"
 

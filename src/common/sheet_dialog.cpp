@@ -10,12 +10,12 @@ const char* const kSheetSwitchMessage =
     "Please do NOT switch Excel sheet using Excel tab     \r\n\r\n"
     "Use Sheet drop down box in dialog box instead     ";
 
-void BringExcelForward(ui::Ui& ui, const std::shared_ptr<excel::Application>& xlApp) {
+void BringExcelForward(ui::WindowManager& ui, const std::shared_ptr<excel::Application>& xlApp) {
     if (!xlApp) return;
     ui.AppActivate(xlApp->Caption());
 }
 
-void DialogMouseMove(ui::Ui& ui, ui::Form& form, int button,
+void DialogMouseMove(ui::WindowManager& ui, ui::Form& form, int button,
                      const std::shared_ptr<excel::Application>& xlApp, bool excelFocusOnHover) {
     if (button == 1) {
         ui.ReleaseCapture();
@@ -46,11 +46,11 @@ std::shared_ptr<excel::Worksheet> FindSheet(excel::Workbook& book, const std::st
     }
 }
 
-void ShowNoSuchSheet(ui::Ui& ui, const std::string& name) {
+void ShowNoSuchSheet(ui::UserInterface& ui, const std::string& name) {
     ui.MsgBox("The workbook has no sheet named \"" + name + "\"     ", ui::vbInformation, "Error");
 }
 
-void RunHandler(ui::Ui& ui, const std::function<void()>& handler) {
+void RunHandler(ui::UserInterface& ui, const std::function<void()>& handler) {
     try {
         handler();
     } catch (const RuntimeError& e) {
@@ -60,7 +60,7 @@ void RunHandler(ui::Ui& ui, const std::function<void()>& handler) {
 }
 
 SheetBoxDialog::SheetBoxDialog(std::string name, Ports ports, ExcelRefs refs)
-    : ui::Form(std::move(name)), ports_(ports), ui_(ports.ui), x_(refs) {
+    : ui::Form(std::move(name)), ports_(ports), ui_(ports.ui), windows_(ports.ui), x_(refs) {
     cbSheetName.Change = [this] { RunHandler(ui_, [this] { cbSheetName_Change(); }); };
     Timer1.Tick = [this] { RunHandler(ui_, [this] { Timer1_Timer(); }); };
 }
@@ -86,11 +86,11 @@ void SheetBoxDialog::cbSheetName_Change() {
 void SheetBoxDialog::Timer1_Timer() {
     if (!x_.xlSheet) return;
     if (cbSheetName.Text() != x_.sheetName) cbSheetName_Change();
-    GuardSheetSwitch(ui_, x_.xlApp, x_.xlSheet, cbSheetName.Text());
+    GuardSheetSwitch(ports_.ui, x_.xlApp, x_.xlSheet, cbSheetName.Text());
 }
 
 void SheetBoxDialog::Form_MouseMove(int button, int /*shift*/, Single /*x*/, Single /*y*/) {
-    DialogMouseMove(ui_, *this, button, x_.xlApp, excelFocusOnHover);
+    DialogMouseMove(windows_, *this, button, x_.xlApp, excelFocusOnHover);
 }
 
 void SheetBoxDialog::FillSheetBox() {
@@ -105,7 +105,7 @@ void SheetBoxDialog::FillSheetBox() {
 }
 
 void SheetBoxDialog::TopMost(bool topmost) {
-    SetWindowTopMost(ui_, hWnd, ToBoolean(topmost));
+    SetWindowTopMost(windows_, hWnd, ToBoolean(topmost));
 }
 
 std::string Truncate(const std::string& tagName) {

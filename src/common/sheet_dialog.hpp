@@ -25,12 +25,12 @@ extern const char* const kSheetSwitchMessage;
 
 // Activates the top-level window whose title is Excel's Caption. Does nothing when no
 // Excel is attached, so a dialog may call it after any action.
-void BringExcelForward(ui::Ui& ui, const std::shared_ptr<excel::Application>& xlApp);
+void BringExcelForward(ui::WindowManager& ui, const std::shared_ptr<excel::Application>& xlApp);
 
 // Mouse movement over a dialog's body: with the left button down (button 1) the mouse
 // capture is released and the dialog is dragged by its body; then, when Excel is
 // attached and the dialog hands the focus back on hover, Excel is brought forward.
-void DialogMouseMove(ui::Ui& ui, ui::Form& form, int button,
+void DialogMouseMove(ui::WindowManager& ui, ui::Form& form, int button,
                      const std::shared_ptr<excel::Application>& xlApp, bool excelFocusOnHover);
 
 // The sheet-switch guard of the dialogs' timer: when the sheet box's text differs from
@@ -46,7 +46,7 @@ std::shared_ptr<excel::Worksheet> FindSheet(excel::Workbook& book, const std::st
 
 // Tells the user that the sheet box names no sheet of the workbook (a button that acts
 // on the sheet then does nothing).
-void ShowNoSuchSheet(ui::Ui& ui, const std::string& name);
+void ShowNoSuchSheet(ui::UserInterface& ui, const std::string& name);
 
 // Routines the block and batch dialogs share beyond these: the sheet box with its
 // guard timer, the error report of a handler, and the tabbed tag list.
@@ -54,7 +54,7 @@ void ShowNoSuchSheet(ui::Ui& ui, const std::string& name);
 // Runs a dialog handler; a run-time error that escapes it (a sheet or workbook closed
 // behind the dialog's back, Excel gone) is reported with its description and the
 // dialog stays open.
-void RunHandler(ui::Ui& ui, const std::function<void()>& handler);
+void RunHandler(ui::UserInterface& ui, const std::function<void()>& handler);
 
 // The references a sheet dialog shares with the library's module state.
 struct ExcelRefs {
@@ -82,7 +82,7 @@ class SheetBoxDialog : public ui::Form {
     void Form_MouseMove(int button, int shift, Single x, Single y) override;
 
   protected:
-    void BringExcelForward() { tbln::BringExcelForward(ui_, x_.xlApp); }
+    void BringExcelForward() { tbln::BringExcelForward(windows_, x_.xlApp); }
     // After a workbook was opened: the active workbook's active sheet goes into the
     // box (selecting it), xlSheet and sheetName follow, and every sheet name is listed.
     void FillSheetBox();
@@ -95,7 +95,10 @@ class SheetBoxDialog : public ui::Form {
     }
 
     Ports ports_;
-    ui::Ui& ui_;
+    // The parts of the user interface the sheet dialogs use: message boxes, modal
+    // forms and choosers; the window calls (placement, top-most band, activation).
+    ui::UserInterface& ui_;
+    ui::WindowManager& windows_;
     ExcelRefs x_;
 };
 

@@ -6,7 +6,7 @@
 
 namespace tbln {
 
-std::shared_ptr<excel::Application> AttachExcel(ui::Ui& ui, ObjectServer& objects) {
+std::shared_ptr<excel::Application> AttachExcel(ui::UserInterface& ui, ObjectServer& objects) {
     try {
         return AttachOrCreate<excel::Application>(objects, "Excel.Application");
     } catch (const RuntimeError&) {
@@ -15,8 +15,8 @@ std::shared_ptr<excel::Application> AttachExcel(ui::Ui& ui, ObjectServer& object
     }
 }
 
-bool OpenExcelFile(ui::Ui& ui, ObjectServer& objects, const std::string& fileName, bool visible,
-                   std::shared_ptr<excel::Application>& xlApp,
+bool OpenExcelFile(ui::UserInterface& ui, ObjectServer& objects, const std::string& fileName,
+                   bool visible, std::shared_ptr<excel::Application>& xlApp,
                    std::shared_ptr<excel::Workbook>& xlBook) {
     xlApp = AttachExcel(ui, objects);
     if (!xlApp) return false;
@@ -51,7 +51,7 @@ std::string ColumnLetters(Integer col) {
     return a1::ColumnLetters(col);
 }
 
-Integer ColumnNumber(ui::Ui& ui, std::string& letters) {
+Integer ColumnNumber(ui::UserInterface& ui, std::string& letters) {
     for (auto& ch : letters) {
         if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
     }
@@ -73,12 +73,12 @@ Integer ColumnNumber(ui::Ui& ui, std::string& letters) {
     }
 }
 
-void SetWindowTopMost(ui::Ui& ui, ui::Hwnd hwnd, Boolean topmost) {
+void SetWindowTopMost(ui::WindowManager& ui, ui::Hwnd hwnd, Boolean topmost) {
     ui.SetWindowPos(hwnd, topmost == True ? ui::HWND_TOPMOST : ui::HWND_NOTOPMOST, 0, 0, 0, 0,
                     ui::SWP_NOMOVE | ui::SWP_NOSIZE);
 }
 
-void CenterForm(ui::Ui& ui, ui::Form& form) {
+void CenterForm(ui::WindowManager& ui, ui::Form& form) {
     // Each difference is rounded to a whole number before the integer halving, which
     // truncates towards zero.
     const auto half = [](double difference) { return ToLong(difference) / 2; };
@@ -86,7 +86,7 @@ void CenterForm(ui::Ui& ui, ui::Form& form) {
     form.Top = half(static_cast<double>(ui.ScreenHeight()) - form.Height);
 }
 
-void MaximizeWindow(ui::Ui& ui, const std::string& title) {
+void MaximizeWindow(ui::WindowManager& ui, const std::string& title) {
     const ui::Hwnd hwnd = ui.FindWindow("", title);
     ui::WindowPlacement placement;
     placement.length = 44;
@@ -95,7 +95,7 @@ void MaximizeWindow(ui::Ui& ui, const std::string& title) {
     ui.SetWindowPlacement(hwnd, placement);
 }
 
-void DisableCloseButton(ui::Ui& ui, ui::Hwnd hwnd) {
+void DisableCloseButton(ui::WindowManager& ui, ui::Hwnd hwnd) {
     const Long menu = ui.GetSystemMenu(hwnd, false);
     ui.RemoveMenu(menu, 6, ui::MF_BYPOSITION);
     ui.RemoveMenu(menu, 5, ui::MF_BYPOSITION);

@@ -15,13 +15,13 @@ namespace tbln {
 
 // Attaches to the running Excel, else starts one. When neither works, tells the user
 // "There is no Excel installed on your PC     " and returns nullptr.
-std::shared_ptr<excel::Application> AttachExcel(ui::Ui& ui, ObjectServer& objects);
+std::shared_ptr<excel::Application> AttachExcel(ui::UserInterface& ui, ObjectServer& objects);
 
 // Attaches to a running Excel (else starts one), makes it visible or not, and sets
 // xlBook to the open workbook whose FullName is exactly fileName, else opens it.
 // Reports failures to the user and returns false; never raises.
-bool OpenExcelFile(ui::Ui& ui, ObjectServer& objects, const std::string& fileName, bool visible,
-                   std::shared_ptr<excel::Application>& xlApp,
+bool OpenExcelFile(ui::UserInterface& ui, ObjectServer& objects, const std::string& fileName,
+                   bool visible, std::shared_ptr<excel::Application>& xlApp,
                    std::shared_ptr<excel::Workbook>& xlBook);
 // The same with the module's ports.
 bool OpenExcelFile(const Ports& ports, const std::string& fileName, bool visible,
@@ -36,19 +36,19 @@ std::string ColumnLetters(Integer col);
 // Three or more characters: a message and -1. "" gives 0. No check is made that the
 // characters are letters; each counts with its code point. 16-bit arithmetic (a
 // character past U+7FFF raises overflow).
-Integer ColumnNumber(ui::Ui& ui, std::string& letters);
+Integer ColumnNumber(ui::UserInterface& ui, std::string& letters);
 
 // Puts the window into the top-most band (True) or takes it out (anything else).
-void SetWindowTopMost(ui::Ui& ui, ui::Hwnd hwnd, Boolean topmost);
+void SetWindowTopMost(ui::WindowManager& ui, ui::Hwnd hwnd, Boolean topmost);
 
 // Centres the dialog on the screen (twips); its size stays.
-void CenterForm(ui::Ui& ui, ui::Form& form);
+void CenterForm(ui::WindowManager& ui, ui::Form& form);
 
 // Shows the top-level window with exactly this title maximised.
-void MaximizeWindow(ui::Ui& ui, const std::string& title);
+void MaximizeWindow(ui::WindowManager& ui, const std::string& title);
 
 // Removes the Close command and the separator above it from the window's system menu.
-void DisableCloseButton(ui::Ui& ui, ui::Hwnd hwnd);
+void DisableCloseButton(ui::WindowManager& ui, ui::Hwnd hwnd);
 
 // The last piece of a path split at its separators (a backslash, and on POSIX also a
 // slash): the file name, or "" when the path ends in a separator. An empty path has

@@ -305,26 +305,29 @@ class FillRun {
     // Boxes this close (drawing units) touch.
     FillRun(Sink& sink, double touch) : sink_(sink), touch_(touch) {}
     void Add(Fill fill) {
-        if (run_ && fill.color == run_->color && fill.pattern == run_->pattern &&
-            fill.layer == run_->layer && Near(fill.topLeft.y, run_->topLeft.y) &&
-            Near(fill.height, run_->height) &&
-            Near(fill.topLeft.x, run_->topLeft.x + run_->width)) {
-            run_->width = fill.topLeft.x + fill.width - run_->topLeft.x;
+        if (open_ && fill.color == run_.color && fill.pattern == run_.pattern &&
+            fill.layer == run_.layer && Near(fill.topLeft.y, run_.topLeft.y) &&
+            Near(fill.height, run_.height) && Near(fill.topLeft.x, run_.topLeft.x + run_.width)) {
+            run_.width = fill.topLeft.x + fill.width - run_.topLeft.x;
             return;
         }
         Flush();
         run_ = std::move(fill);
+        open_ = true;
     }
     void Flush() {
-        if (run_) sink_.Draw(*run_);
-        run_.reset();
+        if (open_) sink_.Draw(run_);
+        open_ = false;
     }
 
   private:
     bool Near(double a, double b) const { return std::abs(a - b) <= touch_; }
     Sink& sink_;
     double touch_;
-    std::optional<Fill> run_;
+    // The run so far (open_), a plain member rather than an optional: GCC 12's optimiser
+    // takes moving a fill into an empty optional for a read of uninitialised strings.
+    Fill run_{};
+    bool open_ = false;
 };
 
 // The pen of one side of a cell, in the side's colour where the host read it. A merged

@@ -38,7 +38,7 @@ inline constexpr const char* kHostKey = "SOFTWARE\\Autodesk\\AutoCAD\\";
 struct InstallContext {
     registry::Hive& hive;
     sys::System& sys;
-    ui::Ui& ui;
+    ui::UserInterface& ui;
     std::function<void(const std::string&)> report;
     // The rewritten customization files, by path; a file named by several profiles is
     // read from here the second time, as it will be.

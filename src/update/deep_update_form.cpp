@@ -29,7 +29,7 @@ DeepUpdateForm::DeepUpdateForm(Module& m)
 }
 
 void DeepUpdateForm::Form_Load() {
-    auto& ui = m_.ports.ui;
+    ui::WindowManager& ui = m_.ports.ui;
     m_.captureDone = false;
     updatePending = true;
     Timer1.SetEnabled(true);
@@ -52,8 +52,12 @@ void DeepUpdateForm::Form_Load() {
     SetWindowTopMost(ui, hWnd, True);
 }
 
+void DeepUpdateForm::Form_Unload() {
+    if (!m_.captureDone) m_.dialogCancelled = true;
+}
+
 void DeepUpdateForm::Timer1_Timer() {
-    auto& ui = m_.ports.ui;
+    ui::UserInterface& ui = m_.ports.ui;
     if (updatePending) {
         updatePending = false;
         RunUpdate();
@@ -69,7 +73,7 @@ void DeepUpdateForm::Timer1_Timer() {
 }
 
 void DeepUpdateForm::RunUpdate() {
-    auto& ui = m_.ports.ui;
+    ui::UserInterface& ui = m_.ports.ui;
     // The update has no Cancel; a reader that fails or dies closes the dialog as a
     // cancelled update, so DeepUpdate reports it instead of handing back old records.
     if (!RunReaderAndWait(m_, Progress())) {

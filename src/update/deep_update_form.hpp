@@ -5,7 +5,7 @@
 
 #include "automation/module.hpp"
 #include "capture/capture_range.hpp"
-#include "common/progress_bar.hpp"
+#include "controls/progress_bar.hpp"
 #include "platform/ui.hpp"
 
 namespace tbln {
@@ -25,6 +25,10 @@ class DeepUpdateForm : public ui::Form, public ProgressDialog {
     bool updatePending = false;
 
     void Form_Load() override;
+    // Closed before its capture has finished (its window's close box), the update is a
+    // failed one: DeepUpdate reports it instead of handing back earlier records, and a
+    // capture under way stops.
+    void Form_Unload() override;
     void Timer1_Timer();
 
     ProgressDisplay Progress() override { return {ProgressBar1, lbProgress, lbProgressTitle}; }

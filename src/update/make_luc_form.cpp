@@ -111,7 +111,7 @@ void MakeLUCForm::cbSheetName_Change() {
 }
 
 void MakeLUCForm::btnOK_Click() {
-    auto& ui = m_.ports.ui;
+    ui::UserInterface& ui = m_.ports.ui;
     if (!m_.xlApp || !m_.xlBook || CharCount(tbPath.Text()) < 6) {
         ui.MsgBox("Please select an Excel file for processing", ui::vbInformation, "Error");
         return;

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "automation/module.hpp"
-#include "common/progress_bar.hpp"
+#include "controls/progress_bar.hpp"
 #include "platform/ui.hpp"
 #include "word/text_encoder.hpp"
 

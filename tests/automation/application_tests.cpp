@@ -37,27 +37,16 @@ class EntryPoints : public ::testing::Test {
     Application app;
 };
 
-struct CaptureArgs {
-    std::string fileName0 = "caller.xlsx", sheetName0 = "caller sheet", dwgdgn = "dwg",
-                QVPath = "qv";
-    std::shared_ptr<Collection> excelFonts0;
-    MyCellArray dgnCell0;
-    MyShapeArray xlsShape0;
-    MyImageArray xlsImage0;
-    Single totalHeight0 = -1, totalWidth0 = -1;
-    Integer startRow0 = 5, endRow0 = 6, startCol0 = 7, endCol0 = 8;
-    Boolean fastUpdate0 = True;
-
-    Boolean Build(Application& app) {
-        return app.BuildCell(fileName0, sheetName0, excelFonts0, dgnCell0, xlsShape0, xlsImage0,
-                             totalHeight0, totalWidth0, startRow0, endRow0, startCol0, endCol0,
-                             dwgdgn, QVPath, fastUpdate0);
+// The caller's values before the call, so that what an entry point leaves alone shows.
+struct CaptureArgs : CaptureArguments {
+    CaptureArgs() {
+        fileName0 = "caller.xlsx", sheetName0 = "caller sheet", QVPath = "qv";
+        totalHeight0 = totalWidth0 = -1;
+        startRow0 = 5, endRow0 = 6, startCol0 = 7, endCol0 = 8;
+        fastUpdate0 = True;
     }
-    Boolean Update(Application& app) {
-        return app.DeepUpdate(fileName0, sheetName0, excelFonts0, dgnCell0, xlsShape0, xlsImage0,
-                              totalHeight0, totalWidth0, startRow0, endRow0, startCol0, endCol0,
-                              dwgdgn);
-    }
+    Boolean Build(Application& app) { return app.BuildCell(*this); }
+    Boolean Update(Application& app) { return app.DeepUpdate(*this); }
 };
 
 // What a capture leaves in the module.

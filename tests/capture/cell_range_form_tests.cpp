@@ -20,7 +20,7 @@ using testing::Fixture;
 using testing::TestPlatform;
 
 // The library on the test platform, with tbln-reader installed where run.bat finds it.
-struct Import {
+struct Import : CaptureArguments {
     Import() : module(CreateModule(p.ports())), app(*module) {
         auto& sys = p.sys;
         sys.MakeDirs(paths::ReaderFolder(sys));
@@ -39,13 +39,10 @@ struct Import {
         }
         p.ui.Push(Action::Click("btnOK"));
     }
-    Boolean Build() {
-        return app.BuildCell(fileName, sheetName, fonts, cells, shapes, images, height, width,
-                             startRow, endRow, startCol, endCol, dwgdgn, qv, fast);
-    }
+    Boolean Build() { return app.BuildCell(*this); }
     MyCell& Cell(Long r, Long c) {
-        if (!cells(r, c)) throw std::runtime_error("no record");
-        return *cells(r, c);
+        if (!dgnCell0(r, c)) throw std::runtime_error("no record");
+        return *dgnCell0(r, c);
     }
     std::vector<std::string> Prompts() const {
         std::vector<std::string> out;
@@ -56,14 +53,6 @@ struct Import {
     TestPlatform p;
     std::unique_ptr<Module> module;
     Application app;
-    std::string fileName, sheetName, dwgdgn, qv;
-    std::shared_ptr<Collection> fonts;
-    MyCellArray cells;
-    MyShapeArray shapes;
-    MyImageArray images;
-    Single height = 0, width = 0;
-    Integer startRow = 0, endRow = 0, startCol = 0, endCol = 0;
-    Boolean fast = 0;
 };
 
 const std::string kBook = std::filesystem::absolute(Fixture("capture.xlsx")).string();
@@ -72,10 +61,10 @@ TEST(CellRangeForm, ImportsTheTypedRangeWithMergesBordersAndTexts) {
     Import t;
     t.Script(kBook, "Schedule", {"a", "1", "f", "6"});
     ASSERT_EQ(t.Build(), True) << ::testing::PrintToString(t.Prompts());
-    EXPECT_EQ(t.fileName, kBook);
-    EXPECT_EQ(t.sheetName, "Schedule");
-    EXPECT_EQ(t.fast, True);
-    EXPECT_EQ((std::vector<Integer>{t.startRow, t.endRow, t.startCol, t.endCol}),
+    EXPECT_EQ(t.fileName0, kBook);
+    EXPECT_EQ(t.sheetName0, "Schedule");
+    EXPECT_EQ(t.fastUpdate0, True);
+    EXPECT_EQ((std::vector<Integer>{t.startRow0, t.endRow0, t.startCol0, t.endCol0}),
               (std::vector<Integer>{1, 6, 1, 6}));
     // The title across A1:F1, thick all round, yellow.
     const MyCell& title = t.Cell(1, 1);
@@ -88,8 +77,8 @@ TEST(CellRangeForm, ImportsTheTypedRangeWithMergesBordersAndTexts) {
     EXPECT_EQ(title.rowHeight, 30);
     // Column C is hidden: the merged title's width leaves it out.
     EXPECT_EQ(title.mergedColWidth, 56.25f + 108.75f + 3 * 66.75f);
-    EXPECT_EQ(t.width, title.mergedColWidth);
-    EXPECT_EQ(t.height, 30 + 5 * 15) << "rows 1 to 7 walked; row 7, the extra row, is hidden";
+    EXPECT_EQ(t.totalWidth0, title.mergedColWidth);
+    EXPECT_EQ(t.totalHeight0, 30 + 5 * 15) << "rows 1 to 7 walked; row 7, the extra row, is hidden";
     EXPECT_TRUE(t.Cell(1, 3).hidden || t.Cell(1, 3).isMerged);
     // Header with a medium bottom border.
     EXPECT_EQ(t.Cell(2, 1).bdBottomWeight, "bold");
@@ -105,10 +94,10 @@ TEST(CellRangeForm, ImportsTheTypedRangeWithMergesBordersAndTexts) {
     EXPECT_EQ(t.Cell(3, 4).horAlign, "RIGHT");
     EXPECT_EQ(t.Cell(5, 5).fontOrient, 90);
     EXPECT_EQ(t.Cell(6, 6).Value, "7");
-    ASSERT_TRUE(t.fonts);
-    EXPECT_EQ(t.fonts->Item(1), "XLS  Arial");
-    EXPECT_TRUE(t.fonts->Contains("Tahoma"));
-    EXPECT_EQ(t.images(1)->top, -1000) << "no pictures";
+    ASSERT_TRUE(t.excelFonts0);
+    EXPECT_EQ(t.excelFonts0->Item(1), "XLS  Arial");
+    EXPECT_TRUE(t.excelFonts0->Contains("Tahoma"));
+    EXPECT_EQ(t.xlsImage0(1)->top, -1000) << "no pictures";
     // The exchange is finished.
     auto& sys = t.p.sys;
     EXPECT_EQ(sys.ReadFile(paths::ReaderFile(sys, "flag.txt")), "Done\r\n");
@@ -132,15 +121,15 @@ TEST(CellRangeForm, LegacyWorkbookImportsAsItsXlsxConversion) {
     }
     Import& xls = *imports[0];
     Import& xlsx = *imports[1];
-    EXPECT_EQ(xls.height, xlsx.height);
-    EXPECT_EQ(xls.width, xlsx.width);
-    ASSERT_EQ(xls.cells.RowUpper(), xlsx.cells.RowUpper());
-    ASSERT_EQ(xls.cells.ColUpper(), xlsx.cells.ColUpper());
+    EXPECT_EQ(xls.totalHeight0, xlsx.totalHeight0);
+    EXPECT_EQ(xls.totalWidth0, xlsx.totalWidth0);
+    ASSERT_EQ(xls.dgnCell0.RowUpper(), xlsx.dgnCell0.RowUpper());
+    ASSERT_EQ(xls.dgnCell0.ColUpper(), xlsx.dgnCell0.ColUpper());
     std::size_t compared = 0;
-    for (Long r = 1; r <= xlsx.cells.RowUpper(); ++r) {
-        for (Long c = 1; c <= xlsx.cells.ColUpper(); ++c) {
-            if (!xlsx.cells(r, c)) continue;
-            ASSERT_TRUE(xls.cells(r, c)) << r << "," << c;
+    for (Long r = 1; r <= xlsx.dgnCell0.RowUpper(); ++r) {
+        for (Long c = 1; c <= xlsx.dgnCell0.ColUpper(); ++c) {
+            if (!xlsx.dgnCell0(r, c)) continue;
+            ASSERT_TRUE(xls.dgnCell0(r, c)) << r << "," << c;
             const MyCell& a = xls.Cell(r, c);
             const MyCell& b = xlsx.Cell(r, c);
             SCOPED_TRACE(std::to_string(r) + "," + std::to_string(c) + " " + b.Value);
@@ -173,7 +162,7 @@ TEST(CellRangeForm, LegacyWorkbookImportsAsItsXlsxConversion) {
         }
     }
     EXPECT_GE(compared, 40u);
-    EXPECT_EQ(xls.fonts->Count(), xlsx.fonts->Count());
+    EXPECT_EQ(xls.excelFonts0->Count(), xlsx.excelFonts0->Count());
 }
 
 TEST(CellRangeForm, CornersAreWidenedSwappedOrDroppedForTheWholeSheet) {
@@ -205,9 +194,9 @@ TEST(CellRangeForm, CornersAreWidenedSwappedOrDroppedForTheWholeSheet) {
         Import t;
         t.Script(kBook, "", c.corners);
         ASSERT_EQ(t.Build(), True) << c.name;
-        EXPECT_EQ((std::vector<Integer>{t.startRow, t.endRow, t.startCol, t.endCol}), c.range)
+        EXPECT_EQ((std::vector<Integer>{t.startRow0, t.endRow0, t.startCol0, t.endCol0}), c.range)
             << c.name;
-        EXPECT_EQ(t.fast, c.fast) << c.name;
+        EXPECT_EQ(t.fastUpdate0, c.fast) << c.name;
         EXPECT_EQ(t.module->fastUpdate, c.fast == True);
     }
 }
@@ -240,9 +229,9 @@ TEST(CellRangeForm, ASheetOfTheLastImportableRowImportsWhole) {
         Import t;
         t.Script(book, "Rows" + std::to_string(rows), {});
         ASSERT_EQ(t.Build(), True) << rows << ::testing::PrintToString(t.Prompts());
-        EXPECT_EQ(t.endRow, rows);
+        EXPECT_EQ(t.endRow0, rows);
         EXPECT_EQ(t.Cell(rows, 1).Value, "last") << rows;
-        EXPECT_EQ(t.height, static_cast<Single>(rows) * 15) << rows;
+        EXPECT_EQ(t.totalHeight0, static_cast<Single>(rows) * 15) << rows;
     }
     Import t;
     t.Script(book, "Rows32768", {});
@@ -392,17 +381,14 @@ TEST(DeepUpdateForm, UpdatesTheRecordedRangeOrTheWholeSheet) {
         Import t;
         // A leftover flag from an earlier run must not end the wait early.
         t.p.sys.WriteFile(paths::ReaderFile(t.p.sys, "flag.txt"), "Done");
-        t.fileName = kBook;
-        t.sheetName = "Schedule";
-        t.startRow = c.in[0];
-        t.endRow = c.in[1];
-        t.startCol = c.in[2];
-        t.endCol = c.in[3];
-        ASSERT_EQ(t.app.DeepUpdate(t.fileName, t.sheetName, t.fonts, t.cells, t.shapes, t.images,
-                                   t.height, t.width, t.startRow, t.endRow, t.startCol, t.endCol,
-                                   t.dwgdgn),
-                  True);
-        EXPECT_EQ((std::vector<Integer>{t.startRow, t.endRow, t.startCol, t.endCol}), c.out);
+        t.fileName0 = kBook;
+        t.sheetName0 = "Schedule";
+        t.startRow0 = c.in[0];
+        t.endRow0 = c.in[1];
+        t.startCol0 = c.in[2];
+        t.endCol0 = c.in[3];
+        ASSERT_EQ(t.app.DeepUpdate(t), True);
+        EXPECT_EQ((std::vector<Integer>{t.startRow0, t.endRow0, t.startCol0, t.endCol0}), c.out);
         EXPECT_EQ(t.module->fastUpdate, c.fast == True);
         EXPECT_EQ(t.Cell(2, 2).Value, "Description");
     }
@@ -410,31 +396,23 @@ TEST(DeepUpdateForm, UpdatesTheRecordedRangeOrTheWholeSheet) {
     for (auto [book, sheet] : {std::pair{kBook, std::string("Nope")},
                                std::pair{std::string("/no/such.xlsx"), std::string("Schedule")}}) {
         Import t;
-        t.fileName = book;
-        t.sheetName = sheet;
-        t.startRow = 1;
-        EXPECT_EQ(t.app.DeepUpdate(t.fileName, t.sheetName, t.fonts, t.cells, t.shapes, t.images,
-                                   t.height, t.width, t.startRow, t.endRow, t.startCol, t.endCol,
-                                   t.dwgdgn),
-                  False)
-            << book << " " << sheet;
+        t.fileName0 = book;
+        t.sheetName0 = sheet;
+        t.startRow0 = 1;
+        EXPECT_EQ(t.app.DeepUpdate(t), False) << book << " " << sheet;
     }
     // A recorded range wholly below or right of the sheet's grid: the reason, and False.
     for (const auto& [range, address] :
          {std::pair{std::vector<Integer>{20, 30, 1, 2}, std::string("A20:B30")},
           std::pair{std::vector<Integer>{2, 3, 12, 10}, std::string("L2:J3")}}) {
         Import t;
-        t.fileName = kBook;
-        t.sheetName = "Schedule";
-        t.startRow = range[0];
-        t.endRow = range[1];
-        t.startCol = range[2];
-        t.endCol = range[3];
-        EXPECT_EQ(t.app.DeepUpdate(t.fileName, t.sheetName, t.fonts, t.cells, t.shapes, t.images,
-                                   t.height, t.width, t.startRow, t.endRow, t.startCol, t.endCol,
-                                   t.dwgdgn),
-                  False)
-            << address;
+        t.fileName0 = kBook;
+        t.sheetName0 = "Schedule";
+        t.startRow0 = range[0];
+        t.endRow0 = range[1];
+        t.startCol0 = range[2];
+        t.endCol0 = range[3];
+        EXPECT_EQ(t.app.DeepUpdate(t), False) << address;
         EXPECT_EQ(t.Prompts(), std::vector<std::string>{"The cell range " + address +
                                                         " lies outside the sheet's used area of "
                                                         "8 rows and 8 columns     "});
@@ -443,15 +421,12 @@ TEST(DeepUpdateForm, UpdatesTheRecordedRangeOrTheWholeSheet) {
     }
     // A reader that cannot read the sheet: its message, and False.
     Import t;
-    t.fileName = kBook;
-    t.sheetName = "Schedule";
+    t.fileName0 = kBook;
+    t.sheetName0 = "Schedule";
     t.p.sys.WriteFile(paths::ReaderFile(t.p.sys, paths::kReaderProgram),
                       "#!/bin/sh\necho 'Cannot read it' > error.txt; echo x > flag.txt\n");
-    t.startRow = 1;
-    EXPECT_EQ(
-        t.app.DeepUpdate(t.fileName, t.sheetName, t.fonts, t.cells, t.shapes, t.images, t.height,
-                         t.width, t.startRow, t.endRow, t.startCol, t.endCol, t.dwgdgn),
-        False);
+    t.startRow0 = 1;
+    EXPECT_EQ(t.app.DeepUpdate(t), False);
     EXPECT_EQ(t.Prompts(), (std::vector<std::string>{"Cannot read it"}));
 }
 

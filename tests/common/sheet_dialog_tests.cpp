@@ -72,5 +72,38 @@ TEST_F(SheetDialogTest, ASheetSwitchedWithExcelsTabsIsUndone) {
     EXPECT_EQ(p.ui.Messages().size(), 1u);
 }
 
+TEST(SheetDialog, TruncateKeepsSeventeenCharacters) {
+    struct Case {
+        std::string name, shown;
+    } cases[] = {
+        {"", ""},
+        {"TITLE", "TITLE"},
+        {"ABCDEFGHIJKLMNOPQ", "ABCDEFGHIJKLMNOPQ"},
+        {"ABCDEFGHIJKLMNOPQR", "ABCDEFGHI~LMNOPQR"},
+        {"DRAWING_NUMBER_OF_THE_SHEET", "DRAWING_N~E_SHEET"},
+        // Characters, not bytes: 17 characters in 20 bytes stay whole; 18 are cut
+        // between characters.
+        {"\xC3\x84\xC3\x96\xC3\x9C"
+         "ABCDEFGHIJKLMN",
+         "\xC3\x84\xC3\x96\xC3\x9C"
+         "ABCDEFGHIJKLMN"},
+        {"\xC3\x84\xC3\x96\xC3\x9C"
+         "ABCDEFGHIJKLMNO",
+         "\xC3\x84\xC3\x96\xC3\x9C"
+         "ABCDEF~IJKLMNO"},
+        {"ABCDEFGH\xE2\x82\xACIJKLMNOP\xE2\x82\xAC", "ABCDEFGH\xE2\x82\xAC~KLMNOP\xE2\x82\xAC"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Truncate(c.name), c.shown);
+}
+
+TEST(SheetDialog, ExcelIsBroughtForwardOnlyWhenSet) {
+    TestPlatform p;
+    BringExcelForward(p.ui, nullptr);
+    EXPECT_TRUE(p.ui.Journal().empty());
+    auto excel = As<excel::Application>(p.objects.CreateObject("Excel.Application"));
+    BringExcelForward(p.ui, excel);
+    EXPECT_EQ(p.ui.ActiveTitle(), excel->Caption());
+}
+
 }  // namespace
 }  // namespace tbln

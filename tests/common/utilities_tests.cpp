@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "common/paths.hpp"
 #include "common/utilities.hpp"
 #include "core/error.hpp"
 #include "support/test_platform.hpp"
@@ -158,6 +159,19 @@ TEST(WindowRoutines, AnUnknownTitleLeavesEveryWindowAlone) {
     const ui::Hwnd excel = p.ui.AddWindow("Excel");
     MaximizeWindow(p.ui, "No such window");
     EXPECT_EQ(p.ui.PlacementOf(excel)->showCmd, 1);
+}
+
+TEST(Paths, FixedFoldersComeFromTheInstallRoot) {
+    testing::TestPlatform p;
+    const std::string root = p.sys.InstallRoot();
+    EXPECT_EQ(paths::ReaderFolder(p.sys), root + "/JRE/bin");
+    EXPECT_EQ(paths::ReaderFile(p.sys, "flag.txt"), root + "/JRE/bin/flag.txt");
+    EXPECT_EQ(paths::PicturesFolder(p.sys), root + "/pics");
+    EXPECT_EQ(paths::AcadFolder(p.sys), root + "/acad");
+    EXPECT_EQ(paths::SplitPath("C:\\My Files/a.xls"),
+              (std::vector<std::string>{"C:", "My Files", "a.xls"}));
+    EXPECT_EQ(paths::FileNamePart("plain"), "plain");
+    EXPECT_EQ(paths::FileNamePart("dir\\"), "");
 }
 
 }  // namespace

@@ -105,9 +105,9 @@ def main():
             sys.exit("update: no %r among the changes:\n%s" % (expected, changes))
     if "Quorvex update of" not in log:
         sys.exit("update: no summary in the report view:\n" + log[-2000:])
-    if updated["position"] != imported["position"]:
-        sys.exit("update: the view moved from %r to %r" % (imported["position"],
-                                                           updated["position"]))
+    if updated["corner"] != imported["corner"]:
+        sys.exit("update: the table's corner moved from %r to %r" % (imported["corner"],
+                                                                     updated["corner"]))
     if "Oak door, oiled" not in updated["draft_texts"]:
         sys.exit("update: the Draft texts are %r" % updated["draft_texts"])
 

@@ -15,7 +15,6 @@ import xml.etree.ElementTree as ET
 
 import FreeCAD
 
-MARGIN = 14.0  # points around the range in the drawing
 XLINK = "{http://www.w3.org/1999/xlink}href"
 SVG = "{http://www.w3.org/2000/svg}"
 
@@ -39,8 +38,9 @@ def glyphs_and_lines(svg):
     return root, glyphs, lines
 
 
-def check_symbol(view, table, problems):
+def check_symbol(tbln, view, table, problems):
     """The symbol's texts and borders where the records put them."""
+    MARGIN = tbln.DRAWING_MARGIN_POINTS
     root, glyphs, lines = glyphs_and_lines(view.Symbol)
     # TechDraw's renderer draws pixels of 1/96 inch: the size is the viewBox's in pixels.
     box = [float(v) for v in root.get("viewBox").split()]
@@ -267,10 +267,12 @@ def main():
         out["draft_texts"] = sorted(t for o in group.Group if o.Label.startswith("Text")
                                     for t in o.Text)
     out["properties"] = [view.Workbook, view.Sheet, view.Range]
-    out["position"] = [float(view.X), float(view.Y)]
+    width, height = tbln_freecad.symbol_size(view.Symbol)
+    out["corner"] = [round(float(view.X) - width * float(view.Scale) / 2, 6),
+                     round(float(view.Y) + height * float(view.Scale) / 2, 6)]
     table = tbln.read_range(book, "Doors", "A1:H10")
     out["values"] = {"%d,%d" % (c.row, c.col): c.Value for c in table if c.Value}
-    out.update(check_symbol(view, table, problems))
+    out.update(check_symbol(tbln, view, table, problems))
     doc.saveAs(saved)
     out["problems"] = problems
     return out

@@ -187,48 +187,6 @@ TEST(InstallerStart, TheMarkersFirstItemChoosesTheReleases) {
         EXPECT_EQ(ReleasesFor(FirstItem(c.text)), c.releases) << c.text;
     }
 }
-
-TEST(InstallerStart, MarkerFor2004RegistersTheThreeReleasesAndNothingElse) {
-    std::string hive;
-    for (const char* r : {"R15.0", "R16.0", "R16.1", "R16.2", "R17.0"}) {
-        hive += std::string("[HKEY_CURRENT_USER\\SOFTWARE\\Autodesk\\AutoCAD\\") + r +
-                "\\ACAD-1:409\\Profiles\\P\\General]\r\n\"ACAD\"=\"C:\\\\Support\"\r\n";
-    }
-    for (const char* marker : {"2004", "2002"}) {
-        Installation inst(hive, marker);
-        inst.Run();
-        EXPECT_TRUE(inst.started);
-        for (const char* r : {"R15.0", "R16.0", "R16.1", "R16.2", "R17.0"}) {
-            const std::string key = std::string(R"(SOFTWARE\Autodesk\AutoCAD\)") + r +
-                                    R"(\ACAD-1:409\Profiles\P\General)";
-            const bool registered = std::string(marker) == "2004"
-                                        ? std::string(r).rfind("R16.", 0) == 0
-                                        : std::string(r) == "R15.0";
-            EXPECT_EQ(inst.Value(key, "ACAD"),
-                      registered ? R"(C:\Quorvex\acad;C:\Support)" : R"(C:\Support)")
-                << marker << " " << r;
-        }
-    }
-}
-
-TEST(InstallerStart, AMissingMarkerShowsTwoMessagesAndChangesNothing) {
-    Installation inst("[HKEY_CURRENT_USER\\" + kR15 + "P\\General]\r\n\"ACAD\"=\"x\"\r\n");
-    std::filesystem::remove(inst.dir / "root/acad/version.txt");
-    const std::string before = Read(inst.dir / "hive.reg");
-    EXPECT_TRUE(inst.Run().empty());
-    EXPECT_FALSE(inst.started);
-    EXPECT_EQ(Read(inst.dir / "hive.reg"), before);
-    const auto& m = inst.ui.Messages();
-    ASSERT_EQ(m.size(), 2u);
-    const std::string support = "\r\n\r\n" + std::string(kSupportLine);
-    EXPECT_EQ(m[0].title, "Error");
-    EXPECT_EQ(m[0].prompt, "No version.txt file found in C:\\Quorvex\\acad\\     " + support);
-    EXPECT_EQ(m[0].style, ui::vbInformation);
-    EXPECT_EQ(m[1].title, "Tabulon Installation");
-    EXPECT_EQ(m[1].prompt, "Tabulon  installation  will  be  terminated     " + support);
-    EXPECT_EQ(m[1].style, ui::vbInformation);
-}
-
 TEST(RegisterRelease, EveryProfileOfEveryProductGetsFolderGroupAndPop) {
     const std::string r15 = "[HKEY_CURRENT_USER\\SOFTWARE\\Autodesk\\AutoCAD\\R15.0\\";
     Installation inst(

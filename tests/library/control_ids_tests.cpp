@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "common/progress_bar.hpp"
+#include "controls/progress_bar.hpp"
 #include "library/library.hpp"
 #include "support/test_platform.hpp"
 

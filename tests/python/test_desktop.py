@@ -2,6 +2,7 @@
 windows (here on the offscreen platform), played by a user's steps on the widgets;
 "auto" takes them where windows can be shown and the script elsewhere; a caller who
 does not choose them never loads Qt."""
+import ctypes
 import json
 import os
 import shutil
@@ -150,6 +151,7 @@ class Desk:
 
     def __init__(self, display):
         self.env = dict(PLAIN, DISPLAY=display)
+        self.found = {}  # window: the caption and host it was found by
 
     def x(self, *args):
         return subprocess.run(["xdotool", *args], env=self.env, capture_output=True,
@@ -165,25 +167,33 @@ class Desk:
         """The window with the caption once it shows, else None after `seconds`."""
         deadline = time.monotonic() + seconds
         while time.monotonic() < deadline and host.poll() is None:
-            found = self.x("search", "--name", "^" + caption + "$").split()
+            found = self.x("search", "--onlyvisible", "--name", "^" + caption + "$").split()
             if found:
+                self.found[found[0]] = (caption, host)
                 return found[0]
             time.sleep(0.2)
         return None
 
     def gone(self, caption, host):
-        """Waits until no window has the caption (a chooser closed by its answer)."""
+        """Waits until no window with the caption shows (a chooser closed by its answer;
+        the host window keeps its chooser, hidden, for the next time)."""
         deadline = time.monotonic() + 120
         while time.monotonic() < deadline and host.poll() is None:
-            if not self.x("search", "--name", "^" + caption + "$").split():
+            if not self.x("search", "--onlyvisible", "--name", "^" + caption + "$").split():
                 return
             time.sleep(0.2)
         pytest.fail("the window " + caption + " stayed open")
 
     def click(self, window, left, top, width, height):
-        self.x("windowraise", window)
         place = dict(line.split("=") for line in
                      self.x("getwindowgeometry", "--shell", window).split())
+        if "X" not in place:
+            # A dialog that enters or leaves the top-most band gets a new window: the
+            # window with the same caption that shows now.
+            window = self.window(*self.found[window])
+            place = dict(line.split("=") for line in
+                         self.x("getwindowgeometry", "--shell", window).split())
+        self.x("windowraise", window)
         self.x("mousemove", str(int(place["X"]) + (left + width // 2) // 15),
                str(int(place["Y"]) + (top + height // 2) // 15), "click", "1")
         time.sleep(0.3)
@@ -191,6 +201,38 @@ class Desk:
     def type(self, text):
         self.x("key", "ctrl+a")
         self.x("type", "--delay", "10", text)
+
+    def close(self, window):
+        """The window's close box clicked, as a window manager passes it on: a
+        WM_DELETE_WINDOW message of the WM_PROTOCOLS kind sent to the window."""
+        x11 = ctypes.CDLL("libX11.so.6")
+        x11.XOpenDisplay.restype = ctypes.c_void_p
+        x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        x11.XInternAtom.restype = ctypes.c_ulong
+        x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+        x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
+                                   ctypes.c_void_p]
+        x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+        display = x11.XOpenDisplay(self.env["DISPLAY"].encode())
+        event = XEvent()
+        event.xclient.type = 33  # ClientMessage
+        event.xclient.window = int(window)
+        event.xclient.message_type = x11.XInternAtom(display, b"WM_PROTOCOLS", 0)
+        event.xclient.format = 32
+        event.xclient.data[0] = x11.XInternAtom(display, b"WM_DELETE_WINDOW", 0)
+        x11.XSendEvent(display, int(window), 0, 0, ctypes.byref(event))
+        x11.XCloseDisplay(display)  # sends it
+
+
+class XClientMessageEvent(ctypes.Structure):
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong),
+                ("send_event", ctypes.c_int), ("display", ctypes.c_void_p),
+                ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
+                ("format", ctypes.c_int), ("data", ctypes.c_long * 5)]
+
+
+class XEvent(ctypes.Union):
+    _fields_ = [("xclient", XClientMessageEvent), ("pad", ctypes.c_long * 24)]
 
 
 def run_host(tmp_path, args, display):
@@ -218,30 +260,48 @@ def desk():
     xvfb.wait()
 
 
-# Each command's dialog, cancelled: the command ends with status 0 and prints its JSON,
-# with a result of False where the entry point returns one.
+NOTES = os.path.join(SOURCE, "examples", "notes.docx")
+# Each command's dialog, left with Esc or with its close box: the command ends with status
+# 0 and prints its JSON, with a result of False where the entry point returns one. The
+# progress dialogs have no Cancel: Esc leaves them to finish; closed, the update ends as a
+# failed one and the document scan hands back the lines read so far.
 CANCELLED = [
-    (["build-cell", "--file", DOOR], "Import Excel Data", False),
-    (["set-luc", "--file", DOOR, "--cell", "B2"], "Reset Last Used Cell", None),
+    (["build-cell", "--file", DOOR], "Import Excel Data", False, False),
+    (["deep-update", "--file", DOOR, "--sheet", "Doors", "--range", "A1:H10"],
+     "Processing Excel Data", True, False),
+    (["parse-word", "--file", NOTES], "Open", False, False),
+    (["update-word", "--file", NOTES], "  Processing Word Data ...", True, True),
+    (["make-block", "--file", BOOK, "--tags", TAGS, "--block-id", "A1"], "Link Block", False,
+     False),
+    (["insert-block", "--file", BOOK, "--tags", TAGS, "--block-id", "A1"], "Insert Block", False,
+     False),
+    (["populate", "--file", DOOR, "--first", "A2", "--second", "A3", "--last", "A4",
+      "--template", "a.dwg", "--output", "out"], "Populate Excel Data", False, False),
+    (["set-luc", "--file", DOOR, "--cell", "B2"], "Reset Last Used Cell", None, None),
     (["export-dgn-name", "--file", DOOR, "--start", "A20", "a.dwg"],
-     " Export Drawing Names to Excel", None),
+     " Export Drawing Names to Excel", None, None),
 ]
 
 
-@pytest.mark.parametrize("args, caption, result", CANCELLED)
-def test_a_gui_command_cancelled_ends_with_its_result(desk, tmp_path, args, caption, result):
+@pytest.mark.parametrize("args, caption, escaped, closed", CANCELLED)
+@pytest.mark.parametrize("leave", ["Escape", "close box"])
+def test_a_gui_command_left_ends_with_its_result(desk, tmp_path, leave, args, caption, escaped,
+                                                 closed):
     me = Desk(desk)
     host = run_host(tmp_path, args, desk)
     window = me.window(caption, host)
     deadline = time.monotonic() + 120
     while host.poll() is None and time.monotonic() < deadline:
-        me.x("windowraise", window)
-        me.x("windowfocus", window)
-        me.x("key", "Escape")
+        if leave == "Escape":
+            me.x("windowraise", window)
+            me.x("windowfocus", window)
+            me.x("key", "Escape")
+        else:
+            me.close(window)
         time.sleep(0.5)
     out, err = host.communicate(timeout=120)
     assert host.returncode == 0, err
-    assert json.loads(out).get("result") is result, out
+    assert json.loads(out).get("result") is (escaped if leave == "Escape" else closed), out
 
 
 def test_a_gui_import_answered_prints_what_the_command_line_prints(desk, tmp_path):
@@ -473,10 +533,10 @@ class HostWindow:
             if me.find("Import Excel Data", self.host, 10):
                 break
         me.click(me.window("Import Excel Data", self.host), 5640, 555, 1095, 345)  # Browse
-        time.sleep(2)
+        me.x("windowfocus", me.window("Open", self.host))
         me.type(book)
         me.x("key", "Return")
-        time.sleep(2)
+        me.gone("Open", self.host)
         if corners:
             for box, text in zip([(2280, 1770), (3480, 1770), (2280, 2220), (3480, 2220)],
                                  corners):
@@ -488,6 +548,14 @@ class HostWindow:
                 me.x("windowfocus", me.window("Import Excel Data", self.host))
                 me.x("key", "Escape")
             time.sleep(0.5)
+
+    def update(self):
+        """Update Range, once its progress dialog has come and gone."""
+        for _ in range(5):
+            self.menu("Right", "Down", "Return")
+            if self.me.find("Processing Excel Data", self.host, 10):
+                break
+        self.me.gone("Processing Excel Data", self.host)
 
     def save(self, key, path):
         """File > Save Result as JSON (s) or Save Drawing (d), to `path`."""
@@ -547,3 +615,33 @@ def test_the_host_window_saves_the_import_as_the_command_line_writes_it(desk, tm
     assert saved == printed
     # One import on the drawing, at its origin: the picture the command draws.
     assert (tmp_path / "drawing.png").read_bytes() == (tmp_path / "cli.png").read_bytes()
+
+
+def test_the_host_window_marks_the_cells_an_update_changed(desk, tmp_path):
+    import openpyxl
+    book = tmp_path / "marks.xlsx"
+    sheet = openpyxl.Workbook().active
+    sheet.title = "Data"
+    for row in range(1, 5):
+        sheet.append(["r%d c%d" % (row, col) for col in range(1, 4)])
+    sheet.parent.save(book)
+    window = HostWindow(desk, tmp_path, str(book))
+    window.import_range(str(book), ["A", "1", "C", "4"])
+    window.save("s", tmp_path / "import.json")
+    # Changed by another program between the import and its update.
+    edited = openpyxl.load_workbook(book)
+    edited["Data"]["B2"] = "new text"
+    edited["Data"]["C4"] = 42
+    edited.save(book)
+    window.update()
+    window.save("s", tmp_path / "update.json")
+    window.save("d", tmp_path / "update.png")
+    window.exit()
+    changes = json.loads((tmp_path / "update.json").read_text())["changes"]
+    assert [c["address"] for c in changes] == ["B2", "C4"], changes
+    # The marks drawn as the command line draws the changes since the import.
+    printed = cli(tmp_path, ["deep-update", "--file", str(book), "--sheet", "Data", "--range",
+                             "A1:C4", "--since", str(tmp_path / "import.json"), "--png",
+                             str(tmp_path / "cli.png")])
+    assert printed["changes"] == changes
+    assert (tmp_path / "update.png").read_bytes() == (tmp_path / "cli.png").read_bytes()

@@ -458,6 +458,6 @@ def test_progress_and_an_interrupt_cancelling_the_import(monkeypatch, tmp_path):
         tbln.read_range(book, "Doors", "A1:H10", progress=interrupt)
     # Cancelled at once, as the dialog's Cancel cancels: no more progress, no temporary
     # file left in the installation, and the next import is whole.
-    assert calls[-1] > 0.3 >= calls[-2] and len(calls) < len(shares)
+    assert calls[-1] > 0.3 >= calls[-2] and calls[-1] < 1
     assert not [p for p in root.rglob("*") if ".tmp" in p.name or "tbln-save" in p.name]
     assert tbln.read_range(book, "Doors", "A1:H10") == whole

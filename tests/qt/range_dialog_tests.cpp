@@ -23,8 +23,8 @@
 #include "batch/multi_dgns_form.hpp"
 #include "blocks/make_block_form.hpp"
 #include "capture/cell_range_form.hpp"
-#include "common/progress_bar.hpp"
 #include "common/sheet_dialog.hpp"
+#include "controls/progress_bar.hpp"
 #include "qt/qt_driver.hpp"
 #include "update/deep_update_form.hpp"
 
@@ -69,23 +69,9 @@ struct DesktopHost {
     }
 };
 
-struct Capture {
-    std::string file, sheet, dwgdgn = "dwg", qvPath;
-    std::shared_ptr<Collection> fonts;
-    MyCellArray cells;
-    MyShapeArray shapes;
-    MyImageArray images;
-    Single height = 0, width = 0;
-    Integer startRow = 0, endRow = 0, startCol = 0, endCol = 0;
-    Boolean fast = False;
-    Boolean Run(host::Host& h) {
-        return h.app.BuildCell(file, sheet, fonts, cells, shapes, images, height, width, startRow,
-                               endRow, startCol, endCol, dwgdgn, qvPath, fast);
-    }
-    Boolean Update(host::Host& h) {
-        return h.app.DeepUpdate(file, sheet, fonts, cells, shapes, images, height, width, startRow,
-                                endRow, startCol, endCol, dwgdgn);
-    }
+struct Capture : CaptureArguments {
+    Boolean Run(host::Host& h) { return h.app.BuildCell(*this); }
+    Boolean Update(host::Host& h) { return h.app.DeepUpdate(*this); }
 };
 
 const std::string kBook = std::string(TBLN_FIXTURES) + "/gui_sheets.xlsx";
@@ -108,16 +94,16 @@ TEST(RangeDialogOnTheDesktop, UpdateReadsTheCellsClickedInTheSheetWindow) {
     });
     driver.Click("btnOK");
     Capture c;
-    c.qvPath = d.root.string();
+    c.QVPath = d.root.string();
     EXPECT_EQ(c.Run(*d.h), True);
     EXPECT_TRUE(d.messages.empty());
     EXPECT_EQ(topLeft, "A2");
     EXPECT_EQ(bottomRight, "C10");
-    EXPECT_EQ(c.sheet, "Plan");
-    EXPECT_EQ(c.startRow, 2);
-    EXPECT_EQ(c.endRow, 10);
-    EXPECT_EQ(c.startCol, 1);
-    EXPECT_EQ(c.endCol, 3);
+    EXPECT_EQ(c.sheetName0, "Plan");
+    EXPECT_EQ(c.startRow0, 2);
+    EXPECT_EQ(c.endRow0, 10);
+    EXPECT_EQ(c.startCol0, 1);
+    EXPECT_EQ(c.endCol0, 3);
     EXPECT_TRUE(d.sheet->isVisible()) << "the sheet window showed itself once a workbook was open";
 }
 
@@ -356,8 +342,8 @@ TEST(DialogsOnTheDesktop, TheProgressBarFillsItsControlOnEveryShowing) {
             }
         };
         Capture update;
-        update.file = kBook, update.sheet = "Plan";
-        update.startRow = 1, update.endRow = 10, update.startCol = 1, update.endCol = 3;
+        update.fileName0 = kBook, update.sheetName0 = "Plan";
+        update.startRow0 = 1, update.endRow0 = 10, update.startCol0 = 1, update.endCol0 = 3;
         EXPECT_EQ(update.Update(*d.h), True);
         EXPECT_GT(samples, 1) << showing;
         EXPECT_TRUE(full) << showing << ": the bar ends full";

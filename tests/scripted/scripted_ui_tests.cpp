@@ -129,16 +129,6 @@ TEST(ScriptedDialogs, AFormThatUnloadsWhileLoadingRaises364) {
         EXPECT_EQ(e.Number(), err::kObjectUnloaded);
     }
 }
-
-TEST(ScriptedDialogs, AnErrorInAHandlerClosesTheFormAndReachesTheCaller) {
-    ScriptedUi ui;
-    WorkForm form(ui);
-    form.btnOK.Click = [] { Raise(err::kTypeMismatch); };
-    ui.Push(Action::Click("btnOK"));
-    EXPECT_THROW(ui.ShowModal(form), RuntimeError);
-    EXPECT_FALSE(form.IsLoaded());
-}
-
 TEST(ScriptedDialogs, AnActionThatDoesNotFitTheFormEndsItAsCancelWould) {
     struct Case {
         Action action;

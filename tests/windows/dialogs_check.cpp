@@ -234,16 +234,9 @@ int Run(int argc, char** argv) {
             driver.ReadAndAnswer(ui::vbOK, seen[i].first, seen[i].second);
         }
         driver.Key("Escape");
-        std::string file, sheetName, dwgdgn = "dwg", qvPath = qv;
-        std::shared_ptr<Collection> fonts;
-        MyCellArray cells;
-        MyShapeArray shapes;
-        MyImageArray images;
-        Single height = 0, width = 0;
-        Integer r1 = 0, r2 = 0, c1 = 0, c2 = 0;
-        Boolean fast = False;
-        Boolean result = app.BuildCell(file, sheetName, fonts, cells, shapes, images, height, width,
-                                       r1, r2, c1, c2, dwgdgn, qvPath, fast);
+        CaptureArguments a;
+        a.QVPath = qv;
+        Boolean result = app.BuildCell(a);
         Check(result == False, "BuildCell left with Esc returns False");
         Check(after.left - before.left == 40 && after.top - before.top == 30,
               "the range dialog follows the mouse dragging its background",
@@ -267,17 +260,17 @@ int Run(int argc, char** argv) {
             Picture(ui.FormWindow(form), pictures / "range_dialog.bmp");
         });
         driver.Click("btnOK");
-        result = app.BuildCell(file, sheetName, fonts, cells, shapes, images, height, width, r1, r2,
-                               c1, c2, dwgdgn, qvPath, fast);
-        Check(result == True && r1 == 1 && r2 == 10 && c1 == 1 && c2 == 8 &&
-                  cells.RowUpper() == 10 && cells.ColUpper() == 8 &&
-                  fs::path(file).filename() == "door_schedule.xlsx" && sheetName == "Doors",
+        result = app.BuildCell(a);
+        Check(result == True && a.startRow0 == 1 && a.endRow0 == 10 && a.startCol0 == 1 &&
+                  a.endCol0 == 8 && a.dgnCell0.RowUpper() == 10 && a.dgnCell0.ColUpper() == 8 &&
+                  fs::path(a.fileName0).filename() == "door_schedule.xlsx" &&
+                  a.sheetName0 == "Doors",
               "the range typed into the range dialog is imported",
-              "rows " + std::to_string(r1) + ".." + std::to_string(r2) + ", columns " +
-                  std::to_string(c1) + ".." + std::to_string(c2) + ", sheet " + sheetName);
+              "rows " + std::to_string(a.startRow0) + ".." + std::to_string(a.endRow0) +
+                  ", columns " + std::to_string(a.startCol0) + ".." + std::to_string(a.endCol0) +
+                  ", sheet " + a.sheetName0);
         leave("Import Excel Data", Leave::CloseBox, nullptr);
-        result = app.BuildCell(file, sheetName, fonts, cells, shapes, images, height, width, r1, r2,
-                               c1, c2, dwgdgn, qvPath, fast);
+        result = app.BuildCell(a);
         Check(result == False, "BuildCell left with the close box returns False");
     }
 
@@ -310,16 +303,11 @@ int Run(int argc, char** argv) {
                     if (b.style == 1)
                         Picture(ui.FormWindow(form), pictures / "update_progress.bmp");
                 });
-            std::string file = door, sheetName = "Doors", dwgdgn = "dwg";
-            std::shared_ptr<Collection> fonts;
-            MyCellArray cells;
-            MyShapeArray shapes;
-            MyImageArray images;
-            Single height = 0, width = 0;
-            Integer r1 = 1, r2 = 10, c1 = 1, c2 = 8;
-            const Boolean result = app.DeepUpdate(file, sheetName, fonts, cells, shapes, images,
-                                                  height, width, r1, r2, c1, c2, dwgdgn);
-            Check(result == True && cells.RowUpper() == 10,
+            CaptureArguments a;
+            a.fileName0 = door, a.sheetName0 = "Doors";
+            a.startRow0 = 1, a.endRow0 = 10, a.startCol0 = 1, a.endCol0 = 8;
+            const Boolean result = app.DeepUpdate(a);
+            Check(result == True && a.dgnCell0.RowUpper() == 10,
                   "DeepUpdate's progress window closes itself");
             const std::string border = "BorderStyle " + std::to_string(b.style);
             Check(inside && (barStyle & (WS_CHILD | WS_VISIBLE)) == (WS_CHILD | WS_VISIBLE),

@@ -6,7 +6,7 @@
 
 #include "adapters/win32/win32_windows.hpp"
 #include "adapters/win32/windows_api.hpp"
-#include "common/progress_bar.hpp"
+#include "controls/progress_bar.hpp"
 #include "core/error.hpp"
 
 namespace {

@@ -3,9 +3,7 @@
 // back by python3-xlrd and by the engine; every other sheet and stream kept; the cases
 // that cannot be written safely refused with the file kept byte for byte.
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -188,26 +186,6 @@ TEST_F(LegacySave, ResetKeepsTheUpperCellsOfASharedFormula) {
     const auto& shared = after["sheets"]["Shared"];
     EXPECT_EQ(shared["size"], json::parse("[12, 2]"));
     EXPECT_EQ(shared["cells"]["B12"], "24.0");
-}
-
-// A save killed half way through writing the new file leaves the workbook as it was.
-TEST_F(LegacySave, KilledHalfWayLeavesTheWorkbook) {
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        auto book = Open();
-        book->Sheets("Names")->Cells(5, 3)->SetValue("lost");
-        testing::SetSaveInterrupt([](double done) {
-            if (done >= 0.5) raise(SIGKILL);
-            return false;
-        });
-        book->Save();
-        _exit(0);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
-    EXPECT_TRUE(ReadBytes(path) == original) << "the workbook file changed";
 }
 
 // What cannot be written safely is refused, naming the file and why, and the file keeps

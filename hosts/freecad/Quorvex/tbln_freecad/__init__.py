@@ -61,8 +61,6 @@ class Cancelled(Exception):
 QUORVEX_GROUP = "Quorvex"
 # Kept free around the tables at the page's edges, in millimetres.
 PAGE_MARGIN = 10.0
-# Points the drawing keeps free around the range (Table.to_svg's margin).
-DRAWING_MARGIN_POINTS = 14.0
 # Millimetres per point, and the pixels per point of the SVG renderer TechDraw uses
 # (96 pixels per inch): a symbol is drawn one pixel to 1/96 inch.
 MM_PER_POINT = 25.4 / 72.0
@@ -244,7 +242,7 @@ def import_range(document, book, sheet, cells, page=None, scale=1.0, position=No
         view.ScaleType = "Custom"
         view.Scale = scale
         if corner is not None:
-            margin = DRAWING_MARGIN_POINTS * MM_PER_POINT * scale
+            margin = tbln.DRAWING_MARGIN_POINTS * MM_PER_POINT * scale
             position = (corner[0] - margin + width * scale / 2,
                         corner[1] + margin - height * scale / 2)
         x, y = position if position else next_free_spot(page, width * scale, height * scale)
@@ -447,9 +445,9 @@ def _changes(before, after):
 
 def update(view, progress=None):
     """Captures the view's range again from its workbook (as the update of an imported
-    range does), redraws the view in place with the changed cells marked, writes a
-    summary to the report view and returns its lines (one per change; empty when nothing
-    changed). A group of Draft objects made by import_range is rebuilt in place.
+    range does), redraws the view in place (its table's top-left corner kept) with the
+    changed cells marked, writes a summary to the report view and returns its lines (one
+    per change; empty when nothing changed). A group of Draft objects made by import_range is rebuilt in place.
     `progress` as for import_range: the update runs to its end and the exception
     follows, with the view unchanged."""
     if hasattr(view, "WordPage"):
@@ -472,7 +470,13 @@ def update(view, progress=None):
                      progress, group=view)
         _remove(view.Document, old)
     else:
-        _draw(view, table, revisions)
+        # The view is placed by its centre: moved by half the change of size, the table's
+        # top-left corner stays where it was (the page's y grows upward).
+        old_width, old_height = symbol_size(view.Symbol)
+        width, height = _draw(view, table, revisions)
+        scale = float(view.Scale)
+        view.X = float(view.X) + (width - old_width) * scale / 2
+        view.Y = float(view.Y) - (height - old_height) * scale / 2
         view.recompute()
     name = "%s (%s!%s)" % (view.Label, view.Sheet, view.Range)
     if lines:
@@ -582,13 +586,16 @@ def populate(template, book, sheet, first, second, last, output, progress=None):
 
 def _write_drawing(template, target, shift, name):
     """Copies the template to a temporary document beside `target`, fills its linked
-    texts from the shifted cells, and renames it to `target`. The template is opened as
-    that copy, so a template open in FreeCAD stays as the user has it."""
+    texts from the shifted cells, saves it as a second temporary file and renames that to
+    `target`. The template is opened as the copy, so a template open in FreeCAD stays as
+    the user has it; saving to a new file rather than over the copy keeps FreeCAD from
+    leaving a backup of the copy (NAME.FCStd1) in the output folder."""
     folder = os.path.dirname(target)
-    temporary = os.path.join(folder, ".%s.%d.FCStd" % (os.path.basename(target), os.getpid()))
-    shutil.copyfile(template, temporary)
+    stem = os.path.join(folder, ".%s.%d" % (os.path.basename(target), os.getpid()))
+    copy, saved = stem + ".template.FCStd", stem + ".FCStd"
+    shutil.copyfile(template, copy)
     try:
-        document = FreeCAD.openDocument(temporary)
+        document = FreeCAD.openDocument(copy)
         try:
             for obj in document.Objects:
                 links = dict(getattr(obj, "Links", {}) or {})
@@ -599,13 +606,14 @@ def _write_drawing(template, target, shift, name):
                 insert_block(obj)
             document.Label = os.path.splitext(name)[0]
             document.recompute()
-            document.save()
+            document.saveAs(saved)
         finally:
             FreeCAD.closeDocument(document.Name)
-        os.replace(temporary, target)
+        os.replace(saved, target)
     finally:
-        if os.path.exists(temporary):
-            os.remove(temporary)
+        for path in (copy, saved):
+            if os.path.exists(path):
+                os.remove(path)
 
 
 def export_drawing_names(book, sheet, start, drawings):

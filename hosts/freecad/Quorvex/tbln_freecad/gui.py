@@ -392,6 +392,7 @@ class InsertBlock:
 
 def _path_row(form, label, text, pick):
     edit = QtGui.QLineEdit(text)
+    edit.setMinimumWidth(360)  # room for a whole path, as in the Import Range dialog
     browse = QtGui.QPushButton("Browse...")
     browse.clicked.connect(lambda: pick(edit))
     row = QtGui.QHBoxLayout()

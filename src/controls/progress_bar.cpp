@@ -1,4 +1,4 @@
-#include "common/progress_bar.hpp"
+#include "controls/progress_bar.hpp"
 
 #include <cmath>
 

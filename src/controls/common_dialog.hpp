@@ -16,7 +16,7 @@ class CommonDialog {
   public:
     // The owner is a top-level window titled "Open Excel File" when there is one; the
     // initial folder is the current directory.
-    CommonDialog(ui::Ui& ui, sys::System& sys);
+    CommonDialog(ui::UserInterface& ui, ui::WindowManager& windows, sys::System& sys);
 
     void SetOwnerHwnd(ui::Hwnd hwnd) { ownerHwnd_ = hwnd; }
     ui::Hwnd OwnerHwnd() const { return ownerHwnd_; }
@@ -49,7 +49,7 @@ class CommonDialog {
     ui::FileDialogRequest Request(Long flags) const;
     static std::string Result(bool chosen, const std::string& fileName, Long flags);
 
-    ui::Ui& ui_;
+    ui::UserInterface& ui_;
     ui::Hwnd ownerHwnd_ = 0;
     std::string title_ = "Open File";
     std::string filter_ = std::string("All Files") + '\0' + "*.*" + '\0';

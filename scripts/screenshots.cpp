@@ -93,16 +93,9 @@ int main(int argc, char** argv) {
             Save(&sheet, out / "sheet_window.png");
         });
         d.Click("btnCancel");
-        std::string file, sheetName, dwgdgn = "dwg", qv = root.string();
-        std::shared_ptr<Collection> fonts;
-        MyCellArray cells;
-        MyShapeArray shapes;
-        MyImageArray images;
-        Single height = 0, width = 0;
-        Integer r1 = 0, r2 = 0, c1 = 0, c2 = 0;
-        Boolean fast = False;
-        h.app.BuildCell(file, sheetName, fonts, cells, shapes, images, height, width, r1, r2, c1,
-                        c2, dwgdgn, qv, fast);
+        CaptureArguments a;
+        a.QVPath = root.string();
+        h.app.BuildCell(a);
     }
     // The update's progress window, caught as it starts, on its first and second showing
     // (the second reuses the dialog's default instance).
@@ -110,15 +103,10 @@ int main(int argc, char** argv) {
         auto& d = *driver;
         d.Wait(900);
         d.Call([&, shot] { Save(top(DialogId::DeepUpdateForm), out / shot); });
-        std::string file = door, sheetName = "Doors", dwgdgn = "dwg";
-        std::shared_ptr<Collection> fonts;
-        MyCellArray cells;
-        MyShapeArray shapes;
-        MyImageArray images;
-        Single height = 0, width = 0;
-        Integer r1 = 1, r2 = 10, c1 = 1, c2 = 8;
-        h.app.DeepUpdate(file, sheetName, fonts, cells, shapes, images, height, width, r1, r2, c1,
-                         c2, dwgdgn);
+        CaptureArguments a;
+        a.fileName0 = door, a.sheetName0 = "Doors";
+        a.startRow0 = 1, a.endRow0 = 10, a.startCol0 = 1, a.endCol0 = 8;
+        h.app.DeepUpdate(a);
     }
     // The block dialogs on the title block example.
     for (const bool make : {true, false}) {

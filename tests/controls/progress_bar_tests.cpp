@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "common/paths.hpp"
-#include "common/progress_bar.hpp"
+#include "controls/progress_bar.hpp"
 #include "support/test_platform.hpp"
 
 namespace tbln {
@@ -150,19 +149,6 @@ TEST(ProgressBar, NewSmoothnessRecreatesTheBarWithItsLook) {
     EXPECT_EQ(bar.Max(), 200);
     EXPECT_EQ(ui.GetWindowLong(bar.hwnd(), GWL_EXSTYLE) & WS_EX_STATICEDGE, WS_EX_STATICEDGE)
         << "the thin edge is applied to the new window";
-}
-
-TEST(Paths, FixedFoldersComeFromTheInstallRoot) {
-    testing::TestPlatform p;
-    const std::string root = p.sys.InstallRoot();
-    EXPECT_EQ(paths::ReaderFolder(p.sys), root + "/JRE/bin");
-    EXPECT_EQ(paths::ReaderFile(p.sys, "flag.txt"), root + "/JRE/bin/flag.txt");
-    EXPECT_EQ(paths::PicturesFolder(p.sys), root + "/pics");
-    EXPECT_EQ(paths::AcadFolder(p.sys), root + "/acad");
-    EXPECT_EQ(paths::SplitPath("C:\\My Files/a.xls"),
-              (std::vector<std::string>{"C:", "My Files", "a.xls"}));
-    EXPECT_EQ(paths::FileNamePart("plain"), "plain");
-    EXPECT_EQ(paths::FileNamePart("dir\\"), "");
 }
 
 }  // namespace

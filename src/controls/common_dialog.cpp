@@ -1,4 +1,4 @@
-#include "common/common_dialog.hpp"
+#include "controls/common_dialog.hpp"
 
 #include "core/error.hpp"
 
@@ -15,9 +15,10 @@ constexpr Long OFN_EXPLORER = 0x80000;
 
 }  // namespace
 
-CommonDialog::CommonDialog(ui::Ui& ui, sys::System& sys) : ui_(ui) {
+CommonDialog::CommonDialog(ui::UserInterface& ui, ui::WindowManager& windows, sys::System& sys)
+    : ui_(ui) {
     ErrorTrap trap;
-    trap.Run([&] { ownerHwnd_ = ui.FindWindow("", "Open Excel File"); });
+    trap.Run([&] { ownerHwnd_ = windows.FindWindow("", "Open Excel File"); });
     trap.Run([&] { initialDir_ = sys.CurrentDir(); });
 }
 

@@ -1,11 +1,10 @@
-// The file-dialog class, the shell's folder chooser and the shared sheet-dialog routines.
+// The file-dialog class and the shell's folder chooser.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
 #include "adapters/shell/shell_application.hpp"
-#include "common/common_dialog.hpp"
-#include "common/sheet_dialog.hpp"
+#include "controls/common_dialog.hpp"
 #include "platform/shell.hpp"
 #include "support/test_platform.hpp"
 
@@ -19,14 +18,14 @@ using testing::TestPlatform;
 TEST(CommonDialog, OwnerIsTheOpenExcelFileWindow) {
     TestPlatform p;
     p.ui.strictWindows = true;
-    EXPECT_EQ(CommonDialog(p.ui, p.sys).OwnerHwnd(), 0);
+    EXPECT_EQ(CommonDialog(p.ui, p.ui, p.sys).OwnerHwnd(), 0);
     const ui::Hwnd owner = p.ui.AddWindow("Open Excel File");
-    EXPECT_EQ(CommonDialog(p.ui, p.sys).OwnerHwnd(), owner);
+    EXPECT_EQ(CommonDialog(p.ui, p.ui, p.sys).OwnerHwnd(), owner);
 }
 
 TEST(CommonDialog, FilterAndTitleConversions) {
     TestPlatform p;
-    CommonDialog d(p.ui, p.sys);
+    CommonDialog d(p.ui, p.ui, p.sys);
     struct Case {
         std::string set, stored, read;
     } cases[] = {
@@ -57,7 +56,7 @@ TEST(CommonDialog, FlagTable) {
         {false, false, true, 0x1000, 0x1000}, {false, false, false, 0, 0},
     };
     for (const auto& c : cases) {
-        CommonDialog d(p.ui, p.sys);
+        CommonDialog d(p.ui, p.ui, p.sys);
         d.SetHideReadOnly(c.hide);
         d.SetMultiSelect(c.multi);
         d.SetFileMustExist(c.exist);
@@ -68,7 +67,7 @@ TEST(CommonDialog, FlagTable) {
 
 TEST(CommonDialog, ResultIsThePathOrTheFolderAndNamesSeparatedByNul) {
     TestPlatform p;
-    CommonDialog d(p.ui, p.sys);
+    CommonDialog d(p.ui, p.ui, p.sys);
     d.SetTitle("Pick");
     d.SetFilter("DWG File  *.dwg\0*.dwg\0"s);
     struct Case {
@@ -111,7 +110,7 @@ class RecordingUi : public scripted::ScriptedUi {
 TEST(CommonDialog, ChooserGetsOwnerTitleFilterAndFolder) {
     RecordingUi ui;
     posix::PosixSystem sys("/tmp");
-    CommonDialog d(ui, sys);
+    CommonDialog d(ui, ui, sys);
     d.SetOwnerHwnd(77);
     d.SetFilter("DGN File  *.dgn\0*.dgn\0"s);
     d.SetInitialDir("/drawings");
@@ -135,39 +134,6 @@ TEST(ShellApplication, BrowseForFolderGivesTheFolderOrNothing) {
     EXPECT_EQ(p.ui.Journal().back().text, "Select a folder to output drawing files");
     EXPECT_EQ(p.ui.Journal().back().args, std::vector<Long>{5});
     EXPECT_FALSE(sh->BrowseForFolder(0, "t", 81, 0));
-}
-
-TEST(SheetDialog, TruncateKeepsSeventeenCharacters) {
-    struct Case {
-        std::string name, shown;
-    } cases[] = {
-        {"", ""},
-        {"TITLE", "TITLE"},
-        {"ABCDEFGHIJKLMNOPQ", "ABCDEFGHIJKLMNOPQ"},
-        {"ABCDEFGHIJKLMNOPQR", "ABCDEFGHI~LMNOPQR"},
-        {"DRAWING_NUMBER_OF_THE_SHEET", "DRAWING_N~E_SHEET"},
-        // Characters, not bytes: 17 characters in 20 bytes stay whole; 18 are cut
-        // between characters.
-        {"\xC3\x84\xC3\x96\xC3\x9C"
-         "ABCDEFGHIJKLMN",
-         "\xC3\x84\xC3\x96\xC3\x9C"
-         "ABCDEFGHIJKLMN"},
-        {"\xC3\x84\xC3\x96\xC3\x9C"
-         "ABCDEFGHIJKLMNO",
-         "\xC3\x84\xC3\x96\xC3\x9C"
-         "ABCDEF~IJKLMNO"},
-        {"ABCDEFGH\xE2\x82\xACIJKLMNOP\xE2\x82\xAC", "ABCDEFGH\xE2\x82\xAC~KLMNOP\xE2\x82\xAC"},
-    };
-    for (const auto& c : cases) EXPECT_EQ(Truncate(c.name), c.shown);
-}
-
-TEST(SheetDialog, ExcelIsBroughtForwardOnlyWhenSet) {
-    TestPlatform p;
-    BringExcelForward(p.ui, nullptr);
-    EXPECT_TRUE(p.ui.Journal().empty());
-    auto excel = As<excel::Application>(p.objects.CreateObject("Excel.Application"));
-    BringExcelForward(p.ui, excel);
-    EXPECT_EQ(p.ui.ActiveTitle(), excel->Caption());
 }
 
 }  // namespace
