@@ -18,7 +18,7 @@
 #include "adapters/win32/wide_text.hpp"
 #include "adapters/win32/windows_api.hpp"
 #include "apps/lib/tbln.hpp"
-#include "common/progress_bar.hpp"
+#include "controls/progress_bar.hpp"
 #include "windows/win32_driver.hpp"
 
 namespace fs = std::filesystem;
