@@ -183,8 +183,12 @@ int Run(int argc, char** argv) {
         // on the background, the mouse moved in two steps, the button released. Each step
         // waits until the one before has been taken off the input queue; a press the
         // window never got (the form's drag never began) is released and given once more.
+        // Under a loaded display server a press can still reach the window before the
+        // pointer has reached its place, so the move starts from elsewhere: the whole
+        // gesture is made again, up to three times, and must once move the dialog by
+        // exactly what the mouse moved.
         RECT before{}, after{};
-        POINT from{10, 250};  // below View Selection: the dialog's background
+        POINT from{};
         HWND dragged = nullptr;
         bool pressedAgain = false;
         const auto mouse = [](LONG x, LONG y, DWORD button) {
@@ -208,27 +212,38 @@ int Run(int argc, char** argv) {
                     (dragged && info.hwndMoveSize == dragged));
         };
         const auto settled = [] { return HIWORD(GetQueueStatus(QS_MOUSE)) == 0; };
-        driver.OnDialog("Import Excel Data", [&](ui::Form& form) {
-            dragged = ui.FormWindow(form);
-            GetWindowRect(dragged, &before);
-            ClientToScreen(dragged, &from);
-            press();
-        });
-        driver.When(
-            "take the press on the background", [&] { return moving() || settled(); },
-            [&] {
-                if (moving()) return;
-                pressedAgain = true;
-                mouse(from.x, from.y, MOUSEEVENTF_LEFTUP);
+        const auto drag = [&] {
+            from = POINT{10, 250};  // below View Selection: the dialog's background
+            driver.OnDialog("Import Excel Data", [&](ui::Form& form) {
+                dragged = ui.FormWindow(form);
+                GetWindowRect(dragged, &before);
+                ClientToScreen(dragged, &from);
                 press();
             });
-        driver.When("begin the drag", moving, [&] { mouse(from.x + 20, from.y + 15, 0); });
-        driver.When("take the first move", settled, [&] { mouse(from.x + 40, from.y + 30, 0); });
-        driver.When("take the second move", settled,
-                    [&] { mouse(from.x + 40, from.y + 30, MOUSEEVENTF_LEFTUP); });
-        driver.When(
-            "end the drag", [&] { return settled() && !moving(); },
-            [&] { GetWindowRect(dragged, &after); });
+            driver.When(
+                "take the press on the background", [&] { return moving() || settled(); },
+                [&] {
+                    if (moving()) return;
+                    pressedAgain = true;
+                    mouse(from.x, from.y, MOUSEEVENTF_LEFTUP);
+                    press();
+                });
+            driver.When("begin the drag", moving, [&] { mouse(from.x + 20, from.y + 15, 0); });
+            driver.When("take the first move", settled,
+                        [&] { mouse(from.x + 40, from.y + 30, 0); });
+            driver.When("take the second move", settled,
+                        [&] { mouse(from.x + 40, from.y + 30, MOUSEEVENTF_LEFTUP); });
+            driver.When(
+                "end the drag", [&] { return settled() && !moving(); },
+                [&] { GetWindowRect(dragged, &after); });
+            driver.Key("Escape");
+            CaptureArguments dragArgs;
+            dragArgs.QVPath = qv;
+            app.BuildCell(dragArgs);
+            return after.left - before.left == 40 && after.top - before.top == 30;
+        };
+        int attempts = 0;
+        while (attempts < 3 && !drag()) ++attempts;
         for (std::size_t i = 0; i < std::size(cases); ++i) {
             driver.Click(cases[i].button);
             driver.ReadAndAnswer(ui::vbOK, seen[i].first, seen[i].second);
@@ -242,7 +257,9 @@ int Run(int argc, char** argv) {
               "the range dialog follows the mouse dragging its background",
               "moved by " + std::to_string(after.left - before.left) + ", " +
                   std::to_string(after.top - before.top) +
-                  (pressedAgain ? " (the first press was lost and given again)" : ""));
+                  (pressedAgain ? " (the first press was lost and given again)" : "") +
+                  (attempts ? ", after " + std::to_string(attempts) + " gesture(s) that missed"
+                            : ""));
         for (std::size_t i = 0; i < std::size(cases); ++i) {
             Check(
                 seen[i].first == "Error" && seen[i].second == cases[i].text,
