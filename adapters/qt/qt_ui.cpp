@@ -201,19 +201,7 @@ class QtUi::Impl {
     // Runs a model event. An error that escapes it unloads the form on top and is kept
     // for that form's ShowModal to raise.
     void Dispatch(const std::function<void()>& event) {
-        try {
-            event();
-        } catch (...) {
-            // The dialog on top closes; its ShowModal raises the error to its caller.
-            if (!pending) pending = std::current_exception();
-            if (!stack.empty()) {
-                try {
-                    stack.back()->form->Unload();
-                } catch (const RuntimeError&) {
-                    // The first error is the one raised; the unload's own is the same trouble.
-                }
-            }
-        }
+        ui::RunEvent(event, pending, stack.empty() ? nullptr : stack.back()->form);
         RefreshAll();
     }
 

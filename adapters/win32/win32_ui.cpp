@@ -174,20 +174,8 @@ class Win32Ui::Impl {
 
     // Runs a model event. An error that escapes it unloads the form on top and is kept
     // for that form's ShowModal to raise.
-    template <class F>
-    void Dispatch(F&& event) {
-        try {
-            event();
-        } catch (...) {
-            if (!pending) pending = std::current_exception();
-            if (!stack.empty()) {
-                try {
-                    stack.back()->form->Unload();
-                } catch (const RuntimeError&) {
-                    // The first error is the one raised; the unload's own is the same trouble.
-                }
-            }
-        }
+    void Dispatch(const std::function<void()>& event) {
+        ui::RunEvent(event, pending, stack.empty() ? nullptr : stack.back()->form);
         RefreshAll();
     }
 

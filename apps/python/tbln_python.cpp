@@ -364,22 +364,30 @@ drawing::Options DrawingScale(double unitsPerMm) {
     return options;
 }
 
+// The table's records as the drawing takes them, with what the engine reads of each cell
+// (fills, font and border colours) when the workbook can still be read; a workbook gone
+// since leaves the records alone to be drawn.
+drawing::Capture TableCapture(const Table& t) {
+    drawing::Capture capture{t.grid,    t.shapes,   t.images,  t.firstRow,
+                             t.lastRow, t.firstCol, t.lastCol, t.picturesFolder};
+    try {
+        std::shared_ptr<const workbook::WorkbookModel> model = workbook::LoadWorkbook(t.path);
+        if (const workbook::SheetModel* sheet = workbook::FindSheet(*model, t.sheet)) {
+            // The looks read the workbook as the drawing asks, so they keep it alive.
+            capture.looks = [model, looks = host::CellLooks(*model, *sheet)](
+                                Integer row, Integer col) { return looks(row, col); };
+        }
+    } catch (const RuntimeError&) {
+    }
+    return capture;
+}
+
 // The SVG picture the host's --svg writes of the table: the records drawn with what the
 // engine reads of each cell (fills, font and border colours), through the same backend.
 std::string TableSvg(const Table& t, double unitsPerMm,
                      const std::vector<std::pair<Integer, Integer>>& revisions, bool clip) {
     const auto options = DrawingScale(unitsPerMm);
-    drawing::Capture capture{t.grid,    t.shapes,   t.images,  t.firstRow,
-                             t.lastRow, t.firstCol, t.lastCol, t.picturesFolder};
-    std::unique_ptr<workbook::WorkbookModel> model;
-    const workbook::SheetModel* sheet = nullptr;
-    try {
-        model = workbook::LoadWorkbook(t.path);
-        sheet = workbook::FindSheet(*model, t.sheet);
-    } catch (const RuntimeError&) {
-        // A workbook gone since: the records alone are drawn.
-    }
-    if (sheet) capture.looks = host::CellLooks(*model, *sheet);
+    const drawing::Capture capture = TableCapture(t);
     std::ostringstream out;
     {
         py::gil_scoped_release release;
@@ -437,17 +445,7 @@ void AddPen(py::dict& d, const drawing::Pen& pen) {
 
 py::list TablePrimitives(const Table& t, double unitsPerMm) {
     const auto options = DrawingScale(unitsPerMm);
-    drawing::Capture capture{t.grid,    t.shapes,   t.images,  t.firstRow,
-                             t.lastRow, t.firstCol, t.lastCol, t.picturesFolder};
-    std::unique_ptr<workbook::WorkbookModel> model;
-    const workbook::SheetModel* sheet = nullptr;
-    try {
-        model = workbook::LoadWorkbook(t.path);
-        sheet = workbook::FindSheet(*model, t.sheet);
-    } catch (const RuntimeError&) {
-        // A workbook gone since: the records alone are drawn.
-    }
-    if (sheet) capture.looks = host::CellLooks(*model, *sheet);
+    const drawing::Capture capture = TableCapture(t);
     std::ostringstream discarded;
     fonts::FontMetrics metrics;
     cairo::CairoSink measure(discarded, cairo::Format::Svg, PictureFonts(metrics));

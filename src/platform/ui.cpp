@@ -148,6 +148,21 @@ void Form::Unload() {
     hWnd = 0;
 }
 
+void RunEvent(const std::function<void()>& event, std::exception_ptr& pending, Form* top) {
+    try {
+        event();
+    } catch (...) {
+        if (!pending) pending = std::current_exception();
+        if (top) {
+            try {
+                top->Unload();
+            } catch (const RuntimeError&) {
+                // The first error is the one raised; the unload's own is the same trouble.
+            }
+        }
+    }
+}
+
 int ControlId(const Form& form, const Control& control) {
     const auto& all = form.Controls();
     for (std::size_t i = 0; i < all.size(); ++i) {

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <optional>
 #include <string>
@@ -310,6 +311,11 @@ inline constexpr Long SWP_NOMOVE = 2;
 inline constexpr Long SW_SHOWMAXIMIZED = 3;
 inline constexpr Long MF_BYPOSITION = 0x400;
 inline constexpr Long LB_SETTABSTOPS = 0x192;
+
+// Runs one model event for an adapter that shows forms (a user's action, a timer tick).
+// An error escaping it is kept in `pending` (the first one only) and unloads `top`, the
+// form on top, whose ShowModal then raises it to its caller, as the runtime does.
+void RunEvent(const std::function<void()>& event, std::exception_ptr& pending, Form* top);
 
 // Choosers for files (the common open and save dialogs).
 struct FileDialogRequest {
