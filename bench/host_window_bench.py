@@ -34,17 +34,9 @@ RUNS = int(sys.argv[3]) if len(sys.argv) > 3 else 3
 HOST_WINDOW = "tbln - drawing host"
 
 
-def start_xvfb():
-    read, write = os.pipe()
-    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-nolisten", "tcp",
-                             "-screen", "0", "1600x1000x24"],
-                            pass_fds=[write], stderr=subprocess.DEVNULL)
-    os.close(write)
-    number = b""
-    while not number.endswith(b"\n"):
-        number += os.read(read, 64) or b"\n"
-    os.close(read)
-    return xvfb, ":" + number.decode().strip()
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests",
+                                "tools"))
+from xvfb import start_xvfb  # noqa: E402
 
 
 class Run:

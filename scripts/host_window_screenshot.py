@@ -18,17 +18,9 @@ BOOK = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "examples"
                     "door_schedule.xlsx")
 
 
-def start_xvfb():
-    read, write = os.pipe()
-    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-nolisten", "tcp",
-                             "-screen", "0", "1600x1000x24"],
-                            pass_fds=[write], stderr=subprocess.DEVNULL)
-    os.close(write)
-    number = b""
-    while not number.endswith(b"\n"):
-        number += os.read(read, 64) or b"\n"
-    os.close(read)
-    return xvfb, ":" + number.decode().strip()
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests",
+                                "tools"))
+from xvfb import start_xvfb  # noqa: E402
 
 
 xvfb, display = start_xvfb()

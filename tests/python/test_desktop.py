@@ -15,6 +15,9 @@ import pytest
 
 import tbln
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
+import xvfb as display_server  # noqa: E402
+
 SOURCE = os.environ["TBLN_SOURCE_DIR"]
 DISPLAY_VARIABLES = ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")
 
@@ -91,19 +94,8 @@ PLAIN = {k: v for k, v in os.environ.items() if k != "LD_PRELOAD"}
 
 
 def start_xvfb():
-    """A display server of our own and its display name, once it is ready."""
-    read, write = os.pipe()
-    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-nolisten", "tcp",
-                             "-screen", "0", "1600x1000x24"],
-                            pass_fds=[write], stderr=subprocess.DEVNULL, env=PLAIN)
-    os.close(write)
-    # The server writes its display number and a line feed once it is ready; it ends
-    # itself when the line feed cannot be written.
-    number = b""
-    while not number.endswith(b"\n"):
-        number += os.read(read, 64) or b"\n"
-    os.close(read)
-    return xvfb, ":" + number.decode().strip()
+    """A display server of our own, run without the sanitizers' runtime."""
+    return display_server.start_xvfb(env=PLAIN)
 
 
 def test_the_host_ends_with_a_status_when_its_display_goes_away(tmp_path):

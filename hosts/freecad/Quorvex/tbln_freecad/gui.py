@@ -43,6 +43,42 @@ def _selected_page(document):
     return pages[0] if pages else None
 
 
+def _path_row(form, label, text, pick):
+    edit = QtGui.QLineEdit(text)
+    edit.setMinimumWidth(360)  # room for a whole path
+    browse = QtGui.QPushButton("Browse...")
+    browse.clicked.connect(lambda: pick(edit))
+    row = QtGui.QHBoxLayout()
+    row.addWidget(edit)
+    row.addWidget(browse)
+    form.addRow(label, row)
+    return edit
+
+
+def _file_picker(title, pattern):
+    def pick(edit):
+        path, _ = QtGui.QFileDialog.getOpenFileName(edit.window(), title, edit.text(), pattern)
+        if path:
+            edit.setText(path)
+    return pick
+
+
+def _folder_picker(edit):
+    path = QtGui.QFileDialog.getExistingDirectory(edit.window(), "Output folder", edit.text())
+    if path:
+        edit.setText(path)
+
+
+def _buttons(dialog, form):
+    buttons = QtGui.QDialogButtonBox(QtGui.QDialogButtonBox.Ok | QtGui.QDialogButtonBox.Cancel)
+    buttons.accepted.connect(dialog.accept)
+    buttons.rejected.connect(dialog.reject)
+    form.addRow(buttons)
+
+
+WORKBOOKS = "Workbooks (*.xlsx *.xlsm *.xls)"
+
+
 class RangeDialog(QtGui.QDialog):
     """Workbook, sheet, range and scale of an import."""
 
@@ -50,14 +86,7 @@ class RangeDialog(QtGui.QDialog):
         super().__init__(parent)
         self.setWindowTitle("Quorvex - Import Range")
         form = QtGui.QFormLayout(self)
-        self.book = QtGui.QLineEdit()
-        self.book.setMinimumWidth(360)
-        browse = QtGui.QPushButton("Browse...")
-        browse.clicked.connect(self.browse)
-        row = QtGui.QHBoxLayout()
-        row.addWidget(self.book)
-        row.addWidget(browse)
-        form.addRow("Workbook", row)
+        self.book = _path_row(form, "Workbook", "", _file_picker("Workbook", WORKBOOKS))
         self.sheet = QtGui.QLineEdit()
         self.sheet.setPlaceholderText("the active sheet")
         form.addRow("Sheet", self.sheet)
@@ -70,16 +99,7 @@ class RangeDialog(QtGui.QDialog):
         self.place = QtGui.QComboBox()
         self.place.addItems(PLACES)
         form.addRow("Place", self.place)
-        buttons = QtGui.QDialogButtonBox(QtGui.QDialogButtonBox.Ok | QtGui.QDialogButtonBox.Cancel)
-        buttons.accepted.connect(self.accept)
-        buttons.rejected.connect(self.reject)
-        form.addRow(buttons)
-
-    def browse(self):
-        path, _ = QtGui.QFileDialog.getOpenFileName(self, "Workbook", self.book.text(),
-                                                    "Workbooks (*.xlsx *.xlsm *.xls)")
-        if path:
-            self.book.setText(path)
+        _buttons(self, form)
 
 
 # Where Import Range puts the table.
@@ -326,13 +346,8 @@ class LinkDialog(QtGui.QDialog):
         super().__init__(parent)
         self.setWindowTitle("Quorvex - Link Block")
         form = QtGui.QFormLayout(self)
-        self.book = QtGui.QLineEdit(getattr(template, "Workbook", ""))
-        browse = QtGui.QPushButton("Browse...")
-        browse.clicked.connect(self.browse)
-        row = QtGui.QHBoxLayout()
-        row.addWidget(self.book)
-        row.addWidget(browse)
-        form.addRow("Workbook", row)
+        self.book = _path_row(form, "Workbook", getattr(template, "Workbook", ""),
+                              _file_picker("Workbook", WORKBOOKS))
         self.sheet = QtGui.QLineEdit(getattr(template, "Sheet", ""))
         form.addRow("Sheet", self.sheet)
         links = dict(getattr(template, "Links", {}))
@@ -341,16 +356,7 @@ class LinkDialog(QtGui.QDialog):
             self.cells[name] = QtGui.QLineEdit(links.get(name, ""))
             self.cells[name].setPlaceholderText("a cell, e.g. B2")
             form.addRow(name, self.cells[name])
-        buttons = QtGui.QDialogButtonBox(QtGui.QDialogButtonBox.Ok | QtGui.QDialogButtonBox.Cancel)
-        buttons.accepted.connect(self.accept)
-        buttons.rejected.connect(self.reject)
-        form.addRow(buttons)
-
-    def browse(self):
-        path, _ = QtGui.QFileDialog.getOpenFileName(self, "Workbook", self.book.text(),
-                                                    "Workbooks (*.xlsx *.xlsm *.xls)")
-        if path:
-            self.book.setText(path)
+        _buttons(self, form)
 
 
 class LinkBlock:
@@ -388,42 +394,6 @@ class InsertBlock:
             tbln_freecad.insert_block(template)
         except (OSError, KeyError, ValueError, tbln.Error) as e:
             _fail("Insert Block", e)
-
-
-def _path_row(form, label, text, pick):
-    edit = QtGui.QLineEdit(text)
-    edit.setMinimumWidth(360)  # room for a whole path, as in the Import Range dialog
-    browse = QtGui.QPushButton("Browse...")
-    browse.clicked.connect(lambda: pick(edit))
-    row = QtGui.QHBoxLayout()
-    row.addWidget(edit)
-    row.addWidget(browse)
-    form.addRow(label, row)
-    return edit
-
-
-def _file_picker(title, pattern):
-    def pick(edit):
-        path, _ = QtGui.QFileDialog.getOpenFileName(_main_window(), title, edit.text(), pattern)
-        if path:
-            edit.setText(path)
-    return pick
-
-
-def _folder_picker(edit):
-    path = QtGui.QFileDialog.getExistingDirectory(_main_window(), "Output folder", edit.text())
-    if path:
-        edit.setText(path)
-
-
-def _buttons(dialog, form):
-    buttons = QtGui.QDialogButtonBox(QtGui.QDialogButtonBox.Ok | QtGui.QDialogButtonBox.Cancel)
-    buttons.accepted.connect(dialog.accept)
-    buttons.rejected.connect(dialog.reject)
-    form.addRow(buttons)
-
-
-WORKBOOKS = "Workbooks (*.xlsx *.xlsm *.xls)"
 
 
 class PopulateDialog(QtGui.QDialog):
