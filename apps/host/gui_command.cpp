@@ -501,6 +501,8 @@ ui::Ui& DesktopScope::Ui() {
 }
 
 void DesktopScope::FollowEngines(Host& host) {
+    // The message boxes the command reports are the ones shown here.
+    host.desktopMessages = &desktop_->messages;
     if (desktop_->sheet) return;
     desktop_->sheet =
         std::make_unique<qt::SheetWindow>(desktop_->ui, workbook::RunningSpreadsheet(host.objects));

@@ -55,6 +55,12 @@ Host::Host(const std::string& root, ui::Ui* desktop)
 
 nlohmann::ordered_json Host::Messages() const {
     auto out = nlohmann::ordered_json::array();
+    if (desktopMessages) {
+        for (const auto& [title, text] : *desktopMessages) {
+            out.push_back({{"title", title}, {"text", text}});
+        }
+        return out;
+    }
     for (const auto& m : ui.Messages()) out.push_back({{"title", m.title}, {"text", m.prompt}});
     return out;
 }

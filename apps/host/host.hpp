@@ -10,6 +10,7 @@
 #include <ostream>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "adapters/scripted/scripted_ui.hpp"
@@ -60,7 +61,11 @@ struct Host {
     Module& module;
     Application& app;
 
-    // The message boxes shown so far, as JSON.
+    // The message boxes shown on the desktop, in order, as (title, text): set by the desktop
+    // that shows the dialogs, which outlives the host. Null: the scripted ones are the ones shown.
+    const std::vector<std::pair<std::string, std::string>>* desktopMessages = nullptr;
+
+    // The message boxes shown so far, as JSON, on whichever user interface shows them.
     nlohmann::ordered_json Messages() const;
 };
 

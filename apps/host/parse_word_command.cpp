@@ -23,8 +23,8 @@ nlohmann::ordered_json PrintWordResult(std::ostream& to, const json& out,
 
 void PrintWhyNotAWordFile(Host& host, const std::string& path) {
     static const std::string kRefused = " is not a valid Word file";
-    const auto& shown = host.ui.Messages();
-    if (shown.empty() || !shown.back().prompt.ends_with(kRefused)) return;
+    const auto shown = host.Messages();
+    if (shown.empty() || !shown.back()["text"].get<std::string>().ends_with(kRefused)) return;
     try {
         document::ReadDocx(path);
     } catch (const RuntimeError& e) {
