@@ -706,10 +706,15 @@ Long QtUi::SetWindowPos(ui::Hwnd hwnd, ui::Hwnd insertAfter, Long x, Long y, Lon
     if (insertAfter == ui::HWND_TOPMOST || insertAfter == ui::HWND_NOTOPMOST) {
         const bool on = insertAfter == ui::HWND_TOPMOST;
         if (w->windowFlags().testFlag(Qt::WindowStaysOnTopHint) != on) {
-            const bool visible = w->isVisible();
-            w->setWindowFlag(Qt::WindowStaysOnTopHint, on);
-            if (visible) w->show();
+            // Told to the window there is: a flag set on the widget would hide its window
+            // and show a new one in its place, which drops what the user was doing in it.
+            Qt::WindowFlags wanted = w->windowFlags();
+            wanted.setFlag(Qt::WindowStaysOnTopHint, on);
+            w->overrideWindowFlags(wanted);
+            if (QWindow* window = w->windowHandle()) window->setFlags(wanted);
         }
+        // Into the band is to the top of the windows.
+        if (on) w->raise();
     }
     if ((flags & ui::SWP_NOMOVE) == 0) w->move(static_cast<int>(x), static_cast<int>(y));
     if ((flags & ui::SWP_NOSIZE) == 0) w->resize(static_cast<int>(cx), static_cast<int>(cy));
