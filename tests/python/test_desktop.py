@@ -152,7 +152,8 @@ class Desk:
     def window(self, caption, host, seconds=120):
         found = self.find(caption, host, seconds)
         if not found:
-            pytest.fail("no window " + caption + ": " + host.stderr.read())
+            host.kill()  # its output ends with it
+            pytest.fail("no window " + caption + ": " + host.communicate()[1])
         return found
 
     def find(self, caption, host, seconds):
@@ -177,22 +178,55 @@ class Desk:
         pytest.fail("the window " + caption + " stayed open")
 
     def click(self, window, left, top, width, height):
-        place = dict(line.split("=") for line in
-                     self.x("getwindowgeometry", "--shell", window).split())
-        if "X" not in place:
-            # A dialog that enters or leaves the top-most band gets a new window: the
-            # window with the same caption that shows now.
-            window = self.window(*self.found[window])
+        """Clicks once the pointer is over the window: a handler may have brought another
+        window over it, or replaced it (then the one with its caption that shows now)."""
+        for _ in range(100):
             place = dict(line.split("=") for line in
                          self.x("getwindowgeometry", "--shell", window).split())
-        self.x("windowraise", window)
-        self.x("mousemove", str(int(place["X"]) + (left + width // 2) // 15),
-               str(int(place["Y"]) + (top + height // 2) // 15), "click", "1")
-        time.sleep(0.3)
+            if "X" in place:
+                self.x("windowraise", window)
+                self.x("mousemove", str(int(place["X"]) + (left + width // 2) // 15),
+                       str(int(place["Y"]) + (top + height // 2) // 15))
+                if "WINDOW=%s\n" % window in self.x("getmouselocation", "--shell"):
+                    self.x("click", "1")
+                    self.clicked = (window, left, top, width, height)
+                    time.sleep(0.3)
+                    return
+            time.sleep(0.2)
+            window = self.window(*self.found[window])
+        pytest.fail("the window " + self.found[window][0] + " stayed under others")
 
     def type(self, text):
         self.x("key", "ctrl+a")
         self.x("type", "--delay", "10", text)
+
+    def act(self, caption, host, do, *what):
+        """One step of answering the dialog `caption` (see ANSWERED)."""
+        if do == "click":
+            self.click(self.window(caption, host), *what)
+        elif do == "type":
+            # The handler that ran when the chooser closed may bring the sheet window
+            # forward after the click: then the box is clicked again.
+            for _ in range(10):
+                if self.x("getwindowfocus").strip() == self.clicked[0]:
+                    break
+                self.click(*self.clicked)
+            self.type(*what)
+        elif do == "keys":
+            self.x("key", "--delay", "100", *what)
+        elif do == "cell":
+            sheet = self.window("Excel - .*", host)
+            self.click(sheet, 44 * 15, 20 * 15, 150, 150)  # past the headers
+            self.x("windowfocus", sheet)
+            self.x("key", "--delay", "100", *["Down"] * what[0], *["Right"] * what[1])
+        else:  # "choose" a path in a chooser, or "answer" a message box
+            window = self.window(what[0], host)
+            self.x("windowfocus", window)
+            time.sleep(1)
+            if do == "choose":
+                self.type(what[1])
+            self.x("key", "Return")
+            self.gone(what[0], host)
 
     def close(self, window):
         """The window's close box clicked, as a window manager passes it on: a
@@ -234,8 +268,8 @@ def run_host(tmp_path, args, display):
                             stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
 
 
-def cli(tmp_path, args):
-    done = subprocess.run([HOST, "--root", str(tmp_path / "cli"), *args],
+def cli(tmp_path, args, root="cli"):
+    done = subprocess.run([HOST, "--root", str(tmp_path / root), *args],
                           env=host_environment(ASAN_OPTIONS="detect_leaks=0"),
                           capture_output=True, text=True, timeout=300)
     assert done.returncode == 0, done.stderr
@@ -296,26 +330,97 @@ def test_a_gui_command_left_ends_with_its_result(desk, tmp_path, leave, args, ca
     assert json.loads(out).get("result") is (escaped if leave == "Escape" else closed), out
 
 
-def test_a_gui_import_answered_prints_what_the_command_line_prints(desk, tmp_path):
+# Each command's dialog answered by a drafter, and the options that give the command line
+# the same answers. A step clicks a control of the dialog at its form geometry, types into
+# the control clicked, presses keys, picks a cell in the sheet window (its first cell
+# clicked, then the arrow keys; Doors hides column C), answers a chooser with a path or a
+# message box with Enter. A progress dialog is left to finish. {book} is a copy of the
+# door schedule, {drawing} a drawing named in its column A.
+TAG_CELLS = [(1, 1), (1, 2), (1, 4), (2, 1), (2, 2), (3, 1)]  # B2 C2 E2 B3 C3 B4
+ANSWERED = [
+    (["build-cell", "--file", DOOR], "Import Excel Data",
+     [("click", 5640, 555, 1095, 345), ("choose", "Open", DOOR),  # Browse
+      ("click", 2280, 1770, 1080, 315), ("type", "A"), ("click", 3480, 1770, 1080, 315),
+      ("type", "1"), ("click", 2280, 2220, 1080, 315), ("type", "H"),
+      ("click", 3480, 2220, 1080, 315), ("type", "10"), ("click", 4200, 4215, 1215, 375)],
+     ["build-cell", "--file", DOOR, "--range", "A1:H10"]),
+    (["deep-update", "--file", DOOR, "--sheet", "Doors", "--range", "A1:H10"], None, [],
+     ["deep-update", "--file", DOOR, "--sheet", "Doors", "--range", "A1:H10"]),
+    (["parse-word", "--file", NOTES], None, [("choose", "Open", NOTES)],
+     ["parse-word", "--file", NOTES]),
+    (["update-word", "--file", NOTES], None, [], ["update-word", "--file", NOTES]),
+    (["make-block", "--file", BOOK, "--tags", TAGS, "--block-id", "A1"], "Link Block",
+     [("click", 5640, 555, 1215, 345), ("choose", "Open", BOOK),  # btnBrowseExcel
+      ("click", 1200, 990, 4320, 315), ("keys", "alt+Down", "Home", "Return"),  # Title Block
+      ("cell", 1, 1), ("click", 5640, 1755, 1215, 345),  # the Block ID, btnUpdate1
+      # each tag's line picked in lbTags, its cell, btnUpdate; then btnMake
+      *[step for line, cell in enumerate(TAG_CELLS) for step in (
+          ("click", 120, 2580, 6735, 150), ("keys", "Home", *["Down"] * line),
+          ("cell", *cell), ("click", 1440, 5160, 1215, 375))],
+      ("click", 4320, 5160, 1215, 375)],
+     ["make-block", "--file", BOOK, "--sheet", "Title Block", "--tags", TAGS, "--block-id", "B2",
+      *[a for tag, cell in zip(["DWGNO", "TITLE", "REV", "SHEETS", "SCALE", "APPROVED"],
+                               ["B2", "C2", "E2", "B3", "C3", "B4"]) for a in ("--bind", tag + "=" + cell)]]),
+    (["insert-block", "--file", BOOK, "--tags", TAGS, "--block-id", "A1"], "Insert Block",
+     [("click", 1200, 990, 4320, 315), ("keys", "alt+Down", "Home", "Return"),  # Title Block
+      ("cell", 1, 1), ("click", 5640, 1755, 1215, 345), ("click", 4320, 5160, 1215, 375)],
+     ["insert-block", "--file", BOOK, "--sheet", "Title Block", "--tags", TAGS, "--block-id",
+      "B2"]),
+    (["populate", "--file", DOOR, "--first", "A2", "--second", "A3", "--last", "A4",
+      "--template", "a.dwg", "--output", "out"], "Populate Excel Data",
+     [("click", 5520, 855, 1215, 345), ("choose", "Open an Excel file", DOOR),
+      ("cell", 3, 0), ("click", 4320, 1950, 1095, 345),  # A4, btnUpdate1
+      ("cell", 4, 0), ("click", 4320, 2340, 1095, 345),  # A5, btnUpdate2
+      ("cell", 6, 0), ("click", 4320, 2730, 1095, 345),  # A7, btnUpdaten
+      ("click", 5520, 3615, 1215, 345), ("choose", "Open a DGN file", "{drawing}"),
+      ("click", 5520, 4005, 1215, 345),
+      ("choose", "Select a folder to output drawing files", "{tmp}"),
+      ("click", 4320, 4560, 1215, 375)],  # Start
+     ["populate", "--file", DOOR, "--first", "A4", "--second", "A5", "--last", "A7",
+      "--template", "{drawing}", "--output", "{tmp}"]),
+    (["set-luc", "--file", "{book}", "--cell", "B2"], "Reset Last Used Cell",
+     [("click", 5640, 555, 1215, 345), ("choose", "Open", "{book}"),  # Browse
+      ("cell", 7, 2), ("click", 4320, 2310, 1215, 375),  # D8, Reset
+      ("answer", "Warning"), ("answer", "Reset Excel Sheet Last Used Cell")],
+     ["set-luc", "--file", "{book}", "--cell", "D8", "--yes"]),
+    (["export-dgn-name", "--file", "{book}", "--start", "A20", "a.dwg"],
+     " Export Drawing Names to Excel",
+     [("click", 5520, 840, 1215, 375), ("choose", "Open File", "{drawing}"),  # btnAdd
+      ("click", 5520, 3555, 1215, 345), ("choose", "Open an Excel file", "{book}"),
+      ("cell", 11, 0), ("click", 4320, 4650, 1095, 345),  # A12, btnUpdate1
+      ("click", 4320, 5220, 1215, 375)],  # Export
+     ["export-dgn-name", "--file", "{book}", "--start", "A12", "{drawing}"]),
+]
+
+
+def book_content(path):
+    """What a command may write into a workbook: every sheet's values and column widths."""
+    import openpyxl
+    return [(s.title, [[c.value for c in row] for row in s.iter_rows()],
+             {k: d.width for k, d in s.column_dimensions.items()})
+            for s in openpyxl.load_workbook(path)]
+
+
+@pytest.mark.parametrize("args, caption, steps, same", ANSWERED, ids=[r[0][0] for r in ANSWERED])
+def test_a_gui_command_answered_prints_what_the_command_line_prints(desk, tmp_path, args, caption,
+                                                                   steps, same):
     me = Desk(desk)
-    host = run_host(tmp_path, ["build-cell", "--file", DOOR], desk)
-    form = me.window("Import Excel Data", host)
-    me.click(form, 5640, 555, 1095, 345)  # Browse
-    me.x("windowfocus", me.window("Open", host))
-    time.sleep(1)
-    me.type(DOOR)
-    me.x("key", "Return")
-    me.gone("Open", host)
-    time.sleep(1)
-    # The corners typed into their boxes, then Start.
-    for box, text in [((2280, 1770), "A"), ((3480, 1770), "1"), ((2280, 2220), "H"),
-                      ((3480, 2220), "10")]:
-        me.click(me.window("Import Excel Data", host), *box, 1080, 315)
-        me.type(text)
-    me.click(me.window("Import Excel Data", host), 4200, 4215, 1215, 375)
+    names = {"book": str(tmp_path / "book.xlsx"), "drawing": str(tmp_path / "D02.dwg"),
+             "tmp": str(tmp_path)}
+    fill = lambda items: [i.format(**names) if isinstance(i, str) else i for i in items]
+    (tmp_path / "D02.dwg").write_bytes(b"")
+    shutil.copy(DOOR, names["book"])
+    host = run_host(tmp_path, fill(args), desk)
+    for step in steps:
+        me.act(caption, host, *fill(step))
     out, err = host.communicate(timeout=300)
     assert host.returncode == 0, err
-    assert json.loads(out) == cli(tmp_path, ["build-cell", "--file", DOOR, "--range", "A1:H10"])
+    written = book_content(names["book"])
+    shutil.copy(DOOR, names["book"])
+    # The command line in an install root as fresh, at the same place (QVPath).
+    shutil.rmtree(tmp_path / "gui", ignore_errors=True)
+    assert json.loads(out) == cli(tmp_path, fill(same), root="gui")
+    assert written == book_content(names["book"])
 
 
 def test_a_caller_who_does_not_choose_qt_never_loads_it():
