@@ -2,12 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
-#include <array>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -22,13 +19,6 @@ using testing::TempDir;
 
 std::string Example(const std::string& name) {
     return std::string(TBLN_SOURCE_DIR) + "/examples/" + name;
-}
-
-std::string Bytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 TEST(HostDialogCommands, MakeBlockThenInsertBlockOnTheExample) {
@@ -122,9 +112,10 @@ TEST(HostDialogCommands, AnAnswersFileAnswersTheDialogsAsTheOptionsDo) {
             }
             lines += m["title"].get<std::string>() + "\t" + text + "\n";
         }
-        EXPECT_EQ(Bytes(messages), lines) << c.command;
+        EXPECT_EQ(testing::ReadFile(messages), lines) << c.command;
     }
-    EXPECT_EQ(Bytes(copy), Bytes(title)) << "a warning the file does not answer keeps the workbook";
+    EXPECT_EQ(testing::ReadFile(copy), testing::ReadFile(title))
+        << "a warning the file does not answer keeps the workbook";
 
     // The variable names the file as --answers does. A control the dialog does not have
     // ends it as Cancel would, and the messages say which line named it.
@@ -175,13 +166,13 @@ TEST(HostDialogCommands, SetLucWithoutYesLeavesTheWorkbookAlone) {
     TempDir dir;
     const std::string book = dir / "luc.xlsx";
     std::filesystem::copy_file(Fixture("luc.xlsx"), book);
-    const std::string before = Bytes(book);
+    const std::string before = testing::ReadFile(book);
     const auto run =
         testing::RunHost(dir, "set-luc --file " + Quote(book) + " --sheet Data --cell D12");
     ASSERT_EQ(run.status, 0) << run.err;
     ASSERT_EQ(run.json["messages"].size(), 1u);
     EXPECT_EQ(run.json["messages"][0]["title"], "Warning");
-    EXPECT_EQ(Bytes(book), before);
+    EXPECT_EQ(testing::ReadFile(book), before);
 }
 
 TEST(HostDialogCommands, BadArgumentsAreRefusedBeforeAnyDialog) {
@@ -217,11 +208,7 @@ TEST(HostDialogCommands, BadArgumentsAreRefusedBeforeAnyDialog) {
 // Runs Debian's python3 with openpyxl on `script` (argv[1] is `path`) and returns its output.
 std::string Openpyxl(const std::string& script, const std::string& path) {
     const std::string cmd = "/usr/bin/python3 -c " + Quote(script) + " " + Quote(path);
-    std::string out;
-    FILE* pipe = popen(cmd.c_str(), "r");
-    std::array<char, 4096> buf{};
-    while (std::size_t n = fread(buf.data(), 1, buf.size(), pipe)) out.append(buf.data(), n);
-    pclose(pipe);
+    const std::string out = testing::RunCommand(cmd).out;
     return out;
 }
 
@@ -276,11 +263,7 @@ nlohmann::json Xlrd(const std::string& path) {
     const std::string cmd = "/usr/bin/python3 " +
                             Quote(std::string(TBLN_SOURCE_DIR) + "/tests/tools/xls_read_back.py") +
                             " " + Quote(path);
-    std::string out;
-    FILE* pipe = popen(cmd.c_str(), "r");
-    std::array<char, 4096> buf{};
-    while (std::size_t n = fread(buf.data(), 1, buf.size(), pipe)) out.append(buf.data(), n);
-    pclose(pipe);
+    const std::string out = testing::RunCommand(cmd).out;
     return nlohmann::json::parse(out, nullptr, false);
 }
 

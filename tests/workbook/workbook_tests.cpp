@@ -172,8 +172,7 @@ TEST_F(Engine, RangeAddresses) {
 TEST_F(Engine, BadFilesGiveAnErrorNamingTheFile) {
     TempDir dir;
     // A real workbook cut short at several points: never a crash, always a clear error.
-    std::ifstream in(Fixture("blocks.xlsx"), std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string bytes = testing::ReadFile(Fixture("blocks.xlsx"));
     for (std::size_t cut :
          {std::size_t{0}, std::size_t{10}, bytes.size() / 3, bytes.size() / 2, bytes.size() - 30}) {
         const std::string path = dir / ("cut" + std::to_string(cut) + ".xlsx");
