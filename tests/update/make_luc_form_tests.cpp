@@ -102,12 +102,6 @@ TEST(SheetLimits, FollowTheWorkbooksFileFormat) {
     }
 }
 
-}  // namespace
-}  // namespace tbln
-
-namespace tbln {
-namespace {
-
 TEST_F(ResetLastUsedCell, RowsBelowAndColumnsRightOfTheCellAreDeletedAndSaved) {
     struct Case {
         const char* cell;
