@@ -42,12 +42,6 @@ TEST(HostBuildCell, ARangeAndTheWholeSheetAgreeWithTheWorkbook) {
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.json["result"], true);
     EXPECT_EQ(run.json["endRow0"], 8) << "cut back to the sheet's grid";
-
-    for (const char* bad : {"deep-update --file x.xlsx --sheet S",
-                            "deep-update --file x.xlsx --sheet S --whole --range A1:B2",
-                            "build-cell --file nope.xlsx", "build-cell --file x --range 12"}) {
-        EXPECT_EQ(testing::RunHost(dir, bad).status, 2) << bad;
-    }
 }
 
 TEST(HostBuildCell, ARelativeRootServesTheImportFromItsOwnFolder) {
@@ -111,9 +105,6 @@ TEST(HostBuildCell, AReaderThatHangsIsEndedAtTheTimeout) {
     EXPECT_EQ(run.json["messages"][0]["text"].get<std::string>().rfind(
                   "The workbook reader did not answer within 0.5 seconds", 0),
               0u);
-    for (const char* bad : {"--reader-timeout x cells a", "--reader-timeout -1 cells a"}) {
-        EXPECT_EQ(testing::RunHost(dir, bad).status, 2) << bad;
-    }
 }
 
 TEST(HostBuildCell, NamesThatAreNotUtf8AreWrittenWithReplacementCharacters) {
