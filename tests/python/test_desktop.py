@@ -204,16 +204,17 @@ class Desk:
         """One step of answering the dialog `caption` (see ANSWERED)."""
         if do == "click":
             self.click(self.window(caption, host), *what)
-        elif do == "type":
+        elif do in ("type", "keys"):
             # The handler that ran when the chooser closed may bring the sheet window
-            # forward after the click: then the box is clicked again.
+            # forward after the click: then the control is clicked again.
             for _ in range(10):
                 if self.x("getwindowfocus").strip() == self.clicked[0]:
                     break
                 self.click(*self.clicked)
-            self.type(*what)
-        elif do == "keys":
-            self.x("key", "--delay", "100", *what)
+            if do == "type":
+                self.type(*what)
+            else:
+                self.x("key", "--delay", "100", *what)
         elif do == "cell":
             sheet = self.window("Excel - .*", host)
             self.click(sheet, 44 * 15, 20 * 15, 150, 150)  # past the headers
