@@ -3,7 +3,9 @@
 #pragma once
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <string>
 
@@ -17,6 +19,19 @@ namespace tbln::testing {
 
 inline std::string Fixture(const std::string& name) {
     return std::string(TBLN_FIXTURES) + "/" + name;
+}
+
+// Writes to `to` a copy of the package `from` whose zip directory misnames `part` (its
+// last character turned to '~'), as a damaged directory does: the part's bytes are still
+// there, but nothing finds them under the name its relationship gives. Returns `to`.
+inline std::string MisnamedPartCopy(const std::string& from, const std::string& to,
+                                    const std::string& part) {
+    std::ifstream in(from, std::ios::binary);
+    std::string bytes{std::istreambuf_iterator<char>(in), {}};
+    const auto at = bytes.rfind(part);  // the directory follows the parts' own headers
+    if (at != std::string::npos) bytes[at + part.size() - 1] = '~';
+    std::ofstream(to, std::ios::binary) << bytes;
+    return to;
 }
 
 // A fresh folder, removed when the test ends.
