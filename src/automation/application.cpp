@@ -34,12 +34,9 @@ Boolean ShowRangeDialog(Module& m) {
 }
 
 Long Application::SetTopMostWindow(Long& hwnd, Boolean& Topmost) {
-    ui::WindowManager& ui = m_.ports.ui;
-    if (Topmost == True) {
-        return ui.SetWindowPos(hwnd, ui::HWND_TOPMOST, 0, 0, 0, 0, ui::SWP_NOMOVE | ui::SWP_NOSIZE);
-    }
-    ui.SetWindowPos(hwnd, ui::HWND_NOTOPMOST, 0, 0, 0, 0, ui::SWP_NOMOVE | ui::SWP_NOSIZE);
-    return 0;
+    // The placing's answer is handed back only when the window goes on top.
+    const Long placed = SetWindowTopMost(m_.ports.ui, hwnd, Topmost);
+    return Topmost == True ? placed : 0;
 }
 
 void Application::CopyCaptureBack(std::string& fileName0, std::string& sheetName0,

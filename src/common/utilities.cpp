@@ -73,9 +73,9 @@ Integer ColumnNumber(ui::UserInterface& ui, std::string& letters) {
     }
 }
 
-void SetWindowTopMost(ui::WindowManager& ui, ui::Hwnd hwnd, Boolean topmost) {
-    ui.SetWindowPos(hwnd, topmost == True ? ui::HWND_TOPMOST : ui::HWND_NOTOPMOST, 0, 0, 0, 0,
-                    ui::SWP_NOMOVE | ui::SWP_NOSIZE);
+Long SetWindowTopMost(ui::WindowManager& ui, ui::Hwnd hwnd, Boolean topmost) {
+    return ui.SetWindowPos(hwnd, topmost == True ? ui::HWND_TOPMOST : ui::HWND_NOTOPMOST, 0, 0, 0,
+                           0, ui::SWP_NOMOVE | ui::SWP_NOSIZE);
 }
 
 void CenterForm(ui::WindowManager& ui, ui::Form& form) {

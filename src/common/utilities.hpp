@@ -38,8 +38,9 @@ std::string ColumnLetters(Integer col);
 // character past U+7FFF raises overflow).
 Integer ColumnNumber(ui::UserInterface& ui, std::string& letters);
 
-// Puts the window into the top-most band (True) or takes it out (anything else).
-void SetWindowTopMost(ui::WindowManager& ui, ui::Hwnd hwnd, Boolean topmost);
+// Puts the window into the top-most band (True) or takes it out (anything else), handing
+// back what the window manager answered.
+Long SetWindowTopMost(ui::WindowManager& ui, ui::Hwnd hwnd, Boolean topmost);
 
 // Centres the dialog on the screen (twips); its size stays.
 void CenterForm(ui::WindowManager& ui, ui::Form& form);

@@ -318,12 +318,6 @@ TEST_F(ExportNames, AStartCellThatDoesNotConvertKeepsTheDialogAndTheList) {
     EXPECT_FALSE(m->xlApp || m->xlBook || m->xlSheet);
 }
 
-}  // namespace
-}  // namespace tbln
-
-namespace tbln {
-namespace {
-
 // Reads a saved workbook back with a fresh engine, as another Excel would.
 std::shared_ptr<excel::Workbook> ReadBack(const std::string& path, ui::Ui& ui) {
     static std::vector<std::shared_ptr<excel::Application>> engines;  // each stays alive
@@ -331,56 +325,42 @@ std::shared_ptr<excel::Workbook> ReadBack(const std::string& path, ui::Ui& ui) {
     return engines.back()->Workbooks()->Open(path);
 }
 
+// Names go down from the start cell; the column is widened to the longest name plus
+// three characters (characters, not bytes), never narrowed; nothing else changes.
 TEST_F(ExportNames, NamesGoDownFromTheStartCellAndTheColumnIsWidened) {
-    const std::string book = Copy("drawings.xlsx");
-    Add("/w\0plan-0001.dgn\0plan-0002.dgn\0plan-000003.dgn"s);  // 12, 12 and 14 characters
-    Browse(book, "Names");
-    SelectCell("C5");
-    Click("btnUpdate1");
-    Click("btnExport");
-    app.ExportDGNName(fileFormat0);
-    EXPECT_TRUE(Texts().empty()) << ::testing::PrintToString(Texts());
-    auto saved = ReadBack(book, ui());
-    auto names = saved->Sheets("Names");
-    EXPECT_EQ(names->Cells(5, 3)->Text(), "plan-0001.dgn");
-    EXPECT_EQ(names->Cells(6, 3)->Text(), "plan-0002.dgn");
-    EXPECT_EQ(names->Cells(7, 3)->Text(), "plan-000003.dgn");
-    EXPECT_EQ(names->Cells(8, 3)->Text(), "");
-    // Column C was 20 characters wide: wider than 15 + 3, so it keeps its width.
-    EXPECT_NEAR(names->Columns(3)->ColumnWidth(), 20, 0.01);
-    EXPECT_EQ(names->Cells(3, 3)->Text(), "b2");  // everything else as it was
-    EXPECT_EQ(saved->Sheets("Notes")->Cells(1, 1)->Text(), "notes");
-}
-
-TEST_F(ExportNames, ANarrowColumnIsWidenedToTheLongestNamePlusThree) {
-    const std::string book = Copy("drawings.xlsx");
-    Add("/w\0twelve-chars\0short\0"s);
-    Browse(book, "Notes");
-    SelectCell("B2");
-    Click("btnUpdate1");
-    Click("btnExport");
-    app.ExportDGNName(fileFormat0);
-    auto saved = ReadBack(book, ui());
-    auto notes = saved->Sheets("Notes");
-    EXPECT_EQ(notes->Cells(2, 2)->Text(), "twelve-chars");
-    EXPECT_EQ(notes->Cells(3, 2)->Text(), "short");
-    EXPECT_NEAR(notes->Columns(2)->ColumnWidth(), 15, 0.01);
-}
-
-TEST_F(ExportNames, TheColumnIsWidenedByCharactersNotBytes) {
-    const std::string book = Copy("drawings.xlsx");
-    Add("/d/\xC3\x9C"
-        "berplan.dgn"s);  // "/d/Überplan.dgn": 15 characters in 16 bytes
-    Browse(book, "Notes");
-    SelectCell("B2");
-    Click("btnUpdate1");
-    Click("btnExport");
-    app.ExportDGNName(fileFormat0);
-    auto notes = ReadBack(book, ui())->Sheets("Notes");
-    EXPECT_EQ(notes->Cells(2, 2)->Text(),
-              "/d/\xC3\x9C"
-              "berplan.dgn");
-    EXPECT_NEAR(notes->Columns(2)->ColumnWidth(), 18, 0.01);
+    struct Case {
+        const char *sheet, *cell;
+        Long row, col;
+        std::vector<std::string> names;  // one name is chosen as a path, more in a folder
+        double width;
+    } cases[] = {
+        // Column C is 20 characters wide: wider than 15 + 3, so it keeps its width.
+        {"Names", "C5", 5, 3, {"plan-0001.dgn", "plan-0002.dgn", "plan-000003.dgn"}, 20},
+        {"Notes", "B2", 2, 2, {"twelve-chars", "short"}, 15},
+        {"Notes", "B2", 2, 2, {"/d/\u00DCberplan.dgn"}, 18},  // 15 characters, 16 bytes
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.names[0]);
+        const std::string book = Copy("drawings.xlsx");
+        std::string chosen = c.names.size() == 1 ? c.names[0] : "/w";
+        for (std::size_t i = 0; c.names.size() > 1 && i < c.names.size(); ++i)
+            chosen += '\0' + c.names[i];
+        Add(chosen);
+        Browse(book, c.sheet);
+        SelectCell(c.cell);
+        Click("btnUpdate1");
+        Click("btnExport");
+        app.ExportDGNName(fileFormat0);
+        EXPECT_TRUE(Texts().empty()) << ::testing::PrintToString(Texts());
+        auto saved = ReadBack(book, ui());
+        auto sheet = saved->Sheets(c.sheet);
+        Long row = c.row;
+        for (const auto& name : c.names) EXPECT_EQ(sheet->Cells(row++, c.col)->Text(), name);
+        EXPECT_EQ(sheet->Cells(row, c.col)->Text(), "");
+        EXPECT_NEAR(sheet->Columns(c.col)->ColumnWidth(), c.width, 0.01);
+        EXPECT_EQ(saved->Sheets("Names")->Cells(3, 3)->Text(), "b2");
+        EXPECT_EQ(saved->Sheets("Notes")->Cells(1, 1)->Text(), "notes");
+    }
 }
 
 TEST_F(ExportNames, CancelSavesWithoutWritingAndAFailedSaveIsReported) {

@@ -97,31 +97,12 @@ struct GridText {
         out << "\n";
         for (int r = 1; r <= rows; ++r) {
             for (int c = 1; c <= cols; ++c) {
-                std::vector<std::string> f = {std::to_string(r),
-                                              std::to_string(c),
-                                              "0",
-                                              std::to_string(r),
-                                              std::to_string(c),
-                                              std::to_string(r),
-                                              std::to_string(c),
-                                              "1",
-                                              "-4107",
-                                              "Arial",
-                                              "10",
-                                              "0",
-                                              "0",
-                                              "0",
-                                              "0",
-                                              "0",
-                                              "none",
-                                              "none",
-                                              "none",
-                                              "none",
-                                              "1",
-                                              "0",
-                                              "none",
-                                              "none",
-                                              kCellIsEmpty};
+                // Fields 1 to 7: the cell, not merged, its own area; then a plain cell.
+                std::vector<std::string> f = {
+                    std::to_string(r), std::to_string(c), "0", std::to_string(r), std::to_string(c),
+                    std::to_string(r), std::to_string(c)};
+                f.insert(f.end(), {"1", "-4107", "Arial", "10", "0", "0", "0", "0", "0", "none",
+                                   "none", "none", "none", "1", "0", "none", "none", kCellIsEmpty});
                 for (int k = 1; k <= 25; ++k) {
                     if (auto it = fields.find({r, c, k}); it != fields.end()) {
                         f[static_cast<std::size_t>(k - 1)] = it->second;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "capture/capture_range.hpp"
 #include "capture/shape_capture.hpp"
 #include "capture_support.hpp"
@@ -147,36 +149,28 @@ TEST(MergedCells, AreasAcrossTheExtraRowAndColumnAreStoredOnEachSide) {
     // also covers row 4 and column D.
     struct Case {
         const char* what;
-        int r1, c1, r2, c2;
+        std::array<int, 4> area;  // first row and column, last row and column
         // Records of the area's pieces: first cell, last cell, width, height.
         std::vector<std::tuple<int, int, int, int, Single, Single>> pieces;
     };
     const Case cases[] = {
-        {"begins in the extra column, two rows inside", 2, 4, 3, 5, {{2, 4, 3, 4, 48, 30}}},
+        {"begins in the extra column, two rows inside", {2, 4, 3, 5}, {{2, 4, 3, 4, 48, 30}}},
         {"crosses the range's right edge",
-         2,
-         3,
-         3,
-         4,
+         {2, 3, 3, 4},
          {{2, 3, 3, 3, 48, 30}, {2, 4, 3, 4, 48, 30}}},
         {"crosses the range's bottom edge",
-         3,
-         1,
-         5,
-         2,
+         {3, 1, 5, 2},
          {{3, 1, 3, 2, 96, 15}, {4, 1, 4, 2, 96, 15}}},
         {"crosses the corner",
-         3,
-         3,
-         4,
-         4,
+         {3, 3, 4, 4},
          {{3, 3, 3, 3, 48, 15}, {3, 4, 3, 4, 48, 15}, {4, 3, 4, 3, 48, 15}, {4, 4, 4, 4, 48, 15}}},
-        {"begins in the extra row", 4, 2, 6, 3, {{4, 2, 4, 3, 96, 15}}},
+        {"begins in the extra row", {4, 2, 6, 3}, {{4, 2, 4, 3, 96, 15}}},
     };
     for (const auto& k : cases) {
         SCOPED_TRACE(k.what);
         GridText grid(6, 6);
-        grid.Merge(k.r1, k.c1, k.r2, k.c2).Text(k.r1, k.c1, "m");
+        const auto& a = k.area;
+        grid.Merge(a[0], a[1], a[2], a[3]).Text(a[0], a[1], "m");
         Capture t(grid);
         t.Range(1, 1, 3, 3);
         CaptureRange(t.m);

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <tuple>
 #include <vector>
 
 #include "automation/application.hpp"
@@ -40,6 +41,12 @@ struct Import : CaptureArguments {
         p.ui.Push(Action::Click("btnOK"));
     }
     Boolean Build() { return app.BuildCell(*this); }
+    // What an earlier import recorded, for DeepUpdate: startRow, endRow, startCol, endCol.
+    void Recorded(const std::string& book, const std::string& sheet, std::vector<Integer> r) {
+        fileName0 = book;
+        sheetName0 = sheet;
+        std::tie(startRow0, endRow0, startCol0, endCol0) = std::tie(r[0], r[1], r[2], r[3]);
+    }
     MyCell& Cell(Long r, Long c) {
         if (!dgnCell0(r, c)) throw std::runtime_error("no record");
         return *dgnCell0(r, c);
@@ -109,7 +116,7 @@ TEST(CellRangeForm, ImportsTheTypedRangeWithMergesBordersAndTexts) {
 }
 
 // A legacy .xls is imported through the reader as its .xlsx conversion is: the same
-// records, field by field.
+// records, every field.
 TEST(CellRangeForm, LegacyWorkbookImportsAsItsXlsxConversion) {
     std::vector<std::unique_ptr<Import>> imports;
     for (const char* book : {"biff8.xls", "biff8.xlsx"}) {
@@ -133,31 +140,8 @@ TEST(CellRangeForm, LegacyWorkbookImportsAsItsXlsxConversion) {
             const MyCell& a = xls.Cell(r, c);
             const MyCell& b = xlsx.Cell(r, c);
             SCOPED_TRACE(std::to_string(r) + "," + std::to_string(c) + " " + b.Value);
-            EXPECT_EQ(a.Value, b.Value);
-            EXPECT_EQ(a.FontName, b.FontName);
-            EXPECT_EQ(a.fontsize, b.fontsize);
-            EXPECT_EQ(a.fontBold, b.fontBold);
-            EXPECT_EQ(a.fontItalic, b.fontItalic);
-            EXPECT_EQ(a.fontUnderline, b.fontUnderline);
-            EXPECT_EQ(a.horAlign, b.horAlign);
-            EXPECT_EQ(a.verAlign, b.verAlign);
-            EXPECT_EQ(a.fontOrient, b.fontOrient);
-            EXPECT_EQ(a.isWrapCell, b.isWrapCell);
-            EXPECT_EQ(a.bgColor, b.bgColor);
-            EXPECT_EQ(a.pattern, b.pattern);
-            EXPECT_EQ(a.bdUpLT, b.bdUpLT);
-            EXPECT_EQ(a.bdBottomLT, b.bdBottomLT);
-            EXPECT_EQ(a.bdLeftLT, b.bdLeftLT);
-            EXPECT_EQ(a.bdRightLT, b.bdRightLT);
-            EXPECT_EQ(a.rowHeight, b.rowHeight);
-            EXPECT_EQ(a.colWidth, b.colWidth);
-            EXPECT_EQ(a.deltaX, b.deltaX);
-            EXPECT_EQ(a.deltaY, b.deltaY);
-            EXPECT_EQ(a.isMerged, b.isMerged);
-            EXPECT_EQ(a.rowTo, b.rowTo);
-            EXPECT_EQ(a.colTo, b.colTo);
-            EXPECT_EQ(a.mergedColWidth, b.mergedColWidth);
-            EXPECT_EQ(a.hidden, b.hidden);
+            MyCell::Visit(
+                [&](const char* name, auto field) { EXPECT_EQ(a.*field, b.*field) << name; });
             ++compared;
         }
     }
@@ -381,12 +365,7 @@ TEST(DeepUpdateForm, UpdatesTheRecordedRangeOrTheWholeSheet) {
         Import t;
         // A leftover flag from an earlier run must not end the wait early.
         t.p.sys.WriteFile(paths::ReaderFile(t.p.sys, "flag.txt"), "Done");
-        t.fileName0 = kBook;
-        t.sheetName0 = "Schedule";
-        t.startRow0 = c.in[0];
-        t.endRow0 = c.in[1];
-        t.startCol0 = c.in[2];
-        t.endCol0 = c.in[3];
+        t.Recorded(kBook, "Schedule", c.in);
         ASSERT_EQ(t.app.DeepUpdate(t), True);
         EXPECT_EQ((std::vector<Integer>{t.startRow0, t.endRow0, t.startCol0, t.endCol0}), c.out);
         EXPECT_EQ(t.module->fastUpdate, c.fast == True);
@@ -396,9 +375,7 @@ TEST(DeepUpdateForm, UpdatesTheRecordedRangeOrTheWholeSheet) {
     for (auto [book, sheet] : {std::pair{kBook, std::string("Nope")},
                                std::pair{std::string("/no/such.xlsx"), std::string("Schedule")}}) {
         Import t;
-        t.fileName0 = book;
-        t.sheetName0 = sheet;
-        t.startRow0 = 1;
+        t.Recorded(book, sheet, {1, 0, 0, 0});
         EXPECT_EQ(t.app.DeepUpdate(t), False) << book << " " << sheet;
     }
     // A recorded range wholly below or right of the sheet's grid: the reason, and False.
@@ -406,12 +383,7 @@ TEST(DeepUpdateForm, UpdatesTheRecordedRangeOrTheWholeSheet) {
          {std::pair{std::vector<Integer>{20, 30, 1, 2}, std::string("A20:B30")},
           std::pair{std::vector<Integer>{2, 3, 12, 10}, std::string("L2:J3")}}) {
         Import t;
-        t.fileName0 = kBook;
-        t.sheetName0 = "Schedule";
-        t.startRow0 = range[0];
-        t.endRow0 = range[1];
-        t.startCol0 = range[2];
-        t.endCol0 = range[3];
+        t.Recorded(kBook, "Schedule", range);
         EXPECT_EQ(t.app.DeepUpdate(t), False) << address;
         EXPECT_EQ(t.Prompts(), std::vector<std::string>{"The cell range " + address +
                                                         " lies outside the sheet's used area of "
@@ -421,11 +393,9 @@ TEST(DeepUpdateForm, UpdatesTheRecordedRangeOrTheWholeSheet) {
     }
     // A reader that cannot read the sheet: its message, and False.
     Import t;
-    t.fileName0 = kBook;
-    t.sheetName0 = "Schedule";
+    t.Recorded(kBook, "Schedule", {1, 0, 0, 0});
     t.p.sys.WriteFile(paths::ReaderFile(t.p.sys, paths::kReaderProgram),
                       "#!/bin/sh\necho 'Cannot read it' > error.txt; echo x > flag.txt\n");
-    t.startRow0 = 1;
     EXPECT_EQ(t.app.DeepUpdate(t), False);
     EXPECT_EQ(t.Prompts(), (std::vector<std::string>{"Cannot read it"}));
 }

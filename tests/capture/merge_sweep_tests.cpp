@@ -45,10 +45,7 @@ class Sweep : public CaptureModule {
         TempDir out;
         std::filesystem::create_directory(out / "pics");
         reader::WriteReaderOutput(path, sheetName, out.Path(), out / "pics");
-        std::ifstream in(out / "output.txt", std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        ParseReaderOutput(m, text.str(), "output.txt");
+        ParseReaderOutput(m, testing::ReadFile(out / "output.txt"), "output.txt");
         sheet_ = testing::MakeFakeSheet();
         for (Long r = 1; r <= m.rowHeights.Upper(); ++r)
             sheet_->data.rowHeights[r] = m.rowHeights(r);

@@ -121,11 +121,21 @@ TEST(ReaderOutput, EveryCutAndBadFieldIsReportedWithItsLine) {
             }
             EXPECT_FALSE(t.m.jCells.IsAllocated()) << "nothing replaced by a failed parse";
         }
+        // Cell A1 of a 2 x 2 grid in a merged area that does not hold it or leaves the grid.
+        const auto merged = [](int r1, int c1, int r2, int c2) {
+            testing::GridText g(2, 2);
+            g.Set(1, 1, 3, "1").Set(1, 1, 4, std::to_string(r1)).Set(1, 1, 5, std::to_string(c1));
+            return g.Set(1, 1, 6, std::to_string(r2)).Set(1, 1, 7, std::to_string(c2)).Str();
+        };
         struct Case {
             std::string text;
             int number;
             std::string where;
         } cases[] = {
+            {merged(1, 1, 3, 2), err::kSubscript, "line 4: the merged area of rows 1 to 3"},
+            {merged(0, 1, 2, 2), err::kSubscript, "line 4: the merged area of rows 0 to 2"},
+            {merged(1, 1, 2, 3), err::kSubscript, "line 4: the merged area of rows 1 to 2"},
+            {merged(2, 1, 2, 2), err::kSubscript, "line 4: the merged area of rows 2 to 2"},
             {"x|=!2\n", err::kTypeMismatch, "line 1: field 1 \"x\""},
             {"2\n", err::kSubscript, "line 1: field 2 is missing"},
             {"0|=!2\n\n\n", err::kSubscript, "line 1"},
@@ -253,32 +263,6 @@ TEST(ReaderOutput, TextThatIsNotUtf8ReadsAsReplacementCharacters) {
     EXPECT_EQ(t.m.jCells(1, 2)->text, "\uFFFD\uFFFD ok \u00E9");
 }
 
-TEST(ReaderOutput, AMergedAreaThatDoesNotHoldItsCellIsReportedWithItsLine) {
-    struct Case {
-        int r1, c1, r2, c2;
-    } cases[] = {{1, 1, 3, 2}, {0, 1, 2, 2}, {1, 1, 2, 3}, {2, 1, 2, 2}};
-    for (const auto& c : cases) {
-        CaptureModule t;
-        testing::GridText grid(2, 2);
-        grid.Set(1, 1, 3, "1")
-            .Set(1, 1, 4, std::to_string(c.r1))
-            .Set(1, 1, 5, std::to_string(c.c1))
-            .Set(1, 1, 6, std::to_string(c.r2))
-            .Set(1, 1, 7, std::to_string(c.c2));
-        try {
-            ParseReaderOutput(t.m, grid.Str(), "output.txt");
-            ADD_FAILURE() << c.r1 << " " << c.c1 << " " << c.r2 << " " << c.c2;
-        } catch (const RuntimeError& e) {
-            EXPECT_EQ(
-                e.Description().rfind("output.txt line 4: the merged area of rows " +
-                                          std::to_string(c.r1) + " to " + std::to_string(c.r2),
-                                      0),
-                0u)
-                << e.Description();
-        }
-    }
-}
-
 TEST(ReaderOutput, ReadAcknowledgesWithFlagAndAMissingFileIsNamed) {
     CaptureModule t;
     auto& sys = t.p.sys;
@@ -332,17 +316,21 @@ void InstallScriptReader(sys::System& sys, const std::string& body) {
     sys.SetExecutable(path);
 }
 
-struct WaitCase {
-    const char* name;
-    std::string script;
-    bool ready;
-    std::string message;  // a part of the message shown, or "" for none
-};
+constexpr const char* kNameCheck = "Excel File and Sheet Name Checking";
 
+// The wait ends when the reader answers, dies, refuses or hangs, and before it runs when
+// the names would read back as others or there is no reader folder.
 TEST(RunReaderAndWait, TheWaitEndsOnFlagOnDeathOnErrorAndOnCancel) {
     const std::string grid = testing::GridText(1, 1).Str();
-    const WaitCase cases[] = {
-        {"answers", "printf '" + grid + "' > output.txt; echo x > flag.txt", true, ""},
+    const std::string answers = "printf '" + grid + "' > output.txt; echo x > flag.txt";
+    const struct {
+        const char* name;
+        std::string script;  // the reader; "" for no reader folder
+        bool ready;
+        std::string message;  // a part of the message shown, or "" for none
+        std::string file = "/w/a b.xlsx", sheet = "Sheet1", title = "Error";
+    } cases[] = {
+        {"answers", answers, true, ""},
         {"dies", "exit 3", false, "The workbook reader ended without reading /w/a b.xlsx"},
         {"refuses",
          "echo 'Cannot read /w/a b.xlsx: no sheet Sheet1' > error.txt; echo x > flag.txt", false,
@@ -353,12 +341,23 @@ TEST(RunReaderAndWait, TheWaitEndsOnFlagOnDeathOnErrorAndOnCancel) {
          false, std::string(4096, 'x')},
         {"malformed", "echo '1|=!1' > output.txt; echo x > flag.txt", false, "output.txt line 2"},
         {"hangs", "echo $$ > pid.txt; exec sleep 30", false, ""},
+        {"no reader folder", "", false, "The workbook reader cannot be started: "},
+        {"marker in the path", answers, false,
+         "The Excel file path/name contains \"*mervik*\", which the workbook reader cannot "
+         "read back     ",
+         "/w/x*mervik*y.xlsx", "Sheet1", kNameCheck},
+        {"marker in the sheet", answers, false,
+         "The Excel sheet name contains \"*kivrem*\", which the workbook reader cannot read "
+         "back     ",
+         "/w/a.xlsx", "Q*kivrem*A", kNameCheck},
+        {"cut marker", answers, false, "contains \"*\"", "/w/a*kivrem&.xlsx", "Sheet1", kNameCheck},
+        {"names that read back as they are", answers, true, "", "/w/x y&z*mervi.xlsx", "*mervik&"},
     };
     for (const auto& c : cases) {
         CaptureModule t;
-        InstallScriptReader(t.p.sys, c.script);
-        t.m.fileName = "/w/a b.xlsx";
-        t.m.sheetName = "Sheet1";
+        if (!c.script.empty()) InstallScriptReader(t.p.sys, c.script);
+        t.m.fileName = c.file;
+        t.m.sheetName = c.sheet;
         auto& form = t.Form();
         if (std::string(c.name) == "hangs") {
             t.p.ui.Push(scripted::Action::Wait(600));
@@ -383,41 +382,11 @@ TEST(RunReaderAndWait, TheWaitEndsOnFlagOnDeathOnErrorAndOnCancel) {
                 << t.p.ui.Messages()[0].prompt.substr(0, 200);
             // What the reader says is shown as one bounded line.
             EXPECT_LE(t.p.ui.Messages()[0].prompt.size(), 4096u) << c.name;
-            EXPECT_EQ(t.p.ui.Messages()[0].title, "Error");
+            EXPECT_EQ(t.p.ui.Messages()[0].title, c.title) << c.name;
         }
-    }
-}
-
-TEST(RunReaderAndWait, ANameTheReaderWouldReadBackAsAnotherIsRefusedBeforeItRuns) {
-    const std::string grid = testing::GridText(1, 1).Str();
-    const struct {
-        std::string file, sheet, message;
-    } cases[] = {
-        {"/w/x*mervik*y.xlsx", "Sheet1",
-         "The Excel file path/name contains \"*mervik*\", which the workbook reader cannot "
-         "read back     "},
-        {"/w/a.xlsx", "Q*kivrem*A",
-         "The Excel sheet name contains \"*kivrem*\", which the workbook reader cannot read "
-         "back     "},
-        {"/w/a*kivrem&.xlsx", "Sheet1", "contains \"*\""},
-        {"/w/x y&z*mervi.xlsx", "*mervik&", ""},  // these read back as they are
-    };
-    for (const auto& c : cases) {
-        CaptureModule t;
-        InstallScriptReader(t.p.sys, "printf '" + grid + "' > output.txt; echo x > flag.txt");
-        t.m.fileName = c.file;
-        t.m.sheetName = c.sheet;
-        auto& form = t.Form();
-        bool ready = false;
-        form.onTick = [&] { ready = RunReaderAndWait(t.m, form.Progress()); };
-        t.p.ui.ShowModal(form);
-        EXPECT_EQ(ready, c.message.empty()) << c.file;
-        if (c.message.empty()) continue;
-        ASSERT_EQ(t.p.ui.Messages().size(), 1u);
-        EXPECT_NE(t.p.ui.Messages()[0].prompt.find(c.message), std::string::npos)
-            << t.p.ui.Messages()[0].prompt;
-        EXPECT_EQ(t.p.ui.Messages()[0].title, "Excel File and Sheet Name Checking");
-        EXPECT_FALSE(t.p.sys.FileExists(paths::ReaderFile(t.p.sys, "run.bat"))) << "nothing ran";
+        if (c.title == kNameCheck) {
+            EXPECT_FALSE(t.p.sys.FileExists(paths::ReaderFile(t.p.sys, "run.bat"))) << "ran";
+        }
     }
 }
 
@@ -477,19 +446,6 @@ TEST(RunReaderAndWait, ANonInteractiveWaitEndsAtItsLimitAndEndsTheReader) {
             EXPECT_NE(kill(pid, 0), 0) << "the reader still runs";
         }
     }
-}
-
-TEST(RunReaderAndWait, AMissingReaderFolderIsReportedNotWaitedFor) {
-    CaptureModule t;
-    t.m.fileName = "/w/a.xlsx";
-    auto& form = t.Form();
-    bool ready = true;
-    form.onTick = [&] { ready = RunReaderAndWait(t.m, form.Progress()); };
-    t.p.ui.ShowModal(form);
-    EXPECT_FALSE(ready);
-    ASSERT_EQ(t.p.ui.Messages().size(), 1u);
-    EXPECT_EQ(t.p.ui.Messages()[0].prompt.rfind("The workbook reader cannot be started: ", 0), 0u)
-        << t.p.ui.Messages()[0].prompt;
 }
 
 }  // namespace

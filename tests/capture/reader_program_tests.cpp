@@ -4,8 +4,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,20 +13,9 @@ namespace tbln {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::Quote;
+using testing::ReadFile;
 using testing::TempDir;
-
-std::string Quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-std::string Read(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 // The files the run left in the reader folder, sorted.
 std::vector<std::string> Left(const fs::path& folder) {
@@ -60,7 +47,7 @@ TEST(ReaderProgram, FindsTheSheetLetterCaseAsideAndLeavesOnlyItsExchangeFiles) {
                                     Quote(book) + " " + Quote(c.sheet) + " mervik";
         std::system(command.c_str());
         EXPECT_EQ(Left(fs::path(dir / "JRE/bin")), c.left) << c.sheet;
-        const std::string text = Read(fs::path(dir / "JRE/bin") / c.file);
+        const std::string text = ReadFile(fs::path(dir / "JRE/bin") / c.file);
         EXPECT_NE(text.substr(0, text.find('\n')).find(c.says), std::string::npos)
             << c.sheet << ": " << text;
     }

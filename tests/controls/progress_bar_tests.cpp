@@ -38,14 +38,23 @@ std::vector<Sent> Messages(const scripted::ScriptedUi& ui) {
     return out;
 }
 
+// A bar on a form of the desktop above, its window made as a form's load makes it.
+struct Bar {
+    Bar() {
+        PropertyBag bag;
+        bar.ReadProperties(bag);
+        ui.ClearJournal();
+    }
+    BarDesktop ui;
+    TestForm form{"Host"};
+    ProgressBar bar{form, "ProgressBar1", ui};
+};
+
 // What a form stores of its bar comes back when the form is loaded again; defaults and
 // the position are not stored.
 TEST(ProgressBar, StoredPropertiesComeBack) {
-    BarDesktop ui;
-    TestForm form("Host");
-    ProgressBar bar(form, "ProgressBar1", ui);
-    PropertyBag empty;
-    bar.ReadProperties(empty);
+    Bar b;
+    auto& bar = b.bar;
     EXPECT_NE(bar.hwnd(), 0);
     bar.SetMax(500);
     bar.SetSmooth(true);
@@ -54,7 +63,7 @@ TEST(ProgressBar, StoredPropertiesComeBack) {
     bar.WriteProperties(changed);
     EXPECT_FALSE(changed.Has("Min")) << "defaults are not stored";
     EXPECT_FALSE(changed.Has("Position"));
-    ProgressBar again(form, "Again", ui);
+    ProgressBar again(b.form, "Again", b.ui);
     again.ReadProperties(changed);
     EXPECT_EQ(again.Max(), 500);
     EXPECT_TRUE(again.Smooth());
@@ -62,14 +71,10 @@ TEST(ProgressBar, StoredPropertiesComeBack) {
 }
 
 TEST(ProgressBar, LetsSendOnlyChangesAndReportThem) {
-    BarDesktop ui;
-    TestForm form("Host");
-    ProgressBar bar(form, "ProgressBar1", ui);
+    Bar b;
+    auto& [ui, form, bar] = b;
     std::vector<std::string> reported;
-    PropertyBag bag;
-    bar.ReadProperties(bag);
     bar.PropertyChanged = [&](const std::string& name) { reported.push_back(name); };
-    ui.ClearJournal();
 
     bar.SetPosition(0);
     bar.SetMax(100);
@@ -104,15 +109,10 @@ TEST(ProgressBar, LetsSendOnlyChangesAndReportThem) {
 
 TEST(ProgressBar, RangeFallsBackTo16BitsOnAnOldControl) {
     for (bool old16 : {false, true}) {
-        BarDesktop ui;
-        ui.old16 = old16;
-        TestForm form("Host");
-        ProgressBar bar(form, "ProgressBar1", ui);
-        PropertyBag bag;
-        bar.ReadProperties(bag);
-        ui.ClearJournal();
-        bar.SetMax(100000);  // 0x186A0
-        auto sent = Messages(ui);
+        Bar b;
+        b.ui.old16 = old16;
+        b.bar.SetMax(100000);  // 0x186A0
+        auto sent = Messages(b.ui);
         std::vector<Sent> expected{
             {PBM_SETRANGE32, 0, 100000}, {PBM_GETRANGE, 0, 0}, {PBM_GETRANGE, 1, 0}};
         if (old16) expected.push_back({PBM_SETRANGE, 0, static_cast<Long>(0x86A00000u)});
@@ -121,11 +121,8 @@ TEST(ProgressBar, RangeFallsBackTo16BitsOnAnOldControl) {
 }
 
 TEST(ProgressBar, NewSmoothnessRecreatesTheBarWithItsLook) {
-    BarDesktop ui;
-    TestForm form("Host");
-    ProgressBar bar(form, "ProgressBar1", ui);
-    PropertyBag bag;
-    bar.ReadProperties(bag);
+    Bar b;
+    auto& [ui, form, bar] = b;
     bar.SetMax(200);
     bar.SetPosition(80);  // 40 %
     bar.SetForeColor(0x00FF00);

@@ -230,12 +230,13 @@ TEST_F(Engine, ListsAndParagraphs) {
 // tests/tools/layout_compare.py): keep-with-next chains, widows, orphans, lines kept
 // together, page breaks before; rows of exact and minimum height, a row that may not
 // break, cell margins, borders, merged cells and repeated heading rows; inline and
-// floating pictures; footnotes.
+// floating pictures; footnotes; tables aligned and nested.
 TEST_F(Engine, KeepsRowsFloatsAndNotesMoveLinesToTheirPlaces) {
     struct Case {
         const char* file;
         const char* line;  // the start of the line's text
         double page, y;
+        double x = -1;  // where the line starts, when the case is about it
     };
     const Case cases[] = {
         {"keeps.docx", "Chapter heading", 2, 72},
@@ -354,6 +355,27 @@ TEST_F(Engine, KeepsRowsFloatsAndNotesMoveLinesToTheirPlaces) {
         {"lo_footnotes.docx", "Line with the note", 1, 624},
         {"lo_footnotes.docx", "Body line 42.", 1, 637.8},
         {"lo_footnotes.docx", "Body line 44.", 2, 72},
+        // Tables centred and set against the right margin are placed by their grid's width,
+        // also when wider than the text area; cells centred or set at the foot of their row
+        // have their text moved down by the room below it. LibreOffice shows each line
+        // 0.1 pt right of and below these places.
+        {"aligned_tables.docx", "Centred left", 1, 85.15, 90 + (432 - 576) / 2.0 + 5.4},
+        {"aligned_tables.docx", "Centred right", 1, 85.15, 90 + (432 - 576) / 2.0 + 288 + 5.4},
+        {"aligned_tables.docx", "Right left", 1, 111.45, 90 + 432 - 288 + 5.4},
+        {"aligned_tables.docx", "Right right", 1, 111.45, 90 + 432 - 144 + 5.4},
+        {"aligned_tables.docx", "Line one", 1, 137.75, 90},
+        {"aligned_tables.docx", "Middle", 1, 137.75 + 12.65, 90 + 144},
+        {"aligned_tables.docx", "Foot", 1, 137.75 + 2 * 12.65, 90 + 288},
+        {"aligned_tables.docx", "After the tables.", 1, 176.2, 90},
+        // A table nested in a cell: its cells side by side (with their own margins)
+        // below the cell's text before it, the cell's text after it below its tallest
+        // cell, as LibreOffice sets them.
+        {"nested_table.docx", "Outer text before", 1, 72.5, 90},
+        {"nested_table.docx", "Inner left", 1, 72.5 + 12.65, 90 + 5.4},
+        {"nested_table.docx", "Inner right 1", 1, 72.5 + 12.65, 90 + 216 + 5.4},
+        {"nested_table.docx", "Inner right 3", 1, 72.5 + 3 * 12.65, 90 + 216 + 5.4},
+        {"nested_table.docx", "Outer text after", 1, 72.5 + 4 * 12.65, 90},
+        {"nested_table.docx", "After the outer table.", 1, 123.1 + 12.65 + 0.5, 90},
     };
     std::string file;
     std::vector<EngineLine> lines;
@@ -365,45 +387,9 @@ TEST_F(Engine, KeepsRowsFloatsAndNotesMoveLinesToTheirPlaces) {
         ASSERT_NE(it, lines.end()) << c.line;
         EXPECT_EQ(it->page, c.page) << c.line;
         EXPECT_NEAR(it->y, c.y, 0.01) << c.line;
-    }
-}
-
-// Tables centred and set against the right margin are placed by their grid's width,
-// also when wider than the text area; cells centred or set at the foot of their row
-// have their text moved down by the room below it. LibreOffice shows each line 0.1 pt
-// right of and below these places.
-TEST_F(Engine, TablesSitWhereTheyAreAlignedOrNested) {
-    const struct {
-        const char* file;
-        const char* line;
-        double x, y;
-    } cases[] = {
-        {"aligned_tables.docx", "Centred left", 90 + (432 - 576) / 2.0 + 5.4, 85.15},
-        {"aligned_tables.docx", "Centred right", 90 + (432 - 576) / 2.0 + 288 + 5.4, 85.15},
-        {"aligned_tables.docx", "Right left", 90 + 432 - 288 + 5.4, 111.45},
-        {"aligned_tables.docx", "Right right", 90 + 432 - 144 + 5.4, 111.45},
-        {"aligned_tables.docx", "Line one", 90, 137.75},
-        {"aligned_tables.docx", "Middle", 90 + 144, 137.75 + 12.65},
-        {"aligned_tables.docx", "Foot", 90 + 288, 137.75 + 2 * 12.65},
-        {"aligned_tables.docx", "After the tables.", 90, 176.2},
-        // A table nested in a cell: its cells side by side (with their own margins)
-        // below the cell's text before it, the cell's text after it below its tallest
-        // cell, as LibreOffice sets them.
-        {"nested_table.docx", "Outer text before", 90, 72.5},
-        {"nested_table.docx", "Inner left", 90 + 5.4, 72.5 + 12.65},
-        {"nested_table.docx", "Inner right 1", 90 + 216 + 5.4, 72.5 + 12.65},
-        {"nested_table.docx", "Inner right 3", 90 + 216 + 5.4, 72.5 + 3 * 12.65},
-        {"nested_table.docx", "Outer text after", 90, 72.5 + 4 * 12.65},
-        {"nested_table.docx", "After the outer table.", 90, 123.1 + 12.65 + 0.5},
-    };
-    for (const auto& c : cases) {
-        const auto lines = Lines(c.file);
-        const auto it = std::find_if(lines.begin(), lines.end(), [&](const EngineLine& l) {
-            return l.text.rfind(c.line, 0) == 0;
-        });
-        ASSERT_NE(it, lines.end()) << c.line;
-        EXPECT_NEAR(it->x, c.x, 0.01) << c.line;
-        EXPECT_NEAR(it->y, c.y, 0.01) << c.line;
+        if (c.x >= 0) {
+            EXPECT_NEAR(it->x, c.x, 0.01) << c.line;
+        }
     }
 }
 

@@ -5,8 +5,6 @@
 #include <sys/wait.h>
 
 #include <algorithm>
-#include <array>
-#include <cstdio>
 #include <fstream>
 #include <nlohmann/json.hpp>
 
@@ -44,12 +42,6 @@ TEST(HostBuildCell, ARangeAndTheWholeSheetAgreeWithTheWorkbook) {
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.json["result"], true);
     EXPECT_EQ(run.json["endRow0"], 8) << "cut back to the sheet's grid";
-
-    for (const char* bad : {"deep-update --file x.xlsx --sheet S",
-                            "deep-update --file x.xlsx --sheet S --whole --range A1:B2",
-                            "build-cell --file nope.xlsx", "build-cell --file x --range 12"}) {
-        EXPECT_EQ(testing::RunHost(dir, bad).status, 2) << bad;
-    }
 }
 
 TEST(HostBuildCell, ARelativeRootServesTheImportFromItsOwnFolder) {
@@ -113,9 +105,6 @@ TEST(HostBuildCell, AReaderThatHangsIsEndedAtTheTimeout) {
     EXPECT_EQ(run.json["messages"][0]["text"].get<std::string>().rfind(
                   "The workbook reader did not answer within 0.5 seconds", 0),
               0u);
-    for (const char* bad : {"--reader-timeout x cells a", "--reader-timeout -1 cells a"}) {
-        EXPECT_EQ(testing::RunHost(dir, bad).status, 2) << bad;
-    }
 }
 
 TEST(HostBuildCell, NamesThatAreNotUtf8AreWrittenWithReplacementCharacters) {
@@ -185,12 +174,9 @@ TEST(HostBuildCell, LegacyWorkbookPicturesReachThePicturesFolder) {
     EXPECT_EQ(images[1]["name"], "image2.png");
     EXPECT_EQ(images[1]["TLRow"], 5);
     EXPECT_EQ(images[1]["TLCol"], 4);
-    const auto bytes = [](const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    };
-    EXPECT_EQ(bytes(dir / "root/pics/image2.png"), bytes(Fixture("red.png")));
-    EXPECT_EQ(bytes(dir / "root/pics/image1.jpeg").substr(0, 3), "\xFF\xD8\xFF");
+    EXPECT_EQ(testing::ReadFile(dir / "root/pics/image2.png"),
+              testing::ReadFile(Fixture("red.png")));
+    EXPECT_EQ(testing::ReadFile(dir / "root/pics/image1.jpeg").substr(0, 3), "\xFF\xD8\xFF");
     const auto& shapes = run.json["xlsShape0"]["items"];
     ASSERT_EQ(shapes.size(), 1u);
     EXPECT_EQ(shapes[0]["text"], "Line one\nLine two");
@@ -266,11 +252,7 @@ TEST(HostDrawings, OutputsAreCheckedFirstAndWrittenAsWhatTheyAre) {
     const std::string readOnly = dir / "read_only.pdf";
     std::ofstream(readOnly) << "keep";
     std::filesystem::permissions(readOnly, std::filesystem::perms::owner_read);
-    const auto bytes = [](const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    };
-    const std::string bookBytes = bytes(book);
+    const std::string bookBytes = testing::ReadFile(book);
     const std::string import = "build-cell --file " + testing::Quote(book) + " --sheet Doors ";
     const struct {
         std::string args, err;
@@ -292,9 +274,9 @@ TEST(HostDrawings, OutputsAreCheckedFirstAndWrittenAsWhatTheyAre) {
         EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
         EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
     }
-    EXPECT_EQ(bytes(book), bookBytes);
-    EXPECT_EQ(bytes(old).substr(0, 12), R"({"dgnCell0":)");
-    EXPECT_EQ(bytes(readOnly), "keep");
+    EXPECT_EQ(testing::ReadFile(book), bookBytes);
+    EXPECT_EQ(testing::ReadFile(old).substr(0, 12), R"({"dgnCell0":)");
+    EXPECT_EQ(testing::ReadFile(readOnly), "keep");
 
     // A new file gets the ordinary permissions, an unrelated NAME.tmp stays, a link stays
     // a link to the drawing, a FIFO gets the drawing and /dev/null stays a device.
@@ -309,12 +291,12 @@ TEST(HostDrawings, OutputsAreCheckedFirstAndWrittenAsWhatTheyAre) {
                  "--png out.png --svg link.svg --pdf pipe.pdf --dxf /dev/null");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.json["result"], true);
-    EXPECT_EQ(bytes(png).substr(1, 3), "PNG");
+    EXPECT_EQ(testing::ReadFile(png).substr(1, 3), "PNG");
     EXPECT_EQ(std::filesystem::status(png).permissions(), std::filesystem::perms(0644));
-    EXPECT_EQ(bytes(tmp), "not ours");
+    EXPECT_EQ(testing::ReadFile(tmp), "not ours");
     EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.svg"));
-    EXPECT_NE(bytes(dir / "real.svg").find("<svg"), std::string::npos);
-    EXPECT_EQ(bytes(dir / "piped.pdf").substr(0, 5), "%PDF-");
+    EXPECT_NE(testing::ReadFile(dir / "real.svg").find("<svg"), std::string::npos);
+    EXPECT_EQ(testing::ReadFile(dir / "piped.pdf").substr(0, 5), "%PDF-");
     EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
 
     // A drawing that cannot be written after the import: the JSON is printed all the same,

@@ -214,6 +214,7 @@ TEST(HostCommands, FailuresGiveTheirStatusAndOneLine) {
     Files files;
     const std::string book = Quote(Fixture("blocks.xlsx"));
     const std::string pop = "insert-block-pop --file " + book + " --sheet S --row 1 --col 1 ";
+    const std::string tags = Quote(std::string(TBLN_EXAMPLES) + "/title_block_tags.json");
     const auto badTags = [&](const std::string& name, const std::string& text) {
         const std::string path = files.dir / name;
         std::ofstream(path) << text;
@@ -238,6 +239,12 @@ TEST(HostCommands, FailuresGiveTheirStatusAndOneLine) {
         {"", 2, "name a COMMAND"},
         {"cells a.xlsx b.xlsx", 2, "not expected: b.xlsx"},
         {"--reader-timeout soon cells a.xlsx", 2, "--reader-timeout soon"},
+        {"--reader-timeout -1 cells a.xlsx", 2, "--reader-timeout -1 is not a number of seconds"},
+        {"deep-update --file x.xlsx --sheet S", 2, "give either --range A1:H20 or --whole"},
+        {"deep-update --file x.xlsx --sheet S --whole --range A1:B2", 2, "give either --range"},
+        {"build-cell --file nope.xlsx", 2, "nope.xlsx: no such workbook"},
+        {"build-cell --file " + Fixture("capture.xlsx") + " --range 12", 2,
+         "--range 12 is not a range like A1:H20"},
         {"cells " + Fixture("styles.xlsx") + " --sheet Nope", 2, "no sheet named \"Nope\""},
         {"cells " + Fixture("styles.xlsx") + " --range B", 2, "is not a range"},
         {"cells " + Fixture("bad/truncated.xlsx"), 1, "cut short"},
@@ -265,6 +272,21 @@ TEST(HostCommands, FailuresGiveTheirStatusAndOneLine) {
         {"insert-block-pop --file " + Quote(files.dir / "none.xlsx") +
              " --sheet S --row 1 --col 1 --tags " + Quote(files.far),
          0, "Error On Opening Excel File: Cannot open the workbook"},
+        // The dialog commands refuse bad arguments before any dialog.
+        {"make-block --file " + book + " --tags " + tags + " --block-id 2B", 2, "--block-id 2B"},
+        {"make-block --file " + book + " --tags " + tags + " --block-id B2 --bind NOPE=B2", 2,
+         "no tag NOPE"},
+        {"make-block --file " + book + " --tags " + tags + " --block-id B2 --bind DWGNO", 2,
+         "TAG=CELL"},
+        {"insert-block --file " + book + " --tags " + tags, 2, "--block-id is required"},
+        {"populate --file " + book + " --first A1 --second A2 --last A3 --template t.dgn " +
+             "--output /o --format pdf",
+         2, "--format pdf"},
+        {"export-dgn-name --file " + book + " --start C5", 2, "at least one DRAWING"},
+        {"export-dgn-name --file " + book + " --start 5C a.dgn", 2, "--start 5C"},
+        {"set-luc --file " + book + " --cell D12 extra", 2, "not expected: extra"},
+        {"set-top-most-window --hwnd x1 --topmost true", 2, "--hwnd x1"},
+        {"set-top-most-window --hwnd 1 --topmost yes", 2, "--topmost yes"},
     };
     for (const auto& row : rows) {
         const auto run = testing::RunHost(files.dir, row.args);

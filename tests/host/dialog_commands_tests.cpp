@@ -2,12 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
-#include <array>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -22,13 +19,6 @@ using testing::TempDir;
 
 std::string Example(const std::string& name) {
     return std::string(TBLN_SOURCE_DIR) + "/examples/" + name;
-}
-
-std::string Bytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 TEST(HostDialogCommands, MakeBlockThenInsertBlockOnTheExample) {
@@ -122,9 +112,10 @@ TEST(HostDialogCommands, AnAnswersFileAnswersTheDialogsAsTheOptionsDo) {
             }
             lines += m["title"].get<std::string>() + "\t" + text + "\n";
         }
-        EXPECT_EQ(Bytes(messages), lines) << c.command;
+        EXPECT_EQ(testing::ReadFile(messages), lines) << c.command;
     }
-    EXPECT_EQ(Bytes(copy), Bytes(title)) << "a warning the file does not answer keeps the workbook";
+    EXPECT_EQ(testing::ReadFile(copy), testing::ReadFile(title))
+        << "a warning the file does not answer keeps the workbook";
 
     // The variable names the file as --answers does. A control the dialog does not have
     // ends it as Cancel would, and the messages say which line named it.
@@ -175,53 +166,19 @@ TEST(HostDialogCommands, SetLucWithoutYesLeavesTheWorkbookAlone) {
     TempDir dir;
     const std::string book = dir / "luc.xlsx";
     std::filesystem::copy_file(Fixture("luc.xlsx"), book);
-    const std::string before = Bytes(book);
+    const std::string before = testing::ReadFile(book);
     const auto run =
         testing::RunHost(dir, "set-luc --file " + Quote(book) + " --sheet Data --cell D12");
     ASSERT_EQ(run.status, 0) << run.err;
     ASSERT_EQ(run.json["messages"].size(), 1u);
     EXPECT_EQ(run.json["messages"][0]["title"], "Warning");
-    EXPECT_EQ(Bytes(book), before);
-}
-
-TEST(HostDialogCommands, BadArgumentsAreRefusedBeforeAnyDialog) {
-    TempDir dir;
-    const std::string book = Quote(Fixture("blocks.xlsx"));
-    const std::string tags = Quote(Example("title_block_tags.json"));
-    struct Case {
-        std::string args, err;
-    } cases[] = {
-        {"make-block --file " + book + " --tags " + tags + " --block-id 2B", "--block-id 2B"},
-        {"make-block --file " + book + " --tags " + tags + " --block-id B2 --bind NOPE=B2",
-         "no tag NOPE"},
-        {"make-block --file " + book + " --tags " + tags + " --block-id B2 --bind DWGNO",
-         "TAG=CELL"},
-        {"insert-block --file " + book + " --tags " + tags, "--block-id is required"},
-        {"populate --file " + book +
-             " --first A1 --second A2 --last A3 --template t.dgn "
-             "--output /o --format pdf",
-         "--format pdf"},
-        {"export-dgn-name --file " + book + " --start C5", "at least one DRAWING"},
-        {"export-dgn-name --file " + book + " --start 5C a.dgn", "--start 5C"},
-        {"set-luc --file " + book + " --cell D12 extra", "not expected: extra"},
-        {"set-top-most-window --hwnd x1 --topmost true", "--hwnd x1"},
-        {"set-top-most-window --hwnd 1 --topmost yes", "--topmost yes"},
-    };
-    for (const auto& c : cases) {
-        const auto run = testing::RunHost(dir, c.args);
-        EXPECT_EQ(run.status, 2) << c.args;
-        EXPECT_NE(run.err.find(c.err), std::string::npos) << c.args << "\n" << run.err;
-    }
+    EXPECT_EQ(testing::ReadFile(book), before);
 }
 
 // Runs Debian's python3 with openpyxl on `script` (argv[1] is `path`) and returns its output.
 std::string Openpyxl(const std::string& script, const std::string& path) {
     const std::string cmd = "/usr/bin/python3 -c " + Quote(script) + " " + Quote(path);
-    std::string out;
-    FILE* pipe = popen(cmd.c_str(), "r");
-    std::array<char, 4096> buf{};
-    while (std::size_t n = fread(buf.data(), 1, buf.size(), pipe)) out.append(buf.data(), n);
-    pclose(pipe);
+    const std::string out = testing::RunCommand(cmd).out;
     return out;
 }
 
@@ -271,19 +228,6 @@ TEST(HostDialogCommands, SavedWorkbooksReadBackWithOpenpyxl) {
               "48 r1c1 r12c4 None keep too\n");
 }
 
-// What Debian's python3-xlrd reads from a legacy workbook (tests/tools/xls_read_back.py).
-nlohmann::json Xlrd(const std::string& path) {
-    const std::string cmd = "/usr/bin/python3 " +
-                            Quote(std::string(TBLN_SOURCE_DIR) + "/tests/tools/xls_read_back.py") +
-                            " " + Quote(path);
-    std::string out;
-    FILE* pipe = popen(cmd.c_str(), "r");
-    std::array<char, 4096> buf{};
-    while (std::size_t n = fread(buf.data(), 1, buf.size(), pipe)) out.append(buf.data(), n);
-    pclose(pipe);
-    return nlohmann::json::parse(out, nullptr, false);
-}
-
 // Converts workbooks to .xlsx with LibreOffice (headless), into `out`.
 void LibreOfficeToXlsx(const TempDir& dir, const std::vector<std::string>& books,
                        const std::string& out) {
@@ -294,14 +238,12 @@ void LibreOfficeToXlsx(const TempDir& dir, const std::vector<std::string>& books
 }
 
 // Both dialogs that save, run on a legacy .xls workbook that LibreOffice made from an
-// XlsxWriter workbook and on real workbooks of the corpus: LibreOffice and xlrd read the
-// saved files with the changes and everything else intact.
+// XlsxWriter workbook and on real workbooks of the corpus: LibreOffice reads the saved
+// files with the changes and everything else intact.
 TEST(HostDialogCommands, DialogsSaveLegacyWorkbooks) {
     TempDir dir;
     const std::string book = dir / "book.xls";
     std::filesystem::copy_file(Fixture("xls_save.xls"), book);
-    const auto before = Xlrd(book);
-    ASSERT_TRUE(before.is_object());
 
     auto run = testing::RunHost(dir, "export-dgn-name --file " + Quote(book) +
                                          " --sheet Names --start C5 --format dgn /d/one.dgn "
@@ -319,14 +261,8 @@ TEST(HostDialogCommands, DialogsSaveLegacyWorkbooks) {
     ASSERT_EQ(run.status, 0) << run.err;
     ASSERT_EQ(run.json["messages"].size(), 2u) << run.json.dump();
 
-    const auto after = Xlrd(book);
-    ASSERT_TRUE(after.is_object());
-    EXPECT_EQ(after["streams"], before["streams"]);
-    EXPECT_EQ(after["sheets"]["Other"], before["sheets"]["Other"]);
-    EXPECT_EQ(after["sheets"]["Names"]["cells"]["C6"], "/d/two-2.dgn");
-    EXPECT_EQ(after["sheets"]["Data"]["size"], nlohmann::json::parse("[12, 4]"));
-
-    // LibreOffice's own reading, through its conversion to .xlsx and openpyxl.
+    // LibreOffice's own reading, through its conversion to .xlsx and openpyxl (what xlrd
+    // reads of the same saves of this workbook is checked by the engine's legacy save tests).
     std::vector<std::string> books{book};
     const std::filesystem::path corpus = std::filesystem::path(TBLN_CORPUS) / "xls";
     const bool withCorpus = std::filesystem::exists(corpus);

@@ -5,8 +5,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
 #include "adapters/posix/file_hive.hpp"
@@ -18,26 +16,15 @@ namespace tbln {
 namespace {
 
 using namespace installer;
+using testing::ReadFile;
 using testing::TempDir;
-
-std::string Read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-std::string Write(const std::string& path, const std::string& text) {
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    std::ofstream(path, std::ios::binary) << text;
-    return path;
-}
+using testing::WriteFile;
 
 // An install root with a marker file, a hive file and the installer wired to them.
 struct Installation {
     explicit Installation(const std::string& hiveText, const std::string& marker = "2004") {
-        Write(dir / "root/acad/version.txt", marker);
-        Write(dir / "hive.reg", "Windows Registry Editor Version 5.00\r\n" + hiveText);
+        WriteFile(dir / "root/acad/version.txt", marker);
+        WriteFile(dir / "hive.reg", "Windows Registry Editor Version 5.00\r\n" + hiveText);
     }
     // Runs the installer on a freshly loaded hive and writes the rewritten files and the
     // hive as Tabulon does; returns the report.
@@ -74,7 +61,7 @@ const std::string kR16 = R"(SOFTWARE\Autodesk\AutoCAD\R16.2\ACAD-301:409\Profile
 
 TEST(ModRegistry, ReadsOnlyStringsCutAtTheirFirstNul) {
     TempDir dir;
-    posix::FileHive hive(Write(dir / "hive.reg", R"(REGEDIT4
+    posix::FileHive hive(WriteFile(dir / "hive.reg", R"(REGEDIT4
 [HKEY_CURRENT_USER\K]
 "Plain"="text"
 "Nul"=hex(1):41,00,00,00,42,00
@@ -240,9 +227,9 @@ TEST(RegisterRelease, EveryProfileOfEveryProductGetsFolderGroupAndPop) {
                                  "Files\\ACAD\\support\"");
 
     // A second run changes nothing, byte for byte.
-    const std::string after = Read(inst.dir / "hive.reg");
+    const std::string after = ReadFile(inst.dir / "hive.reg");
     EXPECT_TRUE(inst.Run().empty());
-    EXPECT_EQ(Read(inst.dir / "hive.reg"), after);
+    EXPECT_EQ(ReadFile(inst.dir / "hive.reg"), after);
 }
 
 // A support path stored as an expandable string keeps the user's folders and its type,
@@ -302,9 +289,9 @@ TEST(RegisterRelease, ASupportPathKeepsTheUsersFoldersAndItsType) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Installation inst("", "2002");
-        Write(inst.dir / "hive.reg", c.hive);
+        WriteFile(inst.dir / "hive.reg", c.hive);
         const auto lines = inst.Run();
-        EXPECT_EQ(Read(inst.dir / "hive.reg"), c.saved.empty() ? c.hive : c.saved);
+        EXPECT_EQ(ReadFile(inst.dir / "hive.reg"), c.saved.empty() ? c.hive : c.saved);
         if (c.says.empty()) {
             EXPECT_TRUE(lines.empty()) << ::testing::PrintToString(lines);
         } else {
@@ -312,9 +299,9 @@ TEST(RegisterRelease, ASupportPathKeepsTheUsersFoldersAndItsType) {
             EXPECT_EQ(lines[0].substr(0, c.says.size()), c.says);
         }
         // A second run changes nothing.
-        const std::string after = Read(inst.dir / "hive.reg");
+        const std::string after = ReadFile(inst.dir / "hive.reg");
         inst.Run();
-        EXPECT_EQ(Read(inst.dir / "hive.reg"), after);
+        EXPECT_EQ(ReadFile(inst.dir / "hive.reg"), after);
     }
 }
 
@@ -332,14 +319,14 @@ TEST(PartialMenu, GoesBeforeEveryCommonItemsLineKeepingEveryOtherByte) {
     const std::string cui = cuiDir / "acad";
     Installation inst(R162Profile(cui));
     // A byte order mark, non-ASCII text, LF-only and CR LF lines, no final line end.
-    Write(cui + ".cui",
-          "\xEF\xBB\xBF<?xml version=\"1.0\"?>\r\n<CustSection>\n  <Name>Gr\xC3\xBC\xC3\x9F"
-          "e</Name>\r\n  <commonitems/>\r\n  </CommonItems>\r\n  <X>/COMMONITEMS</X>\r\n"
-          "</CustSection>");
+    WriteFile(cui + ".cui",
+              "\xEF\xBB\xBF<?xml version=\"1.0\"?>\r\n<CustSection>\n  <Name>Gr\xC3\xBC\xC3\x9F"
+              "e</Name>\r\n  <commonitems/>\r\n  </CommonItems>\r\n  <X>/COMMONITEMS</X>\r\n"
+              "</CustSection>");
     const auto lines = inst.Run();
     const std::string partial =
         "        <PartialMenuFile>c:\\quorvex\\acad\\quorvex.cui</PartialMenuFile>\r\n";
-    EXPECT_EQ(Read(cui + ".cui"),
+    EXPECT_EQ(ReadFile(cui + ".cui"),
               "\xEF\xBB\xBF<?xml version=\"1.0\"?>\r\n<CustSection>\r\n  <Name>Gr\xC3\xBC\xC3\x9F"
               "e</Name>\r\n  <commonitems/>\r\n" +
                   partial + "  </CommonItems>\r\n" + partial +
@@ -354,11 +341,11 @@ TEST(PartialMenu, GoesBeforeEveryCommonItemsLineKeepingEveryOtherByte) {
     // R16.2 registers no menu group.
     EXPECT_EQ(inst.Names(kR16 + "P\\Menus"), (std::vector<std::string>{"Pop1", "Pop2"}));
 
-    const std::string cuiAfter = Read(cui + ".cui");
-    const std::string hiveAfter = Read(inst.dir / "hive.reg");
+    const std::string cuiAfter = ReadFile(cui + ".cui");
+    const std::string hiveAfter = ReadFile(inst.dir / "hive.reg");
     EXPECT_TRUE(inst.Run().empty());
-    EXPECT_EQ(Read(cui + ".cui"), cuiAfter);
-    EXPECT_EQ(Read(inst.dir / "hive.reg"), hiveAfter);
+    EXPECT_EQ(ReadFile(cui + ".cui"), cuiAfter);
+    EXPECT_EQ(ReadFile(inst.dir / "hive.reg"), hiveAfter);
 }
 
 // Stands for a customization file that is a FIFO.
@@ -393,7 +380,7 @@ TEST(PartialMenu, FilesThatCannotTakeItAreLeftUnchangedAndReported) {
                 }
             });
         } else if (!c.content.empty()) {
-            Write(cui + ".cui", c.content);
+            WriteFile(cui + ".cui", c.content);
         }
         const auto lines = inst.Run();
         if (writer.joinable()) writer.join();
@@ -404,7 +391,7 @@ TEST(PartialMenu, FilesThatCannotTakeItAreLeftUnchangedAndReported) {
         if (c.content.empty()) {
             EXPECT_FALSE(std::filesystem::exists(cui + ".cui"));
         } else if (c.content != kFifo) {
-            EXPECT_EQ(Read(cui + ".cui"), c.content) << c.what;
+            EXPECT_EQ(ReadFile(cui + ".cui"), c.content) << c.what;
         }
     }
 }
@@ -412,14 +399,14 @@ TEST(PartialMenu, FilesThatCannotTakeItAreLeftUnchangedAndReported) {
 TEST(PartialMenu, AProfileWithoutAMenuFileNamesNoFile) {
     Installation inst("[HKEY_CURRENT_USER\\" + kR16 + "P\\Menus]\r\n");
     // A file named after the missing-value text must never be touched.
-    Write(inst.dir / "No Value.cui", "</CommonItems>\n");
+    WriteFile(inst.dir / "No Value.cui", "</CommonItems>\n");
     const auto cwd = std::filesystem::current_path();
     std::filesystem::current_path(inst.dir.Path());
     const auto lines = inst.Run();
     std::filesystem::current_path(cwd);
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_NE(lines[1].find("has no \"MenuFile\" value"), std::string::npos) << lines[1];
-    EXPECT_EQ(Read(inst.dir / "No Value.cui"), "</CommonItems>\n");
+    EXPECT_EQ(ReadFile(inst.dir / "No Value.cui"), "</CommonItems>\n");
 }
 
 }  // namespace

@@ -6,11 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "adapters/posix/posix_system.hpp"
 #include "support/test_platform.hpp"
@@ -18,19 +14,16 @@
 namespace tbln {
 namespace {
 
+using testing::Quote;
+using testing::ReadFile;
 using testing::TempDir;
+using testing::WriteFile;
 namespace fs = std::filesystem;
 
 struct Run {
     int status = -1;
     std::string out, err;
 };
-
-std::string Quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
 
 // A path as a quoted string of the export format.
 std::string Escaped(const std::string& path) {
@@ -39,31 +32,13 @@ std::string Escaped(const std::string& path) {
     return out;
 }
 
-std::string Read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void Write(const std::string& path, const std::string& text) {
-    fs::create_directories(fs::path(path).parent_path());
-    std::ofstream(path, std::ios::binary) << text;
-}
-
 Run Tabulon(const TempDir& dir, const std::string& args) {
     const std::string errFile = dir / "stderr.txt";
     // A run that hangs is ended and fails the test.
     const std::string cmd =
         "timeout 60 " + std::string(TABULON_BINARY) + " " + args + " 2>" + Quote(errFile);
-    Run run;
-    FILE* pipe = popen(cmd.c_str(), "r");
-    std::array<char, 4096> buf{};
-    while (std::size_t n = fread(buf.data(), 1, buf.size(), pipe)) run.out.append(buf.data(), n);
-    const int raw = pclose(pipe);
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.err = Read(errFile);
-    return run;
+    const auto [status, out] = testing::RunCommand(cmd);
+    return {status, out, ReadFile(errFile)};
 }
 
 // An install root with the shipped acad folder, and a hive with several releases,
@@ -74,36 +49,36 @@ struct Machine {
         fs::copy(std::string(TBLN_SOURCE_DIR) + "/install/acad", dir / "root/acad");
         const std::string cui = dir / "Support/acad";
         const std::string k = "[HKEY_CURRENT_USER\\SOFTWARE\\Autodesk\\AutoCAD\\";
-        Write(dir / "root/registry/current_user.reg",
-              "Windows Registry Editor Version 5.00\r\n\r\n" + k +
-                  "R15.0\\ACAD-1:409\\Profiles\\Old\\General]\r\n\"ACAD\"=\"C:\\\\A\"\r\n" + k +
-                  "R16.0\\ACAD-201:409\\Profiles\\<<Unnamed Profile>>\\General]\r\n"
-                  "\"ACAD\"=\"C:\\\\B;C:\\\\C\"\r\n" +
-                  k +
-                  "R16.0\\ACAD-201:409\\Profiles\\<<Unnamed Profile>>\\Menus]\r\n"
-                  "\"Group1\"=\"ACAD acad\"\r\n\"Pop1\"=\"ACAD POP1\"\r\n" +
-                  k +
-                  "R16.0\\ACAD-201:409\\Profiles\\Drafting\\General]\r\n"
-                  "\"ACAD\"=\"C:\\\\QUORVEX\\\\ACAD;C:\\\\B\"\r\n" +
-                  k +
-                  "R16.1\\ACAD-202:409\\Profiles\\Only\\Menus]\r\n"
-                  "\"Group3\"=\"ACAD acad\"\r\n\"Pop12\"=\"ACAD POP12\"\r\n" +
-                  k + "R16.1\\ACAD-203:409\\Profiles]\r\n" + k +
-                  "R16.2\\ACAD-301:409\\Profiles\\A\\General Configuration]\r\n"
-                  "\"MenuFile\"=\"" +
-                  cui + "\"\r\n" + k +
-                  "R16.2\\ACAD-301:409\\Profiles\\B\\General Configuration]\r\n"
-                  "\"MenuFile\"=\"" +
-                  cui + "\"\r\n");
-        Write(cui + ".cui",
-              "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<CustSection>\r\n"
-              "  <MenuGroup Name=\"ACAD\"/>\r\n  </CommonItems>\r\n</CustSection>\r\n");
+        WriteFile(dir / "root/registry/current_user.reg",
+                  "Windows Registry Editor Version 5.00\r\n\r\n" + k +
+                      "R15.0\\ACAD-1:409\\Profiles\\Old\\General]\r\n\"ACAD\"=\"C:\\\\A\"\r\n" + k +
+                      "R16.0\\ACAD-201:409\\Profiles\\<<Unnamed Profile>>\\General]\r\n"
+                      "\"ACAD\"=\"C:\\\\B;C:\\\\C\"\r\n" +
+                      k +
+                      "R16.0\\ACAD-201:409\\Profiles\\<<Unnamed Profile>>\\Menus]\r\n"
+                      "\"Group1\"=\"ACAD acad\"\r\n\"Pop1\"=\"ACAD POP1\"\r\n" +
+                      k +
+                      "R16.0\\ACAD-201:409\\Profiles\\Drafting\\General]\r\n"
+                      "\"ACAD\"=\"C:\\\\QUORVEX\\\\ACAD;C:\\\\B\"\r\n" +
+                      k +
+                      "R16.1\\ACAD-202:409\\Profiles\\Only\\Menus]\r\n"
+                      "\"Group3\"=\"ACAD acad\"\r\n\"Pop12\"=\"ACAD POP12\"\r\n" +
+                      k + "R16.1\\ACAD-203:409\\Profiles]\r\n" + k +
+                      "R16.2\\ACAD-301:409\\Profiles\\A\\General Configuration]\r\n"
+                      "\"MenuFile\"=\"" +
+                      cui + "\"\r\n" + k +
+                      "R16.2\\ACAD-301:409\\Profiles\\B\\General Configuration]\r\n"
+                      "\"MenuFile\"=\"" +
+                      cui + "\"\r\n");
+        WriteFile(cui + ".cui",
+                  "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<CustSection>\r\n"
+                  "  <MenuGroup Name=\"ACAD\"/>\r\n  </CommonItems>\r\n</CustSection>\r\n");
     }
     std::string Args(const std::string& extra = "") const {
         return "--root " + Quote(dir / "root") + " " + extra;
     }
-    std::string HiveText() const { return Read(dir / "root/registry/current_user.reg"); }
-    std::string CuiText() const { return Read(dir / "Support/acad.cui"); }
+    std::string HiveText() const { return ReadFile(dir / "root/registry/current_user.reg"); }
+    std::string CuiText() const { return ReadFile(dir / "Support/acad.cui"); }
 
     TempDir dir;
 };
@@ -185,8 +160,8 @@ TEST(Tabulon, FailuresExitWithAClearLineAndChangeNothing) {
           "acad/version.txt cannot be read; nothing was changed"}},
         {"malformed hive",
          [](Machine& m) {
-             Write(m.dir / "root/registry/current_user.reg",
-                   "REGEDIT4\r\n[HKEY_CURRENT_USER\\A]\r\n\"V\"=\"C:\\Quorvex\"\r\n");
+             WriteFile(m.dir / "root/registry/current_user.reg",
+                       "REGEDIT4\r\n[HKEY_CURRENT_USER\\A]\r\n\"V\"=\"C:\\Quorvex\"\r\n");
          },
          "",
          1,
@@ -203,12 +178,13 @@ TEST(Tabulon, FailuresExitWithAClearLineAndChangeNothing) {
              // Only an R16.2 profile whose support path is already set: the first change
              // of the run is the customization file, the hive's comes after it.
              const std::string reg = m.dir / "root/registry/current_user.reg";
-             Write(reg,
-                   "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\SOFTWARE\\Autodesk\\AutoCAD\\R16.2\\"
-                   "ACAD-301:409\\Profiles\\A\\General]\r\n\"ACAD\"=\"C:\\\\Quorvex\\\\acad\"\r\n"
-                   "[HKEY_CURRENT_USER\\SOFTWARE\\Autodesk\\AutoCAD\\R16.2\\ACAD-301:409\\"
-                   "Profiles\\A\\General Configuration]\r\n\"MenuFile\"=\"" +
-                       Escaped(m.dir / "Support/acad") + "\"\r\n");
+             WriteFile(
+                 reg,
+                 "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\SOFTWARE\\Autodesk\\AutoCAD\\R16.2\\"
+                 "ACAD-301:409\\Profiles\\A\\General]\r\n\"ACAD\"=\"C:\\\\Quorvex\\\\acad\"\r\n"
+                 "[HKEY_CURRENT_USER\\SOFTWARE\\Autodesk\\AutoCAD\\R16.2\\ACAD-301:409\\"
+                 "Profiles\\A\\General Configuration]\r\n\"MenuFile\"=\"" +
+                     Escaped(m.dir / "Support/acad") + "\"\r\n");
              fs::permissions(reg, fs::perms::owner_read);
          },
          "",
@@ -283,7 +259,7 @@ TEST(Tabulon, HiveOptionNamesAnotherFile) {
     const auto run = Tabulon(m.dir, m.Args("--hive " + Quote(m.dir / "elsewhere.reg")));
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find("\"Pop1\" = \"QUORVEX pop1\""), std::string::npos);
-    EXPECT_NE(Read(m.dir / "elsewhere.reg").find("QUORVEX pop1"), std::string::npos);
+    EXPECT_NE(ReadFile(m.dir / "elsewhere.reg").find("QUORVEX pop1"), std::string::npos);
     EXPECT_FALSE(fs::exists(m.dir / "root/registry/current_user.reg"));
 }
 
@@ -311,8 +287,8 @@ TEST(Tabulon, WritesThroughSymbolicLinksAndClearsWhatAKilledRunLeft) {
     fs::rename(m.dir / "Support/acad.cui", cui);
     fs::create_symlink(cui, m.dir / "Support/acad.cui");
     KillAWriteOf(hive);
-    Write(m.dir / "real/hive.reg.backup", "the user's own");
-    Write(m.dir / "real/.other.reg.tbln-save-abcdef", "another file's");
+    WriteFile(m.dir / "real/hive.reg.backup", "the user's own");
+    WriteFile(m.dir / "real/.other.reg.tbln-save-abcdef", "another file's");
     auto names = [&] {
         std::vector<std::string> all;
         for (const auto& e : fs::directory_iterator(m.dir / "real"))
@@ -326,8 +302,8 @@ TEST(Tabulon, WritesThroughSymbolicLinksAndClearsWhatAKilledRunLeft) {
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_TRUE(fs::is_symlink(m.dir / "root/registry/current_user.reg"));
     EXPECT_TRUE(fs::is_symlink(m.dir / "Support/acad.cui"));
-    EXPECT_NE(Read(hive).find("QUORVEX pop1"), std::string::npos);
-    EXPECT_NE(Read(cui).find("quorvex.cui"), std::string::npos);
+    EXPECT_NE(ReadFile(hive).find("QUORVEX pop1"), std::string::npos);
+    EXPECT_NE(ReadFile(cui).find("quorvex.cui"), std::string::npos);
     // The hive's lock file lies beside the file the link leads to.
     EXPECT_EQ(names(), (std::vector<std::string>{".other.reg.tbln-save-abcdef", "acad.cui",
                                                  "hive.reg", "hive.reg.backup", "hive.reg.lock"}));

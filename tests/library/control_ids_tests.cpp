@@ -60,10 +60,7 @@ TEST(ControlIds, TheDocumentedTableIsTheFormsOwn) {
         std::ofstream(doc + ".tmp", std::ios::binary) << table;
         std::rename((doc + ".tmp").c_str(), doc.c_str());
     }
-    std::ifstream in(doc, std::ios::binary);
-    std::stringstream written;
-    written << in.rdbuf();
-    EXPECT_EQ(written.str(), table)
+    EXPECT_EQ(testing::ReadFile(doc), table)
         << doc << " is out of date: run this test with TBLN_UPDATE_CONTROL_TABLE=1";
 }
 

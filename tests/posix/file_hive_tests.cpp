@@ -9,8 +9,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "core/error.hpp"
 #include "support/test_platform.hpp"
@@ -20,19 +18,9 @@ namespace {
 
 using posix::FileHive;
 using posix::HiveFileError;
+using testing::ReadFile;
 using testing::TempDir;
-
-std::string Write(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-    return path;
-}
-
-std::string Read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using testing::WriteFile;
 
 // Lines joined with CR LF, as the export format writes them.
 std::string Crlf(std::initializer_list<const char*> lines) {
@@ -45,20 +33,20 @@ const std::string kProfiles = R"(HKEY_CURRENT_USER\SOFTWARE\Autodesk\AutoCAD\R15
 
 TEST(FileHive, ReadsValuesKeysAndEscapesWithoutRegardToLetterCase) {
     TempDir dir;
-    FileHive hive(Write(dir / "hive.reg", Crlf({
-                                              "Windows Registry Editor Version 5.00",
-                                              "",
-                                              "; a comment",
-                                              R"([HKEY_CURRENT_USER\Software\Zeta\B])",
-                                              R"("Path"="C:\\Quorvex\\acad;\"quoted\"")",
-                                              R"(@="default")",
-                                              "",
-                                              R"([HKEY_CURRENT_USER\Software\Alpha])",
-                                              R"("Count"=dword:0000002a)",
-                                              R"("Wide"=hex(1):41,00,42,00,00,00,43,00)",
-                                              R"("Bytes"=hex:01,02,\)",
-                                              "  03,04",
-                                          })));
+    FileHive hive(WriteFile(dir / "hive.reg", Crlf({
+                                                  "Windows Registry Editor Version 5.00",
+                                                  "",
+                                                  "; a comment",
+                                                  R"([HKEY_CURRENT_USER\Software\Zeta\B])",
+                                                  R"("Path"="C:\\Quorvex\\acad;\"quoted\"")",
+                                                  R"(@="default")",
+                                                  "",
+                                                  R"([HKEY_CURRENT_USER\Software\Alpha])",
+                                                  R"("Count"=dword:0000002a)",
+                                                  R"("Wide"=hex(1):41,00,42,00,00,00,43,00)",
+                                                  R"("Bytes"=hex:01,02,\)",
+                                                  "  03,04",
+                                              })));
     const auto path = hive.QueryValue(R"(SOFTWARE\zeta\b)", "PATH");
     ASSERT_TRUE(path);
     EXPECT_EQ(path->type, registry::REG_SZ);
@@ -97,7 +85,7 @@ TEST(FileHive, WritesWhatItReadsAndKeepsOtherValueTypesAsWritten) {
         R"([HKEY_CURRENT_USER\A\B])",
         "",
     });
-    const auto path = Write(dir / "hive.reg", text);
+    const auto path = WriteFile(dir / "hive.reg", text);
     FileHive hive(path);
     EXPECT_EQ(hive.Text(), text);
 
@@ -105,27 +93,27 @@ TEST(FileHive, WritesWhatItReadsAndKeepsOtherValueTypesAsWritten) {
     // section goes at the end; nothing is written before Save.
     hive.SetString(R"(a\C\D)", "New", R"(C:\Quorvex\)");
     hive.SetString("A", "s", "replaced");
-    EXPECT_EQ(Read(path), text);
+    EXPECT_EQ(ReadFile(path), text);
     hive.Save();
-    EXPECT_EQ(Read(path), Crlf({
-                              "Windows Registry Editor Version 5.00",
-                              "",
-                              R"([HKEY_CURRENT_USER\A])",
-                              R"("S"="replaced")",
-                              R"("D"=dword:FFFFFFFF)",
-                              R"("H"=hex(2):25,00,\)",
-                              "  00,00",
-                              "",
-                              R"([HKEY_CURRENT_USER\A\B])",
-                              "",
-                              R"([HKEY_CURRENT_USER\A\C])",
-                              "",
-                              R"([HKEY_CURRENT_USER\A\C\D])",
-                              R"("New"="C:\\Quorvex\\")",
-                              "",
-                          }));
+    EXPECT_EQ(ReadFile(path), Crlf({
+                                  "Windows Registry Editor Version 5.00",
+                                  "",
+                                  R"([HKEY_CURRENT_USER\A])",
+                                  R"("S"="replaced")",
+                                  R"("D"=dword:FFFFFFFF)",
+                                  R"("H"=hex(2):25,00,\)",
+                                  "  00,00",
+                                  "",
+                                  R"([HKEY_CURRENT_USER\A\B])",
+                                  "",
+                                  R"([HKEY_CURRENT_USER\A\C])",
+                                  "",
+                                  R"([HKEY_CURRENT_USER\A\C\D])",
+                                  R"("New"="C:\\Quorvex\\")",
+                                  "",
+                              }));
     FileHive again(path);
-    EXPECT_EQ(again.Text(), Read(path));
+    EXPECT_EQ(again.Text(), ReadFile(path));
     EXPECT_EQ(again.QueryValue(R"(A\C\D)", "new")->data, R"(C:\Quorvex\)");
 }
 
@@ -137,11 +125,11 @@ TEST(FileHive, AMissingFileIsAnEmptyHiveWrittenOnlyBySave) {
     EXPECT_EQ(hive.QueryValue("K", "V")->data, "data");
     EXPECT_FALSE(std::filesystem::exists(dir / "hive.reg"));
     hive.Save();
-    EXPECT_EQ(Read(dir / "hive.reg"), Crlf({"Windows Registry Editor Version 5.00", "",
-                                            R"([HKEY_CURRENT_USER\K])", R"("V"="data")", ""}));
+    EXPECT_EQ(ReadFile(dir / "hive.reg"), Crlf({"Windows Registry Editor Version 5.00", "",
+                                                R"([HKEY_CURRENT_USER\K])", R"("V"="data")", ""}));
     // LF line ends and the old header read the same, and stay as they are.
     const std::string lf = "REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"V\"=\"data\"";
-    FileHive old(Write(dir / "lf.reg", lf));
+    FileHive old(WriteFile(dir / "lf.reg", lf));
     EXPECT_EQ(old.QueryValue("k", "v")->data, "data");
     EXPECT_EQ(old.Text(), lf);
     old.SetString("K", "W", "more");
@@ -171,7 +159,7 @@ TEST(FileHive, ChangesThatCannotBeSavedRaiseAndSayWhy) {
     struct Case {
         std::string path, key, name, data, says;
     };
-    const auto readOnly = Write(dir / "read-only.reg", "REGEDIT4\r\n");
+    const auto readOnly = WriteFile(dir / "read-only.reg", "REGEDIT4\r\n");
     chmod(readOnly.c_str(), 0444);
     const Case cases[] = {
         {dir / "missing/hive.reg", "K", "V", "d", dir / "missing/hive.reg"},
@@ -190,7 +178,7 @@ TEST(FileHive, ChangesThatCannotBeSavedRaiseAndSayWhy) {
             EXPECT_NE(e.Description().find(c.says), std::string::npos) << e.Description();
         }
     }
-    EXPECT_EQ(Read(readOnly), "REGEDIT4\r\n");
+    EXPECT_EQ(ReadFile(readOnly), "REGEDIT4\r\n");
     EXPECT_FALSE(std::filesystem::exists(dir / "hive.reg"));
 }
 
@@ -226,7 +214,7 @@ TEST(FileHive, AMalformedFileIsRefusedWithTheLineAtFault) {
         {h + "[HKEY_CURRENT_USER\\A]\r\n\"V\"=text\r\n", 3, "quoted string"},
     };
     for (const auto& c : cases) {
-        const auto path = Write(dir / "bad.reg", c.text);
+        const auto path = WriteFile(dir / "bad.reg", c.text);
         try {
             FileHive hive(path);
             ADD_FAILURE() << "accepted: " << c.text;
@@ -238,7 +226,7 @@ TEST(FileHive, AMalformedFileIsRefusedWithTheLineAtFault) {
                       0u);
         }
         // The file at fault is never reset.
-        EXPECT_EQ(Read(path), c.text);
+        EXPECT_EQ(ReadFile(path), c.text);
     }
 }
 
@@ -279,7 +267,7 @@ TEST(FileHive, UntouchedLinesComeOutAsTheyWentInUnderEitherHeader) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        const auto path = Write(dir / "export.reg", c.text);
+        const auto path = WriteFile(dir / "export.reg", c.text);
         FileHive hive(path);
         EXPECT_EQ(hive.Text(), c.text);
         const auto value = hive.QueryValue(R"(Software\Vendor\B)", "path");
@@ -290,7 +278,7 @@ TEST(FileHive, UntouchedLinesComeOutAsTheyWentInUnderEitherHeader) {
         hive.SetString(R"(Software\Vendor\B)", "Path", "A;" + data, registry::REG_EXPAND_SZ);
         hive.SetString(R"(Software\Vendor\B)", "New", "n");
         hive.Save();
-        EXPECT_EQ(Read(path), c.saved);
+        EXPECT_EQ(ReadFile(path), c.saved);
         EXPECT_EQ(FileHive(path).QueryValue(R"(Software\Vendor\B)", "Path")->data,
                   "A;" + data + std::string(1, '\0'));
     }
@@ -303,7 +291,7 @@ TEST(FileHive, AKeyFiftyThousandLevelsDeepIsReadAndWritten) {
     constexpr int kDepth = 50000;
     std::string key = "K";
     for (int i = 1; i < kDepth; ++i) key += "\\K";
-    const auto path = Write(
+    const auto path = WriteFile(
         dir / "deep.reg", "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\" + key + "]\r\n\"V\"=\"deep\"\r\n");
     {
         FileHive hive(path);
@@ -344,7 +332,7 @@ TEST(FileHive, EveryTruncationEitherReadsOrNamesALineWithinWhatIsLeft) {
     });
     for (std::size_t cut = 0; cut <= text.size(); ++cut) {
         const std::string part = text.substr(0, cut);
-        const auto path = Write(dir / "cut.reg", part);
+        const auto path = WriteFile(dir / "cut.reg", part);
         const auto lines = static_cast<std::size_t>(std::count(part.begin(), part.end(), '\n')) + 1;
         try {
             FileHive hive(path);

@@ -2,8 +2,14 @@
 // files under a fresh temporary install root, and the embedded spreadsheet engine.
 #pragma once
 
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <string>
 
@@ -17,6 +23,42 @@ namespace tbln::testing {
 
 inline std::string Fixture(const std::string& name) {
     return std::string(TBLN_FIXTURES) + "/" + name;
+}
+
+// A file's bytes; "" when it cannot be read.
+inline std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Writes `text` to `path`, making its folder first; returns the path.
+inline std::string WriteFile(const std::string& path, const std::string& text) {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::ofstream(path, std::ios::binary) << text;
+    return path;
+}
+
+// One word for the shell, quoted.
+inline std::string Quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+// Runs a shell command line; its exit status (-1 when it did not exit) and standard output.
+struct CommandRun {
+    int status = -1;
+    std::string out;
+};
+inline CommandRun RunCommand(const std::string& command) {
+    CommandRun run;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return run;
+    std::array<char, 4096> buf{};
+    while (std::size_t n = fread(buf.data(), 1, buf.size(), pipe)) run.out.append(buf.data(), n);
+    const int raw = pclose(pipe);
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return run;
 }
 
 // A fresh folder, removed when the test ends.

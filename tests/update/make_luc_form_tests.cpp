@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <sstream>
 
 #include "support/dialog_test.hpp"
 #include "update/make_luc_form.hpp"
@@ -11,13 +10,7 @@ namespace tbln {
 namespace {
 
 using testing::DialogTest;
-
-std::string Bytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using testing::ReadFile;
 
 constexpr const char* kSelectFile = "Please select an Excel file for processing";
 
@@ -28,7 +21,7 @@ class ResetLastUsedCell : public DialogTest {
 
 TEST_F(ResetLastUsedCell, NothingIsDeletedUntilTheWarningIsConfirmed) {
     const std::string book = Copy("luc.xlsx");
-    const std::string before = Bytes(book);
+    const std::string before = ReadFile(book);
     Click("btnOK");  // no workbook yet
     Browse(book, "Data", "btnBrowse");
     During([&] {
@@ -57,7 +50,7 @@ TEST_F(ResetLastUsedCell, NothingIsDeletedUntilTheWarningIsConfirmed) {
               "beyond     \r\rnew last used cell will be deleted. Please backup this Excel file if "
               "it is necessary     ");
     EXPECT_TRUE(m->dialogCancelled);
-    EXPECT_EQ(Bytes(book), before);
+    EXPECT_EQ(ReadFile(book), before);
 }
 
 TEST_F(ResetLastUsedCell, ACancelledChooserKeepsTheDialogAsItWas) {
@@ -77,7 +70,7 @@ TEST_F(ResetLastUsedCell, ACancelledChooserKeepsTheDialogAsItWas) {
 
 TEST_F(ResetLastUsedCell, ANameThatNamesNoSheetResetsNothing) {
     const std::string book = Copy("luc.xlsx");
-    const std::string before = Bytes(book);
+    const std::string before = ReadFile(book);
     Browse(book, "Other", "btnBrowse");
     SetText("cbSheetName", "Nope");
     SelectCell("D12");
@@ -90,7 +83,7 @@ TEST_F(ResetLastUsedCell, ANameThatNamesNoSheetResetsNothing) {
     Click("btnCancel");
     app.SetLUC();
     EXPECT_EQ(Texts(), std::vector<std::string>{"The workbook has no sheet named \"Nope\"     "});
-    EXPECT_EQ(Bytes(book), before);
+    EXPECT_EQ(ReadFile(book), before);
 }
 
 TEST(SheetLimits, FollowTheWorkbooksFileFormat) {
@@ -108,12 +101,6 @@ TEST(SheetLimits, FollowTheWorkbooksFileFormat) {
         EXPECT_EQ(limits.cols, c.cols) << c.name;
     }
 }
-
-}  // namespace
-}  // namespace tbln
-
-namespace tbln {
-namespace {
 
 TEST_F(ResetLastUsedCell, RowsBelowAndColumnsRightOfTheCellAreDeletedAndSaved) {
     struct Case {
@@ -163,7 +150,7 @@ TEST_F(ResetLastUsedCell, AFailedSaveLeavesTheFileOnDiskAndTheDialogOpen) {
     std::filesystem::create_directory(folder);
     const std::string book = folder + "/luc.xlsx";
     std::filesystem::copy_file(testing::Fixture("luc.xlsx"), book);
-    const std::string before = Bytes(book);
+    const std::string before = ReadFile(book);
     Browse(book, "Data", "btnBrowse");
     SelectCell("D12");
     // The folder cannot take the temporary file any more: a file stands in its place.
@@ -178,7 +165,7 @@ TEST_F(ResetLastUsedCell, AFailedSaveLeavesTheFileOnDiskAndTheDialogOpen) {
     app.SetLUC();
     ASSERT_EQ(Texts().size(), 2u);
     EXPECT_EQ(Texts()[1].rfind("The Excel file could not be saved: ", 0), 0u) << Texts()[1];
-    EXPECT_EQ(Bytes(work / "moved/luc.xlsx"), before);
+    EXPECT_EQ(ReadFile(work / "moved/luc.xlsx"), before);
 }
 
 }  // namespace

@@ -223,38 +223,6 @@ TEST_F(WordScan, FormattedLines) {
     EXPECT_EQ(lists(3)->bulletType, '1');
 }
 
-TEST_F(WordScan, ParseWordAndItsMessages) {
-    // Word's file dialog answered with the file.
-    platform.ui.PushFileChoice(Fixture("word/one_line.docx"));
-    fileName0 = "unchanged";
-    result = app.ParseWord(wordLines0, pageNum0, pageWid0, pageHei0, fileName0);
-    EXPECT_EQ(result, True);
-    EXPECT_EQ(fileName0, Fixture("word/one_line.docx"));
-    EXPECT_EQ(wordLines0.Upper(), 1);
-
-    // Cancelled: False, nothing written.
-    platform.ui.PushFileChoice(std::nullopt);
-    fileName0 = "unchanged";
-    WordLineArray none;
-    EXPECT_EQ(app.ParseWord(none, pageNum0, pageWid0, pageHei0, fileName0), False);
-    EXPECT_EQ(fileName0, "unchanged");
-    EXPECT_FALSE(none.IsAllocated());
-
-    // A file that is not a Word document: the message names it.
-    const std::string bad = Fixture("word/bad_doctype.docx");
-    fileName0 = bad;
-    EXPECT_EQ(app.UpdateWord(none, pageNum0, pageWid0, pageHei0, fileName0), False);
-    ASSERT_EQ(platform.ui.Messages().size(), 1u);
-    EXPECT_EQ(platform.ui.Messages()[0].prompt, "File " + bad + " is not a valid Word file");
-    EXPECT_EQ(platform.ui.Messages()[0].title, "Error");
-    EXPECT_EQ(platform.ui.Messages()[0].style, ui::vbInformation);
-
-    // No Word at all.
-    platform.objects.Unregister("Word.Application");
-    EXPECT_EQ(app.UpdateWord(none, pageNum0, pageWid0, pageHei0, fileName0), False);
-    EXPECT_EQ(platform.ui.Messages().back().prompt, "There is no Word installed on your PC");
-}
-
 // A Word that wraps the engine and changes its selection: one whose selection never
 // moves, or one that fails as soon as the scan starts.
 class OddSelection : public word::Selection {

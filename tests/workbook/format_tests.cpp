@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <map>
 #include <memory>
 #include <vector>
@@ -56,13 +57,32 @@ TEST(NumberFormat, ShowsValuesAsExcelDoes) {
 }
 
 TEST(NumberFormat, GeneralFitsTheColumn) {
-    // The texts LibreOffice prints in columns that wide (its widths are in pixels, ours
-    // in characters, so only cases where the two agree).
+    // At most eleven characters by default; in narrower columns, the texts LibreOffice
+    // prints in columns that wide (its widths are in pixels, ours in characters, so only
+    // cases where the two agree).
     struct Case {
         double value;
         int width;
         const char* text;
     } cases[] = {
+        {0, 11, "0"},
+        {42, 11, "42"},
+        {-42.5, 11, "-42.5"},
+        {1.0 / 3.0, 11, "0.333333333"},
+        {2.0 / 3.0, 11, "0.666666667"},
+        {0.1 + 0.2, 11, "0.3"},
+        {12345678901, 11, "12345678901"},
+        {123456789012, 11, "1.23457E+11"},
+        {1234567890123, 11, "1.23457E+12"},
+        {-1234567890123, 11, "-1.2346E+12"},
+        {0.00001, 11, "0.00001"},
+        {-0.000012345, 11, "-1.2345E-05"},
+        {1e-20, 11, "1E-20"},
+        {1e100, 11, "1E+100"},
+        {123456.789, 11, "123456.789"},
+        {100000, 11, "100000"},
+        {std::numeric_limits<double>::quiet_NaN(), 11, "#NUM!"},
+        {-std::numeric_limits<double>::infinity(), 11, "#NUM!"},
         {41207.69229, 8, "41207.69"},
         {123456789, 8, "1.23E+08"},
         {3.14159265358979, 8, "3.141593"},
@@ -623,12 +643,6 @@ TEST_F(EngineFormats, DisplayedTextsInBothDateSystems) {
     auto sheet = excel->Workbooks()->Open(Fixture("numbers.xlsx"))->Sheets("Numbers");
     EXPECT_EQ(sheet->Range("F3")->Text(), "1/1/1900");
 }
-
-}  // namespace
-}  // namespace tbln
-
-namespace tbln {
-namespace {
 
 TEST_F(EngineFormats, ApplicationBehaviour) {
     EXPECT_FALSE(excel->Visible());

@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -33,27 +32,12 @@ using nlohmann::json;
 using testing::Fixture;
 using testing::TempDir;
 
-std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-std::string RunCommand(const std::string& command) {
-    std::string out;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return out;
-    char buf[4096];
-    std::size_t n;
-    while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
-    pclose(pipe);
-    return out;
-}
-
 // What openpyxl reads from a workbook file.
 json ReadWithOpenpyxl(const std::string& path) {
-    const std::string out = RunCommand("/usr/bin/python3 '" + Fixture("read_back_openpyxl.py") +
-                                       "' '" + path + "' 2>/dev/null");
-    return json::parse(out, nullptr, false);
+    return json::parse(testing::RunCommand("/usr/bin/python3 '" + Fixture("read_back_openpyxl.py") +
+                                           "' '" + path + "' 2>/dev/null")
+                           .out,
+                       nullptr, false);
 }
 
 std::string Reference(Long row, Long col) {
@@ -67,7 +51,7 @@ class Saving : public ::testing::Test {
   protected:
     Saving() : excel(workbook::CreateEmbeddedExcel(ui)) {
         fs::copy_file(Fixture("save_source.xlsx"), path);
-        original = ReadBytes(path);
+        original = testing::ReadFile(path);
     }
     ~Saving() override {
         testing::SetSaveInterrupt(nullptr);
@@ -158,9 +142,9 @@ TEST_F(Saving, OnlyTheChangedSheetIsRewritten) {
         }
     }
     // A save with nothing changed leaves the file alone.
-    const auto saved = ReadBytes(path);
+    const auto saved = testing::ReadFile(path);
     book->Save();
-    EXPECT_EQ(ReadBytes(path), saved);
+    EXPECT_EQ(testing::ReadFile(path), saved);
 }
 
 TEST_F(Saving, ResettingTheLastUsedCellDeletesRowsAndTheBlockRightOfIt) {
@@ -251,7 +235,7 @@ TEST_F(Saving, AFailedSaveLeavesTheFileAsItWas) {
             EXPECT_NE(e.Description().find(path), std::string::npos) << e.Description();
             EXPECT_NE(e.Description().find(c.reason), std::string::npos) << e.Description();
         }
-        EXPECT_EQ(ReadBytes(path), original);
+        EXPECT_EQ(testing::ReadFile(path), original);
         EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator{}), 1)
             << "no temporary file is left behind";
         // Once the cause is gone, the same edits save.
@@ -355,16 +339,17 @@ TEST_F(Saving, TheFileKeepsItsPermissions) {
 }
 
 TEST_F(Saving, LibreOfficeOpensTheSavedFile) {
-    if (RunCommand("command -v soffice").empty()) GTEST_SKIP() << "LibreOffice is not installed";
+    if (testing::RunCommand("command -v soffice").out.empty())
+        GTEST_SKIP() << "LibreOffice is not installed";
     auto book = Open();
     auto sheet = book->Sheets("Names");
     sheet->Cells(2, 3)->SetValue("DWG-100.dgn");
     sheet->Range("13:65536")->Delete();
     book->Save();
     const std::string out = dir / "out";
-    RunCommand("HOME='" + dir.Path() + "' soffice --headless --convert-to csv --outdir '" + out +
-               "' '" + path + "' >/dev/null 2>&1");
-    const std::string csv = ReadBytes(out + "/names.csv");
+    testing::RunCommand("HOME='" + dir.Path() + "' soffice --headless --convert-to csv --outdir '" +
+                        out + "' '" + path + "' >/dev/null 2>&1");
+    const std::string csv = testing::ReadFile(out + "/names.csv");
     EXPECT_NE(csv.find("first.dgn,42,DWG-100.dgn,merged"), std::string::npos) << csv;
     EXPECT_EQ(csv.find("far"), std::string::npos) << csv;
 }

@@ -455,8 +455,7 @@ TEST(LegacyDrawing, CutAtEveryByte) {
 // and the drawing is left out with the reason.
 TEST(LegacyDrawing, DamagedFileStillOpens) {
     TempDir dir;
-    std::ifstream in(Fixture("drawing_xlsxwriter.xls"), std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string bytes = testing::ReadFile(Fixture("drawing_xlsxwriter.xls"));
     // The first shape's record (after the group's own shape) claims a gigabyte.
     const auto at = bytes.find(std::string("\x0A\xF0\x08\x00\x00\x00\x01\x04\x00\x00", 10));
     ASSERT_NE(at, std::string::npos);

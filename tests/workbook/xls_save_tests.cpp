@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -33,21 +32,11 @@ using json = nlohmann::json;
 using testing::Fixture;
 using testing::TempDir;
 
-std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
 // What python3-xlrd reads from the workbook (see tests/tools/xls_read_back.py).
 json ReadWithXlrd(const std::string& path) {
     const std::string command = "/usr/bin/python3 '" + std::string(TBLN_FIXTURES) +
                                 "/../tools/xls_read_back.py' '" + path + "' 2>&1";
-    std::string out;
-    FILE* pipe = popen(command.c_str(), "r");
-    char buf[4096];
-    std::size_t n;
-    while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
-    pclose(pipe);
+    const std::string out = testing::RunCommand(command).out;
     const json back = json::parse(out, nullptr, false);
     EXPECT_TRUE(back.is_object()) << "xlrd could not read " << path << ":\n" << out;
     return back;
@@ -73,7 +62,7 @@ class LegacySave : public ::testing::Test {
   protected:
     LegacySave() : excel(workbook::CreateEmbeddedExcel(ui)) {
         fs::copy_file(Fixture("xls_save.xls"), path);
-        original = ReadBytes(path);
+        original = testing::ReadFile(path);
     }
     ~LegacySave() override {
         testing::SetSaveInterrupt(nullptr);
@@ -194,7 +183,7 @@ TEST_F(LegacySave, ResetKeepsTheUpperCellsOfASharedFormula) {
 // written at `offset` into its 128 bytes (116: first sector, 120: size; 66: kind).
 void DamageEntry(const std::string& path, const std::string& name, std::size_t offset,
                  const std::string& value) {
-    std::string bytes = ReadBytes(path);
+    std::string bytes = testing::ReadFile(path);
     std::string utf16;
     for (char c : name) utf16 += std::string{c, '\0'};
     const auto at = bytes.find(utf16);
@@ -259,7 +248,7 @@ TEST_F(LegacySave, RefusedCasesKeepTheFile) {
         auto fresh = workbook::CreateEmbeddedExcel(ui);
         auto book = fresh->Workbooks()->Open(path);
         c.change(*book);
-        const std::string kept = ReadBytes(path);
+        const std::string kept = testing::ReadFile(path);
         try {
             book->Save();
             ADD_FAILURE() << "saved";
@@ -271,7 +260,7 @@ TEST_F(LegacySave, RefusedCasesKeepTheFile) {
         }
         testing::SetSaveInterrupt(nullptr);
         chmod(path.c_str(), 0644);
-        EXPECT_TRUE(ReadBytes(path) == kept) << "the workbook file changed";
+        EXPECT_TRUE(testing::ReadFile(path) == kept) << "the workbook file changed";
         std::ofstream(path, std::ios::binary) << original;
     }
 }
@@ -380,7 +369,7 @@ TEST_F(LegacySave, Excel95WorkbookIsNotWritten) {
     const std::string copy = dir / "excel95.xls";
     fs::copy_file(biff5, copy);
     fs::permissions(copy, fs::perms::owner_read | fs::perms::owner_write);
-    const std::string bytes = ReadBytes(copy);
+    const std::string bytes = testing::ReadFile(copy);
     auto book = excel->Workbooks()->Open(copy);
     book->Sheets()->Item(1)->Cells(1, 1)->SetValue("x");
     try {
@@ -392,7 +381,7 @@ TEST_F(LegacySave, Excel95WorkbookIsNotWritten) {
                   std::string::npos)
             << e.Description();
     }
-    EXPECT_TRUE(ReadBytes(copy) == bytes) << "the workbook file changed";
+    EXPECT_TRUE(testing::ReadFile(copy) == bytes) << "the workbook file changed";
 }
 
 }  // namespace

@@ -28,11 +28,6 @@ using testing::Fixture;
 using testing::TempDir;
 using namespace workbook;
 
-std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
 fs::path Corpus() {
     const char* env = std::getenv("TBLN_CORPUS");
     return fs::path(env && *env ? env : TBLN_CORPUS);
@@ -327,7 +322,7 @@ TEST(LegacyWorkbook, TheDefaultPasswordOpensAnEncryptedWorkbook) {
 
 TEST(LegacyWorkbook, CutCopiesFailCleanly) {
     TempDir dir;
-    const std::string whole = ReadBytes(Fixture("biff8.xls"));
+    const std::string whole = testing::ReadFile(Fixture("biff8.xls"));
     const std::string path = dir / "cut.xls";
     for (std::size_t cut : {std::size_t{8}, std::size_t{511}, std::size_t{512}, whole.size() / 7,
                             whole.size() / 3, whole.size() / 2, whole.size() - 513}) {
