@@ -58,6 +58,10 @@ fi
 /usr/lib/wine/wineserver -w
 tests/windows/wine_prefix.sh "$OUT"
 win() { "$WINE" winepath -w "$1" 2>/dev/null; }
+# The examples the pictured dialogs open, in a folder of the prefix's drive C, so the
+# pictures show C:\Drawings\... rather than where this checkout lies.
+rm -rf "$WINEPREFIX/drive_c/Drawings" && cp -r examples "$WINEPREFIX/drive_c/Drawings"
+DRAWINGS='C:\Drawings'
 DLL="$(win "$OUT/tbln.dll")"
 RESULTS="$OUT/tests/windows"
 rm -rf "$RESULTS" && mkdir -p "$RESULTS"
@@ -175,10 +179,15 @@ screen.crop(screen.getbbox()).save(sys.argv[2])' "$DISPLAY" "$RESULTS/screenshot
         rm -f "$pause"
     ) &
     shooter=$!
+    # Wine draws the windows' frames itself (the display has no window manager), so the
+    # picture shows their captions, scroll bars and borders.
+    X11='HKCU\Software\Wine\X11 Driver'
+    "$WINE" reg add "$X11" /v Decorated /d N /f >/dev/null 2>&1 || true
     env -u TBLN_ANSWERS TBLN_TEST_OUT="$(win "$RESULTS")" "$WINE" "$OUT/tbln-range-dialog-driver.exe" \
-        "$(win "$RESULTS/shown_dialog.vbs")" shown_dialog "$(win "$ROOT/examples/door_schedule.xlsx")" \
+        "$(win "$RESULTS/shown_dialog.vbs")" shown_dialog "$DRAWINGS\door_schedule.xlsx" \
         Doors "$(win "$pause")" | tr -d '\r' | tee "$RESULTS/shown_dialog.log" ||
         fail "the range dialog played by the driver beside the sheet window"
+    "$WINE" reg delete "$X11" /v Decorated /f >/dev/null 2>&1 || true
     # Only the picture's shell: the display server runs in the background too.
     wait "$shooter"
     grep -qx 'BuildCell returned True' "$RESULTS/shown_dialog.log" ||
@@ -208,7 +217,7 @@ if [ -n "${DISPLAY:-}" ]; then  # Wine makes real windows only on a display
     shots="$RESULTS/screenshots"
     mkdir -p "$shots"
     "$WINE" explorer /desktop=tbln-tests,1024x768 "$(win "$OUT/tbln-dialogs-check.exe")" \
-        "$(win "$shots")" "$(win "$ROOT/examples")" | tr -d '\r' | tee "$RESULTS/dialogs.log"
+        "$(win "$shots")" "$DRAWINGS" | tr -d '\r' | tee "$RESULTS/dialogs.log"
     grep -q '^ok: every step of the driver ran$' "$RESULTS/dialogs.log" && ! grep -q '^FAILED' "$RESULTS/dialogs.log" ||
         fail "the library's dialogs on Win32"
     pictures="$shots"

@@ -90,15 +90,18 @@ class Reader {
     }
 
     // The part related to the main part by the relationship kind ("styles", "theme"...),
-    // else the part of that name beside it, as packages without relationships keep them.
+    // else the part of that name beside it, as packages without relationships keep them;
+    // empty when there is neither. A related part is returned even when the package lacks
+    // it, so that reading it reports the damage rather than losing its formats unseen.
     std::string RelatedPart(const std::string& kind, const std::string& fallback) const {
         const auto it = related_.find(kind);
-        return it != related_.end() ? it->second : folder_ + fallback;
+        if (it != related_.end()) return it->second;
+        return package_.Has(folder_ + fallback) ? folder_ + fallback : std::string();
     }
 
     void ReadSettings() {
         const std::string part = RelatedPart("settings", "settings.xml");
-        if (!package_.Has(part)) return;
+        if (part.empty()) return;
         auto settings = package_.ReadXml(part);
         auto root = settings->document_element();
         if (auto e = Child(root, "evenAndOddHeaders")) model_.evenAndOddHeaders = OnOff(e);
@@ -166,7 +169,7 @@ class Reader {
     void ReadFootnotes() {
         if (references_.empty()) return;
         const std::string part = RelatedPart("footnotes", "footnotes.xml");
-        if (!package_.Has(part)) return;
+        if (part.empty()) return;
         auto xml = package_.ReadXml(part);
         std::map<std::string, pugi::xml_node, std::less<>> notes;
         pugi::xml_node separator;

@@ -285,7 +285,7 @@ ParaProps ReadParaProps(pugi::xml_node pPr) {
 }
 
 void StyleSheet::ReadTheme(DocxPackage& package, const std::string& part) {
-    if (!package.Has(part)) return;
+    if (part.empty()) return;
     auto theme = package.ReadXml(part);
     auto elements = Child(theme->document_element(), "themeElements");
     auto scheme = Child(elements, "fontScheme");
@@ -298,7 +298,7 @@ void StyleSheet::ReadTheme(DocxPackage& package, const std::string& part) {
 }
 
 void StyleSheet::ReadStyles(DocxPackage& package, const std::string& part) {
-    if (!package.Has(part)) return;
+    if (part.empty()) return;
     stylesXml_ = package.ReadXml(part);
     auto root = stylesXml_->document_element();
     if (auto defaults = Child(root, "docDefaults")) {
@@ -346,7 +346,7 @@ std::vector<const Style*> StyleSheet::Chain(const std::string& id) const {
 }
 
 void StyleSheet::ReadNumbering(DocxPackage& package, const std::string& part) {
-    if (!package.Has(part)) return;
+    if (part.empty()) return;
     auto numbering = package.ReadXml(part);
     auto root = numbering->document_element();
     for (auto n = root.first_child(); n; n = n.next_sibling()) {

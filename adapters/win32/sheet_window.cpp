@@ -12,8 +12,10 @@
 #include <tuple>
 #include <vector>
 
+#include "adapters/fonts/font_metrics.hpp"
 #include "adapters/win32/wide_text.hpp"
 #include "core/a1.hpp"
+#include "core/unicode.hpp"
 
 namespace tbln::win32 {
 
@@ -27,6 +29,10 @@ using workbook::WorkbookModel;
 constexpr UINT_PTR kFollowTimer = 1;
 constexpr UINT kFollowMilliseconds = 150;
 const COLORREF kSelection = RGB(33, 115, 70);
+// The logical units to a pixel that texts are drawn in, under a world transform that
+// scales them back: a font asked for in them has its size to a sixteenth of a pixel (a
+// GDI font's height is a whole number of units), and each character is placed as finely.
+constexpr double kTextUnits = 16;
 
 COLORREF Ref(const drawing::Rgb& c) {
     return RGB(c.r, c.g, c.b);
@@ -222,6 +228,7 @@ struct SheetWindow::Impl {
     std::vector<RECT> tabRects;
     std::map<std::string, Bitmap> pictures;  // decoded once per workbook file and part
     std::tuple<int, int> client{};
+    fonts::FontMetrics metrics;  // the texts' widths, at their fonts' real sizes
 
     static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
@@ -253,6 +260,8 @@ struct SheetWindow::Impl {
 
     void Paint(HDC dc, int width, int height);
     void PaintText(HDC dc, const ShownCell& cell);
+    void DrawLines(HDC dc, const workbook::TextLook& t, const std::string& text,
+                   const XFORM& place);
     void PaintBorders(HDC dc, const ShownCell& cell);
     void PaintObject(HDC dc, const WorkbookModel& book, const workbook::ShownObject& shown);
     void PaintTabs(HDC dc, int width, int top);
@@ -530,70 +539,95 @@ void SheetWindow::Impl::Paint(HDC dc, int width, int height) {
 void SheetWindow::Impl::PaintText(HDC dc, const ShownCell& cell) {
     if (cell.view.text.empty()) return;
     const workbook::TextLook t = workbook::TextLookOf(cell);
-    Owned<HFONT> font(MakeFont(t.font, t.size, t.bold, t.italic, t.underline, t.strikethrough));
-    Selected keep(dc, font);
-    SetTextColor(dc, Ref(t.color));
-    const std::wstring text = Wide(cell.view.text);
-    RECT box = RectOf(t.box);
-    UINT flags = DT_NOPREFIX | DT_NOCLIP;
-    switch (t.align) {
-        case workbook::TextLook::Align::Center:
-            flags |= DT_CENTER;
-            break;
-        case workbook::TextLook::Align::Right:
-            flags |= DT_RIGHT;
-            break;
-        default:
-            flags |= DT_LEFT;
-    }
-    if (t.number) {
-        SIZE size{};
-        GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-        if (size.cx > box.right - box.left) flags = (flags & ~(DT_CENTER | DT_RIGHT)) | DT_LEFT;
-    }
-    // The vertical alignment: GDI places a single line itself; a wrapped text is
-    // measured first and its box moved down.
-    if (t.wrap) {
-        flags |= DT_WORDBREAK;
-        RECT measured = box;
-        DrawTextW(dc, text.c_str(), -1, &measured, flags | DT_CALCRECT);
-        const int room = (box.bottom - box.top) - (measured.bottom - measured.top);
-        if (room > 0 && t.vAlign != drawing::VAlign::Top)
-            box.top += t.vAlign == drawing::VAlign::Middle ? room / 2 : room;
-    } else {
-        flags |= DT_SINGLELINE | (t.vAlign == drawing::VAlign::Top      ? DT_TOP
-                                  : t.vAlign == drawing::VAlign::Middle ? DT_VCENTER
-                                                                        : DT_BOTTOM);
-    }
     const int saved = SaveDC(dc);
     // The text is laid out in its cell and shows as far as the empty neighbours it runs
-    // into.
+    // into; a turned one in its box given about the cell's centre, turned about it.
     const RECT clip = RectOf(t.clip);
     IntersectClipRect(dc, clip.left, clip.top, clip.right, clip.bottom);
-    if (t.degrees != 0) {
-        // A turned text: one line in a font turned with it, placed in the turned box
-        // (given about the cell's centre) and turned into place about that centre.
-        Owned<HFONT> turned(
-            MakeFont(t.font, t.size, t.bold, t.italic, t.underline, t.strikethrough, t.degrees));
-        Selected keepTurned(dc, turned);
-        SIZE size{};
-        GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-        const double x0 = t.align == workbook::TextLook::Align::Left ? t.box.x + 2
-                          : t.align == workbook::TextLook::Align::Right
-                              ? t.box.Right() - size.cx - 2
-                              : -size.cx / 2.0;
-        const double y0 = -size.cy / 2.0;
-        const double a = t.degrees * 3.14159265358979323846 / 180;
-        const double cx = cell.rect.x + cell.rect.width / 2,
-                     cy = cell.rect.y + cell.rect.height / 2;
-        SetTextAlign(dc, TA_LEFT | TA_TOP | TA_NOUPDATECP);
-        TextOutW(dc, Px(cx + x0 * std::cos(a) + y0 * std::sin(a)),
-                 Px(cy - x0 * std::sin(a) + y0 * std::cos(a)), text.c_str(),
-                 static_cast<int>(text.size()));
-        RestoreDC(dc, saved);
-        return;
+    const XFORM unturned{1, 0, 0, 1, 0, 0};
+    DrawLines(dc, t, cell.view.text,
+              t.degrees == 0 ? unturned
+                             : Turn(cell.rect.x + cell.rect.width / 2,
+                                    cell.rect.y + cell.rect.height / 2, -t.degrees, false, false));
+    RestoreDC(dc, saved);
+}
+
+// A text laid out in its box as the scene's look says: broken into lines where the
+// shared rule breaks them, measured with the font's design advances at its real size
+// (what the other sheet window and the drawings measure), each character placed at its
+// measured place. `place` takes the box's pixels into the window's.
+void SheetWindow::Impl::DrawLines(HDC dc, const workbook::TextLook& t, const std::string& text,
+                                  const XFORM& place) {
+    const auto advance = [&](char32_t c) {
+        return workbook::ScenePixels(metrics.Advance(t.font, t.bold, t.italic, t.size, c));
+    };
+    // Each character of a run with its advance in pixels.
+    const auto characters = [&](std::string_view run, const auto& each) {
+        for (std::size_t i = 0; i < run.size();) {
+            std::size_t length = 1;
+            const char32_t c = DecodeUtf8At(run, i, length);
+            each(c, advance(c));
+            i += std::max<std::size_t>(length, 1);
+        }
+    };
+    const drawing::RunWidth width = [&](std::string_view run) {
+        double w = 0;
+        characters(run, [&](char32_t, double a) { w += a; });
+        return w;
+    };
+    const std::vector<std::string> lines =
+        drawing::WrapLines(text, t.wrap ? std::optional(t.box.width) : std::nullopt, width);
+    auto align = t.align;
+    if (t.number && lines.size() == 1 && width(lines.front()) > t.box.width)
+        align = workbook::TextLook::Align::Left;
+    const double ascent = workbook::ScenePixels(metrics.Ascent(t.font, t.bold, t.italic, t.size));
+    const double descent = workbook::ScenePixels(metrics.Descent(t.font, t.bold, t.italic, t.size));
+    const double pitch =
+        ascent + descent + workbook::ScenePixels(metrics.LineGap(t.font, t.bold, t.italic, t.size));
+    const double height = pitch * static_cast<double>(lines.size() - 1) + ascent + descent;
+    double y = t.vAlign == drawing::VAlign::Top      ? t.box.y
+               : t.vAlign == drawing::VAlign::Middle ? t.box.y + (t.box.height - height) / 2
+                                                     : t.box.Bottom() - height;
+
+    const int saved = SaveDC(dc);
+    SetGraphicsMode(dc, GM_ADVANCED);
+    const auto k = static_cast<FLOAT>(1 / kTextUnits);
+    const XFORM scale{k, 0, 0, k, 0, 0};
+    XFORM world{};
+    CombineTransform(&world, &scale, &place);
+    SetWorldTransform(dc, &world);
+    Owned<HFONT> font(
+        MakeFont(t.font, t.size * kTextUnits, t.bold, t.italic, t.underline, t.strikethrough));
+    Selected keep(dc, font);
+    SetTextColor(dc, Ref(t.color));
+    SetTextAlign(dc, TA_LEFT | TA_BASELINE | TA_NOUPDATECP);
+    for (const std::string& line : lines) {
+        std::wstring units;
+        std::vector<INT> dx;
+        double x = 0;
+        long placed = 0;
+        characters(line, [&](char32_t c, double a) {
+            x += a;
+            const long next = std::lround(x * kTextUnits);
+            dx.push_back(static_cast<INT>(next - placed));
+            placed = next;
+            if (c >= 0x10000) {
+                units += static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10));
+                units += static_cast<wchar_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+                dx.push_back(0);
+            } else {
+                units += static_cast<wchar_t>(c);
+            }
+        });
+        const double left = align == workbook::TextLook::Align::Center
+                                ? t.box.x + (t.box.width - x) / 2
+                            : align == workbook::TextLook::Align::Right ? t.box.Right() - x
+                                                                        : t.box.x;
+        ExtTextOutW(dc, static_cast<int>(std::lround(left * kTextUnits)),
+                    static_cast<int>(std::lround((y + ascent) * kTextUnits)), 0, nullptr,
+                    units.c_str(), static_cast<UINT>(units.size()), dx.data());
+        y += pitch;
     }
-    DrawTextW(dc, text.c_str(), -1, &box, flags);
     RestoreDC(dc, saved);
 }
 
@@ -624,7 +658,7 @@ void SheetWindow::Impl::PaintObject(HDC dc, const WorkbookModel& book,
     const int saved = SaveDC(dc);
     SetGraphicsMode(dc, GM_ADVANCED);
     const workbook::ShapeKind kind = workbook::ShapeKindOf(o);
-    XFORM turn = Turn(cx, cy, o.rotation, o.flipH, o.flipV);
+    const XFORM turn = Turn(cx, cy, o.rotation, o.flipH, o.flipV);
     SetWorldTransform(dc, &turn);
     if (kind == workbook::ShapeKind::Picture) {
         const Bitmap& image = Picture(book, o);
@@ -698,19 +732,17 @@ void SheetWindow::Impl::PaintObject(HDC dc, const WorkbookModel& book,
                 Rectangle(dc, own.left, own.top, own.right, own.bottom);
         }
     }
+    RestoreDC(dc, saved);
     if (o.hasTextFrame && !o.text.empty()) {
         // The text, unflipped, wrapped at the shape's width.
-        turn = Turn(cx, cy, o.rotation, false, false);
-        SetWorldTransform(dc, &turn);
-        Owned<HFONT> font(MakeFont(o.fontName.empty() ? "Calibri" : o.fontName,
-                                   o.fontSize > 0 ? o.fontSize : 11, false, false, false, false));
-        Selected keep(dc, font);
-        SetTextColor(dc, RGB(0, 0, 0));
-        RECT box = RectOf(workbook::ShapeTextBox(ownRect));
-        const std::wstring text = Wide(o.text);
-        DrawTextW(dc, text.c_str(), -1, &box, DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
+        workbook::TextLook t;
+        t.font = o.fontName.empty() ? "Calibri" : o.fontName;
+        t.size = o.fontSize > 0 ? o.fontSize : 11;
+        t.vAlign = drawing::VAlign::Top;
+        t.wrap = true;
+        t.box = workbook::ShapeTextBox(ownRect);
+        DrawLines(dc, t, o.text, Turn(cx, cy, o.rotation, false, false));
     }
-    RestoreDC(dc, saved);
 }
 
 void SheetWindow::Impl::PaintTabs(HDC dc, int width, int top) {

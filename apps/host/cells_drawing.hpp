@@ -23,6 +23,13 @@ nlohmann::ordered_json PicturesJson(const workbook::WorkbookModel& book,
 // colours, the font's and each border's colour (theme colours with their tints), and
 // what the cell holds. The book and the sheet outlive the function.
 drawing::LookOf CellLooks(const workbook::WorkbookModel& book, const workbook::SheetModel& sheet);
+// The same looks of the cells of rows `firstRow` to `lastRow` and columns `firstCol` to
+// `lastCol`, resolved now and kept (each distinct look once, an index a cell): what is
+// drawn from them stays as it is when the workbook changes afterwards. Other cells have
+// none.
+drawing::LookOf KeptCellLooks(const workbook::WorkbookModel& book,
+                              const workbook::SheetModel& sheet, Long firstRow, Long lastRow,
+                              Long firstCol, Long lastCol);
 
 // The workbook an import read, for its drawing: the copy the session's spreadsheet engine
 // holds open (the import left it open), else the file read again; null, after saying why

@@ -21,18 +21,6 @@ const std::vector<std::pair<const char*, std::vector<const char*>>> kCellAspects
     {"merge", {"isMerged", "rowTo", "colTo", "rowFrom", "colFrom"}},
 };
 
-struct OldCells {
-    const json* items = nullptr;
-    Long r0 = 0, c0 = 0;
-    const json* At(Long r, Long c) const {
-        if (!items || r < r0 || c < c0) return nullptr;
-        const auto ri = static_cast<std::size_t>(r - r0), ci = static_cast<std::size_t>(c - c0);
-        if (ri >= items->size() || ci >= (*items)[ri].size()) return nullptr;
-        const json& x = (*items)[ri][ci];
-        return x.is_object() ? &x : nullptr;
-    }
-};
-
 // A field of a record, null when the record lacks it.
 const json& Field(const json& record, const std::string& name) {
     static const json kNone;
@@ -40,8 +28,8 @@ const json& Field(const json& record, const std::string& name) {
     return it == record.end() ? kNone : *it;
 }
 
-bool Real(const json* x) {
-    return x && !x->value("hidden", false) && x->value("row", 0) != 0;
+bool Real(const json& x) {
+    return x.is_object() && !x.value("hidden", false) && x.value("row", 0) != 0;
 }
 
 // Records of an array that are real (not the "nothing found" placeholder).
@@ -57,6 +45,11 @@ json Items(const json& array) {
 template <class R>
 json NewItems(const Array<std::shared_ptr<R>>& a) {
     return Items(ArrayJson(a));
+}
+
+// The file's "no cells" error, for a capture without them.
+UsageError NoCells(const std::string& path) {
+    return UsageError(path + ": not the output of build-cell or deep-update (no \"dgnCell0\")");
 }
 
 std::string Address(Long r, Long c) {
@@ -84,7 +77,7 @@ void CheckEarlierCapture(const json& earlier, const std::string& path) {
         }
     };
     if (!earlier.is_object() || !earlier.contains("dgnCell0") || !earlier["dgnCell0"].is_object()) {
-        throw UsageError(path + ": not the output of build-cell or deep-update (no \"dgnCell0\")");
+        throw NoCells(path);
     }
     for (const char* name : {"startRow0", "endRow0", "startCol0", "endCol0"}) {
         whole(earlier, name, name, 0);
@@ -135,21 +128,41 @@ void CheckEarlierCapture(const json& earlier, const std::string& path) {
     }
 }
 
-ChangeReport CompareCaptures(const json& earlier, const std::string& earlierPath,
-                             const MyCellArray& cells, const MyShapeArray& shapes,
-                             const MyImageArray& images, Integer startRow, Integer endRow,
-                             Integer startCol, Integer endCol) {
-    CheckEarlierCapture(earlier, earlierPath);
+EarlierCapture EarlierFromJson(const json& earlier, const std::string& path) {
+    CheckEarlierCapture(earlier, path);
+    const json& cells = earlier["dgnCell0"];
+    const json& items = cells["items"];
+    const Long r0 = cells["rows"][0].get<Long>(), c0 = cells["cols"][0].get<Long>();
+    return {earlier, [&items, r0, c0](Long r, Long c) -> json {
+                if (r < r0 || c < c0) return nullptr;
+                const auto ri = static_cast<std::size_t>(r - r0),
+                           ci = static_cast<std::size_t>(c - c0);
+                if (ri >= items.size() || ci >= items[ri].size()) return nullptr;
+                const json& x = items[ri][ci];
+                return x.is_object() ? x : json();
+            }};
+}
+
+EarlierCapture EarlierFromRecords(const json& result, const MyCellArray& cells,
+                                  const std::string& name) {
+    if (!cells.IsAllocated()) throw NoCells(name);
+    return {result, [&cells](Long r, Long c) -> json {
+                if (r < cells.RowLower() || r > cells.RowUpper() || c < cells.ColLower() ||
+                    c > cells.ColUpper())
+                    return nullptr;
+                return RecordJson(cells(r, c));
+            }};
+}
+
+ChangeReport CompareCaptures(const EarlierCapture& earlier, const MyCellArray& cells,
+                             const MyShapeArray& shapes, const MyImageArray& images,
+                             Integer startRow, Integer endRow, Integer startCol, Integer endCol) {
     ChangeReport report;
-    OldCells old;
-    const json& oldCells = earlier["dgnCell0"];
-    old.items = &oldCells["items"];
-    old.r0 = oldCells["rows"][0].get<Long>();
-    old.c0 = oldCells["cols"][0].get<Long>();
-    const Long oldEndRow = earlier.value("endRow0", Long{0}),
-               oldEndCol = earlier.value("endCol0", Long{0});
-    const Long oldStartRow = earlier.value("startRow0", Long{1});
-    const Long oldStartCol = earlier.value("startCol0", Long{1});
+    const json& values = earlier.values;
+    const Long oldEndRow = values.value("endRow0", Long{0}),
+               oldEndCol = values.value("endCol0", Long{0});
+    const Long oldStartRow = values.value("startRow0", Long{1});
+    const Long oldStartCol = values.value("startCol0", Long{1});
     std::map<std::string, int> counts;
 
     // Rows and columns added or removed at the end of the range.
@@ -178,39 +191,39 @@ ChangeReport CompareCaptures(const json& earlier, const std::string& earlierPath
     const Long firstCol = std::max<Long>(startCol, oldStartCol);
     // Row heights and column widths, from each row's first and each column's top record.
     for (Long r = firstRow; r <= lastRow; ++r) {
-        const json* before = old.At(r, firstCol);
+        const json before = earlier.cell(r, firstCol);
         const auto& now = cells(r, firstCol);
-        if (!before || !now) continue;
+        if (before.is_null() || !now) continue;
         const json after = SingleJson(now->rowHeight);
-        if (Field(*before, "rowHeight") != after) {
+        if (Field(before, "rowHeight") != after) {
             report.changes.push_back(
                 {{"row", r},
-                 {"height", {{"before", Field(*before, "rowHeight")}, {"after", after}}}});
+                 {"height", {{"before", Field(before, "rowHeight")}, {"after", after}}}});
             ++counts["row heights changed"];
         }
     }
     for (Long c = firstCol; c <= lastCol; ++c) {
-        const json* before = old.At(firstRow, c);
+        const json before = earlier.cell(firstRow, c);
         const auto& now = cells(firstRow, c);
-        if (!before || !now) continue;
+        if (before.is_null() || !now) continue;
         const json after = SingleJson(now->colWidth);
-        if (Field(*before, "colWidth") != after) {
+        if (Field(before, "colWidth") != after) {
             report.changes.push_back(
                 {{"column", ColumnLetters(static_cast<Integer>(c))},
-                 {"width", {{"before", Field(*before, "colWidth")}, {"after", after}}}});
+                 {"width", {{"before", Field(before, "colWidth")}, {"after", after}}}});
             ++counts["column widths changed"];
         }
     }
     std::vector<std::string> named;
     for (Long r = firstRow; r <= lastRow; ++r) {
         for (Long c = firstCol; c <= lastCol; ++c) {
-            const json* before = old.At(r, c);
+            const json before = earlier.cell(r, c);
             const auto& now = cells(r, c);
             const bool wasReal = Real(before), isReal = now && !now->hidden && now->row != 0;
             if (!wasReal && !isReal) continue;
             const json after = isReal ? RecordJson(now) : json::object();
             const json empty = json::object();
-            const json& b = wasReal ? *before : empty;
+            const json& b = wasReal ? before : empty;
             json what = json::array(), valuesBefore = json::object(), valuesAfter = json::object();
             for (const auto& [aspect, fields] : kCellAspects) {
                 bool differs = false;
@@ -279,8 +292,8 @@ ChangeReport CompareCaptures(const json& earlier, const std::string& earlierPath
             ++counts[std::string(kind) + "s removed"];
         }
     };
-    compareDrawn("shape", Items(earlier.value("xlsShape0", json())), NewItems(shapes), nullptr);
-    compareDrawn("picture", Items(earlier.value("xlsImage0", json())), NewItems(images), "name");
+    compareDrawn("shape", Items(values.value("xlsShape0", json())), NewItems(shapes), nullptr);
+    compareDrawn("picture", Items(values.value("xlsImage0", json())), NewItems(images), "name");
 
     std::ostringstream summary;
     if (counts.empty()) {

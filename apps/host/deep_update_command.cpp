@@ -54,8 +54,9 @@ nlohmann::ordered_json DeepUpdateCommand(Host& host, const Options& options) {
     EndProgressLine();
     ChangeReport report;
     if (options.Has("since")) {
-        report = CompareCaptures(earlier, options.Get("since"), c.dgnCell0, c.xlsShape0,
-                                 c.xlsImage0, c.startRow0, c.endRow0, c.startCol0, c.endCol0);
+        report =
+            CompareCaptures(EarlierFromJson(earlier, options.Get("since")), c.dgnCell0, c.xlsShape0,
+                            c.xlsImage0, c.startRow0, c.endRow0, c.startCol0, c.endCol0);
         std::cerr << report.summary;
         out["changes"] = report.changes;
     }

@@ -93,13 +93,12 @@ class FrameSink : public drawing::Sink {
 }  // namespace
 
 // An import as drawn: its records (a range's, or a document's lines), what the workbook
-// shows of its cells, and its place.
+// showed of its cells when it was drawn, and its place.
 struct DrawingCanvas::Import {
     std::shared_ptr<const CaptureCall> call;
     std::shared_ptr<const WordCall> word;
     std::string picturesFolder;
-    Book book;
-    const workbook::SheetModel* sheet = nullptr;
+    drawing::LookOf looks;
     drawing::Point at;     // where the range's top-left corner lies on the canvas
     drawing::Frame frame;  // its extents about that corner
     std::vector<drawing::CellBox> marks;
@@ -107,7 +106,7 @@ struct DrawingCanvas::Import {
     drawing::Capture Capture() const {
         drawing::Capture c{call->dgnCell0, call->xlsShape0, call->xlsImage0, call->startRow0,
                            call->endRow0,  call->startCol0, call->endCol0,   picturesFolder};
-        if (sheet) c.looks = CellLooks(*book, *sheet);
+        c.looks = looks;
         return c;
     }
     // Draws it about its own corner; with `only`, what lies wholly outside that part may
@@ -144,10 +143,16 @@ void DrawingCanvas::Load(Import& import, std::shared_ptr<const CaptureCall> call
     import.word.reset();
     import.picturesFolder = picturesFolder;
     // The engine's view of the cells (colours with their tints, what each one holds), as
-    // the drawing outputs read it.
-    import.book = std::move(book);
-    import.sheet =
-        import.book ? workbook::FindSheet(*import.book, import.call->sheetName0) : nullptr;
+    // the drawing outputs read it, kept as it is now: a drawing in place changes only
+    // when it is drawn again from new records, whatever is later written into the
+    // workbook.
+    import.looks = {};
+    const auto* sheet = book ? workbook::FindSheet(*book, import.call->sheetName0) : nullptr;
+    const MyCellArray& cells = import.call->dgnCell0;
+    if (sheet && cells.IsAllocated()) {
+        import.looks = KeptCellLooks(*book, *sheet, cells.RowLower(), cells.RowUpper(),
+                                     cells.ColLower(), cells.ColUpper());
+    }
     import.frame = drawing::CaptureFrame(import.Capture(), options_);
     import.marks.clear();
 }

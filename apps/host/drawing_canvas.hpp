@@ -26,8 +26,8 @@ class DrawingCanvas : public QWidget {
 
     // Draws an import (which completed) at the point clicked since the last one, else
     // below the last one, and brings it into view; gives its number. The drawing keeps
-    // the records and the workbook they came from (null: the records alone are drawn),
-    // which the host window shares.
+    // the records, which the host window shares, and the looks of their cells as the
+    // workbook they came from shows them now (null: the records alone are drawn).
     using Book = std::shared_ptr<const workbook::WorkbookModel>;
     std::size_t Place(std::shared_ptr<const CaptureCall> call, Book book,
                       const std::string& picturesFolder);

@@ -342,11 +342,12 @@ class HostWindow : public QMainWindow {
                 // The changes since the import drawn, marked on the drawing.
                 ChangeReport report;
                 try {
-                    json earlier = *lastCapture_;
-                    earlier["dgnCell0"] = ArrayJson(capture_->dgnCell0);
-                    report = CompareCaptures(earlier, "the last import", call->dgnCell0,
-                                             call->xlsShape0, call->xlsImage0, call->startRow0,
-                                             call->endRow0, call->startCol0, call->endCol0);
+                    // The import's cells compared as records, each made into its fields
+                    // in turn, not the import made into one JSON tree.
+                    report = CompareCaptures(
+                        EarlierFromRecords(*lastCapture_, capture_->dgnCell0, "the last import"),
+                        call->dgnCell0, call->xlsShape0, call->xlsImage0, call->startRow0,
+                        call->endRow0, call->startCol0, call->endCol0);
                     out["changes"] = report.changes;
                 } catch (const UsageError& e) {
                     out["changes"] = e.what();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <stdexcept>
 #include <utility>
@@ -13,7 +14,10 @@ namespace tbln::script {
 
 void OpenWorkbook(scripted::ScriptedUi& ui, const std::string& file, const std::string& sheet,
                   const std::string& browseButton) {
-    ui.PushFileChoice(file);
+    // A file chooser answers the full path, whatever the user typed into it; the dialogs
+    // judge the path they show (a short one is taken for none chosen).
+    ui.PushFileChoice(file.empty() ? file
+                                   : std::filesystem::absolute(file).lexically_normal().string());
     ui.Push(scripted::Action::Click(browseButton));
     if (!sheet.empty()) ui.Push(scripted::Action::SetText("cbSheetName", sheet));
 }

@@ -15,8 +15,8 @@
 
 namespace tbln::script {
 
-// Queues: the file chooser answers `file`, `browseButton` is pressed, and when a sheet
-// is given, the sheet box is set to it.
+// Queues: the file chooser answers `file` (as its full path, as a chooser does),
+// `browseButton` is pressed, and when a sheet is given, the sheet box is set to it.
 void OpenWorkbook(scripted::ScriptedUi& ui, const std::string& file, const std::string& sheet,
                   const std::string& browseButton);
 

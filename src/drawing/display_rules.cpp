@@ -1,13 +1,103 @@
 // The spreadsheet's display rules that both the drawings and the sheet windows follow:
-// how far a cell's text runs into its neighbours, the shape of a line's arrowheads, and
-// colours as the workbook writes them. Pure functions, so the sheet windows can carry
-// them without the rest of the drawing room.
+// how far a cell's text runs into its neighbours and where its lines break, the shape of
+// a line's arrowheads, and colours as the workbook writes them. Pure functions, so the sheet
+// windows can carry them without the rest of the drawing room.
+#include <algorithm>
 #include <cmath>
 #include <string>
+#include <utility>
 
+#include "core/unicode.hpp"
 #include "drawing/drawing.hpp"
 
 namespace tbln::drawing {
+
+namespace {
+
+// The byte offsets of the characters of `s`, and its end.
+std::vector<std::size_t> CharacterStarts(std::string_view s) {
+    std::vector<std::size_t> at;
+    for (std::size_t i = 0; i < s.size();) {
+        at.push_back(i);
+        std::size_t length = 1;
+        DecodeUtf8At(s, i, length);
+        i += std::max<std::size_t>(length, 1);
+    }
+    at.push_back(s.size());
+    return at;
+}
+
+// A paragraph broken into lines no wider than `room`.
+void WrapParagraph(std::string_view paragraph, double room, const RunWidth& width,
+                   std::vector<std::string>& lines) {
+    std::string line;
+    for (std::size_t i = 0; i < paragraph.size();) {
+        if (paragraph[i] == ' ') {
+            ++i;
+            continue;
+        }
+        const auto end = std::min(paragraph.find(' ', i), paragraph.size());
+        std::string_view word = paragraph.substr(i, end - i);
+        i = end;
+        std::string candidate = line.empty() ? std::string(word) : line + " " + std::string(word);
+        if (width(candidate) <= room) {
+            line = std::move(candidate);
+            continue;
+        }
+        if (!line.empty()) lines.push_back(std::exchange(line, {}));
+        while (width(word) > room) {
+            const auto head = Characters(
+                word, std::max<std::size_t>(1, Fitting(word, room, false, width)), false);
+            lines.emplace_back(head);
+            word.remove_prefix(head.size());
+        }
+        line = word;
+    }
+    lines.push_back(line);
+}
+
+}  // namespace
+
+std::size_t Fitting(std::string_view s, double room, bool fromEnd, const RunWidth& width) {
+    const auto at = CharacterStarts(s);
+    const std::size_t n = at.size() - 1;
+    std::size_t lo = 0, hi = n;
+    while (lo < hi) {
+        const std::size_t mid = (lo + hi + 1) / 2;
+        const auto part = fromEnd ? s.substr(at[n - mid]) : s.substr(0, at[mid]);
+        if (width(part) <= room) {
+            lo = mid;
+        } else {
+            hi = mid - 1;
+        }
+    }
+    return lo;
+}
+
+std::string_view Characters(std::string_view s, std::size_t count, bool fromEnd) {
+    const auto at = CharacterStarts(s);
+    const std::size_t n = at.size() - 1;
+    count = std::min(count, n);
+    return fromEnd ? s.substr(at[n - count]) : s.substr(0, at[count]);
+}
+
+std::vector<std::string> WrapLines(std::string_view text, std::optional<double> room,
+                                   const RunWidth& width) {
+    std::vector<std::string> lines;
+    for (std::size_t start = 0;;) {
+        const auto end = text.find('\n', start);
+        std::string_view line =
+            text.substr(start, end == std::string_view::npos ? end : end - start);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (room)
+            WrapParagraph(line, *room, width, lines);
+        else
+            lines.emplace_back(line);
+        if (end == std::string_view::npos) break;
+        start = end + 1;
+    }
+    return lines;
+}
 
 std::optional<Rgb> ParseRgb(const std::string& text) {
     std::string hex = text;

@@ -427,83 +427,12 @@ double CellInset(const CellBox& box, const Options& options) {
     return std::min(PointsToUnits(1.5, options), box.width / 4);
 }
 
-// The byte offsets of the characters of `s`, and its end.
-std::vector<std::size_t> CharacterStarts(std::string_view s) {
-    std::vector<std::size_t> at;
-    for (std::size_t i = 0; i < s.size();) {
-        at.push_back(i);
-        std::size_t length = 1;
-        DecodeUtf8At(s, i, length);
-        i += std::max<std::size_t>(length, 1);
-    }
-    at.push_back(s.size());
-    return at;
-}
-
-// How many characters from the start (or from the end) of `s` are no wider than `room`.
-std::size_t Fitting(std::string_view s, double room, bool fromEnd, const Text& t, Sink& sink) {
-    const auto at = CharacterStarts(s);
-    const std::size_t n = at.size() - 1;
-    std::size_t lo = 0, hi = n;
-    while (lo < hi) {
-        const std::size_t mid = (lo + hi + 1) / 2;
-        const auto part = fromEnd ? s.substr(at[n - mid]) : s.substr(0, at[mid]);
-        if (sink.TextWidth(t, part).value_or(0) <= room) {
-            lo = mid;
-        } else {
-            hi = mid - 1;
-        }
-    }
-    return lo;
-}
-
-// The first `count` characters of `s` (or, `fromEnd`, the last).
-std::string_view Characters(std::string_view s, std::size_t count, bool fromEnd) {
-    const auto at = CharacterStarts(s);
-    const std::size_t n = at.size() - 1;
-    count = std::min(count, n);
-    return fromEnd ? s.substr(at[n - count]) : s.substr(0, at[count]);
-}
-
-// A paragraph broken into lines no wider than `room`, as the spreadsheet wraps a cell:
-// at spaces, and a word wider than the room between its characters.
-std::vector<std::string> WrapParagraph(std::string_view paragraph, double room, const Text& t,
-                                       Sink& sink) {
-    const auto width = [&](std::string_view run) { return sink.TextWidth(t, run).value_or(0); };
-    std::vector<std::string> lines;
-    std::string line;
-    for (std::size_t i = 0; i < paragraph.size();) {
-        if (paragraph[i] == ' ') {
-            ++i;
-            continue;
-        }
-        const auto end = std::min(paragraph.find(' ', i), paragraph.size());
-        std::string_view word = paragraph.substr(i, end - i);
-        i = end;
-        std::string candidate = line.empty() ? std::string(word) : line + " " + std::string(word);
-        if (width(candidate) <= room) {
-            line = std::move(candidate);
-            continue;
-        }
-        if (!line.empty()) lines.push_back(std::exchange(line, {}));
-        while (width(word) > room) {
-            // At least one character a line, however narrow the room.
-            const auto head = Characters(
-                word, std::max<std::size_t>(1, Fitting(word, room, false, t, sink)), false);
-            lines.emplace_back(head);
-            word.remove_prefix(head.size());
-        }
-        line = word;
-    }
-    lines.push_back(line);
-    return lines;
-}
-
 // One line of an unturned text cut to the room it may use, for a sink that cannot clip;
 // `shift` is how far the middle of what is left lies right of the middle of the whole.
 std::string CutLine(const std::string& line, const Text& t, Sink& sink, double& shift) {
     shift = 0;
-    const double whole = sink.TextWidth(t, line).value_or(0);
+    const RunWidth width = [&](std::string_view run) { return sink.TextWidth(t, run).value_or(0); };
+    const double whole = width(line);
     // Most texts fit: nothing to cut.
     const double roomLeft = t.hAlign == HAlign::Left     ? t.inset
                             : t.hAlign == HAlign::Center ? (t.width - whole) / 2 + t.spillLeft
@@ -517,11 +446,11 @@ std::string CutLine(const std::string& line, const Text& t, Sink& sink, double& 
     }
     if (t.hAlign == HAlign::Left) {
         const double room = t.width - t.inset + t.spillRight;
-        return std::string(Characters(line, Fitting(line, room, false, t, sink), false));
+        return std::string(Characters(line, Fitting(line, room, false, width), false));
     }
     if (t.hAlign == HAlign::Right) {
         const double room = t.width - t.inset + t.spillLeft;
-        return std::string(Characters(line, Fitting(line, room, true, t, sink), true));
+        return std::string(Characters(line, Fitting(line, room, true, width), true));
     }
     // Centred: each half runs from the box's middle towards its own side.
     const double overLeft = whole / 2 - (t.width / 2 + t.spillLeft);
@@ -530,15 +459,15 @@ std::string CutLine(const std::string& line, const Text& t, Sink& sink, double& 
     double cutLeft = 0, cutRight = 0;
     if (overLeft > 0) {
         // The fewest characters from the start that are at least as wide as the excess.
-        const std::size_t n = Fitting(kept, overLeft - 1e-9, false, t, sink) + 1;
+        const std::size_t n = Fitting(kept, overLeft - 1e-9, false, width) + 1;
         const auto cut = Characters(kept, n, false);
-        cutLeft = sink.TextWidth(t, cut).value_or(0);
+        cutLeft = width(cut);
         kept.remove_prefix(cut.size());
     }
     if (overRight > 0 && !kept.empty()) {
-        const std::size_t n = Fitting(kept, overRight - 1e-9, true, t, sink) + 1;
+        const std::size_t n = Fitting(kept, overRight - 1e-9, true, width) + 1;
         const auto cut = Characters(kept, n, true);
-        cutRight = sink.TextWidth(t, cut).value_or(0);
+        cutRight = width(cut);
         kept.remove_suffix(cut.size());
     }
     shift = (cutLeft - cutRight) / 2;
@@ -551,41 +480,30 @@ std::string CutLine(const std::string& line, const Text& t, Sink& sink, double& 
 // that fit the box's height are kept (the first, the middle or the last ones, by the
 // alignment).
 void EmitText(Text t, Sink& sink, bool cut) {
+    const bool measures = sink.TextWidth(t, "0").has_value();
     std::vector<std::string> lines;
-    for (std::size_t start = 0;;) {
-        const auto end = t.plain.find('\n', start);
-        std::string line = t.plain.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(std::move(line));
-        if (end == std::string::npos) break;
-        start = end + 1;
+    if (measures && t.wrap) {
+        const bool upright = std::abs(std::abs(t.rotation) - 90) < 1;
+        const double room = (upright ? t.height : t.width) - 2 * t.inset;
+        lines = WrapLines(t.plain, room,
+                          [&](std::string_view run) { return sink.TextWidth(t, run).value_or(0); });
+    } else {
+        lines = WrapLines(t.plain, std::nullopt, {});
     }
-    if (sink.TextWidth(t, "0")) {
-        if (t.wrap) {
-            const bool upright = std::abs(std::abs(t.rotation) - 90) < 1;
-            const double room = (upright ? t.height : t.width) - 2 * t.inset;
-            std::vector<std::string> wrapped;
-            for (const auto& paragraph : lines) {
-                for (auto& l : WrapParagraph(paragraph, room, t, sink))
-                    wrapped.push_back(std::move(l));
-            }
-            lines = std::move(wrapped);
-        }
-        if (cut && !sink.Clips() && t.rotation == 0) {
-            double shift = 0;
-            for (auto& line : lines) line = CutLine(line, t, sink, shift);
-            // A single line keeps its place; the lines of a block stay centred together.
-            if (lines.size() == 1) t.topLeft.x += shift;
-            const double lineHeight = sink.LineHeight(t);
-            const auto fit = static_cast<std::size_t>(
-                std::max(1.0, std::floor((t.height - 2 * t.inset) / lineHeight + 1e-9)));
-            if (lines.size() > fit) {
-                const std::size_t skip = t.vAlign == VAlign::Top      ? 0
-                                         : t.vAlign == VAlign::Middle ? (lines.size() - fit) / 2
-                                                                      : lines.size() - fit;
-                lines = std::vector<std::string>(lines.begin() + static_cast<long>(skip),
-                                                 lines.begin() + static_cast<long>(skip + fit));
-            }
+    if (measures && cut && !sink.Clips() && t.rotation == 0) {
+        double shift = 0;
+        for (auto& line : lines) line = CutLine(line, t, sink, shift);
+        // A single line keeps its place; the lines of a block stay centred together.
+        if (lines.size() == 1) t.topLeft.x += shift;
+        const double lineHeight = sink.LineHeight(t);
+        const auto fit = static_cast<std::size_t>(
+            std::max(1.0, std::floor((t.height - 2 * t.inset) / lineHeight + 1e-9)));
+        if (lines.size() > fit) {
+            const std::size_t skip = t.vAlign == VAlign::Top      ? 0
+                                     : t.vAlign == VAlign::Middle ? (lines.size() - fit) / 2
+                                                                  : lines.size() - fit;
+            lines = std::vector<std::string>(lines.begin() + static_cast<long>(skip),
+                                             lines.begin() + static_cast<long>(skip + fit));
         }
     }
     std::string plain;

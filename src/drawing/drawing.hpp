@@ -377,6 +377,19 @@ SpillSides SpillSidesOf(const SpillTraits& traits);
 double SpillRoom(Long from, int dir, const std::function<Long(Long, int)>& next,
                  const std::function<bool(Long)>& stops, const std::function<double(Long)>& width);
 
+// The width of a run of a text's characters, in the caller's units.
+using RunWidth = std::function<double(std::string_view run)>;
+// How many whole characters from the start (or, `fromEnd`, the end) of `s` are no wider
+// than `room`, and those first (or last) `count` characters.
+std::size_t Fitting(std::string_view s, double room, bool fromEnd, const RunWidth& width);
+std::string_view Characters(std::string_view s, std::size_t count, bool fromEnd);
+// A text's lines as the spreadsheet shows them: its own lines ("\n", a "\r" before it
+// dropped), and with a `room`, each broken into lines no wider than it as a wrapped
+// cell or a shape's text is, at spaces, and a word wider than the room between its
+// characters (one at least a line). The drawings and the GDI sheet window break here.
+std::vector<std::string> WrapLines(std::string_view text, std::optional<double> room,
+                                   const RunWidth& width);
+
 // An arrowhead of Excel's style (2 triangle, 3 open, 4 stealth, 5 diamond, 6 oval) and
 // size (1 small, 2 medium, 3 large) at `tip`, pointing away from `from`, for a line
 // `lineWidth` wide, in the caller's units: an oval of `radius` about `center`, else a

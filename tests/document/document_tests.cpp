@@ -509,6 +509,8 @@ TEST_F(Engine, BadInputIsNamedAndRefused) {
         {WordFixture("bad_malformed.docx"), "word/document.xml is not well-formed XML (line 2"},
         {WordFixture("bad_doctype.docx"), "declares a document type, which is refused"},
         {WordFixture("bad_bomb.docx"), "unpacks to more than the limit of"},
+        {testing::MisnamedPartCopy(WordFixture("features.docx"), dir / "m.docx", "word/styles.xml"),
+         "the part word/styles.xml is missing"},
     };
     for (const auto& c : cases) {
         try {

@@ -242,7 +242,7 @@ void LibreOfficeToXlsx(const TempDir& dir, const std::vector<std::string>& books
 // files with the changes and everything else intact.
 TEST(HostDialogCommands, DialogsSaveLegacyWorkbooks) {
     TempDir dir;
-    const std::string book = dir / "book.xls";
+    const std::string book = dir / "b.xls";
     std::filesystem::copy_file(Fixture("xls_save.xls"), book);
 
     auto run = testing::RunHost(dir, "export-dgn-name --file " + Quote(book) +
@@ -255,9 +255,11 @@ TEST(HostDialogCommands, DialogsSaveLegacyWorkbooks) {
     ASSERT_EQ(run.json["messages"].size(), 2u) << run.json.dump();
     EXPECT_EQ(run.json["messages"][1]["text"],
               "The last used cell has been reset to Row 12, Col D     ");
-    // The lower cells of a shared formula go; the upper ones keep their formula.
-    run =
-        testing::RunHost(dir, "set-luc --file " + Quote(book) + " --sheet Shared --cell D12 --yes");
+    // The lower cells of a shared formula go; the upper ones keep their formula. The book
+    // named as a user types it, short and relative, is still the one chosen.
+    run = testing::RunHostLine(dir, "cd " + Quote(dir.Path()) + " && $TBLN --root " +
+                                        Quote(dir / "root") +
+                                        " set-luc --file b.xls --sheet Shared --cell D12 --yes");
     ASSERT_EQ(run.status, 0) << run.err;
     ASSERT_EQ(run.json["messages"].size(), 2u) << run.json.dump();
 
@@ -293,7 +295,7 @@ TEST(HostDialogCommands, DialogsSaveLegacyWorkbooks) {
                        "print([c.value for c in n['C'] if c.value], len(cells),"
                        " sorted(str(m) for m in d.merged_cells.ranges), wb['Other']['K20'].value,"
                        " s['B5'].value, s['B12'].value, s['B13'].value)",
-                       out + "/book.xlsx"),
+                       out + "/b.xlsx"),
               "['over me', '/d/one.dgn', '/d/two-2.dgn'] 45 ['A1:B2'] keep too =A5*2 =A12*2 "
               "None\n");
     if (!withCorpus) GTEST_SKIP() << "no corpus at " << corpus;

@@ -1,5 +1,6 @@
 // The host window's drawing: an import painted through Qt is the picture the picture
-// backend writes of it, and a part painted alone is that part of the whole.
+// backend writes of it, a part painted alone is that part of the whole, and a drawing
+// placed keeps its looks.
 #include <gtest/gtest.h>
 
 #include <QImage>
@@ -11,6 +12,8 @@
 #include "adapters/cairo/cairo_drawing.hpp"
 #include "adapters/fonts/font_metrics.hpp"
 #include "adapters/qt/qt_drawing.hpp"
+#include "adapters/workbook/workbook_model.hpp"
+#include "apps/host/drawing_canvas.hpp"
 #include "apps/host/entry_points.hpp"
 #include "apps/host/reader_install.hpp"
 #include "apps/lib/dialog_script.hpp"
@@ -107,6 +110,18 @@ TEST(DrawingCanvas, AnImportPaintedIsThePictureOfIt) {
     const QRect below{0, edge + static_cast<int>(20 * scale), all.width(),
                       all.height() - edge - static_cast<int>(20 * scale)};
     EXPECT_GT(DifferentSquares(painted, top, below), 0.05);
+
+    // On the host window's drawing, an import placed keeps the looks its workbook gave it
+    // when the engine writes into that workbook afterwards: only an update redraws it.
+    std::shared_ptr<workbook::WorkbookModel> book =
+        workbook::LoadWorkbook(TBLN_SOURCE_DIR "/examples/door_schedule.xlsx");
+    host::DrawingCanvas canvas(find);
+    canvas.resize(600, 400);
+    canvas.Place(std::make_shared<const host::CaptureCall>(call), book, "");
+    const QImage placed = canvas.grab().toImage();
+    for (auto& fill : book->fills) fill = {"solid", {false, 0xFF0000}, {}};
+    book->formatViews.reset();
+    EXPECT_EQ(canvas.grab().toImage(), placed);
 }
 
 }  // namespace

@@ -61,6 +61,17 @@ inline CommandRun RunCommand(const std::string& command) {
     return run;
 }
 
+// Writes to `to` a copy of the package `from` whose zip directory misnames `part` (its
+// last character turned to '~'), as a damaged directory does: the part's bytes are still
+// there, but nothing finds them under the name its relationship gives. Returns `to`.
+inline std::string MisnamedPartCopy(const std::string& from, const std::string& to,
+                                    const std::string& part) {
+    std::string bytes = ReadFile(from);
+    const auto at = bytes.rfind(part);  // the directory follows the parts' own headers
+    if (at != std::string::npos) bytes[at + part.size() - 1] = '~';
+    return WriteFile(to, bytes);
+}
+
 // A fresh folder, removed when the test ends.
 class TempDir {
   public:

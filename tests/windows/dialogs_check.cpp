@@ -34,9 +34,16 @@ void Check(bool ok, const std::string& what, const std::string& detail = {}) {
     if (!ok) ++failed;
 }
 
-// The window as it shows itself, frame included, as a 24-bit BMP file.
+// The window as a person at it sees it, frame included and active (a chooser or the
+// sheet window may have been in front last), as a 24-bit BMP file. Wine can leave a
+// dialog brought back in front with its caption drawn inactive: an active one is told
+// again that it is.
 void Picture(HWND window, const fs::path& file) {
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    SetForegroundWindow(window);
+    SetActiveWindow(window);
+    if (GetActiveWindow() == window) SendMessageW(window, WM_NCACTIVATE, TRUE, 0);
+    RedrawWindow(window, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
     RECT r{};
     GetWindowRect(window, &r);
     const int w = r.right - r.left, h = r.bottom - r.top;

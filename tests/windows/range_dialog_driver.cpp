@@ -185,6 +185,23 @@ int main() {
         return TextOf(item(form.botRightCol)) == "H" && TextOf(item(form.botRightRow)) == "10";
     });
     if (args.size() > 4) {
+        // Pictured as the drafter sees it, on a display without a window manager, which
+        // keeps a maximised window at its former size: the sheet window the dialog
+        // maximised restored and sized to the screen, the dialog in front of it with its
+        // caption active. Another program's request for the foreground may be refused and
+        // Wine can leave a dialog brought back in front with its caption drawn inactive, so
+        // both captions are told how to show.
+        ShowWindow(window, SW_SHOWNOACTIVATE);
+        SetWindowPos(window, nullptr, 0, 0, GetSystemMetrics(SM_CXSCREEN),
+                     GetSystemMetrics(SM_CYSCREEN), SWP_NOZORDER | SWP_NOACTIVATE);
+        SetForegroundWindow(dialog);
+        for (int i = 0; i < 100 && GetForegroundWindow() != dialog; ++i) Sleep(50);
+        SendMessageW(window, WM_NCACTIVATE, FALSE, 0);
+        SendMessageW(dialog, WM_NCACTIVATE, TRUE, 0);
+        // Both windows drawn whole, frames included, before the picture.
+        for (HWND w : {window, dialog})
+            RedrawWindow(w, nullptr, nullptr,
+                         RDW_INVALIDATE | RDW_FRAME | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
         const std::wstring pause = win32::Wide(args[4]);
         CloseHandle(CreateFileW(pause.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));

@@ -52,6 +52,14 @@ TEST(BadInput, EachDamageGivesItsOwnClearError) {
     EXPECT_NE(OpenError(Fixture("not_a_workbook.xlsx")).find("not a valid zip package"),
               std::string::npos);
     EXPECT_NE(OpenError(Fixture("bad/missing.xlsx")).find("does not exist"), std::string::npos);
+    // A part the workbook names but the directory misnames: its texts or looks are not
+    // lost unseen.
+    testing::TempDir dir;
+    for (const std::string part : {"xl/styles.xml", "xl/sharedStrings.xml"}) {
+        const auto error =
+            OpenError(testing::MisnamedPartCopy(Fixture("capture.xlsx"), dir / "m.xlsx", part));
+        EXPECT_NE(error.find("the part " + part + " is missing"), std::string::npos) << error;
+    }
 }
 
 TEST(BadInput, UnusualButSoundFilesOpen) {

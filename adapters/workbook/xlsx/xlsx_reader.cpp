@@ -386,14 +386,15 @@ std::unique_ptr<WorkbookModel> LoadPackageWorkbook(const std::string& path,
     model->workbookPart = workbookPart;
     const auto rels = InternalRelationships(pkg, workbookPart);
     // The theme before the styles (styles refer to theme colours), the shared strings
-    // before the sheets.
+    // before the sheets. A strings or styles part the workbook names but the package lacks
+    // is reported as missing when read: without it the cells would lose their texts or
+    // looks unseen (a missing or damaged theme gives way to the default one).
     for (const auto& [id, rel] : rels) {
-        if (rel.type == "theme" && pkg.Has(rel.target)) ReadTheme(pkg, rel.target, *model);
+        if (rel.type == "theme") ReadTheme(pkg, rel.target, *model);
     }
     for (const auto& [id, rel] : rels) {
-        if (rel.type == "sharedStrings" && pkg.Has(rel.target))
-            ReadSharedStrings(pkg, rel.target, *model);
-        if (rel.type == "styles" && pkg.Has(rel.target)) ReadStyles(pkg, rel.target, *model);
+        if (rel.type == "sharedStrings") ReadSharedStrings(pkg, rel.target, *model);
+        if (rel.type == "styles") ReadStyles(pkg, rel.target, *model);
     }
 
     const auto doc = pkg.ReadXml(workbookPart);
