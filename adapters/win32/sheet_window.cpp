@@ -98,14 +98,13 @@ HPEN MakePen(COLORREF color, double width, drawing::Dash dash) {
 
 // A font of a family at a size in points (at the screen's 96 pixels an inch).
 HFONT MakeFont(const std::string& family, double points, bool bold, bool italic, bool underline,
-               bool strikethrough, int degrees = 0) {
+               bool strikethrough) {
     LOGFONTW f{};
     f.lfHeight = -Px(points * 96.0 / 72.0);
     f.lfWeight = bold ? FW_BOLD : FW_NORMAL;
     f.lfItalic = italic;
     f.lfUnderline = underline;
     f.lfStrikeOut = strikethrough;
-    f.lfEscapement = f.lfOrientation = degrees * 10;
     f.lfCharSet = DEFAULT_CHARSET;
     f.lfQuality = CLEARTYPE_QUALITY;
     const std::wstring name = Wide(family).substr(0, LF_FACESIZE - 1);
@@ -561,18 +560,19 @@ void SheetWindow::Impl::DrawLines(HDC dc, const workbook::TextLook& t, const std
     const auto advance = [&](char32_t c) {
         return workbook::ScenePixels(metrics.Advance(t.font, t.bold, t.italic, t.size, c));
     };
-    // Each character of a run with its advance in pixels.
+    // Each character of a run (its bytes) with its advance in pixels.
     const auto characters = [&](std::string_view run, const auto& each) {
         for (std::size_t i = 0; i < run.size();) {
             std::size_t length = 1;
             const char32_t c = DecodeUtf8At(run, i, length);
-            each(c, advance(c));
-            i += std::max<std::size_t>(length, 1);
+            length = std::max<std::size_t>(length, 1);
+            each(run.substr(i, length), advance(c));
+            i += length;
         }
     };
     const drawing::RunWidth width = [&](std::string_view run) {
         double w = 0;
-        characters(run, [&](char32_t, double a) { w += a; });
+        characters(run, [&](std::string_view, double a) { w += a; });
         return w;
     };
     const std::vector<std::string> lines =
@@ -606,18 +606,15 @@ void SheetWindow::Impl::DrawLines(HDC dc, const workbook::TextLook& t, const std
         std::vector<INT> dx;
         double x = 0;
         long placed = 0;
-        characters(line, [&](char32_t c, double a) {
+        characters(line, [&](std::string_view character, double a) {
             x += a;
             const long next = std::lround(x * kTextUnits);
+            // The character's advance on its first UTF-16 unit, none on a surrogate's second.
+            const std::wstring unit = Wide(character);
+            units += unit;
             dx.push_back(static_cast<INT>(next - placed));
+            dx.resize(units.size(), 0);
             placed = next;
-            if (c >= 0x10000) {
-                units += static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10));
-                units += static_cast<wchar_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-                dx.push_back(0);
-            } else {
-                units += static_cast<wchar_t>(c);
-            }
         });
         const double left = align == workbook::TextLook::Align::Center
                                 ? t.box.x + (t.box.width - x) / 2
